@@ -1,0 +1,11 @@
+# Every target of the project builds warning-free with these.
+add_library(tirvel_warnings INTERFACE)
+if(MSVC)
+    target_compile_options(tirvel_warnings INTERFACE /W4 /permissive-)
+else()
+    target_compile_options(tirvel_warnings INTERFACE -Wall -Wextra -Wpedantic)
+    option(TIRVEL_WERROR "Treat warnings as errors" OFF)
+    if(TIRVEL_WERROR)
+        target_compile_options(tirvel_warnings INTERFACE -Werror)
+    endif()
+endif()

@@ -1,0 +1,48 @@
+// The only place the program touches a COM port: open by path, apply one of two
+// line-and-time-out profiles, one blocking read or write at a time.
+#pragma once
+
+#include <cstdint>
+
+#ifdef _WIN32
+using PortHandle = void*;  // the Win32 HANDLE of the device
+#ifndef INVALID_HANDLE_VALUE
+inline PortHandle const INVALID_HANDLE_VALUE = reinterpret_cast<PortHandle>(static_cast<std::intptr_t>(-1));
+#endif
+#else
+using PortHandle = int;  // a file descriptor
+#ifndef INVALID_HANDLE_VALUE
+inline constexpr PortHandle INVALID_HANDLE_VALUE = -1;
+#endif
+#endif
+
+// Line settings; parity and stop bits use the Win32 codes so that callers are
+// the same on every platform.
+struct ComPortSettings {
+    std::uint32_t baudRate = 0;
+    std::uint8_t dataBits = 8;
+    std::uint8_t parity = 0;       // 0 none, 1 odd, 2 even, 3 mark, 4 space
+    std::uint8_t stopBits = 0;     // 0 one, 1 one and a half, 2 two
+    std::uint8_t flowControl = 0;  // 0 none, 1 RTS/CTS, 2 XON/XOFF, other: untouched
+};
+
+inline constexpr std::uint8_t kFlowNone = 0;
+inline constexpr std::uint8_t kFlowHardware = 1;
+inline constexpr std::uint8_t kFlowSoftware = 2;
+
+// Opens the device exclusively; INVALID_HANDLE_VALUE on any failure.
+// "\\.\COMn" paths are resolved to a device (see PortPath.h) on POSIX.
+PortHandle OpenComPort(const char* devicePath);
+int CloseComPort(PortHandle port);
+
+// Timed profile: a read returns when the requested count has arrived or 100 ms
+// after it was issued. Writes may take 10 ms per byte plus 1 s.
+void SetupComPortTimed(PortHandle port, const ComPortSettings* settings);
+// Polled profile: a read returns at once with what is buffered. Writes may take
+// 1 ms per byte plus 1 s.
+void SetupComPortPolled(PortHandle port, const ComPortSettings* settings);
+
+// Byte counts; 0 when nothing arrived, nothing was written or the call failed.
+// A failure leaves the port usable.
+std::int32_t ReadComPort(PortHandle port, void* buffer, std::uint32_t maxBytes);
+std::int32_t WriteComPort(PortHandle port, const void* buffer, std::uint32_t count);
