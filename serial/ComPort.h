@@ -7,7 +7,8 @@
 #ifdef _WIN32
 using PortHandle = void*;  // the Win32 HANDLE of the device
 #ifndef INVALID_HANDLE_VALUE
-inline PortHandle const INVALID_HANDLE_VALUE = reinterpret_cast<PortHandle>(static_cast<std::intptr_t>(-1));
+inline PortHandle const INVALID_HANDLE_VALUE =
+    reinterpret_cast<PortHandle>(static_cast<std::intptr_t>(-1));
 #endif
 #else
 using PortHandle = int;  // a file descriptor

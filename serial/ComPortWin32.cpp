@@ -1,0 +1,165 @@
+// Win32 serial ports. The driver keeps line settings and time-outs with the
+// handle, so these functions translate and forward. Handles are overlapped so
+// that a read and a write may be in flight from different threads at once;
+// each call still waits for its own completion.
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <algorithm>
+#include <climits>
+
+#include "serial/ComPort.h"
+
+namespace {
+
+// {ReadInterval, ReadTotalMultiplier, ReadTotalConstant, WriteTotalMultiplier,
+//  WriteTotalConstant}, in milliseconds.
+// Timed: a read completes with the requested count or after 100 ms.
+constexpr COMMTIMEOUTS kTimedTimeouts{0, 0, 100, 10, 1000};
+// Polled: MAXDWORD/0/0 makes a read complete at once with what is buffered.
+constexpr COMMTIMEOUTS kPolledTimeouts{MAXDWORD, 0, 0, 1, 1000};
+
+bool IsValid(PortHandle port) {
+    return port != INVALID_HANDLE_VALUE && port != nullptr;
+}
+
+void ApplyFlowControl(DCB& dcb, std::uint8_t flow) {
+    switch (flow) {
+        case kFlowNone:
+            dcb.fOutxCtsFlow = FALSE;
+            dcb.fOutX = FALSE;
+            dcb.fInX = FALSE;
+            dcb.fRtsControl = RTS_CONTROL_ENABLE;
+            break;
+        case kFlowHardware:
+            dcb.fOutxCtsFlow = TRUE;
+            dcb.fRtsControl = RTS_CONTROL_HANDSHAKE;
+            break;
+        case kFlowSoftware:
+            dcb.fOutX = TRUE;
+            dcb.fInX = TRUE;
+            break;
+        default:
+            break;
+    }
+}
+
+// Failures are not reported: every step is tried, and the caller finds out
+// from the traffic whether the port works.
+void SetupComPort(PortHandle port, const ComPortSettings* settings, const COMMTIMEOUTS& profile) {
+    if (!IsValid(port)) {
+        return;
+    }
+    ::SetupComm(port, 8192, 8192);
+    if (settings != nullptr) {
+        DCB dcb{};
+        dcb.DCBlength = sizeof dcb;
+        if (::GetCommState(port, &dcb)) {
+            // fParity, fDtrControl and the special characters stay as the
+            // driver has them.
+            dcb.BaudRate = settings->baudRate;
+            dcb.ByteSize = settings->dataBits;
+            dcb.Parity = settings->parity;
+            dcb.StopBits = settings->stopBits;
+            ApplyFlowControl(dcb, settings->flowControl);
+            ::SetCommState(port, &dcb);
+        }
+    }
+    COMMTIMEOUTS timeouts{};
+    ::GetCommTimeouts(port, &timeouts);
+    timeouts = profile;  // all five fields belong to the profile
+    ::SetCommTimeouts(port, &timeouts);
+    ::SetCommMask(port, EV_RXCHAR | EV_TXEMPTY);
+    ::PurgeComm(port, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
+}
+
+// One overlapped transfer, waited for. The count comes from
+// GetOverlappedResult even on immediate success: the count parameter of
+// ReadFile and WriteFile is unreliable on overlapped handles.
+template <class Start>
+std::int32_t Transfer(PortHandle port, Start start) {
+    OVERLAPPED overlapped{};
+    overlapped.hEvent = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (overlapped.hEvent == nullptr) {
+        return 0;
+    }
+    bool ok = start(&overlapped) != FALSE;
+    if (!ok && ::GetLastError() == ERROR_IO_PENDING) {
+        ::WaitForSingleObject(overlapped.hEvent, INFINITE);
+        ok = true;
+    }
+    DWORD done = 0;
+    if (ok) {
+        ok = ::GetOverlappedResult(port, &overlapped, &done, FALSE) != FALSE;
+    }
+    if (!ok) {
+        // Clears the error state that would fail every following call.
+        DWORD errors = 0;
+        COMSTAT status{};
+        ::ClearCommError(port, &errors, &status);
+        done = 0;
+    }
+    ::CloseHandle(overlapped.hEvent);
+    return static_cast<std::int32_t>(done);
+}
+
+DWORD Clamp(std::uint32_t count) {
+    return std::min<DWORD>(count, static_cast<DWORD>(INT32_MAX));
+}
+
+}  // namespace
+
+PortHandle OpenComPort(const char* devicePath) {
+    if (devicePath == nullptr || *devicePath == '\0') {
+        return INVALID_HANDLE_VALUE;
+    }
+    HANDLE handle =
+        ::CreateFileA(devicePath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                      FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return INVALID_HANDLE_VALUE;
+    }
+    // The driver may still hold time-outs that block a read for ever; a port
+    // never set up behaves like the timed profile.
+    COMMTIMEOUTS timeouts = kTimedTimeouts;
+    ::SetCommTimeouts(handle, &timeouts);
+    return handle;
+}
+
+int CloseComPort(PortHandle port) {
+    if (!IsValid(port)) {
+        return 0;
+    }
+    return ::CloseHandle(port) ? 1 : 0;
+}
+
+void SetupComPortTimed(PortHandle port, const ComPortSettings* settings) {
+    SetupComPort(port, settings, kTimedTimeouts);
+}
+
+void SetupComPortPolled(PortHandle port, const ComPortSettings* settings) {
+    SetupComPort(port, settings, kPolledTimeouts);
+}
+
+std::int32_t ReadComPort(PortHandle port, void* buffer, std::uint32_t maxBytes) {
+    if (!IsValid(port) || buffer == nullptr || maxBytes == 0) {
+        return 0;
+    }
+    return Transfer(port, [&](OVERLAPPED* overlapped) {
+        return ::ReadFile(port, buffer, Clamp(maxBytes), nullptr, overlapped);
+    });
+}
+
+std::int32_t WriteComPort(PortHandle port, const void* buffer, std::uint32_t count) {
+    if (!IsValid(port) || buffer == nullptr || count == 0) {
+        return 0;
+    }
+    return Transfer(port, [&](OVERLAPPED* overlapped) {
+        return ::WriteFile(port, buffer, Clamp(count), nullptr, overlapped);
+    });
+}
