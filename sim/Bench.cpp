@@ -1,0 +1,175 @@
+#include "Bench.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "Bytes.h"
+
+namespace kavrelsim {
+
+std::string Bench::ImeiPlus(const std::string& imei, int offset) {
+    if (imei.size() != 15 ||
+        !std::all_of(imei.begin(), imei.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        throw std::invalid_argument("an IMEI is 15 digits");
+    }
+    std::string out = imei;
+    long long carry = offset;
+    for (auto it = out.rbegin(); it != out.rend() && carry > 0; ++it) {
+        long long d = (*it - '0') + carry;
+        *it = static_cast<char>('0' + d % 10);
+        carry = d / 10;
+    }
+    if (carry > 0) {
+        throw std::invalid_argument("IMEI " + imei + " + " + std::to_string(offset) +
+                                    " has more than 15 digits");
+    }
+    return out;
+}
+
+Bench::Bench(BenchOptions options, EventSink sink)
+    : options_(std::move(options)), sink_(std::move(sink)) {
+    if (options_.devices > 1) {
+        ImeiPlus(options_.device.imei, options_.devices - 1);  // validates the whole series
+    }
+    device_ = MakeDevice(1, options_.firstValues.value_or(options_.factory));
+}
+
+std::unique_ptr<Device> Bench::MakeDevice(int number, ParameterTable values) {
+    DeviceOptions o = options_.device;
+    o.imei = ImeiPlus(o.imei, number - 1);
+    auto d = std::make_unique<Device>(std::move(o), std::move(values), options_.faults, sink_);
+    d->SetValuesChangedHandler([this](const ParameterTable& t) {
+        if (valuesChanged_) {
+            valuesChanged_(t);
+        }
+    });
+    return d;
+}
+
+void Bench::SetValuesChangedHandler(std::function<void(const ParameterTable&)> handler) {
+    valuesChanged_ = std::move(handler);
+}
+
+void Bench::PortOpened(Millis now) {
+    if (portOpen_) {
+        return;
+    }
+    portOpen_ = true;
+    Emit(MakeEvent(now, "port-open"));
+    if (device_ == nullptr) {
+        Json e = MakeEvent(now, "no-device");
+        e["reason"] = "all " + std::to_string(options_.devices) + " devices done";
+        Emit(e);
+    } else if (!device_->Powered()) {
+        bootAt_ = now + options_.bootDelay;
+    }
+}
+
+void Bench::PortClosed(Millis now) {
+    if (!portOpen_) {
+        return;
+    }
+    portOpen_ = false;
+    bootAt_.reset();
+    Emit(MakeEvent(now, "port-close"));
+    if (device_ == nullptr) {
+        return;
+    }
+    if (device_->Powered()) {
+        SwitchOff(now, "unplugged");
+    }
+    // A device that was never switched on is still the one on the bench: the
+    // tool may have opened the port only to look at it.
+    if (options_.devices > 0 && used_) {
+        ++number_;
+        used_ = false;
+        device_ = number_ <= options_.devices ? MakeDevice(number_, options_.factory) : nullptr;
+    }
+}
+
+void Bench::Power(PowerCommand command, Millis now) {
+    if (device_ == nullptr) {
+        Json e = MakeEvent(now, "no-device");
+        e["reason"] = "all " + std::to_string(options_.devices) + " devices done";
+        Emit(e);
+        return;
+    }
+    bootAt_.reset();
+    if (command != PowerCommand::kOn && device_->Powered()) {
+        SwitchOff(now, "switch");
+    }
+    if (command != PowerCommand::kOff && !device_->Powered()) {
+        SwitchOn(now, "switch");
+    }
+}
+
+void Bench::Receive(std::string_view bytes, const LineSettings& line, Millis now) {
+    Advance(now);
+    Json e = MakeEvent(now, "rx");
+    e["hex"] = Hex(bytes);
+    e["text"] = Readable(bytes);
+    Emit(e);
+    if (device_ != nullptr) {
+        device_->Receive(bytes, line, now);
+    }
+}
+
+void Bench::Advance(Millis now) {
+    if (bootAt_ && now >= *bootAt_) {
+        bootAt_.reset();
+        SwitchOn(now, "boot");
+    }
+}
+
+std::string Bench::TakeOutput(Millis now, std::size_t maxBytes) {
+    Advance(now);
+    if (device_ == nullptr) {
+        return {};
+    }
+    return device_->TakeOutput(now, maxBytes);
+}
+
+bool Bench::HasOutputDue(Millis now) const {
+    if (device_ == nullptr) {
+        return false;
+    }
+    auto due = device_->NextOutputDue();
+    return due && *due <= now;
+}
+
+std::optional<Millis> Bench::NextDeadline() const {
+    std::optional<Millis> next = bootAt_;
+    if (device_ != nullptr) {
+        if (auto due = device_->NextOutputDue(); due && (!next || *due < *next)) {
+            next = due;
+        }
+    }
+    return next;
+}
+
+void Bench::SwitchOn(Millis now, std::string_view reason) {
+    device_->PowerOn(now);
+    used_ = true;
+    Json e = MakeEvent(now, "power-on");
+    e["imei"] = device_->Imei();
+    e["device"] = number_;
+    e["reason"] = reason;
+    Emit(e);
+}
+
+void Bench::SwitchOff(Millis now, std::string_view reason) {
+    device_->PowerOff(now);
+    Json e = MakeEvent(now, "power-off");
+    e["imei"] = device_->Imei();
+    e["device"] = number_;
+    e["reason"] = reason;
+    Emit(e);
+}
+
+void Bench::Emit(const Json& event) const {
+    if (sink_) {
+        sink_(event);
+    }
+}
+
+}  // namespace kavrelsim

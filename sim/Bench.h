@@ -1,0 +1,86 @@
+// The operator's bench: the serial cable the tool opens and the devices that
+// get plugged into it one after another. Opening the port means "press Start
+// and switch the device on" (it boots after a delay); closing it means "unplug
+// the device"; the next opening brings either the same device again or the
+// next one of a batch.
+#pragma once
+
+#include <functional>
+#include <limits>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "Device.h"
+#include "Events.h"
+#include "Faults.h"
+#include "LineSettings.h"
+#include "ParameterTable.h"
+
+namespace kavrelsim {
+
+struct BenchOptions {
+    Millis bootDelay{1500};
+    // 0: one device that keeps its values across power cycles. N > 0: a batch
+    // of N devices with IMEIs counting up from device.imei, each starting from
+    // factory values; after the last one the bench stays empty.
+    int devices = 0;
+    DeviceOptions device;
+    Faults faults;
+    ParameterTable factory;
+    // Values the first device starts with (e.g. from a state file); factory if unset.
+    std::optional<ParameterTable> firstValues;
+};
+
+enum class PowerCommand { kOn, kOff, kCycle };
+
+class Bench {
+public:
+    // Throws std::invalid_argument when the IMEI series would not fit 15 digits.
+    Bench(BenchOptions options, EventSink sink);
+    // Devices report back to the bench through a pointer to it.
+    Bench(const Bench&) = delete;
+    Bench& operator=(const Bench&) = delete;
+
+    void SetValuesChangedHandler(std::function<void(const ParameterTable&)> handler);
+
+    void PortOpened(Millis now);
+    void PortClosed(Millis now);
+    // The operator's power switch; acts at once on the device on the bench.
+    void Power(PowerCommand command, Millis now);
+
+    void Receive(std::string_view bytes, const LineSettings& line, Millis now);
+    // Fires what is due: the power-on after the boot delay.
+    void Advance(Millis now);
+    std::string TakeOutput(Millis now,
+                           std::size_t maxBytes = std::numeric_limits<std::size_t>::max());
+    bool HasOutputDue(Millis now) const;
+    // The earliest moment something will happen without outside input.
+    std::optional<Millis> NextDeadline() const;
+
+    bool PortOpen() const { return portOpen_; }
+    // The device on the bench; nullptr once a batch is used up.
+    const Device* Current() const { return device_.get(); }
+    // 1-based position in the batch of the device on the bench.
+    int DeviceNumber() const { return number_; }
+
+    static std::string ImeiPlus(const std::string& imei, int offset);
+
+private:
+    std::unique_ptr<Device> MakeDevice(int number, ParameterTable values);
+    void SwitchOn(Millis now, std::string_view reason);
+    void SwitchOff(Millis now, std::string_view reason);
+    void Emit(const Json& event) const;
+
+    BenchOptions options_;
+    EventSink sink_;
+    std::function<void(const ParameterTable&)> valuesChanged_;
+    std::unique_ptr<Device> device_;
+    int number_ = 1;
+    bool used_ = false;  // the device on the bench has been switched on
+    bool portOpen_ = false;
+    std::optional<Millis> bootAt_;
+};
+
+}  // namespace kavrelsim

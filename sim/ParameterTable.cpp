@@ -1,0 +1,185 @@
+#include "ParameterTable.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <utility>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace kavrelsim {
+
+ParameterTable::ParameterTable(std::vector<Parameter> items) : items_(std::move(items)) {
+    std::sort(items_.begin(), items_.end(),
+              [](const Parameter& a, const Parameter& b) { return a.number < b.number; });
+    for (std::size_t i = 0; i < items_.size(); ++i) {
+        if (items_[i].number < 1) {
+            throw std::invalid_argument("item numbers start at 1");
+        }
+        if (i > 0 && items_[i].number == items_[i - 1].number) {
+            throw std::invalid_argument("item " + std::to_string(items_[i].number) +
+                                        " appears twice");
+        }
+    }
+}
+
+const Parameter* ParameterTable::Find(int number) const {
+    auto it = std::lower_bound(items_.begin(), items_.end(), number,
+                               [](const Parameter& p, int n) { return p.number < n; });
+    return it != items_.end() && it->number == number ? &*it : nullptr;
+}
+
+Parameter* ParameterTable::Find(int number) {
+    return const_cast<Parameter*>(std::as_const(*this).Find(number));
+}
+
+void ParameterTable::RestoreFactory() {
+    for (auto& p : items_) {
+        p.value = p.factory;
+    }
+}
+
+std::string ParameterTable::Listing() const {
+    std::string out;
+    for (const auto& p : items_) {
+        out += std::to_string(p.number);
+        out += ',';
+        out += p.name;
+        out += ',';
+        out += p.value;
+        out += "\r\n";
+    }
+    return out;
+}
+
+std::vector<ParamLine> ParseParamText(std::string_view text) {
+    std::vector<ParamLine> lines;
+    int lineNo = 0;
+    while (!text.empty()) {
+        ++lineNo;
+        auto nl = text.find('\n');
+        std::string_view line = text.substr(0, nl);
+        text.remove_prefix(nl == std::string_view::npos ? text.size() : nl + 1);
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        if (line.empty() || line.front() == '#') {
+            continue;
+        }
+        auto fail = [lineNo](const char* why) {
+            throw std::runtime_error("line " + std::to_string(lineNo) + ": " + why);
+        };
+        auto c1 = line.find(',');
+        if (c1 == std::string_view::npos) {
+            fail("expected number,name,value");
+        }
+        auto c2 = line.find(',', c1 + 1);
+        if (c2 == std::string_view::npos) {
+            fail("expected number,name,value");
+        }
+        ParamLine p;
+        std::string_view num = line.substr(0, c1);
+        auto [end, ec] = std::from_chars(num.data(), num.data() + num.size(), p.number);
+        if (num.empty() || ec != std::errc() || end != num.data() + num.size() || p.number < 1) {
+            fail("item number must be a positive integer");
+        }
+        p.name = std::string(line.substr(c1 + 1, c2 - c1 - 1));
+        p.value = std::string(line.substr(c2 + 1));
+        lines.push_back(std::move(p));
+    }
+    return lines;
+}
+
+std::string FormatParamText(const ParameterTable& table) {
+    std::string out;
+    for (const auto& p : table.Items()) {
+        out += std::to_string(p.number) + ',' + p.name + ',' + p.value + '\n';
+    }
+    return out;
+}
+
+ParameterTable TableFromParamText(std::string_view text) {
+    std::vector<Parameter> items;
+    for (auto& line : ParseParamText(text)) {
+        Parameter p;
+        p.number = line.number;
+        p.name = std::move(line.name);
+        p.factory = line.value;
+        p.value = std::move(line.value);
+        p.rule = Rule::Text(std::max(kLoadedTextLimit, p.value.size()));
+        items.push_back(std::move(p));
+    }
+    return ParameterTable(std::move(items));
+}
+
+std::vector<std::string> ApplyState(ParameterTable& table, std::string_view text) {
+    std::vector<std::string> warnings;
+    for (const auto& line : ParseParamText(text)) {
+        Parameter* p = table.Find(line.number);
+        if (p == nullptr) {
+            warnings.push_back("item " + std::to_string(line.number) +
+                               " is not in the table; ignored");
+        } else if (!p->rule.Accepts(line.value)) {
+            warnings.push_back("item " + std::to_string(line.number) + " wants " +
+                               p->rule.Describe() + "; kept the factory value");
+        } else {
+            p->value = line.value;
+        }
+    }
+    return warnings;
+}
+
+std::string ReadTextFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        throw std::runtime_error(path + ": " + std::strerror(errno));
+    }
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+bool WriteFileAtomically(const std::string& path, std::string_view content, std::string* error) {
+    std::string tmp = path + ".tmp" + std::to_string(::getpid());
+    auto fail = [&](const char* what) {
+        if (error != nullptr) {
+            *error = std::string(what) + " " + tmp + ": " + std::strerror(errno);
+        }
+        ::unlink(tmp.c_str());
+        return false;
+    };
+    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        return fail("cannot create");
+    }
+    const char* p = content.data();
+    std::size_t left = content.size();
+    while (left > 0) {
+        ssize_t n = ::write(fd, p, left);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            ::close(fd);
+            return fail("cannot write");
+        }
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    bool synced = ::fsync(fd) == 0;
+    if (::close(fd) != 0 || !synced) {
+        return fail("cannot flush");
+    }
+    if (std::rename(tmp.c_str(), path.c_str()) != 0) {
+        return fail("cannot rename");
+    }
+    return true;
+}
+
+}  // namespace kavrelsim

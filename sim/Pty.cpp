@@ -1,0 +1,105 @@
+#include "Pty.h"
+
+// termios2 (arbitrary baud rates via BOTHER) lives in the kernel header, which
+// cannot be combined with <termios.h>.
+#include <asm/termbits.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <stdexcept>
+
+namespace kavrelsim {
+
+Pty::Pty() {
+    master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master_ < 0) {
+        throw std::runtime_error(std::string("posix_openpt: ") + std::strerror(errno));
+    }
+    char name[128] = {};
+    if (::grantpt(master_) != 0 || ::unlockpt(master_) != 0 ||
+        ::ptsname_r(master_, name, sizeof name) != 0) {
+        int err = errno;
+        ::close(master_);
+        throw std::runtime_error(std::string("pseudo-terminal setup: ") + std::strerror(err));
+    }
+    slavePath_ = name;
+    ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
+
+    // Opening and closing the slave once makes the master report a hang-up
+    // until the tool opens it, which is how the tool's open is noticed. While
+    // it is open, make it raw: a terminal line discipline would echo the
+    // device's output back to it and rewrite "\r" on the way.
+    int slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (slave < 0) {
+        int err = errno;
+        ::close(master_);
+        throw std::runtime_error(slavePath_ + ": " + std::strerror(err));
+    }
+    struct termios2 t {};
+    if (::ioctl(slave, TCGETS2, &t) == 0) {
+        t.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR |
+                                            ICRNL | IXON | IXOFF);
+        t.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+        t.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+        t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB);
+        t.c_cflag |= CS8;
+        t.c_cc[VMIN] = 1;
+        t.c_cc[VTIME] = 0;
+        ::ioctl(slave, TCSETS2, &t);
+    }
+    ::close(slave);
+}
+
+Pty::~Pty() {
+    if (master_ >= 0) {
+        ::close(master_);
+    }
+}
+
+bool Pty::SlaveOpen() const {
+    pollfd pfd{master_, 0, 0};
+    ::poll(&pfd, 1, 0);
+    return (pfd.revents & POLLHUP) == 0;
+}
+
+std::optional<LineSettings> Pty::Settings() const {
+    struct termios2 t {};
+    if (::ioctl(master_, TCGETS2, &t) != 0) {
+        return std::nullopt;
+    }
+    LineSettings s;
+    s.baud = t.c_ospeed;
+    switch (t.c_cflag & CSIZE) {
+        case CS5:
+            s.dataBits = 5;
+            break;
+        case CS6:
+            s.dataBits = 6;
+            break;
+        case CS7:
+            s.dataBits = 7;
+            break;
+        default:
+            s.dataBits = 8;
+            break;
+    }
+    if (t.c_cflag & PARENB) {
+        bool odd = (t.c_cflag & PARODD) != 0;
+        s.parity = (t.c_cflag & CMSPAR) ? (odd ? 'M' : 'S') : (odd ? 'O' : 'E');
+    } else {
+        s.parity = 'N';
+    }
+    s.stopBits = (t.c_cflag & CSTOPB) ? 2 : 1;
+    return s;
+}
+
+void Pty::Flush() const {
+    ::ioctl(master_, TCFLSH, TCIOFLUSH);
+}
+
+}  // namespace kavrelsim

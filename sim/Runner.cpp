@@ -1,0 +1,230 @@
+#include "Runner.h"
+
+#include <poll.h>
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+#include <stdexcept>
+
+namespace kavrelsim {
+namespace {
+
+using Nanos = std::chrono::nanoseconds;
+
+// While nobody holds the port the master only says "hung up", which poll
+// reports at once: look again after this long instead of spinning.
+constexpr Nanos kUnpluggedPoll = std::chrono::milliseconds(10);
+
+sigset_t StopSignals() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    return set;
+}
+
+std::string Trim(std::string_view s) {
+    auto first = s.find_first_not_of(" \t\r");
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    auto last = s.find_last_not_of(" \t\r");
+    return std::string(s.substr(first, last - first + 1));
+}
+
+}  // namespace
+
+void Runner::BlockStopSignals() {
+    sigset_t set = StopSignals();
+    ::sigprocmask(SIG_BLOCK, &set, nullptr);
+}
+
+Runner::Runner(Bench& bench, Pty& pty, RunnerConfig config, Clock::time_point start)
+    : bench_(bench), pty_(pty), config_(config), start_(start) {
+    sigset_t set = StopSignals();
+    signalFd_ = ::signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
+    if (signalFd_ < 0) {
+        throw std::runtime_error(std::string("signalfd: ") + std::strerror(errno));
+    }
+    if (config_.powerCommands) {
+        stdinFd_ = STDIN_FILENO;
+    }
+}
+
+Runner::~Runner() {
+    ::close(signalFd_);
+}
+
+void Runner::Run() {
+    for (;;) {
+        pollfd fds[3];
+        nfds_t count = 0;
+        fds[count++] = pollfd{signalFd_, POLLIN, 0};
+        int stdinIndex = -1;
+        if (stdinFd_ >= 0) {
+            stdinIndex = static_cast<int>(count);
+            fds[count++] = pollfd{stdinFd_, POLLIN, 0};
+        }
+        if (portOpen_) {
+            short events = POLLIN;
+            if (!outbox_.empty()) {
+                events |= POLLOUT;
+            }
+            fds[count++] = pollfd{pty_.Master(), events, 0};
+        }
+
+        Nanos now = Elapsed();
+        std::optional<Nanos> wake;
+        auto consider = [&wake](Nanos t) {
+            if (!wake || t < *wake) {
+                wake = t;
+            }
+        };
+        if (!portOpen_) {
+            consider(now + kUnpluggedPoll);
+        }
+        if (auto deadline = bench_.NextDeadline()) {
+            if (*deadline > ToMillis(now)) {
+                consider(*deadline);
+            } else if (config_.throttle && outbox_.empty()) {
+                consider(pacer_.NextSlot());
+            }
+        }
+        timespec ts{};
+        if (wake) {
+            Nanos left = std::max(Nanos(0), *wake - now);
+            ts.tv_sec = static_cast<time_t>(left.count() / 1'000'000'000);
+            ts.tv_nsec = static_cast<long>(left.count() % 1'000'000'000);
+        }
+        if (::ppoll(fds, count, wake ? &ts : nullptr, nullptr) < 0 && errno != EINTR) {
+            throw std::runtime_error(std::string("poll: ") + std::strerror(errno));
+        }
+
+        if (fds[0].revents & POLLIN) {
+            signalfd_siginfo info{};
+            [[maybe_unused]] auto n = ::read(signalFd_, &info, sizeof info);
+            return;
+        }
+        now = Elapsed();
+        Millis ms = ToMillis(now);
+        if (stdinIndex >= 0 && (fds[stdinIndex].revents & (POLLIN | POLLHUP | POLLERR))) {
+            ReadPowerCommands(ms);
+        }
+        if (!portOpen_ && pty_.SlaveOpen()) {
+            portOpen_ = true;
+            pacer_.Idle();
+            bench_.PortOpened(ms);
+        }
+        if (portOpen_ && !ReadFromTool(ms)) {
+            portOpen_ = false;
+            outbox_.clear();
+            pty_.Flush();
+            bench_.PortClosed(ms);
+        }
+        bench_.Advance(ms);
+        if (portOpen_) {
+            Pump(now);
+        } else {
+            // A device switched on by hand talks into an unplugged cable.
+            bench_.TakeOutput(ms);
+        }
+    }
+}
+
+void Runner::ReadPowerCommands(Millis now) {
+    char buf[256];
+    ssize_t n = ::read(stdinFd_, buf, sizeof buf);
+    if (n <= 0) {
+        if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
+            stdinFd_ = -1;  // end of input: no more power commands
+        }
+        return;
+    }
+    stdinBuffer_.append(buf, static_cast<std::size_t>(n));
+    std::size_t nl;
+    while ((nl = stdinBuffer_.find('\n')) != std::string::npos) {
+        std::string line = Trim(std::string_view(stdinBuffer_).substr(0, nl));
+        stdinBuffer_.erase(0, nl + 1);
+        if (line == "on") {
+            bench_.Power(PowerCommand::kOn, now);
+        } else if (line == "off") {
+            bench_.Power(PowerCommand::kOff, now);
+        } else if (line == "cycle") {
+            bench_.Power(PowerCommand::kCycle, now);
+        } else if (!line.empty()) {
+            std::fprintf(stderr, "kavrel-sim: unknown command '%s' (on, off, cycle)\n",
+                         line.c_str());
+        }
+    }
+}
+
+bool Runner::ReadFromTool(Millis now) {
+    char buf[4096];
+    for (;;) {
+        ssize_t n = ::read(pty_.Master(), buf, sizeof buf);
+        if (n > 0) {
+            // The settings in force now are the ones the bytes were sent with,
+            // as long as the tool drains its output before changing them.
+            LineSettings line = pty_.Settings().value_or(LineSettings{});
+            bench_.Receive(std::string_view(buf, static_cast<std::size_t>(n)), line, now);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        break;  // EAGAIN: all read; EIO: the tool has closed the port
+    }
+    return pty_.SlaveOpen();
+}
+
+void Runner::Pump(Nanos now) {
+    if (!outbox_.empty()) {
+        WriteOutbox();
+        if (!outbox_.empty()) {
+            return;  // the tool is not reading; pacing has nothing to add
+        }
+    }
+    Millis ms = ToMillis(now);
+    if (!bench_.HasOutputDue(ms)) {
+        pacer_.Idle();
+        return;
+    }
+    std::size_t allowance = std::string::npos;
+    std::uint32_t baud = 0;
+    if (config_.throttle) {
+        baud = pty_.Settings().value_or(LineSettings{}).baud;
+        allowance = pacer_.Allowance(now, baud);
+        if (allowance == 0) {
+            return;
+        }
+    }
+    outbox_ = bench_.TakeOutput(ms, allowance);
+    if (config_.throttle) {
+        pacer_.Sent(outbox_.size(), baud);
+    }
+    WriteOutbox();
+}
+
+void Runner::WriteOutbox() {
+    while (!outbox_.empty()) {
+        ssize_t n = ::write(pty_.Master(), outbox_.data(), outbox_.size());
+        if (n > 0) {
+            outbox_.erase(0, static_cast<std::size_t>(n));
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else {
+            if (n < 0 && errno != EAGAIN) {
+                outbox_.clear();  // hung up: the hang-up is handled on the next turn
+            }
+            return;
+        }
+    }
+}
+
+}  // namespace kavrelsim

@@ -1,0 +1,57 @@
+// Serves a Bench on a pseudo-terminal: one thread, one poll loop with timers.
+#pragma once
+
+#include <chrono>
+#include <string>
+
+#include "Bench.h"
+#include "Pacer.h"
+#include "Pty.h"
+
+namespace kavrelsim {
+
+struct RunnerConfig {
+    bool throttle = false;      // pace output at the line rate
+    bool powerCommands = true;  // read "on", "off", "cycle" lines from stdin
+};
+
+class Runner {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    // SIGINT and SIGTERM must already be blocked (BlockStopSignals) so that
+    // they are taken from a signalfd instead of killing the process.
+    Runner(Bench& bench, Pty& pty, RunnerConfig config, Clock::time_point start);
+    ~Runner();
+    Runner(const Runner&) = delete;
+    Runner& operator=(const Runner&) = delete;
+
+    // Serves until SIGINT or SIGTERM.
+    void Run();
+
+    static void BlockStopSignals();
+
+private:
+    std::chrono::nanoseconds Elapsed() const { return Clock::now() - start_; }
+    static Millis ToMillis(std::chrono::nanoseconds t) {
+        return std::chrono::duration_cast<Millis>(t);
+    }
+    void ReadPowerCommands(Millis now);
+    // False once the tool has hung up.
+    bool ReadFromTool(Millis now);
+    void Pump(std::chrono::nanoseconds now);
+    void WriteOutbox();
+
+    Bench& bench_;
+    Pty& pty_;
+    RunnerConfig config_;
+    Clock::time_point start_;
+    int signalFd_ = -1;
+    int stdinFd_ = -1;
+    std::string stdinBuffer_;
+    bool portOpen_ = false;
+    std::string outbox_;  // taken from the device, not yet accepted by the pty
+    Pacer pacer_;
+};
+
+}  // namespace kavrelsim

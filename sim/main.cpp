@@ -1,0 +1,255 @@
+// kavrel-sim: a simulated Kavrel DTU on a pseudo-terminal, for running and
+// testing the configuration tool without hardware.
+#include <signal.h>
+
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Bench.h"
+#include "DefaultTable.h"
+#include "PortLinks.h"
+#include "Pty.h"
+#include "Runner.h"
+#include "serial/PortPath.h"
+
+namespace {
+
+using namespace kavrelsim;
+
+constexpr const char* kFooter = R"(
+Power: the device is off until the tool opens the port, and switches on
+--boot-ms later. Closing the port unplugs it (configuration mode and login are
+lost). The next open brings the same device again with the values it kept, or,
+with --devices N, the next of N devices (IMEIs counting up from --imei, factory
+values). A device that was never switched on stays on the bench. After the
+last of N devices the bench is empty: the port stays silent.
+
+Lines on stdin switch the device on the bench by hand: "on", "off", "cycle"
+(off, then on at once). They act immediately and do not stop the automatic
+switch-on when the tool next opens the port.
+
+The pty path is the first line on stdout. Events are JSON lines.)";
+
+struct Options {
+    std::string link;
+    int com = 0;
+    int bootMs = 1500;
+    int windowMs = 10000;
+    int devices = 0;
+    std::string imei = "860000000000001";
+    std::string password;
+    std::string lang = "en";
+    std::string params;
+    std::string state;
+    bool throttle = false;
+    bool noEcho = false;
+    int replyDelayMs = 0;
+    bool silent = false;
+    std::vector<int> errorOn;
+    std::string events;
+    std::string versionText = "KV-2.9.4 build 2022-11-09";
+};
+
+// COM N for the tool: the serial layer owns the naming scheme and refuses to
+// replace a link that still reaches something else.
+class ComRegistration {
+public:
+    ComRegistration(int number, std::string target) : number_(number), target_(std::move(target)) {
+        std::string error;
+        if (!serial::RegisterComPort(number_, target_, &error)) {
+            throw std::runtime_error("cannot register COM" + std::to_string(number_) + ": " +
+                                     error);
+        }
+    }
+    ~ComRegistration() { serial::UnregisterComPort(number_, target_); }
+    ComRegistration(const ComRegistration&) = delete;
+    ComRegistration& operator=(const ComRegistration&) = delete;
+
+private:
+    int number_;
+    std::string target_;
+};
+
+class EventWriter {
+public:
+    explicit EventWriter(const std::string& target) {
+        if (target == "-") {
+            file_ = stderr;
+        } else if (!target.empty()) {
+            file_ = std::fopen(target.c_str(), "w");
+            if (file_ == nullptr) {
+                throw std::runtime_error(target + ": cannot open for writing");
+            }
+            owned_ = true;
+        }
+    }
+    ~EventWriter() {
+        if (owned_) {
+            std::fclose(file_);
+        }
+    }
+    EventWriter(const EventWriter&) = delete;
+    EventWriter& operator=(const EventWriter&) = delete;
+
+    void Write(const Json& event) {
+        if (file_ == nullptr) {
+            return;
+        }
+        std::string line = event.dump(-1, ' ', false, Json::error_handler_t::replace);
+        line += '\n';
+        std::fwrite(line.data(), 1, line.size(), file_);
+        std::fflush(file_);
+    }
+
+private:
+    std::FILE* file_ = nullptr;
+    bool owned_ = false;
+};
+
+// The option's type name already says what is wanted; CLI11 would append the
+// validator's own description to it.
+CLI::Validator Quiet(CLI::Validator v) {
+    v.description("");
+    return v;
+}
+
+void AddOptions(CLI::App& app, Options& o) {
+    app.add_option("--link", o.link, "Also reach the pty through this symbolic link")
+        ->type_name("PATH");
+    app.add_option("--com", o.com,
+                   "Register as COM N: ${XDG_CONFIG_HOME:-$HOME/.config}/tirvel/ports/comN")
+        ->type_name("N")
+        ->check(Quiet(CLI::Range(1, serial::kMaxComNumber)));
+    app.add_option("--boot-ms", o.bootMs, "Delay from the tool's open to power-on")
+        ->type_name("MS")
+        ->capture_default_str()
+        ->check(Quiet(CLI::NonNegativeNumber));
+    app.add_option("--window-ms", o.windowMs, "Start-up window in which AT+TEST is answered")
+        ->type_name("MS")
+        ->capture_default_str()
+        ->check(Quiet(CLI::NonNegativeNumber));
+    app.add_option("--devices", o.devices, "A batch of N devices, one per open of the port")
+        ->type_name("N")
+        ->check(Quiet(CLI::Range(1, 100000)));
+    app.add_option("--imei", o.imei, "IMEI (15 digits) of the first device")
+        ->type_name("IMEI")
+        ->capture_default_str()
+        ->check([](const std::string& s) {
+            return s.size() == 15 && s.find_first_not_of("0123456789") == std::string::npos
+                       ? std::string()
+                       : std::string("an IMEI is 15 digits");
+        });
+    app.add_option("--password", o.password, "Configuration password (default: none)")
+        ->type_name("PW");
+    app.add_option("--lang", o.lang, "Item names of the built-in table (zh: GB18030 on the wire)")
+        ->type_name("en|zh")
+        ->capture_default_str()
+        ->check(Quiet(CLI::IsMember({"en", "zh"})));
+    app.add_option("--params", o.params,
+                   "Item table from 'number,name,value' lines (sent as is; replaces --lang)")
+        ->type_name("FILE")
+        ->check(Quiet(CLI::ExistingFile));
+    app.add_option("--state", o.state,
+                   "Keep item values in this file: loaded at start, rewritten on every change")
+        ->type_name("FILE");
+    app.add_flag("--throttle", o.throttle, "Send at the line rate instead of memory speed");
+    app.add_flag("--no-echo", o.noEcho, "Do not echo commands");
+    app.add_option("--reply-delay", o.replyDelayMs, "Delay before each answer")
+        ->type_name("MS")
+        ->capture_default_str()
+        ->check(Quiet(CLI::NonNegativeNumber));
+    app.add_flag("--silent", o.silent, "Never answer anything, not even with an echo");
+    app.add_option("--error-on", o.errorOn, "AT+SET of item N answers ERROR (repeatable)")
+        ->type_name("N")
+        ->allow_extra_args(false)
+        ->check(Quiet(CLI::Range(1, 999999)));
+    app.add_option("--events", o.events, "Write JSON event lines to FILE, or '-' for stderr")
+        ->type_name("FILE|-");
+    app.add_option("--version-text", o.versionText, "Firmware version for AT+DTU&VER?")
+        ->type_name("TEXT")
+        ->capture_default_str();
+    app.footer(kFooter);
+}
+
+BenchOptions MakeBenchOptions(const Options& o) {
+    BenchOptions b;
+    b.bootDelay = Millis(o.bootMs);
+    b.devices = o.devices;
+    b.device.imei = o.imei;
+    b.device.password = o.password;
+    b.device.versionText = o.versionText;
+    b.device.window = Millis(o.windowMs);
+    b.device.echo = !o.noEcho;
+    b.faults.replyDelay = Millis(o.replyDelayMs);
+    b.faults.silent = o.silent;
+    b.faults.errorOnSet.insert(o.errorOn.begin(), o.errorOn.end());
+    b.factory = o.params.empty()
+                    ? DefaultTable(o.lang == "zh" ? Language::kChinese : Language::kEnglish)
+                    : TableFromParamText(ReadTextFile(o.params));
+    if (!o.state.empty() && std::filesystem::exists(o.state)) {
+        ParameterTable values = b.factory;
+        for (const auto& w : ApplyState(values, ReadTextFile(o.state))) {
+            std::fprintf(stderr, "kavrel-sim: %s: %s\n", o.state.c_str(), w.c_str());
+        }
+        b.firstValues = std::move(values);
+    }
+    return b;
+}
+
+int Serve(const Options& o) {
+    auto start = Runner::Clock::now();
+    EventWriter events(o.events);
+    Bench bench(MakeBenchOptions(o), [&events](const Json& e) { events.Write(e); });
+    if (!o.state.empty()) {
+        bench.SetValuesChangedHandler([path = o.state](const ParameterTable& t) {
+            std::string error;
+            if (!WriteFileAtomically(path, FormatParamText(t), &error)) {
+                std::fprintf(stderr, "kavrel-sim: %s\n", error.c_str());
+            }
+        });
+    }
+    Pty pty;
+    Runner runner(bench, pty, RunnerConfig{o.throttle, true}, start);
+    std::optional<ScopedLink> link;
+    if (!o.link.empty()) {
+        link.emplace(o.link, pty.SlavePath());
+    }
+    std::optional<ComRegistration> com;
+    if (o.com > 0) {
+        com.emplace(o.com, pty.SlavePath());
+    }
+    Json ready =
+        MakeEvent(std::chrono::duration_cast<Millis>(Runner::Clock::now() - start), "start");
+    ready["pty"] = pty.SlavePath();
+    events.Write(ready);
+    std::printf("%s\n", pty.SlavePath().c_str());
+    std::fflush(stdout);
+    runner.Run();
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Blocked before anything exists to clean up: from here on SIGINT and
+    // SIGTERM only arrive through the runner's signalfd.
+    Runner::BlockStopSignals();
+    ::signal(SIGPIPE, SIG_IGN);
+
+    CLI::App app{"kavrel-sim: a simulated Kavrel DTU on a pseudo-terminal"};
+    app.name("kavrel-sim");
+    Options options;
+    AddOptions(app, options);
+    CLI11_PARSE(app, argc, argv);
+    try {
+        return Serve(options);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "kavrel-sim: %s\n", e.what());
+        return 1;
+    }
+}
