@@ -109,7 +109,9 @@ std::string PseudoTerminal::ReadUntil(std::string_view marker,
     return out;
 }
 
-std::string PseudoTerminal::Drain() const { return ReadFor(std::chrono::milliseconds(0)); }
+std::string PseudoTerminal::Drain() const {
+    return ReadFor(std::chrono::milliseconds(0));
+}
 
 LineSettings PseudoTerminal::Settings() const {
     struct termios2 t {};
@@ -119,10 +121,18 @@ LineSettings PseudoTerminal::Settings() const {
     }
     s.baud = t.c_ospeed;
     switch (t.c_cflag & CSIZE) {
-        case CS5: s.dataBits = 5; break;
-        case CS6: s.dataBits = 6; break;
-        case CS7: s.dataBits = 7; break;
-        default: s.dataBits = 8; break;
+        case CS5:
+            s.dataBits = 5;
+            break;
+        case CS6:
+            s.dataBits = 6;
+            break;
+        case CS7:
+            s.dataBits = 7;
+            break;
+        default:
+            s.dataBits = 8;
+            break;
     }
     if (t.c_cflag & PARENB) {
         bool odd = (t.c_cflag & PARODD) != 0;

@@ -1,0 +1,81 @@
+// The configuration form: the one in-memory model of the device's
+// configuration (60 item rows and the identity fields) and every handler of the
+// device work. It talks to its window only through the window layer, so the same
+// view runs behind the desktop app, behind tirvelctl and in tests.
+#pragma once
+
+#include <array>
+#include <string>
+
+#include "framework/DataExchange.h"
+#include "framework/FormView.h"
+#include "serial/ComPort.h"
+
+// Connection states, reported to the main frame.
+inline constexpr int kStateIdle = 0;
+inline constexpr int kStateConnecting = 1;
+inline constexpr int kStateConnected = 2;
+inline constexpr int kStateAwaitingLoader = 3;
+inline constexpr int kStateLoaderDialogue = 4;
+inline constexpr int kStateDebugLog = 5;
+
+class CTirvel2View : public fw::CFormView {
+public:
+    static constexpr int kItemRows = 60;
+
+    CTirvel2View();
+
+    // The item table. Every operation takes the item number 1..60; a number
+    // outside that range has no row and is ignored (reads give empty text).
+    // Set and Get touch only the members; the caller runs the display exchange.
+    void SetItemLabel(int n, const std::string& name);  // label := "%d. %s"
+    void SetItemCurrentValue(int n, const std::string& value);
+    void SetItemNewValue(int n, const std::string& value);
+    std::string GetItemLabel(int n) const;
+    std::string GetItemCurrentValue(int n) const;
+    std::string GetItemNewValue(int n) const;  // the member, not the edit's text
+    // Sets the flag and the row's check box at once.
+    void SetItemModify(int n, int flag);
+    // Refresh exchange of the whole form first, then the member.
+    int ReadItemModify(int n);
+    std::string ReadItemNewValue(int n);
+    // Every label back to "N. ItemN" in the user-interface language.
+    void ResetItemLabels();
+    // All 240 row controls.
+    void ShowItemRows(int showCommand);
+    // All 252 controls of the form, panes and log buttons included.
+    void ShowAllControls(int showCommand);
+
+    // "AT+GETDV=0\r" into the item table. False when the device did not answer:
+    // the port is then closed and the failure reported.
+    bool ReadDeviceConfiguration();
+    // One answer line "N,name,value" without its line end; cut in place.
+    void ParseConfigurationLine(char* line);
+
+    const std::string& Imei() const { return m_strImei; }
+    const std::string& Version() const { return m_strVersion; }
+
+    // The model of the form and the connection, as the handlers share it.
+    int m_nComPort = 1;
+    PortHandle m_hComPort = INVALID_HANDLE_VALUE;
+    int m_nConnectState = kStateIdle;
+    std::string m_strImei;     // control 1026
+    std::string m_strVersion;  // control 1027
+    fw::CControlBinding m_ctrlHelp;
+    fw::CControlBinding m_ctrlLog;
+
+protected:
+    void DoDataExchange(fw::CDataExchange* pDX) override;
+
+private:
+    struct ConfigItem {
+        std::string label;
+        std::string currentValue;
+        std::string newValue;
+        int modify = 0;
+    };
+
+    static bool IsItemNumber(int n) { return n >= 1 && n <= kItemRows; }
+
+    std::array<ConfigItem, kItemRows + 1> items_{};  // index 0 unused
+};

@@ -1,0 +1,31 @@
+// Device text is bytes in the system's ANSI code page. It is stored, compared,
+// written to files and sent back as those bytes; only what is shown on screen
+// or typed by the operator goes through these conversions.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "framework/Language.h"
+
+namespace fw {
+
+// POSIX stands in for the ANSI code page with GB18030 for Chinese and
+// Windows-1252 otherwise, which is what such a system would use.
+const char* CodePageName(Language language);
+
+// Bytes to UTF-8. Bytes that do not decode become U+FFFD; nothing fails.
+std::string DecodeCodePage(std::string_view bytes, Language language);
+// UTF-8 to bytes. Characters the code page lacks become '?', as the Windows
+// conversion does with its default character.
+std::string EncodeCodePage(std::string_view utf8, Language language);
+
+// The same, in the current user-interface language.
+inline std::string DecodeAnsi(std::string_view bytes) {
+    return DecodeCodePage(bytes, CurrentLanguage());
+}
+inline std::string EncodeAnsi(std::string_view utf8) {
+    return EncodeCodePage(utf8, CurrentLanguage());
+}
+
+}  // namespace fw

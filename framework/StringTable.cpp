@@ -1,0 +1,46 @@
+#include "framework/StringTable.h"
+
+#include <algorithm>
+
+#include "framework/CodePage.h"
+#include "res/Strings.h"
+
+namespace fw {
+namespace {
+
+const StringResource* Find(UINT id) {
+    auto table = res::StringTable();
+    auto it = std::lower_bound(table.begin(), table.end(), id,
+                               [](const StringResource& s, UINT key) { return s.id < key; });
+    return (it != table.end() && it->id == id) ? &*it : nullptr;
+}
+
+}  // namespace
+
+bool HasString(UINT id) {
+    return Find(id) != nullptr;
+}
+
+std::string LoadString(UINT id, Language language) {
+    const StringResource* s = Find(id);
+    if (s == nullptr) {
+        return {};
+    }
+    const char* text = language == Language::Chinese ? s->chinese : s->english;
+    return text != nullptr ? text : std::string();
+}
+
+std::string LoadStringAnsi(UINT id) {
+    return EncodeAnsi(LoadString(id));
+}
+
+std::string FormatWithNumber(const std::string& format, int number) {
+    std::string out = format;
+    auto at = out.find("%d");
+    if (at != std::string::npos) {
+        out.replace(at, 2, std::to_string(number));
+    }
+    return out;
+}
+
+}  // namespace fw

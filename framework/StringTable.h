@@ -1,0 +1,33 @@
+// The string table: every user-visible text by resource ID, in English and
+// Simplified Chinese, as UTF-8.
+#pragma once
+
+#include <string>
+
+#include "framework/Language.h"
+#include "framework/Win.h"
+
+namespace fw {
+
+struct StringResource {
+    UINT id;
+    const char* english;  // UTF-8
+    const char* chinese;  // UTF-8
+};
+
+bool HasString(UINT id);
+// Empty when the table has no such string.
+std::string LoadString(UINT id, Language language);
+inline std::string LoadString(UINT id) {
+    return LoadString(id, CurrentLanguage());
+}
+// The string as device-text bytes in the current code page, for strings that
+// become part of the item table (row labels) and are therefore exported and
+// compared as bytes.
+std::string LoadStringAnsi(UINT id);
+
+// Replaces the first "%d" of a format string with the number, the way the
+// system's formats ("Item%d", "%d. %s") are used; other text stays as it is.
+std::string FormatWithNumber(const std::string& format, int number);
+
+}  // namespace fw

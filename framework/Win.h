@@ -1,0 +1,34 @@
+// The small vocabulary of the window layer: message and command numbers, show
+// commands, message-box flags and dialog results, with the values the desktop
+// conventions give them so that resource IDs and handlers read the same
+// everywhere.
+#pragma once
+
+#include <cstdint>
+
+namespace fw {
+
+using UINT = unsigned int;
+using WPARAM = std::uintptr_t;
+using LPARAM = std::intptr_t;
+using LRESULT = std::intptr_t;
+
+inline constexpr UINT WM_COMMAND = 0x0111;  // wParam: command or control ID
+inline constexpr UINT WM_TIMER = 0x0113;    // wParam: timer ID
+inline constexpr UINT WM_CLOSE = 0x0010;
+inline constexpr UINT WM_USER = 0x0400;
+
+inline constexpr int SW_HIDE = 0;
+inline constexpr int SW_SHOW = 5;
+
+inline constexpr UINT MB_OK = 0x00000000;
+inline constexpr UINT MB_OKCANCEL = 0x00000001;
+inline constexpr UINT MB_YESNO = 0x00000004;
+inline constexpr UINT MB_ICONINFORMATION = 0x00000040;
+
+inline constexpr int IDOK = 1;
+inline constexpr int IDCANCEL = 2;
+inline constexpr int IDYES = 6;
+inline constexpr int IDNO = 7;
+
+}  // namespace fw

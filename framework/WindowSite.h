@@ -1,0 +1,46 @@
+// What a platform window offers the system's code. The desktop app implements
+// it on Qt widgets, tirvelctl on the console and the tests with a scripted
+// window; the system's classes see nothing else of their window.
+//
+// Control text crosses this boundary as UTF-8: the conversion from and to the
+// device's code page happens once, in CWnd, so that every host keeps the same
+// exact-bytes rules.
+#pragma once
+
+#include <string>
+
+#include "framework/Win.h"
+
+namespace fw {
+
+class IWindowSite {
+public:
+    virtual ~IWindowSite() = default;
+
+    // Controls, addressed by their resource IDs. Unknown IDs are ignored.
+    virtual void ShowControl(int id, int showCommand) = 0;
+    virtual bool IsControlVisible(int id) const = 0;
+    virtual void EnableControl(int id, bool enable) = 0;
+    virtual bool IsControlEnabled(int id) const = 0;
+    virtual void FocusControl(int id) = 0;
+    virtual void SetControlText(int id, const std::string& utf8) = 0;
+    virtual std::string GetControlText(int id) const = 0;
+    virtual void SetControlCheck(int id, int state) = 0;
+    virtual int GetControlCheck(int id) const = 0;
+
+    // A modal message box whose text and caption come from the string table.
+    // Returns the button pressed (IDOK, ...). Posted messages and timers keep
+    // being delivered while the box is open.
+    virtual int MessageBoxById(UINT textId, UINT captionId, UINT type) = 0;
+
+    // May be called from any thread; delivered to the window's WindowProc on the
+    // user-interface thread, in posting order.
+    virtual void PostMessage(UINT message, WPARAM wParam, LPARAM lParam) = 0;
+
+    // WM_TIMER with the timer ID every periodMs until killed; returns the ID, or
+    // 0 when the timer cannot be created. Setting an existing ID restarts it.
+    virtual UINT SetTimer(UINT id, UINT periodMs) = 0;
+    virtual bool KillTimer(UINT id) = 0;
+};
+
+}  // namespace fw

@@ -1,0 +1,95 @@
+#include "framework/Wnd.h"
+
+#include "framework/CodePage.h"
+#include "framework/DataExchange.h"
+
+namespace fw {
+
+LRESULT CWnd::WindowProc(UINT, WPARAM, LPARAM) {
+    return 0;
+}
+
+void CWnd::DoDataExchange(CDataExchange*) {}
+
+void CWnd::ShowDlgItem(int id, int showCommand) {
+    if (site_ != nullptr) {
+        site_->ShowControl(id, showCommand);
+    }
+}
+
+void CWnd::EnableDlgItem(int id, bool enable) {
+    if (site_ != nullptr) {
+        site_->EnableControl(id, enable);
+    }
+}
+
+void CWnd::FocusDlgItem(int id) {
+    if (site_ != nullptr) {
+        site_->FocusControl(id);
+    }
+}
+
+void CWnd::CheckDlgButton(int id, int state) {
+    if (site_ != nullptr) {
+        site_->SetControlCheck(id, state);
+    }
+}
+
+int CWnd::IsDlgButtonChecked(int id) const {
+    return site_ != nullptr ? site_->GetControlCheck(id) : 0;
+}
+
+void CWnd::SetDlgItemBytes(int id, const std::string& bytes) {
+    if (site_ == nullptr) {
+        return;
+    }
+    auto& shown = shown_[id];
+    shown.bytes = bytes;
+    shown.utf8 = DecodeAnsi(bytes);
+    site_->SetControlText(id, shown.utf8);
+}
+
+std::string CWnd::GetDlgItemBytes(int id) const {
+    if (site_ == nullptr) {
+        return {};
+    }
+    std::string utf8 = site_->GetControlText(id);
+    auto it = shown_.find(id);
+    if (it != shown_.end() && it->second.utf8 == utf8) {
+        return it->second.bytes;
+    }
+    return EncodeAnsi(utf8);
+}
+
+int CWnd::AfxMessageBox(UINT stringId) {
+    return MessageBoxById(stringId, AFX_IDS_APP_TITLE, MB_OK | MB_ICONINFORMATION);
+}
+
+int CWnd::MessageBoxById(UINT textId, UINT captionId, UINT type) {
+    return site_ != nullptr ? site_->MessageBoxById(textId, captionId, type) : IDOK;
+}
+
+void CWnd::PostMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (site_ != nullptr) {
+        site_->PostMessage(message, wParam, lParam);
+    }
+}
+
+UINT CWnd::SetTimer(UINT id, UINT periodMs) {
+    return site_ != nullptr ? site_->SetTimer(id, periodMs) : 0;
+}
+
+bool CWnd::KillTimer(UINT id) {
+    return site_ != nullptr && site_->KillTimer(id);
+}
+
+bool CWnd::UpdateData(bool saveAndValidate) {
+    if (site_ == nullptr) {
+        return false;
+    }
+    CDataExchange dx(this, saveAndValidate);
+    DoDataExchange(&dx);
+    return !dx.Failed();
+}
+
+}  // namespace fw

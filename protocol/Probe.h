@@ -1,0 +1,34 @@
+// The start-up probe: "AT+TEST\r" again and again until the device, powering
+// on, answers within its start-up window.
+#pragma once
+
+#include <atomic>
+
+#include "serial/ComPort.h"
+
+class CTirvel2View;
+
+// Probe results, carried to the view in WM_PROBE_RESULT's wParam.
+inline constexpr int kProbeAnswered = 0;
+inline constexpr int kProbeTimedOut = 1;
+inline constexpr int kProbeStopped = 2;
+inline constexpr int kProbePasswordRequired = 4;
+
+inline constexpr int kProbeAttempts = 60;
+
+// Written by the user-interface thread (0 by Start, 1 by Stop), read by the
+// probe thread after every failed attempt.
+extern std::atomic<int> g_nProbeStopFlag;
+
+// One full probe; an answer wins over the stop flag, the stop flag over a
+// password prompt.
+int ProbeDevice(PortHandle port);
+
+// Handed to the probe thread, which frees it.
+struct ProbeParameters {
+    PortHandle port;
+    CTirvel2View* view;
+};
+
+// The probe thread: probes, posts the result to the view, frees its block.
+unsigned long ProbeThreadProc(void* parameters);

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "framework/DialogTemplate.h"
+#include "framework/Language.h"
+
+namespace res {
+
+// The template of a dialog in one language, or nullptr when there is none.
+const fw::DialogTemplate* FindDialogTemplate(fw::UINT id, fw::Language language);
+
+// Row N's vertical position in template 101 (dialog units), N = 1..60.
+int FormRowTop(int itemNumber, fw::Language language);
+
+}  // namespace res

@@ -1,0 +1,86 @@
+// Resource IDs shared by the resources and the code: dialogs, controls,
+// commands, strings and messages.
+#pragma once
+
+#include "framework/Win.h"
+
+namespace res {
+
+// Dialog templates and other resources.
+inline constexpr fw::UINT IDD_ABOUTBOX = 100;
+inline constexpr fw::UINT IDD_TIRVEL2_FORM = 101;
+inline constexpr fw::UINT IDR_MAINFRAME = 128;
+inline constexpr fw::UINT IDD_SETTINGS = 132;
+inline constexpr fw::UINT IDD_TRANSFER = 133;
+inline constexpr fw::UINT IDD_PASSWORD = 137;
+
+// Messages of the system's own.
+inline constexpr fw::UINT WM_PROBE_RESULT = fw::WM_USER + 100;    // wParam: probe result
+inline constexpr fw::UINT WM_TRANSFER_DONE = fw::WM_USER + 1000;  // wParam: transfer result
+
+// Commands (toolbar).
+inline constexpr fw::UINT ID_START_CONFIG = 32774;
+inline constexpr fw::UINT ID_STOP_CONFIG = 32775;
+inline constexpr fw::UINT ID_MODIFY = 32776;
+inline constexpr fw::UINT ID_RESTORE = 32777;
+inline constexpr fw::UINT ID_SETTINGS = 32778;
+inline constexpr fw::UINT ID_UPDATE_FIRMWARE = 32780;
+inline constexpr fw::UINT ID_SELECT_FIRMWARE = 32781;
+inline constexpr fw::UINT ID_SHOW_DEBUG_INFO = 32782;
+inline constexpr fw::UINT ID_APP_ABOUT = 57664;
+inline constexpr fw::UINT ID_APP_EXIT = 57665;
+
+// Controls of the form (template 101). Row N of the item table has the four
+// controls base + N.
+inline constexpr int IDC_HELP_PANE = 1001;
+inline constexpr int IDC_IMEI = 1026;
+inline constexpr int IDC_VERSION = 1027;
+inline constexpr int IDC_EXPORT_CONFIG = 1132;
+inline constexpr int IDC_IMPORT_CONFIG = 1133;
+inline constexpr int IDC_TEMPLATE_CONFIG = 1135;
+inline constexpr int IDC_CLEAR_CONFIG = 1136;
+inline constexpr int IDC_IMEI_CAPTION = 1140;
+inline constexpr int IDC_VERSION_CAPTION = 1141;
+inline constexpr int IDC_LOG_PANE = 1142;
+inline constexpr int IDC_CLEAR_LOG = 1144;
+inline constexpr int IDC_SAVE_LOG = 1145;
+inline constexpr int IDC_ITEM_LABEL_BASE = 1200;
+inline constexpr int IDC_ITEM_CURRENT_BASE = 1300;
+inline constexpr int IDC_ITEM_NEW_BASE = 1400;
+inline constexpr int IDC_ITEM_MODIFY_BASE = 1500;
+
+// Controls of the dialogs.
+inline constexpr int IDC_COM_PORT = 1002;       // settings dialog 132
+inline constexpr int IDC_PASSWORD = 1147;       // password dialog 137
+inline constexpr int IDC_ABOUT_NOTICE = 1003;   // about box 100
+inline constexpr int IDC_TRANSFER_PATH = 1136;  // transfer dialog 133
+inline constexpr int IDC_TRANSFER_PROGRESS = 1137;
+
+// Strings.
+inline constexpr fw::UINT IDS_OPEN_PORT_FAILED = 102;
+inline constexpr fw::UINT IDS_STARTUP_TIMEOUT = 103;
+inline constexpr fw::UINT IDS_READ_CONFIG_FAILED = 104;
+inline constexpr fw::UINT IDS_READ_IMEI_FAILED = 105;
+inline constexpr fw::UINT IDS_READ_VERSION_FAILED = 106;
+inline constexpr fw::UINT IDS_ITEM_PLACEHOLDER = 107;  // "Item%d"
+inline constexpr fw::UINT IDS_SET_FAILED = 110;
+inline constexpr fw::UINT IDS_SET_SUCCEEDED = 111;
+inline constexpr fw::UINT IDS_RESTORE_SUCCEEDED = 112;
+inline constexpr fw::UINT IDS_RESTORE_FAILED = 113;
+inline constexpr fw::UINT IDS_DOCUMENT_TEMPLATE = 128;
+inline constexpr fw::UINT IDS_APP_TITLE = 57344;
+inline constexpr fw::UINT IDS_IDLE_MESSAGE = 57345;
+inline constexpr fw::UINT IDS_PANE_FONT_FACE = 61452;
+inline constexpr fw::UINT IDS_HELP_TEXT = 61453;
+inline constexpr fw::UINT IDS_EXPORT_SUCCEEDED = 61463;
+inline constexpr fw::UINT IDS_OPEN_FILE_FAILED = 61464;
+inline constexpr fw::UINT IDS_TRANSFER_ERROR_CAPTION = 61465;
+inline constexpr fw::UINT IDS_TRANSFER_FAILED = 61466;
+inline constexpr fw::UINT IDS_FIRMWARE_FILTER = 61469;
+inline constexpr fw::UINT IDS_FIRMWARE_TITLE = 61470;
+inline constexpr fw::UINT IDS_LOADER_TIMEOUT = 61471;
+inline constexpr fw::UINT IDS_TRANSFER_SUCCEEDED = 61472;
+inline constexpr fw::UINT IDS_TRANSFER_INFO_CAPTION = 61473;
+inline constexpr fw::UINT IDS_IMPORT_SUCCEEDED = 61476;
+
+}  // namespace res

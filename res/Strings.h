@@ -1,0 +1,12 @@
+#pragma once
+
+#include <span>
+
+#include "framework/StringTable.h"
+
+namespace res {
+
+// Sorted by ID.
+std::span<const fw::StringResource> StringTable();
+
+}  // namespace res

@@ -1,0 +1,36 @@
+# Sourced by ./run and ./test: installs the Debian packages the build needs
+# when any is missing (as root, or through sudo).
+
+TIRVEL_BUILD_PACKAGES=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev
+                       libcli11-dev nlohmann-json3-dev)
+
+tirvel_missing_packages() {
+    local missing=() p
+    for p in "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+            missing+=("$p")
+        fi
+    done
+    echo "${missing[@]}"
+}
+
+tirvel_ensure_packages() {
+    local missing
+    missing=$(tirvel_missing_packages "$@")
+    [ -z "$missing" ] && return 0
+    if ! command -v apt-get >/dev/null 2>&1; then
+        echo "Missing packages: $missing (no apt-get here; install them by hand)" >&2
+        return 1
+    fi
+    local sudo=""
+    if [ "$(id -u)" != 0 ]; then
+        if command -v sudo >/dev/null 2>&1; then sudo="sudo"; else
+            echo "Missing packages: $missing; run as root or install sudo" >&2
+            return 1
+        fi
+    fi
+    echo "Installing: $missing"
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+    # shellcheck disable=SC2086
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing
+}

@@ -1,0 +1,123 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "Peer.h"
+#include "protocol/AtExchange.h"
+
+using namespace std::chrono_literals;
+using testsupport::Peer;
+using testsupport::PortGuard;
+using testsupport::PseudoTerminal;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+class AtExchange : public ::testing::Test {
+protected:
+    PseudoTerminal pty_;
+    PortGuard port_{testsupport::OpenAtPort(pty_)};
+
+    int Send(const char* command, std::vector<testsupport::Step> steps, int limit = 5) {
+        Peer peer(pty_, command, std::move(steps));
+        const auto start = Clock::now();
+        int r = SendAtCommand(port_.get(), command, limit);
+        lastDuration_ = Clock::now() - start;
+        EXPECT_EQ(peer.Received(), command);
+        return r;
+    }
+
+    // How long the last exchange itself took (the peer may go on afterwards).
+    Clock::duration lastDuration_{};
+};
+
+TEST_F(AtExchange, RecognisesOkSplitOverReads) {
+    ASSERT_NE(port_.get(), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(Send("AT+TEST\r", {{0ms, "O"}, {150ms, "K\r\n"}}), kAtSuccess);
+    EXPECT_EQ(Send("AT+TEST\r", {{0ms, "AT+TEST\r\r\nOK"}, {150ms, "\r"}, {150ms, "\n"}}),
+              kAtSuccess);
+}
+
+TEST_F(AtExchange, PasswordPromptCombinations) {
+    EXPECT_EQ(Send("AT+TEST\r", {{0ms, "\r\nNEED PWD\r\nOK\r\n"}}), kAtSuccess);
+    EXPECT_EQ(Send("AT+TEST\r", {{0ms, "\r\nNEED PWD\r\n"}, {50ms, "ERROR\r\n"}}),
+              kAtPasswordRequired);
+    // Only the prompt: the exchange runs out its empty reads and still says 4.
+    EXPECT_EQ(Send("AT+TEST\r", {{0ms, "\r\nNEED PWD\r\n"}}), kAtPasswordRequired);
+    EXPECT_GE(lastDuration_, 500ms);
+}
+
+TEST_F(AtExchange, ErrorCountsOnlyWithALaterLineEnd) {
+    // "ERROR" before the final line end fails at once...
+    EXPECT_EQ(Send("AT+SET=1,x\r", {{0ms, "ERROR"}, {150ms, "\r\n"}}, 10), kAtFailure);
+    // ...but an "ERROR" with no line end after it does not end the exchange.
+    EXPECT_EQ(Send("AT+TEST\r", {{0ms, "OK\r\nERROR"}}), kAtSuccess);
+    EXPECT_EQ(Send("AT+TEST\r", {{0ms, "ERR"}, {150ms, "OR"}, {150ms, " but OK\r\n"}}), kAtFailure);
+}
+
+TEST_F(AtExchange, EmptyReadsAreCountedOverTheWholeExchange) {
+    // A byte every 300 ms leaves two empty reads in each gap. Were the allowance
+    // restored by data, the "OK" at 2 s would be reached; counted over the whole
+    // exchange, the sixth empty read ends it first.
+    EXPECT_EQ(Send("AT+TEST\r",
+                   {{0ms, "."}, {300ms, "."}, {300ms, "."}, {300ms, "."}, {1100ms, "OK\r\n"}}),
+              kAtFailure);
+    EXPECT_LT(lastDuration_, 1800ms);
+}
+
+TEST_F(AtExchange, SilenceEndsAfterTheLimit) {
+    EXPECT_EQ(Send("AT+QUIT\r", {}), kAtFailure);
+    EXPECT_GE(lastDuration_, 550ms);  // six reads of 100 ms
+    EXPECT_EQ(Send("AT+RESTORE\r", {}, 10), kAtFailure);
+    EXPECT_GE(lastDuration_, 1050ms);  // eleven
+}
+
+TEST_F(AtExchange, OnlyTheFirst127BytesAreLookedAt) {
+    const std::string noise(127, 'x');
+    EXPECT_EQ(Send("AT+TEST\r", {{0ms, noise}, {50ms, "OK\r\n"}}), kAtFailure);
+    // A full buffer turns further reads into empty ones at once.
+    EXPECT_LT(lastDuration_, 500ms);
+    // Set-up purges the late "OK" so the next exchange starts clean.
+    std::this_thread::sleep_for(150ms);
+    ComPortSettings settings{28800, 8, 0, 0, 0};
+    SetupComPortTimed(port_.get(), &settings);
+    EXPECT_EQ(Send("AT+TEST\r", {{0ms, std::string(123, 'x') + "OK\r\n"}}), kAtSuccess);
+}
+
+TEST_F(AtExchange, QueryLeavesTheWholeReplyInTheBuffer) {
+    char reply[1024];
+    std::fill(std::begin(reply), std::end(reply), '#');
+    Peer peer(pty_, "AT+DTU&IMEI?\r", {{0ms, "\r\n860000000000001\r\n"}, {100ms, "OK\r\n"}});
+    ASSERT_EQ(QueryAtCommand(port_.get(), "AT+DTU&IMEI?\r", reply, sizeof reply, 5), kAtSuccess);
+    EXPECT_STREQ(reply, "\r\n860000000000001\r\nOK\r\n");
+    EXPECT_EQ(reply[sizeof reply - 1], '\0');
+}
+
+TEST_F(AtExchange, QueryIgnoresThePasswordPromptAndFailsOnError) {
+    char reply[64];
+    {
+        Peer peer(pty_, "AT+DTU&VER?\r", {{0ms, "\r\nNEED PWD\r\n"}});
+        EXPECT_EQ(QueryAtCommand(port_.get(), "AT+DTU&VER?\r", reply, sizeof reply, 5), kAtFailure);
+    }
+    {
+        Peer peer(pty_, "AT+GETDV=0\r", {{0ms, "1,a,ERROR\r\n2,b,c\r\nOK\r\n"}});
+        EXPECT_EQ(QueryAtCommand(port_.get(), "AT+GETDV=0\r", reply, sizeof reply, 5), kAtFailure);
+    }
+}
+
+TEST_F(AtExchange, QueryStopsAtItsBufferSize) {
+    char reply[16];
+    Peer peer(pty_, "AT+GETDV=0\r", {{0ms, "1,name,value-that-is-long\r\nOK\r\n"}});
+    EXPECT_EQ(QueryAtCommand(port_.get(), "AT+GETDV=0\r", reply, sizeof reply, 2), kAtFailure);
+    EXPECT_EQ(std::string(reply), "1,name,value-th");
+}
+
+TEST(AtExchangeWithoutPort, FailsAfterItsEmptyReads) {
+    EXPECT_EQ(SendAtCommand(INVALID_HANDLE_VALUE, "AT+TEST\r", 5), kAtFailure);
+    char reply[8];
+    EXPECT_EQ(QueryAtCommand(INVALID_HANDLE_VALUE, "AT+TEST\r", reply, sizeof reply, 5),
+              kAtFailure);
+    EXPECT_EQ(QueryAtCommand(INVALID_HANDLE_VALUE, "AT+TEST\r", nullptr, 0, 5), kAtFailure);
+}
+
+}  // namespace

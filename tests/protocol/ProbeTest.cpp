@@ -1,0 +1,143 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "Peer.h"
+#include "ScriptedWindow.h"
+#include "form/Tirvel2View.h"
+#include "protocol/AtExchange.h"
+#include "protocol/Probe.h"
+#include "res/ResourceIds.h"
+
+using namespace std::chrono_literals;
+using testsupport::PortGuard;
+using testsupport::PseudoTerminal;
+
+namespace {
+
+// A device that answers the n-th "AT+TEST\r" with `answer` and every earlier
+// one with `before` (empty: silence). Counts the probes it saw.
+class ProbeResponder {
+public:
+    ProbeResponder(PseudoTerminal& pty, int answerAt, std::string before, std::string answer,
+                   std::function<void(int)> onProbe = {})
+        : thread_([=, this, &pty] {
+              std::string pending;
+              while (!done_) {
+                  pending += pty.ReadFor(20ms);
+                  std::size_t at;
+                  while ((at = pending.find("AT+TEST\r")) != std::string::npos) {
+                      pending.erase(0, at + 8);
+                      const int n = ++probes_;
+                      if (onProbe) {
+                          onProbe(n);
+                      }
+                      if (n >= answerAt) {
+                          pty.Write(answer);
+                      } else if (!before.empty()) {
+                          pty.Write(before);
+                      }
+                  }
+              }
+          }) {}
+    ~ProbeResponder() {
+        done_ = true;
+        thread_.join();
+    }
+    int Probes() const { return probes_; }
+
+private:
+    std::atomic<bool> done_{false};
+    std::atomic<int> probes_{0};
+    std::thread thread_;
+};
+
+class Probe : public ::testing::Test {
+protected:
+    void SetUp() override { g_nProbeStopFlag = 0; }
+    void TearDown() override { g_nProbeStopFlag = 0; }
+
+    PseudoTerminal pty_;
+    PortGuard port_{testsupport::OpenAtPort(pty_)};
+};
+
+TEST_F(Probe, DeviceAnsweringAtTheLastAttemptStillConnects) {
+    ProbeResponder device(pty_, 60, "ERROR\r\n", "OK\r\n");
+    EXPECT_EQ(ProbeDevice(port_.get()), kProbeAnswered);
+    EXPECT_EQ(device.Probes(), 60);
+}
+
+TEST_F(Probe, GivesUpAfterSixtyAttempts) {
+    ProbeResponder device(pty_, 1000, "ERROR\r\n", "OK\r\n");
+    EXPECT_EQ(ProbeDevice(port_.get()), kProbeTimedOut);
+    EXPECT_EQ(device.Probes(), 60);
+}
+
+TEST_F(Probe, SilentDeviceTimesOutAfterAboutThirtySixSeconds) {
+    ProbeResponder device(pty_, 1000, "", "");
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(ProbeDevice(port_.get()), kProbeTimedOut);
+    auto elapsed = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(elapsed, 35s);
+    EXPECT_LT(elapsed, 45s);
+    EXPECT_EQ(device.Probes(), 60);
+}
+
+TEST_F(Probe, PasswordPromptEndsTheProbe) {
+    ProbeResponder device(pty_, 3, "ERROR\r\n", "\r\nNEED PWD\r\n");
+    EXPECT_EQ(ProbeDevice(port_.get()), kProbePasswordRequired);
+    EXPECT_EQ(device.Probes(), 3);
+}
+
+TEST_F(Probe, AnswerWinsOverStopFlag) {
+    // Stop is pressed while the attempt that succeeds is under way.
+    ProbeResponder device(pty_, 2, "ERROR\r\n", "OK\r\n", [](int n) {
+        if (n == 2) {
+            g_nProbeStopFlag = 1;
+        }
+    });
+    EXPECT_EQ(ProbeDevice(port_.get()), kProbeAnswered);
+}
+
+TEST_F(Probe, StopFlagWinsOverPasswordPrompt) {
+    g_nProbeStopFlag = 1;
+    ProbeResponder device(pty_, 1, "", "\r\nNEED PWD\r\nERROR\r\n");
+    EXPECT_EQ(ProbeDevice(port_.get()), kProbeStopped);
+    EXPECT_EQ(device.Probes(), 1);
+}
+
+TEST_F(Probe, StopFlagEndsASilentProbeAfterOneAttempt) {
+    ProbeResponder device(pty_, 1000, "", "", [](int) { g_nProbeStopFlag = 1; });
+    EXPECT_EQ(ProbeDevice(port_.get()), kProbeStopped);
+    EXPECT_EQ(device.Probes(), 1);
+}
+
+// The view receives the thread's result as a posted message.
+class ResultView : public CTirvel2View {
+public:
+    fw::LRESULT WindowProc(fw::UINT message, fw::WPARAM wParam, fw::LPARAM lParam) override {
+        if (message == res::WM_PROBE_RESULT) {
+            results.push_back(static_cast<int>(wParam));
+            threads.push_back(std::this_thread::get_id());
+        }
+        return CTirvel2View::WindowProc(message, wParam, lParam);
+    }
+    std::vector<int> results;
+    std::vector<std::thread::id> threads;
+};
+
+TEST_F(Probe, ThreadPostsItsResultToTheView) {
+    fw::CMessageLoop loop;
+    ResultView view;
+    testsupport::ScriptedWindow window(loop, view, res::IDD_TIRVEL2_FORM);
+    ProbeResponder device(pty_, 1, "", "\r\nNEED PWD\r\n");
+
+    std::thread probe(ProbeThreadProc, new ProbeParameters{port_.get(), &view});
+    ASSERT_TRUE(loop.RunUntil([&] { return !view.results.empty(); }, 5s));
+    probe.join();
+    EXPECT_EQ(view.results, std::vector<int>{kProbePasswordRequired});
+    EXPECT_EQ(view.threads.front(), std::this_thread::get_id());
+}
+
+}  // namespace
