@@ -2,18 +2,30 @@
 
 #include "res/Form101.h"
 #include "res/ResourceIds.h"
+#include "res/SmallDialogs.h"
 
 namespace res {
 
 const fw::DialogTemplate* FindDialogTemplate(fw::UINT id, fw::Language language) {
     // Built once per language on first use; templates are immutable afterwards.
-    static const fw::DialogTemplate form101[2] = {BuildForm101(fw::Language::English),
-                                                  BuildForm101(fw::Language::Chinese)};
-    const int index = language == fw::Language::Chinese ? 1 : 0;
-    if (id == IDD_TIRVEL2_FORM) {
-        return &form101[index];
+    using fw::Language;
+    static const fw::DialogTemplate form101[2] = {BuildForm101(Language::English),
+                                                  BuildForm101(Language::Chinese)};
+    static const fw::DialogTemplate password137[2] = {BuildPasswordDialog(Language::English),
+                                                      BuildPasswordDialog(Language::Chinese)};
+    static const fw::DialogTemplate settings132[2] = {BuildSettingsDialog(Language::English),
+                                                      BuildSettingsDialog(Language::Chinese)};
+    const int index = language == Language::Chinese ? 1 : 0;
+    switch (id) {
+        case IDD_TIRVEL2_FORM:
+            return &form101[index];
+        case IDD_PASSWORD:
+            return &password137[index];
+        case IDD_SETTINGS:
+            return &settings132[index];
+        default:
+            return nullptr;
     }
-    return nullptr;
 }
 
 }  // namespace res

@@ -1,0 +1,52 @@
+// Modal dialogs: a window of its own, created from its template by the host,
+// with OK running the data exchange (and its validation) before it closes.
+#pragma once
+
+#include "framework/Wnd.h"
+
+namespace fw {
+
+class CDialog;
+
+// Runs a dialog modally: creates its platform half from the template, calls
+// OnInitDialog, delivers the operator's input until EndDialog, and returns the
+// result. Each host (desktop, console, tests) installs one.
+class IDialogHost {
+public:
+    virtual ~IDialogHost() = default;
+    virtual int RunModal(CDialog& dialog, CWnd* parent) = 0;
+};
+
+void SetDialogHost(IDialogHost* host);
+IDialogHost* GetDialogHost();
+
+class CDialog : public CWnd {
+public:
+    explicit CDialog(UINT templateId, CWnd* parent = nullptr)
+        : templateId_(templateId), parent_(parent) {}
+
+    UINT TemplateId() const { return templateId_; }
+    CWnd* Parent() const { return parent_; }
+
+    // IDOK, IDCANCEL or what EndDialog was given; -1 when no host can show it.
+    int DoModal();
+
+    virtual bool OnInitDialog();
+    virtual void OnOK();      // closes only when the exchange succeeded
+    virtual void OnCancel();  // closes without the exchange
+    void EndDialog(int result);
+
+    bool IsEnded() const { return ended_; }
+    int Result() const { return result_; }
+
+    // IDOK and IDCANCEL commands; override and call this for more.
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    UINT templateId_;
+    CWnd* parent_;
+    bool ended_ = false;
+    int result_ = 0;
+};
+
+}  // namespace fw
