@@ -108,6 +108,9 @@ void Bench::Receive(std::string_view bytes, const LineSettings& line, Millis now
     Json e = MakeEvent(now, "rx");
     e["hex"] = Hex(bytes);
     e["text"] = Readable(bytes);
+    if (device_ == nullptr || !device_->Powered()) {
+        e["ignored"] = "device off";
+    }
     Emit(e);
     if (device_ != nullptr) {
         device_->Receive(bytes, line, now);

@@ -220,10 +220,8 @@ std::string Device::Reject(std::string_view command, std::string_view reason, Mi
 }
 
 void Device::Queue(Millis due, std::string bytes) {
-    // Answers leave in the order their commands arrived, whatever their delay.
-    if (!output_.empty()) {
-        due = std::max(due, output_.back().due);
-    }
+    // Output only ever leaves from the front, so answers go in the order their
+    // commands arrived whatever their delay.
     output_.push_back(Chunk{due, std::move(bytes)});
 }
 

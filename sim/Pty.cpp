@@ -99,6 +99,16 @@ std::optional<LineSettings> Pty::Settings() const {
 }
 
 void Pty::Flush() const {
+    // What the device wrote waits in the slave's input queue, which survives a
+    // close and which a flush on the master does not reach: flush it from the
+    // slave side. Closing again leaves the master reporting a hang-up, as
+    // before. If the tool has left TIOCEXCL set, the open fails (unless we run
+    // as root) and the bytes stay; the tool's own flush on set-up has to do.
+    int slave = ::open(slavePath_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (slave >= 0) {
+        ::ioctl(slave, TCFLSH, TCIOFLUSH);
+        ::close(slave);
+    }
     ::ioctl(master_, TCFLSH, TCIOFLUSH);
 }
 

@@ -26,8 +26,9 @@ public:
     bool SlaveOpen() const;
     // The settings the tool applied to its side (the termios are shared).
     std::optional<LineSettings> Settings() const;
-    // Throws away bytes in flight in both directions, so a tool opening the
-    // port never sees what was meant for the previous connection.
+    // Throws away bytes in flight in both directions, so a program opening the
+    // port never sees what was meant for the previous connection. Only while
+    // the tool has the port closed.
     void Flush() const;
 
 private:

@@ -1,0 +1,407 @@
+// The simulator binary on a real pseudo-terminal, driven through the project's
+// own serial layer the way the tool drives a device.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "serial/ComPort.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+using Json = nlohmann::json;
+
+class TempDir {
+public:
+    TempDir() {
+        std::string tmpl = (fs::temp_directory_path() / "kavrel-sim-XXXXXX").string();
+        path_ = ::mkdtemp(tmpl.data());
+    }
+    ~TempDir() { fs::remove_all(path_); }
+    const fs::path& Path() const { return path_; }
+
+private:
+    fs::path path_;
+};
+
+// kavrel-sim as a child process with pipes on stdin and stdout.
+class SimProcess {
+public:
+    explicit SimProcess(const std::vector<std::string>& args,
+                        const std::vector<std::string>& extraEnv = {}) {
+        int in[2];
+        int out[2];
+        if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0) {
+            throw std::runtime_error("pipe");
+        }
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
+        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+        std::vector<std::string> argStore{KAVREL_SIM_PATH};
+        argStore.insert(argStore.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (auto& a : argStore) {
+            argv.push_back(a.data());
+        }
+        argv.push_back(nullptr);
+        std::vector<std::string> envStore(extraEnv);
+        for (char** e = environ; *e != nullptr; ++e) {
+            envStore.emplace_back(*e);  // getenv finds the first, so extraEnv wins
+        }
+        std::vector<char*> envp;
+        for (auto& e : envStore) {
+            envp.push_back(e.data());
+        }
+        envp.push_back(nullptr);
+        int rc = ::posix_spawn(&pid_, KAVREL_SIM_PATH, &actions, nullptr, argv.data(), envp.data());
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(in[0]);
+        ::close(out[1]);
+        stdin_ = in[1];
+        stdout_ = out[0];
+        if (rc != 0) {
+            pid_ = -1;
+            throw std::runtime_error("posix_spawn failed");
+        }
+        ptyPath_ = ReadLine(milliseconds(5000));
+    }
+
+    ~SimProcess() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+        ::close(stdin_);
+        ::close(stdout_);
+    }
+
+    const std::string& PtyPath() const { return ptyPath_; }
+
+    void Tell(std::string_view line) {
+        std::string s(line);
+        s += '\n';
+        ASSERT_EQ(::write(stdin_, s.data(), s.size()), static_cast<ssize_t>(s.size()));
+    }
+
+    // Sends the signal and returns the exit status, or -1 if it did not end.
+    int Stop(int signal = SIGTERM) {
+        ::kill(pid_, signal);
+        auto deadline = Clock::now() + milliseconds(5000);
+        int status = 0;
+        while (Clock::now() < deadline) {
+            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+                pid_ = -1;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            }
+            std::this_thread::sleep_for(milliseconds(10));
+        }
+        return -1;
+    }
+
+private:
+    std::string ReadLine(milliseconds timeout) {
+        std::string line;
+        auto deadline = Clock::now() + timeout;
+        char c;
+        while (Clock::now() < deadline) {
+            pollfd p{stdout_, POLLIN, 0};
+            if (::poll(&p, 1, 50) > 0) {
+                if (::read(stdout_, &c, 1) != 1) {
+                    break;
+                }
+                if (c == '\n') {
+                    return line;
+                }
+                line += c;
+            }
+        }
+        return line;
+    }
+
+    pid_t pid_ = -1;
+    int stdin_ = -1;
+    int stdout_ = -1;
+    std::string ptyPath_;
+};
+
+// The tool's side of the cable.
+class ToolPort {
+public:
+    explicit ToolPort(const std::string& path, std::uint32_t baud = 28800) {
+        port_ = OpenComPort(path.c_str());
+        if (port_ != INVALID_HANDLE_VALUE) {
+            Setup(baud);
+        }
+    }
+    ~ToolPort() { Close(); }
+    bool IsOpen() const { return port_ != INVALID_HANDLE_VALUE; }
+    void Close() {
+        if (IsOpen()) {
+            CloseComPort(port_);
+            port_ = INVALID_HANDLE_VALUE;
+        }
+    }
+    void Setup(std::uint32_t baud, std::uint8_t stopBits = 0) {
+        ComPortSettings s{baud, 8, 0, stopBits, kFlowNone};
+        SetupComPortTimed(port_, &s);
+    }
+    void Send(std::string_view bytes) {
+        WriteComPort(port_, bytes.data(), static_cast<std::uint32_t>(bytes.size()));
+    }
+    // Reads until `marker` arrived or `timeout` passed.
+    std::string ReadUntil(std::string_view marker, milliseconds timeout) {
+        std::string got;
+        auto deadline = Clock::now() + timeout;
+        while (got.find(marker) == std::string::npos && Clock::now() < deadline) {
+            char buf[512];
+            auto n = ReadComPort(port_, buf, sizeof buf);
+            got.append(buf, static_cast<std::size_t>(n > 0 ? n : 0));
+        }
+        return got;
+    }
+    std::string Command(std::string_view command, milliseconds timeout = milliseconds(2000)) {
+        Send(command);
+        return ReadUntil("OK\r\n", timeout);
+    }
+    // The tool's start-up probe: AT+TEST, wait 0.6 s, again.
+    std::string Probe(int attempts) {
+        for (int i = 0; i < attempts; ++i) {
+            Send("AT+TEST\r");
+            std::string reply = ReadUntil("\r\n", milliseconds(600));
+            if (!reply.empty()) {
+                return reply;
+            }
+        }
+        return {};
+    }
+
+private:
+    PortHandle port_ = INVALID_HANDLE_VALUE;
+};
+
+std::vector<Json> ReadEvents(const fs::path& file) {
+    std::vector<Json> events;
+    std::ifstream in(file);
+    std::string line;
+    while (std::getline(in, line)) {
+        events.push_back(Json::parse(line));
+    }
+    return events;
+}
+
+// Waits for the first event that matches; a null Json if none came in time.
+Json WaitForEvent(const fs::path& file, const std::function<bool(const Json&)>& match,
+                  milliseconds timeout = milliseconds(3000)) {
+    auto deadline = Clock::now() + timeout;
+    do {
+        for (const auto& e : ReadEvents(file)) {
+            if (match(e)) {
+                return e;
+            }
+        }
+        std::this_thread::sleep_for(milliseconds(20));
+    } while (Clock::now() < deadline);
+    return Json();
+}
+
+std::function<bool(const Json&)> Named(std::string name) {
+    return [name](const Json& e) { return e["event"] == name; };
+}
+
+std::function<bool(const Json&)> PowerOnOf(std::string imei) {
+    return [imei](const Json& e) { return e["event"] == "power-on" && e["imei"] == imei; };
+}
+
+TEST(KavrelsimRunner, ServesABatchOfDevicesOneOpenAtATime) {
+    TempDir dir;
+    fs::path events = dir.Path() / "events.jsonl";
+    fs::path link = dir.Path() / "dtu";
+    SimProcess sim({"--boot-ms", "100", "--devices", "2", "--events", events.string(), "--link",
+                    link.string()});
+    ASSERT_TRUE(sim.PtyPath().starts_with("/dev/pts/")) << sim.PtyPath();
+    EXPECT_EQ(fs::read_symlink(link), sim.PtyPath());
+
+    // Nothing is switched on before the tool opens the port.
+    std::this_thread::sleep_for(milliseconds(200));
+    EXPECT_TRUE(WaitForEvent(events, Named("power-on"), milliseconds(0)).is_null());
+
+    {
+        ToolPort port(link.string());
+        ASSERT_TRUE(port.IsOpen());
+        EXPECT_EQ(port.Probe(5), "AT+TEST\rOK\r\n");
+        EXPECT_NE(port.Command("AT+DTU&IMEI?\r").find("\r\n860000000000001\r\nOK\r\n"),
+                  std::string::npos);
+    }
+    Json off = WaitForEvent(events, Named("power-off"));
+    ASSERT_FALSE(off.is_null());
+    EXPECT_EQ(off["reason"], "unplugged");
+    EXPECT_EQ(off["imei"], "860000000000001");
+
+    {
+        ToolPort port(sim.PtyPath());
+        ASSERT_TRUE(port.IsOpen());
+        std::string reply = port.Probe(5);
+        EXPECT_EQ(reply, "AT+TEST\rOK\r\n");
+        EXPECT_NE(port.Command("AT+DTU&IMEI?\r").find("\r\n860000000000002\r\nOK\r\n"),
+                  std::string::npos);
+    }
+    ASSERT_FALSE(WaitForEvent(events, PowerOnOf("860000000000002")).is_null());
+
+    EXPECT_EQ(sim.Stop(SIGTERM), 0);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
+
+    // The log shows the boot delay and exactly what went over the line.
+    auto all = ReadEvents(events);
+    std::vector<std::int64_t> opens;
+    std::vector<std::int64_t> ons;
+    bool sawProbe = false;
+    bool sawOk = false;
+    for (const auto& e : all) {
+        if (e["event"] == "port-open") {
+            opens.push_back(e["t"]);
+        } else if (e["event"] == "power-on") {
+            ons.push_back(e["t"]);
+        } else if (e["event"] == "rx" && e["hex"] == "41542B544553540D") {
+            sawProbe = true;
+        } else if (e["event"] == "tx" && e["hex"] == "4F4B0D0A") {
+            sawOk = true;
+        }
+    }
+    ASSERT_EQ(opens.size(), 2u);
+    ASSERT_EQ(ons.size(), 2u);
+    EXPECT_GE(ons[0] - opens[0], 100);
+    EXPECT_GE(ons[1] - opens[1], 100);
+    EXPECT_TRUE(sawProbe);
+    EXPECT_TRUE(sawOk);
+}
+
+TEST(KavrelsimRunner, AnswersNobodyReadDoNotReachTheNextConnection) {
+    TempDir dir;
+    fs::path events = dir.Path() / "events.jsonl";
+    SimProcess sim({"--boot-ms", "0", "--no-echo", "--events", events.string()});
+    {
+        ToolPort port(sim.PtyPath());
+        ASSERT_EQ(port.Probe(3), "OK\r\n");
+        port.Send("AT+GETDV=0\r");
+        ASSERT_FALSE(WaitForEvent(events, [](const Json& e) {
+                         return e["event"] == "tx" &&
+                                e["text"].get<std::string>().ends_with("OK\\r\\n") &&
+                                e["text"].get<std::string>().size() > 100;
+                     }).is_null());
+    }
+    ASSERT_FALSE(WaitForEvent(events, Named("power-off")).is_null());
+    // A plain open, without the flush the serial layer does on set-up.
+    int fd = ::open(sim.PtyPath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    pollfd p{fd, POLLIN, 0};
+    EXPECT_EQ(::poll(&p, 1, 200), 0);
+    ::close(fd);
+}
+
+TEST(KavrelsimRunner, BytesAtTheWrongRateAreNotUnderstood) {
+    TempDir dir;
+    fs::path events = dir.Path() / "events.jsonl";
+    SimProcess sim({"--boot-ms", "0", "--events", events.string(), "--no-echo"});
+    ToolPort port(sim.PtyPath(), 115200);
+    ASSERT_TRUE(port.IsOpen());
+    ASSERT_FALSE(WaitForEvent(events, Named("power-on")).is_null());
+    EXPECT_EQ(port.Probe(2), "");
+    Json mismatch = WaitForEvent(events, Named("line-rate-mismatch"));
+    ASSERT_FALSE(mismatch.is_null());
+    EXPECT_EQ(mismatch["baud"], 115200);
+    EXPECT_EQ(mismatch["data_bits"], 8);
+
+    // Right rate, two stop bits. (A pty forces 8 data bits and no parity on
+    // every settings change, so 7E1 cannot be told apart from 8N1 here.)
+    port.Setup(28800, 2);
+    EXPECT_EQ(port.Probe(1), "");
+    ASSERT_FALSE(WaitForEvent(events, [](const Json& e) {
+                     return e["event"] == "line-rate-mismatch" && e["stop_bits"] == 2;
+                 }).is_null());
+
+    port.Setup(28800);
+    EXPECT_EQ(port.Probe(2), "OK\r\n");
+}
+
+TEST(KavrelsimRunner, RegistersAComPortUntilInterrupted) {
+    TempDir dir;
+    SimProcess sim({"--com", "7"}, {"XDG_CONFIG_HOME=" + dir.Path().string()});
+    fs::path com = dir.Path() / "tirvel" / "ports" / "com7";
+    ASSERT_TRUE(fs::is_symlink(com));
+    EXPECT_EQ(fs::read_symlink(com), sim.PtyPath());
+    EXPECT_EQ(sim.Stop(SIGINT), 0);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(com)));
+}
+
+TEST(KavrelsimRunner, PowerSwitchOnStandardInput) {
+    TempDir dir;
+    fs::path events = dir.Path() / "events.jsonl";
+    SimProcess sim({"--boot-ms", "60000", "--events", events.string(), "--no-echo"});
+    ToolPort port(sim.PtyPath());
+    ASSERT_TRUE(port.IsOpen());
+    ASSERT_FALSE(WaitForEvent(events, Named("port-open")).is_null());
+    sim.Tell("on");
+    EXPECT_EQ(port.Probe(3), "OK\r\n");
+    sim.Tell("cycle");
+    Json off = WaitForEvent(events, Named("power-off"));
+    ASSERT_FALSE(off.is_null());
+    EXPECT_EQ(off["reason"], "switch");
+    // Configuration mode went with the power.
+    port.Send("AT+DTU&IMEI?\r");
+    EXPECT_EQ(port.ReadUntil("\r\n", milliseconds(300)), "ERROR\r\n");
+    sim.Tell("off");
+    EXPECT_EQ(port.Probe(1), "");
+}
+
+TEST(KavrelsimRunner, StateFileCarriesValuesIntoTheNextRun) {
+    TempDir dir;
+    fs::path state = dir.Path() / "state.txt";
+    {
+        SimProcess sim({"--boot-ms", "0", "--state", state.string(), "--no-echo"});
+        ToolPort port(sim.PtyPath());
+        ASSERT_EQ(port.Probe(3), "OK\r\n");
+        EXPECT_EQ(port.Command("AT+SET=2,internet.m2m\r"), "OK\r\n");
+        EXPECT_EQ(sim.Stop(), 0);
+    }
+    std::ifstream in(state);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("\n2,APN,internet.m2m\n"), std::string::npos) << text;
+
+    SimProcess sim({"--boot-ms", "0", "--state", state.string(), "--no-echo"});
+    ToolPort port(sim.PtyPath());
+    ASSERT_EQ(port.Probe(3), "OK\r\n");
+    EXPECT_NE(port.Command("AT+GETDV=0\r").find("\r\n2,APN,internet.m2m\r\n"), std::string::npos);
+}
+
+TEST(KavrelsimRunner, ThrottledOutputTakesLineTime) {
+    SimProcess sim({"--boot-ms", "0", "--throttle", "--no-echo"});
+    ToolPort port(sim.PtyPath());
+    ASSERT_EQ(port.Probe(3), "OK\r\n");
+    auto start = Clock::now();
+    std::string listing = port.Command("AT+GETDV=0\r", milliseconds(3000));
+    auto took = Clock::now() - start;
+    ASSERT_TRUE(listing.ends_with("40,TCP Keepalive,120\r\nOK\r\n")) << listing;
+    // Ten bit times per byte at 28800 baud; only a lower bound says anything.
+    auto lineTime = milliseconds(listing.size() * 10 * 1000 / 28800);
+    EXPECT_GE(took, lineTime * 8 / 10) << listing.size() << " bytes";
+}
+
+}  // namespace
