@@ -31,11 +31,18 @@ inline constexpr std::uint8_t kFlowNone = 0;
 inline constexpr std::uint8_t kFlowHardware = 1;
 inline constexpr std::uint8_t kFlowSoftware = 2;
 
-// Opens the device exclusively; INVALID_HANDLE_VALUE on any failure.
-// "\\.\COMn" paths are resolved to a device (see PortPath.h) on POSIX.
+// Opens the device exclusively (also against other programs) with nothing
+// echoed or translated; INVALID_HANDLE_VALUE on any failure. "\\.\COMn"
+// paths are resolved to a device (see PortPath.h) on POSIX.
 PortHandle OpenComPort(const char* devicePath);
+// 1 when the port was closed, 0 otherwise (an invalid handle, say).
 int CloseComPort(PortHandle port);
 
+// Both set-ups apply the line settings (null: keep the line as it is), then
+// purge both directions. Failures are not reported. On POSIX a value outside
+// its range leaves that setting alone, and a rate of 0 keeps the rate.
+// A port never set up behaves like the timed profile.
+//
 // Timed profile: a read returns when the requested count has arrived or 100 ms
 // after it was issued. Writes may take 10 ms per byte plus 1 s.
 void SetupComPortTimed(PortHandle port, const ComPortSettings* settings);
@@ -44,6 +51,8 @@ void SetupComPortTimed(PortHandle port, const ComPortSettings* settings);
 void SetupComPortPolled(PortHandle port, const ComPortSettings* settings);
 
 // Byte counts; 0 when nothing arrived, nothing was written or the call failed.
-// A failure leaves the port usable.
+// A failure leaves the port usable. A write cut short by its time-out returns
+// what went out. One read and one write may run at once on a port, and any
+// calls on different ports from different threads.
 std::int32_t ReadComPort(PortHandle port, void* buffer, std::uint32_t maxBytes);
 std::int32_t WriteComPort(PortHandle port, const void* buffer, std::uint32_t count);

@@ -4,32 +4,22 @@
 
 #include <stdlib.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <optional>
 #include <stdexcept>
 #include <string>
 
 class TempConfigHome {
 public:
     TempConfigHome() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "tirvel-serial-XXXXXX").string();
+        std::string pattern = (std::filesystem::temp_directory_path() / "tirvel-XXXXXX").string();
         if (::mkdtemp(pattern.data()) == nullptr) {
             throw std::runtime_error("mkdtemp failed");
         }
         dir_ = pattern;
-        if (const char* old = std::getenv("XDG_CONFIG_HOME")) {
-            old_ = old;
-        }
-        ::setenv("XDG_CONFIG_HOME", dir_.c_str(), 1);
+        ::setenv("XDG_CONFIG_HOME", pattern.c_str(), 1);
     }
     ~TempConfigHome() {
-        if (old_) {
-            ::setenv("XDG_CONFIG_HOME", old_->c_str(), 1);
-        } else {
-            ::unsetenv("XDG_CONFIG_HOME");
-        }
+        ::unsetenv("XDG_CONFIG_HOME");
         std::error_code ec;
         std::filesystem::remove_all(dir_, ec);
     }
@@ -41,5 +31,4 @@ public:
 
 private:
     std::filesystem::path dir_;
-    std::optional<std::string> old_;
 };
