@@ -60,7 +60,7 @@ void SetupComPort(PortHandle port, const ComPortSettings* settings, const COMMTI
         DCB dcb{};
         dcb.DCBlength = sizeof dcb;
         if (::GetCommState(port, &dcb)) {
-            // fParity, fDtrControl and the special characters stay as the
+            // fParity, fDtrControl and the XON/XOFF/error/event characters stay as the
             // driver has them.
             dcb.BaudRate = settings->baudRate;
             dcb.ByteSize = settings->dataBits;
