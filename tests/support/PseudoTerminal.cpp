@@ -23,13 +23,14 @@ int RemainingMs(Clock::time_point deadline) {
 }  // namespace
 
 PseudoTerminal::PseudoTerminal() {
-    master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0) {
-        throw std::runtime_error("no pseudo-terminal available");
-    }
+    master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
     char name[128] = {};
-    if (::ptsname_r(master_, name, sizeof name) != 0) {
-        throw std::runtime_error("ptsname failed");
+    if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0 ||
+        ::ptsname_r(master_, name, sizeof name) != 0) {
+        if (master_ >= 0) {
+            ::close(master_);
+        }
+        throw std::runtime_error("no pseudo-terminal available");
     }
     slavePath_ = name;
     // Raw slave defaults: without them, bytes written here would be echoed back
@@ -87,6 +88,9 @@ std::string PseudoTerminal::ReadFor(std::chrono::milliseconds window) const {
             if (n > 0) {
                 out.append(buf, static_cast<std::size_t>(n));
                 continue;
+            }
+            if (n < 0 && errno != EAGAIN && errno != EINTR && !(pfd.revents & POLLHUP)) {
+                return out;
             }
         }
         if (r > 0 && (pfd.revents & POLLHUP)) {

@@ -38,7 +38,8 @@ public:
     // Bytes the code under test has sent and nobody has read yet (no wait).
     std::string Drain() const;
 
-    // The line settings the code under test applied to its side.
+    // The line settings the code under test applied to its side. Linux ptys
+    // always report 8 data bits and no parity, whatever was set.
     LineSettings Settings() const;
     // True while some process holds the slave side open.
     bool SlaveIsOpen() const;
