@@ -113,7 +113,8 @@ void Runner::Run() {
         }
         now = Elapsed();
         Millis ms = ToMillis(now);
-        if (stdinIndex >= 0 && (fds[stdinIndex].revents & (POLLIN | POLLHUP | POLLERR))) {
+        if (stdinIndex >= 0 &&
+            (fds[stdinIndex].revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL))) {
             ReadPowerCommands(ms);
         }
         if (!portOpen_ && pty_.SlaveOpen()) {

@@ -1,5 +1,6 @@
 // kavrel-sim: a simulated Kavrel DTU on a pseudo-terminal, for running and
 // testing the configuration tool without hardware.
+#include <fcntl.h>
 #include <signal.h>
 
 #include <CLI/CLI.hpp>
@@ -22,16 +23,20 @@ namespace {
 using namespace kavrelsim;
 
 constexpr const char* kFooter = R"(
-Power: the device is off until the tool opens the port, and switches on
---boot-ms later. Closing the port unplugs it (configuration mode and login are
-lost). The next open brings the same device again with the values it kept, or,
-with --devices N, the next of N devices (IMEIs counting up from --imei, factory
-values). A device that was never switched on stays on the bench. After the
-last of N devices the bench is empty: the port stays silent.
+Power: the device is off until the tool opens the port and switches on
+--boot-ms later. Closing the port unplugs it: configuration mode and login are
+lost. The next open brings the same device again, with the values it kept; with
+--devices N, the next of N devices instead (IMEIs counting up from --imei,
+factory values). A device that was never switched on stays on the bench. After
+the last of N devices the bench is empty and the port stays silent.
 
-Lines on stdin switch the device on the bench by hand: "on", "off", "cycle"
-(off, then on at once). They act immediately and do not stop the automatic
-switch-on when the tool next opens the port.
+Lines on stdin work the power switch of the device on the bench: "on", "off",
+"cycle" (off, then on at once). They act immediately; the next open of the port
+still switches on, after --boot-ms, a device that is off.
+
+Until the password is given, configuration commands answer ERROR. The echo is
+not delayed by --reply-delay. --state holds the values of the device on the
+bench; with --devices it is loaded into the first one.
 
 The pty path is the first line on stdout. Events are JSON lines.)";
 
@@ -236,6 +241,13 @@ int Serve(const Options& o) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // With stdin closed the pty master could become descriptor 0 and be read
+    // as power commands: keep the standard descriptors taken.
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (::fcntl(fd, F_GETFD) < 0) {
+            ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+        }
+    }
     // Blocked before anything exists to clean up: from here on SIGINT and
     // SIGTERM only arrive through the runner's signalfd.
     Runner::BlockStopSignals();

@@ -154,12 +154,11 @@ TEST_F(KavrelsimBench, PowerSwitchActsAtOnce) {
     ASSERT_EQ(off.size(), 2u);
     EXPECT_EQ(off[0]["reason"], "switch");
     EXPECT_EQ(recorder_.Named("power-on").size(), 2u);
-}
 
-TEST_F(KavrelsimBench, SwitchingOffDuringBootCancelsTheAutomaticSwitchOn) {
-    Make(Options());
-    bench_->PortOpened(milliseconds(0));
-    bench_->Power(PowerCommand::kOff, milliseconds(100));
+    // Switching off while the device boots cancels the automatic switch-on.
+    bench_->PortClosed(milliseconds(600));
+    bench_->PortOpened(milliseconds(700));
+    bench_->Power(PowerCommand::kOff, milliseconds(800));
     bench_->Advance(milliseconds(5000));
     EXPECT_FALSE(bench_->Current()->Powered());
 }

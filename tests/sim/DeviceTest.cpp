@@ -86,13 +86,6 @@ TEST_F(KavrelsimDevice, ConfigurationModeOutlivesTheWindowUntilQuit) {
     EXPECT_EQ(recorder_.Named("quit").size(), 1u);
 }
 
-TEST_F(KavrelsimDevice, QuitInsideTheWindowClosesItToo) {
-    Make(NoEcho());
-    Say("AT+TEST\r", milliseconds(100));
-    Say("AT+QUIT\r", milliseconds(200));
-    EXPECT_EQ(Say("AT+TEST\r", milliseconds(300)), "");
-}
-
 TEST_F(KavrelsimDevice, PowerCycleReopensTheWindowAndForgetsConfigurationMode) {
     Make(NoEcho());
     Say("AT+TEST\r", milliseconds(100));
@@ -139,16 +132,6 @@ TEST_F(KavrelsimDevice, PasswordLogin) {
     EXPECT_EQ(Say("AT+TEST\r", milliseconds(400)), "\r\nNEED PWD\r\n");
 }
 
-TEST_F(KavrelsimDevice, ProbeInsideTheWindowWithPasswordStillEntersConfigurationMode) {
-    DeviceOptions o = NoEcho();
-    o.password = "pw";
-    Make(o);
-    Say("AT+TEST\r", milliseconds(9000));
-    EXPECT_EQ(Say("AT+TESTPWD=pw\r", milliseconds(30000)), "OK\r\n");
-    EXPECT_EQ(Say("AT+QUIT\r", milliseconds(30001)), "OK\r\n");
-    EXPECT_FALSE(device_->LoggedIn());
-}
-
 TEST_F(KavrelsimDevice, GetdvListsEveryItemInNumberOrder) {
     Make(NoEcho());
     Login();
@@ -156,20 +139,14 @@ TEST_F(KavrelsimDevice, GetdvListsEveryItemInNumberOrder) {
     ASSERT_TRUE(reply.ends_with("\r\nOK\r\n"));
     // The tool's reply buffer is 2048 bytes; an answer near it would be cut.
     EXPECT_LT(reply.size(), 2000u);
-    std::vector<std::string> lines;
-    for (std::size_t pos = 0; pos < reply.size();) {
-        auto end = reply.find("\r\n", pos);
-        ASSERT_NE(end, std::string::npos);
-        lines.push_back(reply.substr(pos, end - pos));
-        pos = end + 2;
+    EXPECT_TRUE(reply.starts_with("1,Work Mode,0\r\n2,APN,CMNET\r\n3,APN User,\r\n"));
+    EXPECT_TRUE(reply.ends_with("\r\n40,TCP Keepalive,120\r\nOK\r\n"));
+    std::size_t lines = 0;
+    for (auto pos = reply.find("\r\n"); pos != std::string::npos;
+         pos = reply.find("\r\n", pos + 2)) {
+        ++lines;
     }
-    ASSERT_EQ(lines.back(), "OK");
-    lines.pop_back();
-    ASSERT_EQ(lines.size(), device_->Table().Items().size());
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        EXPECT_TRUE(lines[i].starts_with(std::to_string(i + 1) + ",")) << lines[i];
-    }
-    EXPECT_EQ(lines[1], "2,APN,CMNET");
+    EXPECT_EQ(lines, 41u);
     EXPECT_EQ(Say("AT+GETDV=1\r"), "ERROR\r\n");
 }
 
@@ -205,22 +182,20 @@ TEST_F(KavrelsimDevice, SetValueIsEverythingAfterTheFirstComma) {
 TEST_F(KavrelsimDevice, SetRefusesWhatTheItemDoesNotAccept) {
     Make(NoEcho());
     Login();
+    // One or two per kind of rule; the rules themselves are tested on their own.
     const char* refused[] = {
-        "AT+SET=6,0\r",                 // port below range
-        "AT+SET=6,65536\r",             // port above range
-        "AT+SET=6,80a\r",               // not a number
-        "AT+SET=6, 80\r",               // blanks are not digits
-        "AT+SET=1,4\r",                 // work mode not in the list
-        "AT+SET=5,10.0.0.300\r",        // not an address
-        "AT+SET=5,bad_host!\r",         // not a host name
-        "AT+SET=5,\r",                  // server address required
-        "AT+SET=32,dns.example.com\r",  // DNS wants an address
-        "AT+SET=25,+86abc\r",           // SMS centre: digits
-        "AT+SET=39,this name is far too long\r",
-        "AT+SET=12,tab\there\r",  // control characters
-        "AT+SET=99,1\r",          // no such item
-        "AT+SET=0,1\r",
-        "AT+SET=6\r",  // no value part at all
+        "AT+SET=6,0\r",
+        "AT+SET=6,80a\r",
+        "AT+SET=1,4\r",
+        "AT+SET=5,10.0.0.300\r",
+        "AT+SET=5,\r",
+        "AT+SET=32,dns.example.com\r",
+        "AT+SET=25,+86abc\r",
+        "AT+SET=12,tab\there\r",
+        "AT+SET=99,1\r",
+        "AT+SET=39,a name far too long for item 39\r",
+        // Not of the form AT+SET=N,V at all.
+        "AT+SET=6\r",
         "AT+SET=,1\r",
         "AT+SET=x,1\r",
         "AT+SET=-6,1\r",
@@ -233,12 +208,8 @@ TEST_F(KavrelsimDevice, SetRefusesWhatTheItemDoesNotAccept) {
     EXPECT_TRUE(recorder_.Named("set").empty());
     EXPECT_EQ(recorder_.Named("rejected").size(), std::size(refused));
 
-    const char* accepted[] = {"AT+SET=5,192.168.1.10\r", "AT+SET=5,dtu-01.example.org\r",
-                              "AT+SET=36,-12\r",         "AT+SET=25,+8613800000000\r",
-                              "AT+SET=15,115200\r",      "AT+SET=8,\r"};
-    for (const char* cmd : accepted) {
-        EXPECT_EQ(Say(cmd), "OK\r\n") << cmd;
-    }
+    EXPECT_EQ(Say("AT+SET=5,dtu-01.example.org\r"), "OK\r\n");
+    EXPECT_EQ(Say("AT+SET=36,-12\r"), "OK\r\n");
 }
 
 TEST_F(KavrelsimDevice, RestoreBringsBackFactoryValues) {
@@ -307,13 +278,6 @@ TEST_F(KavrelsimDevice, BytesAtAnotherLineSettingAreNoise) {
     EXPECT_EQ(Say("xx", milliseconds(100), wrong[1]), "");
     EXPECT_EQ(Say("ST\r"), "ERROR\r\n");
     EXPECT_EQ(Say("AT+TEST\r"), "OK\r\n");
-}
-
-TEST_F(KavrelsimDevice, PoweredOffDeviceHearsNothing) {
-    Make(NoEcho());
-    device_->PowerOff(milliseconds(1));
-    EXPECT_EQ(Say("AT+TEST\r", milliseconds(100), LineSettings{9600, 8, 'N', 1}), "");
-    EXPECT_TRUE(recorder_.events.empty());
 }
 
 TEST_F(KavrelsimDevice, ErrorOnFaultRefusesOnlyTheNamedItems) {
