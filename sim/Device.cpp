@@ -159,7 +159,9 @@ std::string Device::Execute(std::string_view command, Millis now) {
         return Info(options_.versionText);
     }
     if (command == "AT+GETDV=0") {
-        return table_.Listing() + std::string(kOk);
+        // The listing opens with a line end, as every multi-line answer does, so
+        // the echoed command stays a line of its own and item 1 is not glued to it.
+        return "\r\n" + table_.Listing() + std::string(kOk);
     }
     if (command.starts_with("AT+SET=")) {
         return Set(command, command.substr(7), now);

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,111 +16,17 @@
 #include <thread>
 #include <vector>
 
+#include "SimProcess.h"
 #include "serial/ComPort.h"
-
-extern char** environ;
 
 namespace {
 
+using testsupport::SimProcess;
+using testsupport::TempDir;
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 using Json = nlohmann::json;
-
-class TempDir {
-public:
-    TempDir() {
-        std::string tmpl = (fs::temp_directory_path() / "kavrel-sim-XXXXXX").string();
-        path_ = ::mkdtemp(tmpl.data());
-    }
-    ~TempDir() { fs::remove_all(path_); }
-    const fs::path& Path() const { return path_; }
-
-private:
-    fs::path path_;
-};
-
-// kavrel-sim as a child process with pipes on stdin and stdout.
-class SimProcess {
-public:
-    explicit SimProcess(const std::vector<std::string>& args) {
-        int in[2];
-        int out[2];
-        if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0) {
-            throw std::runtime_error("pipe");
-        }
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
-        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-        std::vector<std::string> argStore{KAVREL_SIM_PATH};
-        argStore.insert(argStore.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (auto& a : argStore) {
-            argv.push_back(a.data());
-        }
-        argv.push_back(nullptr);
-        int rc = ::posix_spawn(&pid_, KAVREL_SIM_PATH, &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(in[0]);
-        ::close(out[1]);
-        stdin_ = in[1];
-        stdout_ = out[0];
-        if (rc != 0) {
-            pid_ = -1;
-            throw std::runtime_error("posix_spawn failed");
-        }
-        ptyPath_ = ReadLine();
-    }
-
-    ~SimProcess() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-        }
-        ::close(stdin_);
-        ::close(stdout_);
-    }
-
-    const std::string& PtyPath() const { return ptyPath_; }
-
-    void Tell(std::string_view line) {
-        std::string s(line);
-        s += '\n';
-        ASSERT_EQ(::write(stdin_, s.data(), s.size()), static_cast<ssize_t>(s.size()));
-    }
-
-    // Sends the signal and returns the exit status, or -1 if it did not end.
-    int Stop(int signal = SIGTERM) {
-        ::kill(pid_, signal);
-        auto deadline = Clock::now() + milliseconds(5000);
-        int status = 0;
-        while (Clock::now() < deadline) {
-            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-                pid_ = -1;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            }
-            std::this_thread::sleep_for(milliseconds(10));
-        }
-        return -1;
-    }
-
-private:
-    // A simulator that never prints its path fails the test by ctest's time-out.
-    std::string ReadLine() {
-        std::string line;
-        char c;
-        while (::read(stdout_, &c, 1) == 1 && c != '\n') {
-            line += c;
-        }
-        return line;
-    }
-
-    pid_t pid_ = -1;
-    int stdin_ = -1;
-    int stdout_ = -1;
-    std::string ptyPath_;
-};
 
 // The tool's side of the cable.
 class ToolPort {
@@ -334,16 +239,16 @@ TEST(KavrelsimRunner, PowerSwitchOnStandardInput) {
     ToolPort port(sim.PtyPath());
     ASSERT_TRUE(port.IsOpen());
     ASSERT_FALSE(WaitForEvent(events, Named("port-open")).is_null());
-    sim.Tell("on");
+    ASSERT_TRUE(sim.Tell("on"));
     EXPECT_EQ(port.Probe(3), "OK\r\n");
-    sim.Tell("cycle");
+    ASSERT_TRUE(sim.Tell("cycle"));
     Json off = WaitForEvent(events, Named("power-off"));
     ASSERT_FALSE(off.is_null());
     EXPECT_EQ(off["reason"], "switch");
     // Configuration mode went with the power.
     port.Send("AT+DTU&IMEI?\r");
     EXPECT_EQ(port.ReadUntil("\r\n", milliseconds(300)), "ERROR\r\n");
-    sim.Tell("off");
+    ASSERT_TRUE(sim.Tell("off"));
     EXPECT_EQ(port.Probe(1), "");
 }
 

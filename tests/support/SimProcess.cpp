@@ -1,0 +1,111 @@
+#include "SimProcess.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <stdexcept>
+#include <thread>
+
+extern char** environ;
+
+namespace testsupport {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+TempDir::TempDir() {
+    std::string tmpl = (fs::temp_directory_path() / "tirvel-test-XXXXXX").string();
+    if (::mkdtemp(tmpl.data()) == nullptr) {
+        throw std::runtime_error("mkdtemp failed");
+    }
+    path_ = tmpl;
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+}
+
+SimProcess::SimProcess(const std::vector<std::string>& args) {
+    int in[2];
+    int out[2];
+    if (::pipe2(in, O_CLOEXEC) != 0) {
+        throw std::runtime_error("pipe");
+    }
+    if (::pipe2(out, O_CLOEXEC) != 0) {
+        ::close(in[0]);
+        ::close(in[1]);
+        throw std::runtime_error("pipe");
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    std::vector<std::string> argStore{KAVREL_SIM_PATH};
+    argStore.insert(argStore.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& a : argStore) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
+    int rc = ::posix_spawn(&pid_, KAVREL_SIM_PATH, &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(in[0]);
+    ::close(out[1]);
+    stdin_ = in[1];
+    stdout_ = out[0];
+    if (rc != 0) {
+        pid_ = -1;
+        ::close(stdin_);
+        ::close(stdout_);
+        throw std::runtime_error("posix_spawn failed");
+    }
+    ptyPath_ = ReadLine();
+}
+
+SimProcess::~SimProcess() {
+    if (pid_ > 0) {
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, nullptr, 0);
+    }
+    ::close(stdin_);
+    ::close(stdout_);
+}
+
+bool SimProcess::Tell(std::string_view line) {
+    std::string s(line);
+    s += '\n';
+    return ::write(stdin_, s.data(), s.size()) == static_cast<ssize_t>(s.size());
+}
+
+int SimProcess::Stop(int signal) {
+    ::kill(pid_, signal);
+    auto deadline = Clock::now() + milliseconds(5000);
+    int status = 0;
+    while (Clock::now() < deadline) {
+        if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+            pid_ = -1;
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        }
+        std::this_thread::sleep_for(milliseconds(10));
+    }
+    return -1;
+}
+
+// A simulator that never prints its path fails the test by ctest's time-out.
+std::string SimProcess::ReadLine() {
+    std::string line;
+    char c;
+    while (::read(stdout_, &c, 1) == 1 && c != '\n') {
+        line += c;
+    }
+    return line;
+}
+
+}  // namespace testsupport
