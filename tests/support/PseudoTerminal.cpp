@@ -22,50 +22,17 @@ int RemainingMs(Clock::time_point deadline) {
 
 }  // namespace
 
-PseudoTerminal::PseudoTerminal() {
-    master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
-    char name[128] = {};
-    if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0 ||
-        ::ptsname_r(master_, name, sizeof name) != 0) {
-        if (master_ >= 0) {
-            ::close(master_);
-        }
-        throw std::runtime_error("no pseudo-terminal available");
-    }
-    slavePath_ = name;
-    // Raw slave defaults: without them, bytes written here would be echoed back
-    // before the code under test applies its own settings.
-    int slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (slave >= 0) {
-        struct termios2 t {};
-        if (::ioctl(slave, TCGETS2, &t) == 0) {
-            t.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR |
-                                                ICRNL | IXON);
-            t.c_oflag &= ~static_cast<tcflag_t>(OPOST);
-            t.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
-            ::ioctl(slave, TCSETS2, &t);
-        }
-        ::close(slave);
-    }
-}
-
-PseudoTerminal::~PseudoTerminal() {
-    if (master_ >= 0) {
-        ::close(master_);
-    }
-}
-
 void PseudoTerminal::Write(std::string_view bytes) const {
     const char* p = bytes.data();
     std::size_t left = bytes.size();
     while (left > 0) {
-        ssize_t n = ::write(master_, p, left);
+        ssize_t n = ::write(MasterFd(), p, left);
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
             }
             if (errno == EAGAIN) {
-                pollfd pfd{master_, POLLOUT, 0};
+                pollfd pfd{MasterFd(), POLLOUT, 0};
                 ::poll(&pfd, 1, 100);
                 continue;
             }
@@ -80,11 +47,11 @@ std::string PseudoTerminal::ReadFor(std::chrono::milliseconds window) const {
     std::string out;
     auto deadline = Clock::now() + window;
     for (;;) {
-        pollfd pfd{master_, POLLIN, 0};
+        pollfd pfd{MasterFd(), POLLIN, 0};
         int r = ::poll(&pfd, 1, RemainingMs(deadline));
         if (r > 0 && (pfd.revents & POLLIN)) {
             char buf[512];
-            ssize_t n = ::read(master_, buf, sizeof buf);
+            ssize_t n = ::read(MasterFd(), buf, sizeof buf);
             if (n > 0) {
                 out.append(buf, static_cast<std::size_t>(n));
                 continue;
@@ -118,45 +85,21 @@ std::string PseudoTerminal::Drain() const {
 }
 
 LineSettings PseudoTerminal::Settings() const {
-    struct termios2 t {};
     LineSettings s;
-    if (::ioctl(master_, TCGETS2, &t) != 0) {
-        return s;
+    if (auto line = pty_.Settings()) {
+        s.baud = line->baud;
+        s.dataBits = line->dataBits;
+        s.parity = line->parity;
+        s.stopBits = line->stopBits;
     }
-    s.baud = t.c_ospeed;
-    switch (t.c_cflag & CSIZE) {
-        case CS5:
-            s.dataBits = 5;
-            break;
-        case CS6:
-            s.dataBits = 6;
-            break;
-        case CS7:
-            s.dataBits = 7;
-            break;
-        default:
-            s.dataBits = 8;
-            break;
+    // Flow control and raw mode matter to the tool's set-up, not to the device.
+    struct termios2 t {};
+    if (::ioctl(MasterFd(), TCGETS2, &t) == 0) {
+        s.rtsCts = (t.c_cflag & CRTSCTS) != 0;
+        s.xonXoff = (t.c_iflag & IXON) && (t.c_iflag & IXOFF);
+        s.raw = !(t.c_lflag & (ICANON | ECHO)) && !(t.c_oflag & OPOST);
     }
-    if (t.c_cflag & PARENB) {
-        bool odd = (t.c_cflag & PARODD) != 0;
-        if (t.c_cflag & CMSPAR) {
-            s.parity = odd ? 'M' : 'S';
-        } else {
-            s.parity = odd ? 'O' : 'E';
-        }
-    }
-    s.stopBits = (t.c_cflag & CSTOPB) ? 2 : 1;
-    s.rtsCts = (t.c_cflag & CRTSCTS) != 0;
-    s.xonXoff = (t.c_iflag & IXON) && (t.c_iflag & IXOFF);
-    s.raw = !(t.c_lflag & (ICANON | ECHO)) && !(t.c_oflag & OPOST);
     return s;
-}
-
-bool PseudoTerminal::SlaveIsOpen() const {
-    pollfd pfd{master_, 0, 0};
-    ::poll(&pfd, 1, 0);
-    return (pfd.revents & POLLHUP) == 0;
 }
 
 }  // namespace testsupport

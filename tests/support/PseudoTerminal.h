@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "Pty.h"
+
 namespace testsupport {
 
 struct LineSettings {
@@ -21,13 +23,11 @@ struct LineSettings {
 
 class PseudoTerminal {
 public:
-    PseudoTerminal();  // throws std::runtime_error when no pty can be had
-    ~PseudoTerminal();
-    PseudoTerminal(const PseudoTerminal&) = delete;
-    PseudoTerminal& operator=(const PseudoTerminal&) = delete;
+    // Throws std::runtime_error when no pty can be had.
+    PseudoTerminal() = default;
 
-    const std::string& SlavePath() const { return slavePath_; }
-    int MasterFd() const { return master_; }
+    const std::string& SlavePath() const { return pty_.SlavePath(); }
+    int MasterFd() const { return pty_.Master(); }
 
     // Bytes towards the code under test.
     void Write(std::string_view bytes) const;
@@ -42,11 +42,10 @@ public:
     // always report 8 data bits and no parity, whatever was set.
     LineSettings Settings() const;
     // True while some process holds the slave side open.
-    bool SlaveIsOpen() const;
+    bool SlaveIsOpen() const { return pty_.SlaveOpen(); }
 
 private:
-    int master_ = -1;
-    std::string slavePath_;
+    kavrelsim::Pty pty_;  // the simulator's own line end: raw slave, non-blocking master
 };
 
 }  // namespace testsupport
