@@ -5,10 +5,13 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <string>
+#include <thread>
 
 #include "framework/DataExchange.h"
 #include "framework/FormView.h"
+#include "framework/RichEditCtrl.h"
 #include "serial/ComPort.h"
 
 // Connection states, reported to the main frame.
@@ -24,6 +27,37 @@ public:
     static constexpr int kItemRows = 60;
 
     CTirvel2View();
+    ~CTirvel2View() override;
+
+    // --- message map ---
+    fw::LRESULT WindowProc(fw::UINT message, fw::WPARAM wParam, fw::LPARAM lParam) override;
+
+    // --- set-up and the panes ---
+    void OnInitialUpdate() override;
+    // One received chunk of device output (bytes up to the first zero byte); a
+    // chunk that starts with backspace erases the last character instead.
+    void AppendToLog(const char* chunk);
+    void OnClearLog();
+    void OnSaveLog();
+
+    // --- connection control ---
+    void OnStartConfig();
+    void OnStopConfig();
+    // wParam: the probe result; lParam: the connection it belongs to.
+    fw::LRESULT OnProbeResult(fw::WPARAM wParam, fw::LPARAM lParam);
+    // The state, reported to the main frame (except the loader dialogue).
+    void SetConnectionState(int state);
+
+    // --- parameter commands ---
+    void OnModify();
+    void OnRestore();
+    void OnSettings();
+
+    // --- configuration files ---
+    void OnExportConfig();
+    void OnImportConfig();
+    void OnTemplateConfig();
+    void OnClearConfig();
 
     // The item table. Every operation takes the item number 1..60; a number
     // outside that range has no row and is ignored (reads give empty text).
@@ -59,15 +93,32 @@ public:
     int m_nComPort = 1;
     PortHandle m_hComPort = INVALID_HANDLE_VALUE;
     int m_nConnectState = kStateIdle;
-    std::string m_strImei;     // control 1026
-    std::string m_strVersion;  // control 1027
-    fw::CControlBinding m_ctrlHelp;
-    fw::CControlBinding m_ctrlLog;
+    std::string m_strImei;         // control 1026
+    std::string m_strVersion;      // control 1027
+    fw::CRichEditCtrl m_ctrlHelp;  // control 1001
+    fw::CRichEditCtrl m_ctrlLog;   // control 1142
+
+    // Timers of the firmware update and the debug log; 0 when not running.
+    fw::UINT m_nPollTimer = 0;
+    fw::UINT m_nStartupTimer = 0;
+
+    // The running probe thread, if any.
+    std::thread m_probeThread;
+    // Counts the connections started, so a probe result can be told apart from
+    // one that belonged to a connection already stopped.
+    std::uint32_t m_nConnection = 0;
 
 protected:
     void DoDataExchange(fw::CDataExchange* pDX) override;
 
 private:
+    // Ends the probe thread of the current connection, if any; it ends within one
+    // attempt once the stop flag is up.
+    void JoinProbeThread();
+    void ClosePort();
+    // The four file buttons of the form.
+    void EnableFileButtons(bool enable);
+
     struct ConfigItem {
         std::string label;
         std::string currentValue;

@@ -38,7 +38,8 @@ std::size_t Utf8SequenceLength(unsigned char lead) {
 // Converts as much as iconv accepts; on a sequence it rejects, onInvalid says how
 // many input bytes to skip and what to emit instead.
 template <typename OnInvalid>
-std::string Convert(const char* to, const char* from, std::string_view input, OnInvalid onInvalid) {
+std::string Convert(const char* to, const char* from, std::string_view input, OnInvalid onInvalid,
+                    std::size_t* incompleteTail = nullptr) {
     iconv_t cd = ::iconv_open(to, from);
     if (cd == reinterpret_cast<iconv_t>(-1)) {
         return std::string(input);  // no converter: show the bytes as they are rather than nothing
@@ -53,6 +54,10 @@ std::string Convert(const char* to, const char* from, std::string_view input, On
         std::size_t outLeft = sizeof buffer;
         std::size_t r = ::iconv(cd, &in, &inLeft, &outPtr, &outLeft);
         out.append(buffer, sizeof buffer - outLeft);
+        if (r == static_cast<std::size_t>(-1) && errno == EINVAL && incompleteTail != nullptr) {
+            *incompleteTail = inLeft;  // the start of a character still on its way
+            break;
+        }
         if (r == static_cast<std::size_t>(-1) && errno != E2BIG) {
             // EILSEQ or EINVAL (a truncated sequence at the end): replace and go on.
             std::size_t skip = std::min(inLeft, onInvalid(in, inLeft, out));
@@ -93,6 +98,12 @@ std::string DecodeCodePage(std::string_view bytes, Language) {
     return out;
 }
 
+std::string DecodeCodePagePrefix(std::string_view bytes, Language language,
+                                 std::size_t* incompleteTail) {
+    *incompleteTail = 0;
+    return DecodeCodePage(bytes, language);
+}
+
 std::string EncodeCodePage(std::string_view utf8, Language) {
     if (IsAscii(utf8)) {
         return std::string(utf8);
@@ -120,6 +131,21 @@ std::string DecodeCodePage(std::string_view bytes, Language language) {
                    });
 }
 
+std::string DecodeCodePagePrefix(std::string_view bytes, Language language,
+                                 std::size_t* incompleteTail) {
+    *incompleteTail = 0;
+    if (IsAscii(bytes)) {
+        return std::string(bytes);
+    }
+    return Convert(
+        "UTF-8", CodePageName(language), bytes,
+        [](const char*, std::size_t, std::string& out) {
+            out += kReplacement;
+            return std::size_t{1};
+        },
+        incompleteTail);
+}
+
 std::string EncodeCodePage(std::string_view utf8, Language language) {
     if (IsAscii(utf8)) {
         return std::string(utf8);
@@ -132,5 +158,32 @@ std::string EncodeCodePage(std::string_view utf8, Language language) {
 }
 
 #endif
+
+std::size_t LastCharacterStart(std::string_view bytes, Language language) {
+    if (bytes.empty()) {
+        return 0;
+    }
+    if (language != Language::Chinese) {
+        return bytes.size() - 1;
+    }
+    // GB18030 trail bytes are never below 0x30, so a byte below 0x30 ends a
+    // character: walk forward from the last such byte before the end.
+    std::size_t pos = bytes.size() - 1;
+    while (pos > 0 && static_cast<unsigned char>(bytes[pos - 1]) >= 0x30) {
+        --pos;
+    }
+    std::size_t last = pos;
+    while (pos < bytes.size()) {
+        last = pos;
+        const auto lead = static_cast<unsigned char>(bytes[pos]);
+        std::size_t length = 1;
+        if (lead >= 0x81 && lead <= 0xFE && pos + 1 < bytes.size()) {
+            const auto second = static_cast<unsigned char>(bytes[pos + 1]);
+            length = (second >= 0x30 && second <= 0x39) ? 4 : 2;
+        }
+        pos += length;
+    }
+    return last;
+}
 
 }  // namespace fw

@@ -20,6 +20,16 @@ std::string DecodeCodePage(std::string_view bytes, Language language);
 // conversion does with its default character.
 std::string EncodeCodePage(std::string_view utf8, Language language);
 
+// For text that arrives in pieces: decodes what is complete and reports how
+// many bytes at the end start a character that is not complete yet (they are
+// left out of the result, to be decoded with the next piece).
+std::string DecodeCodePagePrefix(std::string_view bytes, Language language,
+                                 std::size_t* incompleteTail);
+
+// Where the last character of the text starts, so that "delete the last
+// character" removes a whole double-byte character, not half of one.
+std::size_t LastCharacterStart(std::string_view bytes, Language language);
+
 // The same, in the current user-interface language.
 inline std::string DecodeAnsi(std::string_view bytes) {
     return DecodeCodePage(bytes, CurrentLanguage());

@@ -1,5 +1,7 @@
 #include "framework/DataExchange.h"
 
+#include <limits>
+
 namespace fw {
 
 void CDataExchange::Fail(int controlId) {
@@ -11,6 +13,9 @@ void CDataExchange::Fail(int controlId) {
 }
 
 void DDX_Text(CDataExchange* pDX, int id, std::string& bytes) {
+    if (pDX->Failed()) {
+        return;
+    }
     pDX->SetLastControl(id);
     if (pDX->m_bSaveAndValidate) {
         bytes = pDX->m_pDlgWnd->GetDlgItemBytes(id);
@@ -20,11 +25,74 @@ void DDX_Text(CDataExchange* pDX, int id, std::string& bytes) {
 }
 
 void DDX_Check(CDataExchange* pDX, int id, int& value) {
+    if (pDX->Failed()) {
+        return;
+    }
     pDX->SetLastControl(id);
     if (pDX->m_bSaveAndValidate) {
         value = pDX->m_pDlgWnd->IsDlgButtonChecked(id);
     } else {
         pDX->m_pDlgWnd->CheckDlgButton(id, value);
+    }
+}
+
+namespace {
+
+bool ParseUnsigned(const std::string& text, unsigned& value) {
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) {
+        ++i;
+    }
+    const std::size_t digitsStart = i;
+    unsigned long long parsed = 0;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
+        parsed = parsed * 10 + static_cast<unsigned>(text[i] - '0');
+        if (parsed > std::numeric_limits<unsigned>::max()) {
+            return false;
+        }
+        ++i;
+    }
+    if (i == digitsStart) {
+        return false;
+    }
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) {
+        ++i;
+    }
+    if (i != text.size()) {
+        return false;
+    }
+    value = static_cast<unsigned>(parsed);
+    return true;
+}
+
+}  // namespace
+
+void DDX_Text(CDataExchange* pDX, int id, unsigned& value) {
+    if (pDX->Failed()) {
+        return;
+    }
+    pDX->SetLastControl(id);
+    if (!pDX->m_bSaveAndValidate) {
+        pDX->m_pDlgWnd->SetDlgItemBytes(id, std::to_string(value));
+        return;
+    }
+    unsigned parsed = 0;
+    if (!ParseUnsigned(pDX->m_pDlgWnd->GetDlgItemBytes(id), parsed)) {
+        pDX->m_pDlgWnd->AfxMessageBox(AFX_IDP_PARSE_UINT);
+        pDX->Fail(id);
+        return;
+    }
+    value = parsed;
+}
+
+void DDV_MinMaxUInt(CDataExchange* pDX, unsigned value, unsigned minValue, unsigned maxValue) {
+    if (pDX->Failed() || !pDX->m_bSaveAndValidate) {
+        return;
+    }
+    if (value < minValue || value > maxValue) {
+        pDX->m_pDlgWnd->AfxMessageBox(AFX_IDP_PARSE_INT_RANGE,
+                                      {std::to_string(minValue), std::to_string(maxValue)});
+        pDX->Fail(pDX->LastControl());
     }
 }
 

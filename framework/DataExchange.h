@@ -50,7 +50,17 @@ private:
     int id_ = -1;
 };
 
+// Framework prompts shown when input does not validate.
+inline constexpr UINT AFX_IDP_PARSE_INT_RANGE = 0xF112;  // "%1" and "%2": the limits
+inline constexpr UINT AFX_IDP_PARSE_UINT = 0xF117;
+
+// Routines after a failed one do nothing, so the operator sees one prompt.
 void DDX_Text(CDataExchange* pDX, int id, std::string& bytes);
+// An unsigned number; anything but digits (blanks around them allowed) or a
+// number too large is refused with AFX_IDP_PARSE_UINT.
+void DDX_Text(CDataExchange* pDX, int id, unsigned& value);
+// After the DDX routine of the same control.
+void DDV_MinMaxUInt(CDataExchange* pDX, unsigned value, unsigned minValue, unsigned maxValue);
 void DDX_Check(CDataExchange* pDX, int id, int& value);
 void DDX_Control(CDataExchange* pDX, int id, CControlBinding& control);
 

@@ -17,6 +17,11 @@ IDialogHost* GetDialogHost() {
     return g_dialogHost;
 }
 
+std::optional<std::string> RunFileDialog(const FileDialogRequest& request) {
+    IDialogHost* host = GetDialogHost();
+    return host != nullptr ? host->RunFileDialog(request) : std::nullopt;
+}
+
 int CDialog::DoModal() {
     IDialogHost* host = GetDialogHost();
     if (host == nullptr) {

@@ -2,11 +2,30 @@
 // with OK running the data exchange (and its validation) before it closes.
 #pragma once
 
+#include <optional>
+#include <string>
+
 #include "framework/Wnd.h"
 
 namespace fw {
 
 class CDialog;
+
+// Common file dialog flags, with the values the desktop gives them.
+inline constexpr unsigned OFN_OVERWRITEPROMPT = 0x00000002;
+inline constexpr unsigned OFN_HIDEREADONLY = 0x00000004;
+inline constexpr unsigned OFN_FILEMUSTEXIST = 0x00001000;
+inline constexpr unsigned OFN_CREATEPROMPT = 0x00002000;
+
+struct FileDialogRequest {
+    bool save = false;       // a save dialog, else an open dialog
+    std::string defaultExt;  // appended when the name typed has none ("txt")
+    std::string fileName;    // initial name ("cfg", "log")
+    unsigned flags = 0;
+    std::string filter;  // UTF-8, "description|patterns|...||"
+    std::string title;   // UTF-8; empty for the host's default
+    CWnd* parent = nullptr;
+};
 
 // Runs a dialog modally: creates its platform half from the template, calls
 // OnInitDialog, delivers the operator's input until EndDialog, and returns the
@@ -15,7 +34,12 @@ class IDialogHost {
 public:
     virtual ~IDialogHost() = default;
     virtual int RunModal(CDialog& dialog, CWnd* parent) = 0;
+    // The chosen full path (native form), or nothing when the operator cancelled.
+    virtual std::optional<std::string> RunFileDialog(const FileDialogRequest& request) = 0;
 };
+
+// Through the installed host; nothing when there is none.
+std::optional<std::string> RunFileDialog(const FileDialogRequest& request);
 
 void SetDialogHost(IDialogHost* host);
 IDialogHost* GetDialogHost();

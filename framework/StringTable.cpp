@@ -44,3 +44,24 @@ std::string FormatWithNumber(const std::string& format, int number) {
 }
 
 }  // namespace fw
+
+namespace fw {
+
+std::string FormatMessageText(const std::string& text, const std::vector<std::string>& args) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 1 < text.size() && text[i + 1] >= '1' && text[i + 1] <= '9') {
+            const auto index = static_cast<std::size_t>(text[i + 1] - '1');
+            if (index < args.size()) {
+                out += args[index];
+            }
+            ++i;
+            continue;
+        }
+        out += text[i];
+    }
+    return out;
+}
+
+}  // namespace fw

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "framework/Language.h"
 #include "framework/Win.h"
@@ -29,5 +30,8 @@ std::string LoadStringAnsi(UINT id);
 // Replaces the first "%d" of a format string with the number, the way the
 // system's formats ("Item%d", "%d. %s") are used; other text stays as it is.
 std::string FormatWithNumber(const std::string& format, int number);
+
+// Replaces "%1" ... "%9" with the arguments, as message texts with inserts do.
+std::string FormatMessageText(const std::string& text, const std::vector<std::string>& args);
 
 }  // namespace fw

@@ -8,10 +8,23 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "framework/Win.h"
 
 namespace fw {
+
+// Arguments for "%1", "%2", ... in a message text (UTF-8).
+using MessageArgs = std::vector<std::string>;
+
+// How the system dresses a rich-edit pane.
+struct RichEditLook {
+    bool readOnly = true;
+    unsigned backgroundRgb = 0x000000;
+    unsigned textRgb = 0xFFFFFF;
+    int heightTwips = 250;
+    std::string faceName;  // UTF-8; hosts fall back to a font they have
+};
 
 class IWindowSite {
 public:
@@ -27,11 +40,16 @@ public:
     virtual std::string GetControlText(int id) const = 0;
     virtual void SetControlCheck(int id, int state) = 0;
     virtual int GetControlCheck(int id) const = 0;
+    // Appends at the end of a (rich-edit) control's text, cheaper than setting it.
+    virtual void AppendControlText(int id, const std::string& utf8) = 0;
+    virtual void SetRichEditLook(int id, const RichEditLook& look) = 0;
+    // Resizes a control in pixels, keeping its top-left corner and z-order.
+    virtual void SetControlSizePixels(int id, int width, int height) = 0;
 
     // A modal message box whose text and caption come from the string table.
     // Returns the button pressed (IDOK, ...). Posted messages and timers keep
     // being delivered while the box is open.
-    virtual int MessageBoxById(UINT textId, UINT captionId, UINT type) = 0;
+    virtual int MessageBoxById(UINT textId, UINT captionId, UINT type, const MessageArgs& args) = 0;
 
     // May be called from any thread; delivered to the window's WindowProc on the
     // user-interface thread, in posting order.

@@ -61,12 +61,12 @@ std::string CWnd::GetDlgItemBytes(int id) const {
     return EncodeAnsi(utf8);
 }
 
-int CWnd::AfxMessageBox(UINT stringId) {
-    return MessageBoxById(stringId, AFX_IDS_APP_TITLE, MB_OK | MB_ICONINFORMATION);
+int CWnd::AfxMessageBox(UINT stringId, const MessageArgs& args) {
+    return MessageBoxById(stringId, AFX_IDS_APP_TITLE, MB_OK | MB_ICONINFORMATION, args);
 }
 
-int CWnd::MessageBoxById(UINT textId, UINT captionId, UINT type) {
-    return site_ != nullptr ? site_->MessageBoxById(textId, captionId, type) : IDOK;
+int CWnd::MessageBoxById(UINT textId, UINT captionId, UINT type, const MessageArgs& args) {
+    return site_ != nullptr ? site_->MessageBoxById(textId, captionId, type, args) : IDOK;
 }
 
 void CWnd::PostMessage(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -45,8 +45,8 @@ public:
 
     // Information box with an OK button, the text from the string table and the
     // application title as caption.
-    int AfxMessageBox(UINT stringId);
-    int MessageBoxById(UINT textId, UINT captionId, UINT type);
+    int AfxMessageBox(UINT stringId, const MessageArgs& args = {});
+    int MessageBoxById(UINT textId, UINT captionId, UINT type, const MessageArgs& args = {});
 
     // Thread-safe.
     void PostMessage(UINT message, WPARAM wParam, LPARAM lParam);

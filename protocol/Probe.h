@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 
 #include "serial/ComPort.h"
 
@@ -28,6 +29,7 @@ int ProbeDevice(PortHandle port);
 struct ProbeParameters {
     PortHandle port;
     CTirvel2View* view;
+    std::uint32_t connection;  // posted back with the result, to spot stale ones
 };
 
 // The probe thread: probes, posts the result to the view, frees its block.

@@ -16,6 +16,13 @@ constexpr fw::StringResource kStrings[] = {
     {111, "Succeed to set new parameters to Kavrel", "设置终端参数成功"},
     {112, "Succeed to restore", "恢复出厂设置成功"},
     {113, "Failed to restore", "恢复出厂设置失败"},
+    // Failures the tool reports beyond the original set of messages.
+    {114, "Failed to start the device probe!", "无法启动终端检测！"},
+    {115, "The password is too long: at most 37 characters (bytes), on one line.",
+     "密码过长：最多37个字符（字节），且不能换行。"},
+    {116, "Item %1 was not sent: its new value holds a line break or a zero byte.",
+     "配置项%1未发送：新值中含有换行符或空字符。"},
+    {117, "Failed to write the file %1!", "写入文件%1失败！"},
     {128, "Kavrel Batch Configuration Software\n\nTirvel\n\n\nTirvel2.Document\nTirvel Document",
      "DTU批量配置软件\n\nTirvel\n\n\nTirvel2.Document\nTirvel Document"},
     {32774, "Start Configuration\nStart Configuration", "开始配置\n开始配置"},
@@ -58,6 +65,9 @@ constexpr fw::StringResource kStrings[] = {
     {61473, "Info", "提示"},
     {61474, "Show Log", "显示日志"},
     {61476, "Import Success", "导入成功"},
+    // The framework's validation prompts.
+    {0xF112, "Please enter an integer between %1 and %2.", "请输入一个介于 %1 和 %2 之间的整数。"},
+    {0xF117, "Please enter a positive integer.", "请输入一个正整数。"},
 };
 
 }  // namespace

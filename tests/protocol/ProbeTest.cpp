@@ -119,11 +119,14 @@ public:
     fw::LRESULT WindowProc(fw::UINT message, fw::WPARAM wParam, fw::LPARAM lParam) override {
         if (message == res::WM_PROBE_RESULT) {
             results.push_back(static_cast<int>(wParam));
+            connections.push_back(lParam);
             threads.push_back(std::this_thread::get_id());
+            return 0;
         }
         return CTirvel2View::WindowProc(message, wParam, lParam);
     }
     std::vector<int> results;
+    std::vector<fw::LPARAM> connections;
     std::vector<std::thread::id> threads;
 };
 
@@ -133,10 +136,11 @@ TEST_F(Probe, ThreadPostsItsResultToTheView) {
     testsupport::ScriptedWindow window(loop, view, res::IDD_TIRVEL2_FORM);
     ProbeResponder device(pty_, 1, "", "\r\nNEED PWD\r\n");
 
-    std::thread probe(ProbeThreadProc, new ProbeParameters{port_.get(), &view});
+    std::thread probe(ProbeThreadProc, new ProbeParameters{port_.get(), &view, 7});
     ASSERT_TRUE(loop.RunUntil([&] { return !view.results.empty(); }, 5s));
     probe.join();
     EXPECT_EQ(view.results, std::vector<int>{kProbePasswordRequired});
+    EXPECT_EQ(view.connections, std::vector<fw::LPARAM>{7});
     EXPECT_EQ(view.threads.front(), std::this_thread::get_id());
 }
 

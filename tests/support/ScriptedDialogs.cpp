@@ -41,4 +41,15 @@ int ScriptedDialogs::RunModal(fw::CDialog& dialog, fw::CWnd*) {
     return dialog.Result();
 }
 
+std::optional<std::string> ScriptedDialogs::RunFileDialog(const fw::FileDialogRequest& request) {
+    fileRequests_.push_back(request);
+    if (files_.empty()) {
+        ++unexpected_;
+        return std::nullopt;
+    }
+    auto path = std::move(files_.front());
+    files_.pop_front();
+    return path;
+}
+
 }  // namespace testsupport

@@ -6,6 +6,7 @@
 
 #include <deque>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,17 +34,23 @@ public:
     ~ScriptedDialogs() override;
 
     void Expect(DialogAnswer answer) { script_.push_back(std::move(answer)); }
+    // The next file dialog returns this path (nothing: the operator cancels).
+    void ExpectFile(std::optional<std::string> path) { files_.push_back(std::move(path)); }
+    const std::vector<fw::FileDialogRequest>& FileRequests() const { return fileRequests_; }
     std::size_t Pending() const { return script_.size(); }
     const std::vector<ShownDialog>& Shown() const { return shown_; }
     // Dialogs that opened with no matching answer (and were cancelled).
     int Unexpected() const { return unexpected_; }
 
     int RunModal(fw::CDialog& dialog, fw::CWnd* parent) override;
+    std::optional<std::string> RunFileDialog(const fw::FileDialogRequest& request) override;
 
 private:
     fw::CMessageLoop& loop_;
     std::deque<DialogAnswer> script_;
     std::vector<ShownDialog> shown_;
+    std::deque<std::optional<std::string>> files_;
+    std::vector<fw::FileDialogRequest> fileRequests_;
     int unexpected_ = 0;
 };
 

@@ -123,8 +123,41 @@ void ScriptedWindow::SetControlCheck(int id, int state) {
     }
 }
 
-int ScriptedWindow::MessageBoxById(fw::UINT textId, fw::UINT captionId, fw::UINT type) {
-    RecordedMessageBox box{textId, captionId, type};
+const fw::RichEditLook* ScriptedWindow::Look(int id) const {
+    auto it = controls_.find(id);
+    return it != controls_.end() && it->second.hasLook ? &it->second.look : nullptr;
+}
+
+std::pair<int, int> ScriptedWindow::SizePixels(int id) const {
+    auto it = controls_.find(id);
+    return it != controls_.end() ? it->second.size : std::pair<int, int>{0, 0};
+}
+
+void ScriptedWindow::AppendControlText(int id, const std::string& utf8) {
+    auto it = controls_.find(id);
+    if (it != controls_.end()) {
+        it->second.text += utf8;
+    }
+}
+
+void ScriptedWindow::SetRichEditLook(int id, const fw::RichEditLook& look) {
+    auto it = controls_.find(id);
+    if (it != controls_.end()) {
+        it->second.hasLook = true;
+        it->second.look = look;
+    }
+}
+
+void ScriptedWindow::SetControlSizePixels(int id, int width, int height) {
+    auto it = controls_.find(id);
+    if (it != controls_.end()) {
+        it->second.size = {width, height};
+    }
+}
+
+int ScriptedWindow::MessageBoxById(fw::UINT textId, fw::UINT captionId, fw::UINT type,
+                                   const fw::MessageArgs& args) {
+    RecordedMessageBox box{textId, captionId, type, args};
     boxes_.push_back(box);
     return onMessageBox ? onMessageBox(box) : fw::IDOK;
 }

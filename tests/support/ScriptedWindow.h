@@ -21,6 +21,7 @@ struct RecordedMessageBox {
     fw::UINT textId;
     fw::UINT captionId;
     fw::UINT type;
+    fw::MessageArgs args;
 };
 
 class ScriptedWindow : public fw::IWindowSite {
@@ -44,6 +45,9 @@ public:
     bool Enabled(int id) const;
     int Check(int id) const;
     int Focus() const { return focus_; }
+    // Set by the system, for panes: the look and the size in pixels (0 if never).
+    const fw::RichEditLook* Look(int id) const;
+    std::pair<int, int> SizePixels(int id) const;
     bool Exists(int id) const { return controls_.count(id) != 0; }
 
     const std::vector<RecordedMessageBox>& MessageBoxes() const { return boxes_; }
@@ -62,7 +66,11 @@ public:
     std::string GetControlText(int id) const override { return Text(id); }
     void SetControlCheck(int id, int state) override;
     int GetControlCheck(int id) const override { return Check(id); }
-    int MessageBoxById(fw::UINT textId, fw::UINT captionId, fw::UINT type) override;
+    void AppendControlText(int id, const std::string& utf8) override;
+    void SetRichEditLook(int id, const fw::RichEditLook& look) override;
+    void SetControlSizePixels(int id, int width, int height) override;
+    int MessageBoxById(fw::UINT textId, fw::UINT captionId, fw::UINT type,
+                       const fw::MessageArgs& args) override;
     void PostMessage(fw::UINT message, fw::WPARAM wParam, fw::LPARAM lParam) override;
     fw::UINT SetTimer(fw::UINT id, fw::UINT periodMs) override;
     bool KillTimer(fw::UINT id) override;
@@ -75,6 +83,9 @@ private:
         bool enabled = true;
         bool readOnly = false;
         int check = 0;
+        bool hasLook = false;
+        fw::RichEditLook look;
+        std::pair<int, int> size{0, 0};
     };
 
     fw::CMessageLoop& loop_;

@@ -1,0 +1,3 @@
+#include "cfgfile/Preset.h"
+
+bool g_bPreset = false;

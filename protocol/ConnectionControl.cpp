@@ -1,0 +1,200 @@
+// The life of one connection: Start opens the port and starts the probe, the
+// probe's result leads through login and the reads to Connected, Stop leaves.
+#include <cstring>
+#include <memory>
+#include <system_error>
+
+#include "cfgfile/Preset.h"
+#include "form/ControlIds.h"
+#include "form/Tirvel2View.h"
+#include "framework/StringTable.h"
+#include "protocol/AtExchange.h"
+#include "protocol/PasswordDlg.h"
+#include "protocol/Probe.h"
+#include "res/ResourceIds.h"
+#include "serial/PortPath.h"
+
+namespace {
+
+// "AT+TESTPWD=" + password + "\r" has to fit the device's 50-byte command buffer.
+constexpr std::size_t kMaxPasswordBytes = 37;
+
+bool IsSendablePassword(const std::string& password) {
+    return password.size() <= kMaxPasswordBytes &&
+           password.find_first_of(std::string("\r\n\0", 3)) == std::string::npos;
+}
+
+// The text between the first "\r\n" of a value reply and the next one.
+bool ExtractReplyValue(const char* reply, std::string& value) {
+    const char* first = std::strstr(reply, "\r\n");
+    if (first == nullptr) {
+        return false;
+    }
+    const char* second = std::strstr(first + 2, "\r\n");
+    if (second == nullptr) {
+        return false;
+    }
+    value.assign(first + 2, second);
+    return true;
+}
+
+}  // namespace
+
+void CTirvel2View::OnStartConfig() {
+    g_nItemCount = 0;
+    const std::string placeholder = fw::LoadStringAnsi(res::IDS_ITEM_PLACEHOLDER);
+    for (int n = 1; n <= kItemRows; ++n) {
+        SetItemLabel(n, fw::FormatWithNumber(placeholder, n));
+        SetItemCurrentValue(n, std::string());
+    }
+    m_strImei.clear();
+    m_strVersion.clear();
+    UpdateData(false);
+
+    m_hComPort = OpenComPort(serial::FormatComPath(m_nComPort).c_str());
+    if (m_hComPort == INVALID_HANDLE_VALUE) {
+        AfxMessageBox(res::IDS_OPEN_PORT_FAILED);
+        return;
+    }
+    const ComPortSettings settings{28800, 8, 0, 0, kFlowNone};
+    SetupComPortTimed(m_hComPort, &settings);
+
+    auto block = std::make_unique<ProbeParameters>(ProbeParameters{m_hComPort, this, 0});
+    SetConnectionState(kStateConnecting);
+    g_nProbeStopFlag = 0;
+
+    ShowAllControls(fw::SW_HIDE);
+    ShowItemRows(fw::SW_SHOW);
+    for (int id : {res::IDC_HELP_PANE, res::IDC_IMEI, res::IDC_VERSION, res::IDC_VERSION_CAPTION,
+                   res::IDC_IMEI_CAPTION, res::IDC_EXPORT_CONFIG, res::IDC_IMPORT_CONFIG,
+                   res::IDC_TEMPLATE_CONFIG, res::IDC_CLEAR_CONFIG}) {
+        ShowDlgItem(id, fw::SW_SHOW);
+    }
+    FocusDlgItem(ItemNewId(1));
+
+    block->connection = ++m_nConnection;
+    try {
+        m_probeThread = std::thread(ProbeThreadProc, block.get());
+        block.release();  // the thread frees it
+    } catch (const std::system_error&) {
+        // Nothing will answer on this connection: say so, and free the port
+        // for the Stop that the operator is left with.
+        ClosePort();
+        AfxMessageBox(res::IDS_PROBE_THREAD_FAILED);
+    }
+}
+
+fw::LRESULT CTirvel2View::OnProbeResult(fw::WPARAM wParam, fw::LPARAM lParam) {
+    // A result of a connection that was stopped (and perhaps followed by a new
+    // Start) must not act on the port of the current one.
+    if (static_cast<std::uint32_t>(lParam) != m_nConnection ||
+        m_nConnectState != kStateConnecting) {
+        return 0;
+    }
+    JoinProbeThread();  // it ends right after posting
+
+    const int result = static_cast<int>(static_cast<std::intptr_t>(wParam));
+    if (result == kProbePasswordRequired) {
+        CPasswordDlg dialog(this);
+        if (dialog.DoModal() != fw::IDOK) {
+            ClosePort();
+            return 0;
+        }
+        if (!IsSendablePassword(dialog.m_strPassword)) {
+            // Refused rather than cut: a shortened password would fail as a
+            // wrong one and leave the operator guessing.
+            AfxMessageBox(res::IDS_PASSWORD_TOO_LONG);
+            PostMessage(res::WM_PROBE_RESULT, static_cast<fw::WPARAM>(kProbePasswordRequired),
+                        static_cast<fw::LPARAM>(m_nConnection));
+            return 0;
+        }
+        const std::string command = "AT+TESTPWD=" + dialog.m_strPassword + "\r";
+        bool accepted = false;
+        for (int attempt = 0; attempt < 3 && !accepted; ++attempt) {
+            accepted = SendAtCommand(m_hComPort, command.c_str(), kShortReplyLimit) == kAtSuccess;
+        }
+        if (!accepted) {
+            PostMessage(res::WM_PROBE_RESULT, static_cast<fw::WPARAM>(kProbePasswordRequired),
+                        static_cast<fw::LPARAM>(m_nConnection));
+            return 0;
+        }
+    } else if (result != kProbeAnswered) {
+        if (result == kProbeTimedOut) {
+            AfxMessageBox(res::IDS_STARTUP_TIMEOUT);
+        }
+        ClosePort();
+        return 0;
+    }
+
+    char reply[1024];
+    if (QueryAtCommand(m_hComPort, "AT+DTU&IMEI?\r", reply, sizeof reply, kShortReplyLimit) < 0) {
+        ClosePort();
+        AfxMessageBox(res::IDS_READ_IMEI_FAILED);
+        return 0;
+    }
+    if (!ExtractReplyValue(reply, m_strImei)) {
+        return 0;
+    }
+    UpdateData(false);
+
+    if (QueryAtCommand(m_hComPort, "AT+DTU&VER?\r", reply, sizeof reply, kShortReplyLimit) < 0) {
+        ClosePort();
+        AfxMessageBox(res::IDS_READ_VERSION_FAILED);
+        return 0;
+    }
+    if (!ExtractReplyValue(reply, m_strVersion)) {
+        return 0;
+    }
+    UpdateData(false);
+
+    if (!ReadDeviceConfiguration()) {
+        return 0;
+    }
+    EnableFileButtons(true);
+    SetConnectionState(kStateConnected);
+
+    if (g_bPreset) {
+        bool anyNewValue = false;
+        for (int n = 1; n <= g_nItemCount; ++n) {
+            anyNewValue = anyNewValue || !GetItemNewValue(n).empty();
+        }
+        if (anyNewValue) {
+            for (int n = 1; n <= g_nItemCount; ++n) {
+                SetItemModify(n, GetItemCurrentValue(n) != GetItemNewValue(n) ? 1 : 0);
+            }
+            UpdateData(false);
+        }
+    }
+    return 0;
+}
+
+void CTirvel2View::OnStopConfig() {
+    switch (m_nConnectState) {
+        case kStateConnecting:
+            g_nProbeStopFlag = 1;
+            // The port is closed only once the thread can no longer use it.
+            JoinProbeThread();
+            break;
+        case kStateConnected:
+            if (m_hComPort != INVALID_HANDLE_VALUE) {
+                SendAtCommand(m_hComPort, "AT+QUIT\r", kShortReplyLimit);
+            }
+            break;
+        case kStateDebugLog:
+            break;
+        default:
+            if (m_nPollTimer != 0) {
+                KillTimer(m_nPollTimer);
+                m_nPollTimer = 0;
+            }
+            if (m_nStartupTimer != 0) {
+                KillTimer(m_nStartupTimer);
+                m_nStartupTimer = 0;
+            }
+            break;
+    }
+    ClosePort();
+    SetConnectionState(kStateIdle);
+    EnableFileButtons(false);
+    UpdateData(false);
+}
