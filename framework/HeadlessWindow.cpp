@@ -1,15 +1,15 @@
-#include "ScriptedWindow.h"
+#include "framework/HeadlessWindow.h"
 
 #include <stdexcept>
 
 #include "res/Dialogs.h"
 
-namespace testsupport {
+namespace fw {
 
-ScriptedWindow::ScriptedWindow(fw::CMessageLoop& loop, fw::CWnd& window, fw::UINT templateId,
-                               fw::Language language)
+CHeadlessWindow::CHeadlessWindow(CMessageLoop& loop, CWnd& window, UINT templateId,
+                                 Language language)
     : loop_(loop), window_(window) {
-    const fw::DialogTemplate* t = res::FindDialogTemplate(templateId, language);
+    const DialogTemplate* t = res::FindDialogTemplate(templateId, language);
     if (t == nullptr) {
         throw std::invalid_argument("no dialog template " + std::to_string(templateId));
     }
@@ -17,23 +17,23 @@ ScriptedWindow::ScriptedWindow(fw::CMessageLoop& loop, fw::CWnd& window, fw::UIN
         Control control;
         control.kind = c.kind;
         control.text = c.caption;
-        control.visible = (c.style & fw::kHidden) == 0;
-        control.enabled = (c.style & fw::kDisabled) == 0;
-        control.readOnly = (c.style & fw::kReadOnly) != 0;
+        control.visible = (c.style & kHidden) == 0;
+        control.enabled = (c.style & kDisabled) == 0;
+        control.readOnly = (c.style & kReadOnly) != 0;
         controls_[c.id] = control;
     }
     window_.AttachSite(this);
 }
 
-ScriptedWindow::~ScriptedWindow() {
+CHeadlessWindow::~CHeadlessWindow() {
     window_.AttachSite(nullptr);
     loop_.Forget(&window_);
 }
 
-bool ScriptedWindow::Type(int id, const std::string& utf8) {
+bool CHeadlessWindow::Type(int id, const std::string& utf8) {
     auto it = controls_.find(id);
     if (it == controls_.end() || it->second.readOnly || !it->second.visible ||
-        !it->second.enabled || it->second.kind != fw::ControlKind::Edit) {
+        !it->second.enabled || it->second.kind != ControlKind::Edit) {
         return false;
     }
     it->second.text = utf8;
@@ -41,106 +41,106 @@ bool ScriptedWindow::Type(int id, const std::string& utf8) {
     return true;
 }
 
-bool ScriptedWindow::Click(int id) {
+bool CHeadlessWindow::Click(int id) {
     auto it = controls_.find(id);
     if (it == controls_.end() || !it->second.visible || !it->second.enabled) {
         return false;
     }
-    if (it->second.kind == fw::ControlKind::CheckBox) {
+    if (it->second.kind == ControlKind::CheckBox) {
         it->second.check = it->second.check ? 0 : 1;
         return true;
     }
-    if (it->second.kind != fw::ControlKind::PushButton) {
+    if (it->second.kind != ControlKind::PushButton) {
         return false;
     }
-    window_.WindowProc(fw::WM_COMMAND, static_cast<fw::WPARAM>(id), 0);
+    window_.WindowProc(WM_COMMAND, static_cast<WPARAM>(id), 0);
     return true;
 }
 
-void ScriptedWindow::Command(int id) {
-    window_.WindowProc(fw::WM_COMMAND, static_cast<fw::WPARAM>(id), 0);
+void CHeadlessWindow::Command(int id) {
+    window_.WindowProc(WM_COMMAND, static_cast<WPARAM>(id), 0);
 }
 
-std::string ScriptedWindow::Text(int id) const {
+std::string CHeadlessWindow::Text(int id) const {
     auto it = controls_.find(id);
     return it != controls_.end() ? it->second.text : std::string();
 }
 
-bool ScriptedWindow::Visible(int id) const {
+bool CHeadlessWindow::Visible(int id) const {
     auto it = controls_.find(id);
     return it != controls_.end() && it->second.visible;
 }
 
-bool ScriptedWindow::Enabled(int id) const {
+bool CHeadlessWindow::Enabled(int id) const {
     auto it = controls_.find(id);
     return it != controls_.end() && it->second.enabled;
 }
 
-int ScriptedWindow::Check(int id) const {
+int CHeadlessWindow::Check(int id) const {
     auto it = controls_.find(id);
     return it != controls_.end() ? it->second.check : 0;
 }
 
-std::vector<fw::UINT> ScriptedWindow::MessageBoxTexts() const {
-    std::vector<fw::UINT> ids;
+std::vector<UINT> CHeadlessWindow::MessageBoxTexts() const {
+    std::vector<UINT> ids;
     for (const auto& b : boxes_) {
         ids.push_back(b.textId);
     }
     return ids;
 }
 
-void ScriptedWindow::ShowControl(int id, int showCommand) {
+void CHeadlessWindow::ShowControl(int id, int showCommand) {
     auto it = controls_.find(id);
     if (it != controls_.end()) {
-        it->second.visible = showCommand != fw::SW_HIDE;
+        it->second.visible = showCommand != SW_HIDE;
     }
 }
 
-void ScriptedWindow::EnableControl(int id, bool enable) {
+void CHeadlessWindow::EnableControl(int id, bool enable) {
     auto it = controls_.find(id);
     if (it != controls_.end()) {
         it->second.enabled = enable;
     }
 }
 
-void ScriptedWindow::FocusControl(int id) {
+void CHeadlessWindow::FocusControl(int id) {
     if (controls_.count(id) != 0) {
         focus_ = id;
     }
 }
 
-void ScriptedWindow::SetControlText(int id, const std::string& utf8) {
+void CHeadlessWindow::SetControlText(int id, const std::string& utf8) {
     auto it = controls_.find(id);
     if (it != controls_.end()) {
         it->second.text = utf8;
     }
 }
 
-void ScriptedWindow::SetControlCheck(int id, int state) {
+void CHeadlessWindow::SetControlCheck(int id, int state) {
     auto it = controls_.find(id);
     if (it != controls_.end()) {
         it->second.check = state;
     }
 }
 
-const fw::RichEditLook* ScriptedWindow::Look(int id) const {
+const RichEditLook* CHeadlessWindow::Look(int id) const {
     auto it = controls_.find(id);
     return it != controls_.end() && it->second.hasLook ? &it->second.look : nullptr;
 }
 
-std::pair<int, int> ScriptedWindow::SizePixels(int id) const {
+std::pair<int, int> CHeadlessWindow::SizePixels(int id) const {
     auto it = controls_.find(id);
     return it != controls_.end() ? it->second.size : std::pair<int, int>{0, 0};
 }
 
-void ScriptedWindow::AppendControlText(int id, const std::string& utf8) {
+void CHeadlessWindow::AppendControlText(int id, const std::string& utf8) {
     auto it = controls_.find(id);
     if (it != controls_.end()) {
         it->second.text += utf8;
     }
 }
 
-void ScriptedWindow::SetRichEditLook(int id, const fw::RichEditLook& look) {
+void CHeadlessWindow::SetRichEditLook(int id, const RichEditLook& look) {
     auto it = controls_.find(id);
     if (it != controls_.end()) {
         it->second.hasLook = true;
@@ -148,30 +148,30 @@ void ScriptedWindow::SetRichEditLook(int id, const fw::RichEditLook& look) {
     }
 }
 
-void ScriptedWindow::SetControlSizePixels(int id, int width, int height) {
+void CHeadlessWindow::SetControlSizePixels(int id, int width, int height) {
     auto it = controls_.find(id);
     if (it != controls_.end()) {
         it->second.size = {width, height};
     }
 }
 
-int ScriptedWindow::MessageBoxById(fw::UINT textId, fw::UINT captionId, fw::UINT type,
-                                   const fw::MessageArgs& args) {
+int CHeadlessWindow::MessageBoxById(UINT textId, UINT captionId, UINT type,
+                                    const MessageArgs& args) {
     RecordedMessageBox box{textId, captionId, type, args};
     boxes_.push_back(box);
-    return onMessageBox ? onMessageBox(box) : fw::IDOK;
+    return onMessageBox ? onMessageBox(box) : IDOK;
 }
 
-void ScriptedWindow::PostMessage(fw::UINT message, fw::WPARAM wParam, fw::LPARAM lParam) {
+void CHeadlessWindow::PostMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     loop_.Post(&window_, message, wParam, lParam);
 }
 
-fw::UINT ScriptedWindow::SetTimer(fw::UINT id, fw::UINT periodMs) {
+UINT CHeadlessWindow::SetTimer(UINT id, UINT periodMs) {
     return loop_.SetTimer(&window_, id, periodMs);
 }
 
-bool ScriptedWindow::KillTimer(fw::UINT id) {
+bool CHeadlessWindow::KillTimer(UINT id) {
     return loop_.KillTimer(&window_, id);
 }
 
-}  // namespace testsupport
+}  // namespace fw

@@ -1,0 +1,100 @@
+// A window without a screen: it keeps each control's text, visibility, enabled
+// and check state by ID (starting from the dialog template), records message
+// boxes by string ID, and delivers posted messages and timers through the
+// portable message loop. tirvelctl runs the view in one (its message boxes
+// become lines on the console); the tests act as the operator through Type
+// and Click.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "framework/DialogTemplate.h"
+#include "framework/Language.h"
+#include "framework/MessageLoop.h"
+#include "framework/WindowSite.h"
+#include "framework/Wnd.h"
+
+namespace fw {
+
+struct RecordedMessageBox {
+    UINT textId;
+    UINT captionId;
+    UINT type;
+    MessageArgs args;
+};
+
+class CHeadlessWindow : public IWindowSite {
+public:
+    // Creates the controls of the template and attaches itself to the window.
+    CHeadlessWindow(CMessageLoop& loop, CWnd& window, UINT templateId,
+                    Language language = CurrentLanguage());
+    ~CHeadlessWindow() override;
+
+    // --- the operator's side ---
+    // Typing replaces the text of an editable control; false (and nothing
+    // changes) for read-only, hidden, disabled or unknown controls.
+    bool Type(int id, const std::string& utf8);
+    // Clicks a visible, enabled button or check box (a check box toggles).
+    bool Click(int id);
+    // A toolbar or menu command.
+    void Command(int id);
+
+    std::string Text(int id) const;
+    bool Visible(int id) const;
+    bool Enabled(int id) const;
+    int Check(int id) const;
+    int Focus() const { return focus_; }
+    // Set by the system, for panes: the look and the size in pixels (0 if never).
+    const RichEditLook* Look(int id) const;
+    std::pair<int, int> SizePixels(int id) const;
+    bool Exists(int id) const { return controls_.count(id) != 0; }
+
+    const std::vector<RecordedMessageBox>& MessageBoxes() const { return boxes_; }
+    std::vector<UINT> MessageBoxTexts() const;
+    void ClearMessageBoxes() { boxes_.clear(); }
+    // Runs while a box is "open" (e.g. to pump the loop); returns the button.
+    std::function<int(const RecordedMessageBox&)> onMessageBox;
+
+    // --- IWindowSite ---
+    void ShowControl(int id, int showCommand) override;
+    bool IsControlVisible(int id) const override { return Visible(id); }
+    void EnableControl(int id, bool enable) override;
+    bool IsControlEnabled(int id) const override { return Enabled(id); }
+    void FocusControl(int id) override;
+    void SetControlText(int id, const std::string& utf8) override;
+    std::string GetControlText(int id) const override { return Text(id); }
+    void SetControlCheck(int id, int state) override;
+    int GetControlCheck(int id) const override { return Check(id); }
+    void AppendControlText(int id, const std::string& utf8) override;
+    void SetRichEditLook(int id, const RichEditLook& look) override;
+    void SetControlSizePixels(int id, int width, int height) override;
+    // Records the box, then asks onMessageBox for the button (IDOK without it).
+    int MessageBoxById(UINT textId, UINT captionId, UINT type, const MessageArgs& args) override;
+    void PostMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    UINT SetTimer(UINT id, UINT periodMs) override;
+    bool KillTimer(UINT id) override;
+
+private:
+    struct Control {
+        ControlKind kind;
+        std::string text;
+        bool visible = true;
+        bool enabled = true;
+        bool readOnly = false;
+        int check = 0;
+        bool hasLook = false;
+        RichEditLook look;
+        std::pair<int, int> size{0, 0};
+    };
+
+    CMessageLoop& loop_;
+    CWnd& window_;
+    std::map<int, Control> controls_;
+    std::vector<RecordedMessageBox> boxes_;
+    int focus_ = -1;
+};
+
+}  // namespace fw
