@@ -280,9 +280,11 @@ TEST(KavrelsimRunner, ThrottledOutputTakesLineTime) {
     std::string listing = port.Command("AT+GETDV=0\r", milliseconds(3000));
     auto took = Clock::now() - start;
     ASSERT_TRUE(listing.ends_with("40,TCP Keepalive,120\r\nOK\r\n")) << listing;
-    // Ten bit times per byte at 28800 baud; only a lower bound says anything.
+    // Ten bit times per byte at 28800 baud; only a lower bound says anything,
+    // and a loose one: on a loaded machine the two processes' clocks drift
+    // apart by a scheduling slice. Unpaced output takes a millisecond or two.
     auto lineTime = milliseconds(listing.size() * 10 * 1000 / 28800);
-    EXPECT_GE(took, lineTime * 8 / 10) << listing.size() << " bytes";
+    EXPECT_GE(took, lineTime / 2) << listing.size() << " bytes";
 }
 
 }  // namespace
