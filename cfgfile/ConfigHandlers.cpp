@@ -1,7 +1,107 @@
-// Placeholder while the configuration-file handlers are being written.
-#include "form/Tirvel2View.h"
+// Export, Import, Template and Clear: the four buttons that act on the item
+// table as a whole, and with it the preset flag that turns the next reads into
+// batch mode.
+#include <algorithm>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
 
-void CTirvel2View::OnExportConfig() {}
-void CTirvel2View::OnImportConfig() {}
-void CTirvel2View::OnTemplateConfig() {}
-void CTirvel2View::OnClearConfig() {}
+#include "cfgfile/ConfigFile.h"
+#include "cfgfile/FileIo.h"
+#include "cfgfile/Preset.h"
+#include "form/Tirvel2View.h"
+#include "framework/Dialog.h"
+#include "protocol/AtExchange.h"
+#include "res/ResourceIds.h"
+
+namespace {
+
+fw::FileDialogRequest ConfigFileRequest(bool save, fw::CWnd* parent) {
+    fw::FileDialogRequest request;
+    request.save = save;
+    request.defaultExt = "txt";
+    request.fileName = "cfg";
+    request.flags = save ? fw::OFN_HIDEREADONLY | fw::OFN_OVERWRITEPROMPT | fw::OFN_FILEMUSTEXIST
+                         : fw::OFN_HIDEREADONLY | fw::OFN_FILEMUSTEXIST;
+    // The same in both languages, as the original resources have it.
+    request.filter = "文件类型(*.txt)|*.txt|文件类型(*.ini)|*.ini||";
+    request.parent = parent;
+    return request;
+}
+
+}  // namespace
+
+void CTirvel2View::OnExportConfig() {
+    const std::optional<std::string> path = fw::RunFileDialog(ConfigFileRequest(true, this));
+    if (!path) {
+        return;
+    }
+    std::vector<cfgfile::ConfigEntry> entries;
+    const int count = std::min(g_nItemCount, kItemRows);
+    for (int n = 1; n <= count; ++n) {
+        entries.push_back({GetItemLabel(n), GetItemCurrentValue(n)});
+    }
+    if (!cfgfile::ReplaceFileContents(*path, cfgfile::FormatConfigFile(entries))) {
+        AfxMessageBox(res::IDS_WRITE_FILE_FAILED, {*path});
+        return;
+    }
+    AfxMessageBox(res::IDS_EXPORT_SUCCEEDED);
+}
+
+void CTirvel2View::OnImportConfig() {
+    const std::optional<std::string> path = fw::RunFileDialog(ConfigFileRequest(false, this));
+    if (!path) {
+        return;
+    }
+    // The whole file is read before anything is applied, so a file that fails
+    // half-way leaves the table as it was instead of half imported.
+    std::string bytes;
+    if (!cfgfile::ReadWholeFile(*path, bytes)) {
+        AfxMessageBox(res::IDS_OPEN_FILE_FAILED);
+        return;
+    }
+    for (std::string_view line : cfgfile::SplitTextLines(bytes)) {
+        const std::size_t equals = line.find('=');
+        if (equals != std::string_view::npos) {
+            // Keys are matched against the labels as they are now, placeholder
+            // rows included; the section header and stray text match nothing.
+            const std::string_view key = line.substr(0, equals);
+            const std::string value(line.substr(equals + 1));
+            for (int n = 1; n <= kItemRows; ++n) {
+                if (GetItemLabel(n) != key) {
+                    continue;
+                }
+                const std::string current = GetItemCurrentValue(n);
+                SetItemNewValue(n, value);
+                // An equal value leaves the tick as the operator set it.
+                if (current != value) {
+                    SetItemModify(n, 1);
+                }
+            }
+            g_bPreset = true;
+        }
+        UpdateData(false);
+    }
+    AfxMessageBox(res::IDS_IMPORT_SUCCEEDED);
+}
+
+void CTirvel2View::OnTemplateConfig() {
+    for (int n = 1; n <= kItemRows; ++n) {
+        SetItemNewValue(n, GetItemCurrentValue(n));
+    }
+    for (int n = 1; n <= kItemRows; ++n) {
+        SetItemModify(n, GetItemCurrentValue(n) != GetItemNewValue(n) ? 1 : 0);
+    }
+    UpdateData(false);
+    g_bPreset = true;
+}
+
+void CTirvel2View::OnClearConfig() {
+    for (int n = 1; n <= kItemRows; ++n) {
+        SetItemNewValue(n, std::string());
+        SetItemModify(n, 0);
+    }
+    UpdateData(false);
+    g_bPreset = false;
+}

@@ -1,0 +1,120 @@
+#include "cfgfile/FileIo.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <random>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+namespace cfgfile {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Writes everything, flushes it to the disk and closes the stream in any case.
+bool WriteAndClose(std::FILE* file, std::string_view bytes) {
+    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    ok = std::fflush(file) == 0 && ok;
+#ifndef _WIN32
+    // Without this a crash soon after the rename can leave an empty file where
+    // the old one was.
+    ok = ok && ::fsync(::fileno(file)) == 0;
+#endif
+    ok = std::fclose(file) == 0 && ok;
+    return ok;
+}
+
+bool WriteDirectly(const fs::path& target, std::string_view bytes) {
+    std::FILE* file = std::fopen(target.string().c_str(), "wb");
+    return file != nullptr && WriteAndClose(file, bytes);
+}
+
+// A new file next to the target, created exclusively so that nothing that
+// happens to have the name is overwritten.
+std::FILE* CreateTemporaryBeside(const fs::path& target, fs::path& temporary) {
+    std::random_device random;
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        temporary = target;
+        temporary.replace_filename("." + target.filename().string() + ".tmp-" +
+                                   std::to_string(random()));
+        if (std::FILE* file = std::fopen(temporary.string().c_str(), "wbx")) {
+            return file;
+        }
+        if (errno != EEXIST) {
+            break;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+bool ReadWholeFile(const std::string& path, std::string& bytes) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        return false;
+    }
+    std::string contents;
+    char buffer[65536];
+    std::size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+        contents.append(buffer, got);
+    }
+    const bool ok = std::ferror(file) == 0;
+    std::fclose(file);
+    if (ok) {
+        bytes = std::move(contents);
+    }
+    return ok;
+}
+
+bool ReplaceFileContents(const std::string& path, std::string_view bytes) {
+    std::error_code ec;
+    fs::path target(path);
+    // Through a symbolic link the file it names is replaced; the link stays.
+    if (fs::is_symlink(target, ec)) {
+        fs::path resolved = fs::canonical(target, ec);
+        if (!ec) {
+            target = std::move(resolved);
+        }
+    }
+    const fs::file_status status = fs::status(target, ec);
+    const bool exists = fs::exists(status);
+    // Devices and pipes cannot be renamed over, and a directory fails to open
+    // just as it should.
+    if (exists && !fs::is_regular_file(status)) {
+        return WriteDirectly(target, bytes);
+    }
+#ifndef _WIN32
+    // The rename would get past a write-protected file that opening it for
+    // writing refuses; the operator's protection wins.
+    if (exists && ::access(target.c_str(), W_OK) != 0) {
+        return false;
+    }
+#endif
+
+    fs::path temporary;
+    std::FILE* file = CreateTemporaryBeside(target, temporary);
+    if (file == nullptr) {
+        return false;
+    }
+    bool ok = WriteAndClose(file, bytes);
+    if (ok && exists) {
+        // The replacement keeps the permissions the old file had; failing to
+        // copy them is no reason to lose the write.
+        fs::permissions(temporary, status.permissions(), ec);
+    }
+    if (ok) {
+        fs::rename(temporary, target, ec);
+        ok = !ec;
+    }
+    if (!ok) {
+        fs::remove(temporary, ec);
+    }
+    return ok;
+}
+
+}  // namespace cfgfile
