@@ -91,6 +91,8 @@ public:
 
     // The model of the form and the connection, as the handlers share it.
     int m_nComPort = 1;
+    // A device path that replaces "\\.\COM<n>" (tirvelctl --device); empty: the number.
+    std::string m_strDevicePath;
     PortHandle m_hComPort = INVALID_HANDLE_VALUE;
     int m_nConnectState = kStateIdle;
     std::string m_strImei;         // control 1026

@@ -51,7 +51,9 @@ void CTirvel2View::OnStartConfig() {
     m_strVersion.clear();
     UpdateData(false);
 
-    m_hComPort = OpenComPort(serial::FormatComPath(m_nComPort).c_str());
+    const std::string path =
+        m_strDevicePath.empty() ? serial::FormatComPath(m_nComPort) : m_strDevicePath;
+    m_hComPort = OpenComPort(path.c_str());
     if (m_hComPort == INVALID_HANDLE_VALUE) {
         AfxMessageBox(res::IDS_OPEN_PORT_FAILED);
         return;
