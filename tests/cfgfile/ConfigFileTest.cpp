@@ -1,0 +1,284 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ScriptedDialogs.h"
+#include "ScriptedWindow.h"
+#include "SimProcess.h"
+#include "cfgfile/ConfigFile.h"
+#include "cfgfile/Preset.h"
+#include "form/ControlIds.h"
+#include "form/Tirvel2View.h"
+#include "protocol/AtExchange.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Lines = std::vector<std::string_view>;
+
+std::string ReadBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void WriteBytes(const fs::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::vector<std::string> DirectoryNames(const fs::path& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// The window is built from the English template whatever the environment says.
+struct EnglishForTheTest {
+    EnglishForTheTest() : saved(fw::CurrentLanguage()) { fw::SetLanguage(fw::Language::English); }
+    ~EnglishForTheTest() { fw::SetLanguage(saved); }
+    fw::Language saved;
+};
+
+class ConfigFiles : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g_bPreset = false;
+        g_nItemCount = 0;
+        view_.ResetItemLabels();
+        view_.UpdateData(false);
+    }
+    void TearDown() override {
+        g_bPreset = false;
+        g_nItemCount = 0;
+    }
+
+    // Items 1-3: Mode=1, Server=10.0.0.1, Port=5000.
+    void LoadExampleTable() {
+        const char* rows[][2] = {{"Mode", "1"}, {"Server", "10.0.0.1"}, {"Port", "5000"}};
+        for (int n = 1; n <= 3; ++n) {
+            view_.SetItemLabel(n, rows[n - 1][0]);
+            view_.SetItemCurrentValue(n, rows[n - 1][1]);
+        }
+        g_nItemCount = 3;
+        view_.UpdateData(false);
+    }
+
+    // Every row as the members and the window hold it.
+    std::vector<std::string> Table() const {
+        std::vector<std::string> rows;
+        for (int n = 1; n <= CTirvel2View::kItemRows; ++n) {
+            rows.push_back(view_.GetItemLabel(n) + "|" + view_.GetItemCurrentValue(n) + "|" +
+                           view_.GetItemNewValue(n) + "|" + window_.Text(ItemNewId(n)) + "|" +
+                           std::to_string(window_.Check(ItemModifyId(n))));
+        }
+        return rows;
+    }
+
+    void Export(std::optional<fs::path> path) {
+        dialogs_.ExpectFile(path ? std::optional(path->string()) : std::nullopt);
+        ASSERT_TRUE(window_.Click(res::IDC_EXPORT_CONFIG));
+    }
+    void Import(std::optional<fs::path> path) {
+        dialogs_.ExpectFile(path ? std::optional(path->string()) : std::nullopt);
+        ASSERT_TRUE(window_.Click(res::IDC_IMPORT_CONFIG));
+    }
+    void ImportBytes(const std::string& bytes) {
+        WriteBytes(dir_.Path() / "in.txt", bytes);
+        Import(dir_.Path() / "in.txt");
+    }
+
+    EnglishForTheTest english_;
+    fw::CMessageLoop loop_;
+    CTirvel2View view_;
+    testsupport::ScriptedWindow window_{loop_, view_, res::IDD_TIRVEL2_FORM};
+    testsupport::ScriptedDialogs dialogs_{loop_};
+    testsupport::TempDir dir_;
+};
+
+TEST(ConfigFileLines, SplitLikeATextModeRead) {
+    EXPECT_EQ(cfgfile::SplitTextLines(""), Lines{});
+    EXPECT_EQ(cfgfile::SplitTextLines("a\r\n\r\nb\n"), (Lines{"a", "", "b"}));
+    // A lone CR is text, only the CR of the final CR LF goes; no final newline.
+    EXPECT_EQ(cfgfile::SplitTextLines("a\rb\r\nc\r\r\nlast\r"), (Lines{"a\rb", "c\r", "last\r"}));
+    using namespace std::string_view_literals;
+    EXPECT_EQ(cfgfile::SplitTextLines("k=\0\x80\x1A z\r\nnext"sv),
+              (Lines{"k=\0\x80\x1A z"sv, "next"}));
+}
+
+TEST_F(ConfigFiles, ExportWritesTheExampleAndImportReadsItBack) {
+    LoadExampleTable();
+    view_.SetItemModify(2, 1);
+    const auto before = Table();
+    Export(dir_.Path() / "cfg.txt");
+    EXPECT_EQ(ReadBytes(dir_.Path() / "cfg.txt"),
+              "[CFG]\r\n1. Mode=1\r\n2. Server=10.0.0.1\r\n3. Port=5000\r\n");
+    EXPECT_EQ(window_.MessageBoxTexts(), std::vector<fw::UINT>{res::IDS_EXPORT_SUCCEEDED});
+    EXPECT_EQ(Table(), before);
+    EXPECT_FALSE(g_bPreset);
+
+    Import(dir_.Path() / "cfg.txt");
+    for (int n = 1; n <= 3; ++n) {
+        EXPECT_EQ(view_.GetItemNewValue(n), view_.GetItemCurrentValue(n));
+        EXPECT_EQ(window_.Text(ItemNewId(n)), view_.GetItemCurrentValue(n));
+        EXPECT_EQ(window_.Check(ItemModifyId(n)), n == 2 ? 1 : 0) << n;
+    }
+    EXPECT_TRUE(g_bPreset);
+    EXPECT_EQ(window_.MessageBoxTexts(),
+              (std::vector<fw::UINT>{res::IDS_EXPORT_SUCCEEDED, res::IDS_IMPORT_SUCCEEDED}));
+
+    const auto& requests = dialogs_.FileRequests();
+    ASSERT_EQ(requests.size(), 2u);
+    for (const auto& r : requests) {
+        EXPECT_EQ(r.fileName, "cfg");
+        EXPECT_EQ(r.defaultExt, "txt");
+        EXPECT_EQ(r.filter, "文件类型(*.txt)|*.txt|文件类型(*.ini)|*.ini||");
+        EXPECT_EQ(r.parent, &view_);
+    }
+    EXPECT_TRUE(requests[0].save);
+    EXPECT_EQ(requests[0].flags, 0x1006u);
+    EXPECT_FALSE(requests[1].save);
+    EXPECT_EQ(requests[1].flags, 0x1004u);
+}
+
+TEST_F(ConfigFiles, ExportReplacesWhatWasThere) {
+    const fs::path target = dir_.Path() / "cfg.ini";
+    WriteBytes(target, "[CFG]\r\n1. Old=value\r\n");
+    fs::create_symlink(target, dir_.Path() / "link.ini");
+    Export(dir_.Path() / "link.ini");
+    // No items: not even the section header, and still a success.
+    EXPECT_EQ(fs::file_size(target), 0u);
+    EXPECT_TRUE(fs::is_symlink(dir_.Path() / "link.ini"));
+    EXPECT_EQ(DirectoryNames(dir_.Path()), (std::vector<std::string>{"cfg.ini", "link.ini"}));
+    EXPECT_EQ(window_.MessageBoxTexts(), std::vector<fw::UINT>{res::IDS_EXPORT_SUCCEEDED});
+}
+
+TEST_F(ConfigFiles, EmptyValuesTravelAsEmpty) {
+    view_.SetItemLabel(1, "A");
+    view_.SetItemLabel(2, "B");
+    g_nItemCount = 2;
+    Export(dir_.Path() / "cfg.txt");
+    EXPECT_EQ(ReadBytes(dir_.Path() / "cfg.txt"), "[CFG]\r\n1. A=\r\n2. B=\r\n");
+
+    view_.SetItemCurrentValue(2, "x");
+    view_.SetItemNewValue(1, "typed");
+    view_.SetItemNewValue(2, "typed");
+    Import(dir_.Path() / "cfg.txt");
+    EXPECT_EQ(view_.GetItemNewValue(1), "");
+    EXPECT_EQ(view_.GetItemNewValue(2), "");
+    EXPECT_EQ(window_.Check(ItemModifyId(1)), 0);
+    EXPECT_EQ(window_.Check(ItemModifyId(2)), 1);
+}
+
+TEST_F(ConfigFiles, ImportMatchesWholeLabelsOnly) {
+    LoadExampleTable();
+    view_.SetItemModify(1, 1);
+    view_.SetItemNewValue(3, "keep");
+    ImportBytes("[CFG]\r\n1. Mode=1\r\n2. Server=10.0.0.2\r\n3. Port = 6000\r\n");
+    EXPECT_EQ(view_.GetItemNewValue(1), "1");
+    EXPECT_EQ(window_.Check(ItemModifyId(1)), 1);  // equal value: tick as it was
+    EXPECT_EQ(view_.GetItemNewValue(2), "10.0.0.2");
+    EXPECT_EQ(window_.Check(ItemModifyId(2)), 1);
+    EXPECT_EQ(view_.GetItemNewValue(3), "keep");  // the key was "3. Port "
+    EXPECT_EQ(window_.Check(ItemModifyId(3)), 0);
+    EXPECT_TRUE(g_bPreset);
+    EXPECT_EQ(window_.MessageBoxTexts(), std::vector<fw::UINT>{res::IDS_IMPORT_SUCCEEDED});
+
+    // No section header needed; case matters; a placeholder row above the item
+    // count is a label like any other; a name holding "=" can never match.
+    view_.SetItemLabel(4, "a=b");
+    ImportBytes("1. mode=9\n45. Item45=zz\n4. a=b=w\n");
+    EXPECT_EQ(view_.GetItemNewValue(1), "1");
+    EXPECT_EQ(view_.GetItemNewValue(45), "zz");
+    EXPECT_EQ(window_.Check(ItemModifyId(45)), 1);
+    EXPECT_EQ(view_.GetItemNewValue(4), "");
+}
+
+TEST_F(ConfigFiles, ImportKeepsValuesWhole) {
+    LoadExampleTable();
+    std::string value(300, 'v');
+    value += std::string("=\0\x80\xFE\x1A\r", 6) + "end";
+    ImportBytes("2. Server=" + value + "\r\n3. Port=" + value);
+    EXPECT_EQ(view_.GetItemNewValue(2), value);
+    EXPECT_EQ(view_.GetItemNewValue(3), value);
+}
+
+TEST_F(ConfigFiles, LinesWithoutEqualsAreIgnored) {
+    LoadExampleTable();
+    const auto before = Table();
+    ImportBytes("[CFG]\r\n\r\njust text\r\n");
+    EXPECT_EQ(Table(), before);
+    EXPECT_FALSE(g_bPreset);
+    EXPECT_EQ(window_.MessageBoxTexts(), std::vector<fw::UINT>{res::IDS_IMPORT_SUCCEEDED});
+    // A line with "=" raises the flag even when it matches no row.
+    ImportBytes("unknown=1");
+    EXPECT_EQ(Table(), before);
+    EXPECT_TRUE(g_bPreset);
+}
+
+TEST_F(ConfigFiles, TemplateThenClear) {
+    LoadExampleTable();
+    view_.SetItemNewValue(1, "typed");
+    view_.SetItemModify(1, 1);
+    view_.SetItemModify(50, 1);
+    window_.Click(res::IDC_TEMPLATE_CONFIG);
+    for (int n = 1; n <= 60; ++n) {
+        EXPECT_EQ(window_.Text(ItemNewId(n)), view_.GetItemCurrentValue(n));
+        EXPECT_EQ(window_.Check(ItemModifyId(n)), 0);
+    }
+    EXPECT_EQ(view_.GetItemNewValue(2), "10.0.0.1");
+    EXPECT_TRUE(g_bPreset);
+
+    window_.Click(res::IDC_CLEAR_CONFIG);
+    for (int n = 1; n <= 60; ++n) {
+        EXPECT_EQ(view_.GetItemNewValue(n), "");
+        EXPECT_EQ(window_.Text(ItemNewId(n)), "");
+        EXPECT_EQ(window_.Check(ItemModifyId(n)), 0);
+    }
+    EXPECT_EQ(window_.Text(ItemLabelId(2)), "2. Server");
+    EXPECT_EQ(view_.GetItemCurrentValue(2), "10.0.0.1");
+    EXPECT_FALSE(g_bPreset);
+    EXPECT_TRUE(window_.MessageBoxes().empty());
+}
+
+TEST_F(ConfigFiles, CancelOrUnreadableFileChangesNothing) {
+    LoadExampleTable();
+    view_.SetItemModify(2, 1);
+    const auto before = Table();
+    Export(std::nullopt);
+    Import(std::nullopt);
+    EXPECT_TRUE(window_.MessageBoxes().empty());
+    EXPECT_TRUE(fs::is_empty(dir_.Path()));
+
+    fs::create_directory(dir_.Path() / "folder.txt");
+    Import(dir_.Path() / "missing.txt");
+    Import(dir_.Path() / "folder.txt");
+    EXPECT_EQ(window_.MessageBoxTexts(),
+              (std::vector<fw::UINT>{res::IDS_OPEN_FILE_FAILED, res::IDS_OPEN_FILE_FAILED}));
+    EXPECT_EQ(Table(), before);
+    EXPECT_FALSE(g_bPreset);
+}
+
+TEST_F(ConfigFiles, UnwritableExportReportsThePath) {
+    LoadExampleTable();
+    WriteBytes(dir_.Path() / "plain", "x");
+    fs::create_directory(dir_.Path() / "folder.txt");
+    for (const fs::path& path : {dir_.Path() / "plain" / "cfg.txt", dir_.Path() / "folder.txt"}) {
+        window_.ClearMessageBoxes();
+        Export(path);
+        ASSERT_EQ(window_.MessageBoxes().size(), 1u);
+        EXPECT_EQ(window_.MessageBoxes()[0].textId, res::IDS_WRITE_FILE_FAILED);
+        EXPECT_EQ(window_.MessageBoxes()[0].args, fw::MessageArgs{path.string()});
+    }
+    EXPECT_EQ(DirectoryNames(dir_.Path()), (std::vector<std::string>{"folder.txt", "plain"}));
+    EXPECT_TRUE(fs::is_empty(dir_.Path() / "folder.txt"));
+}
+
+}  // namespace
