@@ -1,0 +1,154 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "ScriptedDialogs.h"
+#include "ScriptedWindow.h"
+#include "SimProcess.h"
+#include "form/ControlIds.h"
+#include "form/MainFrame.h"
+#include "form/Tirvel2View.h"
+#include "framework/StringTable.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+struct EnglishForTheTest {
+    EnglishForTheTest() : saved(fw::CurrentLanguage()) { fw::SetLanguage(fw::Language::English); }
+    ~EnglishForTheTest() { fw::SetLanguage(saved); }
+    fw::Language saved;
+};
+
+class ViewSetup : public ::testing::Test {
+protected:
+    void SetUp() override { view_.UpdateData(false); }  // binds the panes
+    void TearDown() override { AfxSetMainFrame(nullptr); }
+
+    std::string Log() const { return window_.Text(res::IDC_LOG_PANE); }
+    void Save(std::optional<fs::path> path) {
+        dialogs_.ExpectFile(path ? std::optional(path->string()) : std::nullopt);
+        view_.OnSaveLog();
+    }
+
+    EnglishForTheTest english_;
+    fw::CMessageLoop loop_;
+    CTirvel2View view_;
+    testsupport::ScriptedWindow window_{loop_, view_, res::IDD_TIRVEL2_FORM};
+    testsupport::ScriptedDialogs dialogs_{loop_};
+    testsupport::TempDir dir_;
+};
+
+TEST_F(ViewSetup, InitialUpdateDressesTheForm) {
+    CMainFrame frame;
+    frame.SetConnectionState(kStateConnected);
+    AfxSetMainFrame(&frame);
+    for (int id : {res::IDC_IMEI, res::IDC_VERSION, res::IDC_IMEI_CAPTION, res::IDC_HELP_PANE}) {
+        window_.ShowControl(id, fw::SW_HIDE);
+    }
+    window_.ShowControl(res::IDC_LOG_PANE, fw::SW_SHOW);
+
+    view_.OnInitialUpdate();
+    EXPECT_EQ(frame.ConnectionState(), kStateIdle);
+    EXPECT_EQ(frame.View(), &view_);
+    for (int id : {res::IDC_EXPORT_CONFIG, res::IDC_IMPORT_CONFIG, res::IDC_TEMPLATE_CONFIG,
+                   res::IDC_CLEAR_CONFIG}) {
+        EXPECT_FALSE(window_.Enabled(id)) << id;
+    }
+    for (int id : {res::IDC_IMEI, res::IDC_VERSION, res::IDC_VERSION_CAPTION, res::IDC_IMEI_CAPTION,
+                   res::IDC_HELP_PANE}) {
+        EXPECT_TRUE(window_.Visible(id)) << id;
+    }
+    for (int id : {res::IDC_LOG_PANE, res::IDC_CLEAR_LOG, res::IDC_SAVE_LOG}) {
+        EXPECT_FALSE(window_.Visible(id)) << id;
+    }
+    EXPECT_EQ(window_.Text(res::IDC_HELP_PANE), fw::LoadString(res::IDS_HELP_TEXT));
+    EXPECT_NE(window_.Text(res::IDC_HELP_PANE).find("\r\n"), std::string::npos);
+    for (int id : {res::IDC_HELP_PANE, res::IDC_LOG_PANE}) {
+        const fw::RichEditLook* look = window_.Look(id);
+        ASSERT_NE(look, nullptr) << id;
+        EXPECT_TRUE(look->readOnly);
+        EXPECT_EQ(look->backgroundRgb, 0x000000u);
+        EXPECT_EQ(look->textRgb, 0xFFFFFFu);
+        EXPECT_EQ(look->heightTwips, 250);
+        EXPECT_EQ(look->faceName, "MS Sans Serif");
+    }
+    EXPECT_EQ(window_.Focus(), ItemNewId(1));
+    EXPECT_EQ(window_.Text(ItemLabelId(1)), "1. Item1");
+    EXPECT_EQ(window_.Text(ItemLabelId(60)), "60. Item60");
+}
+
+TEST_F(ViewSetup, BackspaceChunksEraseOneCharacter) {
+    view_.AppendToLog("");
+    view_.AppendToLog("\b");
+    EXPECT_EQ(Log(), "");
+    view_.AppendToLog("AB");
+    view_.AppendToLog("\b");
+    EXPECT_EQ(Log(), "A");
+    view_.AppendToLog("X");
+    view_.AppendToLog("\b \b");  // one character goes, the rest of the chunk too
+    EXPECT_EQ(Log(), "A");
+    view_.AppendToLog("cd\0ef");
+    EXPECT_EQ(view_.m_ctrlLog.GetTextBytes(), "Acd");
+
+    fw::SetLanguage(fw::Language::Chinese);
+    view_.AppendToLog("\xC5\xE4");  // one GB18030 character
+    EXPECT_EQ(Log(), "Acd配");
+    view_.AppendToLog("\b");
+    EXPECT_EQ(view_.m_ctrlLog.GetTextBytes(), "Acd");
+}
+
+TEST_F(ViewSetup, ClearEmptiesAndSizesThePane) {
+    view_.OnClearLog();
+    EXPECT_EQ(Log(), "");
+    EXPECT_EQ(window_.SizePixels(res::IDC_LOG_PANE), std::make_pair(680, 500));
+    view_.AppendToLog("text");
+    view_.OnClearLog();
+    EXPECT_EQ(Log(), "");
+    EXPECT_TRUE(view_.m_ctrlLog.IsEmpty());
+}
+
+TEST_F(ViewSetup, SaveWritesThePaneBytes) {
+    const fs::path path = dir_.Path() / "log.txt";
+    Save(path);
+    ASSERT_TRUE(fs::exists(path));
+    EXPECT_EQ(fs::file_size(path), 0u);
+
+    std::ofstream(path, std::ios::binary) << std::string(1000, 'o');
+    const std::string bytes = "a\x81\xFF\r\nb\n";
+    view_.AppendToLog(bytes.c_str());
+    Save(path);
+    EXPECT_EQ(ReadBytes(path), bytes);
+
+    view_.AppendToLog("more");
+    Save(std::nullopt);
+    EXPECT_EQ(ReadBytes(path), bytes);
+    EXPECT_TRUE(window_.MessageBoxes().empty());
+
+    const auto& request = dialogs_.FileRequests().at(0);
+    EXPECT_TRUE(request.save);
+    EXPECT_EQ(request.fileName, "log");
+    EXPECT_EQ(request.defaultExt, "txt");
+    EXPECT_EQ(request.flags, 0x2006u);
+    EXPECT_EQ(request.filter, "文件类型(*.txt)|*.txt|文件类型(*.ini)|*.ini||");
+    EXPECT_EQ(request.parent, nullptr);
+}
+
+TEST_F(ViewSetup, SaveToAnUnwritablePathReportsIt) {
+    std::ofstream(dir_.Path() / "plain") << "x";
+    const fs::path path = dir_.Path() / "plain" / "log.txt";
+    Save(path);
+    ASSERT_EQ(window_.MessageBoxes().size(), 1u);
+    EXPECT_EQ(window_.MessageBoxes()[0].textId, res::IDS_WRITE_FILE_FAILED);
+    EXPECT_EQ(window_.MessageBoxes()[0].args, fw::MessageArgs{path.string()});
+}
+
+}  // namespace
