@@ -5,9 +5,11 @@
 #include <asm/termbits.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/inotify.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -53,6 +55,13 @@ Pty::Pty() {
         ::ioctl(slave, TCSETS2, &t);
     }
     ::close(slave);
+
+    inotify_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (inotify_ >= 0 &&
+        ::inotify_add_watch(inotify_, name, IN_CLOSE_WRITE | IN_CLOSE_NOWRITE) < 0) {
+        ::close(inotify_);
+        inotify_ = -1;
+    }
 }
 
 Pty::~Pty() {
@@ -98,7 +107,31 @@ std::optional<LineSettings> Pty::Settings() const {
     return s;
 }
 
-void Pty::Flush() const {
+int Pty::TakeCloses() {
+    if (inotify_ < 0) {
+        return 0;
+    }
+    int closes = 0;
+    alignas(inotify_event) char buf[4096];
+    for (;;) {
+        ssize_t n = ::read(inotify_, buf, sizeof buf);
+        if (n <= 0) {
+            break;
+        }
+        for (ssize_t at = 0; at < n;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(buf + at);
+            if (event->mask & (IN_CLOSE_WRITE | IN_CLOSE_NOWRITE)) {
+                ++closes;
+            }
+            at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        }
+    }
+    const int own = std::min(closes, ownCloses_);
+    ownCloses_ -= own;
+    return closes - own;
+}
+
+void Pty::Flush() {
     // What the device wrote waits in the slave's input queue, which survives a
     // close and which a flush on the master does not reach: flush it from the
     // slave side. Closing again leaves the master reporting a hang-up, as
@@ -107,6 +140,7 @@ void Pty::Flush() const {
     int slave = ::open(slavePath_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (slave >= 0) {
         ::ioctl(slave, TCFLSH, TCIOFLUSH);
+        ++ownCloses_;
         ::close(slave);
     }
     ::ioctl(master_, TCFLSH, TCIOFLUSH);

@@ -29,10 +29,19 @@ public:
     // Throws away bytes in flight in both directions, so a program opening the
     // port never sees what was meant for the previous connection. Only while
     // the tool has the port closed.
-    void Flush() const;
+    void Flush();
+
+    // Readable when some program closed the slave. The hang-up state alone can
+    // miss a close that is followed at once by the next open; the close events
+    // are queued and cannot be missed. -1 where the kernel gives no events.
+    int CloseEvents() const { return inotify_; }
+    // How many times the slave was closed by others since the last call.
+    int TakeCloses();
 
 private:
     int master_ = -1;
+    int inotify_ = -1;
+    int ownCloses_ = 0;  // closes of our own flush still to come out of the queue
     std::string slavePath_;
 };
 

@@ -63,9 +63,12 @@ Runner::~Runner() {
 
 void Runner::Run() {
     for (;;) {
-        pollfd fds[3];
+        pollfd fds[4];
         nfds_t count = 0;
         fds[count++] = pollfd{signalFd_, POLLIN, 0};
+        if (pty_.CloseEvents() >= 0) {
+            fds[count++] = pollfd{pty_.CloseEvents(), POLLIN, 0};
+        }
         int stdinIndex = -1;
         if (stdinFd_ >= 0) {
             stdinIndex = static_cast<int>(count);
@@ -113,6 +116,10 @@ void Runner::Run() {
         }
         now = Elapsed();
         Millis ms = ToMillis(now);
+        // Taken before the port is read: a close shows up here no later than as
+        // a hang-up, and unlike the hang-up it is still here when the tool has
+        // already opened the port again.
+        const int closes = pty_.TakeCloses();
         if (stdinIndex >= 0 &&
             (fds[stdinIndex].revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL))) {
             ReadPowerCommands(ms);
@@ -122,7 +129,7 @@ void Runner::Run() {
             pacer_.Idle();
             bench_.PortOpened(ms);
         }
-        if (portOpen_ && !ReadFromTool(ms)) {
+        if (portOpen_ && (!ReadFromTool(ms) || closes > 0)) {
             portOpen_ = false;
             outbox_.clear();
             pty_.Flush();

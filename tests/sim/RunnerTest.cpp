@@ -172,6 +172,17 @@ TEST(KavrelsimRunner, ServesABatchOfDevicesOneOpenAtATime) {
     EXPECT_FALSE(WaitForEvent(events, Named("tx", "hex", "4F4B0D0A")).is_null());
 }
 
+TEST(KavrelsimRunner, AnImmediateReopenIsTheNextDevice) {
+    // A tool that closes and opens again at once (Stop, then Start) leaves
+    // no hang-up to be seen; the next device must power on all the same.
+    SimProcess sim({"--boot-ms", "100", "--devices", "2"});
+    for (const char* imei : {"860000000000001", "860000000000002"}) {
+        ToolPort port(sim.PtyPath());
+        ASSERT_EQ(port.Probe(5), "AT+TEST\rOK\r\n");
+        EXPECT_NE(port.Command("AT+DTU&IMEI?\r").find(imei), std::string::npos) << imei;
+    }
+}
+
 TEST(KavrelsimRunner, AnswersNobodyReadDoNotReachTheNextConnection) {
     TempDir dir;
     fs::path events = dir.Path() / "events.jsonl";

@@ -67,6 +67,13 @@ SimProcess::SimProcess(const std::vector<std::string>& args) {
         throw std::runtime_error("posix_spawn failed");
     }
     ptyPath_ = ReadLine();
+    if (ptyPath_.empty()) {
+        ::waitpid(pid_, nullptr, 0);
+        pid_ = -1;
+        ::close(stdin_);
+        ::close(stdout_);
+        throw std::runtime_error("kavrel-sim did not start (see its message above)");
+    }
 }
 
 SimProcess::~SimProcess() {

@@ -1,0 +1,79 @@
+#include "Workbench.h"
+
+#include <algorithm>
+#include <fstream>
+
+#include "cfgfile/Preset.h"
+#include "protocol/AtExchange.h"
+#include "protocol/Probe.h"
+#include "res/ResourceIds.h"
+
+namespace testsupport {
+namespace {
+
+std::vector<std::string> SimulatorArguments(const TempDir& dir,
+                                            const std::vector<std::string>& extra) {
+    std::vector<std::string> args{"--link", (dir.Path() / "dtu").string(), "--events",
+                                  (dir.Path() / "events.jsonl").string()};
+    if (std::find(extra.begin(), extra.end(), "--boot-ms") == extra.end()) {
+        args.insert(args.end(), {"--boot-ms", "200"});
+    }
+    args.insert(args.end(), extra.begin(), extra.end());
+    return args;
+}
+
+}  // namespace
+
+Workbench::Workbench(const std::vector<std::string>& simulatorOptions, fw::Language language)
+    : sim(SimulatorArguments(dir, simulatorOptions)),
+      window(loop, view, res::IDD_TIRVEL2_FORM, language),
+      dialogs(loop),
+      savedLanguage_(fw::CurrentLanguage()) {
+    fw::SetLanguage(language);
+    g_nItemCount = 0;
+    g_nProbeStopFlag = 0;
+    g_bPreset = false;
+    AfxSetMainFrame(&frame);
+    view.m_strDevicePath = DevicePath();
+    view.OnInitialUpdate();
+}
+
+Workbench::~Workbench() {
+    // As the desktop does when its window closes.
+    frame.OnClose();
+    AfxSetMainFrame(nullptr);
+    fw::SetLanguage(savedLanguage_);
+}
+
+bool Workbench::RunUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+    return loop.RunUntil(done, timeout);
+}
+
+bool Workbench::Connect(std::chrono::milliseconds timeout) {
+    Command(res::ID_START_CONFIG);
+    // Every failure of the connect sequence closes the port and stays Connecting.
+    RunUntil(
+        [&] {
+            return view.m_nConnectState == kStateConnected ||
+                   (view.m_nConnectState == kStateConnecting &&
+                    view.m_hComPort == INVALID_HANDLE_VALUE) ||
+                   view.m_nConnectState == kStateIdle;
+        },
+        timeout);
+    return view.m_nConnectState == kStateConnected;
+}
+
+std::vector<nlohmann::json> Workbench::Events(const std::string& kind) const {
+    std::vector<nlohmann::json> events;
+    std::ifstream in(dir.Path() / "events.jsonl");
+    std::string line;
+    while (std::getline(in, line)) {
+        auto event = nlohmann::json::parse(line, nullptr, false);
+        if (!event.is_discarded() && event.value("event", "") == kind) {
+            events.push_back(std::move(event));
+        }
+    }
+    return events;
+}
+
+}  // namespace testsupport

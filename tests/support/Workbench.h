@@ -1,0 +1,51 @@
+// The view at work on a simulated device: kavrel-sim on a pty reached through a
+// link, the view in a scripted window with a main frame and scripted dialogs,
+// and the device's events log to check what really reached it.
+#pragma once
+
+#include <chrono>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "ScriptedDialogs.h"
+#include "ScriptedWindow.h"
+#include "SimProcess.h"
+#include "form/MainFrame.h"
+#include "form/Tirvel2View.h"
+
+namespace testsupport {
+
+class Workbench {
+public:
+    // Extra simulator options come after the bench's own (--link, --boot-ms 200,
+    // --events).
+    explicit Workbench(const std::vector<std::string>& simulatorOptions = {},
+                       fw::Language language = fw::Language::English);
+    ~Workbench();
+
+    // Start Config, then the loop until the connect sequence has ended: true
+    // when Connected.
+    bool Connect(std::chrono::milliseconds timeout = std::chrono::seconds(20));
+    // Pumps the loop until the condition holds or the time-out passes.
+    bool RunUntil(const std::function<bool()>& done,
+                  std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    void Command(fw::UINT id) { window.Command(id); }
+
+    // The simulator's events of one kind, in order ("set", "quit", "rx", ...).
+    std::vector<nlohmann::json> Events(const std::string& kind) const;
+    std::string DevicePath() const { return (dir.Path() / "dtu").string(); }
+
+    TempDir dir;
+    SimProcess sim;
+    fw::CMessageLoop loop;
+    CMainFrame frame;
+    CTirvel2View view;
+    ScriptedWindow window;
+    ScriptedDialogs dialogs;
+
+private:
+    fw::Language savedLanguage_;
+};
+
+}  // namespace testsupport
