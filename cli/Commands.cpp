@@ -1,0 +1,496 @@
+#include "cli/Commands.h"
+
+#include <ctime>
+#include <fstream>
+#include <nlohmann/json.hpp>
+
+#include "cli/TextOutput.h"
+#include "framework/CodePage.h"
+#include "protocol/AtExchange.h"
+#include "res/ResourceIds.h"
+#include "serial/PortPath.h"
+
+namespace cli {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+// One row of the item table as the view holds it (device bytes).
+struct ItemRow {
+    int number = 0;
+    std::string label;
+    std::string current;
+    std::string newValue;
+    bool ticked = false;
+};
+
+std::vector<ItemRow> Snapshot(CTirvel2View& view) {
+    std::vector<ItemRow> rows;
+    for (int n = 1; n <= g_nItemCount; ++n) {
+        // Reads the form first, as Modify does, so the ticks are the ones it will see.
+        const bool ticked = view.ReadItemModify(n) != 0;
+        rows.push_back({n, view.GetItemLabel(n), view.GetItemCurrentValue(n),
+                        view.GetItemNewValue(n), ticked});
+    }
+    return rows;
+}
+
+std::string Shown(const std::string& bytes) {
+    return fw::DecodeAnsi(bytes);
+}
+
+std::string ShownName(const ItemRow& row) {
+    return Shown(ItemName(row.label, row.number));
+}
+
+void PrintJson(Console& console, const Json& document) {
+    console.Out() << document.dump(2, ' ', false, Json::error_handler_t::replace) << '\n'
+                  << std::flush;
+}
+
+Json Identity(CTirvel2View& view) {
+    Json j;
+    j["imei"] = Shown(view.m_strImei);
+    j["version"] = Shown(view.m_strVersion);
+    return j;
+}
+
+void PrintIdentity(Console& console, CTirvel2View& view) {
+    console.Out() << Console::Text(res::IDS_CLI_LABEL_IMEI) << ": "
+                  << Printable(Shown(view.m_strImei)) << '\n'
+                  << Console::Text(res::IDS_CLI_LABEL_VERSION) << ": "
+                  << Printable(Shown(view.m_strVersion)) << "\n\n";
+}
+
+// Stop as the operator would, then the outcome; Ctrl+C meanwhile wins.
+int Finish(ConsoleHost& host, int code) {
+    host.Stop();
+    return host.Interrupted() ? kInterruptedExitCode : code;
+}
+
+// Connects; the exit code when that did not work.
+std::optional<int> ConnectOrExit(ConsoleHost& host) {
+    switch (host.Connect()) {
+        case Connection::Connected:
+            return std::nullopt;
+        case Connection::Interrupted:
+            return kInterruptedExitCode;
+        case Connection::Failed:
+            break;
+    }
+    return kExitFailed;
+}
+
+// What Modify reported: success needs its success box and none of the
+// failures (a failed read-back included: the device's state is then unknown).
+bool ModifySucceeded(const ConsoleHost& host, std::size_t mark) {
+    return host.ShownSince(mark, res::IDS_SET_SUCCEEDED) &&
+           !host.ShownSince(mark, res::IDS_SET_FAILED) &&
+           !host.ShownSince(mark, res::IDS_VALUE_NOT_SENDABLE) &&
+           !host.ShownSince(mark, res::IDS_READ_CONFIG_FAILED);
+}
+
+struct ModifyOutcome {
+    bool ok = false;
+    int written = 0;  // ticked rows whose value read back is the new value
+};
+
+// Modify on the rows ticked now, and what the device holds afterwards.
+ModifyOutcome ModifyAndReport(ConsoleHost& host, Console& console, bool json, bool print) {
+    CTirvel2View& view = host.View();
+    const std::vector<ItemRow> before = Snapshot(view);
+    const std::size_t mark = host.MessageMark();
+    host.Command(res::ID_MODIFY);
+
+    ModifyOutcome outcome;
+    outcome.ok = ModifySucceeded(host, mark);
+    Json items = Json::array();
+    std::vector<std::vector<std::string>> table;
+    for (const ItemRow& row : before) {
+        if (!row.ticked) {
+            continue;
+        }
+        const std::string now = view.GetItemCurrentValue(row.number);
+        const bool written = now == row.newValue;
+        outcome.written += written ? 1 : 0;
+        Json item;
+        item["number"] = row.number;
+        item["name"] = ShownName(row);
+        item["before"] = Shown(row.current);
+        item["new"] = Shown(row.newValue);
+        item["now"] = Shown(now);
+        item["written"] = written;
+        items.push_back(item);
+        table.push_back({std::to_string(row.number), ShownName(row), Shown(row.current), Shown(now),
+                         Console::Text(written ? res::IDS_CLI_YES : res::IDS_CLI_NO)});
+    }
+    if (!print) {
+        return outcome;
+    }
+    if (json) {
+        Json document = Identity(view);
+        document["ok"] = outcome.ok;
+        document["items"] = items;
+        PrintJson(console, document);
+    } else if (!table.empty()) {
+        console.Out() << FormatTable({Console::Text(res::IDS_CLI_COLUMN_NUMBER),
+                                      Console::Text(res::IDS_CLI_COLUMN_NAME),
+                                      Console::Text(res::IDS_CLI_COLUMN_BEFORE),
+                                      Console::Text(res::IDS_CLI_COLUMN_NOW),
+                                      Console::Text(res::IDS_CLI_COLUMN_WRITTEN)},
+                                     table)
+                      << std::flush;
+    }
+    return outcome;
+}
+
+std::string LocalTime() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+    return text;
+}
+
+// One device of a batch, as it goes to stdout and the CSV report.
+struct BatchRow {
+    std::string time;
+    std::string imei;
+    std::string version;
+    bool ok = false;
+    int written = 0;
+    std::string message;
+
+    std::vector<std::string> Fields() const {
+        return {time,
+                imei,
+                version,
+                Console::Text(ok ? res::IDS_CLI_RESULT_OK : res::IDS_CLI_RESULT_FAILED),
+                std::to_string(written),
+                message};
+    }
+};
+
+std::vector<std::string> BatchHeader() {
+    return {Console::Text(res::IDS_CLI_COLUMN_TIME),   Console::Text(res::IDS_CLI_LABEL_IMEI),
+            Console::Text(res::IDS_CLI_LABEL_VERSION), Console::Text(res::IDS_CLI_COLUMN_RESULT),
+            Console::Text(res::IDS_CLI_COLUMN_ITEMS),  Console::Text(res::IDS_CLI_COLUMN_MESSAGE)};
+}
+
+class BatchReport {
+public:
+    BatchReport(Console& console, bool json, const std::string& csvPath)
+        : console_(console), json_(json), csvPath_(csvPath) {}
+
+    bool Open() {
+        if (!json_) {
+            PrintLine(BatchHeader());
+        }
+        if (csvPath_.empty()) {
+            return true;
+        }
+        csv_.open(csvPath_, std::ios::binary | std::ios::trunc);
+        return WriteCsv(BatchHeader());
+    }
+
+    // False when the CSV could not take the row (the row is on stdout anyway).
+    bool Add(const BatchRow& row) {
+        if (json_) {
+            Json j;
+            j["time"] = row.time;
+            j["imei"] = row.imei;
+            j["version"] = row.version;
+            j["ok"] = row.ok;
+            j["written"] = row.written;
+            j["message"] = row.message;
+            console_.Out() << j.dump(-1, ' ', false, Json::error_handler_t::replace) << '\n'
+                           << std::flush;
+        } else {
+            PrintLine(row.Fields());
+        }
+        return csvPath_.empty() || WriteCsv(row.Fields());
+    }
+
+private:
+    void PrintLine(const std::vector<std::string>& fields) {
+        std::string line;
+        for (const std::string& f : fields) {
+            line += (line.empty() ? "" : "  ") + Printable(f.empty() ? "-" : f);
+        }
+        console_.Out() << line << '\n' << std::flush;
+    }
+
+    bool WriteCsv(const std::vector<std::string>& fields) {
+        // Flushed row by row: a line stopped by Ctrl+C or a crash keeps its report.
+        csv_ << CsvRecord(fields) << std::flush;
+        return csv_.good();
+    }
+
+    Console& console_;
+    bool json_;
+    std::string csvPath_;
+    std::ofstream csv_;
+};
+
+}  // namespace
+
+std::string ItemName(const std::string& label, int number) {
+    const std::string prefix = std::to_string(number) + ". ";
+    return label.compare(0, prefix.size(), prefix) == 0 ? label.substr(prefix.size()) : label;
+}
+
+int RunPorts(Console& console, bool json) {
+    const std::vector<serial::ComPortEntry> ports = serial::ListComPorts();
+    if (json) {
+        Json list = Json::array();
+        for (const auto& p : ports) {
+            Json j;
+            j["number"] = p.number;
+            j["device"] = p.device;
+            j["pinned"] = p.pinned;
+            j["present"] = p.present;
+            list.push_back(j);
+        }
+        PrintJson(console, list);
+        return kExitOk;
+    }
+    if (ports.empty()) {
+        console.Message(res::IDS_CLI_NO_PORTS);
+        return kExitOk;
+    }
+    std::vector<std::vector<std::string>> rows;
+    for (const auto& p : ports) {
+        std::string notes;
+        if (p.pinned) {
+            notes = Console::Text(res::IDS_CLI_PINNED);
+        }
+        if (!p.present) {
+            notes += (notes.empty() ? "" : ", ") + Console::Text(res::IDS_CLI_MISSING);
+        }
+        rows.push_back({"COM" + std::to_string(p.number), p.device, notes});
+    }
+    console.Out() << FormatTable({Console::Text(res::IDS_CLI_COLUMN_PORT),
+                                  Console::Text(res::IDS_CLI_COLUMN_DEVICE), ""},
+                                 rows)
+                  << std::flush;
+    return kExitOk;
+}
+
+int RunRead(ConsoleHost& host, Console& console, bool json) {
+    if (auto code = ConnectOrExit(host)) {
+        return *code;
+    }
+    CTirvel2View& view = host.View();
+    const std::vector<ItemRow> rows = Snapshot(view);
+    if (json) {
+        Json document = Identity(view);
+        Json items = Json::array();
+        for (const ItemRow& row : rows) {
+            Json item;
+            item["number"] = row.number;
+            item["name"] = ShownName(row);
+            item["value"] = Shown(row.current);
+            items.push_back(item);
+        }
+        document["items"] = items;
+        PrintJson(console, document);
+    } else {
+        PrintIdentity(console, view);
+        std::vector<std::vector<std::string>> table;
+        for (const ItemRow& row : rows) {
+            table.push_back({std::to_string(row.number), ShownName(row), Shown(row.current)});
+        }
+        console.Out() << FormatTable({Console::Text(res::IDS_CLI_COLUMN_NUMBER),
+                                      Console::Text(res::IDS_CLI_COLUMN_NAME),
+                                      Console::Text(res::IDS_CLI_COLUMN_VALUE)},
+                                     table)
+                      << std::flush;
+    }
+    return Finish(host, kExitOk);
+}
+
+int RunExport(ConsoleHost& host, Console& console, const std::string& file, bool json) {
+    if (auto code = ConnectOrExit(host)) {
+        return *code;
+    }
+    const std::size_t mark = host.MessageMark();
+    host.ChooseFile(file);
+    host.Command(res::IDC_EXPORT_CONFIG);
+    const bool ok = host.ShownSince(mark, res::IDS_EXPORT_SUCCEEDED);
+    if (json) {
+        Json document = Identity(host.View());
+        document["file"] = file;
+        document["ok"] = ok;
+        PrintJson(console, document);
+    }
+    return Finish(host, ok ? kExitOk : kExitFailed);
+}
+
+int RunApply(ConsoleHost& host, Console& console, const std::string& file, bool json) {
+    if (auto code = ConnectOrExit(host)) {
+        return *code;
+    }
+    const std::size_t mark = host.MessageMark();
+    host.ChooseFile(file);
+    host.Command(res::IDC_IMPORT_CONFIG);
+    if (!host.ShownSince(mark, res::IDS_IMPORT_SUCCEEDED)) {
+        return Finish(host, kExitFailed);
+    }
+    int ticked = 0;
+    for (const ItemRow& row : Snapshot(host.View())) {
+        ticked += row.ticked ? 1 : 0;
+    }
+    console.Progress(res::IDS_CLI_ITEMS_DIFFER, {std::to_string(ticked)});
+    const ModifyOutcome outcome = ModifyAndReport(host, console, json, true);
+    return Finish(host, outcome.ok ? kExitOk : kExitFailed);
+}
+
+int RunSet(ConsoleHost& host, Console& console, const std::vector<ItemAssignment>& assignments,
+           bool json) {
+    if (auto code = ConnectOrExit(host)) {
+        return *code;
+    }
+    CTirvel2View& view = host.View();
+    for (const ItemAssignment& a : assignments) {
+        // Modify goes up to the device's last item only: a number beyond it
+        // would be dropped without a word.
+        if (a.number > g_nItemCount) {
+            console.Message(res::IDS_CLI_NO_SUCH_ITEM,
+                            {std::to_string(a.number), std::to_string(g_nItemCount)});
+            return Finish(host, kExitUsage);
+        }
+    }
+    for (const ItemAssignment& a : assignments) {
+        view.SetItemNewValue(a.number, fw::EncodeAnsi(a.value));
+        view.SetItemModify(a.number, 1);
+    }
+    view.UpdateData(false);
+    const ModifyOutcome outcome = ModifyAndReport(host, console, json, true);
+    return Finish(host, outcome.ok ? kExitOk : kExitFailed);
+}
+
+int RunRestore(ConsoleHost& host, Console& console, bool json) {
+    if (auto code = ConnectOrExit(host)) {
+        return *code;
+    }
+    CTirvel2View& view = host.View();
+    const std::vector<ItemRow> before = Snapshot(view);
+    const std::size_t mark = host.MessageMark();
+    host.Command(res::ID_RESTORE);
+    const bool ok = host.ShownSince(mark, res::IDS_RESTORE_SUCCEEDED) &&
+                    !host.ShownSince(mark, res::IDS_READ_CONFIG_FAILED);
+    Json changed = Json::array();
+    std::vector<std::vector<std::string>> table;
+    if (ok) {
+        for (const ItemRow& row : before) {
+            const std::string now = view.GetItemCurrentValue(row.number);
+            if (now == row.current) {
+                continue;
+            }
+            Json item;
+            item["number"] = row.number;
+            item["name"] = ShownName(row);
+            item["before"] = Shown(row.current);
+            item["now"] = Shown(now);
+            changed.push_back(item);
+            table.push_back(
+                {std::to_string(row.number), ShownName(row), Shown(row.current), Shown(now)});
+        }
+    }
+    if (json) {
+        Json document = Identity(view);
+        document["ok"] = ok;
+        document["changed"] = changed;
+        PrintJson(console, document);
+    } else if (ok) {
+        console.Progress(res::IDS_CLI_RESTORE_CHANGED, {std::to_string(table.size())});
+        if (!table.empty()) {
+            console.Out() << FormatTable({Console::Text(res::IDS_CLI_COLUMN_NUMBER),
+                                          Console::Text(res::IDS_CLI_COLUMN_NAME),
+                                          Console::Text(res::IDS_CLI_COLUMN_BEFORE),
+                                          Console::Text(res::IDS_CLI_COLUMN_NOW)},
+                                         table)
+                          << std::flush;
+        }
+    }
+    return Finish(host, ok ? kExitOk : kExitFailed);
+}
+
+int RunBatch(ConsoleHost& host, Console& console, const BatchSettings& settings, bool json) {
+    BatchReport report(console, json, settings.reportPath);
+    if (!report.Open()) {
+        console.Message(res::IDS_CLI_REPORT_FAILED, {settings.reportPath});
+        return kExitFailed;
+    }
+    CTirvel2View& view = host.View();
+    bool imported = false;
+    bool reportFailed = false;
+    int devices = 0;
+    int failures = 0;
+    bool interrupted = false;
+    while (settings.count == 0 || devices < settings.count) {
+        console.Progress(res::IDS_CLI_BATCH_DEVICE, {std::to_string(devices + 1)});
+        console.ForgetLastMessage();
+        const Connection connection = host.Connect();
+        if (connection == Connection::Interrupted) {
+            interrupted = true;
+            break;
+        }
+        ++devices;
+        BatchRow row;
+        row.time = LocalTime();
+        row.imei = Shown(view.m_strImei);
+        row.version = Shown(view.m_strVersion);
+        bool stop = false;
+        if (connection == Connection::Connected) {
+            bool ready = true;
+            if (!imported) {
+                // Import matches the file's keys with the labels a connected
+                // device gave the rows. Template first: rows the file does not
+                // name keep this device's values as their new values, instead
+                // of an empty one that every later device would be given.
+                const std::size_t mark = host.MessageMark();
+                host.Command(res::IDC_TEMPLATE_CONFIG);
+                host.ChooseFile(settings.file);
+                host.Command(res::IDC_IMPORT_CONFIG);
+                imported = host.ShownSince(mark, res::IDS_IMPORT_SUCCEEDED);
+                if (!imported) {
+                    console.Message(res::IDS_CLI_BATCH_PROFILE_FAILED);
+                    ready = false;
+                    stop = true;
+                }
+            }
+            if (ready) {
+                // Later devices had their differing rows ticked by the
+                // connection itself, under the preset flag.
+                const ModifyOutcome outcome = ModifyAndReport(host, console, json, false);
+                row.ok = outcome.ok;
+                row.written = outcome.written;
+            }
+            host.Stop();
+        }
+        row.message = console.LastMessage();
+        failures += row.ok ? 0 : 1;
+        if (!report.Add(row) && !reportFailed) {
+            reportFailed = true;
+            console.Message(res::IDS_CLI_REPORT_FAILED, {settings.reportPath});
+        }
+        if (host.Interrupted()) {
+            interrupted = true;
+            break;
+        }
+        if (stop) {
+            break;
+        }
+    }
+    console.Progress(
+        res::IDS_CLI_BATCH_SUMMARY,
+        {std::to_string(devices), std::to_string(devices - failures), std::to_string(failures)});
+    if (interrupted) {
+        return kInterruptedExitCode;
+    }
+    return failures == 0 && !reportFailed ? kExitOk : kExitFailed;
+}
+
+}  // namespace cli

@@ -1,0 +1,51 @@
+// tirvelctl's two output streams: data on stdout, everything said to the
+// operator on stderr. Texts come from the string table in the chosen language;
+// on a terminal one status line (the countdown) is rewritten in place and
+// cleared before any other line, so that lines never mix.
+#pragma once
+
+#include <ostream>
+#include <string>
+
+#include "framework/WindowSite.h"
+
+namespace cli {
+
+class Console {
+public:
+    Console(std::ostream& out, std::ostream& err, bool quiet, bool errIsTerminal);
+
+    std::ostream& Out() { return out_; }
+    bool Quiet() const { return quiet_; }
+
+    // The string in the current language with its inserts, without the line
+    // ends some message texts start or end with.
+    static std::string Text(fw::UINT id, const fw::MessageArgs& args = {});
+
+    // Always shown: outcomes and failures. The last one is kept for reports.
+    void Message(const std::string& line);
+    void Message(fw::UINT id, const fw::MessageArgs& args = {}) { Message(Text(id, args)); }
+    const std::string& LastMessage() const { return lastMessage_; }
+    void ForgetLastMessage() { lastMessage_.clear(); }
+
+    // Shown unless -q.
+    void Progress(fw::UINT id, const fw::MessageArgs& args = {});
+    // Rewritten in place; only on a terminal and unless -q.
+    void Status(const std::string& line);
+    void ClearStatus();
+    // Text left open on the line for the operator's answer.
+    void Prompt(const std::string& text);
+
+private:
+    std::ostream& out_;
+    std::ostream& err_;
+    bool quiet_;
+    bool terminal_;
+    bool statusShown_ = false;
+    std::string lastMessage_;
+};
+
+// CR and LF at either end go; inner line breaks stay.
+std::string TrimLineEnds(std::string text);
+
+}  // namespace cli

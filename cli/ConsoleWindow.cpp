@@ -1,0 +1,50 @@
+#include "cli/ConsoleWindow.h"
+
+#include "res/ResourceIds.h"
+
+namespace cli {
+
+ConsoleWindow::ConsoleWindow(fw::CMessageLoop& loop, CTirvel2View& view, Console& console)
+    : fw::CHeadlessWindow(loop, view, res::IDD_TIRVEL2_FORM),
+      loop_(loop),
+      view_(view),
+      console_(console) {}
+
+ConsoleWindow::~ConsoleWindow() {
+    loop_.Forget(&relay_);
+}
+
+int ConsoleWindow::MessageBoxById(fw::UINT textId, fw::UINT captionId, fw::UINT type,
+                                  const fw::MessageArgs& args) {
+    console_.Message(Console::Text(textId, args));
+    return fw::CHeadlessWindow::MessageBoxById(textId, captionId, type, args);
+}
+
+void ConsoleWindow::PostMessage(fw::UINT message, fw::WPARAM wParam, fw::LPARAM lParam) {
+    // Counted before it is queued, so a delivery can never be seen first.
+    ++pending_;
+    loop_.Post(&relay_, message, wParam, lParam);
+}
+
+bool ConsoleWindow::ShownSince(std::size_t mark, fw::UINT textId) const {
+    const auto& boxes = MessageBoxes();
+    for (std::size_t i = mark; i < boxes.size(); ++i) {
+        if (boxes[i].textId == textId) {
+            return true;
+        }
+    }
+    return false;
+}
+
+fw::LRESULT ConsoleWindow::Relay::WindowProc(fw::UINT message, fw::WPARAM wParam,
+                                             fw::LPARAM lParam) {
+    // Down before the handler runs: a handler that posts again leaves one pending.
+    --owner_.pending_;
+    const fw::LRESULT result = owner_.view_.WindowProc(message, wParam, lParam);
+    if (message == fw::WM_COMMAND && wParam == static_cast<fw::WPARAM>(res::ID_STOP_CONFIG)) {
+        ++owner_.postedStops_;
+    }
+    return result;
+}
+
+}  // namespace cli

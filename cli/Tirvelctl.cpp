@@ -1,0 +1,168 @@
+#include "cli/Tirvelctl.h"
+
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cfgfile/FileIo.h"
+#include "cli/Commands.h"
+#include "res/ResourceIds.h"
+#include "serial/PortPath.h"
+
+#ifndef TIRVEL_VERSION
+#error "TIRVEL_VERSION comes from the build"
+#endif
+
+namespace cli {
+namespace {
+
+int UsageError(const std::string& detail) {
+    Console console(std::cout, std::cerr, false, false);
+    console.Message(res::IDS_CLI_USAGE_ERROR, {detail});
+    console.Message(res::IDS_CLI_SEE_HELP);
+    return kExitUsage;
+}
+
+bool Readable(const std::string& path) {
+    std::string bytes;
+    return cfgfile::ReadWholeFile(path, bytes);
+}
+
+}  // namespace
+
+std::optional<fw::Language> LanguageFromArguments(int argc, char** argv) {
+    std::optional<fw::Language> language;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--lang" && i + 1 < argc) {
+            language = fw::ParseLanguage(argv[i + 1]);
+        } else if (arg.starts_with("--lang=")) {
+            language = fw::ParseLanguage(arg.substr(7));
+        }
+    }
+    return language;
+}
+
+int RunTirvelctl(int argc, char** argv) {
+    fw::SetLanguage(LanguageFromArguments(argc, argv).value_or(fw::LanguageFromEnvironment()));
+
+    CLI::App app{"tirvelctl: configures Kavrel DTUs over a serial port, one device after another",
+                 "tirvelctl"};
+    app.set_version_flag("--version", std::string("tirvelctl ") + TIRVEL_VERSION);
+    app.require_subcommand(1, 1);
+    app.fallthrough();
+    app.footer(
+        "Exit status: 0 success, 1 the device work failed (the reason is printed), "
+        "2 usage error, 130 interrupted (Ctrl+C).");
+
+    int port = 1;
+    std::string device;
+    std::string password;
+    std::string language;
+    bool json = false;
+    bool quiet = false;
+    auto* portOption = app.add_option("-p,--port", port, "COM port number 1-255 (default 1)");
+    auto* deviceOption =
+        app.add_option("-d,--device", device, "Device path to open instead of a COM number");
+    portOption->excludes(deviceOption);
+    auto* passwordOption = app.add_option("--password", password, "The devices' password");
+    app.add_option("--lang", language, "en|zh (default: from the locale)");
+    app.add_flag("--json", json, "Machine-readable output on stdout");
+    app.add_flag("-q,--quiet", quiet, "No progress lines (outcomes and failures still shown)");
+
+    auto* ports = app.add_subcommand("ports", "List the COM numbers in use and what they reach");
+    auto* read = app.add_subcommand("read", "Wait for a device and print its configuration");
+    std::string exportFile;
+    auto* exportCommand =
+        app.add_subcommand("export", "Read a device and save its configuration to FILE");
+    exportCommand->add_option("FILE", exportFile, "Configuration file to write")->required();
+    std::string applyFile;
+    auto* apply =
+        app.add_subcommand("apply", "Read a device, import FILE and write the items that differ");
+    apply->add_option("FILE", applyFile, "Configuration file to apply")->required();
+    std::vector<std::string> assignmentArgs;
+    auto* set = app.add_subcommand("set", "Read a device and write the given item values");
+    set->add_option("ASSIGNMENT", assignmentArgs, "N=VALUE, N the item number 1-60")->required();
+    auto* restore = app.add_subcommand("restore", "Read a device and restore its factory settings");
+    BatchSettings batchSettings;
+    auto* batch = app.add_subcommand(
+        "batch", "Apply FILE to device after device (Ctrl+C ends); one report line per device");
+    batch->add_option("FILE", batchSettings.file, "Configuration file to apply")->required();
+    batch->add_option("--count", batchSettings.count, "Stop after N devices (default: Ctrl+C)")
+        ->check(CLI::PositiveNumber);
+    batch->add_option("--report", batchSettings.reportPath, "Also write the report as CSV");
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForAllHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForVersion& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        return UsageError(e.what());
+    }
+
+    if (!language.empty() && !fw::ParseLanguage(language)) {
+        return UsageError(Console::Text(res::IDS_CLI_BAD_LANGUAGE, {language}));
+    }
+    if (port < 1 || port > serial::kMaxComNumber) {
+        return UsageError(Console::Text(res::IDS_CLI_BAD_PORT, {std::to_string(port)}));
+    }
+    std::vector<ItemAssignment> assignments;
+    if (set->parsed()) {
+        auto parsed = ParseAssignments(assignmentArgs);
+        if (auto* error = std::get_if<AssignmentError>(&parsed)) {
+            return UsageError(
+                error->kind == AssignmentError::Duplicate
+                    ? Console::Text(res::IDS_CLI_DUPLICATE_ITEM, {std::to_string(error->number)})
+                    : Console::Text(res::IDS_CLI_BAD_ASSIGNMENT, {error->argument}));
+        }
+        assignments = std::get<std::vector<ItemAssignment>>(std::move(parsed));
+    }
+    // A profile that cannot be read is found out before a device waits for it.
+    for (const auto& [command, file] : {std::pair{apply, applyFile}, {batch, batchSettings.file}}) {
+        if (command->parsed() && !Readable(file)) {
+            return UsageError(Console::Text(res::IDS_CLI_CANNOT_READ_FILE, {file}));
+        }
+    }
+
+    Console console(std::cout, std::cerr, quiet, ::isatty(STDERR_FILENO) == 1);
+    if (ports->parsed()) {
+        return RunPorts(console, json);
+    }
+
+    HostSettings settings;
+    settings.comPort = port;
+    settings.devicePath = device;
+    if (passwordOption->count() > 0) {
+        settings.password = password;
+    }
+    settings.promptForPassword = ::isatty(STDIN_FILENO) == 1;
+    ConsoleHost host(settings, console);
+
+    int code = kExitFailed;
+    if (read->parsed()) {
+        code = RunRead(host, console, json);
+    } else if (exportCommand->parsed()) {
+        code = RunExport(host, console, exportFile, json);
+    } else if (apply->parsed()) {
+        code = RunApply(host, console, applyFile, json);
+    } else if (set->parsed()) {
+        code = RunSet(host, console, assignments, json);
+    } else if (restore->parsed()) {
+        code = RunRestore(host, console, json);
+    } else if (batch->parsed()) {
+        code = RunBatch(host, console, batchSettings, json);
+    }
+    if (code == kInterruptedExitCode) {
+        console.Message(res::IDS_CLI_INTERRUPTED);
+    }
+    return code;
+}
+
+}  // namespace cli
