@@ -1,0 +1,169 @@
+// Modify, Restore and the COM port setting against the simulated device; what
+// the device stored is read from its own events log.
+#include <gtest/gtest.h>
+
+#include "Workbench.h"
+#include "form/ControlIds.h"
+#include "protocol/AtExchange.h"
+#include "res/ResourceIds.h"
+
+using testsupport::Workbench;
+
+namespace {
+
+std::vector<int> StoredItems(const Workbench& bench) {
+    std::vector<int> items;
+    for (const auto& e : bench.Events("set")) {
+        items.push_back(e.value("item", 0));
+    }
+    return items;
+}
+
+void Tick(Workbench& bench, int n, const std::string& value) {
+    ASSERT_TRUE(bench.window.Type(ItemNewId(n), value));
+    if (bench.window.Check(ItemModifyId(n)) == 0) {
+        ASSERT_TRUE(bench.window.Click(ItemModifyId(n)));
+    }
+}
+
+TEST(Modify, WritesTheTickedRowsAndShowsTheDevicesValues) {
+    Workbench bench;
+    ASSERT_TRUE(bench.Connect());
+    Tick(bench, 2, "internet.m2m");
+    Tick(bench, 6, "8080");
+    bench.window.Type(ItemNewId(7), "1");  // typed but not ticked: not sent
+    bench.Command(res::ID_MODIFY);
+    EXPECT_EQ(StoredItems(bench), (std::vector<int>{2, 6}));
+    EXPECT_EQ(bench.window.MessageBoxTexts(), std::vector<fw::UINT>{res::IDS_SET_SUCCEEDED});
+    EXPECT_EQ(bench.window.Text(ItemCurrentId(2)), "internet.m2m");
+    EXPECT_EQ(bench.window.Text(ItemCurrentId(6)), "8080");
+    // New values and ticks survive, so a second Modify sends the same again.
+    EXPECT_EQ(bench.window.Check(ItemModifyId(2)), 1);
+    bench.Command(res::ID_MODIFY);
+    EXPECT_EQ(StoredItems(bench), (std::vector<int>{2, 6, 2, 6}));
+}
+
+TEST(Modify, WithNothingTickedSendsNothingAndSucceeds) {
+    Workbench bench;
+    ASSERT_TRUE(bench.Connect());
+    bench.Command(res::ID_MODIFY);
+    EXPECT_TRUE(StoredItems(bench).empty());
+    EXPECT_EQ(bench.window.MessageBoxTexts(), std::vector<fw::UINT>{res::IDS_SET_SUCCEEDED});
+}
+
+TEST(Modify, StopsAtTheFirstRefusedItem) {
+    Workbench bench({"--error-on", "6"});
+    ASSERT_TRUE(bench.Connect());
+    Tick(bench, 2, "internet.m2m");
+    Tick(bench, 6, "8080");
+    Tick(bench, 11, "30");
+    bench.Command(res::ID_MODIFY);
+    EXPECT_EQ(StoredItems(bench), std::vector<int>{2});
+    EXPECT_EQ(bench.window.MessageBoxTexts(), std::vector<fw::UINT>{res::IDS_SET_FAILED});
+    // The re-read shows what the device really holds.
+    EXPECT_EQ(bench.window.Text(ItemCurrentId(6)), "5001");
+    EXPECT_EQ(bench.window.Text(ItemCurrentId(11)), "60");
+}
+
+TEST(Modify, OnlyRowsUpToTheItemCountAreSent) {
+    Workbench bench;
+    ASSERT_TRUE(bench.Connect());
+    ASSERT_EQ(g_nItemCount, 40);
+    Tick(bench, 45, "x");
+    bench.Command(res::ID_MODIFY);
+    EXPECT_TRUE(StoredItems(bench).empty());
+    EXPECT_EQ(bench.window.MessageBoxTexts(), std::vector<fw::UINT>{res::IDS_SET_SUCCEEDED});
+}
+
+TEST(Modify, AValueWithALineBreakIsNotSent) {
+    Workbench bench;
+    ASSERT_TRUE(bench.Connect());
+    Tick(bench, 2, "internet.m2m");
+    // From an imported file, say: a second command hidden in a value.
+    bench.view.UpdateData(true);
+    bench.view.SetItemNewValue(5, "evil.example\rAT+RESTORE");
+    bench.view.SetItemModify(5, 1);
+    bench.view.UpdateData(false);
+    Tick(bench, 6, "8080");
+    bench.Command(res::ID_MODIFY);
+    EXPECT_EQ(StoredItems(bench), std::vector<int>{2});
+    EXPECT_TRUE(bench.Events("restore").empty());
+    ASSERT_EQ(bench.window.MessageBoxes().size(), 1u);
+    EXPECT_EQ(bench.window.MessageBoxes()[0].textId, res::IDS_VALUE_NOT_SENDABLE);
+    EXPECT_EQ(bench.window.MessageBoxes()[0].args, fw::MessageArgs{"5"});
+}
+
+TEST(Restore, ReturnsToFactoryValuesAndShowsThemFirst) {
+    Workbench bench;
+    ASSERT_TRUE(bench.Connect());
+    Tick(bench, 2, "internet.m2m");
+    bench.Command(res::ID_MODIFY);
+    bench.window.ClearMessageBoxes();
+    std::string shownAtMessage;
+    bench.window.onMessageBox = [&](const testsupport::RecordedMessageBox&) {
+        shownAtMessage = bench.window.Text(ItemCurrentId(2));
+        return fw::IDOK;
+    };
+    bench.Command(res::ID_RESTORE);
+    EXPECT_EQ(bench.Events("restore").size(), 1u);
+    EXPECT_EQ(bench.window.MessageBoxTexts(), std::vector<fw::UINT>{res::IDS_RESTORE_SUCCEEDED});
+    EXPECT_EQ(shownAtMessage, "CMNET");
+}
+
+TEST(Restore, UnansweredRestoreFails) {
+    Workbench bench;
+    ASSERT_TRUE(bench.Connect());
+    // Stop behind the view's back: the device has left configuration mode.
+    SendAtCommand(bench.view.m_hComPort, "AT+QUIT\r", kShortReplyLimit);
+    bench.Command(res::ID_RESTORE);
+    EXPECT_EQ(bench.window.MessageBoxTexts(), std::vector<fw::UINT>{res::IDS_RESTORE_FAILED});
+    EXPECT_TRUE(bench.Events("restore").empty());
+}
+
+TEST(Settings, AcceptsOneTo255AndRefusesTheRest) {
+    Workbench bench;
+    using testsupport::DialogAnswer;
+    // 0, 256 and text are refused with the framework's prompt; the dialog stays.
+    bench.dialogs.Expect({res::IDD_SETTINGS, {{res::IDC_COM_PORT, "0"}}, fw::IDOK});
+    bench.dialogs.Expect({res::IDD_SETTINGS, {{res::IDC_COM_PORT, "256"}}, fw::IDOK});
+    bench.dialogs.Expect({res::IDD_SETTINGS, {{res::IDC_COM_PORT, "COM3"}}, fw::IDOK});
+    bench.dialogs.Expect({res::IDD_SETTINGS, {{res::IDC_COM_PORT, "255"}}, fw::IDOK});
+    bench.Command(res::ID_SETTINGS);
+    EXPECT_EQ(bench.view.m_nComPort, 255);
+    ASSERT_EQ(bench.dialogs.Shown().size(), 1u);
+    const auto& shown = bench.dialogs.Shown()[0];
+    EXPECT_EQ(shown.initialText.at(res::IDC_COM_PORT), "1");
+    ASSERT_EQ(shown.messageBoxes.size(), 3u);
+    EXPECT_EQ(shown.messageBoxes[0].textId, fw::AFX_IDP_PARSE_INT_RANGE);
+    EXPECT_EQ(shown.messageBoxes[0].args, (fw::MessageArgs{"1", "255"}));
+    EXPECT_EQ(shown.messageBoxes[1].textId, fw::AFX_IDP_PARSE_INT_RANGE);
+    EXPECT_EQ(shown.messageBoxes[2].textId, fw::AFX_IDP_PARSE_UINT);
+
+    // Cancel changes nothing.
+    bench.dialogs.Expect({res::IDD_SETTINGS, {{res::IDC_COM_PORT, "7"}}, fw::IDCANCEL});
+    bench.Command(res::ID_SETTINGS);
+    EXPECT_EQ(bench.view.m_nComPort, 255);
+}
+
+TEST(Settings, TheNextStartOpensTheChosenComNumber) {
+    Workbench bench;
+    testsupport::TempDir config;
+    const char* old = std::getenv("XDG_CONFIG_HOME");
+    const std::string saved = old ? old : "";
+    ::setenv("XDG_CONFIG_HOME", config.Path().c_str(), 1);
+    std::filesystem::create_directories(config.Path() / "tirvel" / "ports");
+    std::filesystem::create_symlink(bench.sim.PtyPath(), config.Path() / "tirvel/ports/com255");
+
+    bench.view.m_strDevicePath.clear();
+    bench.dialogs.Expect({res::IDD_SETTINGS, {{res::IDC_COM_PORT, "255"}}, fw::IDOK});
+    bench.Command(res::ID_SETTINGS);
+    EXPECT_TRUE(bench.Connect());
+    bench.Command(res::ID_STOP_CONFIG);
+    if (old) {
+        ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+    } else {
+        ::unsetenv("XDG_CONFIG_HOME");
+    }
+}
+
+}  // namespace
