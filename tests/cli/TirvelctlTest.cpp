@@ -1,0 +1,485 @@
+// The real tirvelctl against kavrel-sim: what the operator sees, the exit
+// status, and what actually reached the device (its events log and state file).
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <sstream>
+#include <thread>
+
+#include "SimProcess.h"
+#include "framework/CodePage.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using Json = nlohmann::json;
+using namespace std::chrono_literals;
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void WriteFile(const fs::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string Hex(const std::string& bytes) {
+    static const char* digits = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : bytes) {
+        out += digits[c >> 4];
+        out += digits[c & 15];
+    }
+    return out;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+// One tirvelctl process; stdin is /dev/null (no terminal), stdout and stderr
+// go to files.
+class Tirvelctl {
+public:
+    Tirvelctl(const fs::path& dir, const std::vector<std::string>& args)
+        : out_(dir / ("out" + std::to_string(++runs_))),
+          err_(dir / ("err" + std::to_string(runs_))) {
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out_.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err_.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        std::vector<std::string> store{TIRVELCTL_PATH};
+        store.insert(store.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (auto& a : store) {
+            argv.push_back(a.data());
+        }
+        argv.push_back(nullptr);
+        const int rc =
+            ::posix_spawn(&pid_, TIRVELCTL_PATH, &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        if (rc != 0) {
+            throw std::runtime_error("posix_spawn tirvelctl failed");
+        }
+    }
+    ~Tirvelctl() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+
+    int Wait() {
+        int status = 0;
+        ::waitpid(pid_, &status, 0);
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    void Signal(int signal) { ::kill(pid_, signal); }
+    bool WaitForErr(const std::string& text, std::chrono::milliseconds timeout) {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (!Contains(Err(), text)) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                return false;
+            }
+            std::this_thread::sleep_for(20ms);
+        }
+        return true;
+    }
+    std::string Out() const { return ReadFile(out_); }
+    std::string Err() const { return ReadFile(err_); }
+
+private:
+    static inline int runs_ = 0;
+    fs::path out_;
+    fs::path err_;
+    pid_t pid_ = -1;
+};
+
+struct Result {
+    int exit;
+    std::string out;
+    std::string err;
+};
+
+class TirvelctlRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // The simulator registers nothing outside the test's directory, and the
+        // language is the tests' choice, not the machine's.
+        ::setenv("XDG_CONFIG_HOME", dir_.Path().c_str(), 1);
+        ::setenv("LC_ALL", "C", 1);
+    }
+
+    // The simulator reached through a link, with its events log.
+    void StartSimulator(std::vector<std::string> options) {
+        options.insert(options.begin(), {"--link", Link(), "--events", Events().string()});
+        if (std::find(options.begin(), options.end(), "--boot-ms") == options.end()) {
+            options.insert(options.end(), {"--boot-ms", "200"});
+        }
+        sim_ = std::make_unique<testsupport::SimProcess>(options);
+    }
+
+    Result Run(std::vector<std::string> args) {
+        args.insert(args.begin(), {"--device", Link()});
+        Tirvelctl process(dir_.Path(), args);
+        const int code = process.Wait();
+        return {code, process.Out(), process.Err()};
+    }
+
+    bool WaitForEvent(const std::string& kind, std::chrono::milliseconds timeout) const {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (EventsOf(kind).empty()) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                return false;
+            }
+            std::this_thread::sleep_for(20ms);
+        }
+        return true;
+    }
+
+    std::string Link() const { return (dir_.Path() / "dtu").string(); }
+    fs::path Events() const { return dir_.Path() / "events.jsonl"; }
+    fs::path State() const { return dir_.Path() / "state.txt"; }
+
+    std::vector<Json> EventsOf(const std::string& kind) const {
+        std::vector<Json> events;
+        for (const std::string& line : Lines(ReadFile(Events()))) {
+            if (line.empty()) {
+                continue;
+            }
+            Json e = Json::parse(line);
+            if (kind.empty() || e["event"] == kind) {
+                events.push_back(e);
+            }
+        }
+        return events;
+    }
+
+    // The simulator's --state file: item number -> value bytes.
+    std::map<int, std::string> StoredValues() const {
+        std::map<int, std::string> values;
+        for (const std::string& line : Lines(ReadFile(State()))) {
+            const auto first = line.find(',');
+            const auto second = line.find(',', first + 1);
+            if (first != std::string::npos && second != std::string::npos) {
+                values[std::stoi(line.substr(0, first))] = line.substr(second + 1);
+            }
+        }
+        return values;
+    }
+
+    testsupport::TempDir dir_;
+    std::unique_ptr<testsupport::SimProcess> sim_;
+};
+
+// The shipped example profile, as the test reads it: item number -> value.
+std::map<int, std::string> ExampleProfile() {
+    std::map<int, std::string> values;
+    for (const std::string& line :
+         Lines(ReadFile(fs::path(TIRVEL_SOURCE_DIR) / "cli/examples/apn-profile.txt"))) {
+        const auto equals = line.find('=');
+        if (equals != std::string::npos && !line.empty() && line[0] != '[') {
+            values[std::stoi(line)] = line.substr(equals + 1);
+        }
+    }
+    return values;
+}
+
+std::string ExamplePath() {
+    return (fs::path(TIRVEL_SOURCE_DIR) / "cli/examples/apn-profile.txt").string();
+}
+
+TEST_F(TirvelctlRun, ReadJsonShowsTheDeviceTableDecodedFromItsCodePage) {
+    struct Case {
+        const char* lang;
+        fw::Language language;
+        std::vector<std::pair<int, std::string>> names;  // UTF-8
+        std::string value;                               // UTF-8
+    };
+    const std::vector<Case> cases = {
+        {"en",
+         fw::Language::English,
+         {{1, "Work Mode"}, {2, "Café APN"}, {5, "Server (main)"}},
+         "naïve,1"},
+        {"zh",
+         fw::Language::Chinese,
+         {{1, "工作模式"}, {2, "APN接入点"}, {5, "服务器地址"}},
+         "中文值"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.lang);
+        // The table goes on the wire as these bytes, in the device's code page.
+        std::string params;
+        for (const auto& [n, name] : c.names) {
+            params += std::to_string(n) + "," + fw::EncodeCodePage(name, c.language) + "," +
+                      fw::EncodeCodePage(c.value + std::to_string(n), c.language) + "\n";
+        }
+        WriteFile(dir_.Path() / "params.txt", params);
+        StartSimulator(
+            {"--params", (dir_.Path() / "params.txt").string(), "--imei", "860000000000042"});
+
+        const Result r = Run({"--lang", c.lang, "read", "--json"});
+        ASSERT_EQ(r.exit, 0) << r.err;
+        const Json doc = Json::parse(r.out);
+        EXPECT_EQ(doc["imei"], "860000000000042");
+        EXPECT_EQ(doc["version"], "KV-2.9.4 build 2022-11-09");
+        // Rows 1 to the last item the device listed, gaps included.
+        ASSERT_EQ(doc["items"].size(), 5u);
+        for (const auto& [n, name] : c.names) {
+            const Json& item = doc["items"][n - 1];
+            EXPECT_EQ(item["number"], n);
+            EXPECT_EQ(item["name"], name);
+            EXPECT_EQ(item["value"], c.value + std::to_string(n));
+        }
+        EXPECT_EQ(doc["items"][2]["value"], "");
+        // Stopped as the operator stops: the device was told to quit.
+        EXPECT_EQ(EventsOf("quit").size(), 1u);
+        sim_.reset();
+        fs::remove(Events());
+    }
+}
+
+TEST_F(TirvelctlRun, ApplyWritesTheItemsThatDifferAndNothingTheSecondTime) {
+    StartSimulator({"--state", State().string()});
+    const std::map<int, std::string> profile = ExampleProfile();
+    ASSERT_GE(profile.size(), 2u);
+
+    const Result first = Run({"apply", ExamplePath()});
+    ASSERT_EQ(first.exit, 0) << first.err;
+    EXPECT_TRUE(Contains(first.err, "Succeed to set new parameters to Kavrel")) << first.err;
+    std::map<int, std::string> written;
+    for (const Json& e : EventsOf("set")) {
+        written[e["item"].get<int>()] = e["new"].get<std::string>();
+    }
+    ASSERT_EQ(written.size(), profile.size());
+    const std::map<int, std::string> stored = StoredValues();
+    for (const auto& [n, value] : profile) {
+        EXPECT_EQ(written[n], Hex(value)) << "item " << n;
+        EXPECT_EQ(stored.at(n), value) << "item " << n;
+    }
+    EXPECT_EQ(stored.at(1), "0");  // an item the profile leaves alone
+
+    const Result second = Run({"apply", ExamplePath()});
+    EXPECT_EQ(second.exit, 0) << second.err;
+    EXPECT_EQ(EventsOf("set").size(), profile.size());
+    EXPECT_TRUE(Contains(second.err, "0 items differ from the file")) << second.err;
+}
+
+TEST_F(TirvelctlRun, ARefusedValueFailsTheSetAndIsNotStored) {
+    StartSimulator({"--state", State().string(), "--error-on", "6"});
+
+    const Result r = Run({"set", "2=internet", "6=7001", "11=45"});
+    EXPECT_EQ(r.exit, 1);
+    EXPECT_TRUE(Contains(r.err, "Failed to set new parameters to Kavrel!")) << r.err;
+    EXPECT_FALSE(Contains(r.err, "Succeed")) << r.err;
+    std::map<int, std::string> stored = StoredValues();
+    EXPECT_EQ(stored.at(2), "internet");  // sent before the refusal
+    EXPECT_EQ(stored.at(6), "5001");
+    EXPECT_EQ(stored.at(11), "60");  // never sent: Modify ends at the first refusal
+    ASSERT_EQ(EventsOf("set").size(), 1u);
+
+    // The same failure in the other language, with the system's own words.
+    const Result zh = Run({"--lang", "zh", "set", "6=7002"});
+    EXPECT_EQ(zh.exit, 1);
+    EXPECT_TRUE(Contains(zh.err, "设置终端参数失败！")) << zh.err;
+    EXPECT_EQ(StoredValues().at(6), "5001");
+}
+
+TEST_F(TirvelctlRun, BatchReportsEachDeviceOnceWithItsOwnOutcome) {
+    StartSimulator({"--devices", "3"});
+    const fs::path report = dir_.Path() / "report.csv";
+    const Result r = Run({"batch", ExamplePath(), "--count", "3", "--report", report.string()});
+    ASSERT_EQ(r.exit, 0) << r.err;
+
+    const std::vector<std::string> rows = Lines(ReadFile(report));
+    ASSERT_EQ(rows.size(), 4u) << ReadFile(report);
+    EXPECT_EQ(rows[0], "Time,IMEI,Version,Result,Items written,Message");
+    const std::size_t items = ExampleProfile().size();
+    std::set<std::string> imeis;
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+        std::vector<std::string> fields;
+        std::istringstream in(rows[i]);
+        for (std::string f; std::getline(in, f, ',');) {
+            fields.push_back(f);
+        }
+        ASSERT_GE(fields.size(), 5u) << rows[i];
+        imeis.insert(fields[1]);
+        EXPECT_EQ(fields[3], "OK") << rows[i];
+        EXPECT_EQ(fields[4], std::to_string(items)) << rows[i];
+        EXPECT_TRUE(Contains(r.out, fields[1])) << r.out;
+    }
+    // Three different devices, each given the profile: an OK in the report is
+    // an OK on the device.
+    EXPECT_EQ(imeis.size(), 3u);
+    std::map<std::string, int> setsPerDevice;
+    std::string current;
+    for (const Json& e : EventsOf("")) {
+        if (e["event"] == "power-on") {
+            current = e["imei"];
+        } else if (e["event"] == "set") {
+            ++setsPerDevice[current];
+        }
+    }
+    for (const std::string& imei : imeis) {
+        EXPECT_EQ(setsPerDevice[imei], static_cast<int>(items)) << imei;
+    }
+}
+
+TEST_F(TirvelctlRun, BatchCountsARefusingDeviceAsFailedAndGoesOn) {
+    StartSimulator({"--devices", "2", "--error-on", "11"});
+    const fs::path report = dir_.Path() / "report.csv";
+    const Result r = Run({"batch", ExamplePath(), "--count", "2", "--report", report.string()});
+    EXPECT_EQ(r.exit, 1);
+    const std::vector<std::string> rows = Lines(ReadFile(report));
+    ASSERT_EQ(rows.size(), 3u) << ReadFile(report);
+    EXPECT_TRUE(Contains(rows[1], "860000000000001,KV-2.9.4 build 2022-11-09,failed,")) << rows[1];
+    EXPECT_TRUE(Contains(rows[2], "860000000000002,KV-2.9.4 build 2022-11-09,failed,")) << rows[2];
+    EXPECT_TRUE(Contains(rows[2], "Failed to set new parameters to Kavrel!")) << rows[2];
+    EXPECT_EQ(EventsOf("power-on").size(), 2u);
+}
+
+TEST_F(TirvelctlRun, APasswordProtectedDeviceNeedsTheRightPassword) {
+    StartSimulator({"--password", "s3cret"});
+
+    const Result none = Run({"read"});
+    EXPECT_EQ(none.exit, 1);
+    EXPECT_TRUE(Contains(none.err, "--password")) << none.err;
+
+    const Result wrong = Run({"--password", "guess", "read"});
+    EXPECT_EQ(wrong.exit, 1);
+    EXPECT_TRUE(Contains(wrong.err, "refused")) << wrong.err;
+    EXPECT_TRUE(wrong.out.empty()) << wrong.out;
+
+    const Result right = Run({"--password", "s3cret", "read", "--json"});
+    ASSERT_EQ(right.exit, 0) << right.err;
+    EXPECT_EQ(Json::parse(right.out)["imei"], "860000000000001");
+    std::vector<std::string> logins;
+    for (const Json& e : EventsOf("login")) {
+        logins.push_back(e["result"]);
+    }
+    // The wrong password is given once per connection, not over and over.
+    EXPECT_EQ(logins, (std::vector<std::string>{"failed", "failed", "failed", "ok"}));
+}
+
+TEST_F(TirvelctlRun, NoDeviceOnTheLineEndsWithTheStartupTimeout) {
+    StartSimulator({"--silent"});
+    const Result r = Run({"-q", "read"});
+    EXPECT_EQ(r.exit, 1);
+    EXPECT_TRUE(Contains(r.err, "Kavrel startup timeout!")) << r.err;
+    EXPECT_TRUE(r.out.empty()) << r.out;
+}
+
+TEST_F(TirvelctlRun, UsageErrorsStopBeforeThePortIsOpened) {
+    StartSimulator({});
+    // The port options clash with --device, so those run on COM numbers.
+    const std::vector<std::vector<std::string>> onComNumbers = {
+        {"-p", "0", "read"},
+        {"--port", "256", "read"},
+        {"--port", "x", "read"},
+    };
+    const std::vector<std::vector<std::string>> onTheDevice = {
+        {"set", "0=1"},
+        {"set", "61=x"},
+        {"set", "2=a", "2=b"},
+        {"set", "APN=x"},
+        {"set"},
+        {"apply", (dir_.Path() / "missing.txt").string()},
+        {"batch", ExamplePath(), "--count", "0"},
+        {"--lang", "fr", "read"},
+        {"frobnicate"},
+        {},
+    };
+    for (const bool device : {false, true}) {
+        for (auto args : device ? onTheDevice : onComNumbers) {
+            if (device) {
+                args.insert(args.begin(), {"--device", Link()});
+            }
+            std::string shown;
+            for (const auto& a : args) {
+                shown += a + " ";
+            }
+            Tirvelctl process(dir_.Path(), args);
+            EXPECT_EQ(process.Wait(), 2) << shown;
+            EXPECT_TRUE(Contains(process.Err(), "Usage error")) << shown << process.Err();
+        }
+    }
+    const Result zh = Run({"--lang", "zh", "set", "70=1"});
+    EXPECT_EQ(zh.exit, 2);
+    EXPECT_TRUE(Contains(zh.err, "用法错误")) << zh.err;
+    EXPECT_TRUE(EventsOf("port-open").empty());
+
+    Tirvelctl version(dir_.Path(), {"--version"});
+    EXPECT_EQ(version.Wait(), 0);
+    EXPECT_EQ(version.Out(), std::string("tirvelctl ") + TIRVEL_VERSION + "\n");
+}
+
+TEST_F(TirvelctlRun, CtrlCWhileWaitingForTheDeviceEndsWith130AndSendsNothingElse) {
+    // A device that is not switched on in time: tirvelctl is still probing.
+    StartSimulator({"--boot-ms", "60000"});
+    Tirvelctl process(dir_.Path(), {"--device", Link(), "read"});
+    ASSERT_TRUE(process.WaitForErr("Power on the device now", 10s)) << process.Err();
+    std::this_thread::sleep_for(700ms);  // some probes on the line
+    process.Signal(SIGINT);
+    EXPECT_EQ(process.Wait(), 130);
+    EXPECT_TRUE(Contains(process.Err(), "Interrupted.")) << process.Err();
+
+    std::string received;
+    for (const Json& e : EventsOf("rx")) {
+        std::string hex = e["hex"];
+        for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
+            received += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+        }
+    }
+    ASSERT_FALSE(received.empty());
+    for (std::size_t at = 0; at < received.size(); at += 8) {
+        ASSERT_EQ(received.substr(at, 8), "AT+TEST\r") << received;
+    }
+    EXPECT_TRUE(WaitForEvent("port-close", 5s));
+}
+
+TEST_F(TirvelctlRun, CtrlCEndsAnOpenEndedBatchAfterTheDevicesDone) {
+    StartSimulator({"--devices", "1"});
+    const fs::path report = dir_.Path() / "report.csv";
+    Tirvelctl process(dir_.Path(),
+                      {"--device", Link(), "batch", ExamplePath(), "--report", report.string()});
+    // The first device done, the batch waits for a second that never comes.
+    ASSERT_TRUE(process.WaitForErr("Device 2:", 20s)) << process.Err();
+    process.Signal(SIGINT);
+    EXPECT_EQ(process.Wait(), 130);
+    EXPECT_EQ(Lines(ReadFile(report)).size(), 2u) << ReadFile(report);
+    EXPECT_EQ(EventsOf("quit").size(), 1u);
+    EXPECT_EQ(EventsOf("set").size(), ExampleProfile().size());
+}
+
+}  // namespace
