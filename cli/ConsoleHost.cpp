@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 
+#include "cli/TextOutput.h"
 #include "framework/CodePage.h"
 #include "protocol/AtExchange.h"
 #include "protocol/Probe.h"
@@ -92,9 +93,9 @@ Connection ConsoleHost::Connect() {
         loop_.PumpOne(start + seconds + std::chrono::seconds(1));
     }
     console_.ClearStatus();
-    console_.Progress(res::IDS_CLI_CONNECTED,
-                      {fw::DecodeAnsi(view_.m_strImei), fw::DecodeAnsi(view_.m_strVersion),
-                       std::to_string(g_nItemCount)});
+    console_.Progress(res::IDS_CLI_CONNECTED, {Printable(fw::DecodeAnsi(view_.m_strImei)),
+                                               Printable(fw::DecodeAnsi(view_.m_strVersion)),
+                                               std::to_string(g_nItemCount)});
     return Connection::Connected;
 }
 

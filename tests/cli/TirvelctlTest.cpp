@@ -444,6 +444,31 @@ TEST_F(TirvelctlRun, UsageErrorsStopBeforeThePortIsOpened) {
     EXPECT_EQ(version.Out(), std::string("tirvelctl ") + TIRVEL_VERSION + "\n");
 }
 
+TEST_F(TirvelctlRun, PortsListsPinnedNumbersAndTheirMissingTargets) {
+    sim_ = std::make_unique<testsupport::SimProcess>(std::vector<std::string>{"--com", "7"});
+    const fs::path ports = dir_.Path() / "tirvel" / "ports";
+    fs::create_symlink(dir_.Path() / "unplugged", ports / "com9");
+
+    Tirvelctl process(dir_.Path(), {"ports", "--json"});
+    ASSERT_EQ(process.Wait(), 0) << process.Err();
+    std::map<int, Json> byNumber;
+    for (const Json& entry : Json::parse(process.Out())) {
+        byNumber[entry["number"].get<int>()] = entry;
+    }
+    ASSERT_EQ(byNumber.count(7), 1u) << process.Out();
+    EXPECT_EQ(byNumber[7]["device"], sim_->PtyPath());
+    EXPECT_EQ(byNumber[7]["pinned"], true);
+    EXPECT_EQ(byNumber[7]["present"], true);
+    ASSERT_EQ(byNumber.count(9), 1u) << process.Out();
+    EXPECT_EQ(byNumber[9]["pinned"], true);
+    EXPECT_EQ(byNumber[9]["present"], false);
+
+    Tirvelctl text(dir_.Path(), {"ports"});
+    ASSERT_EQ(text.Wait(), 0);
+    EXPECT_TRUE(Contains(text.Out(), "COM9")) << text.Out();
+    EXPECT_TRUE(Contains(text.Out(), "pinned, missing")) << text.Out();
+}
+
 TEST_F(TirvelctlRun, CtrlCWhileWaitingForTheDeviceEndsWith130AndSendsNothingElse) {
     // A device that is not switched on in time: tirvelctl is still probing.
     StartSimulator({"--boot-ms", "60000"});
