@@ -3,7 +3,10 @@
 #include <ctime>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <set>
 
+#include "cfgfile/ConfigFile.h"
+#include "cfgfile/FileIo.h"
 #include "cli/TextOutput.h"
 #include "framework/CodePage.h"
 #include "protocol/AtExchange.h"
@@ -417,6 +420,35 @@ int RunRestore(ConsoleHost& host, Console& console, bool json) {
     return Finish(host, ok ? kExitOk : kExitFailed);
 }
 
+namespace {
+
+// The keys a profile names ("N. name"), to tell its rows from the rest.
+std::set<std::string> ProfileKeys(const std::string& path) {
+    std::set<std::string> keys;
+    std::string bytes;
+    if (cfgfile::ReadWholeFile(path, bytes)) {
+        for (std::string_view line : cfgfile::SplitTextLines(bytes)) {
+            if (auto equals = line.find('='); equals != std::string_view::npos) {
+                keys.emplace(line.substr(0, equals));
+            }
+        }
+    }
+    return keys;
+}
+
+// A batch writes what its profile names and nothing else: the rows it does not
+// name keep each device's own values (a device ID, say), even where the
+// connection's automatic tick found them different from the new values.
+void UntickRowsNotIn(CTirvel2View& view, const std::set<std::string>& keys) {
+    for (int n = 1; n <= CTirvel2View::kItemRows; ++n) {
+        if (keys.count(view.GetItemLabel(n)) == 0 && view.ReadItemModify(n) != 0) {
+            view.SetItemModify(n, 0);
+        }
+    }
+}
+
+}  // namespace
+
 int RunBatch(ConsoleHost& host, Console& console, const BatchSettings& settings, bool json) {
     BatchReport report(console, json, settings.reportPath);
     if (!report.Open()) {
@@ -424,6 +456,7 @@ int RunBatch(ConsoleHost& host, Console& console, const BatchSettings& settings,
         return kExitFailed;
     }
     CTirvel2View& view = host.View();
+    const std::set<std::string> keys = ProfileKeys(settings.file);
     bool imported = false;
     bool reportFailed = false;
     int devices = 0;
@@ -447,11 +480,8 @@ int RunBatch(ConsoleHost& host, Console& console, const BatchSettings& settings,
             bool ready = true;
             if (!imported) {
                 // Import matches the file's keys with the labels a connected
-                // device gave the rows. Template first: rows the file does not
-                // name keep this device's values as their new values, instead
-                // of an empty one that every later device would be given.
+                // device gave the rows, so it waits for the first device.
                 const std::size_t mark = host.MessageMark();
-                host.Command(res::IDC_TEMPLATE_CONFIG);
                 host.ChooseFile(settings.file);
                 host.Command(res::IDC_IMPORT_CONFIG);
                 imported = host.ShownSince(mark, res::IDS_IMPORT_SUCCEEDED);
@@ -464,6 +494,7 @@ int RunBatch(ConsoleHost& host, Console& console, const BatchSettings& settings,
             if (ready) {
                 // Later devices had their differing rows ticked by the
                 // connection itself, under the preset flag.
+                UntickRowsNotIn(view, keys);
                 const ModifyOutcome outcome = ModifyAndReport(host, console, json, false);
                 row.ok = outcome.ok;
                 row.written = outcome.written;
