@@ -118,6 +118,9 @@ private:
     // attempt once the stop flag is up.
     void JoinProbeThread();
     void ClosePort();
+    // One identity query of the connect sequence into its field; false when the
+    // sequence ends here (the failure already handled).
+    bool ReadIdentityField(const char* command, fw::UINT failureMessage, std::string& field);
     // The four file buttons of the form.
     void EnableFileButtons(bool enable);
 

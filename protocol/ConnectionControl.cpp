@@ -128,28 +128,9 @@ fw::LRESULT CTirvel2View::OnProbeResult(fw::WPARAM wParam, fw::LPARAM lParam) {
         return 0;
     }
 
-    char reply[1024];
-    if (QueryAtCommand(m_hComPort, "AT+DTU&IMEI?\r", reply, sizeof reply, kShortReplyLimit) < 0) {
-        ClosePort();
-        AfxMessageBox(res::IDS_READ_IMEI_FAILED);
-        return 0;
-    }
-    if (!ExtractReplyValue(reply, m_strImei)) {
-        return 0;
-    }
-    UpdateData(false);
-
-    if (QueryAtCommand(m_hComPort, "AT+DTU&VER?\r", reply, sizeof reply, kShortReplyLimit) < 0) {
-        ClosePort();
-        AfxMessageBox(res::IDS_READ_VERSION_FAILED);
-        return 0;
-    }
-    if (!ExtractReplyValue(reply, m_strVersion)) {
-        return 0;
-    }
-    UpdateData(false);
-
-    if (!ReadDeviceConfiguration()) {
+    if (!ReadIdentityField("AT+DTU&IMEI?\r", res::IDS_READ_IMEI_FAILED, m_strImei) ||
+        !ReadIdentityField("AT+DTU&VER?\r", res::IDS_READ_VERSION_FAILED, m_strVersion) ||
+        !ReadDeviceConfiguration()) {
         return 0;
     }
     EnableFileButtons(true);
@@ -168,6 +149,23 @@ fw::LRESULT CTirvel2View::OnProbeResult(fw::WPARAM wParam, fw::LPARAM lParam) {
         }
     }
     return 0;
+}
+
+bool CTirvel2View::ReadIdentityField(const char* command, fw::UINT failureMessage,
+                                     std::string& field) {
+    char reply[1024];
+    if (QueryAtCommand(m_hComPort, command, reply, sizeof reply, kShortReplyLimit) < 0) {
+        ClosePort();
+        AfxMessageBox(failureMessage);
+        return false;
+    }
+    // A reply without its two line ends carries no value: the sequence stops
+    // there without a word, the port still open.
+    if (!ExtractReplyValue(reply, field)) {
+        return false;
+    }
+    UpdateData(false);
+    return true;
 }
 
 void CTirvel2View::OnStopConfig() {
