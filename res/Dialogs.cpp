@@ -1,5 +1,6 @@
 #include "res/Dialogs.h"
 
+#include "res/AboutDialog.h"
 #include "res/Form101.h"
 #include "res/ResourceIds.h"
 #include "res/SmallDialogs.h"
@@ -15,8 +16,12 @@ const fw::DialogTemplate* FindDialogTemplate(fw::UINT id, fw::Language language)
                                                       BuildPasswordDialog(Language::Chinese)};
     static const fw::DialogTemplate settings132[2] = {BuildSettingsDialog(Language::English),
                                                       BuildSettingsDialog(Language::Chinese)};
+    static const fw::DialogTemplate about100[2] = {BuildAboutDialog(Language::English),
+                                                   BuildAboutDialog(Language::Chinese)};
     const int index = language == Language::Chinese ? 1 : 0;
     switch (id) {
+        case IDD_ABOUTBOX:
+            return &about100[index];
         case IDD_TIRVEL2_FORM:
             return &form101[index];
         case IDD_PASSWORD:

@@ -13,6 +13,11 @@ inline constexpr fw::UINT IDR_MAINFRAME = 128;
 inline constexpr fw::UINT IDD_SETTINGS = 132;
 inline constexpr fw::UINT IDD_TRANSFER = 133;
 inline constexpr fw::UINT IDD_PASSWORD = 137;
+// The desktop app's bitmaps and icons: the toolbar's 16-colour images (under
+// IDR_MAINFRAME), its 24-bit disabled and normal/hot images, the document icon.
+inline constexpr fw::UINT IDB_TOOLBAR_DISABLED = 130;
+inline constexpr fw::UINT IDB_TOOLBAR_24 = 131;
+inline constexpr fw::UINT IDR_DOCUMENT_ICON = 129;
 
 // Messages of the system's own.
 inline constexpr fw::UINT WM_PROBE_RESULT = fw::WM_USER + 100;    // wParam: probe result
@@ -29,6 +34,17 @@ inline constexpr fw::UINT ID_SELECT_FIRMWARE = 32781;
 inline constexpr fw::UINT ID_SHOW_DEBUG_INFO = 32782;
 inline constexpr fw::UINT ID_APP_ABOUT = 57664;
 inline constexpr fw::UINT ID_APP_EXIT = 57665;
+// Commands with accelerators only (no toolbar button).
+inline constexpr fw::UINT ID_FILE_NEW = 57600;
+inline constexpr fw::UINT ID_FILE_OPEN = 57601;
+inline constexpr fw::UINT ID_FILE_SAVE = 57603;
+inline constexpr fw::UINT ID_FILE_PRINT = 57607;
+inline constexpr fw::UINT ID_EDIT_COPY = 57634;
+inline constexpr fw::UINT ID_EDIT_CUT = 57635;
+inline constexpr fw::UINT ID_EDIT_PASTE = 57637;
+inline constexpr fw::UINT ID_EDIT_UNDO = 57643;
+inline constexpr fw::UINT ID_NEXT_PANE = 57680;
+inline constexpr fw::UINT ID_PREV_PANE = 57681;
 
 // Controls of the form (template 101). Row N of the item table has the four
 // controls base + N.
@@ -116,6 +132,17 @@ inline constexpr fw::UINT IDS_CLI_BATCH_DEVICE = 246;
 inline constexpr fw::UINT IDS_CLI_BATCH_SUMMARY = 247;
 inline constexpr fw::UINT IDS_CLI_REPORT_FAILED = 248;
 inline constexpr fw::UINT IDS_CLI_BATCH_PROFILE_FAILED = 249;
+// The desktop app's own (300-349).
+inline constexpr fw::UINT IDS_NOT_AVAILABLE_YET = 300;
+inline constexpr fw::UINT IDS_INDICATOR_CAPS = 301;
+inline constexpr fw::UINT IDS_INDICATOR_NUM = 302;
+inline constexpr fw::UINT IDS_INDICATOR_SCRL = 303;
+inline constexpr fw::UINT IDS_INDICATOR_UNKNOWN = 304;
+inline constexpr fw::UINT IDS_ALL_FILES_FILTER = 305;
+inline constexpr fw::UINT IDS_UNTITLED = 306;
+inline constexpr fw::UINT IDS_APP_USAGE = 307;
+inline constexpr fw::UINT IDS_APP_OPTION_LANG = 308;
+inline constexpr fw::UINT IDS_PRINT_FAILED = 309;
 inline constexpr fw::UINT IDS_APP_TITLE = 57344;
 inline constexpr fw::UINT IDS_IDLE_MESSAGE = 57345;
 inline constexpr fw::UINT IDS_PANE_FONT_FACE = 61452;

@@ -1,0 +1,12 @@
+#pragma once
+
+#include "framework/DialogTemplate.h"
+#include "framework/Language.h"
+
+namespace res {
+
+// Template 100, the About box: icon 128, title, the notice line (1003) naming
+// this build's version, the copyright dates and OK.
+fw::DialogTemplate BuildAboutDialog(fw::Language language);
+
+}  // namespace res
