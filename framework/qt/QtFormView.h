@@ -26,6 +26,9 @@ public:
     QWidget* Control(int id) const;
     // The size of the whole form in pixels (the template's size in dialog units).
     QSize FormSizePixels() const;
+    // A toolbar or menu command, delivered as a click on the form delivers its
+    // buttons: WM_COMMAND to the view under the wait cursor.
+    void SendCommand(UINT id);
 
     // IWindowSite
     void ShowControl(int id, int showCommand) override;

@@ -1,0 +1,598 @@
+#include "framework/qt/QtWindowSite.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTextCursor>
+#include <QTextEdit>
+#include <QTimer>
+#include <algorithm>
+#include <climits>
+#include <optional>
+
+#include "framework/StringTable.h"
+
+namespace fw::qt {
+namespace {
+
+// Every control carries its resource ID under this property, which is also how
+// a frame tells the site's controls from its own widgets.
+constexpr char kControlIdProperty[] = "tirvelControlId";
+
+// Windows' MulDiv: the product divided with rounding half away from zero.
+int MulDivRound(int value, int numerator, int denominator) {
+    const long long product = static_cast<long long>(value) * numerator;
+    const long long half = denominator / 2;
+    return static_cast<int>(product >= 0 ? (product + half) / denominator
+                                         : -((-product + half) / denominator));
+}
+
+// Faces a Chinese system names in Latin letters.
+bool IsCjkFace(const std::string& face) {
+    if (std::any_of(face.begin(), face.end(),
+                    [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) {
+        return true;
+    }
+    static const char* const kCjkFaces[] = {"SimSun", "NSimSun",  "SimHei",  "Microsoft YaHei",
+                                            "KaiTi",  "FangSong", "MingLiU", "PMingLiU"};
+    return std::any_of(std::begin(kCjkFaces), std::end(kCjkFaces),
+                       [&](const char* known) { return face == known; });
+}
+
+QString DefaultSansFamily() {
+    // The general font may be an alias ("Sans Serif"); what it resolves to is a
+    // family the database knows.
+    return QFontInfo(QFontDatabase::systemFont(QFontDatabase::GeneralFont)).family();
+}
+
+QString CjkFamily() {
+    const QStringList families = QFontDatabase::families(QFontDatabase::SimplifiedChinese);
+    for (const char* preferred : {"WenQuanYi Micro Hei", "Noto Sans CJK SC", "Noto Sans SC"}) {
+        if (families.contains(QLatin1String(preferred))) {
+            return QLatin1String(preferred);
+        }
+    }
+    return families.isEmpty() ? DefaultSansFamily() : families.first();
+}
+
+QString FromUtf8(const std::string& utf8) {
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
+std::string ToUtf8(const QString& text) {
+    const QByteArray bytes = text.toUtf8();
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+// A rich edit takes CR LF, a lone CR and a lone LF each as one line break.
+// continuesCr: the text before this piece ended with CR.
+QString ToLineBreaks(const QString& text, bool continuesCr, bool* endsWithCr) {
+    QString out;
+    out.reserve(text.size());
+    bool afterCr = continuesCr;
+    for (QChar ch : text) {
+        if (ch == u'\r') {
+            out += u'\n';
+            afterCr = true;
+            continue;
+        }
+        if (ch == u'\n') {
+            if (!afterCr) {
+                out += u'\n';
+            }
+            afterCr = false;
+            continue;
+        }
+        out += ch;
+        afterCr = false;
+    }
+    *endsWithCr = afterCr;
+    return out;
+}
+
+// Read-only rich edits still let the operator select with the keyboard (and so
+// copy), as the desktop's do.
+void ApplyReadOnly(QTextEdit* edit, bool readOnly) {
+    edit->setReadOnly(readOnly);
+    if (readOnly) {
+        edit->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    }
+}
+
+QWidget* CreateControl(const ControlTemplate& c, QWidget* parent) {
+    const QString caption = FromUtf8(c.caption);
+    const auto focusPolicy = (c.style & kTabStop) != 0 ? Qt::StrongFocus : Qt::ClickFocus;
+    switch (c.kind) {
+        case ControlKind::Static: {
+            auto* label = new QLabel(parent);
+            // Device text may look like markup; it is shown as it is.
+            label->setTextFormat(Qt::PlainText);
+            label->setText(caption);
+            label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+            label->setWordWrap(true);
+            if ((c.style & kBorder) != 0) {
+                label->setFrameShape(QFrame::Box);
+            }
+            return label;
+        }
+        case ControlKind::Edit: {
+            auto* edit = new QLineEdit(caption, parent);
+            edit->setReadOnly((c.style & kReadOnly) != 0);
+            edit->setFrame((c.style & kBorder) != 0);
+            if ((c.style & kNumber) != 0) {
+                edit->setValidator(
+                    new QRegularExpressionValidator(QRegularExpression("[0-9]*"), edit));
+            }
+            edit->setFocusPolicy(focusPolicy);
+            return edit;
+        }
+        case ControlKind::PushButton: {
+            auto* button = new QPushButton(caption, parent);
+            button->setDefault((c.style & kDefaultButton) != 0);
+            button->setFocusPolicy(focusPolicy);
+            return button;
+        }
+        case ControlKind::CheckBox: {
+            auto* check = new QCheckBox(caption, parent);
+            check->setFocusPolicy(focusPolicy);
+            return check;
+        }
+        case ControlKind::RichEdit: {
+            auto* edit = new QTextEdit(parent);
+            edit->setAcceptRichText(false);
+            // The log grows by many small appends; nobody undoes them.
+            edit->setUndoRedoEnabled(false);
+            ApplyReadOnly(edit, (c.style & kReadOnly) != 0);
+            edit->setLineWrapMode((c.style & kAutoHScroll) != 0 ? QTextEdit::NoWrap
+                                                                : QTextEdit::WidgetWidth);
+            edit->setVerticalScrollBarPolicy((c.style & kVScroll) != 0 ? Qt::ScrollBarAsNeeded
+                                                                       : Qt::ScrollBarAlwaysOff);
+            edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+            if ((c.style & kBorder) == 0) {
+                edit->setFrameShape(QFrame::NoFrame);
+            }
+            edit->setFocusPolicy(focusPolicy);
+            if (!caption.isEmpty()) {
+                edit->setPlainText(caption);
+            }
+            return edit;
+        }
+        case ControlKind::ProgressBar: {
+            auto* bar = new QProgressBar(parent);
+            bar->setRange(0, 100);
+            bar->setValue(0);
+            bar->setTextVisible(false);
+            return bar;
+        }
+        case ControlKind::Icon: {
+            auto* label = new QLabel(parent);
+            const QIcon icon = QApplication::windowIcon();
+            if (!icon.isNull()) {
+                label->setPixmap(icon.pixmap(32, 32));
+            }
+            return label;
+        }
+    }
+    return new QWidget(parent);
+}
+
+QMessageBox::Icon IconOf(UINT type) {
+    switch (type & 0xF0u) {
+        case 0x10:
+            return QMessageBox::Critical;
+        case 0x20:
+            return QMessageBox::Question;
+        case 0x30:
+            return QMessageBox::Warning;
+        case 0x40:
+            return QMessageBox::Information;
+        default:
+            return QMessageBox::NoIcon;
+    }
+}
+
+QMessageBox::StandardButtons ButtonsOf(UINT type) {
+    switch (type & 0x0Fu) {
+        case MB_OKCANCEL:
+            return QMessageBox::Ok | QMessageBox::Cancel;
+        case MB_YESNO:
+            return QMessageBox::Yes | QMessageBox::No;
+        default:
+            return QMessageBox::Ok;
+    }
+}
+
+class WaitCursor {
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+}  // namespace
+
+DialogBaseUnits BaseUnitsOf(const QFont& font) {
+    static const QString kLetters =
+        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    const QFontMetrics metrics(font);
+    return {MulDivRound(metrics.horizontalAdvance(kLetters), 1, 52), metrics.height()};
+}
+
+QRect DialogUnitsToPixels(const DialogRect& rect, DialogBaseUnits units) {
+    return QRect(MulDivRound(rect.x, units.x, 4), MulDivRound(rect.y, units.y, 8),
+                 MulDivRound(rect.width, units.x, 4), MulDivRound(rect.height, units.y, 8));
+}
+
+QString ResolveFontFamily(const std::string& utf8Face) {
+    const QString face = FromUtf8(utf8Face);
+    if (!face.isEmpty() && QFontDatabase::hasFamily(face)) {
+        return face;
+    }
+    return IsCjkFace(utf8Face) ? CjkFamily() : DefaultSansFamily();
+}
+
+QFont TemplateFont(const std::string& utf8Face, double points) {
+    QFont font(ResolveFontFamily(utf8Face));
+    font.setPointSizeF(points);
+    return font;
+}
+
+bool IsClipboardKey(const QKeyEvent& event) {
+    return event.matches(QKeySequence::Copy) || event.matches(QKeySequence::Cut) ||
+           event.matches(QKeySequence::Paste);
+}
+
+bool IsSiteControl(const QObject* object) {
+    return object != nullptr && object->property(kControlIdProperty).isValid();
+}
+
+CNormalCursorScope::CNormalCursorScope() : active_(QApplication::overrideCursor() != nullptr) {
+    if (active_) {
+        QApplication::setOverrideCursor(Qt::ArrowCursor);
+    }
+}
+
+CNormalCursorScope::~CNormalCursorScope() {
+    if (active_) {
+        QApplication::restoreOverrideCursor();
+    }
+}
+
+CQtWindowSite::CQtWindowSite(QWidget* container, CWnd& window, const DialogTemplate& dialogTemplate)
+    : container_(container), window_(window) {
+    const QFont font = TemplateFont(dialogTemplate.fontFace, dialogTemplate.fontPoints);
+    container_->setFont(font);
+    units_ = BaseUnitsOf(font);
+    size_ = DialogUnitsToPixels({0, 0, dialogTemplate.width, dialogTemplate.height}, units_).size();
+    container_->setFixedSize(size_);
+
+    // Created in template order, which makes it the tab order too.
+    for (const auto& c : dialogTemplate.controls) {
+        QWidget* widget = CreateControl(c, container_);
+        widget->setGeometry(DialogUnitsToPixels(c.rect, units_));
+        widget->setProperty(kControlIdProperty, c.id);
+        widget->installEventFilter(this);
+        widget->setEnabled((c.style & kDisabled) == 0);
+        // Explicitly, so that visibility reads right before the window is shown.
+        widget->setVisible((c.style & kHidden) == 0);
+        if (c.kind == ControlKind::PushButton) {
+            const auto id = static_cast<UINT>(c.id);
+            connect(static_cast<QPushButton*>(widget), &QPushButton::clicked, this,
+                    [this, id] { SendCommand(id); });
+        }
+        // Several statics may share -1; the first one answers, as on Windows.
+        controls_.emplace(c.id, ControlEntry{c.kind, widget});
+    }
+}
+
+CQtWindowSite::~CQtWindowSite() = default;
+
+QWidget* CQtWindowSite::Control(int id) const {
+    const ControlEntry* c = Find(id);
+    return c != nullptr ? c->widget : nullptr;
+}
+
+const CQtWindowSite::ControlEntry* CQtWindowSite::Find(int id) const {
+    auto it = controls_.find(id);
+    return it != controls_.end() ? &it->second : nullptr;
+}
+
+CQtWindowSite::ControlEntry* CQtWindowSite::Find(int id) {
+    auto it = controls_.find(id);
+    return it != controls_.end() ? &it->second : nullptr;
+}
+
+void CQtWindowSite::SendCommand(UINT id) {
+    Dispatch(WM_COMMAND, static_cast<WPARAM>(id), 0, true);
+}
+
+void CQtWindowSite::Dispatch(UINT message, WPARAM wParam, LPARAM lParam, bool busy) {
+    {
+        std::optional<WaitCursor> wait;
+        if (busy) {
+            wait.emplace();
+        }
+        window_.WindowProc(message, wParam, lParam);
+    }
+    if (afterDispatch_) {
+        afterDispatch_();
+    }
+}
+
+void CQtWindowSite::ShowControl(int id, int showCommand) {
+    if (const ControlEntry* c = Find(id)) {
+        c->widget->setVisible(showCommand != SW_HIDE);
+    }
+}
+
+bool CQtWindowSite::IsControlVisible(int id) const {
+    const ControlEntry* c = Find(id);
+    return c != nullptr && !c->widget->isHidden();
+}
+
+void CQtWindowSite::EnableControl(int id, bool enable) {
+    if (const ControlEntry* c = Find(id)) {
+        c->widget->setEnabled(enable);
+    }
+}
+
+bool CQtWindowSite::IsControlEnabled(int id) const {
+    const ControlEntry* c = Find(id);
+    return c != nullptr && c->widget->isEnabledTo(container_);
+}
+
+void CQtWindowSite::FocusControl(int id) {
+    const ControlEntry* c = Find(id);
+    if (c == nullptr) {
+        return;
+    }
+    c->widget->setFocus(Qt::OtherFocusReason);
+    for (QWidget* w = container_; w != nullptr; w = w->parentWidget()) {
+        if (auto* area = qobject_cast<QScrollArea*>(w)) {
+            area->ensureWidgetVisible(c->widget);
+            break;
+        }
+    }
+}
+
+void CQtWindowSite::SetControlText(int id, const std::string& utf8) {
+    ControlEntry* c = Find(id);
+    if (c == nullptr) {
+        return;
+    }
+    const QString text = FromUtf8(utf8);
+    switch (c->kind) {
+        case ControlKind::Static:
+            static_cast<QLabel*>(c->widget)->setText(text);
+            break;
+        case ControlKind::Edit: {
+            auto* edit = static_cast<QLineEdit*>(c->widget);
+            edit->setText(text);
+            // A new text is shown from its start, as an edit control does.
+            edit->setCursorPosition(0);
+            break;
+        }
+        case ControlKind::PushButton:
+        case ControlKind::CheckBox:
+            static_cast<QAbstractButton*>(c->widget)->setText(text);
+            break;
+        case ControlKind::RichEdit:
+            static_cast<QTextEdit*>(c->widget)->setPlainText(
+                ToLineBreaks(text, false, &c->endsWithCr));
+            break;
+        case ControlKind::ProgressBar:
+        case ControlKind::Icon:
+            break;
+    }
+}
+
+std::string CQtWindowSite::GetControlText(int id) const {
+    const ControlEntry* c = Find(id);
+    if (c == nullptr) {
+        return {};
+    }
+    switch (c->kind) {
+        case ControlKind::Static:
+            return ToUtf8(static_cast<QLabel*>(c->widget)->text());
+        case ControlKind::Edit:
+            return ToUtf8(static_cast<QLineEdit*>(c->widget)->text());
+        case ControlKind::PushButton:
+        case ControlKind::CheckBox:
+            return ToUtf8(static_cast<QAbstractButton*>(c->widget)->text());
+        case ControlKind::RichEdit: {
+            QString text = static_cast<QTextEdit*>(c->widget)->toPlainText();
+            text.replace(u'\n', QStringLiteral("\r\n"));
+            return ToUtf8(text);
+        }
+        case ControlKind::ProgressBar:
+        case ControlKind::Icon:
+            break;
+    }
+    return {};
+}
+
+void CQtWindowSite::SetControlCheck(int id, int state) {
+    const ControlEntry* c = Find(id);
+    if (c == nullptr || c->kind != ControlKind::CheckBox) {
+        return;
+    }
+    auto* check = static_cast<QCheckBox*>(c->widget);
+    if (state == 2) {
+        check->setTristate(true);
+        check->setCheckState(Qt::PartiallyChecked);
+    } else {
+        check->setCheckState(state != 0 ? Qt::Checked : Qt::Unchecked);
+    }
+}
+
+int CQtWindowSite::GetControlCheck(int id) const {
+    const ControlEntry* c = Find(id);
+    if (c == nullptr || c->kind != ControlKind::CheckBox) {
+        return 0;
+    }
+    switch (static_cast<QCheckBox*>(c->widget)->checkState()) {
+        case Qt::Checked:
+            return 1;
+        case Qt::PartiallyChecked:
+            return 2;
+        default:
+            return 0;
+    }
+}
+
+void CQtWindowSite::AppendControlText(int id, const std::string& utf8) {
+    ControlEntry* c = Find(id);
+    if (c == nullptr) {
+        return;
+    }
+    if (c->kind != ControlKind::RichEdit) {
+        SetControlText(id, GetControlText(id) + utf8);
+        return;
+    }
+    auto* edit = static_cast<QTextEdit*>(c->widget);
+    QScrollBar* vertical = edit->verticalScrollBar();
+    QScrollBar* horizontal = edit->horizontalScrollBar();
+    const bool atBottom = vertical->value() == vertical->maximum();
+    const int verticalValue = vertical->value();
+    const int horizontalValue = horizontal->value();
+
+    // A cursor of its own, so the operator's selection stays where it is.
+    QTextCursor cursor(edit->document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(ToLineBreaks(FromUtf8(utf8), c->endsWithCr, &c->endsWithCr));
+
+    if (atBottom) {
+        edit->setTextCursor(cursor);
+        edit->ensureCursorVisible();
+        horizontal->setValue(horizontalValue);
+    } else {
+        vertical->setValue(verticalValue);
+        horizontal->setValue(horizontalValue);
+    }
+}
+
+void CQtWindowSite::SetRichEditLook(int id, const RichEditLook& look) {
+    const ControlEntry* c = Find(id);
+    if (c == nullptr || c->kind != ControlKind::RichEdit) {
+        return;
+    }
+    auto* edit = static_cast<QTextEdit*>(c->widget);
+    ApplyReadOnly(edit, look.readOnly);
+    QPalette palette = edit->palette();
+    palette.setColor(QPalette::Base, QColor::fromRgb(static_cast<QRgb>(look.backgroundRgb)));
+    palette.setColor(QPalette::Text, QColor::fromRgb(static_cast<QRgb>(look.textRgb)));
+    edit->setPalette(palette);
+    QFont font(ResolveFontFamily(look.faceName));
+    font.setPointSizeF(look.heightTwips / 20.0);
+    font.setBold(false);
+    font.setItalic(false);
+    font.setUnderline(false);
+    edit->setFont(font);
+}
+
+void CQtWindowSite::SetControlSizePixels(int id, int width, int height) {
+    if (const ControlEntry* c = Find(id)) {
+        c->widget->resize(width, height);
+    }
+}
+
+int CQtWindowSite::MessageBoxById(UINT textId, UINT captionId, UINT type, const MessageArgs& args) {
+    QString text = FromUtf8(FormatMessageText(LoadString(textId), args));
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    QMessageBox box(IconOf(type), FromUtf8(LoadString(captionId)), text, ButtonsOf(type),
+                    container_->window());
+    box.setTextFormat(Qt::PlainText);
+    {
+        CNormalCursorScope normal;
+        box.exec();
+    }
+    QAbstractButton* clicked = box.clickedButton();
+    switch (clicked != nullptr ? box.standardButton(clicked) : QMessageBox::NoButton) {
+        case QMessageBox::Ok:
+            return IDOK;
+        case QMessageBox::Cancel:
+            return IDCANCEL;
+        case QMessageBox::Yes:
+            return IDYES;
+        case QMessageBox::No:
+            return IDNO;
+        default:
+            return (type & 0x0Fu) == MB_OK ? IDOK : IDCANCEL;
+    }
+}
+
+void CQtWindowSite::PostMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    {
+        std::lock_guard lock(postedMutex_);
+        posted_.push_back({message, wParam, lParam});
+    }
+    // Queued events to one receiver keep their order, and a pending one dies
+    // with the site, so nothing reaches a window that is gone.
+    QMetaObject::invokeMethod(this, "DeliverPosted", Qt::QueuedConnection);
+}
+
+void CQtWindowSite::DeliverPosted() {
+    Posted posted{};
+    {
+        std::lock_guard lock(postedMutex_);
+        if (posted_.empty()) {
+            return;
+        }
+        posted = posted_.front();
+        posted_.pop_front();
+    }
+    Dispatch(posted.message, posted.wParam, posted.lParam, true);
+}
+
+UINT CQtWindowSite::SetTimer(UINT id, UINT periodMs) {
+    if (id == 0) {
+        return 0;
+    }
+    QTimer*& timer = timers_[id];
+    if (timer == nullptr) {
+        timer = new QTimer(this);
+        connect(timer, &QTimer::timeout, this,
+                [this, id] { Dispatch(WM_TIMER, static_cast<WPARAM>(id), 0, false); });
+    }
+    timer->start(static_cast<int>(std::clamp<UINT>(periodMs, 1, INT_MAX)));
+    return id;
+}
+
+bool CQtWindowSite::KillTimer(UINT id) {
+    auto it = timers_.find(id);
+    if (it == timers_.end()) {
+        return false;
+    }
+    it->second->stop();
+    // The timer may be the one whose tick is being handled right now.
+    it->second->deleteLater();
+    timers_.erase(it);
+    return true;
+}
+
+bool CQtWindowSite::eventFilter(QObject* watched, QEvent* event) {
+    // Claiming the override keeps every shortcut of the frame off these keys;
+    // the key press then goes to the control, which copies, cuts or pastes.
+    if (event->type() == QEvent::ShortcutOverride &&
+        IsClipboardKey(*static_cast<QKeyEvent*>(event))) {
+        event->accept();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+}  // namespace fw::qt
