@@ -1,0 +1,6 @@
+#include "app/Tirvel2App.h"
+
+int main(int argc, char** argv) {
+    app::CTirvel2App app(argc, argv);
+    return app.Run();
+}
