@@ -1,6 +1,7 @@
 #include "app/Tirvel2Doc.h"
 
 #include <optional>
+#include <string_view>
 
 #include "cfgfile/FileIo.h"
 #include "form/MainFrame.h"
@@ -57,7 +58,9 @@ bool CTirvel2Doc::OnOpenDocument(const std::string& path) {
 }
 
 bool CTirvel2Doc::OnSaveDocument(const std::string& path) {
-    if (!cfgfile::ReplaceFileContents(path, {})) {
+    // An empty text rather than an empty view: the bytes are handed to fwrite,
+    // which must not be given a null pointer even for no bytes.
+    if (!cfgfile::ReplaceFileContents(path, std::string_view(""))) {
         if (CTirvel2View* view = View()) {
             view->AfxMessageBox(res::IDS_WRITE_FILE_FAILED, {path});
         }
