@@ -16,7 +16,8 @@ namespace fs = std::filesystem;
 
 // Writes everything, flushes it to the disk and closes the stream in any case.
 bool WriteAndClose(std::FILE* file, std::string_view bytes) {
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    // An empty view may carry a null pointer, which fwrite must not be given.
+    bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
     ok = std::fflush(file) == 0 && ok;
 #ifndef _WIN32
     // Without this a crash soon after the rename can leave an empty file where

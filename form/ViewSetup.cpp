@@ -31,6 +31,9 @@ void CTirvel2View::OnInitialUpdate() {
     m_ctrlLog.SetLook(look);
 
     m_ctrlHelp.SetFocus();
+    // The set-up runs again for a new or opened document; the instructions
+    // are shown once, not once per run.
+    m_ctrlHelp.Clear();
     m_ctrlHelp.AppendBytes(fw::LoadStringAnsi(res::IDS_HELP_TEXT));
     FocusDlgItem(ItemNewId(1));
 

@@ -5,7 +5,7 @@ TIRVEL_BUILD_PACKAGES=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-de
                        libcli11-dev nlohmann-json3-dev
                        qt6-base-dev qt6-translations-l10n libgl-dev fonts-wqy-microhei)
 # Only for screenshots of the desktop app without a display.
-TIRVEL_SCREENSHOT_PACKAGES=(xvfb xauth imagemagick)
+TIRVEL_SCREENSHOT_PACKAGES=(xvfb xauth)
 
 tirvel_missing_packages() {
     local missing=() p
