@@ -171,7 +171,7 @@ QString ToQtFilter(const std::string& utf8Filter) {
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
         const QString& description = parts[i];
         QString patterns = parts[i + 1];
-        if (description.isEmpty() && patterns.isEmpty()) {
+        if (description.isEmpty()) {
             break;  // "||" ends the list
         }
         patterns.replace(u';', u' ');

@@ -363,7 +363,12 @@ void CQtWindowSite::FocusControl(int id) {
     c->widget->setFocus(Qt::OtherFocusReason);
     for (QWidget* w = container_; w != nullptr; w = w->parentWidget()) {
         if (auto* area = qobject_cast<QScrollArea*>(w)) {
-            area->ensureWidgetVisible(c->widget);
+            // The whole control, not just its text cursor, which is all that
+            // ensureWidgetVisible would bring into view for an edit.
+            const QRect r(c->widget->mapTo(area->widget(), QPoint(0, 0)), c->widget->size());
+            constexpr int kMargin = 10;
+            area->ensureVisible(r.center().x(), r.center().y(), r.width() / 2 + kMargin,
+                                r.height() / 2 + kMargin);
             break;
         }
     }
@@ -475,14 +480,10 @@ void CQtWindowSite::AppendControlText(int id, const std::string& utf8) {
     cursor.movePosition(QTextCursor::End);
     cursor.insertText(ToLineBreaks(FromUtf8(utf8), c->endsWithCr, &c->endsWithCr));
 
-    if (atBottom) {
-        edit->setTextCursor(cursor);
-        edit->ensureCursorVisible();
-        horizontal->setValue(horizontalValue);
-    } else {
-        vertical->setValue(verticalValue);
-        horizontal->setValue(horizontalValue);
-    }
+    // The document lays itself out as the text goes in, so the new maximum is
+    // known here.
+    vertical->setValue(atBottom ? vertical->maximum() : verticalValue);
+    horizontal->setValue(horizontalValue);
 }
 
 void CQtWindowSite::SetRichEditLook(int id, const RichEditLook& look) {

@@ -14,7 +14,7 @@ if(TARGET tirvel_app)
     target_compile_definitions(app_tests PRIVATE TIRVEL_VERSION="${PROJECT_VERSION}")
     set_target_properties(app_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
     gtest_discover_tests(app_tests TEST_PREFIX "app_tests." DISCOVERY_TIMEOUT 60
-                         PROPERTIES LABELS desktop ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+                         PROPERTIES LABELS desktop TIMEOUT 120 ENVIRONMENT QT_QPA_PLATFORM=offscreen)
 
     # The committed bitmaps are what the drawing script makes, byte for byte.
     find_package(Python3 COMPONENTS Interpreter QUIET)
