@@ -18,6 +18,21 @@ inline constexpr UINT WM_TIMER = 0x0113;    // wParam: timer ID
 inline constexpr UINT WM_CLOSE = 0x0010;
 inline constexpr UINT WM_USER = 0x0400;
 
+// An edit control tells its window that the user changed its text with
+// WM_COMMAND, wParam = MAKEWPARAM(control ID, EN_CHANGE). Command handlers that
+// compare the whole wParam never mistake it for a command.
+inline constexpr UINT EN_CHANGE = 0x0300;
+
+constexpr WPARAM MAKEWPARAM(unsigned low, unsigned high) {
+    return static_cast<WPARAM>((low & 0xFFFFu) | ((high & 0xFFFFu) << 16));
+}
+constexpr unsigned LOWORD(WPARAM value) {
+    return static_cast<unsigned>(value & 0xFFFFu);
+}
+constexpr unsigned HIWORD(WPARAM value) {
+    return static_cast<unsigned>((value >> 16) & 0xFFFFu);
+}
+
 inline constexpr int SW_HIDE = 0;
 inline constexpr int SW_SHOW = 5;
 

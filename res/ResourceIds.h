@@ -69,6 +69,7 @@ inline constexpr int IDC_ITEM_MODIFY_BASE = 1500;
 inline constexpr int IDC_COM_PORT = 1002;       // settings dialog 132
 inline constexpr int IDC_PASSWORD = 1147;       // password dialog 137
 inline constexpr int IDC_ABOUT_NOTICE = 1003;   // about box 100
+inline constexpr int IDC_COM_DEVICE = 1004;     // settings dialog 132: what the number opens
 inline constexpr int IDC_TRANSFER_PATH = 1136;  // transfer dialog 133
 inline constexpr int IDC_TRANSFER_PROGRESS = 1137;
 
@@ -143,6 +144,9 @@ inline constexpr fw::UINT IDS_UNTITLED = 306;
 inline constexpr fw::UINT IDS_APP_USAGE = 307;
 inline constexpr fw::UINT IDS_APP_OPTION_LANG = 308;
 inline constexpr fw::UINT IDS_PRINT_FAILED = 309;
+inline constexpr fw::UINT IDS_COM_OPENS = 310;  // "Opens %1": what a COM number reaches
+inline constexpr fw::UINT IDS_COM_REACHES_NOTHING = 311;
+inline constexpr fw::UINT IDS_COM_PINNED_ABSENT = 312;
 inline constexpr fw::UINT IDS_APP_TITLE = 57344;
 inline constexpr fw::UINT IDS_IDLE_MESSAGE = 57345;
 inline constexpr fw::UINT IDS_PANE_FONT_FACE = 61452;

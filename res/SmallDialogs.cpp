@@ -58,6 +58,10 @@ fw::DialogTemplate BuildSettingsDialog(Language language) {
                           fw::kBorder | fw::kAutoHScroll | fw::kNumber | fw::kTabStop,
                           {78, 20, 94, 13},
                           ""});
+    // Beyond the classic dialog: what the number opens on this machine, so a
+    // Linux user sees what COM1 means. It fits between the number and the
+    // buttons and leaves the rest of the layout as it was.
+    t.controls.push_back({IDC_COM_DEVICE, ControlKind::Static, fw::kLeft, {15, 37, 157, 8}, ""});
     AddOkCancel(t, 54, zh);
     return t;
 }

@@ -294,6 +294,12 @@ CQtWindowSite::CQtWindowSite(QWidget* container, CWnd& window, const DialogTempl
             connect(static_cast<QPushButton*>(widget), &QPushButton::clicked, this,
                     [this, id] { SendCommand(id); });
         }
+        if (c.kind == ControlKind::Edit) {
+            // Only the user's edits: text the system sets raises nothing.
+            const auto wParam = MAKEWPARAM(static_cast<unsigned>(c.id), EN_CHANGE);
+            connect(static_cast<QLineEdit*>(widget), &QLineEdit::textEdited, this,
+                    [this, wParam] { Dispatch(WM_COMMAND, wParam, 0, false); });
+        }
         // Several statics may share -1; the first one answers, as on Windows.
         controls_.emplace(c.id, ControlEntry{c.kind, widget});
     }

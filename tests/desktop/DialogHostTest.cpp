@@ -4,9 +4,11 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -86,6 +88,54 @@ TEST_F(DialogHost, SettingsRefuseAPortOutOfRangeAndStayOpenUntilOneFits) {
     EXPECT_TRUE(openAfterPrompt);
     EXPECT_EQ(dialog.m_nComPort, 255u);
     EXPECT_EQ(dialog.Site(), nullptr);
+}
+
+// The line under the COM number follows what is typed: a number pinned to a
+// device shows that device, one pinned to an adapter that is gone says so.
+TEST_F(DialogHost, SettingsShowWhichDeviceTheTypedNumberOpens) {
+    testsupport::TempDir config;
+    const char* old = std::getenv("XDG_CONFIG_HOME");
+    const std::string saved = old != nullptr ? old : "";
+    ::setenv("XDG_CONFIG_HOME", config.Path().c_str(), 1);
+    const std::filesystem::path ports = config.Path() / "tirvel" / "ports";
+    std::filesystem::create_directories(ports);
+    const std::filesystem::path adapter = config.Path() / "ttyADAPTER";
+    std::ofstream(adapter) << "";
+    std::filesystem::create_symlink(adapter, ports / "com7");
+    std::filesystem::create_symlink(config.Path() / "unplugged", ports / "com8");
+
+    CSettingsDlg dialog;
+    dialog.m_nComPort = 7;
+    QString first, afterEight, afterNothing;
+    ModalScript script;
+    script.When<QDialog>([&](QDialog* d) {
+        auto* line = qobject_cast<QLabel*>(FindControl(d, res::IDC_COM_DEVICE));
+        ASSERT_NE(line, nullptr);
+        first = line->text();
+        Type(d, res::IDC_COM_PORT, QStringLiteral("8"));
+        afterEight = line->text();
+        qobject_cast<QLineEdit*>(FindControl(d, res::IDC_COM_PORT))->selectAll();
+        QTest::keyClick(FindControl(d, res::IDC_COM_PORT), Qt::Key_Delete);
+        afterNothing = line->text();
+        Press(d, fw::IDCANCEL);
+    });
+    EXPECT_EQ(dialog.DoModal(), fw::IDCANCEL);
+    // No machine numbers 255 serial devices without pinning one there.
+    const std::string none = CSettingsDlg::DescribeComNumber("255");
+    const std::string notANumber = CSettingsDlg::DescribeComNumber("07");
+    if (old != nullptr) {
+        ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+    } else {
+        ::unsetenv("XDG_CONFIG_HOME");
+    }
+    EXPECT_EQ(first, QString::fromStdString("Opens " + adapter.string()));
+    EXPECT_EQ(afterEight,
+              QString::fromStdString("Pinned to " + (config.Path() / "unplugged").string() +
+                                     ", which is not there now."));
+    EXPECT_EQ(afterNothing, QString());
+    EXPECT_EQ(none, "Reaches no device now.");
+    EXPECT_EQ(notANumber, "");
+    EXPECT_EQ(dialog.m_nComPort, 7u);  // cancelled: nothing taken
 }
 
 TEST_F(DialogHost, PasswordComesBackAsTypedAndEscapeOrTheCloseBoxCancel) {
