@@ -4,15 +4,18 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <algorithm>
 #include <cctype>
 #include <fstream>
+#include <iterator>
 #include <nlohmann/json.hpp>
 
 #include "AppTestSupport.h"
 #include "form/Tirvel2View.h"
+#include "framework/StringTable.h"
 #include "framework/qt/QtFormView.h"
 #include "res/ResourceIds.h"
 
@@ -134,6 +137,68 @@ TEST_F(AppDevice, ImportTemplateAndClearThroughTheFormsButtons) {
         EXPECT_EQ(ControlText(res::IDC_ITEM_NEW_BASE + n), "") << n;
         EXPECT_FALSE(Ticked(n)) << n;
     }
+}
+
+// The batch job through the real widgets: a value typed on the first device is
+// written, offered to the next device with its row ticked, written there too;
+// the form then exports what the device holds and Restore takes it back.
+TEST_F(AppDevice, BatchCarriesOneSetOfValuesFromDeviceToDeviceThenExportAndRestore) {
+    sim.reset();
+    sim = std::make_unique<testsupport::SimProcess>(
+        std::vector<std::string>{"--link", (dir.Path() / "dtu").string(), "--events", EventsPath(),
+                                 "--boot-ms", "200", "--devices", "2"});
+    app::CMainFrameWindow& w = Connected();
+    ASSERT_EQ(w.ConnectionState(), kStateConnected);
+    const std::string firstImei = ControlText(res::IDC_IMEI);
+    const std::string factoryApn = ControlText(res::IDC_ITEM_CURRENT_BASE + 2);
+    ASSERT_NE(factoryApn, "batch.apn");
+
+    Click(res::IDC_TEMPLATE_CONFIG);
+    auto* edit = qobject_cast<QLineEdit*>(frame->FormView()->Control(res::IDC_ITEM_NEW_BASE + 2));
+    ASSERT_NE(edit, nullptr);
+    edit->selectAll();
+    desktoptest::TypeText(edit, QStringLiteral("batch.apn"));
+    auto* tick =
+        qobject_cast<QCheckBox*>(frame->FormView()->Control(res::IDC_ITEM_MODIFY_BASE + 2));
+    ASSERT_NE(tick, nullptr);
+    QTest::mouseClick(tick, Qt::LeftButton, {}, QPoint(4, tick->height() / 2));
+    ASSERT_TRUE(tick->isChecked());
+
+    desktoptest::MessageBoxCloser closer;
+    w.ToolBar()->Action(res::ID_MODIFY)->trigger();
+    EXPECT_EQ(ControlText(res::IDC_ITEM_CURRENT_BASE + 2), "batch.apn");
+    w.ToolBar()->Action(res::ID_STOP_CONFIG)->trigger();
+    ASSERT_EQ(w.ConnectionState(), kStateIdle);
+
+    w.ToolBar()->Action(res::ID_START_CONFIG)->trigger();
+    ASSERT_TRUE(WaitFor([&] { return w.ConnectionState() == kStateConnected; }, 20000));
+    EXPECT_NE(ControlText(res::IDC_IMEI), firstImei);
+    EXPECT_EQ(ControlText(res::IDC_ITEM_CURRENT_BASE + 2), factoryApn);
+    EXPECT_EQ(ControlText(res::IDC_ITEM_NEW_BASE + 2), "batch.apn");
+    EXPECT_TRUE(Ticked(2));
+    EXPECT_FALSE(Ticked(1));
+    EXPECT_FALSE(Ticked(6));
+    w.ToolBar()->Action(res::ID_MODIFY)->trigger();
+    EXPECT_EQ(ControlText(res::IDC_ITEM_CURRENT_BASE + 2), "batch.apn");
+
+    const std::string exported = (dir.Path() / "second.txt").string();
+    dialogs.answers.push_back(exported);
+    Click(res::IDC_EXPORT_CONFIG);
+    std::ifstream in(exported, std::ios::binary);
+    const std::string contents((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_NE(contents.find(ControlText(res::IDC_ITEM_LABEL_BASE + 2) + "=batch.apn\r\n"),
+              std::string::npos)
+        << contents;
+
+    w.ToolBar()->Action(res::ID_RESTORE)->trigger();
+    EXPECT_EQ(ControlText(res::IDC_ITEM_CURRENT_BASE + 2), factoryApn);
+    EXPECT_EQ(closer.texts, (std::vector<std::string>{
+                                fw::LoadString(res::IDS_SET_SUCCEEDED),
+                                fw::LoadString(res::IDS_SET_SUCCEEDED),
+                                fw::LoadString(res::IDS_EXPORT_SUCCEEDED),
+                                fw::LoadString(res::IDS_RESTORE_SUCCEEDED),
+                            }));
+    EXPECT_EQ(Events("restore").size(), 1u);
 }
 
 TEST_F(AppDevice, ChineseWindowShowsTheDevicesValuesUnderChineseCaptions) {
