@@ -3,7 +3,8 @@
 
 TIRVEL_BUILD_PACKAGES=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev
                        libcli11-dev nlohmann-json3-dev
-                       qt6-base-dev qt6-translations-l10n libgl-dev fonts-wqy-microhei)
+                       qt6-base-dev qt6-translations-l10n libgl-dev fonts-wqy-microhei
+                       lrzsz)
 # Only for screenshots of the desktop app without a display.
 TIRVEL_SCREENSHOT_PACKAGES=(xvfb xauth)
 
