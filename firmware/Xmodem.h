@@ -49,4 +49,5 @@ void TransferDrainInput();
 
 // Sends the image; stopFlag, set non-zero by another thread, stops the
 // transfer at the next check point (-6).
-int TransferSendFile(const std::uint8_t* image, std::int32_t size, const std::atomic<int>* stopFlag);
+int TransferSendFile(const std::uint8_t* image, std::int32_t size,
+                     const std::atomic<int>* stopFlag);

@@ -56,3 +56,9 @@ void SetupComPortPolled(PortHandle port, const ComPortSettings* settings);
 // calls on different ports from different threads.
 std::int32_t ReadComPort(PortHandle port, void* buffer, std::uint32_t maxBytes);
 std::int32_t WriteComPort(PortHandle port, const void* buffer, std::uint32_t count);
+
+// Waits until input is waiting on the port or timeoutMs passed; true when
+// input is waiting. Lets a polling reader sleep on the port instead of on a
+// blind pause. A port that cannot be waited on (hung up, invalid) still takes
+// the whole time-out, so such a reader never spins.
+bool WaitComPortInput(PortHandle port, std::uint32_t timeoutMs);

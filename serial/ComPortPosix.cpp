@@ -21,6 +21,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include "serial/ComPort.h"
 #include "serial/LineSpeed.h"
@@ -427,4 +428,21 @@ std::int32_t WriteComPort(PortHandle port, const void* buffer, std::uint32_t cou
         }
     }
     return static_cast<std::int32_t>(sent);
+}
+
+bool WaitComPortInput(PortHandle port, std::uint32_t timeoutMs) {
+    const Clock::time_point deadline = Clock::now() + milliseconds(timeoutMs);
+    if (port >= 0 && WaitUntil(port, POLLIN, deadline) == Wait::kReady) {
+        // A hung-up terminal polls readable for ever with nothing to read (and
+        // fails the count); only bytes actually queued count. A device without
+        // a count still gets read after every wait by a polling caller.
+        int queued = 0;
+        if (::ioctl(port, FIONREAD, &queued) == 0 && queued > 0) {
+            return true;
+        }
+    }
+    // Failure or hang-up would return at once; the caller is promised the
+    // time-out it asked for, so a polling loop never spins.
+    std::this_thread::sleep_until(deadline);
+    return false;
 }

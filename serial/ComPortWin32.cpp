@@ -163,3 +163,55 @@ std::int32_t WriteComPort(PortHandle port, const void* buffer, std::uint32_t cou
         return ::WriteFile(port, buffer, Clamp(count), nullptr, overlapped);
     });
 }
+
+bool WaitComPortInput(PortHandle port, std::uint32_t timeoutMs) {
+    const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
+    const auto waiting = [port] {
+        DWORD errors = 0;
+        COMSTAT status{};
+        return ::ClearCommError(port, &errors, &status) != FALSE && status.cbInQue > 0;
+    };
+    if (!IsValid(port)) {
+        ::Sleep(timeoutMs);
+        return false;
+    }
+    OVERLAPPED overlapped{};
+    overlapped.hEvent = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    for (;;) {
+        if (waiting()) {
+            if (overlapped.hEvent != nullptr) {
+                ::CloseHandle(overlapped.hEvent);
+            }
+            return true;
+        }
+        const ULONGLONG now = ::GetTickCount64();
+        if (now >= deadline) {
+            break;
+        }
+        const DWORD left = static_cast<DWORD>(deadline - now);
+        if (overlapped.hEvent == nullptr) {
+            ::Sleep(std::min<DWORD>(left, 10));
+            continue;
+        }
+        // The set-up's mask holds EV_RXCHAR; EV_TXEMPTY may wake us too, and
+        // the queue check above sorts that out.
+        ::ResetEvent(overlapped.hEvent);
+        DWORD events = 0;
+        if (::WaitCommEvent(port, &events, &overlapped) == FALSE) {
+            if (::GetLastError() != ERROR_IO_PENDING) {
+                ::Sleep(std::min<DWORD>(left, 10));
+                continue;
+            }
+            if (::WaitForSingleObject(overlapped.hEvent, left) != WAIT_OBJECT_0) {
+                // Setting the mask again completes the pending wait.
+                ::SetCommMask(port, EV_RXCHAR | EV_TXEMPTY);
+            }
+            DWORD unused = 0;
+            ::GetOverlappedResult(port, &overlapped, &unused, TRUE);
+        }
+    }
+    if (overlapped.hEvent != nullptr) {
+        ::CloseHandle(overlapped.hEvent);
+    }
+    return false;
+}
