@@ -1,1 +1,225 @@
-// Being written.
+// The view's side of the firmware update and of the debug log: break into the
+// boot loader while the device powers up, answer its prompt, hand the port to
+// the transfer dialog when it asks for the file; or show what the device
+// prints. Everything here runs on the user-interface thread, driven by timers.
+#include <chrono>
+#include <cstring>
+#include <optional>
+#include <string_view>
+#include <thread>
+
+#include "cfgfile/FileIo.h"
+#include "firmware/TransferDlg.h"
+#include "form/Tirvel2View.h"
+#include "framework/Dialog.h"
+#include "framework/StringTable.h"
+#include "res/ResourceIds.h"
+#include "serial/PortPath.h"
+
+namespace {
+
+constexpr fw::UINT kPollTimer = 1;
+constexpr fw::UINT kStartupTimer = 2;
+constexpr fw::UINT kAwaitPeriodMs = 200;
+constexpr fw::UINT kDialoguePeriodMs = 10;
+constexpr fw::UINT kDebugPeriodMs = 20;
+
+constexpr int kBurstLength = 25;
+constexpr char kNak = 0x15;
+constexpr std::string_view kPrompt = "[Y/N]";
+// The prompt buffer only has to hold a prompt split over chunks; a loader that
+// chatters without ever asking must not make it grow for ever.
+constexpr std::size_t kPromptBufferLimit = 4096;
+
+void Pause(int ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+ComPortSettings LoaderLine() {
+    return ComPortSettings{115200, 8, 0, 0, kFlowNone};
+}
+
+}  // namespace
+
+std::string CTirvel2View::PortPath() const {
+    return m_strDevicePath.empty() ? serial::FormatComPath(m_nComPort) : m_strDevicePath;
+}
+
+void CTirvel2View::OnUpdateFirmware() {
+    m_hComPort = OpenComPort(PortPath().c_str());
+    if (m_hComPort == INVALID_HANDLE_VALUE) {
+        AfxMessageBox(res::IDS_OPEN_PORT_FAILED);
+        return;
+    }
+    const ComPortSettings settings = LoaderLine();
+    SetupComPortPolled(m_hComPort, &settings);
+    DiscardPendingInput();
+    SendBreakInBurst();
+    SetConnectionState(kStateAwaitingLoader);
+    m_nPollTimer = SetTimer(kPollTimer, kAwaitPeriodMs);
+    m_nStartupTimer = SetTimer(kStartupTimer, m_nLoaderLimitMs);
+}
+
+void CTirvel2View::OnSelectFirmware() {
+    fw::FileDialogRequest request;
+    request.save = false;
+    request.filter = fw::LoadString(res::IDS_FIRMWARE_FILTER);
+    request.title = fw::LoadString(res::IDS_FIRMWARE_TITLE);
+    request.parent = this;
+    if (std::optional<std::string> path = fw::RunFileDialog(request)) {
+        m_strFirmwarePath = *path;
+    }
+}
+
+void CTirvel2View::OnShowDebugInfo() {
+    ShowAllControls(fw::SW_HIDE);
+    for (int id : {res::IDC_LOG_PANE, res::IDC_CLEAR_LOG, res::IDC_SAVE_LOG}) {
+        ShowDlgItem(id, fw::SW_SHOW);
+    }
+    m_ctrlLog.SetSizePixels(680, 500);
+    m_ctrlLog.SetFocus();
+
+    m_hComPort = OpenComPort(PortPath().c_str());
+    if (m_hComPort == INVALID_HANDLE_VALUE) {
+        AfxMessageBox(res::IDS_OPEN_PORT_FAILED);
+        return;
+    }
+    const ComPortSettings settings = LoaderLine();
+    SetupComPortTimed(m_hComPort, &settings);
+    SetConnectionState(kStateDebugLog);
+    m_nPollTimer = SetTimer(kPollTimer, kDebugPeriodMs);
+}
+
+void CTirvel2View::OnTimer(fw::UINT timerId) {
+    if (timerId == kStartupTimer) {
+        // Timers go on while the box is open: the loader may still answer,
+        // and this limit fires again (another box) after a further period.
+        AfxMessageBox(res::IDS_LOADER_TIMEOUT);
+        if (m_nStartupTimer != 0) {
+            KillTimer(m_nStartupTimer);
+        }
+        if (m_nPollTimer != 0) {
+            KillTimer(m_nPollTimer);
+        }
+        m_nStartupTimer = 0;
+        m_nPollTimer = 0;
+        return;
+    }
+    if (timerId != kPollTimer || m_hComPort == INVALID_HANDLE_VALUE) {
+        return;
+    }
+
+    char chunk[256];
+    switch (m_nConnectState) {
+        case kStateAwaitingLoader: {
+            CollectChunk(chunk);
+            // Only a line within one tick's input counts; the chunk itself is
+            // not kept.
+            if (std::strlen(chunk) > 5 && std::strstr(chunk, "\r\n") != nullptr) {
+                SetConnectionState(kStateLoaderDialogue);
+                WriteComPort(m_hComPort, "\r", 1);
+                Pause(100);
+                KillTimer(m_nPollTimer);
+                m_nPollTimer = SetTimer(kPollTimer, kDialoguePeriodMs);
+                if (m_nStartupTimer != 0) {
+                    KillTimer(m_nStartupTimer);
+                    m_nStartupTimer = 0;
+                }
+            } else {
+                SendBreakInBurst();
+            }
+            break;
+        }
+        case kStateLoaderDialogue: {
+            const int count = CollectChunk(chunk);
+            if (count == 0) {
+                break;
+            }
+            const bool nak = std::memchr(chunk, kNak, static_cast<std::size_t>(count)) != nullptr;
+            m_strPromptBuffer.append(chunk, std::strlen(chunk));
+            if (m_strPromptBuffer.find(kPrompt) != std::string::npos) {
+                WriteComPort(m_hComPort, "y\r", 2);
+                Pause(100);
+                m_strPromptBuffer.clear();
+            } else if (m_strPromptBuffer.size() > kPromptBufferLimit) {
+                m_strPromptBuffer.erase(0, m_strPromptBuffer.size() - (kPrompt.size() - 1));
+            }
+            if (nak) {
+                StartFirmwareTransfer();
+            }
+            break;
+        }
+        case kStateDebugLog:
+            if (CollectChunk(chunk) > 0) {
+                AppendToLog(chunk);
+            }
+            break;
+        default:
+            break;
+    }
+}
+
+void CTirvel2View::StartFirmwareTransfer() {
+    // From here on the port belongs to the transfer until Stop.
+    if (m_nPollTimer != 0) {
+        KillTimer(m_nPollTimer);
+        m_nPollTimer = 0;
+    }
+    if (m_strFirmwarePath.empty()) {
+        OnSelectFirmware();
+    }
+    if (!m_strFirmwarePath.empty()) {
+        std::string probe;
+        if (!cfgfile::ReadWholeFile(m_strFirmwarePath, probe)) {
+            // The system's error text would be in the C library's language,
+            // not the operator's: the file's name says enough to act on.
+            AfxMessageBox(res::IDS_FIRMWARE_UNREADABLE, {m_strFirmwarePath});
+        } else {
+            CTransferDlg dialog(nullptr);
+            dialog.m_strFilePath = m_strFirmwarePath;
+            dialog.m_hComPort = m_hComPort;
+            DiscardPendingInput();
+            dialog.DoModal();
+        }
+    }
+    OnStopConfig();
+}
+
+int CTirvel2View::CollectChunk(char (&buffer)[256]) {
+    std::memset(buffer, 0, sizeof buffer);
+    constexpr int kMax = static_cast<int>(sizeof buffer) - 1;
+    int total = 0;
+    int got = ReadComPort(m_hComPort, buffer, kMax);
+    while (got > 0) {
+        total += got;
+        if (total >= kMax) {
+            break;
+        }
+        Pause(10);
+        got = ReadComPort(m_hComPort, buffer + total, static_cast<std::uint32_t>(kMax - total));
+    }
+    return total;
+}
+
+void CTirvel2View::SendBreakInBurst() {
+    for (int i = 0; i < kBurstLength; ++i) {
+        WriteComPort(m_hComPort, "u", 1);
+        Pause(5);
+    }
+}
+
+void CTirvel2View::DiscardPendingInput() {
+    char discard[256];
+    ReadComPort(m_hComPort, discard, sizeof discard);
+}
+
+void CTirvel2View::StopTimers() {
+    if (m_nPollTimer != 0) {
+        KillTimer(m_nPollTimer);
+        m_nPollTimer = 0;
+    }
+    if (m_nStartupTimer != 0) {
+        KillTimer(m_nStartupTimer);
+        m_nStartupTimer = 0;
+    }
+}

@@ -1,1 +1,134 @@
-// Being written.
+#include "firmware/TransferDlg.h"
+
+#include <limits>
+
+#include "cfgfile/FileIo.h"
+#include "firmware/Xmodem.h"
+#include "res/ResourceIds.h"
+
+unsigned long TransferThreadProc(TransferParameters* parameters) {
+    SetTransferPort(parameters->port);
+    const int result = TransferSendFile(parameters->image, parameters->size, &parameters->stopFlag);
+    parameters->owner->PostMessage(res::WM_TRANSFER_DONE,
+                                   static_cast<fw::WPARAM>(static_cast<fw::LPARAM>(result)), 0);
+    return 0;
+}
+
+CTransferDlg::CTransferDlg(fw::CWnd* parent) : fw::CDialog(res::IDD_TRANSFER, parent) {}
+
+CTransferDlg::~CTransferDlg() {
+    StopWorker();
+}
+
+void CTransferDlg::DoDataExchange(fw::CDataExchange* pDX) {
+    fw::CDialog::DoDataExchange(pDX);
+    fw::DDX_Control(pDX, res::IDC_TRANSFER_PROGRESS, m_ctrlProgress);
+    // The path is in the file system's encoding, not device text: it goes to
+    // the read-only field as it is and never comes back from it.
+    if (!pDX->m_bSaveAndValidate && Site() != nullptr) {
+        Site()->SetControlText(res::IDC_TRANSFER_PATH, m_strFilePath);
+    }
+}
+
+fw::LRESULT CTransferDlg::WindowProc(fw::UINT message, fw::WPARAM wParam, fw::LPARAM lParam) {
+    if (message == fw::WM_TIMER) {
+        OnTimer(static_cast<fw::UINT>(wParam));
+        return 0;
+    }
+    if (message == res::WM_TRANSFER_DONE) {
+        return OnTransferDone(wParam, lParam);
+    }
+    return fw::CDialog::WindowProc(message, wParam, lParam);
+}
+
+bool CTransferDlg::OnInitDialog() {
+    fw::CDialog::OnInitDialog();
+    m_ctrlProgress.SetRange(0, kProgressMax);
+    m_ctrlProgress.SetPos(0);
+
+    std::string bytes;
+    if (!cfgfile::ReadWholeFile(m_strFilePath, bytes)) {
+        return false;
+    }
+    // The sender counts in 32 bits; a larger file is as unsendable as an
+    // empty one. Either way nothing starts and the dialog waits for Cancel.
+    if (bytes.empty() ||
+        bytes.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
+        return true;
+    }
+    m_image.assign(bytes.begin(), bytes.end());
+    m_transfer.port = m_hComPort;
+    m_transfer.image = m_image.data();
+    m_transfer.size = static_cast<std::int32_t>(m_image.size());
+    m_transfer.owner = this;
+    m_transfer.stopFlag = 0;
+    m_worker = std::thread(TransferThreadProc, &m_transfer);
+    m_nTimer = SetTimer(kProgressTimer, 10);
+    return true;
+}
+
+void CTransferDlg::OnTimer(fw::UINT timerId) {
+    if (timerId == kProgressTimer) {
+        m_ctrlProgress.SetPos(GetTransferProgress());
+    }
+}
+
+fw::LRESULT CTransferDlg::OnTransferDone(fw::WPARAM wParam, fw::LPARAM) {
+    // A result that was already on its way when Cancel ended the dialog.
+    if (IsEnded()) {
+        return 0;
+    }
+    // The worker has posted its last word; it ends right after.
+    if (m_worker.joinable()) {
+        m_worker.join();
+    }
+    // The operator sees where the transfer got to beside its outcome, not the
+    // last value a timer tick happened to catch.
+    m_ctrlProgress.SetPos(GetTransferProgress());
+    ReleaseImage();
+    const int result = static_cast<int>(static_cast<fw::LPARAM>(wParam));
+    if (result < 0) {
+        MessageBoxById(res::IDS_TRANSFER_FAILED, res::IDS_TRANSFER_ERROR_CAPTION,
+                       fw::MB_OK | fw::MB_ICONINFORMATION);
+    } else {
+        MessageBoxById(res::IDS_TRANSFER_SUCCEEDED, res::IDS_TRANSFER_INFO_CAPTION,
+                       fw::MB_OK | fw::MB_ICONINFORMATION);
+    }
+    if (m_nTimer != 0) {
+        KillTimer(m_nTimer);
+        m_nTimer = 0;
+    }
+    fw::CDialog::OnOK();
+    return 0;
+}
+
+void CTransferDlg::OnOK() {
+    if (HasWorker()) {
+        return;
+    }
+    fw::CDialog::OnOK();
+}
+
+void CTransferDlg::OnCancel() {
+    m_transfer.stopFlag = 1;
+    if (m_nTimer != 0) {
+        KillTimer(m_nTimer);
+        m_nTimer = 0;
+    }
+    StopWorker();
+    ReleaseImage();
+    fw::CDialog::OnCancel();
+}
+
+void CTransferDlg::StopWorker() {
+    if (m_worker.joinable()) {
+        m_transfer.stopFlag = 1;
+        m_worker.join();
+    }
+}
+
+void CTransferDlg::ReleaseImage() {
+    m_transfer.image = nullptr;
+    m_transfer.size = 0;
+    std::vector<std::uint8_t>().swap(m_image);
+}

@@ -18,6 +18,10 @@ fw::LRESULT CTirvel2View::WindowProc(fw::UINT message, fw::WPARAM wParam, fw::LP
     if (message == res::WM_PROBE_RESULT) {
         return OnProbeResult(wParam, lParam);
     }
+    if (message == fw::WM_TIMER) {
+        OnTimer(static_cast<fw::UINT>(wParam));
+        return 0;
+    }
     if (message != fw::WM_COMMAND) {
         return fw::CFormView::WindowProc(message, wParam, lParam);
     }
@@ -36,6 +40,15 @@ fw::LRESULT CTirvel2View::WindowProc(fw::UINT message, fw::WPARAM wParam, fw::LP
             break;
         case res::ID_SETTINGS:
             OnSettings();
+            break;
+        case res::ID_UPDATE_FIRMWARE:
+            OnUpdateFirmware();
+            break;
+        case res::ID_SELECT_FIRMWARE:
+            OnSelectFirmware();
+            break;
+        case res::ID_SHOW_DEBUG_INFO:
+            OnShowDebugInfo();
             break;
         case res::IDC_EXPORT_CONFIG:
             OnExportConfig();

@@ -53,6 +53,16 @@ public:
     void OnRestore();
     void OnSettings();
 
+    // --- firmware update and debug log ---
+    void OnUpdateFirmware();
+    void OnSelectFirmware();
+    void OnShowDebugInfo();
+    // Timer 1 polls the port (waiting for the loader, the loader dialogue, the
+    // debug log); timer 2 is the limit for the loader's first line.
+    void OnTimer(fw::UINT timerId);
+    // The loader is ready: the transfer dialog with the firmware, then Stop.
+    void StartFirmwareTransfer();
+
     // --- configuration files ---
     void OnExportConfig();
     void OnImportConfig();
@@ -103,6 +113,12 @@ public:
     // Timers of the firmware update and the debug log; 0 when not running.
     fw::UINT m_nPollTimer = 0;
     fw::UINT m_nStartupTimer = 0;
+    // How long the device has to show its boot loader after "Update File".
+    fw::UINT m_nLoaderLimitMs = 30000;
+    // The firmware file chosen (native path); kept for every later update.
+    std::string m_strFirmwarePath;
+    // What the boot loader printed since the last prompt that was answered.
+    std::string m_strPromptBuffer;
 
     // The running probe thread, if any.
     std::thread m_probeThread;
@@ -118,6 +134,14 @@ private:
     // attempt once the stop flag is up.
     void JoinProbeThread();
     void ClosePort();
+    // The device path Start and the firmware commands open.
+    std::string PortPath() const;
+    // One timer tick's worth of input: up to 255 bytes into a zeroed 256-byte
+    // buffer; returns the count.
+    int CollectChunk(char (&buffer)[256]);
+    void SendBreakInBurst();
+    void DiscardPendingInput();
+    void StopTimers();
     // One identity query of the connect sequence into its field; false when the
     // sequence ends here (the failure already handled).
     bool ReadIdentityField(const char* command, fw::UINT failureMessage, std::string& field);

@@ -133,6 +133,30 @@ std::pair<int, int> CHeadlessWindow::SizePixels(int id) const {
     return it != controls_.end() ? it->second.size : std::pair<int, int>{0, 0};
 }
 
+std::pair<int, int> CHeadlessWindow::ProgressRange(int id) const {
+    auto it = controls_.find(id);
+    return it != controls_.end() ? it->second.range : std::pair<int, int>{0, 0};
+}
+
+int CHeadlessWindow::ProgressPos(int id) const {
+    auto it = controls_.find(id);
+    return it != controls_.end() ? it->second.pos : 0;
+}
+
+void CHeadlessWindow::SetProgressRange(int id, int low, int high) {
+    auto it = controls_.find(id);
+    if (it != controls_.end() && it->second.kind == ControlKind::ProgressBar) {
+        it->second.range = {low, high};
+    }
+}
+
+void CHeadlessWindow::SetProgressPos(int id, int pos) {
+    auto it = controls_.find(id);
+    if (it != controls_.end() && it->second.kind == ControlKind::ProgressBar) {
+        it->second.pos = pos;
+    }
+}
+
 void CHeadlessWindow::AppendControlText(int id, const std::string& utf8) {
     auto it = controls_.find(id);
     if (it != controls_.end()) {

@@ -50,6 +50,9 @@ public:
     // Set by the system, for panes: the look and the size in pixels (0 if never).
     const RichEditLook* Look(int id) const;
     std::pair<int, int> SizePixels(int id) const;
+    // A progress bar's range and position as the system last set them.
+    std::pair<int, int> ProgressRange(int id) const;
+    int ProgressPos(int id) const;
     bool Exists(int id) const { return controls_.count(id) != 0; }
 
     const std::vector<RecordedMessageBox>& MessageBoxes() const { return boxes_; }
@@ -71,6 +74,8 @@ public:
     void AppendControlText(int id, const std::string& utf8) override;
     void SetRichEditLook(int id, const RichEditLook& look) override;
     void SetControlSizePixels(int id, int width, int height) override;
+    void SetProgressRange(int id, int low, int high) override;
+    void SetProgressPos(int id, int pos) override;
     // Records the box, then asks onMessageBox for the button (IDOK without it).
     int MessageBoxById(UINT textId, UINT captionId, UINT type, const MessageArgs& args) override;
     void PostMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -88,6 +93,8 @@ private:
         bool hasLook = false;
         RichEditLook look;
         std::pair<int, int> size{0, 0};
+        std::pair<int, int> range{0, 100};
+        int pos = 0;
     };
 
     CMessageLoop& loop_;

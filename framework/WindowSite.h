@@ -45,6 +45,10 @@ public:
     virtual void SetRichEditLook(int id, const RichEditLook& look) = 0;
     // Resizes a control in pixels, keeping its top-left corner and z-order.
     virtual void SetControlSizePixels(int id, int width, int height) = 0;
+    // A progress bar's range and position (already inside the range). Windows
+    // without progress bars need not care.
+    virtual void SetProgressRange(int /*id*/, int /*low*/, int /*high*/) {}
+    virtual void SetProgressPos(int /*id*/, int /*pos*/) {}
 
     // A modal message box whose text and caption come from the string table.
     // Returns the button pressed (IDOK, ...). Posted messages and timers keep

@@ -180,19 +180,12 @@ void CTirvel2View::OnStopConfig() {
                 SendAtCommand(m_hComPort, "AT+QUIT\r", kShortReplyLimit);
             }
             break;
-        case kStateDebugLog:
-            break;
         default:
-            if (m_nPollTimer != 0) {
-                KillTimer(m_nPollTimer);
-                m_nPollTimer = 0;
-            }
-            if (m_nStartupTimer != 0) {
-                KillTimer(m_nStartupTimer);
-                m_nStartupTimer = 0;
-            }
             break;
     }
+    // The debug log's poll timer too: left running it would tick on in Idle
+    // with nothing to do.
+    StopTimers();
     ClosePort();
     SetConnectionState(kStateIdle);
     EnableFileButtons(false);

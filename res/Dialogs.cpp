@@ -16,6 +16,8 @@ const fw::DialogTemplate* FindDialogTemplate(fw::UINT id, fw::Language language)
                                                       BuildPasswordDialog(Language::Chinese)};
     static const fw::DialogTemplate settings132[2] = {BuildSettingsDialog(Language::English),
                                                       BuildSettingsDialog(Language::Chinese)};
+    static const fw::DialogTemplate transfer133[2] = {BuildTransferDialog(Language::English),
+                                                      BuildTransferDialog(Language::Chinese)};
     static const fw::DialogTemplate about100[2] = {BuildAboutDialog(Language::English),
                                                    BuildAboutDialog(Language::Chinese)};
     const int index = language == Language::Chinese ? 1 : 0;
@@ -28,6 +30,8 @@ const fw::DialogTemplate* FindDialogTemplate(fw::UINT id, fw::Language language)
             return &password137[index];
         case IDD_SETTINGS:
             return &settings132[index];
+        case IDD_TRANSFER:
+            return &transfer133[index];
         default:
             return nullptr;
     }

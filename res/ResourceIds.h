@@ -72,6 +72,7 @@ inline constexpr int IDC_ABOUT_NOTICE = 1003;   // about box 100
 inline constexpr int IDC_COM_DEVICE = 1004;     // settings dialog 132: what the number opens
 inline constexpr int IDC_TRANSFER_PATH = 1136;  // transfer dialog 133
 inline constexpr int IDC_TRANSFER_PROGRESS = 1137;
+inline constexpr int IDC_TRANSFER_PROGRESS_CAPTION = 1146;  // Chinese template only
 
 // Strings.
 inline constexpr fw::UINT IDS_OPEN_PORT_FAILED = 102;
@@ -86,8 +87,9 @@ inline constexpr fw::UINT IDS_RESTORE_SUCCEEDED = 112;
 inline constexpr fw::UINT IDS_RESTORE_FAILED = 113;
 inline constexpr fw::UINT IDS_PROBE_THREAD_FAILED = 114;
 inline constexpr fw::UINT IDS_PASSWORD_TOO_LONG = 115;
-inline constexpr fw::UINT IDS_VALUE_NOT_SENDABLE = 116;  // %1: the item number
-inline constexpr fw::UINT IDS_WRITE_FILE_FAILED = 117;   // %1: the path
+inline constexpr fw::UINT IDS_VALUE_NOT_SENDABLE = 116;   // %1: the item number
+inline constexpr fw::UINT IDS_WRITE_FILE_FAILED = 117;    // %1: the path
+inline constexpr fw::UINT IDS_FIRMWARE_UNREADABLE = 118;  // %1: the path
 inline constexpr fw::UINT IDS_DOCUMENT_TEMPLATE = 128;
 // tirvelctl's own lines (200-299).
 inline constexpr fw::UINT IDS_CLI_USAGE_ERROR = 200;

@@ -1,4 +1,4 @@
-// Templates of the password (137) and COM port (132) dialogs.
+// Templates of the password (137), COM port (132) and transfer (133) dialogs.
 #include "res/SmallDialogs.h"
 
 #include "res/ResourceIds.h"
@@ -63,6 +63,44 @@ fw::DialogTemplate BuildSettingsDialog(Language language) {
     // buttons and leaves the rest of the layout as it was.
     t.controls.push_back({IDC_COM_DEVICE, ControlKind::Static, fw::kLeft, {15, 37, 157, 8}, ""});
     AddOkCancel(t, 54, zh);
+    return t;
+}
+
+fw::DialogTemplate BuildTransferDialog(Language language) {
+    const bool zh = language == Language::Chinese;
+    fw::DialogTemplate t;
+    t.id = IDD_TRANSFER;
+    t.caption = zh ? "发送文件" : "Tranfer File";
+    t.fontFace = zh ? "宋体" : "MS Sans Serif";
+    t.width = zh ? 259 : 283;
+    t.height = 98;
+    // Cancel comes first: it has the focus when the dialog opens, so Enter
+    // there cancels rather than reaching the dialog's OK handling.
+    t.controls.push_back({fw::IDCANCEL,
+                          ControlKind::PushButton,
+                          fw::kDefaultButton | fw::kTabStop,
+                          {zh ? 104 : 116, 72, 50, 14},
+                          zh ? "取消" : "Cancel"});
+    const int labelWidth = zh ? 42 : 34;
+    const int fieldX = 14 + labelWidth + 4;
+    const int fieldWidth = t.width - fieldX - 14;
+    t.controls.push_back(
+        {-1, ControlKind::Static, fw::kLeft, {14, 20, labelWidth, 8}, zh ? "正在发送：" : "File:"});
+    t.controls.push_back({zh ? IDC_TRANSFER_PROGRESS_CAPTION : -1,
+                          ControlKind::Static,
+                          fw::kLeft,
+                          {14, 45, labelWidth, 8},
+                          zh ? "进度：" : "Progress:"});
+    t.controls.push_back({IDC_TRANSFER_PATH,
+                          ControlKind::Edit,
+                          fw::kReadOnly | fw::kBorder | fw::kAutoHScroll | fw::kTabStop,
+                          {fieldX, 18, fieldWidth, 13},
+                          ""});
+    t.controls.push_back({IDC_TRANSFER_PROGRESS,
+                          ControlKind::ProgressBar,
+                          fw::kBorder,
+                          {fieldX, 43, fieldWidth, 12},
+                          ""});
     return t;
 }
 

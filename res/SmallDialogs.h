@@ -7,5 +7,6 @@ namespace res {
 
 fw::DialogTemplate BuildPasswordDialog(fw::Language language);
 fw::DialogTemplate BuildSettingsDialog(fw::Language language);
+fw::DialogTemplate BuildTransferDialog(fw::Language language);
 
 }  // namespace res

@@ -23,6 +23,8 @@ constexpr fw::StringResource kStrings[] = {
     {116, "Item %1 was not sent: its new value holds a line break or a zero byte.",
      "配置项%1未发送：新值中含有换行符或空字符。"},
     {117, "Failed to write the file %1!", "写入文件%1失败！"},
+    {118, "Cannot read the firmware file %1; nothing was sent.",
+     "无法读取固件文件%1，未发送任何数据。"},
     {128, "Kavrel Batch Configuration Software\n\nTirvel\n\n\nTirvel2.Document\nTirvel Document",
      "DTU批量配置软件\n\nTirvel\n\n\nTirvel2.Document\nTirvel Document"},
     // tirvelctl's own lines: prompts, progress, headings and report words.

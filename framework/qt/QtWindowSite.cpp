@@ -517,6 +517,20 @@ void CQtWindowSite::SetControlSizePixels(int id, int width, int height) {
     }
 }
 
+void CQtWindowSite::SetProgressRange(int id, int low, int high) {
+    const ControlEntry* c = Find(id);
+    if (c != nullptr && c->kind == ControlKind::ProgressBar) {
+        static_cast<QProgressBar*>(c->widget)->setRange(low, high);
+    }
+}
+
+void CQtWindowSite::SetProgressPos(int id, int pos) {
+    const ControlEntry* c = Find(id);
+    if (c != nullptr && c->kind == ControlKind::ProgressBar) {
+        static_cast<QProgressBar*>(c->widget)->setValue(pos);
+    }
+}
+
 int CQtWindowSite::MessageBoxById(UINT textId, UINT captionId, UINT type, const MessageArgs& args) {
     QString text = FromUtf8(FormatMessageText(LoadString(textId), args));
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));

@@ -86,6 +86,8 @@ public:
     void AppendControlText(int id, const std::string& utf8) override;
     void SetRichEditLook(int id, const RichEditLook& look) override;
     void SetControlSizePixels(int id, int width, int height) override;
+    void SetProgressRange(int id, int low, int high) override;
+    void SetProgressPos(int id, int pos) override;
     int MessageBoxById(UINT textId, UINT captionId, UINT type, const MessageArgs& args) override;
     void PostMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     UINT SetTimer(UINT id, UINT periodMs) override;
