@@ -43,7 +43,16 @@ std::unique_ptr<Device> Bench::MakeDevice(int number, ParameterTable values) {
             valuesChanged_(t);
         }
     });
+    d->SetFirmwareHandler([this](const std::string& image) {
+        if (firmware_) {
+            firmware_(image);
+        }
+    });
     return d;
+}
+
+void Bench::SetFirmwareHandler(BootLoader::ImageHandler handler) {
+    firmware_ = std::move(handler);
 }
 
 void Bench::SetValuesChangedHandler(std::function<void(const ParameterTable&)> handler) {
@@ -122,28 +131,31 @@ void Bench::Advance(Millis now) {
         bootAt_.reset();
         SwitchOn(now, "boot");
     }
+    if (device_ != nullptr) {
+        device_->Advance(now);
+    }
 }
 
-std::string Bench::TakeOutput(Millis now, std::size_t maxBytes) {
+std::string Bench::TakeOutput(Millis now, std::size_t maxBytes, const LineSettings& line) {
     Advance(now);
     if (device_ == nullptr) {
         return {};
     }
-    return device_->TakeOutput(now, maxBytes);
+    return device_->TakeOutput(now, maxBytes, line);
 }
 
 bool Bench::HasOutputDue(Millis now) const {
     if (device_ == nullptr) {
         return false;
     }
-    auto due = device_->NextOutputDue();
+    auto due = device_->NextDeadline();
     return due && *due <= now;
 }
 
 std::optional<Millis> Bench::NextDeadline() const {
     std::optional<Millis> next = bootAt_;
     if (device_ != nullptr) {
-        if (auto due = device_->NextOutputDue(); due && (!next || *due < *next)) {
+        if (auto due = device_->NextDeadline(); due && (!next || *due < *next)) {
             next = due;
         }
     }

@@ -44,6 +44,8 @@ public:
     Bench& operator=(const Bench&) = delete;
 
     void SetValuesChangedHandler(std::function<void(const ParameterTable&)> handler);
+    // Whichever device received a firmware image hands it here.
+    void SetFirmwareHandler(BootLoader::ImageHandler handler);
 
     void PortOpened(Millis now);
     void PortClosed(Millis now);
@@ -51,10 +53,12 @@ public:
     void Power(PowerCommand command, Millis now);
 
     void Receive(std::string_view bytes, const LineSettings& line, Millis now);
-    // Fires what is due: the power-on after the boot delay.
+    // Fires what is due: the power-on after the boot delay, the device's timers.
     void Advance(Millis now);
+    // What the device sends by `now`, as a tool set up as `line` receives it.
     std::string TakeOutput(Millis now,
-                           std::size_t maxBytes = std::numeric_limits<std::size_t>::max());
+                           std::size_t maxBytes = std::numeric_limits<std::size_t>::max(),
+                           const LineSettings& line = kCommandLine);
     bool HasOutputDue(Millis now) const;
     // The earliest moment something will happen without outside input.
     std::optional<Millis> NextDeadline() const;
@@ -76,6 +80,7 @@ private:
     BenchOptions options_;
     EventSink sink_;
     std::function<void(const ParameterTable&)> valuesChanged_;
+    BootLoader::ImageHandler firmware_;
     std::unique_ptr<Device> device_;
     int number_ = 1;
     bool used_ = false;  // the device on the bench has been switched on

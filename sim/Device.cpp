@@ -36,6 +36,13 @@ Device::Device(DeviceOptions options, ParameterTable table, Faults faults, Event
 
 void Device::PowerOn(Millis now) {
     powered_ = true;
+    output_.clear();
+    Boot(now);
+}
+
+// Power-on and the reboot after an update alike; what has already been sent
+// stays on its way.
+void Device::Boot(Millis now) {
     poweredAt_ = now;
     windowOpen_ = true;
     configMode_ = false;
@@ -43,7 +50,79 @@ void Device::PowerOn(Millis now) {
     mode_ = DeviceMode::kApplication;
     line_.clear();
     lineOverflow_ = false;
-    output_.clear();
+    loader_.reset();
+    debugAt_.reset();
+    phase_ = Phase::kLoaderWindow;
+    if (options_.loader.window <= Millis(0)) {
+        StartApplication(now);
+    }
+}
+
+void Device::StartApplication(Millis now) {
+    phase_ = Phase::kApplication;
+    mode_ = DeviceMode::kApplication;
+    if (!options_.debug.Empty()) {
+        debugNext_ = 0;
+        debugAt_ = now + options_.debug.pieces.front().delay;
+    }
+}
+
+void Device::AfterLoader(Millis now) {
+    if (loader_ == nullptr) {
+        return;
+    }
+    switch (loader_->Result()) {
+        case BootLoader::Outcome::kRunning:
+            return;
+        case BootLoader::Outcome::kBootApplication:
+            loader_.reset();
+            StartApplication(now);
+            return;
+        case BootLoader::Outcome::kReboot: {
+            loader_.reset();
+            Json e = MakeEvent(now, "reboot");
+            e["imei"] = options_.imei;
+            Emit(e);
+            Boot(now);
+            return;
+        }
+    }
+}
+
+void Device::Advance(Millis now) {
+    if (!powered_) {
+        return;
+    }
+    if (phase_ == Phase::kLoaderWindow && now - poweredAt_ >= options_.loader.window) {
+        StartApplication(poweredAt_ + options_.loader.window);
+    }
+    if (loader_ != nullptr) {
+        loader_->Advance(now);
+        AfterLoader(now);
+        // A reboot may have ended the new loader window already.
+        if (phase_ == Phase::kLoaderWindow && now - poweredAt_ >= options_.loader.window) {
+            StartApplication(poweredAt_ + options_.loader.window);
+        }
+    }
+    PlayDebug(now);
+}
+
+void Device::PlayDebug(Millis now) {
+    const auto& pieces = options_.debug.pieces;
+    while (phase_ == Phase::kApplication && debugAt_ && *debugAt_ <= now) {
+        Queue(*debugAt_,
+              ExpandDebugPiece(pieces[debugNext_].bytes, options_.imei, options_.versionText,
+                               *debugAt_ - poweredAt_),
+              kConsoleLine);
+        if (++debugNext_ == pieces.size()) {
+            if (options_.debug.loopFrom >= pieces.size()) {
+                debugAt_.reset();
+                break;
+            }
+            debugNext_ = options_.debug.loopFrom;
+        }
+        *debugAt_ += pieces[debugNext_].delay;
+    }
 }
 
 void Device::PowerOff(Millis now) {
@@ -52,6 +131,8 @@ void Device::PowerOff(Millis now) {
         EmitTx(now, std::string_view(c.bytes).substr(0, c.taken), true);
     }
     output_.clear();
+    loader_.reset();
+    debugAt_.reset();
     powered_ = false;
     windowOpen_ = false;
     configMode_ = false;
@@ -68,6 +149,26 @@ void Device::Receive(std::string_view bytes, const LineSettings& line, Millis no
     if (!powered_ || bytes.empty()) {
         return;
     }
+    Advance(now);
+    if (phase_ == Phase::kLoaderWindow && line == kConsoleLine && !faults_.silent) {
+        if (auto u = bytes.find('u'); u != std::string_view::npos) {
+            phase_ = Phase::kLoader;
+            mode_ = DeviceMode::kBootLoader;
+            LoaderOptions o = options_.loader;
+            o.versionText = options_.versionText;
+            loader_ = std::make_unique<BootLoader>(
+                std::move(o), faults_, sink_,
+                [this](Millis due, std::string out) { Queue(due, std::move(out), kConsoleLine); },
+                [this](const std::string& image) {
+                    if (firmware_) {
+                        firmware_(image);
+                    }
+                });
+            loader_->BreakIn(now);
+            bytes.remove_prefix(u + 1);
+        }
+        // Anything else goes on to the application, which hears it at its own rate.
+    }
     LineSettings expected = ExpectedLine(mode_);
     if (line != expected) {
         // The UART samples at its own rate: what arrives is framing errors and
@@ -82,6 +183,11 @@ void Device::Receive(std::string_view bytes, const LineSettings& line, Millis no
         Emit(e);
         line_.clear();
         lineOverflow_ = false;
+        return;
+    }
+    if (loader_ != nullptr) {
+        loader_->Receive(bytes, now);
+        AfterLoader(now);
         return;
     }
     for (char c : bytes) {
@@ -221,16 +327,27 @@ std::string Device::Reject(std::string_view command, std::string_view reason, Mi
     return std::string(kError);
 }
 
-void Device::Queue(Millis due, std::string bytes) {
+void Device::Queue(Millis due, std::string bytes, const LineSettings& line) {
     // Output only ever leaves from the front, so answers go in the order their
     // commands arrived whatever their delay.
-    output_.push_back(Chunk{due, std::move(bytes)});
+    output_.push_back(Chunk{due, std::move(bytes), line});
 }
 
-std::string Device::TakeOutput(Millis now, std::size_t maxBytes) {
+std::string Device::TakeOutput(Millis now, std::size_t maxBytes, const LineSettings& line) {
+    Advance(now);
     std::string out;
     while (!output_.empty() && output_.front().due <= now && out.size() < maxBytes) {
         Chunk& c = output_.front();
+        if (c.taken == 0 && c.line != line) {
+            Json e = MakeEvent(now, "tx-lost");
+            e["hex"] = Hex(c.bytes);
+            e["text"] = Readable(c.bytes);
+            e["baud"] = c.line.baud;
+            e["tool_baud"] = line.baud;
+            Emit(e);
+            output_.pop_front();
+            continue;
+        }
         std::size_t n = std::min(c.bytes.size() - c.taken, maxBytes - out.size());
         out.append(c.bytes, c.taken, n);
         c.taken += n;
@@ -247,6 +364,25 @@ std::optional<Millis> Device::NextOutputDue() const {
         return std::nullopt;
     }
     return output_.front().due;
+}
+
+std::optional<Millis> Device::NextDeadline() const {
+    std::optional<Millis> next = NextOutputDue();
+    auto consider = [&next](std::optional<Millis> t) {
+        if (t && (!next || *t < *next)) {
+            next = t;
+        }
+    };
+    if (powered_) {
+        if (phase_ == Phase::kLoaderWindow) {
+            consider(poweredAt_ + options_.loader.window);
+        }
+        if (loader_ != nullptr) {
+            consider(loader_->NextDeadline());
+        }
+        consider(debugAt_);
+    }
+    return next;
 }
 
 void Device::EmitTx(Millis now, std::string_view bytes, bool cut) {

@@ -1,17 +1,27 @@
-// One Kavrel DTU as its serial port sees it: the AT command interpreter, the
-// start-up window, the password login and the configuration items. It knows no
+// One Kavrel DTU as its serial port sees it: the boot loader's break-in window,
+// the AT command interpreter, the start-up window, the password login, the
+// configuration items and the application's debug output. It knows no
 // transport: the caller hands in received bytes with the line settings they
 // came with and the current time, and collects the bytes the device sends.
+//
+// After power-on the loader watches the line at 115200 baud for a 'u'
+// (LoaderOptions::window); the AT interpreter at 28800 baud listens from
+// power-on all the same, so the configuration window is not shortened by the
+// loader's. Without a break-in the application boots when the loader's window
+// ends and plays its debug script at 115200 baud.
 #pragma once
 
 #include <cstddef>
 #include <deque>
 #include <functional>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "BootLoader.h"
+#include "DebugScript.h"
 #include "Events.h"
 #include "Faults.h"
 #include "LineSettings.h"
@@ -25,6 +35,8 @@ struct DeviceOptions {
     std::string versionText = "KV-2.9.4 build 2022-11-09";
     Millis window{10000};  // how long after power-on AT+TEST is answered
     bool echo = true;
+    LoaderOptions loader;  // its versionText is filled in from versionText
+    DebugScript debug = ParseDebugScript(DefaultDebugText());
 };
 
 class Device {
@@ -38,20 +50,34 @@ public:
 
     void Receive(std::string_view bytes, const LineSettings& line, Millis now);
 
-    // The bytes due by `now`, at most maxBytes of them, in order.
+    // Runs what is due by `now` without outside input: the end of the loader's
+    // window, the loader's signals and time-outs, the debug output.
+    void Advance(Millis now);
+
+    // The bytes due by `now`, at most maxBytes of them, in order, as the tool's
+    // side of the line receives them when set up as `line`. Output sent at
+    // another rate is lost whole (a "tx-lost" event): a UART at the wrong rate
+    // makes only noise of it, and noise would spoil the answers the tool is
+    // waiting for.
     std::string TakeOutput(Millis now,
-                           std::size_t maxBytes = std::numeric_limits<std::size_t>::max());
+                           std::size_t maxBytes = std::numeric_limits<std::size_t>::max(),
+                           const LineSettings& line = kCommandLine);
     // When the oldest unsent byte is due, if any is waiting.
     std::optional<Millis> NextOutputDue() const;
+    // The earliest moment output is due or Advance has something to do.
+    std::optional<Millis> NextDeadline() const;
 
     // Called after every change of the items' values (AT+SET, AT+RESTORE).
     void SetValuesChangedHandler(std::function<void(const ParameterTable&)> handler) {
         valuesChanged_ = std::move(handler);
     }
+    // Called with the image (padding included) when a firmware transfer ended.
+    void SetFirmwareHandler(BootLoader::ImageHandler handler) { firmware_ = std::move(handler); }
 
     bool Powered() const { return powered_; }
     bool InConfigMode() const { return configMode_; }
     bool LoggedIn() const { return loggedIn_; }
+    bool InBootLoader() const { return loader_ != nullptr; }
     DeviceMode Mode() const { return mode_; }
     const std::string& Imei() const { return options_.imei; }
     const ParameterTable& Table() const { return table_; }
@@ -63,8 +89,10 @@ private:
     struct Chunk {
         Millis due;
         std::string bytes;
+        LineSettings line;  // the rate it is sent at
         std::size_t taken = 0;
     };
+    enum class Phase { kLoaderWindow, kLoader, kApplication };
 
     bool Listening(Millis now) const;
     bool NeedsLogin() const { return !options_.password.empty() && !loggedIn_; }
@@ -72,7 +100,11 @@ private:
     std::string Execute(std::string_view command, Millis now);
     std::string Set(std::string_view command, std::string_view args, Millis now);
     std::string Reject(std::string_view command, std::string_view reason, Millis now);
-    void Queue(Millis due, std::string bytes);
+    void Boot(Millis now);
+    void StartApplication(Millis now);
+    void AfterLoader(Millis now);
+    void PlayDebug(Millis now);
+    void Queue(Millis due, std::string bytes, const LineSettings& line = kCommandLine);
     void EmitTx(Millis now, std::string_view bytes, bool cut);
     void Emit(const Json& event) const;
 
@@ -81,6 +113,7 @@ private:
     Faults faults_;
     EventSink sink_;
     std::function<void(const ParameterTable&)> valuesChanged_;
+    BootLoader::ImageHandler firmware_;
 
     bool powered_ = false;
     Millis poweredAt_{0};
@@ -91,6 +124,10 @@ private:
     std::string line_;
     bool lineOverflow_ = false;
     std::deque<Chunk> output_;
+    Phase phase_ = Phase::kApplication;
+    std::unique_ptr<BootLoader> loader_;
+    std::size_t debugNext_ = 0;  // the debug piece to send next
+    std::optional<Millis> debugAt_;
 };
 
 }  // namespace kavrelsim

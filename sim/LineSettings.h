@@ -15,17 +15,23 @@ struct LineSettings {
     friend bool operator==(const LineSettings&, const LineSettings&) = default;
 };
 
-// The device's UART setting depends on what the firmware is doing. Today only
-// the application runs (AT commands, configuration); a boot loader and a debug
-// console at 115200 are expected to join this list.
+// The boot loader and the application's debug console run at this rate.
+constexpr LineSettings kConsoleLine{115200, 8, 'N', 1};
+// The application's AT command interpreter.
+constexpr LineSettings kCommandLine{28800, 8, 'N', 1};
+
+// The device's UART setting depends on what the firmware is doing.
 enum class DeviceMode {
     kApplication,
+    kBootLoader,
 };
 
 constexpr LineSettings ExpectedLine(DeviceMode mode) {
     switch (mode) {
         case DeviceMode::kApplication:
-            return LineSettings{28800, 8, 'N', 1};
+            return kCommandLine;
+        case DeviceMode::kBootLoader:
+            return kConsoleLine;
     }
     return LineSettings{};
 }

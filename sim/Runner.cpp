@@ -204,15 +204,16 @@ void Runner::Pump(Nanos now) {
         return;
     }
     std::size_t allowance = std::string::npos;
+    const LineSettings line = pty_.Settings().value_or(LineSettings{});
     std::uint32_t baud = 0;
     if (config_.throttle) {
-        baud = pty_.Settings().value_or(LineSettings{}).baud;
+        baud = line.baud;
         allowance = pacer_.Allowance(now, baud);
         if (allowance == 0) {
             return;
         }
     }
-    outbox_ = bench_.TakeOutput(ms, allowance);
+    outbox_ = bench_.TakeOutput(ms, allowance, line);
     if (config_.throttle) {
         pacer_.Sent(outbox_.size(), baud);
     }

@@ -38,6 +38,31 @@ Until the password is given, configuration commands answer ERROR. The echo is
 not delayed by --reply-delay. --state holds the values of the device on the
 bench; with --devices it is loaded into the first one.
 
+Boot loader: at every power-on the loader watches the line at 115200 baud for
+--loader-ms; a 'u' in that time breaks in. It prints a banner line, waits for
+Enter ("\r"), prints its menu ending in "[Y/N]" and, on "y\r", asks for an
+XMODEM transfer (128-byte blocks): with --start nak it repeats NAK (checksum
+variant), with --start crc it sends one NAK and then repeats 'C' (CRC-16), once
+a second for up to a minute. It checks block numbers, complements and sums or
+CRCs, NAKs a bad block, acknowledges a repeated one without storing it again and
+gives up on two CANs in a row. After EOT the image, padding included, goes to
+--firmware-out and into a "firmware" event (size, blocks, variant, sha256), and
+the device starts again (loader window, then application). Without a break-in
+the AT interpreter (28800 baud) listens from power-on as before.
+
+Debug output: once the application has booted (when the loader's window ends)
+it prints its log at 115200 baud: built-in boot, network and heartbeat
+messages, or --debug-text FILE (an empty file: none). One piece of output per
+line: "+MS text" sends text MS ms after the previous piece; "@loop" repeats the
+pieces after it for ever; "#" starts a comment. A piece ends in "\r\n" unless
+it ends in \c; escapes \b \r \n \t \\ \xHH; {imei}, {version} and {uptime}
+are filled in.
+
+Line rates: the device hears bytes only at the rate it expects (AT: 28800 8N1;
+loader: 115200 8N1), and what it sends at one rate reaches the tool only while
+the tool's side of the line is set up for exactly that rate: otherwise it is
+lost ("tx-lost" event), so debug output never disturbs the AT dialogue.
+
 The pty path is the first line on stdout. Events are JSON lines.)";
 
 struct Options {
@@ -58,6 +83,14 @@ struct Options {
     std::vector<int> errorOn;
     std::string events;
     std::string versionText = "KV-2.9.4 build 2022-11-09";
+    int loaderMs = 1000;
+    std::string start = "nak";
+    std::string firmwareOut;
+    std::string debugText;
+    int nakBlock = 0;
+    int cancelAtBlock = 0;
+    int dropAck = 0;
+    int garbleBlock = 0;
 };
 
 // COM N for the tool: the serial layer owns the naming scheme and refuses to
@@ -178,6 +211,26 @@ void AddOptions(CLI::App& app, Options& o) {
     app.add_option("--version-text", o.versionText, "Firmware version for AT+DTU&VER?")
         ->type_name("TEXT")
         ->capture_default_str();
+    app.add_option("--loader-ms", o.loaderMs, "Boot loader's break-in window after power-on")
+        ->type_name("MS")
+        ->capture_default_str()
+        ->check(Quiet(CLI::NonNegativeNumber));
+    app.add_option("--start", o.start, "Loader's start signal: NAK (checksum) or 'C' (CRC-16)")
+        ->type_name("nak|crc")
+        ->capture_default_str()
+        ->check(Quiet(CLI::IsMember({"nak", "crc"})));
+    app.add_option("--firmware-out", o.firmwareOut, "Write each received firmware image here")
+        ->type_name("FILE");
+    app.add_option("--debug-text", o.debugText, "Debug output of the application (see below)")
+        ->type_name("FILE")
+        ->check(Quiet(CLI::ExistingFile));
+    auto block = [&app](const char* name, int& value, const char* what) {
+        app.add_option(name, value, what)->type_name("N")->check(Quiet(CLI::Range(1, 1000000)));
+    };
+    block("--nak-block", o.nakBlock, "NAK the good block N of a transfer once");
+    block("--cancel-at-block", o.cancelAtBlock, "Answer block N with CAN CAN: the loader gives up");
+    block("--drop-ack", o.dropAck, "Store block N but send no ACK for it, once");
+    block("--garble-block", o.garbleBlock, "Block N arrives corrupted once (and is NAKed)");
     app.footer(kFooter);
 }
 
@@ -193,6 +246,19 @@ BenchOptions MakeBenchOptions(const Options& o) {
     b.faults.replyDelay = Millis(o.replyDelayMs);
     b.faults.silent = o.silent;
     b.faults.errorOnSet.insert(o.errorOn.begin(), o.errorOn.end());
+    b.faults.nakBlock = o.nakBlock;
+    b.faults.cancelAtBlock = o.cancelAtBlock;
+    b.faults.dropAck = o.dropAck;
+    b.faults.garbleBlock = o.garbleBlock;
+    b.device.loader.window = Millis(o.loaderMs);
+    b.device.loader.start = o.start == "crc" ? StartSignal::kCrc : StartSignal::kNak;
+    if (!o.debugText.empty()) {
+        try {
+            b.device.debug = ParseDebugScript(ReadTextFile(o.debugText));
+        } catch (const std::invalid_argument& e) {
+            throw std::runtime_error(o.debugText + ": " + e.what());
+        }
+    }
     b.factory = o.params.empty()
                     ? DefaultTable(o.lang == "zh" ? Language::kChinese : Language::kEnglish)
                     : TableFromParamText(ReadTextFile(o.params));
@@ -214,6 +280,14 @@ int Serve(const Options& o) {
         bench.SetValuesChangedHandler([path = o.state](const ParameterTable& t) {
             std::string error;
             if (!WriteFileAtomically(path, FormatParamText(t), &error)) {
+                std::fprintf(stderr, "kavrel-sim: %s\n", error.c_str());
+            }
+        });
+    }
+    if (!o.firmwareOut.empty()) {
+        bench.SetFirmwareHandler([path = o.firmwareOut](const std::string& image) {
+            std::string error;
+            if (!WriteFileAtomically(path, image, &error)) {
                 std::fprintf(stderr, "kavrel-sim: %s\n", error.c_str());
             }
         });

@@ -1,0 +1,202 @@
+#include "DebugScript.h"
+
+#include <charconv>
+#include <cstdio>
+#include <stdexcept>
+
+namespace kavrelsim {
+namespace {
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+// Resolves the escapes of one piece; false with a reason for a bad one.
+bool Unescape(std::string_view text, std::string& out, bool& lineEnd, std::string& error) {
+    lineEnd = true;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c != '\\') {
+            out += c;
+            continue;
+        }
+        if (++i == text.size()) {
+            error = "a lone backslash at the end";
+            return false;
+        }
+        switch (text[i]) {
+            case 'b':
+                out += '\b';
+                break;
+            case 'r':
+                out += '\r';
+                break;
+            case 'n':
+                out += '\n';
+                break;
+            case 't':
+                out += '\t';
+                break;
+            case '\\':
+                out += '\\';
+                break;
+            case 'c':
+                if (i + 1 != text.size()) {
+                    error = "\\c only at the end of a line";
+                    return false;
+                }
+                lineEnd = false;
+                break;
+            case 'x': {
+                int hi = i + 1 < text.size() ? HexValue(text[i + 1]) : -1;
+                int lo = i + 2 < text.size() ? HexValue(text[i + 2]) : -1;
+                if (hi < 0 || lo < 0) {
+                    error = "\\x wants two hex digits";
+                    return false;
+                }
+                out += static_cast<char>(hi * 16 + lo);
+                i += 2;
+                break;
+            }
+            default:
+                error = std::string("unknown escape \\") + text[i];
+                return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+DebugScript ParseDebugScript(std::string_view text) {
+    DebugScript script;
+    int number = 0;
+    while (!text.empty()) {
+        auto nl = text.find('\n');
+        std::string_view line = text.substr(0, nl);
+        text = nl == std::string_view::npos ? std::string_view() : text.substr(nl + 1);
+        ++number;
+        if (line.ends_with('\r')) {
+            line.remove_suffix(1);
+        }
+        auto fail = [number](const std::string& why) {
+            return std::invalid_argument("line " + std::to_string(number) + ": " + why);
+        };
+        if (line.starts_with('#')) {
+            continue;
+        }
+        if (line == "@loop") {
+            if (script.loopFrom != DebugScript::kNoLoop) {
+                throw fail("a second @loop");
+            }
+            script.loopFrom = script.pieces.size();
+            continue;
+        }
+        DebugPiece piece;
+        if (line.starts_with('+')) {
+            long long ms = 0;
+            auto [end, ec] = std::from_chars(line.data() + 1, line.data() + line.size(), ms);
+            if (ec != std::errc() || end == line.data() + 1 || ms < 0 || ms > 86'400'000) {
+                throw fail("+ wants milliseconds (0 to 86400000)");
+            }
+            piece.delay = Millis(ms);
+            line.remove_prefix(static_cast<std::size_t>(end - line.data()));
+            if (!line.empty() && line.front() != ' ') {
+                throw fail("a blank must follow the delay");
+            }
+            if (!line.empty()) {
+                line.remove_prefix(1);
+            }
+        }
+        bool lineEnd = true;
+        std::string error;
+        if (!Unescape(line, piece.bytes, lineEnd, error)) {
+            throw fail(error);
+        }
+        if (lineEnd) {
+            piece.bytes += "\r\n";
+        }
+        script.pieces.push_back(std::move(piece));
+    }
+    if (script.loopFrom != DebugScript::kNoLoop) {
+        Millis total{0};
+        for (std::size_t i = script.loopFrom; i < script.pieces.size(); ++i) {
+            total += script.pieces[i].delay;
+        }
+        if (total <= Millis(0)) {
+            throw std::invalid_argument("the pieces after @loop must take some time");
+        }
+    }
+    return script;
+}
+
+const std::string& DefaultDebugText() {
+    // The modem and the network take their time: nothing is printed until a
+    // while after the loader's window, and registration takes seconds.
+    static const std::string text = R"(+1200 
+Kavrel DTU {version}
++20 IMEI {imei}
++30 [SYS] flash ok, parameters loaded
++40 [SYS] watchdog armed, 8 s
++400 [MDM] modem power on
++900 [MDM] SIM ready
++300 [NET] searching network  \c
++250 \b|\c
++250 \b/\c
++250 \b-\c
++250 \b\\\c
++250 \b|\c
++250 \b \c
++10 
+[NET] registered, home network 46000
++200 [NET] signal CSQ 23 (-67 dBm)
++600 [NET] PDP context active, IP 10.64.12.7
++300 [TCP] connecting to server 1
++700 [TCP] connected, heartbeat every 30 s
+@loop
++30000 [HB] {uptime} s heartbeat sent, CSQ 22
+)";
+    return text;
+}
+
+std::string ExpandDebugPiece(std::string_view bytes, std::string_view imei,
+                             std::string_view version, Millis uptime) {
+    std::string out;
+    while (!bytes.empty()) {
+        auto open = bytes.find('{');
+        out.append(bytes.substr(0, open));
+        if (open == std::string_view::npos) {
+            break;
+        }
+        bytes.remove_prefix(open);
+        if (bytes.starts_with("{imei}")) {
+            out.append(imei);
+            bytes.remove_prefix(6);
+        } else if (bytes.starts_with("{version}")) {
+            out.append(version);
+            bytes.remove_prefix(9);
+        } else if (bytes.starts_with("{uptime}")) {
+            char buf[32];
+            auto ms = uptime.count();
+            std::snprintf(buf, sizeof buf, "%lld.%03lld", static_cast<long long>(ms / 1000),
+                          static_cast<long long>(ms % 1000));
+            out += buf;
+            bytes.remove_prefix(8);
+        } else {
+            out += '{';
+            bytes.remove_prefix(1);
+        }
+    }
+    return out;
+}
+
+}  // namespace kavrelsim
