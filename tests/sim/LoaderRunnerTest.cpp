@@ -1,0 +1,345 @@
+// The boot loader and the debug output of the simulator binary on a real
+// pseudo-terminal: the tool's hand-shake, a scripted sender, Debian's sx as an
+// XMODEM sender we did not write, and the debug log next to the AT dialogue.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "SimProcess.h"
+#include "XmodemSender.h"
+#include "serial/ComPort.h"
+
+extern char** environ;
+
+namespace {
+
+using testsupport::SimProcess;
+using testsupport::TempDir;
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+using Json = nlohmann::json;
+using namespace kavrelsim::testing;
+
+// The tool's side of the cable with polled reads, as during an update.
+class Port {
+public:
+    explicit Port(const std::string& path, std::uint32_t baud = 115200) {
+        port_ = OpenComPort(path.c_str());
+        if (port_ != INVALID_HANDLE_VALUE) {
+            Setup(baud);
+        }
+    }
+    ~Port() {
+        if (port_ != INVALID_HANDLE_VALUE) {
+            CloseComPort(port_);
+        }
+    }
+    bool IsOpen() const { return port_ != INVALID_HANDLE_VALUE; }
+    int Fd() const { return port_; }
+    void Setup(std::uint32_t baud) {
+        ComPortSettings s{baud, 8, 0, 0, kFlowNone};
+        SetupComPortPolled(port_, &s);
+    }
+    void Send(std::string_view bytes) {
+        WriteComPort(port_, bytes.data(), static_cast<std::uint32_t>(bytes.size()));
+    }
+    // Everything that arrives within `window`.
+    std::string ReadFor(milliseconds window) {
+        return ReadUntil([](const std::string&) { return false; }, window);
+    }
+    std::string ReadUntil(std::string_view marker, milliseconds timeout) {
+        std::string m(marker);
+        return ReadUntil([m](const std::string& got) { return got.find(m) != std::string::npos; },
+                         timeout);
+    }
+    std::string ReadUntil(const std::function<bool(const std::string&)>& done,
+                          milliseconds timeout) {
+        std::string got;
+        auto deadline = Clock::now() + timeout;
+        while (!done(got) && Clock::now() < deadline) {
+            char buf[512];
+            auto n = ReadComPort(port_, buf, sizeof buf);
+            if (n > 0) {
+                got.append(buf, static_cast<std::size_t>(n));
+            } else {
+                std::this_thread::sleep_for(milliseconds(5));
+            }
+        }
+        return got;
+    }
+    // What the tool does from the port's open to the loader's first NAK:
+    // bursts of 'u' until a line comes, Enter, "y" at the question. Returns
+    // everything after "y\r", or what came instead when the loader did not.
+    std::string HandShake(milliseconds limit = milliseconds(4000)) {
+        auto deadline = Clock::now() + limit;
+        std::string banner;
+        while (Clock::now() < deadline) {
+            for (int i = 0; i < 25; ++i) {
+                Send("u");
+                std::this_thread::sleep_for(milliseconds(5));
+            }
+            banner = ReadFor(milliseconds(75));
+            if (banner.size() > 5 && banner.find("\r\n") != std::string::npos) {
+                break;
+            }
+        }
+        if (banner.find("\r\n") == std::string::npos) {
+            return "no banner: " + banner;
+        }
+        Send("\r");
+        std::string menu = ReadUntil("[Y/N]", milliseconds(2000));
+        if (!menu.ends_with("[Y/N]")) {
+            return "no question: " + menu;
+        }
+        Send("y\r");
+        return ReadUntil(std::string(1, kNak), milliseconds(2000));
+    }
+
+private:
+    PortHandle port_ = INVALID_HANDLE_VALUE;
+};
+
+std::vector<Json> ReadEvents(const fs::path& file) {
+    std::vector<Json> events;
+    std::ifstream in(file);
+    std::string line;
+    while (std::getline(in, line)) {
+        events.push_back(Json::parse(line));
+    }
+    return events;
+}
+
+Json WaitForEvent(const fs::path& file, std::string_view name,
+                  milliseconds timeout = milliseconds(3000)) {
+    auto deadline = Clock::now() + timeout;
+    do {
+        for (const auto& e : ReadEvents(file)) {
+            if (e["event"] == name) {
+                return e;
+            }
+        }
+        std::this_thread::sleep_for(milliseconds(20));
+    } while (Clock::now() < deadline);
+    return Json();
+}
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+void WriteFile(const fs::path& path, std::string_view content) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(content.data(), static_cast<std::streamsize>(content.size()));
+}
+
+// A quiet application, so that only the loader speaks at 115200.
+struct QuietSim {
+    QuietSim(const TempDir& dir, std::vector<std::string> args)
+        : events(dir.Path() / "events.jsonl"), image(dir.Path() / "received.bin") {
+        fs::path quiet = dir.Path() / "quiet.txt";
+        WriteFile(quiet, "");
+        args.insert(args.end(), {"--events", events.string(), "--firmware-out", image.string(),
+                                 "--debug-text", quiet.string(), "--boot-ms", "100"});
+        sim.emplace(args);
+    }
+    fs::path events;
+    fs::path image;
+    std::optional<SimProcess> sim;
+};
+
+TEST(KavrelsimLoaderRunner, HandShakeThenStartSignalsOfEitherKind) {
+    for (const char* start : {"nak", "crc"}) {
+        SCOPED_TRACE(start);
+        TempDir dir;
+        QuietSim s(dir, {"--start", start});
+        Port port(s.sim->PtyPath());
+        ASSERT_TRUE(port.IsOpen());
+        std::string ready = port.HandShake();
+        ASSERT_TRUE(ready.ends_with(std::string(1, kNak))) << ready;
+        // About once a second from then on.
+        std::string signals = port.ReadFor(milliseconds(2600));
+        const char expected = std::string_view(start) == "crc" ? 'C' : kNak;
+        EXPECT_GE(signals.size(), 2u);
+        EXPECT_LE(signals.size(), 3u);
+        EXPECT_EQ(signals, std::string(signals.size(), expected));
+    }
+}
+
+TEST(KavrelsimLoaderRunner, NoBreakInOnceTheWindowHasPassed) {
+    TempDir dir;
+    QuietSim s(dir, {"--loader-ms", "300"});
+    Port port(s.sim->PtyPath());
+    ASSERT_TRUE(port.IsOpen());
+    ASSERT_FALSE(WaitForEvent(s.events, "power-on").is_null());
+    std::this_thread::sleep_for(milliseconds(400));
+    std::string got = port.HandShake(milliseconds(600));
+    EXPECT_TRUE(got.starts_with("no banner")) << got;
+    EXPECT_TRUE(WaitForEvent(s.events, "loader", milliseconds(0)).is_null());
+    // The application is running instead.
+    port.Setup(28800);
+    port.Send("AT+TEST\r");
+    EXPECT_EQ(port.ReadUntil("OK\r\n", milliseconds(1000)), "AT+TEST\rOK\r\n");
+}
+
+// Runs /usr/bin/sx on the port (its stdin and stdout) and returns its exit
+// status, or -1 when it did not end in time.
+int RunSx(int fd, const fs::path& file) {
+    // sx reads blocking; the open file is shared, so the port is given back
+    // as it was.
+    const int flags = ::fcntl(fd, F_GETFL);
+    ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    struct Restore {
+        int fd, flags;
+        ~Restore() { ::fcntl(fd, F_SETFL, flags); }
+    } restore{fd, flags};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fd, STDIN_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, fd, STDOUT_FILENO);
+    std::vector<std::string> args{"sx", "-q", file.string()};
+    std::vector<char*> argv;
+    for (auto& a : args) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    int rc = ::posix_spawn(&pid, "/usr/bin/sx", &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) {
+        return -2;
+    }
+    auto deadline = Clock::now() + milliseconds(12000);
+    int status = 0;
+    while (Clock::now() < deadline) {
+        if (::waitpid(pid, &status, WNOHANG) == pid) {
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        }
+        std::this_thread::sleep_for(milliseconds(20));
+    }
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+    return -1;
+}
+
+TEST(KavrelsimLoaderRunner, LrzszSxSendsAnImageInEitherVariant) {
+    if (!fs::exists("/usr/bin/sx")) {
+        GTEST_SKIP() << "lrzsz is not installed";
+    }
+    for (const char* start : {"nak", "crc"}) {
+        SCOPED_TRACE(start);
+        TempDir dir;
+        QuietSim s(dir, {"--start", start});
+        const std::string image = Image(3000);
+        fs::path file = dir.Path() / "firmware.bin";
+        WriteFile(file, image);
+        Port port(s.sim->PtyPath());
+        ASSERT_TRUE(port.IsOpen());
+        ASSERT_TRUE(port.HandShake().ends_with(std::string(1, kNak)));
+        ASSERT_EQ(RunSx(port.Fd(), file), 0);
+        Json f = WaitForEvent(s.events, "firmware");
+        ASSERT_FALSE(f.is_null());
+        EXPECT_EQ(f["variant"], std::string_view(start) == "crc" ? "crc" : "checksum");
+        EXPECT_EQ(f["blocks"], 24);
+        // sx fills the last block with SUB throughout.
+        std::string received = ReadFile(s.image);
+        ASSERT_EQ(received.size(), 24u * 128);
+        EXPECT_EQ(received.substr(0, image.size()), image);
+        EXPECT_EQ(received.substr(image.size()), std::string(24 * 128 - image.size(), '\x1A'));
+        ASSERT_FALSE(WaitForEvent(s.events, "reboot").is_null());
+    }
+}
+
+// Sends a block and returns the answer that came within 300 ms.
+std::string Offer(Port& port, int n, std::string_view image, bool crc) {
+    port.Send(Block(n, image.substr(static_cast<std::size_t>(n - 1) * 128, 128), crc));
+    return port.ReadUntil([](const std::string& got) { return !got.empty(); }, milliseconds(300));
+}
+
+TEST(KavrelsimLoaderRunner, FaultOptionsOnAScriptedTransfer) {
+    TempDir dir;
+    QuietSim s(dir,
+               {"--start", "crc", "--garble-block", "1", "--nak-block", "2", "--drop-ack", "3"});
+    Port port(s.sim->PtyPath());
+    ASSERT_TRUE(port.IsOpen());
+    ASSERT_TRUE(port.HandShake().ends_with(std::string(1, kNak)));
+    ASSERT_EQ(port.ReadUntil("C", milliseconds(2000)), "C");
+    const std::string image = Image(4 * 128 + 10);
+    const std::string ack(1, kAck);
+    const std::string nak(1, kNak);
+    EXPECT_EQ(Offer(port, 1, image, true), nak);
+    EXPECT_EQ(Offer(port, 1, image, true), ack);
+    EXPECT_EQ(Offer(port, 2, image, true), nak);
+    EXPECT_EQ(Offer(port, 2, image, true), ack);
+    EXPECT_EQ(Offer(port, 3, image, true), "");
+    EXPECT_EQ(Offer(port, 3, image, true), ack);
+    EXPECT_EQ(Offer(port, 4, image, true), ack);
+    EXPECT_EQ(Offer(port, 5, image, true), ack);
+    port.Send(std::string(1, kEot));
+    EXPECT_EQ(port.ReadUntil(ack, milliseconds(1000)), ack);
+    Json f = WaitForEvent(s.events, "firmware");
+    ASSERT_FALSE(f.is_null());
+    EXPECT_EQ(f["blocks"], 5);
+    EXPECT_EQ(f["repeats"], 1);
+    EXPECT_EQ(f["naks"], 2);
+    EXPECT_EQ(ReadFile(s.image), Padded(image));
+}
+
+TEST(KavrelsimLoaderRunner, CancelAtBlockWritesNothing) {
+    TempDir dir;
+    QuietSim s(dir, {"--cancel-at-block", "2"});
+    Port port(s.sim->PtyPath());
+    ASSERT_TRUE(port.IsOpen());
+    ASSERT_TRUE(port.HandShake().ends_with(std::string(1, kNak)));
+    const std::string image = Image(512);
+    EXPECT_EQ(Offer(port, 1, image, false), std::string(1, kAck));
+    port.Send(Block(2, std::string_view(image).substr(128, 128), false));
+    EXPECT_EQ(port.ReadUntil(std::string(2, kCan), milliseconds(1000)), std::string(2, kCan));
+    port.Send(std::string(1, kAck));
+    Json a = WaitForEvent(s.events, "firmware-aborted");
+    ASSERT_FALSE(a.is_null());
+    EXPECT_EQ(a["blocks"], 1);
+    ASSERT_FALSE(WaitForEvent(s.events, "reboot").is_null());
+    EXPECT_FALSE(fs::exists(s.image));
+}
+
+TEST(KavrelsimLoaderRunner, DebugLogAtItsRateBesideTheAtDialogue) {
+    TempDir dir;
+    fs::path script = dir.Path() / "debug.txt";
+    WriteFile(script,
+              "# boot\n+50 Kavrel DTU {imei}\n+20 [NET] searching \\c\n+30 \\b|\\c\n+30 \\b "
+              "\\c\n+10 \n@loop\n+100 [HB] tick\n");
+    fs::path events = dir.Path() / "events.jsonl";
+    SimProcess sim({"--boot-ms", "0", "--loader-ms", "200", "--debug-text", script.string(),
+                    "--events", events.string(), "--no-echo"});
+    Port port(sim.PtyPath());
+    ASSERT_TRUE(port.IsOpen());
+    std::string log = port.ReadUntil("[HB] tick\r\n[HB] tick\r\n", milliseconds(3000));
+    EXPECT_TRUE(
+        log.starts_with("Kavrel DTU 860000000000001\r\n[NET] searching \b|\b \r\n[HB] "
+                        "tick\r\n"))
+        << log;
+    // At the AT rate the heartbeats are lost to the tool; the answers are clean.
+    port.Setup(28800);
+    for (int i = 0; i < 3; ++i) {
+        port.Send("AT+TEST\r");
+        EXPECT_EQ(port.ReadUntil("\r\n", milliseconds(600)), "OK\r\n");
+        std::this_thread::sleep_for(milliseconds(150));
+    }
+    EXPECT_FALSE(WaitForEvent(events, "tx-lost").is_null());
+}
+
+}  // namespace
