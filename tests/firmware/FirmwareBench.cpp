@@ -5,9 +5,9 @@
 #include <fstream>
 
 #include "cfgfile/Preset.h"
-#include "protocol/AtExchange.h"
 #include "firmware/Xmodem.h"
 #include "framework/Language.h"
+#include "protocol/AtExchange.h"
 #include "res/Dialogs.h"
 #include "res/ResourceIds.h"
 

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <deque>
+#include <fstream>
 #include <functional>
 #include <optional>
 #include <string>
@@ -74,6 +75,47 @@ struct FlowBench {
 
 private:
     fw::Language savedLanguage_;
+};
+
+// A firmware image of recognisable bytes.
+inline std::string Pattern(std::size_t size) {
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) {
+        bytes[i] = static_cast<char>((i * 7 + 3) & 0xFF);
+    }
+    return bytes;
+}
+
+// The transfer dialog alone, on a port set up as the update flow leaves it.
+struct DialogBench {
+    DialogBench() : dialogs(loop) {
+        port = OpenComPort(pty.SlavePath().c_str());
+        const ComPortSettings settings{115200, 8, 0, 0, kFlowNone};
+        SetupComPortPolled(port, &settings);
+    }
+    ~DialogBench() {
+        if (port != INVALID_HANDLE_VALUE) {
+            CloseComPort(port);
+        }
+    }
+    std::string File(const std::string& bytes) const {
+        const auto path = dir.Path() / "fw.bin";
+        std::ofstream(path, std::ios::binary) << bytes;
+        return path.string();
+    }
+    int Run(const std::string& path) {
+        CTransferDlg dialog;
+        dialog.m_hComPort = port;
+        dialog.m_strFilePath = path;
+        return dialog.DoModal();
+    }
+
+    std::optional<PseudoTerminal> ptyHolder{std::in_place};
+    PseudoTerminal& pty = *ptyHolder;
+    TempDir dir;
+    fw::CMessageLoop loop;
+    FirmwareDialogs dialogs;
+    PortHandle port = INVALID_HANDLE_VALUE;
 };
 
 // Plays an XMODEM receiver on the master side: sends the start signal, takes

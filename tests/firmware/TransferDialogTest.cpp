@@ -11,21 +11,14 @@
 #include "res/ResourceIds.h"
 
 using namespace std::chrono_literals;
-using testsupport::FirmwareDialogs;
+using testsupport::DialogBench;
+using testsupport::Pattern;
 using testsupport::PseudoTerminal;
 using testsupport::ReceivedTransfer;
 using testsupport::ReceiveXmodem;
 using testsupport::TempDir;
 
 namespace {
-
-std::string Pattern(std::size_t size) {
-    std::string bytes(size, '\0');
-    for (std::size_t i = 0; i < size; ++i) {
-        bytes[i] = static_cast<char>((i * 7 + 3) & 0xFF);
-    }
-    return bytes;
-}
 
 // What the receiver gets for an image: whole blocks, SUB and zeros behind it.
 std::string Padded(const std::string& image) {
@@ -36,37 +29,6 @@ std::string Padded(const std::string& image) {
     }
     return padded;
 }
-
-struct DialogBench {
-    DialogBench() : dialogs(loop) {
-        port = OpenComPort(pty.SlavePath().c_str());
-        const ComPortSettings settings{115200, 8, 0, 0, kFlowNone};
-        SetupComPortPolled(port, &settings);
-    }
-    ~DialogBench() {
-        if (port != INVALID_HANDLE_VALUE) {
-            CloseComPort(port);
-        }
-    }
-    std::string File(const std::string& bytes) const {
-        const auto path = dir.Path() / "fw.bin";
-        std::ofstream(path, std::ios::binary) << bytes;
-        return path.string();
-    }
-    int Run(const std::string& path) {
-        CTransferDlg dialog;
-        dialog.m_hComPort = port;
-        dialog.m_strFilePath = path;
-        return dialog.DoModal();
-    }
-
-    std::optional<PseudoTerminal> ptyHolder{std::in_place};
-    PseudoTerminal& pty = *ptyHolder;
-    TempDir dir;
-    fw::CMessageLoop loop;
-    FirmwareDialogs dialogs;
-    PortHandle port = INVALID_HANDLE_VALUE;
-};
 
 TEST(TransferDialog, SuccessReportsAndDeliversTheImageWhileEnterCannotEndIt) {
     DialogBench bench;
