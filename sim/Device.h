@@ -42,6 +42,9 @@ struct DeviceOptions {
 class Device {
 public:
     Device(DeviceOptions options, ParameterTable table, Faults faults, EventSink sink);
+    // The boot loader reports back through a pointer to the device.
+    Device(const Device&) = delete;
+    Device& operator=(const Device&) = delete;
 
     void PowerOn(Millis now);
     // Volatile state goes (configuration mode, login, half-received command,
