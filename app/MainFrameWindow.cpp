@@ -68,12 +68,6 @@ bool BelongsToFocusedControl(fw::UINT command) {
     }
 }
 
-// Toolbar commands whose work has not landed yet.
-bool NotAvailableYet(fw::UINT command) {
-    return command == res::ID_UPDATE_FIRMWARE || command == res::ID_SELECT_FIRMWARE ||
-           command == res::ID_SHOW_DEBUG_INFO;
-}
-
 }  // namespace
 
 CMainFrameWindow::CMainFrameWindow(CTirvel2Doc& document, fw::Language language, QWidget* parent)
@@ -166,10 +160,6 @@ void CMainFrameWindow::OnCommand(fw::UINT command) {
     }
     // The state may have changed since the toolbar was last brought up to date.
     if (!IsCommandEnabled(command)) {
-        return;
-    }
-    if (NotAvailableYet(command)) {
-        view_->AfxMessageBox(res::IDS_NOT_AVAILABLE_YET);
         return;
     }
     formView_->SendCommand(command);

@@ -1,8 +1,10 @@
 #include "app/Tirvel2App.h"
 
+#include <QApplication>
 #include <QCommandLineParser>
 #include <QEvent>
 #include <QPixmap>
+#include <QProgressBar>
 #include <QTextStream>
 #include <QTimer>
 #include <cstdio>
@@ -14,6 +16,7 @@
 #include "form/Tirvel2View.h"
 #include "framework/Dialog.h"
 #include "framework/StringTable.h"
+#include "framework/qt/QtFormView.h"
 #include "res/ResourceIds.h"
 
 #ifndef TIRVEL_VERSION
@@ -47,6 +50,10 @@ private:
 
 constexpr int kScreenshotTimeoutMs = 90'000;
 constexpr int kScreenshotPollMs = 100;
+// The debug log is pictured once it has stopped growing for this long.
+constexpr int kLogQuietMs = 1000;
+// The transfer is pictured once its bar is this far (of 1000) along.
+constexpr int kTransferShownAt = 300;
 
 void PrintError(const QString& message) {
     std::fputs(message.toLocal8Bit().constData(), stderr);
@@ -92,6 +99,11 @@ CTirvel2App::ParseResult CTirvel2App::ParseCommandLine(const QStringList& argume
     const QCommandLineOption aboutScreenshot =
         hidden(QStringLiteral("about-screenshot"), QStringLiteral("file"));
     const QCommandLineOption quitAfterStart = hidden(QStringLiteral("quit-after-start"));
+    const QCommandLineOption logScreenshot =
+        hidden(QStringLiteral("log-screenshot"), QStringLiteral("file"));
+    const QCommandLineOption transferScreenshot =
+        hidden(QStringLiteral("transfer-screenshot"), QStringLiteral("file"));
+    const QCommandLineOption firmware = hidden(QStringLiteral("firmware"), QStringLiteral("file"));
 
     if (!parser.parse(arguments)) {
         result.message = parser.errorText();
@@ -129,6 +141,9 @@ CTirvel2App::ParseResult CTirvel2App::ParseCommandLine(const QStringList& argume
     result.options.screenshot = parser.value(screenshot);
     result.options.aboutScreenshot = parser.value(aboutScreenshot);
     result.options.quitAfterStart = parser.isSet(quitAfterStart);
+    result.options.logScreenshot = parser.value(logScreenshot);
+    result.options.transferScreenshot = parser.value(transferScreenshot);
+    result.options.firmwarePath = parser.value(firmware).toStdString();
     return result;
 }
 
@@ -163,6 +178,9 @@ bool CTirvel2App::InitInstance(const AppOptions& options) {
     dialogHost_.SetMainWindow(frame_.get());
     if (!options.devicePath.empty()) {
         frame_->View().m_strDevicePath = options.devicePath;
+    }
+    if (!options.firmwarePath.empty()) {
+        frame_->View().m_strFirmwarePath = options.firmwarePath;
     }
     ArrangeScriptedRun(options);
     frame_->show();
@@ -217,6 +235,72 @@ void CTirvel2App::ArrangeScriptedRun(const AppOptions& options) {
             QCoreApplication::exit(*status);
         });
     }
+    if (!options.logScreenshot.isEmpty()) {
+        ArrangeLogScreenshot(options.logScreenshot);
+    }
+    if (!options.transferScreenshot.isEmpty()) {
+        ArrangeTransferScreenshot(options.transferScreenshot);
+    }
+}
+
+void CTirvel2App::ArrangeLogScreenshot(const QString& file) {
+    CMainFrameWindow* frame = frame_.get();
+    QTimer::singleShot(0, frame, [frame] { frame->OnCommand(res::ID_SHOW_DEBUG_INFO); });
+    auto* poll = new QTimer(frame);
+    auto waited = std::make_shared<int>(0);
+    auto quiet = std::make_shared<int>(0);
+    auto last = std::make_shared<std::string>();
+    QObject::connect(poll, &QTimer::timeout, frame, [=] {
+        *waited += kScreenshotPollMs;
+        const std::string text = frame->FormView()->GetControlText(res::IDC_LOG_PANE);
+        *quiet = text == *last ? *quiet + kScreenshotPollMs : 0;
+        *last = text;
+        const bool still = !text.empty() && *quiet >= kLogQuietMs;
+        if (!still && *waited < kScreenshotTimeoutMs) {
+            return;
+        }
+        poll->stop();
+        int status = 1;
+        if (still && frame->grab().save(file)) {
+            status = 0;
+        } else if (!still) {
+            PrintError(QStringLiteral("tirvel: the device printed nothing; no screenshot taken"));
+        }
+        frame->close();
+        QCoreApplication::exit(status);
+    });
+    poll->start(kScreenshotPollMs);
+}
+
+void CTirvel2App::ArrangeTransferScreenshot(const QString& file) {
+    CMainFrameWindow* frame = frame_.get();
+    auto status = std::make_shared<int>(1);
+    // The poll runs inside the dialog's own loop; Update File returns at once
+    // and the dialog opens later from the view's timer.
+    auto* poll = new QTimer(frame);
+    auto waited = std::make_shared<int>(0);
+    QObject::connect(poll, &QTimer::timeout, frame, [=] {
+        *waited += kScreenshotPollMs;
+        QWidget* modal = QApplication::activeModalWidget();
+        auto* bar = modal != nullptr ? modal->findChild<QProgressBar*>() : nullptr;
+        const bool midway = bar != nullptr && bar->value() >= kTransferShownAt;
+        if (!midway && *waited < kScreenshotTimeoutMs) {
+            return;
+        }
+        poll->stop();
+        if (midway) {
+            *status = modal->grab().save(file) ? 0 : 1;
+            modal->close();  // Cancel: the rest of the image is not wanted
+        } else {
+            PrintError(QStringLiteral("tirvel: no transfer under way; no screenshot taken"));
+        }
+        QTimer::singleShot(0, frame, [frame, status] {
+            frame->close();
+            QCoreApplication::exit(*status);
+        });
+    });
+    poll->start(kScreenshotPollMs);
+    QTimer::singleShot(0, frame, [frame] { frame->OnCommand(res::ID_UPDATE_FIRMWARE); });
 }
 
 }  // namespace app

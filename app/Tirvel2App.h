@@ -24,6 +24,9 @@ struct AppOptions {
     bool autostart = false;                // --autostart: Start Config once the window is up
     QString screenshot;           // --screenshot FILE: the window, once Connected, then exit
     QString aboutScreenshot;      // --about-screenshot FILE: the About box, then exit
+    QString logScreenshot;        // --log-screenshot FILE: Show Log, once the log is still
+    QString transferScreenshot;   // --transfer-screenshot FILE: the transfer dialog mid-way
+    std::string firmwarePath;     // --firmware FILE: the image Update File sends
     bool quitAfterStart = false;  // --quit-after-start: exit after the first paint
 };
 
@@ -49,6 +52,8 @@ public:
 private:
     bool InitInstance(const AppOptions& options);
     void ArrangeScriptedRun(const AppOptions& options);
+    void ArrangeLogScreenshot(const QString& file);
+    void ArrangeTransferScreenshot(const QString& file);
 
     QApplication app_;
     fw::qt::CQtDialogHost dialogHost_;

@@ -136,7 +136,6 @@ inline constexpr fw::UINT IDS_CLI_BATCH_SUMMARY = 247;
 inline constexpr fw::UINT IDS_CLI_REPORT_FAILED = 248;
 inline constexpr fw::UINT IDS_CLI_BATCH_PROFILE_FAILED = 249;
 // The desktop app's own (300-349).
-inline constexpr fw::UINT IDS_NOT_AVAILABLE_YET = 300;
 inline constexpr fw::UINT IDS_INDICATOR_CAPS = 301;
 inline constexpr fw::UINT IDS_INDICATOR_NUM = 302;
 inline constexpr fw::UINT IDS_INDICATOR_SCRL = 303;

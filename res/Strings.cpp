@@ -80,7 +80,6 @@ constexpr fw::StringResource kStrings[] = {
     {249, "The file could not be imported on the first device; the batch stops.",
      "第一台终端未能导入该文件，批量配置停止。"},
     // The desktop app's own: status bar, documents, command line.
-    {300, "This feature is not available yet.", "此功能暂未提供。"},
     {301, "CAP", "大写"},
     {302, "NUM", "数字"},
     {303, "SCRL", "滚动"},

@@ -5,7 +5,9 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QLibraryInfo>
+#include <QPushButton>
 #include <QStringList>
 #include <QTranslator>
 
@@ -52,6 +54,22 @@ public:
 
     void accept() override { Command(IDOK); }
     void reject() override { Command(IDCANCEL); }
+
+protected:
+    // A focused button takes Enter itself (Qt clicks it); anywhere else Enter
+    // is the dialog's OK, whichever button the template draws as the default.
+    // A dialog whose only button is Cancel then decides for itself whether OK
+    // may end it, instead of a stray Enter in a field cancelling its work.
+    void keyPressEvent(QKeyEvent* event) override {
+        const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+        if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier &&
+            qobject_cast<QPushButton*>(focusWidget()) == nullptr) {
+            event->accept();
+            accept();
+            return;
+        }
+        QDialog::keyPressEvent(event);
+    }
 
 private:
     void Command(int id) {

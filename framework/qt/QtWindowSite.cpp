@@ -527,7 +527,10 @@ void CQtWindowSite::SetProgressRange(int id, int low, int high) {
 void CQtWindowSite::SetProgressPos(int id, int pos) {
     const ControlEntry* c = Find(id);
     if (c != nullptr && c->kind == ControlKind::ProgressBar) {
-        static_cast<QProgressBar*>(c->widget)->setValue(pos);
+        // QProgressBar ignores a value outside its range and would keep the
+        // last one; past the end means full.
+        auto* bar = static_cast<QProgressBar*>(c->widget);
+        bar->setValue(std::clamp(pos, bar->minimum(), bar->maximum()));
     }
 }
 

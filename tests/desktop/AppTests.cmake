@@ -7,6 +7,7 @@ if(TARGET tirvel_app)
         AppTestSupport.h
         AppWindowTest.cpp
         AppDeviceTest.cpp
+        AppFirmwareTest.cpp
         ToolbarTest.cpp
     )
     target_link_libraries(app_tests PRIVATE tirvel_app tirvel_testsupport Qt6::Test GTest::gtest

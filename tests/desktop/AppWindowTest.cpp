@@ -1,7 +1,7 @@
 // The main window as the operator meets it: the start-up state of the form,
 // caption and size, command enabling in every state, the toolbar's words and
-// the status bar in both languages, the About box, the commands without their
-// work yet, accelerators and the document commands.
+// the status bar in both languages, the About box, choosing the firmware,
+// accelerators and the document commands.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -240,20 +240,26 @@ TEST_F(AppWindow, AboutShowsTheBoxFromItsTemplate) {
     }
 }
 
-TEST_F(AppWindow, FirmwareCommandsSayTheyAreNotAvailableYet) {
+// Select File reaches the view: the chooser asks for firmware in the window's
+// language, and a chooser that is cancelled keeps the file chosen before.
+TEST_F(AppWindow, SelectFileAsksForTheFirmwareAndKeepsItUntilAnotherIsChosen) {
     for (Language language : {Language::English, Language::Chinese}) {
         app::CMainFrameWindow& w = OpenFrame(language);
         desktoptest::MessageBoxCloser closer;
-        for (fw::UINT command :
-             {res::ID_UPDATE_FIRMWARE, res::ID_SELECT_FIRMWARE, res::ID_SHOW_DEBUG_INFO}) {
-            ASSERT_TRUE(w.ToolBar()->Action(command)->isEnabled());
-            w.ToolBar()->Action(command)->trigger();
-        }
-        const std::string text = language == Language::Chinese
-                                     ? "此功能暂未提供。"
-                                     : "This feature is not available yet.";
-        EXPECT_EQ(closer.texts, std::vector<std::string>(3, text));
+        dialogs.requests.clear();
+        dialogs.answers = {std::string("/firmware/one.bin"), std::nullopt};
+        w.ToolBar()->Action(res::ID_SELECT_FIRMWARE)->trigger();
+        w.ToolBar()->Action(res::ID_SELECT_FIRMWARE)->trigger();
+        ASSERT_EQ(dialogs.requests.size(), 2u);
+        EXPECT_FALSE(dialogs.requests[0].save);
+        EXPECT_EQ(dialogs.requests[0].title, fw::LoadString(res::IDS_FIRMWARE_TITLE));
+        EXPECT_EQ(dialogs.requests[0].filter, fw::LoadString(res::IDS_FIRMWARE_FILTER));
+        EXPECT_EQ(w.View().m_strFirmwarePath, "/firmware/one.bin");
+        QTest::qWait(50);
+        EXPECT_TRUE(closer.texts.empty());
         EXPECT_EQ(w.ConnectionState(), kStateIdle);
+        EXPECT_TRUE(w.ToolBar()->Action(res::ID_UPDATE_FIRMWARE)->isEnabled());
+        EXPECT_TRUE(w.ToolBar()->Action(res::ID_SHOW_DEBUG_INFO)->isEnabled());
     }
 }
 
