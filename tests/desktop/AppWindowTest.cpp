@@ -105,7 +105,7 @@ TEST_F(AppWindow, ToolbarActionsFollowTheCommandTableInEveryState) {
     // A state that changed without a report is caught by the periodic refresh.
     w.CMainFrame::SetConnectionState(kStateConnected);
     EXPECT_NE(enabledSet(), tableSet(kStateConnected));
-    EXPECT_TRUE(WaitFor([&] { return enabledSet() == tableSet(kStateConnected); }, 2000));
+    EXPECT_TRUE(WaitFor([&] { return enabledSet() == tableSet(kStateConnected); }, 10000));
 }
 
 struct ToolbarWords {
