@@ -3,8 +3,10 @@
 # app runs under Xvfb on a simulated device, presses Start Config itself, and
 # once the device's values are on the form grabs its own window
 # (tirvel --screenshot, reproducible where a screen grab is not); the About box
-# the same way. Writes docs/screenshots/tirvel-en.png, tirvel-zh.png and
-# about-en.png.
+# the same way; the debug log once the device's output has settled
+# (--log-screenshot), and the transfer dialog part-way through a firmware
+# image (--transfer-screenshot). Writes docs/screenshots/tirvel-en.png,
+# tirvel-zh.png, about-en.png, log-en.png and transfer-en.png.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
@@ -39,18 +41,27 @@ xvfb() {
     xvfb-run -a -s "-screen 0 1280x960x24 -dpi 96 -nolisten tcp" "$@"
 }
 
-# shoot LANG LOCALE FILE: one device on COM1 whose item names are in LANG.
-shoot() {
-    build/bin/kavrel-sim --com 1 --boot-ms 300 --lang "$1" </dev/null >"$work/sim.out" 2>&1 &
+# start_sim ARGS...: one device on COM1, once it says it is ready.
+start_sim() {
+    : >"$work/sim.out"
+    build/bin/kavrel-sim --com 1 "$@" </dev/null >"$work/sim.out" 2>&1 &
     sim_pid=$!
     for _ in $(seq 100); do
         [ -s "$work/sim.out" ] && break
         sleep 0.1
     done
-    xvfb env LANG="$2" LC_ALL= LC_MESSAGES= build/bin/tirvel --screenshot "$3"
+}
+stop_sim() {
     kill -TERM "$sim_pid"
     wait "$sim_pid" || true
     sim_pid=""
+}
+
+# shoot LANG LOCALE FILE: one device on COM1 whose item names are in LANG.
+shoot() {
+    start_sim --boot-ms 300 --lang "$1"
+    xvfb env LANG="$2" LC_ALL= LC_MESSAGES= build/bin/tirvel --screenshot "$3"
+    stop_sim
     echo "$3"
 }
 
@@ -58,3 +69,36 @@ shoot en en_US.UTF-8 "$out/tirvel-en.png"
 shoot zh zh_CN.UTF-8 "$out/tirvel-zh.png"
 xvfb env LANG=en_US.UTF-8 LC_ALL= LC_MESSAGES= build/bin/tirvel --about-screenshot "$out/about-en.png"
 echo "$out/about-en.png"
+
+# The debug log: what a device prints while it boots and registers.
+cat >"$work/debug.txt" <<'TEXT'
++0 DTU application V2.9 starting, IMEI {imei}
++40 Serial: 28800 8N1, flow control none
++40 Module power on
++80 AT+CPIN? -> READY
++60 AT+CSQ -> +CSQ: 23,99
++60 AT+CREG? -> +CREG: 0,1 (registered, home network)
++80 AT+CGATT? -> +CGATT: 1
++60 PDP context 1 activated, APN cmnet
++80 Local IP 10.83.142.17
++60 Connecting to center 1: 120.24.56.91:9000 (TCP)
++120 Center 1 connected
++60 Login packet sent (22 bytes)
++100 Heartbeat sent, uptime {uptime}
++80 Serial -> center 1: 64 bytes
++80 Center 1 -> serial: 12 bytes
++100 Heartbeat sent, uptime {uptime}
+TEXT
+start_sim --boot-ms 200 --loader-ms 300 --debug-text "$work/debug.txt"
+xvfb env LANG=en_US.UTF-8 LC_ALL= LC_MESSAGES= build/bin/tirvel --log-screenshot "$out/log-en.png"
+stop_sim
+echo "$out/log-en.png"
+
+# The transfer dialog: a loader in CRC mode receiving an image large enough
+# for the picture to catch it part-way.
+head -c 400000 /dev/urandom >"$work/dtu-firmware-v2.9.bin"
+start_sim --boot-ms 200 --start crc
+xvfb env LANG=en_US.UTF-8 LC_ALL= LC_MESSAGES= build/bin/tirvel \
+    --firmware "$work/dtu-firmware-v2.9.bin" --transfer-screenshot "$out/transfer-en.png"
+stop_sim
+echo "$out/transfer-en.png"
