@@ -30,6 +30,19 @@ struct BatchSettings {
 };
 int RunBatch(ConsoleHost& host, Console& console, const BatchSettings& settings, bool json);
 
+// The firmware update as "Update File" does it, with FIRMWARE chosen.
+int RunUpdate(ConsoleHost& host, Console& console, const std::string& firmware);
+// The XMODEM sender alone on the port, for a loader entered by other means.
+int RunSend(ConsoleHost& host, Console& console, const HostSettings& settings,
+            const std::string& file);
+
+struct LogSettings {
+    std::string outputPath;  // also saved here, as the Save button does; empty for none
+    int seconds = 0;         // 0: until Ctrl+C
+    bool outIsTerminal = false;
+};
+int RunLog(ConsoleHost& host, Console& console, const LogSettings& settings);
+
 // The item's name: its label without the "N. " the form puts in front.
 std::string ItemName(const std::string& label, int number);
 

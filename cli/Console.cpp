@@ -38,6 +38,14 @@ void Console::Progress(fw::UINT id, const fw::MessageArgs& args) {
     err_ << Text(id, args) << '\n' << std::flush;
 }
 
+void Console::ProgressLine(const std::string& line) {
+    if (quiet_) {
+        return;
+    }
+    ClearStatus();
+    err_ << line << '\n' << std::flush;
+}
+
 void Console::Status(const std::string& line) {
     if (quiet_ || !terminal_) {
         return;

@@ -17,6 +17,7 @@ public:
 
     std::ostream& Out() { return out_; }
     bool Quiet() const { return quiet_; }
+    bool ErrIsTerminal() const { return terminal_; }
 
     // The string in the current language with its inserts, without the line
     // ends some message texts start or end with.
@@ -30,6 +31,7 @@ public:
 
     // Shown unless -q.
     void Progress(fw::UINT id, const fw::MessageArgs& args = {});
+    void ProgressLine(const std::string& line);
     // Rewritten in place; only on a terminal and unless -q.
     void Status(const std::string& line);
     void ClearStatus();

@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 
+#include "firmware/TransferDlg.h"
 #include "framework/HeadlessWindow.h"
 #include "res/ResourceIds.h"
 
@@ -14,6 +16,33 @@ namespace {
 
 // Interactive attempts per connection before the connection is given up.
 constexpr int kPromptAttempts = 3;
+
+// How long the loop may sleep between looks at the interrupt flag.
+constexpr auto kInterruptPoll = std::chrono::milliseconds(50);
+
+// A dialog's window whose message boxes are lines on the console; just before
+// one is shown, the caller gets to finish what it had on the line.
+class ConsoleDialogWindow : public fw::CHeadlessWindow {
+public:
+    ConsoleDialogWindow(fw::CMessageLoop& loop, fw::CDialog& dialog, Console& console,
+                        std::function<void()> beforeBox)
+        : fw::CHeadlessWindow(loop, dialog, dialog.TemplateId()),
+          console_(console),
+          beforeBox_(std::move(beforeBox)) {}
+
+    int MessageBoxById(fw::UINT textId, fw::UINT captionId, fw::UINT type,
+                       const fw::MessageArgs& args) override {
+        if (beforeBox_) {
+            beforeBox_();
+        }
+        console_.Message(Console::Text(textId, args));
+        return fw::CHeadlessWindow::MessageBoxById(textId, captionId, type, args);
+    }
+
+private:
+    Console& console_;
+    std::function<void()> beforeBox_;
+};
 
 }  // namespace
 
@@ -81,12 +110,68 @@ int ConsoleDialogs::AnswerPassword(fw::CDialog& dialog, const std::string& passw
 }
 
 int ConsoleDialogs::RunModal(fw::CDialog& dialog, fw::CWnd*) {
+    if (dialog.TemplateId() == res::IDD_TRANSFER) {
+        return RunTransfer(dialog);
+    }
     if (dialog.TemplateId() == res::IDD_PASSWORD) {
         if (std::optional<std::string> password = NextPassword()) {
             return AnswerPassword(dialog, *password);
         }
     }
     dialog.EndDialog(fw::IDCANCEL);
+    return dialog.Result();
+}
+
+int ConsoleDialogs::RunTransfer(fw::CDialog& dialog) {
+    transferOutcome_.reset();
+    auto* transfer = dynamic_cast<CTransferDlg*>(&dialog);
+    const auto showProgress = [&](const ConsoleDialogWindow& window) {
+        if (progress_ != nullptr) {
+            progress_->Update(window.ProgressPos(res::IDC_TRANSFER_PROGRESS));
+        }
+    };
+    ConsoleDialogWindow* shown = nullptr;
+    ConsoleDialogWindow window(loop_, dialog, console_, [&] {
+        // The bar's last position, set just before the box, beside the outcome.
+        if (progress_ != nullptr && shown != nullptr) {
+            showProgress(*shown);
+            progress_->Finish();
+        }
+    });
+    shown = &window;
+    if (modalHook_) {
+        modalHook_(true);
+    }
+    dialog.OnInitDialog();
+    if (transfer != nullptr && transfer->HasWorker()) {
+        if (progress_ != nullptr) {
+            progress_->Begin(transfer->m_transfer.size);
+        }
+        // Nobody can press Cancel here but Ctrl+C; the dialog otherwise ends
+        // by itself with its worker's result.
+        while (!dialog.IsEnded()) {
+            if (interrupted_ && interrupted_()) {
+                dialog.WindowProc(fw::WM_COMMAND, static_cast<fw::WPARAM>(fw::IDCANCEL), 0);
+                break;
+            }
+            loop_.PumpOne(std::chrono::steady_clock::now() + kInterruptPoll);
+            showProgress(window);
+        }
+    }
+    if (!dialog.IsEnded()) {
+        // Nothing was started (the file could not be loaded): the dialog would
+        // wait for a Cancel that no one on a console can give.
+        dialog.WindowProc(fw::WM_COMMAND, static_cast<fw::WPARAM>(fw::IDCANCEL), 0);
+    }
+    if (progress_ != nullptr) {
+        progress_->Finish();
+    }
+    if (!window.MessageBoxes().empty()) {
+        transferOutcome_ = window.MessageBoxes().back().textId;
+    }
+    if (modalHook_) {
+        modalHook_(false);
+    }
     return dialog.Result();
 }
 

@@ -30,6 +30,8 @@ ConsoleHost::ConsoleHost(const HostSettings& settings, Console& console)
     view_.m_nComPort = settings.comPort;
     view_.m_strDevicePath = settings.devicePath;
     view_.OnInitialUpdate();
+    dialogs_.SetInterruptCheck([this] { return interrupted_.load(); });
+    dialogs_.SetModalHook([this](bool open) { window_.SetModalOpen(open); });
 }
 
 ConsoleHost::~ConsoleHost() {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -53,6 +54,16 @@ public:
 
     // True once Ctrl+C came; the Stop it posted has then been delivered.
     bool Interrupted();
+
+    // Ctrl+C has come (the Stop it posted may still be on its way).
+    bool InterruptRequested() const { return interrupted_.load(); }
+    // Delivers at most one message, waiting for one until the deadline.
+    void PumpOne(std::chrono::steady_clock::time_point deadline) { loop_.PumpOne(deadline); }
+
+    // The firmware file for the next update, as chosen with "Selete File".
+    void ChooseFirmware(const std::string& path) { view_.m_strFirmwarePath = path; }
+    void SetTransferProgress(TransferProgress* progress) { dialogs_.SetTransferProgress(progress); }
+    std::optional<fw::UINT> TransferOutcome() const { return dialogs_.TransferOutcome(); }
 
     // What the next file chooser answers.
     void ChooseFile(std::optional<std::string> path) { dialogs_.SetChosenFile(std::move(path)); }

@@ -40,8 +40,14 @@ fw::LRESULT ConsoleWindow::Relay::WindowProc(fw::UINT message, fw::WPARAM wParam
                                              fw::LPARAM lParam) {
     // Down before the handler runs: a handler that posts again leaves one pending.
     --owner_.pending_;
+    const bool stop =
+        message == fw::WM_COMMAND && wParam == static_cast<fw::WPARAM>(res::ID_STOP_CONFIG);
+    if (stop && owner_.modalOpen_) {
+        ++owner_.postedStops_;
+        return 0;
+    }
     const fw::LRESULT result = owner_.view_.WindowProc(message, wParam, lParam);
-    if (message == fw::WM_COMMAND && wParam == static_cast<fw::WPARAM>(res::ID_STOP_CONFIG)) {
+    if (stop) {
         ++owner_.postedStops_;
     }
     return result;

@@ -28,6 +28,11 @@ public:
     // Stop commands that arrived as posted messages (Ctrl+C), delivered so far.
     int PostedStopsDelivered() const { return postedStops_.load(); }
     bool ShownSince(std::size_t mark, fw::UINT textId) const;
+    // While a modal dialog runs on the loop, a posted Stop (Ctrl+C) must not
+    // reach the view: Stop would close the port under the dialog's worker. The
+    // dialog's host cancels the dialog instead, and the view stops itself
+    // after it.
+    void SetModalOpen(bool open) { modalOpen_ = open; }
 
 private:
     // Stands between the loop and the view: whatever the loop delivers was
@@ -47,6 +52,7 @@ private:
     Relay relay_{*this};
     std::atomic<int> pending_{0};
     std::atomic<int> postedStops_{0};
+    bool modalOpen_ = false;  // loop thread only
 };
 
 }  // namespace cli

@@ -95,6 +95,20 @@ int RunTirvelctl(int argc, char** argv) {
         ->check(CLI::PositiveNumber);
     batch->add_option("--report", batchSettings.reportPath, "Also write the report as CSV");
 
+    std::string firmwareFile;
+    auto* update = app.add_subcommand("update", Console::Text(res::IDS_CLI_HELP_UPDATE));
+    update->add_option("FIRMWARE", firmwareFile, Console::Text(res::IDS_CLI_HELP_FIRMWARE))
+        ->required();
+    std::string sendFile;
+    auto* send = app.add_subcommand("send", Console::Text(res::IDS_CLI_HELP_SEND));
+    send->add_option("FILE", sendFile, Console::Text(res::IDS_CLI_HELP_SEND_FILE))->required();
+    LogSettings logSettings;
+    auto* log = app.add_subcommand("log", Console::Text(res::IDS_CLI_HELP_LOG));
+    log->add_option("--output", logSettings.outputPath,
+                    Console::Text(res::IDS_CLI_HELP_LOG_OUTPUT));
+    log->add_option("--seconds", logSettings.seconds, Console::Text(res::IDS_CLI_HELP_LOG_SECONDS))
+        ->check(CLI::PositiveNumber);
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
@@ -131,6 +145,21 @@ int RunTirvelctl(int argc, char** argv) {
         }
     }
 
+    // An image that cannot be read or holds nothing would only be found out
+    // once the device sits in its boot loader.
+    for (const auto& [command, file] : {std::pair{update, firmwareFile}, {send, sendFile}}) {
+        if (!command->parsed()) {
+            continue;
+        }
+        std::string bytes;
+        if (!cfgfile::ReadWholeFile(file, bytes)) {
+            return UsageError(Console::Text(res::IDS_CLI_CANNOT_READ_FILE, {file}));
+        }
+        if (bytes.empty()) {
+            return UsageError(Console::Text(res::IDS_CLI_EMPTY_FILE, {file}));
+        }
+    }
+
     Console console(std::cout, std::cerr, quiet, ::isatty(STDERR_FILENO) == 1);
     if (ports->parsed()) {
         return RunPorts(console, json);
@@ -158,6 +187,13 @@ int RunTirvelctl(int argc, char** argv) {
         code = RunRestore(host, console, json);
     } else if (batch->parsed()) {
         code = RunBatch(host, console, batchSettings, json);
+    } else if (update->parsed()) {
+        code = RunUpdate(host, console, firmwareFile);
+    } else if (send->parsed()) {
+        code = RunSend(host, console, settings, sendFile);
+    } else if (log->parsed()) {
+        logSettings.outIsTerminal = ::isatty(STDOUT_FILENO) == 1;
+        code = RunLog(host, console, logSettings);
     }
     if (code == kInterruptedExitCode) {
         console.Message(res::IDS_CLI_INTERRUPTED);

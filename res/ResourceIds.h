@@ -135,6 +135,28 @@ inline constexpr fw::UINT IDS_CLI_BATCH_DEVICE = 246;
 inline constexpr fw::UINT IDS_CLI_BATCH_SUMMARY = 247;
 inline constexpr fw::UINT IDS_CLI_REPORT_FAILED = 248;
 inline constexpr fw::UINT IDS_CLI_BATCH_PROFILE_FAILED = 249;
+// tirvelctl's firmware update, XMODEM send and debug log (250-299).
+inline constexpr fw::UINT IDS_CLI_LOADER_POWER_ON = 250;
+inline constexpr fw::UINT IDS_CLI_LOADER_COUNTDOWN = 251;
+inline constexpr fw::UINT IDS_CLI_TRANSFER_STATUS =
+    252;                                                // %1 percent, %2/%3 bytes, %4 rate, %5 left
+inline constexpr fw::UINT IDS_CLI_TRANSFER_LINE = 253;  // %1 percent, %2 of %3 bytes
+inline constexpr fw::UINT IDS_CLI_WAITING_START = 254;  // %1 seconds
+inline constexpr fw::UINT IDS_CLI_SEND_CANCELLED = 255;
+inline constexpr fw::UINT IDS_CLI_SEND_NO_START = 256;
+inline constexpr fw::UINT IDS_CLI_SEND_BLOCK_FAILED = 257;
+inline constexpr fw::UINT IDS_CLI_SEND_END_FAILED = 258;
+inline constexpr fw::UINT IDS_CLI_SEND_SUCCEEDED = 259;  // %1 bytes
+inline constexpr fw::UINT IDS_CLI_LOG_SHOWING = 260;
+inline constexpr fw::UINT IDS_CLI_EMPTY_FILE = 261;  // %1 the path
+inline constexpr fw::UINT IDS_CLI_HELP_UPDATE = 262;
+inline constexpr fw::UINT IDS_CLI_HELP_SEND = 263;
+inline constexpr fw::UINT IDS_CLI_HELP_LOG = 264;
+inline constexpr fw::UINT IDS_CLI_HELP_FIRMWARE = 265;
+inline constexpr fw::UINT IDS_CLI_HELP_SEND_FILE = 266;
+inline constexpr fw::UINT IDS_CLI_HELP_LOG_OUTPUT = 267;
+inline constexpr fw::UINT IDS_CLI_HELP_LOG_SECONDS = 268;
+inline constexpr fw::UINT IDS_CLI_LOADER_FOUND = 269;
 // The desktop app's own (300-349).
 inline constexpr fw::UINT IDS_INDICATOR_CAPS = 301;
 inline constexpr fw::UINT IDS_INDICATOR_NUM = 302;

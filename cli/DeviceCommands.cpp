@@ -1,0 +1,189 @@
+// The subcommands that use the port at the loader's line rate: the firmware
+// update and the debug log, both through the view, and the bare XMODEM send.
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "cfgfile/FileIo.h"
+#include "cli/Commands.h"
+#include "cli/LogOutput.h"
+#include "cli/TransferProgress.h"
+#include "firmware/Xmodem.h"
+#include "serial/PortPath.h"
+
+namespace cli {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// TransferSendFile asks for the start signal this many times, 2 s each.
+constexpr int kStartSignalSeconds = 32;
+
+// The progress display is the host's only while the command runs.
+class ProgressAttachment {
+public:
+    ProgressAttachment(ConsoleHost& host, TransferProgress& progress) : host_(host) {
+        host_.SetTransferProgress(&progress);
+    }
+    ~ProgressAttachment() { host_.SetTransferProgress(nullptr); }
+    ProgressAttachment(const ProgressAttachment&) = delete;
+    ProgressAttachment& operator=(const ProgressAttachment&) = delete;
+
+private:
+    ConsoleHost& host_;
+};
+
+fw::UINT SendFailureReason(int result) {
+    switch (result) {
+        case kTransferCancelledByReceiver:
+            return res::IDS_CLI_SEND_CANCELLED;
+        case kTransferNoStartSignal:
+            return res::IDS_CLI_SEND_NO_START;
+        case kTransferEndNotAcknowledged:
+            return res::IDS_CLI_SEND_END_FAILED;
+        default:
+            return res::IDS_CLI_SEND_BLOCK_FAILED;
+    }
+}
+
+}  // namespace
+
+int RunUpdate(ConsoleHost& host, Console& console, const std::string& firmware) {
+    TransferProgress progress(console, console.ErrIsTerminal());
+    ProgressAttachment attached(host, progress);
+    CTirvel2View& view = host.View();
+    host.ChooseFirmware(firmware);
+    const std::size_t mark = host.MessageMark();
+    host.Command(res::ID_UPDATE_FIRMWARE);
+    if (host.State() != kStateAwaitingLoader) {
+        return kExitFailed;  // the port did not open; the view said so
+    }
+    const long long limit = view.m_nLoaderLimitMs / 1000;
+    console.Progress(res::IDS_CLI_LOADER_POWER_ON, {std::to_string(limit)});
+
+    const auto start = Clock::now();
+    bool loaderFound = false;
+    for (;;) {
+        if (host.Interrupted()) {
+            console.ClearStatus();
+            return kInterruptedExitCode;
+        }
+        if (host.State() == kStateIdle) {
+            break;  // the transfer dialog has been and gone, or there was none
+        }
+        // A box cannot stay open on a console: once its text is out, the
+        // operator's only way on is Stop.
+        if (host.ShownSince(mark, res::IDS_LOADER_TIMEOUT)) {
+            host.Stop();
+            return kExitFailed;
+        }
+        const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - start);
+        if (view.m_nConnectState == kStateLoaderDialogue) {
+            if (!loaderFound) {
+                loaderFound = true;
+                console.Progress(res::IDS_CLI_LOADER_FOUND);
+            }
+        } else {
+            const long long left = std::max<long long>(0, limit - seconds.count());
+            console.Status(Console::Text(res::IDS_CLI_LOADER_COUNTDOWN, {std::to_string(left)}));
+        }
+        host.PumpOne(start + seconds + std::chrono::seconds(1));
+    }
+    console.ClearStatus();
+    // Only the loader's acknowledgement of the end counts: its box is the
+    // success box.
+    return host.TransferOutcome() == res::IDS_TRANSFER_SUCCEEDED ? kExitOk : kExitFailed;
+}
+
+int RunSend(ConsoleHost& host, Console& console, const HostSettings& settings,
+            const std::string& file) {
+    std::string image;
+    if (!cfgfile::ReadWholeFile(file, image)) {
+        console.Message(res::IDS_CLI_CANNOT_READ_FILE, {file});
+        return kExitFailed;
+    }
+    const std::string path =
+        settings.devicePath.empty() ? serial::FormatComPath(settings.comPort) : settings.devicePath;
+    const PortHandle port = OpenComPort(path.c_str());
+    if (port == INVALID_HANDLE_VALUE) {
+        console.Message(res::IDS_OPEN_PORT_FAILED);
+        return kExitFailed;
+    }
+    // The update flow's line, and its one read of stale input before the sender.
+    const ComPortSettings line{115200, 8, 0, 0, kFlowNone};
+    SetupComPortPolled(port, &line);
+    char discard[256];
+    ReadComPort(port, discard, sizeof discard);
+    console.Progress(res::IDS_CLI_WAITING_START, {std::to_string(kStartSignalSeconds)});
+
+    TransferProgress progress(console, console.ErrIsTerminal());
+    std::atomic<int> stopFlag{0};
+    std::atomic<bool> done{false};
+    int result = 0;
+    const auto* data = reinterpret_cast<const std::uint8_t*>(image.data());
+    const auto size = static_cast<std::int32_t>(image.size());
+    std::thread worker([&] {
+        SetTransferPort(port);
+        result = TransferSendFile(data, size, &stopFlag);
+        done = true;
+    });
+    progress.Begin(size);
+    while (!done) {
+        if (host.InterruptRequested()) {
+            stopFlag = 1;  // the sender stops at its next check point
+        }
+        host.PumpOne(Clock::now() + std::chrono::milliseconds(50));
+        progress.Update(GetTransferProgress());
+    }
+    worker.join();
+    progress.Update(GetTransferProgress());
+    progress.Finish();
+    CloseComPort(port);
+
+    if (host.Interrupted()) {
+        return kInterruptedExitCode;
+    }
+    if (result < 0) {
+        console.Message(res::IDS_TRANSFER_FAILED);
+        console.Message(SendFailureReason(result));
+        return kExitFailed;
+    }
+    console.Message(res::IDS_CLI_SEND_SUCCEEDED, {std::to_string(result)});
+    return kExitOk;
+}
+
+int RunLog(ConsoleHost& host, Console& console, const LogSettings& settings) {
+    CTirvel2View& view = host.View();
+    host.Command(res::ID_SHOW_DEBUG_INFO);
+    if (host.State() != kStateDebugLog) {
+        return kExitFailed;  // the port did not open; the view said so
+    }
+    console.Progress(res::IDS_CLI_LOG_SHOWING);
+    LogOutput output(console.Out(), settings.outIsTerminal, fw::CurrentLanguage());
+    const auto end = settings.seconds > 0 ? Clock::now() + std::chrono::seconds(settings.seconds)
+                                          : Clock::time_point::max();
+    bool interrupted = false;
+    while (Clock::now() < end) {
+        if (host.Interrupted()) {
+            interrupted = true;
+            break;
+        }
+        host.PumpOne(std::min(end, Clock::now() + std::chrono::milliseconds(100)));
+        output.Follow(view.m_ctrlLog.GetTextBytes());
+    }
+    host.Stop();
+    output.Follow(view.m_ctrlLog.GetTextBytes());
+
+    int code = kExitOk;
+    if (!settings.outputPath.empty()) {
+        const std::size_t mark = host.MessageMark();
+        host.ChooseFile(settings.outputPath);
+        host.Command(res::IDC_SAVE_LOG);
+        if (host.ShownSince(mark, res::IDS_WRITE_FILE_FAILED)) {
+            code = kExitFailed;
+        }
+    }
+    return interrupted ? kInterruptedExitCode : code;
+}
+
+}  // namespace cli
