@@ -16,6 +16,7 @@
 #include <sstream>
 #include <thread>
 
+#include "PseudoTerminal.h"
 #include "SimProcess.h"
 #include "framework/CodePage.h"
 
@@ -505,6 +506,174 @@ TEST_F(TirvelctlRun, CtrlCEndsAnOpenEndedBatchAfterTheDevicesDone) {
     EXPECT_EQ(Lines(ReadFile(report)).size(), 2u) << ReadFile(report);
     EXPECT_EQ(EventsOf("quit").size(), 1u);
     EXPECT_EQ(EventsOf("set").size(), ExampleProfile().size());
+}
+
+// --- firmware update, XMODEM send, debug log ---
+
+std::string Noise(std::size_t size) {
+    std::string bytes(size, '\0');
+    std::uint32_t x = 2024;
+    for (auto& b : bytes) {
+        x = x * 1103515245U + 12345U;
+        b = static_cast<char>(x >> 16);
+    }
+    return bytes;
+}
+
+// What a loader stores: the image, one 0x1A, zeros to whole 128-byte blocks.
+std::string Padded(const std::string& image) {
+    std::string out = image + '\x1A';
+    out.resize((out.size() + 127) / 128 * 128, '\0');
+    return out;
+}
+
+TEST_F(TirvelctlRun, UpdateDeliversTheImageByteForByteAndReportsSuccess) {
+    const fs::path received = dir_.Path() / "received.bin";
+    StartSimulator({"--firmware-out", received.string()});
+    const std::string image = Noise(128 * 40 + 17);
+    WriteFile(dir_.Path() / "fw.bin", image);
+    const Result r = Run({"update", (dir_.Path() / "fw.bin").string()});
+    EXPECT_EQ(r.exit, 0) << r.err;
+    EXPECT_TRUE(Contains(r.err, "Power on the device now")) << r.err;
+    EXPECT_TRUE(Contains(r.err, "Updated firmware successfully!")) << r.err;
+    // Not a terminal: a few plain lines, the last one the whole image.
+    EXPECT_TRUE(Contains(r.err, "Sent 100% (5137 of 5137 bytes).")) << r.err;
+    EXPECT_FALSE(Contains(r.err, "\r")) << r.err;
+    EXPECT_EQ(Hex(ReadFile(received)), Hex(Padded(image)));
+    EXPECT_TRUE(WaitForEvent("port-close", 5s));
+}
+
+TEST_F(TirvelctlRun, UpdateThatTheLoaderCancelsFails) {
+    const fs::path received = dir_.Path() / "received.bin";
+    StartSimulator({"--cancel-at-block", "2", "--firmware-out", received.string()});
+    WriteFile(dir_.Path() / "fw.bin", Noise(128 * 10));
+    const Result r = Run({"--lang", "zh", "update", (dir_.Path() / "fw.bin").string()});
+    EXPECT_EQ(r.exit, 1) << r.err;
+    EXPECT_TRUE(Contains(r.err, "文件发送失败!")) << r.err;
+    EXPECT_FALSE(Contains(r.err, "更新成功!")) << r.err;
+    EXPECT_FALSE(fs::exists(received));
+}
+
+TEST_F(TirvelctlRun, UpdateOfAnEmptyOrMissingImageIsAUsageErrorBeforeThePortOpens) {
+    StartSimulator({});
+    WriteFile(dir_.Path() / "empty.bin", "");
+    const Result empty = Run({"update", (dir_.Path() / "empty.bin").string()});
+    EXPECT_EQ(empty.exit, 2);
+    EXPECT_TRUE(Contains(empty.err, "is empty")) << empty.err;
+    const Result missing = Run({"send", (dir_.Path() / "nothing.bin").string()});
+    EXPECT_EQ(missing.exit, 2);
+    EXPECT_TRUE(EventsOf("port-open").empty());
+}
+
+TEST_F(TirvelctlRun, CtrlCDuringTheTransferStopsTheSenderAndClosesThePort) {
+    StartSimulator({"--firmware-out", (dir_.Path() / "received.bin").string()});
+    // Large enough that the transfer is still running when the signal comes.
+    WriteFile(dir_.Path() / "fw.bin", Noise(3 * 1024 * 1024));
+    Tirvelctl process(dir_.Path(),
+                      {"--device", Link(), "update", (dir_.Path() / "fw.bin").string()});
+    ASSERT_TRUE(process.WaitForErr("Boot loader ready", 10s)) << process.Err();
+    std::this_thread::sleep_for(300ms);
+    process.Signal(SIGINT);
+    EXPECT_EQ(process.Wait(), 130);
+    EXPECT_TRUE(Contains(process.Err(), "Interrupted.")) << process.Err();
+    EXPECT_FALSE(Contains(process.Err(), "Updated firmware successfully!")) << process.Err();
+    EXPECT_FALSE(Contains(process.Err(), "Failed to transfer file!")) << process.Err();
+    EXPECT_TRUE(WaitForEvent("port-close", 5s));
+    EXPECT_TRUE(EventsOf("firmware").empty());
+}
+
+// A receiver on the master side of a pty: NAK until the first block, then
+// every block checked and acknowledged; cancels (CAN CAN) at block cancelAt.
+struct Receiver {
+    std::string data;
+    bool ended = false;
+};
+Receiver ReceiveChecksumXmodem(const testsupport::PseudoTerminal& pty, int cancelAt = 0) {
+    Receiver r;
+    std::string pending;
+    auto take = [&](std::size_t n, std::chrono::milliseconds timeout) {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (pending.size() < n && std::chrono::steady_clock::now() < deadline) {
+            pending += pty.ReadFor(20ms);
+        }
+        std::string got = pending.substr(0, std::min(n, pending.size()));
+        pending.erase(0, got.size());
+        return got;
+    };
+    std::string head;
+    for (int i = 0; i < 20 && head.empty(); ++i) {
+        pty.Write("\x15");
+        head = take(1, 1000ms);
+    }
+    for (int block = 1; !head.empty(); ++block, head = take(1, 5000ms)) {
+        if (head[0] == '\x04') {
+            pty.Write("\x06");
+            r.ended = true;
+            break;
+        }
+        const std::string rest = take(131, 5000ms);
+        if (head[0] != '\x01' || rest.size() != 131 ||
+            static_cast<unsigned char>(rest[0]) != (block & 0xFF)) {
+            break;
+        }
+        if (block == cancelAt) {
+            pty.Write("\x18\x18");
+            break;
+        }
+        unsigned char sum = 0;
+        for (int i = 2; i < 130; ++i) {
+            sum = static_cast<unsigned char>(sum + static_cast<unsigned char>(rest[i]));
+        }
+        if (sum != static_cast<unsigned char>(rest[130])) {
+            break;
+        }
+        r.data += rest.substr(2, 128);
+        pty.Write("\x06");
+    }
+    return r;
+}
+
+TEST_F(TirvelctlRun, SendCarriesAFileToAWaitingReceiverAndReportsItsEnd) {
+    testsupport::PseudoTerminal pty;
+    const std::string image = Noise(128 * 6 + 5);
+    WriteFile(dir_.Path() / "image.bin", image);
+    Tirvelctl process(dir_.Path(),
+                      {"--device", pty.SlavePath(), "send", (dir_.Path() / "image.bin").string()});
+    ASSERT_TRUE(process.WaitForErr("start signal", 5s)) << process.Err();
+    const Receiver received = ReceiveChecksumXmodem(pty);
+    EXPECT_EQ(process.Wait(), 0) << process.Err();
+    EXPECT_TRUE(received.ended);
+    EXPECT_EQ(Hex(received.data), Hex(Padded(image)));
+    EXPECT_TRUE(Contains(process.Err(), "the receiver acknowledged the end")) << process.Err();
+}
+
+TEST_F(TirvelctlRun, SendThatTheReceiverCancelsFailsWithTheReason) {
+    testsupport::PseudoTerminal pty;
+    WriteFile(dir_.Path() / "image.bin", Noise(128 * 6));
+    Tirvelctl process(dir_.Path(),
+                      {"--device", pty.SlavePath(), "send", (dir_.Path() / "image.bin").string()});
+    ASSERT_TRUE(process.WaitForErr("start signal", 5s)) << process.Err();
+    ReceiveChecksumXmodem(pty, 3);
+    EXPECT_EQ(process.Wait(), 1) << process.Err();
+    EXPECT_TRUE(Contains(process.Err(), "Failed to transfer file!")) << process.Err();
+    EXPECT_TRUE(Contains(process.Err(), "The receiver cancelled the transfer.")) << process.Err();
+}
+
+TEST_F(TirvelctlRun, LogShowsTheDebugOutputAndSavesThePaneByteForByte) {
+    // A backspace on its own, long after the text: the pane loses one
+    // character, and so does what was shown.
+    const fs::path script = dir_.Path() / "debug.txt";
+    WriteFile(script, "+50 boot \\xE9t\\xE9\n+100 net up\\c\n+300 \\b\\c\n+300 !\n");
+    StartSimulator({"--debug-text", script.string(), "--loader-ms", "100"});
+    const fs::path saved = dir_.Path() / "log.txt";
+    const Result r = Run({"log", "--seconds", "2", "--output", saved.string()});
+    EXPECT_EQ(r.exit, 0) << r.err;
+    const std::string pane = "boot \xE9t\xE9\r\nnet u!\r\n";
+    EXPECT_EQ(Hex(ReadFile(saved)), Hex(pane));
+    // Not a terminal: the device's bytes, and the erase where it happened.
+    EXPECT_EQ(Hex(r.out), Hex(std::string("boot \xE9t\xE9\r\nnet up\b \b!\r\n")));
+    // The log only listens.
+    EXPECT_TRUE(EventsOf("rx").empty());
 }
 
 }  // namespace
