@@ -104,10 +104,11 @@ int RunTirvelctl(int argc, char** argv) {
     send->add_option("FILE", sendFile, Console::Text(res::IDS_CLI_HELP_SEND_FILE))->required();
     LogSettings logSettings;
     auto* log = app.add_subcommand("log", Console::Text(res::IDS_CLI_HELP_LOG));
-    log->add_option("--output", logSettings.outputPath,
-                    Console::Text(res::IDS_CLI_HELP_LOG_OUTPUT));
+    log->add_option("--output", logSettings.outputPath, Console::Text(res::IDS_CLI_HELP_LOG_OUTPUT))
+        ->option_text("FILE");
     log->add_option("--seconds", logSettings.seconds, Console::Text(res::IDS_CLI_HELP_LOG_SECONDS))
-        ->check(CLI::PositiveNumber);
+        ->check(CLI::PositiveNumber)
+        ->option_text("N");
 
     try {
         app.parse(argc, argv);
