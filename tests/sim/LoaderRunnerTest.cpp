@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "EventLog.h"
 #include "SimProcess.h"
 #include "XmodemSender.h"
 #include "serial/ComPort.h"
@@ -31,6 +32,8 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 using Json = nlohmann::json;
+using simevents::Named;
+using simevents::WaitForEvent;
 using namespace kavrelsim::testing;
 
 // The tool's side of the cable with polled reads, as during an update.
@@ -112,30 +115,6 @@ private:
     PortHandle port_ = INVALID_HANDLE_VALUE;
 };
 
-std::vector<Json> ReadEvents(const fs::path& file) {
-    std::vector<Json> events;
-    std::ifstream in(file);
-    std::string line;
-    while (std::getline(in, line)) {
-        events.push_back(Json::parse(line));
-    }
-    return events;
-}
-
-Json WaitForEvent(const fs::path& file, std::string_view name,
-                  milliseconds timeout = milliseconds(3000)) {
-    auto deadline = Clock::now() + timeout;
-    do {
-        for (const auto& e : ReadEvents(file)) {
-            if (e["event"] == name) {
-                return e;
-            }
-        }
-        std::this_thread::sleep_for(milliseconds(20));
-    } while (Clock::now() < deadline);
-    return Json();
-}
-
 std::string ReadFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -184,11 +163,11 @@ TEST(KavrelsimLoaderRunner, NoBreakInOnceTheWindowHasPassed) {
     QuietSim s(dir, {"--loader-ms", "300"});
     Port port(s.sim->PtyPath());
     ASSERT_TRUE(port.IsOpen());
-    ASSERT_FALSE(WaitForEvent(s.events, "power-on").is_null());
+    ASSERT_FALSE(WaitForEvent(s.events, Named("power-on")).is_null());
     std::this_thread::sleep_for(milliseconds(400));
     std::string got = port.HandShake(milliseconds(600));
     EXPECT_TRUE(got.starts_with("no banner")) << got;
-    EXPECT_TRUE(WaitForEvent(s.events, "loader", milliseconds(0)).is_null());
+    EXPECT_TRUE(WaitForEvent(s.events, Named("loader"), milliseconds(0)).is_null());
     // The application is running instead.
     port.Setup(28800);
     port.Send("AT+TEST\r");
@@ -250,7 +229,7 @@ TEST(KavrelsimLoaderRunner, LrzszSxSendsAnImageInEitherVariant) {
         ASSERT_TRUE(port.IsOpen());
         ASSERT_TRUE(port.HandShake().ends_with(std::string(1, kNak)));
         ASSERT_EQ(RunSx(port.Fd(), file), 0);
-        Json f = WaitForEvent(s.events, "firmware");
+        Json f = WaitForEvent(s.events, Named("firmware"));
         ASSERT_FALSE(f.is_null());
         EXPECT_EQ(f["variant"], std::string_view(start) == "crc" ? "crc" : "checksum");
         EXPECT_EQ(f["blocks"], 24);
@@ -259,7 +238,7 @@ TEST(KavrelsimLoaderRunner, LrzszSxSendsAnImageInEitherVariant) {
         ASSERT_EQ(received.size(), 24u * 128);
         EXPECT_EQ(received.substr(0, image.size()), image);
         EXPECT_EQ(received.substr(image.size()), std::string(24 * 128 - image.size(), '\x1A'));
-        ASSERT_FALSE(WaitForEvent(s.events, "reboot").is_null());
+        ASSERT_FALSE(WaitForEvent(s.events, Named("reboot")).is_null());
     }
 }
 
@@ -290,7 +269,7 @@ TEST(KavrelsimLoaderRunner, FaultOptionsOnAScriptedTransfer) {
     EXPECT_EQ(Offer(port, 5, image, true), ack);
     port.Send(std::string(1, kEot));
     EXPECT_EQ(port.ReadUntil(ack, milliseconds(1000)), ack);
-    Json f = WaitForEvent(s.events, "firmware");
+    Json f = WaitForEvent(s.events, Named("firmware"));
     ASSERT_FALSE(f.is_null());
     EXPECT_EQ(f["blocks"], 5);
     EXPECT_EQ(f["repeats"], 1);
@@ -309,10 +288,10 @@ TEST(KavrelsimLoaderRunner, CancelAtBlockWritesNothing) {
     port.Send(Block(2, std::string_view(image).substr(128, 128), false));
     EXPECT_EQ(port.ReadUntil(std::string(2, kCan), milliseconds(1000)), std::string(2, kCan));
     port.Send(std::string(1, kAck));
-    Json a = WaitForEvent(s.events, "firmware-aborted");
+    Json a = WaitForEvent(s.events, Named("firmware-aborted"));
     ASSERT_FALSE(a.is_null());
     EXPECT_EQ(a["blocks"], 1);
-    ASSERT_FALSE(WaitForEvent(s.events, "reboot").is_null());
+    ASSERT_FALSE(WaitForEvent(s.events, Named("reboot")).is_null());
     EXPECT_FALSE(fs::exists(s.image));
 }
 
@@ -339,7 +318,7 @@ TEST(KavrelsimLoaderRunner, DebugLogAtItsRateBesideTheAtDialogue) {
         EXPECT_EQ(port.ReadUntil("\r\n", milliseconds(600)), "OK\r\n");
         std::this_thread::sleep_for(milliseconds(150));
     }
-    EXPECT_FALSE(WaitForEvent(events, "tx-lost").is_null());
+    EXPECT_FALSE(WaitForEvent(events, Named("tx-lost")).is_null());
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "EventLog.h"
 #include "SimProcess.h"
 #include "serial/ComPort.h"
 
@@ -27,6 +28,9 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 using Json = nlohmann::json;
+using simevents::Named;
+using simevents::ReadEvents;
+using simevents::WaitForEvent;
 
 // The tool's side of the cable.
 class ToolPort {
@@ -82,39 +86,6 @@ public:
 private:
     PortHandle port_ = INVALID_HANDLE_VALUE;
 };
-
-std::vector<Json> ReadEvents(const fs::path& file) {
-    std::vector<Json> events;
-    std::ifstream in(file);
-    std::string line;
-    while (std::getline(in, line)) {
-        events.push_back(Json::parse(line));
-    }
-    return events;
-}
-
-// Waits for the first event that matches; a null Json if none came in time.
-Json WaitForEvent(const fs::path& file, const std::function<bool(const Json&)>& match,
-                  milliseconds timeout = milliseconds(3000)) {
-    auto deadline = Clock::now() + timeout;
-    do {
-        for (const auto& e : ReadEvents(file)) {
-            if (match(e)) {
-                return e;
-            }
-        }
-        std::this_thread::sleep_for(milliseconds(20));
-    } while (Clock::now() < deadline);
-    return Json();
-}
-
-std::function<bool(const Json&)> Named(std::string name) {
-    return [name](const Json& e) { return e["event"] == name; };
-}
-
-std::function<bool(const Json&)> Named(std::string name, std::string key, Json value) {
-    return [=](const Json& e) { return e["event"] == name && e[key] == value; };
-}
 
 TEST(KavrelsimRunner, ServesABatchOfDevicesOneOpenAtATime) {
     TempDir dir;
