@@ -17,6 +17,12 @@
 
 namespace {
 
+// Sixty "N. name=value" lines are a few kilobytes; this leaves room for any
+// value a device could hold and still stops a wrong file (an image, a log,
+// /dev/zero) before it fills the memory.
+constexpr std::size_t kImportLimitMb = 16;
+constexpr std::size_t kImportLimitBytes = kImportLimitMb * 1024 * 1024;
+
 fw::FileDialogRequest ConfigFileRequest(bool save, fw::CWnd* parent) {
     fw::FileDialogRequest request;
     request.save = save;
@@ -57,11 +63,38 @@ void CTirvel2View::OnImportConfig() {
     // The whole file is read before anything is applied, so a file that fails
     // half-way leaves the table as it was instead of half imported.
     std::string bytes;
-    if (!cfgfile::ReadWholeFile(*path, bytes)) {
-        AfxMessageBox(res::IDS_OPEN_FILE_FAILED);
+    switch (cfgfile::ReadWholeFile(*path, bytes, kImportLimitBytes)) {
+        case cfgfile::ReadResult::kOk:
+            break;
+        case cfgfile::ReadResult::kTooLarge:
+            AfxMessageBox(res::IDS_IMPORT_TOO_LARGE, {std::to_string(kImportLimitMb)});
+            return;
+        case cfgfile::ReadResult::kCannotRead:
+            AfxMessageBox(res::IDS_OPEN_FILE_FAILED);
+            return;
+    }
+    // A file none of whose keys is a label of this form (another device's
+    // profile, a binary chosen by mistake, an empty file) would change nothing
+    // yet report success, and set the preset flag: batch mode would then carry
+    // the operator's stray values to every device while saying all is well.
+    const std::vector<std::string_view> lines = cfgfile::SplitTextLines(bytes);
+    const bool anyMatch = std::any_of(lines.begin(), lines.end(), [this](std::string_view line) {
+        const std::size_t equals = line.find('=');
+        if (equals == std::string_view::npos) {
+            return false;
+        }
+        for (int n = 1; n <= kItemRows; ++n) {
+            if (GetItemLabel(n) == line.substr(0, equals)) {
+                return true;
+            }
+        }
+        return false;
+    });
+    if (!anyMatch) {
+        AfxMessageBox(res::IDS_IMPORT_NOTHING_MATCHED);
         return;
     }
-    for (std::string_view line : cfgfile::SplitTextLines(bytes)) {
+    for (std::string_view line : lines) {
         const std::size_t equals = line.find('=');
         if (equals != std::string_view::npos) {
             // Keys are matched against the labels as they are now, placeholder

@@ -53,23 +53,64 @@ std::FILE* CreateTemporaryBeside(const fs::path& target, fs::path& temporary) {
 
 }  // namespace
 
-bool ReadWholeFile(const std::string& path, std::string& bytes) {
+ReadResult ReadWholeFile(const std::string& path, std::string& bytes, std::size_t maxBytes) {
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr) {
-        return false;
+        return ReadResult::kCannotRead;
     }
     std::string contents;
     char buffer[65536];
     std::size_t got = 0;
+    bool tooLarge = false;
     while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+        if (got > maxBytes - contents.size()) {
+            tooLarge = true;
+            break;
+        }
         contents.append(buffer, got);
     }
     const bool ok = std::ferror(file) == 0;
     std::fclose(file);
-    if (ok) {
-        bytes = std::move(contents);
+    if (tooLarge) {
+        return ReadResult::kTooLarge;
     }
-    return ok;
+    if (!ok) {
+        return ReadResult::kCannotRead;
+    }
+    bytes = std::move(contents);
+    return ReadResult::kOk;
+}
+
+bool ReadWholeFile(const std::string& path, std::string& bytes) {
+    return ReadWholeFile(path, bytes, std::string().max_size()) == ReadResult::kOk;
+}
+
+FileCheck CheckReadable(const std::string& path) {
+    std::error_code ec;
+    const fs::file_status status = fs::status(path, ec);
+    if (fs::is_directory(status)) {
+        return FileCheck::kCannotRead;
+    }
+#ifndef _WIN32
+    // A pipe or a terminal (/dev/stdin, a shell's <(...)) would lose what a
+    // trial read takes from it, and opening one without a writer can wait for
+    // ever: whether it may be read is all that can be told beforehand.
+    if (fs::exists(status) && !fs::is_regular_file(status)) {
+        return ::access(path.c_str(), R_OK) == 0 ? FileCheck::kReadable : FileCheck::kCannotRead;
+    }
+#endif
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        return FileCheck::kCannotRead;
+    }
+    // A directory opens on POSIX; its first read is what fails.
+    const int first = std::fgetc(file);
+    const bool failed = first == EOF && std::ferror(file) != 0;
+    std::fclose(file);
+    if (failed) {
+        return FileCheck::kCannotRead;
+    }
+    return first == EOF ? FileCheck::kEmpty : FileCheck::kReadable;
 }
 
 bool ReplaceFileContents(const std::string& path, std::string_view bytes) {

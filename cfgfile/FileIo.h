@@ -3,6 +3,7 @@
 // contents are bytes, written and read without any conversion.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -11,6 +12,17 @@ namespace cfgfile {
 // The file's complete contents. False when it cannot be opened or a read fails
 // before the end (a directory fails here too).
 bool ReadWholeFile(const std::string& path, std::string& bytes);
+
+enum class ReadResult { kOk, kCannotRead, kTooLarge };
+// As above, but gives up once the file holds more than maxBytes, so that a huge
+// file or an endless device (/dev/zero chosen by mistake) cannot eat the memory.
+// bytes is only changed on kOk.
+ReadResult ReadWholeFile(const std::string& path, std::string& bytes, std::size_t maxBytes);
+
+enum class FileCheck { kReadable, kEmpty, kCannotRead };
+// Whether the file opens and gives its first byte, without reading the rest:
+// a firmware image of many megabytes is checked without holding it.
+FileCheck CheckReadable(const std::string& path);
 
 // Makes the file hold exactly these bytes, creating it if needed. A regular
 // file is replaced through a temporary file in the same directory that is

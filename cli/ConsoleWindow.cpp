@@ -1,6 +1,8 @@
 #include "cli/ConsoleWindow.h"
 
+#include "cli/PortFailure.h"
 #include "res/ResourceIds.h"
+#include "serial/PortPath.h"
 
 namespace cli {
 
@@ -17,6 +19,12 @@ ConsoleWindow::~ConsoleWindow() {
 int ConsoleWindow::MessageBoxById(fw::UINT textId, fw::UINT captionId, fw::UINT type,
                                   const fw::MessageArgs& args) {
     console_.Message(Console::Text(textId, args));
+    // The view opened the port on this thread just before it said so.
+    if (textId == res::IDS_OPEN_PORT_FAILED) {
+        ReportOpenFailure(console_, view_.m_strDevicePath.empty()
+                                        ? serial::FormatComPath(view_.m_nComPort)
+                                        : view_.m_strDevicePath);
+    }
     return fw::CHeadlessWindow::MessageBoxById(textId, captionId, type, args);
 }
 

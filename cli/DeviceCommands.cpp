@@ -7,6 +7,7 @@
 #include "cfgfile/FileIo.h"
 #include "cli/Commands.h"
 #include "cli/LogOutput.h"
+#include "cli/PortFailure.h"
 #include "cli/TransferProgress.h"
 #include "firmware/Xmodem.h"
 #include "serial/PortPath.h"
@@ -107,6 +108,7 @@ int RunSend(ConsoleHost& host, Console& console, const HostSettings& settings,
     const PortHandle port = OpenComPort(path.c_str());
     if (port == INVALID_HANDLE_VALUE) {
         console.Message(res::IDS_OPEN_PORT_FAILED);
+        ReportOpenFailure(console, path);
         return kExitFailed;
     }
     // The update flow's line, and its one read of stale input before the sender.

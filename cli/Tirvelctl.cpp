@@ -27,8 +27,24 @@ int UsageError(const std::string& detail) {
 }
 
 bool Readable(const std::string& path) {
-    std::string bytes;
-    return cfgfile::ReadWholeFile(path, bytes);
+    // Opening and one byte, not the whole file: a pipe given as the profile
+    // must still hold its contents when the import reads it.
+    return cfgfile::CheckReadable(path) != cfgfile::FileCheck::kCannotRead;
+}
+
+// The COM number in plain decimal. The option parser would take "010" as octal
+// (COM8) and "0x10" as hex: on a line with several adapters that configures
+// the device on another port than the operator named.
+std::optional<int> ParseComNumberOption(const std::string& text) {
+    if (text.empty() || text.size() > 3 ||
+        text.find_first_not_of("0123456789") != std::string::npos) {
+        return std::nullopt;
+    }
+    const int number = std::stoi(text);
+    if (number < 1 || number > serial::kMaxComNumber) {
+        return std::nullopt;
+    }
+    return number;
 }
 
 }  // namespace
@@ -58,13 +74,13 @@ int RunTirvelctl(int argc, char** argv) {
         "Exit status: 0 success, 1 the device work failed (the reason is printed), "
         "2 usage error, 130 interrupted (Ctrl+C).");
 
-    int port = 1;
+    std::string portText = "1";
     std::string device;
     std::string password;
     std::string language;
     bool json = false;
     bool quiet = false;
-    auto* portOption = app.add_option("-p,--port", port, "COM port number 1-255 (default 1)");
+    auto* portOption = app.add_option("-p,--port", portText, "COM port number 1-255 (default 1)");
     auto* deviceOption =
         app.add_option("-d,--device", device, "Device path to open instead of a COM number");
     portOption->excludes(deviceOption);
@@ -125,8 +141,9 @@ int RunTirvelctl(int argc, char** argv) {
     if (!language.empty() && !fw::ParseLanguage(language)) {
         return UsageError(Console::Text(res::IDS_CLI_BAD_LANGUAGE, {language}));
     }
-    if (port < 1 || port > serial::kMaxComNumber) {
-        return UsageError(Console::Text(res::IDS_CLI_BAD_PORT, {std::to_string(port)}));
+    const std::optional<int> port = ParseComNumberOption(portText);
+    if (!port) {
+        return UsageError(Console::Text(res::IDS_CLI_BAD_PORT, {portText}));
     }
     std::vector<ItemAssignment> assignments;
     if (set->parsed()) {
@@ -152,12 +169,13 @@ int RunTirvelctl(int argc, char** argv) {
         if (!command->parsed()) {
             continue;
         }
-        std::string bytes;
-        if (!cfgfile::ReadWholeFile(file, bytes)) {
-            return UsageError(Console::Text(res::IDS_CLI_CANNOT_READ_FILE, {file}));
-        }
-        if (bytes.empty()) {
-            return UsageError(Console::Text(res::IDS_CLI_EMPTY_FILE, {file}));
+        switch (cfgfile::CheckReadable(file)) {
+            case cfgfile::FileCheck::kCannotRead:
+                return UsageError(Console::Text(res::IDS_CLI_CANNOT_READ_FILE, {file}));
+            case cfgfile::FileCheck::kEmpty:
+                return UsageError(Console::Text(res::IDS_CLI_EMPTY_FILE, {file}));
+            case cfgfile::FileCheck::kReadable:
+                break;
         }
     }
 
@@ -167,7 +185,7 @@ int RunTirvelctl(int argc, char** argv) {
     }
 
     HostSettings settings;
-    settings.comPort = port;
+    settings.comPort = *port;
     settings.devicePath = device;
     if (passwordOption->count() > 0) {
         settings.password = password;

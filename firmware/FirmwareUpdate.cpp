@@ -169,11 +169,15 @@ void CTirvel2View::StartFirmwareTransfer() {
         OnSelectFirmware();
     }
     if (!m_strFirmwarePath.empty()) {
-        std::string probe;
-        if (!cfgfile::ReadWholeFile(m_strFirmwarePath, probe)) {
+        // One byte tells readable from not; the dialog reads the image itself.
+        const cfgfile::FileCheck check = cfgfile::CheckReadable(m_strFirmwarePath);
+        if (check == cfgfile::FileCheck::kCannotRead) {
             // The system's error text would be in the C library's language,
             // not the operator's: the file's name says enough to act on.
             AfxMessageBox(res::IDS_FIRMWARE_UNREADABLE, {m_strFirmwarePath});
+        } else if (check == cfgfile::FileCheck::kEmpty) {
+            // The dialog would wait for a Cancel with nothing to send.
+            AfxMessageBox(res::IDS_FIRMWARE_EMPTY, {m_strFirmwarePath});
         } else {
             CTransferDlg dialog(nullptr);
             dialog.m_strFilePath = m_strFirmwarePath;

@@ -90,6 +90,9 @@ inline constexpr fw::UINT IDS_PASSWORD_TOO_LONG = 115;
 inline constexpr fw::UINT IDS_VALUE_NOT_SENDABLE = 116;   // %1: the item number
 inline constexpr fw::UINT IDS_WRITE_FILE_FAILED = 117;    // %1: the path
 inline constexpr fw::UINT IDS_FIRMWARE_UNREADABLE = 118;  // %1: the path
+inline constexpr fw::UINT IDS_FIRMWARE_EMPTY = 119;       // %1: the path
+inline constexpr fw::UINT IDS_IMPORT_NOTHING_MATCHED = 120;
+inline constexpr fw::UINT IDS_IMPORT_TOO_LARGE = 121;  // %1: the limit in MB
 inline constexpr fw::UINT IDS_DOCUMENT_TEMPLATE = 128;
 // tirvelctl's own lines (200-299).
 inline constexpr fw::UINT IDS_CLI_USAGE_ERROR = 200;
@@ -157,6 +160,10 @@ inline constexpr fw::UINT IDS_CLI_HELP_SEND_FILE = 266;
 inline constexpr fw::UINT IDS_CLI_HELP_LOG_OUTPUT = 267;
 inline constexpr fw::UINT IDS_CLI_HELP_LOG_SECONDS = 268;
 inline constexpr fw::UINT IDS_CLI_LOADER_FOUND = 269;
+inline constexpr fw::UINT IDS_CLI_PORT_IN_USE = 270;      // %1 the device
+inline constexpr fw::UINT IDS_CLI_PORT_DENIED = 271;      // %1 the device
+inline constexpr fw::UINT IDS_CLI_PORT_MISSING = 272;     // %1 the port
+inline constexpr fw::UINT IDS_CLI_PORT_NOT_SERIAL = 273;  // %1 the device
 // The desktop app's own (300-349).
 inline constexpr fw::UINT IDS_INDICATOR_CAPS = 301;
 inline constexpr fw::UINT IDS_INDICATOR_NUM = 302;

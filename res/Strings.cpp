@@ -25,6 +25,12 @@ constexpr fw::StringResource kStrings[] = {
     {117, "Failed to write the file %1!", "写入文件%1失败！"},
     {118, "Cannot read the firmware file %1; nothing was sent.",
      "无法读取固件文件%1，未发送任何数据。"},
+    {119, "The firmware file %1 is empty; nothing was sent.", "固件文件%1为空，未发送任何数据。"},
+    {120, "No line of the file names an item of this device; nothing was imported.",
+     "文件中没有一行对应本终端的配置项，未导入任何内容。"},
+    {121,
+     "The file is larger than %1 MB, too large for a configuration file; nothing was imported.",
+     "文件大于%1 MB，不可能是配置文件，未导入任何内容。"},
     {128, "Kavrel Batch Configuration Software\n\nTirvel\n\n\nTirvel2.Document\nTirvel Document",
      "DTU批量配置软件\n\nTirvel\n\n\nTirvel2.Document\nTirvel Document"},
     // tirvelctl's own lines: prompts, progress, headings and report words.
@@ -108,6 +114,16 @@ constexpr fw::StringResource kStrings[] = {
      "同时像“保存”按钮一样把日志保存到FILE"},
     {268, "Stop after N seconds", "N秒后结束"},
     {269, "Boot loader ready; sending the firmware.", "引导程序已就绪，正在发送固件。"},
+    // tirvelctl: why a port did not open.
+    {270, "%1 is held by another program; close that program and try again.",
+     "%1正被其他程序占用，请关闭该程序后重试。"},
+    {271,
+     "You may not open %1: add yourself to the dialout group (sudo usermod -aG dialout $USER), "
+     "then log out and in again.",
+     "无权打开%1：请把自己加入dialout组（sudo usermod -aG dialout $USER），然后注销并重新登录。"},
+    {272, "No device answers at %1; tirvelctl ports lists the COM numbers that reach one.",
+     "%1处没有设备；tirvelctl ports 可列出对应设备的COM口编号。"},
+    {273, "%1 is not a serial port.", "%1不是串口。"},
     // The desktop app's own: status bar, documents, command line.
     {301, "CAP", "大写"},
     {302, "NUM", "数字"},

@@ -35,6 +35,19 @@ inline constexpr std::uint8_t kFlowSoftware = 2;
 // echoed or translated; INVALID_HANDLE_VALUE on any failure. "\\.\COMn"
 // paths are resolved to a device (see PortPath.h) on POSIX.
 PortHandle OpenComPort(const char* devicePath);
+// Why the last OpenComPort of the calling thread failed, so that a caller can
+// tell the operator what to do; kNone after a successful open.
+enum class OpenFailure {
+    kNone,
+    kNoDevice,    // nothing at that path, or the COM number reaches nothing
+    kInUse,       // another program (or this one) holds the port
+    kPermission,  // the user may not open it (on Linux: not in the dialout group)
+    kOther,       // not a serial port, or any other error
+};
+OpenFailure LastOpenComPortFailure();
+// The reason an error number of opening or locking a device stands for.
+OpenFailure ClassifyOpenError(int error);
+
 // 1 when the port was closed, 0 otherwise (an invalid handle, say).
 int CloseComPort(PortHandle port);
 

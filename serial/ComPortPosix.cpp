@@ -308,6 +308,13 @@ bool MakeRaw(int fd) {
     return ::tcsetattr(fd, TCSANOW, &t) == 0;
 }
 
+thread_local OpenFailure t_lastOpenFailure = OpenFailure::kNone;
+
+PortHandle Failed(OpenFailure why) {
+    t_lastOpenFailure = why;
+    return INVALID_HANDLE_VALUE;
+}
+
 void Release(int fd) {
     ::flock(fd, LOCK_UN);
     ::ioctl(fd, TIOCNXCL);
@@ -315,36 +322,65 @@ void Release(int fd) {
 
 }  // namespace
 
+OpenFailure ClassifyOpenError(int error) {
+    switch (error) {
+        case 0:
+            return OpenFailure::kNone;
+        case ENOENT:
+        case ENODEV:
+        case ENXIO:
+        case ENOTDIR:
+            return OpenFailure::kNoDevice;
+        case EACCES:
+        case EPERM:
+        case EROFS:
+            return OpenFailure::kPermission;
+        case EBUSY:
+        case EWOULDBLOCK:
+            return OpenFailure::kInUse;
+        default:
+            return OpenFailure::kOther;
+    }
+}
+
+OpenFailure LastOpenComPortFailure() {
+    return t_lastOpenFailure;
+}
+
 PortHandle OpenComPort(const char* devicePath) {
     if (devicePath == nullptr || *devicePath == '\0') {
-        return INVALID_HANDLE_VALUE;
+        return Failed(OpenFailure::kNoDevice);
     }
     const std::string device = serial::ResolveDevicePath(devicePath);
     if (device.empty()) {
-        return INVALID_HANDLE_VALUE;
+        return Failed(OpenFailure::kNoDevice);
     }
     int fd;
     do {
         fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
-        return INVALID_HANDLE_VALUE;
+        return Failed(ClassifyOpenError(errno));
     }
     // The lock comes before anything that changes the device: an open that
     // loses to another holder must leave that holder's settings alone. The lock
     // is what excludes other programs running as root, which TIOCEXCL does not.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
         ::close(fd);
-        return INVALID_HANDLE_VALUE;
+        return Failed(ClassifyOpenError(error));
     }
     if (::ioctl(fd, TIOCEXCL) != 0 || !MakeRaw(fd)) {
+        // Not a terminal at all (ENOTTY) is no reason the operator can act on
+        // beyond choosing another port.
         Release(fd);
         ::close(fd);
-        return INVALID_HANDLE_VALUE;
+        return Failed(OpenFailure::kOther);
     }
     // A descriptor number may have served an earlier port that was closed
     // behind our back; start from the default profile.
     Profiles().Set(fd, Profile::kTimed);
+    t_lastOpenFailure = OpenFailure::kNone;
     return fd;
 }
 

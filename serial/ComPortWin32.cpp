@@ -114,7 +114,31 @@ DWORD Clamp(std::uint32_t count) {
 
 }  // namespace
 
+namespace {
+thread_local OpenFailure t_lastOpenFailure = OpenFailure::kNone;
+}  // namespace
+
+OpenFailure ClassifyOpenError(int error) {
+    switch (error) {
+        case 0:
+            return OpenFailure::kNone;
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+            return OpenFailure::kNoDevice;
+        case ERROR_ACCESS_DENIED:  // what a port another program holds answers
+        case ERROR_SHARING_VIOLATION:
+            return OpenFailure::kInUse;
+        default:
+            return OpenFailure::kOther;
+    }
+}
+
+OpenFailure LastOpenComPortFailure() {
+    return t_lastOpenFailure;
+}
+
 PortHandle OpenComPort(const char* devicePath) {
+    t_lastOpenFailure = OpenFailure::kNoDevice;
     if (devicePath == nullptr || *devicePath == '\0') {
         return INVALID_HANDLE_VALUE;
     }
@@ -122,8 +146,10 @@ PortHandle OpenComPort(const char* devicePath) {
         ::CreateFileA(devicePath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                       FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
+        t_lastOpenFailure = ClassifyOpenError(static_cast<int>(::GetLastError()));
         return INVALID_HANDLE_VALUE;
     }
+    t_lastOpenFailure = OpenFailure::kNone;
     // The driver may still hold time-outs that block a read for ever; a port
     // never set up behaves like the timed profile.
     COMMTIMEOUTS timeouts = kTimedTimeouts;

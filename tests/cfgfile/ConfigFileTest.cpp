@@ -182,8 +182,9 @@ TEST_F(ConfigFiles, ImportMatchesWholeLabelsOnly) {
     EXPECT_EQ(view_.GetItemNewValue(3), "keep");  // the key was "3. Port "
     EXPECT_EQ(Tick(3), 0);
     EXPECT_TRUE(g_bPreset);
+    // A file that names no row imports nothing and says so.
     EXPECT_EQ(window_.MessageBoxTexts(),
-              (Ids{res::IDS_IMPORT_SUCCEEDED, res::IDS_IMPORT_SUCCEEDED}));
+              (Ids{res::IDS_IMPORT_NOTHING_MATCHED, res::IDS_IMPORT_SUCCEEDED}));
 
     // No section header needed; case matters; a placeholder row above the item
     // count is a label like any other; a name holding "=" can never match.

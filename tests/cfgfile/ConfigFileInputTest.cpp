@@ -1,0 +1,256 @@
+// Configuration files as operators really choose them: other line ends, binary
+// files, huge lines, empty files, folders, files they may not read and files
+// that go away. Whatever is refused leaves the form and the preset flag alone.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "ScriptedDialogs.h"
+#include "ScriptedWindow.h"
+#include "SimProcess.h"
+#include "cfgfile/FileIo.h"
+#include "cfgfile/Preset.h"
+#include "form/ControlIds.h"
+#include "form/Tirvel2View.h"
+#include "protocol/AtExchange.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Ids = std::vector<fw::UINT>;
+using namespace std::string_literals;
+
+void WriteBytes(const fs::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// The chooser answers with a path whose file is gone by the time it is read.
+class VanishingChooser : public testsupport::ScriptedDialogs {
+public:
+    using ScriptedDialogs::ScriptedDialogs;
+    std::optional<std::string> RunFileDialog(const fw::FileDialogRequest& request) override {
+        std::optional<std::string> path = ScriptedDialogs::RunFileDialog(request);
+        if (path) {
+            fs::remove(*path);
+        }
+        return path;
+    }
+};
+
+struct EnglishForTheTest {
+    EnglishForTheTest() : saved(fw::CurrentLanguage()) { fw::SetLanguage(fw::Language::English); }
+    ~EnglishForTheTest() { fw::SetLanguage(saved); }
+    fw::Language saved;
+};
+
+class ConfigFileInput : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g_bPreset = false;
+        const char* rows[][2] = {{"Mode", "1"}, {"Server", "10.0.0.1"}, {"Port", "5000"}};
+        view_.ResetItemLabels();
+        for (int n = 1; n <= 3; ++n) {
+            view_.SetItemLabel(n, rows[n - 1][0]);
+            view_.SetItemCurrentValue(n, rows[n - 1][1]);
+        }
+        g_nItemCount = 3;
+        view_.UpdateData(false);
+    }
+    void TearDown() override {
+        g_bPreset = false;
+        g_nItemCount = 0;
+    }
+
+    std::vector<std::string> Table() const {
+        std::vector<std::string> rows;
+        for (int n = 1; n <= CTirvel2View::kItemRows; ++n) {
+            rows.push_back(view_.GetItemLabel(n) + "|" + view_.GetItemCurrentValue(n) + "|" +
+                           view_.GetItemNewValue(n) + "|" + window_.Text(ItemNewId(n)) + "|" +
+                           std::to_string(window_.Check(ItemModifyId(n))));
+        }
+        return rows;
+    }
+
+    // Imports the file at path; returns the message boxes it showed.
+    Ids Import(const fs::path& path) {
+        window_.ClearMessageBoxes();
+        dialogs_.ExpectFile(path.string());
+        EXPECT_TRUE(window_.Click(res::IDC_IMPORT_CONFIG));
+        return window_.MessageBoxTexts();
+    }
+    Ids ImportBytes(const std::string& bytes) {
+        WriteBytes(dir_.Path() / "in.txt", bytes);
+        return Import(dir_.Path() / "in.txt");
+    }
+
+    // A refused file: the given message, and nothing else changed.
+    void ExpectRefused(const Ids& shown, fw::UINT message) {
+        EXPECT_EQ(shown, Ids{message});
+        EXPECT_EQ(Table(), before_);
+        EXPECT_EQ(g_bPreset, presetBefore_);
+    }
+    void Remember() {
+        before_ = Table();
+        presetBefore_ = g_bPreset;
+    }
+
+    EnglishForTheTest english_;
+    fw::CMessageLoop loop_;
+    CTirvel2View view_;
+    testsupport::ScriptedWindow window_{loop_, view_, res::IDD_TIRVEL2_FORM};
+    testsupport::ScriptedDialogs dialogs_{loop_};
+    testsupport::TempDir dir_;
+    std::vector<std::string> before_;
+    bool presetBefore_ = false;
+};
+
+TEST_F(ConfigFileInput, EveryLineEndGivesTheSameValues) {
+    // CR LF as written, LF alone, and no line end after the last line.
+    for (const std::string& file :
+         {"[CFG]\r\n2. Server=a b\r\n3. Port=7\r\n"s, "[CFG]\n2. Server=a b\n3. Port=7\n"s,
+          "[CFG]\r\n2. Server=a b\n3. Port=7"s}) {
+        SetUp();
+        view_.SetItemNewValue(2, "");
+        view_.SetItemNewValue(3, "");
+        EXPECT_EQ(ImportBytes(file), Ids{res::IDS_IMPORT_SUCCEEDED});
+        EXPECT_EQ(view_.GetItemNewValue(2), "a b");
+        EXPECT_EQ(view_.GetItemNewValue(3), "7");
+        EXPECT_EQ(window_.Check(ItemModifyId(2)), 1);
+        EXPECT_TRUE(g_bPreset);
+    }
+}
+
+TEST_F(ConfigFileInput, CrOnlyLinesAreOneLineAndImportNothing) {
+    // Old Mac line ends: the whole file is one line whose key is no label, so
+    // nothing is taken, least of all a value holding the following lines.
+    Remember();
+    ExpectRefused(ImportBytes("[CFG]\r2. Server=a\r3. Port=7\r"), res::IDS_IMPORT_NOTHING_MATCHED);
+    // The first line is a key, but its value would swallow the rest; the value
+    // is kept byte for byte (Modify refuses to send its line breaks).
+    EXPECT_EQ(ImportBytes("2. Server=a\r3. Port=7\r"), Ids{res::IDS_IMPORT_SUCCEEDED});
+    EXPECT_EQ(view_.GetItemNewValue(2), "a\r3. Port=7\r");
+    EXPECT_EQ(view_.GetItemNewValue(3), "");
+}
+
+TEST_F(ConfigFileInput, BinaryFilesAreRefusedAndBinaryValuesKept) {
+    std::mt19937 random(7);
+    std::string noise(64 * 1024, '\0');
+    for (char& c : noise) {
+        c = static_cast<char>(random());
+    }
+    // Make sure the noise holds equals signs and line ends, as real images do.
+    noise[100] = '=';
+    noise[200] = '\n';
+    noise[300] = '=';
+    view_.SetItemNewValue(1, "typed");
+    view_.SetItemModify(1, 1);
+    g_bPreset = true;
+    Remember();
+    ExpectRefused(ImportBytes(noise), res::IDS_IMPORT_NOTHING_MATCHED);
+
+    // Noise around one good line: the line counts, its value byte for byte.
+    const std::string value = "\x01\x80\xFF\x1A\0z="s;
+    EXPECT_EQ(ImportBytes(noise + "\n2. Server=" + value + "\r\n" + noise),
+              Ids{res::IDS_IMPORT_SUCCEEDED});
+    EXPECT_EQ(view_.GetItemNewValue(2), value);
+    EXPECT_EQ(window_.Check(ItemModifyId(2)), 1);
+}
+
+TEST_F(ConfigFileInput, ANulInsideTheKeyMatchesNothing) {
+    Remember();
+    ExpectRefused(ImportBytes("2. Ser\0ver=x\r\n"s), res::IDS_IMPORT_NOTHING_MATCHED);
+}
+
+TEST_F(ConfigFileInput, LongLinesStayWholeAndHugeFilesAreRefused) {
+    const std::string megabyte(1024 * 1024, 'v');
+    EXPECT_EQ(ImportBytes("[CFG]\r\n2. Server=" + megabyte + "\r\n3. Port=9\r\n"),
+              Ids{res::IDS_IMPORT_SUCCEEDED});
+    EXPECT_EQ(view_.GetItemNewValue(2), megabyte);
+    EXPECT_EQ(view_.GetItemNewValue(3), "9");
+
+    Remember();
+    // Just over the limit, with a good line first: refused as a whole.
+    std::ofstream(dir_.Path() / "big.txt", std::ios::binary) << "2. Server=big\r\n"
+                                                             << std::string(16 * 1024 * 1024, 'x');
+    ExpectRefused(Import(dir_.Path() / "big.txt"), res::IDS_IMPORT_TOO_LARGE);
+    EXPECT_EQ(window_.MessageBoxes()[0].args, fw::MessageArgs{"16"});
+#ifdef __linux__
+    // An endless device ends in the same refusal instead of the memory.
+    ExpectRefused(Import("/dev/zero"), res::IDS_IMPORT_TOO_LARGE);
+#endif
+}
+
+TEST_F(ConfigFileInput, EmptyFolderVanishedOrUnreadable) {
+    view_.SetItemNewValue(2, "typed");
+    view_.SetItemModify(2, 1);
+    g_bPreset = true;
+    Remember();
+    ExpectRefused(ImportBytes(""), res::IDS_IMPORT_NOTHING_MATCHED);
+    ExpectRefused(ImportBytes("[CFG]\r\n"), res::IDS_IMPORT_NOTHING_MATCHED);
+    fs::create_directory(dir_.Path() / "folder.txt");
+    ExpectRefused(Import(dir_.Path() / "folder.txt"), res::IDS_OPEN_FILE_FAILED);
+
+    // Chosen, then gone before the read.
+    {
+        VanishingChooser chooser(loop_);
+        WriteBytes(dir_.Path() / "gone.txt", "2. Server=x\r\n");
+        window_.ClearMessageBoxes();
+        chooser.ExpectFile((dir_.Path() / "gone.txt").string());
+        ASSERT_TRUE(window_.Click(res::IDC_IMPORT_CONFIG));
+        ExpectRefused(window_.MessageBoxTexts(), res::IDS_OPEN_FILE_FAILED);
+        EXPECT_FALSE(fs::exists(dir_.Path() / "gone.txt"));
+    }
+}
+
+TEST_F(ConfigFileInput, UnreadableFileIsRefused) {
+    if (::geteuid() == 0) {
+        GTEST_SKIP() << "running as root, which reads a file of mode 000 all the same";
+    }
+    const fs::path locked = dir_.Path() / "locked.txt";
+    WriteBytes(locked, "2. Server=x\r\n");
+    fs::permissions(locked, fs::perms::none);
+    Remember();
+    ExpectRefused(Import(locked), res::IDS_OPEN_FILE_FAILED);
+    fs::permissions(locked, fs::perms::owner_all);
+}
+
+TEST(FileChecks, OneByteTellsReadableEmptyAndNot) {
+    testsupport::TempDir dir;
+    WriteBytes(dir.Path() / "a", "x");
+    WriteBytes(dir.Path() / "e", "");
+    fs::create_directory(dir.Path() / "d");
+    EXPECT_EQ(cfgfile::CheckReadable((dir.Path() / "a").string()), cfgfile::FileCheck::kReadable);
+    EXPECT_EQ(cfgfile::CheckReadable((dir.Path() / "e").string()), cfgfile::FileCheck::kEmpty);
+    EXPECT_EQ(cfgfile::CheckReadable((dir.Path() / "d").string()), cfgfile::FileCheck::kCannotRead);
+    EXPECT_EQ(cfgfile::CheckReadable((dir.Path() / "missing").string()),
+              cfgfile::FileCheck::kCannotRead);
+
+    // A pipe is not read by the check: its bytes are still there afterwards.
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    ASSERT_EQ(::write(fds[1], "k=v", 3), 3);
+    ::close(fds[1]);
+    const std::string path = "/dev/fd/" + std::to_string(fds[0]);
+    EXPECT_EQ(cfgfile::CheckReadable(path), cfgfile::FileCheck::kReadable);
+    std::string bytes;
+    EXPECT_EQ(cfgfile::ReadWholeFile(path, bytes, 100), cfgfile::ReadResult::kOk);
+    EXPECT_EQ(bytes, "k=v");
+    ::close(fds[0]);
+
+    // The limit is on the bytes: exactly the limit is fine, one more is not.
+    WriteBytes(dir.Path() / "ten", "0123456789");
+    EXPECT_EQ(cfgfile::ReadWholeFile((dir.Path() / "ten").string(), bytes, 10),
+              cfgfile::ReadResult::kOk);
+    EXPECT_EQ(cfgfile::ReadWholeFile((dir.Path() / "ten").string(), bytes, 9),
+              cfgfile::ReadResult::kTooLarge);
+    EXPECT_EQ(bytes, "0123456789");
+}
+
+}  // namespace
