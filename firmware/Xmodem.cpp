@@ -49,6 +49,12 @@ constexpr std::array<std::uint16_t, 256> kCrcTable = MakeCrcTable();
 
 std::atomic<PortHandle> g_port{INVALID_HANDLE_VALUE};
 std::atomic<std::int32_t> g_progress{0};
+std::atomic<TransferClockNow> g_clock{nullptr};
+
+Clock::time_point Now() {
+    const TransferClockNow now = g_clock.load(std::memory_order_acquire);
+    return now != nullptr ? now() : Clock::now();
+}
 
 bool Stopped(const std::atomic<int>* stopFlag) {
     return stopFlag != nullptr && stopFlag->load(std::memory_order_acquire) != 0;
@@ -108,6 +114,10 @@ std::uint16_t Crc16Update(const std::uint8_t* data, std::size_t length) {
     return crc;
 }
 
+void SetTransferClock(TransferClockNow now) {
+    g_clock.store(now, std::memory_order_release);
+}
+
 void SetTransferPort(PortHandle port) {
     g_port.store(port, std::memory_order_release);
 }
@@ -124,13 +134,13 @@ int TransferReadByte(std::uint16_t timeoutMs) {
     if (polls == 0) {
         return kNoByte;
     }
-    const Clock::time_point deadline = Clock::now() + milliseconds(polls * kPollMs);
+    const Clock::time_point deadline = Now() + milliseconds(polls * kPollMs);
     for (;;) {
         std::uint8_t byte = 0;
         if (ReadComPort(port, &byte, 1) == 1) {
             return byte;
         }
-        const auto left = std::chrono::ceil<milliseconds>(deadline - Clock::now()).count();
+        const auto left = std::chrono::ceil<milliseconds>(deadline - Now()).count();
         if (left <= 0) {
             return kNoByte;
         }
@@ -147,8 +157,8 @@ void TransferWriteBlock(const std::uint8_t* data, std::uint32_t length) {
 }
 
 void TransferDrainInput() {
-    const Clock::time_point limit = Clock::now() + kDrainLimit;
-    while (TransferReadByte(kQuietMs) != kNoByte && Clock::now() < limit) {
+    const Clock::time_point limit = Now() + kDrainLimit;
+    while (TransferReadByte(kQuietMs) != kNoByte && Now() < limit) {
     }
 }
 

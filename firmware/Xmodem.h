@@ -5,6 +5,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 
@@ -39,6 +40,12 @@ void SetTransferPort(PortHandle port);
 // Per mille of the image acknowledged so far; passes 1000 after a last, partly
 // filled block.
 std::int32_t GetTransferProgress();
+
+// The clock every time-out of the transfer is measured on: the steady clock,
+// unless a test that scripts the port puts in one that moves with its script
+// (null puts the steady clock back). Change it only while no transfer runs.
+using TransferClockNow = std::chrono::steady_clock::time_point (*)();
+void SetTransferClock(TransferClockNow now);
 
 // The next received byte (0..255), or -2 when none came within timeoutMs.
 int TransferReadByte(std::uint16_t timeoutMs);

@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer programs (preset "fuzz", clang-14) and runs each for
+# SECONDS (default 60) on a scratch copy of its corpus in tests/fuzz/corpus/.
+# One line per target; fails when any target crashed or broke an invariant,
+# naming the file that reproduces it.
+#
+#   scripts/fuzz.sh [SECONDS] [--merge] [--only TARGET]
+#
+# --merge folds what the run found new into the repository's corpus (minimised
+# with -merge=1); without it the corpus is left as it is.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+seconds=60
+merge=0
+only=""
+while [ $# -gt 0 ]; do
+    case "$1" in
+        --merge) merge=1 ;;
+        --only) only="$2"; shift ;;
+        [0-9]*) seconds="$1" ;;
+        *) echo "usage: $0 [SECONDS] [--merge] [--only TARGET]" >&2; exit 2 ;;
+    esac
+    shift
+done
+
+# shellcheck source=scripts/packages.sh
+. "$root/scripts/packages.sh"
+tirvel_ensure_packages clang-14 libclang-rt-14-dev ninja-build cmake libgtest-dev \
+    nlohmann-json3-dev libcli11-dev
+
+cd "$root"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j2 >/dev/null
+
+targets=(at_reply config_read config_import xmodem_sender sim_at sim_xmodem)
+[ -n "$only" ] && targets=("$only")
+work=$(mktemp -d "${TMPDIR:-/tmp}/tirvel-fuzz.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+crashes="$root/build-fuzz/fuzz-crashes"
+mkdir -p "$crashes"
+
+failed=0
+for t in "${targets[@]}"; do
+    corpus="$root/tests/fuzz/corpus/$t"
+    scratch="$work/$t"
+    mkdir -p "$scratch"
+    cp "$corpus"/* "$scratch"/ 2>/dev/null || true
+    log="$work/$t.log"
+    set +e
+    (cd "$work" && "$root/build-fuzz/fuzz/fuzz_$t" "$scratch" -max_total_time="$seconds" \
+        -timeout=10 -rss_limit_mb=2048 -max_len=4096 -print_final_stats=1 \
+        -artifact_prefix="$crashes/$t-" >"$log" 2>&1)
+    rc=$?
+    set -e
+    runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
+    cov=$(grep -o 'cov: [0-9]*' "$log" | tail -1 | cut -d' ' -f2)
+    artifact=$(sed -n 's/.*Test unit written to \(.*\)$/\1/p' "$log" | tail -1)
+    if [ "$rc" -eq 0 ]; then
+        result="ok"
+    else
+        result="FAILED (exit $rc)${artifact:+: $artifact}"
+        failed=1
+        grep -m1 -E 'ERROR: |invariant failed|runtime error' "$log" | sed 's/^/    /' || true
+        cp "$log" "$crashes/$t.log"
+    fi
+    printf '%-14s runs %-9s cov %-6s %s\n' "$t" "${runs:-?}" "${cov:-?}" "$result"
+    if [ "$merge" -eq 1 ] && [ "$rc" -eq 0 ]; then
+        "$root/build-fuzz/fuzz/fuzz_$t" -merge=1 "$corpus" "$scratch" >/dev/null 2>&1
+    fi
+done
+exit "$failed"
