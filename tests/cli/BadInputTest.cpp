@@ -1,0 +1,195 @@
+// tirvelctl given what an operator mistypes or mis-chooses: COM numbers in the
+// wrong form, a port another program holds or the user may not open, profiles
+// and images that are no such thing. Each gets its reason, nothing is written.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "PseudoTerminal.h"
+#include "SimProcess.h"
+#include "cli/PortFailure.h"
+#include "framework/StringTable.h"
+#include "serial/ComPort.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+struct Result {
+    int exit;
+    std::string err;
+};
+
+class BadInput : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ::setenv("XDG_CONFIG_HOME", dir_.Path().c_str(), 1);
+        ::setenv("LC_ALL", "C", 1);
+    }
+
+    // tirvelctl with stdin from /dev/null; becomes "nobody" first when asked
+    // and running as root.
+    Result Run(const std::vector<std::string>& args, bool asNobody = false) {
+        const fs::path err = dir_.Path() / "err";
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            // Output first: "nobody" could not open a file in the test's folder.
+            const int in = ::open("/dev/null", O_RDONLY);
+            const int out = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+            ::dup2(in, STDIN_FILENO);
+            ::dup2(out, STDOUT_FILENO);
+            ::dup2(out, STDERR_FILENO);
+            if (asNobody && ::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) {
+                ::_exit(99);
+            }
+            std::vector<std::string> store{TIRVELCTL_PATH};
+            store.insert(store.end(), args.begin(), args.end());
+            std::vector<char*> argv;
+            for (auto& a : store) {
+                argv.push_back(a.data());
+            }
+            argv.push_back(nullptr);
+            ::execv(TIRVELCTL_PATH, argv.data());
+            ::_exit(98);
+        }
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : 128, ReadFile(err)};
+    }
+
+    void StartSimulator() {
+        sim_ = std::make_unique<testsupport::SimProcess>(std::vector<std::string>{
+            "--link", Link(), "--events", Events().string(), "--boot-ms", "200"});
+    }
+    std::string Link() const { return (dir_.Path() / "dtu").string(); }
+    fs::path Events() const { return dir_.Path() / "events.jsonl"; }
+
+    testsupport::TempDir dir_;
+    std::unique_ptr<testsupport::SimProcess> sim_;
+};
+
+TEST(PortFailureText, EveryReasonHasItsLineInBothLanguages) {
+    const fw::Language saved = fw::CurrentLanguage();
+    for (const fw::Language language : {fw::Language::English, fw::Language::Chinese}) {
+        fw::SetLanguage(language);
+        const auto denied = cli::ExplainOpenFailure(OpenFailure::kPermission, "/dev/ttyUSB0");
+        ASSERT_TRUE(denied);
+        EXPECT_TRUE(Contains(*denied, "dialout")) << *denied;
+        EXPECT_TRUE(Contains(*denied, "/dev/ttyUSB0")) << *denied;
+        for (const OpenFailure why :
+             {OpenFailure::kInUse, OpenFailure::kNoDevice, OpenFailure::kOther}) {
+            const auto line = cli::ExplainOpenFailure(why, "/dev/ttyUSB0");
+            ASSERT_TRUE(line);
+            EXPECT_TRUE(Contains(*line, "/dev/ttyUSB0")) << *line;
+        }
+        EXPECT_FALSE(cli::ExplainOpenFailure(OpenFailure::kNone, "/dev/ttyUSB0"));
+    }
+    fw::SetLanguage(saved);
+    // A COM number that reaches nothing is named as the operator gave it.
+    testsupport::TempDir home;
+    ::setenv("XDG_CONFIG_HOME", home.Path().c_str(), 1);
+    EXPECT_TRUE(
+        Contains(*cli::ExplainOpenFailure(OpenFailure::kNoDevice, "\\\\.\\COM201"), "COM201"));
+}
+
+TEST_F(BadInput, ComNumbersOnlyInPlainDecimalFrom1To255) {
+    for (const char* port : {"0", "256", "-1", "0x10", "1e1", "99999999999", "", " 7", "7 "}) {
+        const Result r = Run({"--port", port, "read"});
+        EXPECT_EQ(r.exit, 2) << "'" << port << "' " << r.err;
+        EXPECT_TRUE(Contains(r.err, "Usage error")) << port;
+    }
+    // The option parser alone read "010" as octal: COM8.
+    const Result leadingZero = Run({"--port", "010", "read"});
+    EXPECT_EQ(leadingZero.exit, 1) << leadingZero.err;
+    EXPECT_TRUE(Contains(leadingZero.err, "COM10")) << leadingZero.err;
+    EXPECT_FALSE(Contains(leadingZero.err, "COM8")) << leadingZero.err;
+    const Result zh = Run({"--lang", "zh", "-p", "300", "read"});
+    EXPECT_EQ(zh.exit, 2);
+    EXPECT_TRUE(Contains(zh.err, "1到255")) << zh.err;
+}
+
+TEST_F(BadInput, APortAnotherProgramHoldsIsNamedWithTheReason) {
+    testsupport::PseudoTerminal pty;
+    const PortHandle held = OpenComPort(pty.SlavePath().c_str());
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    for (const char* command : {"read", "log"}) {
+        const Result r = Run({"--device", pty.SlavePath(), command});
+        EXPECT_EQ(r.exit, 1) << r.err;
+        EXPECT_TRUE(Contains(r.err, "Failed to open COM port!")) << r.err;
+        EXPECT_TRUE(Contains(r.err, pty.SlavePath() + " is held by another program")) << r.err;
+    }
+    const Result zh = Run({"--lang", "zh", "--device", pty.SlavePath(), "read"});
+    EXPECT_TRUE(Contains(zh.err, "打开串口失败！")) << zh.err;
+    EXPECT_TRUE(Contains(zh.err, "占用")) << zh.err;
+    CloseComPort(held);
+}
+
+TEST_F(BadInput, APortTheUserMayNotOpenPointsToTheDialoutGroup) {
+    testsupport::PseudoTerminal pty;
+    ASSERT_EQ(::chmod(pty.SlavePath().c_str(), 0), 0);
+    const Result r = Run({"--device", pty.SlavePath(), "read"}, true);
+    ::chmod(pty.SlavePath().c_str(), 0620);
+    if (r.exit == 99) {
+        GTEST_SKIP() << "running as root without the right to become another user";
+    }
+    EXPECT_EQ(r.exit, 1) << r.err;
+    EXPECT_TRUE(Contains(r.err, "add yourself to the dialout group")) << r.err;
+}
+
+TEST_F(BadInput, ProfilesThatAreNoProfileWriteNothing) {
+    fs::create_directory(dir_.Path() / "folder");
+    const Result folder = Run({"--device", Link(), "apply", (dir_.Path() / "folder").string()});
+    EXPECT_EQ(folder.exit, 2) << folder.err;
+    EXPECT_TRUE(Contains(folder.err, "Cannot read the file")) << folder.err;
+
+    StartSimulator();
+    // An image chosen for a profile: opened, read, and found to name no item.
+    std::string image(4096, '\0');
+    for (std::size_t i = 0; i < image.size(); ++i) {
+        image[i] = static_cast<char>(i * 7 + (i >> 5));
+    }
+    std::ofstream(dir_.Path() / "image.bin", std::ios::binary) << image;
+    const Result binary = Run({"--device", Link(), "apply", (dir_.Path() / "image.bin").string()});
+    EXPECT_EQ(binary.exit, 1) << binary.err;
+    EXPECT_TRUE(Contains(binary.err, "No line of the file names an item of this device"))
+        << binary.err;
+    EXPECT_FALSE(Contains(binary.err, "Import Success"));
+
+    // The batch stops at once rather than passing devices it changed nothing on.
+    const Result batch =
+        Run({"--device", Link(), "batch", (dir_.Path() / "image.bin").string(), "--count", "2"});
+    EXPECT_EQ(batch.exit, 1) << batch.err;
+    EXPECT_TRUE(Contains(batch.err, "the batch stops")) << batch.err;
+    EXPECT_FALSE(Contains(ReadFile(Events()), "AT+SET"));
+}
+
+TEST_F(BadInput, FirmwareThatIsAFolderIsAUsageError) {
+    fs::create_directory(dir_.Path() / "folder.bin");
+    for (const char* command : {"update", "send"}) {
+        const Result r =
+            Run({"--device", "/dev/null", command, (dir_.Path() / "folder.bin").string()});
+        EXPECT_EQ(r.exit, 2) << r.err;
+        EXPECT_TRUE(Contains(r.err, "Cannot read the file")) << r.err;
+    }
+}
+
+}  // namespace
