@@ -34,10 +34,77 @@ Bench::Bench(BenchOptions options, EventSink sink)
     device_ = MakeDevice(1, options_.firstValues.value_or(options_.factory));
 }
 
+DrawnFault DrawFault(const Faults& base, FaultRandom& random) {
+    DrawnFault d{{}, base};
+    Faults& f = d.faults;
+    switch (random.Below(9)) {
+        case 0:
+            f.silent = true;
+            d.name = "silent";
+            break;
+        case 1: {
+            // Beyond the five empty reads of a query, the ten of an AT+SET.
+            static constexpr const char* kCommands[] = {"AT+DTU&IMEI?", "AT+DTU&VER?", "AT+GETDV=0",
+                                                        "AT+SET="};
+            f.delayCommand = kCommands[random.Below(4)];
+            f.delayOne = Millis(1500 + 500 * random.Below(4));
+            d.name =
+                "late-reply " + f.delayCommand + " " + std::to_string(f.delayOne.count()) + "ms";
+            break;
+        }
+        case 2:
+            f.errorOnNthSet = 1 + random.Below(3);
+            d.name = "error-on-set " + std::to_string(f.errorOnNthSet);
+            break;
+        case 3:
+            f.noiseRate = 0.02;
+            d.name = "noise 0.02";
+            break;
+        case 4:
+            f.dropRate = 0.02;
+            d.name = "drop 0.02";
+            break;
+        case 5:
+            f.unplugAt = UnplugAt::kConnecting;
+            d.name = "unplug connecting";
+            break;
+        case 6:
+            f.unplugAt = UnplugAt::kConnected;
+            d.name = "unplug connected";
+            break;
+        case 7:
+            f.unplugAt = UnplugAt::kMidModify;
+            f.unplugN = 1 + random.Below(2);
+            d.name = "unplug mid-modify " + std::to_string(f.unplugN);
+            break;
+        default:
+            f.replyDelay = Millis(1500);
+            d.name = "late-reply all 1500ms";
+            break;
+    }
+    return d;
+}
+
+bool Bench::TakeUnplug() {
+    return device_ != nullptr && device_->TakeUnplug();
+}
+
 std::unique_ptr<Device> Bench::MakeDevice(int number, ParameterTable values) {
     DeviceOptions o = options_.device;
     o.imei = ImeiPlus(o.imei, number - 1);
-    auto d = std::make_unique<Device>(std::move(o), std::move(values), options_.faults, sink_);
+    Faults faults = options_.faults;
+    // One stream per device: a device's line noise does not depend on how
+    // much its predecessors said.
+    FaultRandom random(options_.faults.seed * 0x100000001B3ULL +
+                       static_cast<std::uint64_t>(number));
+    faults.seed = random.Next();
+    fault_.clear();
+    if (options_.faultRate > 0 && random.Unit() < options_.faultRate) {
+        DrawnFault drawn = DrawFault(faults, random);
+        fault_ = std::move(drawn.name);
+        faults = std::move(drawn.faults);
+    }
+    auto d = std::make_unique<Device>(std::move(o), std::move(values), std::move(faults), sink_);
     d->SetValuesChangedHandler([this](const ParameterTable& t) {
         if (valuesChanged_) {
             valuesChanged_(t);
@@ -170,6 +237,13 @@ void Bench::SwitchOn(Millis now, std::string_view reason) {
     e["device"] = number_;
     e["reason"] = reason;
     Emit(e);
+    if (!fault_.empty()) {
+        Json f = MakeEvent(now, "fault");
+        f["imei"] = device_->Imei();
+        f["device"] = number_;
+        f["fault"] = fault_;
+        Emit(f);
+    }
 }
 
 void Bench::SwitchOff(Millis now, std::string_view reason) {

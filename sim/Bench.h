@@ -31,7 +31,19 @@ struct BenchOptions {
     ParameterTable factory;
     // Values the first device starts with (e.g. from a state file); factory if unset.
     std::optional<ParameterTable> firstValues;
+    // Each device of a batch independently gets, with this probability, one
+    // fault drawn from RandomFaultKinds(); faults.seed makes the draw repeatable.
+    double faultRate = 0;
 };
+
+// What a device drew, and the faults that carry it out.
+struct DrawnFault {
+    std::string name;  // as the "fault" event names it
+    Faults faults;
+};
+
+// The mix the random faults are drawn from: all on the AT side.
+DrawnFault DrawFault(const Faults& base, FaultRandom& random);
 
 enum class PowerCommand { kOn, kOff, kCycle };
 
@@ -68,6 +80,10 @@ public:
     const Device* Current() const { return device_.get(); }
     // 1-based position in the batch of the device on the bench.
     int DeviceNumber() const { return number_; }
+    // True once when the device on the bench has been pulled off the line.
+    bool TakeUnplug();
+    // An event from the bench's surroundings (the runner) into the same log.
+    void Report(const Json& event) const { Emit(event); }
 
     static std::string ImeiPlus(const std::string& imei, int offset);
 
@@ -86,6 +102,7 @@ private:
     bool used_ = false;  // the device on the bench has been switched on
     bool portOpen_ = false;
     std::optional<Millis> bootAt_;
+    std::string fault_;  // drawn for the device on the bench; empty: none
 };
 
 }  // namespace kavrelsim

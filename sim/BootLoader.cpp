@@ -55,6 +55,12 @@ void BootLoader::Receive(std::string_view bytes, Millis now) {
         switch (step_) {
             case Step::kBanner:
                 // The rest of the break-in burst is ignored; Enter opens the menu.
+                if (c == '\r' && faults_.unplugAt == UnplugAt::kLoaderDialogue) {
+                    unplug_ = true;
+                    step_ = Step::kDone;
+                    deadline_.reset();
+                    return;
+                }
                 if (c == '\r') {
                     step_ = Step::kMenu;
                     answer_.clear();
@@ -74,6 +80,7 @@ void BootLoader::Receive(std::string_view bytes, Millis now) {
             case Step::kBlocks:
                 Xmodem(c, now);
                 break;
+            case Step::kBabble:
             case Step::kDone:
                 break;
         }
@@ -211,9 +218,19 @@ void BootLoader::HandleBlock(Millis now) {
         Abort(now, "--cancel-at-block", true);
         return;
     }
+    if (faults_.nakAll) {
+        Nak(now, "--nak-all");
+        return;
+    }
     data_.append(data);
     ++blocks_;
     silentNaks_ = 0;
+    if (faults_.unplugAt == UnplugAt::kMidTransfer && faults_.unplugN == position) {
+        unplug_ = true;
+        step_ = Step::kDone;
+        deadline_.reset();
+        return;
+    }
     if (faults_.dropAck == position && !dropFaultDone_) {
         dropFaultDone_ = true;
         Json e = MakeEvent(now, "xmodem");
@@ -223,6 +240,14 @@ void BootLoader::HandleBlock(Millis now) {
         return;
     }
     send_(now, std::string(1, kAck));
+    if (faults_.babbleAfter == position) {
+        Json e = MakeEvent(now, "xmodem");
+        e["block"] = position;
+        e["result"] = "babbling from here on (--babble-after)";
+        Emit(e);
+        step_ = Step::kBabble;
+        deadline_ = now + kBabblePeriod;
+    }
 }
 
 void BootLoader::Nak(Millis now, std::string_view reason) {
@@ -300,6 +325,11 @@ void BootLoader::Advance(Millis now) {
                     Nak(at, "sender silent");
                     deadline_ = at + kBlockTimeout;
                 }
+                break;
+            case Step::kBabble:
+                // Never a byte the sender could take for an answer.
+                send_(at, "#~garbage~#");
+                deadline_ = at + kBabblePeriod;
                 break;
             case Step::kDone:
                 outcome_ = Outcome::kReboot;

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "Events.h"
 #include "Faults.h"
@@ -49,6 +50,8 @@ public:
     void Advance(Millis now);
     std::optional<Millis> NextDeadline() const;
     Outcome Result() const { return outcome_; }
+    // True once when an unplug fault has come due in the loader.
+    bool TakeUnplug() { return std::exchange(unplug_, false); }
 
     static constexpr char kSoh = 0x01;
     static constexpr char kEot = 0x04;
@@ -69,9 +72,11 @@ public:
     static constexpr int kMaxSilentNaks = 10;
     // After the last answer, before the device starts again.
     static constexpr Millis kRebootDelay{100};
+    // A babbling receiver's garbage comes this often.
+    static constexpr Millis kBabblePeriod{50};
 
 private:
-    enum class Step { kBanner, kMenu, kStart, kBlocks, kDone };
+    enum class Step { kBanner, kMenu, kStart, kBlocks, kBabble, kDone };
 
     void Menu(char c, Millis now);
     void Xmodem(char c, Millis now);
@@ -105,6 +110,7 @@ private:
     bool nakFaultDone_ = false;
     bool garbleFaultDone_ = false;
     bool dropFaultDone_ = false;
+    bool unplug_ = false;
 };
 
 }  // namespace kavrelsim

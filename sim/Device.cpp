@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <utility>
 
 #include "Bytes.h"
 
@@ -32,10 +33,87 @@ Device::Device(DeviceOptions options, ParameterTable table, Faults faults, Event
     : options_(std::move(options)),
       table_(std::move(table)),
       faults_(std::move(faults)),
-      sink_(std::move(sink)) {}
+      sink_(std::move(sink)),
+      random_(faults_.seed) {}
+
+const char* UnplugAtName(UnplugAt at) {
+    switch (at) {
+        case UnplugAt::kNever:
+            return "never";
+        case UnplugAt::kConnecting:
+            return "connecting";
+        case UnplugAt::kConnected:
+            return "connected";
+        case UnplugAt::kMidModify:
+            return "mid-modify";
+        case UnplugAt::kAwaitingLoader:
+            return "awaiting-loader";
+        case UnplugAt::kLoaderDialogue:
+            return "loader-dialogue";
+        case UnplugAt::kMidTransfer:
+            return "mid-transfer";
+        case UnplugAt::kDebugLog:
+            return "debug-log";
+    }
+    return "never";
+}
+
+void Device::Unplug(Millis now, std::string_view where) {
+    if (unplugged_) {
+        return;
+    }
+    unplugged_ = true;
+    unplug_ = true;
+    unplugAt_.reset();
+    Json e = MakeEvent(now, "unplug");
+    e["imei"] = options_.imei;
+    e["state"] = where;
+    Emit(e);
+}
+
+bool Device::TakeUnplug() {
+    return std::exchange(unplug_, false);
+}
+
+void Device::Spoil(std::string& bytes, Millis now) {
+    if (faults_.noiseRate <= 0 && faults_.dropRate <= 0) {
+        return;
+    }
+    std::string out;
+    out.reserve(bytes.size() + 8);
+    int flipped = 0;
+    int inserted = 0;
+    int dropped = 0;
+    for (char c : bytes) {
+        if (faults_.dropRate > 0 && random_.Unit() < faults_.dropRate) {
+            ++dropped;
+            continue;
+        }
+        if (faults_.noiseRate > 0 && random_.Unit() < faults_.noiseRate) {
+            if (random_.Below(2) == 0) {
+                c = static_cast<char>(c ^ (1 << random_.Below(8)));
+                ++flipped;
+            } else {
+                out += static_cast<char>(random_.Below(256));
+                ++inserted;
+            }
+        }
+        out += c;
+    }
+    if (flipped + inserted + dropped > 0) {
+        Json e = MakeEvent(now, "line-fault");
+        e["imei"] = options_.imei;
+        e["flipped"] = flipped;
+        e["inserted"] = inserted;
+        e["dropped"] = dropped;
+        Emit(e);
+    }
+    bytes = std::move(out);
+}
 
 void Device::PowerOn(Millis now) {
     powered_ = true;
+    sets_ = 0;
     output_.clear();
     Boot(now);
 }
@@ -65,6 +143,9 @@ void Device::StartApplication(Millis now) {
         debugNext_ = 0;
         debugAt_ = now + options_.debug.pieces.front().delay;
     }
+    if (faults_.unplugAt == UnplugAt::kDebugLog && !unplugged_) {
+        unplugAt_ = now + Millis(faults_.unplugN);
+    }
 }
 
 void Device::AfterLoader(Millis now) {
@@ -93,11 +174,19 @@ void Device::Advance(Millis now) {
     if (!powered_) {
         return;
     }
+    if (unplugAt_ && *unplugAt_ <= now) {
+        Unplug(*unplugAt_, UnplugAtName(faults_.unplugAt));
+        return;
+    }
     if (phase_ == Phase::kLoaderWindow && now - poweredAt_ >= options_.loader.window) {
         StartApplication(poweredAt_ + options_.loader.window);
     }
     if (loader_ != nullptr) {
         loader_->Advance(now);
+        if (loader_->TakeUnplug()) {
+            Unplug(now, UnplugAtName(faults_.unplugAt));
+            return;
+        }
         AfterLoader(now);
         // A reboot may have ended the new loader window already.
         if (phase_ == Phase::kLoaderWindow && now - poweredAt_ >= options_.loader.window) {
@@ -139,6 +228,7 @@ void Device::PowerOff(Millis now) {
     loggedIn_ = false;
     line_.clear();
     lineOverflow_ = false;
+    unplugAt_.reset();
 }
 
 bool Device::Listening(Millis now) const {
@@ -146,11 +236,15 @@ bool Device::Listening(Millis now) const {
 }
 
 void Device::Receive(std::string_view bytes, const LineSettings& line, Millis now) {
-    if (!powered_ || bytes.empty()) {
+    if (!powered_ || bytes.empty() || unplug_) {
         return;
     }
     Advance(now);
     if (phase_ == Phase::kLoaderWindow && line == kConsoleLine && !faults_.silent) {
+        if (faults_.unplugAt == UnplugAt::kAwaitingLoader && !unplugged_) {
+            Unplug(now, UnplugAtName(faults_.unplugAt));
+            return;
+        }
         if (auto u = bytes.find('u'); u != std::string_view::npos) {
             phase_ = Phase::kLoader;
             mode_ = DeviceMode::kBootLoader;
@@ -187,10 +281,17 @@ void Device::Receive(std::string_view bytes, const LineSettings& line, Millis no
     }
     if (loader_ != nullptr) {
         loader_->Receive(bytes, now);
+        if (loader_->TakeUnplug()) {
+            Unplug(now, UnplugAtName(faults_.unplugAt));
+            return;
+        }
         AfterLoader(now);
         return;
     }
     for (char c : bytes) {
+        if (unplug_) {
+            return;  // gone: the rest never arrived
+        }
         if (c == '\r') {
             HandleLine(now);
             line_.clear();
@@ -205,6 +306,11 @@ void Device::Receive(std::string_view bytes, const LineSettings& line, Millis no
 
 void Device::HandleLine(Millis now) {
     if (IsBlank(line_) || !Listening(now) || faults_.silent) {
+        return;
+    }
+    if (faults_.unplugAt == UnplugAt::kConnecting && !unplugged_ &&
+        line_.find("AT+TEST") != std::string::npos) {
+        Unplug(now, UnplugAtName(faults_.unplugAt));
         return;
     }
     if (options_.echo) {
@@ -222,7 +328,19 @@ void Device::HandleLine(Millis now) {
         reply = at == std::string_view::npos ? Reject(line, "no AT command", now)
                                              : Execute(line.substr(at), now);
     }
-    Queue(now + faults_.replyDelay, std::move(reply));
+    if (unplug_) {
+        return;  // pulled off before the answer left
+    }
+    Millis delay = faults_.replyDelay;
+    if (!faults_.delayCommand.empty() &&
+        line.find(faults_.delayCommand) != std::string_view::npos) {
+        delay += faults_.delayOne;
+        Json e = MakeEvent(now, "late-reply");
+        e["command"] = Readable(line);
+        e["delay_ms"] = delay.count();
+        Emit(e);
+    }
+    Queue(now + delay, std::move(reply));
 }
 
 std::string Device::Execute(std::string_view command, Millis now) {
@@ -267,6 +385,9 @@ std::string Device::Execute(std::string_view command, Millis now) {
     if (command == "AT+GETDV=0") {
         // The listing opens with a line end, as every multi-line answer does, so
         // the echoed command stays a line of its own and item 1 is not glued to it.
+        if (faults_.unplugAt == UnplugAt::kConnected && !unplugged_) {
+            unplugAt_ = now + Millis(300);
+        }
         return "\r\n" + table_.Listing() + std::string(kOk);
     }
     if (command.starts_with("AT+SET=")) {
@@ -293,8 +414,12 @@ std::string Device::Set(std::string_view command, std::string_view args, Millis 
         return Reject(command, "expected AT+SET=N,V", now);
     }
     std::string_view value = args.substr(comma + 1);
+    ++sets_;
     if (faults_.errorOnSet.contains(item)) {
         return Reject(command, "--error-on fault", now);
+    }
+    if (faults_.errorOnNthSet == sets_) {
+        return Reject(command, "ERROR on AT+SET number " + std::to_string(sets_) + " (fault)", now);
     }
     Parameter* p = table_.Find(item);
     if (p == nullptr) {
@@ -316,6 +441,9 @@ std::string Device::Set(std::string_view command, std::string_view args, Millis 
     if (valuesChanged_) {
         valuesChanged_(table_);
     }
+    if (faults_.unplugAt == UnplugAt::kMidModify && faults_.unplugN == sets_) {
+        Unplug(now, UnplugAtName(faults_.unplugAt));
+    }
     return std::string(kOk);
 }
 
@@ -336,6 +464,9 @@ void Device::Queue(Millis due, std::string bytes, const LineSettings& line) {
 std::string Device::TakeOutput(Millis now, std::size_t maxBytes, const LineSettings& line) {
     Advance(now);
     std::string out;
+    if (unplug_) {
+        return out;
+    }
     while (!output_.empty() && output_.front().due <= now && out.size() < maxBytes) {
         Chunk& c = output_.front();
         if (c.taken == 0 && c.line != line) {
@@ -349,7 +480,9 @@ std::string Device::TakeOutput(Millis now, std::size_t maxBytes, const LineSetti
             continue;
         }
         std::size_t n = std::min(c.bytes.size() - c.taken, maxBytes - out.size());
-        out.append(c.bytes, c.taken, n);
+        std::string piece = c.bytes.substr(c.taken, n);
+        Spoil(piece, now);
+        out += piece;
         c.taken += n;
         if (c.taken == c.bytes.size()) {
             EmitTx(now, c.bytes, false);
@@ -381,6 +514,7 @@ std::optional<Millis> Device::NextDeadline() const {
             consider(loader_->NextDeadline());
         }
         consider(debugAt_);
+        consider(unplugAt_);
     }
     return next;
 }

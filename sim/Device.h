@@ -85,6 +85,10 @@ public:
     const std::string& Imei() const { return options_.imei; }
     const ParameterTable& Table() const { return table_; }
 
+    // True once (then false again) when a fault wants the device pulled off
+    // the line: the runner closes the pty under the tool.
+    bool TakeUnplug();
+
     // Longest command line kept; anything longer is answered with ERROR.
     static constexpr std::size_t kMaxLine = 1024;
 
@@ -110,6 +114,9 @@ private:
     void Queue(Millis due, std::string bytes, const LineSettings& line = kCommandLine);
     void EmitTx(Millis now, std::string_view bytes, bool cut);
     void Emit(const Json& event) const;
+    void Unplug(Millis now, std::string_view where);
+    // Noise and dropped bytes on the device's transmit line.
+    void Spoil(std::string& bytes, Millis now);
 
     DeviceOptions options_;
     ParameterTable table_;
@@ -131,6 +138,11 @@ private:
     std::unique_ptr<BootLoader> loader_;
     std::size_t debugNext_ = 0;  // the debug piece to send next
     std::optional<Millis> debugAt_;
+    FaultRandom random_;
+    int sets_ = 0;  // AT+SET commands heard since power-on
+    bool unplug_ = false;
+    bool unplugged_ = false;  // a device is pulled off only once
+    std::optional<Millis> unplugAt_;
 };
 
 }  // namespace kavrelsim

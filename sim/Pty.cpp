@@ -18,6 +18,27 @@
 namespace kavrelsim {
 
 Pty::Pty() {
+    Open();
+}
+
+void Pty::Replace() {
+    Close();
+    Open();
+}
+
+void Pty::Close() {
+    if (inotify_ >= 0) {
+        ::close(inotify_);
+        inotify_ = -1;
+    }
+    if (master_ >= 0) {
+        ::close(master_);
+        master_ = -1;
+    }
+    ownCloses_ = 0;
+}
+
+void Pty::Open() {
     master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (master_ < 0) {
         throw std::runtime_error(std::string("posix_openpt: ") + std::strerror(errno));
@@ -65,9 +86,7 @@ Pty::Pty() {
 }
 
 Pty::~Pty() {
-    if (master_ >= 0) {
-        ::close(master_);
-    }
+    Close();
 }
 
 bool Pty::SlaveOpen() const {

@@ -17,6 +17,11 @@ public:
     Pty(const Pty&) = delete;
     Pty& operator=(const Pty&) = delete;
 
+    // Pulls the cable: closes the master under whoever holds the slave (its
+    // reads and writes fail from now on) and serves a fresh pseudo-terminal,
+    // whose path differs from the old one. Throws like the constructor.
+    void Replace();
+
     int Master() const { return master_; }
     const std::string& SlavePath() const { return slavePath_; }
 
@@ -39,6 +44,9 @@ public:
     int TakeCloses();
 
 private:
+    void Open();
+    void Close();
+
     int master_ = -1;
     int inotify_ = -1;
     int ownCloses_ = 0;  // closes of our own flush still to come out of the queue

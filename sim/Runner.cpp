@@ -136,12 +136,32 @@ void Runner::Run() {
             bench_.PortClosed(ms);
         }
         bench_.Advance(ms);
+        if (bench_.TakeUnplug()) {
+            Unplug(ms);
+            continue;
+        }
         if (portOpen_) {
             Pump(now);
         } else {
             // A device switched on by hand talks into an unplugged cable.
             bench_.TakeOutput(ms);
         }
+    }
+}
+
+void Runner::Unplug(Millis now) {
+    // What was still waiting for the tool goes with the cable.
+    outbox_.clear();
+    pty_.Replace();
+    if (portOpen_) {
+        portOpen_ = false;
+        bench_.PortClosed(now);
+    }
+    Json e = MakeEvent(now, "replugged");
+    e["pty"] = pty_.SlavePath();
+    bench_.Report(e);
+    if (config_.replugged) {
+        config_.replugged(pty_.SlavePath());
     }
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <string>
 
 #include "Bench.h"
@@ -13,6 +14,9 @@ namespace kavrelsim {
 struct RunnerConfig {
     bool throttle = false;      // pace output at the line rate
     bool powerCommands = true;  // read "on", "off", "cycle" lines from stdin
+    // After a device was pulled off the line the bench is served on a new
+    // pty; this hears its path so that links can follow it.
+    std::function<void(const std::string& path)> replugged;
 };
 
 class Runner {
@@ -41,6 +45,7 @@ private:
     bool ReadFromTool(Millis now);
     void Pump(std::chrono::nanoseconds now);
     void WriteOutbox();
+    void Unplug(Millis now);
 
     Bench& bench_;
     Pty& pty_;

@@ -4,11 +4,14 @@
 #include <signal.h>
 
 #include <CLI/CLI.hpp>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "Bench.h"
@@ -91,7 +94,50 @@ struct Options {
     int cancelAtBlock = 0;
     int dropAck = 0;
     int garbleBlock = 0;
+    bool nakAll = false;
+    int babbleAfter = 0;
+    double noise = 0;
+    double drop = 0;
+    std::string delayCommand;
+    int delayOneMs = 0;
+    int errorOnNthSet = 0;
+    std::string unplugAt;
+    double faultRate = 0;
+    std::uint64_t seed = 1;
 };
+
+// "state" or "state:N" of --unplug-at.
+std::pair<UnplugAt, int> ParseUnplugAt(const std::string& text) {
+    static const std::pair<const char*, UnplugAt> kStates[] = {
+        {"connecting", UnplugAt::kConnecting},
+        {"connected", UnplugAt::kConnected},
+        {"mid-modify", UnplugAt::kMidModify},
+        {"awaiting-loader", UnplugAt::kAwaitingLoader},
+        {"loader-dialogue", UnplugAt::kLoaderDialogue},
+        {"mid-transfer", UnplugAt::kMidTransfer},
+        {"debug-log", UnplugAt::kDebugLog},
+    };
+    auto colon = text.find(':');
+    std::string name = text.substr(0, colon);
+    int n = 1;
+    if (colon != std::string::npos) {
+        try {
+            std::size_t used = 0;
+            n = std::stoi(text.substr(colon + 1), &used);
+            if (used != text.size() - colon - 1 || n < 0) {
+                throw std::invalid_argument("");
+            }
+        } catch (const std::exception&) {
+            throw std::runtime_error("--unplug-at " + text + ": N must be a number");
+        }
+    }
+    for (const auto& [known, at] : kStates) {
+        if (name == known) {
+            return {at, n};
+        }
+    }
+    throw std::runtime_error("--unplug-at " + text + ": unknown state");
+}
 
 // COM N for the tool: the serial layer owns the naming scheme and refuses to
 // replace a link that still reaches something else.
@@ -231,6 +277,46 @@ void AddOptions(CLI::App& app, Options& o) {
     block("--cancel-at-block", o.cancelAtBlock, "Answer block N with CAN CAN: the loader gives up");
     block("--drop-ack", o.dropAck, "Store block N but send no ACK for it, once");
     block("--garble-block", o.garbleBlock, "Block N arrives corrupted once (and is NAKed)");
+    app.add_flag("--nak-all", o.nakAll, "NAK every block of a transfer: nothing is ever stored");
+    block("--babble-after", o.babbleAfter,
+          "After ACKing block N the receiver sends garbage for ever, never falling silent");
+    auto rate = [&app](const char* name, double& value, const char* what) {
+        app.add_option(name, value, what)->type_name("RATE")->check(Quiet(CLI::Range(0.0, 1.0)));
+    };
+    rate("--noise", o.noise,
+         "Each byte the device sends is spoiled with this probability (bit flipped or a stray "
+         "byte put before it)");
+    rate("--drop", o.drop, "Each byte the device sends is lost with this probability");
+    app.add_option("--delay-command", o.delayCommand,
+                   "Only answers to commands containing TEXT are late, by --delay-one")
+        ->type_name("TEXT");
+    app.add_option("--delay-one", o.delayOneMs,
+                   "Extra delay of the answers --delay-command picks (beyond 600 ms a query, "
+                   "beyond 1100 ms an AT+SET is given up)")
+        ->type_name("MS")
+        ->check(Quiet(CLI::NonNegativeNumber));
+    app.add_option("--error-on-set-number", o.errorOnNthSet,
+                   "The Nth AT+SET after each power-on answers ERROR, whatever its item")
+        ->type_name("N")
+        ->check(Quiet(CLI::Range(1, 1000000)));
+    app.add_option("--unplug-at", o.unplugAt,
+                   "Pull the device off the line (the pty is closed under the tool, then served "
+                   "anew with links following) at: connecting (its first AT+TEST), connected "
+                   "(300 ms after its configuration listing), mid-modify[:N] (the Nth AT+SET is "
+                   "stored, not answered), awaiting-loader (the first break-in byte), "
+                   "loader-dialogue (the Enter at the banner), mid-transfer[:N] (block N stored, "
+                   "not acknowledged), debug-log[:MS] (MS after the debug output starts)")
+        ->type_name("STATE[:N]");
+    app.add_option("--fault-rate", o.faultRate,
+                   "With --devices: each device independently gets, with this probability, one "
+                   "fault (silent, late answers, ERROR on an AT+SET, noise, dropped bytes, "
+                   "unplugged while connecting, connected or mid-Modify); a \"fault\" event "
+                   "names its IMEI and the fault")
+        ->type_name("P")
+        ->check(Quiet(CLI::Range(0.0, 1.0)));
+    app.add_option("--seed", o.seed, "Seed of every random choice: the same seed, the same run")
+        ->type_name("N")
+        ->capture_default_str();
     app.footer(kFooter);
 }
 
@@ -250,6 +336,18 @@ BenchOptions MakeBenchOptions(const Options& o) {
     b.faults.cancelAtBlock = o.cancelAtBlock;
     b.faults.dropAck = o.dropAck;
     b.faults.garbleBlock = o.garbleBlock;
+    b.faults.nakAll = o.nakAll;
+    b.faults.babbleAfter = o.babbleAfter;
+    b.faults.noiseRate = o.noise;
+    b.faults.dropRate = o.drop;
+    b.faults.delayCommand = o.delayCommand;
+    b.faults.delayOne = Millis(o.delayOneMs);
+    b.faults.errorOnNthSet = o.errorOnNthSet;
+    b.faults.seed = o.seed;
+    if (!o.unplugAt.empty()) {
+        std::tie(b.faults.unplugAt, b.faults.unplugN) = ParseUnplugAt(o.unplugAt);
+    }
+    b.faultRate = o.faultRate;
     b.device.loader.window = Millis(o.loaderMs);
     b.device.loader.start = o.start == "crc" ? StartSignal::kCrc : StartSignal::kNak;
     if (!o.debugText.empty()) {
@@ -293,7 +391,6 @@ int Serve(const Options& o) {
         });
     }
     Pty pty;
-    Runner runner(bench, pty, RunnerConfig{o.throttle, true}, start);
     std::optional<ScopedLink> link;
     if (!o.link.empty()) {
         link.emplace(o.link, pty.SlavePath());
@@ -302,6 +399,21 @@ int Serve(const Options& o) {
     if (o.com > 0) {
         com.emplace(o.com, pty.SlavePath());
     }
+    RunnerConfig config{o.throttle, true, {}};
+    // The names the tool opens follow the bench to its new pty; the old
+    // registration goes first, as it still reaches the old pty the tool holds.
+    config.replugged = [&](const std::string& path) {
+        if (link) {
+            link.reset();
+            link.emplace(o.link, path);
+        }
+        if (com) {
+            com.reset();
+            com.emplace(o.com, path);
+        }
+        std::fprintf(stderr, "kavrel-sim: device unplugged; now on %s\n", path.c_str());
+    };
+    Runner runner(bench, pty, config, start);
     Json ready =
         MakeEvent(std::chrono::duration_cast<Millis>(Runner::Clock::now() - start), "start");
     ready["pty"] = pty.SlavePath();

@@ -1,0 +1,212 @@
+// The line faults of the device model with injected time: noise, dropped
+// bytes, late answers, unplugging in each state, the random fault of a batch.
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "Bench.h"
+#include "DefaultTable.h"
+#include "Device.h"
+#include "EventRecorder.h"
+#include "XmodemSender.h"
+
+namespace kavrelsim {
+namespace {
+
+using std::chrono::milliseconds;
+using namespace testing;
+
+class KavrelsimFaults : public ::testing::Test {
+protected:
+    Device& Make(Faults faults, DeviceOptions o = {}) {
+        o.echo = false;
+        device_.emplace(std::move(o), DefaultTable(Language::kEnglish), std::move(faults),
+                        recorder_.Sink());
+        device_->PowerOn(milliseconds(0));
+        return *device_;
+    }
+    std::string Say(std::string_view bytes, milliseconds now = milliseconds(100),
+                    const LineSettings& line = kCommandLine) {
+        device_->Receive(bytes, line, now);
+        return device_->TakeOutput(now, std::string::npos, line);
+    }
+    std::vector<Json> Named(std::string_view name) const { return recorder_.Named(name); }
+
+    std::optional<Device> device_;
+    EventRecorder recorder_;
+};
+
+std::string Listing(double noise, double drop, std::uint64_t seed) {
+    Faults f;
+    f.noiseRate = noise;
+    f.dropRate = drop;
+    f.seed = seed;
+    DeviceOptions o;
+    o.echo = false;
+    Device d(o, DefaultTable(Language::kEnglish), f, {});
+    d.PowerOn(milliseconds(0));
+    d.Receive("AT+TEST\rAT+GETDV=0\r", kCommandLine, milliseconds(10));
+    return d.TakeOutput(milliseconds(10));
+}
+
+TEST(KavrelsimLineFaults, NoiseAndDropAreSeededAndSpoilOnlyWhatTheySay) {
+    const std::string clean = Listing(0, 0, 1);
+    ASSERT_GT(clean.size(), 500u);
+    // Same seed, same run; another seed, another run.
+    EXPECT_EQ(Listing(0.05, 0, 3), Listing(0.05, 0, 3));
+    EXPECT_NE(Listing(0.05, 0, 3), Listing(0.05, 0, 4));
+    EXPECT_NE(Listing(0.05, 0, 3), clean);
+    // Dropping only ever removes bytes: what is left is a subsequence.
+    const std::string dropped = Listing(0, 0.1, 5);
+    EXPECT_LT(dropped.size(), clean.size());
+    std::size_t at = 0;
+    for (char c : dropped) {
+        at = clean.find(c, at);
+        ASSERT_NE(at, std::string::npos);
+        ++at;
+    }
+    EXPECT_EQ(Listing(0, 1.0, 5), "");
+}
+
+TEST_F(KavrelsimFaults, UnplugWhileConnectingAnswersNothingAndHearsNothingMore) {
+    Faults f;
+    f.unplugAt = UnplugAt::kConnecting;
+    Make(f);
+    EXPECT_EQ(Say("AT+TEST\r"), "");
+    EXPECT_TRUE(device_->TakeUnplug());
+    EXPECT_FALSE(device_->TakeUnplug());
+    ASSERT_EQ(Named("unplug").size(), 1u);
+    EXPECT_EQ(Named("unplug")[0]["state"], "connecting");
+    EXPECT_EQ(Named("unplug")[0]["imei"], "860000000000001");
+}
+
+TEST_F(KavrelsimFaults, UnplugMidModifyKeepsTheNthValueButNotItsAnswer) {
+    Faults f;
+    f.unplugAt = UnplugAt::kMidModify;
+    f.unplugN = 2;
+    Make(f);
+    Say("AT+TEST\r");
+    EXPECT_EQ(Say("AT+SET=2,a\r"), "OK\r\n");
+    EXPECT_FALSE(device_->TakeUnplug());
+    EXPECT_EQ(Say("AT+SET=3,b\rAT+SET=4,c\r"), "");
+    EXPECT_TRUE(device_->TakeUnplug());
+    EXPECT_EQ(device_->Table().Find(3)->value, "b");
+    EXPECT_NE(device_->Table().Find(4)->value, "c");  // never arrived
+}
+
+TEST_F(KavrelsimFaults, UnplugWhenConnectedComesAfterTheListing) {
+    Faults f;
+    f.unplugAt = UnplugAt::kConnected;
+    Make(f);
+    Say("AT+TEST\rAT+GETDV=0\r", milliseconds(100));
+    EXPECT_FALSE(device_->TakeUnplug());
+    EXPECT_EQ(device_->NextDeadline(), milliseconds(400));
+    device_->Advance(milliseconds(400));
+    EXPECT_TRUE(device_->TakeUnplug());
+}
+
+TEST_F(KavrelsimFaults, ErrorOnTheNthSetAndALateAnswerForOneCommand) {
+    Faults f;
+    f.errorOnNthSet = 2;
+    f.delayCommand = "AT+DTU&VER?";
+    f.delayOne = milliseconds(2000);
+    Make(f);
+    Say("AT+TEST\r");
+    EXPECT_EQ(Say("AT+SET=2,a\r"), "OK\r\n");
+    EXPECT_EQ(Say("AT+SET=2,b\r"), "ERROR\r\n");
+    EXPECT_EQ(Say("AT+SET=2,c\r"), "OK\r\n");
+    EXPECT_EQ(Say("AT+DTU&IMEI?\r"), "\r\n860000000000001\r\nOK\r\n");
+    EXPECT_EQ(Say("AT+DTU&VER?\r", milliseconds(200)), "");
+    EXPECT_EQ(device_->NextOutputDue(), milliseconds(2200));
+}
+
+TEST_F(KavrelsimFaults, LoaderUnplugsAtTheBannersEnterAndAtAStoredBlock) {
+    Faults f;
+    f.unplugAt = UnplugAt::kLoaderDialogue;
+    Make(f);
+    EXPECT_FALSE(Say("u", milliseconds(100), kConsoleLine).empty());
+    EXPECT_EQ(Say("\r", milliseconds(200), kConsoleLine), "");
+    EXPECT_TRUE(device_->TakeUnplug());
+
+    f.unplugAt = UnplugAt::kMidTransfer;
+    f.unplugN = 2;
+    std::vector<std::string> images;
+    Make(f).SetFirmwareHandler([&images](const std::string& i) { images.push_back(i); });
+    Say("u", milliseconds(100), kConsoleLine);
+    Say("\r", milliseconds(200), kConsoleLine);
+    Say("y\r", milliseconds(300), kConsoleLine);
+    EXPECT_EQ(Say(Block(1, std::string(128, 'a'), false), milliseconds(400), kConsoleLine),
+              std::string(1, kAck));
+    EXPECT_EQ(Say(Block(2, std::string(128, 'b'), false), milliseconds(500), kConsoleLine), "");
+    EXPECT_TRUE(device_->TakeUnplug());
+    EXPECT_TRUE(images.empty());
+}
+
+TEST_F(KavrelsimFaults, ReceiverThatNaksEverythingOrNeverFallsSilent) {
+    Faults f;
+    f.nakAll = true;
+    Make(f);
+    Say("u", milliseconds(100), kConsoleLine);
+    Say("\r", milliseconds(200), kConsoleLine);
+    Say("y\r", milliseconds(300), kConsoleLine);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(Say(Block(1, "x", false), milliseconds(400), kConsoleLine), std::string(1, kNak));
+    }
+
+    f.nakAll = false;
+    f.babbleAfter = 1;
+    Make(f);
+    Say("u", milliseconds(100), kConsoleLine);
+    Say("\r", milliseconds(200), kConsoleLine);
+    Say("y\r", milliseconds(300), kConsoleLine);
+    EXPECT_EQ(Say(Block(1, "x", false), milliseconds(400), kConsoleLine), std::string(1, kAck));
+    std::string later = device_->TakeOutput(milliseconds(60000), std::string::npos, kConsoleLine);
+    EXPECT_GT(later.size(), 1000u);
+    EXPECT_EQ(later.find_first_of(std::string{kAck, kNak, kCan, 'C'}), std::string::npos);
+}
+
+// Which devices of a batch got which fault, from the events alone.
+std::vector<std::pair<std::string, std::string>> BatchFaults(double rate, std::uint64_t seed) {
+    EventRecorder recorder;
+    BenchOptions o;
+    o.bootDelay = milliseconds(0);
+    o.devices = 40;
+    o.factory = DefaultTable(Language::kEnglish);
+    o.faultRate = rate;
+    o.faults.seed = seed;
+    Bench bench(o, recorder.Sink());
+    for (int i = 0; i < 40; ++i) {
+        bench.PortOpened(milliseconds(i * 10));
+        bench.Advance(milliseconds(i * 10 + 1));
+        bench.PortClosed(milliseconds(i * 10 + 2));
+    }
+    std::vector<std::pair<std::string, std::string>> out;
+    for (const auto& e : recorder.Named("fault")) {
+        out.emplace_back(e["imei"], e["fault"]);
+    }
+    return out;
+}
+
+TEST(KavrelsimBatchFaults, EachDeviceDrawsOnItsOwnAndTheSeedRepeatsTheRun) {
+    EXPECT_TRUE(BatchFaults(0, 1).empty());
+    auto all = BatchFaults(1, 9);
+    ASSERT_EQ(all.size(), 40u);
+    EXPECT_EQ(all[0].first, "860000000000001");
+    EXPECT_EQ(all[39].first, "860000000000040");
+    EXPECT_EQ(all, BatchFaults(1, 9));
+    EXPECT_NE(all, BatchFaults(1, 10));
+    auto some = BatchFaults(0.3, 9);
+    EXPECT_GT(some.size(), 3u);
+    EXPECT_LT(some.size(), 25u);
+    // The mix reaches every kind in a batch this size.
+    std::set<std::string> kinds;
+    for (const auto& [imei, fault] : all) {
+        kinds.insert(fault.substr(0, fault.find(' ', fault.starts_with("unplug") ? 7 : 0)));
+    }
+    EXPECT_GE(kinds.size(), 7u);
+}
+
+}  // namespace
+}  // namespace kavrelsim
