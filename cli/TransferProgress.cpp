@@ -56,7 +56,12 @@ void TransferProgress::Begin(std::int64_t total) {
 }
 
 std::int64_t TransferProgress::Done(int perMille) const {
-    return std::min<std::int64_t>(total_, total_ * std::clamp(perMille, 0, 1000) / 1000);
+    // Rounded up: cut off, 60.0 % of 64 MB (40265318.4 bytes) was shown as
+    // 40265318 bytes and "59%". Never the whole image before the end, though.
+    const int share = std::clamp(perMille, 0, 1000);
+    const std::int64_t done = (total_ * share + 999) / 1000;
+    return share < 1000 ? std::min<std::int64_t>(done, std::max<std::int64_t>(total_ - 1, 0))
+                        : total_;
 }
 
 void TransferProgress::Update(int perMille) {

@@ -8,16 +8,20 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "PseudoTerminal.h"
 #include "SimProcess.h"
 #include "cli/PortFailure.h"
+#include "cli/TransferProgress.h"
 #include "framework/StringTable.h"
 #include "serial/ComPort.h"
 
@@ -190,6 +194,99 @@ TEST_F(BadInput, FirmwareThatIsAFolderIsAUsageError) {
         EXPECT_EQ(r.exit, 2) << r.err;
         EXPECT_TRUE(Contains(r.err, "Cannot read the file")) << r.err;
     }
+}
+
+// The largest of the peaks the process's memory reached, in bytes.
+long long PeakMemory(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmHWM:", 0) == 0) {
+            return std::stoll(line.substr(6)) * 1024;
+        }
+    }
+    return -1;
+}
+
+TEST(TransferFigures, PercentAndBytesOfALargeImageAgree) {
+    const fw::Language saved = fw::CurrentLanguage();
+    fw::SetLanguage(fw::Language::English);
+    std::ostringstream out;
+    std::ostringstream err;
+    cli::Console console(out, err, false, false);
+    cli::TransferProgress progress(console, false);
+    progress.Begin(64LL * 1024 * 1024);
+    progress.Update(600);
+    progress.Finish();
+    // 60.0 % of 67108864 is 40265318.4 bytes; cut to 40265318 it read "59%".
+    EXPECT_TRUE(Contains(err.str(), "Sent 60% (40265319 of 67108864 bytes).")) << err.str();
+    // A small image is never shown whole before the end.
+    std::ostringstream smallErr;
+    cli::Console smallConsole(out, smallErr, false, false);
+    cli::TransferProgress small(smallConsole, false);
+    small.Begin(5);
+    small.Update(999);
+    small.Finish();
+    EXPECT_TRUE(Contains(smallErr.str(), "(4 of 5 bytes)")) << smallErr.str();
+    fw::SetLanguage(saved);
+}
+
+TEST_F(BadInput, A64MegabyteImageStartsShowsItsSizeAndCancels) {
+    StartSimulator();
+    const fs::path image = dir_.Path() / "big.bin";
+    constexpr long long kSize = 64LL * 1024 * 1024;
+    { std::ofstream(image, std::ios::binary) << "KAVREL-IMAGE"; }
+    fs::resize_file(image, kSize);
+
+    const fs::path err = dir_.Path() / "update-err";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int out = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ::dup2(out, STDOUT_FILENO);
+        ::dup2(out, STDERR_FILENO);
+        ::execl(TIRVELCTL_PATH, TIRVELCTL_PATH, "--device", Link().c_str(), "update", image.c_str(),
+                static_cast<char*>(nullptr));
+        ::_exit(98);
+    }
+    // The transfer is under way once the loader's blocks start to arrive.
+    bool started = false;
+    for (int i = 0; i < 200 && !started; ++i) {
+        ::usleep(50 * 1000);
+        // A block of data (SOH) has reached the loader.
+        started = Contains(ReadFile(Events()), "\"rx\",\"hex\":\"01");
+    }
+    ::usleep(500 * 1000);
+    const long long peak = PeakMemory(pid);
+    ::kill(pid, SIGINT);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    const std::string text = ReadFile(err);
+    EXPECT_TRUE(Contains(text, "Boot loader ready")) << text;
+    EXPECT_TRUE(started) << ReadFile(Events()).substr(0, 2000);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 130) << text;
+    EXPECT_TRUE(Contains(text, "Interrupted.")) << text;
+    EXPECT_FALSE(Contains(text, "Updated firmware successfully!")) << text;
+    // Held at most twice (the file read, the image handed to the sender), not
+    // once more for every check on the way.
+    EXPECT_GT(peak, 0);
+    EXPECT_LT(peak, 3 * kSize) << peak;
+    // The line the interruption leaves: a share of the whole image, its
+    // percentage agreeing with its byte count.
+    const std::size_t at = text.find("Sent ");
+    ASSERT_NE(at, std::string::npos) << text;
+    int percent = -1;
+    long long done = -1;
+    long long total = -1;
+    ASSERT_EQ(
+        std::sscanf(text.c_str() + at, "Sent %d%% (%lld of %lld bytes).", &percent, &done, &total),
+        3)
+        << text;
+    EXPECT_EQ(total, kSize);
+    EXPECT_GT(done, 0);
+    EXPECT_LT(done, kSize);
+    // The percentage is that of the per-mille the byte count stands for.
+    EXPECT_EQ(percent, std::lround(static_cast<double>(done) * 1000 / kSize) / 10) << text;
 }
 
 }  // namespace
