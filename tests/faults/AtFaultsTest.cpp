@@ -1,0 +1,188 @@
+// Faults on the AT side of the line, against kavrel-sim: the device pulled off
+// while connecting, connected and in the middle of Modify, late answers beyond
+// each exchange's limit, ERROR on an AT+SET, line noise and dropped bytes.
+// After each: the tool's message for the failure, Stop back to Idle, and no
+// success for a value the device did not store.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <thread>
+
+#include "FaultBench.h"
+#include "form/ControlIds.h"
+
+using namespace std::chrono_literals;
+using faults::CpuWatch;
+using faults::StopEndsIdle;
+using faults::StoredItems;
+using faults::StoredValues;
+using testsupport::Workbench;
+
+namespace {
+
+void Tick(Workbench& bench, int n, const std::string& value) {
+    ASSERT_TRUE(bench.window.Type(ItemNewId(n), value));
+    if (bench.window.Check(ItemModifyId(n)) == 0) {
+        ASSERT_TRUE(bench.window.Click(ItemModifyId(n)));
+    }
+}
+
+bool Shown(const Workbench& bench, fw::UINT id) {
+    auto texts = bench.window.MessageBoxTexts();
+    return std::find(texts.begin(), texts.end(), id) != texts.end();
+}
+
+TEST(AtFaults, UnpluggedWhileConnectingEndsInTheStartupTimeout) {
+    Workbench bench({"--unplug-at", "connecting"});
+    EXPECT_FALSE(bench.Connect(20s));
+    EXPECT_EQ(bench.window.MessageBoxTexts(), std::vector<fw::UINT>{res::IDS_STARTUP_TIMEOUT});
+    EXPECT_EQ(bench.view.m_nConnectState, kStateConnecting);
+    ASSERT_EQ(bench.Events("unplug").size(), 1u);
+    EXPECT_EQ(bench.Events("unplug")[0]["state"], "connecting");
+    EXPECT_TRUE(StopEndsIdle(bench));
+}
+
+TEST(AtFaults, UnpluggedWhileConnectedFailsModifyAndRestore) {
+    testsupport::TempDir state;
+    const auto stateFile = state.Path() / "state.txt";
+    Workbench bench({"--unplug-at", "connected", "--state", stateFile.string()});
+    ASSERT_TRUE(bench.Connect());
+    ASSERT_TRUE(bench.RunUntil([&] { return !bench.Events("unplug").empty(); }, 5s));
+    Tick(bench, 2, "internet.m2m");
+    bench.Command(res::ID_MODIFY);
+    ASSERT_FALSE(bench.window.MessageBoxTexts().empty());
+    EXPECT_EQ(bench.window.MessageBoxTexts()[0], res::IDS_SET_FAILED);
+    EXPECT_FALSE(Shown(bench, res::IDS_SET_SUCCEEDED));
+    bench.window.ClearMessageBoxes();
+    bench.Command(res::ID_RESTORE);
+    EXPECT_EQ(bench.window.MessageBoxTexts(), std::vector<fw::UINT>{res::IDS_RESTORE_FAILED});
+    EXPECT_TRUE(StoredItems(bench).empty());
+    EXPECT_TRUE(bench.Events("restore").empty());
+    EXPECT_NE(StoredValues(stateFile)[2], "internet.m2m");
+    EXPECT_TRUE(StopEndsIdle(bench));
+}
+
+TEST(AtFaults, UnpluggedMidModifyKeepsOnlyWhatTheDeviceStoredAndReportsFailure) {
+    for (int n : {1, 2}) {
+        SCOPED_TRACE(n);
+        testsupport::TempDir state;
+        const auto stateFile = state.Path() / "state.txt";
+        Workbench bench(
+            {"--unplug-at", "mid-modify:" + std::to_string(n), "--state", stateFile.string()});
+        ASSERT_TRUE(bench.Connect());
+        Tick(bench, 2, "internet.m2m");
+        Tick(bench, 6, "8080");
+        Tick(bench, 11, "30");
+        bench.Command(res::ID_MODIFY);
+        ASSERT_FALSE(bench.window.MessageBoxTexts().empty());
+        EXPECT_EQ(bench.window.MessageBoxTexts()[0], res::IDS_SET_FAILED);
+        EXPECT_FALSE(Shown(bench, res::IDS_SET_SUCCEEDED));
+        const std::vector<int> all{2, 6, 11};
+        EXPECT_EQ(StoredItems(bench), std::vector<int>(all.begin(), all.begin() + n));
+        auto values = StoredValues(stateFile);
+        EXPECT_EQ(values[2], "internet.m2m");
+        EXPECT_EQ(values[6] == "8080", n >= 2);
+        EXPECT_NE(values[11], "30");
+        EXPECT_TRUE(StopEndsIdle(bench));
+    }
+}
+
+// Five empty reads of 100 ms end a query; an answer later than that is a
+// failure of that step, an answer within it is not.
+TEST(AtFaults, AnswersBeyondTheQueryLimitFailTheirStep) {
+    const std::pair<const char*, fw::UINT> cases[] = {
+        {"AT+DTU&IMEI?", res::IDS_READ_IMEI_FAILED},
+        {"AT+DTU&VER?", res::IDS_READ_VERSION_FAILED},
+        {"AT+GETDV=0", res::IDS_READ_CONFIG_FAILED},
+    };
+    for (const auto& [command, message] : cases) {
+        SCOPED_TRACE(command);
+        Workbench bench({"--delay-command", command, "--delay-one", "1500"});
+        EXPECT_FALSE(bench.Connect());
+        EXPECT_EQ(bench.window.MessageBoxTexts(), std::vector<fw::UINT>{message});
+        EXPECT_EQ(bench.view.m_nConnectState, kStateConnecting);
+        EXPECT_TRUE(StopEndsIdle(bench));
+    }
+    Workbench bench({"--delay-command", "AT+GETDV=0", "--delay-one", "250"});
+    EXPECT_TRUE(bench.Connect());
+    EXPECT_TRUE(bench.window.MessageBoxTexts().empty());
+}
+
+// The device stored the value but answered after the tool had given up: the
+// operator is told it failed, never that it worked.
+TEST(AtFaults, SetAnsweredTooLateIsAFailure) {
+    Workbench bench({"--delay-command", "AT+SET=", "--delay-one", "2000"});
+    ASSERT_TRUE(bench.Connect());
+    Tick(bench, 2, "internet.m2m");
+    Tick(bench, 6, "8080");
+    bench.Command(res::ID_MODIFY);
+    ASSERT_FALSE(bench.window.MessageBoxTexts().empty());
+    EXPECT_EQ(bench.window.MessageBoxTexts()[0], res::IDS_SET_FAILED);
+    EXPECT_FALSE(Shown(bench, res::IDS_SET_SUCCEEDED));
+    EXPECT_EQ(StoredItems(bench), std::vector<int>{2});
+    EXPECT_TRUE(StopEndsIdle(bench));
+}
+
+TEST(AtFaults, ErrorOnASetStopsModifyThere) {
+    Workbench bench({"--error-on-set-number", "2"});
+    ASSERT_TRUE(bench.Connect());
+    Tick(bench, 2, "internet.m2m");
+    Tick(bench, 6, "8080");
+    Tick(bench, 11, "30");
+    bench.Command(res::ID_MODIFY);
+    EXPECT_EQ(bench.window.MessageBoxTexts(), std::vector<fw::UINT>{res::IDS_SET_FAILED});
+    EXPECT_EQ(StoredItems(bench), std::vector<int>{2});
+    EXPECT_TRUE(StopEndsIdle(bench));
+}
+
+TEST(AtFaults, SilentDeviceLeavesTheProbeToStopWithoutSpinning) {
+    Workbench bench({"--silent"});
+    bench.Command(res::ID_START_CONFIG);
+    CpuWatch cpu;
+    bench.RunUntil([] { return false; }, 1500ms);
+    EXPECT_LT(cpu.Share(), 0.9);
+    EXPECT_EQ(bench.view.m_nConnectState, kStateConnecting);
+    EXPECT_TRUE(StopEndsIdle(bench));
+    EXPECT_TRUE(bench.window.MessageBoxTexts().empty());
+}
+
+TEST(AtFaults, QuitUnansweredAtStopStillEndsIdle) {
+    Workbench bench({"--delay-command", "AT+QUIT", "--delay-one", "3000"});
+    ASSERT_TRUE(bench.Connect());
+    EXPECT_TRUE(StopEndsIdle(bench));
+    EXPECT_TRUE(bench.window.MessageBoxTexts().empty());
+}
+
+// Whatever noise or lost bytes do to the dialogue, a success shown for Modify
+// is borne out by the values the device keeps.
+void NoFalseSuccess(const std::string& option, const std::string& rate) {
+    for (const char* seed : {"1", "2", "3"}) {
+        SCOPED_TRACE(option + " seed " + seed);
+        testsupport::TempDir state;
+        const auto stateFile = state.Path() / "state.txt";
+        Workbench bench({option, rate, "--seed", seed, "--state", stateFile.string()});
+        if (bench.Connect()) {
+            Tick(bench, 2, "internet.m2m");
+            Tick(bench, 6, "8080");
+            bench.Command(res::ID_MODIFY);
+            if (Shown(bench, res::IDS_SET_SUCCEEDED)) {
+                auto values = StoredValues(stateFile);
+                EXPECT_EQ(values[2], "internet.m2m");
+                EXPECT_EQ(values[6], "8080");
+            }
+        } else {
+            EXPECT_EQ(bench.window.MessageBoxTexts().size(), 1u);
+        }
+        EXPECT_TRUE(StopEndsIdle(bench));
+    }
+}
+
+TEST(AtFaults, NoiseNeverGivesAFalseSuccess) {
+    NoFalseSuccess("--noise", "0.03");
+}
+
+TEST(AtFaults, DroppedBytesNeverGiveAFalseSuccess) {
+    NoFalseSuccess("--drop", "0.03");
+}
+
+}  // namespace
