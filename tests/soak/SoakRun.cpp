@@ -1,0 +1,271 @@
+#include "SoakRun.h"
+
+#include <algorithm>
+#include <chrono>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+#include "ChildProcess.h"
+#include "SimProcess.h"
+
+namespace soak {
+
+namespace fs = std::filesystem;
+using Json = nlohmann::json;
+using namespace std::chrono_literals;
+
+namespace {
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+std::string Hex(const std::string& bytes) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string hex;
+    for (unsigned char c : bytes) {
+        hex += kDigits[c >> 4];
+        hex += kDigits[c & 15];
+    }
+    return hex;
+}
+
+// The profile as the device should end up holding it: item number -> value
+// bytes in hex, as the simulator logs them.
+std::map<int, std::string> ProfileValues(const fs::path& profile) {
+    std::map<int, std::string> values;
+    for (const std::string& line : Lines(ReadFile(profile))) {
+        const auto equals = line.find('=');
+        if (equals == std::string::npos || line.empty() || line[0] == '[') {
+            continue;
+        }
+        values[std::stoi(line)] = Hex(line.substr(equals + 1));
+    }
+    return values;
+}
+
+// Resident memory and open descriptors of a running process, from /proc.
+struct ProcessFigures {
+    long rssKiB = -1;
+    int fds = -1;
+};
+
+ProcessFigures Measure(pid_t pid) {
+    ProcessFigures figures;
+    const fs::path proc = fs::path("/proc") / std::to_string(pid);
+    std::ifstream status(proc / "status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("VmRSS:", 0) == 0) {
+            figures.rssKiB = std::stol(line.substr(6));
+        }
+    }
+    std::error_code ec;
+    int fds = 0;
+    for (auto it = fs::directory_iterator(proc / "fd", ec); !ec && it != fs::directory_iterator();
+         it.increment(ec)) {
+        ++fds;
+    }
+    if (!ec) {
+        figures.fds = fds;
+    }
+    return figures;
+}
+
+// Follows the events log as it grows, counting the devices switched on.
+class PowerOnCounter {
+public:
+    explicit PowerOnCounter(fs::path file) : file_(std::move(file)) {}
+    int Poll() {
+        std::ifstream in(file_, std::ios::binary);
+        in.seekg(offset_);
+        for (std::string line; std::getline(in, line);) {
+            if (in.eof()) {
+                break;  // a line still being written: read it whole next time
+            }
+            offset_ += static_cast<std::streamoff>(line.size()) + 1;
+            if (line.find("\"event\":\"power-on\"") != std::string::npos) {
+                ++count_;
+            }
+        }
+        return count_;
+    }
+
+private:
+    fs::path file_;
+    std::streamoff offset_ = 0;
+    int count_ = 0;
+};
+
+void Record(std::vector<DeviceSample>& samples, int device, const ProcessFigures& f) {
+    if (device < 1 || f.rssKiB < 0 || f.fds < 0) {
+        return;
+    }
+    if (static_cast<int>(samples.size()) < device) {
+        samples.resize(device, DeviceSample{f.rssKiB, f.rssKiB, f.fds, f.fds});
+    }
+    DeviceSample& s = samples[device - 1];
+    s.minRssKiB = std::min(s.minRssKiB, f.rssKiB);
+    s.maxRssKiB = std::max(s.maxRssKiB, f.rssKiB);
+    s.minFds = std::min(s.minFds, f.fds);
+    s.maxFds = std::max(s.maxFds, f.fds);
+}
+
+template <typename T>
+T Median(std::vector<T> values) {
+    if (values.empty()) {
+        return T{};
+    }
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+template <typename T, typename Get>
+T Growth(const std::vector<DeviceSample>& samples, Get get) {
+    if (samples.size() < 2) {
+        return T{};
+    }
+    // Device 1 also imports the profile; the trend starts with device 2.
+    const std::size_t first = 1;
+    const std::size_t tenth = std::max<std::size_t>(1, (samples.size() - first) / 10);
+    std::vector<T> head;
+    std::vector<T> tail;
+    for (std::size_t i = first; i < first + tenth && i < samples.size(); ++i) {
+        head.push_back(get(samples[i]));
+    }
+    for (std::size_t i = samples.size() - tenth; i < samples.size(); ++i) {
+        tail.push_back(get(samples[i]));
+    }
+    return Median(tail) - Median(head);
+}
+
+}  // namespace
+
+long RssGrowthKiB(const std::vector<DeviceSample>& samples) {
+    return Growth<long>(samples, [](const DeviceSample& s) { return s.minRssKiB; });
+}
+
+int FdGrowth(const std::vector<DeviceSample>& samples) {
+    return Growth<int>(samples, [](const DeviceSample& s) { return s.minFds; });
+}
+
+Outcome Run(const Settings& settings, const std::string& tirvelctlPath, const fs::path& profile) {
+    const fs::path link = settings.dir / "dtu";
+    const fs::path events = settings.dir / "events.jsonl";
+    const fs::path out = settings.dir / "batch.jsonl";
+    const fs::path err = settings.dir / "batch.err";
+    std::ostringstream rate;
+    rate << settings.faultRate;
+    testsupport::SimProcess sim({"--link", link.string(), "--events", events.string(), "--devices",
+                                 std::to_string(settings.devices), "--fault-rate", rate.str(),
+                                 "--seed", std::to_string(settings.seed), "--boot-ms", "200"});
+
+    Outcome outcome;
+    testsupport::ChildProcess batch(
+        tirvelctlPath,
+        {"--device", link.string(), "--json", "--quiet", "batch", profile.string(), "--count",
+         std::to_string(settings.devices), "--report", (settings.dir / "report.csv").string()},
+        out, err);
+    // A device takes about a second; a silent one the probe's 36 s.
+    const auto deadline = std::chrono::steady_clock::now() + 60s + settings.devices * 40s;
+    PowerOnCounter powered(events);
+    while (batch.Running() && std::chrono::steady_clock::now() < deadline) {
+        const ProcessFigures figures = Measure(batch.Pid());
+        Record(outcome.samples, powered.Poll(), figures);
+        std::this_thread::sleep_for(50ms);
+    }
+    outcome.exitCode = batch.Wait(1s);
+    sim.Stop();
+
+    const std::map<int, std::string> wanted = ProfileValues(profile);
+    // What every device really stored, from the simulator's own log.
+    std::vector<std::string> deviceImei;             // index: device number - 1
+    std::vector<std::map<int, std::string>> stored;  // item -> hex, set by the tool
+    std::vector<std::string> deviceFault;
+    std::map<int, std::string> factory;  // item -> hex before any set
+    for (const std::string& line : Lines(ReadFile(events))) {
+        if (line.empty()) {
+            continue;
+        }
+        const Json e = Json::parse(line);
+        const std::string kind = e.value("event", "");
+        if (kind == "power-on") {
+            deviceImei.push_back(e.value("imei", ""));
+            stored.emplace_back();
+            deviceFault.emplace_back();
+        } else if (kind == "fault" && !deviceFault.empty()) {
+            deviceFault.back() = e.value("fault", "");
+            ++outcome.faults[deviceFault.back()];
+        } else if (kind == "set" && !stored.empty()) {
+            const int item = e.value("item", 0);
+            stored.back()[item] = e.value("new", "");
+            factory.emplace(item, e.value("old", ""));
+        }
+    }
+    outcome.devicesPowered = static_cast<int>(deviceImei.size());
+
+    const std::vector<std::string> rows = Lines(ReadFile(out));
+    for (const std::string& line : rows) {
+        if (line.empty()) {
+            continue;
+        }
+        const Json row = Json::parse(line);
+        const int device = ++outcome.rows;
+        const bool ok = row.value("ok", false);
+        ok ? ++outcome.succeeded : ++outcome.failed;
+        const std::string rowImei = row.value("imei", "");
+        const std::string where = "device " + std::to_string(device) + " (" + rowImei + ")";
+        if (device > outcome.devicesPowered) {
+            outcome.mismatchedRows.push_back(where + ": no device was switched on for this row");
+            continue;
+        }
+        const std::size_t d = static_cast<std::size_t>(device - 1);
+        if (!rowImei.empty() && rowImei != deviceImei[d]) {
+            outcome.mismatchedRows.push_back(where + ": the line had " + deviceImei[d]);
+        }
+        if (ok) {
+            for (const auto& [item, hex] : wanted) {
+                const auto set = stored[d].find(item);
+                const auto before = factory.find(item);
+                const std::string holds = set != stored[d].end()    ? set->second
+                                          : before != factory.end() ? before->second
+                                                                    : "(never set)";
+                if (holds != hex) {
+                    outcome.falseSuccesses.push_back(where + " item " + std::to_string(item) +
+                                                     " holds " + holds + ", wanted " + hex);
+                }
+            }
+        } else if (deviceFault[d].empty()) {
+            outcome.healthyFailures.push_back(where + ": " + row.value("message", ""));
+        }
+    }
+    const std::vector<std::string> errLines = Lines(ReadFile(err));
+    if (!errLines.empty()) {
+        outcome.summary = errLines.back();
+    }
+    for (std::size_t i = errLines.size() > 20 ? errLines.size() - 20 : 0; i < errLines.size();
+         ++i) {
+        outcome.stderrTail += errLines[i] + "\n";
+    }
+    return outcome;
+}
+
+}  // namespace soak

@@ -1,0 +1,54 @@
+// A production line in miniature: tirvelctl batch over many simulated devices
+// in series, some of them faulty, watched from outside. The outcome says what
+// the report claimed, what the devices really stored, and how tirvelctl's
+// memory and open descriptors moved from the first device to the last.
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace soak {
+
+struct Settings {
+    int devices = 20;
+    double faultRate = 0.1;
+    unsigned seed = 1;
+    std::filesystem::path dir;  // scratch: link, events log, report, outputs
+};
+
+// tirvelctl as seen while device N (1-based) was on the line.
+struct DeviceSample {
+    long minRssKiB = 0;
+    long maxRssKiB = 0;
+    int minFds = 0;
+    int maxFds = 0;
+};
+
+struct Outcome {
+    int exitCode = -1;
+    int rows = 0;                              // report lines
+    int devicesPowered = 0;                    // devices the simulator switched on
+    int succeeded = 0;                         // rows with ok
+    int failed = 0;                            // rows without
+    std::map<std::string, int> faults;         // fault name -> devices that drew it
+    std::vector<std::string> falseSuccesses;   // ok rows whose device lacks a value
+    std::vector<std::string> healthyFailures;  // failed rows of fault-free devices
+    std::vector<std::string> mismatchedRows;   // row IMEI is not the device's
+    std::vector<DeviceSample> samples;         // index 0 is device 1
+    std::string summary;                       // tirvelctl's last stderr line
+    std::string stderrTail;                    // for failure messages
+};
+
+// Runs the whole batch; throws std::runtime_error when the run itself cannot
+// be set up (no simulator, no tirvelctl).
+Outcome Run(const Settings& settings, const std::string& tirvelctlPath,
+            const std::filesystem::path& profile);
+
+// Growth of the per-device figure from the first tenth of the run to the last
+// (medians), so that one slow device does not count as a trend.
+long RssGrowthKiB(const std::vector<DeviceSample>& samples);
+int FdGrowth(const std::vector<DeviceSample>& samples);
+
+}  // namespace soak

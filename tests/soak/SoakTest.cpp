@@ -1,0 +1,89 @@
+// The batch on a long line of devices, a tenth of them faulty. The ctest run is
+// short; bench/soak.sh runs the same case over 500 devices and keeps the
+// figures (TIRVEL_SOAK_DEVICES, TIRVEL_SOAK_FAULT_RATE, TIRVEL_SOAK_SEED,
+// TIRVEL_SOAK_SAMPLES: a CSV of memory and descriptors per device).
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include "SimProcess.h"
+#include "SoakRun.h"
+
+namespace {
+
+std::string Env(const char* name, const std::string& otherwise) {
+    const char* value = std::getenv(name);
+    return value != nullptr && *value != '\0' ? value : otherwise;
+}
+
+std::string Joined(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines) {
+        text += "  " + line + "\n";
+    }
+    return text;
+}
+
+TEST(Soak, EveryDeviceIsReportedNoFalseSuccessAndNothingGrows) {
+    testsupport::TempDir dir;
+    ::setenv("XDG_CONFIG_HOME", dir.Path().c_str(), 1);
+    ::setenv("LC_ALL", "C", 1);
+    soak::Settings settings;
+    settings.devices = std::stoi(Env("TIRVEL_SOAK_DEVICES", "24"));
+    settings.faultRate = std::stod(Env("TIRVEL_SOAK_FAULT_RATE", "0.1"));
+    settings.seed = static_cast<unsigned>(std::stoul(Env("TIRVEL_SOAK_SEED", "11")));
+    settings.dir = dir.Path();
+
+    const soak::Outcome o =
+        soak::Run(settings, TIRVELCTL_PATH, TIRVEL_SOURCE_DIR "/cli/examples/apn-profile.txt");
+
+    int faulty = 0;
+    for (const auto& [name, count] : o.faults) {
+        faulty += count;
+        std::printf("fault %-40s %d\n", name.c_str(), count);
+    }
+    std::printf("devices %d, rows %d, ok %d, failed %d, faulty %d\n", o.devicesPowered, o.rows,
+                o.succeeded, o.failed, faulty);
+    if (!o.samples.empty()) {
+        std::printf("rss KiB first %ld last %ld growth %ld; fds first %d last %d growth %d\n",
+                    o.samples.front().minRssKiB, o.samples.back().minRssKiB,
+                    soak::RssGrowthKiB(o.samples), o.samples.front().minFds,
+                    o.samples.back().minFds, soak::FdGrowth(o.samples));
+    }
+
+    // The per-device figures, for bench/soak.sh.
+    const std::string samplesFile = Env("TIRVEL_SOAK_SAMPLES", "");
+    if (!samplesFile.empty()) {
+        std::ofstream csv(samplesFile);
+        csv << "device,min_rss_kib,max_rss_kib,min_fds,max_fds\n";
+        for (std::size_t i = 0; i < o.samples.size(); ++i) {
+            const soak::DeviceSample& d = o.samples[i];
+            csv << i + 1 << ',' << d.minRssKiB << ',' << d.maxRssKiB << ',' << d.minFds << ','
+                << d.maxFds << '\n';
+        }
+    }
+
+    // Every device has its line in the report, in the order they came.
+    EXPECT_EQ(o.rows, settings.devices) << o.stderrTail;
+    EXPECT_EQ(o.devicesPowered, settings.devices);
+    EXPECT_EQ(o.succeeded + o.failed, o.rows);
+    EXPECT_TRUE(o.mismatchedRows.empty()) << Joined(o.mismatchedRows);
+    // The one thing a production line must never see: "OK" for a device that
+    // does not hold the profile.
+    EXPECT_TRUE(o.falseSuccesses.empty()) << Joined(o.falseSuccesses);
+    // A device without a fault is configured.
+    EXPECT_TRUE(o.healthyFailures.empty()) << Joined(o.healthyFailures);
+    // Exit 0 only when every device succeeded.
+    EXPECT_EQ(o.exitCode, o.failed == 0 ? 0 : 1) << o.stderrTail;
+    // Descriptors come back after each device: a leak shows as a rising floor.
+    ASSERT_EQ(static_cast<int>(o.samples.size()), settings.devices);
+    EXPECT_LE(soak::FdGrowth(o.samples), 0);
+    for (std::size_t i = 1; i < o.samples.size(); ++i) {
+        EXPECT_LE(o.samples[i].minFds, o.samples[1].minFds) << "device " << i + 1;
+    }
+}
+
+}  // namespace

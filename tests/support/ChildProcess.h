@@ -1,0 +1,36 @@
+// A program the tests start and watch from outside: stdin is /dev/null (no
+// terminal), stdout and stderr go to files.
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+class ChildProcess {
+public:
+    // Throws std::runtime_error when the program cannot be started.
+    ChildProcess(const std::string& program, const std::vector<std::string>& args,
+                 const std::filesystem::path& stdoutFile, const std::filesystem::path& stderrFile);
+    // A child still running is killed: a failed test leaves nothing behind.
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    pid_t Pid() const { return pid_; }
+    bool Running();
+    // The exit code, 128 + signal for a killed child; -1 when it was still
+    // running at the time-out (and has been killed since).
+    int Wait(std::chrono::milliseconds timeout = std::chrono::hours(24));
+    void Signal(int signal);
+
+private:
+    pid_t pid_ = -1;
+    int status_ = 0;
+};
+
+}  // namespace testsupport
