@@ -99,7 +99,8 @@ std::optional<std::string> ConsoleDialogs::NextPassword() {
 int ConsoleDialogs::AnswerPassword(fw::CDialog& dialog, const std::string& password) {
     // Typed into the dialog's own control and confirmed with OK, so the
     // dialog's exchange turns the text into the device's bytes.
-    fw::CHeadlessWindow window(loop_, dialog, dialog.TemplateId());
+    // A password the dialog refuses says why on the console, not into a void.
+    ConsoleDialogWindow window(loop_, dialog, console_, {});
     dialog.OnInitDialog();
     window.Type(res::IDC_PASSWORD, password);
     dialog.WindowProc(fw::WM_COMMAND, static_cast<fw::WPARAM>(fw::IDOK), 0);

@@ -1,3 +1,4 @@
+#include "framework/CodePage.h"
 #include "framework/StringTable.h"
 #include "protocol/PasswordDlg.h"
 #include "protocol/SettingsDlg.h"
@@ -8,6 +9,13 @@ CPasswordDlg::CPasswordDlg(fw::CWnd* parent) : fw::CDialog(res::IDD_PASSWORD, pa
 
 void CPasswordDlg::DoDataExchange(fw::CDataExchange* pDX) {
     fw::DDX_Text(pDX, res::IDC_PASSWORD, m_strPassword);
+    // A character the code page lacks would be sent as '?': another password,
+    // tried three times, with the operator never told why it fails.
+    if (pDX->m_bSaveAndValidate && !pDX->Failed() && Site() != nullptr &&
+        fw::DecodeAnsi(m_strPassword) != Site()->GetControlText(res::IDC_PASSWORD)) {
+        AfxMessageBox(res::IDS_PASSWORD_NOT_ENCODABLE);
+        pDX->Fail(res::IDC_PASSWORD);
+    }
 }
 
 CSettingsDlg::CSettingsDlg(fw::CWnd* parent) : fw::CDialog(res::IDD_SETTINGS, parent) {}

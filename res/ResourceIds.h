@@ -93,6 +93,7 @@ inline constexpr fw::UINT IDS_FIRMWARE_UNREADABLE = 118;  // %1: the path
 inline constexpr fw::UINT IDS_FIRMWARE_EMPTY = 119;       // %1: the path
 inline constexpr fw::UINT IDS_IMPORT_NOTHING_MATCHED = 120;
 inline constexpr fw::UINT IDS_IMPORT_TOO_LARGE = 121;  // %1: the limit in MB
+inline constexpr fw::UINT IDS_PASSWORD_NOT_ENCODABLE = 122;
 inline constexpr fw::UINT IDS_DOCUMENT_TEMPLATE = 128;
 // tirvelctl's own lines (200-299).
 inline constexpr fw::UINT IDS_CLI_USAGE_ERROR = 200;

@@ -31,6 +31,8 @@ constexpr fw::StringResource kStrings[] = {
     {121,
      "The file is larger than %1 MB, too large for a configuration file; nothing was imported.",
      "文件大于%1 MB，不可能是配置文件，未导入任何内容。"},
+    {122, "The password holds characters the device cannot receive; please type it again.",
+     "密码中含有终端无法接收的字符，请重新输入。"},
     {128, "Kavrel Batch Configuration Software\n\nTirvel\n\n\nTirvel2.Document\nTirvel Document",
      "DTU批量配置软件\n\nTirvel\n\n\nTirvel2.Document\nTirvel Document"},
     // tirvelctl's own lines: prompts, progress, headings and report words.

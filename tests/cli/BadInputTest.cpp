@@ -186,6 +186,19 @@ TEST_F(BadInput, ProfilesThatAreNoProfileWriteNothing) {
     EXPECT_FALSE(Contains(ReadFile(Events()), "AT+SET"));
 }
 
+TEST_F(BadInput, PasswordsTheDeviceCannotTakeAreRefusedWithTheReason) {
+    sim_ = std::make_unique<testsupport::SimProcess>(
+        std::vector<std::string>{"--link", Link(), "--events", Events().string(), "--boot-ms",
+                                 "200", "--password", "s3cret"});
+    const Result foreign = Run({"--device", Link(), "--password", "密码", "read"});
+    EXPECT_EQ(foreign.exit, 1) << foreign.err;
+    EXPECT_TRUE(Contains(foreign.err, "characters the device cannot receive")) << foreign.err;
+    const Result longer = Run({"--device", Link(), "--password", std::string(38, 'p'), "read"});
+    EXPECT_EQ(longer.exit, 1) << longer.err;
+    EXPECT_TRUE(Contains(longer.err, "at most 37")) << longer.err;
+    EXPECT_FALSE(Contains(ReadFile(Events()), "TESTPWD"));
+}
+
 TEST_F(BadInput, FirmwareThatIsAFolderIsAUsageError) {
     fs::create_directory(dir_.Path() / "folder.bin");
     for (const char* command : {"update", "send"}) {
