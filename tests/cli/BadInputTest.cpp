@@ -13,7 +13,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -197,6 +199,46 @@ TEST_F(BadInput, PasswordsTheDeviceCannotTakeAreRefusedWithTheReason) {
     EXPECT_EQ(longer.exit, 1) << longer.err;
     EXPECT_TRUE(Contains(longer.err, "at most 37")) << longer.err;
     EXPECT_FALSE(Contains(ReadFile(Events()), "TESTPWD"));
+}
+
+// An exported profile edited elsewhere: LF line ends, no line end at the
+// end, no section line, stray binary, values with bytes above 0x7F, blanks
+// and "=". What arrives at the device is the file's bytes exactly.
+TEST_F(BadInput, AnEditedProfileReachesTheDeviceByteForByte) {
+    StartSimulator();
+    const fs::path exported = dir_.Path() / "exported.txt";
+    ASSERT_EQ(Run({"--device", Link(), "export", exported.string()}).exit, 0);
+    std::string text = ReadFile(exported);
+    ASSERT_TRUE(text.rfind("[CFG]\r\n", 0) == 0) << text.substr(0, 40);
+    std::string edited = "\x01\xFF\xFE binary\0junk\n";
+    std::size_t start = text.find("\r\n") + 2;
+    int lines = 0;
+    while (start < text.size()) {
+        const std::size_t end = text.find("\r\n", start);
+        std::string line = text.substr(start, end - start);
+        const std::string key = line.substr(0, line.find('='));
+        if (key.rfind("2. ", 0) == 0) {
+            line = key + "=\xE9t\xE9 caf\xE9";
+        } else if (key.rfind("3. ", 0) == 0) {
+            line = key + "=a=b  ";
+        }
+        edited += (lines++ > 0 ? "\n" : "") + line;
+        start = end + 2;
+    }
+    const fs::path profile = dir_.Path() / "edited.txt";
+    std::ofstream(profile, std::ios::binary) << edited;
+
+    const Result r = Run({"--device", Link(), "apply", profile.string()});
+    EXPECT_EQ(r.exit, 0) << r.err;
+    std::map<int, std::string> written;
+    std::ifstream events(Events());
+    for (std::string line; std::getline(events, line);) {
+        const auto e = nlohmann::json::parse(line);
+        if (e.value("event", "") == "set") {
+            written[e["item"].get<int>()] = e["new"].get<std::string>();
+        }
+    }
+    EXPECT_EQ(written, (std::map<int, std::string>{{2, "E974E920636166E9"}, {3, "613D622020"}}));
 }
 
 TEST_F(BadInput, FirmwareThatIsAFolderIsAUsageError) {
