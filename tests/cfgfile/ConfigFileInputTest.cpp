@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <optional>
 #include <random>
 #include <string>
@@ -213,6 +214,16 @@ TEST_F(ConfigFileInput, EmptyFolderVanishedOrUnreadable) {
     }
 }
 
+#ifdef __linux__
+TEST_F(ConfigFileInput, ExportToAFullDiskSaysSo) {
+    Remember();
+    window_.ClearMessageBoxes();
+    dialogs_.ExpectFile("/dev/full");
+    ASSERT_TRUE(window_.Click(res::IDC_EXPORT_CONFIG));
+    ExpectRefused(window_.MessageBoxTexts(), res::IDS_WRITE_FILE_FAILED);
+}
+#endif
+
 TEST_F(ConfigFileInput, UnreadableFileIsRefused) {
     if (::geteuid() == 0) {
         GTEST_SKIP() << "running as root, which reads a file of mode 000 all the same "
@@ -224,6 +235,62 @@ TEST_F(ConfigFileInput, UnreadableFileIsRefused) {
     Remember();
     ExpectRefused(Import(locked), res::IDS_OPEN_FILE_FAILED);
     fs::permissions(locked, fs::perms::owner_all);
+}
+
+// Profiles with every line end mixed in, garbage lines between, values of any
+// byte but a line end: each named row gets its value exactly, the others stay.
+TEST_F(ConfigFileInput, RandomProfilesKeepEveryValueExact) {
+    for (int n = 4; n <= 20; ++n) {
+        view_.SetItemLabel(n, "Name " + std::to_string(n));
+    }
+    std::mt19937 random(2026);
+    const char* ends[] = {"\n", "\r\n"};
+    for (int round = 0; round < 300; ++round) {
+        for (int n = 1; n <= CTirvel2View::kItemRows; ++n) {
+            view_.SetItemNewValue(n, "untouched");
+        }
+        std::map<int, std::string> expected;
+        std::string file;
+        const int lines = static_cast<int>(random() % 30);
+        for (int i = 0; i < lines; ++i) {
+            if (random() % 4 == 0) {
+                // Garbage without "=": any bytes but the line ends.
+                std::string junk(random() % 40, '\0');
+                for (char& c : junk) {
+                    do {
+                        c = static_cast<char>(random());
+                    } while (c == '\n' || c == '\r' || c == '=');
+                }
+                file += junk;
+            } else {
+                const int item = 1 + static_cast<int>(random() % 20);
+                std::string value(random() % 200, '\0');
+                for (char& c : value) {
+                    do {
+                        c = static_cast<char>(random());
+                    } while (c == '\n' || c == '\r');
+                }
+                file += view_.GetItemLabel(item) + "=" + value;
+                expected[item] = value;
+            }
+            // The last line may go without an end.
+            if (i + 1 < lines || random() % 2 == 0) {
+                file += ends[random() % 2];
+            }
+        }
+        window_.ClearMessageBoxes();
+        WriteBytes(dir_.Path() / "in.txt", file);
+        dialogs_.ExpectFile((dir_.Path() / "in.txt").string());
+        ASSERT_TRUE(window_.Click(res::IDC_IMPORT_CONFIG));
+        ASSERT_EQ(window_.MessageBoxTexts(), Ids{expected.empty() ? res::IDS_IMPORT_NOTHING_MATCHED
+                                                                  : res::IDS_IMPORT_SUCCEEDED})
+            << "round " << round;
+        for (int n = 1; n <= CTirvel2View::kItemRows; ++n) {
+            const auto it = expected.find(n);
+            ASSERT_EQ(view_.GetItemNewValue(n), it != expected.end() ? it->second : "untouched")
+                << "round " << round << " item " << n;
+        }
+    }
 }
 
 TEST(FileChecks, OneByteTellsReadableEmptyAndNot) {

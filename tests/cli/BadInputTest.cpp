@@ -16,6 +16,7 @@
 #include <map>
 #include <memory>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -54,12 +55,21 @@ protected:
 
     // tirvelctl with stdin from /dev/null; becomes "nobody" first when asked
     // and running as root.
-    Result Run(const std::vector<std::string>& args, bool asNobody = false) {
+    // stdinBytes, when given, come through a pipe instead.
+    Result Run(const std::vector<std::string>& args, bool asNobody = false,
+               const std::optional<std::string>& stdinBytes = std::nullopt) {
         const fs::path err = dir_.Path() / "err";
+        int pipeFds[2] = {-1, -1};
+        if (stdinBytes && ::pipe(pipeFds) != 0) {
+            return {-1, "pipe failed"};
+        }
         const pid_t pid = ::fork();
         if (pid == 0) {
             // Output first: "nobody" could not open a file in the test's folder.
-            const int in = ::open("/dev/null", O_RDONLY);
+            const int in = stdinBytes ? pipeFds[0] : ::open("/dev/null", O_RDONLY);
+            if (stdinBytes) {
+                ::close(pipeFds[1]);
+            }
             const int out = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
             ::dup2(in, STDIN_FILENO);
             ::dup2(out, STDOUT_FILENO);
@@ -76,6 +86,11 @@ protected:
             argv.push_back(nullptr);
             ::execv(TIRVELCTL_PATH, argv.data());
             ::_exit(98);
+        }
+        if (stdinBytes) {
+            ::close(pipeFds[0]);
+            (void)!::write(pipeFds[1], stdinBytes->data(), stdinBytes->size());
+            ::close(pipeFds[1]);
         }
         int status = 0;
         ::waitpid(pid, &status, 0);
@@ -239,6 +254,17 @@ TEST_F(BadInput, AnEditedProfileReachesTheDeviceByteForByte) {
         }
     }
     EXPECT_EQ(written, (std::map<int, std::string>{{2, "E974E920636166E9"}, {3, "613D622020"}}));
+}
+
+// A profile made by another program and piped in: the check that the file
+// can be read must not eat what the import then reads.
+TEST_F(BadInput, AProfileFromAPipeIsImportedWhole) {
+    StartSimulator();
+    const Result r = Run({"--device", Link(), "apply", "/dev/stdin"}, false,
+                         std::string("[CFG]\r\n2. APN=piped.apn\r\n"));
+    EXPECT_EQ(r.exit, 0) << r.err;
+    EXPECT_TRUE(Contains(r.err, "Import Success")) << r.err;
+    EXPECT_TRUE(Contains(ReadFile(Events()), "\"set\"")) << r.err;
 }
 
 TEST_F(BadInput, FirmwareThatIsAFolderIsAUsageError) {
