@@ -46,6 +46,18 @@ ScopedLink::ScopedLink(std::string path, std::string target)
     }
 }
 
+void ScopedLink::Retarget(const std::string& target) {
+    const std::string temporary = path_ + ".new-" + std::to_string(::getpid());
+    ::unlink(temporary.c_str());
+    if (::symlink(target.c_str(), temporary.c_str()) != 0 ||
+        ::rename(temporary.c_str(), path_.c_str()) != 0) {
+        std::string msg = path_ + ": " + std::strerror(errno);
+        ::unlink(temporary.c_str());
+        throw std::runtime_error(msg);
+    }
+    target_ = target;
+}
+
 ScopedLink::~ScopedLink() {
     Remove();
 }

@@ -20,6 +20,10 @@ public:
     ScopedLink& operator=(const ScopedLink&) = delete;
 
     const std::string& Path() const { return path_; }
+    // Points the link at another target in one step (a new link renamed over
+    // the old), so that a program opening the name never finds it missing.
+    // Throws std::runtime_error.
+    void Retarget(const std::string& target);
 
 private:
     void Remove();

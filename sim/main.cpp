@@ -395,21 +395,28 @@ int Serve(const Options& o) {
     if (!o.link.empty()) {
         link.emplace(o.link, pty.SlavePath());
     }
-    std::optional<ComRegistration> com;
+    std::unique_ptr<ComRegistration> com;
     if (o.com > 0) {
-        com.emplace(o.com, pty.SlavePath());
+        com = std::make_unique<ComRegistration>(o.com, pty.SlavePath());
     }
     RunnerConfig config{o.throttle, true, {}};
-    // The names the tool opens follow the bench to its new pty; the old
-    // registration goes first, as it still reaches the old pty the tool holds.
+    // The names the tool opens follow the bench to its new pty without ever
+    // going missing: a batch opens the port again at once after a failure.
     config.replugged = [&](const std::string& path) {
         if (link) {
-            link.reset();
-            link.emplace(o.link, path);
+            link->Retarget(path);
         }
         if (com) {
-            com.reset();
-            com.emplace(o.com, path);
+            std::unique_ptr<ComRegistration> next;
+            try {
+                next = std::make_unique<ComRegistration>(o.com, path);
+            } catch (const std::runtime_error&) {
+                // The old pty still counts as present: give its name up first.
+                com.reset();
+                next = std::make_unique<ComRegistration>(o.com, path);
+            }
+            // The old registration leaves a link that no longer points to it alone.
+            com = std::move(next);
         }
         std::fprintf(stderr, "kavrel-sim: device unplugged; now on %s\n", path.c_str());
     };
