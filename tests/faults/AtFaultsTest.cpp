@@ -47,7 +47,8 @@ TEST(AtFaults, UnpluggedWhileConnectedFailsModifyAndRestore) {
     const auto stateFile = state.Path() / "state.txt";
     Workbench bench({"--unplug-at", "connected", "--state", stateFile.string()});
     ASSERT_TRUE(bench.Connect());
-    ASSERT_TRUE(bench.RunUntil([&] { return !bench.Events("unplug").empty(); }, 5s));
+    ASSERT_TRUE(faults::WaitFor(
+        bench, [&] { return !bench.Events("unplug").empty(); }, 5s));
     Tick(bench, 2, "internet.m2m");
     bench.Command(res::ID_MODIFY);
     ASSERT_FALSE(bench.window.MessageBoxTexts().empty());

@@ -7,6 +7,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <map>
 #include <sstream>
@@ -63,6 +64,21 @@ private:
     std::chrono::steady_clock::time_point wall_;
     std::clock_t cpu_;
 };
+
+// Waits for something outside the view (the simulator's events log): the
+// loop only looks at its condition when something happens in it, so pump it
+// in short slices.
+inline bool WaitFor(testsupport::Workbench& bench, const std::function<bool()>& done,
+                    std::chrono::milliseconds timeout) {
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) {
+            return false;
+        }
+        bench.RunUntil([] { return false; }, std::chrono::milliseconds(50));
+    }
+    return true;
+}
 
 // Stop, as the operator presses it after any failure: the view ends Idle with
 // the port closed.

@@ -74,7 +74,8 @@ TEST(FirmwareFaults, UnpluggedAwaitingTheLoaderEndsInTheLoaderLimit) {
 TEST(FirmwareFaults, UnpluggedInTheLoaderDialogueLeavesStopWithoutSpinning) {
     UpdateBench u({"--unplug-at", "loader-dialogue"});
     u.bench.Command(res::ID_UPDATE_FIRMWARE);
-    ASSERT_TRUE(u.bench.RunUntil([&] { return !u.bench.Events("unplug").empty(); }, 10s));
+    ASSERT_TRUE(faults::WaitFor(
+        u.bench, [&] { return !u.bench.Events("unplug").empty(); }, 10s));
     CpuWatch cpu;
     u.bench.RunUntil([] { return false; }, 1500ms);
     EXPECT_LT(cpu.Share(), 0.9);
@@ -121,7 +122,8 @@ TEST(FirmwareFaults, NoiseOnTheLoaderLineNeverKeepsABadImage) {
         u.bench.Command(res::ID_UPDATE_FIRMWARE);
         const fw::UINT outcome = u.Outcome(12s);
         if (outcome == res::IDS_TRANSFER_SUCCEEDED) {
-            ASSERT_TRUE(u.bench.RunUntil([&] { return u.Received().size() >= 768; }, 3s));
+            ASSERT_TRUE(faults::WaitFor(
+                u.bench, [&] { return u.Received().size() >= u.Expected().size(); }, 3s));
             EXPECT_EQ(u.Received(), u.Expected());
         } else if (outcome == 0) {
             EXPECT_TRUE(StopEndsIdle(u.bench));
@@ -136,7 +138,8 @@ TEST(FirmwareFaults, UnpluggedInTheDebugLogLeavesStopWithoutSpinning) {
     Workbench bench({"--unplug-at", "debug-log:300", "--loader-ms", "200"});
     bench.Command(res::ID_SHOW_DEBUG_INFO);
     EXPECT_EQ(bench.view.m_nConnectState, kStateDebugLog);
-    ASSERT_TRUE(bench.RunUntil([&] { return !bench.Events("unplug").empty(); }, 5s));
+    ASSERT_TRUE(faults::WaitFor(
+        bench, [&] { return !bench.Events("unplug").empty(); }, 5s));
     CpuWatch cpu;
     bench.RunUntil([] { return false; }, 1500ms);
     EXPECT_LT(cpu.Share(), 0.9);
