@@ -112,24 +112,26 @@ TEST(FirmwareFaults, ReceiverThatNeverFallsSilentFailsTheTransfer) {
     EXPECT_FALSE(u.Kept());
 }
 
-// Noise on what the loader sends spoils its prompt or its answers: the
-// hand-shake may stall (Stop ends it) or blocks are sent again, but an image
-// the device keeps is the file, and a success is borne out by it.
-TEST(FirmwareFaults, NoiseOnTheLoaderLineNeverKeepsABadImage) {
-    for (const char* seed : {"1", "2"}) {
-        SCOPED_TRACE(seed);
-        UpdateBench u({"--noise", "0.01", "--seed", seed});
-        u.bench.Command(res::ID_UPDATE_FIRMWARE);
-        const fw::UINT outcome = u.Outcome(12s);
-        if (outcome == res::IDS_TRANSFER_SUCCEEDED) {
-            ASSERT_TRUE(faults::WaitFor(
-                u.bench, [&] { return u.Received().size() >= u.Expected().size(); }, 3s));
-            EXPECT_EQ(u.Received(), u.Expected());
-        } else if (outcome == 0) {
-            EXPECT_TRUE(StopEndsIdle(u.bench));
-        }
-        if (u.Kept()) {
-            EXPECT_EQ(u.Received(), u.Expected());
+// Noise on what the loader sends, or bytes of it lost, spoil its prompt or its
+// answers: the hand-shake may stall (Stop ends it) or blocks are sent again,
+// but an image the device keeps is the file, and a success is borne out by it.
+TEST(FirmwareFaults, NoiseOrLossOnTheLoaderLineNeverKeepsABadImage) {
+    for (const char* option : {"--noise", "--drop"}) {
+        for (const char* seed : {"1", "2"}) {
+            SCOPED_TRACE(std::string(option) + " seed " + seed);
+            UpdateBench u({option, "0.01", "--seed", seed});
+            u.bench.Command(res::ID_UPDATE_FIRMWARE);
+            const fw::UINT outcome = u.Outcome(12s);
+            if (outcome == res::IDS_TRANSFER_SUCCEEDED) {
+                ASSERT_TRUE(faults::WaitFor(
+                    u.bench, [&] { return u.Received().size() >= u.Expected().size(); }, 3s));
+                EXPECT_EQ(u.Received(), u.Expected());
+            } else if (outcome == 0) {
+                EXPECT_TRUE(StopEndsIdle(u.bench));
+            }
+            if (u.Kept()) {
+                EXPECT_EQ(u.Received(), u.Expected());
+            }
         }
     }
 }
