@@ -1,7 +1,7 @@
 // kavrel-sim's AT interpreter fed straight with fuzzed line traffic
 // (SimInput.h) on injected time, with the device off and on again now and
-// then. The item table must keep its items, and values may change only to
-// what their rules accept, reported through the values-changed handler.
+// then; every few pieces go at another rate. The item table must keep its items, and values may
+// change only to what their rules accept, reported through the values-changed handler.
 //
 // Input: byte 0 chooses a password and the echo; the rest are pieces, where a
 // piece of kind 3 without bytes cycles the power.
@@ -58,7 +58,12 @@ FUZZ_TARGET(sim_at) {
             device.PowerOff(now);
             device.PowerOn(now);
         } else {
-            const LineSettings& line = (step++ % 5) == 4 ? kOtherLine : kCommandLine;
+            // Now and then at the loader's rate (a 'u' there breaks in) or a
+            // rate nobody listens at.
+            const int turn = step++ % 7;
+            const LineSettings& line = turn == 6   ? kConsoleLine
+                                       : turn == 4 ? kOtherLine
+                                                   : kCommandLine;
             device.Receive(piece.bytes, line, now);
         }
         device.Advance(now);
