@@ -78,17 +78,16 @@ void CTirvel2View::OnImportConfig() {
     // yet report success, and set the preset flag: batch mode would then carry
     // the operator's stray values to every device while saying all is well.
     const std::vector<std::string_view> lines = cfgfile::SplitTextLines(bytes);
-    const bool anyMatch = std::any_of(lines.begin(), lines.end(), [this](std::string_view line) {
+    // Keys are matched against the labels as they are now, placeholder rows
+    // included; the section header and stray text match nothing.
+    std::vector<std::string> labels;
+    for (int n = 1; n <= kItemRows; ++n) {
+        labels.push_back(GetItemLabel(n));
+    }
+    const bool anyMatch = std::any_of(lines.begin(), lines.end(), [&labels](std::string_view line) {
         const std::size_t equals = line.find('=');
-        if (equals == std::string_view::npos) {
-            return false;
-        }
-        for (int n = 1; n <= kItemRows; ++n) {
-            if (GetItemLabel(n) == line.substr(0, equals)) {
-                return true;
-            }
-        }
-        return false;
+        return equals != std::string_view::npos &&
+               std::find(labels.begin(), labels.end(), line.substr(0, equals)) != labels.end();
     });
     if (!anyMatch) {
         AfxMessageBox(res::IDS_IMPORT_NOTHING_MATCHED);
@@ -96,26 +95,28 @@ void CTirvel2View::OnImportConfig() {
     }
     for (std::string_view line : lines) {
         const std::size_t equals = line.find('=');
-        if (equals != std::string_view::npos) {
-            // Keys are matched against the labels as they are now, placeholder
-            // rows included; the section header and stray text match nothing.
-            const std::string_view key = line.substr(0, equals);
-            const std::string value(line.substr(equals + 1));
-            for (int n = 1; n <= kItemRows; ++n) {
-                if (GetItemLabel(n) != key) {
-                    continue;
-                }
-                const std::string current = GetItemCurrentValue(n);
-                SetItemNewValue(n, value);
-                // An equal value leaves the tick as the operator set it.
-                if (current != value) {
-                    SetItemModify(n, 1);
-                }
-            }
-            g_bPreset = true;
+        if (equals == std::string_view::npos) {
+            continue;
         }
-        UpdateData(false);
+        const std::string_view key = line.substr(0, equals);
+        const std::string value(line.substr(equals + 1));
+        for (int n = 1; n <= kItemRows; ++n) {
+            if (labels[static_cast<std::size_t>(n - 1)] != key) {
+                continue;
+            }
+            const std::string current = GetItemCurrentValue(n);
+            SetItemNewValue(n, value);
+            // An equal value leaves the tick as the operator set it.
+            if (current != value) {
+                SetItemModify(n, 1);
+            }
+        }
+        g_bPreset = true;
     }
+    // One refresh for the whole file: a refresh per line made a profile of a
+    // million short lines hold the window for many minutes, and nothing can
+    // look at the form in between.
+    UpdateData(false);
     AfxMessageBox(res::IDS_IMPORT_SUCCEEDED);
 }
 

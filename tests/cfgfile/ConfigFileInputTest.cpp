@@ -182,6 +182,16 @@ TEST_F(ConfigFileInput, LongLinesStayWholeAndHugeFilesAreRefused) {
                                                              << std::string(16 * 1024 * 1024, 'x');
     ExpectRefused(Import(dir_.Path() / "big.txt"), res::IDS_IMPORT_TOO_LARGE);
     EXPECT_EQ(window_.MessageBoxes()[0].args, fw::MessageArgs{"16"});
+    // Just under the limit in short lines that all name a row.
+    {
+        std::ofstream many(dir_.Path() / "many.txt", std::ios::binary);
+        for (int i = 0; i < 1200000; ++i) {
+            many << "3. Port=" << (i % 10) << "\n";
+        }
+    }
+    EXPECT_EQ(Import(dir_.Path() / "many.txt"), Ids{res::IDS_IMPORT_SUCCEEDED});
+    EXPECT_EQ(view_.GetItemNewValue(3), "9");
+    EXPECT_EQ(window_.Text(ItemNewId(3)), "9");
 #ifdef __linux__
     // An endless device ends in the same refusal instead of the memory.
     ExpectRefused(Import("/dev/zero"), res::IDS_IMPORT_TOO_LARGE);
