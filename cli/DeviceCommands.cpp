@@ -64,6 +64,7 @@ int RunUpdate(ConsoleHost& host, Console& console, const std::string& firmware) 
 
     const auto start = Clock::now();
     bool loaderFound = false;
+    Clock::time_point foundAt;
     for (;;) {
         if (host.Interrupted()) {
             console.ClearStatus();
@@ -82,7 +83,16 @@ int RunUpdate(ConsoleHost& host, Console& console, const std::string& firmware) 
         if (view.m_nConnectState == kStateLoaderDialogue) {
             if (!loaderFound) {
                 loaderFound = true;
+                foundAt = Clock::now();
                 console.Progress(res::IDS_CLI_LOADER_FOUND);
+            }
+            // The view waits in the dialogue for the operator's Stop; a script
+            // has none. A loader that went quiet (unplugged, its prompt lost to
+            // noise) has given up by itself after as long as the break-in may take.
+            if (Clock::now() - foundAt > std::chrono::milliseconds(view.m_nLoaderLimitMs)) {
+                console.Message(res::IDS_LOADER_TIMEOUT);
+                host.Stop();
+                return kExitFailed;
             }
         } else {
             const long long left = std::max<long long>(0, limit - seconds.count());

@@ -2,23 +2,15 @@
 // drawn at random by kavrel-sim (--fault-rate, --seed), misbehave: every
 // device without a fault is configured, and every OK in the report is borne
 // out by what that device stored.
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <map>
-#include <thread>
 
 #include "Bench.h"
 #include "DefaultTable.h"
 #include "FaultBench.h"
 #include "SimProcess.h"
-
-extern char** environ;
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
@@ -48,41 +40,6 @@ std::map<int, std::string> Drawn(std::uint64_t seed, double rate) {
         bench.PortClosed(std::chrono::milliseconds(i * 10 + 2));
     }
     return drawn;
-}
-
-// Exit status of tirvelctl, or -1 when it had to be killed at the time-out.
-int RunTirvelctl(const std::vector<std::string>& args, const fs::path& out,
-                 std::chrono::seconds timeout) {
-    std::vector<std::string> all{TIRVELCTL_PATH};
-    all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& a : all) {
-        argv.push_back(a.data());
-    }
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    pid_t pid = -1;
-    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) {
-        return -2;
-    }
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    int status = 0;
-    while (::waitpid(pid, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, &status, 0);
-            return -1;
-        }
-        std::this_thread::sleep_for(50ms);
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 std::vector<std::string> Fields(const std::string& line) {
@@ -123,10 +80,10 @@ TEST(BatchFaults, EveryOkIsBorneOutAndEveryHealthyDeviceIsConfigured) {
     const fs::path profile = dir.Path() / "profile.txt";
     std::ofstream(profile) << "[CFG]\n2. APN=internet.m2m\n6. Server Port=8080\n";
     const fs::path report = dir.Path() / "report.csv";
-    const int exit =
-        RunTirvelctl({"-d", link.string(), "--password", "", "-q", "batch", profile.string(),
-                      "--count", std::to_string(kDevices), "--report", report.string()},
-                     dir.Path() / "out.txt", 60s);
+    const int exit = faults::RunTirvelctl(
+        {"-d", link.string(), "--password", "", "-q", "batch", profile.string(), "--count",
+         std::to_string(kDevices), "--report", report.string()},
+        dir.Path() / "out.txt", dir.Path() / "err.txt", 60s);
     ASSERT_GE(exit, 0);
 
     // The simulator names each faulty device by its IMEI, as drawn above.

@@ -1,5 +1,6 @@
-// The device pulled off the line in the middle of a transfer. Slow: the
-// sender gives up only after its whole retry budget (about 52 s).
+// Faults whose only end is a long limit: the device pulled off the line in
+// the middle of a transfer (the sender's whole retry budget, about 52 s), and
+// a loader that goes quiet in its dialogue under tirvelctl (30 s).
 #include <gtest/gtest.h>
 
 #include "FaultBench.h"
@@ -31,6 +32,29 @@ TEST(FirmwareFaultsSlow, UnpluggedMidTransferFailsWithoutSpinningAndKeepsNoImage
     EXPECT_EQ(bench.view.m_nConnectState, kStateIdle);
     EXPECT_EQ(bench.Events("unplug").size(), 1u);
     EXPECT_FALSE(std::filesystem::exists(out.Path() / "received.bin"));
+}
+
+// tirvelctl has no operator to press Stop: a loader whose dialogue went dead,
+// here pulled off the line at its banner, ends the update as a failure after
+// the loader limit instead of keeping the script waiting for ever.
+TEST(FirmwareFaultsSlow, TirvelctlGivesUpOnALoaderThatWentQuietInItsDialogue) {
+    testsupport::TempDir dir;
+    const auto link = dir.Path() / "dtu";
+    std::ofstream(dir.Path() / "quiet.txt");
+    testsupport::SimProcess sim({"--link", link.string(), "--boot-ms", "200", "--unplug-at",
+                                 "loader-dialogue", "--firmware-out",
+                                 (dir.Path() / "received.bin").string(), "--debug-text",
+                                 (dir.Path() / "quiet.txt").string()});
+    const auto image = dir.Path() / "fw.bin";
+    std::ofstream(image, std::ios::binary) << testsupport::Pattern(300);
+    const auto err = dir.Path() / "err.txt";
+    EXPECT_EQ(
+        faults::RunTirvelctl({"-d", link.string(), "--lang", "en", "-q", "update", image.string()},
+                             dir.Path() / "out.txt", err, 50s),
+        1);
+    EXPECT_NE(faults::ReadAll(err).find("Kavrel startup timeout!"), std::string::npos)
+        << faults::ReadAll(err);
+    EXPECT_FALSE(std::filesystem::exists(dir.Path() / "received.bin"));
 }
 
 }  // namespace
