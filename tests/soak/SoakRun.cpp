@@ -196,10 +196,15 @@ Outcome Run(const Settings& settings, const std::string& tirvelctlPath, const fs
     sim.Stop();
 
     const std::map<int, std::string> wanted = ProfileValues(profile);
-    // What every device really stored, from the simulator's own log.
-    std::vector<std::string> deviceImei;             // index: device number - 1
-    std::vector<std::map<int, std::string>> stored;  // item -> hex, set by the tool
-    std::vector<std::string> deviceFault;
+    // What every device really stored, from the simulator's own log. Each
+    // opening of the port is one row of the report: it powers the next device
+    // on, unless the device goes before it boots.
+    struct Session {
+        std::string imei;
+        std::string fault;
+        std::map<int, std::string> stored;  // item -> hex, as the tool set it
+    };
+    std::vector<Session> sessions;
     std::map<int, std::string> factory;  // item -> hex before any set
     for (const std::string& line : Lines(ReadFile(events))) {
         if (line.empty()) {
@@ -207,53 +212,63 @@ Outcome Run(const Settings& settings, const std::string& tirvelctlPath, const fs
         }
         const Json e = Json::parse(line);
         const std::string kind = e.value("event", "");
-        if (kind == "power-on") {
-            deviceImei.push_back(e.value("imei", ""));
-            stored.emplace_back();
-            deviceFault.emplace_back();
-        } else if (kind == "fault" && !deviceFault.empty()) {
-            deviceFault.back() = e.value("fault", "");
-            ++outcome.faults[deviceFault.back()];
-        } else if (kind == "set" && !stored.empty()) {
+        if (kind == "port-open") {
+            sessions.emplace_back();
+        } else if (sessions.empty()) {
+            continue;
+        } else if (kind == "power-on") {
+            sessions.back().imei = e.value("imei", "");
+            ++outcome.devicesPowered;
+        } else if (kind == "fault") {
+            sessions.back().fault = e.value("fault", "");
+            ++outcome.faults[sessions.back().fault];
+        } else if (kind == "set") {
             const int item = e.value("item", 0);
-            stored.back()[item] = e.value("new", "");
+            sessions.back().stored[item] = e.value("new", "");
             factory.emplace(item, e.value("old", ""));
         }
     }
-    outcome.devicesPowered = static_cast<int>(deviceImei.size());
 
-    const std::vector<std::string> rows = Lines(ReadFile(out));
-    for (const std::string& line : rows) {
+    for (const std::string& line : Lines(ReadFile(out))) {
         if (line.empty()) {
             continue;
         }
         const Json row = Json::parse(line);
-        const int device = ++outcome.rows;
+        const int number = ++outcome.rows;
         const bool ok = row.value("ok", false);
         ok ? ++outcome.succeeded : ++outcome.failed;
         const std::string rowImei = row.value("imei", "");
-        const std::string where = "device " + std::to_string(device) + " (" + rowImei + ")";
-        if (device > outcome.devicesPowered) {
-            outcome.mismatchedRows.push_back(where + ": no device was switched on for this row");
+        const std::string where = "row " + std::to_string(number) + " (" + rowImei + ")";
+        if (number > static_cast<int>(sessions.size())) {
+            outcome.mismatchedRows.push_back(where + ": the port was not opened for it");
             continue;
         }
-        const std::size_t d = static_cast<std::size_t>(device - 1);
-        if (!rowImei.empty() && rowImei != deviceImei[d]) {
-            outcome.mismatchedRows.push_back(where + ": the line had " + deviceImei[d]);
+        const Session& session = sessions[static_cast<std::size_t>(number - 1)];
+        if (!rowImei.empty() && rowImei != session.imei) {
+            outcome.mismatchedRows.push_back(where + ": the line had " + session.imei);
         }
         if (ok) {
+            int borne = 0;
             for (const auto& [item, hex] : wanted) {
-                const auto set = stored[d].find(item);
+                const auto set = session.stored.find(item);
                 const auto before = factory.find(item);
-                const std::string holds = set != stored[d].end()    ? set->second
-                                          : before != factory.end() ? before->second
-                                                                    : "(never set)";
+                const std::string holds = set != session.stored.end() ? set->second
+                                          : before != factory.end()   ? before->second
+                                                                      : "(never set)";
                 if (holds != hex) {
                     outcome.falseSuccesses.push_back(where + " item " + std::to_string(item) +
                                                      " holds " + holds + ", wanted " + hex);
+                } else if (set != session.stored.end()) {
+                    ++borne;
                 }
             }
-        } else if (deviceFault[d].empty()) {
+            // "Items written" may not claim more than the device took.
+            if (row.value("written", 0) > borne) {
+                outcome.falseSuccesses.push_back(
+                    where + " claims " + std::to_string(row.value("written", 0)) +
+                    " items written, the device took " + std::to_string(borne));
+            }
+        } else if (session.fault.empty()) {
             outcome.healthyFailures.push_back(where + ": " + row.value("message", ""));
         }
     }
