@@ -130,7 +130,8 @@ TEST(FirmwareFlow, PromptAndNakInOneChunkAnswerThenTransfer) {
 
 TEST(FirmwareFlow, FirmwareIsChosenWhenTheLoaderAsksAndReusedAfterwards) {
     FlowBench bench;
-    const std::string empty = bench.WriteFirmware("empty.bin", "");
+    // Not empty: an empty image is refused before any transfer dialog opens.
+    const std::string image = bench.WriteFirmware("image.bin", testsupport::Pattern(300));
     int cancelled = 0;
     bench.dialogs.whileOpen = [&](testsupport::ScriptedWindow&, CTransferDlg& dialog) {
         ++cancelled;
@@ -139,7 +140,7 @@ TEST(FirmwareFlow, FirmwareIsChosenWhenTheLoaderAsksAndReusedAfterwards) {
 
     ReachLoader(bench);
     EXPECT_TRUE(bench.dialogs.fileRequests.empty());
-    bench.dialogs.files.push_back(empty);
+    bench.dialogs.files.push_back(image);
     bench.pty.Write(std::string(1, kNak));
     bench.Tick();
     ASSERT_EQ(bench.dialogs.fileRequests.size(), 1u);
@@ -147,7 +148,7 @@ TEST(FirmwareFlow, FirmwareIsChosenWhenTheLoaderAsksAndReusedAfterwards) {
     EXPECT_FALSE(request.save);
     EXPECT_EQ(request.filter, "Firmware File (*.bin;*.img)|*.bin;*.img|All Files (*.*)|*.*||");
     EXPECT_EQ(request.title, "Please select new firmware file");
-    EXPECT_EQ(bench.view.m_strFirmwarePath, empty);
+    EXPECT_EQ(bench.view.m_strFirmwarePath, image);
     EXPECT_EQ(cancelled, 1);
     ExpectStoppedIdle(bench);
 
@@ -157,7 +158,7 @@ TEST(FirmwareFlow, FirmwareIsChosenWhenTheLoaderAsksAndReusedAfterwards) {
     bench.Tick();
     EXPECT_EQ(bench.dialogs.fileRequests.size(), 1u);
     ASSERT_EQ(bench.dialogs.transfers.size(), 2u);
-    EXPECT_EQ(bench.dialogs.transfers[1].pathShown, empty);
+    EXPECT_EQ(bench.dialogs.transfers[1].pathShown, image);
     ExpectStoppedIdle(bench);
 }
 
