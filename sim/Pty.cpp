@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
+#include <utility>
 
 namespace kavrelsim {
 
@@ -22,11 +23,31 @@ Pty::Pty() {
 }
 
 void Pty::Replace() {
-    Close();
-    Open();
+    Unplug();
+    if (inotify_ >= 0) {
+        ::close(inotify_);
+        inotify_ = -1;
+    }
+    oldMaster_ = master_;
+    master_ = -1;
+    ownCloses_ = 0;
+    try {
+        Open();
+    } catch (...) {
+        master_ = std::exchange(oldMaster_, -1);
+        throw;
+    }
+}
+
+void Pty::Unplug() {
+    if (oldMaster_ >= 0) {
+        ::close(oldMaster_);
+        oldMaster_ = -1;
+    }
 }
 
 void Pty::Close() {
+    Unplug();
     if (inotify_ >= 0) {
         ::close(inotify_);
         inotify_ = -1;

@@ -17,10 +17,13 @@ public:
     Pty(const Pty&) = delete;
     Pty& operator=(const Pty&) = delete;
 
-    // Pulls the cable: closes the master under whoever holds the slave (its
-    // reads and writes fail from now on) and serves a fresh pseudo-terminal,
-    // whose path differs from the old one. Throws like the constructor.
+    // Serves a fresh pseudo-terminal (its path differs from the old one) and
+    // keeps the old master open until Unplug: links can be moved to the new
+    // path before the tool notices anything. Throws like the constructor.
     void Replace();
+    // Pulls the cable: closes the old master under whoever holds its slave,
+    // whose reads and writes fail from now on.
+    void Unplug();
 
     int Master() const { return master_; }
     const std::string& SlavePath() const { return slavePath_; }
@@ -49,6 +52,7 @@ private:
 
     int master_ = -1;
     int inotify_ = -1;
+    int oldMaster_ = -1;
     int ownCloses_ = 0;  // closes of our own flush still to come out of the queue
     std::string slavePath_;
 };

@@ -150,9 +150,15 @@ void Runner::Run() {
 }
 
 void Runner::Unplug(Millis now) {
-    // What was still waiting for the tool goes with the cable.
+    // What was still waiting for the tool goes with the cable. The names the
+    // tool opens move to the new pty before the old one goes dead: a tool that
+    // reopens the moment it sees the hang-up finds the next device.
     outbox_.clear();
     pty_.Replace();
+    if (config_.replugged) {
+        config_.replugged(pty_.SlavePath());
+    }
+    pty_.Unplug();
     if (portOpen_) {
         portOpen_ = false;
         bench_.PortClosed(now);
@@ -160,9 +166,6 @@ void Runner::Unplug(Millis now) {
     Json e = MakeEvent(now, "replugged");
     e["pty"] = pty_.SlavePath();
     bench_.Report(e);
-    if (config_.replugged) {
-        config_.replugged(pty_.SlavePath());
-    }
 }
 
 void Runner::ReadPowerCommands(Millis now) {
