@@ -5,6 +5,7 @@
 #include <CLI/CLI.hpp>
 #include <iostream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "cfgfile/FileIo.h"
@@ -32,16 +33,20 @@ bool Readable(const std::string& path) {
     return cfgfile::CheckReadable(path) != cfgfile::FileCheck::kCannotRead;
 }
 
-// The COM number in plain decimal. The option parser would take "010" as octal
-// (COM8) and "0x10" as hex: on a line with several adapters that configures
-// the device on another port than the operator named.
-std::optional<int> ParseComNumberOption(const std::string& text) {
-    if (text.empty() || text.size() > 3 ||
-        text.find_first_not_of("0123456789") != std::string::npos) {
+// A number in plain decimal from 1 to max. The option parser would take "010"
+// as octal (COM8, eight devices) and "0x10" as hex: on a line with several
+// adapters that configures the device on another port than the operator named.
+// Devices in a batch, seconds of a log: a billion is beyond any shift.
+constexpr int kMaxCountOption = 999999999;
+
+std::optional<int> ParseDecimalOption(const std::string& text, int max) {
+    const std::size_t digits = text.find_first_not_of('0');
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos ||
+        digits == std::string::npos || text.size() - digits > 9) {
         return std::nullopt;
     }
     const int number = std::stoi(text);
-    if (number < 1 || number > serial::kMaxComNumber) {
+    if (number < 1 || number > max) {
         return std::nullopt;
     }
     return number;
@@ -80,7 +85,8 @@ int RunTirvelctl(int argc, char** argv) {
     std::string language;
     bool json = false;
     bool quiet = false;
-    auto* portOption = app.add_option("-p,--port", portText, "COM port number 1-255 (default 1)");
+    auto* portOption = app.add_option("-p,--port", portText, "COM port number 1-255 (default 1)")
+                           ->option_text("N");
     auto* deviceOption =
         app.add_option("-d,--device", device, "Device path to open instead of a COM number");
     portOption->excludes(deviceOption);
@@ -107,8 +113,9 @@ int RunTirvelctl(int argc, char** argv) {
     auto* batch = app.add_subcommand(
         "batch", "Apply FILE to device after device (Ctrl+C ends); one report line per device");
     batch->add_option("FILE", batchSettings.file, "Configuration file to apply")->required();
-    batch->add_option("--count", batchSettings.count, "Stop after N devices (default: Ctrl+C)")
-        ->check(CLI::PositiveNumber);
+    std::string countText;
+    batch->add_option("--count", countText, "Stop after N devices (default: Ctrl+C)")
+        ->option_text("N");
     batch->add_option("--report", batchSettings.reportPath, "Also write the report as CSV");
 
     std::string firmwareFile;
@@ -122,8 +129,8 @@ int RunTirvelctl(int argc, char** argv) {
     auto* log = app.add_subcommand("log", Console::Text(res::IDS_CLI_HELP_LOG));
     log->add_option("--output", logSettings.outputPath, Console::Text(res::IDS_CLI_HELP_LOG_OUTPUT))
         ->option_text("FILE");
-    log->add_option("--seconds", logSettings.seconds, Console::Text(res::IDS_CLI_HELP_LOG_SECONDS))
-        ->check(CLI::PositiveNumber)
+    std::string secondsText;
+    log->add_option("--seconds", secondsText, Console::Text(res::IDS_CLI_HELP_LOG_SECONDS))
         ->option_text("N");
 
     try {
@@ -141,9 +148,22 @@ int RunTirvelctl(int argc, char** argv) {
     if (!language.empty() && !fw::ParseLanguage(language)) {
         return UsageError(Console::Text(res::IDS_CLI_BAD_LANGUAGE, {language}));
     }
-    const std::optional<int> port = ParseComNumberOption(portText);
+    const std::optional<int> port = ParseDecimalOption(portText, serial::kMaxComNumber);
     if (!port) {
         return UsageError(Console::Text(res::IDS_CLI_BAD_PORT, {portText}));
+    }
+    for (const auto& [name, text, target] :
+         {std::tuple{"--count", &countText, &batchSettings.count},
+          std::tuple{"--seconds", &secondsText, &logSettings.seconds}}) {
+        if (text->empty()) {
+            continue;
+        }
+        const std::optional<int> number = ParseDecimalOption(*text, kMaxCountOption);
+        if (!number) {
+            return UsageError(Console::Text(res::IDS_CLI_BAD_NUMBER,
+                                            {name, std::to_string(kMaxCountOption), *text}));
+        }
+        *target = *number;
     }
     std::vector<ItemAssignment> assignments;
     if (set->parsed()) {

@@ -161,10 +161,12 @@ inline constexpr fw::UINT IDS_CLI_HELP_SEND_FILE = 266;
 inline constexpr fw::UINT IDS_CLI_HELP_LOG_OUTPUT = 267;
 inline constexpr fw::UINT IDS_CLI_HELP_LOG_SECONDS = 268;
 inline constexpr fw::UINT IDS_CLI_LOADER_FOUND = 269;
-inline constexpr fw::UINT IDS_CLI_PORT_IN_USE = 270;      // %1 the device
-inline constexpr fw::UINT IDS_CLI_PORT_DENIED = 271;      // %1 the device
-inline constexpr fw::UINT IDS_CLI_PORT_MISSING = 272;     // %1 the port
-inline constexpr fw::UINT IDS_CLI_PORT_NOT_SERIAL = 273;  // %1 the device
+inline constexpr fw::UINT IDS_CLI_PORT_IN_USE = 270;   // %1 the device
+inline constexpr fw::UINT IDS_CLI_PORT_DENIED = 271;   // %1 the device
+inline constexpr fw::UINT IDS_CLI_PORT_MISSING = 272;  // %1 the port
+inline constexpr fw::UINT IDS_CLI_PORT_NOT_SERIAL = 273;
+inline constexpr fw::UINT IDS_CLI_BAD_NUMBER =
+    274;  // %1 option, %2 maximum, %3 as given  // %1 the device
 // The desktop app's own (300-349).
 inline constexpr fw::UINT IDS_INDICATOR_CAPS = 301;
 inline constexpr fw::UINT IDS_INDICATOR_NUM = 302;

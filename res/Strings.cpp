@@ -126,6 +126,8 @@ constexpr fw::StringResource kStrings[] = {
     {272, "No device answers at %1; tirvelctl ports lists the COM numbers that reach one.",
      "%1处没有设备；tirvelctl ports 可列出对应设备的COM口编号。"},
     {273, "%1 is not a serial port.", "%1不是串口。"},
+    {274, "%1 needs a whole number from 1 to %2 in plain decimal, not \"%3\".",
+     "%1须为1到%2之间的十进制整数，而不是“%3”。"},
     // The desktop app's own: status bar, documents, command line.
     {301, "CAP", "大写"},
     {302, "NUM", "数字"},

@@ -143,6 +143,17 @@ TEST_F(BadInput, ComNumbersOnlyInPlainDecimalFrom1To255) {
     EXPECT_EQ(leadingZero.exit, 1) << leadingZero.err;
     EXPECT_TRUE(Contains(leadingZero.err, "COM10")) << leadingZero.err;
     EXPECT_FALSE(Contains(leadingZero.err, "COM8")) << leadingZero.err;
+    // Counts and seconds the same way: "010" is ten, not eight.
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"batch", "x.txt", "--count", "0x10"},
+          std::vector<std::string>{"batch", "x.txt", "--count", "0"},
+          std::vector<std::string>{"log", "--seconds", "-5"},
+          std::vector<std::string>{"log", "--seconds", "1e3"},
+          std::vector<std::string>{"log", "--seconds", "9999999999"}}) {
+        const Result r = Run(args);
+        EXPECT_EQ(r.exit, 2) << args.back() << " " << r.err;
+        EXPECT_TRUE(Contains(r.err, "in plain decimal")) << r.err;
+    }
     const Result zh = Run({"--lang", "zh", "-p", "300", "read"});
     EXPECT_EQ(zh.exit, 2);
     EXPECT_TRUE(Contains(zh.err, "1到255")) << zh.err;
