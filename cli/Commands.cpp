@@ -1,4 +1,5 @@
 #include "cli/Commands.h"
+#include <algorithm>
 
 #include <ctime>
 #include <fstream>
@@ -447,6 +448,32 @@ void UntickRowsNotIn(CTirvel2View& view, const std::set<std::string>& keys) {
     }
 }
 
+// The profile's keys this device did not list, as the operator reads them. A
+// row whose label did not come through (a listing spoilt on the line, another
+// model) would be left out by the untick above and keep its old value while
+// the device is reported done; such a device is written nothing and fails.
+std::string KeysNotListed(CTirvel2View& view, const std::set<std::string>& keys) {
+    std::set<std::string> listed;
+    for (int n = 1; n <= CTirvel2View::kItemRows; ++n) {
+        listed.insert(view.GetItemLabel(n));
+    }
+    std::string missing;
+    for (const std::string& key : keys) {
+        if (listed.count(key) == 0) {
+            missing += (missing.empty() ? "\"" : ", \"") + Shown(key) + "\"";
+        }
+    }
+    return missing;
+}
+
+// A batch's report is the line's record of which device got what: a device
+// whose IMEI did not come through whole (noise on the line) is not written, so
+// that no OK is ever filed under a number that is not the device's.
+bool IsWholeImei(const std::string& imei) {
+    return imei.size() == 15 &&
+           std::all_of(imei.begin(), imei.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
 }  // namespace
 
 int RunBatch(ConsoleHost& host, Console& console, const BatchSettings& settings, bool json) {
@@ -478,7 +505,12 @@ int RunBatch(ConsoleHost& host, Console& console, const BatchSettings& settings,
         bool stop = false;
         if (connection == Connection::Connected) {
             bool ready = true;
-            if (!imported) {
+            if (!IsWholeImei(view.m_strImei)) {
+                console.Message(res::IDS_CLI_BATCH_IMEI_GARBLED, {row.imei});
+                ready = false;
+            }
+            const bool importHere = ready && !imported;
+            if (importHere) {
                 // Import matches the file's keys with the labels a connected
                 // device gave the rows, so it waits for the first device.
                 const std::size_t mark = host.MessageMark();
@@ -489,6 +521,15 @@ int RunBatch(ConsoleHost& host, Console& console, const BatchSettings& settings,
                     console.Message(res::IDS_CLI_BATCH_PROFILE_FAILED);
                     ready = false;
                     stop = true;
+                }
+            }
+            if (ready) {
+                if (const std::string missing = KeysNotListed(view, keys); !missing.empty()) {
+                    console.Message(res::IDS_CLI_BATCH_KEYS_MISSING, {missing});
+                    ready = false;
+                    // An import that missed rows left their new values unset;
+                    // the next device imports the whole file again.
+                    imported = imported && !importHere;
                 }
             }
             if (ready) {

@@ -164,9 +164,14 @@ inline constexpr fw::UINT IDS_CLI_LOADER_FOUND = 269;
 inline constexpr fw::UINT IDS_CLI_PORT_IN_USE = 270;   // %1 the device
 inline constexpr fw::UINT IDS_CLI_PORT_DENIED = 271;   // %1 the device
 inline constexpr fw::UINT IDS_CLI_PORT_MISSING = 272;  // %1 the port
+// %1 the device
 inline constexpr fw::UINT IDS_CLI_PORT_NOT_SERIAL = 273;
-inline constexpr fw::UINT IDS_CLI_BAD_NUMBER =
-    274;  // %1 option, %2 maximum, %3 as given  // %1 the device
+// %1 option, %2 maximum, %3 as given
+inline constexpr fw::UINT IDS_CLI_BAD_NUMBER = 274;
+// %1 the profile's keys the device did not list
+inline constexpr fw::UINT IDS_CLI_BATCH_KEYS_MISSING = 275;
+// %1 the IMEI as it came
+inline constexpr fw::UINT IDS_CLI_BATCH_IMEI_GARBLED = 276;
 // The desktop app's own (300-349).
 inline constexpr fw::UINT IDS_INDICATOR_CAPS = 301;
 inline constexpr fw::UINT IDS_INDICATOR_NUM = 302;

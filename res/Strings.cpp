@@ -128,6 +128,12 @@ constexpr fw::StringResource kStrings[] = {
     {273, "%1 is not a serial port.", "%1不是串口。"},
     {274, "%1 needs a whole number from 1 to %2 in plain decimal, not \"%3\".",
      "%1须为1到%2之间的十进制整数，而不是“%3”。"},
+    {275, "The device did not list %1; nothing was written to it.",
+     "终端未列出%1，未向其写入任何参数。"},
+    {276,
+     "The IMEI \"%1\" is not 15 digits; it did not come through whole. Nothing was written; "
+     "try the device again.",
+     "IMEI“%1”不是15位数字，未完整传来。未写入任何参数，请重试该终端。"},
     // The desktop app's own: status bar, documents, command line.
     {301, "CAP", "大写"},
     {302, "NUM", "数字"},

@@ -16,6 +16,7 @@
 #include <sstream>
 #include <thread>
 
+#include "ChildProcess.h"
 #include "PseudoTerminal.h"
 #include "SimProcess.h"
 #include "framework/CodePage.h"
@@ -71,42 +72,11 @@ class Tirvelctl {
 public:
     Tirvelctl(const fs::path& dir, const std::vector<std::string>& args)
         : out_(dir / ("out" + std::to_string(++runs_))),
-          err_(dir / ("err" + std::to_string(runs_))) {
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out_.c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err_.c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        std::vector<std::string> store{TIRVELCTL_PATH};
-        store.insert(store.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (auto& a : store) {
-            argv.push_back(a.data());
-        }
-        argv.push_back(nullptr);
-        const int rc =
-            ::posix_spawn(&pid_, TIRVELCTL_PATH, &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        if (rc != 0) {
-            throw std::runtime_error("posix_spawn tirvelctl failed");
-        }
-    }
-    ~Tirvelctl() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-        }
-    }
+          err_(dir / ("err" + std::to_string(runs_))),
+          process_(TIRVELCTL_PATH, args, out_, err_) {}
 
-    int Wait() {
-        int status = 0;
-        ::waitpid(pid_, &status, 0);
-        pid_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
-    void Signal(int signal) { ::kill(pid_, signal); }
+    int Wait() { return process_.Wait(); }
+    void Signal(int signal) { process_.Signal(signal); }
     bool WaitForErr(const std::string& text, std::chrono::milliseconds timeout) {
         const auto deadline = std::chrono::steady_clock::now() + timeout;
         while (!Contains(Err(), text)) {
@@ -124,7 +94,7 @@ private:
     static inline int runs_ = 0;
     fs::path out_;
     fs::path err_;
-    pid_t pid_ = -1;
+    testsupport::ChildProcess process_;
 };
 
 struct Result {
@@ -367,6 +337,27 @@ TEST_F(TirvelctlRun, BatchCountsARefusingDeviceAsFailedAndGoesOn) {
     EXPECT_TRUE(Contains(rows[1], "860000000000001,KV-2.9.4 build 2022-11-09,failed,")) << rows[1];
     EXPECT_TRUE(Contains(rows[2], "860000000000002,KV-2.9.4 build 2022-11-09,failed,")) << rows[2];
     EXPECT_TRUE(Contains(rows[2], "Failed to set new parameters to Kavrel!")) << rows[2];
+    EXPECT_EQ(EventsOf("power-on").size(), 2u);
+}
+
+TEST_F(TirvelctlRun, BatchWritesNothingToADeviceThatDoesNotListEveryKeyOfTheProfile) {
+    // A row the device does not list would keep its old value while the device
+    // is reported done: such a device fails, and is written nothing at all.
+    StartSimulator({"--devices", "2"});
+    const fs::path profile = dir_.Path() / "profile.txt";
+    std::ofstream(profile) << ReadFile(ExamplePath()) << "59. Not An Item=1\r\n";
+    const fs::path report = dir_.Path() / "report.csv";
+    const Result r = Run({"batch", profile.string(), "--count", "2", "--report", report.string()});
+    EXPECT_EQ(r.exit, 1);
+    const std::vector<std::string> rows = Lines(ReadFile(report));
+    ASSERT_EQ(rows.size(), 3u) << ReadFile(report);
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+        EXPECT_TRUE(Contains(rows[i],
+                             ",failed,0,\"The device did not list \"\"59. Not An Item\"\"; "
+                             "nothing was written to it."))
+            << rows[i];
+    }
+    EXPECT_TRUE(EventsOf("set").empty());
     EXPECT_EQ(EventsOf("power-on").size(), 2u);
 }
 

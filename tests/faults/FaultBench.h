@@ -21,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "ChildProcess.h"
 #include "Workbench.h"
 #include "res/ResourceIds.h"
 
@@ -102,37 +103,12 @@ inline bool StopEndsIdle(testsupport::Workbench& bench) {
 // killed at the time-out.
 inline int RunTirvelctl(const std::vector<std::string>& args, const std::filesystem::path& out,
                         const std::filesystem::path& err, std::chrono::seconds timeout) {
-    std::vector<std::string> all{TIRVELCTL_PATH};
-    all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& a : all) {
-        argv.push_back(a.data());
-    }
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    pid_t pid = -1;
-    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) {
+    try {
+        testsupport::ChildProcess tirvelctl(TIRVELCTL_PATH, args, out, err);
+        return tirvelctl.Wait(timeout);
+    } catch (const std::runtime_error&) {
         return -2;
     }
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    int status = 0;
-    while (::waitpid(pid, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, &status, 0);
-            return -1;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 #endif
 

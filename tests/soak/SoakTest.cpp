@@ -9,8 +9,8 @@
 #include <fstream>
 #include <string>
 
+#include "BatchLine.h"
 #include "SimProcess.h"
-#include "SoakRun.h"
 
 namespace {
 
@@ -31,14 +31,14 @@ TEST(Soak, EveryDeviceIsReportedNoFalseSuccessAndNothingGrows) {
     testsupport::TempDir dir;
     ::setenv("XDG_CONFIG_HOME", dir.Path().c_str(), 1);
     ::setenv("LC_ALL", "C", 1);
-    soak::Settings settings;
+    testsupport::BatchLineSettings settings;
     settings.devices = std::stoi(Env("TIRVEL_SOAK_DEVICES", "24"));
     settings.faultRate = std::stod(Env("TIRVEL_SOAK_FAULT_RATE", "0.1"));
     settings.seed = static_cast<unsigned>(std::stoul(Env("TIRVEL_SOAK_SEED", "11")));
     settings.dir = dir.Path();
 
-    const soak::Outcome o =
-        soak::Run(settings, TIRVELCTL_PATH, TIRVEL_SOURCE_DIR "/cli/examples/apn-profile.txt");
+    const testsupport::BatchLineOutcome o = testsupport::RunBatchLine(
+        settings, TIRVELCTL_PATH, TIRVEL_SOURCE_DIR "/cli/examples/apn-profile.txt");
 
     int faulty = 0;
     for (const auto& [name, count] : o.faults) {
@@ -50,8 +50,8 @@ TEST(Soak, EveryDeviceIsReportedNoFalseSuccessAndNothingGrows) {
     if (!o.samples.empty()) {
         std::printf("rss KiB first %ld last %ld growth %ld; fds first %d last %d growth %d\n",
                     o.samples.front().minRssKiB, o.samples.back().minRssKiB,
-                    soak::RssGrowthKiB(o.samples), o.samples.front().minFds,
-                    o.samples.back().minFds, soak::FdGrowth(o.samples));
+                    testsupport::RssGrowthKiB(o.samples), o.samples.front().minFds,
+                    o.samples.back().minFds, testsupport::FdGrowth(o.samples));
     }
 
     // The per-device figures, for bench/soak.sh.
@@ -60,7 +60,7 @@ TEST(Soak, EveryDeviceIsReportedNoFalseSuccessAndNothingGrows) {
         std::ofstream csv(samplesFile);
         csv << "device,min_rss_kib,max_rss_kib,min_fds,max_fds\n";
         for (std::size_t i = 0; i < o.samples.size(); ++i) {
-            const soak::DeviceSample& d = o.samples[i];
+            const testsupport::DeviceSample& d = o.samples[i];
             csv << i + 1 << ',' << d.minRssKiB << ',' << d.maxRssKiB << ',' << d.minFds << ','
                 << d.maxFds << '\n';
         }
@@ -80,7 +80,7 @@ TEST(Soak, EveryDeviceIsReportedNoFalseSuccessAndNothingGrows) {
     EXPECT_EQ(o.exitCode, o.failed == 0 ? 0 : 1) << o.stderrTail;
     // Descriptors come back after each device: a leak shows as a rising floor.
     ASSERT_EQ(static_cast<int>(o.samples.size()), settings.devices);
-    EXPECT_LE(soak::FdGrowth(o.samples), 0);
+    EXPECT_LE(testsupport::FdGrowth(o.samples), 0);
     for (std::size_t i = 1; i < o.samples.size(); ++i) {
         EXPECT_LE(o.samples[i].minFds, o.samples[1].minFds) << "device " << i + 1;
     }

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-namespace soak {
+namespace testsupport {
 
-struct Settings {
+struct BatchLineSettings {
     int devices = 20;
     double faultRate = 0.1;
     unsigned seed = 1;
@@ -26,7 +26,7 @@ struct DeviceSample {
     int maxFds = 0;
 };
 
-struct Outcome {
+struct BatchLineOutcome {
     int exitCode = -1;
     int rows = 0;                              // report lines
     int devicesPowered = 0;                    // devices the simulator switched on
@@ -43,12 +43,12 @@ struct Outcome {
 
 // Runs the whole batch; throws std::runtime_error when the run itself cannot
 // be set up (no simulator, no tirvelctl).
-Outcome Run(const Settings& settings, const std::string& tirvelctlPath,
-            const std::filesystem::path& profile);
+BatchLineOutcome RunBatchLine(const BatchLineSettings& settings, const std::string& tirvelctlPath,
+                              const std::filesystem::path& profile);
 
 // Growth of the per-device figure from the first tenth of the run to the last
 // (medians), so that one slow device does not count as a trend.
 long RssGrowthKiB(const std::vector<DeviceSample>& samples);
 int FdGrowth(const std::vector<DeviceSample>& samples);
 
-}  // namespace soak
+}  // namespace testsupport
