@@ -1,11 +1,13 @@
 // The batch on a long line of devices, a tenth of them faulty. The ctest run is
 // short; bench/soak.sh runs the same case over 500 devices and keeps the
 // figures (TIRVEL_SOAK_DEVICES, TIRVEL_SOAK_FAULT_RATE, TIRVEL_SOAK_SEED,
-// TIRVEL_SOAK_SAMPLES: a CSV of memory and descriptors per device).
+// TIRVEL_SOAK_SAMPLES: a CSV of memory and descriptors per device,
+// TIRVEL_SOAK_KEEP: a folder to keep the events log, report and stderr in).
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -52,6 +54,16 @@ TEST(Soak, EveryDeviceIsReportedNoFalseSuccessAndNothingGrows) {
                     o.samples.front().minRssKiB, o.samples.back().minRssKiB,
                     testsupport::RssGrowthKiB(o.samples), o.samples.front().minFds,
                     o.samples.back().minFds, testsupport::FdGrowth(o.samples));
+    }
+
+    // The run's own files, for a look after the fact.
+    const std::string keep = Env("TIRVEL_SOAK_KEEP", "");
+    if (!keep.empty()) {
+        std::filesystem::create_directories(keep);
+        std::filesystem::copy(dir.Path(), keep,
+                              std::filesystem::copy_options::overwrite_existing |
+                                  std::filesystem::copy_options::recursive |
+                                  std::filesystem::copy_options::skip_symlinks);
     }
 
     // The per-device figures, for bench/soak.sh.
