@@ -95,7 +95,7 @@ SEEDS = {
     },
     "config_import": {
         "exported": bytes([3]) + b"[CFG]\r\n1. Work Mode=1\r\n2. APN=cmnet\r\n3. Server=10.0.0.1\r\n",
-        "spec-example": bytes([3]) + b"[CFG]\r\n1. Mode=1\r\n2. Server=10.0.0.2\r\n3. Port = 6000\r\n",
+        "spaced-keys": bytes([3]) + b"[CFG]\r\n1. Mode=1\r\n2. Server=10.0.0.2\r\n3. Port = 6000\r\n",
         "lf-and-lone-cr": bytes([8]) + b"1. Mode=9\n2. Server=a\rb\r\n3. Port=\r\r\n4. APN=x=y\nlast=\r",
         "placeholders": bytes([0]) + b"45. Item45=zz\r\n1. Item1=\r\n60. Item60=v",
         "long-line": bytes([2]) + b"2. Server=" + b"9" * 300 + b"\r\n1. Mode=2\r\n",
