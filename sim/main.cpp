@@ -448,6 +448,7 @@ int main(int argc, char** argv) {
 
     CLI::App app{"kavrel-sim: a simulated Kavrel DTU on a pseudo-terminal"};
     app.name("kavrel-sim");
+    app.set_version_flag("--version", std::string("kavrel-sim ") + KAVREL_SIM_VERSION);
     Options options;
     AddOptions(app, options);
     CLI11_PARSE(app, argc, argv);
