@@ -4,7 +4,7 @@
 TIRVEL_BUILD_PACKAGES=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev
                        libcli11-dev nlohmann-json3-dev
                        qt6-base-dev qt6-translations-l10n libgl-dev fonts-wqy-microhei
-                       lrzsz dpkg-dev scdoc)
+                       lrzsz dpkg-dev scdoc desktop-file-utils)
 # The fuzz stage of ./test: libFuzzer comes with clang's runtime.
 TIRVEL_FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev)
 # Only for screenshots of the desktop app without a display.
