@@ -1,14 +1,5 @@
-# What `cmake --install` lays out besides the binaries, and the Debian package
-# built from it with cpack.
-
-if(TARGET tirvel)
-    install(FILES tirvel.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-    # The one icon the resources hold is drawn 64 pixels square: it goes under
-    # its real size, since a theme lookup trusts the directory name.
-    install(FILES ${PROJECT_SOURCE_DIR}/res/bitmaps/icon128.png
-            DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/64x64/apps
-            RENAME tirvel.png)
-endif()
+# The docs `cmake --install` lays out beside what each folder installs, and the
+# Debian package cpack builds from that layout.
 
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/docs/tirvelctl.md
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/tirvel)
