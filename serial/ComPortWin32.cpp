@@ -149,6 +149,16 @@ PortHandle OpenComPort(const char* devicePath) {
         t_lastOpenFailure = ClassifyOpenError(static_cast<int>(::GetLastError()));
         return INVALID_HANDLE_VALUE;
     }
+    // CreateFile opens plain files and other devices just as well; only a
+    // handle the serial driver answers for is a port, or every later call
+    // would fail silently on it.
+    DCB dcb{};
+    dcb.DCBlength = sizeof(dcb);
+    if (::GetCommState(handle, &dcb) == FALSE) {
+        ::CloseHandle(handle);
+        t_lastOpenFailure = OpenFailure::kOther;
+        return INVALID_HANDLE_VALUE;
+    }
     t_lastOpenFailure = OpenFailure::kNone;
     // The driver may still hold time-outs that block a read for ever; a port
     // never set up behaves like the timed profile.
