@@ -5,7 +5,7 @@
 
 #include <chrono>
 #include <cstdint>
-#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -52,6 +52,51 @@ TEST(ComPortWin32, CallsOnAnInvalidHandleFailWithoutSideEffects) {
     const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(WaitComPortInput(INVALID_HANDLE_VALUE, 50));
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(40));
+}
+
+// A loopback line: a pseudo-terminal on the host that sends every byte back,
+// reached by Wine as a COM port (see wine-com-loopback.py), named by
+// TIRVEL_WIN32_LOOPBACK_PORT. Wine does not keep a port to its first opener,
+// so exclusive opening is not checked here.
+TEST(ComPortWin32, BytesWrittenComeBackThroughTheLine) {
+    const char* path = std::getenv("TIRVEL_WIN32_LOOPBACK_PORT");
+    if (path == nullptr || *path == '\0') {
+        GTEST_SKIP() << "no loopback COM port (TIRVEL_WIN32_LOOPBACK_PORT)";
+    }
+    PortHandle port = OpenComPort(path);
+    ASSERT_NE(port, INVALID_HANDLE_VALUE) << static_cast<int>(LastOpenComPortFailure());
+    ComPortSettings settings;
+    settings.baudRate = 115200;
+    SetupComPortTimed(port, &settings);
+    // Every byte value, so nothing on the way may translate or swallow one.
+    std::string command;
+    for (int c = 0; c < 256; ++c) {
+        command.push_back(static_cast<char>(c));
+    }
+    ASSERT_EQ(WriteComPort(port, command.data(), static_cast<std::uint32_t>(command.size())),
+              static_cast<std::int32_t>(command.size()));
+    std::string echoed;
+    char buffer[64];
+    for (int i = 0; i < 50 && echoed.size() < command.size(); ++i) {
+        const std::int32_t n = ReadComPort(port, buffer, sizeof buffer);
+        echoed.append(buffer, static_cast<std::size_t>(n));
+    }
+    EXPECT_EQ(echoed, command);
+
+    // The polled profile returns at once with what is buffered.
+    SetupComPortPolled(port, nullptr);
+    ASSERT_EQ(WriteComPort(port, "AT\r", 3), 3);
+    ASSERT_TRUE(WaitComPortInput(port, 5000));
+    std::string polled;
+    for (int i = 0; i < 500 && polled.size() < 3; ++i) {
+        const std::int32_t n = ReadComPort(port, buffer, sizeof buffer);
+        polled.append(buffer, static_cast<std::size_t>(n));
+        if (n == 0) {
+            WaitComPortInput(port, 10);
+        }
+    }
+    EXPECT_EQ(polled, "AT\r");
+    EXPECT_EQ(CloseComPort(port), 1);
 }
 
 }  // namespace
