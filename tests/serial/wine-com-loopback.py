@@ -12,6 +12,7 @@ rates outside the termios table (28800, say) on a pseudo-terminal.
 """
 import os
 import pty
+import signal
 import sys
 import tty
 
@@ -21,6 +22,8 @@ def main() -> int:
         print(f"usage: {sys.argv[0]} LINK", file=sys.stderr)
         return 2
     link = sys.argv[1]
+    # Stopped by kill as well as by Ctrl-C, the link is removed either way.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(0))
     master, slave = pty.openpty()
     tty.setraw(slave)
     # Holding the slave open keeps the master readable while Wine closes and
@@ -35,7 +38,7 @@ def main() -> int:
             if not data:
                 break
             os.write(master, data)
-    except KeyboardInterrupt:
+    except (KeyboardInterrupt, SystemExit):
         pass
     finally:
         if os.path.islink(link) and os.readlink(link) == os.ttyname(slave):
