@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "LanguageForTheTest.h"
 #include "ScriptedDialogs.h"
 #include "ScriptedWindow.h"
 #include "SimProcess.h"
@@ -43,12 +44,6 @@ public:
         }
         return path;
     }
-};
-
-struct EnglishForTheTest {
-    EnglishForTheTest() : saved(fw::CurrentLanguage()) { fw::SetLanguage(fw::Language::English); }
-    ~EnglishForTheTest() { fw::SetLanguage(saved); }
-    fw::Language saved;
 };
 
 class ConfigFileInput : public ::testing::Test {
@@ -102,7 +97,7 @@ protected:
         presetBefore_ = g_bPreset;
     }
 
-    EnglishForTheTest english_;
+    testsupport::EnglishForTheTest english_;
     fw::CMessageLoop loop_;
     CTirvel2View view_;
     testsupport::ScriptedWindow window_{loop_, view_, res::IDD_TIRVEL2_FORM};

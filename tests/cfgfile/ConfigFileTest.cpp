@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "LanguageForTheTest.h"
 #include "ScriptedDialogs.h"
 #include "ScriptedWindow.h"
 #include "SimProcess.h"
@@ -34,13 +35,6 @@ void WriteBytes(const fs::path& path, const std::string& bytes) {
 std::size_t EntryCount(const fs::path& dir) {
     return static_cast<std::size_t>(std::distance(fs::directory_iterator(dir), {}));
 }
-
-// The window is built from the English template whatever the environment says.
-struct EnglishForTheTest {
-    EnglishForTheTest() : saved(fw::CurrentLanguage()) { fw::SetLanguage(fw::Language::English); }
-    ~EnglishForTheTest() { fw::SetLanguage(saved); }
-    fw::Language saved;
-};
 
 class ConfigFiles : public ::testing::Test {
 protected:
@@ -88,7 +82,7 @@ protected:
     }
     int Tick(int n) const { return window_.Check(ItemModifyId(n)); }
 
-    EnglishForTheTest english_;
+    testsupport::EnglishForTheTest english_;
     fw::CMessageLoop loop_;
     CTirvel2View view_;
     testsupport::ScriptedWindow window_{loop_, view_, res::IDD_TIRVEL2_FORM};

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "LanguageForTheTest.h"
 #include "ScriptedDialogs.h"
 #include "ScriptedWindow.h"
 #include "SimProcess.h"
@@ -23,12 +24,6 @@ std::string ReadBytes(const fs::path& path) {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-struct EnglishForTheTest {
-    EnglishForTheTest() : saved(fw::CurrentLanguage()) { fw::SetLanguage(fw::Language::English); }
-    ~EnglishForTheTest() { fw::SetLanguage(saved); }
-    fw::Language saved;
-};
-
 class ViewSetup : public ::testing::Test {
 protected:
     void SetUp() override { view_.UpdateData(false); }  // binds the panes
@@ -40,7 +35,7 @@ protected:
         view_.OnSaveLog();
     }
 
-    EnglishForTheTest english_;
+    testsupport::EnglishForTheTest english_;
     fw::CMessageLoop loop_;
     CTirvel2View view_;
     testsupport::ScriptedWindow window_{loop_, view_, res::IDD_TIRVEL2_FORM};
