@@ -4,12 +4,32 @@
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/docs/tirvelctl.md
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/tirvel)
 
+# Every Debian package carries its copyright file and changelog beside its
+# docs. The changelog is compressed the Debian way (-9n: no name or time in
+# the header, so the same text always gives the same bytes); its first entry
+# must name the project's version, which scripts/check-package.sh holds it to.
+if(UNIX)
+    set(TIRVEL_CHANGELOG_GZ ${CMAKE_BINARY_DIR}/package-doc/changelog.gz)
+    add_custom_command(
+        OUTPUT ${TIRVEL_CHANGELOG_GZ}
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/package-doc
+        COMMAND sh -c "gzip -9n -c \"${PROJECT_SOURCE_DIR}/cmake/debian/changelog\" > \"${TIRVEL_CHANGELOG_GZ}\""
+        DEPENDS ${PROJECT_SOURCE_DIR}/cmake/debian/changelog
+        COMMENT "gzip changelog"
+        VERBATIM)
+    add_custom_target(package_doc ALL DEPENDS ${TIRVEL_CHANGELOG_GZ})
+    install(FILES ${PROJECT_SOURCE_DIR}/cmake/debian/copyright ${TIRVEL_CHANGELOG_GZ}
+            DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/tirvel)
+endif()
+
 set(CPACK_GENERATOR "DEB")
 set(CPACK_PACKAGE_NAME "tirvel")
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 set(CPACK_PACKAGE_VENDOR "Tirvel developers")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
-set(CPACK_PACKAGE_CONTACT "Tirvel developers <tirvel@localhost>")
+# A placeholder until the project has a real address; a documentation domain
+# rather than localhost, which lintian rejects as a maintainer's mail host.
+set(CPACK_PACKAGE_CONTACT "Tirvel developers <tirvel@example.org>")
 set(CPACK_PACKAGING_INSTALL_PREFIX "/usr")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

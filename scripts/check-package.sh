@@ -57,6 +57,35 @@ for doc in README.md tirvelctl.md; do
     [ -s "$root/usr/share/doc/tirvel/$doc" ] || fail "/usr/share/doc/tirvel/$doc missing"
 done
 
+# The pages are built only where scdoc is found.
+if [ -d "$build/man" ]; then
+    for page in tirvelctl kavrel-sim; do
+        man="$root/usr/share/man/man1/$page.1.gz"
+        [ -s "$man" ] || fail "/usr/share/man/man1/$page.1.gz missing"
+        gzip -t "$man" 2>/dev/null || fail "$page.1.gz is not gzip data"
+        zcat "$man" | grep -q '^\.TH' || fail "$page.1.gz holds no manual page"
+    done
+    # Compressed with -n: no file name nor time in the header (flags and mtime
+    # zero), so rebuilding the package gives the same bytes.
+    for gz in "$root"/usr/share/man/man1/*.gz; do
+        [ "$(od -An -tx1 -j3 -N5 "$gz" | tr -d ' \n')" = 0000000000 ] ||
+            fail "${gz#"$root"} carries a name or time stamp in its gzip header"
+    done
+    echo "ok: manual pages gzipped"
+else
+    echo "skipped: no manual pages in this build (scdoc not found)"
+fi
+
+[ -s "$root/usr/share/doc/tirvel/copyright" ] || fail "/usr/share/doc/tirvel/copyright missing"
+[ -s "$root/usr/share/doc/tirvel/changelog.gz" ] || fail "/usr/share/doc/tirvel/changelog.gz missing"
+logged=$(zcat "$root/usr/share/doc/tirvel/changelog.gz" | sed -n '1s/^tirvel (\([^)]*\)).*/\1/p')
+[ "$logged" = "$version" ] ||
+    fail "changelog's first entry is for '$logged', the package is $version: add an entry to cmake/debian/changelog"
+gz="$root/usr/share/doc/tirvel/changelog.gz"
+[ "$(od -An -tx1 -j3 -N5 "$gz" | tr -d ' \n')" = 0000000000 ] ||
+    fail "changelog.gz carries a name or time stamp in its gzip header"
+echo "ok: copyright, changelog for $version"
+
 # The desktop entry and icon ship only with the desktop application.
 if [ -e "$root/usr/bin/tirvel" ]; then
     desktop="$root/usr/share/applications/tirvel.desktop"
@@ -71,6 +100,18 @@ if [ -e "$root/usr/bin/tirvel" ]; then
     fi
 else
     echo "note: no desktop application in this build; package holds the console tools only"
+fi
+
+# Lintian's errors are what Debian would refuse the package for; its warnings
+# are judgement calls and only shown.
+if command -v lintian >/dev/null 2>&1; then
+    lintian --fail-on error "$deb" >"$scratch/lintian.log" 2>&1 || lintian_rc=$?
+    # Its grumble about being run as root (as CI is) is no finding.
+    grep -v '^running with root privileges' "$scratch/lintian.log" | sed 's/^/  lintian: /' || true
+    [ "${lintian_rc:-0}" -eq 0 ] || fail "lintian found errors in the package (exit $lintian_rc)"
+    echo "ok: lintian, no errors ($(grep -c '^W: ' "$scratch/lintian.log" || true) warnings)"
+else
+    echo "skipped: lintian not installed (package lintian); package not linted"
 fi
 
 depends=$(dpkg-deb -f "$deb" Depends)
