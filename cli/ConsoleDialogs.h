@@ -69,8 +69,4 @@ private:
     std::optional<fw::UINT> transferOutcome_;
 };
 
-// Reads one line from a terminal without echo; nothing on end of input or
-// when wakeFd becomes readable first.
-std::optional<std::string> ReadSecretLine(int fd, int wakeFd);
-
 }  // namespace cli

@@ -2,6 +2,8 @@
 // signals are blocked in every thread and a small thread waits for them, so
 // the reaction (posting Stop to the view) runs as ordinary code. A second
 // signal ends the process at once, for an operator who will not wait.
+// On Windows the console's Ctrl+C, Ctrl+Break and close events play the part
+// of the signals; the system already delivers them on a thread of its own.
 #pragma once
 
 #include <atomic>
@@ -21,16 +23,22 @@ public:
     SignalWatcher(const SignalWatcher&) = delete;
     SignalWatcher& operator=(const SignalWatcher&) = delete;
 
-    // Becomes readable with the first signal, for code that waits on input.
+    // Becomes readable with the first signal, for code that waits on input;
+    // -1 on Windows, where Ctrl+C itself cuts a console read short.
     int WakeFd() const { return wake_[0]; }
 
 private:
+    std::function<void(int)> onFirstSignal_;
+    int wake_[2] = {-1, -1};
+#ifdef _WIN32
+    static int __stdcall OnConsoleEvent(unsigned long event);
+    std::atomic<int> received_{0};
+#else
     void Run();
 
-    std::function<void(int)> onFirstSignal_;
     std::atomic<bool> stop_{false};
-    int wake_[2] = {-1, -1};
     std::thread thread_;
+#endif
 };
 
 }  // namespace cli
