@@ -4,14 +4,15 @@
 # there: apt has to resolve the declared Depends from the archive, so a library
 # the package forgot to name shows up as a binary that does not start.
 # On demand only: it needs root, the network and a few minutes.
-#   scripts/check-clean-install.sh BUILD_DIR
+#   scripts/check-clean-install.sh BUILD_DIR [DEB]
+# With DEB, that package is checked as it is instead of one cpack builds.
 # The bootstrapped root is cached as a tarball (TIRVEL_CLEAN_ROOT_CACHE,
 # default /var/tmp/tirvel-clean-install), so a rerun skips debootstrap; delete
 # the tarball to bootstrap anew. TIRVEL_DEBIAN_MIRROR picks another mirror.
 set -uo pipefail
 
-if [ $# -ne 1 ] || [ ! -f "$1/CPackConfig.cmake" ]; then
-    echo "usage: $0 BUILD_DIR (a configured tree)" >&2
+if [ $# -lt 1 ] || [ $# -gt 2 ] || [ ! -f "$1/CPackConfig.cmake" ] || { [ $# -eq 2 ] && [ ! -f "$2" ]; }; then
+    echo "usage: $0 BUILD_DIR [DEB] (a configured tree; an existing package)" >&2
     exit 2
 fi
 if [ "$(id -u)" != 0 ]; then
@@ -93,21 +94,28 @@ step() {
 }
 
 # --- the package ------------------------------------------------------------
-echo "== building the package in $build"
-cmake --build "$build" --parallel 2 >"$scratch/build.log" 2>&1 ||
-    { tail -n 40 "$scratch/build.log"; abort "build of $build"; }
-rm -f "$out"/tirvel_*.deb
-cpack -G DEB --config "$build/CPackConfig.cmake" -B "$out" >"$scratch/cpack.log" 2>&1 ||
-    { cat "$scratch/cpack.log"; abort "cpack"; }
-debs=("$out"/tirvel_*.deb)
-if [ ! -f "${debs[0]}" ] || [ ${#debs[@]} -ne 1 ]; then
-    abort "cpack wrote exactly one tirvel_*.deb into $out"
+if [ $# -eq 2 ]; then
+    deb=$(realpath "$2")
+else
+    echo "== building the package in $build"
+    cmake --build "$build" --parallel 2 >"$scratch/build.log" 2>&1 ||
+        { tail -n 40 "$scratch/build.log"; abort "build of $build"; }
+    rm -f "$out"/tirvel_*.deb
+    cpack -G DEB --config "$build/CPackConfig.cmake" -B "$out" >"$scratch/cpack.log" 2>&1 ||
+        { cat "$scratch/cpack.log"; abort "cpack"; }
+    debs=("$out"/tirvel_*.deb)
+    if [ ! -f "${debs[0]}" ] || [ ${#debs[@]} -ne 1 ]; then
+        abort "cpack wrote exactly one tirvel_*.deb into $out"
+    fi
+    deb=${debs[0]}
+    pass "cpack built $(basename "$deb")"
 fi
-deb=${debs[0]}
-version=$(dpkg-deb -f "$deb" Version)
-pass "cpack built $(basename "$deb")"
+version=$(dpkg-deb -f "$deb" Version) || abort "$deb is a Debian package"
+# Read whole before matching: grep -q leaving early would break dpkg-deb's
+# pipe and, under pipefail, read as "no desktop app".
+listing=$(dpkg-deb -c "$deb")
 has_desktop=false
-dpkg-deb -c "$deb" | grep -q ' \./usr/bin/tirvel$' && has_desktop=true
+grep -q ' \./usr/bin/tirvel$' <<<"$listing" && has_desktop=true
 
 # --- the clean root ---------------------------------------------------------
 command -v debootstrap >/dev/null 2>&1 || {
