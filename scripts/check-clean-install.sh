@@ -20,7 +20,8 @@ if [ "$(id -u)" != 0 ]; then
     exit 2
 fi
 build=$(cd "$1" && pwd)
-out="$build/package"
+# Its own folder: package.check, run by ctest meanwhile, empties build/package.
+out="$build/package-clean-install"
 suite=bookworm
 mirror=${TIRVEL_DEBIAN_MIRROR:-http://deb.debian.org/debian}
 cache=${TIRVEL_CLEAN_ROOT_CACHE:-/var/tmp/tirvel-clean-install}
