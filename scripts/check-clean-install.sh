@@ -171,7 +171,9 @@ step "tirvelctl --version" \
     "test \"\$(tirvelctl --version)\" = 'tirvelctl $version' || { tirvelctl --version; exit 1; }"
 step "kavrel-sim --help" "kavrel-sim --help | grep -q '^Usage: kavrel-sim'"
 step "kavrel-sim --version" "kavrel-sim --version | grep -qx 'kavrel-sim $version'"
-step "manual pages" "for p in tirvelctl kavrel-sim; do
+pages="tirvelctl kavrel-sim"
+$has_desktop && pages="$pages tirvel"
+step "manual pages ($pages)" "for p in $pages; do
     f=/usr/share/man/man1/\$p.1.gz
     test -s \$f || { echo \"\$f missing\"; exit 1; }
     gzip -t \$f && zcat \$f | grep -q '^\\.TH' || { echo \"\$f is not a gzipped manual page\"; exit 1; }

@@ -59,7 +59,9 @@ done
 
 # The pages are built only where scdoc is found.
 if [ -d "$build/man" ]; then
-    for page in tirvelctl kavrel-sim; do
+    pages=(tirvelctl kavrel-sim)
+    [ -e "$root/usr/bin/tirvel" ] && pages+=(tirvel)
+    for page in "${pages[@]}"; do
         man="$root/usr/share/man/man1/$page.1.gz"
         [ -s "$man" ] || fail "/usr/share/man/man1/$page.1.gz missing"
         gzip -t "$man" 2>/dev/null || fail "$page.1.gz is not gzip data"
