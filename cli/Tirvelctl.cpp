@@ -1,7 +1,5 @@
 #include "cli/Tirvelctl.h"
 
-#include <unistd.h>
-
 #include <CLI/CLI.hpp>
 #include <iostream>
 #include <string>
@@ -10,6 +8,8 @@
 
 #include "cfgfile/FileIo.h"
 #include "cli/Commands.h"
+#include "cli/SecretLine.h"
+#include "cli/Terminal.h"
 #include "res/ResourceIds.h"
 #include "serial/PortPath.h"
 
@@ -199,7 +199,7 @@ int RunTirvelctl(int argc, char** argv) {
         }
     }
 
-    Console console(std::cout, std::cerr, quiet, ::isatty(STDERR_FILENO) == 1);
+    Console console(std::cout, std::cerr, quiet, IsTerminal(kStderrFd));
     if (ports->parsed()) {
         return RunPorts(console, json);
     }
@@ -210,7 +210,7 @@ int RunTirvelctl(int argc, char** argv) {
     if (passwordOption->count() > 0) {
         settings.password = password;
     }
-    settings.promptForPassword = ::isatty(STDIN_FILENO) == 1;
+    settings.promptForPassword = IsTerminal(kStdinFd);
     ConsoleHost host(settings, console);
 
     int code = kExitFailed;
@@ -231,7 +231,7 @@ int RunTirvelctl(int argc, char** argv) {
     } else if (send->parsed()) {
         code = RunSend(host, console, settings, sendFile);
     } else if (log->parsed()) {
-        logSettings.outIsTerminal = ::isatty(STDOUT_FILENO) == 1;
+        logSettings.outIsTerminal = IsTerminal(kStdoutFd);
         code = RunLog(host, console, logSettings);
     }
     if (code == kInterruptedExitCode) {

@@ -7,6 +7,9 @@ TIRVEL_BUILD_PACKAGES=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-de
                        lrzsz dpkg-dev scdoc desktop-file-utils)
 # The fuzz stage of ./test: libFuzzer comes with clang's runtime.
 TIRVEL_FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev)
+# The windows stage of ./test: the MinGW-w64 cross compiler and Wine to run
+# what it builds.
+TIRVEL_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64)
 # Only for screenshots of the desktop app without a display.
 TIRVEL_SCREENSHOT_PACKAGES=(xvfb xauth)
 

@@ -182,9 +182,28 @@ void SetupComPortPolled(PortHandle port, const ComPortSettings* settings) {
     SetupComPort(port, settings, kPolledTimeouts);
 }
 
+// Whether the handle holds the polled profile's time-outs.
+bool IsPolled(PortHandle port) {
+    COMMTIMEOUTS timeouts{};
+    return ::GetCommTimeouts(port, &timeouts) != FALSE &&
+           timeouts.ReadIntervalTimeout == kPolledTimeouts.ReadIntervalTimeout &&
+           timeouts.ReadTotalTimeoutMultiplier == 0 && timeouts.ReadTotalTimeoutConstant == 0;
+}
+
 std::int32_t ReadComPort(PortHandle port, void* buffer, std::uint32_t maxBytes) {
     if (!IsValid(port) || buffer == nullptr || maxBytes == 0) {
         return 0;
+    }
+    if (IsPolled(port)) {
+        // What is buffered now and no more, asked of the queue first: Wine
+        // leaves a polled overlapped read pending until a byte arrives, which
+        // would stall a caller that polls between writes.
+        DWORD errors = 0;
+        COMSTAT status{};
+        if (::ClearCommError(port, &errors, &status) == FALSE || status.cbInQue == 0) {
+            return 0;
+        }
+        maxBytes = std::min<std::uint32_t>(maxBytes, status.cbInQue);
     }
     return Transfer(port, [&](OVERLAPPED* overlapped) {
         return ::ReadFile(port, buffer, Clamp(maxBytes), nullptr, overlapped);

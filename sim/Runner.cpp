@@ -195,6 +195,14 @@ void Runner::ReadPowerCommands(Millis now) {
     }
 }
 
+LineSettings Runner::ToolSettings() const {
+    LineSettings line = pty_.Settings().value_or(LineSettings{});
+    if (config_.commandRateAlias != 0 && line.baud == config_.commandRateAlias) {
+        line.baud = kCommandLine.baud;
+    }
+    return line;
+}
+
 bool Runner::ReadFromTool(Millis now) {
     char buf[4096];
     for (;;) {
@@ -202,7 +210,7 @@ bool Runner::ReadFromTool(Millis now) {
         if (n > 0) {
             // The settings in force now are the ones the bytes were sent with,
             // as long as the tool drains its output before changing them.
-            LineSettings line = pty_.Settings().value_or(LineSettings{});
+            const LineSettings line = ToolSettings();
             bench_.Receive(std::string_view(buf, static_cast<std::size_t>(n)), line, now);
             continue;
         }
@@ -227,7 +235,7 @@ void Runner::Pump(Nanos now) {
         return;
     }
     std::size_t allowance = std::string::npos;
-    const LineSettings line = pty_.Settings().value_or(LineSettings{});
+    const LineSettings line = ToolSettings();
     std::uint32_t baud = 0;
     if (config_.throttle) {
         baud = line.baud;

@@ -17,6 +17,9 @@ struct RunnerConfig {
     // After a device was pulled off the line the bench is served on a new
     // pty; this hears its path so that links can follow it.
     std::function<void(const std::string& path)> replugged;
+    // A rate the tool's side may show in place of the AT rate: Wine cannot
+    // put 28800 on a Linux pty and leaves 38400 there. 0: none.
+    std::uint32_t commandRateAlias = 0;
 };
 
 class Runner {
@@ -46,6 +49,8 @@ private:
     void Pump(std::chrono::nanoseconds now);
     void WriteOutbox();
     void Unplug(Millis now);
+    // The pty's settings, with the alias read as the AT rate.
+    LineSettings ToolSettings() const;
 
     Bench& bench_;
     Pty& pty_;

@@ -65,6 +65,8 @@ Line rates: the device hears bytes only at the rate it expects (AT: 28800 8N1;
 loader: 115200 8N1), and what it sends at one rate reaches the tool only while
 the tool's side of the line is set up for exactly that rate: otherwise it is
 lost ("tx-lost" event), so debug output never disturbs the AT dialogue.
+--at-rate-alias names one more rate the AT interpreter takes as its own, for a
+tool whose serial layer cannot set 28800 (Wine on Linux sets 38400).
 
 The pty path is the first line on stdout. Events are JSON lines.)";
 
@@ -80,6 +82,7 @@ struct Options {
     std::string params;
     std::string state;
     bool throttle = false;
+    std::uint32_t atRateAlias = 0;
     bool noEcho = false;
     int replyDelayMs = 0;
     bool silent = false;
@@ -242,6 +245,12 @@ void AddOptions(CLI::App& app, Options& o) {
                    "Keep item values in this file: loaded at start, rewritten on every change")
         ->type_name("FILE");
     app.add_flag("--throttle", o.throttle, "Send at the line rate instead of memory speed");
+    app.add_option("--at-rate-alias", o.atRateAlias,
+                   "Take this rate on the tool's side as the AT rate 28800. Wine cannot set "
+                   "28800 on a Linux pty and leaves 38400 there: give 38400 for a Windows "
+                   "build of the tool run under Wine")
+        ->type_name("BAUD")
+        ->check(Quiet(CLI::PositiveNumber));
     app.add_flag("--no-echo", o.noEcho, "Do not echo commands");
     app.add_option("--reply-delay", o.replyDelayMs, "Delay before each answer")
         ->type_name("MS")
@@ -400,6 +409,7 @@ int Serve(const Options& o) {
         com = std::make_unique<ComRegistration>(o.com, pty.SlavePath());
     }
     RunnerConfig config{o.throttle, true, {}};
+    config.commandRateAlias = o.atRateAlias;
     // The names the tool opens follow the bench to its new pty without ever
     // going missing: a batch opens the port again at once after a failure.
     config.replugged = [&](const std::string& path) {

@@ -10,7 +10,7 @@
 #include "LanguageForTheTest.h"
 #include "ScriptedDialogs.h"
 #include "ScriptedWindow.h"
-#include "SimProcess.h"
+#include "TempDir.h"
 #include "cfgfile/ConfigFile.h"
 #include "cfgfile/Preset.h"
 #include "form/ControlIds.h"
@@ -134,7 +134,16 @@ TEST_F(ConfigFiles, ExportWritesTheExampleAndImportReadsItBack) {
 TEST_F(ConfigFiles, ExportReplacesWhatWasThere) {
     const fs::path target = dir_.Path() / "cfg.ini";
     WriteBytes(target, "[CFG]\r\n1. Old=value\r\n");
-    fs::create_symlink(target, dir_.Path() / "link.ini");
+    std::error_code linkError;
+    fs::create_symlink(target, dir_.Path() / "link.ini", linkError);
+    if (linkError) {
+        // Windows gives links to administrators only; the file itself then.
+        Click(res::IDC_EXPORT_CONFIG, target);
+        EXPECT_EQ(fs::file_size(target), 0u);
+        EXPECT_EQ(EntryCount(dir_.Path()), 1u);
+        EXPECT_EQ(window_.MessageBoxTexts(), Ids{res::IDS_EXPORT_SUCCEEDED});
+        return;
+    }
     Click(res::IDC_EXPORT_CONFIG, dir_.Path() / "link.ini");
     // No items: not even the section header, and still a success.
     EXPECT_EQ(fs::file_size(target), 0u);

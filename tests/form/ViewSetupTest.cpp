@@ -9,7 +9,7 @@
 #include "LanguageForTheTest.h"
 #include "ScriptedDialogs.h"
 #include "ScriptedWindow.h"
-#include "SimProcess.h"
+#include "TempDir.h"
 #include "form/ControlIds.h"
 #include "form/MainFrame.h"
 #include "form/Tirvel2View.h"

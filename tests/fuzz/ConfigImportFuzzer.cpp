@@ -5,12 +5,13 @@
 // Input: byte 0 is the number of rows (0..15) that get a device's name and
 // value before the import (the others keep their placeholder labels, which
 // match too); the rest is the file.
-#include <unistd.h>
-
 #include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <optional>
+#include <random>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,12 +33,13 @@ constexpr const char* kValues[] = {"1", "10.0.0.1", "5000", "", "cmnet", "a=b", 
 class FileHost : public fw::IDialogHost {
 public:
     FileHost() {
-        char path[] = "/tmp/tirvel-fuzz-import-XXXXXX";
-        const int fd = mkstemp(path);
-        if (fd >= 0) {
-            close(fd);
-            path_ = path;
-        }
+        // A random name in the system's temporary folder: parallel runs of
+        // the target must not write into each other's file.
+        std::random_device seed;
+        path_ = (std::filesystem::temp_directory_path() /
+                 ("tirvel-fuzz-import-" + std::to_string(seed()) + std::to_string(seed())))
+                    .string();
+        std::ofstream(path_, std::ios::binary);
         std::atexit([] { std::remove(Instance().path_.c_str()); });
         fw::SetDialogHost(this);
     }

@@ -26,7 +26,11 @@ namespace fuzzsupport {
 
 class ScriptedPort {
 public:
+#ifdef _WIN32
+    static inline const PortHandle kHandle = reinterpret_cast<PortHandle>(std::intptr_t{7});
+#else
     static constexpr PortHandle kHandle = 7;
+#endif
 
     ScriptedPort(const std::uint8_t* data, std::size_t size, bool polled = false);
     ~ScriptedPort();
@@ -41,14 +45,30 @@ public:
     // The port the ComPort.h functions reach (the last one constructed).
     static ScriptedPort* Current();
 
-    void SetPolled(bool polled) { polled_ = polled; }
-    bool Exhausted() const { return pos_ >= size_; }
-    std::chrono::milliseconds Now() const { return now_; }
-    const std::string& Written() const { return written_; }
-    const std::string& Delivered() const { return delivered_; }
-    std::size_t Reads() const { return reads_; }
-    std::size_t EmptyReads() const { return emptyReads_; }
-    std::size_t Calls() const { return calls_; }
+    void SetPolled(bool polled) {
+        polled_ = polled;
+    }
+    bool Exhausted() const {
+        return pos_ >= size_;
+    }
+    std::chrono::milliseconds Now() const {
+        return now_;
+    }
+    const std::string& Written() const {
+        return written_;
+    }
+    const std::string& Delivered() const {
+        return delivered_;
+    }
+    std::size_t Reads() const {
+        return reads_;
+    }
+    std::size_t EmptyReads() const {
+        return emptyReads_;
+    }
+    std::size_t Calls() const {
+        return calls_;
+    }
     // Called on every read, wait and write (after it), e.g. to sample state.
     std::function<void()> onCall;
 

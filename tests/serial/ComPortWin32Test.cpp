@@ -8,7 +8,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <string>
+
+#include <windows.h>
 
 #include "serial/ComPort.h"
 
@@ -83,8 +86,19 @@ TEST(ComPortWin32, BytesWrittenComeBackThroughTheLine) {
     }
     EXPECT_EQ(echoed, command);
 
-    // The polled profile returns at once with what is buffered.
+    // The polled profile returns at once with what is buffered, and with
+    // nothing when nothing is: a read that waits for the next byte stalls a
+    // caller that polls between writes (Wine's overlapped reads did).
     SetupComPortPolled(port, nullptr);
+    auto empty = std::async(std::launch::async, [&] {
+        char none[16];
+        return ReadComPort(port, none, sizeof none);
+    });
+    if (empty.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+        ADD_FAILURE() << "a polled read of an empty line is still waiting";
+        WriteComPort(port, "!", 1);  // lets it end, so the test can
+    }
+    EXPECT_EQ(empty.get(), 0);
     ASSERT_EQ(WriteComPort(port, "AT\r", 3), 3);
     ASSERT_TRUE(WaitComPortInput(port, 5000));
     std::string polled;
@@ -97,6 +111,27 @@ TEST(ComPortWin32, BytesWrittenComeBackThroughTheLine) {
     }
     EXPECT_EQ(polled, "AT\r");
     EXPECT_EQ(CloseComPort(port), 1);
+}
+
+// Another program must not reach a port the tool holds. Windows refuses the
+// second open; Wine lets it through, so there the case says so and stops.
+TEST(ComPortWin32, IsHeldExclusivelyUntilClosed) {
+    const char* path = std::getenv("TIRVEL_WIN32_LOOPBACK_PORT");
+    if (path == nullptr || *path == '\0') {
+        GTEST_SKIP() << "no loopback COM port (TIRVEL_WIN32_LOOPBACK_PORT)";
+    }
+    if (GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr) {
+        GTEST_SKIP() << "Wine does not enforce share mode 0: a second open of a COM port "
+                        "succeeds there, so exclusive opening is checked on Windows only";
+    }
+    PortHandle first = OpenComPort(path);
+    ASSERT_NE(first, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(OpenComPort(path), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(LastOpenComPortFailure(), OpenFailure::kInUse);
+    EXPECT_EQ(CloseComPort(first), 1);
+    PortHandle again = OpenComPort(path);
+    EXPECT_NE(again, INVALID_HANDLE_VALUE);
+    CloseComPort(again);
 }
 
 }  // namespace

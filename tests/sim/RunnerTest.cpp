@@ -202,6 +202,25 @@ TEST(KavrelsimRunner, BytesAtTheWrongRateAreNotUnderstood) {
     EXPECT_EQ(port.Probe(2), "OK\r\n");
 }
 
+TEST(KavrelsimRunner, TheRateAliasStandsForTheAtRateOnly) {
+    TempDir dir;
+    fs::path events = dir.Path() / "events.jsonl";
+    SimProcess sim(
+        {"--boot-ms", "0", "--events", events.string(), "--no-echo", "--at-rate-alias", "38400"});
+    ToolPort port(sim.PtyPath(), 38400);
+    ASSERT_TRUE(port.IsOpen());
+    ASSERT_FALSE(WaitForEvent(events, Named("power-on")).is_null());
+    EXPECT_EQ(port.Probe(2), "OK\r\n");
+    // The real rate still works, and any other rate is still wrong.
+    port.Setup(28800);
+    EXPECT_EQ(port.Probe(2), "OK\r\n");
+    port.Setup(57600);
+    EXPECT_EQ(port.Probe(1), "");
+    ASSERT_FALSE(WaitForEvent(events, [](const Json& e) {
+                     return e["event"] == "line-rate-mismatch" && e["baud"] == 57600;
+                 }).is_null());
+}
+
 TEST(KavrelsimRunner, RegistersAComPortUntilInterrupted) {
     TempDir dir;
     ::setenv("XDG_CONFIG_HOME", dir.Path().c_str(), 1);

@@ -19,19 +19,6 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
-TempDir::TempDir() {
-    std::string tmpl = (fs::temp_directory_path() / "tirvel-test-XXXXXX").string();
-    if (::mkdtemp(tmpl.data()) == nullptr) {
-        throw std::runtime_error("mkdtemp failed");
-    }
-    path_ = tmpl;
-}
-
-TempDir::~TempDir() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-}
-
 SimProcess::SimProcess(const std::vector<std::string>& args) {
     int in[2];
     int out[2];

@@ -8,20 +8,9 @@
 #include <string_view>
 #include <vector>
 
+#include "TempDir.h"
+
 namespace testsupport {
-
-// A directory that lives as long as the object.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::filesystem::path& Path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
 
 // kavrel-sim with pipes on stdin and stdout; the constructor returns once the
 // simulator has printed its pty's path.

@@ -1,0 +1,256 @@
+// The Windows build of tirvelctl, run under Wine, against kavrel-sim on this
+// machine: Wine's COM port is a link in the prefix's dosdevices to the
+// simulator's pseudo-terminal, so every byte goes through the Win32 serial
+// layer (overlapped I/O, COMMTIMEOUTS, ClearCommError) and Wine's serial
+// driver. Wine leaves 38400 on the pty where the tool asks for 28800; the
+// simulator is told to take that rate as the AT rate.
+//
+// Needs TIRVEL_WINDOWS_BIN (the folder with tirvelctl.exe) and WINEPREFIX (a
+// prefix made with wineboot); without them each case says why it did not run.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <thread>
+
+#include "ChildProcess.h"
+#include "SimProcess.h"
+#include "framework/CodePage.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Json = nlohmann::json;
+using namespace std::chrono_literals;
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void WriteFile(const fs::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+std::string Env(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : "";
+}
+
+// A path of this machine as a Windows program under Wine names it.
+std::string WindowsPath(const fs::path& path) {
+    return "Z:" + path.string();
+}
+
+struct Result {
+    int exit;
+    std::string out;
+    std::string err;
+};
+
+class WineRun : public ::testing::Test {
+protected:
+    // GTEST_SKIP only returns from a function without a result.
+    static bool Skip(const std::string& reason) {
+        [&] { GTEST_SKIP() << reason; }();
+        return false;
+    }
+
+    // Each case has a COM number of its own: ctest runs them side by side in
+    // one prefix. False, with the case skipped and the reason given, where
+    // there is no Windows build or no Wine to run it.
+    bool UseComPort(int number) {
+        const fs::path bin = Env("TIRVEL_WINDOWS_BIN");
+        const fs::path prefix = Env("WINEPREFIX");
+        wine_ = Env("TIRVEL_WINE").empty() ? "/usr/bin/wine" : Env("TIRVEL_WINE");
+        if (bin.empty() || !fs::exists(bin / "tirvelctl.exe")) {
+            return Skip(
+                "no Windows build: TIRVEL_WINDOWS_BIN must name the folder "
+                "with tirvelctl.exe (the windows preset's bin/)");
+        }
+        if (prefix.empty() || !fs::is_directory(prefix / "dosdevices")) {
+            return Skip("no Wine prefix: WINEPREFIX must name one made with wineboot");
+        }
+        if (!fs::exists(wine_)) {
+            return Skip("Wine is not installed (" + wine_ + ")");
+        }
+        exe_ = bin / "tirvelctl.exe";
+        port_ = number;
+        link_ = prefix / "dosdevices" / ("com" + std::to_string(number));
+        ::setenv("WINEDEBUG", "-all", 1);
+        ::setenv("XDG_CONFIG_HOME", dir_.Path().c_str(), 1);
+        ::setenv("LC_ALL", "C", 1);
+        return true;
+    }
+
+    void StartSimulator(std::vector<std::string> options, bool alias = true) {
+        options.insert(options.begin(), {"--link", link_.string(), "--events", Events().string(),
+                                         "--boot-ms", "200"});
+        if (alias) {
+            options.insert(options.end(), {"--at-rate-alias", "38400"});
+        }
+        sim_ = std::make_unique<testsupport::SimProcess>(options);
+    }
+
+    // Wine's first start in a prefix can take seconds; a run that hangs is
+    // killed rather than holding the suite.
+    Result Run(std::vector<std::string> args, std::chrono::seconds timeout = 120s) {
+        args.insert(args.begin(), {exe_.string(), "--port", std::to_string(port_)});
+        const fs::path out = dir_.Path() / ("out" + std::to_string(++runs_));
+        const fs::path err = dir_.Path() / ("err" + std::to_string(runs_));
+        testsupport::ChildProcess process(wine_, args, out, err);
+        const int code = process.Wait(timeout);
+        return {code, ReadFile(out), ReadFile(err)};
+    }
+
+    fs::path Events() const { return dir_.Path() / "events.jsonl"; }
+    fs::path State() const { return dir_.Path() / "state.txt"; }
+
+    std::vector<Json> EventsOf(const std::string& kind) const {
+        std::vector<Json> events;
+        for (const std::string& line : Lines(ReadFile(Events()))) {
+            if (!line.empty()) {
+                Json e = Json::parse(line);
+                if (e["event"] == kind) {
+                    events.push_back(e);
+                }
+            }
+        }
+        return events;
+    }
+
+    std::map<int, std::string> StoredValues() const {
+        std::map<int, std::string> values;
+        for (const std::string& line : Lines(ReadFile(State()))) {
+            const auto first = line.find(',');
+            const auto second = line.find(',', first + 1);
+            if (first != std::string::npos && second != std::string::npos) {
+                values[std::stoi(line.substr(0, first))] = line.substr(second + 1);
+            }
+        }
+        return values;
+    }
+
+    testsupport::TempDir dir_;
+    std::unique_ptr<testsupport::SimProcess> sim_;
+    std::string wine_;
+    fs::path exe_;
+    fs::path link_;
+    int port_ = 0;
+    int runs_ = 0;
+};
+
+TEST_F(WineRun, ReadsTheDeviceTableInBothCodePages) {
+    if (!UseComPort(41)) {
+        return;
+    }
+    struct Case {
+        const char* lang;
+        fw::Language language;
+        std::string name;  // UTF-8
+        std::string value;
+    };
+    for (const Case& c : {Case{"en", fw::Language::English, "Café APN", "naïve"},
+                          Case{"zh", fw::Language::Chinese, "APN接入点", "中文值"}}) {
+        SCOPED_TRACE(c.lang);
+        WriteFile(dir_.Path() / "params.txt", "1,Mode,1\n2," +
+                                                  fw::EncodeCodePage(c.name, c.language) + "," +
+                                                  fw::EncodeCodePage(c.value, c.language) + "\n");
+        StartSimulator(
+            {"--params", (dir_.Path() / "params.txt").string(), "--imei", "860000000000077"});
+        const Result r = Run({"--lang", c.lang, "read", "--json"});
+        ASSERT_EQ(r.exit, 0) << r.err;
+        const Json doc = Json::parse(r.out);
+        EXPECT_EQ(doc["imei"], "860000000000077");
+        ASSERT_EQ(doc["items"].size(), 2u);
+        EXPECT_EQ(doc["items"][1]["name"], c.name);
+        EXPECT_EQ(doc["items"][1]["value"], c.value);
+        // The tool's line really was Wine's 38400, taken as the AT rate.
+        EXPECT_EQ(EventsOf("quit").size(), 1u);
+        sim_.reset();
+        fs::remove(Events());
+    }
+}
+
+TEST_F(WineRun, AppliesAProfileAndTheDeviceStoresIt) {
+    if (!UseComPort(42)) {
+        return;
+    }
+    StartSimulator({"--state", State().string()});
+    const fs::path profile = dir_.Path() / "profile.txt";
+    WriteFile(profile, "[CFG]\r\n2. APN=internet.wine\r\n6. Server Port=7009\r\n");
+    const Result r = Run({"apply", WindowsPath(profile)});
+    ASSERT_EQ(r.exit, 0) << r.err;
+    EXPECT_TRUE(Contains(r.err, "Succeed to set new parameters to Kavrel")) << r.err;
+    const std::map<int, std::string> stored = StoredValues();
+    EXPECT_EQ(stored.at(2), "internet.wine");
+    EXPECT_EQ(stored.at(6), "7009");
+    EXPECT_EQ(EventsOf("set").size(), 2u);
+}
+
+TEST_F(WineRun, UpdatesTheFirmwareByteForByte) {
+    if (!UseComPort(43)) {
+        return;
+    }
+    const fs::path received = dir_.Path() / "received.bin";
+    StartSimulator({"--firmware-out", received.string()});
+    std::string image(128 * 24 + 5, '\0');
+    std::uint32_t x = 7;
+    for (auto& b : image) {
+        x = x * 1103515245U + 12345U;
+        b = static_cast<char>(x >> 16);
+    }
+    WriteFile(dir_.Path() / "fw.bin", image);
+    const Result r = Run({"update", WindowsPath(dir_.Path() / "fw.bin")});
+    EXPECT_EQ(r.exit, 0) << r.err;
+    EXPECT_TRUE(Contains(r.err, "Updated firmware successfully!")) << r.err;
+    // What a loader stores: the image, one 0x1A, zeros to whole blocks.
+    std::string padded = image + '\x1A';
+    padded.resize((padded.size() + 127) / 128 * 128, '\0');
+    EXPECT_TRUE(ReadFile(received) == padded) << "the stored image differs from the file";
+}
+
+// Why the simulator needs the alias: Wine cannot set the AT rate on a pty.
+TEST_F(WineRun, WithoutTheAliasTheDeviceHearsWineRateAsWrong) {
+    if (!UseComPort(44)) {
+        return;
+    }
+    StartSimulator({}, false);
+    const fs::path out = dir_.Path() / "out";
+    const fs::path err = dir_.Path() / "err";
+    testsupport::ChildProcess process(wine_, {exe_.string(), "--port", "44", "read"}, out, err);
+    std::vector<Json> mismatches;
+    for (int i = 0; i < 600 && mismatches.empty(); ++i) {
+        std::this_thread::sleep_for(100ms);
+        mismatches = EventsOf("line-rate-mismatch");
+    }
+    ASSERT_FALSE(mismatches.empty()) << ReadFile(err);
+    EXPECT_EQ(mismatches.front()["baud"], 38400);
+    EXPECT_TRUE(EventsOf("set").empty());
+}
+
+}  // namespace
