@@ -24,10 +24,13 @@ fi
 export WINEPREFIX="${TIRVEL_WINEPREFIX:-$PWD/build-windows/wineprefix}"
 export WINEDEBUG=-all
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    mkdir -p "$WINEPREFIX"
     echo "Making the Wine prefix $WINEPREFIX"
-    if ! timeout 300 wineboot -i >/dev/null 2>&1 || [ ! -d "$WINEPREFIX/dosdevices" ]; then
-        rm -rf "$WINEPREFIX"
+    # Only a prefix this script made is removed again after a failure.
+    made=""
+    [ -e "$WINEPREFIX" ] || made=yes
+    if ! mkdir -p "$WINEPREFIX" 2>/dev/null || ! timeout 300 wineboot -i >/dev/null 2>&1 ||
+        [ ! -d "$WINEPREFIX/dosdevices" ]; then
+        [ -n "$made" ] && rm -rf "$WINEPREFIX"
         skip "Wine cannot start here (wineboot -i failed)"
     fi
 fi
