@@ -19,6 +19,8 @@
 #include "ChildProcess.h"
 #include "PseudoTerminal.h"
 #include "SimProcess.h"
+#include "SimRecords.h"
+#include "TestFiles.h"
 #include "framework/CodePage.h"
 
 extern char** environ;
@@ -28,39 +30,10 @@ namespace {
 namespace fs = std::filesystem;
 using Json = nlohmann::json;
 using namespace std::chrono_literals;
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void WriteFile(const fs::path& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
-std::string Hex(const std::string& bytes) {
-    static const char* digits = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : bytes) {
-        out += digits[c >> 4];
-        out += digits[c & 15];
-    }
-    return out;
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
-        lines.push_back(line);
-    }
-    return lines;
-}
+using testsupport::Hex;
+using testsupport::Lines;
+using testsupport::ReadFile;
+using testsupport::WriteFile;
 
 bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
@@ -144,31 +117,11 @@ protected:
     fs::path State() const { return dir_.Path() / "state.txt"; }
 
     std::vector<Json> EventsOf(const std::string& kind) const {
-        std::vector<Json> events;
-        for (const std::string& line : Lines(ReadFile(Events()))) {
-            if (line.empty()) {
-                continue;
-            }
-            Json e = Json::parse(line);
-            if (kind.empty() || e["event"] == kind) {
-                events.push_back(e);
-            }
-        }
-        return events;
+        return testsupport::EventsOf(Events(), kind);
     }
 
     // The simulator's --state file: item number -> value bytes.
-    std::map<int, std::string> StoredValues() const {
-        std::map<int, std::string> values;
-        for (const std::string& line : Lines(ReadFile(State()))) {
-            const auto first = line.find(',');
-            const auto second = line.find(',', first + 1);
-            if (first != std::string::npos && second != std::string::npos) {
-                values[std::stoi(line.substr(0, first))] = line.substr(second + 1);
-            }
-        }
-        return values;
-    }
+    std::map<int, std::string> StoredValues() const { return testsupport::StoredValues(State()); }
 
     testsupport::TempDir dir_;
     std::unique_ptr<testsupport::SimProcess> sim_;

@@ -11,6 +11,7 @@
 
 #include "ChildProcess.h"
 #include "SimProcess.h"
+#include "TestFiles.h"
 
 namespace testsupport {
 
@@ -19,35 +20,6 @@ using Json = nlohmann::json;
 using namespace std::chrono_literals;
 
 namespace {
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
-        lines.push_back(line);
-    }
-    return lines;
-}
-
-std::string Hex(const std::string& bytes) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string hex;
-    for (unsigned char c : bytes) {
-        hex += kDigits[c >> 4];
-        hex += kDigits[c & 15];
-    }
-    return hex;
-}
 
 // The profile as the device should end up holding it: item number -> value
 // bytes in hex, as the simulator logs them.

@@ -12,15 +12,15 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <nlohmann/json.hpp>
-#include <sstream>
 #include <thread>
 
 #include "ChildProcess.h"
 #include "SimProcess.h"
+#include "SimRecords.h"
+#include "TestFiles.h"
 #include "framework/CodePage.h"
 
 namespace {
@@ -28,32 +28,11 @@ namespace {
 namespace fs = std::filesystem;
 using Json = nlohmann::json;
 using namespace std::chrono_literals;
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void WriteFile(const fs::path& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
+using testsupport::ReadFile;
+using testsupport::WriteFile;
 
 bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
-        lines.push_back(line);
-    }
-    return lines;
 }
 
 std::string Env(const char* name) {
@@ -131,28 +110,7 @@ protected:
     fs::path State() const { return dir_.Path() / "state.txt"; }
 
     std::vector<Json> EventsOf(const std::string& kind) const {
-        std::vector<Json> events;
-        for (const std::string& line : Lines(ReadFile(Events()))) {
-            if (!line.empty()) {
-                Json e = Json::parse(line);
-                if (e["event"] == kind) {
-                    events.push_back(e);
-                }
-            }
-        }
-        return events;
-    }
-
-    std::map<int, std::string> StoredValues() const {
-        std::map<int, std::string> values;
-        for (const std::string& line : Lines(ReadFile(State()))) {
-            const auto first = line.find(',');
-            const auto second = line.find(',', first + 1);
-            if (first != std::string::npos && second != std::string::npos) {
-                values[std::stoi(line.substr(0, first))] = line.substr(second + 1);
-            }
-        }
-        return values;
+        return testsupport::EventsOf(Events(), kind);
     }
 
     testsupport::TempDir dir_;
@@ -206,7 +164,7 @@ TEST_F(WineRun, AppliesAProfileAndTheDeviceStoresIt) {
     const Result r = Run({"apply", WindowsPath(profile)});
     ASSERT_EQ(r.exit, 0) << r.err;
     EXPECT_TRUE(Contains(r.err, "Succeed to set new parameters to Kavrel")) << r.err;
-    const std::map<int, std::string> stored = StoredValues();
+    const std::map<int, std::string> stored = testsupport::StoredValues(State());
     EXPECT_EQ(stored.at(2), "internet.wine");
     EXPECT_EQ(stored.at(6), "7009");
     EXPECT_EQ(EventsOf("set").size(), 2u);

@@ -1,0 +1,33 @@
+#include "SimRecords.h"
+
+#include "TestFiles.h"
+
+namespace testsupport {
+
+std::vector<nlohmann::json> EventsOf(const std::filesystem::path& events, const std::string& kind) {
+    std::vector<nlohmann::json> found;
+    for (const std::string& line : Lines(ReadFile(events))) {
+        if (line.empty()) {
+            continue;
+        }
+        nlohmann::json e = nlohmann::json::parse(line);
+        if (kind.empty() || e["event"] == kind) {
+            found.push_back(std::move(e));
+        }
+    }
+    return found;
+}
+
+std::map<int, std::string> StoredValues(const std::filesystem::path& state) {
+    std::map<int, std::string> values;
+    for (const std::string& line : Lines(ReadFile(state))) {
+        const auto first = line.find(',');
+        const auto second = line.find(',', first + 1);
+        if (first != std::string::npos && second != std::string::npos) {
+            values[std::stoi(line.substr(0, first))] = line.substr(second + 1);
+        }
+    }
+    return values;
+}
+
+}  // namespace testsupport

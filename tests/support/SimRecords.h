@@ -1,0 +1,18 @@
+// What kavrel-sim leaves behind for the tests to check: its events log
+// (--events) and the values it stored (--state).
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+// The events of one kind in the order they happened; all of them for "".
+std::vector<nlohmann::json> EventsOf(const std::filesystem::path& events, const std::string& kind);
+// The --state file: item number -> value bytes.
+std::map<int, std::string> StoredValues(const std::filesystem::path& state);
+
+}  // namespace testsupport
