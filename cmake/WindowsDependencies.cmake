@@ -14,12 +14,15 @@ set(TIRVEL_HOST_INCLUDE_DIR /usr/include CACHE PATH
 set(TIRVEL_GOOGLETEST_SOURCE_DIR /usr/src/googletest CACHE PATH
     "GoogleTest sources, compiled with the cross compiler")
 
-# One directory per package holding a link to the host's header directory.
-function(_tirvel_header_only_package target header_dir)
+# One directory per package holding a link to the host's header directory;
+# <package>_FOUND tells find_package's caller whether the target exists.
+function(_tirvel_header_only_package package target header_dir)
+    set(${package}_FOUND TRUE PARENT_SCOPE)
     if(TARGET ${target})
         return()
     endif()
     if(NOT EXISTS ${TIRVEL_HOST_INCLUDE_DIR}/${header_dir})
+        set(${package}_FOUND FALSE PARENT_SCOPE)
         return()
     endif()
     string(REPLACE "::" "_" stage_name ${target})
@@ -34,17 +37,9 @@ endfunction()
 
 macro(_tirvel_windows_find_package method package)
     if("${package}" STREQUAL "nlohmann_json")
-        _tirvel_header_only_package(nlohmann_json::nlohmann_json nlohmann)
-        set(nlohmann_json_FOUND TRUE)
-        if(NOT TARGET nlohmann_json::nlohmann_json)
-            set(nlohmann_json_FOUND FALSE)
-        endif()
+        _tirvel_header_only_package(nlohmann_json nlohmann_json::nlohmann_json nlohmann)
     elseif("${package}" STREQUAL "CLI11")
-        _tirvel_header_only_package(CLI11::CLI11 CLI)
-        set(CLI11_FOUND TRUE)
-        if(NOT TARGET CLI11::CLI11)
-            set(CLI11_FOUND FALSE)
-        endif()
+        _tirvel_header_only_package(CLI11 CLI11::CLI11 CLI)
     elseif("${package}" STREQUAL "GTest")
         if(NOT TARGET GTest::gtest AND EXISTS ${TIRVEL_GOOGLETEST_SOURCE_DIR}/CMakeLists.txt)
             set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
