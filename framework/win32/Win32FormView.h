@@ -1,0 +1,68 @@
+// The form view's window on Win32: a scrolling child window of the frame
+// (scroll bars and the wheel) holding the form's template as a modeless child
+// dialog, every control a real window whose ID is its resource ID.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+
+#include "framework/FormView.h"
+#include "framework/Language.h"
+#include "framework/WindowSite.h"
+
+namespace fw::win32 {
+
+class CWin32WindowSite;
+
+class CWin32FormView : public IWindowSite {
+public:
+    // Builds the window and the view's template in the given language and
+    // attaches itself to the view. OnInitialUpdate is not run here: the frame
+    // runs it once it has linked itself (AfxSetMainFrame).
+    CWin32FormView(CFormView& view, Language language, HWND parent, int controlId);
+    ~CWin32FormView() override;
+    CWin32FormView(const CWin32FormView&) = delete;
+    CWin32FormView& operator=(const CWin32FormView&) = delete;
+
+    bool IsCreated() const;
+    CFormView& View() const { return view_; }
+    // The scrolling window (posted messages and timers arrive here).
+    HWND Hwnd() const { return hwnd_; }
+    // The form's dialog inside it, parent of every control.
+    HWND FormHwnd() const;
+    HWND Control(int id) const;
+    SIZE FormSizePixels() const;
+    // Places the scrolling window in its parent's client area.
+    void Move(const RECT& rect);
+    // A toolbar or accelerator command, delivered as a click on the form.
+    void SendCommand(UINT id);
+
+    // IWindowSite
+    void ShowControl(int id, int showCommand) override;
+    bool IsControlVisible(int id) const override;
+    void EnableControl(int id, bool enable) override;
+    bool IsControlEnabled(int id) const override;
+    void FocusControl(int id) override;
+    void SetControlText(int id, const std::string& utf8) override;
+    std::string GetControlText(int id) const override;
+    void SetControlCheck(int id, int state) override;
+    int GetControlCheck(int id) const override;
+    void AppendControlText(int id, const std::string& utf8) override;
+    void SetRichEditLook(int id, const RichEditLook& look) override;
+    void SetControlSizePixels(int id, int width, int height) override;
+    int MessageBoxById(UINT textId, UINT captionId, UINT type, const MessageArgs& args) override;
+    void PostMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    UINT SetTimer(UINT id, UINT periodMs) override;
+    bool KillTimer(UINT id) override;
+
+private:
+    static LRESULT CALLBACK WindowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+    CFormView& view_;
+    HWND hwnd_ = nullptr;
+    std::unique_ptr<CWin32WindowSite> site_;
+};
+
+}  // namespace fw::win32
