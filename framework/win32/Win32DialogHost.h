@@ -1,9 +1,10 @@
-// TODAY ONLY, for everyone working on the Windows desktop: read /work/RULES-FOR-HELPERS.md now and follow it (this line is removed at the end of the day).
-// Modal dialogs from their templates (DialogBoxIndirectParamW) and the common
-// file choosers (GetOpenFileNameW / GetSaveFileNameW) on Win32.
+// TODAY ONLY, for everyone working on the Windows desktop: read /work/RULES-FOR-HELPERS.md now and
+// follow it (this line is removed at the end of the day). Modal dialogs from their templates
+// (DialogBoxIndirectParamW) and the common file choosers (GetOpenFileNameW / GetSaveFileNameW) on
+// Win32.
 #pragma once
 
-#include <windows.h>
+#include "framework/win32/Win32Api.h"
 
 #include <string>
 

@@ -1,10 +1,10 @@
-// TODAY ONLY, for everyone working on the Windows desktop: read /work/RULES-FOR-HELPERS.md now and follow it (this line is removed at the end of the day).
-// The form view's window on Win32: a scrolling child window of the frame
-// (scroll bars and the wheel) holding the form's template as a modeless child
-// dialog, every control a real window whose ID is its resource ID.
+// TODAY ONLY, for everyone working on the Windows desktop: read /work/RULES-FOR-HELPERS.md now and
+// follow it (this line is removed at the end of the day). The form view's window on Win32: a
+// scrolling child window of the frame (scroll bars and the wheel) holding the form's template as a
+// modeless child dialog, every control a real window whose ID is its resource ID.
 #pragma once
 
-#include <windows.h>
+#include "framework/win32/Win32Api.h"
 
 #include <memory>
 
@@ -38,6 +38,15 @@ public:
     void Move(const RECT& rect);
     // A toolbar or accelerator command, delivered as a click on the form.
     void SendCommand(UINT id);
+    // For the shell's message loop: the form's keyboard (Tab, the arrow keys
+    // between buttons, Enter on a button) as a dialog has it. True when the
+    // message was the form's and has been handled.
+    bool TranslateDialogMessage(MSG* msg);
+    // Scrolls the form so the whole control (with a margin) is in view.
+    void EnsureVisible(HWND control);
+    // How far the form is scrolled, in pixels.
+    POINT ScrollPosition() const { return scroll_; }
+    void ScrollTo(int x, int y);
 
     // IWindowSite
     void ShowControl(int id, int showCommand) override;
@@ -59,11 +68,18 @@ public:
 
 private:
     static LRESULT CALLBACK WindowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    static INT_PTR CALLBACK FormProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void UpdateScrollBars();
+    void OnScroll(int bar, WORD request);
 
     CFormView& view_;
     HWND hwnd_ = nullptr;
+    HWND form_ = nullptr;
     std::unique_ptr<CWin32WindowSite> site_;
+    POINT scroll_{0, 0};
+    int wheelRemainder_ = 0;
+    bool updatingBars_ = false;
 };
 
 }  // namespace fw::win32

@@ -1,18 +1,27 @@
-// TODAY ONLY, for everyone working on the Windows desktop: read /work/RULES-FOR-HELPERS.md now and follow it (this line is removed at the end of the day).
-// The controls of one dialog window, addressed by resource ID, for the system's
-// CWnd: text, checks, visibility, enabling, the rich-edit panes and the
-// progress bar, message boxes, posted messages and timers. The dialog window
-// itself is created elsewhere (the form view, the dialog host); this class
-// only serves it.
+// TODAY ONLY, for everyone working on the Windows desktop: read /work/RULES-FOR-HELPERS.md now and
+// follow it (this line is removed at the end of the day). The controls of one dialog window,
+// addressed by resource ID, for the system's CWnd: text, checks, visibility, enabling, the
+// rich-edit panes and the progress bar, message boxes, posted messages and timers. The dialog
+// window itself is created elsewhere (the form view, the dialog host); this class only serves it.
 #pragma once
 
-#include <windows.h>
+#include "framework/win32/Win32Api.h"
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <mutex>
 
 #include "framework/DialogTemplate.h"
 #include "framework/WindowSite.h"
 #include "framework/Wnd.h"
 
 namespace fw::win32 {
+
+// The message that announces a posted message waiting in a site's queue
+// (the system's own numbers stay off the window's message queue, where
+// WM_USER and the next ones mean dialog messages to the system).
+inline constexpr UINT kPostedMessage = WM_APP + 0x3A1;
 
 // Messages the system posts or sets timers for arrive at this window; the
 // dialog's procedure hands them to HandleMessage.
@@ -34,6 +43,13 @@ public:
     // WM_COMMAND (clicks, EN_CHANGE), WM_TIMER and the system's own messages
     // (WM_USER and above) go to the window's WindowProc; true when handled.
     bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    // Runs after every message this site delivered (a modal dialog closes
+    // there once it has ended).
+    void SetAfterDispatch(std::function<void()> afterDispatch) {
+        afterDispatch_ = std::move(afterDispatch);
+    }
+    // The template's kind of a control, or nullptr for an unknown ID.
+    const ControlTemplate* Find(int id) const { return template_.Find(id); }
 
     // IWindowSite
     void ShowControl(int id, int showCommand) override;
@@ -56,10 +72,34 @@ public:
     bool KillTimer(UINT id) override;
 
 private:
+    struct Posted {
+        UINT message;
+        WPARAM wParam;
+        LPARAM lParam;
+    };
+
+    void Dispatch(UINT message, WPARAM wParam, LPARAM lParam, bool busy);
+    void DeliverPosted();
+    HWND ControlOf(int id, ControlKind kind) const;
+    void SetRichEditText(HWND edit, int id, const std::string& utf8);
+    void ApplyRichEditFormat(HWND edit, const RichEditLook& look, DWORD scope);
+
     HWND dialog_;
     HWND owner_;
     CWnd& window_;
     const DialogTemplate& template_;
+    std::function<void()> afterDispatch_;
+    // Text the system sets raises no EN_CHANGE: only the operator's edits do.
+    bool settingText_ = false;
+    // A pane's text ended with CR: a LF that starts the next piece belongs to
+    // the same line break.
+    std::map<int, bool> endsWithCr_;
+    std::map<int, RichEditLook> looks_;
+
+    // Posting is the one thing other threads do; the queue is handed over
+    // under this lock, the window message that announces it carries no data.
+    std::mutex postedMutex_;
+    std::deque<Posted> posted_;
 };
 
 }  // namespace fw::win32

@@ -1,0 +1,184 @@
+#include "framework/win32/Win32DialogHost.h"
+
+#include <memory>
+#include <vector>
+
+#include "framework/Language.h"
+#include "framework/win32/Win32DialogTemplate.h"
+#include "framework/win32/Win32FormView.h"
+#include "framework/win32/Win32Host.h"
+#include "framework/win32/Win32WindowSite.h"
+#include "res/Dialogs.h"
+
+namespace fw::win32 {
+namespace {
+
+// The top-level window a system window is shown in, when it has one here.
+HWND HwndOf(const CWnd* window) {
+    if (window == nullptr) {
+        return nullptr;
+    }
+    IWindowSite* site = window->Site();
+    if (auto* form = dynamic_cast<CWin32FormView*>(site)) {
+        return GetAncestor(form->Hwnd(), GA_ROOT);
+    }
+    if (auto* dialogSite = dynamic_cast<CWin32WindowSite*>(site)) {
+        return GetAncestor(dialogSite->Dialog(), GA_ROOT);
+    }
+    return nullptr;
+}
+
+void CentreOver(HWND dialog, HWND owner) {
+    RECT area{};
+    if (owner != nullptr && IsWindowVisible(owner) != FALSE && IsIconic(owner) == FALSE) {
+        GetWindowRect(owner, &area);
+    } else {
+        SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+    }
+    RECT r{};
+    GetWindowRect(dialog, &r);
+    const int width = r.right - r.left;
+    const int height = r.bottom - r.top;
+    SetWindowPos(dialog, nullptr, area.left + (area.right - area.left - width) / 2,
+                 area.top + (area.bottom - area.top - height) / 2, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+struct ModalState {
+    CDialog& dialog;
+    const DialogTemplate& dialogTemplate;
+    HWND owner;
+    std::unique_ptr<CWin32WindowSite> site;
+};
+
+void EndIfEnded(HWND hwnd, CDialog& dialog) {
+    if (dialog.IsEnded()) {
+        ::EndDialog(hwnd, dialog.Result());
+    }
+}
+
+// Leaves every decision to close to the system's dialog: OK, Cancel, Enter,
+// Esc and the close box are all commands, and the window goes once the dialog
+// has ended (a failed validation keeps it open).
+INT_PTR CALLBACK ModalProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        auto* state = reinterpret_cast<ModalState*>(lParam);
+        SetWindowLongPtrW(hwnd, DWLP_USER, lParam);
+        state->site =
+            std::make_unique<CWin32WindowSite>(hwnd, hwnd, state->dialog, state->dialogTemplate);
+        CDialog& dialog = state->dialog;
+        state->site->SetAfterDispatch([hwnd, &dialog] { EndIfEnded(hwnd, dialog); });
+        CentreOver(hwnd, state->owner);
+        dialog.AttachSite(state->site.get());
+        const bool defaultFocus = dialog.OnInitDialog();
+        EndIfEnded(hwnd, dialog);
+        return defaultFocus ? TRUE : FALSE;
+    }
+    auto* state = reinterpret_cast<ModalState*>(GetWindowLongPtrW(hwnd, DWLP_USER));
+    if (state == nullptr || state->site == nullptr) {
+        return FALSE;
+    }
+    if (message == WM_CLOSE) {
+        state->site->SendCommand(IDCANCEL);
+        return TRUE;
+    }
+    if (state->site->HandleMessage(message, wParam, lParam)) {
+        SetWindowLongPtrW(hwnd, DWLP_MSGRESULT, 0);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+class DetachOnExit {
+public:
+    explicit DetachOnExit(CWnd& window) : window_(window) {}
+    ~DetachOnExit() { window_.AttachSite(nullptr); }
+    DetachOnExit(const DetachOnExit&) = delete;
+    DetachOnExit& operator=(const DetachOnExit&) = delete;
+
+private:
+    CWnd& window_;
+};
+
+}  // namespace
+
+int CWin32DialogHost::RunModal(CDialog& dialog, CWnd* parent) {
+    const DialogTemplate* t = res::FindDialogTemplate(dialog.TemplateId(), CurrentLanguage());
+    if (t == nullptr) {
+        return -1;
+    }
+    HWND owner = HwndOf(parent != nullptr ? parent : dialog.Parent());
+    if (owner == nullptr) {
+        owner = owner_;
+    }
+    const std::vector<DWORD> bytes = BuildDialogTemplateEx(*t, TemplateUse::Modal);
+    ModalState state{dialog, *t, owner, nullptr};
+    DetachOnExit detach(dialog);
+    const INT_PTR result = DialogBoxIndirectParamW(
+        GetModuleHandleW(nullptr), reinterpret_cast<LPCDLGTEMPLATEW>(bytes.data()), owner,
+        &ModalProcedure, reinterpret_cast<LPARAM>(&state));
+    if (result == -1 && state.site == nullptr) {
+        return -1;  // the window could not be made
+    }
+    return dialog.IsEnded() ? dialog.Result() : IDCANCEL;
+}
+
+std::wstring ToWin32Filter(const std::string& utf8Filter) {
+    std::vector<std::wstring> parts;
+    std::wstring part;
+    for (wchar_t ch : Widen(utf8Filter)) {
+        if (ch == L'|') {
+            parts.push_back(part);
+            part.clear();
+        } else {
+            part += ch;
+        }
+    }
+    parts.push_back(part);
+    std::wstring filter;
+    for (std::size_t i = 0; i + 1 < parts.size(); i += 2) {
+        if (parts[i].empty()) {
+            break;  // "||" ends the list
+        }
+        filter += parts[i];
+        filter += L'\0';
+        filter += parts[i + 1];
+        filter += L'\0';
+    }
+    if (!filter.empty()) {
+        filter += L'\0';  // and c_str() adds the list's own end
+    }
+    return filter;
+}
+
+std::optional<std::string> CWin32DialogHost::RunFileDialog(const FileDialogRequest& request) {
+    HWND owner = HwndOf(request.parent);
+    if (owner == nullptr) {
+        owner = owner_;
+    }
+    const std::wstring filter = ToWin32Filter(request.filter);
+    const std::wstring defaultExt = Widen(request.defaultExt);
+    const std::wstring title = Widen(request.title);
+    // Room for any path the system allows.
+    std::vector<wchar_t> file(32768, L'\0');
+    const std::wstring initial = Widen(request.fileName);
+    initial.copy(file.data(), std::min(initial.size(), file.size() - 1));
+
+    OPENFILENAMEW ofn{};
+    ofn.lStructSize = sizeof(ofn);
+    ofn.hwndOwner = owner;
+    ofn.lpstrFilter = filter.empty() ? nullptr : filter.c_str();
+    ofn.nFilterIndex = filter.empty() ? 0 : 1;
+    ofn.lpstrFile = file.data();
+    ofn.nMaxFile = static_cast<DWORD>(file.size());
+    ofn.lpstrTitle = title.empty() ? nullptr : title.c_str();
+    ofn.lpstrDefExt = defaultExt.empty() ? nullptr : defaultExt.c_str();
+    ofn.Flags = request.flags | OFN_EXPLORER | OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST;
+    const BOOL chosen = request.save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
+    if (chosen == FALSE) {
+        return std::nullopt;
+    }
+    return Narrow(file.data());
+}
+
+}  // namespace fw::win32

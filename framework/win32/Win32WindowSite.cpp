@@ -1,0 +1,448 @@
+#include "framework/win32/Win32WindowSite.h"
+
+#include <algorithm>
+#include <optional>
+
+#include "framework/StringTable.h"
+#include "framework/win32/Win32Host.h"
+
+namespace fw::win32 {
+namespace {
+
+COLORREF ToColorRef(unsigned rgb) {
+    return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+}
+
+// A rich edit keeps one CR per line break; CR LF, a lone CR and a lone LF
+// each become one. continuesCr: the text before this piece ended with CR.
+std::wstring ToLineBreaks(const std::wstring& text, bool continuesCr, bool* endsWithCr) {
+    std::wstring out;
+    out.reserve(text.size());
+    bool afterCr = continuesCr;
+    for (wchar_t ch : text) {
+        if (ch == L'\r') {
+            out += L'\r';
+            afterCr = true;
+            continue;
+        }
+        if (ch == L'\n') {
+            if (!afterCr) {
+                out += L'\r';
+            }
+            afterCr = false;
+            continue;
+        }
+        out += ch;
+        afterCr = false;
+    }
+    *endsWithCr = afterCr;
+    return out;
+}
+
+std::wstring WindowText(HWND hwnd) {
+    const int length = GetWindowTextLengthW(hwnd);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    const int copied = GetWindowTextW(hwnd, text.data(), length + 1);
+    text.resize(static_cast<std::size_t>(std::max(copied, 0)));
+    return text;
+}
+
+std::wstring RichEditText(HWND edit) {
+    GETTEXTLENGTHEX lengthQuery{GTL_USECRLF | GTL_PRECISE | GTL_NUMCHARS, 1200};
+    const auto length = static_cast<std::size_t>(
+        SendMessageW(edit, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&lengthQuery), 0));
+    std::wstring text(length + 1, L'\0');
+    GETTEXTEX query{};
+    query.cb = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+    query.flags = GT_USECRLF;
+    query.codepage = 1200;  // UTF-16
+    const auto copied = SendMessageW(edit, EM_GETTEXTEX, reinterpret_cast<WPARAM>(&query),
+                                     reinterpret_cast<LPARAM>(text.data()));
+    text.resize(static_cast<std::size_t>(std::max<LRESULT>(copied, 0)));
+    return text;
+}
+
+class WaitCursor {
+public:
+    WaitCursor() : previous_(SetCursor(LoadCursorW(nullptr, IDC_WAIT))) {}
+    ~WaitCursor() { SetCursor(previous_ != nullptr ? previous_ : LoadCursorW(nullptr, IDC_ARROW)); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+
+private:
+    HCURSOR previous_;
+};
+
+}  // namespace
+
+CWin32WindowSite::CWin32WindowSite(HWND dialog, HWND owner, CWnd& window,
+                                   const DialogTemplate& dialogTemplate)
+    : dialog_(dialog), owner_(owner), window_(window), template_(dialogTemplate) {
+    for (const auto& c : template_.controls) {
+        if (c.kind != ControlKind::RichEdit) {
+            continue;
+        }
+        HWND edit = Control(c.id);
+        if (edit == nullptr) {
+            continue;
+        }
+        // Plain text (one format for the whole pane) can only be chosen while
+        // the pane is empty.
+        SetWindowTextW(edit, L"");
+        SendMessageW(edit, EM_SETTEXTMODE, TM_PLAINTEXT, 0);
+        // The log grows by many small appends; nobody undoes them, and it may
+        // grow beyond the default 32K characters.
+        SendMessageW(edit, EM_SETUNDOLIMIT, 0, 0);
+        SendMessageW(edit, EM_EXLIMITTEXT, 0, 0x7FFFFFFE);
+        if (!c.caption.empty()) {
+            SetRichEditText(edit, c.id, c.caption);
+        }
+    }
+}
+
+CWin32WindowSite::~CWin32WindowSite() {
+    // What is still queued dies with the site; the announcements find an
+    // empty queue or a window that is gone.
+    std::lock_guard lock(postedMutex_);
+    posted_.clear();
+}
+
+HWND CWin32WindowSite::ControlOf(int id, ControlKind kind) const {
+    const ControlTemplate* c = template_.Find(id);
+    return c != nullptr && c->kind == kind ? Control(id) : nullptr;
+}
+
+void CWin32WindowSite::SendCommand(UINT id) {
+    Dispatch(WM_COMMAND, static_cast<WPARAM>(id), 0, true);
+}
+
+void CWin32WindowSite::Dispatch(UINT message, WPARAM wParam, LPARAM lParam, bool busy) {
+    {
+        std::optional<WaitCursor> wait;
+        if (busy) {
+            wait.emplace();
+        }
+        window_.WindowProc(message, wParam, lParam);
+    }
+    if (afterDispatch_) {
+        afterDispatch_();
+    }
+}
+
+bool CWin32WindowSite::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_COMMAND) {
+        const auto id = static_cast<int>(LOWORD(wParam));
+        const unsigned code = HIWORD(wParam);
+        if (lParam == 0) {
+            // Menus, accelerators and the dialog keys (Enter, Esc) without a
+            // button of their own.
+            Dispatch(WM_COMMAND, static_cast<WPARAM>(id), 0, true);
+            return true;
+        }
+        const ControlTemplate* c = template_.Find(id);
+        if (c == nullptr || reinterpret_cast<HWND>(lParam) != Control(id)) {
+            return false;
+        }
+        if (c->kind == ControlKind::PushButton && code == BN_CLICKED) {
+            Dispatch(WM_COMMAND, static_cast<WPARAM>(id), 0, true);
+            return true;
+        }
+        if (c->kind == ControlKind::Edit && code == EN_CHANGE) {
+            if (!settingText_) {
+                Dispatch(WM_COMMAND, MAKEWPARAM(static_cast<unsigned>(id), EN_CHANGE), 0, false);
+            }
+            return true;
+        }
+        return false;
+    }
+    if (message == WM_TIMER) {
+        Dispatch(WM_TIMER, wParam, 0, false);
+        return true;
+    }
+    if (message == kPostedMessage) {
+        DeliverPosted();
+        return true;
+    }
+    // Sent straight to the window by a test or the frame; the first few are
+    // the dialog manager's own.
+    if (message >= WM_USER + 0x10 && message < WM_APP) {
+        Dispatch(message, wParam, lParam, true);
+        return true;
+    }
+    return false;
+}
+
+void CWin32WindowSite::ShowControl(int id, int showCommand) {
+    if (HWND control = Control(id)) {
+        ShowWindow(control, showCommand == SW_HIDE ? SW_HIDE : SW_SHOWNA);
+    }
+}
+
+bool CWin32WindowSite::IsControlVisible(int id) const {
+    // The control's own flag, as the template and ShowControl set it, whether
+    // or not the window around it is on screen yet.
+    HWND control = Control(id);
+    return control != nullptr && (GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
+void CWin32WindowSite::EnableControl(int id, bool enable) {
+    if (HWND control = Control(id)) {
+        EnableWindow(control, enable ? TRUE : FALSE);
+    }
+}
+
+bool CWin32WindowSite::IsControlEnabled(int id) const {
+    HWND control = Control(id);
+    return control != nullptr && IsWindowEnabled(control) != FALSE;
+}
+
+void CWin32WindowSite::FocusControl(int id) {
+    HWND control = Control(id);
+    if (control == nullptr) {
+        return;
+    }
+    // The dialog manager's way, so the default button follows the focus.
+    SendMessageW(dialog_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
+    if (GetFocus() != control) {
+        SetFocus(control);
+    }
+}
+
+void CWin32WindowSite::SetControlText(int id, const std::string& utf8) {
+    const ControlTemplate* c = template_.Find(id);
+    HWND control = Control(id);
+    if (c == nullptr || control == nullptr) {
+        return;
+    }
+    switch (c->kind) {
+        case ControlKind::RichEdit:
+            SetRichEditText(control, id, utf8);
+            break;
+        case ControlKind::Edit: {
+            settingText_ = true;
+            SetWindowTextW(control, Widen(utf8).c_str());
+            settingText_ = false;
+            // A new text is shown from its start.
+            SendMessageW(control, EM_SETSEL, 0, 0);
+            break;
+        }
+        case ControlKind::Static:
+        case ControlKind::PushButton:
+        case ControlKind::CheckBox:
+            SetWindowTextW(control, Widen(utf8).c_str());
+            break;
+        case ControlKind::ProgressBar:
+        case ControlKind::Icon:
+            break;
+    }
+}
+
+void CWin32WindowSite::SetRichEditText(HWND edit, int id, const std::string& utf8) {
+    bool endsWithCr = false;
+    const std::wstring text = ToLineBreaks(Widen(utf8), false, &endsWithCr);
+    endsWithCr_[id] = endsWithCr;
+    SetWindowTextW(edit, text.c_str());
+    if (auto it = looks_.find(id); it != looks_.end()) {
+        ApplyRichEditFormat(edit, it->second, SCF_ALL);
+    }
+}
+
+std::string CWin32WindowSite::GetControlText(int id) const {
+    const ControlTemplate* c = template_.Find(id);
+    HWND control = Control(id);
+    if (c == nullptr || control == nullptr) {
+        return {};
+    }
+    switch (c->kind) {
+        case ControlKind::RichEdit:
+            return Narrow(RichEditText(control));
+        case ControlKind::Static:
+        case ControlKind::Edit:
+        case ControlKind::PushButton:
+        case ControlKind::CheckBox:
+            return Narrow(WindowText(control));
+        case ControlKind::ProgressBar:
+        case ControlKind::Icon:
+            break;
+    }
+    return {};
+}
+
+void CWin32WindowSite::SetControlCheck(int id, int state) {
+    HWND check = ControlOf(id, ControlKind::CheckBox);
+    if (check == nullptr) {
+        return;
+    }
+    if (state == 2) {
+        // The third state needs the three-state style, taken on when asked for.
+        SendMessageW(check, BM_SETSTYLE, BS_AUTO3STATE, TRUE);
+        SendMessageW(check, BM_SETCHECK, BST_INDETERMINATE, 0);
+    } else {
+        SendMessageW(check, BM_SETCHECK, state != 0 ? BST_CHECKED : BST_UNCHECKED, 0);
+    }
+}
+
+int CWin32WindowSite::GetControlCheck(int id) const {
+    HWND check = ControlOf(id, ControlKind::CheckBox);
+    if (check == nullptr) {
+        return 0;
+    }
+    switch (SendMessageW(check, BM_GETCHECK, 0, 0)) {
+        case BST_CHECKED:
+            return 1;
+        case BST_INDETERMINATE:
+            return 2;
+        default:
+            return 0;
+    }
+}
+
+void CWin32WindowSite::AppendControlText(int id, const std::string& utf8) {
+    const ControlTemplate* c = template_.Find(id);
+    HWND edit = Control(id);
+    if (c == nullptr || edit == nullptr) {
+        return;
+    }
+    if (c->kind != ControlKind::RichEdit) {
+        SetControlText(id, GetControlText(id) + utf8);
+        return;
+    }
+    bool& endsWithCr = endsWithCr_[id];
+    const std::wstring text = ToLineBreaks(Widen(utf8), endsWithCr, &endsWithCr);
+    if (text.empty()) {
+        return;
+    }
+
+    // Where the operator looks and what they selected stay as they are; a
+    // pane scrolled to its end follows the new text.
+    SCROLLINFO vertical{};
+    vertical.cbSize = sizeof(vertical);
+    vertical.fMask = SIF_ALL;
+    const bool hasBar = GetScrollInfo(edit, SB_VERT, &vertical) != FALSE;
+    const bool atBottom = !hasBar || vertical.nMax <= 0 ||
+                          vertical.nPos + static_cast<int>(vertical.nPage) >= vertical.nMax;
+    POINT scroll{};
+    SendMessageW(edit, EM_GETSCROLLPOS, 0, reinterpret_cast<LPARAM>(&scroll));
+    CHARRANGE selection{};
+    SendMessageW(edit, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&selection));
+    SendMessageW(edit, EM_HIDESELECTION, TRUE, 0);
+
+    SendMessageW(edit, EM_SETSEL, static_cast<WPARAM>(-1), -1);
+    SendMessageW(edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
+
+    SendMessageW(edit, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&selection));
+    SendMessageW(edit, EM_HIDESELECTION, FALSE, 0);
+    if (atBottom) {
+        SendMessageW(edit, WM_VSCROLL, SB_BOTTOM, 0);
+        POINT end{};
+        SendMessageW(edit, EM_GETSCROLLPOS, 0, reinterpret_cast<LPARAM>(&end));
+        end.x = scroll.x;
+        SendMessageW(edit, EM_SETSCROLLPOS, 0, reinterpret_cast<LPARAM>(&end));
+    } else {
+        SendMessageW(edit, EM_SETSCROLLPOS, 0, reinterpret_cast<LPARAM>(&scroll));
+    }
+}
+
+void CWin32WindowSite::ApplyRichEditFormat(HWND edit, const RichEditLook& look, DWORD scope) {
+    CHARFORMAT2W format{};
+    format.cbSize = sizeof(format);
+    format.dwMask = CFM_COLOR | CFM_SIZE | CFM_BOLD | CFM_ITALIC | CFM_UNDERLINE;
+    format.dwEffects = 0;  // not bold, italic or underlined, and not the automatic colour
+    format.yHeight = look.heightTwips;
+    format.crTextColor = ToColorRef(look.textRgb);
+    const std::wstring face = Widen(look.faceName);
+    if (!face.empty() && face.size() < LF_FACESIZE) {
+        format.dwMask |= CFM_FACE;
+        face.copy(format.szFaceName, face.size());
+    }
+    SendMessageW(edit, EM_SETCHARFORMAT, scope, reinterpret_cast<LPARAM>(&format));
+}
+
+void CWin32WindowSite::SetRichEditLook(int id, const RichEditLook& look) {
+    HWND edit = ControlOf(id, ControlKind::RichEdit);
+    if (edit == nullptr) {
+        return;
+    }
+    looks_[id] = look;
+    SendMessageW(edit, EM_SETREADONLY, look.readOnly ? TRUE : FALSE, 0);
+    SendMessageW(edit, EM_SETBKGNDCOLOR, 0, static_cast<LPARAM>(ToColorRef(look.backgroundRgb)));
+    // The default for text still to come, and what is there already.
+    ApplyRichEditFormat(edit, look, SCF_DEFAULT);
+    ApplyRichEditFormat(edit, look, SCF_ALL);
+}
+
+void CWin32WindowSite::SetControlSizePixels(int id, int width, int height) {
+    if (HWND control = Control(id)) {
+        SetWindowPos(control, nullptr, 0, 0, width, height,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
+void CWin32WindowSite::SetProgressRange(int id, int low, int high) {
+    if (HWND bar = ControlOf(id, ControlKind::ProgressBar)) {
+        SendMessageW(bar, PBM_SETRANGE32, static_cast<WPARAM>(low), high);
+    }
+}
+
+void CWin32WindowSite::SetProgressPos(int id, int pos) {
+    if (HWND bar = ControlOf(id, ControlKind::ProgressBar)) {
+        PBRANGE range{};
+        SendMessageW(bar, PBM_GETRANGE, FALSE, reinterpret_cast<LPARAM>(&range));
+        SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(std::clamp(pos, range.iLow, range.iHigh)),
+                     0);
+    }
+}
+
+int CWin32WindowSite::MessageBoxById(UINT textId, UINT captionId, UINT type,
+                                     const MessageArgs& args) {
+    const std::wstring text = Widen(FormatMessageText(fw::LoadString(textId), args));
+    std::string caption = fw::LoadString(captionId);
+    if (caption.empty()) {
+        caption = fw::LoadString(AFX_IDS_APP_TITLE);
+    }
+    HWND owner = GetAncestor(dialog_, GA_ROOT);
+    // The box runs the system's modal loop: timers and posted messages of
+    // this and every other window go on arriving while it is open.
+    const int result = MessageBoxW(owner, text.c_str(), Widen(caption).c_str(), type);
+    if (result == 0) {
+        return (type & 0x0Fu) == MB_OK ? IDOK : IDCANCEL;
+    }
+    return result;
+}
+
+void CWin32WindowSite::PostMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    {
+        std::lock_guard lock(postedMutex_);
+        posted_.push_back({message, wParam, lParam});
+    }
+    // One announcement per message: the window's queue keeps the order.
+    PostMessageW(owner_, kPostedMessage, 0, 0);
+}
+
+void CWin32WindowSite::DeliverPosted() {
+    Posted posted{};
+    {
+        std::lock_guard lock(postedMutex_);
+        if (posted_.empty()) {
+            return;
+        }
+        posted = posted_.front();
+        posted_.pop_front();
+    }
+    Dispatch(posted.message, posted.wParam, posted.lParam, true);
+}
+
+UINT CWin32WindowSite::SetTimer(UINT id, UINT periodMs) {
+    if (id == 0) {
+        return 0;
+    }
+    // The same window and ID replace the running timer.
+    return ::SetTimer(owner_, id, std::max<UINT>(periodMs, USER_TIMER_MINIMUM), nullptr) != 0 ? id
+                                                                                              : 0;
+}
+
+bool CWin32WindowSite::KillTimer(UINT id) {
+    return ::KillTimer(owner_, id) != FALSE;
+}
+
+}  // namespace fw::win32
