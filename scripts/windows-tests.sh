@@ -39,6 +39,12 @@ fi
 
 # Chinese dialogs ask for SimSun, which Wine does not have.
 scripts/wine-cjk-font.sh
+# Wine takes the UI language from the process's locale: the Chinese case of
+# the desktop suite needs zh_CN.UTF-8 to exist (it skips otherwise).
+if ! locale -a 2>/dev/null | grep -qi '^zh_CN\.utf-\?8$' && [ "$(id -u)" = 0 ] &&
+    [ -d /usr/share/i18n/locales ]; then
+    localedef -i zh_CN -f UTF-8 zh_CN.UTF-8 || true
+fi
 
 cmake --preset windows
 cmake --build --preset windows

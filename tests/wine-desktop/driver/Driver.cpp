@@ -11,6 +11,7 @@
 // its seconds (default 30) and the driver exits 1, naming the line and
 // listing the process's windows; 0 when every line passed.
 //
+//   start PATH                 start tirvel.exe; "frame" then finds this process's frame
 //   frame [S]                  wait for the window of class "tirvel"
 //   command ID [S]             a toolbar button's command, once it is enabled
 //   enabled ID [S]             until the toolbar button ID is enabled
@@ -28,7 +29,8 @@
 //   file PATH [S]              in a file dialog: the file name, then OK
 //   gone ID [S]                until no dialog of the process holds control ID
 //   close                      WM_CLOSE to the frame
-//   wait-exit [S]              until the frame's process has ended
+//   wait-exit [S]              until the frame's process has ended; prints "exit=CODE"
+//                              for a process "start" started
 //   sleep MS
 #ifndef UNICODE
 #define UNICODE
@@ -280,10 +282,35 @@ private:
         std::istringstream in(line);
         std::string verb;
         in >> verb;
-        if (verb == "frame") {
+        if (verb == "start") {
+            std::wstring command = L"\"" + Wide(Rest(in)) + L"\"";
+            STARTUPINFOW startup{};
+            startup.cb = sizeof startup;
+            PROCESS_INFORMATION info{};
+            if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                nullptr, &startup, &info)) {
+                Fail("cannot start " + Utf8(command));
+            }
+            CloseHandle(info.hThread);
+            started_ = info.hProcess;
+            process_ = info.dwProcessId;
+        } else if (verb == "frame") {
             const auto timeout = Seconds(in, 60);
-            WaitFor([&] { return (frame_ = FindWindowW(L"tirvel", nullptr)) != nullptr; }, timeout,
-                    "the frame window \"tirvel\"");
+            // Other cases may run their own tirvel.exe in the same wineserver.
+            WaitFor(
+                [&] {
+                    if (started_ == nullptr) {
+                        return (frame_ = FindWindowW(L"tirvel", nullptr)) != nullptr;
+                    }
+                    for (HWND top : TopWindowsOf(process_)) {
+                        if (ClassOf(top) == L"tirvel") {
+                            frame_ = top;
+                            return true;
+                        }
+                    }
+                    return false;
+                },
+                timeout, "the frame window \"tirvel\"");
             GetWindowThreadProcessId(frame_, &process_);
             WaitFor([&] { return IsWindowVisible(frame_) != FALSE; }, timeout, "the frame to show");
             current_ = frame_;
@@ -436,6 +463,17 @@ private:
             PostMessageW(frame_, WM_CLOSE, 0, 0);
         } else if (verb == "wait-exit") {
             const auto timeout = Seconds(in);
+            if (started_ != nullptr) {
+                if (WaitForSingleObject(started_, static_cast<DWORD>(timeout.count())) !=
+                    WAIT_OBJECT_0) {
+                    Fail("the process did not end");
+                }
+                DWORD code = 0;
+                GetExitCodeProcess(started_, &code);
+                std::printf("exit=%lu\n", static_cast<unsigned long>(code));
+                std::fflush(stdout);
+                return;
+            }
             HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, process_);
             if (process == nullptr) {
                 return;  // already gone
@@ -456,6 +494,7 @@ private:
     }
 
     HWND frame_ = nullptr;
+    HANDLE started_ = nullptr;
     HWND current_ = nullptr;
     DWORD process_ = 0;
     int lineNumber_ = 0;
