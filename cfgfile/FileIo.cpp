@@ -14,6 +14,27 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// Paths arrive as UTF-8 (the file choosers, the command line). On Windows a
+// narrow path would go through the ANSI code page and lose every character
+// it lacks, so there they become wide paths; POSIX takes the bytes as they are.
+fs::path PathOf(const std::string& utf8) {
+#ifdef _WIN32
+    return fs::path(std::u8string(utf8.begin(), utf8.end()));
+#else
+    return fs::path(utf8);
+#endif
+}
+
+std::FILE* OpenFile(const fs::path& path, const char* mode) {
+#ifdef _WIN32
+    const std::string narrowMode(mode);
+    const std::wstring wideMode(narrowMode.begin(), narrowMode.end());
+    return ::_wfopen(path.c_str(), wideMode.c_str());
+#else
+    return std::fopen(path.c_str(), mode);
+#endif
+}
+
 // Writes everything, flushes it to the disk and closes the stream in any case.
 bool WriteAndClose(std::FILE* file, std::string_view bytes) {
     // An empty view may carry a null pointer, which fwrite must not be given.
@@ -29,7 +50,7 @@ bool WriteAndClose(std::FILE* file, std::string_view bytes) {
 }
 
 bool WriteDirectly(const fs::path& target, std::string_view bytes) {
-    std::FILE* file = std::fopen(target.string().c_str(), "wb");
+    std::FILE* file = OpenFile(target, "wb");
     return file != nullptr && WriteAndClose(file, bytes);
 }
 
@@ -39,9 +60,11 @@ std::FILE* CreateTemporaryBeside(const fs::path& target, fs::path& temporary) {
     std::random_device random;
     for (int attempt = 0; attempt < 16; ++attempt) {
         temporary = target;
-        temporary.replace_filename("." + target.filename().string() + ".tmp-" +
-                                   std::to_string(random()));
-        if (std::FILE* file = std::fopen(temporary.string().c_str(), "wbx")) {
+        fs::path name(".");
+        name += target.filename().native();
+        name += ".tmp-" + std::to_string(random());
+        temporary.replace_filename(name);
+        if (std::FILE* file = OpenFile(temporary, "wbx")) {
             return file;
         }
         if (errno != EEXIST) {
@@ -54,7 +77,7 @@ std::FILE* CreateTemporaryBeside(const fs::path& target, fs::path& temporary) {
 }  // namespace
 
 ReadResult ReadWholeFile(const std::string& path, std::string& bytes, std::size_t maxBytes) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
+    std::FILE* file = OpenFile(PathOf(path), "rb");
     if (file == nullptr) {
         return ReadResult::kCannotRead;
     }
@@ -87,7 +110,7 @@ bool ReadWholeFile(const std::string& path, std::string& bytes) {
 
 FileCheck CheckReadable(const std::string& path) {
     std::error_code ec;
-    const fs::file_status status = fs::status(path, ec);
+    const fs::file_status status = fs::status(PathOf(path), ec);
     if (fs::is_directory(status)) {
         return FileCheck::kCannotRead;
     }
@@ -99,7 +122,7 @@ FileCheck CheckReadable(const std::string& path) {
         return ::access(path.c_str(), R_OK) == 0 ? FileCheck::kReadable : FileCheck::kCannotRead;
     }
 #endif
-    std::FILE* file = std::fopen(path.c_str(), "rb");
+    std::FILE* file = OpenFile(PathOf(path), "rb");
     if (file == nullptr) {
         return FileCheck::kCannotRead;
     }
@@ -115,7 +138,7 @@ FileCheck CheckReadable(const std::string& path) {
 
 bool ReplaceFileContents(const std::string& path, std::string_view bytes) {
     std::error_code ec;
-    fs::path target(path);
+    fs::path target = PathOf(path);
     // Through a symbolic link the file it names is replaced; the link stays.
     if (fs::is_symlink(target, ec)) {
         fs::path resolved = fs::canonical(target, ec);
