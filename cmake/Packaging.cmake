@@ -23,8 +23,25 @@ if(UNIX)
 endif()
 
 # A Windows build ships as a folder to unpack: tirvelctl.exe needs no DLLs.
+# With the desktop app, and where makensis is installed, also as an installer
+# with a Start-menu entry for tirvel.exe and an uninstaller.
 if(WIN32)
     set(CPACK_GENERATOR "ZIP")
+    find_program(TIRVEL_MAKENSIS makensis)
+    if(TIRVEL_MAKENSIS AND TARGET tirvel)
+        set(CPACK_GENERATOR "ZIP;NSIS")
+        set(CPACK_PACKAGE_INSTALL_DIRECTORY "Tirvel")
+        set(CPACK_NSIS_PACKAGE_NAME "Tirvel ${PROJECT_VERSION}")
+        set(CPACK_NSIS_DISPLAY_NAME "Tirvel - Kavrel Batch Configuration Software")
+        # Start menu: "executable;label", from the bin folder of the layout.
+        set(CPACK_PACKAGE_EXECUTABLES "tirvel;Kavrel Batch Configuration Software")
+        set(CPACK_NSIS_EXECUTABLES_DIRECTORY "bin")
+        set(CPACK_NSIS_INSTALLED_ICON_NAME "bin\\\\tirvel.exe")
+        set(CPACK_NSIS_MUI_ICON "${CMAKE_BINARY_DIR}/app/win32/generated/icon128.ico")
+        set(CPACK_NSIS_MUI_UNIICON "${CMAKE_BINARY_DIR}/app/win32/generated/icon128.ico")
+        set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
+        set(CPACK_NSIS_MODIFY_PATH OFF)
+    endif()
 else()
     set(CPACK_GENERATOR "DEB")
     set(CPACK_PACKAGING_INSTALL_PREFIX "/usr")

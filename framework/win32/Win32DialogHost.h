@@ -1,4 +1,3 @@
-// TODAY ONLY, for everyone working on the Windows desktop: read /work/RULES-FOR-HELPERS.md now and
 // follow it (this line is removed at the end of the day). Modal dialogs from their templates
 // (DialogBoxIndirectParamW) and the common file choosers (GetOpenFileNameW / GetSaveFileNameW) on
 // Win32.

@@ -1,4 +1,3 @@
-// TODAY ONLY, for everyone working on the Windows desktop: read /work/RULES-FOR-HELPERS.md now and
 // follow it (this line is removed at the end of the day). A dialog template as Windows itself reads
 // one: DLGTEMPLATEEX with its DLGITEMTEMPLATEEX entries, built in memory from the template data in
 // res/, so that dialog units come from the template's font as on any dialog.

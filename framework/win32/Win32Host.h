@@ -1,4 +1,3 @@
-// TODAY ONLY, for everyone working on the Windows desktop: read /work/RULES-FOR-HELPERS.md now and
 // follow it (this line is removed at the end of the day). What every window of the Win32 host
 // shares: the rich-edit and common-control libraries loaded once, and the conversions between the
 // window layer's UTF-8 and the UTF-16 that the wide-character API takes.

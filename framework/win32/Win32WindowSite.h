@@ -1,4 +1,3 @@
-// TODAY ONLY, for everyone working on the Windows desktop: read /work/RULES-FOR-HELPERS.md now and
 // follow it (this line is removed at the end of the day). The controls of one dialog window,
 // addressed by resource ID, for the system's CWnd: text, checks, visibility, enabling, the
 // rich-edit panes and the progress bar, message boxes, posted messages and timers. The dialog

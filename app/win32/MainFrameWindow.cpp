@@ -1,0 +1,522 @@
+#include "app/win32/MainFrameWindow.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "app/win32/AboutDlg.h"
+#include "app/win32/LockKeys.h"
+#include "app/win32/Tirvel2Doc.h"
+#include "form/Tirvel2View.h"
+#include "framework/StringTable.h"
+#include "framework/win32/Win32FormView.h"
+#include "framework/win32/Win32Host.h"
+#include "res/Accelerators.h"
+#include "res/ResourceIds.h"
+
+namespace app::win32 {
+namespace {
+
+constexpr UINT_PTR kRefreshTimer = 1;
+// Wakes the loop now and then, so that idle processing sees a lock key
+// toggled while another window had the keyboard.
+constexpr UINT kRefreshMs = 250;
+constexpr int kIndicatorMargin = 12;
+
+std::wstring Text(UINT id) {
+    return fw::win32::Widen(fw::LoadString(id));
+}
+
+// The caption: the first part of the document template string.
+std::wstring FrameTitle() {
+    const std::wstring text = Text(res::IDS_DOCUMENT_TEMPLATE);
+    return text.substr(0, text.find(L'\n'));
+}
+
+// Commands whose keys belong to the focused control: the edit commands, and
+// the pane commands of a window that has one pane. None of them has a handler,
+// so they stay out of the table and the keys reach the control.
+bool BelongsToFocusedControl(UINT command) {
+    switch (command) {
+        case res::ID_EDIT_COPY:
+        case res::ID_EDIT_CUT:
+        case res::ID_EDIT_PASTE:
+        case res::ID_EDIT_UNDO:
+        case res::ID_NEXT_PANE:
+        case res::ID_PREV_PANE:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// The form's keyboard navigation (Tab between its controls), through the
+// window layer where it offers it.
+template <typename FormView>
+bool TranslateFormMessage(FormView& view, MSG* message) {
+    if constexpr (requires { view.TranslateDialogMessage(message); }) {
+        return view.TranslateDialogMessage(message);
+    } else {
+        return IsDialogMessageW(view.FormHwnd(), message) != FALSE;
+    }
+}
+
+enum class PrintOutcome { Printed, Cancelled, Failed };
+
+// The view draws nothing on paper: printing it gives one empty page.
+PrintOutcome PrintEmptyPage(HWND owner) {
+    PRINTDLGW request{};
+    request.lStructSize = sizeof request;
+    request.hwndOwner = owner;
+    request.Flags = PD_RETURNDC | PD_NOPAGENUMS | PD_NOSELECTION | PD_USEDEVMODECOPIESANDCOLLATE;
+    if (!PrintDlgW(&request)) {
+        return CommDlgExtendedError() == 0 ? PrintOutcome::Cancelled : PrintOutcome::Failed;
+    }
+    DOCINFOW document{};
+    document.cbSize = sizeof document;
+    const std::wstring title = FrameTitle();
+    document.lpszDocName = title.c_str();
+    bool printed = false;
+    if (request.hDC != nullptr && StartDocW(request.hDC, &document) > 0) {
+        printed = StartPage(request.hDC) > 0 && EndPage(request.hDC) > 0;
+        printed = EndDoc(request.hDC) > 0 && printed;
+    }
+    if (request.hDC != nullptr) {
+        DeleteDC(request.hDC);
+    }
+    if (request.hDevMode != nullptr) {
+        GlobalFree(request.hDevMode);
+    }
+    if (request.hDevNames != nullptr) {
+        GlobalFree(request.hDevNames);
+    }
+    return printed ? PrintOutcome::Printed : PrintOutcome::Failed;
+}
+
+}  // namespace
+
+CMainFrameWindow::CMainFrameWindow(CTirvel2Doc& document, fw::Language language)
+    : document_(document), language_(language), view_(std::make_unique<CTirvel2View>()) {
+    RegisterFrameClass();
+    // No menu, and the plain title: the document never adds its name.
+    const DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+    const HWND created =
+        CreateWindowExW(0, kClassName, FrameTitle().c_str(), style, CW_USEDEFAULT, CW_USEDEFAULT,
+                        kMinimumWidth, kMinimumHeight, nullptr, nullptr, ResourceModule(), this);
+    if (created == nullptr) {
+        hwnd_ = nullptr;
+        return;
+    }
+    AfxSetMainFrame(this);
+    SetView(view_.get());
+    document_.OnNewDocument();
+    PlaceOnScreen();
+    SetTimer(hwnd_, kRefreshTimer, kRefreshMs, nullptr);
+    OnIdle();
+}
+
+CMainFrameWindow::~CMainFrameWindow() {
+    if (hwnd_ != nullptr) {
+        DestroyWindow(hwnd_);
+    }
+    if (AfxGetMainFrame() == this) {
+        AfxSetMainFrame(nullptr);
+    }
+    SetView(nullptr);
+    // The form's window goes before the view it is the window of.
+    formView_.reset();
+    view_.reset();
+    if (accelerators_ != nullptr) {
+        DestroyAcceleratorTable(accelerators_);
+    }
+    if (statusFont_ != nullptr) {
+        DeleteObject(statusFont_);
+    }
+}
+
+bool CMainFrameWindow::RegisterFrameClass() {
+    WNDCLASSEXW existing{};
+    existing.cbSize = sizeof existing;
+    if (GetClassInfoExW(ResourceModule(), kClassName, &existing)) {
+        return true;
+    }
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.style = CS_HREDRAW | CS_VREDRAW;
+    windowClass.lpfnWndProc = &CMainFrameWindow::WindowProcedure;
+    windowClass.hInstance = ResourceModule();
+    windowClass.hIcon = LoadIconW(ResourceModule(), MAKEINTRESOURCEW(res::IDR_MAINFRAME));
+    windowClass.hIconSm = static_cast<HICON>(
+        LoadImageW(ResourceModule(), MAKEINTRESOURCEW(res::IDR_MAINFRAME), IMAGE_ICON,
+                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+    // The resources hold no cursor 128, so the class has none; the frame sets
+    // the arrow itself where its own client area shows.
+    windowClass.hCursor = LoadCursorW(ResourceModule(), MAKEINTRESOURCEW(res::IDR_MAINFRAME));
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(4));
+    windowClass.lpszClassName = kClassName;
+    return RegisterClassExW(&windowClass) != 0;
+}
+
+LRESULT CALLBACK CMainFrameWindow::WindowProcedure(HWND hwnd, UINT message, WPARAM wParam,
+                                                   LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+        auto* frame = static_cast<CMainFrameWindow*>(create->lpCreateParams);
+        frame->hwnd_ = hwnd;
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(frame));
+    }
+    auto* frame = reinterpret_cast<CMainFrameWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (frame == nullptr) {
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+    if (message == WM_NCDESTROY) {
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        frame->hwnd_ = nullptr;
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+    return frame->OnMessage(message, wParam, lParam);
+}
+
+LRESULT CMainFrameWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_CREATE:
+            return OnCreate();
+        case WM_SIZE:
+            RecalcLayout();
+            return 0;
+        case WM_GETMINMAXINFO: {
+            auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+            info->ptMinTrackSize.x = kMinimumWidth;
+            info->ptMinTrackSize.y = kMinimumHeight;
+            break;
+        }
+        case WM_COMMAND: {
+            // Commands come from the toolbar and the accelerators (no control
+            // of the frame's own sends any other).
+            const auto from = reinterpret_cast<HWND>(lParam);
+            if (from == nullptr || from == toolBar_.Hwnd()) {
+                OnCommand(LOWORD(wParam));
+                return 0;
+            }
+            break;
+        }
+        case WM_NOTIFY:
+            return OnNotify(*reinterpret_cast<const NMHDR*>(lParam), lParam);
+        case WM_SETCURSOR:
+            if (reinterpret_cast<HWND>(wParam) == hwnd_ && LOWORD(lParam) == HTCLIENT) {
+                SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)));  // IDC_ARROW
+                return TRUE;
+            }
+            break;
+        case WM_ACTIVATE:
+            if (LOWORD(wParam) == WA_INACTIVE) {
+                const HWND focus = GetFocus();
+                if (focus != nullptr && IsChild(hwnd_, focus)) {
+                    lastFocus_ = focus;
+                }
+            }
+            break;
+        case WM_SETFOCUS:
+            // Back to the control that had the keyboard, else into the form.
+            if (lastFocus_ != nullptr && IsWindow(lastFocus_) && IsChild(hwnd_, lastFocus_)) {
+                SetFocus(lastFocus_);
+            } else if (formView_ != nullptr) {
+                SetFocus(formView_->Hwnd());
+            }
+            return 0;
+        case WM_TIMER:
+            if (wParam == kRefreshTimer) {
+                return 0;  // the idle processing after it does the work
+            }
+            break;
+        case WM_CLOSE:
+            // The device hears AT+QUIT (or the probe ends) before the window goes.
+            OnClose();
+            DestroyWindow(hwnd_);
+            return 0;
+        case WM_DESTROY:
+            OnDestroy();
+            return 0;
+        default:
+            break;
+    }
+    return DefWindowProcW(hwnd_, message, wParam, lParam);
+}
+
+int CMainFrameWindow::OnCreate() {
+    formView_ = std::make_unique<fw::win32::CWin32FormView>(*view_, language_, hwnd_, kViewId);
+    if (!formView_->IsCreated()) {
+        return -1;
+    }
+    if (!toolBar_.CreateEx(hwnd_) || !toolBar_.LoadToolBar(res::IDR_MAINFRAME)) {
+        return -1;
+    }
+    if (!CreateStatusBar()) {
+        return -1;
+    }
+    // Without the 24-bit lists the resource's 16-colour images serve.
+    toolBar_.SetImageLists(CLargeToolBar::kImageSize, res::IDB_TOOLBAR_24, res::IDB_TOOLBAR_24,
+                           res::IDB_TOOLBAR_DISABLED);
+    toolBar_.SetButtonTexts();
+    toolBar_.SetSizes(SIZE{CLargeToolBar::kButtonSize, CLargeToolBar::kButtonSize},
+                      SIZE{CLargeToolBar::kImageSize, CLargeToolBar::kImageSize});
+    CreateAccelerators();
+    return 0;
+}
+
+void CMainFrameWindow::OnDestroy() {
+    KillTimer(hwnd_, kRefreshTimer);
+    if (quitOnDestroy_) {
+        PostQuitMessage(0);
+    }
+}
+
+bool CMainFrameWindow::CreateStatusBar() {
+    statusBar_ = CreateWindowExW(
+        0, STATUSCLASSNAMEW, nullptr, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | SBARS_SIZEGRIP, 0,
+        0, 0, 0, hwnd_, reinterpret_cast<HMENU>(UINT_PTR{kStatusBarId}), ResourceModule(), nullptr);
+    if (statusBar_ == nullptr) {
+        return false;
+    }
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
+        statusFont_ = CreateFontIndirectW(&metrics.lfStatusFont);
+        if (statusFont_ != nullptr) {
+            SendMessageW(statusBar_, WM_SETFONT, reinterpret_cast<WPARAM>(statusFont_), FALSE);
+        }
+    }
+    // Each indicator as wide as its name, whether the lock is on or not.
+    HDC dc = GetDC(statusBar_);
+    HGDIOBJ old = SelectObject(dc, statusFont_ != nullptr ? static_cast<HGDIOBJ>(statusFont_)
+                                                          : GetStockObject(DEFAULT_GUI_FONT));
+    const UINT names[] = {res::IDS_INDICATOR_CAPS, res::IDS_INDICATOR_NUM, res::IDS_INDICATOR_SCRL};
+    for (std::size_t i = 0; i < 3; ++i) {
+        const std::wstring name = Text(names[i]);
+        SIZE size{};
+        GetTextExtentPoint32W(dc, name.c_str(), static_cast<int>(name.size()), &size);
+        indicatorWidths_[i] = size.cx + kIndicatorMargin;
+    }
+    SelectObject(dc, old);
+    ReleaseDC(statusBar_, dc);
+    RecalcLayout();
+    SetMessageText(Text(res::IDS_IDLE_MESSAGE));
+    return true;
+}
+
+void CMainFrameWindow::CreateAccelerators() {
+    std::vector<ACCEL> table;
+    for (const res::Accelerator& accelerator : res::FindAccelerators(res::IDR_MAINFRAME)) {
+        if (BelongsToFocusedControl(accelerator.command)) {
+            continue;
+        }
+        ACCEL entry{};
+        // The resource's modifier flags are the system's own values.
+        entry.fVirt = static_cast<BYTE>(FVIRTKEY | accelerator.modifiers);
+        entry.key = static_cast<WORD>(accelerator.key);
+        entry.cmd = static_cast<WORD>(accelerator.command);
+        table.push_back(entry);
+    }
+    if (!table.empty()) {
+        accelerators_ = CreateAcceleratorTableW(table.data(), static_cast<int>(table.size()));
+    }
+}
+
+void CMainFrameWindow::RecalcLayout() {
+    if (hwnd_ == nullptr) {
+        return;
+    }
+    RECT client{};
+    GetClientRect(hwnd_, &client);
+    int top = 0;
+    if (toolBar_.Hwnd() != nullptr) {
+        SendMessageW(toolBar_.Hwnd(), TB_AUTOSIZE, 0, 0);
+        top = toolBar_.Height();
+    }
+    int bottom = client.bottom;
+    if (statusBar_ != nullptr) {
+        SendMessageW(statusBar_, WM_SIZE, 0, 0);
+        RECT bar{};
+        GetWindowRect(statusBar_, &bar);
+        bottom -= bar.bottom - bar.top;
+        // The message pane takes what the indicators leave.
+        int edges[4];
+        int right = client.right - GetSystemMetrics(SM_CXVSCROLL);
+        for (int i = 2; i >= 0; --i) {
+            edges[i + 1] = right;
+            right -= indicatorWidths_[static_cast<std::size_t>(i)];
+        }
+        edges[0] = std::max(0, right);
+        edges[3] = -1;
+        SendMessageW(statusBar_, SB_SETPARTS, 4, reinterpret_cast<LPARAM>(edges));
+    }
+    if (formView_ != nullptr) {
+        formView_->Move(RECT{0, top, client.right, std::max(top, bottom)});
+    }
+}
+
+void CMainFrameWindow::PlaceOnScreen() {
+    const HMONITOR monitor = MonitorFromWindow(hwnd_, MONITOR_DEFAULTTOPRIMARY);
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    RECT available{0, 0, 1024, 768};
+    if (GetMonitorInfoW(monitor, &info)) {
+        available = info.rcWork;
+    }
+    // Room for the whole form where the screen has it, scroll bars otherwise.
+    RECT bar{};
+    int chromeHeight = toolBar_.Height();
+    if (statusBar_ != nullptr && GetWindowRect(statusBar_, &bar)) {
+        chromeHeight += bar.bottom - bar.top;
+    }
+    const SIZE form = formView_->FormSizePixels();
+    RECT wanted{0, 0, form.cx + GetSystemMetrics(SM_CXVSCROLL) + 2 * GetSystemMetrics(SM_CXEDGE),
+                form.cy + chromeHeight + 2 * GetSystemMetrics(SM_CYEDGE)};
+    AdjustWindowRectEx(&wanted, static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_EXSTYLE)));
+    const int screenWidth = available.right - available.left;
+    const int screenHeight = available.bottom - available.top;
+    const int width =
+        std::max<int>(kMinimumWidth, std::min<int>(wanted.right - wanted.left, screenWidth));
+    const int height =
+        std::max<int>(kMinimumHeight, std::min<int>(wanted.bottom - wanted.top, screenHeight));
+    // Centred on the screen, as a frame without a reference window is.
+    SetWindowPos(hwnd_, nullptr, available.left + (screenWidth - width) / 2,
+                 available.top + (screenHeight - height) / 2, width, height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    RecalcLayout();
+}
+
+LRESULT CMainFrameWindow::OnNotify(const NMHDR& header, LPARAM lParam) {
+    if (header.code == TTN_GETDISPINFOW) {
+        // The toolbar's tooltip asks by command ID; no tooltip text, no tip.
+        auto* info = reinterpret_cast<NMTTDISPINFOW*>(lParam);
+        tooltip_ = CLargeToolBar::ToolTip(static_cast<UINT>(header.idFrom));
+        info->hinst = nullptr;
+        info->szText[0] = L'\0';
+        info->lpszText = tooltip_.data();
+        return 0;
+    }
+    if (header.hwndFrom == toolBar_.Hwnd() && header.code == TBN_HOTITEMCHANGE) {
+        // While the pointer rests on a button its prompt shows, else "Ready".
+        const auto* hot = reinterpret_cast<const NMTBHOTITEM*>(lParam);
+        if ((hot->dwFlags & HICF_LEAVING) != 0 || hot->idNew == 0) {
+            SetMessageText(Text(res::IDS_IDLE_MESSAGE));
+        } else {
+            SetMessageText(CLargeToolBar::Prompt(static_cast<UINT>(hot->idNew)));
+        }
+        return 0;
+    }
+    return DefWindowProcW(hwnd_, WM_NOTIFY, header.idFrom, lParam);
+}
+
+void CMainFrameWindow::SetMessageText(const std::wstring& text) {
+    if (statusBar_ == nullptr) {
+        return;
+    }
+    paneTexts_[kMessagePane] = text;
+    SendMessageW(statusBar_, SB_SETTEXTW, kMessagePane | SBT_NOBORDERS,
+                 reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+std::wstring CMainFrameWindow::StatusText(Pane pane) const {
+    if (statusBar_ == nullptr) {
+        return {};
+    }
+    const LRESULT length = SendMessageW(statusBar_, SB_GETTEXTLENGTHW, pane, 0);
+    std::wstring text(LOWORD(length) + 1u, L'\0');
+    SendMessageW(statusBar_, SB_GETTEXTW, pane, reinterpret_cast<LPARAM>(text.data()));
+    text.resize(LOWORD(length));
+    return text;
+}
+
+void CMainFrameWindow::SetConnectionState(int state) {
+    CMainFrame::SetConnectionState(state);
+    UpdateCommandUI();
+}
+
+void CMainFrameWindow::OnIdle() {
+    UpdateCommandUI();
+    UpdateIndicators();
+}
+
+void CMainFrameWindow::UpdateCommandUI() {
+    if (toolBar_.Hwnd() == nullptr) {
+        return;
+    }
+    for (UINT command : toolBar_.Commands()) {
+        toolBar_.EnableButton(command, IsCommandEnabled(command));
+    }
+}
+
+void CMainFrameWindow::UpdateIndicators() {
+    if (statusBar_ == nullptr) {
+        return;
+    }
+    const LockKeyState keys = QueryLockKeys();
+    const std::pair<Pane, std::pair<UINT, bool>> panes[] = {
+        {kCapsPane, {res::IDS_INDICATOR_CAPS, keys.caps}},
+        {kNumPane, {res::IDS_INDICATOR_NUM, keys.num}},
+        {kScrollPane, {res::IDS_INDICATOR_SCRL, keys.scroll}}};
+    for (const auto& [pane, indicator] : panes) {
+        // As the desktop status bar does it: the name while the lock is on.
+        const std::wstring text = indicator.second ? Text(indicator.first) : std::wstring();
+        if (text != paneTexts_[pane]) {
+            paneTexts_[pane] = text;
+            SendMessageW(statusBar_, SB_SETTEXTW, pane, reinterpret_cast<LPARAM>(text.c_str()));
+        }
+    }
+}
+
+bool CMainFrameWindow::PreTranslateMessage(MSG* message) {
+    if (hwnd_ == nullptr) {
+        return false;
+    }
+    const bool ours = message->hwnd == hwnd_ || IsChild(hwnd_, message->hwnd);
+    if (!ours) {
+        return false;
+    }
+    if (accelerators_ != nullptr && message->message >= WM_KEYFIRST &&
+        message->message <= WM_KEYLAST && TranslateAcceleratorW(hwnd_, accelerators_, message)) {
+        return true;
+    }
+    return formView_ != nullptr && TranslateFormMessage(*formView_, message);
+}
+
+void CMainFrameWindow::OnCommand(UINT command) {
+    switch (command) {
+        case res::ID_APP_ABOUT: {
+            if (!IsCommandEnabled(command)) {
+                return;
+            }
+            CAboutDlg about(view_.get());
+            about.DoModal();
+            return;
+        }
+        case res::ID_APP_EXIT:
+            PostMessageW(hwnd_, WM_CLOSE, 0, 0);
+            return;
+        case res::ID_FILE_NEW:
+            document_.OnFileNew();
+            return;
+        case res::ID_FILE_OPEN:
+            document_.OnFileOpen();
+            return;
+        case res::ID_FILE_SAVE:
+            document_.OnFileSave();
+            return;
+        case res::ID_FILE_PRINT:
+            if (PrintEmptyPage(hwnd_) == PrintOutcome::Failed) {
+                view_->AfxMessageBox(res::IDS_PRINT_FAILED);
+            }
+            return;
+        default:
+            break;
+    }
+    // The state may have changed since the toolbar was last brought up to date.
+    if (!IsCommandEnabled(command) || formView_ == nullptr) {
+        return;
+    }
+    formView_->SendCommand(command);
+}
+
+}  // namespace app::win32

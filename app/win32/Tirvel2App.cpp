@@ -1,0 +1,235 @@
+#include "app/win32/Tirvel2App.h"
+
+#include <shellapi.h>
+
+#include <cstdio>
+
+#include "app/win32/MainFrameWindow.h"
+#include "app/win32/RecentFileList.h"
+#include "app/win32/Tirvel2Doc.h"
+#include "form/Tirvel2View.h"
+#include "framework/Dialog.h"
+#include "framework/StringTable.h"
+#include "framework/win32/Win32Host.h"
+#include "res/ResourceIds.h"
+
+#ifndef TIRVEL_VERSION
+#error "TIRVEL_VERSION comes from the CMake project"
+#endif
+
+namespace app::win32 {
+namespace {
+
+// A GUI program has a console only when its parent has one (or its output is
+// redirected); without either the text goes into a message box.
+void Print(const std::string& text, bool error) {
+    HANDLE handle = GetStdHandle(error ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
+        if (AttachConsole(ATTACH_PARENT_PROCESS)) {
+            handle = CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr,
+                                 OPEN_EXISTING, 0, nullptr);
+        }
+    }
+    const std::string line = text + "\n";
+    DWORD mode = 0;
+    DWORD written = 0;
+    if (handle != nullptr && handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode)) {
+        const std::wstring wide = fw::win32::Widen(line);
+        WriteConsoleW(handle, wide.c_str(), static_cast<DWORD>(wide.size()), &written, nullptr);
+    } else if (handle != nullptr && handle != INVALID_HANDLE_VALUE &&
+               WriteFile(handle, line.data(), static_cast<DWORD>(line.size()), &written, nullptr)) {
+    } else {
+        MessageBoxW(nullptr, fw::win32::Widen(text).c_str(),
+                    fw::win32::Widen(fw::LoadString(res::IDS_APP_TITLE)).c_str(),
+                    error ? MB_ICONERROR | MB_OK : MB_ICONINFORMATION | MB_OK);
+    }
+}
+
+std::string HelpText() {
+    std::string text = "Usage: tirvel [--lang en|zh]\n\n";
+    text += fw::LoadString(res::IDS_APP_USAGE);
+    text += "\n\n  --lang en|zh   ";
+    text += fw::LoadString(res::IDS_APP_OPTION_LANG);
+    text += "\n  --help\n  --version";
+    return text;
+}
+
+}  // namespace
+
+std::vector<std::string> CommandLineArguments() {
+    std::vector<std::string> arguments;
+    int count = 0;
+    LPWSTR* words = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (words == nullptr) {
+        return arguments;
+    }
+    for (int i = 1; i < count; ++i) {
+        arguments.push_back(fw::win32::Narrow(words[i]));
+    }
+    LocalFree(words);
+    return arguments;
+}
+
+CTirvel2App::CTirvel2App() = default;
+
+CTirvel2App::~CTirvel2App() {
+    frame_.reset();
+    if (fw::GetDialogHost() == &dialogHost_) {
+        fw::SetDialogHost(nullptr);
+    }
+}
+
+CTirvel2App::ParseResult CTirvel2App::ParseCommandLine(const std::vector<std::string>& arguments) {
+    ParseResult result;
+    const auto usageError = [&result](const std::string& message) {
+        result.message = message + "\n" + HelpText();
+        result.exitStatus = 2;
+        return result;
+    };
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        std::string argument = arguments[i];
+        std::string value;
+        bool hasValue = false;
+        // "--lang=zh" as well as "--lang zh".
+        if (const std::size_t equals = argument.find('=');
+            argument.starts_with("--") && equals != std::string::npos) {
+            value = argument.substr(equals + 1);
+            argument.resize(equals);
+            hasValue = true;
+        }
+        const auto takeValue = [&]() -> bool {
+            if (hasValue) {
+                return true;
+            }
+            if (i + 1 >= arguments.size()) {
+                return false;
+            }
+            value = arguments[++i];
+            return true;
+        };
+        if (argument == "--help" || argument == "-h" || argument == "/?") {
+            result.message = HelpText();
+            result.exitStatus = 0;
+            return result;
+        }
+        if (argument == "--version" || argument == "-v") {
+            result.message = std::string("Tirvel ") + TIRVEL_VERSION;
+            result.exitStatus = 0;
+            return result;
+        }
+        if (argument == "--lang") {
+            if (!takeValue()) {
+                return usageError(argument);
+            }
+            result.options.language = fw::ParseLanguage(value);
+            if (!result.options.language) {
+                result.message =
+                    fw::FormatMessageText(fw::LoadString(res::IDS_CLI_BAD_LANGUAGE), {value});
+                result.exitStatus = 2;
+                return result;
+            }
+            continue;
+        }
+        // For tests and measurements; not part of the operator's tool.
+        if (argument == "--device" || argument == "--firmware") {
+            if (!takeValue()) {
+                return usageError(argument);
+            }
+            (argument == "--device" ? result.options.devicePath : result.options.firmwarePath) =
+                value;
+            continue;
+        }
+        if (argument == "--autostart" && !hasValue) {
+            result.options.autostart = true;
+            continue;
+        }
+        if (argument == "--quit-after-start" && !hasValue) {
+            result.options.quitAfterStart = true;
+            continue;
+        }
+        return usageError(arguments[i]);
+    }
+    return result;
+}
+
+int CTirvel2App::Run(const std::vector<std::string>& arguments, int showCommand) {
+    // The system's language already for the command line's own texts.
+    fw::SetLanguage(fw::LanguageFromEnvironment());
+    const ParseResult parsed = ParseCommandLine(arguments);
+    if (parsed.exitStatus) {
+        Print(parsed.message, *parsed.exitStatus != 0);
+        return *parsed.exitStatus;
+    }
+    if (!InitInstance(parsed.options, showCommand)) {
+        return 1;
+    }
+    return MessageLoop(parsed.options);
+}
+
+bool CTirvel2App::InitInstance(const AppOptions& options, int showCommand) {
+    // The form holds rich-edit panes: the library must be loaded before it.
+    if (!fw::win32::InitWin32Controls()) {
+        return false;
+    }
+    const fw::Language language = options.language.value_or(fw::LanguageFromEnvironment());
+    fw::SetLanguage(language);
+
+    fw::SetDialogHost(&dialogHost_);
+    recentFiles_ = std::make_unique<CRecentFileList>();
+    document_ = std::make_unique<CTirvel2Doc>(*recentFiles_);
+    frame_ = std::make_unique<CMainFrameWindow>(*document_, language);
+    if (!frame_->IsCreated()) {
+        return false;
+    }
+    frame_->SetQuitOnDestroy(true);
+    dialogHost_.SetOwner(frame_->Hwnd());
+    if (!options.devicePath.empty()) {
+        frame_->View().m_strDevicePath = options.devicePath;
+    }
+    if (!options.firmwarePath.empty()) {
+        frame_->View().m_strFirmwarePath = options.firmwarePath;
+    }
+    ShowWindow(frame_->Hwnd(), showCommand == SW_HIDE ? SW_SHOW : showCommand);
+    UpdateWindow(frame_->Hwnd());
+    if (options.autostart) {
+        PostMessageW(frame_->Hwnd(), WM_COMMAND, MAKEWPARAM(res::ID_START_CONFIG, 1), 0);
+    }
+    return true;
+}
+
+int CTirvel2App::MessageLoop(const AppOptions& options) {
+    bool idle = true;
+    bool started = false;
+    MSG message{};
+    for (;;) {
+        // The queue is empty (a pending paint would be in it): everything
+        // shown has been painted, and the commands' state is brought up to date.
+        while (!PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE)) {
+            if (idle && frame_ != nullptr && frame_->IsCreated()) {
+                frame_->OnIdle();
+                if (options.quitAfterStart && !started) {
+                    PostMessageW(frame_->Hwnd(), WM_CLOSE, 0, 0);
+                }
+                started = true;
+            }
+            idle = false;
+            if (!PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE)) {
+                WaitMessage();
+            }
+        }
+        const BOOL got = GetMessageW(&message, nullptr, 0, 0);
+        if (got == 0 || got == -1) {
+            break;
+        }
+        if (frame_ == nullptr || !frame_->PreTranslateMessage(&message)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+        // Any message may have changed what is enabled; the frame's own timer
+        // is there to bring the lock keys up to date.
+        idle = true;
+    }
+    return static_cast<int>(message.wParam);
+}
+
+}  // namespace app::win32

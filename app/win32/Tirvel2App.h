@@ -1,0 +1,66 @@
+// The desktop application on Win32: the interface language, the common
+// controls, the dialog host, one document and the main window, the message
+// loop with its idle processing, and the hidden options the start-up
+// measurement and the end-to-end tests drive it with.
+#pragma once
+
+#include "framework/win32/Win32Api.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "framework/Language.h"
+#include "framework/win32/Win32DialogHost.h"
+
+namespace app::win32 {
+
+class CMainFrameWindow;
+class CRecentFileList;
+class CTirvel2Doc;
+
+struct AppOptions {
+    std::optional<fw::Language> language;  // --lang; else the Windows UI language
+    std::string devicePath;                // --device: a path instead of the COM number
+    std::string firmwarePath;              // --firmware FILE: the image Update File sends
+    bool autostart = false;                // --autostart: Start Config once the window is up
+    bool quitAfterStart = false;           // --quit-after-start: exit after the first paint
+};
+
+class CTirvel2App {
+public:
+    CTirvel2App();
+    ~CTirvel2App();
+    CTirvel2App(const CTirvel2App&) = delete;
+    CTirvel2App& operator=(const CTirvel2App&) = delete;
+
+    // Start-up, the message loop and the exit code, for the arguments after
+    // the program's name (UTF-8).
+    int Run(const std::vector<std::string>& arguments, int showCommand);
+
+    // The options from the command line; a message and an exit status when
+    // the line is wrong or asked for help or the version.
+    struct ParseResult {
+        AppOptions options;
+        std::optional<int> exitStatus;
+        std::string message;
+    };
+    static ParseResult ParseCommandLine(const std::vector<std::string>& arguments);
+
+    CMainFrameWindow* Frame() const { return frame_.get(); }
+
+private:
+    bool InitInstance(const AppOptions& options, int showCommand);
+    int MessageLoop(const AppOptions& options);
+
+    fw::win32::CWin32DialogHost dialogHost_;
+    std::unique_ptr<CRecentFileList> recentFiles_;
+    std::unique_ptr<CTirvel2Doc> document_;
+    std::unique_ptr<CMainFrameWindow> frame_;
+};
+
+// The process's command line as UTF-8 arguments, without the program's name.
+std::vector<std::string> CommandLineArguments();
+
+}  // namespace app::win32

@@ -1,0 +1,88 @@
+#include "app/win32/Tirvel2Doc.h"
+
+#include <optional>
+#include <string_view>
+
+#include "cfgfile/FileIo.h"
+#include "form/MainFrame.h"
+#include "form/Tirvel2View.h"
+#include "framework/Dialog.h"
+#include "framework/StringTable.h"
+#include "framework/win32/Win32Host.h"
+#include "res/ResourceIds.h"
+
+namespace app::win32 {
+namespace {
+
+fw::FileDialogRequest DocumentFileRequest(bool save) {
+    fw::FileDialogRequest request;
+    request.save = save;
+    request.filter = fw::LoadString(res::IDS_ALL_FILES_FILTER);
+    if (save) {
+        request.fileName = fw::LoadString(res::IDS_UNTITLED);
+        request.flags = fw::OFN_HIDEREADONLY | fw::OFN_OVERWRITEPROMPT;
+    } else {
+        request.flags = fw::OFN_HIDEREADONLY | fw::OFN_FILEMUSTEXIST;
+    }
+    return request;
+}
+
+}  // namespace
+
+CTirvel2View* CTirvel2Doc::View() {
+    CMainFrame* frame = AfxGetMainFrame();
+    return frame != nullptr ? frame->View() : nullptr;
+}
+
+bool CTirvel2Doc::OnNewDocument() {
+    CTirvel2View* view = View();
+    if (view == nullptr) {
+        return false;
+    }
+    if (view->m_nConnectState != kStateIdle) {
+        view->OnStopConfig();
+    }
+    view->OnInitialUpdate();
+    return true;
+}
+
+bool CTirvel2Doc::OnOpenDocument(const std::string& path) {
+    std::string bytes;
+    if (!cfgfile::ReadWholeFile(path, bytes)) {
+        if (CTirvel2View* view = View()) {
+            view->AfxMessageBox(res::IDS_OPEN_FILE_FAILED);
+        }
+        return false;
+    }
+    recentFiles_.Add(fw::win32::Widen(path));
+    return OnNewDocument();
+}
+
+bool CTirvel2Doc::OnSaveDocument(const std::string& path) {
+    // An empty text rather than an empty view: the bytes are handed to fwrite,
+    // which must not be given a null pointer even for no bytes.
+    if (!cfgfile::ReplaceFileContents(path, std::string_view(""))) {
+        if (CTirvel2View* view = View()) {
+            view->AfxMessageBox(res::IDS_WRITE_FILE_FAILED, {path});
+        }
+        return false;
+    }
+    recentFiles_.Add(fw::win32::Widen(path));
+    return true;
+}
+
+void CTirvel2Doc::OnFileOpen() {
+    if (const std::optional<std::string> path = fw::RunFileDialog(DocumentFileRequest(false))) {
+        OnOpenDocument(*path);
+    }
+}
+
+void CTirvel2Doc::OnFileSave() {
+    // Always asks: the document holds nothing, and saving it silently over the
+    // file last opened would empty that file.
+    if (const std::optional<std::string> path = fw::RunFileDialog(DocumentFileRequest(true))) {
+        OnSaveDocument(*path);
+    }
+}
+
+}  // namespace app::win32
