@@ -102,3 +102,8 @@ xvfb env LANG=en_US.UTF-8 LC_ALL= LC_MESSAGES= build/bin/tirvel \
     --firmware "$work/dtu-firmware-v2.9.bin" --transfer-screenshot "$out/transfer-en.png"
 stop_sim
 echo "$out/transfer-en.png"
+
+# The Windows desktop app under Wine, where the windows build is there.
+if [ -x build-windows/bin/tirvel.exe ] && [ -x build-windows/bin/tirvel-driver.exe ]; then
+    scripts/screenshots-windows.sh
+fi
