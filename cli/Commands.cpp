@@ -8,6 +8,7 @@
 
 #include "cfgfile/ConfigFile.h"
 #include "cfgfile/FileIo.h"
+#include "cfgfile/InputFile.h"
 #include "cli/TextOutput.h"
 #include "framework/CodePage.h"
 #include "protocol/AtExchange.h"
@@ -431,7 +432,9 @@ namespace {
 std::set<std::string> ProfileKeys(const std::string& path) {
     std::set<std::string> keys;
     std::string bytes;
-    if (cfgfile::ReadWholeFile(path, bytes)) {
+    // Import has read the same file under the same bound just before.
+    if (cfgfile::ReadWholeFile(path, bytes, cfgfile::kProfileLimitBytes) ==
+        cfgfile::ReadResult::kOk) {
         for (std::string_view line : cfgfile::SplitTextLines(bytes)) {
             if (auto equals = line.find('='); equals != std::string_view::npos) {
                 keys.emplace(line.substr(0, equals));
