@@ -1,12 +1,30 @@
 #include "cfgfile/FileIo.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <random>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+#ifdef __linux__
+#include <sys/xattr.h>
+#endif
 #endif
 
 namespace cfgfile {
@@ -55,8 +73,8 @@ bool WriteDirectly(const fs::path& target, std::string_view bytes) {
 }
 
 // A new file next to the target, created exclusively so that nothing that
-// happens to have the name is overwritten.
-std::FILE* CreateTemporaryBeside(const fs::path& target, fs::path& temporary) {
+// happens to have the name is overwritten. error is errno of the last attempt.
+std::FILE* CreateTemporaryBeside(const fs::path& target, fs::path& temporary, int& error) {
     std::random_device random;
     for (int attempt = 0; attempt < 16; ++attempt) {
         temporary = target;
@@ -67,11 +85,179 @@ std::FILE* CreateTemporaryBeside(const fs::path& target, fs::path& temporary) {
         if (std::FILE* file = OpenFile(temporary, "wbx")) {
             return file;
         }
-        if (errno != EEXIST) {
+        error = errno;
+        if (error != EEXIST) {
             break;
         }
     }
     return nullptr;
+}
+
+// The folder will not take another name (no write right on it, a read-only
+// or full file system, or the longer temporary name is too long), yet the
+// file itself may well be writable.
+bool FolderRefusesNewFile(int error) {
+    switch (error) {
+        case EACCES:
+        case EPERM:
+        case EROFS:
+        case ENOSPC:
+        case ENAMETOOLONG:
+#ifdef EDQUOT
+        case EDQUOT:
+#endif
+            return true;
+        default:
+            return false;
+    }
+}
+
+#ifdef _WIN32
+bool WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const unsigned chunk = static_cast<unsigned>(std::min<std::size_t>(bytes.size(), 1u << 30));
+        const int written = ::_write(fd, bytes.data(), chunk);
+        if (written <= 0) {
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+#else
+bool WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+#endif
+
+// Writes over the file's own bytes and then cuts it to the new length; it is
+// never emptied first. A write that stops part-way (a full disk, a pulled
+// stick) leaves the new bytes up to that point and the old ones after them,
+// at no less than the old length, instead of an empty or short file. The file
+// stays the same file: owner, group, mode, every hard link, ACLs and extended
+// attributes are untouched. What it cannot give is the rename's
+// all-or-nothing, which is why it is only the way out.
+bool WriteInPlace(const fs::path& target, std::string_view bytes) {
+#ifdef _WIN32
+    // Write-only, as on POSIX: a file one may write but not read still takes it.
+    const int fd = ::_wopen(target.c_str(), _O_WRONLY | _O_BINARY);
+    if (fd < 0) {
+        return false;
+    }
+    bool ok = WriteAll(fd, bytes);
+    ok = ok && ::_chsize_s(fd, static_cast<long long>(bytes.size())) == 0;
+    ok = ok && ::_commit(fd) == 0;
+    ok = ::_close(fd) == 0 && ok;
+#else
+    const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        return false;
+    }
+    bool ok = WriteAll(fd, bytes);
+    ok = ok && ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0;
+    ok = ok && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+#endif
+    return ok;
+}
+
+#ifndef _WIN32
+#ifdef __linux__
+bool SameAttribute(const fs::path& target, int temporaryFd, const char* name) {
+    char old[256];
+    char now[256];
+    const ssize_t oldSize = ::getxattr(target.c_str(), name, old, sizeof old);
+    const ssize_t nowSize = ::fgetxattr(temporaryFd, name, now, sizeof now);
+    return oldSize >= 0 && oldSize == nowSize &&
+           std::memcmp(old, now, static_cast<std::size_t>(oldSize)) == 0;
+}
+
+// Extended attributes, POSIX ACLs among them, belong to the inode and would not
+// come along to a new one. SELinux labels every file: the label the temporary
+// got from the folder counts as kept when it is the same one.
+bool AttributesWouldBeLost(const fs::path& target, int temporaryFd) {
+    ssize_t size = ::listxattr(target.c_str(), nullptr, 0);
+    if (size <= 0) {
+        return false;  // none, or a file system without them
+    }
+    std::string names(static_cast<std::size_t>(size), '\0');
+    size = ::listxattr(target.c_str(), names.data(), names.size());
+    if (size < 0) {
+        return true;  // they changed under us; keep whatever they are now
+    }
+    names.resize(static_cast<std::size_t>(size));
+    for (std::size_t at = 0; at < names.size();) {
+        const char* name = names.c_str() + at;
+        at += std::strlen(name) + 1;
+        if (std::string_view(name) != "security.selinux" ||
+            !SameAttribute(target, temporaryFd, name)) {
+            return true;
+        }
+    }
+    return false;
+}
+#else
+bool AttributesWouldBeLost(const fs::path&, int) {
+    return false;
+}
+#endif
+
+// Gives the temporary the old file's owner, group and mode, so that the rename
+// changes nothing but the bytes. False when that cannot be had: another
+// user's file written by someone who may not give files away, a group the
+// writer is not in, or attributes a new file would lack.
+bool TakeOverIdentity(std::FILE* temporary, const fs::path& target) {
+    struct stat old {};
+    struct stat now {};
+    const int fd = ::fileno(temporary);
+    if (::stat(target.c_str(), &old) != 0 || ::fstat(fd, &now) != 0) {
+        return false;
+    }
+    if ((old.st_uid != now.st_uid || old.st_gid != now.st_gid) &&
+        ::fchown(fd, old.st_uid, old.st_gid) != 0) {
+        return false;
+    }
+    // After the chown, which clears set-user-ID and set-group-ID bits.
+    if (::fchmod(fd, old.st_mode & 07777) != 0) {
+        return false;
+    }
+    return !AttributesWouldBeLost(target, fd);
+}
+#endif
+
+// Puts the written temporary in the target's place.
+bool MoveOver(const fs::path& temporary, const fs::path& target, bool exists) {
+#ifdef _WIN32
+    if (exists) {
+        // Unlike a plain rename, this keeps the old file's ACL, attributes,
+        // creation time and alternate streams.
+        if (::ReplaceFileW(target.c_str(), temporary.c_str(), nullptr,
+                           REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr,
+                           nullptr)) {
+            return true;
+        }
+        // The old file is gone already and the new bytes still have the
+        // temporary name: they must get the target's.
+        if (::GetLastError() != ERROR_UNABLE_TO_MOVE_REPLACEMENT) {
+            return false;
+        }
+    }
+#else
+    (void)exists;
+#endif
+    std::error_code ec;
+    fs::rename(temporary, target, ec);
+    return !ec;
 }
 
 }  // namespace
@@ -160,24 +346,49 @@ bool ReplaceFileContents(const std::string& path, std::string_view bytes) {
         return false;
     }
 #endif
+    // A rename would leave the other names with the old bytes.
+    if (exists && fs::hard_link_count(target, ec) > 1) {
+        return WriteInPlace(target, bytes);
+    }
 
     fs::path temporary;
-    std::FILE* file = CreateTemporaryBeside(target, temporary);
+    int error = 0;
+    std::FILE* file = CreateTemporaryBeside(target, temporary, error);
     if (file == nullptr) {
-        return false;
+        return exists && FolderRefusesNewFile(error) && WriteInPlace(target, bytes);
     }
+#ifndef _WIN32
+    if (exists && !TakeOverIdentity(file, target)) {
+        std::fclose(file);
+        fs::remove(temporary, ec);
+        return WriteInPlace(target, bytes);
+    }
+#endif
     bool ok = WriteAndClose(file, bytes);
+    const int writeError = errno;
+#ifdef _WIN32
     if (ok && exists) {
-        // The replacement keeps the permissions the old file had; failing to
-        // copy them is no reason to lose the write.
+        // Failing to copy the read-only bit and the like is no reason to lose
+        // the write.
         fs::permissions(temporary, status.permissions(), ec);
     }
-    if (ok) {
-        fs::rename(temporary, target, ec);
-        ok = !ec;
-    }
+#endif
+    ok = ok && MoveOver(temporary, target, exists);
     if (!ok) {
         fs::remove(temporary, ec);
+    }
+    // A disk too full for a second copy can still take new bytes that are no
+    // more than the old ones over those.
+    if (!ok && exists &&
+        (writeError == ENOSPC
+#ifdef EDQUOT
+         || writeError == EDQUOT
+#endif
+         )) {
+        const std::uintmax_t oldSize = fs::file_size(target, ec);
+        if (!ec && bytes.size() <= oldSize) {
+            return WriteInPlace(target, bytes);
+        }
     }
     return ok;
 }

@@ -27,7 +27,11 @@ FileCheck CheckReadable(const std::string& path);
 // Makes the file hold exactly these bytes, creating it if needed. A regular
 // file is replaced through a temporary file in the same directory that is
 // renamed over it, so a failed write leaves the previous contents whole rather
-// than a truncated file. False when the file cannot be written.
+// than a truncated file. Where a new file could not stand for the old one
+// (the folder takes no new file, the file has other hard links, its owner or
+// group could not be given to the replacement, it carries extended attributes
+// or ACLs) it is written in place instead, and stays the same file. The mode is
+// kept either way. False when the file cannot be written.
 bool ReplaceFileContents(const std::string& path, std::string_view bytes);
 
 }  // namespace cfgfile

@@ -172,6 +172,11 @@ inline constexpr fw::UINT IDS_CLI_BAD_NUMBER = 274;
 inline constexpr fw::UINT IDS_CLI_BATCH_KEYS_MISSING = 275;
 // %1 the IMEI as it came
 inline constexpr fw::UINT IDS_CLI_BATCH_IMEI_GARBLED = 276;
+// The file chooser's question before it names a file that does not exist yet.
+// %1 the path
+inline constexpr fw::UINT IDS_CREATE_FILE_PROMPT = 285;
+inline constexpr fw::UINT IDS_PROMPT_YES = 286;
+inline constexpr fw::UINT IDS_PROMPT_NO = 287;
 // The desktop app's own (300-349).
 inline constexpr fw::UINT IDS_INDICATOR_CAPS = 301;
 inline constexpr fw::UINT IDS_INDICATOR_NUM = 302;

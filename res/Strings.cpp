@@ -134,6 +134,11 @@ constexpr fw::StringResource kStrings[] = {
      "The IMEI \"%1\" is not 15 digits; it did not come through whole. Nothing was written; "
      "try the device again.",
      "IMEI“%1”不是15位数字，未完整传来。未写入任何参数，请重试该终端。"},
+    // The file chooser's question before a file that does not exist is named.
+    {285, "%1\nThis file does not exist.\nCreate the file?",
+     "%1\n此文件不存在。\n要创建该文件吗？"},
+    {286, "&Yes", "是(&Y)"},
+    {287, "&No", "否(&N)"},
     // The desktop app's own: status bar, documents, command line.
     {301, "CAP", "大写"},
     {302, "NUM", "数字"},

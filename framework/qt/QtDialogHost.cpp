@@ -2,17 +2,21 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLibraryInfo>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QStringList>
 #include <QTranslator>
 
+#include "framework/StringTable.h"
 #include "framework/qt/QtWindowSite.h"
 #include "res/Dialogs.h"
+#include "res/ResourceIds.h"
 
 namespace fw::qt {
 namespace {
@@ -84,6 +88,49 @@ private:
     CQtWindowSite* site_ = nullptr;
 };
 
+// With OFN_CREATEPROMPT a name that does not exist yet is only taken once the
+// operator agrees to create it; No goes back to the chooser, as on Windows.
+class CFileChooser final : public QFileDialog {
+public:
+    CFileChooser(QWidget* parent, bool createPrompt)
+        : QFileDialog(parent), createPrompt_(createPrompt) {}
+
+    // Asks at most once for the same path: Qt's own chooser asks on its Save
+    // button, a native one only after it has closed.
+    bool MayTake(const QString& path) {
+        if (!createPrompt_ || path == agreed_ || QFileInfo::exists(path)) {
+            return true;
+        }
+        const std::string text =
+            fw::FormatMessageText(fw::LoadString(res::IDS_CREATE_FILE_PROMPT),
+                                  {QDir::toNativeSeparators(path).toStdString()});
+        QMessageBox box(QMessageBox::Warning, windowTitle(), FromUtf8(text),
+                        QMessageBox::Yes | QMessageBox::No, this);
+        box.button(QMessageBox::Yes)->setText(FromUtf8(fw::LoadString(res::IDS_PROMPT_YES)));
+        box.button(QMessageBox::No)->setText(FromUtf8(fw::LoadString(res::IDS_PROMPT_NO)));
+        box.setDefaultButton(QMessageBox::Yes);
+        if (box.exec() != QMessageBox::Yes) {
+            return false;
+        }
+        agreed_ = path;
+        return true;
+    }
+
+    void accept() override {
+        const QStringList files = selectedFiles();
+        // A folder's name opens the folder; Qt does that itself.
+        if (!files.isEmpty() && !QFileInfo(files.first()).isDir() &&
+            !MayTake(QFileInfo(files.first()).absoluteFilePath())) {
+            return;
+        }
+        QFileDialog::accept();
+    }
+
+private:
+    bool createPrompt_;
+    QString agreed_;
+};
+
 class DetachOnExit {
 public:
     explicit DetachOnExit(CWnd& window) : window_(window) {}
@@ -127,7 +174,9 @@ std::optional<std::string> CQtDialogHost::RunFileDialog(const FileDialogRequest&
     if (owner == nullptr) {
         owner = mainWindow_;
     }
-    QFileDialog dialog(owner);
+    // An open chooser that insists on an existing file has no name to create.
+    const bool mustExist = !request.save && (request.flags & OFN_FILEMUSTEXIST) != 0;
+    CFileChooser dialog(owner, (request.flags & OFN_CREATEPROMPT) != 0 && !mustExist);
     if (!request.title.empty()) {
         dialog.setWindowTitle(FromUtf8(request.title));
     }
@@ -142,8 +191,7 @@ std::optional<std::string> CQtDialogHost::RunFileDialog(const FileDialogRequest&
                          (request.flags & OFN_OVERWRITEPROMPT) == 0);
     } else {
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
-        dialog.setFileMode((request.flags & OFN_FILEMUSTEXIST) != 0 ? QFileDialog::ExistingFile
-                                                                    : QFileDialog::AnyFile);
+        dialog.setFileMode(mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     }
     if (!request.defaultExt.empty()) {
         dialog.setDefaultSuffix(FromUtf8(request.defaultExt));
@@ -153,14 +201,20 @@ std::optional<std::string> CQtDialogHost::RunFileDialog(const FileDialogRequest&
     }
 
     CNormalCursorScope normal;
-    if (dialog.exec() != QDialog::Accepted) {
-        return std::nullopt;
+    for (;;) {
+        if (dialog.exec() != QDialog::Accepted) {
+            return std::nullopt;
+        }
+        const QStringList files = dialog.selectedFiles();
+        if (files.isEmpty()) {
+            return std::nullopt;
+        }
+        const QString path = QFileInfo(files.first()).absoluteFilePath();
+        if (dialog.MayTake(path)) {
+            return QFile::encodeName(path).toStdString();
+        }
+        dialog.selectFile(path);
     }
-    const QStringList files = dialog.selectedFiles();
-    if (files.isEmpty()) {
-        return std::nullopt;
-    }
-    return QFile::encodeName(QFileInfo(files.first()).absoluteFilePath()).toStdString();
 }
 
 bool InstallQtTranslations(QApplication& app, Language language) {
