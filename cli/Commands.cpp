@@ -9,6 +9,7 @@
 #include "cfgfile/ConfigFile.h"
 #include "cfgfile/FileIo.h"
 #include "cfgfile/InputFile.h"
+#include "cli/ReadBack.h"
 #include "cli/TextOutput.h"
 #include "framework/CodePage.h"
 #include "protocol/AtExchange.h"
@@ -86,48 +87,143 @@ std::optional<int> ConnectOrExit(ConsoleHost& host) {
     return kExitFailed;
 }
 
-// What Modify reported: success needs its success box and none of the
-// failures (a failed read-back included: the device's state is then unknown).
-bool ModifySucceeded(const ConsoleHost& host, std::size_t mark) {
-    return host.ShownSince(mark, res::IDS_SET_SUCCEEDED) &&
-           !host.ShownSince(mark, res::IDS_SET_FAILED) &&
-           !host.ShownSince(mark, res::IDS_VALUE_NOT_SENDABLE) &&
-           !host.ShownSince(mark, res::IDS_READ_CONFIG_FAILED);
+// Modify, and then as many attempts again as this in all for the rows the
+// read-back found wrong: a reply spoilt on the line fails Modify half-way, and
+// a listing spoilt at the connection ticks rows with labels the device lacks.
+constexpr int kWriteAttempts = 3;
+
+std::string QuotedList(const std::vector<std::string>& names) {
+    std::string list;
+    for (const std::string& name : names) {
+        list += (list.empty() ? "\"" : ", \"") + name + "\"";
+    }
+    return list;
+}
+
+// The item as the operator reads it: its form label where the device listed it.
+std::string CheckedName(const ItemCheck& check) {
+    if (check.found) {
+        return Shown(FormLabel(*check.found));
+    }
+    return check.wanted.number != 0 ? std::to_string(check.wanted.number)
+                                    : Shown(check.wanted.label);
+}
+
+std::vector<std::string> NamesWhere(const std::vector<ItemCheck>& checks,
+                                    bool (ItemCheck::*pick)() const) {
+    std::vector<std::string> names;
+    for (const ItemCheck& check : checks) {
+        if ((check.*pick)()) {
+            names.push_back(CheckedName(check));
+        }
+    }
+    return names;
+}
+
+// Says what the checks found wrong; true when nothing was.
+bool ReportChecks(Console& console, const std::vector<ItemCheck>& checks) {
+    bool ok = true;
+    const std::pair<bool (ItemCheck::*)() const, fw::UINT> kinds[] = {
+        {&ItemCheck::Unknown, res::IDS_CLI_READ_BACK_FAILED},
+        {&ItemCheck::Unmatched, res::IDS_CLI_KEYS_UNMATCHED},
+        {&ItemCheck::Differs, res::IDS_CLI_VALUES_DIFFER}};
+    for (const auto& [pick, message] : kinds) {
+        if (const std::vector<std::string> names = NamesWhere(checks, pick); !names.empty()) {
+            console.Message(message, {QuotedList(names)});
+            ok = false;
+        }
+    }
+    return ok;
 }
 
 struct ModifyOutcome {
     bool ok = false;
-    int written = 0;  // ticked rows whose value read back is the new value
+    int written = 0;  // rows written that the device holds as asked
 };
 
-// Modify on the rows ticked now, and what the device holds afterwards.
-ModifyOutcome ModifyAndReport(ConsoleHost& host, Console& console, bool json, bool print) {
+// Writes the rows ticked now, then judges every wanted item on what the device
+// lists when asked twice alike; Modify's own boxes decide nothing, since its
+// replies and its read-back can be spoilt on the line either way. Rows found
+// wrong are written again, a few times. The exit code, the table, the JSON
+// and the report all come from the one judgement.
+ModifyOutcome WriteAndCheck(ConsoleHost& host, Console& console,
+                            const std::vector<WantedItem>& wanted, bool json, bool print) {
     CTirvel2View& view = host.View();
     const std::vector<ItemRow> before = Snapshot(view);
-    const std::size_t mark = host.MessageMark();
-    host.Command(res::ID_MODIFY);
+    std::set<int> sent;
+    for (const ItemRow& row : before) {
+        if (row.ticked) {
+            sent.insert(row.number);
+        }
+    }
+    std::vector<ItemCheck> checks;
+    for (int attempt = 1;; ++attempt) {
+        host.Command(res::ID_MODIFY);
+        // A failed read-back in Modify closed the port: nothing can be known.
+        if (host.Interrupted() || view.m_hComPort == INVALID_HANDLE_VALUE) {
+            checks = CheckItems(wanted, ReadBack());
+            break;
+        }
+        checks = CheckItems(wanted, ReadBackItems(view.m_hComPort, wanted));
+        const std::vector<std::string> wrong = NamesWhere(checks, &ItemCheck::Differs);
+        if (wrong.empty() || attempt == kWriteAttempts) {
+            break;
+        }
+        console.Progress(
+            res::IDS_CLI_WRITING_AGAIN,
+            {QuotedList(wrong), std::to_string(attempt + 1), std::to_string(kWriteAttempts)});
+        for (int n = 1; n <= CTirvel2View::kItemRows; ++n) {
+            if (view.ReadItemModify(n) != 0) {
+                view.SetItemModify(n, 0);
+            }
+        }
+        for (const ItemCheck& check : checks) {
+            if (check.Differs()) {
+                view.SetItemNewValue(check.found->number, check.wanted.value);
+                view.SetItemModify(check.found->number, 1);
+                sent.insert(check.found->number);
+            }
+        }
+        view.UpdateData(false);
+    }
 
     ModifyOutcome outcome;
-    outcome.ok = ModifySucceeded(host, mark);
+    outcome.ok = ReportChecks(console, checks);
+    if (outcome.ok) {
+        console.Progress(res::IDS_CLI_READ_BACK_HOLDS);
+    }
+
     Json items = Json::array();
     std::vector<std::vector<std::string>> table;
-    for (const ItemRow& row : before) {
-        if (!row.ticked) {
+    for (std::size_t i = 0; i < wanted.size(); ++i) {
+        const WantedItem& want = wanted[i];
+        const std::optional<ListedItem>& found = checks[i].found;
+        const bool holds = checks[i].Holds();
+        // The row as connected: by number, or by the label Import matched.
+        auto was = std::find_if(before.begin(), before.end(), [&](const ItemRow& row) {
+            return want.number != 0 ? row.number == want.number : row.label == want.label;
+        });
+        const int number = found ? found->number : was != before.end() ? was->number : 0;
+        // Rows that were equal from the start and still are need no line.
+        if (holds && sent.count(number) == 0) {
             continue;
         }
-        const std::string now = view.GetItemCurrentValue(row.number);
-        const bool written = now == row.newValue;
-        outcome.written += written ? 1 : 0;
+        outcome.written += holds ? 1 : 0;
+        const std::string name = found                 ? Shown(found->name)
+                                 : was != before.end() ? ShownName(*was)
+                                                       : Shown(want.label);
+        const std::string prior = was != before.end() ? Shown(was->current) : std::string();
         Json item;
-        item["number"] = row.number;
-        item["name"] = ShownName(row);
-        item["before"] = Shown(row.current);
-        item["new"] = Shown(row.newValue);
-        item["now"] = Shown(now);
-        item["written"] = written;
+        item["number"] = number != 0 ? Json(number) : Json(nullptr);
+        item["name"] = name;
+        item["before"] = was != before.end() ? Json(prior) : Json(nullptr);
+        item["new"] = Shown(want.value);
+        item["now"] = found ? Json(Shown(found->value)) : Json(nullptr);
+        item["written"] = holds;
         items.push_back(item);
-        table.push_back({std::to_string(row.number), ShownName(row), Shown(row.current), Shown(now),
-                         Console::Text(written ? res::IDS_CLI_YES : res::IDS_CLI_NO)});
+        table.push_back({number != 0 ? std::to_string(number) : "-", name,
+                         was != before.end() ? prior : "-", found ? Shown(found->value) : "-",
+                         Console::Text(holds ? res::IDS_CLI_YES : res::IDS_CLI_NO)});
     }
     if (!print) {
         return outcome;
@@ -351,7 +447,15 @@ int RunApply(ConsoleHost& host, Console& console, const std::string& file, bool 
         ticked += row.ticked ? 1 : 0;
     }
     console.Progress(res::IDS_CLI_ITEMS_DIFFER, {std::to_string(ticked)});
-    const ModifyOutcome outcome = ModifyAndReport(host, console, json, true);
+    // Every key of the file is judged, also those Import matched with no row:
+    // left out silently, they would keep the device's old values under an OK.
+    std::string bytes;
+    if (cfgfile::ReadWholeFile(file, bytes, cfgfile::kProfileLimitBytes) !=
+        cfgfile::ReadResult::kOk) {
+        console.Message(res::IDS_CLI_CANNOT_READ_FILE, {file});
+        return Finish(host, kExitFailed);
+    }
+    const ModifyOutcome outcome = WriteAndCheck(host, console, ProfileItems(bytes), json, true);
     return Finish(host, outcome.ok ? kExitOk : kExitFailed);
 }
 
@@ -370,12 +474,14 @@ int RunSet(ConsoleHost& host, Console& console, const std::vector<ItemAssignment
             return Finish(host, kExitUsage);
         }
     }
+    std::vector<WantedItem> wanted;
     for (const ItemAssignment& a : assignments) {
-        view.SetItemNewValue(a.number, fw::EncodeAnsi(a.value));
+        wanted.push_back({a.number, std::string(), fw::EncodeAnsi(a.value)});
+        view.SetItemNewValue(a.number, wanted.back().value);
         view.SetItemModify(a.number, 1);
     }
     view.UpdateData(false);
-    const ModifyOutcome outcome = ModifyAndReport(host, console, json, true);
+    const ModifyOutcome outcome = WriteAndCheck(host, console, wanted, json, true);
     return Finish(host, outcome.ok ? kExitOk : kExitFailed);
 }
 
@@ -387,25 +493,37 @@ int RunRestore(ConsoleHost& host, Console& console, bool json) {
     const std::vector<ItemRow> before = Snapshot(view);
     const std::size_t mark = host.MessageMark();
     host.Command(res::ID_RESTORE);
-    const bool ok = host.ShownSince(mark, res::IDS_RESTORE_SUCCEEDED) &&
-                    !host.ShownSince(mark, res::IDS_READ_CONFIG_FAILED);
+    // What the restore changed is read twice alike: one spoilt listing would
+    // report changes that did not happen, or hide those that did.
+    std::vector<WantedItem> rows;
+    for (const ItemRow& row : before) {
+        rows.push_back({row.number, std::string(), row.current});
+    }
+    bool ok = host.ShownSince(mark, res::IDS_RESTORE_SUCCEEDED) &&
+              !host.ShownSince(mark, res::IDS_READ_CONFIG_FAILED);
+    std::vector<ItemCheck> checks;
+    if (ok) {
+        checks = CheckItems(rows, ReadBackItems(view.m_hComPort, rows));
+        if (const auto unknown = NamesWhere(checks, &ItemCheck::Unknown); !unknown.empty()) {
+            console.Message(res::IDS_CLI_READ_BACK_FAILED, {QuotedList(unknown)});
+            ok = false;
+        }
+    }
     Json changed = Json::array();
     std::vector<std::vector<std::string>> table;
-    if (ok) {
-        for (const ItemRow& row : before) {
-            const std::string now = view.GetItemCurrentValue(row.number);
-            if (now == row.current) {
-                continue;
-            }
-            Json item;
-            item["number"] = row.number;
-            item["name"] = ShownName(row);
-            item["before"] = Shown(row.current);
-            item["now"] = Shown(now);
-            changed.push_back(item);
-            table.push_back(
-                {std::to_string(row.number), ShownName(row), Shown(row.current), Shown(now)});
+    for (const ItemCheck& check : ok ? checks : std::vector<ItemCheck>()) {
+        if (check.Holds()) {
+            continue;
         }
+        const ItemRow& row = before[static_cast<std::size_t>(check.wanted.number - 1)];
+        const std::string now = check.found ? Shown(check.found->value) : "-";
+        Json item;
+        item["number"] = row.number;
+        item["name"] = ShownName(row);
+        item["before"] = Shown(row.current);
+        item["now"] = check.found ? Json(now) : Json(nullptr);
+        changed.push_back(item);
+        table.push_back({std::to_string(row.number), ShownName(row), Shown(row.current), now});
     }
     if (json) {
         Json document = Identity(view);
@@ -427,22 +545,6 @@ int RunRestore(ConsoleHost& host, Console& console, bool json) {
 }
 
 namespace {
-
-// The keys a profile names ("N. name"), to tell its rows from the rest.
-std::set<std::string> ProfileKeys(const std::string& path) {
-    std::set<std::string> keys;
-    std::string bytes;
-    // Import has read the same file under the same bound just before.
-    if (cfgfile::ReadWholeFile(path, bytes, cfgfile::kProfileLimitBytes) ==
-        cfgfile::ReadResult::kOk) {
-        for (std::string_view line : cfgfile::SplitTextLines(bytes)) {
-            if (auto equals = line.find('='); equals != std::string_view::npos) {
-                keys.emplace(line.substr(0, equals));
-            }
-        }
-    }
-    return keys;
-}
 
 // A batch writes what its profile names and nothing else: the rows it does not
 // name keep each device's own values (a device ID, say), even where the
@@ -490,7 +592,19 @@ int RunBatch(ConsoleHost& host, Console& console, const BatchSettings& settings,
         return kExitFailed;
     }
     CTirvel2View& view = host.View();
-    const std::set<std::string> keys = ProfileKeys(settings.file);
+    // Read once for the whole batch, under Import's bound: every device is
+    // judged on the same values, even if the file changes meanwhile.
+    std::string profile;
+    if (cfgfile::ReadWholeFile(settings.file, profile, cfgfile::kProfileLimitBytes) !=
+        cfgfile::ReadResult::kOk) {
+        console.Message(res::IDS_CLI_CANNOT_READ_FILE, {settings.file});
+        return kExitFailed;
+    }
+    const std::vector<WantedItem> wanted = ProfileItems(profile);
+    std::set<std::string> keys;
+    for (const WantedItem& item : wanted) {
+        keys.insert(item.label);
+    }
     bool imported = false;
     bool reportFailed = false;
     int devices = 0;
@@ -543,7 +657,7 @@ int RunBatch(ConsoleHost& host, Console& console, const BatchSettings& settings,
                 // Later devices had their differing rows ticked by the
                 // connection itself, under the preset flag.
                 UntickRowsNotIn(view, keys);
-                const ModifyOutcome outcome = ModifyAndReport(host, console, json, false);
+                const ModifyOutcome outcome = WriteAndCheck(host, console, wanted, json, false);
                 row.ok = outcome.ok;
                 row.written = outcome.written;
             }

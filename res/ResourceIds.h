@@ -139,6 +139,12 @@ inline constexpr fw::UINT IDS_CLI_BATCH_DEVICE = 246;
 inline constexpr fw::UINT IDS_CLI_BATCH_SUMMARY = 247;
 inline constexpr fw::UINT IDS_CLI_REPORT_FAILED = 248;
 inline constexpr fw::UINT IDS_CLI_BATCH_PROFILE_FAILED = 249;
+// What the read-back after a write found. %1 the items, %2 the attempt, %3 of
+inline constexpr fw::UINT IDS_CLI_WRITING_AGAIN = 235;
+inline constexpr fw::UINT IDS_CLI_VALUES_DIFFER = 236;     // %1 the items
+inline constexpr fw::UINT IDS_CLI_KEYS_UNMATCHED = 237;    // %1 the keys
+inline constexpr fw::UINT IDS_CLI_READ_BACK_FAILED = 238;  // %1 the items
+inline constexpr fw::UINT IDS_CLI_READ_BACK_HOLDS = 239;
 // tirvelctl's firmware update, XMODEM send and debug log (250-299).
 inline constexpr fw::UINT IDS_CLI_LOADER_POWER_ON = 250;
 inline constexpr fw::UINT IDS_CLI_LOADER_COUNTDOWN = 251;

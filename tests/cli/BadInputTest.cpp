@@ -236,7 +236,7 @@ TEST_F(BadInput, AnEditedProfileReachesTheDeviceByteForByte) {
     ASSERT_EQ(Run({"--device", Link(), "export", exported.string()}).exit, 0);
     std::string text = ReadFile(exported);
     ASSERT_TRUE(text.rfind("[CFG]\r\n", 0) == 0) << text.substr(0, 40);
-    std::string edited = "\x01\xFF\xFE binary\0junk\n";
+    std::string edited("\x01\xFF\xFE binary\0junk\n", 16);
     std::size_t start = text.find("\r\n") + 2;
     int lines = 0;
     while (start < text.size()) {
