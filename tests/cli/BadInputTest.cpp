@@ -386,4 +386,31 @@ TEST_F(BadInput, A64MegabyteImageStartsShowsItsSizeAndCancels) {
     EXPECT_EQ(percent, std::lround(static_cast<double>(done) * 1000 / kSize) / 10) << text;
 }
 
+// The operator's own file in a folder they may not write: it is written where
+// it is, and the folder gets nothing new.
+TEST_F(BadInput, ExportIntoAFolderTheUserMayNotWrite) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "only root can run tirvelctl as another user";
+    }
+    StartSimulator();
+    const fs::path expected = dir_.Path() / "expected.txt";
+    ASSERT_EQ(Run({"--device", Link(), "export", expected.string()}).exit, 0);
+    const fs::path locked = dir_.Path() / "locked";
+    const fs::path file = locked / "cfg.txt";
+    fs::create_directory(locked);
+    std::ofstream(file) << "old";
+    ASSERT_EQ(::chown(file.c_str(), 65534, 65534), 0);
+    ASSERT_EQ(::chmod(locked.c_str(), 0555), 0);
+    ASSERT_EQ(::chmod(dir_.Path().c_str(), 0755), 0);
+    ASSERT_EQ(::chmod(fs::canonical(Link()).c_str(), 0666), 0);
+    const auto changed = [&] { return fs::last_write_time(locked); };
+    const auto before = changed();
+
+    const Result r = Run({"--device", Link(), "export", file.string()}, true);
+    EXPECT_EQ(r.exit, 0) << r.err;
+    EXPECT_EQ(ReadFile(file), ReadFile(expected));
+    EXPECT_EQ(std::distance(fs::directory_iterator(locked), {}), 1);
+    EXPECT_EQ(changed(), before);
+}
+
 }  // namespace
