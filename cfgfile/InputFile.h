@@ -10,10 +10,11 @@
 
 namespace cfgfile {
 
-// A DTU's flash holds a few megabytes, so a larger file is a wrong choice
-// (a disk image, a video) rather than firmware. The sender counts blocks and
-// bytes in 32 bits; this keeps every count far inside that.
-inline constexpr std::size_t kFirmwareLimitMb = 16;
+// A DTU's flash holds a few megabytes; a file many times that is a wrong
+// choice (a disk image, a video) rather than firmware, and the transfer holds
+// the image twice in memory. The sender counts blocks and bytes in 32 bits;
+// this keeps every count far inside that.
+inline constexpr std::size_t kFirmwareLimitMb = 64;
 inline constexpr std::size_t kFirmwareLimitBytes = kFirmwareLimitMb * 1024 * 1024;
 
 // The bound of a configuration profile, the same as Import's: sixty

@@ -4,7 +4,7 @@
 #include <chrono>
 #include <thread>
 
-#include "cfgfile/FileIo.h"
+#include "cfgfile/InputFile.h"
 #include "cli/Commands.h"
 #include "cli/LogOutput.h"
 #include "cli/PortFailure.h"
@@ -108,10 +108,24 @@ int RunUpdate(ConsoleHost& host, Console& console, const std::string& firmware) 
 
 int RunSend(ConsoleHost& host, Console& console, const HostSettings& settings,
             const std::string& file) {
+    // Checked before this command ran; this is what the file holds now.
     std::string image;
-    if (!cfgfile::ReadWholeFile(file, image)) {
-        console.Message(res::IDS_CLI_CANNOT_READ_FILE, {file});
-        return kExitFailed;
+    switch (cfgfile::ReadInputFile(file, image, cfgfile::kFirmwareLimitBytes)) {
+        case cfgfile::InputStatus::kOk:
+            break;
+        case cfgfile::InputStatus::kEmpty:
+            console.Message(res::IDS_CLI_EMPTY_FILE, {file});
+            return kExitFailed;
+        case cfgfile::InputStatus::kNotRegular:
+            console.Message(res::IDS_CLI_NOT_REGULAR_FILE, {file});
+            return kExitFailed;
+        case cfgfile::InputStatus::kTooLarge:
+            console.Message(res::IDS_CLI_FILE_TOO_LARGE,
+                            {file, std::to_string(cfgfile::kFirmwareLimitMb)});
+            return kExitFailed;
+        case cfgfile::InputStatus::kCannotRead:
+            console.Message(res::IDS_CLI_CANNOT_READ_FILE, {file});
+            return kExitFailed;
     }
     const std::string path =
         settings.devicePath.empty() ? serial::FormatComPath(settings.comPort) : settings.devicePath;

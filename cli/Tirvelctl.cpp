@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cfgfile/FileIo.h"
+#include "cfgfile/InputFile.h"
 #include "cli/Commands.h"
 #include "cli/SecretLine.h"
 #include "cli/Terminal.h"
@@ -184,17 +185,23 @@ int RunTirvelctl(int argc, char** argv) {
     }
 
     // An image that cannot be read or holds nothing would only be found out
-    // once the device sits in its boot loader.
+    // once the device sits in its boot loader. A device or pipe would never
+    // end (/dev/zero) or lose to this check what the send needs.
     for (const auto& [command, file] : {std::pair{update, firmwareFile}, {send, sendFile}}) {
         if (!command->parsed()) {
             continue;
         }
-        switch (cfgfile::CheckReadable(file)) {
-            case cfgfile::FileCheck::kCannotRead:
+        switch (cfgfile::CheckInputFile(file, cfgfile::kFirmwareLimitBytes)) {
+            case cfgfile::InputStatus::kCannotRead:
                 return UsageError(Console::Text(res::IDS_CLI_CANNOT_READ_FILE, {file}));
-            case cfgfile::FileCheck::kEmpty:
+            case cfgfile::InputStatus::kEmpty:
                 return UsageError(Console::Text(res::IDS_CLI_EMPTY_FILE, {file}));
-            case cfgfile::FileCheck::kReadable:
+            case cfgfile::InputStatus::kNotRegular:
+                return UsageError(Console::Text(res::IDS_CLI_NOT_REGULAR_FILE, {file}));
+            case cfgfile::InputStatus::kTooLarge:
+                return UsageError(Console::Text(res::IDS_CLI_FILE_TOO_LARGE,
+                                                {file, std::to_string(cfgfile::kFirmwareLimitMb)}));
+            case cfgfile::InputStatus::kOk:
                 break;
         }
     }

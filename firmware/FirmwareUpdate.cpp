@@ -8,7 +8,7 @@
 #include <string_view>
 #include <thread>
 
-#include "cfgfile/FileIo.h"
+#include "cfgfile/InputFile.h"
 #include "firmware/TransferDlg.h"
 #include "form/Tirvel2View.h"
 #include "framework/Dialog.h"
@@ -39,6 +39,38 @@ ComPortSettings LoaderLine() {
     return ComPortSettings{115200, 8, 0, 0, kFlowNone};
 }
 
+// Says why the file cannot be sent, if it cannot. The file dialog, Update
+// File and the loader's request each ask again: the file may change between.
+bool RefuseFirmwareKind(CTirvel2View& view, const std::string& path, bool sending) {
+    switch (cfgfile::CheckInputFile(path, cfgfile::kFirmwareLimitBytes)) {
+        case cfgfile::InputStatus::kNotRegular:
+            view.AfxMessageBox(res::IDS_FIRMWARE_NOT_REGULAR, {path});
+            return true;
+        case cfgfile::InputStatus::kTooLarge:
+            view.AfxMessageBox(res::IDS_FIRMWARE_TOO_LARGE,
+                               {path, std::to_string(cfgfile::kFirmwareLimitMb)});
+            return true;
+        case cfgfile::InputStatus::kCannotRead:
+            if (!sending) {
+                return false;
+            }
+            // The system's error text would be in the C library's language,
+            // not the operator's: the file's name says enough to act on.
+            view.AfxMessageBox(res::IDS_FIRMWARE_UNREADABLE, {path});
+            return true;
+        case cfgfile::InputStatus::kEmpty:
+            if (!sending) {
+                return false;
+            }
+            // The dialog would wait for a Cancel with nothing to send.
+            view.AfxMessageBox(res::IDS_FIRMWARE_EMPTY, {path});
+            return true;
+        case cfgfile::InputStatus::kOk:
+            break;
+    }
+    return false;
+}
+
 }  // namespace
 
 std::string CTirvel2View::PortPath() const {
@@ -46,6 +78,13 @@ std::string CTirvel2View::PortPath() const {
 }
 
 void CTirvel2View::OnUpdateFirmware() {
+    // A device, a pipe or a huge file never becomes firmware, so the device is
+    // not sent into its loader for it. A file still being copied or made
+    // readable may be ready by the time the loader asks, so emptiness and
+    // access are judged only then.
+    if (!m_strFirmwarePath.empty() && RefuseFirmwareKind(*this, m_strFirmwarePath, false)) {
+        return;
+    }
     m_hComPort = OpenComPort(PortPath().c_str());
     if (m_hComPort == INVALID_HANDLE_VALUE) {
         AfxMessageBox(res::IDS_OPEN_PORT_FAILED);
@@ -67,7 +106,9 @@ void CTirvel2View::OnSelectFirmware() {
     request.title = fw::LoadString(res::IDS_FIRMWARE_TITLE);
     request.parent = this;
     if (std::optional<std::string> path = fw::RunFileDialog(request)) {
-        m_strFirmwarePath = *path;
+        // A refused choice is not kept, nor is the old one: the operator meant
+        // to replace it, and the next update asks again instead of sending it.
+        m_strFirmwarePath = RefuseFirmwareKind(*this, *path, false) ? std::string() : *path;
     }
 }
 
@@ -170,15 +211,7 @@ void CTirvel2View::StartFirmwareTransfer() {
     }
     if (!m_strFirmwarePath.empty()) {
         // One byte tells readable from not; the dialog reads the image itself.
-        const cfgfile::FileCheck check = cfgfile::CheckReadable(m_strFirmwarePath);
-        if (check == cfgfile::FileCheck::kCannotRead) {
-            // The system's error text would be in the C library's language,
-            // not the operator's: the file's name says enough to act on.
-            AfxMessageBox(res::IDS_FIRMWARE_UNREADABLE, {m_strFirmwarePath});
-        } else if (check == cfgfile::FileCheck::kEmpty) {
-            // The dialog would wait for a Cancel with nothing to send.
-            AfxMessageBox(res::IDS_FIRMWARE_EMPTY, {m_strFirmwarePath});
-        } else {
+        if (!RefuseFirmwareKind(*this, m_strFirmwarePath, true)) {
             CTransferDlg dialog(nullptr);
             dialog.m_strFilePath = m_strFirmwarePath;
             dialog.m_hComPort = m_hComPort;

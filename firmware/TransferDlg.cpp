@@ -1,8 +1,9 @@
 #include "firmware/TransferDlg.h"
 
+#include <cstdint>
 #include <limits>
 
-#include "cfgfile/FileIo.h"
+#include "cfgfile/InputFile.h"
 #include "firmware/Xmodem.h"
 #include "res/ResourceIds.h"
 
@@ -46,15 +47,20 @@ bool CTransferDlg::OnInitDialog() {
     m_ctrlProgress.SetRange(0, kProgressMax);
     m_ctrlProgress.SetPos(0);
 
+    // The sender counts in 32 bits.
+    static_assert(cfgfile::kFirmwareLimitBytes <=
+                  static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()));
     std::string bytes;
-    if (!cfgfile::ReadWholeFile(m_strFilePath, bytes)) {
-        return false;
-    }
-    // The sender counts in 32 bits; a larger file is as unsendable as an
-    // empty one. Either way nothing starts and the dialog waits for Cancel.
-    if (bytes.empty() ||
-        bytes.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
-        return true;
+    switch (cfgfile::ReadInputFile(m_strFilePath, bytes, cfgfile::kFirmwareLimitBytes)) {
+        case cfgfile::InputStatus::kOk:
+            break;
+        case cfgfile::InputStatus::kEmpty:
+            // Nothing to send: nothing starts and the dialog waits for Cancel.
+            return true;
+        default:
+            // The file was checked before the dialog; one that has changed into
+            // something unsendable since is as good as one that cannot be opened.
+            return false;
     }
     m_image.assign(bytes.begin(), bytes.end());
     m_transfer.port = m_hComPort;

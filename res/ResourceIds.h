@@ -94,6 +94,8 @@ inline constexpr fw::UINT IDS_FIRMWARE_EMPTY = 119;       // %1: the path
 inline constexpr fw::UINT IDS_IMPORT_NOTHING_MATCHED = 120;
 inline constexpr fw::UINT IDS_IMPORT_TOO_LARGE = 121;  // %1: the limit in MB
 inline constexpr fw::UINT IDS_PASSWORD_NOT_ENCODABLE = 122;
+inline constexpr fw::UINT IDS_FIRMWARE_NOT_REGULAR = 123;  // %1: the path
+inline constexpr fw::UINT IDS_FIRMWARE_TOO_LARGE = 124;    // %1: the path, %2: the limit in MB
 inline constexpr fw::UINT IDS_DOCUMENT_TEMPLATE = 128;
 // tirvelctl's own lines (200-299).
 inline constexpr fw::UINT IDS_CLI_USAGE_ERROR = 200;
@@ -178,6 +180,10 @@ inline constexpr fw::UINT IDS_CLI_BAD_NUMBER = 274;
 inline constexpr fw::UINT IDS_CLI_BATCH_KEYS_MISSING = 275;
 // %1 the IMEI as it came
 inline constexpr fw::UINT IDS_CLI_BATCH_IMEI_GARBLED = 276;
+// %1 the path
+inline constexpr fw::UINT IDS_CLI_NOT_REGULAR_FILE = 280;
+// %1 the path, %2 the limit in MB
+inline constexpr fw::UINT IDS_CLI_FILE_TOO_LARGE = 281;
 // The file chooser's question before it names a file that does not exist yet.
 // %1 the path
 inline constexpr fw::UINT IDS_CREATE_FILE_PROMPT = 285;

@@ -33,6 +33,13 @@ constexpr fw::StringResource kStrings[] = {
      "文件大于%1 MB，不可能是配置文件，未导入任何内容。"},
     {122, "The password holds characters the device cannot receive; please type it again.",
      "密码中含有终端无法接收的字符，请重新输入。"},
+    {123,
+     "The firmware file %1 is not a regular file (it is a device, a pipe or a folder); "
+     "nothing was sent.",
+     "固件文件%1不是普通文件（而是设备、管道或文件夹），未发送任何数据。"},
+    {124,
+     "The firmware file %1 is larger than %2 MB, more than any firmware image; nothing was sent.",
+     "固件文件%1大于%2 MB，超出任何固件映像的大小，未发送任何数据。"},
     {128, "Kavrel Batch Configuration Software\n\nTirvel\n\n\nTirvel2.Document\nTirvel Document",
      "DTU批量配置软件\n\nTirvel\n\n\nTirvel2.Document\nTirvel Document"},
     // tirvelctl's own lines: prompts, progress, headings and report words.
@@ -144,6 +151,11 @@ constexpr fw::StringResource kStrings[] = {
      "The IMEI \"%1\" is not 15 digits; it did not come through whole. Nothing was written; "
      "try the device again.",
      "IMEI“%1”不是15位数字，未完整传来。未写入任何参数，请重试该终端。"},
+    {280,
+     "The file %1 is not a regular file (it is a device, a pipe or a folder); nothing was sent.",
+     "文件%1不是普通文件（而是设备、管道或文件夹），未发送任何内容。"},
+    {281, "The file %1 is larger than %2 MB, more than any firmware image; nothing was sent.",
+     "文件%1大于%2 MB，超出任何固件映像的大小，未发送任何内容。"},
     // The file chooser's question before a file that does not exist is named.
     {285, "%1\nThis file does not exist.\nCreate the file?",
      "%1\n此文件不存在。\n要创建该文件吗？"},

@@ -1,9 +1,12 @@
 #include "app/win32/Tirvel2Doc.h"
 
+#include <cstdint>
+#include <limits>
 #include <optional>
 #include <string_view>
 
 #include "cfgfile/FileIo.h"
+#include "cfgfile/InputFile.h"
 #include "form/MainFrame.h"
 #include "form/Tirvel2View.h"
 #include "framework/Dialog.h"
@@ -47,8 +50,12 @@ bool CTirvel2Doc::OnNewDocument() {
 }
 
 bool CTirvel2Doc::OnOpenDocument(const std::string& path) {
-    std::string bytes;
-    if (!cfgfile::ReadWholeFile(path, bytes)) {
+    // The document holds nothing, so its file is only checked, never read:
+    // any size will do, but a device or a FIFO (which would hold the open for
+    // ever) is no document.
+    const cfgfile::InputStatus status =
+        cfgfile::CheckInputFile(path, std::numeric_limits<std::uintmax_t>::max());
+    if (status != cfgfile::InputStatus::kOk && status != cfgfile::InputStatus::kEmpty) {
         if (CTirvel2View* view = View()) {
             view->AfxMessageBox(res::IDS_OPEN_FILE_FAILED);
         }

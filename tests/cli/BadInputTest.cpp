@@ -284,7 +284,7 @@ TEST_F(BadInput, FirmwareThatIsAFolderIsAUsageError) {
         const Result r =
             Run({"--device", "/dev/null", command, (dir_.Path() / "folder.bin").string()});
         EXPECT_EQ(r.exit, 2) << r.err;
-        EXPECT_TRUE(Contains(r.err, "Cannot read the file")) << r.err;
+        EXPECT_TRUE(Contains(r.err, "is not a regular file")) << r.err;
     }
 }
 

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -507,6 +508,34 @@ TEST_F(TirvelctlRun, UpdateOfAnEmptyOrMissingImageIsAUsageErrorBeforeThePortOpen
     EXPECT_TRUE(Contains(empty.err, "is empty")) << empty.err;
     const Result missing = Run({"send", (dir_.Path() / "nothing.bin").string()});
     EXPECT_EQ(missing.exit, 2);
+    EXPECT_TRUE(EventsOf("port-open").empty());
+}
+
+// A device never ends and a FIFO without a writer would hold the open: neither
+// reaches the port, nor does a file too large to be any DTU's firmware.
+TEST_F(TirvelctlRun, UpdateOrSendOfAnythingButABoundedRegularFileIsAUsageErrorBeforeThePortOpens) {
+    StartSimulator({});
+    const fs::path fifo = dir_.Path() / "fifo.bin";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    fs::create_directory(dir_.Path() / "folder.bin");
+    const fs::path big = dir_.Path() / "big.bin";
+    WriteFile(big, "x");
+    fs::resize_file(big, 64 * 1024 * 1024 + 1);  // sparse
+    const std::vector<std::pair<std::string, std::string>> refused = {
+        {"/dev/zero", "is not a regular file"},
+        {fifo.string(), "is not a regular file"},
+        {(dir_.Path() / "folder.bin").string(), "is not a regular file"},
+        {big.string(), "is larger than 64 MB"},
+    };
+    for (const std::string command : {"update", "send"}) {
+        for (const auto& [file, reason] : refused) {
+            const Result r = Run({command, file});
+            EXPECT_EQ(r.exit, 2) << command << " " << file;
+            EXPECT_TRUE(Contains(r.err, "The file " + file + " " + reason)) << r.err;
+        }
+    }
+    const Result zh = Run({"--lang", "zh", "send", fifo.string()});
+    EXPECT_TRUE(Contains(zh.err, "文件" + fifo.string() + "不是普通文件")) << zh.err;
     EXPECT_TRUE(EventsOf("port-open").empty());
 }
 

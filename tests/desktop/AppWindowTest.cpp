@@ -3,6 +3,7 @@
 // the status bar in both languages, the About box, choosing the firmware,
 // accelerators and the document commands.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QApplication>
 #include <QDialog>
@@ -352,6 +353,25 @@ TEST_F(AppWindow, OpenAndNewStartTheFormAfreshAndOpenRemembersTheFile) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
     QTest::keyClick(&w, Qt::Key_N, Qt::ControlModifier);
     EXPECT_EQ(ControlText(res::IDC_ITEM_LABEL_BASE + 5), "5. Item5");
+}
+
+// Open only checks the file: an empty one is a document like any other, while
+// a device that never ends and a FIFO nobody writes to are refused at once.
+TEST_F(AppWindow, OpenRefusesADeviceOrAFifoWithoutWaitingOnIt) {
+    OpenFrame();
+    const std::filesystem::path fifo = dir.Path() / "fifo.dat";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    desktoptest::MessageBoxCloser closer;
+    for (const std::string& path : {std::string("/dev/zero"), fifo.string()}) {
+        closer.texts.clear();
+        EXPECT_FALSE(document->OnOpenDocument(path)) << path;
+        EXPECT_EQ(closer.texts, std::vector<std::string>{"Failed to open the file!"}) << path;
+    }
+    EXPECT_TRUE(recentFiles->Files().isEmpty());
+    const std::filesystem::path empty = dir.Path() / "empty.dat";
+    { std::ofstream(empty).flush(); }
+    EXPECT_TRUE(document->OnOpenDocument(empty.string()));
+    EXPECT_EQ(recentFiles->Files(), QStringList{QString::fromStdString(empty.string())});
 }
 
 TEST(AppRecentFiles, KeepsFourNewestFirstWithoutDuplicatesAcrossRuns) {

@@ -1,6 +1,7 @@
 // The firmware file as the view finds it when the boot loader asks for it:
-// empty, a folder, gone since it was chosen, unreadable. None opens the
-// transfer dialog; each says why, and Stop leaves the device in its loader.
+// empty, gone since it was chosen, unreadable. None opens the transfer dialog;
+// each says why, and Stop leaves the device in its loader. A device, a FIFO, a
+// folder or an oversized file never gets that far: the port stays closed.
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/stat.h>
@@ -38,10 +39,11 @@ public:
     }
     std::optional<std::string> RunFileDialog(const fw::FileDialogRequest&) override {
         ++choosers;
-        return std::nullopt;
+        return choice;
     }
     int modal = 0;
     int choosers = 0;
+    std::optional<std::string> choice;
 };
 
 class FirmwareChoice : public ::testing::Test {
@@ -92,15 +94,11 @@ protected:
     CountingDialogs dialogs_;
 };
 
-TEST_F(FirmwareChoice, EmptyFolderOrVanishedFileOpensNoTransfer) {
+TEST_F(FirmwareChoice, EmptyVanishedOrUnreadableFileOpensNoTransfer) {
     const fs::path empty = dir_.Path() / "empty.bin";
     std::ofstream(empty, std::ios::binary).flush();
     EXPECT_EQ(UpdateWith(empty.string()), std::vector<fw::UINT>{res::IDS_FIRMWARE_EMPTY});
     EXPECT_EQ(window_.MessageBoxes()[0].args, fw::MessageArgs{empty.string()});
-
-    fs::create_directory(dir_.Path() / "folder.bin");
-    EXPECT_EQ(UpdateWith((dir_.Path() / "folder.bin").string()),
-              std::vector<fw::UINT>{res::IDS_FIRMWARE_UNREADABLE});
 
     const fs::path gone = dir_.Path() / "gone.bin";
     std::ofstream(gone, std::ios::binary) << "image";
@@ -113,6 +111,43 @@ TEST_F(FirmwareChoice, EmptyFolderOrVanishedFileOpensNoTransfer) {
     EXPECT_EQ(dialogs_.choosers, 0);
     // Nothing but the hand-shake reached the loader: no block, no EOT.
     EXPECT_EQ(pty_.ReadFor(100ms), "");
+}
+
+TEST_F(FirmwareChoice, ADeviceFifoFolderOrOversizedFileIsRefusedBeforeThePortOpens) {
+    const fs::path fifo = dir_.Path() / "fifo.bin";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    fs::create_directory(dir_.Path() / "folder.bin");
+    const fs::path big = dir_.Path() / "big.bin";
+    std::ofstream(big, std::ios::binary) << "x";
+    fs::resize_file(big, 64 * 1024 * 1024 + 1);  // sparse
+    const std::vector<std::pair<std::string, fw::UINT>> refused = {
+        {"/dev/zero", res::IDS_FIRMWARE_NOT_REGULAR},
+        {fifo.string(), res::IDS_FIRMWARE_NOT_REGULAR},
+        {(dir_.Path() / "folder.bin").string(), res::IDS_FIRMWARE_NOT_REGULAR},
+        {big.string(), res::IDS_FIRMWARE_TOO_LARGE},
+    };
+    for (const auto& [path, message] : refused) {
+        window_.ClearMessageBoxes();
+        view_.m_strFirmwarePath = path;
+        window_.Command(res::ID_UPDATE_FIRMWARE);
+        EXPECT_EQ(view_.m_nConnectState, kStateIdle) << path;
+        EXPECT_EQ(view_.m_hComPort, INVALID_HANDLE_VALUE) << path;
+        ASSERT_EQ(window_.MessageBoxTexts(), std::vector<fw::UINT>{message}) << path;
+        EXPECT_EQ(window_.MessageBoxes()[0].args.at(0), path);
+    }
+    EXPECT_EQ(window_.MessageBoxes()[0].args.at(1), "64");
+    // Not a single break-in byte: the device never went into its loader.
+    EXPECT_EQ(pty_.ReadFor(300ms), "");
+
+    // Chosen in the file dialog, a FIFO is refused there and replaces the
+    // earlier choice with none, so no update sends the earlier file unasked.
+    view_.m_strFirmwarePath = big.string();
+    window_.ClearMessageBoxes();
+    dialogs_.choice = fifo.string();
+    window_.Command(res::ID_SELECT_FIRMWARE);
+    EXPECT_EQ(window_.MessageBoxTexts(), std::vector<fw::UINT>{res::IDS_FIRMWARE_NOT_REGULAR});
+    EXPECT_TRUE(view_.m_strFirmwarePath.empty());
+    EXPECT_EQ(dialogs_.modal, 0);
 }
 
 TEST_F(FirmwareChoice, UnreadableFileOpensNoTransfer) {
