@@ -16,6 +16,7 @@ struct BatchLineSettings {
     double faultRate = 0.1;
     unsigned seed = 1;
     std::filesystem::path dir;  // scratch: link, events log, report, outputs
+    double noise = 0;           // every device's bytes spoilt at this rate (--noise)
 };
 
 // tirvelctl as seen while device N (1-based) was on the line.
