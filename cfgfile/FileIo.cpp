@@ -290,10 +290,6 @@ ReadResult ReadWholeFile(const std::string& path, std::string& bytes, std::size_
     return ReadResult::kOk;
 }
 
-bool ReadWholeFile(const std::string& path, std::string& bytes) {
-    return ReadWholeFile(path, bytes, std::string().max_size()) == ReadResult::kOk;
-}
-
 FileCheck CheckReadable(const std::string& path) {
     std::error_code ec;
     const fs::file_status status = fs::status(PathOf(path), ec);

@@ -9,12 +9,9 @@
 
 namespace cfgfile {
 
-// The file's complete contents. False when it cannot be opened or a read fails
-// before the end (a directory fails here too).
-bool ReadWholeFile(const std::string& path, std::string& bytes);
-
 enum class ReadResult { kOk, kCannotRead, kTooLarge };
-// As above, but gives up once the file holds more than maxBytes, so that a huge
+// The file's complete contents, unless it cannot be opened, a read fails before
+// the end (a directory fails here too) or it holds more than maxBytes: a huge
 // file or an endless device (/dev/zero chosen by mistake) cannot eat the memory.
 // bytes is only changed on kOk.
 ReadResult ReadWholeFile(const std::string& path, std::string& bytes, std::size_t maxBytes);
