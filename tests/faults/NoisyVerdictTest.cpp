@@ -101,6 +101,38 @@ INSTANTIATE_TEST_SUITE_P(
                       Command{"set", {"set", "1=2", "2=internet", "3=10.9.9.9", "4=6000"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// Restore's report of what changed comes from the same read-back.
+TEST(NoisyRestore, AnExitZeroMeansTheFactoryValuesAndEveryReportedChangeIsTheDevices) {
+    int succeeded = 0;
+    for (int seed = 1; seed <= kSeeds / 2; ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        testsupport::TempDir dir;
+        const fs::path params = dir.Path() / "params.txt";
+        std::ofstream(params, std::ios::binary) << "1,Mode,1\r\n2,APN,cmnet\r\n";
+        const fs::path state = dir.Path() / "state.txt";
+        std::ofstream(state, std::ios::binary) << "1,Mode,2\n2,APN,internet\n";
+        const std::string link = (dir.Path() / "dtu").string();
+        testsupport::SimProcess sim({"--link", link, "--boot-ms", "200", "--params",
+                                     params.string(), "--state", state.string(), "--noise", "0.01",
+                                     "--seed", std::to_string(seed)});
+        testsupport::ChildProcess tirvelctl(TIRVELCTL_PATH, {"--device", link, "--json", "restore"},
+                                            dir.Path() / "out", dir.Path() / "err");
+        const int exit = tirvelctl.Wait(120s);
+        ASSERT_TRUE(exit == 0 || exit == 1) << exit;
+        std::map<int, std::string> stored = faults::StoredValues(state);
+        const std::string out = faults::ReadAll(dir.Path() / "out");
+        if (exit == 0) {
+            ++succeeded;
+            EXPECT_EQ(stored, (std::map<int, std::string>{{1, "1"}, {2, "cmnet"}}));
+            ASSERT_FALSE(out.empty());
+            for (const Json& item : Json::parse(out)["changed"]) {
+                EXPECT_EQ(item["now"].get<std::string>(), stored[item["number"].get<int>()]);
+            }
+        }
+    }
+    EXPECT_GT(succeeded, kSeeds / 4);
+}
+
 TEST(NoisyBatch, EveryOkRowIsBorneOutByTheDevice) {
     testsupport::TempDir dir;
     ::setenv("XDG_CONFIG_HOME", dir.Path().c_str(), 1);
