@@ -343,7 +343,7 @@ bool ReplaceFileContents(const std::string& path, std::string_view bytes) {
     }
 #endif
     // A rename would leave the other names with the old bytes.
-    if (exists && fs::hard_link_count(target, ec) > 1) {
+    if (exists && fs::hard_link_count(target, ec) > 1 && !ec) {
         return WriteInPlace(target, bytes);
     }
 
@@ -361,7 +361,7 @@ bool ReplaceFileContents(const std::string& path, std::string_view bytes) {
     }
 #endif
     bool ok = WriteAndClose(file, bytes);
-    const int writeError = errno;
+    const int writeError = ok ? 0 : errno;
 #ifdef _WIN32
     if (ok && exists) {
         // Failing to copy the read-only bit and the like is no reason to lose
