@@ -373,8 +373,8 @@ bool ReplaceFileContents(const std::string& path, std::string_view bytes) {
     if (!ok) {
         fs::remove(temporary, ec);
     }
-    // A disk too full for a second copy can still take new bytes that are no
-    // more than the old ones over those.
+    // A disk too full for a second copy can still take the new bytes over the
+    // old ones when they need no more room than those.
     if (!ok && exists &&
         (writeError == ENOSPC
 #ifdef EDQUOT
