@@ -32,29 +32,41 @@ std::string FormLabel(const ListedItem& item) {
 
 void ReadBack::Add(const Listing& listing) {
     anyEnded_ = anyEnded_ || listing.ended;
-    // A number listed twice in one reply counts as the form counts it: its
-    // later line.
-    std::map<int, ListedItem> lines;
+    // Every line votes, not only the last one of its number: a lost digit
+    // turns "12,..." into a "2,..." further down, which must not outvote the
+    // real item 2 above it. A line given twice in one reply is one reading.
+    std::vector<ListedItem> lines;
     for (const ListedItem& item : listing.items) {
-        lines[item.number] = item;
+        if (std::find(lines.begin(), lines.end(), item) == lines.end()) {
+            lines.push_back(item);
+        }
     }
-    for (const auto& [number, item] : lines) {
-        if (agreed_.count(number) != 0) {
+    for (const ListedItem& item : lines) {
+        const int number = item.number;
+        if (conflicted_.count(number) != 0) {
             continue;
         }
         std::vector<ListedItem>& earlier = seen_[number];
-        if (std::find(earlier.begin(), earlier.end(), item) != earlier.end()) {
-            agreed_[number] = item;
-        } else {
+        if (std::find(earlier.begin(), earlier.end(), item) == earlier.end()) {
             earlier.push_back(item);
+            continue;
+        }
+        auto agreed = agreed_.find(number);
+        if (agreed == agreed_.end()) {
+            agreed_.emplace(number, item);
+        } else if (!(agreed->second == item)) {
+            // Two lines of one number each read twice: which is the device's
+            // cannot be told.
+            agreed_.erase(agreed);
+            conflicted_.insert(number);
         }
     }
 }
 
 bool ReadBack::Complete() const {
-    return anyEnded_ && std::all_of(seen_.begin(), seen_.end(), [this](const auto& entry) {
-               return agreed_.count(entry.first) != 0;
-           });
+    return anyEnded_ && conflicted_.empty() &&
+           std::all_of(seen_.begin(), seen_.end(),
+                       [this](const auto& entry) { return agreed_.count(entry.first) != 0; });
 }
 
 std::optional<ListedItem> ReadBack::Find(const WantedItem& wanted) const {

@@ -7,6 +7,7 @@
 
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -47,12 +48,13 @@ public:
 private:
     std::map<int, std::vector<ListedItem>> seen_;
     std::map<int, ListedItem> agreed_;
+    std::set<int> conflicted_;
     bool anyEnded_ = false;
 };
 
 // Reads the configuration (each a plain "AT+GETDV=0") until every wanted item
 // is agreed or the readings are complete, at most maxReads times.
-inline constexpr int kReadBackListings = 8;
+inline constexpr int kReadBackListings = 12;
 ReadBack ReadBackItems(PortHandle port, const std::vector<WantedItem>& wanted,
                        int maxReads = kReadBackListings);
 

@@ -76,12 +76,18 @@ TEST(ReadBack, ChecksFindItemsByNumberOrByTheFormsLabel) {
     EXPECT_TRUE(checks[4].Unmatched());  // the key holds the item's number
 }
 
-TEST(ReadBack, ANumberListedTwiceInOneReplyCountsWithItsLaterLine) {
+TEST(ReadBack, ALineSpoiltIntoAnotherNumberDoesNotOutvoteTheRealOne) {
     ReadBack readBack;
-    const std::string twice = "1,Mode,1\r\n1,Mode,2\r\nOK\r\n";
-    readBack.Add(Reply(twice));
-    readBack.Add(Reply(twice));
-    EXPECT_EQ(readBack.Agreed().at(1).value, "2");
+    // "12,..." lost its "1" in both readings below the real item 2.
+    readBack.Add(Reply("2,APN,internet\r\n2,Reconnect Count,0\r\nOK\r\n"));
+    readBack.Add(Reply("2,APN,internet\r\n2,Reconnect Count,1\r\nOK\r\n"));
+    ASSERT_EQ(readBack.Agreed().count(2), 1u);
+    EXPECT_EQ(readBack.Agreed().at(2).value, "internet");
+    // Should the spoilt line repeat too, item 2 cannot be told.
+    readBack.Add(Reply("2,Reconnect Count,0\r\nOK\r\n"));
+    EXPECT_EQ(readBack.Agreed().count(2), 0u);
+    EXPECT_FALSE(readBack.Complete());
+    EXPECT_TRUE(CheckItems({{2, "", "internet"}}, readBack)[0].Unknown());
 }
 
 TEST(ProfileItems, TakesEveryKeyOnceWithItsLastValueInFileOrder) {
