@@ -1,4 +1,5 @@
 #include "cfgfile/FileIo.h"
+#include "cfgfile/NativePath.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -31,17 +32,6 @@ namespace cfgfile {
 namespace {
 
 namespace fs = std::filesystem;
-
-// Paths arrive as UTF-8 (the file choosers, the command line). On Windows a
-// narrow path would go through the ANSI code page and lose every character
-// it lacks, so there they become wide paths; POSIX takes the bytes as they are.
-fs::path PathOf(const std::string& utf8) {
-#ifdef _WIN32
-    return fs::path(std::u8string(utf8.begin(), utf8.end()));
-#else
-    return fs::path(utf8);
-#endif
-}
 
 std::FILE* OpenFile(const fs::path& path, const char* mode) {
 #ifdef _WIN32
@@ -263,7 +253,7 @@ bool MoveOver(const fs::path& temporary, const fs::path& target, bool exists) {
 }  // namespace
 
 ReadResult ReadWholeFile(const std::string& path, std::string& bytes, std::size_t maxBytes) {
-    std::FILE* file = OpenFile(PathOf(path), "rb");
+    std::FILE* file = OpenFile(NativePath(path), "rb");
     if (file == nullptr) {
         return ReadResult::kCannotRead;
     }
@@ -292,7 +282,7 @@ ReadResult ReadWholeFile(const std::string& path, std::string& bytes, std::size_
 
 FileCheck CheckReadable(const std::string& path) {
     std::error_code ec;
-    const fs::file_status status = fs::status(PathOf(path), ec);
+    const fs::file_status status = fs::status(NativePath(path), ec);
     if (fs::is_directory(status)) {
         return FileCheck::kCannotRead;
     }
@@ -304,7 +294,7 @@ FileCheck CheckReadable(const std::string& path) {
         return ::access(path.c_str(), R_OK) == 0 ? FileCheck::kReadable : FileCheck::kCannotRead;
     }
 #endif
-    std::FILE* file = OpenFile(PathOf(path), "rb");
+    std::FILE* file = OpenFile(NativePath(path), "rb");
     if (file == nullptr) {
         return FileCheck::kCannotRead;
     }
@@ -320,7 +310,7 @@ FileCheck CheckReadable(const std::string& path) {
 
 bool ReplaceFileContents(const std::string& path, std::string_view bytes) {
     std::error_code ec;
-    fs::path target = PathOf(path);
+    fs::path target = NativePath(path);
     // Through a symbolic link the file it names is replaced; the link stays.
     if (fs::is_symlink(target, ec)) {
         fs::path resolved = fs::canonical(target, ec);

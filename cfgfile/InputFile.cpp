@@ -1,4 +1,5 @@
 #include "cfgfile/InputFile.h"
+#include "cfgfile/NativePath.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -16,16 +17,6 @@ namespace cfgfile {
 namespace {
 
 namespace fs = std::filesystem;
-
-// UTF-8 in, as the choosers and the command line give it; on Windows a
-// narrow path would lose what the ANSI code page lacks.
-fs::path PathOf(const std::string& utf8) {
-#ifdef _WIN32
-    return fs::path(std::u8string(utf8.begin(), utf8.end()));
-#else
-    return fs::path(utf8);
-#endif
-}
 
 // An open regular file and what it said of its size when opened.
 class Input {
@@ -47,7 +38,7 @@ public:
 
     InputStatus Open(const std::string& path, std::uintmax_t maxBytes) {
         std::error_code ec;
-        const fs::path native = PathOf(path);
+        const fs::path native = NativePath(path);
         // Asked before opening: opening a FIFO that nobody writes to waits.
         const fs::file_status status = fs::status(native, ec);
         if (!fs::exists(status)) {

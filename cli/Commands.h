@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "cfgfile/InputFile.h"
 #include "cli/Assignments.h"
 #include "cli/Console.h"
 #include "cli/ConsoleHost.h"
@@ -29,6 +30,10 @@ struct BatchSettings {
     std::string reportPath;  // CSV; empty for none
 };
 int RunBatch(ConsoleHost& host, Console& console, const BatchSettings& settings, bool json);
+
+// Why a firmware image in this state cannot be sent, in the operator's
+// language; empty for kOk.
+std::string FirmwareRefusal(cfgfile::InputStatus status, const std::string& file);
 
 // The firmware update as "Update File" does it, with FIRMWARE chosen.
 int RunUpdate(ConsoleHost& host, Console& console, const std::string& firmware);

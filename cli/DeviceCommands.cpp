@@ -49,6 +49,23 @@ fw::UINT SendFailureReason(int result) {
 
 }  // namespace
 
+std::string FirmwareRefusal(cfgfile::InputStatus status, const std::string& file) {
+    switch (status) {
+        case cfgfile::InputStatus::kEmpty:
+            return Console::Text(res::IDS_CLI_EMPTY_FILE, {file});
+        case cfgfile::InputStatus::kNotRegular:
+            return Console::Text(res::IDS_CLI_NOT_REGULAR_FILE, {file});
+        case cfgfile::InputStatus::kTooLarge:
+            return Console::Text(res::IDS_CLI_FILE_TOO_LARGE,
+                                 {file, std::to_string(cfgfile::kFirmwareLimitMb)});
+        case cfgfile::InputStatus::kCannotRead:
+            return Console::Text(res::IDS_CLI_CANNOT_READ_FILE, {file});
+        case cfgfile::InputStatus::kOk:
+            break;
+    }
+    return std::string();
+}
+
 int RunUpdate(ConsoleHost& host, Console& console, const std::string& firmware) {
     TransferProgress progress(console, console.ErrIsTerminal());
     ProgressAttachment attached(host, progress);
@@ -110,22 +127,10 @@ int RunSend(ConsoleHost& host, Console& console, const HostSettings& settings,
             const std::string& file) {
     // Checked before this command ran; this is what the file holds now.
     std::string image;
-    switch (cfgfile::ReadInputFile(file, image, cfgfile::kFirmwareLimitBytes)) {
-        case cfgfile::InputStatus::kOk:
-            break;
-        case cfgfile::InputStatus::kEmpty:
-            console.Message(res::IDS_CLI_EMPTY_FILE, {file});
-            return kExitFailed;
-        case cfgfile::InputStatus::kNotRegular:
-            console.Message(res::IDS_CLI_NOT_REGULAR_FILE, {file});
-            return kExitFailed;
-        case cfgfile::InputStatus::kTooLarge:
-            console.Message(res::IDS_CLI_FILE_TOO_LARGE,
-                            {file, std::to_string(cfgfile::kFirmwareLimitMb)});
-            return kExitFailed;
-        case cfgfile::InputStatus::kCannotRead:
-            console.Message(res::IDS_CLI_CANNOT_READ_FILE, {file});
-            return kExitFailed;
+    if (const auto status = cfgfile::ReadInputFile(file, image, cfgfile::kFirmwareLimitBytes);
+        status != cfgfile::InputStatus::kOk) {
+        console.Message(FirmwareRefusal(status, file));
+        return kExitFailed;
     }
     const std::string path =
         settings.devicePath.empty() ? serial::FormatComPath(settings.comPort) : settings.devicePath;

@@ -191,18 +191,10 @@ int RunTirvelctl(int argc, char** argv) {
         if (!command->parsed()) {
             continue;
         }
-        switch (cfgfile::CheckInputFile(file, cfgfile::kFirmwareLimitBytes)) {
-            case cfgfile::InputStatus::kCannotRead:
-                return UsageError(Console::Text(res::IDS_CLI_CANNOT_READ_FILE, {file}));
-            case cfgfile::InputStatus::kEmpty:
-                return UsageError(Console::Text(res::IDS_CLI_EMPTY_FILE, {file}));
-            case cfgfile::InputStatus::kNotRegular:
-                return UsageError(Console::Text(res::IDS_CLI_NOT_REGULAR_FILE, {file}));
-            case cfgfile::InputStatus::kTooLarge:
-                return UsageError(Console::Text(res::IDS_CLI_FILE_TOO_LARGE,
-                                                {file, std::to_string(cfgfile::kFirmwareLimitMb)}));
-            case cfgfile::InputStatus::kOk:
-                break;
+        const std::string refusal =
+            FirmwareRefusal(cfgfile::CheckInputFile(file, cfgfile::kFirmwareLimitBytes), file);
+        if (!refusal.empty()) {
+            return UsageError(refusal);
         }
     }
 
