@@ -125,7 +125,8 @@ TEST(NoisyRestore, AnExitZeroMeansTheFactoryValuesAndEveryReportedChangeIsTheDev
             ++succeeded;
             EXPECT_EQ(stored, (std::map<int, std::string>{{1, "1"}, {2, "cmnet"}}));
             ASSERT_FALSE(out.empty());
-            for (const Json& item : Json::parse(out)["changed"]) {
+            const Json doc = Json::parse(out);
+            for (const Json& item : doc["changed"]) {
                 EXPECT_EQ(item["now"].get<std::string>(), stored[item["number"].get<int>()]);
             }
         }
