@@ -1,7 +1,7 @@
-// Firmware transfer over a paced line: the sender on a pseudo-terminal's slave
-// side, lrzsz's rx at the far end, and a relay between the master side and rx
-// that lets bytes through no faster than a 115200 baud 8N1 line does (11,520
-// bytes/s each way; a byte reaches the far end when its last bit would have).
+// Firmware transfer over a paced line (PacedLine.h): the sender on a
+// pseudo-terminal's slave side, lrzsz's rx at the far end, and a relay between
+// the master side and rx that lets bytes through no faster than a 115200 baud
+// 8N1 line does.
 // The sender is this project's XMODEM sender or, for reference, lrzsz's sx.
 //
 // rx gets a socket, not a second pseudo-terminal: on a terminal it flushes the
@@ -10,13 +10,11 @@
 //
 //   xmodem_bench [--size BYTES] [--variant crc|checksum|both] [--sender ours|sx|both]
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
-#include <termios.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -24,7 +22,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -33,120 +30,20 @@
 #include <thread>
 #include <vector>
 
+#include "PacedLine.h"
 #include "firmware/Xmodem.h"
 #include "serial/ComPort.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-using std::chrono::nanoseconds;
-
-constexpr double kLineBytesPerSecond = 11520.0;  // 115200 baud, 10 bits a byte
-constexpr nanoseconds kByteTime{static_cast<long long>(1e9 / kLineBytesPerSecond)};
-
-struct Pty {
-    int master = -1;
-    std::string slave;
-};
-
-Pty OpenPty() {
-    Pty p;
-    p.master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (p.master < 0 || ::grantpt(p.master) != 0 || ::unlockpt(p.master) != 0) {
-        throw std::runtime_error("no pseudo-terminal");
-    }
-    p.slave = ::ptsname(p.master);
-    return p;
-}
-
-// Held open by the bench so the slave stays raw and never hangs up between
-// the programs that use it.
-int OpenRawSlave(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY);
-    termios t{};
-    ::tcgetattr(fd, &t);
-    ::cfmakeraw(&t);
-    ::tcsetattr(fd, TCSANOW, &t);
-    return fd;
-}
-
-// One direction of the line. Each byte leaves one byte time after the later of
-// its arrival and the previous byte's departure.
-void Pace(int from, int to, const std::atomic<bool>& stop) {
-    struct Pending {
-        unsigned char byte;
-        Clock::time_point due;
-    };
-    std::deque<Pending> queue;
-    Clock::time_point lineFree = Clock::now();
-    std::vector<unsigned char> out;
-    while (!stop.load(std::memory_order_relaxed)) {
-        nanoseconds wait = std::chrono::milliseconds(20);
-        if (!queue.empty()) {
-            wait = std::max(nanoseconds(0), queue.front().due - Clock::now());
-        }
-        pollfd p{from, POLLIN, 0};
-        const timespec ts{static_cast<time_t>(wait.count() / 1'000'000'000),
-                          static_cast<long>(wait.count() % 1'000'000'000)};
-        if (::ppoll(&p, 1, &ts, nullptr) > 0 && (p.revents & POLLIN) != 0) {
-            unsigned char buffer[4096];
-            const ssize_t n = ::read(from, buffer, sizeof buffer);
-            const Clock::time_point now = Clock::now();
-            for (ssize_t i = 0; i < n; ++i) {
-                lineFree = std::max(lineFree, now) + kByteTime;
-                queue.push_back({buffer[i], lineFree});
-            }
-        } else if ((p.revents & (POLLHUP | POLLERR)) != 0 && queue.empty()) {
-            ::poll(nullptr, 0, 1);  // nobody on that side at the moment
-        }
-        const Clock::time_point now = Clock::now();
-        out.clear();
-        while (!queue.empty() && queue.front().due <= now) {
-            out.push_back(queue.front().byte);
-            queue.pop_front();
-        }
-        std::size_t done = 0;
-        while (done < out.size()) {
-            const ssize_t n = ::write(to, out.data() + done, out.size() - done);
-            if (n > 0) {
-                done += static_cast<std::size_t>(n);
-            } else {
-                pollfd w{to, POLLOUT, 0};
-                ::poll(&w, 1, 10);
-            }
-        }
-    }
-}
-
-// The program with stdin and stdout on fd, or on the terminal when fd is -1.
-pid_t Spawn(int fd, const std::string& tty, const std::filesystem::path& dir,
-            std::vector<std::string> args) {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        if (fd < 0) {
-            fd = ::open(tty.c_str(), O_RDWR | O_NOCTTY);
-        }
-        ::dup2(fd, 0);
-        ::dup2(fd, 1);
-        const int null = ::open("/dev/null", O_WRONLY);
-        ::dup2(null, 2);
-        if (::chdir(dir.c_str()) != 0) {
-            ::_exit(126);
-        }
-        std::vector<char*> argv;
-        for (auto& a : args) {
-            argv.push_back(a.data());
-        }
-        argv.push_back(nullptr);
-        ::execvp(argv[0], argv.data());
-        ::_exit(127);
-    }
-    return pid;
-}
-
-double Seconds(const timeval& t) {
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
-}
+using bench::Clock;
+using bench::kLineBytesPerSecond;
+using bench::OpenPty;
+using bench::OpenRawSlave;
+using bench::Pace;
+using bench::Pty;
+using bench::Seconds;
+using bench::Spawn;
 
 double ThreadCpuSeconds() {
     timespec t{};
@@ -180,8 +77,8 @@ Run Transfer(const std::vector<std::uint8_t>& image, bool crc, bool ours) {
     }
     ::fcntl(receiver[0], F_SETFL, O_NONBLOCK);
     std::atomic<bool> stop{false};
-    std::thread up(Pace, sender.master, receiver[0], std::cref(stop));
-    std::thread down(Pace, receiver[0], sender.master, std::cref(stop));
+    std::thread up(Pace, sender.master, receiver[0], std::cref(stop), nullptr);
+    std::thread down(Pace, receiver[0], sender.master, std::cref(stop), nullptr);
 
     PortHandle port = INVALID_HANDLE_VALUE;
     if (ours) {

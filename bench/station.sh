@@ -1,0 +1,120 @@
+#!/usr/bin/env bash
+# tirvelctl on several ports at once.
+#
+#   bench/station.sh [transfer] [station_bench options: --lines 4 --size 262144
+#                    --station one|separate --phases alone,sx-alone,station,sx]
+#     A 256 KiB image to lrzsz's rx on N lines paced at 115200 baud 8N1: one
+#     send alone, N sends by one tirvelctl with N --device, N lrzsz sx at once;
+#     each line's time against the line-rate bound and the send alone, and the
+#     tool's CPU per port (bench/StationBench.cpp).
+#
+#   bench/station.sh memory [--ports 4] [--count 100] [--size 16384]
+#     tirvelctl --device ... update FW --count N on 4 ports, each a kavrel-sim
+#     with a quarter of the devices: the supervisor's resident memory sampled
+#     every 0.5 s against the devices done, and each worker's peak (VmHWM, read
+#     every 0.1 s while it runs). Samples go to build/station-memory.csv.
+#
+# BUILD_DIR (default build) is configured with the default preset if missing.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${BUILD_DIR:-build}
+mode=transfer
+if [ $# -gt 0 ] && [[ $1 != -* ]]; then
+    mode=$1
+    shift
+fi
+
+if [ ! -f "$build/CMakeCache.txt" ]; then
+    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+fi
+echo "($(nproc) cores, $(uname -sr), $(git log -1 --format='tirvelctl at %h %cd' --date=short))"
+
+if [ "$mode" = transfer ]; then
+    command -v rx >/dev/null && command -v sx >/dev/null ||
+        { echo "lrzsz (rx, sx) is needed: apt-get install lrzsz" >&2; exit 1; }
+    cmake --build "$build" -j2 --target station_bench tirvelctl >/dev/null
+    exec "$build/bin/station_bench" --tirvelctl "$build/bin/tirvelctl" "$@"
+fi
+[ "$mode" = memory ] || { echo "usage: bench/station.sh [transfer|memory] [options]" >&2; exit 2; }
+
+ports=4 count=100 size=16384
+while [ $# -gt 1 ]; do
+    case $1 in
+        --ports) ports=$2 ;;
+        --count) count=$2 ;;
+        --size) size=$2 ;;
+        *) echo "unknown option $1" >&2; exit 2 ;;
+    esac
+    shift 2
+done
+cmake --build "$build" -j2 --target tirvelctl kavrel-sim >/dev/null
+
+work=$(mktemp -d)
+sims=()
+cleanup() {
+    for pid in "${sims[@]}"; do kill "$pid" 2>/dev/null || true; done
+    wait 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+head -c "$size" /dev/urandom >"$work/fw.bin"
+per=$(((count + ports - 1) / ports))
+devices=()
+for i in $(seq "$ports"); do
+    "$build/bin/kavrel-sim" --link "$work/line$i" --devices "$per" --boot-ms 200 \
+        --loader-ms 1000 --firmware-out "$work/out$i.bin" 2>"$work/sim$i.log" &
+    sims+=($!)
+    devices+=(--device "$work/line$i")
+done
+for i in $(seq "$ports"); do
+    for _ in $(seq 100); do [ -e "$work/line$i" ] && break; sleep 0.05; done
+done
+
+samples=$build/station-memory.csv
+echo "seconds,devices_done,supervisor_rss_kib" >"$samples"
+start=$(date +%s.%N)
+"$build/bin/tirvelctl" "${devices[@]}" update "$work/fw.bin" --count "$count" \
+    --report "$work/report.csv" >"$work/tirvelctl.log" 2>&1 &
+supervisor=$!
+declare -A hwm
+last_sample=0
+while kill -0 "$supervisor" 2>/dev/null; do
+    # Each worker's peak: VmHWM only grows, so the last reading before it exits
+    # is its peak up to the last 0.1 s.
+    for child in $(cat /proc/"$supervisor"/task/*/children 2>/dev/null); do
+        value=$(awk '/^VmHWM:/ { print $2 }' /proc/"$child"/status 2>/dev/null || true)
+        [ -n "$value" ] && hwm[$child]=$value
+    done
+    now=$(date +%s%N)
+    if [ $((now - last_sample)) -ge 500000000 ]; then
+        last_sample=$now
+        rss=$(awk '/^VmRSS:/ { print $2 }' /proc/"$supervisor"/status 2>/dev/null || true)
+        done_now=0
+        [ -f "$work/report.csv" ] && done_now=$(($(wc -l <"$work/report.csv") - 1))
+        [ "$done_now" -lt 0 ] && done_now=0
+        [ -n "$rss" ] && echo "$(echo "$(date +%s.%N) - $start" | bc),$done_now,$rss" >>"$samples"
+    fi
+    sleep 0.1
+done
+status=0
+wait "$supervisor" || status=$?
+elapsed=$(echo "$(date +%s.%N) - $start" | bc)
+
+rows=$(($(wc -l <"$work/report.csv" 2>/dev/null || echo 1) - 1))
+echo "update of $count devices ($size-byte image) on $ports ports: exit $status, $rows report rows, ${elapsed%.*} s"
+awk -F, -v count="$count" '
+    NR > 1 && $2 >= 10 && !at10 { at10 = $3 }
+    NR > 1 { last = $3; if ($3 > max) max = $3; if (!min || $3 < min) min = $3 }
+    END {
+        printf "supervisor VmRSS: %s KiB at device 10, %s KiB at the end (device %d); min %s, max %s KiB\n",
+               at10 ? at10 : "?", last, count, min, max
+    }' "$samples"
+if [ ${#hwm[@]} -gt 0 ]; then
+    printf '%s\n' "${hwm[@]}" | sort -n | awk '
+        { v[NR] = $1 }
+        END { printf "workers: %d, peak VmHWM %d to %d KiB (median %d)\n", NR, v[1], v[NR], v[int((NR + 1) / 2)] }'
+else
+    echo "workers: none seen (is the station in this tirvelctl?)"
+fi
+[ "$status" = 0 ] || { echo "--- tirvelctl output (tail)"; tail -20 "$work/tirvelctl.log"; }
+echo "samples in $samples"
