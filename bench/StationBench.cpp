@@ -7,7 +7,7 @@
 //
 //   station_bench --tirvelctl PATH [--lines N] [--size BYTES]
 //                 [--station one|separate] [--phases alone,sx-alone,station,sx]
-//                 [--rounds R]
+//                 [--ports device|com] [--rounds R]
 //
 // tirvelctl purges the port's input when it sets the line up, so each line's
 // rx starts only once the sender has set the line's speed (the bench leaves the
@@ -54,6 +54,7 @@ struct Options {
     int lines = 4;
     std::size_t size = 256 * 1024;
     bool oneCommand = true;
+    bool byCom = false;  // -p 1-N through COM links instead of --device paths
     int rounds = 1;
     std::vector<std::string> phases{"alone", "sx-alone", "station", "sx"};
 };
@@ -206,9 +207,23 @@ PhaseResult RunPhase(const Options& o, const fs::path& root, const std::string& 
         start = Clock::now();
         if (o.oneCommand || count == 1) {
             std::vector<std::string> args{o.tirvelctl};
-            for (auto& line : lines) {
-                args.push_back("--device");
-                args.push_back(line->pty.slave);
+            if (o.byCom) {
+                // COM N is a link in the user's port folder, as kavrel-sim --com makes.
+                const fs::path links = root / "config" / "tirvel" / "ports";
+                fs::create_directories(links);
+                for (int i = 0; i < count; ++i) {
+                    const fs::path link = links / ("com" + std::to_string(i + 1));
+                    fs::remove(link);
+                    fs::create_symlink(lines[i]->pty.slave, link);
+                }
+                ::setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
+                args.push_back("-p");
+                args.push_back(count == 1 ? "1" : "1-" + std::to_string(count));
+            } else {
+                for (auto& line : lines) {
+                    args.push_back("--device");
+                    args.push_back(line->pty.slave);
+                }
             }
             args.push_back("send");
             args.push_back(imagePath.string());
@@ -385,6 +400,8 @@ int main(int argc, char** argv) {
             o.size = std::stoul(value);
         } else if (option == "--rounds") {
             o.rounds = std::max(1, std::stoi(value));
+        } else if (option == "--ports") {
+            o.byCom = value == "com";
         } else if (option == "--station") {
             o.oneCommand = value != "separate";
         } else if (option == "--phases") {
@@ -398,7 +415,8 @@ int main(int argc, char** argv) {
     if (o.tirvelctl.empty() || o.lines < 1) {
         std::fprintf(stderr,
                      "usage: station_bench --tirvelctl PATH [--lines N] [--size BYTES] "
-                     "[--station one|separate] [--phases alone,sx-alone,station,sx]\n");
+                     "[--station one|separate] [--phases alone,sx-alone,station,sx] "
+                     "[--ports device|com] [--rounds R]\n");
         return 2;
     }
     o.tirvelctl = fs::absolute(o.tirvelctl).string();
@@ -422,8 +440,9 @@ int main(int argc, char** argv) {
         "%zu bytes (%zu blocks, CRC-16) on each of %d paced 115200 baud 8N1 lines, "
         "receiver lrzsz rx; bound %.2f s a line\n",
         o.size, blocks, o.lines, bound);
-    std::printf("station: %s\n", o.oneCommand ? "one tirvelctl with a --device per line"
-                                              : "a tirvelctl per line, started together");
+    std::printf("station: %s\n", !o.oneCommand ? "a tirvelctl per line, started together"
+                                 : o.byCom     ? "one tirvelctl -p 1-N, COM N linked to line N"
+                                               : "one tirvelctl with a --device per line");
     std::printf("%-9s %-9s %4s %9s %9s %9s\n", "phase", "sender", "line", "seconds", "of bound",
                 "of alone");
     bool allOk = true;

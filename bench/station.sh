@@ -2,7 +2,8 @@
 # tirvelctl on several ports at once.
 #
 #   bench/station.sh [transfer] [station_bench options: --lines 4 --size 262144
-#                    --station one|separate --phases alone,sx-alone,station,sx]
+#                    --station one|separate --phases alone,sx-alone,station,sx
+#                    --ports device|com --rounds 1]
 #     A 256 KiB image to lrzsz's rx on N lines paced at 115200 baud 8N1: one
 #     send alone, N sends by one tirvelctl with N --device, N lrzsz sx at once;
 #     each line's time against the line-rate bound and the send alone, and the
@@ -10,9 +11,10 @@
 #
 #   bench/station.sh memory [--ports 4] [--count 100] [--size 16384]
 #     tirvelctl --device ... update FW --count N on 4 ports, each a kavrel-sim
-#     with a quarter of the devices: the supervisor's resident memory sampled
-#     every 0.5 s against the devices done, and each worker's peak (VmHWM, read
-#     every 0.1 s while it runs). Samples go to build/station-memory.csv.
+#     with a quarter of the devices and a few spare, unpaced: the supervisor's
+#     resident memory sampled about every 0.5 s against the report's rows, and
+#     each worker's peak (VmHWM, read every 0.1 s while it runs; it only grows).
+#     Samples go to build/station-memory.csv.
 #
 # BUILD_DIR (default build) is configured with the default preset if missing.
 set -euo pipefail
@@ -61,8 +63,8 @@ head -c "$size" /dev/urandom >"$work/fw.bin"
 per=$(((count + ports - 1) / ports))
 devices=()
 for i in $(seq "$ports"); do
-    "$build/bin/kavrel-sim" --link "$work/line$i" --devices "$per" --boot-ms 200 \
-        --loader-ms 1000 --firmware-out "$work/out$i.bin" 2>"$work/sim$i.log" &
+    "$build/bin/kavrel-sim" --link "$work/line$i" --devices $((per + 5)) --boot-ms 200 \
+        --loader-ms 1000 --firmware-out "$work/out$i.bin" >"$work/sim$i.log" 2>&1 &
     sims+=($!)
     devices+=(--device "$work/line$i")
 done
@@ -72,16 +74,16 @@ done
 
 samples=$build/station-memory.csv
 echo "seconds,devices_done,supervisor_rss_kib" >"$samples"
-start=$(date +%s.%N)
+start=$(date +%s%N)
 "$build/bin/tirvelctl" "${devices[@]}" update "$work/fw.bin" --count "$count" \
     --report "$work/report.csv" >"$work/tirvelctl.log" 2>&1 &
 supervisor=$!
 declare -A hwm
 last_sample=0
 while kill -0 "$supervisor" 2>/dev/null; do
-    # Each worker's peak: VmHWM only grows, so the last reading before it exits
-    # is its peak up to the last 0.1 s.
-    for child in $(cat /proc/"$supervisor"/task/*/children 2>/dev/null); do
+    # VmHWM only grows: a worker's last reading is its peak but for its last
+    # 0.1 s.
+    for child in $(ps -o pid= --ppid "$supervisor" 2>/dev/null); do
         value=$(awk '/^VmHWM:/ { print $2 }' /proc/"$child"/status 2>/dev/null || true)
         [ -n "$value" ] && hwm[$child]=$value
     done
@@ -92,22 +94,25 @@ while kill -0 "$supervisor" 2>/dev/null; do
         done_now=0
         [ -f "$work/report.csv" ] && done_now=$(($(wc -l <"$work/report.csv") - 1))
         [ "$done_now" -lt 0 ] && done_now=0
-        [ -n "$rss" ] && echo "$(echo "$(date +%s.%N) - $start" | bc),$done_now,$rss" >>"$samples"
+        if [ -n "$rss" ]; then
+            printf '%d.%03d,%d,%d\n' $(((now - start) / 1000000000)) \
+                $(((now - start) / 1000000 % 1000)) "$done_now" "$rss" >>"$samples"
+        fi
     fi
     sleep 0.1
 done
 status=0
 wait "$supervisor" || status=$?
-elapsed=$(echo "$(date +%s.%N) - $start" | bc)
+elapsed=$((($(date +%s%N) - start) / 1000000000))
 
 rows=$(($(wc -l <"$work/report.csv" 2>/dev/null || echo 1) - 1))
-echo "update of $count devices ($size-byte image) on $ports ports: exit $status, $rows report rows, ${elapsed%.*} s"
-awk -F, -v count="$count" '
+echo "update of $count devices ($size-byte image) on $ports ports: exit $status, $rows report rows, $elapsed s"
+awk -F, '
     NR > 1 && $2 >= 10 && !at10 { at10 = $3 }
-    NR > 1 { last = $3; if ($3 > max) max = $3; if (!min || $3 < min) min = $3 }
+    NR > 1 { last = $3; lastDone = $2; if ($3 > max) max = $3; if (!min || $3 < min) min = $3 }
     END {
-        printf "supervisor VmRSS: %s KiB at device 10, %s KiB at the end (device %d); min %s, max %s KiB\n",
-               at10 ? at10 : "?", last, count, min, max
+        printf "supervisor VmRSS: %s KiB at device 10, %s KiB at device %d (last sample); min %s, max %s KiB\n",
+               at10 ? at10 : "?", last, lastDone, min, max
     }' "$samples"
 if [ ${#hwm[@]} -gt 0 ]; then
     printf '%s\n' "${hwm[@]}" | sort -n | awk '
