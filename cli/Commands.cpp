@@ -9,6 +9,7 @@
 #include "cfgfile/ConfigFile.h"
 #include "cfgfile/FileIo.h"
 #include "cfgfile/InputFile.h"
+#include "cli/DeviceReport.h"
 #include "cli/ReadBack.h"
 #include "cli/TextOutput.h"
 #include "framework/CodePage.h"
@@ -147,7 +148,10 @@ struct ModifyOutcome {
 // wrong are written again, a few times. The exit code, the table, the JSON
 // and the report all come from the one judgement.
 ModifyOutcome WriteAndCheck(ConsoleHost& host, Console& console,
-                            const std::vector<WantedItem>& wanted, bool json, bool print) {
+                            const std::vector<WantedItem>& wanted, bool json, bool print,
+                            DeviceObserver* observer = nullptr) {
+    DeviceObserver nobody;
+    DeviceObserver& told = observer != nullptr ? *observer : nobody;
     CTirvel2View& view = host.View();
     const std::vector<ItemRow> before = Snapshot(view);
     std::set<int> sent;
@@ -158,12 +162,18 @@ ModifyOutcome WriteAndCheck(ConsoleHost& host, Console& console,
     }
     std::vector<ItemCheck> checks;
     for (int attempt = 1;; ++attempt) {
+        int ticked = 0;
+        for (int n = 1; n <= CTirvel2View::kItemRows; ++n) {
+            ticked += view.ReadItemModify(n) != 0 ? 1 : 0;
+        }
+        told.Step(DeviceStep::Writing, ticked);
         host.Command(res::ID_MODIFY);
         // A failed read-back in Modify closed the port: nothing can be known.
         if (host.Interrupted() || view.m_hComPort == INVALID_HANDLE_VALUE) {
             checks = CheckItems(wanted, ReadBack());
             break;
         }
+        told.Step(DeviceStep::Checking);
         checks = CheckItems(wanted, ReadBackItems(view.m_hComPort, wanted));
         const std::vector<std::string> wrong = NamesWhere(checks, &ItemCheck::Differs);
         if (wrong.empty() || attempt == kWriteAttempts) {
@@ -244,99 +254,6 @@ ModifyOutcome WriteAndCheck(ConsoleHost& host, Console& console,
     }
     return outcome;
 }
-
-std::string LocalTime() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-    return text;
-}
-
-// One device of a batch, as it goes to stdout and the CSV report.
-struct BatchRow {
-    std::string time;
-    std::string imei;
-    std::string version;
-    bool ok = false;
-    int written = 0;
-    std::string message;
-
-    std::vector<std::string> Fields() const {
-        return {time,
-                imei,
-                version,
-                Console::Text(ok ? res::IDS_CLI_RESULT_OK : res::IDS_CLI_RESULT_FAILED),
-                std::to_string(written),
-                message};
-    }
-};
-
-std::vector<std::string> BatchHeader() {
-    return {Console::Text(res::IDS_CLI_COLUMN_TIME),   Console::Text(res::IDS_CLI_LABEL_IMEI),
-            Console::Text(res::IDS_CLI_LABEL_VERSION), Console::Text(res::IDS_CLI_COLUMN_RESULT),
-            Console::Text(res::IDS_CLI_COLUMN_ITEMS),  Console::Text(res::IDS_CLI_COLUMN_MESSAGE)};
-}
-
-class BatchReport {
-public:
-    BatchReport(Console& console, bool json, const std::string& csvPath)
-        : console_(console), json_(json), csvPath_(csvPath) {}
-
-    bool Open() {
-        if (!json_) {
-            PrintLine(BatchHeader());
-        }
-        if (csvPath_.empty()) {
-            return true;
-        }
-        csv_.open(csvPath_, std::ios::binary | std::ios::trunc);
-        return WriteCsv(BatchHeader());
-    }
-
-    // False when the CSV could not take the row (the row is on stdout anyway).
-    bool Add(const BatchRow& row) {
-        if (json_) {
-            Json j;
-            j["time"] = row.time;
-            j["imei"] = row.imei;
-            j["version"] = row.version;
-            j["ok"] = row.ok;
-            j["written"] = row.written;
-            j["message"] = row.message;
-            console_.Out() << j.dump(-1, ' ', false, Json::error_handler_t::replace) << '\n'
-                           << std::flush;
-        } else {
-            PrintLine(row.Fields());
-        }
-        return csvPath_.empty() || WriteCsv(row.Fields());
-    }
-
-private:
-    void PrintLine(const std::vector<std::string>& fields) {
-        std::string line;
-        for (const std::string& f : fields) {
-            line += (line.empty() ? "" : "  ") + Printable(f.empty() ? "-" : f);
-        }
-        console_.Out() << line << '\n' << std::flush;
-    }
-
-    bool WriteCsv(const std::vector<std::string>& fields) {
-        // Flushed row by row: a line stopped by Ctrl+C or a crash keeps its report.
-        csv_ << CsvRecord(fields) << std::flush;
-        return csv_.good();
-    }
-
-    Console& console_;
-    bool json_;
-    std::string csvPath_;
-    std::ofstream csv_;
-};
 
 }  // namespace
 
@@ -585,26 +502,113 @@ bool IsWholeImei(const std::string& imei) {
 
 }  // namespace
 
+std::optional<BatchProfile> ReadBatchProfile(const std::string& file) {
+    // Read once for the whole batch, under Import's bound: every device is
+    // judged on the same values, even if the file changes meanwhile.
+    std::string bytes;
+    if (cfgfile::ReadWholeFile(file, bytes, cfgfile::kProfileLimitBytes) !=
+        cfgfile::ReadResult::kOk) {
+        return std::nullopt;
+    }
+    BatchProfile profile;
+    profile.file = file;
+    profile.wanted = ProfileItems(bytes);
+    for (const WantedItem& item : profile.wanted) {
+        profile.keys.insert(item.label);
+    }
+    return profile;
+}
+
+std::string PortLabel(CTirvel2View& view) {
+    return view.m_strDevicePath.empty() ? "COM" + std::to_string(view.m_nComPort)
+                                        : view.m_strDevicePath;
+}
+
+DeviceOutcome BatchDevice(ConsoleHost& host, Console& console, const BatchProfile& profile,
+                          bool& imported, bool json, DeviceObserver& observer, DeviceRow& row) {
+    CTirvel2View& view = host.View();
+    const std::size_t mark = host.MessageMark();
+    observer.Step(DeviceStep::Waiting);
+    const Connection connection = host.Connect();
+    if (connection == Connection::Interrupted) {
+        return DeviceOutcome::Interrupted;
+    }
+    row.port = PortLabel(view);
+    row.time = LocalTime();
+    row.imei = Shown(view.m_strImei);
+    row.version = Shown(view.m_strVersion);
+    DeviceOutcome outcome = DeviceOutcome::Done;
+    if (connection == Connection::Failed) {
+        if (host.ShownSince(mark, res::IDS_OPEN_PORT_FAILED)) {
+            outcome = DeviceOutcome::PortFailed;
+        } else if (host.ShownSince(mark, res::IDS_STARTUP_TIMEOUT)) {
+            outcome = DeviceOutcome::NoDevice;
+        } else if (!observer.Claim()) {
+            return DeviceOutcome::Surplus;
+        }
+        row.message = console.LastMessage();
+        return outcome;
+    }
+    observer.Step(DeviceStep::Connected);
+    observer.Identity(row.imei, row.version);
+    if (!observer.Claim()) {
+        host.Stop();
+        return DeviceOutcome::Surplus;
+    }
+    bool ready = true;
+    if (!IsWholeImei(view.m_strImei)) {
+        console.Message(res::IDS_CLI_BATCH_IMEI_GARBLED, {row.imei});
+        ready = false;
+    }
+    const bool importHere = ready && !imported;
+    if (importHere) {
+        // Import matches the file's keys with the labels a connected device
+        // gave the rows, so it waits for the first device.
+        const std::size_t importMark = host.MessageMark();
+        host.ChooseFile(profile.file);
+        host.Command(res::IDC_IMPORT_CONFIG);
+        imported = host.ShownSince(importMark, res::IDS_IMPORT_SUCCEEDED);
+        if (!imported) {
+            console.Message(res::IDS_CLI_BATCH_PROFILE_FAILED);
+            ready = false;
+            outcome = DeviceOutcome::JobFailed;
+        }
+    }
+    if (ready) {
+        if (const std::string missing = KeysNotListed(view, profile.keys); !missing.empty()) {
+            console.Message(res::IDS_CLI_BATCH_KEYS_MISSING, {missing});
+            ready = false;
+            // An import that missed rows left their new values unset; the
+            // next device imports the whole file again.
+            imported = imported && !importHere;
+        }
+    }
+    if (ready) {
+        // Later devices had their differing rows ticked by the connection
+        // itself, under the preset flag.
+        UntickRowsNotIn(view, profile.keys);
+        const ModifyOutcome written =
+            WriteAndCheck(host, console, profile.wanted, json, false, &observer);
+        row.ok = written.ok;
+        row.written = written.written;
+    }
+    host.Stop();
+    row.message = console.LastMessage();
+    return outcome;
+}
+
 int RunBatch(ConsoleHost& host, Console& console, const BatchSettings& settings, bool json) {
-    BatchReport report(console, json, settings.reportPath);
+    DeviceReport report(ReportKind::Batch, console, json, settings.reportPath);
     if (!report.Open()) {
         console.Message(res::IDS_CLI_REPORT_FAILED, {settings.reportPath});
         return kExitFailed;
     }
-    CTirvel2View& view = host.View();
-    // Read once for the whole batch, under Import's bound: every device is
-    // judged on the same values, even if the file changes meanwhile.
-    std::string profile;
-    if (cfgfile::ReadWholeFile(settings.file, profile, cfgfile::kProfileLimitBytes) !=
-        cfgfile::ReadResult::kOk) {
+    const std::optional<BatchProfile> profile = ReadBatchProfile(settings.file);
+    if (!profile) {
         console.Message(res::IDS_CLI_CANNOT_READ_FILE, {settings.file});
         return kExitFailed;
     }
-    const std::vector<WantedItem> wanted = ProfileItems(profile);
-    std::set<std::string> keys;
-    for (const WantedItem& item : wanted) {
-        keys.insert(item.label);
-    }
+    DeviceObserver nobody;
     bool imported = false;
     bool reportFailed = false;
     int devices = 0;
@@ -613,57 +617,14 @@ int RunBatch(ConsoleHost& host, Console& console, const BatchSettings& settings,
     while (settings.count == 0 || devices < settings.count) {
         console.Progress(res::IDS_CLI_BATCH_DEVICE, {std::to_string(devices + 1)});
         console.ForgetLastMessage();
-        const Connection connection = host.Connect();
-        if (connection == Connection::Interrupted) {
+        DeviceRow row;
+        const DeviceOutcome outcome =
+            BatchDevice(host, console, *profile, imported, json, nobody, row);
+        if (outcome == DeviceOutcome::Interrupted) {
             interrupted = true;
             break;
         }
         ++devices;
-        BatchRow row;
-        row.time = LocalTime();
-        row.imei = Shown(view.m_strImei);
-        row.version = Shown(view.m_strVersion);
-        bool stop = false;
-        if (connection == Connection::Connected) {
-            bool ready = true;
-            if (!IsWholeImei(view.m_strImei)) {
-                console.Message(res::IDS_CLI_BATCH_IMEI_GARBLED, {row.imei});
-                ready = false;
-            }
-            const bool importHere = ready && !imported;
-            if (importHere) {
-                // Import matches the file's keys with the labels a connected
-                // device gave the rows, so it waits for the first device.
-                const std::size_t mark = host.MessageMark();
-                host.ChooseFile(settings.file);
-                host.Command(res::IDC_IMPORT_CONFIG);
-                imported = host.ShownSince(mark, res::IDS_IMPORT_SUCCEEDED);
-                if (!imported) {
-                    console.Message(res::IDS_CLI_BATCH_PROFILE_FAILED);
-                    ready = false;
-                    stop = true;
-                }
-            }
-            if (ready) {
-                if (const std::string missing = KeysNotListed(view, keys); !missing.empty()) {
-                    console.Message(res::IDS_CLI_BATCH_KEYS_MISSING, {missing});
-                    ready = false;
-                    // An import that missed rows left their new values unset;
-                    // the next device imports the whole file again.
-                    imported = imported && !importHere;
-                }
-            }
-            if (ready) {
-                // Later devices had their differing rows ticked by the
-                // connection itself, under the preset flag.
-                UntickRowsNotIn(view, keys);
-                const ModifyOutcome outcome = WriteAndCheck(host, console, wanted, json, false);
-                row.ok = outcome.ok;
-                row.written = outcome.written;
-            }
-            host.Stop();
-        }
-        row.message = console.LastMessage();
         failures += row.ok ? 0 : 1;
         if (!report.Add(row) && !reportFailed) {
             reportFailed = true;
@@ -673,7 +634,10 @@ int RunBatch(ConsoleHost& host, Console& console, const BatchSettings& settings,
             interrupted = true;
             break;
         }
-        if (stop) {
+        // No later device can do better: the profile does not import, or the
+        // port does not open (a batch would fill its report with the same
+        // failure as fast as the port refuses).
+        if (outcome == DeviceOutcome::JobFailed || outcome == DeviceOutcome::PortFailed) {
             break;
         }
     }

@@ -2,6 +2,8 @@
 // the view; success is read from the message boxes the view showed.
 #pragma once
 
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -9,6 +11,9 @@
 #include "cli/Assignments.h"
 #include "cli/Console.h"
 #include "cli/ConsoleHost.h"
+#include "cli/DeviceObserver.h"
+#include "cli/DeviceReport.h"
+#include "cli/ReadBack.h"
 
 namespace cli {
 
@@ -31,15 +36,38 @@ struct BatchSettings {
 };
 int RunBatch(ConsoleHost& host, Console& console, const BatchSettings& settings, bool json);
 
+// A batch's profile, read once: what every device is written and judged on.
+struct BatchProfile {
+    std::string file;
+    std::vector<WantedItem> wanted;
+    std::set<std::string> keys;  // the labels it names
+};
+// Nothing when the file cannot be read (within the profile bound).
+std::optional<BatchProfile> ReadBatchProfile(const std::string& file);
+
+// One device of a batch: waits for it, writes the profile and judges the
+// read-back. imported carries over from device to device in one process.
+// row is filled for every outcome but Interrupted and Surplus.
+DeviceOutcome BatchDevice(ConsoleHost& host, Console& console, const BatchProfile& profile,
+                          bool& imported, bool json, DeviceObserver& observer, DeviceRow& row);
+
+// The port the view opens, as reports name it.
+std::string PortLabel(CTirvel2View& view);
+
 // Why a firmware image in this state cannot be sent, in the operator's
 // language; empty for kOk.
 std::string FirmwareRefusal(cfgfile::InputStatus status, const std::string& file);
 
 // The firmware update as "Update File" does it, with FIRMWARE chosen.
 int RunUpdate(ConsoleHost& host, Console& console, const std::string& firmware);
+// One device's update; row.bytes is what the loader acknowledged.
+DeviceOutcome UpdateDevice(ConsoleHost& host, Console& console, const std::string& firmware,
+                           DeviceObserver& observer, DeviceRow& row);
 // The XMODEM sender alone on the port, for a loader entered by other means.
 int RunSend(ConsoleHost& host, Console& console, const HostSettings& settings,
             const std::string& file);
+DeviceOutcome SendToPort(ConsoleHost& host, Console& console, const HostSettings& settings,
+                         const std::string& file, DeviceObserver& observer, DeviceRow& row);
 
 struct LogSettings {
     std::string outputPath;  // also saved here, as the Save button does; empty for none

@@ -6,6 +6,7 @@
 
 #include "cfgfile/InputFile.h"
 #include "cli/Commands.h"
+#include "cli/DeviceReport.h"
 #include "cli/LogOutput.h"
 #include "cli/PortFailure.h"
 #include "cli/TransferProgress.h"
@@ -66,15 +67,29 @@ std::string FirmwareRefusal(cfgfile::InputStatus status, const std::string& file
     return std::string();
 }
 
-int RunUpdate(ConsoleHost& host, Console& console, const std::string& firmware) {
+DeviceOutcome UpdateDevice(ConsoleHost& host, Console& console, const std::string& firmware,
+                           DeviceObserver& observer, DeviceRow& row) {
     TransferProgress progress(console, console.ErrIsTerminal());
+    progress.SetObserver(
+        [&observer](std::int64_t done, std::int64_t total) { observer.Transfer(done, total); });
     ProgressAttachment attached(host, progress);
     CTirvel2View& view = host.View();
+    row.port = PortLabel(view);
+    const auto finish = [&](DeviceOutcome outcome) {
+        console.ClearStatus();
+        row.time = LocalTime();
+        row.bytes = progress.DoneBytes();
+        row.message = console.LastMessage();
+        return outcome;
+    };
     host.ChooseFirmware(firmware);
     const std::size_t mark = host.MessageMark();
+    observer.Step(DeviceStep::Waiting);
     host.Command(res::ID_UPDATE_FIRMWARE);
     if (host.State() != kStateAwaitingLoader) {
-        return kExitFailed;  // the port did not open; the view said so
+        // The view said why: the port, or an image it could not read.
+        return finish(host.ShownSince(mark, res::IDS_OPEN_PORT_FAILED) ? DeviceOutcome::PortFailed
+                                                                       : DeviceOutcome::JobFailed);
     }
     const long long limit = view.m_nLoaderLimitMs / 1000;
     console.Progress(res::IDS_CLI_LOADER_POWER_ON, {std::to_string(limit)});
@@ -84,8 +99,7 @@ int RunUpdate(ConsoleHost& host, Console& console, const std::string& firmware) 
     Clock::time_point foundAt;
     for (;;) {
         if (host.Interrupted()) {
-            console.ClearStatus();
-            return kInterruptedExitCode;
+            return finish(DeviceOutcome::Interrupted);
         }
         if (host.State() == kStateIdle) {
             break;  // the transfer dialog has been and gone, or there was none
@@ -94,13 +108,18 @@ int RunUpdate(ConsoleHost& host, Console& console, const std::string& firmware) 
         // operator's only way on is Stop.
         if (host.ShownSince(mark, res::IDS_LOADER_TIMEOUT)) {
             host.Stop();
-            return kExitFailed;
+            return finish(loaderFound ? DeviceOutcome::Done : DeviceOutcome::NoDevice);
         }
         const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - start);
         if (view.m_nConnectState == kStateLoaderDialogue) {
             if (!loaderFound) {
                 loaderFound = true;
                 foundAt = Clock::now();
+                observer.Step(DeviceStep::Connected);
+                if (!observer.Claim()) {
+                    host.Stop();
+                    return finish(DeviceOutcome::Surplus);
+                }
                 console.Progress(res::IDS_CLI_LOADER_FOUND);
             }
             // The view waits in the dialogue for the operator's Stop; a script
@@ -109,7 +128,7 @@ int RunUpdate(ConsoleHost& host, Console& console, const std::string& firmware) 
             if (Clock::now() - foundAt > std::chrono::milliseconds(view.m_nLoaderLimitMs)) {
                 console.Message(res::IDS_LOADER_TIMEOUT);
                 host.Stop();
-                return kExitFailed;
+                return finish(DeviceOutcome::Done);
             }
         } else {
             const long long left = std::max<long long>(0, limit - seconds.count());
@@ -117,37 +136,59 @@ int RunUpdate(ConsoleHost& host, Console& console, const std::string& firmware) 
         }
         host.PumpOne(start + seconds + std::chrono::seconds(1));
     }
-    console.ClearStatus();
     // Only the loader's acknowledgement of the end counts: its box is the
     // success box.
-    return host.TransferOutcome() == res::IDS_TRANSFER_SUCCEEDED ? kExitOk : kExitFailed;
+    row.ok = host.TransferOutcome() == res::IDS_TRANSFER_SUCCEEDED;
+    return finish(DeviceOutcome::Done);
 }
 
-int RunSend(ConsoleHost& host, Console& console, const HostSettings& settings,
-            const std::string& file) {
+int RunUpdate(ConsoleHost& host, Console& console, const std::string& firmware) {
+    DeviceObserver nobody;
+    DeviceRow row;
+    switch (UpdateDevice(host, console, firmware, nobody, row)) {
+        case DeviceOutcome::Interrupted:
+            return kInterruptedExitCode;
+        case DeviceOutcome::Done:
+            return row.ok ? kExitOk : kExitFailed;
+        default:
+            return kExitFailed;
+    }
+}
+
+DeviceOutcome SendToPort(ConsoleHost& host, Console& console, const HostSettings& settings,
+                         const std::string& file, DeviceObserver& observer, DeviceRow& row) {
+    const std::string path =
+        settings.devicePath.empty() ? serial::FormatComPath(settings.comPort) : settings.devicePath;
+    row.port = PortLabel(host.View());
+    const auto finish = [&](DeviceOutcome outcome) {
+        row.time = LocalTime();
+        row.message = console.LastMessage();
+        return outcome;
+    };
     // Checked before this command ran; this is what the file holds now.
     std::string image;
     if (const auto status = cfgfile::ReadInputFile(file, image, cfgfile::kFirmwareLimitBytes);
         status != cfgfile::InputStatus::kOk) {
         console.Message(FirmwareRefusal(status, file));
-        return kExitFailed;
+        return finish(DeviceOutcome::JobFailed);
     }
-    const std::string path =
-        settings.devicePath.empty() ? serial::FormatComPath(settings.comPort) : settings.devicePath;
     const PortHandle port = OpenComPort(path.c_str());
     if (port == INVALID_HANDLE_VALUE) {
         console.Message(res::IDS_OPEN_PORT_FAILED);
         ReportOpenFailure(console, path);
-        return kExitFailed;
+        return finish(DeviceOutcome::PortFailed);
     }
     // The update flow's line, and its one read of stale input before the sender.
     const ComPortSettings line{115200, 8, 0, 0, kFlowNone};
     SetupComPortPolled(port, &line);
     char discard[256];
     ReadComPort(port, discard, sizeof discard);
+    observer.Step(DeviceStep::Waiting);
     console.Progress(res::IDS_CLI_WAITING_START, {std::to_string(kStartSignalSeconds)});
 
     TransferProgress progress(console, console.ErrIsTerminal());
+    progress.SetObserver(
+        [&observer](std::int64_t done, std::int64_t total) { observer.Transfer(done, total); });
     std::atomic<int> stopFlag{0};
     std::atomic<bool> done{false};
     int result = 0;
@@ -170,17 +211,33 @@ int RunSend(ConsoleHost& host, Console& console, const HostSettings& settings,
     progress.Update(GetTransferProgress());
     progress.Finish();
     CloseComPort(port);
+    row.bytes = result >= 0 ? result : progress.DoneBytes();
 
     if (host.Interrupted()) {
-        return kInterruptedExitCode;
+        return finish(DeviceOutcome::Interrupted);
     }
     if (result < 0) {
         console.Message(res::IDS_TRANSFER_FAILED);
         console.Message(SendFailureReason(result));
-        return kExitFailed;
+        return finish(DeviceOutcome::Done);
     }
+    row.ok = true;
     console.Message(res::IDS_CLI_SEND_SUCCEEDED, {std::to_string(result)});
-    return kExitOk;
+    return finish(DeviceOutcome::Done);
+}
+
+int RunSend(ConsoleHost& host, Console& console, const HostSettings& settings,
+            const std::string& file) {
+    DeviceObserver nobody;
+    DeviceRow row;
+    switch (SendToPort(host, console, settings, file, nobody, row)) {
+        case DeviceOutcome::Interrupted:
+            return kInterruptedExitCode;
+        case DeviceOutcome::Done:
+            return row.ok ? kExitOk : kExitFailed;
+        default:
+            return kExitFailed;
+    }
 }
 
 int RunLog(ConsoleHost& host, Console& console, const LogSettings& settings) {

@@ -14,11 +14,16 @@ namespace cli {
 
 inline constexpr int kInterruptedExitCode = 130;
 
+// What a second signal does: end the process at once, or be told like the
+// first (a station cancels its devices safely on the second Ctrl+C).
+enum class SecondSignal { EndsProcess, Told };
+
 class SignalWatcher {
 public:
     // Blocks the signals in the calling thread, which must be the first one:
     // threads started later inherit the mask.
-    explicit SignalWatcher(std::function<void(int)> onFirstSignal);
+    explicit SignalWatcher(std::function<void(int)> onFirstSignal,
+                           SecondSignal second = SecondSignal::EndsProcess);
     ~SignalWatcher();
     SignalWatcher(const SignalWatcher&) = delete;
     SignalWatcher& operator=(const SignalWatcher&) = delete;
@@ -29,6 +34,7 @@ public:
 
 private:
     std::function<void(int)> onFirstSignal_;
+    SecondSignal second_;
     int wake_[2] = {-1, -1};
 #ifdef _WIN32
     static int __stdcall OnConsoleEvent(unsigned long event);

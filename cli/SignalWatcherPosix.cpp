@@ -21,8 +21,8 @@ sigset_t WatchedSignals() {
 
 }  // namespace
 
-SignalWatcher::SignalWatcher(std::function<void(int)> onFirstSignal)
-    : onFirstSignal_(std::move(onFirstSignal)) {
+SignalWatcher::SignalWatcher(std::function<void(int)> onFirstSignal, SecondSignal second)
+    : onFirstSignal_(std::move(onFirstSignal)), second_(second) {
     const sigset_t set = WatchedSignals();
     if (int rc = ::pthread_sigmask(SIG_BLOCK, &set, nullptr); rc != 0) {
         throw std::system_error(rc, std::generic_category(), "pthread_sigmask");
@@ -52,7 +52,7 @@ void SignalWatcher::Run() {
         if (signal < 0) {
             continue;
         }
-        if (++received == 1) {
+        if (++received == 1 || second_ == SecondSignal::Told) {
             const char byte = 1;
             [[maybe_unused]] ssize_t n = ::write(wake_[1], &byte, 1);
             onFirstSignal_(signal);

@@ -15,8 +15,8 @@ std::atomic<SignalWatcher*> g_watcher{nullptr};
 
 }  // namespace
 
-SignalWatcher::SignalWatcher(std::function<void(int)> onFirstSignal)
-    : onFirstSignal_(std::move(onFirstSignal)) {
+SignalWatcher::SignalWatcher(std::function<void(int)> onFirstSignal, SecondSignal second)
+    : onFirstSignal_(std::move(onFirstSignal)), second_(second) {
     g_watcher = this;
     if (!::SetConsoleCtrlHandler(reinterpret_cast<PHANDLER_ROUTINE>(&OnConsoleEvent), TRUE)) {
         g_watcher = nullptr;
@@ -36,7 +36,7 @@ int __stdcall SignalWatcher::OnConsoleEvent(unsigned long event) {
         return FALSE;  // the system's default: end the process
     }
     const int signal = event == CTRL_C_EVENT ? SIGINT : SIGTERM;
-    if (++watcher->received_ == 1) {
+    if (++watcher->received_ == 1 || watcher->second_ == SecondSignal::Told) {
         watcher->onFirstSignal_(signal);
         if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT ||
             event == CTRL_SHUTDOWN_EVENT) {

@@ -9,8 +9,12 @@
 #include "cfgfile/FileIo.h"
 #include "cfgfile/InputFile.h"
 #include "cli/Commands.h"
+#include "cli/PortList.h"
 #include "cli/SecretLine.h"
+#include "cli/Station.h"
+#include "cli/StationWorker.h"
 #include "cli/Terminal.h"
+#include "cli/WorkerProcess.h"
 #include "res/ResourceIds.h"
 #include "serial/PortPath.h"
 
@@ -81,16 +85,20 @@ int RunTirvelctl(int argc, char** argv) {
         "2 usage error, 130 interrupted (Ctrl+C).");
 
     std::string portText = "1";
-    std::string device;
+    std::vector<std::string> devices;
+    bool stationWorker = false;
     std::string password;
     std::string language;
     bool json = false;
     bool quiet = false;
-    auto* portOption = app.add_option("-p,--port", portText, "COM port number 1-255 (default 1)")
-                           ->option_text("N");
+    auto* portOption = app.add_option("-p,--port", portText, Console::Text(res::IDS_CLI_HELP_PORT))
+                           ->option_text("N|LIST");
     auto* deviceOption =
-        app.add_option("-d,--device", device, "Device path to open instead of a COM number");
+        app.add_option("-d,--device", devices, Console::Text(res::IDS_CLI_HELP_DEVICE))
+            ->option_text("PATH");
     portOption->excludes(deviceOption);
+    // One device on one port for a station's supervisor, told as event lines.
+    app.add_flag("--station-worker", stationWorker)->group("");
     auto* passwordOption = app.add_option("--password", password, "The devices' password");
     app.add_option("--lang", language, "en|zh (default: from the locale)");
     app.add_flag("--json", json, "Machine-readable output on stdout");
@@ -117,12 +125,22 @@ int RunTirvelctl(int argc, char** argv) {
     std::string countText;
     batch->add_option("--count", countText, "Stop after N devices (default: Ctrl+C)")
         ->option_text("N");
-    batch->add_option("--report", batchSettings.reportPath, "Also write the report as CSV");
+    batch->add_option("--report", batchSettings.reportPath, Console::Text(res::IDS_CLI_HELP_REPORT))
+        ->option_text("FILE");
 
     std::string firmwareFile;
     auto* update = app.add_subcommand("update", Console::Text(res::IDS_CLI_HELP_UPDATE));
     update->add_option("FIRMWARE", firmwareFile, Console::Text(res::IDS_CLI_HELP_FIRMWARE))
         ->required();
+    std::string updateCountText;
+    auto* updateCount =
+        update
+            ->add_option("--count", updateCountText, Console::Text(res::IDS_CLI_HELP_UPDATE_COUNT))
+            ->option_text("N");
+    std::string updateReport;
+    auto* updateReportOption =
+        update->add_option("--report", updateReport, Console::Text(res::IDS_CLI_HELP_REPORT))
+            ->option_text("FILE");
     std::string sendFile;
     auto* send = app.add_subcommand("send", Console::Text(res::IDS_CLI_HELP_SEND));
     send->add_option("FILE", sendFile, Console::Text(res::IDS_CLI_HELP_SEND_FILE))->required();
@@ -149,12 +167,29 @@ int RunTirvelctl(int argc, char** argv) {
     if (!language.empty() && !fw::ParseLanguage(language)) {
         return UsageError(Console::Text(res::IDS_CLI_BAD_LANGUAGE, {language}));
     }
-    const std::optional<int> port = ParseDecimalOption(portText, serial::kMaxComNumber);
-    if (!port) {
-        return UsageError(Console::Text(res::IDS_CLI_BAD_PORT, {portText}));
+    PortListResult portList =
+        deviceOption->count() > 0 ? DevicePorts(devices) : ParsePortList(portText);
+    if (auto* error = std::get_if<PortListError>(&portList)) {
+        switch (error->kind) {
+            case PortListError::Repeated:
+                return UsageError(Console::Text(res::IDS_CLI_PORT_REPEATED, {error->detail}));
+            case PortListError::TooMany:
+                return UsageError(
+                    Console::Text(res::IDS_CLI_TOO_MANY_PORTS, {std::to_string(kMaxStations)}));
+            case PortListError::BadList:
+                // A single number keeps the message it always had.
+                return UsageError(Console::Text(portText.find_first_of(",-") == std::string::npos
+                                                    ? res::IDS_CLI_BAD_PORT
+                                                    : res::IDS_CLI_BAD_PORT_LIST,
+                                                {portText}));
+        }
     }
+    const std::vector<StationPort> stationPorts =
+        std::get<std::vector<StationPort>>(std::move(portList));
+    int updateCountValue = 0;
     for (const auto& [name, text, target] :
          {std::tuple{"--count", &countText, &batchSettings.count},
+          std::tuple{"--count", &updateCountText, &updateCountValue},
           std::tuple{"--seconds", &secondsText, &logSettings.seconds}}) {
         if (text->empty()) {
             continue;
@@ -198,16 +233,58 @@ int RunTirvelctl(int argc, char** argv) {
         }
     }
 
+    const bool stationJob = update->parsed() || send->parsed() || batch->parsed();
+    if (stationPorts.size() > 1 && !stationJob && !ports->parsed()) {
+        return UsageError(
+            Console::Text(res::IDS_CLI_ONE_PORT_ONLY, {app.get_subcommands().front()->get_name()}));
+    }
+
+    HostSettings settings;
+    settings.comPort = stationPorts.front().comPort;
+    settings.devicePath = stationPorts.front().devicePath;
+    if (passwordOption->count() > 0) {
+        settings.password = password;
+    }
+    if (stationWorker) {
+        if (!stationJob) {
+            return UsageError("--station-worker");
+        }
+        const StationJob job = update->parsed() ? StationJob::Update
+                               : send->parsed() ? StationJob::Send
+                                                : StationJob::Batch;
+        const std::string& file = update->parsed() ? firmwareFile
+                                  : send->parsed() ? sendFile
+                                                   : batchSettings.file;
+        return RunStationWorker(job, settings, file);
+    }
+
     Console console(std::cout, std::cerr, quiet, IsTerminal(kStderrFd));
     if (ports->parsed()) {
         return RunPorts(console, json);
     }
 
-    HostSettings settings;
-    settings.comPort = *port;
-    settings.devicePath = device;
-    if (passwordOption->count() > 0) {
-        settings.password = password;
+    // Several ports, or an update that counts or reports: a station.
+    const bool updateStation =
+        update->parsed() && (updateCount->count() > 0 || updateReportOption->count() > 0);
+    if (stationPorts.size() > 1 || updateStation) {
+        StationSettings station;
+        station.job = update->parsed() ? StationJob::Update
+                      : send->parsed() ? StationJob::Send
+                                       : StationJob::Batch;
+        station.file = update->parsed() ? firmwareFile
+                       : send->parsed() ? sendFile
+                                        : batchSettings.file;
+        station.count = update->parsed() ? updateCountValue : batchSettings.count;
+        station.reportPath = update->parsed() ? updateReport : batchSettings.reportPath;
+        station.json = json;
+        station.password = settings.password;
+        station.program = OwnExecutablePath(argc > 0 ? argv[0] : "tirvelctl");
+        station.language = fw::CurrentLanguage() == fw::Language::Chinese ? "zh" : "en";
+        const int code = RunStation(stationPorts, station, console);
+        if (code == kInterruptedExitCode) {
+            console.Message(res::IDS_CLI_INTERRUPTED);
+        }
+        return code;
     }
     settings.promptForPassword = IsTerminal(kStdinFd);
     ConsoleHost host(settings, console);

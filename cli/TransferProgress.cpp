@@ -53,6 +53,9 @@ void TransferProgress::Begin(std::int64_t total) {
     moving_ = false;
     start_ = Clock::now();
     lastDrawn_ = Clock::time_point{};
+    if (observer_) {
+        observer_(0, total_);
+    }
 }
 
 std::int64_t TransferProgress::Done(int perMille) const {
@@ -69,6 +72,9 @@ void TransferProgress::Update(int perMille) {
         return;
     }
     perMille_ = perMille;
+    if (observer_) {
+        observer_(Done(perMille), total_);
+    }
     const auto now = Clock::now();
     if (!moving_ && perMille > 0) {
         // The rate counts from the first acknowledged block, not from the

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "cli/Console.h"
@@ -21,18 +22,26 @@ public:
 
     TransferProgress(Console& console, bool terminal) : console_(console), terminal_(terminal) {}
 
+    // Also told every figure, for a board that shows many transfers at once.
+    void SetObserver(std::function<void(std::int64_t done, std::int64_t total)> observer) {
+        observer_ = std::move(observer);
+    }
+
     void Begin(std::int64_t total);
     // perMille as the sender reports it; values past 1000 (a last, partly
     // filled block) count as the whole image.
     void Update(int perMille);
     // The last figures stay on their own line; nothing when nothing started.
     void Finish();
+    // Bytes acknowledged so far (of the last transfer, once finished).
+    std::int64_t DoneBytes() const { return Done(perMille_); }
 
 private:
     std::int64_t Done(int perMille) const;
 
     Console& console_;
     bool terminal_;
+    std::function<void(std::int64_t, std::int64_t)> observer_;
     std::int64_t total_ = 0;
     int perMille_ = 0;
     int quartersShown_ = 0;

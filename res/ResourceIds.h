@@ -202,6 +202,59 @@ inline constexpr fw::UINT IDS_PRINT_FAILED = 309;
 inline constexpr fw::UINT IDS_COM_OPENS = 310;  // "Opens %1": what a COM number reaches
 inline constexpr fw::UINT IDS_COM_REACHES_NOTHING = 311;
 inline constexpr fw::UINT IDS_COM_PINNED_ABSENT = 312;
+// tirvelctl's station of several ports at once (350-399).
+// %1 the list as given
+inline constexpr fw::UINT IDS_CLI_BAD_PORT_LIST = 350;
+// %1 the port
+inline constexpr fw::UINT IDS_CLI_PORT_REPEATED = 351;
+// %1 the most
+inline constexpr fw::UINT IDS_CLI_TOO_MANY_PORTS = 352;
+// %1 the command
+inline constexpr fw::UINT IDS_CLI_ONE_PORT_ONLY = 353;
+inline constexpr fw::UINT IDS_CLI_COLUMN_BYTES = 354;
+inline constexpr fw::UINT IDS_CLI_HELP_UPDATE_COUNT = 355;
+inline constexpr fw::UINT IDS_CLI_HELP_REPORT = 356;
+inline constexpr fw::UINT IDS_CLI_HELP_PORT = 357;
+inline constexpr fw::UINT IDS_CLI_HELP_DEVICE = 358;
+inline constexpr fw::UINT IDS_STATION_WAITING = 360;
+inline constexpr fw::UINT IDS_STATION_WAITING_LOADER = 361;
+inline constexpr fw::UINT IDS_STATION_WAITING_START = 362;
+inline constexpr fw::UINT IDS_STATION_CONNECTED = 363;
+inline constexpr fw::UINT IDS_STATION_LOADER_FOUND = 364;
+// %1 items
+inline constexpr fw::UINT IDS_STATION_WRITING = 365;
+inline constexpr fw::UINT IDS_STATION_CHECKING = 366;
+// %1 percent, %2 KB/s
+inline constexpr fw::UINT IDS_STATION_SENDING = 367;
+inline constexpr fw::UINT IDS_STATION_OK = 368;
+// %1 the reason
+inline constexpr fw::UINT IDS_STATION_FAILED = 369;
+// %1 the reason
+inline constexpr fw::UINT IDS_STATION_OUT_OF_USE = 370;
+inline constexpr fw::UINT IDS_STATION_FINISHED = 371;
+// %1 done (of N), %2 failed, %3 per hour
+inline constexpr fw::UINT IDS_STATION_TOTALS = 372;
+inline constexpr fw::UINT IDS_STATION_FINISHING = 373;
+inline constexpr fw::UINT IDS_STATION_CANCELLING = 374;
+// %1 how
+inline constexpr fw::UINT IDS_STATION_WORKER_DIED = 375;
+// %1
+inline constexpr fw::UINT IDS_STATION_EXIT_CODE = 376;
+// %1
+inline constexpr fw::UINT IDS_STATION_SIGNAL = 377;
+// %1 the port
+inline constexpr fw::UINT IDS_STATION_NO_DEVICE = 378;
+// %1 the port, %2 why
+inline constexpr fw::UINT IDS_STATION_CANNOT_START = 379;
+// %1 the port, %2 what
+inline constexpr fw::UINT IDS_STATION_PORT_LINE = 380;
+inline constexpr fw::UINT IDS_STATION_CANCELLED = 381;
+// %1 devices, %2 OK, %3 failed, %4 ports out of use
+inline constexpr fw::UINT IDS_STATION_SUMMARY = 382;
+// %1 the port
+inline constexpr fw::UINT IDS_STATION_WORKER_FAILED_AGAIN = 383;
+// %1 IMEI, %2 version
+inline constexpr fw::UINT IDS_STATION_DEVICE = 384;
 inline constexpr fw::UINT IDS_APP_TITLE = 57344;
 inline constexpr fw::UINT IDS_IDLE_MESSAGE = 57345;
 inline constexpr fw::UINT IDS_PANE_FONT_FACE = 61452;

@@ -249,7 +249,7 @@ TEST_F(TirvelctlRun, BatchReportsEachDeviceOnceWithItsOwnOutcome) {
 
     const std::vector<std::string> rows = Lines(ReadFile(report));
     ASSERT_EQ(rows.size(), 4u) << ReadFile(report);
-    EXPECT_EQ(rows[0], "Time,IMEI,Version,Result,Items written,Message");
+    EXPECT_EQ(rows[0], "Port,Time,IMEI,Version,Result,Items written,Message");
     const std::size_t items = ExampleProfile().size();
     std::set<std::string> imeis;
     for (std::size_t i = 1; i < rows.size(); ++i) {
@@ -258,11 +258,13 @@ TEST_F(TirvelctlRun, BatchReportsEachDeviceOnceWithItsOwnOutcome) {
         for (std::string f; std::getline(in, f, ',');) {
             fields.push_back(f);
         }
-        ASSERT_GE(fields.size(), 5u) << rows[i];
-        imeis.insert(fields[1]);
-        EXPECT_EQ(fields[3], "OK") << rows[i];
-        EXPECT_EQ(fields[4], std::to_string(items)) << rows[i];
-        EXPECT_TRUE(Contains(r.out, fields[1])) << r.out;
+        ASSERT_GE(fields.size(), 6u) << rows[i];
+        // The port the device was on, as the operator named it.
+        EXPECT_EQ(fields[0], Link()) << rows[i];
+        imeis.insert(fields[2]);
+        EXPECT_EQ(fields[4], "OK") << rows[i];
+        EXPECT_EQ(fields[5], std::to_string(items)) << rows[i];
+        EXPECT_TRUE(Contains(r.out, fields[2])) << r.out;
     }
     // Three different devices, each given the profile: an OK in the report is
     // an OK on the device.

@@ -1,0 +1,60 @@
+// The record of a run over device after device: one row per device, in the
+// order they finished, as a table on stdout (or JSON lines) and as CSV.
+// A batch's rows name what was written; an update's, what was sent.
+#pragma once
+
+#include <cstdint>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "cli/Console.h"
+
+namespace cli {
+
+struct DeviceRow {
+    std::string port;  // "COM3" or the device path
+    std::string time;  // local, when the device was done
+    std::string imei;  // shown text; empty where nothing gave one (a boot loader)
+    std::string version;
+    bool ok = false;
+    int written = 0;         // items, for a batch
+    std::int64_t bytes = 0;  // acknowledged, for a transfer
+    std::string message;     // the last outcome or failure said for the device
+};
+
+enum class ReportKind { Batch, Transfer };
+
+// Now, as the report writes it.
+std::string LocalTime();
+
+class DeviceReport {
+public:
+    DeviceReport(ReportKind kind, Console& console, bool json, std::string csvPath);
+
+    // Where table and JSON lines go; stdout unless a board shares the terminal.
+    void SetPrinter(std::function<void(const std::string&)> print) { print_ = std::move(print); }
+
+    // The headers; false when the CSV file cannot be written.
+    bool Open();
+    // False when the CSV could not take the row (it is on stdout anyway).
+    bool Add(const DeviceRow& row);
+
+    std::vector<std::string> Header() const;
+    std::vector<std::string> Fields(const DeviceRow& row) const;
+    std::string JsonLine(const DeviceRow& row) const;
+
+private:
+    void PrintFields(const std::vector<std::string>& fields);
+    bool WriteCsv(const std::vector<std::string>& fields);
+
+    ReportKind kind_;
+    Console& console_;
+    bool json_;
+    std::string csvPath_;
+    std::ofstream csv_;
+    std::function<void(const std::string&)> print_;
+};
+
+}  // namespace cli

@@ -1,0 +1,172 @@
+#include "cli/StationEvents.h"
+
+#include <array>
+#include <nlohmann/json.hpp>
+
+namespace cli {
+namespace {
+
+using Json = nlohmann::json;
+
+constexpr std::array kKinds{"step", "identity", "claim", "transfer", "message", "end"};
+constexpr std::array kSteps{"waiting", "connected", "writing", "checking", "sending"};
+constexpr std::array kOutcomes{"done",    "no-device",  "port-failed",
+                               "surplus", "job-failed", "interrupted"};
+
+template <typename Enum, std::size_t N>
+std::optional<Enum> Named(const std::array<const char*, N>& names, const std::string& name) {
+    for (std::size_t i = 0; i < N; ++i) {
+        if (name == names[i]) {
+            return static_cast<Enum>(i);
+        }
+    }
+    return std::nullopt;
+}
+
+template <typename Enum, std::size_t N>
+const char* NameOf(const std::array<const char*, N>& names, Enum value) {
+    return names.at(static_cast<std::size_t>(value));
+}
+
+}  // namespace
+
+std::string EncodeEvent(const StationEvent& event) {
+    Json j;
+    j["event"] = NameOf(kKinds, event.kind);
+    switch (event.kind) {
+        case StationEvent::Kind::Step:
+            j["step"] = NameOf(kSteps, event.step);
+            j["detail"] = event.detail;
+            break;
+        case StationEvent::Kind::Identity:
+            j["imei"] = event.imei;
+            j["version"] = event.version;
+            break;
+        case StationEvent::Kind::Transfer:
+            j["done"] = event.done;
+            j["total"] = event.total;
+            break;
+        case StationEvent::Kind::Message:
+            j["text"] = event.text;
+            break;
+        case StationEvent::Kind::End:
+            j["outcome"] = NameOf(kOutcomes, event.outcome);
+            if (event.row) {
+                const DeviceRow& r = *event.row;
+                j["row"] = {{"port", r.port},       {"time", r.time},      {"imei", r.imei},
+                            {"version", r.version}, {"ok", r.ok},          {"written", r.written},
+                            {"bytes", r.bytes},     {"message", r.message}};
+            }
+            break;
+        case StationEvent::Kind::Claim:
+            break;
+    }
+    // Texts are UTF-8 from the string table and shown device text; anything
+    // else is replaced rather than ending the worker.
+    return j.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+std::optional<StationEvent> DecodeEvent(const std::string& line) {
+    if (line.empty() || line.front() != '{') {
+        return std::nullopt;
+    }
+    const Json j = Json::parse(line, nullptr, false);
+    if (j.is_discarded() || !j.is_object() || !j.contains("event") || !j["event"].is_string()) {
+        return std::nullopt;
+    }
+    const auto kind = Named<StationEvent::Kind>(kKinds, j["event"].get<std::string>());
+    if (!kind) {
+        return std::nullopt;
+    }
+    StationEvent event;
+    event.kind = *kind;
+    try {
+        switch (event.kind) {
+            case StationEvent::Kind::Step: {
+                const auto step = Named<DeviceStep>(kSteps, j.at("step").get<std::string>());
+                if (!step) {
+                    return std::nullopt;
+                }
+                event.step = *step;
+                event.detail = j.at("detail").get<int>();
+                break;
+            }
+            case StationEvent::Kind::Identity:
+                event.imei = j.at("imei").get<std::string>();
+                event.version = j.at("version").get<std::string>();
+                break;
+            case StationEvent::Kind::Transfer:
+                event.done = j.at("done").get<std::int64_t>();
+                event.total = j.at("total").get<std::int64_t>();
+                break;
+            case StationEvent::Kind::Message:
+                event.text = j.at("text").get<std::string>();
+                break;
+            case StationEvent::Kind::End: {
+                const auto outcome =
+                    Named<DeviceOutcome>(kOutcomes, j.at("outcome").get<std::string>());
+                if (!outcome) {
+                    return std::nullopt;
+                }
+                event.outcome = *outcome;
+                if (j.contains("row")) {
+                    const Json& r = j["row"];
+                    DeviceRow row;
+                    row.port = r.at("port").get<std::string>();
+                    row.time = r.at("time").get<std::string>();
+                    row.imei = r.at("imei").get<std::string>();
+                    row.version = r.at("version").get<std::string>();
+                    row.ok = r.at("ok").get<bool>();
+                    row.written = r.at("written").get<int>();
+                    row.bytes = r.at("bytes").get<std::int64_t>();
+                    row.message = r.at("message").get<std::string>();
+                    event.row = row;
+                }
+                break;
+            }
+            case StationEvent::Kind::Claim:
+                break;
+        }
+    } catch (const Json::exception&) {
+        return std::nullopt;  // a field missing or of the wrong type
+    }
+    return event;
+}
+
+std::string EncodePasswordLine(const std::optional<std::string>& password) {
+    if (!password) {
+        return "-";
+    }
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string line = "p";
+    for (const unsigned char c : *password) {
+        line += kHex[c >> 4];
+        line += kHex[c & 15];
+    }
+    return line;
+}
+
+std::optional<std::string> DecodePasswordLine(const std::string& line) {
+    if (line.empty() || line[0] != 'p' || line.size() % 2 == 0) {
+        return std::nullopt;
+    }
+    const auto nibble = [](char c) -> int {
+        if (c >= '0' && c <= '9')
+            return c - '0';
+        if (c >= 'a' && c <= 'f')
+            return c - 'a' + 10;
+        return -1;
+    };
+    std::string password;
+    for (std::size_t i = 1; i + 1 < line.size(); i += 2) {
+        const int high = nibble(line[i]);
+        const int low = nibble(line[i + 1]);
+        if (high < 0 || low < 0) {
+            return std::nullopt;
+        }
+        password += static_cast<char>(high * 16 + low);
+    }
+    return password;
+}
+
+}  // namespace cli

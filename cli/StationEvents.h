@@ -1,0 +1,42 @@
+// What a station's worker process tells its supervisor: one JSON object per
+// line on the worker's stdout. The supervisor answers a claim with one line
+// on the worker's stdin, "go" or "stop"; before anything else the worker reads
+// the devices' password from there, hex-encoded, so that it never shows in a
+// process list.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "cli/DeviceObserver.h"
+#include "cli/DeviceReport.h"
+
+namespace cli {
+
+struct StationEvent {
+    enum class Kind { Step, Identity, Claim, Transfer, Message, End };
+    Kind kind = Kind::Message;
+    DeviceStep step = DeviceStep::Waiting;
+    int detail = 0;
+    std::string imei;  // Identity
+    std::string version;
+    std::int64_t done = 0;  // Transfer
+    std::int64_t total = 0;
+    std::string text;                             // Message
+    DeviceOutcome outcome = DeviceOutcome::Done;  // End
+    std::optional<DeviceRow> row;                 // End, when a device was worked on
+};
+
+std::string EncodeEvent(const StationEvent& event);
+// Nothing for a line that is not an event: what a dying worker printed.
+std::optional<StationEvent> DecodeEvent(const std::string& line);
+
+inline constexpr const char* kClaimGranted = "go";
+inline constexpr const char* kClaimRefused = "stop";
+
+// The password line: "-" for none, else its bytes in hex.
+std::string EncodePasswordLine(const std::optional<std::string>& password);
+std::optional<std::string> DecodePasswordLine(const std::string& line);
+
+}  // namespace cli

@@ -1,0 +1,69 @@
+// The worker side of a station: one device on one port, told to the
+// supervisor as event lines. The supervisor starts one worker per device, so
+// the view's program-wide values (item count, probe stop flag, preset flag,
+// transfer port and progress) are never shared between ports, and a worker
+// that crashes or hangs takes nobody else's device with it.
+#pragma once
+
+#include <istream>
+#include <mutex>
+#include <ostream>
+#include <streambuf>
+#include <string>
+
+#include "cli/ConsoleHost.h"
+#include "cli/DeviceObserver.h"
+#include "cli/StationEvents.h"
+
+namespace cli {
+
+enum class StationJob { Update, Send, Batch };
+
+// The subcommand that runs a job, as the command line names it.
+const char* JobCommand(StationJob job);
+
+class WorkerLink : public DeviceObserver {
+public:
+    WorkerLink(std::ostream& events, std::istream& replies);
+
+    void Step(DeviceStep step, int detail) override;
+    void Identity(const std::string& imei, const std::string& version) override;
+    bool Claim() override;
+    void Transfer(std::int64_t done, std::int64_t total) override;
+
+    void End(DeviceOutcome outcome, const DeviceRow* row);
+    // Lines written here become message events: the worker's console.
+    std::ostream& Messages() { return messages_; }
+    bool Claimed() const { return claimed_; }
+    // The next line from the supervisor; empty at the end of input.
+    std::string ReadReply();
+
+private:
+    class LineBuffer : public std::streambuf {
+    public:
+        explicit LineBuffer(WorkerLink& link) : link_(link) {}
+
+    protected:
+        int overflow(int c) override;
+
+    private:
+        WorkerLink& link_;
+        std::string line_;
+    };
+
+    void Emit(const StationEvent& event);
+
+    std::mutex mutex_;
+    std::ostream& events_;
+    std::istream& replies_;
+    LineBuffer buffer_;
+    std::ostream messages_;
+    bool claimed_ = false;
+    std::chrono::steady_clock::time_point lastTransfer_{};
+};
+
+// Runs one device of the job on the port of settings; the password comes
+// from the supervisor on stdin. The exit code is 0 once the end was told.
+int RunStationWorker(StationJob job, HostSettings settings, const std::string& file);
+
+}  // namespace cli
