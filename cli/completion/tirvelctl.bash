@@ -36,7 +36,8 @@ _tirvelctl() {
             _tirvelctl_files "$cur"
             return 0 ;;
         -p | --port | --password | --count | --seconds)
-            # A number or a secret: nothing sensible to offer.
+            # A number, a port list (1-4, 1,3,7-9) or a secret: nothing
+            # sensible to offer.
             return 0 ;;
     esac
 
@@ -58,8 +59,8 @@ _tirvelctl() {
 
     local sub_opts="" wants_file=0
     case "$sub" in
-        export | apply | update | send) wants_file=1 ;;
-        batch) sub_opts="--count --report"; wants_file=1 ;;
+        export | apply | send) wants_file=1 ;;
+        batch | update) sub_opts="--count --report"; wants_file=1 ;;
         log) sub_opts="--output --seconds" ;;
     esac
 
