@@ -300,6 +300,8 @@ private:
             station.step = DeviceStep::Sending;
             station.transferStart = Clock::now();
             station.transferStartBytes = done;
+            station.quartersTold = 0;
+            Tell(station, StepText(station));
         }
         station.sent = done;
         station.total = total;

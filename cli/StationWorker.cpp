@@ -81,7 +81,8 @@ bool WorkerLink::Claim() {
 
 void WorkerLink::Transfer(std::int64_t done, std::int64_t total) {
     const auto now = std::chrono::steady_clock::now();
-    if (done != 0 && done != total && now - lastTransfer_ < kTransferEventPeriod) {
+    const bool first = lastTransfer_ == std::chrono::steady_clock::time_point{};
+    if (!first && done != total && now - lastTransfer_ < kTransferEventPeriod) {
         return;
     }
     lastTransfer_ = now;

@@ -1,0 +1,354 @@
+// tirvelctl as a station: the real binary on several simulated devices at
+// once, its report checked against what each simulator saw on its own port.
+#include <dirent.h>
+#include <signal.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <sstream>
+#include <thread>
+
+#include "ChildProcess.h"
+#include "PseudoTerminal.h"
+#include "SimProcess.h"
+#include "SimRecords.h"
+#include "TempDir.h"
+#include "TestFiles.h"
+#include "XmodemReceiver.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Json = nlohmann::json;
+using namespace std::chrono_literals;
+using testsupport::Hex;
+using testsupport::Lines;
+using testsupport::Noise;
+using testsupport::Padded;
+using testsupport::ReadFile;
+using testsupport::WriteFile;
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+std::vector<std::string> CsvFields(const std::string& row) {
+    std::vector<std::string> fields;
+    std::istringstream in(row);
+    for (std::string f; std::getline(in, f, ',');) {
+        fields.push_back(f);
+    }
+    return fields;
+}
+
+// The pids of the station's workers on one port, found as ps would.
+std::vector<pid_t> WorkersOn(const std::string& port) {
+    std::vector<pid_t> pids;
+    DIR* proc = ::opendir("/proc");
+    if (proc == nullptr) {
+        return pids;
+    }
+    while (const dirent* entry = ::readdir(proc)) {
+        const std::string name = entry->d_name;
+        if (name.find_first_not_of("0123456789") != std::string::npos) {
+            continue;
+        }
+        std::string cmdline = ReadFile(fs::path("/proc") / name / "cmdline");
+        std::replace(cmdline.begin(), cmdline.end(), '\0', ' ');
+        if (Contains(cmdline, "--station-worker") && Contains(cmdline, " " + port + " ")) {
+            pids.push_back(static_cast<pid_t>(std::stoi(name)));
+        }
+    }
+    ::closedir(proc);
+    return pids;
+}
+
+class StationRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ::setenv("XDG_CONFIG_HOME", dir_.Path().c_str(), 1);
+        ::setenv("LC_ALL", "C", 1);
+    }
+
+    // Simulator k (0-based) on the link dtuK, its devices' IMEIs counting up
+    // from 86000000000k001.
+    void StartSimulators(int count, std::vector<std::string> options) {
+        for (int k = 0; k < count; ++k) {
+            std::vector<std::string> args = options;
+            args.insert(args.begin(), {"--link", Link(k), "--events", Events(k).string(), "--imei",
+                                       "86000000000" + std::to_string(k + 1) + "001", "--boot-ms",
+                                       "200", "--firmware-out",
+                                       (dir_.Path() / ("received" + std::to_string(k))).string()});
+            sims_.push_back(std::make_unique<testsupport::SimProcess>(args));
+        }
+    }
+
+    std::string Link(int k) const { return (dir_.Path() / ("dtu" + std::to_string(k))).string(); }
+    fs::path Events(int k) const { return dir_.Path() / ("events" + std::to_string(k) + ".jsonl"); }
+    std::vector<Json> EventsOf(int k, const std::string& kind) const {
+        return testsupport::EventsOf(Events(k), kind);
+    }
+
+    std::vector<std::string> Devices(int count) const {
+        std::vector<std::string> args;
+        for (int k = 0; k < count; ++k) {
+            args.insert(args.end(), {"--device", Link(k)});
+        }
+        return args;
+    }
+
+    std::unique_ptr<testsupport::ChildProcess> Start(std::vector<std::string> args) {
+        ++runs_;
+        return std::make_unique<testsupport::ChildProcess>(TIRVELCTL_PATH, args, Out(), Err());
+    }
+    fs::path Out() const { return dir_.Path() / ("out" + std::to_string(runs_)); }
+    fs::path Err() const { return dir_.Path() / ("err" + std::to_string(runs_)); }
+
+    bool WaitForErr(const std::string& text, std::chrono::seconds timeout, int times = 1) const {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        for (;;) {
+            const std::string err = ReadFile(Err());
+            std::size_t found = 0;
+            for (auto at = err.find(text); at != std::string::npos; at = err.find(text, at + 1)) {
+                ++found;
+            }
+            if (static_cast<int>(found) >= times) {
+                return true;
+            }
+            if (std::chrono::steady_clock::now() > deadline) {
+                return false;
+            }
+            std::this_thread::sleep_for(20ms);
+        }
+    }
+
+    // The report's rows by the port they name.
+    std::map<std::string, std::vector<std::vector<std::string>>> RowsByPort(
+        const fs::path& report) const {
+        std::map<std::string, std::vector<std::vector<std::string>>> rows;
+        const std::vector<std::string> lines = Lines(ReadFile(report));
+        for (std::size_t i = 1; i < lines.size(); ++i) {
+            const auto fields = CsvFields(lines[i]);
+            rows[fields.at(0)].push_back(fields);
+        }
+        return rows;
+    }
+
+    testsupport::TempDir dir_;
+    std::vector<std::unique_ptr<testsupport::SimProcess>> sims_;
+    int runs_ = 0;
+};
+
+TEST_F(StationRun, UpdateOnThreePortsDeliversEveryImageAndNamesEachDevicesPort) {
+    StartSimulators(3, {"--devices", "2"});
+    const std::string image = Noise(128 * 30 + 5);
+    WriteFile(dir_.Path() / "fw.bin", image);
+    const fs::path report = dir_.Path() / "update.csv";
+    auto args = Devices(3);
+    args.insert(args.end(), {"update", (dir_.Path() / "fw.bin").string(), "--count", "6",
+                             "--report", report.string()});
+    auto run = Start(args);
+    ASSERT_EQ(run->Wait(2min), 0) << ReadFile(Err());
+
+    const std::vector<std::string> lines = Lines(ReadFile(report));
+    ASSERT_EQ(lines.size(), 7u) << ReadFile(report);
+    EXPECT_EQ(lines[0], "Port,Time,IMEI,Bytes,Result,Message");
+    const auto rows = RowsByPort(report);
+    for (int k = 0; k < 3; ++k) {
+        ASSERT_EQ(rows.count(Link(k)), 1u) << ReadFile(report);
+        for (const auto& row : rows.at(Link(k))) {
+            EXPECT_EQ(row.at(2), "");  // a boot loader gives no IMEI
+            EXPECT_EQ(row.at(3), std::to_string(image.size()));
+            EXPECT_EQ(row.at(4), "OK");
+        }
+        // What the report claims for the port, its device bears out.
+        EXPECT_EQ(EventsOf(k, "firmware").size(), rows.at(Link(k)).size()) << k;
+        EXPECT_EQ(Hex(ReadFile(dir_.Path() / ("received" + std::to_string(k)))),
+                  Hex(Padded(image)));
+    }
+    EXPECT_TRUE(Contains(ReadFile(Err()), "6 devices: 6 succeeded, 0 failed.")) << ReadFile(Err());
+}
+
+TEST_F(StationRun, BatchOnThreePortsMatchesEveryRowToTheDeviceOnItsPort) {
+    StartSimulators(3, {"--devices", "3"});
+    auto args = Devices(3);
+    args.insert(
+        args.end(),
+        {"--json", "batch", (fs::path(TIRVEL_SOURCE_DIR) / "cli/examples/apn-profile.txt").string(),
+         "--count", "6"});
+    auto run = Start(args);
+    ASSERT_EQ(run->Wait(2min), 0) << ReadFile(Err());
+
+    std::vector<Json> rows;
+    for (const std::string& line : Lines(ReadFile(Out()))) {
+        rows.push_back(Json::parse(line));
+    }
+    ASSERT_EQ(rows.size(), 6u) << ReadFile(Out());
+    std::set<std::string> imeis;
+    for (const Json& row : rows) {
+        EXPECT_TRUE(row["ok"].get<bool>()) << row.dump();
+        const std::string port = row["port"];
+        int k = 0;
+        while (k < 3 && port != Link(k)) {
+            ++k;
+        }
+        ASSERT_LT(k, 3) << row.dump();
+        // The IMEI is one of the devices this port's simulator switched on,
+        // and that device took every item of the profile.
+        std::string current;
+        int sets = 0;
+        for (const Json& e : EventsOf(k, "")) {
+            if (e["event"] == "power-on") {
+                current = e["imei"];
+            } else if (e["event"] == "set" && current == row["imei"]) {
+                ++sets;
+            }
+        }
+        EXPECT_EQ(sets, row["written"].get<int>()) << row.dump();
+        EXPECT_GT(sets, 0) << row.dump();
+        imeis.insert(row["imei"]);
+    }
+    EXPECT_EQ(imeis.size(), 6u);
+}
+
+TEST_F(StationRun, SendOnThreePortsReachesEveryReceiver) {
+    std::vector<std::unique_ptr<testsupport::PseudoTerminal>> ptys;
+    std::vector<std::string> args;
+    for (int k = 0; k < 3; ++k) {
+        ptys.push_back(std::make_unique<testsupport::PseudoTerminal>());
+        args.insert(args.end(), {"--device", ptys.back()->SlavePath()});
+    }
+    const std::string image = Noise(128 * 12 + 9);
+    WriteFile(dir_.Path() / "image.bin", image);
+    args.insert(args.end(), {"send", (dir_.Path() / "image.bin").string()});
+    auto run = Start(args);
+    ASSERT_TRUE(WaitForErr("waiting for the start signal", 10s, 3)) << ReadFile(Err());
+    // The third receiver cancels: its port fails alone.
+    std::vector<testsupport::Receiver> received(3);
+    std::vector<std::thread> receivers;
+    for (int k = 0; k < 3; ++k) {
+        receivers.emplace_back(
+            [&, k] { received[k] = testsupport::ReceiveChecksumXmodem(*ptys[k], k == 2 ? 4 : 0); });
+    }
+    for (auto& t : receivers) {
+        t.join();
+    }
+    EXPECT_EQ(run->Wait(1min), 1) << ReadFile(Err());
+    const std::string out = ReadFile(Out());
+    for (int k = 0; k < 2; ++k) {
+        EXPECT_TRUE(received[k].ended);
+        EXPECT_EQ(Hex(received[k].data), Hex(Padded(image)));
+        EXPECT_TRUE(Contains(out, ptys[k]->SlavePath() + "  ")) << out;
+    }
+    EXPECT_TRUE(Contains(out, "failed  The receiver cancelled the transfer.")) << out;
+    EXPECT_TRUE(Contains(ReadFile(Err()), "3 devices: 2 succeeded, 1 failed.")) << ReadFile(Err());
+}
+
+// A worker killed in the middle of its transfer: its device is a failed row,
+// the other port never notices, and the port goes on with its next device.
+TEST_F(StationRun, AWorkerThatDiesFailsItsDeviceAloneAndItsPortGoesOn) {
+    StartSimulators(2, {"--devices", "2"});
+    // Large enough that the transfer is still running when the worker dies.
+    WriteFile(dir_.Path() / "fw.bin", Noise(3 * 1024 * 1024));
+    const fs::path report = dir_.Path() / "update.csv";
+    auto args = Devices(2);
+    args.insert(args.end(), {"update", (dir_.Path() / "fw.bin").string(), "--count", "4",
+                             "--report", report.string()});
+    auto run = Start(args);
+    ASSERT_TRUE(WaitForErr(Link(0) + ": sending", 30s)) << ReadFile(Err());
+    const std::vector<pid_t> workers = WorkersOn(Link(0));
+    ASSERT_EQ(workers.size(), 1u);
+    ::kill(workers.front(), SIGKILL);
+    EXPECT_EQ(run->Wait(3min), 1) << ReadFile(Err());
+
+    const auto rows = RowsByPort(report);
+    ASSERT_EQ(rows.at(Link(0)).size(), 2u) << ReadFile(report);
+    EXPECT_EQ(rows.at(Link(0))[0].at(4), "failed");
+    EXPECT_TRUE(Contains(rows.at(Link(0))[0].at(5), "ended unexpectedly (signal 9)"))
+        << ReadFile(report);
+    EXPECT_EQ(rows.at(Link(0))[1].at(4), "OK") << ReadFile(report);
+    ASSERT_EQ(rows.at(Link(1)).size(), 2u) << ReadFile(report);
+    for (const auto& row : rows.at(Link(1))) {
+        EXPECT_EQ(row.at(4), "OK") << ReadFile(report);
+    }
+    EXPECT_EQ(EventsOf(0, "firmware").size(), 1u);
+    EXPECT_EQ(EventsOf(1, "firmware").size(), 2u);
+}
+
+class StationInterrupt : public StationRun {
+protected:
+    // Two ports sending at the line rate when the signals come.
+    std::unique_ptr<testsupport::ChildProcess> StartTransfers() {
+        StartSimulators(2, {"--devices", "2"});
+        WriteFile(dir_.Path() / "fw.bin", Noise(3 * 1024 * 1024));
+        auto args = Devices(2);
+        args.insert(args.end(), {"update", (dir_.Path() / "fw.bin").string(), "--count", "4",
+                                 "--report", Report().string()});
+        auto run = Start(args);
+        EXPECT_TRUE(WaitForErr(Link(0) + ": sending", 30s)) << ReadFile(Err());
+        EXPECT_TRUE(WaitForErr(Link(1) + ": sending", 30s)) << ReadFile(Err());
+        return run;
+    }
+    fs::path Report() const { return dir_.Path() / "update.csv"; }
+};
+
+TEST_F(StationInterrupt, CtrlCOnceFinishesTheTransfersInFlightAndTakesNoMore) {
+    auto run = StartTransfers();
+    run->Signal(SIGINT);
+    EXPECT_EQ(run->Wait(2min), 130) << ReadFile(Err());
+    EXPECT_TRUE(Contains(ReadFile(Err()), "Ctrl+C again cancels them")) << ReadFile(Err());
+    const auto rows = RowsByPort(Report());
+    for (int k = 0; k < 2; ++k) {
+        ASSERT_EQ(rows.count(Link(k)), 1u) << ReadFile(Report());
+        ASSERT_EQ(rows.at(Link(k)).size(), 1u) << ReadFile(Report());
+        EXPECT_EQ(rows.at(Link(k))[0].at(4), "OK") << ReadFile(Report());
+        EXPECT_EQ(EventsOf(k, "firmware").size(), 1u);
+        EXPECT_EQ(EventsOf(k, "power-on").size(), 1u) << "no second device was taken";
+    }
+}
+
+TEST_F(StationInterrupt, CtrlCTwiceCancelsTheTransfersAndReportsThemFailed) {
+    auto run = StartTransfers();
+    run->Signal(SIGINT);
+    ASSERT_TRUE(WaitForErr("Ctrl+C again cancels them", 10s)) << ReadFile(Err());
+    run->Signal(SIGINT);
+    EXPECT_EQ(run->Wait(1min), 130) << ReadFile(Err());
+    const auto rows = RowsByPort(Report());
+    for (int k = 0; k < 2; ++k) {
+        ASSERT_EQ(rows.count(Link(k)), 1u) << ReadFile(Report());
+        EXPECT_EQ(rows.at(Link(k))[0].at(4), "failed") << ReadFile(Report());
+        EXPECT_EQ(rows.at(Link(k))[0].at(5), "Interrupted.") << ReadFile(Report());
+        EXPECT_TRUE(EventsOf(k, "firmware").empty()) << "no image was completed";
+    }
+}
+
+TEST_F(StationRun, SeveralPortsAreForCommandsThatWorkThemAtOnce) {
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"-p", "1,2", "read"},
+                                               {"--device", "/dev/a", "--device", "/dev/b", "log"},
+                                               {"-p", "1-3", "restore"}}) {
+        auto run = Start(args);
+        EXPECT_EQ(run->Wait(20s), 2);
+        EXPECT_TRUE(Contains(ReadFile(Err()), "works on one port at a time")) << ReadFile(Err());
+    }
+    for (const auto& [args, message] :
+         std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"-p", "4-1", "send", "x"}, "is not a COM port number or list"},
+             {{"-p", "1,2,1", "read"}, "COM1 is named more than once."},
+             {{"--device", "/dev/a", "--device", "/dev/a", "read"},
+              "/dev/a is named more than once."},
+             {{"-p", "1-40", "read"}, "At most 32 ports"},
+             {{"-p", "0", "read"}, "The COM port number must be from 1 to 255, not 0."}}) {
+        auto run = Start(args);
+        EXPECT_EQ(run->Wait(20s), 2);
+        EXPECT_TRUE(Contains(ReadFile(Err()), message)) << ReadFile(Err());
+    }
+}
+
+}  // namespace

@@ -1,0 +1,25 @@
+// Firmware images for the tests and a receiver that takes one: the bytes a
+// loader would store, and an XMODEM receiver on the master side of a pty.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "PseudoTerminal.h"
+
+namespace testsupport {
+
+// Bytes that look like an image: the same for the same size.
+std::string Noise(std::size_t size);
+// What a loader stores: the image, one 0x1A, zeros to whole 128-byte blocks.
+std::string Padded(const std::string& image);
+
+struct Receiver {
+    std::string data;
+    bool ended = false;
+};
+// NAK until the first block, then every block checked and acknowledged;
+// cancels (CAN CAN) at block cancelAt.
+Receiver ReceiveChecksumXmodem(const PseudoTerminal& pty, int cancelAt = 0);
+
+}  // namespace testsupport
