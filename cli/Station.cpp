@@ -136,6 +136,8 @@ public:
                  : settings.count > 0                 ? settings.count
                  : settings.job == StationJob::Update ? static_cast<int>(ports.size())
                                                       : 0;
+        onePerPort_ = settings.job == StationJob::Send ||
+                      (settings.job == StationJob::Update && settings.count == 0);
         if (board_.Redraws() && outShared_) {
             report_.SetPrinter([this](const std::string& line) {
                 board_.Around([&] { std::cout << line << '\n' << std::flush; });
@@ -186,7 +188,9 @@ private:
         if (stopping_ || station.outOfUse || station.worker || EnoughDevices()) {
             return false;
         }
-        return settings_.job != StationJob::Send || station.started == 0;
+        // One device on each port: a port out of use leaves its share undone
+        // rather than handing it to the next port.
+        return !onePerPort_ || station.ok + station.failed == 0;
     }
 
     // Ctrl+C once: no new devices; twice: the devices in flight are cancelled.
@@ -232,6 +236,12 @@ private:
                 continue;
             }
             ++station.started;
+            if (settings_.job == StationJob::Send) {
+                // A send has no device to wait for: its port is its device,
+                // and a worker dying under it is that send's failure.
+                station.granted = true;
+                ++granted_;
+            }
             station.worker->Write(EncodePasswordLine(settings_.password) + "\n");
             WorkerProcess* worker = station.worker.get();
             station.reader = std::thread([this, i, worker] {
@@ -497,6 +507,7 @@ private:
     std::atomic<int> signals_{0};
     Clock::time_point start_;
     int count_ = 0;
+    bool onePerPort_ = false;
     int done_ = 0;
     int granted_ = 0;
     int failures_ = 0;

@@ -352,3 +352,30 @@ TEST_F(StationRun, SeveralPortsAreForCommandsThatWorkThemAtOnce) {
 }
 
 }  // namespace
+
+namespace {
+
+// A batch without --count on a port that does not open ends after that one
+// failure: every later device would fail the same way, as fast as the port
+// refuses, and fill the report for ever.
+TEST_F(StationRun, ABatchStopsAtAPortThatCannotBeOpened) {
+    const fs::path report = dir_.Path() / "batch.csv";
+    auto run = Start({"--device", (dir_.Path() / "absent").string(), "batch",
+                      (fs::path(TIRVEL_SOURCE_DIR) / "cli/examples/apn-profile.txt").string(),
+                      "--report", report.string()});
+    EXPECT_EQ(run->Wait(30s), 1) << ReadFile(Err());
+    const std::vector<std::string> lines = Lines(ReadFile(report));
+    ASSERT_EQ(lines.size(), 2u) << ReadFile(report);
+    EXPECT_TRUE(Contains(lines[1], "No device answers at")) << lines[1];
+
+    // On several ports the station puts it out of use and the others go on.
+    StartSimulators(1, {"--devices", "1"});
+    WriteFile(dir_.Path() / "fw.bin", Noise(1000));
+    auto station = Start({"--device", Link(0), "--device", (dir_.Path() / "absent").string(),
+                          "update", (dir_.Path() / "fw.bin").string()});
+    EXPECT_EQ(station->Wait(60s), 1) << ReadFile(Err());
+    EXPECT_TRUE(Contains(ReadFile(Err()), "absent: out of use: ")) << ReadFile(Err());
+    EXPECT_TRUE(Contains(ReadFile(Out()), "OK  Updated firmware successfully!")) << ReadFile(Out());
+}
+
+}  // namespace
