@@ -62,8 +62,15 @@ for k in range(1, ports + 1):
             faults[e["imei"]] = e.get("fault")
     events[os.path.join(d, f"dtu{k}")] = powered
 false_ok, mismatched, seen, ok, failed = [], [], set(), 0, 0
+unnamed = 0
 for port, time, imei, version, result, items, message in rows:
     powered = events.get(port, {})
+    if result != "OK" and not (len(imei) == 15 and imei.isdigit()):
+        # A failure that could not name its device (its IMEI spoilt or never
+        # read) names no other device either.
+        unnamed += 1
+        failed += 1
+        continue
     if imei not in powered or imei in seen:
         mismatched.append((port, imei))
         continue
@@ -75,12 +82,14 @@ for port, time, imei, version, result, items, message in rows:
             false_ok.append((port, imei, faults.get(imei)))
     else:
         failed += 1
-healthy_failed = sum(1 for p, t, i, v, r, n, m in rows if r != "OK" and i not in faults)
+healthy_failed = sum(1 for p, t, i, v, r, n, m in rows
+                     if r != "OK" and len(i) == 15 and i.isdigit() and i not in faults)
 err = open(os.path.join(d, "err.txt"), encoding="utf-8").read()
 silent_out = "silent: out of use" in err
 print(f"rows {len(rows)}: {ok} OK, {failed} failed; faulty devices {len(faults)}; "
       f"false successes {len(false_ok)}; rows not matched to their port's device {len(mismatched)}; "
-      f"failed rows of fault-free devices {healthy_failed}; silent port out of use: {silent_out}")
+      f"failed rows of fault-free devices {healthy_failed}; failed rows naming no device {unnamed}; "
+      f"silent port out of use: {silent_out}")
 for f in false_ok + mismatched:
     print("  ", f)
 sys.exit(1 if false_ok or mismatched or not silent_out else 0)

@@ -30,6 +30,10 @@ constexpr auto kBoardPeriod = std::chrono::milliseconds(250);
 // Workers that end without a device, one after another, before the port is
 // given up: a worker that cannot even start must not be started for ever.
 constexpr int kWorkerFailuresAllowed = 2;
+// Waits for the next device that ended with none, one after another, before
+// a port that has worked devices is given up (each wait is the view's own:
+// about half a minute).
+constexpr int kWaitsInVain = 2;
 
 // What the reader threads hand the supervisor: a line of a worker, or its end.
 struct Delivery {
@@ -86,6 +90,7 @@ struct Station {
     int ok = 0;
     int failed = 0;
     int failuresInARow = 0;
+    int waitsInVain = 0;  // one after another, since the last device
     bool outOfUse = false;
     std::string reason;
     std::string lastResult;
@@ -332,8 +337,10 @@ private:
                 break;
             case DeviceOutcome::NoDevice:
                 // A port that never saw a device is taken to have none; one
-                // that has worked devices waits on for the next.
-                if (station.ok + station.failed == 0) {
+                // that has worked devices waits again, the operator may be
+                // changing them, but not for ever: a count the other ports
+                // cannot reach would hold the run.
+                if (station.ok + station.failed == 0 || ++station.waitsInVain >= kWaitsInVain) {
                     PutOutOfUse(station,
                                 Console::Text(res::IDS_STATION_NO_DEVICE, {station.port.Label()}));
                 }
@@ -363,6 +370,7 @@ private:
             --granted_;
         }
         station.failuresInARow = 0;
+        station.waitsInVain = 0;
         if (row.ok) {
             ++station.ok;
             station.lastResult = Console::Text(res::IDS_STATION_OK);
