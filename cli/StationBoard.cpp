@@ -37,7 +37,8 @@ std::string FitCells(const std::string& text, std::size_t cells) {
 std::vector<std::string> FormatBoard(const std::vector<BoardLine>& lines, const std::string& totals,
                                      int columns) {
     std::size_t portWidth = 0;
-    std::size_t stateWidth = 0;
+    // Wide enough for a transfer's figures, so the columns stay put as states change.
+    std::size_t stateWidth = 28;
     for (const BoardLine& line : lines) {
         portWidth = std::max(portWidth, DisplayWidth(Printable(line.port)));
         stateWidth = std::max(stateWidth, DisplayWidth(Printable(line.state)));
