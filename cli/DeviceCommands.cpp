@@ -48,6 +48,18 @@ fw::UINT SendFailureReason(int result) {
     }
 }
 
+// A command on one port, one device: its exit code.
+int SingleDeviceExit(DeviceOutcome outcome, const DeviceRow& row) {
+    switch (outcome) {
+        case DeviceOutcome::Interrupted:
+            return kInterruptedExitCode;
+        case DeviceOutcome::Done:
+            return row.ok ? kExitOk : kExitFailed;
+        default:
+            return kExitFailed;
+    }
+}
+
 }  // namespace
 
 std::string FirmwareRefusal(cfgfile::InputStatus status, const std::string& file) {
@@ -145,14 +157,7 @@ DeviceOutcome UpdateDevice(ConsoleHost& host, Console& console, const std::strin
 int RunUpdate(ConsoleHost& host, Console& console, const std::string& firmware) {
     DeviceObserver nobody;
     DeviceRow row;
-    switch (UpdateDevice(host, console, firmware, nobody, row)) {
-        case DeviceOutcome::Interrupted:
-            return kInterruptedExitCode;
-        case DeviceOutcome::Done:
-            return row.ok ? kExitOk : kExitFailed;
-        default:
-            return kExitFailed;
-    }
+    return SingleDeviceExit(UpdateDevice(host, console, firmware, nobody, row), row);
 }
 
 DeviceOutcome SendToPort(ConsoleHost& host, Console& console, const HostSettings& settings,
@@ -230,14 +235,7 @@ int RunSend(ConsoleHost& host, Console& console, const HostSettings& settings,
             const std::string& file) {
     DeviceObserver nobody;
     DeviceRow row;
-    switch (SendToPort(host, console, settings, file, nobody, row)) {
-        case DeviceOutcome::Interrupted:
-            return kInterruptedExitCode;
-        case DeviceOutcome::Done:
-            return row.ok ? kExitOk : kExitFailed;
-        default:
-            return kExitFailed;
-    }
+    return SingleDeviceExit(SendToPort(host, console, settings, file, nobody, row), row);
 }
 
 int RunLog(ConsoleHost& host, Console& console, const LogSettings& settings) {

@@ -3,21 +3,10 @@
 
 #include "cli/SecretLine.h"
 
+#include "cli/Utf16Win32.h"
+
 namespace cli {
 namespace {
-
-// The console hands out UTF-16; the rest of the program speaks UTF-8.
-std::string ToUtf8(const std::wstring& text) {
-    if (text.empty()) {
-        return {};
-    }
-    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                           nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(size), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size,
-                          nullptr, nullptr);
-    return out;
-}
 
 std::optional<std::string> ReadConsoleLine(HANDLE input) {
     DWORD saved = 0;

@@ -7,6 +7,8 @@
 
 #include "cli/WorkerProcess.h"
 
+#include "cli/Utf16Win32.h"
+
 namespace cli {
 namespace {
 
@@ -25,29 +27,6 @@ void CloseOwned(std::intptr_t& value) {
         ::CloseHandle(AsHandle(value));
     }
     value = -1;
-}
-
-std::wstring ToWide(const std::string& text) {
-    if (text.empty()) {
-        return {};
-    }
-    const int size =
-        ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(size), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size);
-    return out;
-}
-
-std::string ToUtf8(const std::wstring& text) {
-    if (text.empty()) {
-        return {};
-    }
-    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                           nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(size), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size,
-                          nullptr, nullptr);
-    return out;
 }
 
 // One argument as the C runtime's command-line parser reads it back:
