@@ -27,6 +27,16 @@ constexpr std::uint16_t kEndTimeoutMs = 4000;
 constexpr std::uint16_t kQuietMs = 1500;
 constexpr std::uint16_t kPollMs = 10;
 
+// An answer is believed only when nothing contradicts it soon after: a
+// receiver that acknowledged a block twice leaves a stale ACK that a sender
+// would otherwise take for the answer to what it sent next. Before the EOT the
+// line must have been quiet this long (so every answer to the last block is
+// in), and after the EOT's ACK no NAK asking for the end again may follow
+// within it.
+constexpr milliseconds kSettle{500};
+// A line that never falls quiet after the last block cannot confirm anything.
+constexpr milliseconds kSettleLimit{5000};
+
 // A receiver that keeps talking would hold the worker in the drain for ever.
 // After this long the line is given up on; the longest single wait of a
 // transfer (one block's ACK) is as long, and the last quiet-window read may add
@@ -75,6 +85,50 @@ bool ConfirmedCancel() {
     TransferWriteByte(xmodem::ACK);
     TransferDrainInput();
     return true;
+}
+
+// Whatever is waiting answered something sent before; the next thing sent
+// must be answered by what comes after it.
+void DiscardStaleInput() {
+    PurgeComPortInput(g_port.load(std::memory_order_acquire));
+}
+
+enum class Settled { kQuiet, kNak, kCancelled, kBabbling };
+
+// After the ACK of the last block: waits for the line to fall quiet. A NAK in
+// the meantime means that ACK was a stale one and the receiver wants the block
+// again.
+Settled AwaitQuiet() {
+    const Clock::time_point limit = Now() + kSettleLimit;
+    bool nak = false;
+    for (;;) {
+        const int c = TransferReadByte(static_cast<std::uint16_t>(kSettle.count()));
+        if (c == kNoByte) {
+            return nak ? Settled::kNak : Settled::kQuiet;
+        }
+        if (c == xmodem::NAK) {
+            nak = true;
+        } else if (c == xmodem::CAN && ConfirmedCancel()) {
+            return Settled::kCancelled;
+        }
+        if (Now() >= limit) {
+            return Settled::kBabbling;
+        }
+    }
+}
+
+// After the EOT's ACK: true unless the receiver asks for the end again.
+bool EndConfirmed() {
+    const Clock::time_point until = Now() + kSettle;
+    for (;;) {
+        const auto left = std::chrono::ceil<milliseconds>(until - Now()).count();
+        if (left < kPollMs) {
+            return true;
+        }
+        if (TransferReadByte(static_cast<std::uint16_t>(left)) == xmodem::NAK) {
+            return false;
+        }
+    }
 }
 
 // Builds the block in `block`; returns its length (132 or 133).
@@ -200,15 +254,30 @@ int TransferSendFile(const std::uint8_t* image, std::int32_t size,
     std::array<std::uint8_t, 133> block{};
     while (total - sent > 0) {
         const std::uint32_t length = BuildBlock(block, number, image + sent, total - sent, crc);
+        // The last block has no next one whose answer would show a stale ACK
+        // for it up: its ACK has to stand until the line is quiet.
+        const bool last = total - sent <= xmodem::kBlockData;
         bool accepted = false;
         for (int attempt = 0; attempt < kBlockAttempts && !accepted; ++attempt) {
             if (Stopped(stopFlag)) {
                 return kTransferStopped;
             }
+            DiscardStaleInput();
             TransferWriteBlock(block.data(), length);
             const int c = TransferReadByte(kBlockTimeoutMs);
             if (c == xmodem::ACK) {
-                accepted = true;
+                switch (last ? AwaitQuiet() : Settled::kQuiet) {
+                    case Settled::kQuiet:
+                        accepted = true;
+                        break;
+                    case Settled::kNak:
+                        break;  // the attempt is used up; the block goes again
+                    case Settled::kCancelled:
+                        return kTransferCancelledByReceiver;
+                    case Settled::kBabbling:
+                        SendCancel();
+                        return kTransferEndNotAcknowledged;
+                }
             } else if (c == xmodem::CAN && ConfirmedCancel()) {
                 return kTransferCancelledByReceiver;
             }
@@ -230,8 +299,23 @@ int TransferSendFile(const std::uint8_t* image, std::int32_t size,
         if (Stopped(stopFlag)) {
             return kTransferStopped;
         }
+        // Every answer to the last block is in already (its ACK waited for a
+        // quiet line); an image without blocks, and every EOT after the first,
+        // wait here, so that only an answer to this EOT can end the transfer.
+        if (attempt > 0 || total == 0) {
+            switch (AwaitQuiet()) {
+                case Settled::kCancelled:
+                    return kTransferCancelledByReceiver;
+                case Settled::kBabbling:
+                    return kTransferEndNotAcknowledged;
+                case Settled::kQuiet:
+                case Settled::kNak:
+                    break;
+            }
+        }
+        DiscardStaleInput();
         TransferWriteByte(xmodem::EOT);
-        if (TransferReadByte(kEndTimeoutMs) == xmodem::ACK) {
+        if (TransferReadByte(kEndTimeoutMs) == xmodem::ACK && EndConfirmed()) {
             // A size within 127 bytes of INT32_MAX rounds up past what the
             // result can hold; it must not turn into a failure code.
             return static_cast<int>(std::min<std::int64_t>(sent, INT_MAX));

@@ -37,5 +37,10 @@ inline std::string DecodeAnsi(std::string_view bytes) {
 inline std::string EncodeAnsi(std::string_view utf8) {
     return EncodeCodePage(utf8, CurrentLanguage());
 }
+// Whether the text survives the code page unchanged: no character of it
+// would turn into '?' (or a look-alike) on the way to the device.
+inline bool CanEncodeAnsi(std::string_view utf8) {
+    return DecodeAnsi(EncodeAnsi(utf8)) == utf8;
+}
 
 }  // namespace fw

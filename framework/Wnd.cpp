@@ -61,6 +61,20 @@ std::string CWnd::GetDlgItemBytes(int id) const {
     return EncodeAnsi(utf8);
 }
 
+bool CWnd::DlgItemFitsCodePage(int id) const {
+    if (site_ == nullptr) {
+        return true;
+    }
+    const std::string utf8 = site_->GetControlText(id);
+    auto it = shown_.find(id);
+    // The bytes shown there came from the device or a file, and go back as
+    // they came.
+    if (it != shown_.end() && it->second.utf8 == utf8) {
+        return true;
+    }
+    return CanEncodeAnsi(utf8);
+}
+
 int CWnd::AfxMessageBox(UINT stringId, const MessageArgs& args) {
     return MessageBoxById(stringId, AFX_IDS_APP_TITLE, MB_OK | MB_ICONINFORMATION, args);
 }

@@ -42,6 +42,9 @@ public:
     // Device text (bytes in the code page).
     void SetDlgItemBytes(int id, const std::string& bytes);
     std::string GetDlgItemBytes(int id) const;
+    // False when the control holds typed text with characters the code page
+    // lacks: GetDlgItemBytes would give '?' for them.
+    bool DlgItemFitsCodePage(int id) const;
 
     // Information box with an OK button, the text from the string table and the
     // application title as caption.

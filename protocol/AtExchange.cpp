@@ -1,59 +1,136 @@
 #include "protocol/AtExchange.h"
 
 #include <cstring>
+#include <string_view>
 
 int g_nItemCount = 0;
 
 namespace {
 
-constexpr char kOk[] = "OK\r\n";
-constexpr char kError[] = "ERROR";
-constexpr char kLineEnd[] = "\r\n";
-constexpr char kPasswordPrompt[] = "\r\nNEED PWD\r\n";
+using Clock = std::chrono::steady_clock;
 
-// The gathered reply is kept terminated, so plain string searches see all of
-// it (and stop at a zero byte the device might send, as a text search would).
-bool HasErrorWithLineEnd(const char* text) {
-    const char* error = std::strstr(text, kError);
-    return error != nullptr && std::strstr(error + sizeof kError - 1, kLineEnd) != nullptr;
-}
+constexpr std::string_view kLineEnd = "\r\n";
+constexpr std::string_view kPasswordPrompt = "\r\nNEED PWD\r\n";
+
+// The silence a read of the timed profile waits for at most.
+constexpr std::chrono::milliseconds kReadTimeout{100};
+// A byte takes 0.35 ms at 28800 baud; a device that pauses between the lines
+// of a long answer, and an adapter that hands bytes on in bursts, are given
+// about three times that.
+constexpr std::chrono::milliseconds kPerReplyByte{1};
+
+std::atomic<AtClockNow> g_clock{nullptr};
 
 void WriteCommand(PortHandle port, const char* command) {
     WriteComPort(port, command, static_cast<std::uint32_t>(std::strlen(command)));
 }
 
-}  // namespace
+// The echo of a command ends in its own "\r"; the device's answer follows on
+// the same line when it sends no line end first.
+std::string_view AfterEcho(std::string_view line) {
+    const std::size_t cr = line.rfind('\r');
+    if (cr == std::string_view::npos || line.substr(0, cr).find("AT") == std::string_view::npos) {
+        return line;
+    }
+    return line.substr(cr + 1);
+}
 
-int SendAtCommand(PortHandle port, const char* command, int emptyReadLimit) {
-    int result = kAtFailure;
+ExchangeSeen Exchange(PortHandle port, const char* command, char* reply, std::size_t replySize,
+                      int emptyReadLimit, bool passwordTest) {
+    ExchangeSeen seen;
+    std::memset(reply, 0, replySize);
+    const std::size_t capacity = replySize - 1;
+    // Whatever is waiting now answered an earlier command, or nothing at all.
+    PurgeComPortInput(port);
+    WriteCommand(port, command);
+    const Clock::time_point deadline = AtClock() + ExchangeTimeLimit(emptyReadLimit, capacity);
+    const std::string_view sent(command);
     int emptyReads = 0;
     std::size_t gathered = 0;
-    char reply[128] = {};
-    constexpr std::size_t kMaxReply = sizeof reply - 1;
-
-    WriteCommand(port, command);
     for (;;) {
-        std::int32_t count =
-            ReadComPort(port, reply + gathered, static_cast<std::uint32_t>(kMaxReply - gathered));
+        const std::int32_t count =
+            ReadComPort(port, reply + gathered, static_cast<std::uint32_t>(capacity - gathered));
         if (count <= 0) {
             // Cumulative: data in between does not restore the allowance, and a
             // full buffer turns every further read into an empty one.
             if (++emptyReads > emptyReadLimit) {
-                return result;
+                break;
             }
-            continue;
+        } else {
+            gathered += static_cast<std::size_t>(count);
+            seen.gathered = gathered;
+            seen.echoOnly = sent.starts_with(std::string_view(reply, gathered));
+            // Searched as text: a zero byte from the device ends what is looked at.
+            std::string_view text(reply, gathered);
+            text = text.substr(0, text.find('\0'));
+            if (passwordTest && text.find(kPasswordPrompt) != std::string_view::npos) {
+                seen.result = kAtPasswordRequired;
+                seen.resultLine = true;
+            }
+            const ReplyClass verdict = ClassifyReply(text);
+            if (verdict.end != ReplyEnd::kOpen) {
+                seen.resultLine = true;
+                // What came after the result line answers nothing the caller
+                // asked; it must not be read as part of the reply.
+                std::memset(reply + verdict.length, 0, gathered - verdict.length);
+                if (verdict.end == ReplyEnd::kOk) {
+                    seen.result = kAtSuccess;
+                }
+                break;
+            }
         }
-        gathered += static_cast<std::size_t>(count);
-        if (std::strstr(reply, kPasswordPrompt) != nullptr) {
-            result = kAtPasswordRequired;
-        }
-        if (HasErrorWithLineEnd(reply)) {
-            return result;
-        }
-        if (std::strstr(reply, kOk) != nullptr) {
-            return kAtSuccess;
+        if (AtClock() >= deadline) {
+            break;
         }
     }
+    return seen;
+}
+
+}  // namespace
+
+ReplyClass ClassifyReply(std::string_view gathered) {
+    bool first = true;
+    for (std::size_t start = 0;;) {
+        const std::size_t end = gathered.find(kLineEnd, start);
+        if (end == std::string_view::npos) {
+            return {};
+        }
+        std::string_view line = gathered.substr(start, end - start);
+        if (first) {
+            line = AfterEcho(line);
+            first = false;
+        }
+        if (line == "OK") {
+            return {ReplyEnd::kOk, end + kLineEnd.size()};
+        }
+        if (line.starts_with("ERROR")) {
+            return {ReplyEnd::kError, end + kLineEnd.size()};
+        }
+        start = end + kLineEnd.size();
+    }
+}
+
+std::chrono::milliseconds ExchangeTimeLimit(int emptyReadLimit, std::size_t replyCapacity) {
+    return kReadTimeout * (emptyReadLimit + 1) +
+           kPerReplyByte * static_cast<std::int64_t>(replyCapacity);
+}
+
+void SetAtClock(AtClockNow now) {
+    g_clock.store(now, std::memory_order_release);
+}
+
+std::chrono::steady_clock::time_point AtClock() {
+    const AtClockNow now = g_clock.load(std::memory_order_acquire);
+    return now != nullptr ? now() : Clock::now();
+}
+
+ExchangeSeen SendAtCommandSeen(PortHandle port, const char* command, int emptyReadLimit) {
+    char reply[128];
+    return Exchange(port, command, reply, sizeof reply, emptyReadLimit, true);
+}
+
+int SendAtCommand(PortHandle port, const char* command, int emptyReadLimit) {
+    return SendAtCommandSeen(port, command, emptyReadLimit).result;
 }
 
 int QueryAtCommand(PortHandle port, const char* command, char* reply, std::size_t replySize,
@@ -61,27 +138,5 @@ int QueryAtCommand(PortHandle port, const char* command, char* reply, std::size_
     if (reply == nullptr || replySize == 0) {
         return kAtFailure;
     }
-    std::memset(reply, 0, replySize);
-    int emptyReads = 0;
-    std::size_t gathered = 0;
-    const std::size_t maxReply = replySize - 1;
-
-    WriteCommand(port, command);
-    for (;;) {
-        std::int32_t count =
-            ReadComPort(port, reply + gathered, static_cast<std::uint32_t>(maxReply - gathered));
-        if (count <= 0) {
-            if (++emptyReads > emptyReadLimit) {
-                return kAtFailure;
-            }
-            continue;
-        }
-        gathered += static_cast<std::size_t>(count);
-        if (HasErrorWithLineEnd(reply)) {
-            return kAtFailure;
-        }
-        if (std::strstr(reply, kOk) != nullptr) {
-            return kAtSuccess;
-        }
-    }
+    return Exchange(port, command, reply, replySize, emptyReadLimit, false).result;
 }

@@ -1,4 +1,5 @@
 // Reading the device's parameter list into the form's item table.
+#include <algorithm>
 #include <cstring>
 
 #include "form/ControlIds.h"
@@ -39,5 +40,8 @@ void CTirvel2View::ParseConfigurationLine(char* line) {
     for (int id : ItemRowControls(item->number)) {
         ShowDlgItem(id, fw::SW_SHOW);
     }
-    g_nItemCount = item->number;
+    // The highest item listed since Start: a device that lists its items in
+    // another order still has them all, and every loop over the items (Modify,
+    // Export, the automatic tick) must reach each of them.
+    g_nItemCount = std::max(g_nItemCount, item->number);
 }

@@ -123,6 +123,10 @@ fw::LRESULT CTirvel2View::OnProbeResult(fw::WPARAM wParam, fw::LPARAM lParam) {
     } else if (result != kProbeAnswered) {
         if (result == kProbeTimedOut) {
             AfxMessageBox(res::IDS_STARTUP_TIMEOUT);
+        } else if (result == kProbeLineNoise) {
+            // Not a late device but a line that babbles: waiting again would
+            // only bring the same noise.
+            AfxMessageBox(res::IDS_LINE_NOISE);
         }
         ClosePort();
         return 0;

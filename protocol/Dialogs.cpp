@@ -12,7 +12,7 @@ void CPasswordDlg::DoDataExchange(fw::CDataExchange* pDX) {
     // A character the code page lacks would be sent as '?': another password,
     // tried three times, with the operator never told why it fails.
     if (pDX->m_bSaveAndValidate && !pDX->Failed() && Site() != nullptr &&
-        fw::DecodeAnsi(m_strPassword) != Site()->GetControlText(res::IDC_PASSWORD)) {
+        !fw::CanEncodeAnsi(Site()->GetControlText(res::IDC_PASSWORD))) {
         AfxMessageBox(res::IDS_PASSWORD_NOT_ENCODABLE);
         pDX->Fail(res::IDC_PASSWORD);
     }

@@ -2,6 +2,7 @@
 // factory settings, Settings chooses the COM port for the next Start.
 #include <string>
 
+#include "form/ControlIds.h"
 #include "form/Tirvel2View.h"
 #include "protocol/AtExchange.h"
 #include "protocol/SettingsDlg.h"
@@ -18,6 +19,15 @@ bool IsSendableValue(const std::string& value) {
 }  // namespace
 
 void CTirvel2View::OnModify() {
+    // A character the code page lacks would reach the device as '?', and the
+    // read-back would then confirm a value nobody typed. Nothing is written
+    // while any ticked row holds one.
+    for (int n = 1; n <= g_nItemCount; ++n) {
+        if (ReadItemModify(n) != 0 && !DlgItemFitsCodePage(ItemNewId(n))) {
+            AfxMessageBox(res::IDS_VALUE_NOT_ENCODABLE, {std::to_string(n)});
+            return;
+        }
+    }
     int result = kAtSuccess;
     // The bound is read again before every item.
     for (int n = 1; n <= g_nItemCount; ++n) {

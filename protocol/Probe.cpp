@@ -1,21 +1,59 @@
 #include "protocol/Probe.h"
 
+#include <thread>
+
 #include "protocol/AtExchange.h"
 
 std::atomic<int> g_nProbeStopFlag{0};
 
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// How often the stop flag is looked at while an attempt waits out its time.
+constexpr std::chrono::milliseconds kStopCheck{20};
+
+bool StopRaised() {
+    return g_nProbeStopFlag.load() != 0;
+}
+
+// Waits until the moment, or the stop flag; true when the flag ended it.
+bool WaitUntilOrStop(Clock::time_point until) {
+    while (AtClock() < until) {
+        if (StopRaised()) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::min<Clock::duration>(kStopCheck, until - AtClock()));
+    }
+    return StopRaised();
+}
+
+}  // namespace
+
 int ProbeDevice(PortHandle port) {
-    for (int attempt = 1; attempt <= kProbeAttempts; ++attempt) {
-        int r = SendAtCommand(port, "AT+TEST\r", kShortReplyLimit);
-        if (r == kAtSuccess) {
+    const Clock::time_point windowEnd = AtClock() + kProbeWindow;
+    int attempts = 0;
+    int noisy = 0;
+    while (attempts < kProbeAttempts && AtClock() < windowEnd) {
+        const Clock::time_point attemptEnd = AtClock() + kProbeAttemptTime;
+        const ExchangeSeen seen = SendAtCommandSeen(port, "AT+TEST\r", kShortReplyLimit);
+        ++attempts;
+        if (seen.result == kAtSuccess) {
             return kProbeAnswered;
         }
-        if (g_nProbeStopFlag.load() != 0) {
+        if (StopRaised()) {
             return kProbeStopped;
         }
-        if (r == kAtPasswordRequired) {
+        if (seen.result == kAtPasswordRequired) {
             return kProbePasswordRequired;
         }
+        // Bytes that were neither our echo nor any answer: noise.
+        if (seen.gathered > 0 && !seen.echoOnly && !seen.resultLine) {
+            ++noisy;
+        }
+        if (WaitUntilOrStop(std::min(attemptEnd, windowEnd))) {
+            return kProbeStopped;
+        }
     }
-    return kProbeTimedOut;
+    return noisy * 2 > attempts ? kProbeLineNoise : kProbeTimedOut;
 }

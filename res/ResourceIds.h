@@ -96,6 +96,8 @@ inline constexpr fw::UINT IDS_IMPORT_TOO_LARGE = 121;  // %1: the limit in MB
 inline constexpr fw::UINT IDS_PASSWORD_NOT_ENCODABLE = 122;
 inline constexpr fw::UINT IDS_FIRMWARE_NOT_REGULAR = 123;  // %1: the path
 inline constexpr fw::UINT IDS_FIRMWARE_TOO_LARGE = 124;    // %1: the path, %2: the limit in MB
+inline constexpr fw::UINT IDS_LINE_NOISE = 125;
+inline constexpr fw::UINT IDS_VALUE_NOT_ENCODABLE = 126;  // %1: the item number
 inline constexpr fw::UINT IDS_DOCUMENT_TEMPLATE = 128;
 // tirvelctl's own lines (200-299).
 inline constexpr fw::UINT IDS_CLI_USAGE_ERROR = 200;

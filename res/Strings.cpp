@@ -40,6 +40,15 @@ constexpr fw::StringResource kStrings[] = {
     {124,
      "The firmware file %1 is larger than %2 MB, more than any firmware image; nothing was sent.",
      "固件文件%1大于%2 MB，超出任何固件映像的大小，未发送任何数据。"},
+    {125,
+     "Only noise came over the line in the start-up time, never an answer: check the cable, "
+     "and that no other device sends on this port.",
+     "启动期间线路上只有杂乱数据，终端没有应答：请检查连接线，并确认没有其他设备在此串口上发送数据"
+     "。"},
+    {126,
+     "Item %1 was not sent: its new value holds characters the device's code page cannot "
+     "carry; nothing was written.",
+     "配置项%1未发送：新值中含有终端编码无法表示的字符，未写入任何内容。"},
     {128, "Kavrel Batch Configuration Software\n\nTirvel\n\n\nTirvel2.Document\nTirvel Document",
      "DTU批量配置软件\n\nTirvel\n\n\nTirvel2.Document\nTirvel Document"},
     // tirvelctl's own lines: prompts, progress, headings and report words.

@@ -70,6 +70,11 @@ void SetupComPortPolled(PortHandle port, const ComPortSettings* settings);
 std::int32_t ReadComPort(PortHandle port, void* buffer, std::uint32_t maxBytes);
 std::int32_t WriteComPort(PortHandle port, const void* buffer, std::uint32_t count);
 
+// Throws away whatever the port has received and not yet been read, at once.
+// A reply that came too late for the command it answered must not be taken
+// for the answer to the next one.
+void PurgeComPortInput(PortHandle port);
+
 // Waits until input is waiting on the port or timeoutMs passed; true when
 // input is waiting. Lets a polling reader sleep on the port instead of on a
 // blind pause. A port that cannot be waited on (hung up, invalid) still takes

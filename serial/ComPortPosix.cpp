@@ -466,6 +466,12 @@ std::int32_t WriteComPort(PortHandle port, const void* buffer, std::uint32_t cou
     return static_cast<std::int32_t>(sent);
 }
 
+void PurgeComPortInput(PortHandle port) {
+    if (port >= 0) {
+        ::tcflush(port, TCIFLUSH);
+    }
+}
+
 bool WaitComPortInput(PortHandle port, std::uint32_t timeoutMs) {
     const Clock::time_point deadline = Clock::now() + milliseconds(timeoutMs);
     if (port >= 0 && WaitUntil(port, POLLIN, deadline) == Wait::kReady) {

@@ -219,6 +219,12 @@ std::int32_t WriteComPort(PortHandle port, const void* buffer, std::uint32_t cou
     });
 }
 
+void PurgeComPortInput(PortHandle port) {
+    if (IsValid(port)) {
+        ::PurgeComm(port, PURGE_RXCLEAR);
+    }
+}
+
 bool WaitComPortInput(PortHandle port, std::uint32_t timeoutMs) {
     const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
     const auto waiting = [port] {

@@ -44,6 +44,7 @@ FUZZ_TARGET(at_reply) {
     }
 
     ScriptedPort port(script, scriptSize);
+    SetAtClock(&ScriptedPort::SteadyNow);
     int result = 0;
     if (query) {
         // Guard bytes after the caller's size: the exchange must not touch them.
@@ -53,9 +54,10 @@ FUZZ_TARGET(at_reply) {
         FUZZ_CHECK(std::all_of(buffer.begin() + static_cast<std::ptrdiff_t>(bufferSize),
                                buffer.end(), [](unsigned char b) { return b == kGuard; }));
         FUZZ_CHECK(buffer[bufferSize - 1] == 0);
-        // The buffer holds exactly what arrived, zero-filled behind it.
+        // The buffer holds exactly the reply (what arrived, up to its result
+        // line), zero-filled behind it.
         std::string held(reinterpret_cast<const char*>(buffer.data()), bufferSize - 1);
-        std::string want = expected.gathered;
+        std::string want = expected.held;
         want.resize(bufferSize - 1, '\0');
         FUZZ_CHECK(held == want);
         FUZZ_CHECK(result == 0 || result == -1);
@@ -63,6 +65,7 @@ FUZZ_TARGET(at_reply) {
         result = SendAtCommand(ScriptedPort::kHandle, command, limit);
         FUZZ_CHECK(result == 0 || result == 4 || result == -1);
     }
+    SetAtClock(nullptr);
     FUZZ_CHECK(result == expected.result);
     FUZZ_CHECK(port.Written() == command);
     FUZZ_CHECK(port.Delivered() == expected.gathered);
@@ -72,5 +75,9 @@ FUZZ_TARGET(at_reply) {
     FUZZ_CHECK(port.EmptyReads() <= static_cast<std::size_t>(limit) + 1);
     FUZZ_CHECK(port.Reads() <= static_cast<std::size_t>(limit) + 1 + capacity);
     FUZZ_CHECK(expected.gathered.size() <= capacity);
+    // Whatever was waiting is thrown away before the command goes out, and by
+    // the clock no exchange outlasts its silence allowance and its buffer.
+    FUZZ_CHECK(port.Purges() == 1);
+    FUZZ_CHECK(port.Now() <= ExchangeTimeLimit(limit, capacity) + std::chrono::milliseconds(100));
     return 0;
 }

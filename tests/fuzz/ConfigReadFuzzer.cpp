@@ -1,6 +1,7 @@
 // The configuration read ("AT+GETDV=0") of the view against a device that
 // answers with the fuzz input (the port's script, ScriptedPort.h). The item
 // table must end exactly as the accepted lines of the reply say.
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <climits>
@@ -48,7 +49,9 @@ FUZZ_TARGET(config_read) {
     }
     int count = 0;
     if (reply.result == 0) {
-        const std::string text = reply.gathered.substr(0, reply.gathered.find('\0'));
+        // Only the reply itself, up to its "OK" line: what came after it answers
+        // nothing and lists no item.
+        const std::string text = reply.held.substr(0, reply.held.find('\0'));
         std::size_t start = 0;
         for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos;
              start = end + 2) {
@@ -64,14 +67,17 @@ FUZZ_TARGET(config_read) {
             }
             rows[n] = {std::to_string(n) + ". " + line.substr(first + 1, second - first - 1),
                        line.substr(second + 1), true};
-            count = static_cast<int>(n);
+            // The highest item listed, in whatever order the lines came.
+            count = std::max(count, static_cast<int>(n));
         }
     }
 
     ScriptedPort port(data, size);
+    SetAtClock(&ScriptedPort::SteadyNow);
     CTirvel2View& view = bench.view;
     view.m_hComPort = ScriptedPort::kHandle;
     const bool read = view.ReadDeviceConfiguration();
+    SetAtClock(nullptr);
 
     FUZZ_CHECK(read == (reply.result == 0));
     FUZZ_CHECK(port.Delivered() == reply.gathered);

@@ -15,6 +15,7 @@ TIRVEL_DECLARE_TARGET(at_reply)
 TIRVEL_DECLARE_TARGET(config_read)
 TIRVEL_DECLARE_TARGET(config_import)
 TIRVEL_DECLARE_TARGET(xmodem_sender)
+TIRVEL_DECLARE_TARGET(xmodem_truth)
 #ifdef TIRVEL_FUZZ_SIMULATOR
 TIRVEL_DECLARE_TARGET(sim_at)
 TIRVEL_DECLARE_TARGET(sim_xmodem)
@@ -75,6 +76,7 @@ const Case kCases[] = {
     {"config_read", FuzzTarget_config_read},
     {"config_import", FuzzTarget_config_import},
     {"xmodem_sender", FuzzTarget_xmodem_sender},
+    {"xmodem_truth", FuzzTarget_xmodem_truth},
 #ifdef TIRVEL_FUZZ_SIMULATOR
     {"sim_at", FuzzTarget_sim_at},
     {"sim_xmodem", FuzzTarget_sim_xmodem},

@@ -17,7 +17,7 @@ constexpr std::chrono::milliseconds kQuiet[4] = {
 }  // namespace
 
 ScriptedPort::ScriptedPort(const std::uint8_t* data, std::size_t size, bool polled)
-    : data_(data), size_(size), polled_(polled), previous_(g_current) {
+    : polled_(polled), data_(data), size_(size), previous_(g_current) {
     g_current = this;
 }
 
@@ -60,9 +60,10 @@ std::int32_t ScriptedPort::Read(void* buffer, std::uint32_t maxBytes) {
     }
     if (got == 0) {
         ++emptyReads_;
-        if (!polled_) {
-            now_ += kTimedRead;
-        }
+    }
+    // The timed profile's read waits for the whole count or its time-out.
+    if (!polled_ && static_cast<std::uint32_t>(got) < maxBytes) {
+        now_ += kTimedRead;
     }
     Called();
     return got;
@@ -130,4 +131,10 @@ std::int32_t WriteComPort(PortHandle port, const void* buffer, std::uint32_t cou
 bool WaitComPortInput(PortHandle port, std::uint32_t timeoutMs) {
     ScriptedPort* p = ScriptedPort::Current();
     return p != nullptr && port == ScriptedPort::kHandle && p->Wait(timeoutMs);
+}
+
+void PurgeComPortInput(PortHandle port) {
+    if (ScriptedPort* p = ScriptedPort::Current(); p != nullptr && port == ScriptedPort::kHandle) {
+        p->Purge();
+    }
 }

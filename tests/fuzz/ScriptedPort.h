@@ -9,9 +9,11 @@
 //  - n = 0: the peer stays quiet for 100 ms, 1 s, 4 s or 12 s (c >> 6).
 // After the last item the peer is silent for ever.
 //
-// Time is virtual: a read in the timed profile that brings nothing takes
-// 100 ms, as the real one does; WaitComPortInput advances the clock to the
-// next input or by its whole time-out.
+// Time is virtual: a read in the timed profile that brings fewer bytes than it
+// asked for takes 100 ms, as the real one does; WaitComPortInput advances the
+// clock to the next input or by its whole time-out. A purge of the input
+// throws nothing away here (the script cannot know what arrived when); it is
+// only counted. Ports whose peer reacts to what is written derive from this.
 #pragma once
 
 #include <chrono>
@@ -33,14 +35,18 @@ public:
 #endif
 
     ScriptedPort(const std::uint8_t* data, std::size_t size, bool polled = false);
-    ~ScriptedPort();
+    virtual ~ScriptedPort();
     ScriptedPort(const ScriptedPort&) = delete;
     ScriptedPort& operator=(const ScriptedPort&) = delete;
 
     // The ComPort.h functions, on this port. Read honours maxBytes exactly.
-    std::int32_t Read(void* buffer, std::uint32_t maxBytes);
-    std::int32_t Write(const void* buffer, std::uint32_t count);
-    bool Wait(std::uint32_t timeoutMs);
+    virtual std::int32_t Read(void* buffer, std::uint32_t maxBytes);
+    virtual std::int32_t Write(const void* buffer, std::uint32_t count);
+    virtual bool Wait(std::uint32_t timeoutMs);
+    virtual void Purge() {
+        ++purges_;
+        Called();
+    }
 
     // The port the ComPort.h functions reach (the last one constructed).
     static ScriptedPort* Current();
@@ -69,26 +75,32 @@ public:
     std::size_t Calls() const {
         return calls_;
     }
+    std::size_t Purges() const {
+        return purges_;
+    }
     // Called on every read, wait and write (after it), e.g. to sample state.
     std::function<void()> onCall;
 
     // The virtual clock as a steady_clock time, for the transfer's clock seam.
     static std::chrono::steady_clock::time_point SteadyNow();
 
-private:
+protected:
     void Called();
 
-    const std::uint8_t* data_;
-    std::size_t size_;
-    std::size_t pos_ = 0;
-    bool polled_;
     std::chrono::milliseconds now_{0};
-    std::chrono::milliseconds quietUntil_{0};
+    bool polled_;
     std::string written_;
     std::string delivered_;
     std::size_t reads_ = 0;
     std::size_t emptyReads_ = 0;
+
+private:
+    const std::uint8_t* data_;
+    std::size_t size_;
+    std::size_t pos_ = 0;
+    std::chrono::milliseconds quietUntil_{0};
     std::size_t calls_ = 0;
+    std::size_t purges_ = 0;
     ScriptedPort* previous_;
 };
 

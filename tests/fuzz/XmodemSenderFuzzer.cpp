@@ -111,10 +111,14 @@ FUZZ_TARGET(xmodem_sender) {
     }
 
     // Every wait of the sender is bounded: the start signals, five tries of
-    // each block and ten of the end, each with a possible cancel check, and two
-    // drains. Anything longer is a hang.
-    const auto bound = std::chrono::milliseconds(16 * 3000 + 5 * 11000 * static_cast<long>(blocks) +
-                                                 10 * 5000 + 2 * 12000 + 1000);
+    // each block and ten of the end, each with a possible cancel check, the
+    // settling of the line after the last block and around each EOT (at most
+    // 6.5 s, a cancel and its drain within), and two drains. Anything longer
+    // is a hang.
+    constexpr long kSettle = 6500 + 1000 + 11500;
+    const auto bound =
+        std::chrono::milliseconds(16 * 3000 + 5 * 11000 * static_cast<long>(blocks) + 5 * kSettle +
+                                  10 * (kSettle + 5000 + 500) + 2 * 12000 + 1000);
     FUZZ_CHECK(port.Now() <= bound);
     FUZZ_CHECK(port.Calls() <= 2 * static_cast<std::size_t>(bound.count() / 10) + size + 16);
 

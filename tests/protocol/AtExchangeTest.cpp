@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <thread>
 
 #include "Peer.h"
 #include "protocol/AtExchange.h"
@@ -81,7 +82,7 @@ TEST_F(AtExchange, OnlyTheFirst127BytesAreLookedAt) {
     std::this_thread::sleep_for(150ms);
     ComPortSettings settings{28800, 8, 0, 0, 0};
     SetupComPortTimed(port_.get(), &settings);
-    EXPECT_EQ(Send("AT+TEST\r", {{0ms, std::string(123, 'x') + "OK\r\n"}}), kAtSuccess);
+    EXPECT_EQ(Send("AT+TEST\r", {{0ms, std::string(121, 'x') + "\r\nOK\r\n"}}), kAtSuccess);
 }
 
 TEST_F(AtExchange, QueryLeavesTheWholeReplyInTheBuffer) {
@@ -100,9 +101,35 @@ TEST_F(AtExchange, QueryIgnoresThePasswordPromptAndFailsOnError) {
         EXPECT_EQ(QueryAtCommand(port_.get(), "AT+DTU&VER?\r", reply, sizeof reply, 5), kAtFailure);
     }
     {
-        Peer peer(pty_, "AT+GETDV=0\r", {{0ms, "1,a,ERROR\r\n2,b,c\r\nOK\r\n"}});
+        Peer peer(pty_, "AT+GETDV=0\r", {{0ms, "1,a,b\r\nERROR\r\n"}});
         EXPECT_EQ(QueryAtCommand(port_.get(), "AT+GETDV=0\r", reply, sizeof reply, 5), kAtFailure);
     }
+}
+
+// What waited on the line before the command went out answers nothing: a
+// late "OK" of an earlier command must not pass for this one's.
+TEST_F(AtExchange, InputFromBeforeTheCommandIsNotItsAnswer) {
+    pty_.Write("OK\r\n");
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(Send("AT+SET=2,x\r", {{300ms, "ERROR\r\n"}}, 10), kAtFailure);
+    pty_.Write("AT+GETDV=0\r\r\nOK\r\n");
+    std::this_thread::sleep_for(50ms);
+    char reply[256];
+    Peer peer(pty_, "AT+GETDV=0\r", {{100ms, "1,a,b\r\n2,c,d\r\nOK\r\n"}});
+    ASSERT_EQ(QueryAtCommand(port_.get(), "AT+GETDV=0\r", reply, sizeof reply, 5), kAtSuccess);
+    EXPECT_STREQ(reply, "1,a,b\r\n2,c,d\r\nOK\r\n");
+}
+
+// A device that never falls silent for a whole read, one byte every 90 ms,
+// would hold an exchange until its buffer filled (127 reads, 11 s) or, for a
+// listing, for minutes; the clock ends it with its allowance.
+TEST_F(AtExchange, TricklingDeviceIsEndedByTheClock) {
+    std::vector<testsupport::Step> trickle;
+    for (int i = 0; i < 60; ++i) {
+        trickle.push_back({90ms, "."});
+    }
+    EXPECT_EQ(Send("AT+TEST\r", trickle), kAtFailure);
+    EXPECT_LT(lastDuration_, ExchangeTimeLimit(5, 127) + 200ms);
 }
 
 TEST_F(AtExchange, QueryStopsAtItsBufferSize) {
@@ -111,6 +138,35 @@ TEST_F(AtExchange, QueryStopsAtItsBufferSize) {
     EXPECT_EQ(QueryAtCommand(port_.get(), "AT+GETDV=0\r", reply, sizeof reply, 2), kAtFailure);
     EXPECT_EQ(std::string(reply), "1,name,value-th");
 }
+
+struct ReplyCase {
+    const char* text;
+    ReplyEnd end;
+    std::size_t length;  // of the reply up to its result line
+};
+
+class ReplyLines : public ::testing::TestWithParam<ReplyCase> {};
+
+// A result is a whole line: the protocol's words inside a value, or at the end
+// of one, are the value's.
+TEST_P(ReplyLines, ResultIsAWholeLine) {
+    const ReplyClass verdict = ClassifyReply(GetParam().text);
+    EXPECT_EQ(verdict.end, GetParam().end);
+    EXPECT_EQ(verdict.length, GetParam().length);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AtExchange, ReplyLines,
+    ::testing::Values(ReplyCase{"OK\r\n", ReplyEnd::kOk, 4},
+                      ReplyCase{"AT+TEST\rOK\r\n", ReplyEnd::kOk, 12},
+                      ReplyCase{"AT+GETDV=0\r\r\n1,a,b\r\nOK\r\nstale", ReplyEnd::kOk, 24},
+                      ReplyCase{"\r\n7,Link,LINK OK\r\n", ReplyEnd::kOpen, 0},
+                      ReplyCase{"\r\n7,Link,OK\r\n8,Log,NO ERROR\r\n", ReplyEnd::kOpen, 0},
+                      ReplyCase{"\r\nNO ERROR\r\nOK\r\n", ReplyEnd::kOk, 16},
+                      ReplyCase{"xOK\r\n", ReplyEnd::kOpen, 0}, ReplyCase{"OK", ReplyEnd::kOpen, 0},
+                      ReplyCase{"AT+SET=1,x\rERROR\r\n", ReplyEnd::kError, 18},
+                      ReplyCase{"\r\nERROR: 3\r\n", ReplyEnd::kError, 12},
+                      ReplyCase{"1,a,b\rOK\r\n", ReplyEnd::kOpen, 0}));
 
 TEST(AtExchangeWithoutPort, FailsAfterItsEmptyReads) {
     EXPECT_EQ(SendAtCommand(INVALID_HANDLE_VALUE, "AT+TEST\r", 5), kAtFailure);

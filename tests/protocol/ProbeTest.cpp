@@ -68,20 +68,52 @@ TEST_F(Probe, DeviceAnsweringAtTheLastAttemptStillConnects) {
     EXPECT_EQ(device.Probes(), 60);
 }
 
-TEST_F(Probe, GivesUpAfterSixtyAttempts) {
-    ProbeResponder device(pty_, 1000, "ERROR\r\n", "OK\r\n");
-    EXPECT_EQ(ProbeDevice(port_.get()), kProbeTimedOut);
-    EXPECT_EQ(device.Probes(), 60);
+struct WindowCase {
+    const char* name;
+    std::string before;  // the answer to every probe
+    int result;
+};
+
+class ProbeWindow : public Probe, public ::testing::WithParamInterface<WindowCase> {};
+
+// Whatever the line brings short of an answer, the device gets the whole
+// window by the clock, sixty attempts at most; only noise that is neither
+// the echo nor an answer makes it a babbling line rather than a silent one.
+TEST_P(ProbeWindow, LastsItsWindowAndTellsNoiseFromSilence) {
+    ProbeResponder device(pty_, 1000, GetParam().before, "");
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(ProbeDevice(port_.get()), GetParam().result);
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(elapsed, 35s);
+    EXPECT_LT(elapsed, 40s);
+    // An attempt that brought bytes but no result also waited out its reads.
+    EXPECT_GE(device.Probes(), 50);
+    EXPECT_LE(device.Probes(), kProbeAttempts);
 }
 
-TEST_F(Probe, SilentDeviceTimesOutAfterAboutThirtySixSeconds) {
-    ProbeResponder device(pty_, 1000, "", "");
-    auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(ProbeDevice(port_.get()), kProbeTimedOut);
-    auto elapsed = std::chrono::steady_clock::now() - start;
-    EXPECT_GE(elapsed, 35s);
-    EXPECT_LT(elapsed, 45s);
-    EXPECT_EQ(device.Probes(), 60);
+INSTANTIATE_TEST_SUITE_P(Probe, ProbeWindow,
+                         ::testing::Values(WindowCase{"Silence", "", kProbeTimedOut},
+                                           WindowCase{"Error", "ERROR\r\n", kProbeTimedOut},
+                                           WindowCase{"EchoOnly", "AT+TEST\r", kProbeTimedOut},
+                                           WindowCase{"Garbage", std::string(300, '\x8f'),
+                                                      kProbeLineNoise}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// One byte every 90 ms never lets a read come back empty: without a clock the
+// probe took over eleven minutes.
+TEST_F(Probe, TricklingLineIsNoiseWithinTheWindow) {
+    std::atomic<bool> done{false};
+    std::thread trickle([&] {
+        while (!done) {
+            pty_.Write("~");
+            std::this_thread::sleep_for(90ms);
+        }
+    });
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(ProbeDevice(port_.get()), kProbeLineNoise);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 40s);
+    done = true;
+    trickle.join();
 }
 
 TEST_F(Probe, PasswordPromptEndsTheProbe) {
