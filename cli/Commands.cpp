@@ -539,7 +539,10 @@ DeviceOutcome BatchDevice(ConsoleHost& host, Console& console, const BatchProfil
     row.version = Shown(view.m_strVersion);
     DeviceOutcome outcome = DeviceOutcome::Done;
     if (connection == Connection::Failed) {
-        if (host.ShownSince(mark, res::IDS_OPEN_PORT_FAILED)) {
+        // A line that only babbles is no better than a port that does not
+        // open: waiting for the next device would bring the same noise.
+        if (host.ShownSince(mark, res::IDS_OPEN_PORT_FAILED) ||
+            host.ShownSince(mark, res::IDS_LINE_NOISE)) {
             outcome = DeviceOutcome::PortFailed;
         } else if (host.ShownSince(mark, res::IDS_STARTUP_TIMEOUT)) {
             outcome = DeviceOutcome::NoDevice;

@@ -14,7 +14,7 @@ namespace cli {
 using Clock = std::chrono::steady_clock;
 
 int ProbeSeconds() {
-    return kProbeAttempts * 3 / 5;
+    return static_cast<int>(std::chrono::duration_cast<std::chrono::seconds>(kProbeWindow).count());
 }
 
 ConsoleHost::ConsoleHost(const HostSettings& settings, Console& console)

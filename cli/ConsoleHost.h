@@ -34,8 +34,7 @@ struct HostSettings {
 
 enum class Connection { Connected, Failed, Interrupted };
 
-// About how long the view's probe waits for the device: each of its attempts
-// ends after roughly 0.6 s of silence.
+// How long the view's probe waits for the device, by the clock.
 int ProbeSeconds();
 
 class ConsoleHost {

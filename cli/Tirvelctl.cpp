@@ -15,6 +15,7 @@
 #include "cli/StationWorker.h"
 #include "cli/Terminal.h"
 #include "cli/WorkerProcess.h"
+#include "framework/CodePage.h"
 #include "res/ResourceIds.h"
 #include "serial/PortPath.h"
 
@@ -211,6 +212,15 @@ int RunTirvelctl(int argc, char** argv) {
                     : Console::Text(res::IDS_CLI_BAD_ASSIGNMENT, {error->argument}));
         }
         assignments = std::get<std::vector<ItemAssignment>>(std::move(parsed));
+        // A character the device's code page lacks would be written as '?',
+        // and the read-back would then find the '?' it was sent.
+        for (const ItemAssignment& a : assignments) {
+            if (!fw::CanEncodeAnsi(a.value)) {
+                return UsageError(Console::Text(
+                    res::IDS_CLI_VALUE_NOT_ENCODABLE,
+                    {std::to_string(a.number), a.value, fw::CodePageName(fw::CurrentLanguage())}));
+            }
+        }
     }
     // A profile that cannot be read is found out before a device waits for it.
     for (const auto& [command, file] : {std::pair{apply, applyFile}, {batch, batchSettings.file}}) {

@@ -191,6 +191,8 @@ inline constexpr fw::UINT IDS_CLI_FILE_TOO_LARGE = 281;
 inline constexpr fw::UINT IDS_CREATE_FILE_PROMPT = 285;
 inline constexpr fw::UINT IDS_PROMPT_YES = 286;
 inline constexpr fw::UINT IDS_PROMPT_NO = 287;
+// %1 the item, %2 the value, %3 the code page
+inline constexpr fw::UINT IDS_CLI_VALUE_NOT_ENCODABLE = 288;
 // The desktop app's own (300-349).
 inline constexpr fw::UINT IDS_INDICATOR_CAPS = 301;
 inline constexpr fw::UINT IDS_INDICATOR_NUM = 302;

@@ -170,6 +170,10 @@ constexpr fw::StringResource kStrings[] = {
      "%1\n此文件不存在。\n要创建该文件吗？"},
     {286, "&Yes", "是(&Y)"},
     {287, "&No", "否(&N)"},
+    {288,
+     "Item %1: \"%2\" holds characters the device's code page (%3) cannot carry; nothing was "
+     "written.",
+     "配置项%1：“%2”含有终端编码（%3）无法表示的字符，未写入任何内容。"},
     // The desktop app's own: status bar, documents, command line.
     {301, "CAP", "大写"},
     {302, "NUM", "数字"},

@@ -159,6 +159,21 @@ TEST_F(BadInput, ComNumbersOnlyInPlainDecimalFrom1To255) {
     EXPECT_TRUE(Contains(zh.err, "1到255")) << zh.err;
 }
 
+// The device's code page is Windows-1252 in English: Chinese typed for it would
+// be written as '?' and read back as the '?' that was sent. Refused before a
+// port is even opened; what the code page has is taken.
+TEST_F(BadInput, AValueTheCodePageCannotCarryIsRefusedBeforeThePortOpens) {
+    StartSimulator();
+    const Result r = Run({"--lang", "en", "--device", Link(), "set", "2=internet", "12=心跳"});
+    EXPECT_EQ(r.exit, 2) << r.err;
+    EXPECT_TRUE(Contains(r.err, "Item 12: \"心跳\" holds characters")) << r.err;
+    EXPECT_TRUE(Contains(r.err, "nothing was written")) << r.err;
+    EXPECT_FALSE(Contains(ReadFile(Events()), "power-on")) << "the port was opened";
+    // The Chinese code page carries it.
+    const Result zh = Run({"--lang", "zh", "--device", Link(), "set", "12=心跳"});
+    EXPECT_FALSE(Contains(zh.err, "无法表示")) << zh.err;
+}
+
 TEST_F(BadInput, APortAnotherProgramHoldsIsNamedWithTheReason) {
     testsupport::PseudoTerminal pty;
     const PortHandle held = OpenComPort(pty.SlavePath().c_str());

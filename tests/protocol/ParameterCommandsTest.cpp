@@ -93,6 +93,29 @@ TEST(Modify, AValueWithALineBreakIsNotSent) {
     EXPECT_EQ(bench.window.MessageBoxes()[0].args, fw::MessageArgs{"5"});
 }
 
+// Typed text goes out in the device's code page (Windows-1252 for an English
+// window here). A character it lacks would arrive as '?', and the read-back
+// would then show the '?' that was sent: such a Modify writes nothing at all.
+TEST(Modify, AValueTheCodePageCannotCarryIsNotSent) {
+    Workbench bench;
+    ASSERT_TRUE(bench.Connect());
+    Tick(bench, 2, "internet.m2m");
+    Tick(bench, 12, "心跳");
+    bench.Command(res::ID_MODIFY);
+    EXPECT_TRUE(StoredItems(bench).empty());
+    ASSERT_EQ(bench.window.MessageBoxes().size(), 1u);
+    EXPECT_EQ(bench.window.MessageBoxes()[0].textId, res::IDS_VALUE_NOT_ENCODABLE);
+    EXPECT_EQ(bench.window.MessageBoxes()[0].args, fw::MessageArgs{"12"});
+    // What the code page has is sent as its bytes.
+    bench.window.ClearMessageBoxes();
+    Tick(bench, 12, "Café");
+    bench.Command(res::ID_MODIFY);
+    EXPECT_EQ(StoredItems(bench), (std::vector<int>{2, 12}));
+    ASSERT_EQ(bench.Events("set").size(), 2u);
+    EXPECT_EQ(bench.Events("set")[1]["new"], "436166E9");
+    EXPECT_EQ(bench.window.MessageBoxTexts(), std::vector<fw::UINT>{res::IDS_SET_SUCCEEDED});
+}
+
 TEST(Restore, ReturnsToFactoryValuesAndShowsThemFirst) {
     Workbench bench;
     ASSERT_TRUE(bench.Connect());

@@ -91,11 +91,15 @@ TEST(Soak, EveryDeviceIsReportedNoFalseSuccessAndNothingGrows) {
     // Exit 0 only when every device succeeded.
     EXPECT_EQ(o.exitCode, o.failed == 0 ? 0 : 1) << o.stderrTail;
     // Descriptors come back after each device: a leak shows as a rising floor.
+    // The port's descriptor is open for nearly all of a device's time, so a
+    // device's fewest is one less only when a sample fell between two devices;
+    // the floor is judged on the median of several devices at each end.
     ASSERT_EQ(static_cast<int>(o.samples.size()), settings.devices);
-    EXPECT_LE(testsupport::FdGrowth(o.samples), 0);
-    for (std::size_t i = 1; i < o.samples.size(); ++i) {
-        EXPECT_LE(o.samples[i].minFds, o.samples[1].minFds) << "device " << i + 1;
+    std::string fewest;
+    for (const testsupport::DeviceSample& sample : o.samples) {
+        fewest += " " + std::to_string(sample.minFds);
     }
+    EXPECT_LE(testsupport::FdGrowth(o.samples), 0) << "fewest descriptors per device:" << fewest;
 }
 
 }  // namespace

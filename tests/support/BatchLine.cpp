@@ -110,14 +110,21 @@ T Median(std::vector<T> values) {
     return values[values.size() / 2];
 }
 
+// The fewest devices a trend's end is judged on.
+constexpr std::size_t kTrendDevices = 5;
+
 template <typename T, typename Get>
 T Growth(const std::vector<DeviceSample>& samples, Get get) {
     if (samples.size() < 2) {
         return T{};
     }
-    // Device 1 also imports the profile; the trend starts with device 2.
+    // Device 1 also imports the profile; the trend starts with device 2. A
+    // device's lowest figure depends on whether a sample happened to fall in
+    // the moment between two devices (the port closed, its descriptor given
+    // back): the median of several devices is the floor, one device is luck.
     const std::size_t first = 1;
-    const std::size_t tenth = std::max<std::size_t>(1, (samples.size() - first) / 10);
+    const std::size_t tenth =
+        std::max<std::size_t>(kTrendDevices, (samples.size() - first) / 10);
     std::vector<T> head;
     std::vector<T> tail;
     for (std::size_t i = first; i < first + tenth && i < samples.size(); ++i) {

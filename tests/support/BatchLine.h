@@ -48,7 +48,8 @@ BatchLineOutcome RunBatchLine(const BatchLineSettings& settings, const std::stri
                               const std::filesystem::path& profile);
 
 // Growth of the per-device figure from the first tenth of the run to the last
-// (medians), so that one slow device does not count as a trend.
+// (medians over at least five devices each), so that one slow device, or one
+// sample that fell between two devices, does not count as a trend.
 long RssGrowthKiB(const std::vector<DeviceSample>& samples);
 int FdGrowth(const std::vector<DeviceSample>& samples);
 
