@@ -10,6 +10,7 @@
 
 #include "FaultBench.h"
 #include "form/ControlIds.h"
+#include "protocol/AtExchange.h"
 
 using namespace std::chrono_literals;
 using faults::CpuWatch;
@@ -134,6 +135,19 @@ TEST(AtFaults, ErrorOnASetStopsModifyThere) {
     bench.Command(res::ID_MODIFY);
     EXPECT_EQ(bench.window.MessageBoxTexts(), std::vector<fw::UINT>{res::IDS_SET_FAILED});
     EXPECT_EQ(StoredItems(bench), std::vector<int>{2});
+    EXPECT_TRUE(StopEndsIdle(bench));
+}
+
+// The protocol's words inside values, and a listing in another order: the
+// view connects with every item and shows the values as the device holds them.
+TEST(AtFaults, ProtocolWordsInValuesAndAShuffledListingConnectWhole) {
+    Workbench bench({"--protocol-words", "--listing-order", "shuffled", "--seed", "3"});
+    ASSERT_TRUE(bench.Connect());
+    EXPECT_EQ(g_nItemCount, 40);
+    EXPECT_EQ(bench.window.Text(ItemCurrentId(12)), "OK");
+    EXPECT_EQ(bench.window.Text(ItemCurrentId(14)), "LINK OK");
+    EXPECT_EQ(bench.window.Text(ItemCurrentId(39)), "NO ERROR LOG");
+    EXPECT_TRUE(bench.window.MessageBoxTexts().empty());
     EXPECT_TRUE(StopEndsIdle(bench));
 }
 

@@ -56,6 +56,16 @@ struct UpdateBench {
     std::string image;
 };
 
+// A loader that acknowledges a block twice, the second ACK crossing the next
+// block, and asks for the end again: the transfer dialog's success is the
+// image the loader keeps.
+TEST(FirmwareFaults, LoaderThatAcksTwiceAndAsksForTheEndAgainKeepsTheImage) {
+    UpdateBench u({"--double-ack", "3", "--double-ack-delay", "20", "--eot-nak"});
+    u.bench.Command(res::ID_UPDATE_FIRMWARE);
+    EXPECT_EQ(u.Outcome(), res::IDS_TRANSFER_SUCCEEDED);
+    EXPECT_EQ(u.Received(), u.Expected());
+}
+
 TEST(FirmwareFaults, UnpluggedAwaitingTheLoaderEndsInTheLoaderLimit) {
     UpdateBench u({"--unplug-at", "awaiting-loader"});
     u.bench.view.m_nLoaderLimitMs = 2000;

@@ -25,7 +25,14 @@ std::string Padded(const std::string& image) {
 }
 
 Receiver ReceiveChecksumXmodem(const PseudoTerminal& pty, int cancelAt) {
+    ReceiverQuirks quirks;
+    quirks.cancelAt = cancelAt;
+    return ReceiveChecksumXmodem(pty, quirks);
+}
+
+Receiver ReceiveChecksumXmodem(const PseudoTerminal& pty, const ReceiverQuirks& quirks) {
     Receiver r;
+    bool eotRefused = false;
     std::string pending;
     auto take = [&](std::size_t n, std::chrono::milliseconds timeout) {
         const auto deadline = std::chrono::steady_clock::now() + timeout;
@@ -43,6 +50,12 @@ Receiver ReceiveChecksumXmodem(const PseudoTerminal& pty, int cancelAt) {
     }
     for (int block = 1; !head.empty(); ++block, head = take(1, 5000ms)) {
         if (head[0] == '\x04') {
+            if (quirks.nakFirstEot && !eotRefused) {
+                eotRefused = true;
+                pty.Write("\x15");
+                --block;  // no block came
+                continue;
+            }
             pty.Write("\x06");
             r.ended = true;
             break;
@@ -52,7 +65,7 @@ Receiver ReceiveChecksumXmodem(const PseudoTerminal& pty, int cancelAt) {
             static_cast<unsigned char>(rest[0]) != (block & 0xFF)) {
             break;
         }
-        if (block == cancelAt) {
+        if (block == quirks.cancelAt) {
             pty.Write("\x18\x18");
             break;
         }
@@ -64,7 +77,7 @@ Receiver ReceiveChecksumXmodem(const PseudoTerminal& pty, int cancelAt) {
             break;
         }
         r.data += rest.substr(2, 128);
-        pty.Write("\x06");
+        pty.Write(block == quirks.doubleAckAt ? "\x06\x06" : "\x06");
     }
     return r;
 }

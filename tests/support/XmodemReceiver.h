@@ -18,8 +18,15 @@ struct Receiver {
     std::string data;
     bool ended = false;
 };
-// NAK until the first block, then every block checked and acknowledged;
-// cancels (CAN CAN) at block cancelAt.
+// How a receiver may misbehave without being wrong: each at most once.
+struct ReceiverQuirks {
+    int cancelAt = 0;          // block answered with CAN CAN: it gives up
+    int doubleAckAt = 0;       // block acknowledged twice
+    bool nakFirstEot = false;  // the first EOT is answered with NAK, the second ends
+};
+// NAK until the first block, then every block checked and acknowledged.
+Receiver ReceiveChecksumXmodem(const PseudoTerminal& pty, const ReceiverQuirks& quirks);
+// Cancels (CAN CAN) at block cancelAt.
 Receiver ReceiveChecksumXmodem(const PseudoTerminal& pty, int cancelAt = 0);
 
 }  // namespace testsupport
