@@ -51,7 +51,7 @@ std::string ShownName(const ItemRow& row) {
 }
 
 void PrintJson(Console& console, const Json& document) {
-    console.Out() << document.dump(2, ' ', false, Json::error_handler_t::replace) << '\n'
+    console.Out() << InertJson(document.dump(2, ' ', false, Json::error_handler_t::replace)) << '\n'
                   << std::flush;
 }
 

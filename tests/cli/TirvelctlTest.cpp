@@ -200,6 +200,31 @@ TEST_F(TirvelctlRun, ReadJsonShowsTheDeviceTableDecodedFromItsCodePage) {
     }
 }
 
+// A device whose version string carries a title change, a screen clear and a
+// bell: every output says it, none passes it on raw.
+TEST_F(TirvelctlRun, DeviceTextReachesNoOutputRaw) {
+    const std::string version = "=KV\x1b]0;owned\x07\x1b[2J-2.9";
+    const std::string shown = "=KV\\x1B]0;owned\\x07\\x1B[2J-2.9";
+    StartSimulator({"--version-text", version, "--devices", "3"});
+    const Result read = Run({"read"});
+    ASSERT_EQ(read.exit, 0) << read.err;
+    EXPECT_TRUE(Contains(read.out, "Version: " + shown + "\n")) << read.out;
+    EXPECT_TRUE(Contains(read.err, "version " + shown + ",")) << read.err;
+
+    const Result json = Run({"read", "--json"});
+    ASSERT_EQ(json.exit, 0) << json.err;
+    EXPECT_EQ(Json::parse(json.out)["version"], version);
+
+    const fs::path report = dir_.Path() / "report.csv";
+    const Result batch = Run({"batch", ExamplePath(), "--count", "1", "--report", report.string()});
+    ASSERT_EQ(batch.exit, 0) << batch.err;
+    EXPECT_TRUE(Contains(batch.out, "  " + shown + "  ")) << batch.out;
+    EXPECT_TRUE(Contains(ReadFile(report), ",'" + shown + ",")) << ReadFile(report);
+    for (const std::string* text : {&read.out, &read.err, &json.out, &batch.out, &batch.err}) {
+        EXPECT_EQ(text->find_first_of("\x1b\x07"), std::string::npos) << *text;
+    }
+}
+
 TEST_F(TirvelctlRun, ApplyWritesTheItemsThatDifferAndNothingTheSecondTime) {
     StartSimulator({"--state", State().string()});
     const std::map<int, std::string> profile = ExampleProfile();
