@@ -10,11 +10,6 @@
 #include <iterator>
 #include <random>
 #include <sstream>
-#include <thread>
-
-#ifndef _WIN32
-#include <sys/stat.h>
-#endif
 
 #include "TempDir.h"
 #include "cli/TransferProgress.h"
@@ -186,28 +181,6 @@ TEST(LogOutput, APipeGetsTheDeviceBytesAsTheyCame) {
     log.Append("c\x1b");
     EXPECT_EQ(out.str(), "ab\xD6\xD0\b \bc\x1b");
 }
-
-#ifndef _WIN32
-TEST(LogFile, AFifoTakesTheBytesAsThePipeDoes) {
-    testsupport::TempDir dir;
-    const fs::path path = dir.Path() / "fifo";
-    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
-    std::string got;
-    std::thread reader([&] { got = ReadBytes(path); });
-    {
-        cli::LogFile file;
-        ASSERT_TRUE(file.Open(path.string()));
-        EXPECT_EQ(file.GetKind(), cli::LogFile::Kind::Stream);
-        std::ostringstream out;
-        cli::LogOutput log(out, false, fw::Language::English, &file);
-        log.Append("ab");
-        log.EraseLastCharacter();
-        EXPECT_TRUE(file.Close());
-    }
-    reader.join();
-    EXPECT_EQ(got, "ab\b \b");
-}
-#endif
 
 TEST(TransferStatus, FiguresFollowTheBytesAndTheTime) {
     const fw::Language saved = fw::CurrentLanguage();

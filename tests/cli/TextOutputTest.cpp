@@ -1,14 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <nlohmann/json.hpp>
-#include <sstream>
 
-#include "LanguageForTheTest.h"
-#include "TempDir.h"
 #include "cli/Console.h"
-#include "cli/DeviceReport.h"
 #include "cli/TextOutput.h"
 
 namespace {
@@ -113,58 +107,6 @@ TEST(TextOutput, JsonStaysTheSameDocumentWithNothingATerminalWouldRun) {
     EXPECT_EQ(inert.find("\xC2\x9B"), std::string::npos);
     EXPECT_EQ(inert.find('\x1b'), std::string::npos);
     EXPECT_EQ(nlohmann::json::parse(inert).at("version").get<std::string>(), text);
-}
-
-// A report row with device text in every field it has: on stdout made
-// printable, in the CSV inert, as JSON the same text.
-TEST(DeviceReport, EveryOutputOfARowFollowsTheRule) {
-    testsupport::EnglishForTheTest english;
-    testsupport::TempDir dir;
-    const std::string csv = (dir.Path() / "report.csv").string();
-    cli::DeviceRow row;
-    row.port = "COM3";
-    row.time = "2026-12-08 10:00:00";
-    row.imei = "=1+2";
-    row.version = "KV\x1b[31m-2.9";
-    row.message = "-\a\x1b]0;x\x07";
-    for (const bool json : {false, true}) {
-        std::ostringstream out;
-        std::ostringstream err;
-        cli::Console console(out, err, false, false);
-        cli::DeviceReport report(cli::ReportKind::Batch, console, json, csv);
-        ASSERT_TRUE(report.Open());
-        ASSERT_TRUE(report.Add(row));
-        if (json) {
-            const auto line = out.str();
-            EXPECT_EQ(line.find('\x1b'), std::string::npos) << line;
-            const auto parsed = nlohmann::json::parse(line);
-            EXPECT_EQ(parsed.at("version"), row.version);
-            EXPECT_EQ(parsed.at("message"), row.message);
-        } else {
-            EXPECT_NE(out.str().find("=1+2  KV\\x1B[31m-2.9  failed  0  -\\x07\\x1B]0;x\\x07"),
-                      std::string::npos)
-                << out.str();
-        }
-        std::ifstream in(csv, std::ios::binary);
-        const std::string written{std::istreambuf_iterator<char>(in), {}};
-        EXPECT_NE(written.find("\r\nCOM3,2026-12-08 10:00:00,'=1+2,KV\\x1B[31m-2.9,failed,0,'-\\x07"
-                               "\\x1B]0;x\\x07\r\n"),
-                  std::string::npos)
-            << written;
-    }
-}
-
-TEST(Console, SaysDeviceTextPrintableAndKeepsItForTheReport) {
-    std::ostringstream out;
-    std::ostringstream err;
-    cli::Console console(out, err, false, true);
-    console.Message("The IMEI \"86\x1b[8m\" is not 15 digits\nsecond line");
-    console.ProgressLine("version KV\xC2\x9B");
-    console.Status("\x1b[2J");
-    EXPECT_EQ(
-        err.str(),
-        "The IMEI \"86\\x1B[8m\" is not 15 digits\nsecond line\nversion KV\\x9B\n\r\\x1B[2J\x1b[K");
-    EXPECT_EQ(console.LastMessage(), "The IMEI \"86\x1b[8m\" is not 15 digits\nsecond line");
 }
 
 TEST(TextOutput, MessageTextsLoseTheirOuterLineEndsOnly) {
