@@ -54,7 +54,7 @@ for keys in "${sizes[@]}"; do
         /usr/bin/time -f '%e %M' -o "$work/time" "$tirvelctl" -q --device "$work/dtu" \
             apply "$profile" >"$work/out" 2>"$work/err" || status=$?
         [ "$status" = 1 ] || { echo "apply: exit $status"; tail -5 "$work/err"; exit 1; }
-        times+=("$(cat "$work/time")")
+        times+=("$(tail -n 1 "$work/time")")  # after "Command exited with non-zero status 1"
     done
     printf '%s\n' "${times[@]}" | sort -n | awk -v keys="$keys" -v lines="$(wc -l <"$profile")" '
         { t[NR] = $1; m[NR] = $2 }
