@@ -103,6 +103,7 @@ void LogOutput::EraseLastCharacter() {
         // back; there is nothing to erase once the log is empty.
         if (older_ > 0) {
             --older_;
+            EraseInStream();
             EraseShown(std::string_view());
         }
         return;
@@ -112,10 +113,16 @@ void LogOutput::EraseLastCharacter() {
     tail_.erase(start);
     if (file_ != nullptr && file_->GetKind() == LogFile::Kind::Regular) {
         file_->CutTo(base_ + tail_.size());
-    } else if (file_ != nullptr) {
-        file_->Append("\b \b");  // a FIFO or a device: as to a pipe
     }
+    EraseInStream();
     EraseShown(erased);
+}
+
+void LogOutput::EraseInStream() {
+    // A FIFO or a device cannot be cut back: it gets the erase as a pipe does.
+    if (file_ != nullptr && file_->GetKind() != LogFile::Kind::Regular) {
+        file_->Append("\b \b");
+    }
 }
 
 void LogOutput::Trim() {

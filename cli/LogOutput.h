@@ -47,6 +47,7 @@ private:
     bool Refill();
     // Writes on the screen the erase of a character, its bytes if known.
     void EraseShown(std::string_view erased);
+    void EraseInStream();
     bool Rereadable() const;
 
     std::ostream& out_;
