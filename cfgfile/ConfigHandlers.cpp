@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "cfgfile/ConfigFile.h"
@@ -79,15 +80,19 @@ void CTirvel2View::OnImportConfig() {
     // the operator's stray values to every device while saying all is well.
     const std::vector<std::string_view> lines = cfgfile::SplitTextLines(bytes);
     // Keys are matched against the labels as they are now, placeholder rows
-    // included; the section header and stray text match nothing.
+    // included; the section header and stray text match nothing. A label may
+    // stand on several rows; each line is one look-up, whatever the file's size.
     std::vector<std::string> labels;
     for (int n = 1; n <= kItemRows; ++n) {
         labels.push_back(GetItemLabel(n));
     }
-    const bool anyMatch = std::any_of(lines.begin(), lines.end(), [&labels](std::string_view line) {
+    std::unordered_multimap<std::string_view, int> rowsOf;
+    for (int n = 1; n <= kItemRows; ++n) {
+        rowsOf.emplace(labels[static_cast<std::size_t>(n - 1)], n);
+    }
+    const bool anyMatch = std::any_of(lines.begin(), lines.end(), [&rowsOf](std::string_view line) {
         const std::size_t equals = line.find('=');
-        return equals != std::string_view::npos &&
-               std::find(labels.begin(), labels.end(), line.substr(0, equals)) != labels.end();
+        return equals != std::string_view::npos && rowsOf.count(line.substr(0, equals)) != 0;
     });
     if (!anyMatch) {
         AfxMessageBox(res::IDS_IMPORT_NOTHING_MATCHED);
@@ -100,10 +105,9 @@ void CTirvel2View::OnImportConfig() {
         }
         const std::string_view key = line.substr(0, equals);
         const std::string value(line.substr(equals + 1));
-        for (int n = 1; n <= kItemRows; ++n) {
-            if (labels[static_cast<std::size_t>(n - 1)] != key) {
-                continue;
-            }
+        const auto [first, last] = rowsOf.equal_range(key);
+        for (auto row = first; row != last; ++row) {
+            const int n = row->second;
             const std::string current = GetItemCurrentValue(n);
             SetItemNewValue(n, value);
             // An equal value leaves the tick as the operator set it.

@@ -51,7 +51,7 @@ std::string ShownName(const ItemRow& row) {
 }
 
 void PrintJson(Console& console, const Json& document) {
-    console.Out() << document.dump(2, ' ', false, Json::error_handler_t::replace) << '\n'
+    console.Out() << InertJson(document.dump(2, ' ', false, Json::error_handler_t::replace)) << '\n'
                   << std::flush;
 }
 
@@ -219,18 +219,26 @@ ModifyOutcome WriteAndCheck(ConsoleHost& host, Console& console,
             continue;
         }
         outcome.written += holds ? 1 : 0;
+        // Only what is printed is made: a profile may name many thousands of
+        // keys the device does not have, each a row.
+        if (!print) {
+            continue;
+        }
         const std::string name = found                 ? Shown(found->name)
                                  : was != before.end() ? ShownName(*was)
                                                        : Shown(want.label);
         const std::string prior = was != before.end() ? Shown(was->current) : std::string();
-        Json item;
-        item["number"] = number != 0 ? Json(number) : Json(nullptr);
-        item["name"] = name;
-        item["before"] = was != before.end() ? Json(prior) : Json(nullptr);
-        item["new"] = Shown(want.value);
-        item["now"] = found ? Json(Shown(found->value)) : Json(nullptr);
-        item["written"] = holds;
-        items.push_back(item);
+        if (json) {
+            Json item;
+            item["number"] = number != 0 ? Json(number) : Json(nullptr);
+            item["name"] = name;
+            item["before"] = was != before.end() ? Json(prior) : Json(nullptr);
+            item["new"] = Shown(want.value);
+            item["now"] = found ? Json(Shown(found->value)) : Json(nullptr);
+            item["written"] = holds;
+            items.push_back(std::move(item));
+            continue;
+        }
         table.push_back({number != 0 ? std::to_string(number) : "-", name,
                          was != before.end() ? prior : "-", found ? Shown(found->value) : "-",
                          Console::Text(holds ? res::IDS_CLI_YES : res::IDS_CLI_NO)});
@@ -241,7 +249,7 @@ ModifyOutcome WriteAndCheck(ConsoleHost& host, Console& console,
     if (json) {
         Json document = Identity(view);
         document["ok"] = outcome.ok;
-        document["items"] = items;
+        document["items"] = std::move(items);
         PrintJson(console, document);
     } else if (!table.empty()) {
         console.Out() << FormatTable({Console::Text(res::IDS_CLI_COLUMN_NUMBER),
@@ -315,7 +323,7 @@ int RunRead(ConsoleHost& host, Console& console, bool json) {
             item["value"] = Shown(row.current);
             items.push_back(item);
         }
-        document["items"] = items;
+        document["items"] = std::move(items);
         PrintJson(console, document);
     } else {
         PrintIdentity(console, view);

@@ -1,5 +1,6 @@
 #include "cli/Console.h"
 
+#include "cli/TextOutput.h"
 #include "framework/StringTable.h"
 
 namespace cli {
@@ -24,9 +25,11 @@ std::string Console::Text(fw::UINT id, const fw::MessageArgs& args) {
     return TrimLineEnds(fw::FormatMessageText(fw::LoadString(id), args));
 }
 
+// Every line goes out under the one rule for device text: messages carry
+// IMEIs, versions, item names and what a worker said.
 void Console::Message(const std::string& line) {
     ClearStatus();
-    err_ << line << '\n' << std::flush;
+    err_ << PrintableLines(line) << '\n' << std::flush;
     lastMessage_ = line;
 }
 
@@ -35,7 +38,7 @@ void Console::Progress(fw::UINT id, const fw::MessageArgs& args) {
         return;
     }
     ClearStatus();
-    err_ << Text(id, args) << '\n' << std::flush;
+    err_ << PrintableLines(Text(id, args)) << '\n' << std::flush;
 }
 
 void Console::ProgressLine(const std::string& line) {
@@ -43,7 +46,7 @@ void Console::ProgressLine(const std::string& line) {
         return;
     }
     ClearStatus();
-    err_ << line << '\n' << std::flush;
+    err_ << PrintableLines(line) << '\n' << std::flush;
 }
 
 void Console::Status(const std::string& line) {
@@ -51,7 +54,7 @@ void Console::Status(const std::string& line) {
         return;
     }
     // Carriage return, the line, then erase whatever a longer line left.
-    err_ << '\r' << line << "\x1b[K" << std::flush;
+    err_ << '\r' << Printable(line) << "\x1b[K" << std::flush;
     statusShown_ = true;
 }
 
@@ -64,7 +67,7 @@ void Console::ClearStatus() {
 
 void Console::Prompt(const std::string& text) {
     ClearStatus();
-    err_ << text << std::flush;
+    err_ << PrintableLines(text) << std::flush;
 }
 
 }  // namespace cli

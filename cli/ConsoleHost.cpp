@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <chrono>
 
-#include "cli/TextOutput.h"
 #include "framework/CodePage.h"
 #include "protocol/AtExchange.h"
 #include "protocol/Probe.h"
@@ -95,9 +94,9 @@ Connection ConsoleHost::Connect() {
         loop_.PumpOne(start + seconds + std::chrono::seconds(1));
     }
     console_.ClearStatus();
-    console_.Progress(res::IDS_CLI_CONNECTED, {Printable(fw::DecodeAnsi(view_.m_strImei)),
-                                               Printable(fw::DecodeAnsi(view_.m_strVersion)),
-                                               std::to_string(g_nItemCount)});
+    console_.Progress(res::IDS_CLI_CONNECTED,
+                      {fw::DecodeAnsi(view_.m_strImei), fw::DecodeAnsi(view_.m_strVersion),
+                       std::to_string(g_nItemCount)});
     return Connection::Connected;
 }
 

@@ -7,6 +7,7 @@
 #include "cfgfile/InputFile.h"
 #include "cli/Commands.h"
 #include "cli/DeviceReport.h"
+#include "cli/LogFile.h"
 #include "cli/LogOutput.h"
 #include "cli/PortFailure.h"
 #include "cli/TransferProgress.h"
@@ -238,14 +239,48 @@ int RunSend(ConsoleHost& host, Console& console, const HostSettings& settings,
     return SingleDeviceExit(SendToPort(host, console, settings, file, nobody, row), row);
 }
 
+namespace {
+
+// The log goes to the follower only while the command runs.
+class FollowerAttachment {
+public:
+    FollowerAttachment(CTirvel2View& view, CLogFollower& follower) : view_(view) {
+        view_.m_pLogFollower = &follower;
+    }
+    ~FollowerAttachment() { view_.m_pLogFollower = nullptr; }
+    FollowerAttachment(const FollowerAttachment&) = delete;
+    FollowerAttachment& operator=(const FollowerAttachment&) = delete;
+
+private:
+    CTirvel2View& view_;
+};
+
+}  // namespace
+
 int RunLog(ConsoleHost& host, Console& console, const LogSettings& settings) {
-    CTirvel2View& view = host.View();
+    // The file is written as the log comes, so that a log of hours is never
+    // held whole and a run that ends any way leaves it saved.
+    LogFile file;
+    const bool saving = !settings.outputPath.empty();
+    if (saving) {
+        if (!file.Open(settings.outputPath)) {
+            console.Message(res::IDS_WRITE_FILE_FAILED, {settings.outputPath});
+            return kExitFailed;
+        }
+        // The device's bytes raw on a terminal could steer it.
+        if (file.GetKind() == LogFile::Kind::Terminal) {
+            console.Message(res::IDS_CLI_LOG_OUTPUT_TERMINAL, {settings.outputPath});
+            return kExitUsage;
+        }
+    }
+    LogOutput output(console.Out(), settings.outIsTerminal, fw::CurrentLanguage(),
+                     saving ? &file : nullptr);
+    const FollowerAttachment attached(host.View(), output);
     host.Command(res::ID_SHOW_DEBUG_INFO);
     if (host.State() != kStateDebugLog) {
         return kExitFailed;  // the port did not open; the view said so
     }
     console.Progress(res::IDS_CLI_LOG_SHOWING);
-    LogOutput output(console.Out(), settings.outIsTerminal, fw::CurrentLanguage());
     const auto end = settings.seconds > 0 ? Clock::now() + std::chrono::seconds(settings.seconds)
                                           : Clock::time_point::max();
     bool interrupted = false;
@@ -255,19 +290,13 @@ int RunLog(ConsoleHost& host, Console& console, const LogSettings& settings) {
             break;
         }
         host.PumpOne(std::min(end, Clock::now() + std::chrono::milliseconds(100)));
-        output.Follow(view.m_ctrlLog.GetTextBytes());
     }
     host.Stop();
-    output.Follow(view.m_ctrlLog.GetTextBytes());
 
     int code = kExitOk;
-    if (!settings.outputPath.empty()) {
-        const std::size_t mark = host.MessageMark();
-        host.ChooseFile(settings.outputPath);
-        host.Command(res::IDC_SAVE_LOG);
-        if (host.ShownSince(mark, res::IDS_WRITE_FILE_FAILED)) {
-            code = kExitFailed;
-        }
+    if (saving && !file.Close()) {
+        console.Message(res::IDS_WRITE_FILE_FAILED, {settings.outputPath});
+        code = kExitFailed;
     }
     return interrupted ? kInterruptedExitCode : code;
 }

@@ -66,7 +66,7 @@ std::string DeviceReport::JsonLine(const DeviceRow& row) const {
         j["written"] = row.written;
     }
     j["message"] = row.message;
-    return j.dump(-1, ' ', false, Json::error_handler_t::replace);
+    return InertJson(j.dump(-1, ' ', false, Json::error_handler_t::replace));
 }
 
 bool DeviceReport::Open() {

@@ -1,6 +1,7 @@
 #include "cli/ReadBack.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 #include "cfgfile/ConfigFile.h"
 
@@ -8,19 +9,20 @@ namespace cli {
 
 std::vector<WantedItem> ProfileItems(std::string_view fileBytes) {
     std::vector<WantedItem> items;
+    // A profile may hold any number of keys: each is looked up once, not
+    // compared with every key before it.
+    std::unordered_map<std::string_view, std::size_t> indexOf;
     for (std::string_view line : cfgfile::SplitTextLines(fileBytes)) {
         const std::size_t equals = line.find('=');
         if (equals == std::string_view::npos) {
             continue;
         }
         const std::string_view key = line.substr(0, equals);
-        const std::string value(line.substr(equals + 1));
-        auto same = std::find_if(items.begin(), items.end(),
-                                 [key](const WantedItem& item) { return item.label == key; });
-        if (same != items.end()) {
-            same->value = value;
+        const auto [at, added] = indexOf.try_emplace(key, items.size());
+        if (added) {
+            items.push_back({0, std::string(key), std::string(line.substr(equals + 1))});
         } else {
-            items.push_back({0, std::string(key), value});
+            items[at->second].value.assign(line.substr(equals + 1));
         }
     }
     return items;
@@ -54,9 +56,11 @@ void ReadBack::Add(const Listing& listing) {
         auto agreed = agreed_.find(number);
         if (agreed == agreed_.end()) {
             agreed_.emplace(number, item);
+            byLabel_.emplace(FormLabel(item), number);
         } else if (!(agreed->second == item)) {
             // Two lines of one number each read twice: which is the device's
             // cannot be told.
+            byLabel_.erase(FormLabel(agreed->second));
             agreed_.erase(agreed);
             conflicted_.insert(number);
         }
@@ -74,12 +78,8 @@ std::optional<ListedItem> ReadBack::Find(const WantedItem& wanted) const {
         auto it = agreed_.find(wanted.number);
         return it != agreed_.end() ? std::optional<ListedItem>(it->second) : std::nullopt;
     }
-    for (const auto& [number, item] : agreed_) {
-        if (FormLabel(item) == wanted.label) {
-            return item;
-        }
-    }
-    return std::nullopt;
+    auto it = byLabel_.find(wanted.label);
+    return it != byLabel_.end() ? std::optional<ListedItem>(agreed_.at(it->second)) : std::nullopt;
 }
 
 ReadBack ReadBackItems(PortHandle port, const std::vector<WantedItem>& wanted, int maxReads) {
@@ -98,9 +98,11 @@ ReadBack ReadBackItems(PortHandle port, const std::vector<WantedItem>& wanted, i
 
 std::vector<ItemCheck> CheckItems(const std::vector<WantedItem>& wanted, const ReadBack& readBack) {
     std::vector<ItemCheck> checks;
+    checks.reserve(wanted.size());
+    const bool complete = readBack.Complete();
     for (const WantedItem& item : wanted) {
         ItemCheck check{item, readBack.Find(item), false};
-        check.known = check.found.has_value() || readBack.Complete();
+        check.known = check.found.has_value() || complete;
         checks.push_back(std::move(check));
     }
     return checks;

@@ -10,6 +10,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "protocol/ConfigurationListing.h"
@@ -48,6 +49,9 @@ public:
 private:
     std::map<int, std::vector<ListedItem>> seen_;
     std::map<int, ListedItem> agreed_;
+    // The agreed items by their form label: a profile's keys are found by
+    // label, and a profile may name far more keys than a device has items.
+    std::unordered_map<std::string, int> byLabel_;
     std::set<int> conflicted_;
     bool anyEnded_ = false;
 };

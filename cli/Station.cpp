@@ -16,6 +16,7 @@
 #include "cli/StationBoard.h"
 #include "cli/StationEvents.h"
 #include "cli/Terminal.h"
+#include "cli/TextOutput.h"
 #include "cli/WorkerProcess.h"
 #include "res/ResourceIds.h"
 
@@ -482,7 +483,9 @@ private:
             return;
         }
         station.lastTold = what;
-        std::cerr << Console::Text(res::IDS_STATION_PORT_LINE, {station.port.Label(), what}) << '\n'
+        std::cerr << PrintableLines(
+                         Console::Text(res::IDS_STATION_PORT_LINE, {station.port.Label(), what}))
+                  << '\n'
                   << std::flush;
     }
 

@@ -84,8 +84,10 @@ void BoardOutput::Show(const std::vector<std::string>& lines) {
     Draw();
 }
 
+// What a worker said and the reasons of ports out of use reach the terminal
+// here; device text in them is made printable as in every other line.
 void BoardOutput::Line(const std::string& text) {
-    Around([&] { err_ << text << '\n'; });
+    Around([&] { err_ << PrintableLines(text) << '\n'; });
 }
 
 void BoardOutput::Around(const std::function<void()>& print) {
@@ -114,7 +116,7 @@ void BoardOutput::Draw() {
         return;
     }
     for (const std::string& line : lines_) {
-        err_ << line << '\n';
+        err_ << Printable(line) << '\n';
     }
     drawn_ = lines_.size();
     err_ << std::flush;

@@ -54,6 +54,39 @@ bool IsWide(char32_t cp) {
            (cp >= 0xFFE0 && cp <= 0xFFE6) || (cp >= 0x20000 && cp <= 0x3FFFD);
 }
 
+// UTF-8 of U+0080..U+009F: 0xC2 and a byte below 0xA0.
+constexpr unsigned char kC1Lead = 0xC2;
+
+bool IsC1At(std::string_view text, std::size_t i) {
+    return static_cast<unsigned char>(text[i]) == kC1Lead && i + 1 < text.size() &&
+           static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+           static_cast<unsigned char>(text[i + 1]) <= 0x9F;
+}
+
+void AppendHex(std::string& out, unsigned char value) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    out += kHex[value >> 4];
+    out += kHex[value & 15];
+}
+
+// Control characters, but those in keep, as \xHH: the byte for C0 and DEL,
+// the code point (the byte a Windows code page gave it) for C1.
+std::string Escaped(std::string_view utf8, std::string_view keep) {
+    std::string out;
+    out.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        const bool c1 = IsC1At(utf8, i);
+        if ((c >= 0x20 && c != 0x7F && !c1) || keep.find(utf8[i]) != std::string_view::npos) {
+            out += utf8[i];
+            continue;
+        }
+        out += "\\x";
+        AppendHex(out, c1 ? static_cast<unsigned char>(utf8[++i]) : c);
+    }
+    return out;
+}
+
 }  // namespace
 
 std::size_t DisplayWidth(std::string_view utf8) {
@@ -73,10 +106,38 @@ std::size_t DisplayWidth(std::string_view utf8) {
 }
 
 std::string Printable(std::string_view utf8) {
-    std::string out(utf8);
-    std::replace_if(
-        out.begin(), out.end(),
-        [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }, '?');
+    return Escaped(utf8, "");
+}
+
+std::string PrintableLines(std::string_view utf8) {
+    return Escaped(utf8, "\n");
+}
+
+std::string PrintableLog(std::string_view utf8) {
+    return Escaped(utf8, "\r\n\t");
+}
+
+std::string InertJson(std::string json) {
+    // Outside its strings JSON is plain ASCII, so these bytes are string
+    // content, and \u00HH is the same character to any reader.
+    if (std::none_of(json.begin(), json.end(), [](char c) {
+            return c == '\x7F' || static_cast<unsigned char>(c) == kC1Lead;
+        })) {
+        return json;
+    }
+    std::string out;
+    out.reserve(json.size() + 16);
+    for (std::size_t i = 0; i < json.size(); ++i) {
+        const auto c = static_cast<unsigned char>(json[i]);
+        if (c == 0x7F) {
+            out += "\\u007f";
+        } else if (IsC1At(json, i)) {
+            out += "\\u00";
+            AppendHex(out, static_cast<unsigned char>(json[++i]));
+        } else {
+            out += json[i];
+        }
+    }
     return out;
 }
 
@@ -114,14 +175,25 @@ std::string FormatTable(const std::vector<std::string>& headers,
     return out;
 }
 
+std::string CsvCell(std::string_view utf8) {
+    std::string cell = Printable(utf8);
+    // What common guidance lists as the start of a formula; the quote shows
+    // in the cell, as a spreadsheet's own text marker would.
+    if (!utf8.empty() &&
+        std::string_view("=+-@\t\r").find(utf8.front()) != std::string_view::npos) {
+        cell.insert(0, 1, '\'');
+    }
+    return cell;
+}
+
 std::string CsvRecord(const std::vector<std::string>& fields) {
     std::string out;
     for (std::size_t i = 0; i < fields.size(); ++i) {
-        const std::string& f = fields[i];
+        const std::string f = CsvCell(fields[i]);
         if (i > 0) {
             out += ',';
         }
-        const bool quote = f.find_first_of(",\"\r\n") != std::string::npos ||
+        const bool quote = f.find_first_of(",\"") != std::string::npos ||
                            (!f.empty() && (f.front() == ' ' || f.back() == ' '));
         if (!quote) {
             out += f;

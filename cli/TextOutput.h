@@ -1,6 +1,12 @@
 // Device text made fit for a terminal and for CSV: columns aligned by the
 // width characters take on screen (Chinese characters take two cells), control
-// characters made visible, CSV fields quoted where they need it.
+// characters made visible, CSV fields quoted and kept from being formulas.
+//
+// The one rule for device text in what tirvelctl prints (stdout, stderr, the
+// CSV report): a control character (C0, DEL, C1) never goes out raw, it is
+// written as \xHH, the byte's value, so a version string cannot clear the
+// screen or retitle the window and the operator still sees what the device
+// sent. JSON escapes them itself.
 #pragma once
 
 #include <cstddef>
@@ -14,17 +20,32 @@ namespace cli {
 // Bytes that are not UTF-8 count one cell each.
 std::size_t DisplayWidth(std::string_view utf8);
 
-// Control characters (C0 and DEL) become '?', so device text cannot move the
-// cursor or end a line on the terminal.
+// A field on one line: every control character becomes \xHH.
 std::string Printable(std::string_view utf8);
+// Lines said to the operator: line feeds stay, every other control character
+// becomes \xHH.
+std::string PrintableLines(std::string_view utf8);
+// The device's debug log shown on a terminal: its line ends (CR, LF) and tabs
+// stay, every other control character becomes \xHH.
+std::string PrintableLog(std::string_view utf8);
+
+// JSON as the library writes it, with DEL and the C1 controls, which JSON may
+// leave raw inside strings, written as \u escapes: the same document, and
+// nothing a terminal would act on.
+std::string InertJson(std::string json);
 
 // Columns separated by two blanks, every cell but the last padded to its
 // column's width; one line per row, the headers first.
 std::string FormatTable(const std::vector<std::string>& headers,
                         const std::vector<std::vector<std::string>>& rows);
 
-// One CSV record with CR LF, fields quoted when they hold a comma, a quote,
-// a line break or blanks at either end.
+// One CSV field as a spreadsheet should take it: control characters as \xHH,
+// and a leading quote where a spreadsheet would run the field as a formula
+// (=, +, -, @, or a tab or CR at the start).
+std::string CsvCell(std::string_view utf8);
+
+// One CSV record with CR LF, every field made a CsvCell, quoted when it holds
+// a comma, a quote or blanks at either end.
 std::string CsvRecord(const std::vector<std::string>& fields);
 
 }  // namespace cli

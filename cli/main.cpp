@@ -8,6 +8,7 @@
 #include <exception>
 #include <iostream>
 
+#include "cli/TextOutput.h"
 #include "cli/Tirvelctl.h"
 
 int main(int argc, char** argv) {
@@ -22,7 +23,7 @@ int main(int argc, char** argv) {
     try {
         return cli::RunTirvelctl(argc, argv);
     } catch (const std::exception& e) {
-        std::cerr << "tirvelctl: " << e.what() << '\n';
+        std::cerr << "tirvelctl: " << cli::PrintableLines(e.what()) << '\n';
         return 1;
     }
 }

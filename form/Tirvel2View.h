@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <thread>
 
 #include "framework/DataExchange.h"
@@ -21,6 +22,16 @@ inline constexpr int kStateConnected = 2;
 inline constexpr int kStateAwaitingLoader = 3;
 inline constexpr int kStateLoaderDialogue = 4;
 inline constexpr int kStateDebugLog = 5;
+
+// Takes the debug log in the pane's place, for a host that streams a log
+// without end and cannot hold all of it (tirvelctl log). It gets what the pane
+// would: the bytes of a chunk, or the erase of the last character.
+class CLogFollower {
+public:
+    virtual ~CLogFollower() = default;
+    virtual void Append(std::string_view bytes) = 0;
+    virtual void EraseLastCharacter() = 0;
+};
 
 class CTirvel2View : public fw::CFormView {
 public:
@@ -109,6 +120,8 @@ public:
     std::string m_strVersion;      // control 1027
     fw::CRichEditCtrl m_ctrlHelp;  // control 1001
     fw::CRichEditCtrl m_ctrlLog;   // control 1142
+    // When set, the log goes here and the pane stays empty.
+    CLogFollower* m_pLogFollower = nullptr;
 
     // Timers of the firmware update and the debug log; 0 when not running.
     fw::UINT m_nPollTimer = 0;

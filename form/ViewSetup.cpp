@@ -59,10 +59,19 @@ void CTirvel2View::AppendToLog(const char* chunk) {
     // The device echoes a backspace as its own chunk; whatever follows it in
     // that chunk (the blank and backspace of an erase sequence) is not shown.
     if (chunk[0] == '\b') {
-        m_ctrlLog.DeleteLastCharacter();
+        if (m_pLogFollower != nullptr) {
+            m_pLogFollower->EraseLastCharacter();
+        } else {
+            m_ctrlLog.DeleteLastCharacter();
+        }
         return;
     }
-    m_ctrlLog.AppendBytes(std::string_view(chunk, std::strlen(chunk)));
+    const std::string_view bytes(chunk, std::strlen(chunk));
+    if (m_pLogFollower != nullptr) {
+        m_pLogFollower->Append(bytes);
+    } else {
+        m_ctrlLog.AppendBytes(bytes);
+    }
 }
 
 void CTirvel2View::OnClearLog() {

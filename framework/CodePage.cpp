@@ -276,6 +276,34 @@ std::string EncodeCodePage(std::string_view utf8, Language language) {
 
 #endif
 
+void CharacterWalk::Add(unsigned char byte) {
+    if (!chinese_) {
+        ++characters_;
+        return;
+    }
+    // LastCharacterStart parses forward from the byte after the last one
+    // below 0x30, so such a byte is a cut for what follows. It ends the
+    // character it falls into (that deletion takes it along) or is one itself.
+    if (byte < 0x30) {
+        characters_ += pending_ == 0 ? 1 : 0;
+        pending_ = 0;
+        second_ = false;
+        return;
+    }
+    if (pending_ > 0) {
+        // The second byte tells a four-byte character from a two-byte one;
+        // the others are taken whatever they are.
+        pending_ = second_ && byte <= 0x39 ? 2 : pending_ - 1;
+        second_ = false;
+        return;
+    }
+    ++characters_;
+    if (byte >= 0x81 && byte <= 0xFE) {
+        pending_ = 1;
+        second_ = true;
+    }
+}
+
 std::size_t LastCharacterStart(std::string_view bytes, Language language) {
     if (bytes.empty()) {
         return 0;

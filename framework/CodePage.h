@@ -3,6 +3,7 @@
 // or typed by the operator goes through these conversions.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -29,6 +30,26 @@ std::string DecodeCodePagePrefix(std::string_view bytes, Language language,
 // Where the last character of the text starts, so that "delete the last
 // character" removes a whole double-byte character, not half of one.
 std::size_t LastCharacterStart(std::string_view bytes, Language language);
+
+// For a text kept only in part, read forward from a cut: a place that
+// LastCharacterStart, on any longer text, never reaches back across (the start
+// of the text, and every place the walk below calls one). Says where the text
+// may be cut next, and how many deletions of the last character would take it
+// back from here to where the walk began.
+class CharacterWalk {
+public:
+    explicit CharacterWalk(Language language) : chinese_(language == Language::Chinese) {}
+
+    void Add(unsigned char byte);
+    bool AtCut() const { return pending_ == 0; }
+    std::uint64_t Characters() const { return characters_; }
+
+private:
+    bool chinese_;
+    int pending_ = 0;      // bytes the current character still takes
+    bool second_ = false;  // the next byte is a double-byte character's second
+    std::uint64_t characters_ = 0;
+};
 
 // The same, in the current user-interface language.
 inline std::string DecodeAnsi(std::string_view bytes) {

@@ -206,6 +206,8 @@ inline constexpr fw::UINT IDS_PRINT_FAILED = 309;
 inline constexpr fw::UINT IDS_COM_OPENS = 310;  // "Opens %1": what a COM number reaches
 inline constexpr fw::UINT IDS_COM_REACHES_NOTHING = 311;
 inline constexpr fw::UINT IDS_COM_PINNED_ABSENT = 312;
+// tirvelctl log (330-349). %1 the path given to --output
+inline constexpr fw::UINT IDS_CLI_LOG_OUTPUT_TERMINAL = 330;
 // tirvelctl's station of several ports at once (350-399).
 // %1 the list as given
 inline constexpr fw::UINT IDS_CLI_BAD_PORT_LIST = 350;

@@ -190,6 +190,9 @@ constexpr fw::StringResource kStrings[] = {
     {310, "Opens %1", "对应 %1"},
     {311, "Reaches no device now.", "目前没有对应的设备。"},
     {312, "Pinned to %1, which is not there now.", "已指定为 %1，但该设备目前不存在。"},
+    // tirvelctl log.
+    {330, "%1 is a terminal; the log is shown there without --output. Give a file to save it in.",
+     "%1是终端；不加 --output 日志即显示在终端上。要保存日志，请给出一个文件。"},
     // tirvelctl's station of several ports at once.
     {350,
      "\"%1\" is not a COM port number or list such as 3, 1-4 or 1,3,7-9 (numbers from 1 to 255, "

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 using cli::CheckItems;
@@ -88,6 +90,23 @@ TEST(ReadBack, ALineSpoiltIntoAnotherNumberDoesNotOutvoteTheRealOne) {
     EXPECT_EQ(readBack.Agreed().count(2), 0u);
     EXPECT_FALSE(readBack.Complete());
     EXPECT_TRUE(CheckItems({{2, "", "internet"}}, readBack)[0].Unknown());
+    // Nor by the label it had while it was agreed.
+    EXPECT_TRUE(CheckItems({{0, "2. APN", "internet"}}, readBack)[0].Unknown());
+}
+
+TEST(ProfileItems, AProfileOfManyKeysKeepsEachOnceInOrderWithItsLastValue) {
+    std::string file = "[CFG]\r\n";
+    for (int round = 0; round < 2; ++round) {
+        for (int key = 20000; key > 0; --key) {
+            file += std::to_string(key) + ". K=" + std::to_string(round) + "\r\n";
+        }
+    }
+    const std::vector<WantedItem> items = cli::ProfileItems(file);
+    ASSERT_EQ(items.size(), 20000u);
+    EXPECT_EQ(items.front().label, "20000. K");
+    EXPECT_EQ(items.back().label, "1. K");
+    EXPECT_TRUE(std::all_of(items.begin(), items.end(),
+                            [](const WantedItem& item) { return item.value == "1"; }));
 }
 
 TEST(ProfileItems, TakesEveryKeyOnceWithItsLastValueInFileOrder) {

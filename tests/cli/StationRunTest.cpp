@@ -217,6 +217,32 @@ TEST_F(StationRun, BatchOnThreePortsMatchesEveryRowToTheDeviceOnItsPort) {
     EXPECT_EQ(imeis.size(), 6u);
 }
 
+// The station tells of devices in lines of its own, the workers' and the
+// board's: a version string with a title change and a bell is said in every
+// one of them, and reaches none raw.
+TEST_F(StationRun, DeviceTextReachesNoOutputOfTheStationRaw) {
+    const std::string shown = "=KV\\x1B]0;owned\\x07-2.9";
+    StartSimulators(2, {"--devices", "2", "--version-text", "=KV\x1b]0;owned\x07-2.9"});
+    const fs::path report = dir_.Path() / "report.csv";
+    auto args = Devices(2);
+    args.insert(args.end(),
+                {"batch", (fs::path(TIRVEL_SOURCE_DIR) / "cli/examples/apn-profile.txt").string(),
+                 "--count", "2", "--report", report.string()});
+    auto run = Start(args);
+    ASSERT_EQ(run->Wait(2min), 0) << ReadFile(Err());
+    const std::string out = ReadFile(Out());
+    const std::string err = ReadFile(Err());
+    EXPECT_TRUE(Contains(err, ", version " + shown + "\n")) << err;
+    EXPECT_TRUE(Contains(out, "  " + shown + "  ")) << out;
+    for (const auto& [port, rows] : RowsByPort(report)) {
+        for (const auto& row : rows) {
+            EXPECT_EQ(row.at(3), "'" + shown) << port;
+        }
+    }
+    EXPECT_EQ(out.find_first_of("\x1b\x07"), std::string::npos) << out;
+    EXPECT_EQ(err.find_first_of("\x1b\x07"), std::string::npos) << err;
+}
+
 TEST_F(StationRun, SendOnThreePortsReachesEveryReceiver) {
     std::vector<std::unique_ptr<testsupport::PseudoTerminal>> ptys;
     std::vector<std::string> args;

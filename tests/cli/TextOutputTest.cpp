@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include "cli/Console.h"
 #include "cli/TextOutput.h"
 
@@ -30,16 +32,81 @@ TEST(TextOutput, TableColumnsLineUpOnScreen) {
               "3    x\n");
 }
 
-TEST(TextOutput, DeviceTextCannotSteerTheTerminal) {
-    const std::string table = FormatTable({"Value"}, {{"a\x1b[2Jb\r\nc\x7f"}});
-    EXPECT_EQ(table, "Value\na?[2Jb??c?\n");
+// Device text under the one rule, in each of its shapes: a field, lines said
+// to the operator, the log on a terminal.
+struct Shaped {
+    std::string text;
+    std::string field;
+    std::string lines;
+    std::string log;
+};
+class DeviceText : public ::testing::TestWithParam<Shaped> {};
+
+TEST_P(DeviceText, ReachesTheTerminalWithoutAControlCharacter) {
+    const Shaped& p = GetParam();
+    EXPECT_EQ(cli::Printable(p.text), p.field);
+    EXPECT_EQ(cli::PrintableLines(p.text), p.lines);
+    EXPECT_EQ(cli::PrintableLog(p.text), p.log);
+    // Made printable once is printable: lines pass through the rule twice
+    // (a worker's message, then the supervisor) and must not change.
+    EXPECT_EQ(cli::Printable(p.field), p.field);
+    EXPECT_EQ(cli::PrintableLines(p.lines), p.lines);
 }
 
-TEST(TextOutput, CsvQuotesOnlyWhereNeeded) {
-    EXPECT_EQ(CsvRecord({"2026-01-02 03:04:05", "860000000000001", "OK", "5"}),
-              "2026-01-02 03:04:05,860000000000001,OK,5\r\n");
-    EXPECT_EQ(CsvRecord({"a,b", "say \"hi\"", "line\nbreak", " pad", ""}),
-              "\"a,b\",\"say \"\"hi\"\"\",\"line\nbreak\",\" pad\",\r\n");
+INSTANTIATE_TEST_SUITE_P(
+    Shapes, DeviceText,
+    ::testing::Values(
+        Shaped{"KV-2.9.4 工作模式", "KV-2.9.4 工作模式", "KV-2.9.4 工作模式", "KV-2.9.4 工作模式"},
+        // A title change and a screen clear hidden in a version string.
+        Shaped{"KV\x1b]0;x\x07\x1b[2J", "KV\\x1B]0;x\\x07\\x1B[2J", "KV\\x1B]0;x\\x07\\x1B[2J",
+               "KV\\x1B]0;x\\x07\\x1B[2J"},
+        Shaped{"a\r\nb\tc", "a\\x0D\\x0Ab\\x09c", "a\\x0D\nb\\x09c", "a\r\nb\tc"},
+        Shaped{std::string("\0\b\x7f", 3), "\\x00\\x08\\x7F", "\\x00\\x08\\x7F", "\\x00\\x08\\x7F"},
+        // C1 controls (CSI, OSC) as UTF-8, what a Windows code page makes of
+        // some bytes; the letters around them are not touched.
+        Shaped{"\xC2\x9B"
+               "2J\xC2\x9D\xC2\xA0\xC3\x9B",
+               "\\x9B2J\\x9D\xC2\xA0\xC3\x9B", "\\x9B2J\\x9D\xC2\xA0\xC3\x9B",
+               "\\x9B2J\\x9D\xC2\xA0\xC3\x9B"},
+        // A backslash is text.
+        Shaped{"\\\\.\\COM7", "\\\\.\\COM7", "\\\\.\\COM7", "\\\\.\\COM7"}));
+
+TEST(TextOutput, DeviceTextCannotSteerTheTerminal) {
+    const std::string table = FormatTable({"Value"}, {{"a\x1b[2Jb\r\nc"}, {"工作"}});
+    EXPECT_EQ(table, "Value\na\\x1B[2Jb\\x0D\\x0Ac\n工作\n");
+}
+
+struct Cell {
+    std::string field;
+    std::string record;
+};
+class CsvCells : public ::testing::TestWithParam<Cell> {};
+
+TEST_P(CsvCells, AreTextToASpreadsheet) {
+    EXPECT_EQ(CsvRecord({GetParam().field}), GetParam().record + "\r\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cells, CsvCells,
+    ::testing::Values(Cell{"2026-01-02 03:04:05", "2026-01-02 03:04:05"},
+                      Cell{"860000000000001", "860000000000001"}, Cell{"", ""},
+                      Cell{"=HYPERLINK(\"http://x\")", "\"'=HYPERLINK(\"\"http://x\"\")\""},
+                      Cell{"+1", "'+1"}, Cell{"-2+3", "'-2+3"}, Cell{"@SUM(A1)", "'@SUM(A1)"},
+                      Cell{"\t=1", "'\\x09=1"}, Cell{"\r=1", "'\\x0D=1"}, Cell{"a=1", "a=1"},
+                      Cell{"KV\x1b[31m", "KV\\x1B[31m"}, Cell{"line\nbreak", "line\\x0Abreak"},
+                      Cell{"a,b", "\"a,b\""}, Cell{"say \"hi\"", "\"say \"\"hi\"\"\""},
+                      Cell{" pad", "\" pad\""}, Cell{"终端未保存", "终端未保存"}));
+
+TEST(TextOutput, JsonStaysTheSameDocumentWithNothingATerminalWouldRun) {
+    const std::string text =
+        "KV\x7f\xC2\x9B"
+        "2J\x1b[1m \xC2\xA0中";
+    const nlohmann::json document = {{"version", text}};
+    const std::string inert = cli::InertJson(document.dump());
+    EXPECT_EQ(inert.find('\x7f'), std::string::npos);
+    EXPECT_EQ(inert.find("\xC2\x9B"), std::string::npos);
+    EXPECT_EQ(inert.find('\x1b'), std::string::npos);
+    EXPECT_EQ(nlohmann::json::parse(inert).at("version").get<std::string>(), text);
 }
 
 TEST(TextOutput, MessageTextsLoseTheirOuterLineEndsOnly) {

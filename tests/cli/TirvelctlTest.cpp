@@ -200,6 +200,31 @@ TEST_F(TirvelctlRun, ReadJsonShowsTheDeviceTableDecodedFromItsCodePage) {
     }
 }
 
+// A device whose version string carries a title change, a screen clear and a
+// bell: every output says it, none passes it on raw.
+TEST_F(TirvelctlRun, DeviceTextReachesNoOutputRaw) {
+    const std::string version = "=KV\x1b]0;owned\x07\x1b[2J-2.9";
+    const std::string shown = "=KV\\x1B]0;owned\\x07\\x1B[2J-2.9";
+    StartSimulator({"--version-text", version, "--devices", "3"});
+    const Result read = Run({"read"});
+    ASSERT_EQ(read.exit, 0) << read.err;
+    EXPECT_TRUE(Contains(read.out, "Version: " + shown + "\n")) << read.out;
+    EXPECT_TRUE(Contains(read.err, "version " + shown + ",")) << read.err;
+
+    const Result json = Run({"read", "--json"});
+    ASSERT_EQ(json.exit, 0) << json.err;
+    EXPECT_EQ(Json::parse(json.out)["version"], version);
+
+    const fs::path report = dir_.Path() / "report.csv";
+    const Result batch = Run({"batch", ExamplePath(), "--count", "1", "--report", report.string()});
+    ASSERT_EQ(batch.exit, 0) << batch.err;
+    EXPECT_TRUE(Contains(batch.out, "  " + shown + "  ")) << batch.out;
+    EXPECT_TRUE(Contains(ReadFile(report), ",'" + shown + ",")) << ReadFile(report);
+    for (const std::string* text : {&read.out, &read.err, &json.out, &batch.out, &batch.err}) {
+        EXPECT_EQ(text->find_first_of("\x1b\x07"), std::string::npos) << *text;
+    }
+}
+
 TEST_F(TirvelctlRun, ApplyWritesTheItemsThatDifferAndNothingTheSecondTime) {
     StartSimulator({"--state", State().string()});
     const std::map<int, std::string> profile = ExampleProfile();
@@ -587,6 +612,54 @@ TEST_F(TirvelctlRun, LogShowsTheDebugOutputAndSavesThePaneByteForByte) {
     EXPECT_EQ(Hex(r.out), Hex(std::string("boot \xE9t\xE9\r\nnet up\b \b!\r\n")));
     // The log only listens.
     EXPECT_TRUE(EventsOf("rx").empty());
+}
+
+// What following the pane on a pipe gives, played back: "\b \b" took the
+// last character (one byte in English), anything else was added.
+std::string PaneFromPipe(const std::string& piped) {
+    std::string pane;
+    for (std::size_t i = 0; i < piped.size(); ++i) {
+        if (piped.compare(i, 3, "\b \b") == 0) {
+            if (!pane.empty()) {
+                pane.pop_back();
+            }
+            i += 2;
+        } else {
+            pane += piped[i];
+        }
+    }
+    return pane;
+}
+
+TEST_F(TirvelctlRun, LogIsSavedAsItComesAndWholeAfterCtrlC) {
+    const fs::path script = dir_.Path() / "debug.txt";
+    WriteFile(script, "+50 boot\n@loop\n+150 tick\\c\n+150 \\b\\c\n+150 !\n");
+    StartSimulator({"--debug-text", script.string(), "--loader-ms", "100"});
+    const fs::path saved = dir_.Path() / "log.txt";
+    WriteFile(saved, std::string(100000, 'o'));  // what was there goes at once
+    Tirvelctl process(dir_.Path(), {"--device", Link(), "log", "--output", saved.string()});
+    // The file grows while the log runs, erases included.
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (Lines(ReadFile(saved)).size() < 4 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(50ms);
+    }
+    ASSERT_GE(Lines(ReadFile(saved)).size(), 4u) << Hex(ReadFile(saved));
+    EXPECT_TRUE(Contains(process.Out(), "\b \b")) << Hex(process.Out());
+    process.Signal(SIGINT);
+    EXPECT_EQ(process.Wait(), 130) << process.Err();
+    const std::string log = ReadFile(saved);
+    EXPECT_EQ(log.substr(0, 6), "boot\r\n");
+    EXPECT_EQ(Hex(log), Hex(PaneFromPipe(process.Out())));
+}
+
+TEST_F(TirvelctlRun, LogToATerminalFileIsRefused) {
+    StartSimulator({"--loader-ms", "100"});
+    testsupport::PseudoTerminal terminal;
+    const Result r = Run({"log", "--seconds", "1", "--output", terminal.SlavePath()});
+    EXPECT_EQ(r.exit, 2) << r.err;
+    EXPECT_TRUE(Contains(r.err, terminal.SlavePath() + " is a terminal")) << r.err;
+    EXPECT_TRUE(terminal.Drain().empty());
+    EXPECT_TRUE(EventsOf("port-open").empty());
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 #include <iterator>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "LanguageForTheTest.h"
 #include "ScriptedDialogs.h"
@@ -97,6 +99,26 @@ TEST_F(ViewSetup, BackspaceChunksEraseOneCharacter) {
     EXPECT_EQ(Log(), "Acd配");
     view_.AppendToLog("\b");
     EXPECT_EQ(view_.m_ctrlLog.GetTextBytes(), "Acd");
+}
+
+// What a follower is told, one entry per call: the bytes, or "<erase>".
+struct RecordingFollower : CLogFollower {
+    std::vector<std::string> calls;
+    void Append(std::string_view bytes) override { calls.emplace_back(bytes); }
+    void EraseLastCharacter() override { calls.emplace_back("<erase>"); }
+};
+
+TEST_F(ViewSetup, AFollowerTakesTheLogInThePanesPlace) {
+    RecordingFollower follower;
+    view_.m_pLogFollower = &follower;
+    view_.AppendToLog("AB");
+    view_.AppendToLog("\b \b");
+    view_.AppendToLog("");
+    view_.AppendToLog("cd\0ef");
+    view_.m_pLogFollower = nullptr;
+    EXPECT_EQ(follower.calls, (std::vector<std::string>{"AB", "<erase>", "cd"}));
+    EXPECT_TRUE(view_.m_ctrlLog.IsEmpty());
+    EXPECT_EQ(Log(), "");
 }
 
 TEST_F(ViewSetup, ClearEmptiesAndSizesThePane) {
