@@ -135,8 +135,14 @@ else
         { tail -n 40 "$scratch/debootstrap.log"; abort "debootstrap $suite"; }
     # Cached before anything touches the root; written aside and renamed so
     # an interrupted run never leaves a half tarball behind for the next one.
-    tar -czf "$tarball.part" -C "$root" --numeric-owner . && mv "$tarball.part" "$tarball" ||
-        echo "note: could not cache the root in $tarball"
+    # Something else at the name (a device, a FIFO, a link to one) is never
+    # renamed over.
+    if [ -e "$tarball" ] || [ -L "$tarball" ]; then
+        echo "note: $tarball is not a regular file; the root is not cached"
+    else
+        tar -czf "$tarball.part" -C "$root" --numeric-owner . && mv "$tarball.part" "$tarball" ||
+            echo "note: could not cache the root in $tarball"
+    fi
     pass "clean $suite root (debootstrap)"
 fi
 

@@ -154,8 +154,7 @@ void BootLoader::Xmodem(char c, Millis now) {
         packet_ = c;
         deadline_ = now + kByteTimeout;
     } else if (c == kEot) {
-        send_(now, std::string(1, kAck));
-        Finish(now);
+        Eot(now);
     }
     // Anything else between blocks is line noise.
 }
@@ -239,7 +238,7 @@ void BootLoader::HandleBlock(Millis now) {
         Emit(e);
         return;
     }
-    send_(now, std::string(1, kAck));
+    Acknowledge(position, now);
     if (faults_.babbleAfter == position) {
         Json e = MakeEvent(now, "xmodem");
         e["block"] = position;
@@ -248,6 +247,50 @@ void BootLoader::HandleBlock(Millis now) {
         step_ = Step::kBabble;
         deadline_ = now + kBabblePeriod;
     }
+}
+
+void BootLoader::Acknowledge(int position, Millis now) {
+    send_(now, std::string(1, kAck));
+    if (faults_.doubleAck != position || doubleAckDone_) {
+        return;
+    }
+    doubleAckDone_ = true;
+    Json e = MakeEvent(now, "xmodem");
+    e["block"] = position;
+    e["result"] = "acknowledged twice (--double-ack)";
+    e["delay_ms"] = faults_.doubleAckDelay.count();
+    Emit(e);
+    send_(now + faults_.doubleAckDelay, std::string(1, kAck));
+}
+
+void BootLoader::Eot(Millis now) {
+    if (faults_.eotNak && !eotNaked_) {
+        // Some receivers ask for the end again to be sure of it; until then
+        // nothing is stored, and silence is waited out as between blocks.
+        eotNaked_ = true;
+        ++naks_;
+        Json e = MakeEvent(now, "xmodem");
+        e["block"] = blocks_;
+        e["result"] = "eot nak (--eot-nak)";
+        Emit(e);
+        send_(now, std::string(1, kNak));
+        step_ = Step::kBlocks;
+        silentNaks_ = 0;
+        deadline_ = now + kBlockTimeout;
+        return;
+    }
+    send_(now, std::string(1, kAck));
+    Finish(now);
+}
+
+void BootLoader::PowerLost(Millis now) {
+    if (!eotNaked_ || step_ != Step::kBlocks || outcome_ != Outcome::kRunning) {
+        return;
+    }
+    Json e = MakeEvent(now, "firmware-aborted");
+    e["reason"] = "power lost waiting for the EOT again (--eot-nak): nothing stored";
+    e["blocks"] = blocks_;
+    Emit(e);
 }
 
 void BootLoader::Nak(Millis now, std::string_view reason) {
@@ -320,9 +363,13 @@ void BootLoader::Advance(Millis now) {
                     Nak(at, "block incomplete");
                     deadline_ = at + kBlockTimeout;
                 } else if (++silentNaks_ > kMaxSilentNaks) {
-                    Abort(at, "sender silent", true);
+                    Abort(at,
+                          eotNaked_
+                              ? "no EOT again after the EOT was NAKed (--eot-nak): nothing stored"
+                              : "sender silent",
+                          true);
                 } else {
-                    Nak(at, "sender silent");
+                    Nak(at, eotNaked_ ? "waiting for the EOT again (--eot-nak)" : "sender silent");
                     deadline_ = at + kBlockTimeout;
                 }
                 break;

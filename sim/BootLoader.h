@@ -50,6 +50,9 @@ public:
     void Advance(Millis now);
     std::optional<Millis> NextDeadline() const;
     Outcome Result() const { return outcome_; }
+    // The power goes: a transfer still waiting for its end says that it was
+    // never stored.
+    void PowerLost(Millis now);
     // True once when an unplug fault has come due in the loader.
     bool TakeUnplug() { return std::exchange(unplug_, false); }
 
@@ -84,6 +87,8 @@ private:
     void Nak(Millis now, std::string_view reason);
     void Abort(Millis now, std::string_view reason, bool sendCancel);
     void Finish(Millis now);
+    void Eot(Millis now);
+    void Acknowledge(int position, Millis now);
     void SendStartSignal(Millis now);
     std::size_t BlockSize() const { return crc_ ? 133 : 132; }
     void Emit(Json event) const;
@@ -110,6 +115,8 @@ private:
     bool nakFaultDone_ = false;
     bool garbleFaultDone_ = false;
     bool dropFaultDone_ = false;
+    bool doubleAckDone_ = false;
+    bool eotNaked_ = false;  // the first EOT was answered with NAK
     bool unplug_ = false;
 };
 

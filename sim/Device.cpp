@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <utility>
+#include <vector>
 
 #include "Bytes.h"
 
@@ -56,6 +57,34 @@ const char* UnplugAtName(UnplugAt at) {
             return "debug-log";
     }
     return "never";
+}
+
+const char* ListingOrderName(ListingOrder order) {
+    switch (order) {
+        case ListingOrder::kAscending:
+            return "ascending";
+        case ListingOrder::kDescending:
+            return "descending";
+        case ListingOrder::kShuffled:
+            return "shuffled";
+    }
+    return "ascending";
+}
+
+bool Device::CouldMakeAnswer(char c) {
+    switch (c) {
+        case '\r':
+        case '\n':
+        case 'O':
+        case 'K':
+        case 'o':
+        case 'k':
+        case '\x11':  // XON
+        case '\x13':  // XOFF
+            return true;
+        default:
+            return false;
+    }
 }
 
 void Device::Unplug(Millis now, std::string_view where) {
@@ -116,6 +145,21 @@ void Device::PowerOn(Millis now) {
     sets_ = 0;
     output_.clear();
     Boot(now);
+    junkFrom_ = now;
+    junkBytes_ = 0;
+    if (faults_.lineBabble) {
+        junkAt_ = now + kBabblePeriod;
+        Json e = MakeEvent(now, "line-babble");
+        e["imei"] = options_.imei;
+        e["bytes_per_second"] = kBabbleBytesPerSecond;
+        Emit(e);
+    } else if (faults_.lineTrickle > Millis(0)) {
+        junkAt_ = now + faults_.lineTrickle;
+        Json e = MakeEvent(now, "line-trickle");
+        e["imei"] = options_.imei;
+        e["period_ms"] = faults_.lineTrickle.count();
+        Emit(e);
+    }
 }
 
 // Power-on and the reboot after an update alike; what has already been sent
@@ -130,6 +174,7 @@ void Device::Boot(Millis now) {
     lineOverflow_ = false;
     loader_.reset();
     debugAt_.reset();
+    StopEndless(now, "reboot");
     phase_ = Phase::kLoaderWindow;
     if (options_.loader.window <= Millis(0)) {
         StartApplication(now);
@@ -194,6 +239,63 @@ void Device::Advance(Millis now) {
         }
     }
     PlayDebug(now);
+    PlayJunk(now);
+    PlayEndless(now);
+}
+
+// What the device never stops sending is dropped rather than queued while
+// nobody takes it: a line carries it on whether or not anybody listens.
+void Device::PlayJunk(Millis now) {
+    while (junkAt_ && *junkAt_ <= now) {
+        const Millis at = *junkAt_;
+        std::int64_t count = 1;
+        if (faults_.lineBabble) {
+            count = (at - junkFrom_).count() * kBabbleBytesPerSecond / 1000 - junkBytes_;
+            *junkAt_ += kBabblePeriod;
+        } else {
+            *junkAt_ += faults_.lineTrickle;
+        }
+        junkBytes_ += count;
+        if (output_.size() >= kMaxBacklog) {
+            continue;
+        }
+        std::string junk;
+        while (static_cast<std::int64_t>(junk.size()) < count) {
+            auto c = static_cast<char>(random_.Below(256));
+            if (!CouldMakeAnswer(c)) {
+                junk += c;
+            }
+        }
+        Queue(at, std::move(junk));
+    }
+}
+
+void Device::PlayEndless(Millis now) {
+    while (endlessAt_ && *endlessAt_ <= now) {
+        const Millis at = *endlessAt_;
+        *endlessAt_ += faults_.endlessListing;
+        ++endlessLines_;
+        endlessNumber_ = endlessNumber_ % kEndlessItems + 1;
+        if (output_.size() >= kMaxBacklog) {
+            continue;
+        }
+        const Parameter* p = table_.Find(endlessNumber_);
+        const std::string name = p != nullptr ? p->name : "Item " + std::to_string(endlessNumber_);
+        Queue(at, ParameterTable::ListingLine(endlessNumber_, name, std::to_string(endlessLines_)));
+    }
+}
+
+void Device::StopEndless(Millis now, std::string_view by) {
+    endlessStarting_ = false;
+    if (!endlessAt_) {
+        return;
+    }
+    endlessAt_.reset();
+    Json e = MakeEvent(now, "endless-listing");
+    e["state"] = "stopped";
+    e["by"] = by;
+    e["lines"] = endlessLines_;
+    Emit(e);
 }
 
 void Device::PlayDebug(Millis now) {
@@ -220,8 +322,13 @@ void Device::PowerOff(Millis now) {
         EmitTx(now, std::string_view(c.bytes).substr(0, c.taken), true);
     }
     output_.clear();
+    if (loader_ != nullptr) {
+        loader_->PowerLost(now);
+    }
     loader_.reset();
     debugAt_.reset();
+    junkAt_.reset();
+    StopEndless(now, "power-off");
     powered_ = false;
     windowOpen_ = false;
     configMode_ = false;
@@ -240,7 +347,7 @@ void Device::Receive(std::string_view bytes, const LineSettings& line, Millis no
         return;
     }
     Advance(now);
-    if (phase_ == Phase::kLoaderWindow && line == kConsoleLine && !faults_.silent) {
+    if (phase_ == Phase::kLoaderWindow && line == kConsoleLine && !faults_.Mute()) {
         if (faults_.unplugAt == UnplugAt::kAwaitingLoader && !unplugged_) {
             Unplug(now, UnplugAtName(faults_.unplugAt));
             return;
@@ -305,9 +412,10 @@ void Device::Receive(std::string_view bytes, const LineSettings& line, Millis no
 }
 
 void Device::HandleLine(Millis now) {
-    if (IsBlank(line_) || !Listening(now) || faults_.silent) {
+    if (IsBlank(line_) || !Listening(now) || faults_.Mute()) {
         return;
     }
+    StopEndless(now, "command");
     if (faults_.unplugAt == UnplugAt::kConnecting && !unplugged_ &&
         line_.find("AT+TEST") != std::string::npos) {
         Unplug(now, UnplugAtName(faults_.unplugAt));
@@ -341,6 +449,15 @@ void Device::HandleLine(Millis now) {
         Emit(e);
     }
     Queue(now + delay, std::move(reply));
+    if (std::exchange(endlessStarting_, false)) {
+        endlessAt_ = now + delay + faults_.endlessListing;
+        endlessLines_ = 0;
+        endlessNumber_ = table_.Items().empty() ? 0 : table_.Items().back().number;
+        Json e = MakeEvent(now, "endless-listing");
+        e["state"] = "started";
+        e["period_ms"] = faults_.endlessListing.count();
+        Emit(e);
+    }
 }
 
 std::string Device::Execute(std::string_view command, Millis now) {
@@ -388,7 +505,11 @@ std::string Device::Execute(std::string_view command, Millis now) {
         if (faults_.unplugAt == UnplugAt::kConnected && !unplugged_) {
             unplugAt_ = now + Millis(300);
         }
-        return "\r\n" + table_.Listing() + std::string(kOk);
+        if (faults_.endlessListing > Millis(0)) {
+            endlessStarting_ = true;
+            return "\r\n" + OrderedListing(now);  // its OK never comes
+        }
+        return "\r\n" + OrderedListing(now) + std::string(kOk);
     }
     if (command.starts_with("AT+SET=")) {
         return Set(command, command.substr(7), now);
@@ -402,6 +523,33 @@ std::string Device::Execute(std::string_view command, Millis now) {
         return std::string(kOk);
     }
     return Reject(command, "unknown command", now);
+}
+
+std::string Device::OrderedListing(Millis now) {
+    if (faults_.listingOrder == ListingOrder::kAscending) {
+        return table_.Listing();
+    }
+    std::vector<const Parameter*> items;
+    for (const auto& p : table_.Items()) {
+        items.push_back(&p);
+    }
+    if (faults_.listingOrder == ListingOrder::kDescending) {
+        std::reverse(items.begin(), items.end());
+    } else {
+        for (std::size_t i = items.size(); i > 1; --i) {
+            std::swap(items[i - 1],
+                      items[static_cast<std::size_t>(random_.Below(static_cast<int>(i)))]);
+        }
+    }
+    Json e = MakeEvent(now, "listing-order");
+    e["order"] = ListingOrderName(faults_.listingOrder);
+    std::string out;
+    for (const Parameter* p : items) {
+        e["items"].push_back(p->number);
+        out += ParameterTable::ListingLine(p->number, p->name, p->value);
+    }
+    Emit(e);
+    return out;
 }
 
 std::string Device::Set(std::string_view command, std::string_view args, Millis now) {
@@ -515,6 +663,8 @@ std::optional<Millis> Device::NextDeadline() const {
         }
         consider(debugAt_);
         consider(unplugAt_);
+        consider(junkAt_);
+        consider(endlessAt_);
     }
     return next;
 }

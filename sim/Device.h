@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <limits>
@@ -91,6 +92,18 @@ public:
 
     // Longest command line kept; anything longer is answered with ERROR.
     static constexpr std::size_t kMaxLine = 1024;
+    // A babbling line fills the AT rate (28800 baud, ten bits a byte), in
+    // pieces this far apart.
+    static constexpr int kBabbleBytesPerSecond = 2880;
+    static constexpr Millis kBabblePeriod{20};
+    // Pieces of junk or endless listing waiting for a tool that does not read
+    // beyond this are lost on the line instead of piling up.
+    static constexpr std::size_t kMaxBacklog = 64;
+    // The endless listing's item numbers run round within 1..kEndlessItems.
+    static constexpr int kEndlessItems = 60;
+    // Whether a byte could help make up an answer or stop the tool's output:
+    // a line end, O or K in either case, XON or XOFF. Junk never holds one.
+    static bool CouldMakeAnswer(char c);
 
 private:
     struct Chunk {
@@ -111,6 +124,10 @@ private:
     void StartApplication(Millis now);
     void AfterLoader(Millis now);
     void PlayDebug(Millis now);
+    void PlayJunk(Millis now);
+    void PlayEndless(Millis now);
+    void StopEndless(Millis now, std::string_view by);
+    std::string OrderedListing(Millis now);
     void Queue(Millis due, std::string bytes, const LineSettings& line = kCommandLine);
     void EmitTx(Millis now, std::string_view bytes, bool cut);
     void Emit(const Json& event) const;
@@ -139,7 +156,14 @@ private:
     std::size_t debugNext_ = 0;  // the debug piece to send next
     std::optional<Millis> debugAt_;
     FaultRandom random_;
-    int sets_ = 0;  // AT+SET commands heard since power-on
+    int sets_ = 0;                  // AT+SET commands heard since power-on
+    std::optional<Millis> junkAt_;  // the next piece of junk on a broken line
+    Millis junkFrom_{0};
+    std::int64_t junkBytes_ = 0;    // of junk the line has carried since power-on
+    bool endlessStarting_ = false;  // the listing just answered never ends
+    std::optional<Millis> endlessAt_;
+    int endlessNumber_ = 0;  // of the last endless line
+    int endlessLines_ = 0;
     bool unplug_ = false;
     bool unplugged_ = false;  // a device is pulled off only once
     std::optional<Millis> unplugAt_;

@@ -25,6 +25,8 @@ enum class UnplugAt {
     kDebugLog,        // T ms after the application started its debug output
 };
 
+enum class ListingOrder { kAscending, kDescending, kShuffled };
+
 struct Faults {
     Millis replyDelay{0};      // between a command's end and the first byte of its answer
     bool silent = false;       // hears everything, answers nothing
@@ -40,6 +42,18 @@ struct Faults {
     double dropRate = 0;
     std::uint64_t seed = 1;
 
+    // The order of the item lines of AT+GETDV=0; shuffled draws from the
+    // device's seeded generator.
+    ListingOrder listingOrder = ListingOrder::kAscending;
+    // AT+GETDV=0 never ends: instead of its OK, another item line comes every
+    // endlessListing ms until the next command or power-off (0: off).
+    Millis endlessListing{0};
+    // A broken line that hears everything and answers nothing, but carries
+    // junk at the AT rate from power-on: one byte every lineTrickle ms, or as
+    // fast as the line carries it with lineBabble.
+    Millis lineTrickle{0};
+    bool lineBabble = false;
+
     UnplugAt unplugAt = UnplugAt::kNever;
     int unplugN = 1;  // the AT+SET, the block, or the milliseconds of the debug log
 
@@ -51,6 +65,16 @@ struct Faults {
     int garbleBlock = 0;    // block N arrives corrupted (and is NAKed)
     bool nakAll = false;    // every block is NAKed, none stored
     int babbleAfter = 0;    // after block N the receiver sends garbage for ever
+    // Block N is stored and acknowledged twice, the second ACK doubleAckDelay
+    // after the first, so that it can cross the sender's next block.
+    int doubleAck = 0;
+    Millis doubleAckDelay{0};
+    // The first EOT of a transfer is answered with NAK; only a second EOT
+    // gets the image stored.
+    bool eotNak = false;
+
+    // A junk line (trickle or babble) answers nothing, as a silent one.
+    bool Mute() const { return silent || lineTrickle > Millis(0) || lineBabble; }
 };
 
 // A small generator of our own: the standard distributions may differ between
@@ -74,5 +98,6 @@ private:
 };
 
 const char* UnplugAtName(UnplugAt at);
+const char* ListingOrderName(ListingOrder order);
 
 }  // namespace kavrelsim

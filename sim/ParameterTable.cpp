@@ -10,9 +10,6 @@
 #include <stdexcept>
 #include <utility>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 namespace kavrelsim {
 
 ParameterTable::ParameterTable(std::vector<Parameter> items) : items_(std::move(items)) {
@@ -48,14 +45,19 @@ void ParameterTable::RestoreFactory() {
 std::string ParameterTable::Listing() const {
     std::string out;
     for (const auto& p : items_) {
-        out += std::to_string(p.number);
-        out += ',';
-        out += p.name;
-        out += ',';
-        out += p.value;
-        out += "\r\n";
+        out += ListingLine(p.number, p.name, p.value);
     }
     return out;
+}
+
+std::string ParameterTable::ListingLine(int number, std::string_view name, std::string_view value) {
+    std::string line = std::to_string(number);
+    line += ',';
+    line += name;
+    line += ',';
+    line += value;
+    line += "\r\n";
+    return line;
 }
 
 std::vector<ParamLine> ParseParamText(std::string_view text) {
@@ -143,43 +145,6 @@ std::string ReadTextFile(const std::string& path) {
     std::ostringstream s;
     s << in.rdbuf();
     return s.str();
-}
-
-bool WriteFileAtomically(const std::string& path, std::string_view content, std::string* error) {
-    std::string tmp = path + ".tmp" + std::to_string(::getpid());
-    auto fail = [&](const char* what) {
-        if (error != nullptr) {
-            *error = std::string(what) + " " + tmp + ": " + std::strerror(errno);
-        }
-        ::unlink(tmp.c_str());
-        return false;
-    };
-    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        return fail("cannot create");
-    }
-    const char* p = content.data();
-    std::size_t left = content.size();
-    while (left > 0) {
-        ssize_t n = ::write(fd, p, left);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            ::close(fd);
-            return fail("cannot write");
-        }
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
-    bool synced = ::fsync(fd) == 0;
-    if (::close(fd) != 0 || !synced) {
-        return fail("cannot flush");
-    }
-    if (std::rename(tmp.c_str(), path.c_str()) != 0) {
-        return fail("cannot rename");
-    }
-    return true;
 }
 
 }  // namespace kavrelsim

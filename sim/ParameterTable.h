@@ -31,6 +31,8 @@ public:
 
     // The body of the AT+GETDV=0 answer: "N,name,value\r\n" in number order.
     std::string Listing() const;
+    // One line of it.
+    static std::string ListingLine(int number, std::string_view name, std::string_view value);
 
 private:
     std::vector<Parameter> items_;
@@ -59,10 +61,7 @@ ParameterTable TableFromParamText(std::string_view text);
 // item's rule refuses are skipped and described in the returned warnings.
 std::vector<std::string> ApplyState(ParameterTable& table, std::string_view text);
 
-// Whole-file helpers. ReadTextFile throws std::runtime_error; WriteFileAtomically
-// writes a sibling temporary file and renames it over the target so a crash
-// never leaves half a file behind; it returns false and fills *error on failure.
+// The whole file; throws std::runtime_error. Writing is OutputFile's.
 std::string ReadTextFile(const std::string& path);
-bool WriteFileAtomically(const std::string& path, std::string_view content, std::string* error);
 
 }  // namespace kavrelsim

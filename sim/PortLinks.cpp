@@ -47,6 +47,12 @@ ScopedLink::ScopedLink(std::string path, std::string target)
 }
 
 void ScopedLink::Retarget(const std::string& target) {
+    // The rename would replace whatever took the name meanwhile, a device node
+    // or a file as much as our link.
+    struct stat st {};
+    if (::lstat(path_.c_str(), &st) == 0 && !S_ISLNK(st.st_mode)) {
+        throw std::runtime_error(path_ + " is no longer a symbolic link; left alone");
+    }
     const std::string temporary = path_ + ".new-" + std::to_string(::getpid());
     ::unlink(temporary.c_str());
     if (::symlink(target.c_str(), temporary.c_str()) != 0 ||

@@ -16,7 +16,9 @@
 
 #include "Bench.h"
 #include "DefaultTable.h"
+#include "OutputFile.h"
 #include "PortLinks.h"
+#include "ProtocolWords.h"
 #include "Pty.h"
 #include "Runner.h"
 #include "serial/PortPath.h"
@@ -68,6 +70,12 @@ lost ("tx-lost" event), so debug output never disturbs the AT dialogue.
 --at-rate-alias names one more rate the AT interpreter takes as its own, for a
 tool whose serial layer cannot set 28800 (Wine on Linux sets 38400).
 
+Files: --state and --firmware-out are written as the tool writes its own: a
+regular file is replaced whole through a temporary file beside it; a device, a
+FIFO or a socket is written in place and never replaced, and a FIFO nobody
+reads is not waited for. What cannot be written is told on stderr and in a
+"file-error" event; the device goes on.
+
 The pty path is the first line on stdout. Events are JSON lines.)";
 
 struct Options {
@@ -99,6 +107,14 @@ struct Options {
     int garbleBlock = 0;
     bool nakAll = false;
     int babbleAfter = 0;
+    int doubleAck = 0;
+    int doubleAckDelayMs = 0;
+    bool eotNak = false;
+    std::string listingOrder = "ascending";
+    bool protocolWords = false;
+    int lineTrickleMs = 0;
+    bool lineBabble = false;
+    int endlessListingMs = 0;
     double noise = 0;
     double drop = 0;
     std::string delayCommand;
@@ -289,6 +305,45 @@ void AddOptions(CLI::App& app, Options& o) {
     app.add_flag("--nak-all", o.nakAll, "NAK every block of a transfer: nothing is ever stored");
     block("--babble-after", o.babbleAfter,
           "After ACKing block N the receiver sends garbage for ever, never falling silent");
+    auto* doubleAck = app.add_option("--double-ack", o.doubleAck,
+                                     "Store the good block N of a transfer and ACK it twice, once")
+                          ->type_name("N")
+                          ->check(Quiet(CLI::Range(1, 1000000)));
+    app.add_option("--double-ack-delay", o.doubleAckDelayMs,
+                   "The second ACK of --double-ack leaves this long after the first, so that it "
+                   "can cross the sender's next block")
+        ->type_name("MS")
+        ->capture_default_str()
+        ->check(Quiet(CLI::NonNegativeNumber))
+        ->needs(doubleAck);
+    app.add_flag("--eot-nak", o.eotNak,
+                 "Answer the first EOT of a transfer with NAK; only a second EOT gets the image "
+                 "stored, ACKed and the device rebooted");
+    app.add_option("--listing-order", o.listingOrder,
+                   "Order of the item lines of the AT+GETDV=0 answer (OK stays last); shuffled "
+                   "follows --seed")
+        ->type_name("ascending|descending|shuffled")
+        ->capture_default_str()
+        ->check(Quiet(CLI::IsMember({"ascending", "descending", "shuffled"})));
+    app.add_flag("--protocol-words", o.protocolWords,
+                 "Items 3, 12, 14 and 39 hold NEED PWD, OK, LINK OK and NO ERROR LOG, as values "
+                 "and as factory values (AT+RESTORE brings them back); with --params the table "
+                 "must have those items");
+    auto* trickle =
+        app.add_option("--line-trickle", o.lineTrickleMs,
+                       "A broken line: hears everything, answers nothing, and sends one junk byte "
+                       "every MS at the AT rate from power-on")
+            ->type_name("MS")
+            ->check(Quiet(CLI::Range(1, 3600000)));
+    app.add_flag("--line-babble", o.lineBabble,
+                 "A broken line: hears everything, answers nothing, and sends junk as fast as the "
+                 "AT rate carries it (2880 bytes a second) from power-on")
+        ->excludes(trickle);
+    app.add_option("--endless-listing", o.endlessListingMs,
+                   "AT+GETDV=0 never ends: instead of its OK another item line (numbers running "
+                   "round 1..60, values changing) comes every MS until the next command")
+        ->type_name("MS")
+        ->check(Quiet(CLI::Range(1, 3600000)));
     auto rate = [&app](const char* name, double& value, const char* what) {
         app.add_option(name, value, what)->type_name("RATE")->check(Quiet(CLI::Range(0.0, 1.0)));
     };
@@ -347,6 +402,15 @@ BenchOptions MakeBenchOptions(const Options& o) {
     b.faults.garbleBlock = o.garbleBlock;
     b.faults.nakAll = o.nakAll;
     b.faults.babbleAfter = o.babbleAfter;
+    b.faults.doubleAck = o.doubleAck;
+    b.faults.doubleAckDelay = Millis(o.doubleAckDelayMs);
+    b.faults.eotNak = o.eotNak;
+    b.faults.listingOrder = o.listingOrder == "descending" ? ListingOrder::kDescending
+                            : o.listingOrder == "shuffled" ? ListingOrder::kShuffled
+                                                           : ListingOrder::kAscending;
+    b.faults.lineTrickle = Millis(o.lineTrickleMs);
+    b.faults.lineBabble = o.lineBabble;
+    b.faults.endlessListing = Millis(o.endlessListingMs);
     b.faults.noiseRate = o.noise;
     b.faults.dropRate = o.drop;
     b.faults.delayCommand = o.delayCommand;
@@ -369,7 +433,13 @@ BenchOptions MakeBenchOptions(const Options& o) {
     b.factory = o.params.empty()
                     ? DefaultTable(o.lang == "zh" ? Language::kChinese : Language::kEnglish)
                     : TableFromParamText(ReadTextFile(o.params));
-    if (!o.state.empty() && std::filesystem::exists(o.state)) {
+    if (o.protocolWords) {
+        PutProtocolWords(b.factory);
+    }
+    if (!o.state.empty() && std::filesystem::exists(o.state) && !IsLoadableFile(o.state)) {
+        std::fprintf(stderr, "kavrel-sim: %s is not a regular file; no values loaded from it\n",
+                     o.state.c_str());
+    } else if (!o.state.empty() && std::filesystem::exists(o.state)) {
         ParameterTable values = b.factory;
         for (const auto& w : ApplyState(values, ReadTextFile(o.state))) {
             std::fprintf(stderr, "kavrel-sim: %s: %s\n", o.state.c_str(), w.c_str());
@@ -383,20 +453,27 @@ int Serve(const Options& o) {
     auto start = Runner::Clock::now();
     EventWriter events(o.events);
     Bench bench(MakeBenchOptions(o), [&events](const Json& e) { events.Write(e); });
+    // A file that cannot be written is told, and the device goes on.
+    auto keep = [&events, start](const char* option, const std::string& path,
+                                 std::string_view bytes) {
+        std::string error;
+        if (!WriteOutputFile(path, bytes, &error)) {
+            std::fprintf(stderr, "kavrel-sim: %s\n", error.c_str());
+            Json e = MakeEvent(std::chrono::duration_cast<Millis>(Runner::Clock::now() - start),
+                               "file-error");
+            e["option"] = option;
+            e["error"] = error;
+            events.Write(e);
+        }
+    };
     if (!o.state.empty()) {
-        bench.SetValuesChangedHandler([path = o.state](const ParameterTable& t) {
-            std::string error;
-            if (!WriteFileAtomically(path, FormatParamText(t), &error)) {
-                std::fprintf(stderr, "kavrel-sim: %s\n", error.c_str());
-            }
+        bench.SetValuesChangedHandler([keep, path = o.state](const ParameterTable& t) {
+            keep("--state", path, FormatParamText(t));
         });
     }
     if (!o.firmwareOut.empty()) {
-        bench.SetFirmwareHandler([path = o.firmwareOut](const std::string& image) {
-            std::string error;
-            if (!WriteFileAtomically(path, image, &error)) {
-                std::fprintf(stderr, "kavrel-sim: %s\n", error.c_str());
-            }
+        bench.SetFirmwareHandler([keep, path = o.firmwareOut](const std::string& image) {
+            keep("--firmware-out", path, image);
         });
     }
     Pty pty;
@@ -435,6 +512,16 @@ int Serve(const Options& o) {
         MakeEvent(std::chrono::duration_cast<Millis>(Runner::Clock::now() - start), "start");
     ready["pty"] = pty.SlavePath();
     events.Write(ready);
+    if (o.protocolWords) {
+        Json words = MakeEvent(Millis(ready["t"].get<Millis::rep>()), "protocol-words");
+        for (const auto& word : kProtocolWords) {
+            Json item;
+            item["item"] = word.item;
+            item["value"] = word.value;
+            words["items"].push_back(item);
+        }
+        events.Write(words);
+    }
     std::printf("%s\n", pty.SlavePath().c_str());
     std::fflush(stdout);
     runner.Run();

@@ -2,7 +2,10 @@
 // bytes, late answers, unplugging in each state, the random fault of a batch.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <numeric>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -10,6 +13,7 @@
 #include "DefaultTable.h"
 #include "Device.h"
 #include "EventRecorder.h"
+#include "ProtocolWords.h"
 #include "XmodemSender.h"
 
 namespace kavrelsim {
@@ -38,17 +42,21 @@ protected:
     EventRecorder recorder_;
 };
 
-std::string Listing(double noise, double drop, std::uint64_t seed) {
-    Faults f;
-    f.noiseRate = noise;
-    f.dropRate = drop;
-    f.seed = seed;
+std::string Listing(const Faults& f) {
     DeviceOptions o;
     o.echo = false;
     Device d(o, DefaultTable(Language::kEnglish), f, {});
     d.PowerOn(milliseconds(0));
     d.Receive("AT+TEST\rAT+GETDV=0\r", kCommandLine, milliseconds(10));
     return d.TakeOutput(milliseconds(10));
+}
+
+std::string Listing(double noise, double drop, std::uint64_t seed) {
+    Faults f;
+    f.noiseRate = noise;
+    f.dropRate = drop;
+    f.seed = seed;
+    return Listing(f);
 }
 
 TEST(KavrelsimLineFaults, NoiseAndDropAreSeededAndSpoilOnlyWhatTheySay) {
@@ -165,6 +173,103 @@ TEST_F(KavrelsimFaults, ReceiverThatNaksEverythingOrNeverFallsSilent) {
     std::string later = device_->TakeOutput(milliseconds(60000), std::string::npos, kConsoleLine);
     EXPECT_GT(later.size(), 1000u);
     EXPECT_EQ(later.find_first_of(std::string{kAck, kNak, kCan, 'C'}), std::string::npos);
+}
+
+// The item numbers of a listing's lines in the order they came, "OK" as 0.
+std::vector<int> ListedNumbers(ListingOrder order, std::uint64_t seed) {
+    Faults f;
+    f.listingOrder = order;
+    f.seed = seed;
+    const std::string listing = Listing(f).substr(std::string_view("OK\r\n\r\n").size());
+    std::vector<int> numbers;
+    for (std::size_t at = 0; at < listing.size(); at = listing.find("\r\n", at) + 2) {
+        numbers.push_back(listing.compare(at, 4, "OK\r\n") == 0 ? 0
+                                                                : std::stoi(listing.substr(at)));
+    }
+    return numbers;
+}
+
+TEST(KavrelsimListingOrder, EveryItemOnceOkLastAndShufflingFollowsTheSeed) {
+    std::vector<int> ascending(41, 0);  // items 1..40, then the OK
+    std::iota(ascending.begin(), ascending.end() - 1, 1);
+    EXPECT_EQ(ListedNumbers(ListingOrder::kAscending, 7), ascending);
+    std::vector<int> descending = ascending;
+    std::reverse(descending.begin(), descending.end() - 1);
+    EXPECT_EQ(ListedNumbers(ListingOrder::kDescending, 7), descending);
+    std::vector<int> shuffled = ListedNumbers(ListingOrder::kShuffled, 7);
+    EXPECT_NE(shuffled, ascending);
+    EXPECT_EQ(shuffled.back(), 0);
+    EXPECT_TRUE(std::is_permutation(shuffled.begin(), shuffled.end(), ascending.begin()));
+    EXPECT_EQ(ListedNumbers(ListingOrder::kShuffled, 7), shuffled);
+    EXPECT_NE(ListedNumbers(ListingOrder::kShuffled, 8), shuffled);
+}
+
+TEST(KavrelsimProtocolWords, TheyAreFactoryValuesAndNeedTheirItems) {
+    ParameterTable table = DefaultTable(Language::kChinese);
+    PutProtocolWords(table);
+    Device d(DeviceOptions{}, table, {}, {});
+    d.PowerOn(milliseconds(0));
+    d.Receive("AT+TEST\rAT+SET=12,HB\rAT+SET=39,OK\rAT+RESTORE\r", kCommandLine, milliseconds(10));
+    EXPECT_EQ(d.Table().Listing(), table.Listing());
+    EXPECT_NE(table.Listing().find("\r\n12," + table.Find(12)->name + ",OK\r\n"),
+              std::string::npos);
+    ParameterTable loaded = TableFromParamText("3,a,x\n12,b,y\n39,c,z\n");
+    EXPECT_THROW(PutProtocolWords(loaded), std::runtime_error);  // no item 14
+}
+
+// A junk line, trickling (100 ms) or babbling: it answers nothing, carries
+// only junk at the AT rate, and the seed repeats it.
+class KavrelsimJunkLine : public KavrelsimFaults, public ::testing::WithParamInterface<bool> {
+protected:
+    Device& MakeJunk(std::uint64_t seed = 1) {
+        Faults f;
+        f.seed = seed;
+        f.lineBabble = GetParam();
+        f.lineTrickle = GetParam() ? milliseconds(0) : milliseconds(100);
+        return Make(f);
+    }
+};
+
+TEST_P(KavrelsimJunkLine, AnswersNothingAndCarriesOnlyJunk) {
+    MakeJunk();
+    std::string junk = Say("AT+TEST\r", milliseconds(10));
+    for (int t = 20; t <= 1000; t += 10) {
+        junk += device_->TakeOutput(milliseconds(t));
+    }
+    EXPECT_EQ(junk.size(), GetParam() ? 2880u : 10u);
+    EXPECT_EQ(junk.find_first_of(std::string("\r\nOoKk\x11\x13")), std::string::npos);
+    EXPECT_FALSE(device_->InConfigMode());
+    EXPECT_EQ(Say("u", milliseconds(1200), kConsoleLine), "");  // lost at the loader's rate
+    EXPECT_FALSE(device_->InBootLoader());
+    EXPECT_EQ(Named(GetParam() ? "line-babble" : "line-trickle").size(), 1u);
+    // A tool that does not read finds a bounded backlog, not ten minutes of it.
+    device_->Advance(milliseconds(600000));
+    EXPECT_LE(device_->TakeOutput(milliseconds(600000)).size(), Device::kMaxBacklog * 58);
+    device_->PowerOff(milliseconds(600001));
+    EXPECT_FALSE(device_->NextDeadline().has_value());
+    auto first = [this](std::uint64_t seed) {
+        MakeJunk(seed);
+        return device_->TakeOutput(milliseconds(500));
+    };
+    EXPECT_EQ(first(3), first(3));
+    EXPECT_NE(first(3), first(4));
+}
+
+INSTANTIATE_TEST_SUITE_P(Babble, KavrelsimJunkLine, ::testing::Bool());
+
+TEST_F(KavrelsimFaults, EndlessListingRunsRoundUntilTheNextCommand) {
+    Faults f;
+    f.endlessListing = milliseconds(50);
+    Make(f);
+    Say("AT+TEST\r");
+    EXPECT_TRUE(Say("AT+GETDV=0\r").ends_with("\r\n40,TCP Keepalive,120\r\n"));
+    EXPECT_EQ(device_->TakeOutput(milliseconds(149)), "");
+    const std::string more = device_->TakeOutput(milliseconds(150 + 20 * 50));
+    EXPECT_TRUE(more.starts_with("41,Item 41,1\r\n42,Item 42,2\r\n")) << more;
+    EXPECT_TRUE(more.ends_with("\r\n60,Item 60,20\r\n1,Work Mode,21\r\n")) << more;
+    EXPECT_EQ(Say("AT+DTU&IMEI?\r", milliseconds(1175)), "\r\n860000000000001\r\nOK\r\n");
+    EXPECT_EQ(device_->TakeOutput(milliseconds(5000)), "");
+    EXPECT_EQ(Named("endless-listing").back()["lines"], 21);
 }
 
 // Which devices of a batch got which fault, from the events alone.

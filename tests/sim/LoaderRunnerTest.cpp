@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,6 +14,7 @@
 #include <fstream>
 #include <functional>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -293,6 +295,60 @@ TEST(KavrelsimLoaderRunner, CancelAtBlockWritesNothing) {
     EXPECT_EQ(a["blocks"], 1);
     ASSERT_FALSE(WaitForEvent(s.events, Named("reboot")).is_null());
     EXPECT_FALSE(fs::exists(s.image));
+}
+
+// The loader of the finding on the line: what was delivered is what the
+// events log and the file say, whatever the sender believed.
+class KavrelsimFindingRunner : public ::testing::TestWithParam<bool> {};
+
+TEST_P(KavrelsimFindingRunner, OnlyASenderThatRepeatsTheEotDeliversTheImage) {
+    TempDir dir;
+    QuietSim s(dir, {"--double-ack", "1", "--eot-nak"});
+    std::optional<Port> port(std::in_place, s.sim->PtyPath());
+    ASSERT_TRUE(port->HandShake().ends_with(std::string(1, kNak)));
+    const std::string image = Image(2 * 128);
+    port->Send(Block(1, image, false));
+    EXPECT_EQ(port->ReadUntil(std::string(2, kAck), milliseconds(1000)), std::string(2, kAck));
+    EXPECT_EQ(Offer(*port, 2, image, false), std::string(1, kAck));
+    port->Send(std::string(1, kEot));
+    EXPECT_EQ(port->ReadUntil(std::string(1, kNak), milliseconds(1000)), std::string(1, kNak));
+    if (GetParam()) {
+        port->Send(std::string(1, kEot));
+        // Stored and written before the ACK leaves.
+        EXPECT_EQ(port->ReadUntil(std::string(1, kAck), milliseconds(1000)), std::string(1, kAck));
+        ASSERT_FALSE(WaitForEvent(s.events, Named("firmware")).is_null());
+        EXPECT_EQ(ReadFile(s.image), image);
+        return;
+    }
+    port.reset();  // the sender took its one EOT for the end
+    Json aborted = WaitForEvent(s.events, Named("firmware-aborted"));
+    ASSERT_FALSE(aborted.is_null());
+    EXPECT_NE(aborted["reason"].get<std::string>().find("nothing stored"), std::string::npos);
+    EXPECT_TRUE(WaitForEvent(s.events, Named("firmware"), milliseconds(0)).is_null());
+    EXPECT_FALSE(fs::exists(s.image));
+}
+
+INSTANTIATE_TEST_SUITE_P(SendsEotAgain, KavrelsimFindingRunner, ::testing::Bool());
+
+// --firmware-out and --state naming FIFOs nobody reads: the device starts and
+// goes on, the events say what was not written, and the FIFOs stay FIFOs.
+TEST(KavrelsimLoaderRunner, OutputToAFifoWithoutAReaderNeitherHangsNorReplacesIt) {
+    TempDir dir;
+    const fs::path state = dir.Path() / "state.fifo";
+    ASSERT_EQ(::mkfifo(state.c_str(), 0600), 0);
+    QuietSim s(dir, {"--state", state.string()});
+    ASSERT_EQ(::mkfifo(s.image.c_str(), 0600), 0);
+    Port port(s.sim->PtyPath());
+    ASSERT_TRUE(port.HandShake().ends_with(std::string(1, kNak)));
+    EXPECT_EQ(Offer(port, 1, Image(128), false), std::string(1, kAck));
+    port.Send(std::string(1, kEot));
+    EXPECT_FALSE(WaitForEvent(s.events, Named("file-error", "option", "--firmware-out")).is_null());
+    EXPECT_FALSE(WaitForEvent(s.events, Named("reboot")).is_null());
+    for (const fs::path& fifo : {state, s.image}) {
+        struct stat st {};
+        ASSERT_EQ(::lstat(fifo.c_str(), &st), 0);
+        EXPECT_TRUE(S_ISFIFO(st.st_mode)) << fifo;
+    }
 }
 
 TEST(KavrelsimLoaderRunner, DebugLogAtItsRateBesideTheAtDialogue) {

@@ -330,6 +330,56 @@ TEST_F(KavrelsimLoader, CancelAtBlock) {
     EXPECT_FALSE(device_->InBootLoader());
 }
 
+TEST_F(KavrelsimLoader, DelayedSecondAckCrossesTheNextBlock) {
+    Faults f;
+    f.doubleAck = 1;
+    f.doubleAckDelay = milliseconds(300);
+    Make(StartSignal::kNak, f);
+    ToReceiver();
+    const std::string image = Image(2 * 128);
+    EXPECT_EQ(Say(Block(1, image, false), milliseconds(1400)), std::string(1, kAck));
+    // Block 2's own ACK waits behind the late one: the sender's next ACK is not block 2's.
+    EXPECT_EQ(Say(Block(2, std::string_view(image).substr(128), false), milliseconds(1420)), "");
+    EXPECT_EQ(At(milliseconds(1699)), "");
+    EXPECT_EQ(At(milliseconds(1700)), std::string(2, kAck));
+    EXPECT_EQ(Say(std::string(1, kEot), milliseconds(1750)), std::string(1, kAck));
+    ASSERT_EQ(images_.size(), 1u);
+    EXPECT_EQ(images_[0], image);
+}
+
+// The loader of the finding: block 1 acknowledged twice, the first EOT NAKed.
+// Only a sender that answers the NAK with another EOT has delivered anything.
+class KavrelsimEotNak : public KavrelsimLoader, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(KavrelsimEotNak, OnlyASecondEotStoresTheImage) {
+    Faults f;
+    f.doubleAck = 1;
+    f.eotNak = true;
+    Make(StartSignal::kNak, f);
+    ToReceiver();
+    const std::string image = Image(2 * 128);
+    const milliseconds now(1400);
+    EXPECT_EQ(Say(Block(1, image, false), now), std::string(2, kAck));
+    EXPECT_EQ(Say(Block(2, std::string_view(image).substr(128), false), now), std::string(1, kAck));
+    EXPECT_EQ(Say(std::string(1, kEot), now), std::string(1, kNak));
+    EXPECT_TRUE(images_.empty());
+    if (GetParam()) {
+        EXPECT_EQ(Say(std::string(1, kEot), now), std::string(1, kAck));
+        ASSERT_EQ(images_.size(), 1u);
+        EXPECT_EQ(images_[0], image);
+        return;
+    }
+    // Asked for again while it waits, the end never comes, and the loader gives up.
+    EXPECT_EQ(At(now + BootLoader::kBlockTimeout), std::string(1, kNak));
+    At(now + (BootLoader::kMaxSilentNaks + 1) * BootLoader::kBlockTimeout);
+    EXPECT_NE(Last("firmware-aborted")["reason"].get<std::string>().find("nothing stored"),
+              std::string::npos);
+    EXPECT_TRUE(images_.empty());
+    EXPECT_TRUE(recorder_.Named("firmware").empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(SendsEotAgain, KavrelsimEotNak, ::testing::Bool());
+
 TEST_F(KavrelsimLoader, DebugOutputAfterTheWindowOnlyAtItsRate) {
     Make(StartSignal::kNak, {},
          ParseDebugScript("+100 boot\n+50 net \\c\n+50 \\b|\\c\n@loop\n+1000 hb {uptime}\n"));

@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "DefaultTable.h"
+#include "OutputFile.h"
 
 namespace kavrelsim {
 namespace {
@@ -147,8 +148,8 @@ TEST_F(KavrelsimStateFile, RoundTripKeepsEveryValue) {
     saved.Find(6)->value = "9000";
     std::string path = (dir_ / "state.txt").string();
     std::string error;
-    ASSERT_TRUE(WriteFileAtomically(path, FormatParamText(saved), &error)) << error;
-    ASSERT_TRUE(WriteFileAtomically(path, FormatParamText(saved), &error)) << error;  // replaces
+    ASSERT_TRUE(WriteOutputFile(path, FormatParamText(saved), &error)) << error;
+    ASSERT_TRUE(WriteOutputFile(path, FormatParamText(saved), &error)) << error;  // replaces
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_),
                             std::filesystem::directory_iterator()),
               1);  // no temporary file left behind
@@ -170,7 +171,7 @@ TEST_F(KavrelsimStateFile, BadLinesAreSkippedWithAWarning) {
 
 TEST_F(KavrelsimStateFile, FailedWriteSaysWhy) {
     std::string error;
-    EXPECT_FALSE(WriteFileAtomically((dir_ / "missing" / "state.txt").string(), "x", &error));
+    EXPECT_FALSE(WriteOutputFile((dir_ / "missing" / "state.txt").string(), "x", &error));
     EXPECT_NE(error.find("missing"), std::string::npos) << error;
     EXPECT_THROW(ReadTextFile((dir_ / "nothing").string()), std::runtime_error);
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -273,6 +274,19 @@ TEST(KavrelsimRunner, StateFileCarriesValuesIntoTheNextRun) {
     EXPECT_NE(port.Command("AT+GETDV=0\r").find("\r\n2,APN,internet.m2m\r\n"), std::string::npos);
 }
 
+TEST(KavrelsimRunner, ALinkReplacedMeanwhileIsNotRenamedOver) {
+    TempDir dir;
+    fs::path link = dir.Path() / "dtu";
+    SimProcess sim({"--boot-ms", "0", "--link", link.string(), "--unplug-at", "connecting"});
+    fs::remove(link);
+    ASSERT_EQ(::mkfifo(link.c_str(), 0600), 0);
+    ToolPort(sim.PtyPath()).Probe(1);  // pulled off at the probe: the link would move now
+    EXPECT_EQ(sim.Stop(SIGTERM), 1);   // it cannot follow the device, and says so
+    struct stat st {};
+    ASSERT_EQ(::lstat(link.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
 TEST(KavrelsimRunner, ThrottledOutputTakesLineTime) {
     SimProcess sim({"--boot-ms", "0", "--throttle", "--no-echo"});
     ToolPort port(sim.PtyPath());
@@ -286,6 +300,48 @@ TEST(KavrelsimRunner, ThrottledOutputTakesLineTime) {
     // apart by a scheduling slice. Unpaced output takes a millisecond or two.
     auto lineTime = milliseconds(listing.size() * 10 * 1000 / 28800);
     EXPECT_GE(took, lineTime / 2) << listing.size() << " bytes";
+}
+
+// A broken line on the pty: junk keeps coming over time, never an answer.
+class KavrelsimJunkRunner : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(KavrelsimJunkRunner, JunkArrivesOverTimeAndNoAnswer) {
+    SimProcess sim({GetParam(), "--boot-ms", "0"});
+    ToolPort port(sim.PtyPath());
+    port.Send("AT+TEST\r");
+    std::string junk;
+    int slicesWithJunk = 0;
+    for (int slice = 0; slice < 10; ++slice) {
+        const std::string got = port.ReadUntil("\r", milliseconds(150));
+        slicesWithJunk += got.empty() ? 0 : 1;
+        junk += got;
+    }
+    EXPECT_GE(slicesWithJunk, 6) << junk.size() << " bytes";
+    EXPECT_EQ(junk.find_first_of(std::string("\r\nOoKk\x11\x13")), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(Line, KavrelsimJunkRunner,
+                         ::testing::Values("--line-trickle=50", "--line-babble"));
+
+TEST(KavrelsimRunner, EndlessListingInReverseWithProtocolWords) {
+    TempDir dir;
+    fs::path events = dir.Path() / "events.jsonl";
+    SimProcess sim({"--boot-ms", "0", "--no-echo", "--endless-listing", "20", "--listing-order",
+                    "descending", "--protocol-words", "--events", events.string()});
+    ToolPort port(sim.PtyPath());
+    ASSERT_EQ(port.Probe(3), "OK\r\n");
+    port.Send("AT+GETDV=0\r");
+    // Twenty lines after the listing the numbers have run round to 1.
+    const std::string got = port.ReadUntil("\r\n1,Work Mode,21\r\n", milliseconds(5000));
+    EXPECT_TRUE(got.starts_with("\r\n40,TCP Keepalive,120\r\n39,Device Name,NO ERROR LOG\r\n"))
+        << got;
+    EXPECT_NE(got.find("\r\n12,Heartbeat Data,OK\r\n"), std::string::npos);
+    EXPECT_NE(got.find("\r\n1,Work Mode,0\r\n41,Item 41,1\r\n"), std::string::npos);
+    port.Send("AT+DTU&IMEI?\r");
+    EXPECT_TRUE(
+        port.ReadUntil("OK\r\n", milliseconds(2000)).ends_with("\r\n860000000000001\r\nOK\r\n"));
+    EXPECT_EQ(port.ReadUntil("\n", milliseconds(300)), "");
+    EXPECT_EQ(WaitForEvent(events, Named("endless-listing", "state", "stopped"))["by"], "command");
 }
 
 }  // namespace
