@@ -23,7 +23,7 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-struct Run {
+struct Outcome {
     int exit = -1;
     std::string out;
     std::string err;
@@ -56,12 +56,12 @@ protected:
         }
         return events;
     }
-    Run Tirvelctl(std::vector<std::string> args, std::chrono::seconds limit = 120s) {
+    Outcome Tirvelctl(std::vector<std::string> args, std::chrono::seconds limit = 120s) {
         args.insert(args.begin(), {"--lang", "en"});
         const auto start = Clock::now();
         testsupport::ChildProcess child(TIRVELCTL_PATH, args, dir_.Path() / "out",
                                         dir_.Path() / "err");
-        Run run;
+        Outcome run;
         run.exit = child.Wait(limit);
         run.took = Clock::now() - start;
         run.out = faults::ReadAll(dir_.Path() / "out");
@@ -95,7 +95,7 @@ TEST_F(Adversary, LoaderThatAcksTwiceAndAsksForTheEndAgainStoresTheImage) {
         StartDevice({"--double-ack", "2", "--double-ack-delay", delay, "--eot-nak",
                      "--firmware-out", received.string(), "--loader-ms", "3000"});
         const std::string image = testsupport::Noise(128 * 2 + 40);
-        const Run r = Tirvelctl({"--device", Link(), "update", File("fw.bin", image).string()});
+        const Outcome r = Tirvelctl({"--device", Link(), "update", File("fw.bin", image).string()});
         EXPECT_EQ(r.exit, 0) << r.err;
         EXPECT_TRUE(Contains(r.err, "Updated firmware successfully!")) << r.err;
         EXPECT_EQ(faults::ReadAll(received), testsupport::Padded(image));
@@ -110,7 +110,7 @@ TEST_F(Adversary, StationRowsOfLoadersThatAckTwiceAreBorneOut) {
                      "--loader-ms", "3000"});
     }
     const std::string image = testsupport::Noise(128 + 7);
-    const Run r = Tirvelctl({"--device", Link(0), "--device", Link(1), "update",
+    const Outcome r = Tirvelctl({"--device", Link(0), "--device", Link(1), "update",
                              File("fw.bin", image).string(), "--count", "2", "--report",
                              (dir_.Path() / "r.csv").string()});
     EXPECT_EQ(r.exit, 0) << r.err;
@@ -142,9 +142,9 @@ TEST_F(Adversary, SendToAReceiverThatAcksItsLastBlockTwiceEndsWithTheEnd) {
 // device is read, exported, restored and written like any other.
 TEST_F(Adversary, ValuesHoldingProtocolWordsAreReadExportedAndWritten) {
     StartDevice({"--protocol-words"});
-    const Run read = Tirvelctl({"--device", Link(), "--json", "read"});
-    ASSERT_EQ(read.exit, 0) << read.err;
-    const Json doc = Json::parse(read.out);
+    const Outcome listed = Tirvelctl({"--device", Link(), "--json", "read"});
+    ASSERT_EQ(listed.exit, 0) << listed.err;
+    const Json doc = Json::parse(listed.out);
     std::map<int, std::string> values;
     for (const Json& item : doc["items"]) {
         values[item["number"].get<int>()] = item["value"].get<std::string>();
@@ -156,17 +156,17 @@ TEST_F(Adversary, ValuesHoldingProtocolWordsAreReadExportedAndWritten) {
     const std::size_t items = values.size();
 
     const fs::path exported = dir_.Path() / "device.txt";
-    const Run exportRun = Tirvelctl({"--device", Link(), "export", exported.string()});
+    const Outcome exportRun = Tirvelctl({"--device", Link(), "export", exported.string()});
     ASSERT_EQ(exportRun.exit, 0) << exportRun.err;
     const std::string file = faults::ReadAll(exported);
     EXPECT_EQ(static_cast<std::size_t>(std::count(file.begin(), file.end(), '\n')), items + 1);
     EXPECT_TRUE(Contains(file, "\r\n39. ")) << file;
 
-    const Run apply =
+    const Outcome apply =
         Tirvelctl({"--device", Link(), "apply",
                    File("p.txt", "[CFG]\r\n12. Heartbeat Data=NO ERROR\r\n").string()});
     EXPECT_EQ(apply.exit, 0) << apply.err;
-    const Run restore = Tirvelctl({"--device", Link(), "restore"});
+    const Outcome restore = Tirvelctl({"--device", Link(), "restore"});
     EXPECT_EQ(restore.exit, 0) << restore.err;
     EXPECT_EQ(EventsOf(0, "restore").size(), 1u);
 }
@@ -180,7 +180,7 @@ TEST_F(Adversary, AListingInAnotherOrderIsExportedWhole) {
         links_.clear();
         StartDevice({"--listing-order", order, "--seed", "5"});
         const fs::path exported = dir_.Path() / (std::string(order) + ".txt");
-        const Run r = Tirvelctl({"--device", Link(), "export", exported.string()});
+        const Outcome r = Tirvelctl({"--device", Link(), "export", exported.string()});
         ASSERT_EQ(r.exit, 0) << r.err;
         const std::string file = faults::ReadAll(exported);
         std::size_t at = 0;
@@ -196,7 +196,7 @@ TEST_F(Adversary, AListingInAnotherOrderIsExportedWhole) {
 TEST_F(Adversary, AListingThatNeverEndsFailsInTime) {
     StartDevice({"--endless-listing", "30"});
     const fs::path exported = dir_.Path() / "device.txt";
-    const Run r = Tirvelctl({"--device", Link(), "export", exported.string()}, 60s);
+    const Outcome r = Tirvelctl({"--device", Link(), "export", exported.string()}, 60s);
     EXPECT_EQ(r.exit, 1) << r.err;
     EXPECT_TRUE(Contains(r.err, "Failed to get current configuration from Kavrel!")) << r.err;
     EXPECT_FALSE(fs::exists(exported));
@@ -214,7 +214,7 @@ TEST_F(Adversary, ALineThatOnlyTricklesOrBabblesEndsTheBatchAfterOneRow) {
         links_.clear();
         StartDevice(line);
         const fs::path report = dir_.Path() / (line[0].substr(2) + ".csv");
-        const Run r =
+        const Outcome r =
             Tirvelctl({"--device", Link(), "batch", File("p.txt", "[CFG]\r\n2. APN=x\r\n").string(),
                        "--report", report.string()},
                       90s);
