@@ -174,9 +174,10 @@ ModifyOutcome WriteAndCheck(ConsoleHost& host, Console& console,
             break;
         }
         told.Step(DeviceStep::Checking);
-        checks = CheckItems(wanted, ReadBackItems(view.m_hComPort, wanted));
+        checks = CheckItems(wanted, ReadBackItems(view.m_hComPort, wanted,
+                                                  [&host] { return host.InterruptRequested(); }));
         const std::vector<std::string> wrong = NamesWhere(checks, &ItemCheck::Differs);
-        if (wrong.empty() || attempt == kWriteAttempts) {
+        if (wrong.empty() || attempt == kWriteAttempts || host.InterruptRequested()) {
             break;
         }
         console.Progress(
@@ -428,7 +429,8 @@ int RunRestore(ConsoleHost& host, Console& console, bool json) {
               !host.ShownSince(mark, res::IDS_READ_CONFIG_FAILED);
     std::vector<ItemCheck> checks;
     if (ok) {
-        checks = CheckItems(rows, ReadBackItems(view.m_hComPort, rows));
+        checks = CheckItems(rows, ReadBackItems(view.m_hComPort, rows,
+                                                [&host] { return host.InterruptRequested(); }));
         if (const auto unknown = NamesWhere(checks, &ItemCheck::Unknown); !unknown.empty()) {
             console.Message(res::IDS_CLI_READ_BACK_FAILED, {QuotedList(unknown)});
             ok = false;

@@ -82,9 +82,13 @@ std::optional<ListedItem> ReadBack::Find(const WantedItem& wanted) const {
     return it != byLabel_.end() ? std::optional<ListedItem>(agreed_.at(it->second)) : std::nullopt;
 }
 
-ReadBack ReadBackItems(PortHandle port, const std::vector<WantedItem>& wanted, int maxReads) {
+ReadBack ReadBackItems(PortHandle port, const std::vector<WantedItem>& wanted,
+                       const std::function<bool()>& abandon, int maxReads) {
     ReadBack readBack;
     for (int read = 0; read < maxReads; ++read) {
+        if (read > 0 && abandon && abandon()) {
+            break;
+        }
         readBack.Add(QueryListing(port));
         const bool allFound = std::all_of(wanted.begin(), wanted.end(), [&](const WantedItem& w) {
             return readBack.Find(w).has_value();

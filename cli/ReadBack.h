@@ -5,6 +5,7 @@
 // known once two readings of it agree.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -57,10 +58,12 @@ private:
 };
 
 // Reads the configuration (each a plain "AT+GETDV=0") until every wanted item
-// is agreed or the readings are complete, at most maxReads times.
+// is agreed or the readings are complete, at most maxReads times; abandoned
+// between two readings once `abandon` says so (Ctrl+C: each reading takes up
+// to a few seconds on a device that answers badly).
 inline constexpr int kReadBackListings = 12;
 ReadBack ReadBackItems(PortHandle port, const std::vector<WantedItem>& wanted,
-                       int maxReads = kReadBackListings);
+                       const std::function<bool()>& abandon = {}, int maxReads = kReadBackListings);
 
 struct ItemCheck {
     WantedItem wanted;

@@ -5,6 +5,8 @@
 // device bears out, or a failure said in time.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <thread>
@@ -111,8 +113,8 @@ TEST_F(Adversary, StationRowsOfLoadersThatAckTwiceAreBorneOut) {
     }
     const std::string image = testsupport::Noise(128 + 7);
     const Outcome r = Tirvelctl({"--device", Link(0), "--device", Link(1), "update",
-                             File("fw.bin", image).string(), "--count", "2", "--report",
-                             (dir_.Path() / "r.csv").string()});
+                                 File("fw.bin", image).string(), "--count", "2", "--report",
+                                 (dir_.Path() / "r.csv").string()});
     EXPECT_EQ(r.exit, 0) << r.err;
     for (int k = 0; k < 2; ++k) {
         EXPECT_EQ(faults::ReadAll(dir_.Path() / ("received" + std::to_string(k) + ".bin")),
@@ -225,6 +227,20 @@ TEST_F(Adversary, ALineThatOnlyTricklesOrBabblesEndsTheBatchAfterOneRow) {
         EXPECT_GT(r.took, 30s);
         EXPECT_LT(r.took, 50s);
     }
+}
+
+// Ctrl+C on a line that never falls silent: the probe's attempt ends by its
+// clock, so the interrupt is taken within about a second (without the clock,
+// one attempt on such a line lasted 11 s).
+TEST_F(Adversary, CtrlCOnATricklingLineEndsPromptly) {
+    StartDevice({"--line-trickle", "90"});
+    testsupport::ChildProcess child(TIRVELCTL_PATH, {"--lang", "en", "--device", Link(), "read"},
+                                    dir_.Path() / "out", dir_.Path() / "err");
+    std::this_thread::sleep_for(3s);
+    const auto start = Clock::now();
+    child.Signal(SIGINT);
+    EXPECT_EQ(child.Wait(30s), 130) << faults::ReadAll(dir_.Path() / "err");
+    EXPECT_LT(Clock::now() - start, 3s);
 }
 
 }  // namespace

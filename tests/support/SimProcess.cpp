@@ -2,11 +2,12 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <stdlib.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <stdexcept>
 #include <thread>
@@ -30,10 +31,6 @@ SimProcess::SimProcess(const std::vector<std::string>& args) {
         ::close(in[1]);
         throw std::runtime_error("pipe");
     }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
     std::vector<std::string> argStore{KAVREL_SIM_PATH};
     argStore.insert(argStore.end(), args.begin(), args.end());
     std::vector<char*> argv;
@@ -41,8 +38,21 @@ SimProcess::SimProcess(const std::vector<std::string>& args) {
         argv.push_back(a.data());
     }
     argv.push_back(nullptr);
-    int rc = ::posix_spawn(&pid_, KAVREL_SIM_PATH, &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
+    const pid_t parent = ::getpid();
+    pid_ = ::fork();
+    if (pid_ == 0) {
+        // A test that dies without its destructor must not leave the simulator
+        // holding the test runner's output open: ctest would wait on it.
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent) {
+            ::_exit(127);
+        }
+        ::dup2(in[0], STDIN_FILENO);
+        ::dup2(out[1], STDOUT_FILENO);
+        ::execve(KAVREL_SIM_PATH, argv.data(), environ);
+        ::_exit(127);
+    }
+    const int rc = pid_ > 0 ? 0 : errno;
     ::close(in[0]);
     ::close(out[1]);
     stdin_ = in[1];
@@ -51,7 +61,7 @@ SimProcess::SimProcess(const std::vector<std::string>& args) {
         pid_ = -1;
         ::close(stdin_);
         ::close(stdout_);
-        throw std::runtime_error("posix_spawn failed");
+        throw std::runtime_error("fork failed");
     }
     ptyPath_ = ReadLine();
     if (ptyPath_.empty()) {
