@@ -3,6 +3,8 @@
 #include <QFileInfo>
 #include <QSettings>
 
+#include "cfgfile/OutputFile.h"
+
 namespace app {
 namespace {
 
@@ -56,6 +58,12 @@ void CRecentFileList::ReadList() {
 void CRecentFileList::WriteList() const {
     QSettings settings(QString::fromLatin1(kSettingsOrganisation),
                        QString::fromLatin1(kSettingsApplication));
+    // Qt saves settings as a new file renamed over the old one, through any
+    // symbolic link: settings linked to /dev/null to keep nothing would turn
+    // the device into a plain file. Such a list lasts for this run only.
+    if (cfgfile::ClassifyOutput(settings.fileName().toStdString()) != cfgfile::OutputKind::kFile) {
+        return;
+    }
     settings.beginGroup(kSection);
     for (int i = 0; i < size_; ++i) {
         if (i < files_.size()) {

@@ -23,6 +23,7 @@ public:
     int Size() const { return size_; }
 
     void ReadList();
+    // Not where the settings are a device or anything else but a file.
     void WriteList() const;
 
 private:

@@ -10,6 +10,8 @@
 
 #include "cfgfile/ConfigFile.h"
 #include "cfgfile/FileIo.h"
+#include "cfgfile/InputFile.h"
+#include "cfgfile/OutputFile.h"
 #include "cfgfile/Preset.h"
 #include "form/Tirvel2View.h"
 #include "framework/Dialog.h"
@@ -17,12 +19,6 @@
 #include "res/ResourceIds.h"
 
 namespace {
-
-// Sixty "N. name=value" lines are a few kilobytes; this leaves room for any
-// value a device could hold and still stops a wrong file (an image, a log,
-// /dev/zero) before it fills the memory.
-constexpr std::size_t kImportLimitMb = 16;
-constexpr std::size_t kImportLimitBytes = kImportLimitMb * 1024 * 1024;
 
 fw::FileDialogRequest ConfigFileRequest(bool save, fw::CWnd* parent) {
     fw::FileDialogRequest request;
@@ -49,11 +45,9 @@ void CTirvel2View::OnExportConfig() {
     for (int n = 1; n <= count; ++n) {
         entries.push_back({GetItemLabel(n), GetItemCurrentValue(n)});
     }
-    if (!cfgfile::ReplaceFileContents(*path, cfgfile::FormatConfigFile(entries))) {
-        AfxMessageBox(res::IDS_WRITE_FILE_FAILED, {*path});
-        return;
+    if (WriteChosenFile(*path, cfgfile::FormatConfigFile(entries))) {
+        AfxMessageBox(res::IDS_EXPORT_SUCCEEDED);
     }
-    AfxMessageBox(res::IDS_EXPORT_SUCCEEDED);
 }
 
 void CTirvel2View::OnImportConfig() {
@@ -62,18 +56,27 @@ void CTirvel2View::OnImportConfig() {
         return;
     }
     // The whole file is read before anything is applied, so a file that fails
-    // half-way leaves the table as it was instead of half imported.
+    // half-way leaves the table as it was instead of half imported. A FIFO is
+    // never opened: nobody writing to it would hold the window for ever.
     std::string bytes;
-    switch (cfgfile::ReadWholeFile(*path, bytes, kImportLimitBytes)) {
-        case cfgfile::ReadResult::kOk:
+    switch (cfgfile::ReadInputFile(*path, bytes, cfgfile::kProfileLimitBytes)) {
+        case cfgfile::InputStatus::kOk:
+        case cfgfile::InputStatus::kEmpty:
             break;
-        case cfgfile::ReadResult::kTooLarge:
-            AfxMessageBox(res::IDS_IMPORT_TOO_LARGE, {std::to_string(kImportLimitMb)});
+        case cfgfile::InputStatus::kTooLarge:
+            AfxMessageBox(res::IDS_IMPORT_TOO_LARGE, {std::to_string(cfgfile::kProfileLimitMb)});
             return;
-        case cfgfile::ReadResult::kCannotRead:
+        case cfgfile::InputStatus::kNotRegular:
+            AfxMessageBox(res::IDS_FILE_NOT_REGULAR, {*path});
+            return;
+        case cfgfile::InputStatus::kCannotRead:
             AfxMessageBox(res::IDS_OPEN_FILE_FAILED);
             return;
     }
+    ImportConfig(bytes);
+}
+
+void CTirvel2View::ImportConfig(std::string_view bytes) {
     // A file none of whose keys is a label of this form (another device's
     // profile, a binary chosen by mistake, an empty file) would change nothing
     // yet report success, and set the preset flag: batch mode would then carry
@@ -122,6 +125,20 @@ void CTirvel2View::OnImportConfig() {
     // look at the form in between.
     UpdateData(false);
     AfxMessageBox(res::IDS_IMPORT_SUCCEEDED);
+}
+
+bool CTirvel2View::WriteChosenFile(const std::string& path, std::string_view bytes) {
+    // Told before the write: a FIFO would otherwise fail as a mere failed
+    // write, and the operator needs to know the name was the wrong kind.
+    if (cfgfile::ClassifyOutput(path) == cfgfile::OutputKind::kRefused) {
+        AfxMessageBox(res::IDS_OUTPUT_REFUSED, {path});
+        return false;
+    }
+    if (!cfgfile::ReplaceFileContents(path, bytes)) {
+        AfxMessageBox(res::IDS_WRITE_FILE_FAILED, {path});
+        return false;
+    }
+    return true;
 }
 
 void CTirvel2View::OnTemplateConfig() {

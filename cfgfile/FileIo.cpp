@@ -1,5 +1,6 @@
 #include "cfgfile/FileIo.h"
 #include "cfgfile/NativePath.h"
+#include "cfgfile/OutputFile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -18,6 +19,7 @@
 #endif
 #include <fcntl.h>
 #include <io.h>
+#include <sys/stat.h>
 #include <windows.h>
 #else
 #include <fcntl.h>
@@ -55,11 +57,6 @@ bool WriteAndClose(std::FILE* file, std::string_view bytes) {
 #endif
     ok = std::fclose(file) == 0 && ok;
     return ok;
-}
-
-bool WriteDirectly(const fs::path& target, std::string_view bytes) {
-    std::FILE* file = OpenFile(target, "wb");
-    return file != nullptr && WriteAndClose(file, bytes);
 }
 
 // A new file next to the target, created exclusively so that nothing that
@@ -130,35 +127,92 @@ bool WriteAll(int fd, std::string_view bytes) {
 }
 #endif
 
+// What a file opened for writing may turn out to be.
+enum class Accept { kRegular, kRegularOrDevice, kDevice };
+
+// Opens the file for writing without ever waiting in open(): a FIFO put in
+// the path's place since it was looked at has no reader (and fails) or is
+// refused on the descriptor. regular tells which kind was found. -1 when it
+// cannot be opened or is not of a kind accepted.
+int OpenForWriting(const fs::path& target, bool create, Accept accept, bool* regular = nullptr) {
+#ifdef _WIN32
+    // Windows has no FIFOs in the file system, and a named pipe with nobody
+    // serving it fails to open at once; the kind was told from its status.
+    (void)accept;
+    const int fd = ::_wopen(target.c_str(), _O_WRONLY | _O_BINARY | (create ? _O_CREAT : 0),
+                            _S_IREAD | _S_IWRITE);
+    if (fd >= 0 && regular != nullptr) {
+        std::error_code ec;
+        *regular = fs::is_regular_file(target, ec);
+    }
+    return fd;
+#else
+    const int fd =
+        ::open(target.c_str(),
+               O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (create ? O_CREAT : 0), 0666);
+    if (fd < 0) {
+        return -1;
+    }
+    struct stat opened {};
+    const bool isRegular = ::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode);
+    const bool isDevice = !isRegular && S_ISCHR(opened.st_mode);
+    const bool accepted = accept == Accept::kRegular ? isRegular
+                          : accept == Accept::kDevice ? isDevice
+                                                      : isRegular || isDevice;
+    // Once open, a device's writes may wait as writes do; only the open must not.
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (!accepted || flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    if (regular != nullptr) {
+        *regular = isRegular;
+    }
+    return fd;
+#endif
+}
+
+int CloseFd(int fd) {
+#ifdef _WIN32
+    return ::_close(fd);
+#else
+    return ::close(fd);
+#endif
+}
+
+// A device takes the bytes where it is; it has nothing to cut or flush to a disk.
+bool WriteToDevice(const fs::path& target, std::string_view bytes) {
+    const int fd = OpenForWriting(target, false, Accept::kDevice);
+    if (fd < 0) {
+        return false;
+    }
+    const bool ok = WriteAll(fd, bytes);
+    return CloseFd(fd) == 0 && ok;
+}
+
 // Writes over the file's own bytes and then cuts it to the new length; it is
 // never emptied first. A write that stops part-way (a full disk, a pulled
 // stick) leaves the new bytes up to that point and the old ones after them,
 // at no less than the old length, instead of an empty or short file. The file
 // stays the same file: owner, group, mode, every hard link, ACLs and extended
 // attributes are untouched. What it cannot give is the rename's
-// all-or-nothing, which is why it is only the way out.
-bool WriteInPlace(const fs::path& target, std::string_view bytes) {
-#ifdef _WIN32
-    // Write-only, as on POSIX: a file one may write but not read still takes it.
-    const int fd = ::_wopen(target.c_str(), _O_WRONLY | _O_BINARY);
+// all-or-nothing, which is why it is only the way out. create: the file may
+// not exist yet (the target of a symbolic link that names nothing so far).
+bool WriteInPlace(const fs::path& target, std::string_view bytes, bool create = false) {
+    // Write-only: a file one may write but not read still takes it.
+    const int fd = OpenForWriting(target, create, Accept::kRegular);
     if (fd < 0) {
         return false;
     }
     bool ok = WriteAll(fd, bytes);
+#ifdef _WIN32
     ok = ok && ::_chsize_s(fd, static_cast<long long>(bytes.size())) == 0;
     ok = ok && ::_commit(fd) == 0;
-    ok = ::_close(fd) == 0 && ok;
 #else
-    const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) {
-        return false;
-    }
-    bool ok = WriteAll(fd, bytes);
     ok = ok && ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0;
     ok = ok && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
 #endif
-    return ok;
+    return CloseFd(fd) == 0 && ok;
 }
 
 #ifndef _WIN32
@@ -252,78 +306,25 @@ bool MoveOver(const fs::path& temporary, const fs::path& target, bool exists) {
 
 }  // namespace
 
-ReadResult ReadWholeFile(const std::string& path, std::string& bytes, std::size_t maxBytes) {
-    std::FILE* file = OpenFile(NativePath(path), "rb");
-    if (file == nullptr) {
-        return ReadResult::kCannotRead;
-    }
-    std::string contents;
-    char buffer[65536];
-    std::size_t got = 0;
-    bool tooLarge = false;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-        if (got > maxBytes - contents.size()) {
-            tooLarge = true;
-            break;
-        }
-        contents.append(buffer, got);
-    }
-    const bool ok = std::ferror(file) == 0;
-    std::fclose(file);
-    if (tooLarge) {
-        return ReadResult::kTooLarge;
-    }
-    if (!ok) {
-        return ReadResult::kCannotRead;
-    }
-    bytes = std::move(contents);
-    return ReadResult::kOk;
-}
-
-FileCheck CheckReadable(const std::string& path) {
-    std::error_code ec;
-    const fs::file_status status = fs::status(NativePath(path), ec);
-    if (fs::is_directory(status)) {
-        return FileCheck::kCannotRead;
-    }
-#ifndef _WIN32
-    // A pipe or a terminal (/dev/stdin, a shell's <(...)) would lose what a
-    // trial read takes from it, and opening one without a writer can wait for
-    // ever: whether it may be read is all that can be told beforehand.
-    if (fs::exists(status) && !fs::is_regular_file(status)) {
-        return ::access(path.c_str(), R_OK) == 0 ? FileCheck::kReadable : FileCheck::kCannotRead;
-    }
-#endif
-    std::FILE* file = OpenFile(NativePath(path), "rb");
-    if (file == nullptr) {
-        return FileCheck::kCannotRead;
-    }
-    // A directory opens on POSIX; its first read is what fails.
-    const int first = std::fgetc(file);
-    const bool failed = first == EOF && std::ferror(file) != 0;
-    std::fclose(file);
-    if (failed) {
-        return FileCheck::kCannotRead;
-    }
-    return first == EOF ? FileCheck::kEmpty : FileCheck::kReadable;
-}
-
 bool ReplaceFileContents(const std::string& path, std::string_view bytes) {
     std::error_code ec;
     fs::path target = NativePath(path);
     // Through a symbolic link the file it names is replaced; the link stays.
     if (fs::is_symlink(target, ec)) {
         fs::path resolved = fs::canonical(target, ec);
-        if (!ec) {
-            target = std::move(resolved);
+        if (ec) {
+            // It names nothing yet: a rename would put a plain file in the
+            // link's place, creating through it makes the file it names.
+            return WriteInPlace(target, bytes, true);
         }
+        target = std::move(resolved);
     }
     const fs::file_status status = fs::status(target, ec);
     const bool exists = fs::exists(status);
-    // Devices and pipes cannot be renamed over, and a directory fails to open
-    // just as it should.
     if (exists && !fs::is_regular_file(status)) {
-        return WriteDirectly(target, bytes);
+        // A renamed file would take a device's place (/dev/null, for root);
+        // a pipe, a socket, a folder or a disk takes no file at all.
+        return fs::is_character_file(status) && WriteToDevice(target, bytes);
     }
 #ifndef _WIN32
     // The rename would get past a write-protected file that opening it for
@@ -377,6 +378,37 @@ bool ReplaceFileContents(const std::string& path, std::string_view bytes) {
         }
     }
     return ok;
+}
+
+OutputStream::~OutputStream() {
+    if (fd_ >= 0) {
+        CloseFd(fd_);
+    }
+}
+
+bool OutputStream::Open(const std::string& path) {
+    if (fd_ >= 0 || ClassifyOutput(path) == OutputKind::kRefused) {
+        return false;
+    }
+    bool regular = false;
+    fd_ = OpenForWriting(NativePath(path), true, Accept::kRegularOrDevice, &regular);
+    if (fd_ < 0 || !regular) {
+        return fd_ >= 0;
+    }
+#ifdef _WIN32
+    const bool emptied = ::_chsize_s(fd_, 0) == 0;
+#else
+    const bool emptied = ::ftruncate(fd_, 0) == 0;
+#endif
+    if (!emptied) {
+        CloseFd(fd_);
+        fd_ = -1;
+    }
+    return emptied;
+}
+
+bool OutputStream::Write(std::string_view bytes) {
+    return fd_ >= 0 && WriteAll(fd_, bytes);
 }
 
 }  // namespace cfgfile

@@ -1,25 +1,14 @@
-// Whole-file reads and writes for the files the operator chooses (configuration
-// files, saved logs). Paths are in the native form the file chooser returns;
-// contents are bytes, written and read without any conversion.
+// Writes to the files the operator chooses: whole files (configuration files,
+// saved logs) and reports that grow row by row. Paths are in the native form
+// the file chooser returns; contents are bytes, written without any conversion.
+// None of them waits in open(): a FIFO, a socket, a folder or a block device
+// is refused (see cfgfile/OutputFile.h), a character device written in place.
 #pragma once
 
-#include <cstddef>
 #include <string>
 #include <string_view>
 
 namespace cfgfile {
-
-enum class ReadResult { kOk, kCannotRead, kTooLarge };
-// The file's complete contents, unless it cannot be opened, a read fails before
-// the end (a directory fails here too) or it holds more than maxBytes: a huge
-// file or an endless device (/dev/zero chosen by mistake) cannot eat the memory.
-// bytes is only changed on kOk.
-ReadResult ReadWholeFile(const std::string& path, std::string& bytes, std::size_t maxBytes);
-
-enum class FileCheck { kReadable, kEmpty, kCannotRead };
-// Whether the file opens and gives its first byte, without reading the rest:
-// a firmware image of many megabytes is checked without holding it.
-FileCheck CheckReadable(const std::string& path);
 
 // Makes the file hold exactly these bytes, creating it if needed. A regular
 // file is replaced through a temporary file in the same directory that is
@@ -28,7 +17,31 @@ FileCheck CheckReadable(const std::string& path);
 // (the folder takes no new file, the file has other hard links, its owner or
 // group could not be given to the replacement, it carries extended attributes
 // or ACLs) it is written in place instead, and stays the same file. The mode is
-// kept either way. False when the file cannot be written.
+// kept either way. A character device is written, never replaced; through a
+// symbolic link the file it names is written and the link stays, even where
+// that file does not exist yet. False when the file cannot be written, or is a
+// kind that takes no file.
 bool ReplaceFileContents(const std::string& path, std::string_view bytes);
+
+// A file written piece by piece and kept as it grows, so that a run stopped
+// half-way leaves what it wrote (a report). Opened in place: an existing
+// regular file is emptied, a character device written to, nothing renamed.
+class OutputStream {
+public:
+    OutputStream() = default;
+    ~OutputStream();
+    OutputStream(const OutputStream&) = delete;
+    OutputStream& operator=(const OutputStream&) = delete;
+
+    // False when the path cannot be opened for writing or names a kind
+    // ClassifyOutput refuses; decided without waiting.
+    bool Open(const std::string& path);
+    // Hands every byte to the system at once (no buffer of its own); false
+    // when the file is not open or the write failed.
+    bool Write(std::string_view bytes);
+
+private:
+    int fd_ = -1;
+};
 
 }  // namespace cfgfile

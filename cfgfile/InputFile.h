@@ -1,5 +1,5 @@
 // Files the tool takes in whole or checks before a device is involved: the
-// firmware image, a document being opened. Only regular files qualify: a
+// firmware image, a configuration profile, a document being opened. Only regular files qualify: a
 // device never ends (/dev/zero), and a pipe or FIFO without a writer would
 // hold the open for ever and lose to a trial read what the real read needs.
 #pragma once
@@ -17,9 +17,11 @@ namespace cfgfile {
 inline constexpr std::size_t kFirmwareLimitMb = 64;
 inline constexpr std::size_t kFirmwareLimitBytes = kFirmwareLimitMb * 1024 * 1024;
 
-// The bound of a configuration profile, the same as Import's: sixty
-// "N. name=value" lines are a few kilobytes.
-inline constexpr std::size_t kProfileLimitBytes = 16 * 1024 * 1024;
+// The bound of a configuration profile: sixty "N. name=value" lines are a few
+// kilobytes; this leaves room for any value a device could hold and still
+// stops a wrong file (an image, a log) before it fills the memory.
+inline constexpr std::size_t kProfileLimitMb = 16;
+inline constexpr std::size_t kProfileLimitBytes = kProfileLimitMb * 1024 * 1024;
 
 enum class InputStatus {
     kOk,

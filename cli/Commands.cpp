@@ -7,8 +7,6 @@
 #include <set>
 
 #include "cfgfile/ConfigFile.h"
-#include "cfgfile/FileIo.h"
-#include "cfgfile/InputFile.h"
 #include "cli/DeviceReport.h"
 #include "cli/ReadBack.h"
 #include "cli/TextOutput.h"
@@ -358,13 +356,12 @@ int RunExport(ConsoleHost& host, Console& console, const std::string& file, bool
     return Finish(host, ok ? kExitOk : kExitFailed);
 }
 
-int RunApply(ConsoleHost& host, Console& console, const std::string& file, bool json) {
+int RunApply(ConsoleHost& host, Console& console, const std::string& profile, bool json) {
     if (auto code = ConnectOrExit(host)) {
         return *code;
     }
     const std::size_t mark = host.MessageMark();
-    host.ChooseFile(file);
-    host.Command(res::IDC_IMPORT_CONFIG);
+    host.View().ImportConfig(profile);
     if (!host.ShownSince(mark, res::IDS_IMPORT_SUCCEEDED)) {
         return Finish(host, kExitFailed);
     }
@@ -375,13 +372,7 @@ int RunApply(ConsoleHost& host, Console& console, const std::string& file, bool 
     console.Progress(res::IDS_CLI_ITEMS_DIFFER, {std::to_string(ticked)});
     // Every key of the file is judged, also those Import matched with no row:
     // left out silently, they would keep the device's old values under an OK.
-    std::string bytes;
-    if (cfgfile::ReadWholeFile(file, bytes, cfgfile::kProfileLimitBytes) !=
-        cfgfile::ReadResult::kOk) {
-        console.Message(res::IDS_CLI_CANNOT_READ_FILE, {file});
-        return Finish(host, kExitFailed);
-    }
-    const ModifyOutcome outcome = WriteAndCheck(host, console, ProfileItems(bytes), json, true);
+    const ModifyOutcome outcome = WriteAndCheck(host, console, ProfileItems(profile), json, true);
     return Finish(host, outcome.ok ? kExitOk : kExitFailed);
 }
 
@@ -512,17 +503,10 @@ bool IsWholeImei(const std::string& imei) {
 
 }  // namespace
 
-std::optional<BatchProfile> ReadBatchProfile(const std::string& file) {
-    // Read once for the whole batch, under Import's bound: every device is
-    // judged on the same values, even if the file changes meanwhile.
-    std::string bytes;
-    if (cfgfile::ReadWholeFile(file, bytes, cfgfile::kProfileLimitBytes) !=
-        cfgfile::ReadResult::kOk) {
-        return std::nullopt;
-    }
+BatchProfile MakeBatchProfile(std::string bytes) {
     BatchProfile profile;
-    profile.file = file;
     profile.wanted = ProfileItems(bytes);
+    profile.bytes = std::move(bytes);
     for (const WantedItem& item : profile.wanted) {
         profile.keys.insert(item.label);
     }
@@ -578,8 +562,7 @@ DeviceOutcome BatchDevice(ConsoleHost& host, Console& console, const BatchProfil
         // Import matches the file's keys with the labels a connected device
         // gave the rows, so it waits for the first device.
         const std::size_t importMark = host.MessageMark();
-        host.ChooseFile(profile.file);
-        host.Command(res::IDC_IMPORT_CONFIG);
+        view.ImportConfig(profile.bytes);
         imported = host.ShownSince(importMark, res::IDS_IMPORT_SUCCEEDED);
         if (!imported) {
             console.Message(res::IDS_CLI_BATCH_PROFILE_FAILED);
@@ -616,11 +599,7 @@ int RunBatch(ConsoleHost& host, Console& console, const BatchSettings& settings,
         console.Message(res::IDS_CLI_REPORT_FAILED, {settings.reportPath});
         return kExitFailed;
     }
-    const std::optional<BatchProfile> profile = ReadBatchProfile(settings.file);
-    if (!profile) {
-        console.Message(res::IDS_CLI_CANNOT_READ_FILE, {settings.file});
-        return kExitFailed;
-    }
+    const BatchProfile profile = MakeBatchProfile(settings.profile);
     DeviceObserver nobody;
     bool imported = false;
     bool reportFailed = false;
@@ -632,7 +611,7 @@ int RunBatch(ConsoleHost& host, Console& console, const BatchSettings& settings,
         console.ForgetLastMessage();
         DeviceRow row;
         const DeviceOutcome outcome =
-            BatchDevice(host, console, *profile, imported, json, nobody, row);
+            BatchDevice(host, console, profile, imported, json, nobody, row);
         if (outcome == DeviceOutcome::Interrupted) {
             interrupted = true;
             break;

@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "cfgfile/InputFile.h"
 #include "cli/Assignments.h"
 #include "cli/Console.h"
 #include "cli/ConsoleHost.h"
@@ -24,26 +23,28 @@ inline constexpr int kExitUsage = 2;
 int RunPorts(Console& console, bool json);
 int RunRead(ConsoleHost& host, Console& console, bool json);
 int RunExport(ConsoleHost& host, Console& console, const std::string& file, bool json);
-int RunApply(ConsoleHost& host, Console& console, const std::string& file, bool json);
+// profile: the file's bytes, read once; Import and the verdict both use them.
+int RunApply(ConsoleHost& host, Console& console, const std::string& profile, bool json);
 int RunSet(ConsoleHost& host, Console& console, const std::vector<ItemAssignment>& assignments,
            bool json);
 int RunRestore(ConsoleHost& host, Console& console, bool json);
 
 struct BatchSettings {
-    std::string file;
+    std::string file;        // as the operator named it
+    std::string profile;     // its bytes, read once before the port opened
     int count = 0;           // 0: until Ctrl+C
     std::string reportPath;  // CSV; empty for none
 };
 int RunBatch(ConsoleHost& host, Console& console, const BatchSettings& settings, bool json);
 
-// A batch's profile, read once: what every device is written and judged on.
+// A batch's profile: what every device is imported, written and judged on,
+// the same bytes for all of them even if the file changes meanwhile.
 struct BatchProfile {
-    std::string file;
+    std::string bytes;
     std::vector<WantedItem> wanted;
     std::set<std::string> keys;  // the labels it names
 };
-// Nothing when the file cannot be read (within the profile bound).
-std::optional<BatchProfile> ReadBatchProfile(const std::string& file);
+BatchProfile MakeBatchProfile(std::string bytes);
 
 // One device of a batch: waits for it, writes the profile and judges the
 // read-back. imported carries over from device to device in one process.
@@ -54,20 +55,17 @@ DeviceOutcome BatchDevice(ConsoleHost& host, Console& console, const BatchProfil
 // The port the view opens, as reports name it.
 std::string PortLabel(CTirvel2View& view);
 
-// Why a firmware image in this state cannot be sent, in the operator's
-// language; empty for kOk.
-std::string FirmwareRefusal(cfgfile::InputStatus status, const std::string& file);
-
 // The firmware update as "Update File" does it, with FIRMWARE chosen.
 int RunUpdate(ConsoleHost& host, Console& console, const std::string& firmware);
 // One device's update; row.bytes is what the loader acknowledged.
 DeviceOutcome UpdateDevice(ConsoleHost& host, Console& console, const std::string& firmware,
                            DeviceObserver& observer, DeviceRow& row);
-// The XMODEM sender alone on the port, for a loader entered by other means.
+// The XMODEM sender alone on the port, for a loader entered by other means;
+// image is the file's bytes, read before the port opened.
 int RunSend(ConsoleHost& host, Console& console, const HostSettings& settings,
-            const std::string& file);
+            const std::string& image);
 DeviceOutcome SendToPort(ConsoleHost& host, Console& console, const HostSettings& settings,
-                         const std::string& file, DeviceObserver& observer, DeviceRow& row);
+                         const std::string& image, DeviceObserver& observer, DeviceRow& row);
 
 struct LogSettings {
     std::string outputPath;  // also saved here, as the Save button does; empty for none

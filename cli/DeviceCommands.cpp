@@ -4,7 +4,6 @@
 #include <chrono>
 #include <thread>
 
-#include "cfgfile/InputFile.h"
 #include "cli/Commands.h"
 #include "cli/DeviceReport.h"
 #include "cli/LogFile.h"
@@ -62,23 +61,6 @@ int SingleDeviceExit(DeviceOutcome outcome, const DeviceRow& row) {
 }
 
 }  // namespace
-
-std::string FirmwareRefusal(cfgfile::InputStatus status, const std::string& file) {
-    switch (status) {
-        case cfgfile::InputStatus::kEmpty:
-            return Console::Text(res::IDS_CLI_EMPTY_FILE, {file});
-        case cfgfile::InputStatus::kNotRegular:
-            return Console::Text(res::IDS_CLI_NOT_REGULAR_FILE, {file});
-        case cfgfile::InputStatus::kTooLarge:
-            return Console::Text(res::IDS_CLI_FILE_TOO_LARGE,
-                                 {file, std::to_string(cfgfile::kFirmwareLimitMb)});
-        case cfgfile::InputStatus::kCannotRead:
-            return Console::Text(res::IDS_CLI_CANNOT_READ_FILE, {file});
-        case cfgfile::InputStatus::kOk:
-            break;
-    }
-    return std::string();
-}
 
 DeviceOutcome UpdateDevice(ConsoleHost& host, Console& console, const std::string& firmware,
                            DeviceObserver& observer, DeviceRow& row) {
@@ -162,7 +144,7 @@ int RunUpdate(ConsoleHost& host, Console& console, const std::string& firmware) 
 }
 
 DeviceOutcome SendToPort(ConsoleHost& host, Console& console, const HostSettings& settings,
-                         const std::string& file, DeviceObserver& observer, DeviceRow& row) {
+                         const std::string& image, DeviceObserver& observer, DeviceRow& row) {
     const std::string path =
         settings.devicePath.empty() ? serial::FormatComPath(settings.comPort) : settings.devicePath;
     row.port = PortLabel(host.View());
@@ -171,13 +153,6 @@ DeviceOutcome SendToPort(ConsoleHost& host, Console& console, const HostSettings
         row.message = console.LastMessage();
         return outcome;
     };
-    // Checked before this command ran; this is what the file holds now.
-    std::string image;
-    if (const auto status = cfgfile::ReadInputFile(file, image, cfgfile::kFirmwareLimitBytes);
-        status != cfgfile::InputStatus::kOk) {
-        console.Message(FirmwareRefusal(status, file));
-        return finish(DeviceOutcome::JobFailed);
-    }
     const PortHandle port = OpenComPort(path.c_str());
     if (port == INVALID_HANDLE_VALUE) {
         console.Message(res::IDS_OPEN_PORT_FAILED);
@@ -233,10 +208,10 @@ DeviceOutcome SendToPort(ConsoleHost& host, Console& console, const HostSettings
 }
 
 int RunSend(ConsoleHost& host, Console& console, const HostSettings& settings,
-            const std::string& file) {
+            const std::string& image) {
     DeviceObserver nobody;
     DeviceRow row;
-    return SingleDeviceExit(SendToPort(host, console, settings, file, nobody, row), row);
+    return SingleDeviceExit(SendToPort(host, console, settings, image, nobody, row), row);
 }
 
 namespace {

@@ -76,8 +76,7 @@ bool DeviceReport::Open() {
     if (csvPath_.empty()) {
         return true;
     }
-    csv_.open(csvPath_, std::ios::binary | std::ios::trunc);
-    return WriteCsv(Header());
+    return csv_.Open(csvPath_) && WriteCsv(Header());
 }
 
 bool DeviceReport::Add(const DeviceRow& row) {
@@ -98,9 +97,8 @@ void DeviceReport::PrintFields(const std::vector<std::string>& fields) {
 }
 
 bool DeviceReport::WriteCsv(const std::vector<std::string>& fields) {
-    // Flushed row by row: a line stopped by Ctrl+C or a crash keeps its report.
-    csv_ << CsvRecord(fields) << std::flush;
-    return csv_.good();
+    // Handed over row by row: a line stopped by Ctrl+C or a crash keeps its report.
+    return csv_.Write(CsvRecord(fields));
 }
 
 }  // namespace cli

@@ -4,11 +4,11 @@
 #pragma once
 
 #include <cstdint>
-#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "cfgfile/FileIo.h"
 #include "cli/Console.h"
 
 namespace cli {
@@ -36,7 +36,8 @@ public:
     // Where table and JSON lines go; stdout unless a board shares the terminal.
     void SetPrinter(std::function<void(const std::string&)> print) { print_ = std::move(print); }
 
-    // The headers; false when the CSV file cannot be written.
+    // The headers; false when the CSV file cannot be written. The file is
+    // written where it is, never replaced: a device (/dev/null) stays one.
     bool Open();
     // False when the CSV could not take the row (it is on stdout anyway).
     bool Add(const DeviceRow& row);
@@ -53,7 +54,7 @@ private:
     Console& console_;
     bool json_;
     std::string csvPath_;
-    std::ofstream csv_;
+    cfgfile::OutputStream csv_;
     std::function<void(const std::string&)> print_;
 };
 

@@ -12,6 +12,7 @@
 
 #include "cli/Commands.h"
 #include "cli/DeviceReport.h"
+#include "cli/PrivateCopy.h"
 #include "cli/SignalWatcher.h"
 #include "cli/StationBoard.h"
 #include "cli/StationEvents.h"
@@ -162,6 +163,14 @@ public:
                 deliveries_.Push(Delivery{0, std::nullopt, std::nullopt, true});
             },
             SecondSignal::Told);
+        // Made once Ctrl+C is only told, so that it is removed however the
+        // run ends; its folder lives until the last worker has ended.
+        try {
+            copy_ = std::make_unique<PrivateCopy>(settings_.bytes);
+        } catch (const std::exception& e) {
+            console_.Message(res::IDS_STATION_COPY_FAILED, {settings_.file, e.what()});
+            return kExitFailed;
+        }
         start_ = Clock::now();
         for (;;) {
             React();
@@ -235,7 +244,7 @@ private:
             station.lastText.clear();
             try {
                 station.worker = std::make_unique<WorkerProcess>(
-                    settings_.program, WorkerArguments(station.port, settings_));
+                    settings_.program, WorkerArguments(station.port, settings_, copy_->Path()));
             } catch (const std::exception& e) {
                 PutOutOfUse(station, Console::Text(res::IDS_STATION_CANNOT_START,
                                                    {station.port.Label(), e.what()}));
@@ -269,14 +278,18 @@ private:
             Ended(station, *delivery.exit);
             return;
         }
-        const std::optional<StationEvent> event = DecodeEvent(*delivery.line);
+        std::optional<StationEvent> event = DecodeEvent(*delivery.line);
         if (!event) {
             // Not an event: what a failing worker printed (a crash, an
             // exception); kept as the reason should it die of it.
             if (!delivery.line->empty()) {
-                station.lastText = *delivery.line;
+                station.lastText = OperatorsName(*delivery.line);
             }
             return;
+        }
+        event->text = OperatorsName(std::move(event->text));
+        if (event->row) {
+            event->row->message = OperatorsName(std::move(event->row->message));
         }
         switch (event->kind) {
             case StationEvent::Kind::Step:
@@ -491,6 +504,20 @@ private:
 
     void Say(const std::string& line) { board_.Line(line); }
 
+    // The workers know the file only as its copy; the operator knows it by
+    // the name they gave.
+    std::string OperatorsName(std::string text) const {
+        if (!copy_) {
+            return text;
+        }
+        const std::string& copy = copy_->Path();
+        for (std::size_t at = text.find(copy); at != std::string::npos;
+             at = text.find(copy, at + settings_.file.size())) {
+            text.replace(at, copy.size(), settings_.file);
+        }
+        return text;
+    }
+
     int Finish() {
         int outOfUse = 0;
         for (const auto& station : stations_) {
@@ -513,6 +540,8 @@ private:
     DeviceReport report_;
     BoardOutput board_;
     bool outShared_;
+    // Before the stations: their workers are ended before it goes.
+    std::unique_ptr<PrivateCopy> copy_;
     std::vector<std::unique_ptr<Station>> stations_;
     Deliveries deliveries_;
     std::atomic<int> signals_{0};
@@ -531,7 +560,8 @@ private:
 
 }  // namespace
 
-std::vector<std::string> WorkerArguments(const StationPort& port, const StationSettings& settings) {
+std::vector<std::string> WorkerArguments(const StationPort& port, const StationSettings& settings,
+                                         const std::string& file) {
     std::vector<std::string> args{"--lang", settings.language, "--station-worker"};
     if (port.comPort > 0) {
         args.insert(args.end(), {"-p", std::to_string(port.comPort)});
@@ -539,7 +569,7 @@ std::vector<std::string> WorkerArguments(const StationPort& port, const StationS
         args.insert(args.end(), {"--device", port.devicePath});
     }
     // "--": a file named like an option is still the file.
-    args.insert(args.end(), {JobCommand(settings.job), "--", settings.file});
+    args.insert(args.end(), {JobCommand(settings.job), "--", file});
     return args;
 }
 

@@ -15,8 +15,9 @@ namespace cli {
 
 struct StationSettings {
     StationJob job = StationJob::Update;
-    std::string file;
-    int count = 0;  // devices in all; 0: one per port (update, send), until Ctrl+C (batch)
+    std::string file;   // as the operator named it
+    std::string bytes;  // what it held when the station began: what every worker gets
+    int count = 0;      // devices in all; 0: one per port (update, send), until Ctrl+C (batch)
     std::string reportPath;
     bool json = false;
     std::optional<std::string> password;
@@ -27,7 +28,9 @@ struct StationSettings {
 int RunStation(const std::vector<StationPort>& ports, const StationSettings& settings,
                Console& console);
 
-// The worker's command line for one port, without the program.
-std::vector<std::string> WorkerArguments(const StationPort& port, const StationSettings& settings);
+// The worker's command line for one port, without the program; file is the
+// copy the worker reads.
+std::vector<std::string> WorkerArguments(const StationPort& port, const StationSettings& settings,
+                                         const std::string& file);
 
 }  // namespace cli

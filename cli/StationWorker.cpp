@@ -114,7 +114,8 @@ std::string WorkerLink::ReadReply() {
     return line;
 }
 
-int RunStationWorker(StationJob job, HostSettings settings, const std::string& file) {
+int RunStationWorker(StationJob job, HostSettings settings, const std::string& file,
+                     const std::string& bytes) {
     WorkerLink link(std::cout, std::cin);
     settings.password = DecodePasswordLine(link.ReadReply());
     settings.promptForPassword = false;
@@ -132,16 +133,14 @@ int RunStationWorker(StationJob job, HostSettings settings, const std::string& f
             outcome = UpdateDevice(host, console, file, link, row);
             break;
         case StationJob::Send:
-            outcome = SendToPort(host, console, settings, file, link, row);
+            outcome = SendToPort(host, console, settings, bytes, link, row);
             break;
-        case StationJob::Batch:
-            if (const auto profile = ReadBatchProfile(file)) {
-                bool imported = false;
-                outcome = BatchDevice(host, console, *profile, imported, false, link, row);
-            } else {
-                console.Message(res::IDS_CLI_CANNOT_READ_FILE, {file});
-            }
+        case StationJob::Batch: {
+            bool imported = false;
+            outcome =
+                BatchDevice(host, console, MakeBatchProfile(bytes), imported, false, link, row);
             break;
+        }
     }
     // A device cancelled half-way is a device done badly, and says so; a
     // send has no claim, but its port is its device.

@@ -63,7 +63,11 @@ private:
 };
 
 // Runs one device of the job on the port of settings; the password comes
-// from the supervisor on stdin. The exit code is 0 once the end was told.
-int RunStationWorker(StationJob job, HostSettings settings, const std::string& file);
+// from the supervisor on stdin. file is the supervisor's copy of the
+// operator's file, bytes what it held when read before the port opened (an
+// update's view reads the image from file itself). The exit code is 0 once
+// the end was told.
+int RunStationWorker(StationJob job, HostSettings settings, const std::string& file,
+                     const std::string& bytes);
 
 }  // namespace cli

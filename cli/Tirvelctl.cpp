@@ -6,8 +6,8 @@
 #include <tuple>
 #include <vector>
 
-#include "cfgfile/FileIo.h"
 #include "cfgfile/InputFile.h"
+#include "cli/CommandFiles.h"
 #include "cli/Commands.h"
 #include "cli/PortList.h"
 #include "cli/SecretLine.h"
@@ -31,12 +31,6 @@ int UsageError(const std::string& detail) {
     console.Message(res::IDS_CLI_USAGE_ERROR, {detail});
     console.Message(res::IDS_CLI_SEE_HELP);
     return kExitUsage;
-}
-
-bool Readable(const std::string& path) {
-    // Opening and one byte, not the whole file: a pipe given as the profile
-    // must still hold its contents when the import reads it.
-    return cfgfile::CheckReadable(path) != cfgfile::FileCheck::kCannotRead;
 }
 
 // A number in plain decimal from 1 to max. The option parser would take "010"
@@ -222,28 +216,48 @@ int RunTirvelctl(int argc, char** argv) {
             }
         }
     }
-    // A profile that cannot be read is found out before a device waits for it.
-    for (const auto& [command, file] : {std::pair{apply, applyFile}, {batch, batchSettings.file}}) {
-        if (command->parsed() && !Readable(file)) {
-            return UsageError(Console::Text(res::IDS_CLI_CANNOT_READ_FILE, {file}));
-        }
-    }
-
-    // An image that cannot be read or holds nothing would only be found out
-    // once the device sits in its boot loader. A device or pipe would never
-    // end (/dev/zero) or lose to this check what the send needs.
-    for (const auto& [command, file] : {std::pair{update, firmwareFile}, {send, sendFile}}) {
-        if (!command->parsed()) {
-            continue;
-        }
-        const std::string refusal =
-            FirmwareRefusal(cfgfile::CheckInputFile(file, cfgfile::kFirmwareLimitBytes), file);
-        if (!refusal.empty()) {
-            return UsageError(refusal);
-        }
-    }
-
     const bool stationJob = update->parsed() || send->parsed() || batch->parsed();
+    // Several ports, or an update that counts or reports: a station.
+    const bool updateStation =
+        update->parsed() && (updateCount->count() > 0 || updateReportOption->count() > 0);
+    const bool asStation = stationJob && (stationPorts.size() > 1 || updateStation);
+
+    // What the command reads is read here, once, before a device waits for
+    // it: those bytes are imported and judged, whatever the file holds later.
+    // Only regular files: a FIFO would hold the open for ever, a device never
+    // end. An image that cannot be read or holds nothing would only be found
+    // out once the device sits in its boot loader.
+    std::string input;  // as the operator named it
+    std::string inputBytes;
+    std::string refusal;
+    if (apply->parsed() || batch->parsed()) {
+        input = apply->parsed() ? applyFile : batchSettings.file;
+        refusal = ReadProfile(input, inputBytes);
+    } else if (update->parsed() && !asStation) {
+        // The view reads the image when the loader asks for it, as "Update
+        // File" does.
+        input = firmwareFile;
+        refusal =
+            FirmwareRefusal(cfgfile::CheckInputFile(input, cfgfile::kFirmwareLimitBytes), input);
+    } else if (update->parsed() || send->parsed()) {
+        input = update->parsed() ? firmwareFile : sendFile;
+        refusal = ReadFirmware(input, inputBytes);
+    }
+    // Where the command writes, checked before the port opens as well: a FIFO
+    // nobody reads would hold the write for ever, and a report written over
+    // the profile would destroy it.
+    const std::string output = exportCommand->parsed() ? exportFile
+                               : log->parsed()         ? logSettings.outputPath
+                               : batch->parsed()       ? batchSettings.reportPath
+                               : update->parsed()      ? updateReport
+                                                       : std::string();
+    if (refusal.empty() && !output.empty()) {
+        refusal = OutputRefusal(output, input, stationPorts);
+    }
+    if (!refusal.empty()) {
+        return UsageError(refusal);
+    }
+
     if (stationPorts.size() > 1 && !stationJob && !ports->parsed()) {
         return UsageError(
             Console::Text(res::IDS_CLI_ONE_PORT_ONLY, {app.get_subcommands().front()->get_name()}));
@@ -262,10 +276,7 @@ int RunTirvelctl(int argc, char** argv) {
         const StationJob job = update->parsed() ? StationJob::Update
                                : send->parsed() ? StationJob::Send
                                                 : StationJob::Batch;
-        const std::string& file = update->parsed() ? firmwareFile
-                                  : send->parsed() ? sendFile
-                                                   : batchSettings.file;
-        return RunStationWorker(job, settings, file);
+        return RunStationWorker(job, settings, input, inputBytes);
     }
 
     Console console(std::cout, std::cerr, quiet, IsTerminal(kStderrFd));
@@ -273,17 +284,13 @@ int RunTirvelctl(int argc, char** argv) {
         return RunPorts(console, json);
     }
 
-    // Several ports, or an update that counts or reports: a station.
-    const bool updateStation =
-        update->parsed() && (updateCount->count() > 0 || updateReportOption->count() > 0);
-    if (stationPorts.size() > 1 || updateStation) {
+    if (asStation) {
         StationSettings station;
         station.job = update->parsed() ? StationJob::Update
                       : send->parsed() ? StationJob::Send
                                        : StationJob::Batch;
-        station.file = update->parsed() ? firmwareFile
-                       : send->parsed() ? sendFile
-                                        : batchSettings.file;
+        station.file = input;
+        station.bytes = std::move(inputBytes);
         station.count = update->parsed() ? updateCountValue : batchSettings.count;
         station.reportPath = update->parsed() ? updateReport : batchSettings.reportPath;
         station.json = json;
@@ -305,17 +312,18 @@ int RunTirvelctl(int argc, char** argv) {
     } else if (exportCommand->parsed()) {
         code = RunExport(host, console, exportFile, json);
     } else if (apply->parsed()) {
-        code = RunApply(host, console, applyFile, json);
+        code = RunApply(host, console, inputBytes, json);
     } else if (set->parsed()) {
         code = RunSet(host, console, assignments, json);
     } else if (restore->parsed()) {
         code = RunRestore(host, console, json);
     } else if (batch->parsed()) {
+        batchSettings.profile = std::move(inputBytes);
         code = RunBatch(host, console, batchSettings, json);
     } else if (update->parsed()) {
         code = RunUpdate(host, console, firmwareFile);
     } else if (send->parsed()) {
-        code = RunSend(host, console, settings, sendFile);
+        code = RunSend(host, console, settings, inputBytes);
     } else if (log->parsed()) {
         logSettings.outIsTerminal = IsTerminal(kStdoutFd);
         code = RunLog(host, console, logSettings);

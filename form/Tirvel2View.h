@@ -76,7 +76,14 @@ public:
 
     // --- configuration files ---
     void OnExportConfig();
+    // The file chooser and the read; the bytes then go to ImportConfig.
     void OnImportConfig();
+    // Import of a profile already read: the same boxes, rules and preset flag
+    // as the button, for a caller that holds the bytes it will judge on.
+    void ImportConfig(std::string_view bytes);
+    // Writes a file the operator chose (Export, Save Log, Save), or says in a
+    // box why not; true when written.
+    bool WriteChosenFile(const std::string& path, std::string_view bytes);
     void OnTemplateConfig();
     void OnClearConfig();
 

@@ -5,7 +5,6 @@
 #include <string>
 #include <string_view>
 
-#include "cfgfile/FileIo.h"
 #include "form/ControlIds.h"
 #include "form/MainFrame.h"
 #include "form/Tirvel2View.h"
@@ -91,7 +90,5 @@ void CTirvel2View::OnSaveLog() {
         return;
     }
     // The pane's bytes as they arrived, undecodable ones included.
-    if (!cfgfile::ReplaceFileContents(*path, m_ctrlLog.GetTextBytes())) {
-        AfxMessageBox(res::IDS_WRITE_FILE_FAILED, {*path});
-    }
+    WriteChosenFile(*path, m_ctrlLog.GetTextBytes());
 }

@@ -99,6 +99,8 @@ inline constexpr fw::UINT IDS_FIRMWARE_TOO_LARGE = 124;    // %1: the path, %2: 
 inline constexpr fw::UINT IDS_LINE_NOISE = 125;
 inline constexpr fw::UINT IDS_VALUE_NOT_ENCODABLE = 126;  // %1: the item number
 inline constexpr fw::UINT IDS_DOCUMENT_TEMPLATE = 128;
+inline constexpr fw::UINT IDS_FILE_NOT_REGULAR = 138;  // %1: the path
+inline constexpr fw::UINT IDS_OUTPUT_REFUSED = 139;    // %1: the path
 // tirvelctl's own lines (200-299).
 inline constexpr fw::UINT IDS_CLI_USAGE_ERROR = 200;
 inline constexpr fw::UINT IDS_CLI_SEE_HELP = 201;
@@ -206,6 +208,17 @@ inline constexpr fw::UINT IDS_PRINT_FAILED = 309;
 inline constexpr fw::UINT IDS_COM_OPENS = 310;  // "Opens %1": what a COM number reaches
 inline constexpr fw::UINT IDS_COM_REACHES_NOTHING = 311;
 inline constexpr fw::UINT IDS_COM_PINNED_ABSENT = 312;
+// tirvelctl: the files a command reads and writes, settled before a port opens.
+// %1 the path
+inline constexpr fw::UINT IDS_CLI_PROFILE_NOT_REGULAR = 313;
+// %1 the path, %2 the limit in MB
+inline constexpr fw::UINT IDS_CLI_PROFILE_TOO_LARGE = 314;
+// %1 the path
+inline constexpr fw::UINT IDS_CLI_OUTPUT_REFUSED = 315;
+// %1 the output, %2 the input it is
+inline constexpr fw::UINT IDS_CLI_OUTPUT_IS_INPUT = 316;
+// %1 the output, %2 the port it is
+inline constexpr fw::UINT IDS_CLI_OUTPUT_IS_PORT = 317;
 // tirvelctl log (330-349). %1 the path given to --output
 inline constexpr fw::UINT IDS_CLI_LOG_OUTPUT_TERMINAL = 330;
 // tirvelctl's station of several ports at once (350-399).
@@ -261,6 +274,8 @@ inline constexpr fw::UINT IDS_STATION_SUMMARY = 382;
 inline constexpr fw::UINT IDS_STATION_WORKER_FAILED_AGAIN = 383;
 // %1 IMEI, %2 version
 inline constexpr fw::UINT IDS_STATION_DEVICE = 384;
+// %1 the file, %2 why
+inline constexpr fw::UINT IDS_STATION_COPY_FAILED = 385;
 inline constexpr fw::UINT IDS_APP_TITLE = 57344;
 inline constexpr fw::UINT IDS_IDLE_MESSAGE = 57345;
 inline constexpr fw::UINT IDS_PANE_FONT_FACE = 61452;

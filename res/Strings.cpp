@@ -51,6 +51,12 @@ constexpr fw::StringResource kStrings[] = {
      "配置项%1未发送：新值中含有终端编码无法表示的字符，未写入任何内容。"},
     {128, "Kavrel Batch Configuration Software\n\nTirvel\n\n\nTirvel2.Document\nTirvel Document",
      "DTU批量配置软件\n\nTirvel\n\n\nTirvel2.Document\nTirvel Document"},
+    {138, "%1 is not a regular file (it is a device, a pipe or a folder); nothing was imported.",
+     "%1不是普通文件（而是设备、管道或文件夹），未导入任何内容。"},
+    {139,
+     "%1 cannot take a file: it is a pipe, a socket, a folder or a disk device. Nothing was "
+     "written.",
+     "%1无法写入文件：它是管道、套接字、文件夹或磁盘设备。未写入任何内容。"},
     // tirvelctl's own lines: prompts, progress, headings and report words.
     {200, "Usage error: %1", "用法错误：%1"},
     {201, "Run tirvelctl --help for the usage.", "用法请见 tirvelctl --help。"},
@@ -190,6 +196,23 @@ constexpr fw::StringResource kStrings[] = {
     {310, "Opens %1", "对应 %1"},
     {311, "Reaches no device now.", "目前没有对应的设备。"},
     {312, "Pinned to %1, which is not there now.", "已指定为 %1，但该设备目前不存在。"},
+    // tirvelctl: the files a command reads and writes.
+    {313,
+     "The file %1 is not a regular file (it is a device, a pipe or a folder); nothing was written.",
+     "文件%1不是普通文件（而是设备、管道或文件夹），未写入任何参数。"},
+    {314,
+     "The file %1 is larger than %2 MB, too large for a configuration file; nothing was written.",
+     "文件%1大于%2 MB，不可能是配置文件，未写入任何参数。"},
+    {315,
+     "Cannot write to %1: it is a pipe, a socket, a folder or a disk device. Give a file, or a "
+     "character device such as /dev/null.",
+     "无法写入%1：它是管道、套接字、文件夹或磁盘设备。请指定一个文件，或 /dev/null 等字符设备。"},
+    {316,
+     "%1 is the same file as %2, which this command reads; writing it would destroy that file. "
+     "Choose another name.",
+     "%1与本命令读取的%2是同一个文件，写入会毁掉该文件。请另选文件名。"},
+    {317, "%1 is the same device as the port %2 that this command works on; choose another name.",
+     "%1与本命令使用的端口%2是同一个设备，请另选文件名。"},
     // tirvelctl log.
     {330, "%1 is a terminal; the log is shown there without --output. Give a file to save it in.",
      "%1是终端；不加 --output 日志即显示在终端上。要保存日志，请给出一个文件。"},
@@ -242,6 +265,8 @@ constexpr fw::StringResource kStrings[] = {
      "devices.",
      "%1的工作进程在终端接入前两次失败，该端口不再接收终端。"},
     {384, "device %1, version %2", "终端%1，版本%2"},
+    {385, "Cannot make the private copy of %1 that the workers read: %2",
+     "无法为工作进程创建%1的私有副本：%2"},
     {32774, "Start Configuration\nStart Configuration", "开始配置\n开始配置"},
     {32775, "Stop\nStop", "停止\n停止"},
     {32776, "Modify Settings\nModify Settings", "修改参数\n修改参数"},

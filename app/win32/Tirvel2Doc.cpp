@@ -67,11 +67,12 @@ bool CTirvel2Doc::OnOpenDocument(const std::string& path) {
 
 bool CTirvel2Doc::OnSaveDocument(const std::string& path) {
     // An empty text rather than an empty view: the bytes are handed to fwrite,
-    // which must not be given a null pointer even for no bytes.
-    if (!cfgfile::ReplaceFileContents(path, std::string_view(""))) {
-        if (CTirvel2View* view = View()) {
-            view->AfxMessageBox(res::IDS_WRITE_FILE_FAILED, {path});
-        }
+    // which must not be given a null pointer even for no bytes. The view says
+    // why a name takes no file (a FIFO, a folder) or could not be written.
+    const std::string_view nothing("");
+    CTirvel2View* view = View();
+    if (view != nullptr ? !view->WriteChosenFile(path, nothing)
+                        : !cfgfile::ReplaceFileContents(path, nothing)) {
         return false;
     }
     recentFiles_.Add(fw::win32::Widen(path));

@@ -13,11 +13,12 @@
 #include <string>
 #include <vector>
 
+#include "ChildProcess.h"
 #include "LanguageForTheTest.h"
 #include "ScriptedDialogs.h"
 #include "ScriptedWindow.h"
 #include "SimProcess.h"
-#include "cfgfile/FileIo.h"
+#include "TestFiles.h"
 #include "cfgfile/Preset.h"
 #include "form/ControlIds.h"
 #include "form/Tirvel2View.h"
@@ -28,6 +29,8 @@ namespace {
 namespace fs = std::filesystem;
 using Ids = std::vector<fw::UINT>;
 using namespace std::string_literals;
+using namespace std::chrono_literals;
+using testsupport::SpecialKind;
 
 void WriteBytes(const fs::path& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
@@ -187,10 +190,6 @@ TEST_F(ConfigFileInput, LongLinesStayWholeAndHugeFilesAreRefused) {
     EXPECT_EQ(Import(dir_.Path() / "many.txt"), Ids{res::IDS_IMPORT_SUCCEEDED});
     EXPECT_EQ(view_.GetItemNewValue(3), "9");
     EXPECT_EQ(window_.Text(ItemNewId(3)), "9");
-#ifdef __linux__
-    // An endless device ends in the same refusal instead of the memory.
-    ExpectRefused(Import("/dev/zero"), res::IDS_IMPORT_TOO_LARGE);
-#endif
 }
 
 TEST_F(ConfigFileInput, EmptyFolderVanishedOrUnreadable) {
@@ -200,8 +199,7 @@ TEST_F(ConfigFileInput, EmptyFolderVanishedOrUnreadable) {
     Remember();
     ExpectRefused(ImportBytes(""), res::IDS_IMPORT_NOTHING_MATCHED);
     ExpectRefused(ImportBytes("[CFG]\r\n"), res::IDS_IMPORT_NOTHING_MATCHED);
-    fs::create_directory(dir_.Path() / "folder.txt");
-    ExpectRefused(Import(dir_.Path() / "folder.txt"), res::IDS_OPEN_FILE_FAILED);
+
 #ifdef __linux__
     // Opens for anyone, root included, and fails at the first read.
     ExpectRefused(Import("/proc/self/mem"), res::IDS_OPEN_FILE_FAILED);
@@ -298,36 +296,59 @@ TEST_F(ConfigFileInput, RandomProfilesKeepEveryValueExact) {
     }
 }
 
-TEST(FileChecks, OneByteTellsReadableEmptyAndNot) {
-    testsupport::TempDir dir;
-    WriteBytes(dir.Path() / "a", "x");
-    WriteBytes(dir.Path() / "e", "");
-    fs::create_directory(dir.Path() / "d");
-    EXPECT_EQ(cfgfile::CheckReadable((dir.Path() / "a").string()), cfgfile::FileCheck::kReadable);
-    EXPECT_EQ(cfgfile::CheckReadable((dir.Path() / "e").string()), cfgfile::FileCheck::kEmpty);
-    EXPECT_EQ(cfgfile::CheckReadable((dir.Path() / "d").string()), cfgfile::FileCheck::kCannotRead);
-    EXPECT_EQ(cfgfile::CheckReadable((dir.Path() / "missing").string()),
-              cfgfile::FileCheck::kCannotRead);
-
-    // A pipe is not read by the check: its bytes are still there afterwards.
-    int fds[2];
-    ASSERT_EQ(::pipe(fds), 0);
-    ASSERT_EQ(::write(fds[1], "k=v", 3), 3);
-    ::close(fds[1]);
-    const std::string path = "/dev/fd/" + std::to_string(fds[0]);
-    EXPECT_EQ(cfgfile::CheckReadable(path), cfgfile::FileCheck::kReadable);
-    std::string bytes;
-    EXPECT_EQ(cfgfile::ReadWholeFile(path, bytes, 100), cfgfile::ReadResult::kOk);
-    EXPECT_EQ(bytes, "k=v");
-    ::close(fds[0]);
-
-    // The limit is on the bytes: exactly the limit is fine, one more is not.
-    WriteBytes(dir.Path() / "ten", "0123456789");
-    EXPECT_EQ(cfgfile::ReadWholeFile((dir.Path() / "ten").string(), bytes, 10),
-              cfgfile::ReadResult::kOk);
-    EXPECT_EQ(cfgfile::ReadWholeFile((dir.Path() / "ten").string(), bytes, 9),
-              cfgfile::ReadResult::kTooLarge);
-    EXPECT_EQ(bytes, "0123456789");
+// Whatever the chooser names, a pipe, a socket, a folder or a device is
+// refused in a box that says so, at once: a FIFO nobody writes to or reads
+// from held the window for ever. The form, the preset flag and the file stay.
+struct ChosenKind {
+    int command;
+    SpecialKind kind;
+    fw::UINT message;
+};
+void PrintTo(const ChosenKind& c, std::ostream* os) {
+    *os << c.command << " " << testsupport::SpecialKindName(c.kind);
 }
+
+class ChosenFileOfTheWrongKind : public ConfigFileInput,
+                                 public ::testing::WithParamInterface<ChosenKind> {};
+
+TEST_P(ChosenFileOfTheWrongKind, IsRefusedInABoxWithoutWaiting) {
+    const fs::path chosen = dir_.Path() / "chosen.txt";
+    ASSERT_TRUE(testsupport::MakeSpecialFile(chosen, GetParam().kind));
+    Remember();
+    const auto choose = [&] {
+        window_.ClearMessageBoxes();
+        dialogs_.ExpectFile(chosen.string());
+        window_.Command(GetParam().command);
+    };
+    // First where a wait cannot hold the test; then here, to look at it.
+    EXPECT_EQ(testsupport::RunInChild([&] { return (choose(), 0); }, 5s), 0)
+        << "the view waited on the file";
+    choose();
+    ExpectRefused(window_.MessageBoxTexts(), GetParam().message);
+    EXPECT_EQ(window_.MessageBoxes()[0].args, fw::MessageArgs{chosen.string()});
+    EXPECT_EQ(fs::status(chosen).type(),
+              GetParam().kind == SpecialKind::kFolder ? fs::file_type::directory
+              : GetParam().kind == SpecialKind::kFifo ? fs::file_type::fifo
+                                                      : fs::file_type::socket);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, ChosenFileOfTheWrongKind,
+    ::testing::Values(
+        ChosenKind{res::IDC_IMPORT_CONFIG, SpecialKind::kFifo, res::IDS_FILE_NOT_REGULAR},
+        ChosenKind{res::IDC_IMPORT_CONFIG, SpecialKind::kFolder, res::IDS_FILE_NOT_REGULAR},
+        ChosenKind{res::IDC_EXPORT_CONFIG, SpecialKind::kFifo, res::IDS_OUTPUT_REFUSED},
+        ChosenKind{res::IDC_EXPORT_CONFIG, SpecialKind::kSocket, res::IDS_OUTPUT_REFUSED},
+        ChosenKind{res::IDC_SAVE_LOG, SpecialKind::kFifo, res::IDS_OUTPUT_REFUSED},
+        ChosenKind{res::IDC_SAVE_LOG, SpecialKind::kFolder, res::IDS_OUTPUT_REFUSED}));
+
+#ifdef __linux__
+// A device that never ends is no profile either, and says so rather than
+// filling the memory up to the bound.
+TEST_F(ConfigFileInput, AnEndlessDeviceIsNoProfile) {
+    Remember();
+    ExpectRefused(Import("/dev/zero"), res::IDS_FILE_NOT_REGULAR);
+}
+#endif
 
 }  // namespace

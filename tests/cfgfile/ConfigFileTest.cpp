@@ -246,8 +246,9 @@ TEST_F(ConfigFiles, CancelOrUnreadableFileChangesNothing) {
     fs::create_directory(dir_.Path() / "folder.txt");
     Click(res::IDC_IMPORT_CONFIG, dir_.Path() / "missing.txt");
     Click(res::IDC_IMPORT_CONFIG, dir_.Path() / "folder.txt");
+    // A folder is no file at all, and the box says so.
     EXPECT_EQ(window_.MessageBoxTexts(),
-              (Ids{res::IDS_OPEN_FILE_FAILED, res::IDS_OPEN_FILE_FAILED}));
+              (Ids{res::IDS_OPEN_FILE_FAILED, res::IDS_FILE_NOT_REGULAR}));
     EXPECT_EQ(Table(), before);
     EXPECT_FALSE(g_bPreset);
 }
@@ -256,10 +257,12 @@ TEST_F(ConfigFiles, UnwritableExportReportsThePath) {
     LoadExampleTable();
     WriteBytes(dir_.Path() / "plain", "x");
     fs::create_directory(dir_.Path() / "folder.txt");
-    for (const fs::path& path : {dir_.Path() / "plain" / "cfg.txt", dir_.Path() / "folder.txt"}) {
+    for (const auto& [path, message] :
+         {std::pair{dir_.Path() / "plain" / "cfg.txt", res::IDS_WRITE_FILE_FAILED},
+          std::pair{dir_.Path() / "folder.txt", res::IDS_OUTPUT_REFUSED}}) {
         window_.ClearMessageBoxes();
         Click(res::IDC_EXPORT_CONFIG, path);
-        ASSERT_EQ(window_.MessageBoxTexts(), Ids{res::IDS_WRITE_FILE_FAILED});
+        ASSERT_EQ(window_.MessageBoxTexts(), Ids{message});
         EXPECT_EQ(window_.MessageBoxes()[0].args, fw::MessageArgs{path.string()});
     }
     EXPECT_EQ(EntryCount(dir_.Path()), 2u);

@@ -2,8 +2,10 @@
 // caption and size, command enabling in every state, the toolbar's words and
 // the status bar in both languages, the About box, choosing the firmware,
 // accelerators and the document commands.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QDialog>
@@ -19,6 +21,7 @@
 #include <span>
 
 #include "AppTestSupport.h"
+#include "TestFiles.h"
 #include "form/Tirvel2View.h"
 #include "framework/StringTable.h"
 #include "framework/qt/QtFormView.h"
@@ -372,6 +375,51 @@ TEST_F(AppWindow, OpenRefusesADeviceOrAFifoWithoutWaitingOnIt) {
     { std::ofstream(empty).flush(); }
     EXPECT_TRUE(document->OnOpenDocument(empty.string()));
     EXPECT_EQ(recentFiles->Files(), QStringList{QString::fromStdString(empty.string())});
+}
+
+// Save into a FIFO or a folder says why in a box, at once. A reader is kept
+// on the FIFO, so that a writer opening it would not wait but be seen.
+TEST_F(AppWindow, SaveRefusesAFifoOrAFolderInABox) {
+    OpenFrame();
+    const std::filesystem::path fifo = dir.Path() / "fifo.dat";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    std::filesystem::create_directory(dir.Path() / "folder.dat");
+    desktoptest::MessageBoxCloser closer;
+    for (const std::filesystem::path& path : {fifo, dir.Path() / "folder.dat"}) {
+        closer.texts.clear();
+        EXPECT_FALSE(document->OnSaveDocument(path.string())) << path;
+        EXPECT_EQ(closer.texts,
+                  std::vector<std::string>{path.string() +
+                                           " cannot take a file: it is a pipe, a socket, a folder "
+                                           "or a disk device. Nothing was written."});
+    }
+    ::close(reader);
+    EXPECT_TRUE(recentFiles->Files().isEmpty());
+}
+
+// Settings linked to a device, to keep nothing, stay so: Qt would rename a
+// new file over the device. The list still serves the run.
+TEST(AppRecentFiles, SettingsThatAreADeviceStayADevice) {
+    testsupport::TempDir dir;
+    const std::filesystem::path null = dir.Path() / "null";
+    if (!testsupport::MakeSpecialFile(null, testsupport::SpecialKind::kNullDevice)) {
+        GTEST_SKIP() << "device nodes need root";
+    }
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                       QString::fromStdString(dir.Path().string()));
+    const std::filesystem::path folder = dir.Path() / "Local AppWizard-Generated Applications";
+    std::filesystem::create_directory(folder);
+    std::filesystem::create_symlink(null, folder / "Tirvel.conf");
+    const QString file = QString::fromStdString((dir.Path() / "f1").string());
+    app::CRecentFileList list;
+    list.Add(file);
+    EXPECT_EQ(list.Files(), QStringList{file});
+    EXPECT_TRUE(std::filesystem::is_symlink(folder / "Tirvel.conf"));
+    struct stat st {};
+    ASSERT_EQ(::stat(null.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
 }
 
 TEST(AppRecentFiles, KeepsFourNewestFirstWithoutDuplicatesAcrossRuns) {

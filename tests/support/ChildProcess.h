@@ -1,11 +1,12 @@
 // A program the tests start and watch from outside: stdin is /dev/null (no
-// terminal), stdout and stderr go to files.
+// terminal) or a file, stdout and stderr go to files.
 #pragma once
 
 #include <sys/types.h>
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,7 +16,8 @@ class ChildProcess {
 public:
     // Throws std::runtime_error when the program cannot be started.
     ChildProcess(const std::string& program, const std::vector<std::string>& args,
-                 const std::filesystem::path& stdoutFile, const std::filesystem::path& stderrFile);
+                 const std::filesystem::path& stdoutFile, const std::filesystem::path& stderrFile,
+                 const std::filesystem::path& stdinFile = "/dev/null");
     // A child still running is killed: a failed test leaves nothing behind.
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
@@ -32,5 +34,11 @@ private:
     pid_t pid_ = -1;
     int status_ = 0;
 };
+
+// Runs body in a forked copy of this process and returns what it returned
+// (0-255), or -1 when it had not returned within the time (it is killed then).
+// For code that must not wait for ever, tried where a wait cannot hold the
+// test: only from a test with no other threads running.
+int RunInChild(const std::function<int()>& body, std::chrono::milliseconds timeout);
 
 }  // namespace testsupport

@@ -3,6 +3,16 @@
 #include <fstream>
 #include <sstream>
 
+#ifndef _WIN32
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
+#endif
+
 namespace testsupport {
 
 std::string ReadFile(const std::filesystem::path& path) {
@@ -37,5 +47,53 @@ std::string Hex(const std::string& bytes) {
     }
     return hex;
 }
+
+#ifndef _WIN32
+bool MakeSpecialFile(const std::filesystem::path& path, SpecialKind kind) {
+    switch (kind) {
+        case SpecialKind::kFifo:
+            return ::mkfifo(path.c_str(), 0600) == 0;
+        case SpecialKind::kFolder:
+            return ::mkdir(path.c_str(), 0700) == 0;
+        case SpecialKind::kNullDevice:
+            return ::mknod(path.c_str(), S_IFCHR | 0666, ::makedev(1, 3)) == 0;
+        case SpecialKind::kBlockDevice:
+            return ::mknod(path.c_str(), S_IFBLK | 0600, ::makedev(7, 200)) == 0;
+        case SpecialKind::kSocket: {
+            sockaddr_un address{};
+            address.sun_family = AF_UNIX;
+            if (path.native().size() >= sizeof address.sun_path) {
+                return false;
+            }
+            std::strcpy(address.sun_path, path.c_str());
+            const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+            // The name stays in the file system after the socket is closed.
+            const bool bound =
+                fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+            if (fd >= 0) {
+                ::close(fd);
+            }
+            return bound;
+        }
+    }
+    return false;
+}
+
+const char* SpecialKindName(SpecialKind kind) {
+    switch (kind) {
+        case SpecialKind::kFifo:
+            return "Fifo";
+        case SpecialKind::kSocket:
+            return "Socket";
+        case SpecialKind::kFolder:
+            return "Folder";
+        case SpecialKind::kNullDevice:
+            return "NullDevice";
+        case SpecialKind::kBlockDevice:
+            return "BlockDevice";
+    }
+    return "";
+}
+#endif
 
 }  // namespace testsupport

@@ -15,4 +15,15 @@ std::vector<std::string> Lines(const std::string& text);
 // Upper-case hex, as the simulator's events log shows bytes.
 std::string Hex(const std::string& bytes);
 
+#ifndef _WIN32
+// The kinds of file no profile, report or export may be. Each is made at
+// path; false when it could not be.
+enum class SpecialKind { kFifo, kSocket, kFolder, kNullDevice, kBlockDevice };
+// The devices are nodes of the test's own (1,3 is what /dev/null is; 7,200 a
+// loop device no system has set up), so a writer that mistreats them harms
+// nothing; they need root's right to make device nodes.
+bool MakeSpecialFile(const std::filesystem::path& path, SpecialKind kind);
+const char* SpecialKindName(SpecialKind kind);
+#endif
+
 }  // namespace testsupport

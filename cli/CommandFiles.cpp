@@ -1,0 +1,70 @@
+#include "cli/CommandFiles.h"
+
+#include "cfgfile/OutputFile.h"
+#include "cli/Console.h"
+#include "res/ResourceIds.h"
+#include "serial/PortPath.h"
+
+namespace cli {
+
+std::string ReadProfile(const std::string& path, std::string& bytes) {
+    switch (cfgfile::ReadInputFile(path, bytes, cfgfile::kProfileLimitBytes)) {
+        case cfgfile::InputStatus::kOk:
+        case cfgfile::InputStatus::kEmpty:
+            return std::string();
+        case cfgfile::InputStatus::kNotRegular:
+            return Console::Text(res::IDS_CLI_PROFILE_NOT_REGULAR, {path});
+        case cfgfile::InputStatus::kTooLarge:
+            return Console::Text(res::IDS_CLI_PROFILE_TOO_LARGE,
+                                 {path, std::to_string(cfgfile::kProfileLimitMb)});
+        case cfgfile::InputStatus::kCannotRead:
+            break;
+    }
+    return Console::Text(res::IDS_CLI_CANNOT_READ_FILE, {path});
+}
+
+std::string ReadFirmware(const std::string& path, std::string& bytes) {
+    return FirmwareRefusal(cfgfile::ReadInputFile(path, bytes, cfgfile::kFirmwareLimitBytes), path);
+}
+
+std::string FirmwareRefusal(cfgfile::InputStatus status, const std::string& file) {
+    switch (status) {
+        case cfgfile::InputStatus::kEmpty:
+            return Console::Text(res::IDS_CLI_EMPTY_FILE, {file});
+        case cfgfile::InputStatus::kNotRegular:
+            return Console::Text(res::IDS_CLI_NOT_REGULAR_FILE, {file});
+        case cfgfile::InputStatus::kTooLarge:
+            return Console::Text(res::IDS_CLI_FILE_TOO_LARGE,
+                                 {file, std::to_string(cfgfile::kFirmwareLimitMb)});
+        case cfgfile::InputStatus::kCannotRead:
+            return Console::Text(res::IDS_CLI_CANNOT_READ_FILE, {file});
+        case cfgfile::InputStatus::kOk:
+            break;
+    }
+    return std::string();
+}
+
+std::string OutputRefusal(const std::string& path, const std::string& input,
+                          const std::vector<StationPort>& ports) {
+    if (cfgfile::ClassifyOutput(path) == cfgfile::OutputKind::kRefused) {
+        return Console::Text(res::IDS_CLI_OUTPUT_REFUSED, {path});
+    }
+    // By identity, not by name: a hard link, a symbolic link or another
+    // spelling of the profile would otherwise be emptied by the report.
+    if (!input.empty() && cfgfile::SameFile(path, input)) {
+        return Console::Text(res::IDS_CLI_OUTPUT_IS_INPUT, {path, input});
+    }
+    // A report or a log written to the line a device is on would reach it as
+    // input, and /dev/ttyUSB0 is a character device like any other.
+    for (const StationPort& port : ports) {
+        const std::string device =
+            port.devicePath.empty() ? serial::ResolveDevicePath(serial::FormatComPath(port.comPort))
+                                    : port.devicePath;
+        if (!device.empty() && cfgfile::SameFile(path, device)) {
+            return Console::Text(res::IDS_CLI_OUTPUT_IS_PORT, {path, port.Label()});
+        }
+    }
+    return std::string();
+}
+
+}  // namespace cli

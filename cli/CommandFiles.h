@@ -1,0 +1,36 @@
+// The files a tirvelctl command reads and writes, settled before any port
+// opens. Each input is read here once, and those bytes are what every later
+// step uses: Import and the verdict of apply, every device of a batch, every
+// worker of a station. Each output is checked for what it names, and for
+// being none of the command's inputs or ports. A refusal comes back as the
+// text of the usage error.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "cfgfile/InputFile.h"
+#include "cli/PortList.h"
+
+namespace cli {
+
+// A profile (apply, batch): a regular file within the profile bound. An empty
+// one is taken; Import then says that nothing in it names an item. Empty when
+// bytes hold it.
+std::string ReadProfile(const std::string& path, std::string& bytes);
+
+// A firmware image: a regular file of 1 byte to the firmware bound. Empty when
+// bytes hold it.
+std::string ReadFirmware(const std::string& path, std::string& bytes);
+
+// Why a firmware image in this state cannot be sent, in the operator's
+// language; empty for kOk.
+std::string FirmwareRefusal(cfgfile::InputStatus status, const std::string& file);
+
+// Why output may not go to path: a kind that takes no file (a FIFO, a socket, a
+// folder, a disk), the input the command reads (empty: none), or one of the
+// ports it works. Empty when it may.
+std::string OutputRefusal(const std::string& path, const std::string& input,
+                          const std::vector<StationPort>& ports);
+
+}  // namespace cli

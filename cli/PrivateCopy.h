@@ -1,0 +1,32 @@
+// The bytes of the operator's file, for the workers of a station: written to
+// a folder of their own in the temporary directory that only this user may
+// enter (mode 0700, the file 0600), so every worker reads the same bytes
+// whatever happens to the original meanwhile, and none reads the operator's
+// path itself, which may be the worker's own stdin (/dev/stdin). Removed with
+// the object, which the station keeps until its last worker has ended.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace cli {
+
+class PrivateCopy {
+public:
+    // Throws std::system_error when the folder or the file cannot be made or
+    // written; nothing is left behind then.
+    explicit PrivateCopy(std::string_view bytes);
+    ~PrivateCopy();
+    PrivateCopy(const PrivateCopy&) = delete;
+    PrivateCopy& operator=(const PrivateCopy&) = delete;
+
+    // The copy's path, UTF-8 as command lines take it.
+    const std::string& Path() const { return path_; }
+
+private:
+    std::filesystem::path folder_;
+    std::string path_;
+};
+
+}  // namespace cli
