@@ -1,15 +1,10 @@
-// Where the tool writes: what each kind of path takes, which spellings are one
-// file, and the two writers (a whole file replaced, a report that grows) on
-// every kind: none waits in open(), none puts a plain file in a device's place.
-#include <fcntl.h>
+// The writers on every kind of file: none waits in open(), none puts a plain
+// file where a device was, and a symbolic link stays one.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
-#include <functional>
-#include <string>
 
 #include "ChildProcess.h"
 #include "TempDir.h"
@@ -20,60 +15,41 @@
 namespace {
 
 namespace fs = std::filesystem;
-using namespace std::chrono_literals;
-using cfgfile::OutputKind;
 using testsupport::SpecialKind;
 
-struct stat StatOf(const fs::path& path) {
-    struct stat st {};
-    ::stat(path.c_str(), &st);
-    return st;
-}
+class SpecialFile : public ::testing::TestWithParam<SpecialKind> {};
 
-// A special file of the kind in the test's folder, or a reason to skip.
-class SpecialFile : public ::testing::TestWithParam<SpecialKind> {
-protected:
-    void SetUp() override {
-        if (!testsupport::MakeSpecialFile(path_, GetParam())) {
-            GTEST_SKIP() << "cannot make a " << testsupport::SpecialKindName(GetParam())
-                         << " here (device nodes need root)";
-        }
-    }
-    bool IsDevice() const { return GetParam() == SpecialKind::kNullDevice; }
-
-    testsupport::TempDir dir_;
-    fs::path path_ = dir_.Path() / "special";
-};
-
-TEST_P(SpecialFile, OnlyACharacterDeviceTakesOutput) {
-    const OutputKind expected = IsDevice() ? OutputKind::kDevice : OutputKind::kRefused;
-    EXPECT_EQ(cfgfile::ClassifyOutput(path_.string()), expected);
-    fs::create_symlink(path_, dir_.Path() / "link");
-    EXPECT_EQ(cfgfile::ClassifyOutput((dir_.Path() / "link").string()), expected);
-}
-
-// Each writer tried in a child, so that one waiting in open() fails the test
-// instead of holding it; a device is written where it is and stays a device.
+// Each writer is tried in a child, so that one waiting in open() fails the
+// test instead of holding it; the device is the test's own null device.
 TEST_P(SpecialFile, NoWriterWaitsOrPutsAFileInItsPlace) {
-    const struct stat before = StatOf(path_);
-    const std::string path = path_.string();
-    const std::function<bool()> writers[] = {
-        [&] { return cfgfile::ReplaceFileContents(path, "[CFG]\r\n"); },
-        [&] {
-            cfgfile::OutputStream out;
-            return out.Open(path) && out.Write("Port,Time\r\n");
-        },
-        [&] { return cfgfile::ReplaceFileContents((dir_.Path() / "via-link").string(), "x"); },
-    };
-    fs::create_symlink(path_, dir_.Path() / "via-link");
-    for (const auto& write : writers) {
-        EXPECT_EQ(testsupport::RunInChild([&] { return write() ? 1 : 0; }, 5s), IsDevice() ? 1 : 0);
-        const struct stat after = StatOf(path_);
-        EXPECT_EQ(after.st_ino, before.st_ino);
-        EXPECT_EQ(after.st_mode & S_IFMT, before.st_mode & S_IFMT);
-        EXPECT_TRUE(fs::is_symlink(dir_.Path() / "via-link"));
+    testsupport::TempDir dir;
+    const fs::path special = dir.Path() / "special";
+    if (!testsupport::MakeSpecialFile(special, GetParam())) {
+        GTEST_SKIP() << "device nodes need root";
     }
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir_.Path()), {}), 2);
+    fs::create_symlink(special, dir.Path() / "link");
+    const bool device = GetParam() == SpecialKind::kNullDevice;
+    EXPECT_EQ(cfgfile::ClassifyOutput((dir.Path() / "link").string()),
+              device ? cfgfile::OutputKind::kDevice : cfgfile::OutputKind::kRefused);
+    struct stat before {};
+    ::stat(special.c_str(), &before);
+    for (const fs::path& path : {special, dir.Path() / "link"}) {
+        const auto replace = [&] {
+            return cfgfile::ReplaceFileContents(path.string(), "x") ? 1 : 0;
+        };
+        const auto report = [&] {
+            cfgfile::OutputStream out;
+            return out.Open(path.string()) && out.Write("a,b\r\n") ? 1 : 0;
+        };
+        EXPECT_EQ(testsupport::RunInChild(replace, std::chrono::seconds(5)), device ? 1 : 0);
+        EXPECT_EQ(testsupport::RunInChild(report, std::chrono::seconds(5)), device ? 1 : 0);
+    }
+    struct stat after {};
+    ::stat(special.c_str(), &after);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_mode, before.st_mode);
+    EXPECT_TRUE(fs::is_symlink(dir.Path() / "link"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), {}), 2);
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, SpecialFile,
@@ -82,56 +58,24 @@ INSTANTIATE_TEST_SUITE_P(Kinds, SpecialFile,
                                            SpecialKind::kBlockDevice),
                          [](const auto& info) { return testsupport::SpecialKindName(info.param); });
 
-class Spellings : public ::testing::Test {
-protected:
-    Spellings() { testsupport::WriteFile(file_, "2. APN=cmnet\r\n"); }
-    bool Same(const fs::path& other) const {
-        return cfgfile::SameFile(other.string(), file_.string());
-    }
-
-    testsupport::TempDir dir_;
-    fs::path file_ = dir_.Path() / "profile.txt";
-};
-
-TEST_F(Spellings, EveryNameOfTheFileIsTheFile) {
-    fs::create_hard_link(file_, dir_.Path() / "hard");
-    fs::create_symlink(file_, dir_.Path() / "soft");
-    fs::create_directory(dir_.Path() / "sub");
-    EXPECT_TRUE(Same(file_));
-    EXPECT_TRUE(Same(dir_.Path() / "hard"));
-    EXPECT_TRUE(Same(dir_.Path() / "soft"));
-    EXPECT_TRUE(Same(dir_.Path() / "sub" / ".." / "." / "profile.txt"));
-    const int fd = ::open(file_.c_str(), O_RDONLY);
-    ASSERT_GE(fd, 0);
-    EXPECT_TRUE(Same("/proc/self/fd/" + std::to_string(fd)));
-    ::close(fd);
-    // The same bytes elsewhere are another file, and a name of nothing is none.
-    fs::copy_file(file_, dir_.Path() / "copy");
-    EXPECT_FALSE(Same(dir_.Path() / "copy"));
-    EXPECT_FALSE(Same(dir_.Path() / "missing"));
-    EXPECT_FALSE(
-        cfgfile::SameFile((dir_.Path() / "missing").string(), (dir_.Path() / "missing").string()));
-}
-
-// The report is written where it is: what it held goes, its other names and
-// its inode stay, and a link that names nothing yet gets the file it names.
-TEST_F(Spellings, TheReportIsWrittenInPlaceAndALinkStaysALink) {
-    fs::create_hard_link(file_, dir_.Path() / "hard");
-    const ino_t inode = StatOf(file_).st_ino;
+// A report is written where it is, its other names keep seeing it; a link
+// that names nothing yet gets the file it names and stays a link.
+TEST(OutputFile, WrittenInPlaceAndThroughLinks) {
+    testsupport::TempDir dir;
+    const fs::path report = dir.Path() / "report.csv";
+    testsupport::WriteFile(report, "an older and longer report\r\n");
+    fs::create_hard_link(report, dir.Path() / "other-name");
     {
         cfgfile::OutputStream out;
-        ASSERT_TRUE(out.Open(file_.string()));
-        EXPECT_TRUE(out.Write("a,b\r\n"));
-        EXPECT_TRUE(out.Write("1,2\r\n"));
-        EXPECT_EQ(testsupport::ReadFile(dir_.Path() / "hard"), "a,b\r\n1,2\r\n");
+        ASSERT_TRUE(out.Open(report.string()));
+        EXPECT_TRUE(out.Write("a,b\r\n") && out.Write("1,2\r\n"));
     }
-    EXPECT_EQ(StatOf(file_).st_ino, inode);
+    EXPECT_EQ(testsupport::ReadFile(dir.Path() / "other-name"), "a,b\r\n1,2\r\n");
 
-    const fs::path dangling = dir_.Path() / "dangling";
-    fs::create_symlink(dir_.Path() / "named.txt", dangling);
-    EXPECT_TRUE(cfgfile::ReplaceFileContents(dangling.string(), "new"));
-    EXPECT_TRUE(fs::is_symlink(dangling));
-    EXPECT_EQ(testsupport::ReadFile(dir_.Path() / "named.txt"), "new");
+    fs::create_symlink(dir.Path() / "named.txt", dir.Path() / "dangling");
+    EXPECT_TRUE(cfgfile::ReplaceFileContents((dir.Path() / "dangling").string(), "new"));
+    EXPECT_TRUE(fs::is_symlink(dir.Path() / "dangling"));
+    EXPECT_EQ(testsupport::ReadFile(dir.Path() / "named.txt"), "new");
 }
 
 }  // namespace

@@ -2,10 +2,8 @@
 // caption and size, command enabling in every state, the toolbar's words and
 // the status bar in both languages, the About box, choosing the firmware,
 // accelerators and the document commands.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <QApplication>
 #include <QDialog>
@@ -375,28 +373,6 @@ TEST_F(AppWindow, OpenRefusesADeviceOrAFifoWithoutWaitingOnIt) {
     { std::ofstream(empty).flush(); }
     EXPECT_TRUE(document->OnOpenDocument(empty.string()));
     EXPECT_EQ(recentFiles->Files(), QStringList{QString::fromStdString(empty.string())});
-}
-
-// Save into a FIFO or a folder says why in a box, at once. A reader is kept
-// on the FIFO, so that a writer opening it would not wait but be seen.
-TEST_F(AppWindow, SaveRefusesAFifoOrAFolderInABox) {
-    OpenFrame();
-    const std::filesystem::path fifo = dir.Path() / "fifo.dat";
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
-    ASSERT_GE(reader, 0);
-    std::filesystem::create_directory(dir.Path() / "folder.dat");
-    desktoptest::MessageBoxCloser closer;
-    for (const std::filesystem::path& path : {fifo, dir.Path() / "folder.dat"}) {
-        closer.texts.clear();
-        EXPECT_FALSE(document->OnSaveDocument(path.string())) << path;
-        EXPECT_EQ(closer.texts,
-                  std::vector<std::string>{path.string() +
-                                           " cannot take a file: it is a pipe, a socket, a folder "
-                                           "or a disk device. Nothing was written."});
-    }
-    ::close(reader);
-    EXPECT_TRUE(recentFiles->Files().isEmpty());
 }
 
 // Settings linked to a device, to keep nothing, stay so: Qt would rename a

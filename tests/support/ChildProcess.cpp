@@ -39,6 +39,8 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
     }
 }
 
+ChildProcess::ChildProcess(pid_t pid) : pid_(pid) {}
+
 ChildProcess::~ChildProcess() {
     if (pid_ > 0) {
         ::kill(pid_, SIGKILL);
@@ -85,17 +87,8 @@ int RunInChild(const std::function<int()>& body, std::chrono::milliseconds timeo
     if (pid < 0) {
         return -1;
     }
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    int status = 0;
-    while (::waitpid(pid, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, nullptr, 0);
-            return -1;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    ChildProcess child(pid);
+    return child.Wait(timeout);
 }
 
 }  // namespace testsupport

@@ -31,6 +31,9 @@ public:
     void Signal(int signal);
 
 private:
+    friend int RunInChild(const std::function<int()>& body, std::chrono::milliseconds timeout);
+    explicit ChildProcess(pid_t pid);
+
     pid_t pid_ = -1;
     int status_ = 0;
 };

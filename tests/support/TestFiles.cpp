@@ -59,40 +59,22 @@ bool MakeSpecialFile(const std::filesystem::path& path, SpecialKind kind) {
             return ::mknod(path.c_str(), S_IFCHR | 0666, ::makedev(1, 3)) == 0;
         case SpecialKind::kBlockDevice:
             return ::mknod(path.c_str(), S_IFBLK | 0600, ::makedev(7, 200)) == 0;
-        case SpecialKind::kSocket: {
-            sockaddr_un address{};
-            address.sun_family = AF_UNIX;
-            if (path.native().size() >= sizeof address.sun_path) {
-                return false;
-            }
-            std::strcpy(address.sun_path, path.c_str());
-            const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-            // The name stays in the file system after the socket is closed.
-            const bool bound =
-                fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-            if (fd >= 0) {
-                ::close(fd);
-            }
-            return bound;
-        }
+        case SpecialKind::kSocket:
+            break;
     }
-    return false;
+    // The name stays in the file system after the socket is closed.
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    const bool bound = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    ::close(fd);
+    return bound;
 }
 
 const char* SpecialKindName(SpecialKind kind) {
-    switch (kind) {
-        case SpecialKind::kFifo:
-            return "Fifo";
-        case SpecialKind::kSocket:
-            return "Socket";
-        case SpecialKind::kFolder:
-            return "Folder";
-        case SpecialKind::kNullDevice:
-            return "NullDevice";
-        case SpecialKind::kBlockDevice:
-            return "BlockDevice";
-    }
-    return "";
+    constexpr const char* kNames[] = {"Fifo", "Socket", "Folder", "NullDevice", "BlockDevice"};
+    return kNames[static_cast<int>(kind)];
 }
 #endif
 
