@@ -117,18 +117,12 @@ protected:
     std::string Link(int k) const { return (dir_.Path() / ("dtu" + std::to_string(k))).string(); }
     fs::path Events(int k) const { return dir_.Path() / ("events" + std::to_string(k)); }
     fs::path Tmp() const { return dir_.Path() / "tmp"; }
-    std::vector<std::vector<nlohmann::json>> EventsOf(const std::string& kind) const {
-        std::vector<std::vector<nlohmann::json>> all;
-        for (std::size_t k = 0; k < sims_.size(); ++k) {
-            all.push_back(testsupport::EventsOf(Events(static_cast<int>(k)), kind));
-        }
-        return all;
-    }
+    bool PortOpened(int k) const { return !testsupport::EventsOf(Events(k), "port-open").empty(); }
     // Every device's writes, item -> value hex, in power-on order per simulator.
     std::vector<std::map<int, std::string>> Written() const {
         std::vector<std::map<int, std::string>> devices;
-        for (const auto& events : EventsOf("")) {
-            for (const auto& e : events) {
+        for (std::size_t k = 0; k < sims_.size(); ++k) {
+            for (const auto& e : testsupport::EventsOf(Events(static_cast<int>(k)), "")) {
                 if (e["event"] == "power-on") {
                     devices.emplace_back();
                 } else if (e["event"] == "set") {
@@ -210,7 +204,7 @@ TEST_P(RefusedFile, IsAUsageErrorBeforeThePortOpens) {
     ::close(fd_);
     EXPECT_EQ(run->Wait(), 2);
     EXPECT_TRUE(Contains(ReadFile(Err()), Spelt(GetParam().expected))) << ReadFile(Err());
-    EXPECT_TRUE(EventsOf("port-open")[0].empty());
+    EXPECT_FALSE(PortOpened(0));
     EXPECT_EQ(ReadFile(dir_.Path() / "profile.txt"), Profile(1));
     EXPECT_TRUE(fs::is_fifo(dir_.Path() / "fifo"));
 }
@@ -301,10 +295,10 @@ TEST_F(CommandFiles, TheStationsCopyIsPrivateNamedAsTheOperatorsFileAndRemoved) 
     auto run = Start(update);
     // The workers have taken the copy and opened their ports; it is spoilt
     // before the loaders ask for it.
-    for (int i = 0;
-         i < 1000 && (EventsOf("port-open")[0].empty() || EventsOf("port-open")[1].empty()); ++i) {
+    for (int i = 0; i < 1000 && !(PortOpened(0) && PortOpened(1)); ++i) {
         std::this_thread::sleep_for(10ms);
     }
+    ASSERT_FALSE(fs::is_empty(Tmp())) << "no copy was made";
     const fs::path folder = fs::directory_iterator(Tmp())->path();
     EXPECT_EQ(fs::status(folder).permissions(), fs::perms::owner_all);
     EXPECT_EQ(fs::status(folder / "input").permissions(),
