@@ -103,16 +103,25 @@ bool LogFile::Open(const std::string& path) {
     const bool regular = ::_fstat64(fd_, &status) == 0 && (status.st_mode & _S_IFREG) != 0;
     kind_ = ::_isatty(fd_) ? Kind::Terminal : regular ? Kind::Regular : Kind::Stream;
 #else
-    // A FIFO or a device is written as it is; opened for reading too, a FIFO
-    // would be its own reader and fill up unread.
+    // A device is written as it is. A FIFO or a socket takes no log: open()
+    // would wait for a reader that may never come, so it never waits here,
+    // and what the descriptor turns out to be is checked.
     struct stat status {};
     const bool special = ::stat(native.c_str(), &status) == 0 && !S_ISREG(status.st_mode);
-    fd_ = special ? ::open(native.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY)
-                  : ::open(native.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
+    fd_ = special ? ::open(native.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY)
+                  : ::open(native.c_str(),
+                           O_RDWR | O_CREAT | O_TRUNC | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0666);
     if (fd_ < 0) {
         return false;
     }
     const bool regular = ::fstat(fd_, &status) == 0 && S_ISREG(status.st_mode);
+    const int flags = ::fcntl(fd_, F_GETFL);
+    if ((!regular && !S_ISCHR(status.st_mode)) || flags < 0 ||
+        ::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        ::close(fd_);
+        fd_ = -1;
+        return false;
+    }
     kind_ = ::isatty(fd_) ? Kind::Terminal : regular ? Kind::Regular : Kind::Stream;
 #endif
     size_ = 0;

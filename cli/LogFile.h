@@ -1,8 +1,8 @@
 // The file tirvelctl log saves the device's debug output to, written as the
 // output arrives rather than once at the end: appended to, cut back where the
 // device erases, and read back where an erase reaches further back than the
-// memory holds. A file that is not a regular file (a FIFO, /dev/null) takes
-// the bytes as they come; it cannot be cut or read back.
+// memory holds. A character device (/dev/null) takes the bytes as they come;
+// it cannot be cut or read back. A FIFO or a socket is not opened.
 #pragma once
 
 #include <cstdint>
@@ -21,7 +21,7 @@ public:
     LogFile& operator=(const LogFile&) = delete;
 
     // Creates the file, or empties the one there. False when it cannot be
-    // opened for writing.
+    // opened for writing, or is a FIFO or a socket; decided without waiting.
     bool Open(const std::string& path);
     Kind GetKind() const { return kind_; }
     // Nothing written so far was lost.

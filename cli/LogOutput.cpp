@@ -119,7 +119,7 @@ void LogOutput::EraseLastCharacter() {
 }
 
 void LogOutput::EraseInStream() {
-    // A FIFO or a device cannot be cut back: it gets the erase as a pipe does.
+    // A device cannot be cut back: it gets the erase as a pipe does.
     if (file_ != nullptr && file_->GetKind() != LogFile::Kind::Regular) {
         file_->Append("\b \b");
     }
