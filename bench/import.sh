@@ -17,26 +17,12 @@
 # (default 3) is the runs per size, the median is printed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=${BUILD_DIR:-build}
 runs=${RUNS:-3}
 sizes=("$@")
 [ ${#sizes[@]} -gt 0 ] || sizes=(25000 50000 100000 200000)
 
-if [ ! -f "$build/CMakeCache.txt" ]; then
-    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-fi
-cmake --build "$build" -j2 --target tirvelctl kavrel-sim >/dev/null
-tirvelctl=${TIRVELCTL:-$build/bin/tirvelctl}
-echo "($(nproc) cores, $(uname -sr), $(git log -1 --format='tirvelctl at %h %cd' --date=short))"
-
-work=$(mktemp -d)
-sim=
-cleanup() {
-    [ -n "$sim" ] && kill "$sim" 2>/dev/null || true
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
+# shellcheck source=bench/tools.sh
+. bench/tools.sh
 # A fresh device for every open of the port, each with the default table.
 "$build/bin/kavrel-sim" --link "$work/dtu" --devices 100000 --boot-ms 200 >"$work/sim.log" 2>&1 &
 sim=$!

@@ -14,24 +14,10 @@
 # TIRVELCTL (default build/bin/tirvelctl) runs another build's binary.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=${BUILD_DIR:-build}
 seconds=${1:-600}
 
-if [ ! -f "$build/CMakeCache.txt" ]; then
-    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-fi
-cmake --build "$build" -j2 --target tirvelctl kavrel-sim >/dev/null
-tirvelctl=${TIRVELCTL:-$build/bin/tirvelctl}
-echo "($(nproc) cores, $(uname -sr), $(git log -1 --format='tirvelctl at %h %cd' --date=short))"
-
-work=$(mktemp -d)
-sim=
-cleanup() {
-    [ -n "$sim" ] && kill "$sim" 2>/dev/null || true
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
+# shellcheck source=bench/tools.sh
+. bench/tools.sh
 {
     echo "+0 flood starts"
     echo "@loop"

@@ -95,9 +95,9 @@ void DiscardStaleInput() {
 
 enum class Settled { kQuiet, kNak, kCancelled, kBabbling };
 
-// After the ACK of the last block: waits for the line to fall quiet. A NAK in
-// the meantime means that ACK was a stale one and the receiver wants the block
-// again.
+// Waits for the line to fall quiet: after the ACK of the last block, where a
+// NAK in the meantime means that ACK was a stale one and the receiver wants
+// the block again, and before every EOT but the first.
 Settled AwaitQuiet() {
     const Clock::time_point limit = Now() + kSettleLimit;
     bool nak = false;
