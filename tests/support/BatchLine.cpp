@@ -123,8 +123,7 @@ T Growth(const std::vector<DeviceSample>& samples, Get get) {
     // the moment between two devices (the port closed, its descriptor given
     // back): the median of several devices is the floor, one device is luck.
     const std::size_t first = 1;
-    const std::size_t tenth =
-        std::max<std::size_t>(kTrendDevices, (samples.size() - first) / 10);
+    const std::size_t tenth = std::max<std::size_t>(kTrendDevices, (samples.size() - first) / 10);
     std::vector<T> head;
     std::vector<T> tail;
     for (std::size_t i = first; i < first + tenth && i < samples.size(); ++i) {
