@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <deque>
 #include <stdexcept>
+#include <utility>
 
 namespace bench {
 
@@ -92,6 +93,19 @@ void Pace(int from, int to, const std::atomic<bool>& stop, LineTimes* times) {
     }
 }
 
+void ExecIn(const std::filesystem::path& dir, std::vector<std::string> args) {
+    if (::chdir(dir.c_str()) != 0) {
+        ::_exit(126);
+    }
+    std::vector<char*> argv;
+    for (auto& a : args) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
+    ::execvp(argv[0], argv.data());
+    ::_exit(127);
+}
+
 pid_t Spawn(int fd, const std::string& tty, const std::filesystem::path& dir,
             std::vector<std::string> args) {
     const pid_t pid = ::fork();
@@ -103,16 +117,7 @@ pid_t Spawn(int fd, const std::string& tty, const std::filesystem::path& dir,
         ::dup2(fd, 1);
         const int null = ::open("/dev/null", O_WRONLY);
         ::dup2(null, 2);
-        if (::chdir(dir.c_str()) != 0) {
-            ::_exit(126);
-        }
-        std::vector<char*> argv;
-        for (auto& a : args) {
-            argv.push_back(a.data());
-        }
-        argv.push_back(nullptr);
-        ::execvp(argv[0], argv.data());
-        ::_exit(127);
+        ExecIn(dir, std::move(args));
     }
     return pid;
 }

@@ -43,6 +43,10 @@ void Pace(int from, int to, const std::atomic<bool>& stop, LineTimes* times = nu
 
 // The program with stdin and stdout on fd, or on the terminal when fd is -1;
 // stderr goes to /dev/null.
+// In a forked child: runs args (searched on PATH) in dir; exits 126 when dir
+// cannot be entered, 127 when args cannot be run.
+[[noreturn]] void ExecIn(const std::filesystem::path& dir, std::vector<std::string> args);
+
 pid_t Spawn(int fd, const std::string& tty, const std::filesystem::path& dir,
             std::vector<std::string> args);
 

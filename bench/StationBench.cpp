@@ -36,6 +36,7 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "PacedLine.h"
@@ -120,16 +121,7 @@ pid_t SpawnLogged(const fs::path& dir, const fs::path& log, std::vector<std::str
         ::dup2(in, 0);
         ::dup2(out, 1);
         ::dup2(out, 2);
-        if (::chdir(dir.c_str()) != 0) {
-            ::_exit(126);
-        }
-        std::vector<char*> argv;
-        for (auto& a : args) {
-            argv.push_back(a.data());
-        }
-        argv.push_back(nullptr);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
+        bench::ExecIn(dir, std::move(args));
     }
     return pid;
 }

@@ -7,6 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-20}
+source bench/timing.sh
 
 cmake --preset default >/dev/null
 cmake --build --preset default --target tirvel >/dev/null
@@ -24,19 +25,7 @@ if command -v hyperfine >/dev/null 2>&1; then
     hyperfine --warmup 3 --runs "$runs" --style basic "${app[*]}"
 else
     "${app[@]}" >/dev/null 2>&1  # warm the file cache
-    times=()
-    for _ in $(seq "$runs"); do
-        start=$(date +%s%N)
-        "${app[@]}" >/dev/null 2>&1
-        end=$(date +%s%N)
-        times+=($(((end - start) / 1000)))
-    done
-    printf '%s\n' "${times[@]}" | sort -n | awk '
-        { t[NR] = $1; sum += $1 }
-        END {
-            printf "  mean %.1f ms, median %.1f ms, min %.1f ms, max %.1f ms\n",
-                   sum / NR / 1000, t[int((NR + 1) / 2)] / 1000, t[1] / 1000, t[NR] / 1000
-        }'
+    bench_time_runs "$runs" "" "${app[@]}"
 fi
 
 for lang in en zh; do

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "res/NewTemplate.h"
 #include "res/ResourceIds.h"
 
 #ifndef TIRVEL_VERSION
@@ -15,13 +16,10 @@ fw::DialogTemplate BuildAboutDialog(fw::Language language) {
     const bool zh = language == fw::Language::Chinese;
     const std::string version = TIRVEL_VERSION;
 
-    fw::DialogTemplate t;
-    t.id = IDD_ABOUTBOX;
     // A caption makes it a popup with caption, system menu and modal frame.
-    t.caption = zh ? "关于 DTU批量配置软件" : "About Kavrel Batch Configuration Software";
-    t.fontFace = zh ? "宋体" : "MS Sans Serif";
-    t.width = 262;
-    t.height = 78;
+    fw::DialogTemplate t =
+        NewTemplate(IDD_ABOUTBOX, language, "About Kavrel Batch Configuration Software",
+                    "关于 DTU批量配置软件", 262, 78);
     // An icon control's caption names the icon resource, as in a resource script.
     t.controls.push_back(
         {-1, ControlKind::Icon, 0, {14, 14, 21, 20}, std::to_string(IDR_MAINFRAME)});

@@ -1,6 +1,7 @@
 // Template 101: the configuration form with its 60 item rows.
 #include "res/Form101.h"
 
+#include "res/NewTemplate.h"
 #include "res/ResourceIds.h"
 
 namespace res {
@@ -42,12 +43,9 @@ int FormRowTop(int n, Language language) {
 
 DialogTemplate BuildForm101(Language language) {
     const bool zh = language == Language::Chinese;
-    DialogTemplate t;
-    t.id = IDD_TIRVEL2_FORM;
-    t.fontFace = zh ? "宋体" : "MS Sans Serif";
-    t.fontPoints = 9;
-    t.width = zh ? 512 : 513;
-    t.height = zh ? 1207 : 1227;
+    // A child form: no caption.
+    DialogTemplate t =
+        NewTemplate(IDD_TIRVEL2_FORM, language, "", "", zh ? 512 : 513, zh ? 1207 : 1227);
 
     using namespace fw;
     const unsigned helpStyle =

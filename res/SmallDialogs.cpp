@@ -1,6 +1,7 @@
 // Templates of the password (137), COM port (132) and transfer (133) dialogs.
 #include "res/SmallDialogs.h"
 
+#include "res/NewTemplate.h"
 #include "res/ResourceIds.h"
 
 namespace res {
@@ -26,12 +27,8 @@ void AddOkCancel(fw::DialogTemplate& t, int y, bool zh) {
 
 fw::DialogTemplate BuildPasswordDialog(Language language) {
     const bool zh = language == Language::Chinese;
-    fw::DialogTemplate t;
-    t.id = IDD_PASSWORD;
-    t.caption = zh ? "输入密码" : "Input Password";
-    t.fontFace = zh ? "宋体" : "MS Sans Serif";
-    t.width = 187;
-    t.height = 79;
+    fw::DialogTemplate t =
+        NewTemplate(IDD_PASSWORD, language, "Input Password", "输入密码", 187, 79);
     t.controls.push_back(
         {-1, ControlKind::Static, fw::kLeft, {15, 22, 60, 8}, zh ? "请输入密码：" : "Password:"});
     t.controls.push_back({IDC_PASSWORD,
@@ -45,12 +42,7 @@ fw::DialogTemplate BuildPasswordDialog(Language language) {
 
 fw::DialogTemplate BuildSettingsDialog(Language language) {
     const bool zh = language == Language::Chinese;
-    fw::DialogTemplate t;
-    t.id = IDD_SETTINGS;
-    t.caption = zh ? "设置" : "Settings";
-    t.fontFace = zh ? "宋体" : "MS Sans Serif";
-    t.width = 187;
-    t.height = 81;
+    fw::DialogTemplate t = NewTemplate(IDD_SETTINGS, language, "Settings", "设置", 187, 81);
     t.controls.push_back(
         {-1, ControlKind::Static, fw::kLeft, {15, 22, 60, 8}, zh ? "串口号：" : "COM Port:"});
     t.controls.push_back({IDC_COM_PORT,
@@ -68,12 +60,8 @@ fw::DialogTemplate BuildSettingsDialog(Language language) {
 
 fw::DialogTemplate BuildTransferDialog(Language language) {
     const bool zh = language == Language::Chinese;
-    fw::DialogTemplate t;
-    t.id = IDD_TRANSFER;
-    t.caption = zh ? "发送文件" : "Tranfer File";
-    t.fontFace = zh ? "宋体" : "MS Sans Serif";
-    t.width = zh ? 259 : 283;
-    t.height = 98;
+    fw::DialogTemplate t =
+        NewTemplate(IDD_TRANSFER, language, "Tranfer File", "发送文件", zh ? 259 : 283, 98);
     // Cancel comes first: it has the focus when the dialog opens, so Enter
     // there cancels rather than reaching the dialog's OK handling.
     t.controls.push_back({fw::IDCANCEL,
