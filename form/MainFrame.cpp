@@ -41,6 +41,20 @@ bool CMainFrame::IsCommandEnabledInState(fw::UINT commandId, int state) {
     }
 }
 
+bool CMainFrame::BelongsToFocusedControl(fw::UINT commandId) {
+    switch (commandId) {
+        case res::ID_EDIT_COPY:
+        case res::ID_EDIT_CUT:
+        case res::ID_EDIT_PASTE:
+        case res::ID_EDIT_UNDO:
+        case res::ID_NEXT_PANE:
+        case res::ID_PREV_PANE:
+            return true;
+        default:
+            return false;
+    }
+}
+
 void CMainFrame::OnClose() {
     if (m_pView != nullptr) {
         m_pView->OnStopConfig();

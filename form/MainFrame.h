@@ -24,6 +24,10 @@ public:
         return IsCommandEnabledInState(commandId, m_nConnectState);
     }
     static bool IsCommandEnabledInState(fw::UINT commandId, int state);
+    // Commands whose keys belong to the focused control: the edit commands, and
+    // the pane commands of a window that has one pane. None of them has a
+    // handler, so a desktop leaves their keys to the control.
+    static bool BelongsToFocusedControl(fw::UINT commandId);
 
     // Closing: the view ends whatever device activity runs, then the host closes.
     void OnClose();

@@ -3,22 +3,13 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "app/core/CommandStrings.h"
 #include "framework/StringTable.h"
 #include "framework/win32/Win32Host.h"
 #include "res/Toolbar.h"
 
 namespace app::win32 {
 namespace {
-
-// Splits a command string at its first "\n".
-std::pair<std::wstring, std::wstring> CommandString(UINT command) {
-    const std::wstring text = fw::win32::Widen(fw::LoadString(command));
-    const std::size_t newline = text.find(L'\n');
-    if (newline == std::wstring::npos) {
-        return {text, std::wstring()};
-    }
-    return {text.substr(0, newline), text.substr(newline + 1)};
-}
 
 // Which of our three lists a toolbar message installs; -1 for any other message.
 int ListSlot(UINT message) {
@@ -274,11 +265,11 @@ bool CLargeToolBar::IsButtonEnabled(UINT command) const {
 }
 
 std::wstring CLargeToolBar::Prompt(UINT command) {
-    return CommandString(command).first;
+    return fw::win32::Widen(LoadCommandStrings(command).prompt);
 }
 
 std::wstring CLargeToolBar::ToolTip(UINT command) {
-    return CommandString(command).second;
+    return fw::win32::Widen(LoadCommandStrings(command).toolTip);
 }
 
 }  // namespace app::win32

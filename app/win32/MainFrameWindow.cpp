@@ -3,9 +3,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "app/win32/AboutDlg.h"
 #include "app/win32/LockKeys.h"
-#include "app/win32/Tirvel2Doc.h"
 #include "form/Tirvel2View.h"
 #include "framework/StringTable.h"
 #include "framework/win32/Win32FormView.h"
@@ -32,23 +30,6 @@ std::wstring FrameTitle() {
     return text.substr(0, text.find(L'\n'));
 }
 
-// Commands whose keys belong to the focused control: the edit commands, and
-// the pane commands of a window that has one pane. None of them has a handler,
-// so they stay out of the table and the keys reach the control.
-bool BelongsToFocusedControl(UINT command) {
-    switch (command) {
-        case res::ID_EDIT_COPY:
-        case res::ID_EDIT_CUT:
-        case res::ID_EDIT_PASTE:
-        case res::ID_EDIT_UNDO:
-        case res::ID_NEXT_PANE:
-        case res::ID_PREV_PANE:
-            return true;
-        default:
-            return false;
-    }
-}
-
 // The form's keyboard navigation (Tab between its controls), through the
 // window layer where it offers it.
 template <typename FormView>
@@ -63,7 +44,7 @@ bool TranslateFormMessage(FormView& view, MSG* message) {
 enum class PrintOutcome { Printed, Cancelled, Failed };
 
 // The view draws nothing on paper: printing it gives one empty page.
-PrintOutcome PrintEmptyPage(HWND owner) {
+PrintOutcome PrintPage(HWND owner) {
     PRINTDLGW request{};
     request.lStructSize = sizeof request;
     request.hwndOwner = owner;
@@ -95,7 +76,7 @@ PrintOutcome PrintEmptyPage(HWND owner) {
 }  // namespace
 
 CMainFrameWindow::CMainFrameWindow(CTirvel2Doc& document, fw::Language language)
-    : document_(document), language_(language), view_(std::make_unique<CTirvel2View>()) {
+    : CDesktopFrame(document), language_(language), view_(std::make_unique<CTirvel2View>()) {
     RegisterFrameClass();
     // No menu, and the plain title: the document never adds its name.
     const DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
@@ -106,9 +87,7 @@ CMainFrameWindow::CMainFrameWindow(CTirvel2Doc& document, fw::Language language)
         hwnd_ = nullptr;
         return;
     }
-    AfxSetMainFrame(this);
-    SetView(view_.get());
-    document_.OnNewDocument();
+    StartDocument(*view_);
     PlaceOnScreen();
     SetTimer(hwnd_, kRefreshTimer, kRefreshMs, nullptr);
     OnIdle();
@@ -118,10 +97,7 @@ CMainFrameWindow::~CMainFrameWindow() {
     if (hwnd_ != nullptr) {
         DestroyWindow(hwnd_);
     }
-    if (AfxGetMainFrame() == this) {
-        AfxSetMainFrame(nullptr);
-    }
-    SetView(nullptr);
+    Unlink();
     // The form's window goes before the view it is the window of.
     formView_.reset();
     view_.reset();
@@ -306,7 +282,9 @@ bool CMainFrameWindow::CreateStatusBar() {
 void CMainFrameWindow::CreateAccelerators() {
     std::vector<ACCEL> table;
     for (const res::Accelerator& accelerator : res::FindAccelerators(res::IDR_MAINFRAME)) {
-        if (BelongsToFocusedControl(accelerator.command)) {
+        // Commands without a handler stay out of the table: their keys reach
+        // the focused control.
+        if (CMainFrame::BelongsToFocusedControl(accelerator.command)) {
             continue;
         }
         ACCEL entry{};
@@ -429,11 +407,6 @@ std::wstring CMainFrameWindow::StatusText(Pane pane) const {
     return text;
 }
 
-void CMainFrameWindow::SetConnectionState(int state) {
-    CMainFrame::SetConnectionState(state);
-    UpdateCommandUI();
-}
-
 void CMainFrameWindow::OnIdle() {
     UpdateCommandUI();
     UpdateIndicators();
@@ -482,41 +455,18 @@ bool CMainFrameWindow::PreTranslateMessage(MSG* message) {
     return formView_ != nullptr && TranslateFormMessage(*formView_, message);
 }
 
-void CMainFrameWindow::OnCommand(UINT command) {
-    switch (command) {
-        case res::ID_APP_ABOUT: {
-            if (!IsCommandEnabled(command)) {
-                return;
-            }
-            CAboutDlg about(view_.get());
-            about.DoModal();
-            return;
-        }
-        case res::ID_APP_EXIT:
-            PostMessageW(hwnd_, WM_CLOSE, 0, 0);
-            return;
-        case res::ID_FILE_NEW:
-            document_.OnFileNew();
-            return;
-        case res::ID_FILE_OPEN:
-            document_.OnFileOpen();
-            return;
-        case res::ID_FILE_SAVE:
-            document_.OnFileSave();
-            return;
-        case res::ID_FILE_PRINT:
-            if (PrintEmptyPage(hwnd_) == PrintOutcome::Failed) {
-                view_->AfxMessageBox(res::IDS_PRINT_FAILED);
-            }
-            return;
-        default:
-            break;
+void CMainFrameWindow::CloseFrame() {
+    PostMessageW(hwnd_, WM_CLOSE, 0, 0);
+}
+
+bool CMainFrameWindow::PrintEmptyPage() {
+    return PrintPage(hwnd_) != PrintOutcome::Failed;
+}
+
+void CMainFrameWindow::SendToForm(UINT command) {
+    if (formView_ != nullptr) {
+        formView_->SendCommand(command);
     }
-    // The state may have changed since the toolbar was last brought up to date.
-    if (!IsCommandEnabled(command) || formView_ == nullptr) {
-        return;
-    }
-    formView_->SendCommand(command);
 }
 
 }  // namespace app::win32

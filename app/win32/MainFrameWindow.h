@@ -1,7 +1,7 @@
 // The desktop main window on Win32: the shared main-frame logic (state copy,
-// command enabling, Stop on close) in a top-level window with the large
-// toolbar at the top, the form view as the client area and a status bar with
-// the command prompt and the lock-key indicators at the bottom.
+// command dispatch and enabling, Stop on close) in a top-level window with the
+// large toolbar at the top, the form view as the client area and a status bar
+// with the command prompt and the lock-key indicators at the bottom.
 #pragma once
 
 #include "framework/win32/Win32Api.h"
@@ -10,8 +10,8 @@
 #include <memory>
 #include <string>
 
+#include "app/core/DesktopFrame.h"
 #include "app/win32/LargeToolBar.h"
-#include "form/MainFrame.h"
 #include "framework/Language.h"
 
 class CTirvel2View;
@@ -22,9 +22,7 @@ class CWin32FormView;
 
 namespace app::win32 {
 
-class CTirvel2Doc;
-
-class CMainFrameWindow : public CMainFrame {
+class CMainFrameWindow : public CDesktopFrame {
 public:
     static constexpr int kMinimumWidth = 820;
     static constexpr int kMinimumHeight = 650;
@@ -45,15 +43,10 @@ public:
     bool IsCreated() const { return hwnd_ != nullptr; }
     HWND Hwnd() const { return hwnd_; }
 
-    // CMainFrame: the view reports its state; the toolbar follows at once.
-    void SetConnectionState(int state) override;
-
-    // A command as the toolbar or an accelerator gives it.
-    void OnCommand(UINT command);
     // What the message loop does whenever its queue has emptied: the toolbar's
     // buttons enabled as the command-enabling table says, the lock keys shown.
     void OnIdle();
-    void UpdateCommandUI();
+    void UpdateCommandUI() override;
     void UpdateIndicators();
     // Accelerators and the form's keyboard navigation; true when the message
     // was used up and must not be dispatched.
@@ -70,6 +63,12 @@ public:
     // made by a test leaves the thread's loop alone.
     void SetQuitOnDestroy(bool quit) { quitOnDestroy_ = quit; }
 
+protected:
+    // CDesktopFrame
+    void CloseFrame() override;
+    bool PrintEmptyPage() override;
+    void SendToForm(UINT command) override;
+
 private:
     static LRESULT CALLBACK WindowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     static bool RegisterFrameClass();
@@ -83,7 +82,6 @@ private:
     void PlaceOnScreen();
     void SetMessageText(const std::wstring& text);
 
-    CTirvel2Doc& document_;
     fw::Language language_;
     std::unique_ptr<CTirvel2View> view_;
     std::unique_ptr<fw::win32::CWin32FormView> formView_;

@@ -4,18 +4,15 @@
 
 #include <cstdio>
 
+#include "app/core/RecentFileList.h"
+#include "app/core/Tirvel2Doc.h"
 #include "app/win32/MainFrameWindow.h"
-#include "app/win32/RecentFileList.h"
-#include "app/win32/Tirvel2Doc.h"
+#include "app/win32/RegistryRecentFileStore.h"
 #include "form/Tirvel2View.h"
 #include "framework/Dialog.h"
 #include "framework/StringTable.h"
 #include "framework/win32/Win32Host.h"
 #include "res/ResourceIds.h"
-
-#ifndef TIRVEL_VERSION
-#error "TIRVEL_VERSION comes from the CMake project"
-#endif
 
 namespace app::win32 {
 namespace {
@@ -45,15 +42,6 @@ void Print(const std::string& text, bool error) {
     }
 }
 
-std::string HelpText() {
-    std::string text = "Usage: tirvel [--lang en|zh]\n\n";
-    text += fw::LoadString(res::IDS_APP_USAGE);
-    text += "\n\n  --lang en|zh   ";
-    text += fw::LoadString(res::IDS_APP_OPTION_LANG);
-    text += "\n  --help\n  --version";
-    return text;
-}
-
 }  // namespace
 
 std::vector<std::string> CommandLineArguments() {
@@ -79,79 +67,6 @@ CTirvel2App::~CTirvel2App() {
     }
 }
 
-CTirvel2App::ParseResult CTirvel2App::ParseCommandLine(const std::vector<std::string>& arguments) {
-    ParseResult result;
-    const auto usageError = [&result](const std::string& message) {
-        result.message = message + "\n" + HelpText();
-        result.exitStatus = 2;
-        return result;
-    };
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        std::string argument = arguments[i];
-        std::string value;
-        bool hasValue = false;
-        // "--lang=zh" as well as "--lang zh".
-        if (const std::size_t equals = argument.find('=');
-            argument.starts_with("--") && equals != std::string::npos) {
-            value = argument.substr(equals + 1);
-            argument.resize(equals);
-            hasValue = true;
-        }
-        const auto takeValue = [&]() -> bool {
-            if (hasValue) {
-                return true;
-            }
-            if (i + 1 >= arguments.size()) {
-                return false;
-            }
-            value = arguments[++i];
-            return true;
-        };
-        if (argument == "--help" || argument == "-h" || argument == "/?") {
-            result.message = HelpText();
-            result.exitStatus = 0;
-            return result;
-        }
-        if (argument == "--version" || argument == "-v") {
-            result.message = std::string("Tirvel ") + TIRVEL_VERSION;
-            result.exitStatus = 0;
-            return result;
-        }
-        if (argument == "--lang") {
-            if (!takeValue()) {
-                return usageError(argument);
-            }
-            result.options.language = fw::ParseLanguage(value);
-            if (!result.options.language) {
-                result.message =
-                    fw::FormatMessageText(fw::LoadString(res::IDS_CLI_BAD_LANGUAGE), {value});
-                result.exitStatus = 2;
-                return result;
-            }
-            continue;
-        }
-        // For tests and measurements; not part of the operator's tool.
-        if (argument == "--device" || argument == "--firmware") {
-            if (!takeValue()) {
-                return usageError(argument);
-            }
-            (argument == "--device" ? result.options.devicePath : result.options.firmwarePath) =
-                value;
-            continue;
-        }
-        if (argument == "--autostart" && !hasValue) {
-            result.options.autostart = true;
-            continue;
-        }
-        if (argument == "--quit-after-start" && !hasValue) {
-            result.options.quitAfterStart = true;
-            continue;
-        }
-        return usageError(arguments[i]);
-    }
-    return result;
-}
-
 int CTirvel2App::Run(const std::vector<std::string>& arguments, int showCommand) {
     // The system's language already for the command line's own texts.
     fw::SetLanguage(fw::LanguageFromEnvironment());
@@ -175,7 +90,8 @@ bool CTirvel2App::InitInstance(const AppOptions& options, int showCommand) {
     fw::SetLanguage(language);
 
     fw::SetDialogHost(&dialogHost_);
-    recentFiles_ = std::make_unique<CRecentFileList>();
+    recentFileStore_ = std::make_unique<CRegistryRecentFileStore>();
+    recentFiles_ = std::make_unique<CRecentFileList>(*recentFileStore_);
     document_ = std::make_unique<CTirvel2Doc>(*recentFiles_);
     frame_ = std::make_unique<CMainFrameWindow>(*document_, language);
     if (!frame_->IsCreated()) {

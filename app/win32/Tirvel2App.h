@@ -7,26 +7,21 @@
 #include "framework/win32/Win32Api.h"
 
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
-#include "framework/Language.h"
+#include "app/core/CommandLine.h"
 #include "framework/win32/Win32DialogHost.h"
+
+namespace app {
+class CRecentFileList;
+class CTirvel2Doc;
+}  // namespace app
 
 namespace app::win32 {
 
 class CMainFrameWindow;
-class CRecentFileList;
-class CTirvel2Doc;
-
-struct AppOptions {
-    std::optional<fw::Language> language;  // --lang; else the Windows UI language
-    std::string devicePath;                // --device: a path instead of the COM number
-    std::string firmwarePath;              // --firmware FILE: the image Update File sends
-    bool autostart = false;                // --autostart: Start Config once the window is up
-    bool quitAfterStart = false;           // --quit-after-start: exit after the first paint
-};
+class CRegistryRecentFileStore;
 
 class CTirvel2App {
 public:
@@ -40,13 +35,11 @@ public:
     int Run(const std::vector<std::string>& arguments, int showCommand);
 
     // The options from the command line; a message and an exit status when
-    // the line is wrong or asked for help or the version.
-    struct ParseResult {
-        AppOptions options;
-        std::optional<int> exitStatus;
-        std::string message;
-    };
-    static ParseResult ParseCommandLine(const std::vector<std::string>& arguments);
+    // the line is wrong or asked for help or the version. This shell takes no
+    // screenshots: their options are unknown here.
+    static ParseResult ParseCommandLine(const std::vector<std::string>& arguments) {
+        return app::ParseCommandLine(arguments, false);
+    }
 
     CMainFrameWindow* Frame() const { return frame_.get(); }
 
@@ -55,6 +48,7 @@ private:
     int MessageLoop(const AppOptions& options);
 
     fw::win32::CWin32DialogHost dialogHost_;
+    std::unique_ptr<CRegistryRecentFileStore> recentFileStore_;
     std::unique_ptr<CRecentFileList> recentFiles_;
     std::unique_ptr<CTirvel2Doc> document_;
     std::unique_ptr<CMainFrameWindow> frame_;

@@ -7,9 +7,10 @@
 #include <memory>
 #include <string>
 
+#include "app/core/RecentFileList.h"
+#include "app/core/Tirvel2Doc.h"
 #include "app/win32/MainFrameWindow.h"
-#include "app/win32/RecentFileList.h"
-#include "app/win32/Tirvel2Doc.h"
+#include "app/win32/RegistryRecentFileStore.h"
 #include "framework/Language.h"
 #include "framework/StringTable.h"
 #include "framework/win32/Win32Api.h"
@@ -38,7 +39,8 @@ protected:
     void CreateFrame(fw::Language language) {
         ASSERT_TRUE(fw::win32::InitWin32Controls());
         fw::SetLanguage(language);
-        recentFiles_ = std::make_unique<CRecentFileList>(4, ScratchKey());
+        recentFileStore_ = std::make_unique<CRegistryRecentFileStore>(ScratchKey());
+        recentFiles_ = std::make_unique<CRecentFileList>(*recentFileStore_);
         document_ = std::make_unique<CTirvel2Doc>(*recentFiles_);
         frame_ = std::make_unique<CMainFrameWindow>(*document_, language);
         ASSERT_TRUE(frame_->IsCreated());
@@ -49,11 +51,13 @@ protected:
         frame_.reset();
         document_.reset();
         recentFiles_.reset();
+        recentFileStore_.reset();
         PumpMessages();
         RegDeleteTreeW(HKEY_CURRENT_USER, ScratchKey().c_str());
         fw::SetLanguage(fw::Language::English);
     }
 
+    std::unique_ptr<CRegistryRecentFileStore> recentFileStore_;
     std::unique_ptr<CRecentFileList> recentFiles_;
     std::unique_ptr<CTirvel2Doc> document_;
     std::unique_ptr<CMainFrameWindow> frame_;

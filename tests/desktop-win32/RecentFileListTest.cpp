@@ -27,33 +27,43 @@ protected:
         }
         return values;
     }
+
+    static std::vector<std::string> Narrowed(const std::vector<std::wstring>& files) {
+        std::vector<std::string> narrowed;
+        for (const std::wstring& file : files) {
+            narrowed.push_back(fw::win32::Narrow(file));
+        }
+        return narrowed;
+    }
 };
 
 TEST_F(RecentFiles, KeepsFourNewestFirstWithoutDuplicates) {
-    CRecentFileList list(4, ScratchKey());
+    CRegistryRecentFileStore store(ScratchKey());
+    CRecentFileList list(store);
     EXPECT_TRUE(list.Files().empty());
-    for (const wchar_t* file : {L"C:\\cfg\\a.txt", L"C:\\cfg\\b.txt", L"C:\\cfg\\c.txt",
-                                L"C:\\CFG\\A.TXT", L"C:\\cfg\\d.ini", L"C:\\cfg\\e.txt"}) {
+    for (const char* file : {"C:\\cfg\\a.txt", "C:\\cfg\\b.txt", "C:\\cfg\\c.txt", "C:\\CFG\\A.TXT",
+                             "C:\\cfg\\d.ini", "C:\\cfg\\e.txt"}) {
         list.Add(file);
     }
     // a.txt came back to the front once (in another spelling), then was
     // pushed out by d and e along with b.
     const std::vector<std::wstring> expected = {L"C:\\cfg\\e.txt", L"C:\\cfg\\d.ini",
                                                 L"C:\\CFG\\A.TXT", L"C:\\cfg\\c.txt"};
-    EXPECT_EQ(list.Files(), expected);
+    EXPECT_EQ(list.Files(), Narrowed(expected));
     std::vector<std::wstring> stored = Stored();
     EXPECT_EQ(stored[4], L"");
     stored.pop_back();
     EXPECT_EQ(stored, expected);
 
     // The next run reads the same list.
-    EXPECT_EQ(CRecentFileList(4, ScratchKey()).Files(), expected);
+    EXPECT_EQ(CRecentFileList(store).Files(), Narrowed(expected));
 }
 
 TEST_F(RecentFiles, RemovingAnEntryRemovesItsLastValue) {
-    CRecentFileList list(4, ScratchKey());
-    list.Add(L"C:\\one.txt");
-    list.Add(L"C:\\two.txt");
+    CRegistryRecentFileStore store(ScratchKey());
+    CRecentFileList list(store);
+    list.Add("C:\\one.txt");
+    list.Add("C:\\two.txt");
     list.Remove(0);
     const std::vector<std::wstring> stored = Stored();
     EXPECT_EQ(stored[0], L"C:\\one.txt");
@@ -61,16 +71,19 @@ TEST_F(RecentFiles, RemovingAnEntryRemovesItsLastValue) {
 }
 
 TEST_F(RecentFiles, RelativeNamesAreStoredInFull) {
-    CRecentFileList list(4, ScratchKey());
-    list.Add(L"relative.txt");
+    CRegistryRecentFileStore store(ScratchKey());
+    CRecentFileList list(store);
+    list.Add("relative.txt");
     ASSERT_EQ(list.Files().size(), 1u);
-    EXPECT_GT(list.Files()[0].size(), std::wstring(L"relative.txt").size());
-    EXPECT_EQ(list.Files()[0].find(L":\\"), 1u);
+    EXPECT_GT(list.Files()[0].size(), std::string("relative.txt").size());
+    EXPECT_EQ(list.Files()[0].find(":\\"), 1u);
 }
 
 TEST(RecentFileKey, IsTheGeneratedApplicationsKey) {
     EXPECT_STREQ(kRegistryKey, L"Software\\Local AppWizard-Generated Applications\\Tirvel");
-    EXPECT_EQ(CRecentFileList().Size(), 4);
+    CRegistryRecentFileStore store;
+    EXPECT_EQ(store.Key(), kRegistryKey);
+    EXPECT_EQ(CRecentFileList(store).Size(), 4);
 }
 
 }  // namespace

@@ -18,9 +18,10 @@
 
 #include "DesktopSupport.h"
 #include "SimProcess.h"
-#include "app/MainFrameWindow.h"
-#include "app/RecentFileList.h"
-#include "app/Tirvel2Doc.h"
+#include "app/core/RecentFileList.h"
+#include "app/core/Tirvel2Doc.h"
+#include "app/qt/MainFrameWindow.h"
+#include "app/qt/SettingsRecentFileStore.h"
 #include "framework/qt/QtDialogHost.h"
 #include "framework/qt/QtFormView.h"
 
@@ -67,7 +68,7 @@ protected:
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
                            QString::fromStdString((dir.Path() / "settings").string()));
         fw::SetDialogHost(&dialogs);
-        recentFiles = std::make_unique<app::CRecentFileList>();
+        recentFiles = std::make_unique<app::CRecentFileList>(recentFileStore);
         document = std::make_unique<app::CTirvel2Doc>(*recentFiles);
     }
     void TearDown() override {
@@ -89,6 +90,7 @@ protected:
 
     testsupport::TempDir dir;
     AnsweringDialogHost dialogs;
+    app::CSettingsRecentFileStore recentFileStore;
     std::unique_ptr<app::CRecentFileList> recentFiles;
     std::unique_ptr<app::CTirvel2Doc> document;
     std::unique_ptr<desktoptest::LanguageScope> language_;

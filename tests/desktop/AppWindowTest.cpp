@@ -322,7 +322,7 @@ TEST_F(AppWindow, SaveAsksForANameAndWritesAnEmptyFileThatJoinsTheRecentFiles) {
     // Cancelled: nothing written, nothing remembered.
     QTest::keyClick(&w, Qt::Key_S, Qt::ControlModifier);
     EXPECT_EQ(dialogs.requests.size(), 2u);
-    EXPECT_EQ(recentFiles->Files(), QStringList{QString::fromStdString(saved.string())});
+    EXPECT_EQ(recentFiles->Files(), std::vector<std::string>{saved.string()});
 }
 
 TEST_F(AppWindow, OpenAndNewStartTheFormAfreshAndOpenRemembersTheFile) {
@@ -338,7 +338,7 @@ TEST_F(AppWindow, OpenAndNewStartTheFormAfreshAndOpenRemembersTheFile) {
     dialogs.answers.push_back(opened.string());
     QTest::keyClick(&w, Qt::Key_O, Qt::ControlModifier);
     EXPECT_EQ(ControlText(res::IDC_ITEM_LABEL_BASE + 3), "3. Item3");
-    EXPECT_EQ(recentFiles->Files(), QStringList{QString::fromStdString(opened.string())});
+    EXPECT_EQ(recentFiles->Files(), std::vector<std::string>{opened.string()});
 
     // A file that cannot be read is reported and not remembered.
     desktoptest::MessageBoxCloser closer;
@@ -346,7 +346,7 @@ TEST_F(AppWindow, OpenAndNewStartTheFormAfreshAndOpenRemembersTheFile) {
     QTest::keyClick(&w, Qt::Key_O, Qt::ControlModifier);
     EXPECT_TRUE(WaitFor([&] { return !closer.texts.empty(); }, 2000));
     EXPECT_EQ(closer.texts, std::vector<std::string>{"Failed to open the file!"});
-    EXPECT_EQ(recentFiles->Files().size(), 1);
+    EXPECT_EQ(recentFiles->Files().size(), 1u);
 
     w.View().SetItemLabel(5, "changed");
     w.View().UpdateData(false);
@@ -368,11 +368,11 @@ TEST_F(AppWindow, OpenRefusesADeviceOrAFifoWithoutWaitingOnIt) {
         EXPECT_FALSE(document->OnOpenDocument(path)) << path;
         EXPECT_EQ(closer.texts, std::vector<std::string>{"Failed to open the file!"}) << path;
     }
-    EXPECT_TRUE(recentFiles->Files().isEmpty());
+    EXPECT_TRUE(recentFiles->Files().empty());
     const std::filesystem::path empty = dir.Path() / "empty.dat";
     { std::ofstream(empty).flush(); }
     EXPECT_TRUE(document->OnOpenDocument(empty.string()));
-    EXPECT_EQ(recentFiles->Files(), QStringList{QString::fromStdString(empty.string())});
+    EXPECT_EQ(recentFiles->Files(), std::vector<std::string>{empty.string()});
 }
 
 // Settings linked to a device, to keep nothing, stay so: Qt would rename a
@@ -388,10 +388,11 @@ TEST(AppRecentFiles, SettingsThatAreADeviceStayADevice) {
     const std::filesystem::path folder = dir.Path() / "Local AppWizard-Generated Applications";
     std::filesystem::create_directory(folder);
     std::filesystem::create_symlink(null, folder / "Tirvel.conf");
-    const QString file = QString::fromStdString((dir.Path() / "f1").string());
-    app::CRecentFileList list;
+    const std::string file = (dir.Path() / "f1").string();
+    app::CSettingsRecentFileStore store;
+    app::CRecentFileList list(store);
     list.Add(file);
-    EXPECT_EQ(list.Files(), QStringList{file});
+    EXPECT_EQ(list.Files(), std::vector<std::string>{file});
     EXPECT_TRUE(std::filesystem::is_symlink(folder / "Tirvel.conf"));
     struct stat st {};
     ASSERT_EQ(::stat(null.c_str(), &st), 0);
@@ -402,22 +403,21 @@ TEST(AppRecentFiles, KeepsFourNewestFirstWithoutDuplicatesAcrossRuns) {
     testsupport::TempDir dir;
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
                        QString::fromStdString(dir.Path().string()));
-    const auto path = [&dir](int n) {
-        return QString::fromStdString((dir.Path() / ("f" + std::to_string(n))).string());
-    };
+    const auto path = [&dir](int n) { return (dir.Path() / ("f" + std::to_string(n))).string(); };
+    app::CSettingsRecentFileStore store;
     {
-        app::CRecentFileList list;
+        app::CRecentFileList list(store);
         for (int n = 1; n <= 5; ++n) {
             list.Add(path(n));
         }
         list.Add(path(3));
-        EXPECT_EQ(list.Files(), (QStringList{path(3), path(5), path(4), path(2)}));
+        EXPECT_EQ(list.Files(), (std::vector<std::string>{path(3), path(5), path(4), path(2)}));
     }
-    app::CRecentFileList again;
-    EXPECT_EQ(again.Files(), (QStringList{path(3), path(5), path(4), path(2)}));
+    app::CRecentFileList again(store);
+    EXPECT_EQ(again.Files(), (std::vector<std::string>{path(3), path(5), path(4), path(2)}));
     QSettings settings(QStringLiteral("Local AppWizard-Generated Applications"),
                        QStringLiteral("Tirvel"));
-    EXPECT_EQ(settings.value("Recent File List/File1").toString(), path(3));
+    EXPECT_EQ(settings.value("Recent File List/File1").toString().toStdString(), path(3));
 }
 
 }  // namespace

@@ -8,8 +8,8 @@
 #include <QTest>
 #include <cstdint>
 
-#include "app/BmpReader.h"
-#include "app/LargeToolBar.h"
+#include "app/qt/BmpReader.h"
+#include "app/qt/LargeToolBar.h"
 #include "res/ResourceIds.h"
 
 namespace {

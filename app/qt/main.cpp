@@ -1,4 +1,4 @@
-#include "app/Tirvel2App.h"
+#include "app/qt/Tirvel2App.h"
 
 int main(int argc, char** argv) {
     app::CTirvel2App app(argc, argv);

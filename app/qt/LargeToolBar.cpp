@@ -1,10 +1,11 @@
-#include "app/LargeToolBar.h"
+#include "app/qt/LargeToolBar.h"
 
 #include <QFile>
 #include <QFontMetrics>
 #include <algorithm>
 
-#include "app/BmpReader.h"
+#include "app/core/CommandStrings.h"
+#include "app/qt/BmpReader.h"
 #include "framework/StringTable.h"
 #include "res/Toolbar.h"
 
@@ -15,16 +16,6 @@ static void InitAppResources() {
 
 namespace app {
 namespace {
-
-// Splits a command string at its first "\n".
-std::pair<QString, QString> CommandString(fw::UINT command) {
-    const QString text = QString::fromStdString(fw::LoadString(command));
-    const qsizetype newline = text.indexOf(QLatin1Char('\n'));
-    if (newline < 0) {
-        return {text, QString()};
-    }
-    return {text.left(newline), text.mid(newline + 1)};
-}
 
 std::vector<QPixmap> LoadImages(fw::UINT bitmapId, int imageWidth) {
     if (imageWidth <= 0) {
@@ -74,7 +65,9 @@ bool CLargeToolBar::LoadToolBar(fw::UINT id) {
             continue;
         }
         const fw::UINT command = item.command;
-        const auto [prompt, tip] = CommandString(command);
+        const CommandStrings strings = LoadCommandStrings(command);
+        const QString prompt = QString::fromStdString(strings.prompt);
+        const QString tip = QString::fromStdString(strings.toolTip);
         const QString text = QString::fromStdString(fw::LoadString(item.textId));
 
         auto* action = new QAction(text, this);
@@ -181,11 +174,11 @@ QToolButton* CLargeToolBar::Button(fw::UINT command) const {
 }
 
 QString CLargeToolBar::Prompt(fw::UINT command) {
-    return CommandString(command).first;
+    return QString::fromStdString(LoadCommandStrings(command).prompt);
 }
 
 QString CLargeToolBar::ToolTip(fw::UINT command) {
-    return CommandString(command).second;
+    return QString::fromStdString(LoadCommandStrings(command).toolTip);
 }
 
 }  // namespace app

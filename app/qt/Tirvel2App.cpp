@@ -1,4 +1,4 @@
-#include "app/Tirvel2App.h"
+#include "app/qt/Tirvel2App.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -8,11 +8,15 @@
 #include <QTextStream>
 #include <QTimer>
 #include <cstdio>
+#include <functional>
 #include <memory>
+#include <string_view>
+#include <vector>
 
-#include "app/MainFrameWindow.h"
-#include "app/RecentFileList.h"
-#include "app/Tirvel2Doc.h"
+#include "app/core/RecentFileList.h"
+#include "app/core/Tirvel2Doc.h"
+#include "app/qt/MainFrameWindow.h"
+#include "app/qt/SettingsRecentFileStore.h"
 #include "form/Tirvel2View.h"
 #include "framework/Dialog.h"
 #include "framework/StringTable.h"
@@ -55,9 +59,38 @@ constexpr int kLogQuietMs = 1000;
 // The transfer is pictured once its bar is this far (of 1000) along.
 constexpr int kTransferShownAt = 300;
 
+QString Latin1(std::string_view text) {
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
 void PrintError(const QString& message) {
     std::fputs(message.toLocal8Bit().constData(), stderr);
     std::fputc('\n', stderr);
+}
+
+// Asks ready() at every poll until it holds or the time is up; then pictures
+// the frame (once ready) or says why there is no picture, and ends the run.
+void PictureFrameOnceReady(CMainFrameWindow* frame, const QString& file,
+                           const std::function<bool()>& ready, const QString& notReady) {
+    auto* poll = new QTimer(frame);
+    auto waited = std::make_shared<int>(0);
+    QObject::connect(poll, &QTimer::timeout, frame, [=] {
+        *waited += kScreenshotPollMs;
+        const bool isReady = ready();
+        if (!isReady && *waited < kScreenshotTimeoutMs) {
+            return;
+        }
+        poll->stop();
+        int status = 1;
+        if (isReady && frame->grab().save(file)) {
+            status = 0;
+        } else if (!isReady) {
+            PrintError(notReady);
+        }
+        frame->close();
+        QCoreApplication::exit(status);
+    });
+    poll->start(kScreenshotPollMs);
 }
 
 }  // namespace
@@ -75,7 +108,7 @@ CTirvel2App::~CTirvel2App() {
     }
 }
 
-CTirvel2App::ParseResult CTirvel2App::ParseCommandLine(const QStringList& arguments) {
+ParseResult CTirvel2App::ParseCommandLine(const QStringList& arguments) {
     ParseResult result;
     QCommandLineParser parser;
     parser.setApplicationDescription(Text(res::IDS_APP_USAGE));
@@ -84,66 +117,45 @@ CTirvel2App::ParseResult CTirvel2App::ParseCommandLine(const QStringList& argume
     const QCommandLineOption lang(QStringLiteral("lang"), Text(res::IDS_APP_OPTION_LANG),
                                   QStringLiteral("en|zh"));
     parser.addOption(lang);
-
-    // For tests, screenshots and measurements; not part of the operator's tool.
-    const auto hidden = [&parser](const QString& name, const QString& value = {}) {
-        QCommandLineOption option(name, QString(), value);
+    std::vector<QCommandLineOption> hidden;
+    for (const HiddenOption& spec : HiddenOptions()) {
+        QCommandLineOption option(Latin1(spec.name), QString(), Latin1(spec.valueName));
         option.setFlags(QCommandLineOption::HiddenFromHelp);
         parser.addOption(option);
-        return option;
-    };
-    const QCommandLineOption device = hidden(QStringLiteral("device"), QStringLiteral("path"));
-    const QCommandLineOption autostart = hidden(QStringLiteral("autostart"));
-    const QCommandLineOption screenshot =
-        hidden(QStringLiteral("screenshot"), QStringLiteral("file"));
-    const QCommandLineOption aboutScreenshot =
-        hidden(QStringLiteral("about-screenshot"), QStringLiteral("file"));
-    const QCommandLineOption quitAfterStart = hidden(QStringLiteral("quit-after-start"));
-    const QCommandLineOption logScreenshot =
-        hidden(QStringLiteral("log-screenshot"), QStringLiteral("file"));
-    const QCommandLineOption transferScreenshot =
-        hidden(QStringLiteral("transfer-screenshot"), QStringLiteral("file"));
-    const QCommandLineOption firmware = hidden(QStringLiteral("firmware"), QStringLiteral("file"));
+        hidden.push_back(option);
+    }
 
     if (!parser.parse(arguments)) {
-        result.message = parser.errorText();
+        result.message = parser.errorText().toStdString();
         result.exitStatus = 2;
         return result;
     }
     if (parser.isSet(help)) {
-        result.message = parser.helpText();
+        result.message = parser.helpText().toStdString();
         result.exitStatus = 0;
         return result;
     }
     if (parser.isSet(version)) {
-        result.message = QCoreApplication::applicationName() + QLatin1Char(' ') +
-                         QCoreApplication::applicationVersion();
+        result.message = VersionText();
         result.exitStatus = 0;
         return result;
     }
     if (!parser.positionalArguments().isEmpty()) {
-        result.message = parser.helpText();
+        result.message = parser.helpText().toStdString();
         result.exitStatus = 2;
         return result;
     }
-    if (parser.isSet(lang)) {
-        const std::string value = parser.value(lang).toStdString();
-        result.options.language = fw::ParseLanguage(value);
-        if (!result.options.language) {
-            result.message = QString::fromStdString(
-                fw::FormatMessageText(fw::LoadString(res::IDS_CLI_BAD_LANGUAGE), {value}));
-            result.exitStatus = 2;
-            return result;
+    if (parser.isSet(lang) && !SetLanguageOption(parser.value(lang).toStdString(), result)) {
+        return result;
+    }
+    for (std::size_t i = 0; i < hidden.size(); ++i) {
+        const HiddenOption& spec = HiddenOptions()[i];
+        if (spec.value != nullptr) {
+            result.options.*spec.value = parser.value(hidden[i]).toStdString();
+        } else {
+            result.options.*spec.flag = parser.isSet(hidden[i]);
         }
     }
-    result.options.devicePath = parser.value(device).toStdString();
-    result.options.autostart = parser.isSet(autostart);
-    result.options.screenshot = parser.value(screenshot);
-    result.options.aboutScreenshot = parser.value(aboutScreenshot);
-    result.options.quitAfterStart = parser.isSet(quitAfterStart);
-    result.options.logScreenshot = parser.value(logScreenshot);
-    result.options.transferScreenshot = parser.value(transferScreenshot);
-    result.options.firmwarePath = parser.value(firmware).toStdString();
     return result;
 }
 
@@ -152,10 +164,11 @@ int CTirvel2App::Run() {
     fw::SetLanguage(fw::LanguageFromEnvironment());
     const ParseResult parsed = ParseCommandLine(QCoreApplication::arguments());
     if (parsed.exitStatus) {
+        const QString message = QString::fromStdString(parsed.message);
         if (*parsed.exitStatus == 0) {
-            QTextStream(stdout) << parsed.message << Qt::endl;
+            QTextStream(stdout) << message << Qt::endl;
         } else {
-            PrintError(parsed.message);
+            PrintError(message);
         }
         return *parsed.exitStatus;
     }
@@ -172,7 +185,8 @@ bool CTirvel2App::InitInstance(const AppOptions& options) {
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/128.png")));
 
     fw::SetDialogHost(&dialogHost_);
-    recentFiles_ = std::make_unique<CRecentFileList>();
+    recentFileStore_ = std::make_unique<CSettingsRecentFileStore>();
+    recentFiles_ = std::make_unique<CRecentFileList>(*recentFileStore_);
     document_ = std::make_unique<CTirvel2Doc>(*recentFiles_);
     frame_ = std::make_unique<CMainFrameWindow>(*document_, language);
     dialogHost_.SetMainWindow(frame_.get());
@@ -192,35 +206,19 @@ void CTirvel2App::ArrangeScriptedRun(const AppOptions& options) {
     if (options.quitAfterStart) {
         frame->installEventFilter(new FirstPaintWatcher(frame));
     }
-    if (options.autostart || !options.screenshot.isEmpty()) {
+    if (options.autostart || !options.screenshot.empty()) {
         QTimer::singleShot(0, frame, [frame] { frame->OnCommand(res::ID_START_CONFIG); });
     }
-    if (!options.screenshot.isEmpty()) {
+    if (!options.screenshot.empty()) {
         // Polled rather than hooked: the frame hears every state, and the
         // picture is wanted once the values are on the form.
-        auto* poll = new QTimer(frame);
-        auto waited = std::make_shared<int>(0);
-        const QString file = options.screenshot;
-        QObject::connect(poll, &QTimer::timeout, frame, [frame, poll, waited, file] {
-            *waited += kScreenshotPollMs;
-            const bool connected = frame->ConnectionState() == kStateConnected;
-            if (!connected && *waited < kScreenshotTimeoutMs) {
-                return;
-            }
-            poll->stop();
-            int status = 1;
-            if (connected && frame->grab().save(file)) {
-                status = 0;
-            } else if (!connected) {
-                PrintError(QStringLiteral("tirvel: no device connected; no screenshot taken"));
-            }
-            frame->close();
-            QCoreApplication::exit(status);
-        });
-        poll->start(kScreenshotPollMs);
+        PictureFrameOnceReady(
+            frame, QString::fromStdString(options.screenshot),
+            [frame] { return frame->ConnectionState() == kStateConnected; },
+            QStringLiteral("tirvel: no device connected; no screenshot taken"));
     }
-    if (!options.aboutScreenshot.isEmpty()) {
-        const QString file = options.aboutScreenshot;
+    if (!options.aboutScreenshot.empty()) {
+        const QString file = QString::fromStdString(options.aboutScreenshot);
         QTimer::singleShot(300, frame, [frame, file] {
             // Taken from inside the box's own loop, then the box is closed.
             auto status = std::make_shared<int>(1);
@@ -235,41 +233,28 @@ void CTirvel2App::ArrangeScriptedRun(const AppOptions& options) {
             QCoreApplication::exit(*status);
         });
     }
-    if (!options.logScreenshot.isEmpty()) {
-        ArrangeLogScreenshot(options.logScreenshot);
+    if (!options.logScreenshot.empty()) {
+        ArrangeLogScreenshot(QString::fromStdString(options.logScreenshot));
     }
-    if (!options.transferScreenshot.isEmpty()) {
-        ArrangeTransferScreenshot(options.transferScreenshot);
+    if (!options.transferScreenshot.empty()) {
+        ArrangeTransferScreenshot(QString::fromStdString(options.transferScreenshot));
     }
 }
 
 void CTirvel2App::ArrangeLogScreenshot(const QString& file) {
     CMainFrameWindow* frame = frame_.get();
     QTimer::singleShot(0, frame, [frame] { frame->OnCommand(res::ID_SHOW_DEBUG_INFO); });
-    auto* poll = new QTimer(frame);
-    auto waited = std::make_shared<int>(0);
     auto quiet = std::make_shared<int>(0);
     auto last = std::make_shared<std::string>();
-    QObject::connect(poll, &QTimer::timeout, frame, [=] {
-        *waited += kScreenshotPollMs;
-        const std::string text = frame->FormView()->GetControlText(res::IDC_LOG_PANE);
-        *quiet = text == *last ? *quiet + kScreenshotPollMs : 0;
-        *last = text;
-        const bool still = !text.empty() && *quiet >= kLogQuietMs;
-        if (!still && *waited < kScreenshotTimeoutMs) {
-            return;
-        }
-        poll->stop();
-        int status = 1;
-        if (still && frame->grab().save(file)) {
-            status = 0;
-        } else if (!still) {
-            PrintError(QStringLiteral("tirvel: the device printed nothing; no screenshot taken"));
-        }
-        frame->close();
-        QCoreApplication::exit(status);
-    });
-    poll->start(kScreenshotPollMs);
+    PictureFrameOnceReady(
+        frame, file,
+        [frame, quiet, last] {
+            const std::string text = frame->FormView()->GetControlText(res::IDC_LOG_PANE);
+            *quiet = text == *last ? *quiet + kScreenshotPollMs : 0;
+            *last = text;
+            return !text.empty() && *quiet >= kLogQuietMs;
+        },
+        QStringLiteral("tirvel: the device printed nothing; no screenshot taken"));
 }
 
 void CTirvel2App::ArrangeTransferScreenshot(const QString& file) {

@@ -1,7 +1,7 @@
 // The desktop main window: the shared main-frame logic (state copy, command
-// enabling, Stop on close) in a QMainWindow with the large toolbar, the form
-// view as its central widget and a status bar with the command prompt and the
-// lock-key indicators.
+// dispatch and enabling, Stop on close) in a QMainWindow with the large
+// toolbar, the form view as its central widget and a status bar with the
+// command prompt and the lock-key indicators.
 #pragma once
 
 #include <QLabel>
@@ -10,9 +10,9 @@
 #include <map>
 #include <memory>
 
-#include "app/LargeToolBar.h"
-#include "app/LockKeys.h"
-#include "form/MainFrame.h"
+#include "app/core/DesktopFrame.h"
+#include "app/qt/LargeToolBar.h"
+#include "app/qt/LockKeys.h"
 #include "framework/Language.h"
 
 class CTirvel2View;
@@ -23,9 +23,7 @@ class CQtFormView;
 
 namespace app {
 
-class CTirvel2Doc;
-
-class CMainFrameWindow : public QMainWindow, public CMainFrame {
+class CMainFrameWindow : public QMainWindow, public CDesktopFrame {
     Q_OBJECT
 public:
     static constexpr int kMinimumWidth = 820;
@@ -37,13 +35,8 @@ public:
     CMainFrameWindow(CTirvel2Doc& document, fw::Language language, QWidget* parent = nullptr);
     ~CMainFrameWindow() override;
 
-    // CMainFrame: the view reports its state; the toolbar follows at once.
-    void SetConnectionState(int state) override;
-
-    // A command as the toolbar or an accelerator gives it.
-    void OnCommand(fw::UINT command);
     // Every toolbar action enabled as the command-enabling table says.
-    void UpdateCommandUI();
+    void UpdateCommandUI() override;
     void UpdateIndicators();
 
     CTirvel2View& View() const { return *view_; }
@@ -58,12 +51,16 @@ protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
+    // CDesktopFrame
+    void CloseFrame() override { close(); }
+    bool PrintEmptyPage() override;
+    void SendToForm(fw::UINT command) override;
+
 private:
     void CreateStatusBar();
     void CreateAccelerators();
     void PlaceOnScreen();
 
-    CTirvel2Doc& document_;
     std::unique_ptr<CTirvel2View> view_;
     fw::qt::CQtFormView* formView_ = nullptr;
     CLargeToolBar* toolBar_ = nullptr;

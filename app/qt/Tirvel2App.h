@@ -5,30 +5,18 @@
 
 #include <QApplication>
 #include <QString>
+#include <QStringList>
 #include <memory>
-#include <optional>
-#include <string>
 
-#include "framework/Language.h"
+#include "app/core/CommandLine.h"
 #include "framework/qt/QtDialogHost.h"
 
 namespace app {
 
 class CMainFrameWindow;
 class CRecentFileList;
+class CSettingsRecentFileStore;
 class CTirvel2Doc;
-
-struct AppOptions {
-    std::optional<fw::Language> language;  // --lang; else from the environment
-    std::string devicePath;                // --device: a path instead of the COM number
-    bool autostart = false;                // --autostart: Start Config once the window is up
-    QString screenshot;           // --screenshot FILE: the window, once Connected, then exit
-    QString aboutScreenshot;      // --about-screenshot FILE: the About box, then exit
-    QString logScreenshot;        // --log-screenshot FILE: Show Log, once the log is still
-    QString transferScreenshot;   // --transfer-screenshot FILE: the transfer dialog mid-way
-    std::string firmwarePath;     // --firmware FILE: the image Update File sends
-    bool quitAfterStart = false;  // --quit-after-start: exit after the first paint
-};
 
 class CTirvel2App {
 public:
@@ -41,12 +29,8 @@ public:
     int Run();
 
     // The options from the command line (Qt's own removed); a message and an
-    // exit status when the line is wrong or asked for help.
-    struct ParseResult {
-        AppOptions options;
-        std::optional<int> exitStatus;
-        QString message;
-    };
+    // exit status when the line is wrong or asked for help. Qt's parser reads
+    // it, so help and errors are worded as in every Qt program.
     static ParseResult ParseCommandLine(const QStringList& arguments);
 
 private:
@@ -57,6 +41,7 @@ private:
 
     QApplication app_;
     fw::qt::CQtDialogHost dialogHost_;
+    std::unique_ptr<CSettingsRecentFileStore> recentFileStore_;
     std::unique_ptr<CRecentFileList> recentFiles_;
     std::unique_ptr<CTirvel2Doc> document_;
     std::unique_ptr<CMainFrameWindow> frame_;

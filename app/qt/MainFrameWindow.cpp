@@ -1,4 +1,4 @@
-#include "app/MainFrameWindow.h"
+#include "app/qt/MainFrameWindow.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -8,8 +8,6 @@
 #include <QStatusBar>
 #include <QStyle>
 
-#include "app/AboutDlg.h"
-#include "app/Tirvel2Doc.h"
 #include "form/Tirvel2View.h"
 #include "framework/StringTable.h"
 #include "framework/qt/QtDialogHost.h"
@@ -52,26 +50,10 @@ QKeyCombination KeyOf(const res::Accelerator& accelerator) {
     return QKeyCombination(modifiers, key);
 }
 
-// Commands whose keys belong to the focused control: the edit commands, and
-// the pane commands of a window that has one pane. None of them has a handler.
-bool BelongsToFocusedControl(fw::UINT command) {
-    switch (command) {
-        case res::ID_EDIT_COPY:
-        case res::ID_EDIT_CUT:
-        case res::ID_EDIT_PASTE:
-        case res::ID_EDIT_UNDO:
-        case res::ID_NEXT_PANE:
-        case res::ID_PREV_PANE:
-            return true;
-        default:
-            return false;
-    }
-}
-
 }  // namespace
 
 CMainFrameWindow::CMainFrameWindow(CTirvel2Doc& document, fw::Language language, QWidget* parent)
-    : QMainWindow(parent), document_(document), view_(std::make_unique<CTirvel2View>()) {
+    : QMainWindow(parent), CDesktopFrame(document), view_(std::make_unique<CTirvel2View>()) {
     // The application's title only: the document has no name worth showing.
     setWindowTitle(Text(res::IDS_APP_TITLE));
     setWindowIcon(QIcon(QStringLiteral(":/icons/128.png")));
@@ -83,7 +65,8 @@ CMainFrameWindow::CMainFrameWindow(CTirvel2Doc& document, fw::Language language,
     toolBar_->SetImageLists(48, res::IDB_TOOLBAR_24, res::IDB_TOOLBAR_24,
                             res::IDB_TOOLBAR_DISABLED);
     addToolBar(Qt::TopToolBarArea, toolBar_);
-    connect(toolBar_, &CLargeToolBar::commandTriggered, this, &CMainFrameWindow::OnCommand);
+    connect(toolBar_, &CLargeToolBar::commandTriggered, this,
+            [this](fw::UINT command) { OnCommand(command); });
 
     formView_ = new fw::qt::CQtFormView(*view_, language, this);
     setCentralWidget(formView_);
@@ -94,9 +77,7 @@ CMainFrameWindow::CMainFrameWindow(CTirvel2Doc& document, fw::Language language,
     setMinimumSize(kMinimumWidth, kMinimumHeight);
     PlaceOnScreen();
 
-    AfxSetMainFrame(this);
-    SetView(view_.get());
-    document_.OnNewDocument();
+    StartDocument(*view_);
 
     refresh_.setInterval(kCommandRefreshMs);
     connect(&refresh_, &QTimer::timeout, this, [this] {
@@ -110,19 +91,11 @@ CMainFrameWindow::CMainFrameWindow(CTirvel2Doc& document, fw::Language language,
 
 CMainFrameWindow::~CMainFrameWindow() {
     refresh_.stop();
-    if (AfxGetMainFrame() == this) {
-        AfxSetMainFrame(nullptr);
-    }
-    SetView(nullptr);
+    Unlink();
     // The form's window goes before the view it is the window of.
     delete takeCentralWidget();
     formView_ = nullptr;
     view_.reset();
-}
-
-void CMainFrameWindow::SetConnectionState(int state) {
-    CMainFrame::SetConnectionState(state);
-    UpdateCommandUI();
 }
 
 void CMainFrameWindow::UpdateCommandUI() {
@@ -131,37 +104,11 @@ void CMainFrameWindow::UpdateCommandUI() {
     }
 }
 
-void CMainFrameWindow::OnCommand(fw::UINT command) {
-    switch (command) {
-        case res::ID_APP_ABOUT: {
-            CAboutDlg about(view_.get());
-            about.DoModal();
-            return;
-        }
-        case res::ID_APP_EXIT:
-            close();
-            return;
-        case res::ID_FILE_NEW:
-            document_.OnFileNew();
-            return;
-        case res::ID_FILE_OPEN:
-            document_.OnFileOpen();
-            return;
-        case res::ID_FILE_SAVE:
-            document_.OnFileSave();
-            return;
-        case res::ID_FILE_PRINT:
-            if (fw::qt::PrintEmptyPage(this) == fw::qt::PrintOutcome::Failed) {
-                view_->AfxMessageBox(res::IDS_PRINT_FAILED);
-            }
-            return;
-        default:
-            break;
-    }
-    // The state may have changed since the toolbar was last brought up to date.
-    if (!IsCommandEnabled(command)) {
-        return;
-    }
+bool CMainFrameWindow::PrintEmptyPage() {
+    return fw::qt::PrintEmptyPage(this) != fw::qt::PrintOutcome::Failed;
+}
+
+void CMainFrameWindow::SendToForm(fw::UINT command) {
     formView_->SendCommand(command);
 }
 
@@ -240,7 +187,7 @@ void CMainFrameWindow::CreateAccelerators() {
             action = new QAction(this);
             action->setData(accelerator.command);
             const fw::UINT command = accelerator.command;
-            if (BelongsToFocusedControl(command)) {
+            if (CMainFrame::BelongsToFocusedControl(command)) {
                 action->setShortcutContext(Qt::WidgetShortcut);
                 shortcutSink_->addAction(action);
             } else {

@@ -1,4 +1,5 @@
-// The About box (template 100): nothing to exchange, OK closes it.
+// The About box (template 100, with icon 128), the same on every desktop:
+// nothing to exchange, OK closes it.
 #pragma once
 
 #include "framework/Dialog.h"

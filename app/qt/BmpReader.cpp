@@ -1,4 +1,4 @@
-#include "app/BmpReader.h"
+#include "app/qt/BmpReader.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "app/LockKeys.h"
+#include "app/qt/LockKeys.h"
 
 #include <QGuiApplication>
 

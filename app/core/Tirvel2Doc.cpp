@@ -1,4 +1,4 @@
-#include "app/win32/Tirvel2Doc.h"
+#include "app/core/Tirvel2Doc.h"
 
 #include <cstdint>
 #include <limits>
@@ -11,10 +11,9 @@
 #include "form/Tirvel2View.h"
 #include "framework/Dialog.h"
 #include "framework/StringTable.h"
-#include "framework/win32/Win32Host.h"
 #include "res/ResourceIds.h"
 
-namespace app::win32 {
+namespace app {
 namespace {
 
 fw::FileDialogRequest DocumentFileRequest(bool save) {
@@ -61,7 +60,7 @@ bool CTirvel2Doc::OnOpenDocument(const std::string& path) {
         }
         return false;
     }
-    recentFiles_.Add(fw::win32::Widen(path));
+    recentFiles_.Add(path);
     return OnNewDocument();
 }
 
@@ -75,7 +74,7 @@ bool CTirvel2Doc::OnSaveDocument(const std::string& path) {
                         : !cfgfile::ReplaceFileContents(path, nothing)) {
         return false;
     }
-    recentFiles_.Add(fw::win32::Widen(path));
+    recentFiles_.Add(path);
     return true;
 }
 
@@ -93,4 +92,4 @@ void CTirvel2Doc::OnFileSave() {
     }
 }
 
-}  // namespace app::win32
+}  // namespace app

@@ -1,11 +1,11 @@
-// The document of the single-document app. It holds nothing: the form view
-// owns the configuration. New and Open start the form afresh; Save writes an
-// empty file under the name the operator chooses.
+// The document of the single-document app, the same on every desktop. It holds
+// nothing: the form view owns the configuration. New and Open start the form
+// afresh; Save writes an empty file under the name the operator chooses.
 #pragma once
 
 #include <string>
 
-#include "app/RecentFileList.h"
+#include "app/core/RecentFileList.h"
 
 class CTirvel2View;
 

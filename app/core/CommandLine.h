@@ -1,0 +1,62 @@
+// The desktop's command line, the same on every desktop: --lang, --help,
+// --version and the hidden options the tests, screenshots and measurements
+// drive the program with. The Qt shell reads the line with Qt's own parser
+// (its help and error texts are Qt's); the Win32 shell with ParseCommandLine.
+#pragma once
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "framework/Language.h"
+
+namespace app {
+
+struct AppOptions {
+    std::optional<fw::Language> language;  // --lang; else from the environment
+    std::string devicePath;                // --device: a path instead of the COM number
+    std::string firmwarePath;              // --firmware FILE: the image Update File sends
+    bool autostart = false;                // --autostart: Start Config once the window is up
+    bool quitAfterStart = false;           // --quit-after-start: exit after the first paint
+    // Pictures for the documentation; only a shell that can take them has these.
+    std::string screenshot;          // --screenshot FILE: the window, once Connected, then exit
+    std::string aboutScreenshot;     // --about-screenshot FILE: the About box, then exit
+    std::string logScreenshot;       // --log-screenshot FILE: Show Log, once the log is still
+    std::string transferScreenshot;  // --transfer-screenshot FILE: the transfer dialog mid-way
+};
+
+// The options from the command line; a message and an exit status when the
+// line is wrong or asked for help or the version.
+struct ParseResult {
+    AppOptions options;
+    std::optional<int> exitStatus;
+    std::string message;
+};
+
+// A hidden option: for tests, screenshots and measurements, not part of the
+// operator's tool. It takes a value (valueName) or is a switch.
+struct HiddenOption {
+    std::string_view name;       // without the leading "--"
+    std::string_view valueName;  // empty: a switch
+    std::string AppOptions::*value = nullptr;
+    bool AppOptions::*flag = nullptr;
+    bool screenshot = false;  // a picture: only where the shell takes them
+};
+
+std::span<const HiddenOption> HiddenOptions();
+
+// --lang's value; false, with the usage error in result, when it names no
+// language of the program.
+bool SetLanguageOption(const std::string& value, ParseResult& result);
+
+// What --version prints: "Tirvel" and the version.
+std::string VersionText();
+
+// The line read without a toolkit: "--name value" or "--name=value";
+// --help, -h and /? for help, --version and -v for the version. A shell
+// without screenshots refuses their options like any unknown one.
+ParseResult ParseCommandLine(const std::vector<std::string>& arguments, bool withScreenshots);
+
+}  // namespace app

@@ -1,0 +1,18 @@
+// A command's string in the table holds two texts: the status bar's prompt,
+// then, after the first "\n", the toolbar button's tooltip.
+#pragma once
+
+#include <string>
+
+#include "framework/Win.h"
+
+namespace app {
+
+struct CommandStrings {
+    std::string prompt;
+    std::string toolTip;  // empty where the string has no "\n"
+};
+
+CommandStrings LoadCommandStrings(fw::UINT command);
+
+}  // namespace app

@@ -1,0 +1,98 @@
+#include "app/win32/RegistryRecentFileStore.h"
+
+#include "framework/win32/Win32Api.h"
+
+#include <algorithm>
+
+#include "framework/win32/Win32Host.h"
+
+namespace app::win32 {
+namespace {
+
+std::wstring ValueName(std::size_t index) {
+    return L"File" + std::to_wstring(index + 1);
+}
+
+std::wstring FullPathW(const std::wstring& path) {
+    const DWORD length = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (length == 0) {
+        return path;
+    }
+    std::wstring full(length, L'\0');
+    const DWORD written = GetFullPathNameW(path.c_str(), length, full.data(), nullptr);
+    full.resize(written < length ? written : 0);
+    return full.empty() ? path : full;
+}
+
+// One stored value ("" when it is missing or no string).
+std::wstring ReadValue(HKEY section, const std::wstring& name) {
+    DWORD type = 0;
+    DWORD bytes = 0;
+    if (RegQueryValueExW(section, name.c_str(), nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS ||
+        type != REG_SZ || bytes < sizeof(wchar_t)) {
+        return {};
+    }
+    std::wstring value(bytes / sizeof(wchar_t), L'\0');
+    if (RegQueryValueExW(section, name.c_str(), nullptr, &type,
+                         reinterpret_cast<BYTE*>(value.data()), &bytes) != ERROR_SUCCESS) {
+        return {};
+    }
+    // The stored string may or may not carry its terminating null.
+    value.resize(std::min<std::size_t>(value.size(), bytes / sizeof(wchar_t)));
+    while (!value.empty() && value.back() == L'\0') {
+        value.pop_back();
+    }
+    return value;
+}
+
+}  // namespace
+
+std::vector<std::string> CRegistryRecentFileStore::Load(int count) {
+    std::vector<std::string> values;
+    HKEY section = nullptr;
+    const std::wstring path = key_ + L"\\" + kRecentFileSection;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &section) != ERROR_SUCCESS) {
+        return values;
+    }
+    for (int i = 0; i < count; ++i) {
+        values.push_back(
+            fw::win32::Narrow(ReadValue(section, ValueName(static_cast<std::size_t>(i)))));
+    }
+    RegCloseKey(section);
+    return values;
+}
+
+void CRegistryRecentFileStore::Save(const std::vector<std::optional<std::string>>& entries) {
+    HKEY section = nullptr;
+    const std::wstring path = key_ + L"\\" + kRecentFileSection;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
+                        &section, nullptr) != ERROR_SUCCESS) {
+        return;
+    }
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const std::wstring name = ValueName(i);
+        if (entries[i]) {
+            const std::wstring file = fw::win32::Widen(*entries[i]);
+            RegSetValueExW(section, name.c_str(), 0, REG_SZ,
+                           reinterpret_cast<const BYTE*>(file.c_str()),
+                           static_cast<DWORD>((file.size() + 1) * sizeof(wchar_t)));
+        } else {
+            RegDeleteValueW(section, name.c_str());
+        }
+    }
+    RegCloseKey(section);
+}
+
+std::string CRegistryRecentFileStore::FullPath(const std::string& path) const {
+    return fw::win32::Narrow(FullPathW(fw::win32::Widen(path)));
+}
+
+// Windows file names ignore case: two spellings of one file are one entry.
+bool CRegistryRecentFileStore::SameFile(const std::string& a, const std::string& b) const {
+    const std::wstring wideA = fw::win32::Widen(a);
+    const std::wstring wideB = fw::win32::Widen(b);
+    return CompareStringOrdinal(wideA.c_str(), static_cast<int>(wideA.size()), wideB.c_str(),
+                                static_cast<int>(wideB.size()), TRUE) == CSTR_EQUAL;
+}
+
+}  // namespace app::win32
