@@ -8,7 +8,7 @@ namespace fw {
 
 CHeadlessWindow::CHeadlessWindow(CMessageLoop& loop, CWnd& window, UINT templateId,
                                  Language language)
-    : loop_(loop), window_(window) {
+    : CWindowSiteCore(window), loop_(loop) {
     const DialogTemplate* t = res::FindDialogTemplate(templateId, language);
     if (t == nullptr) {
         throw std::invalid_argument("no dialog template " + std::to_string(templateId));
@@ -22,12 +22,13 @@ CHeadlessWindow::CHeadlessWindow(CMessageLoop& loop, CWnd& window, UINT template
         control.readOnly = (c.style & kReadOnly) != 0;
         controls_[c.id] = control;
     }
-    window_.AttachSite(this);
+    window.AttachSite(this);
 }
 
 CHeadlessWindow::~CHeadlessWindow() {
-    window_.AttachSite(nullptr);
-    loop_.Forget(&window_);
+    Window().AttachSite(nullptr);
+    loop_.Forget(&announcement_);
+    loop_.Forget(&Window());
 }
 
 bool CHeadlessWindow::Type(int id, const std::string& utf8) {
@@ -53,12 +54,12 @@ bool CHeadlessWindow::Click(int id) {
     if (it->second.kind != ControlKind::PushButton) {
         return false;
     }
-    window_.WindowProc(WM_COMMAND, static_cast<WPARAM>(id), 0);
+    Window().WindowProc(WM_COMMAND, static_cast<WPARAM>(id), 0);
     return true;
 }
 
 void CHeadlessWindow::Command(int id) {
-    window_.WindowProc(WM_COMMAND, static_cast<WPARAM>(id), 0);
+    Window().WindowProc(WM_COMMAND, static_cast<WPARAM>(id), 0);
 }
 
 std::string CHeadlessWindow::Text(int id) const {
@@ -186,16 +187,21 @@ int CHeadlessWindow::MessageBoxById(UINT textId, UINT captionId, UINT type,
     return onMessageBox ? onMessageBox(box) : IDOK;
 }
 
-void CHeadlessWindow::PostMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    loop_.Post(&window_, message, wParam, lParam);
+LRESULT CHeadlessWindow::CAnnouncement::WindowProc(UINT, WPARAM, LPARAM) {
+    site_.DeliverPosted();
+    return 0;
 }
 
-UINT CHeadlessWindow::SetTimer(UINT id, UINT periodMs) {
-    return loop_.SetTimer(&window_, id, periodMs);
+void CHeadlessWindow::AnnouncePosted() {
+    loop_.Post(&announcement_, WM_USER, 0, 0);
 }
 
-bool CHeadlessWindow::KillTimer(UINT id) {
-    return loop_.KillTimer(&window_, id);
+bool CHeadlessWindow::StartTimer(UINT id, UINT periodMs) {
+    return loop_.SetTimer(&Window(), id, periodMs) != 0;
+}
+
+bool CHeadlessWindow::StopTimer(UINT id) {
+    return loop_.KillTimer(&Window(), id);
 }
 
 }  // namespace fw

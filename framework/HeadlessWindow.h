@@ -14,8 +14,7 @@
 #include "framework/DialogTemplate.h"
 #include "framework/Language.h"
 #include "framework/MessageLoop.h"
-#include "framework/WindowSite.h"
-#include "framework/Wnd.h"
+#include "framework/WindowSiteCore.h"
 
 namespace fw {
 
@@ -26,7 +25,7 @@ struct RecordedMessageBox {
     MessageArgs args;
 };
 
-class CHeadlessWindow : public IWindowSite {
+class CHeadlessWindow : public CWindowSiteCore {
 public:
     // Creates the controls of the template and attaches itself to the window.
     CHeadlessWindow(CMessageLoop& loop, CWnd& window, UINT templateId,
@@ -78,11 +77,24 @@ public:
     void SetProgressPos(int id, int pos) override;
     // Records the box, then asks onMessageBox for the button (IDOK without it).
     int MessageBoxById(UINT textId, UINT captionId, UINT type, const MessageArgs& args) override;
-    void PostMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
-    UINT SetTimer(UINT id, UINT periodMs) override;
-    bool KillTimer(UINT id) override;
 
 private:
+    // The loop delivers to windows: this one stands in for the site and takes
+    // the announcement of a post as the word to deliver the oldest one.
+    class CAnnouncement : public CWnd {
+    public:
+        explicit CAnnouncement(CHeadlessWindow& site) : site_(site) {}
+        LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+    private:
+        CHeadlessWindow& site_;
+    };
+
+    // Posts and timers go through the portable loop.
+    void AnnouncePosted() override;
+    bool StartTimer(UINT id, UINT periodMs) override;
+    bool StopTimer(UINT id) override;
+
     struct Control {
         ControlKind kind;
         std::string text;
@@ -98,7 +110,7 @@ private:
     };
 
     CMessageLoop& loop_;
-    CWnd& window_;
+    CAnnouncement announcement_{*this};
     std::map<int, Control> controls_;
     std::vector<RecordedMessageBox> boxes_;
     int focus_ = -1;

@@ -12,48 +12,40 @@ LRESULT CWnd::WindowProc(UINT, WPARAM, LPARAM) {
 void CWnd::DoDataExchange(CDataExchange*) {}
 
 void CWnd::ShowDlgItem(int id, int showCommand) {
-    if (site_ != nullptr) {
-        site_->ShowControl(id, showCommand);
-    }
+    site_.ShowControl(id, showCommand);
 }
 
 void CWnd::EnableDlgItem(int id, bool enable) {
-    if (site_ != nullptr) {
-        site_->EnableControl(id, enable);
-    }
+    site_.EnableControl(id, enable);
 }
 
 void CWnd::FocusDlgItem(int id) {
-    if (site_ != nullptr) {
-        site_->FocusControl(id);
-    }
+    site_.FocusControl(id);
 }
 
 void CWnd::CheckDlgButton(int id, int state) {
-    if (site_ != nullptr) {
-        site_->SetControlCheck(id, state);
-    }
+    site_.SetControlCheck(id, state);
 }
 
 int CWnd::IsDlgButtonChecked(int id) const {
-    return site_ != nullptr ? site_->GetControlCheck(id) : 0;
+    return site_.GetControlCheck(id);
 }
 
 void CWnd::SetDlgItemBytes(int id, const std::string& bytes) {
-    if (site_ == nullptr) {
+    if (Site() == nullptr) {
         return;
     }
     auto& shown = shown_[id];
     shown.bytes = bytes;
     shown.utf8 = DecodeAnsi(bytes);
-    site_->SetControlText(id, shown.utf8);
+    site_.SetControlText(id, shown.utf8);
 }
 
 std::string CWnd::GetDlgItemBytes(int id) const {
-    if (site_ == nullptr) {
+    if (Site() == nullptr) {
         return {};
     }
-    std::string utf8 = site_->GetControlText(id);
+    std::string utf8 = site_.GetControlText(id);
     auto it = shown_.find(id);
     if (it != shown_.end() && it->second.utf8 == utf8) {
         return it->second.bytes;
@@ -62,10 +54,10 @@ std::string CWnd::GetDlgItemBytes(int id) const {
 }
 
 bool CWnd::DlgItemFitsCodePage(int id) const {
-    if (site_ == nullptr) {
+    if (Site() == nullptr) {
         return true;
     }
-    const std::string utf8 = site_->GetControlText(id);
+    const std::string utf8 = site_.GetControlText(id);
     auto it = shown_.find(id);
     // The bytes shown there came from the device or a file, and go back as
     // they came.
@@ -80,25 +72,23 @@ int CWnd::AfxMessageBox(UINT stringId, const MessageArgs& args) {
 }
 
 int CWnd::MessageBoxById(UINT textId, UINT captionId, UINT type, const MessageArgs& args) {
-    return site_ != nullptr ? site_->MessageBoxById(textId, captionId, type, args) : IDOK;
+    return site_.MessageBoxById(textId, captionId, type, args);
 }
 
 void CWnd::PostMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    if (site_ != nullptr) {
-        site_->PostMessage(message, wParam, lParam);
-    }
+    site_.PostMessage(message, wParam, lParam);
 }
 
 UINT CWnd::SetTimer(UINT id, UINT periodMs) {
-    return site_ != nullptr ? site_->SetTimer(id, periodMs) : 0;
+    return site_.SetTimer(id, periodMs);
 }
 
 bool CWnd::KillTimer(UINT id) {
-    return site_ != nullptr && site_->KillTimer(id);
+    return site_.KillTimer(id);
 }
 
 bool CWnd::UpdateData(bool saveAndValidate) {
-    if (site_ == nullptr) {
+    if (Site() == nullptr) {
         return false;
     }
     CDataExchange dx(this, saveAndValidate);

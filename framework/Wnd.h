@@ -10,7 +10,7 @@
 #include <string>
 #include <unordered_map>
 
-#include "framework/WindowSite.h"
+#include "framework/SiteRelay.h"
 
 namespace fw {
 
@@ -27,8 +27,8 @@ public:
 
     // The platform half; the host attaches it before the first message and
     // detaches it (nullptr) before it goes away.
-    void AttachSite(IWindowSite* site) { site_ = site; }
-    IWindowSite* Site() const { return site_; }
+    void AttachSite(IWindowSite* site) { site_.RelayTo(site); }
+    IWindowSite* Site() const { return site_.Target(); }
 
     // Messages delivered by the host on the user-interface thread.
     virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
@@ -69,7 +69,7 @@ private:
         std::string utf8;
     };
 
-    IWindowSite* site_ = nullptr;
+    CSiteRelay site_;
     std::unordered_map<int, ShownText> shown_;
 };
 

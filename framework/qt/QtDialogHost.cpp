@@ -13,9 +13,10 @@
 #include <QStringList>
 #include <QTranslator>
 
+#include "framework/FileChooserRequest.h"
+#include "framework/ModalRun.h"
 #include "framework/StringTable.h"
 #include "framework/qt/QtWindowSite.h"
-#include "res/Dialogs.h"
 #include "res/ResourceIds.h"
 
 namespace fw::qt {
@@ -131,25 +132,14 @@ private:
     QString agreed_;
 };
 
-class DetachOnExit {
-public:
-    explicit DetachOnExit(CWnd& window) : window_(window) {}
-    ~DetachOnExit() { window_.AttachSite(nullptr); }
-    DetachOnExit(const DetachOnExit&) = delete;
-    DetachOnExit& operator=(const DetachOnExit&) = delete;
-
-private:
-    CWnd& window_;
-};
-
 }  // namespace
 
 int CQtDialogHost::RunModal(CDialog& dialog, CWnd* parent) {
-    const DialogTemplate* t = res::FindDialogTemplate(dialog.TemplateId(), CurrentLanguage());
+    const DialogTemplate* t = ModalTemplate(dialog);
     if (t == nullptr) {
         return -1;
     }
-    QWidget* owner = WidgetOf(parent != nullptr ? parent : dialog.Parent());
+    QWidget* owner = WidgetOf(ModalParent(dialog, parent));
     if (owner == nullptr) {
         owner = mainWindow_;
     }
@@ -159,14 +149,14 @@ int CQtDialogHost::RunModal(CDialog& dialog, CWnd* parent) {
     window.SetSite(&site);
     site.SetAfterDispatch([&window] { window.CloseIfEnded(); });
     dialog.AttachSite(&site);
-    DetachOnExit detach(dialog);
+    CDetachOnExit detach(dialog);
 
     CNormalCursorScope normal;
     dialog.OnInitDialog();
     if (!dialog.IsEnded()) {
         window.exec();
     }
-    return dialog.IsEnded() ? dialog.Result() : IDCANCEL;
+    return ModalResult(dialog);
 }
 
 std::optional<std::string> CQtDialogHost::RunFileDialog(const FileDialogRequest& request) {
@@ -174,9 +164,8 @@ std::optional<std::string> CQtDialogHost::RunFileDialog(const FileDialogRequest&
     if (owner == nullptr) {
         owner = mainWindow_;
     }
-    // An open chooser that insists on an existing file has no name to create.
-    const bool mustExist = !request.save && (request.flags & OFN_FILEMUSTEXIST) != 0;
-    CFileChooser dialog(owner, (request.flags & OFN_CREATEPROMPT) != 0 && !mustExist);
+    const FileChooserRules rules = ReadFileChooserRules(request);
+    CFileChooser dialog(owner, rules.createPrompt);
     if (!request.title.empty()) {
         dialog.setWindowTitle(FromUtf8(request.title));
     }
@@ -187,11 +176,10 @@ std::optional<std::string> CQtDialogHost::RunFileDialog(const FileDialogRequest&
     if (request.save) {
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setFileMode(QFileDialog::AnyFile);
-        dialog.setOption(QFileDialog::DontConfirmOverwrite,
-                         (request.flags & OFN_OVERWRITEPROMPT) == 0);
+        dialog.setOption(QFileDialog::DontConfirmOverwrite, !rules.overwritePrompt);
     } else {
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
-        dialog.setFileMode(mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+        dialog.setFileMode(rules.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     }
     if (!request.defaultExt.empty()) {
         dialog.setDefaultSuffix(FromUtf8(request.defaultExt));
@@ -238,16 +226,11 @@ bool InstallQtTranslations(QApplication& app, Language language) {
 }
 
 QString ToQtFilter(const std::string& utf8Filter) {
-    const QStringList parts = FromUtf8(utf8Filter).split(u'|');
     QStringList filters;
-    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        const QString& description = parts[i];
-        QString patterns = parts[i + 1];
-        if (description.isEmpty()) {
-            break;  // "||" ends the list
-        }
+    for (const FileFilterEntry& entry : ParseFileFilter(utf8Filter)) {
+        QString patterns = FromUtf8(entry.patterns);
         patterns.replace(u';', u' ');
-        filters << description + QStringLiteral(" (") + patterns + u')';
+        filters << FromUtf8(entry.description) + QStringLiteral(" (") + patterns + u')';
     }
     return filters.join(QStringLiteral(";;"));
 }

@@ -8,11 +8,11 @@
 
 #include "framework/FormView.h"
 #include "framework/Language.h"
-#include "framework/WindowSite.h"
+#include "framework/SiteRelay.h"
 
 namespace fw::qt {
 
-class CQtFormView : public QScrollArea, public IWindowSite {
+class CQtFormView : public QScrollArea, public CSiteRelay {
     Q_OBJECT
 public:
     // Builds the controls of the view's template in the given language and
@@ -29,24 +29,6 @@ public:
     // A toolbar or menu command, delivered as a click on the form delivers its
     // buttons: WM_COMMAND to the view under the wait cursor.
     void SendCommand(UINT id);
-
-    // IWindowSite
-    void ShowControl(int id, int showCommand) override;
-    bool IsControlVisible(int id) const override;
-    void EnableControl(int id, bool enable) override;
-    bool IsControlEnabled(int id) const override;
-    void FocusControl(int id) override;
-    void SetControlText(int id, const std::string& utf8) override;
-    std::string GetControlText(int id) const override;
-    void SetControlCheck(int id, int state) override;
-    int GetControlCheck(int id) const override;
-    void AppendControlText(int id, const std::string& utf8) override;
-    void SetRichEditLook(int id, const RichEditLook& look) override;
-    void SetControlSizePixels(int id, int width, int height) override;
-    int MessageBoxById(UINT textId, UINT captionId, UINT type, const MessageArgs& args) override;
-    void PostMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
-    UINT SetTimer(UINT id, UINT periodMs) override;
-    bool KillTimer(UINT id) override;
 
 private:
     struct Impl;

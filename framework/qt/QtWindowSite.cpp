@@ -21,7 +21,6 @@
 #include <QTimer>
 #include <algorithm>
 #include <climits>
-#include <optional>
 
 #include "framework/StringTable.h"
 
@@ -75,32 +74,6 @@ QString FromUtf8(const std::string& utf8) {
 std::string ToUtf8(const QString& text) {
     const QByteArray bytes = text.toUtf8();
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
-
-// A rich edit takes CR LF, a lone CR and a lone LF each as one line break.
-// continuesCr: the text before this piece ended with CR.
-QString ToLineBreaks(const QString& text, bool continuesCr, bool* endsWithCr) {
-    QString out;
-    out.reserve(text.size());
-    bool afterCr = continuesCr;
-    for (QChar ch : text) {
-        if (ch == u'\r') {
-            out += u'\n';
-            afterCr = true;
-            continue;
-        }
-        if (ch == u'\n') {
-            if (!afterCr) {
-                out += u'\n';
-            }
-            afterCr = false;
-            continue;
-        }
-        out += ch;
-        afterCr = false;
-    }
-    *endsWithCr = afterCr;
-    return out;
 }
 
 // Read-only rich edits still let the operator select with the keyboard (and so
@@ -273,7 +246,7 @@ CNormalCursorScope::~CNormalCursorScope() {
 }
 
 CQtWindowSite::CQtWindowSite(QWidget* container, CWnd& window, const DialogTemplate& dialogTemplate)
-    : container_(container), window_(window) {
+    : CWindowSiteCore(window), container_(container) {
     const QFont font = TemplateFont(dialogTemplate.fontFace, dialogTemplate.fontPoints);
     container_->setFont(font);
     units_ = BaseUnitsOf(font);
@@ -322,21 +295,9 @@ CQtWindowSite::ControlEntry* CQtWindowSite::Find(int id) {
     return it != controls_.end() ? &it->second : nullptr;
 }
 
-void CQtWindowSite::SendCommand(UINT id) {
-    Dispatch(WM_COMMAND, static_cast<WPARAM>(id), 0, true);
-}
-
-void CQtWindowSite::Dispatch(UINT message, WPARAM wParam, LPARAM lParam, bool busy) {
-    {
-        std::optional<WaitCursor> wait;
-        if (busy) {
-            wait.emplace();
-        }
-        window_.WindowProc(message, wParam, lParam);
-    }
-    if (afterDispatch_) {
-        afterDispatch_();
-    }
+void CQtWindowSite::WhileBusy(const std::function<void()>& handle) {
+    WaitCursor wait;
+    handle();
 }
 
 void CQtWindowSite::ShowControl(int id, int showCommand) {
@@ -403,7 +364,7 @@ void CQtWindowSite::SetControlText(int id, const std::string& utf8) {
             break;
         case ControlKind::RichEdit:
             static_cast<QTextEdit*>(c->widget)->setPlainText(
-                ToLineBreaks(text, false, &c->endsWithCr));
+                FromUtf8(paneBreaks_.Replace(id, utf8)));
             break;
         case ControlKind::ProgressBar:
         case ControlKind::Icon:
@@ -484,7 +445,7 @@ void CQtWindowSite::AppendControlText(int id, const std::string& utf8) {
     // A cursor of its own, so the operator's selection stays where it is.
     QTextCursor cursor(edit->document());
     cursor.movePosition(QTextCursor::End);
-    cursor.insertText(ToLineBreaks(FromUtf8(utf8), c->endsWithCr, &c->endsWithCr));
+    cursor.insertText(FromUtf8(paneBreaks_.Append(id, utf8)));
 
     // The document lays itself out as the text goes in, so the new maximum is
     // known here.
@@ -559,33 +520,12 @@ int CQtWindowSite::MessageBoxById(UINT textId, UINT captionId, UINT type, const 
     }
 }
 
-void CQtWindowSite::PostMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    {
-        std::lock_guard lock(postedMutex_);
-        posted_.push_back({message, wParam, lParam});
-    }
-    // Queued events to one receiver keep their order, and a pending one dies
-    // with the site, so nothing reaches a window that is gone.
-    QMetaObject::invokeMethod(this, "DeliverPosted", Qt::QueuedConnection);
+void CQtWindowSite::AnnouncePosted() {
+    QMetaObject::invokeMethod(
+        this, [this] { DeliverPosted(); }, Qt::QueuedConnection);
 }
 
-void CQtWindowSite::DeliverPosted() {
-    Posted posted{};
-    {
-        std::lock_guard lock(postedMutex_);
-        if (posted_.empty()) {
-            return;
-        }
-        posted = posted_.front();
-        posted_.pop_front();
-    }
-    Dispatch(posted.message, posted.wParam, posted.lParam, true);
-}
-
-UINT CQtWindowSite::SetTimer(UINT id, UINT periodMs) {
-    if (id == 0) {
-        return 0;
-    }
+bool CQtWindowSite::StartTimer(UINT id, UINT periodMs) {
     QTimer*& timer = timers_[id];
     if (timer == nullptr) {
         timer = new QTimer(this);
@@ -593,10 +533,10 @@ UINT CQtWindowSite::SetTimer(UINT id, UINT periodMs) {
                 [this, id] { Dispatch(WM_TIMER, static_cast<WPARAM>(id), 0, false); });
     }
     timer->start(static_cast<int>(std::clamp<UINT>(periodMs, 1, INT_MAX)));
-    return id;
+    return true;
 }
 
-bool CQtWindowSite::KillTimer(UINT id) {
+bool CQtWindowSite::StopTimer(UINT id) {
     auto it = timers_.find(id);
     if (it == timers_.end()) {
         return false;

@@ -7,15 +7,13 @@
 #include <QObject>
 #include <QRect>
 #include <QString>
-#include <deque>
 #include <functional>
 #include <map>
-#include <mutex>
 #include <string>
 
 #include "framework/DialogTemplate.h"
-#include "framework/WindowSite.h"
-#include "framework/Wnd.h"
+#include "framework/PaneLineBreaks.h"
+#include "framework/WindowSiteCore.h"
 
 class QFont;
 class QKeyEvent;
@@ -49,7 +47,7 @@ bool IsClipboardKey(const QKeyEvent& event);
 // clipboard keys for themselves, whatever shortcuts the frame has.
 bool IsSiteControl(const QObject* object);
 
-class CQtWindowSite : public QObject, public IWindowSite {
+class CQtWindowSite : public QObject, public CWindowSiteCore {
     Q_OBJECT
 public:
     // Creates the template's controls in the container, sets the container's
@@ -59,19 +57,9 @@ public:
     ~CQtWindowSite() override;
 
     QWidget* Container() const { return container_; }
-    CWnd& Window() const { return window_; }
     QWidget* Control(int id) const;
     DialogBaseUnits BaseUnits() const { return units_; }
     QSize SizePixels() const { return size_; }
-
-    // A command as a click gives it: WM_COMMAND with the ID, under the wait
-    // cursor, since handlers block on the device.
-    void SendCommand(UINT id);
-    // Runs after every message this site delivered (a modal dialog closes
-    // there once it has ended).
-    void SetAfterDispatch(std::function<void()> afterDispatch) {
-        afterDispatch_ = std::move(afterDispatch);
-    }
 
     // IWindowSite
     void ShowControl(int id, int showCommand) override;
@@ -89,46 +77,32 @@ public:
     void SetProgressRange(int id, int low, int high) override;
     void SetProgressPos(int id, int pos) override;
     int MessageBoxById(UINT textId, UINT captionId, UINT type, const MessageArgs& args) override;
-    void PostMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
-    UINT SetTimer(UINT id, UINT periodMs) override;
-    bool KillTimer(UINT id) override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // Called through the event queue, once per posted message.
-    Q_INVOKABLE void DeliverPosted();
+    // Queued events to one receiver keep their order, and a pending one dies
+    // with the site, so nothing reaches a window that is gone.
+    void AnnouncePosted() override;
+    bool StartTimer(UINT id, UINT periodMs) override;
+    bool StopTimer(UINT id) override;
+    void WhileBusy(const std::function<void()>& handle) override;
 
     struct ControlEntry {
         ControlKind kind;
         QWidget* widget;
-        // A rich edit's text ended with CR: a LF that starts the next piece
-        // belongs to the same line break.
-        bool endsWithCr = false;
     };
-    struct Posted {
-        UINT message;
-        WPARAM wParam;
-        LPARAM lParam;
-    };
-
     const ControlEntry* Find(int id) const;
     ControlEntry* Find(int id);
-    void Dispatch(UINT message, WPARAM wParam, LPARAM lParam, bool busy);
 
     QWidget* container_;
-    CWnd& window_;
     DialogBaseUnits units_;
     QSize size_;
     std::map<int, ControlEntry> controls_;
     std::map<UINT, QTimer*> timers_;
-    std::function<void()> afterDispatch_;
-
-    // Posting is the one thing other threads do; the queue is handed over
-    // under this lock, the event that announces it carries no data.
-    std::mutex postedMutex_;
-    std::deque<Posted> posted_;
+    // A text document keeps one LF per line break.
+    CPaneLineBreaks paneBreaks_{'\n'};
 };
 
 // While it lives, a modal window shows the normal arrow even when it opens

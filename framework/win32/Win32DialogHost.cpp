@@ -3,12 +3,12 @@
 #include <memory>
 #include <vector>
 
-#include "framework/Language.h"
+#include "framework/FileChooserRequest.h"
+#include "framework/ModalRun.h"
 #include "framework/win32/Win32DialogTemplate.h"
 #include "framework/win32/Win32FormView.h"
 #include "framework/win32/Win32Host.h"
 #include "framework/win32/Win32WindowSite.h"
-#include "res/Dialogs.h"
 
 namespace fw::win32 {
 namespace {
@@ -89,60 +89,35 @@ INT_PTR CALLBACK ModalProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
     return FALSE;
 }
 
-class DetachOnExit {
-public:
-    explicit DetachOnExit(CWnd& window) : window_(window) {}
-    ~DetachOnExit() { window_.AttachSite(nullptr); }
-    DetachOnExit(const DetachOnExit&) = delete;
-    DetachOnExit& operator=(const DetachOnExit&) = delete;
-
-private:
-    CWnd& window_;
-};
-
 }  // namespace
 
 int CWin32DialogHost::RunModal(CDialog& dialog, CWnd* parent) {
-    const DialogTemplate* t = res::FindDialogTemplate(dialog.TemplateId(), CurrentLanguage());
+    const DialogTemplate* t = ModalTemplate(dialog);
     if (t == nullptr) {
         return -1;
     }
-    HWND owner = HwndOf(parent != nullptr ? parent : dialog.Parent());
+    HWND owner = HwndOf(ModalParent(dialog, parent));
     if (owner == nullptr) {
         owner = owner_;
     }
     const std::vector<DWORD> bytes = BuildDialogTemplateEx(*t, TemplateUse::Modal);
     ModalState state{dialog, *t, owner, nullptr};
-    DetachOnExit detach(dialog);
+    CDetachOnExit detach(dialog);
     const INT_PTR result = DialogBoxIndirectParamW(
         GetModuleHandleW(nullptr), reinterpret_cast<LPCDLGTEMPLATEW>(bytes.data()), owner,
         &ModalProcedure, reinterpret_cast<LPARAM>(&state));
     if (result == -1 && state.site == nullptr) {
         return -1;  // the window could not be made
     }
-    return dialog.IsEnded() ? dialog.Result() : IDCANCEL;
+    return ModalResult(dialog);
 }
 
 std::wstring ToWin32Filter(const std::string& utf8Filter) {
-    std::vector<std::wstring> parts;
-    std::wstring part;
-    for (wchar_t ch : Widen(utf8Filter)) {
-        if (ch == L'|') {
-            parts.push_back(part);
-            part.clear();
-        } else {
-            part += ch;
-        }
-    }
-    parts.push_back(part);
     std::wstring filter;
-    for (std::size_t i = 0; i + 1 < parts.size(); i += 2) {
-        if (parts[i].empty()) {
-            break;  // "||" ends the list
-        }
-        filter += parts[i];
+    for (const FileFilterEntry& entry : ParseFileFilter(utf8Filter)) {
+        filter += Widen(entry.description);
         filter += L'\0';
-        filter += parts[i + 1];
+        filter += Widen(entry.patterns);
         filter += L'\0';
     }
     if (!filter.empty()) {

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 
 #include "framework/win32/Win32Host.h"
@@ -48,47 +49,38 @@ constexpr WORD kButtonAtom = 0x0080;
 constexpr WORD kEditAtom = 0x0081;
 constexpr WORD kStaticAtom = 0x0082;
 
-DWORD CommonStyle(unsigned style) {
-    DWORD s = WS_CHILD;
-    if ((style & kHidden) == 0) {
-        s |= WS_VISIBLE;
-    }
-    if ((style & kDisabled) != 0) {
-        s |= WS_DISABLED;
-    }
-    if ((style & kTabStop) != 0) {
-        s |= WS_TABSTOP;
-    }
-    if ((style & kGroup) != 0) {
-        s |= WS_GROUP;
-    }
-    if ((style & kBorder) != 0) {
-        s |= WS_BORDER;
-    }
-    if ((style & kVScroll) != 0) {
-        s |= WS_VSCROLL;
+// A template flag and the window style it stands for.
+struct StyleBit {
+    unsigned flag;
+    DWORD style;
+};
+
+DWORD StylesOf(unsigned style, std::initializer_list<StyleBit> bits) {
+    DWORD s = 0;
+    for (const StyleBit& bit : bits) {
+        if ((style & bit.flag) != 0) {
+            s |= bit.style;
+        }
     }
     return s;
 }
 
+DWORD CommonStyle(unsigned style) {
+    const DWORD visible = (style & kHidden) == 0 ? WS_VISIBLE : 0;
+    return WS_CHILD | visible |
+           StylesOf(style, {{kDisabled, WS_DISABLED},
+                            {kTabStop, WS_TABSTOP},
+                            {kGroup, WS_GROUP},
+                            {kBorder, WS_BORDER},
+                            {kVScroll, WS_VSCROLL}});
+}
+
 DWORD EditStyle(unsigned style) {
-    DWORD s = ES_LEFT;
-    if ((style & kAutoHScroll) != 0) {
-        s |= ES_AUTOHSCROLL;
-    }
-    if ((style & kAutoVScroll) != 0) {
-        s |= ES_AUTOVSCROLL;
-    }
-    if ((style & kReadOnly) != 0) {
-        s |= ES_READONLY;
-    }
-    if ((style & kMultiLine) != 0) {
-        s |= ES_MULTILINE;
-    }
-    if ((style & kNumber) != 0) {
-        s |= ES_NUMBER;
-    }
-    return s;
+    return ES_LEFT | StylesOf(style, {{kAutoHScroll, ES_AUTOHSCROLL},
+                                      {kAutoVScroll, ES_AUTOVSCROLL},
+                                      {kReadOnly, ES_READONLY},
+                                      {kMultiLine, ES_MULTILINE},
+                                      {kNumber, ES_NUMBER}});
 }
 
 // An icon control's caption names its icon resource by number.

@@ -70,6 +70,7 @@ CWin32FormView::CWin32FormView(CFormView& view, Language language, HWND parent, 
         return;
     }
     site_ = std::make_unique<CWin32WindowSite>(form_, hwnd_, view, *t);
+    RelayTo(site_.get());
     SetWindowPos(form_, HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
     ShowWindow(form_, SW_SHOWNA);
     UpdateScrollBars();
@@ -82,6 +83,7 @@ CWin32FormView::~CWin32FormView() {
     }
     // Timers, queued messages and the focus notes of the controls as they go
     // find no site any more.
+    RelayTo(nullptr);
     site_.reset();
     if (form_ != nullptr) {
         SetWindowLongPtrW(form_, DWLP_USER, 0);
@@ -339,88 +341,11 @@ LRESULT CWin32FormView::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcW(hwnd_, message, wParam, lParam);
 }
 
-void CWin32FormView::ShowControl(int id, int showCommand) {
-    if (site_ != nullptr) {
-        site_->ShowControl(id, showCommand);
-    }
-}
-
-bool CWin32FormView::IsControlVisible(int id) const {
-    return site_ != nullptr && site_->IsControlVisible(id);
-}
-
-void CWin32FormView::EnableControl(int id, bool enable) {
-    if (site_ != nullptr) {
-        site_->EnableControl(id, enable);
-    }
-}
-
-bool CWin32FormView::IsControlEnabled(int id) const {
-    return site_ != nullptr && site_->IsControlEnabled(id);
-}
-
 void CWin32FormView::FocusControl(int id) {
     if (site_ != nullptr) {
         site_->FocusControl(id);
         EnsureVisible(Control(id));
     }
-}
-
-void CWin32FormView::SetControlText(int id, const std::string& utf8) {
-    if (site_ != nullptr) {
-        site_->SetControlText(id, utf8);
-    }
-}
-
-std::string CWin32FormView::GetControlText(int id) const {
-    return site_ != nullptr ? site_->GetControlText(id) : std::string();
-}
-
-void CWin32FormView::SetControlCheck(int id, int state) {
-    if (site_ != nullptr) {
-        site_->SetControlCheck(id, state);
-    }
-}
-
-int CWin32FormView::GetControlCheck(int id) const {
-    return site_ != nullptr ? site_->GetControlCheck(id) : 0;
-}
-
-void CWin32FormView::AppendControlText(int id, const std::string& utf8) {
-    if (site_ != nullptr) {
-        site_->AppendControlText(id, utf8);
-    }
-}
-
-void CWin32FormView::SetRichEditLook(int id, const RichEditLook& look) {
-    if (site_ != nullptr) {
-        site_->SetRichEditLook(id, look);
-    }
-}
-
-void CWin32FormView::SetControlSizePixels(int id, int width, int height) {
-    if (site_ != nullptr) {
-        site_->SetControlSizePixels(id, width, height);
-    }
-}
-
-int CWin32FormView::MessageBoxById(UINT textId, UINT captionId, UINT type,
-                                   const MessageArgs& args) {
-    return site_ != nullptr ? site_->MessageBoxById(textId, captionId, type, args) : IDOK;
-}
-
-void CWin32FormView::PostMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    if (site_ != nullptr) {
-        site_->PostMessage(message, wParam, lParam);
-    }
-}
-
-UINT CWin32FormView::SetTimer(UINT id, UINT periodMs) {
-    return site_ != nullptr ? site_->SetTimer(id, periodMs) : 0;
-}
-
-bool CWin32FormView::KillTimer(UINT id) {
-    return site_ != nullptr && site_->KillTimer(id);
 }
 
 }  // namespace fw::win32

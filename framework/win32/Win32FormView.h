@@ -9,13 +9,13 @@
 
 #include "framework/FormView.h"
 #include "framework/Language.h"
-#include "framework/WindowSite.h"
+#include "framework/SiteRelay.h"
 
 namespace fw::win32 {
 
 class CWin32WindowSite;
 
-class CWin32FormView : public IWindowSite {
+class CWin32FormView : public CSiteRelay {
 public:
     // Builds the window and the view's template in the given language and
     // attaches itself to the view. OnInitialUpdate is not run here: the frame
@@ -47,23 +47,8 @@ public:
     POINT ScrollPosition() const { return scroll_; }
     void ScrollTo(int x, int y);
 
-    // IWindowSite
-    void ShowControl(int id, int showCommand) override;
-    bool IsControlVisible(int id) const override;
-    void EnableControl(int id, bool enable) override;
-    bool IsControlEnabled(int id) const override;
+    // Brings the control into view, too.
     void FocusControl(int id) override;
-    void SetControlText(int id, const std::string& utf8) override;
-    std::string GetControlText(int id) const override;
-    void SetControlCheck(int id, int state) override;
-    int GetControlCheck(int id) const override;
-    void AppendControlText(int id, const std::string& utf8) override;
-    void SetRichEditLook(int id, const RichEditLook& look) override;
-    void SetControlSizePixels(int id, int width, int height) override;
-    int MessageBoxById(UINT textId, UINT captionId, UINT type, const MessageArgs& args) override;
-    void PostMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
-    UINT SetTimer(UINT id, UINT periodMs) override;
-    bool KillTimer(UINT id) override;
 
 private:
     static LRESULT CALLBACK WindowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);

@@ -1,7 +1,6 @@
 #include "framework/win32/Win32WindowSite.h"
 
 #include <algorithm>
-#include <optional>
 
 #include "framework/StringTable.h"
 #include "framework/win32/Win32Host.h"
@@ -11,32 +10,6 @@ namespace {
 
 COLORREF ToColorRef(unsigned rgb) {
     return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
-}
-
-// A rich edit keeps one CR per line break; CR LF, a lone CR and a lone LF
-// each become one. continuesCr: the text before this piece ended with CR.
-std::wstring ToLineBreaks(const std::wstring& text, bool continuesCr, bool* endsWithCr) {
-    std::wstring out;
-    out.reserve(text.size());
-    bool afterCr = continuesCr;
-    for (wchar_t ch : text) {
-        if (ch == L'\r') {
-            out += L'\r';
-            afterCr = true;
-            continue;
-        }
-        if (ch == L'\n') {
-            if (!afterCr) {
-                out += L'\r';
-            }
-            afterCr = false;
-            continue;
-        }
-        out += ch;
-        afterCr = false;
-    }
-    *endsWithCr = afterCr;
-    return out;
 }
 
 std::wstring WindowText(HWND hwnd) {
@@ -77,7 +50,7 @@ private:
 
 CWin32WindowSite::CWin32WindowSite(HWND dialog, HWND owner, CWnd& window,
                                    const DialogTemplate& dialogTemplate)
-    : dialog_(dialog), owner_(owner), window_(window), template_(dialogTemplate) {
+    : CWindowSiteCore(window), dialog_(dialog), owner_(owner), template_(dialogTemplate) {
     for (const auto& c : template_.controls) {
         if (c.kind != ControlKind::RichEdit) {
             continue;
@@ -100,33 +73,18 @@ CWin32WindowSite::CWin32WindowSite(HWND dialog, HWND owner, CWnd& window,
     }
 }
 
-CWin32WindowSite::~CWin32WindowSite() {
-    // What is still queued dies with the site; the announcements find an
-    // empty queue or a window that is gone.
-    std::lock_guard lock(postedMutex_);
-    posted_.clear();
-}
+// What is still queued dies with the site; the announcements find an empty
+// queue or a window that is gone.
+CWin32WindowSite::~CWin32WindowSite() = default;
 
 HWND CWin32WindowSite::ControlOf(int id, ControlKind kind) const {
     const ControlTemplate* c = template_.Find(id);
     return c != nullptr && c->kind == kind ? Control(id) : nullptr;
 }
 
-void CWin32WindowSite::SendCommand(UINT id) {
-    Dispatch(WM_COMMAND, static_cast<WPARAM>(id), 0, true);
-}
-
-void CWin32WindowSite::Dispatch(UINT message, WPARAM wParam, LPARAM lParam, bool busy) {
-    {
-        std::optional<WaitCursor> wait;
-        if (busy) {
-            wait.emplace();
-        }
-        window_.WindowProc(message, wParam, lParam);
-    }
-    if (afterDispatch_) {
-        afterDispatch_();
-    }
+void CWin32WindowSite::WhileBusy(const std::function<void()>& handle) {
+    WaitCursor wait;
+    handle();
 }
 
 bool CWin32WindowSite::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -238,9 +196,7 @@ void CWin32WindowSite::SetControlText(int id, const std::string& utf8) {
 }
 
 void CWin32WindowSite::SetRichEditText(HWND edit, int id, const std::string& utf8) {
-    bool endsWithCr = false;
-    const std::wstring text = ToLineBreaks(Widen(utf8), false, &endsWithCr);
-    endsWithCr_[id] = endsWithCr;
+    const std::wstring text = Widen(paneBreaks_.Replace(id, utf8));
     SetWindowTextW(edit, text.c_str());
     if (auto it = looks_.find(id); it != looks_.end()) {
         ApplyRichEditFormat(edit, it->second, SCF_ALL);
@@ -307,8 +263,7 @@ void CWin32WindowSite::AppendControlText(int id, const std::string& utf8) {
         SetControlText(id, GetControlText(id) + utf8);
         return;
     }
-    bool& endsWithCr = endsWithCr_[id];
-    const std::wstring text = ToLineBreaks(Widen(utf8), endsWithCr, &endsWithCr);
+    const std::wstring text = Widen(paneBreaks_.Append(id, utf8));
     if (text.empty()) {
         return;
     }
@@ -410,38 +365,16 @@ int CWin32WindowSite::MessageBoxById(UINT textId, UINT captionId, UINT type,
     return result;
 }
 
-void CWin32WindowSite::PostMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    {
-        std::lock_guard lock(postedMutex_);
-        posted_.push_back({message, wParam, lParam});
-    }
-    // One announcement per message: the window's queue keeps the order.
+void CWin32WindowSite::AnnouncePosted() {
     PostMessageW(owner_, kPostedMessage, 0, 0);
 }
 
-void CWin32WindowSite::DeliverPosted() {
-    Posted posted{};
-    {
-        std::lock_guard lock(postedMutex_);
-        if (posted_.empty()) {
-            return;
-        }
-        posted = posted_.front();
-        posted_.pop_front();
-    }
-    Dispatch(posted.message, posted.wParam, posted.lParam, true);
-}
-
-UINT CWin32WindowSite::SetTimer(UINT id, UINT periodMs) {
-    if (id == 0) {
-        return 0;
-    }
+bool CWin32WindowSite::StartTimer(UINT id, UINT periodMs) {
     // The same window and ID replace the running timer.
-    return ::SetTimer(owner_, id, std::max<UINT>(periodMs, USER_TIMER_MINIMUM), nullptr) != 0 ? id
-                                                                                              : 0;
+    return ::SetTimer(owner_, id, std::max<UINT>(periodMs, USER_TIMER_MINIMUM), nullptr) != 0;
 }
 
-bool CWin32WindowSite::KillTimer(UINT id) {
+bool CWin32WindowSite::StopTimer(UINT id) {
     return ::KillTimer(owner_, id) != FALSE;
 }
 

@@ -6,14 +6,12 @@
 
 #include "framework/win32/Win32Api.h"
 
-#include <deque>
 #include <functional>
 #include <map>
-#include <mutex>
 
 #include "framework/DialogTemplate.h"
-#include "framework/WindowSite.h"
-#include "framework/Wnd.h"
+#include "framework/PaneLineBreaks.h"
+#include "framework/WindowSiteCore.h"
 
 namespace fw::win32 {
 
@@ -24,7 +22,7 @@ inline constexpr UINT kPostedMessage = WM_APP + 0x3A1;
 
 // Messages the system posts or sets timers for arrive at this window; the
 // dialog's procedure hands them to HandleMessage.
-class CWin32WindowSite : public IWindowSite {
+class CWin32WindowSite : public CWindowSiteCore {
 public:
     // dialog: the dialog window made from the template; owner: the window that
     // receives posted messages and timers (the dialog itself, or the form
@@ -34,19 +32,11 @@ public:
 
     HWND Dialog() const { return dialog_; }
     HWND Owner() const { return owner_; }
-    CWnd& Window() const { return window_; }
     HWND Control(int id) const { return GetDlgItem(dialog_, id); }
 
-    // A command as a click gives it: WM_COMMAND with the ID, to the window.
-    void SendCommand(UINT id);
     // WM_COMMAND (clicks, EN_CHANGE), WM_TIMER and the system's own messages
     // (WM_USER and above) go to the window's WindowProc; true when handled.
     bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
-    // Runs after every message this site delivered (a modal dialog closes
-    // there once it has ended).
-    void SetAfterDispatch(std::function<void()> afterDispatch) {
-        afterDispatch_ = std::move(afterDispatch);
-    }
     // The template's kind of a control, or nullptr for an unknown ID.
     const ControlTemplate* Find(int id) const { return template_.Find(id); }
 
@@ -66,39 +56,27 @@ public:
     void SetProgressRange(int id, int low, int high) override;
     void SetProgressPos(int id, int pos) override;
     int MessageBoxById(UINT textId, UINT captionId, UINT type, const MessageArgs& args) override;
-    void PostMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
-    UINT SetTimer(UINT id, UINT periodMs) override;
-    bool KillTimer(UINT id) override;
 
 private:
-    struct Posted {
-        UINT message;
-        WPARAM wParam;
-        LPARAM lParam;
-    };
+    // One announcement per message, kPostedMessage to the owner: the window's
+    // queue keeps the order. Timers are the owner's too.
+    void AnnouncePosted() override;
+    bool StartTimer(UINT id, UINT periodMs) override;
+    bool StopTimer(UINT id) override;
+    void WhileBusy(const std::function<void()>& handle) override;
 
-    void Dispatch(UINT message, WPARAM wParam, LPARAM lParam, bool busy);
-    void DeliverPosted();
     HWND ControlOf(int id, ControlKind kind) const;
     void SetRichEditText(HWND edit, int id, const std::string& utf8);
     void ApplyRichEditFormat(HWND edit, const RichEditLook& look, DWORD scope);
 
     HWND dialog_;
     HWND owner_;
-    CWnd& window_;
     const DialogTemplate& template_;
-    std::function<void()> afterDispatch_;
     // Text the system sets raises no EN_CHANGE: only the operator's edits do.
     bool settingText_ = false;
-    // A pane's text ended with CR: a LF that starts the next piece belongs to
-    // the same line break.
-    std::map<int, bool> endsWithCr_;
+    // A rich edit keeps one CR per line break.
+    CPaneLineBreaks paneBreaks_{'\r'};
     std::map<int, RichEditLook> looks_;
-
-    // Posting is the one thing other threads do; the queue is handed over
-    // under this lock, the window message that announces it carries no data.
-    std::mutex postedMutex_;
-    std::deque<Posted> posted_;
 };
 
 }  // namespace fw::win32

@@ -1,0 +1,32 @@
+// What every dialog host does around the window it shows for a modal dialog,
+// whatever makes that window.
+#pragma once
+
+#include "framework/Dialog.h"
+#include "framework/DialogTemplate.h"
+
+namespace fw {
+
+// The template the dialog's window is made from, in the interface language;
+// nullptr when there is none (RunModal then returns -1).
+const DialogTemplate* ModalTemplate(const CDialog& dialog);
+// The window the dialog opens over: the parent given to this run, else the
+// dialog's own.
+CWnd* ModalParent(const CDialog& dialog, CWnd* parent);
+// What RunModal returns once the window has gone: the dialog's result, or
+// IDCANCEL when the window went without the dialog ending.
+int ModalResult(const CDialog& dialog);
+
+// The dialog's site is detached however the run ends.
+class CDetachOnExit {
+public:
+    explicit CDetachOnExit(CWnd& window) : window_(window) {}
+    ~CDetachOnExit() { window_.AttachSite(nullptr); }
+    CDetachOnExit(const CDetachOnExit&) = delete;
+    CDetachOnExit& operator=(const CDetachOnExit&) = delete;
+
+private:
+    CWnd& window_;
+};
+
+}  // namespace fw
