@@ -48,6 +48,7 @@ protected:
         CloseComPort(port_);
     }
 
+    // The image must outlive the run, as it must for every holder of a worker.
     void Start(TransferWorker& worker, const std::string& image,
                TransferWorker::DoneHandler onDone = {}) {
         worker.Start(port_, reinterpret_cast<const std::uint8_t*>(image.data()),
@@ -95,9 +96,10 @@ TEST_F(xmodem_TransferWorker, DeliversTheImageAndTellsItsResultFromTheWorkerThre
 
 TEST_F(xmodem_TransferWorker, TheReceiversCancelIsTheOutcome) {
     std::thread loader([&] { testsupport::ReceiveChecksumXmodem(*pty_, 2); });
+    const std::string image = testsupport::Noise(500);
     TransferWorker worker;
     DoneCalls done;
-    Start(worker, testsupport::Noise(500), done.Handler());
+    Start(worker, image, done.Handler());
     EXPECT_EQ(worker.Wait(), kTransferCancelledByReceiver);
     loader.join();
     EXPECT_TRUE(worker.Finished());
@@ -105,9 +107,10 @@ TEST_F(xmodem_TransferWorker, TheReceiversCancelIsTheOutcome) {
 }
 
 TEST_F(xmodem_TransferWorker, StopWhileWaitingForTheStartSignalSendsNothing) {
+    const std::string image = testsupport::Noise(200);
     TransferWorker worker;
     DoneCalls done;
-    Start(worker, testsupport::Noise(200), done.Handler());
+    Start(worker, image, done.Handler());
     std::this_thread::sleep_for(100ms);  // the sender waits for the start signal
     EXPECT_FALSE(worker.Finished());
     worker.Stop();
@@ -119,10 +122,11 @@ TEST_F(xmodem_TransferWorker, StopWhileWaitingForTheStartSignalSendsNothing) {
 }
 
 TEST_F(xmodem_TransferWorker, DroppingARunningWorkerStopsItAndWaitsForIt) {
+    const std::string image = testsupport::Noise(200);
     DoneCalls done;
     {
         TransferWorker worker;
-        Start(worker, testsupport::Noise(200), done.Handler());
+        Start(worker, image, done.Handler());
     }
     // Told before the worker was gone: the destructor has waited for it.
     EXPECT_EQ(done.results, std::vector<int>{kTransferStopped});
