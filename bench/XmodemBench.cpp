@@ -33,6 +33,7 @@
 #include "PacedLine.h"
 #include "firmware/Xmodem.h"
 #include "serial/ComPort.h"
+#include "serial/DeviceLines.h"
 
 namespace {
 
@@ -84,8 +85,7 @@ Run Transfer(const std::vector<std::uint8_t>& image, bool crc, bool ours) {
     if (ours) {
         // Opened before rx starts: the set-up purges input.
         port = OpenComPort(sender.slave.c_str());
-        const ComPortSettings line{115200, 8, 0, 0, kFlowNone};
-        SetupComPortPolled(port, &line);
+        SetupComPortPolled(port, &kLoaderLine);
         SetTransferPort(port);
     }
     std::vector<std::string> rxArgs{"rx", "-b", "-q"};

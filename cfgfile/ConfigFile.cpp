@@ -36,4 +36,15 @@ std::vector<std::string_view> SplitTextLines(std::string_view bytes) {
     return lines;
 }
 
+std::vector<ProfileLine> ParseProfile(std::string_view bytes) {
+    std::vector<ProfileLine> entries;
+    for (std::string_view line : SplitTextLines(bytes)) {
+        const std::size_t equals = line.find('=');
+        if (equals != std::string_view::npos) {
+            entries.push_back({line.substr(0, equals), line.substr(equals + 1)});
+        }
+    }
+    return entries;
+}
+
 }  // namespace cfgfile

@@ -26,4 +26,15 @@ std::string FormatConfigFile(const std::vector<ConfigEntry>& entries);
 // The views point into the bytes given.
 std::vector<std::string_view> SplitTextLines(std::string_view bytes);
 
+// One "key=value" line of a profile: the key runs to the first '=', the value
+// is all after it. Views into the bytes given.
+struct ProfileLine {
+    std::string_view key;
+    std::string_view value;
+};
+
+// The profile's key lines in the file's order, a key as often as it is given;
+// lines without '=' (the section header, stray text) are none.
+std::vector<ProfileLine> ParseProfile(std::string_view bytes);
+
 }  // namespace cfgfile

@@ -81,7 +81,7 @@ void CTirvel2View::ImportConfig(std::string_view bytes) {
     // profile, a binary chosen by mistake, an empty file) would change nothing
     // yet report success, and set the preset flag: batch mode would then carry
     // the operator's stray values to every device while saying all is well.
-    const std::vector<std::string_view> lines = cfgfile::SplitTextLines(bytes);
+    const std::vector<cfgfile::ProfileLine> entries = cfgfile::ParseProfile(bytes);
     // Keys are matched against the labels as they are now, placeholder rows
     // included; the section header and stray text match nothing. A label may
     // stand on several rows; each line is one look-up, whatever the file's size.
@@ -93,22 +93,16 @@ void CTirvel2View::ImportConfig(std::string_view bytes) {
     for (int n = 1; n <= kItemRows; ++n) {
         rowsOf.emplace(labels[static_cast<std::size_t>(n - 1)], n);
     }
-    const bool anyMatch = std::any_of(lines.begin(), lines.end(), [&rowsOf](std::string_view line) {
-        const std::size_t equals = line.find('=');
-        return equals != std::string_view::npos && rowsOf.count(line.substr(0, equals)) != 0;
-    });
+    const bool anyMatch = std::any_of(
+        entries.begin(), entries.end(),
+        [&rowsOf](const cfgfile::ProfileLine& entry) { return rowsOf.count(entry.key) != 0; });
     if (!anyMatch) {
         AfxMessageBox(res::IDS_IMPORT_NOTHING_MATCHED);
         return;
     }
-    for (std::string_view line : lines) {
-        const std::size_t equals = line.find('=');
-        if (equals == std::string_view::npos) {
-            continue;
-        }
-        const std::string_view key = line.substr(0, equals);
-        const std::string value(line.substr(equals + 1));
-        const auto [first, last] = rowsOf.equal_range(key);
+    for (const cfgfile::ProfileLine& entry : entries) {
+        const std::string value(entry.value);
+        const auto [first, last] = rowsOf.equal_range(entry.key);
         for (auto row = first; row != last; ++row) {
             const int n = row->second;
             const std::string current = GetItemCurrentValue(n);

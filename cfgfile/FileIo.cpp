@@ -11,16 +11,11 @@
 #include <random>
 
 #ifdef _WIN32
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
-#include <windows.h>
+
+#include "common/LeanWindows.h"
 #else
 #include <fcntl.h>
 #include <sys/stat.h>

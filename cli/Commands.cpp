@@ -12,6 +12,7 @@
 #include "cli/TextOutput.h"
 #include "framework/CodePage.h"
 #include "protocol/AtExchange.h"
+#include "protocol/ItemLabel.h"
 #include "res/ResourceIds.h"
 #include "serial/PortPath.h"
 
@@ -45,7 +46,7 @@ std::string Shown(const std::string& bytes) {
 }
 
 std::string ShownName(const ItemRow& row) {
-    return Shown(ItemName(row.label, row.number));
+    return Shown(ItemLabelName(row.label, row.number));
 }
 
 void PrintJson(Console& console, const Json& document) {
@@ -102,7 +103,7 @@ std::string QuotedList(const std::vector<std::string>& names) {
 // The item as the operator reads it: its form label where the device listed it.
 std::string CheckedName(const ItemCheck& check) {
     if (check.found) {
-        return Shown(FormLabel(*check.found));
+        return Shown(ItemLabel(check.found->number, check.found->name));
     }
     return check.wanted.number != 0 ? std::to_string(check.wanted.number)
                                     : Shown(check.wanted.label);
@@ -263,11 +264,6 @@ ModifyOutcome WriteAndCheck(ConsoleHost& host, Console& console,
 }
 
 }  // namespace
-
-std::string ItemName(const std::string& label, int number) {
-    const std::string prefix = std::to_string(number) + ". ";
-    return label.compare(0, prefix.size(), prefix) == 0 ? label.substr(prefix.size()) : label;
-}
 
 int RunPorts(Console& console, bool json) {
     const std::vector<serial::ComPortEntry> ports = serial::ListComPorts();

@@ -74,7 +74,4 @@ struct LogSettings {
 };
 int RunLog(ConsoleHost& host, Console& console, const LogSettings& settings);
 
-// The item's name: its label without the "N. " the form puts in front.
-std::string ItemName(const std::string& label, int number);
-
 }  // namespace cli

@@ -142,7 +142,7 @@ int ConsoleDialogs::RunTransfer(fw::CDialog& dialog) {
     dialog.OnInitDialog();
     if (transfer != nullptr && transfer->HasWorker()) {
         if (progress_ != nullptr) {
-            progress_->Begin(transfer->m_transfer.size);
+            progress_->Begin(transfer->m_transfer.Size());
         }
         // Nobody can press Cancel here but Ctrl+C; the dialog otherwise ends
         // by itself with its worker's result.

@@ -21,9 +21,7 @@ int ConsoleWindow::MessageBoxById(fw::UINT textId, fw::UINT captionId, fw::UINT 
     console_.Message(Console::Text(textId, args));
     // The view opened the port on this thread just before it said so.
     if (textId == res::IDS_OPEN_PORT_FAILED) {
-        ReportOpenFailure(console_, view_.m_strDevicePath.empty()
-                                        ? serial::FormatComPath(view_.m_nComPort)
-                                        : view_.m_strDevicePath);
+        ReportOpenFailure(console_, serial::PortPath(view_.m_nComPort, view_.m_strDevicePath));
     }
     return fw::CHeadlessWindow::MessageBoxById(textId, captionId, type, args);
 }

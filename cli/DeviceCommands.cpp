@@ -1,8 +1,7 @@
 // The subcommands that use the port at the loader's line rate: the firmware
 // update and the debug log, both through the view, and the bare XMODEM send.
-#include <atomic>
 #include <chrono>
-#include <thread>
+#include <cstdint>
 
 #include "cli/Commands.h"
 #include "cli/DeviceReport.h"
@@ -10,7 +9,9 @@
 #include "cli/LogOutput.h"
 #include "cli/PortFailure.h"
 #include "cli/TransferProgress.h"
+#include "firmware/TransferWorker.h"
 #include "firmware/Xmodem.h"
+#include "serial/DeviceLines.h"
 #include "serial/PortPath.h"
 
 namespace cli {
@@ -145,8 +146,7 @@ int RunUpdate(ConsoleHost& host, Console& console, const std::string& firmware) 
 
 DeviceOutcome SendToPort(ConsoleHost& host, Console& console, const HostSettings& settings,
                          const std::string& image, DeviceObserver& observer, DeviceRow& row) {
-    const std::string path =
-        settings.devicePath.empty() ? serial::FormatComPath(settings.comPort) : settings.devicePath;
+    const std::string path = serial::PortPath(settings.comPort, settings.devicePath);
     row.port = PortLabel(host.View());
     const auto finish = [&](DeviceOutcome outcome) {
         row.time = LocalTime();
@@ -160,8 +160,7 @@ DeviceOutcome SendToPort(ConsoleHost& host, Console& console, const HostSettings
         return finish(DeviceOutcome::PortFailed);
     }
     // The update flow's line, and its one read of stale input before the sender.
-    const ComPortSettings line{115200, 8, 0, 0, kFlowNone};
-    SetupComPortPolled(port, &line);
+    SetupComPortPolled(port, &kLoaderLine);
     char discard[256];
     ReadComPort(port, discard, sizeof discard);
     observer.Step(DeviceStep::Waiting);
@@ -170,26 +169,19 @@ DeviceOutcome SendToPort(ConsoleHost& host, Console& console, const HostSettings
     TransferProgress progress(console, console.ErrIsTerminal());
     progress.SetObserver(
         [&observer](std::int64_t done, std::int64_t total) { observer.Transfer(done, total); });
-    std::atomic<int> stopFlag{0};
-    std::atomic<bool> done{false};
-    int result = 0;
-    const auto* data = reinterpret_cast<const std::uint8_t*>(image.data());
-    const auto size = static_cast<std::int32_t>(image.size());
-    std::thread worker([&] {
-        SetTransferPort(port);
-        result = TransferSendFile(data, size, &stopFlag);
-        done = true;
-    });
-    progress.Begin(size);
-    while (!done) {
+    TransferWorker transfer;
+    transfer.Start(port, reinterpret_cast<const std::uint8_t*>(image.data()),
+                   static_cast<std::int32_t>(image.size()));
+    progress.Begin(transfer.Size());
+    while (!transfer.Finished()) {
         if (host.InterruptRequested()) {
-            stopFlag = 1;  // the sender stops at its next check point
+            transfer.RequestStop();  // the sender stops at its next check point
         }
         host.PumpOne(Clock::now() + std::chrono::milliseconds(50));
-        progress.Update(GetTransferProgress());
+        progress.Update(transfer.PerMille());
     }
-    worker.join();
-    progress.Update(GetTransferProgress());
+    const int result = transfer.Wait();
+    progress.Update(transfer.PerMille());
     progress.Finish();
     CloseComPort(port);
     row.bytes = result >= 0 ? result : progress.DoneBytes();

@@ -4,6 +4,7 @@
 #include <unordered_map>
 
 #include "cfgfile/ConfigFile.h"
+#include "protocol/ItemLabel.h"
 
 namespace cli {
 
@@ -12,24 +13,15 @@ std::vector<WantedItem> ProfileItems(std::string_view fileBytes) {
     // A profile may hold any number of keys: each is looked up once, not
     // compared with every key before it.
     std::unordered_map<std::string_view, std::size_t> indexOf;
-    for (std::string_view line : cfgfile::SplitTextLines(fileBytes)) {
-        const std::size_t equals = line.find('=');
-        if (equals == std::string_view::npos) {
-            continue;
-        }
-        const std::string_view key = line.substr(0, equals);
-        const auto [at, added] = indexOf.try_emplace(key, items.size());
+    for (const cfgfile::ProfileLine& entry : cfgfile::ParseProfile(fileBytes)) {
+        const auto [at, added] = indexOf.try_emplace(entry.key, items.size());
         if (added) {
-            items.push_back({0, std::string(key), std::string(line.substr(equals + 1))});
+            items.push_back({0, std::string(entry.key), std::string(entry.value)});
         } else {
-            items[at->second].value.assign(line.substr(equals + 1));
+            items[at->second].value.assign(entry.value);
         }
     }
     return items;
-}
-
-std::string FormLabel(const ListedItem& item) {
-    return std::to_string(item.number) + ". " + item.name;
 }
 
 void ReadBack::Add(const Listing& listing) {
@@ -56,11 +48,11 @@ void ReadBack::Add(const Listing& listing) {
         auto agreed = agreed_.find(number);
         if (agreed == agreed_.end()) {
             agreed_.emplace(number, item);
-            byLabel_.emplace(FormLabel(item), number);
+            byLabel_.emplace(ItemLabel(item.number, item.name), number);
         } else if (!(agreed->second == item)) {
             // Two lines of one number each read twice: which is the device's
             // cannot be told.
-            byLabel_.erase(FormLabel(agreed->second));
+            byLabel_.erase(ItemLabel(agreed->second.number, agreed->second.name));
             agreed_.erase(agreed);
             conflicted_.insert(number);
         }

@@ -31,9 +31,6 @@ struct WantedItem {
 // twice ends with the later value. In the order the keys first appear.
 std::vector<WantedItem> ProfileItems(std::string_view fileBytes);
 
-// The label the form gives a listed item.
-std::string FormLabel(const ListedItem& item);
-
 // Readings of the configuration, item by item.
 class ReadBack {
 public:

@@ -60,6 +60,9 @@ public:
     long long Pid() const { return pid_; }
 
 private:
+    // Blocking: up to room bytes of the child's output; 0 once it has ended.
+    std::size_t ReadOutput(char* into, std::size_t room);
+
     long long pid_ = -1;
     // POSIX: file descriptors; Windows: HANDLEs. -1 / nullptr when closed.
     std::intptr_t input_ = -1;

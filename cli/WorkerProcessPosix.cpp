@@ -4,7 +4,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <system_error>
@@ -15,8 +14,6 @@ extern char** environ;
 
 namespace cli {
 namespace {
-
-constexpr std::size_t kReadChunk = 64 * 1024;
 
 [[noreturn]] void ThrowErrno(int error, const std::string& what) {
     throw std::system_error(error, std::generic_category(), what);
@@ -139,48 +136,12 @@ WorkerProcess::~WorkerProcess() {
     CloseFd(output_);
 }
 
-std::optional<std::string> WorkerProcess::ReadLine() {
-    std::size_t searched = 0;
-    for (;;) {
-        const std::size_t newline = pending_.find('\n', searched);
-        if (newline != std::string::npos && newline <= kMaxLine) {
-            std::string line = pending_.substr(0, newline);
-            pending_.erase(0, newline + 1);
-            if (!line.empty() && line.back() == '\r') {
-                line.pop_back();
-            }
-            return line;
-        }
-        // Cut only once a byte past the limit is in: a line of exactly the
-        // limit whose '\n' has not arrived yet is still one line.
-        if (pending_.size() > kMaxLine) {
-            std::string piece = pending_.substr(0, kMaxLine);
-            pending_.erase(0, kMaxLine);
-            return piece;
-        }
-        if (outputEnded_ || output_ < 0) {
-            if (pending_.empty()) {
-                return std::nullopt;
-            }
-            std::string last = std::move(pending_);
-            pending_.clear();
-            if (last.back() == '\r') {
-                last.pop_back();
-            }
-            return last;
-        }
-        searched = pending_.size();
-        const std::size_t room = std::min(kReadChunk, kMaxLine + 1 - pending_.size());
-        pending_.resize(searched + room);
-        ssize_t got = -1;
-        do {
-            got = ::read(static_cast<int>(output_), pending_.data() + searched, room);
-        } while (got < 0 && errno == EINTR);
-        pending_.resize(searched + static_cast<std::size_t>(got > 0 ? got : 0));
-        if (got <= 0) {
-            outputEnded_ = true;
-        }
-    }
+std::size_t WorkerProcess::ReadOutput(char* into, std::size_t room) {
+    ssize_t got = -1;
+    do {
+        got = ::read(static_cast<int>(output_), into, room);
+    } while (got < 0 && errno == EINTR);
+    return static_cast<std::size_t>(got > 0 ? got : 0);
 }
 
 bool WorkerProcess::Write(const std::string& text) {

@@ -12,8 +12,6 @@
 namespace cli {
 namespace {
 
-constexpr std::size_t kReadChunk = 64 * 1024;
-
 [[noreturn]] void ThrowLastError(const std::string& what) {
     throw std::system_error(static_cast<int>(::GetLastError()), std::system_category(), what);
 }
@@ -171,49 +169,13 @@ WorkerProcess::~WorkerProcess() {
     CloseOwned(process_);
 }
 
-std::optional<std::string> WorkerProcess::ReadLine() {
-    std::size_t searched = 0;
-    for (;;) {
-        const std::size_t newline = pending_.find('\n', searched);
-        if (newline != std::string::npos && newline <= kMaxLine) {
-            std::string line = pending_.substr(0, newline);
-            pending_.erase(0, newline + 1);
-            if (!line.empty() && line.back() == '\r') {
-                line.pop_back();
-            }
-            return line;
-        }
-        // Cut only once a byte past the limit is in: a line of exactly the
-        // limit whose '\n' has not arrived yet is still one line.
-        if (pending_.size() > kMaxLine) {
-            std::string piece = pending_.substr(0, kMaxLine);
-            pending_.erase(0, kMaxLine);
-            return piece;
-        }
-        if (outputEnded_ || output_ == -1) {
-            if (pending_.empty()) {
-                return std::nullopt;
-            }
-            std::string last = std::move(pending_);
-            pending_.clear();
-            if (last.back() == '\r') {
-                last.pop_back();
-            }
-            return last;
-        }
-        searched = pending_.size();
-        const std::size_t room = std::min(kReadChunk, kMaxLine + 1 - pending_.size());
-        pending_.resize(searched + room);
-        DWORD got = 0;
-        // Broken pipe: every holder of the write end, the child and any
-        // process it started, has gone.
-        const bool ok = ::ReadFile(AsHandle(output_), pending_.data() + searched,
-                                   static_cast<DWORD>(room), &got, nullptr) != 0;
-        pending_.resize(searched + (ok ? got : 0));
-        if (!ok || got == 0) {
-            outputEnded_ = true;
-        }
-    }
+std::size_t WorkerProcess::ReadOutput(char* into, std::size_t room) {
+    DWORD got = 0;
+    // Broken pipe: every holder of the write end, the child and any
+    // process it started, has gone.
+    const bool ok =
+        ::ReadFile(AsHandle(output_), into, static_cast<DWORD>(room), &got, nullptr) != 0;
+    return ok ? got : 0;
 }
 
 bool WorkerProcess::Write(const std::string& text) {

@@ -14,7 +14,7 @@
 #include "framework/Dialog.h"
 #include "framework/StringTable.h"
 #include "res/ResourceIds.h"
-#include "serial/PortPath.h"
+#include "serial/DeviceLines.h"
 
 namespace {
 
@@ -33,10 +33,6 @@ constexpr std::size_t kPromptBufferLimit = 4096;
 
 void Pause(int ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
-
-ComPortSettings LoaderLine() {
-    return ComPortSettings{115200, 8, 0, 0, kFlowNone};
 }
 
 // Says why the file cannot be sent, if it cannot. The file dialog, Update
@@ -73,10 +69,6 @@ bool RefuseFirmwareKind(CTirvel2View& view, const std::string& path, bool sendin
 
 }  // namespace
 
-std::string CTirvel2View::PortPath() const {
-    return m_strDevicePath.empty() ? serial::FormatComPath(m_nComPort) : m_strDevicePath;
-}
-
 void CTirvel2View::OnUpdateFirmware() {
     // A device, a pipe or a huge file never becomes firmware, so the device is
     // not sent into its loader for it. A file still being copied or made
@@ -85,13 +77,9 @@ void CTirvel2View::OnUpdateFirmware() {
     if (!m_strFirmwarePath.empty() && RefuseFirmwareKind(*this, m_strFirmwarePath, false)) {
         return;
     }
-    m_hComPort = OpenComPort(PortPath().c_str());
-    if (m_hComPort == INVALID_HANDLE_VALUE) {
-        AfxMessageBox(res::IDS_OPEN_PORT_FAILED);
+    if (!OpenPort(kLoaderLine, SetupComPortPolled)) {
         return;
     }
-    const ComPortSettings settings = LoaderLine();
-    SetupComPortPolled(m_hComPort, &settings);
     DiscardPendingInput();
     SendBreakInBurst();
     SetConnectionState(kStateAwaitingLoader);
@@ -120,13 +108,9 @@ void CTirvel2View::OnShowDebugInfo() {
     m_ctrlLog.SetSizePixels(680, 500);
     m_ctrlLog.SetFocus();
 
-    m_hComPort = OpenComPort(PortPath().c_str());
-    if (m_hComPort == INVALID_HANDLE_VALUE) {
-        AfxMessageBox(res::IDS_OPEN_PORT_FAILED);
+    if (!OpenPort(kLoaderLine, SetupComPortTimed)) {
         return;
     }
-    const ComPortSettings settings = LoaderLine();
-    SetupComPortTimed(m_hComPort, &settings);
     SetConnectionState(kStateDebugLog);
     m_nPollTimer = SetTimer(kPollTimer, kDebugPeriodMs);
 }

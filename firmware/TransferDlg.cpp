@@ -4,16 +4,7 @@
 #include <limits>
 
 #include "cfgfile/InputFile.h"
-#include "firmware/Xmodem.h"
 #include "res/ResourceIds.h"
-
-unsigned long TransferThreadProc(TransferParameters* parameters) {
-    SetTransferPort(parameters->port);
-    const int result = TransferSendFile(parameters->image, parameters->size, &parameters->stopFlag);
-    parameters->owner->PostMessage(res::WM_TRANSFER_DONE,
-                                   static_cast<fw::WPARAM>(static_cast<fw::LPARAM>(result)), 0);
-    return 0;
-}
 
 CTransferDlg::CTransferDlg(fw::CWnd* parent) : fw::CDialog(res::IDD_TRANSFER, parent) {}
 
@@ -63,19 +54,18 @@ bool CTransferDlg::OnInitDialog() {
             return false;
     }
     m_image.assign(bytes.begin(), bytes.end());
-    m_transfer.port = m_hComPort;
-    m_transfer.image = m_image.data();
-    m_transfer.size = static_cast<std::int32_t>(m_image.size());
-    m_transfer.owner = this;
-    m_transfer.stopFlag = 0;
-    m_worker = std::thread(TransferThreadProc, &m_transfer);
+    m_transfer.Start(m_hComPort, m_image.data(), static_cast<std::int32_t>(m_image.size()),
+                     [this](int result) {
+                         PostMessage(res::WM_TRANSFER_DONE,
+                                     static_cast<fw::WPARAM>(static_cast<fw::LPARAM>(result)), 0);
+                     });
     m_nTimer = SetTimer(kProgressTimer, 10);
     return true;
 }
 
 void CTransferDlg::OnTimer(fw::UINT timerId) {
     if (timerId == kProgressTimer) {
-        m_ctrlProgress.SetPos(GetTransferProgress());
+        m_ctrlProgress.SetPos(m_transfer.PerMille());
     }
 }
 
@@ -85,12 +75,10 @@ fw::LRESULT CTransferDlg::OnTransferDone(fw::WPARAM wParam, fw::LPARAM) {
         return 0;
     }
     // The worker has posted its last word; it ends right after.
-    if (m_worker.joinable()) {
-        m_worker.join();
-    }
+    m_transfer.Wait();
     // The operator sees where the transfer got to beside its outcome, not the
     // last value a timer tick happened to catch.
-    m_ctrlProgress.SetPos(GetTransferProgress());
+    m_ctrlProgress.SetPos(m_transfer.PerMille());
     ReleaseImage();
     const int result = static_cast<int>(static_cast<fw::LPARAM>(wParam));
     if (result < 0) {
@@ -116,7 +104,7 @@ void CTransferDlg::OnOK() {
 }
 
 void CTransferDlg::OnCancel() {
-    m_transfer.stopFlag = 1;
+    m_transfer.RequestStop();
     if (m_nTimer != 0) {
         KillTimer(m_nTimer);
         m_nTimer = 0;
@@ -127,14 +115,9 @@ void CTransferDlg::OnCancel() {
 }
 
 void CTransferDlg::StopWorker() {
-    if (m_worker.joinable()) {
-        m_transfer.stopFlag = 1;
-        m_worker.join();
-    }
+    m_transfer.Stop();
 }
 
 void CTransferDlg::ReleaseImage() {
-    m_transfer.image = nullptr;
-    m_transfer.size = 0;
     std::vector<std::uint8_t>().swap(m_image);
 }

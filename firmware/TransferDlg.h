@@ -3,29 +3,15 @@
 // follows its progress and reports the outcome itself.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "firmware/TransferWorker.h"
 #include "framework/DataExchange.h"
 #include "framework/Dialog.h"
 #include "framework/ProgressCtrl.h"
 #include "serial/ComPort.h"
-
-// What the worker works with. Filled before the worker starts and read-only to
-// it afterwards, except the stop flag.
-struct TransferParameters {
-    PortHandle port = INVALID_HANDLE_VALUE;
-    const std::uint8_t* image = nullptr;
-    std::int32_t size = 0;
-    fw::CWnd* owner = nullptr;  // receives WM_USER+1000 with the result
-    std::atomic<int> stopFlag{0};
-};
-
-// The worker: sends the image and posts the result to the owner.
-unsigned long TransferThreadProc(TransferParameters* parameters);
 
 class CTransferDlg : public fw::CDialog {
 public:
@@ -46,12 +32,12 @@ public:
     void OnTimer(fw::UINT timerId);
     fw::LRESULT OnTransferDone(fw::WPARAM wParam, fw::LPARAM lParam);
 
-    bool HasWorker() const { return m_worker.joinable(); }
+    bool HasWorker() const { return m_transfer.Running(); }
 
     PortHandle m_hComPort = INVALID_HANDLE_VALUE;
     fw::UINT m_nTimer = 0;
-    std::thread m_worker;
-    TransferParameters m_transfer;
+    // Its result reaches the dialog as WM_USER+1000, posted by the worker.
+    TransferWorker m_transfer;
     std::vector<std::uint8_t> m_image;
     fw::CProgressCtrl m_ctrlProgress;  // control 1137
     std::string m_strFilePath;         // control 1136; native path (UTF-8)
@@ -60,9 +46,9 @@ protected:
     void DoDataExchange(fw::CDataExchange* pDX) override;
 
 private:
-    // The worker ends at its next check point once the stop flag is up; it is
-    // waited for in full, since the image, the parameter block and the port
-    // (closed by the view right after the dialog) must outlive it.
+    // The worker ends at its next check point once asked to stop; it is
+    // waited for in full, since the image and the port (closed by the view
+    // right after the dialog) must outlive it.
     void StopWorker();
     void ReleaseImage();
 };

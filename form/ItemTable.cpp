@@ -2,13 +2,14 @@
 #include "form/ControlIds.h"
 #include "form/Tirvel2View.h"
 #include "framework/StringTable.h"
+#include "protocol/ItemLabel.h"
 #include "res/ResourceIds.h"
 
 CTirvel2View::CTirvel2View() : fw::CFormView(res::IDD_TIRVEL2_FORM) {}
 
 void CTirvel2View::SetItemLabel(int n, const std::string& name) {
     if (IsItemNumber(n)) {
-        items_[n].label = std::to_string(n) + ". " + name;
+        items_[n].label = ItemLabel(n, name);
     }
 }
 

@@ -5,6 +5,7 @@
 #include "form/Tirvel2View.h"
 #include "protocol/Probe.h"
 #include "res/ResourceIds.h"
+#include "serial/PortPath.h"
 
 CTirvel2View::~CTirvel2View() {
     // A view going away mid-connection must not leave a thread behind that
@@ -88,6 +89,17 @@ void CTirvel2View::JoinProbeThread() {
     if (m_probeThread.joinable()) {
         m_probeThread.join();
     }
+}
+
+bool CTirvel2View::OpenPort(const ComPortSettings& line,
+                            void (*setup)(PortHandle port, const ComPortSettings* settings)) {
+    m_hComPort = OpenComPort(serial::PortPath(m_nComPort, m_strDevicePath).c_str());
+    if (m_hComPort == INVALID_HANDLE_VALUE) {
+        AfxMessageBox(res::IDS_OPEN_PORT_FAILED);
+        return false;
+    }
+    setup(m_hComPort, &line);
+    return true;
 }
 
 void CTirvel2View::ClosePort() {

@@ -153,9 +153,12 @@ private:
     // Ends the probe thread of the current connection, if any; it ends within one
     // attempt once the stop flag is up.
     void JoinProbeThread();
+    // Opens the chosen port (COM number or device path) for Start and the
+    // firmware commands and sets its line up; says so and returns false when
+    // the port cannot be opened.
+    bool OpenPort(const ComPortSettings& line,
+                  void (*setup)(PortHandle port, const ComPortSettings* settings));
     void ClosePort();
-    // The device path Start and the firmware commands open.
-    std::string PortPath() const;
     // One timer tick's worth of input: up to 255 bytes into a zeroed 256-byte
     // buffer; returns the count.
     int CollectChunk(char (&buffer)[256]);

@@ -12,7 +12,7 @@
 #include "protocol/PasswordDlg.h"
 #include "protocol/Probe.h"
 #include "res/ResourceIds.h"
-#include "serial/PortPath.h"
+#include "serial/DeviceLines.h"
 
 namespace {
 
@@ -51,15 +51,9 @@ void CTirvel2View::OnStartConfig() {
     m_strVersion.clear();
     UpdateData(false);
 
-    const std::string path =
-        m_strDevicePath.empty() ? serial::FormatComPath(m_nComPort) : m_strDevicePath;
-    m_hComPort = OpenComPort(path.c_str());
-    if (m_hComPort == INVALID_HANDLE_VALUE) {
-        AfxMessageBox(res::IDS_OPEN_PORT_FAILED);
+    if (!OpenPort(kAtLine, SetupComPortTimed)) {
         return;
     }
-    const ComPortSettings settings{28800, 8, 0, 0, kFlowNone};
-    SetupComPortTimed(m_hComPort, &settings);
 
     auto block = std::make_unique<ProbeParameters>(ProbeParameters{m_hComPort, this, 0});
     SetConnectionState(kStateConnecting);

@@ -25,6 +25,7 @@
 
 #include "serial/ComPort.h"
 #include "serial/LineSpeed.h"
+#include "serial/OpenFailureRecord.h"
 #include "serial/PortPath.h"
 #include "serial/TermiosSettings.h"
 
@@ -308,13 +309,6 @@ bool MakeRaw(int fd) {
     return ::tcsetattr(fd, TCSANOW, &t) == 0;
 }
 
-thread_local OpenFailure t_lastOpenFailure = OpenFailure::kNone;
-
-PortHandle Failed(OpenFailure why) {
-    t_lastOpenFailure = why;
-    return INVALID_HANDLE_VALUE;
-}
-
 void Release(int fd) {
     ::flock(fd, LOCK_UN);
     ::ioctl(fd, TIOCNXCL);
@@ -343,24 +337,20 @@ OpenFailure ClassifyOpenError(int error) {
     }
 }
 
-OpenFailure LastOpenComPortFailure() {
-    return t_lastOpenFailure;
-}
-
 PortHandle OpenComPort(const char* devicePath) {
     if (devicePath == nullptr || *devicePath == '\0') {
-        return Failed(OpenFailure::kNoDevice);
+        return serial::OpenFailed(OpenFailure::kNoDevice);
     }
     const std::string device = serial::ResolveDevicePath(devicePath);
     if (device.empty()) {
-        return Failed(OpenFailure::kNoDevice);
+        return serial::OpenFailed(OpenFailure::kNoDevice);
     }
     int fd;
     do {
         fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
-        return Failed(ClassifyOpenError(errno));
+        return serial::OpenFailed(ClassifyOpenError(errno));
     }
     // The lock comes before anything that changes the device: an open that
     // loses to another holder must leave that holder's settings alone. The lock
@@ -368,19 +358,19 @@ PortHandle OpenComPort(const char* devicePath) {
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const int error = errno;
         ::close(fd);
-        return Failed(ClassifyOpenError(error));
+        return serial::OpenFailed(ClassifyOpenError(error));
     }
     if (::ioctl(fd, TIOCEXCL) != 0 || !MakeRaw(fd)) {
         // Not a terminal at all (ENOTTY) is no reason the operator can act on
         // beyond choosing another port.
         Release(fd);
         ::close(fd);
-        return Failed(OpenFailure::kOther);
+        return serial::OpenFailed(OpenFailure::kOther);
     }
     // A descriptor number may have served an earlier port that was closed
     // behind our back; start from the default profile.
     Profiles().Set(fd, Profile::kTimed);
-    t_lastOpenFailure = OpenFailure::kNone;
+    serial::OpenSucceeded();
     return fd;
 }
 

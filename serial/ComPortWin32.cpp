@@ -2,18 +2,13 @@
 // handle, so these functions translate and forward. Handles are overlapped so
 // that a read and a write may be in flight from different threads at once;
 // each call still waits for its own completion.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "common/LeanWindows.h"
 
 #include <algorithm>
 #include <climits>
 
 #include "serial/ComPort.h"
+#include "serial/OpenFailureRecord.h"
 
 namespace {
 
@@ -114,10 +109,6 @@ DWORD Clamp(std::uint32_t count) {
 
 }  // namespace
 
-namespace {
-thread_local OpenFailure t_lastOpenFailure = OpenFailure::kNone;
-}  // namespace
-
 OpenFailure ClassifyOpenError(int error) {
     switch (error) {
         case 0:
@@ -133,21 +124,15 @@ OpenFailure ClassifyOpenError(int error) {
     }
 }
 
-OpenFailure LastOpenComPortFailure() {
-    return t_lastOpenFailure;
-}
-
 PortHandle OpenComPort(const char* devicePath) {
-    t_lastOpenFailure = OpenFailure::kNoDevice;
     if (devicePath == nullptr || *devicePath == '\0') {
-        return INVALID_HANDLE_VALUE;
+        return serial::OpenFailed(OpenFailure::kNoDevice);
     }
     HANDLE handle =
         ::CreateFileA(devicePath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                       FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
-        t_lastOpenFailure = ClassifyOpenError(static_cast<int>(::GetLastError()));
-        return INVALID_HANDLE_VALUE;
+        return serial::OpenFailed(ClassifyOpenError(static_cast<int>(::GetLastError())));
     }
     // CreateFile opens plain files and other devices just as well; only a
     // handle the serial driver answers for is a port, or every later call
@@ -156,10 +141,9 @@ PortHandle OpenComPort(const char* devicePath) {
     dcb.DCBlength = sizeof(dcb);
     if (::GetCommState(handle, &dcb) == FALSE) {
         ::CloseHandle(handle);
-        t_lastOpenFailure = OpenFailure::kOther;
-        return INVALID_HANDLE_VALUE;
+        return serial::OpenFailed(OpenFailure::kOther);
     }
-    t_lastOpenFailure = OpenFailure::kNone;
+    serial::OpenSucceeded();
     // The driver may still hold time-outs that block a read for ever; a port
     // never set up behaves like the timed profile.
     COMMTIMEOUTS timeouts = kTimedTimeouts;

@@ -6,6 +6,8 @@
 #include <fstream>
 #include <system_error>
 
+#include "common/AsciiText.h"
+
 #ifndef _WIN32
 #include <pwd.h>
 #include <unistd.h>
@@ -31,22 +33,6 @@ long ParseDecimal(std::string_view digits) {
         value = value * 10 + (c - '0');
     }
     return value;
-}
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        char c = text[i];
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-        if (c != prefix[i]) {
-            return false;
-        }
-    }
-    return true;
 }
 
 #ifndef _WIN32
@@ -177,6 +163,10 @@ int ParseComNumber(std::string_view path) {
 
 std::string FormatComPath(int number) {
     return std::string(kDevicePrefix) + "COM" + std::to_string(number);
+}
+
+std::string PortPath(int comNumber, std::string_view devicePath) {
+    return devicePath.empty() ? FormatComPath(comNumber) : std::string(devicePath);
 }
 
 #ifdef _WIN32

@@ -31,6 +31,10 @@ int ParseComNumber(std::string_view path);
 // "\\.\COMn", the form every caller hands to OpenComPort.
 std::string FormatComPath(int number);
 
+// What to open for a port chosen by COM number or by device path: the path
+// when one is given, else the number's "\\.\COMn".
+std::string PortPath(int comNumber, std::string_view devicePath);
+
 // ${XDG_CONFIG_HOME:-$HOME/.config}/tirvel/ports; empty when neither is known.
 // A relative XDG_CONFIG_HOME is ignored, as the XDG rules demand.
 std::filesystem::path UserPortDirectory();

@@ -99,6 +99,21 @@ TEST(ConfigFileLines, SplitLikeATextModeRead) {
     EXPECT_EQ(cfgfile::SplitTextLines("k=\0\x80\x1A z\r\n"sv), Lines{"k=\0\x80\x1A z"sv});
 }
 
+TEST(ConfigFileLines, AProfileIsItsKeyLinesInOrderRepeatsAndAll) {
+    using namespace std::string_view_literals;
+    const std::vector<cfgfile::ProfileLine> entries = cfgfile::ParseProfile(
+        "[CFG]\r\n1. Mode=1\r\nstray\r\n=lone\r\n2. A=b=c\n1. Mode=\r\nk=\0v"sv);
+    ASSERT_EQ(entries.size(), 5u);
+    const std::pair<std::string_view, std::string_view> expected[] = {
+        {"1. Mode", "1"}, {"", "lone"}, {"2. A", "b=c"}, {"1. Mode", ""}, {"k", "\0v"sv}};
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        EXPECT_EQ(entries[i].key, expected[i].first) << i;
+        EXPECT_EQ(entries[i].value, expected[i].second) << i;
+    }
+    EXPECT_TRUE(cfgfile::ParseProfile("").empty());
+    EXPECT_TRUE(cfgfile::ParseProfile("[CFG]\r\nno key here\r\n").empty());
+}
+
 TEST_F(ConfigFiles, ExportWritesTheExampleAndImportReadsItBack) {
     LoadExampleTable();
     view_.SetItemModify(2, 1);

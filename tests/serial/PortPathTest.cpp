@@ -30,6 +30,14 @@ TEST(serial_ComPath, ParseAcceptsOnlyCanonicalNumbersOneTo255) {
     EXPECT_EQ(serial::FormatComPath(12), "\\\\.\\COM12");
 }
 
+TEST(serial_ComPath, APortIsItsDevicePathWhenGivenElseItsComNumber) {
+    EXPECT_EQ(serial::PortPath(3, ""), "\\\\.\\COM3");
+    EXPECT_EQ(serial::PortPath(3, "/dev/ttyUSB1"), "/dev/ttyUSB1");
+    // A path is taken as it is, even one that names a COM port.
+    EXPECT_EQ(serial::PortPath(3, "COM7"), "COM7");
+    EXPECT_EQ(serial::PortPath(0, "/tmp/pty"), "/tmp/pty");
+}
+
 std::string Describe(const std::vector<serial::ComPortEntry>& entries) {
     std::ostringstream out;
     for (const auto& e : entries) {

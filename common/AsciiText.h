@@ -1,0 +1,24 @@
+// Byte-wise text tests for names that are plain ASCII by definition (COM
+// names, locale names), where the C library's locale must not play a part.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+// Whether text starts with prefix, ignoring the case of A-Z in text; prefix
+// is given in lower case.
+inline bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+    if (text.size() < prefix.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        char c = text[i];
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+        if (c != prefix[i]) {
+            return false;
+        }
+    }
+    return true;
+}
