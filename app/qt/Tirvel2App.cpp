@@ -118,8 +118,8 @@ ParseResult CTirvel2App::ParseCommandLine(const QStringList& arguments) {
                                   QStringLiteral("en|zh"));
     parser.addOption(lang);
     std::vector<QCommandLineOption> hidden;
-    for (const HiddenOption& spec : HiddenOptions()) {
-        QCommandLineOption option(Latin1(spec.name), QString(), Latin1(spec.valueName));
+    for (const HiddenOption& entry : HiddenOptions()) {
+        QCommandLineOption option(Latin1(entry.name), QString(), Latin1(entry.valueName));
         option.setFlags(QCommandLineOption::HiddenFromHelp);
         parser.addOption(option);
         hidden.push_back(option);
@@ -149,11 +149,11 @@ ParseResult CTirvel2App::ParseCommandLine(const QStringList& arguments) {
         return result;
     }
     for (std::size_t i = 0; i < hidden.size(); ++i) {
-        const HiddenOption& spec = HiddenOptions()[i];
-        if (spec.value != nullptr) {
-            result.options.*spec.value = parser.value(hidden[i]).toStdString();
+        const HiddenOption& entry = HiddenOptions()[i];
+        if (entry.value != nullptr) {
+            result.options.*entry.value = parser.value(hidden[i]).toStdString();
         } else {
-            result.options.*spec.flag = parser.isSet(hidden[i]);
+            result.options.*entry.flag = parser.isSet(hidden[i]);
         }
     }
     return result;

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 #include <map>
 #include <optional>
 #include <string>
@@ -23,7 +24,7 @@
 
 namespace appcore {
 
-// Names are made "full" by a prefix; with ignoreCase, as on Windows, two
+// A name without a root is made full under /work; with ignoreCase, as on Windows, two
 // spellings that differ in case are one file.
 class MemoryRecentFileStore : public app::IRecentFileStore {
 public:
@@ -46,7 +47,8 @@ public:
         }
     }
     std::string FullPath(const std::string& path) const override {
-        return path.starts_with('/') ? path : "/work/" + path;
+        const bool full = path.starts_with('/') || std::filesystem::path(path).is_absolute();
+        return full ? path : "/work/" + path;
     }
     bool SameFile(const std::string& a, const std::string& b) const override {
         return ignoreCase ? Folded(FullPath(a)) == Folded(FullPath(b)) : FullPath(a) == FullPath(b);

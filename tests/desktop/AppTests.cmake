@@ -5,6 +5,7 @@ if(TARGET tirvel_app)
     add_executable(app_tests
         DesktopMain.cpp
         AppTestSupport.h
+        AppOptionsTest.cpp
         AppWindowTest.cpp
         AppDeviceTest.cpp
         AppFirmwareTest.cpp
