@@ -9,84 +9,59 @@
 
 namespace {
 
-std::vector<std::pair<std::string, std::string>> Entries(std::string_view filter) {
-    std::vector<std::pair<std::string, std::string>> out;
+using Pairs = std::vector<std::pair<std::string, std::string>>;
+
+Pairs Entries(std::string_view filter) {
+    Pairs out;
     for (const auto& e : fw::ParseFileFilter(filter)) {
         out.emplace_back(e.description, e.patterns);
     }
     return out;
 }
 
-using Pairs = std::vector<std::pair<std::string, std::string>>;
-
 TEST(FileChooserRequest, TheFilterIsReadPairByPairUntilTheDoubleBar) {
-    EXPECT_EQ(Entries("Firmware File (*.bin;*.img)|*.bin;*.img|All Files (*.*)|*.*||"),
-              (Pairs{{"Firmware File (*.bin;*.img)", "*.bin;*.img"}, {"All Files (*.*)", "*.*"}}));
-    EXPECT_EQ(Entries("\xE6\x96\x87\xE4\xBB\xB6(*.txt)|*.txt||"),
-              (Pairs{{"\xE6\x96\x87\xE4\xBB\xB6(*.txt)", "*.txt"}}));
-    EXPECT_EQ(Entries("Text|*.txt"), (Pairs{{"Text", "*.txt"}}));
+    EXPECT_EQ(Entries("Firmware (*.bin;*.img)|*.bin;*.img|All Files (*.*)|*.*||"),
+              (Pairs{{"Firmware (*.bin;*.img)", "*.bin;*.img"}, {"All Files (*.*)", "*.*"}}));
+    EXPECT_EQ(Entries("\xE6\x96\x87\xE4\xBB\xB6|*.txt"),
+              (Pairs{{"\xE6\x96\x87\xE4\xBB\xB6", "*.txt"}}));
     EXPECT_EQ(Entries("Text|*.txt||Ignored|*.x"), (Pairs{{"Text", "*.txt"}}));
-}
-
-TEST(FileChooserRequest, NothingUsableMakesNoEntries) {
+    EXPECT_EQ(Entries("Text|*.txt|Dangling"), (Pairs{{"Text", "*.txt"}}));
     EXPECT_TRUE(Entries("").empty());
     EXPECT_TRUE(Entries("||").empty());
-    EXPECT_TRUE(Entries("Only a description").empty());
-    EXPECT_EQ(Entries("Text|*.txt|Dangling"), (Pairs{{"Text", "*.txt"}}));
 }
 
-TEST(FileChooserRequest, AnOpenChooserThatInsistsOnAFileHasNoNameToCreate) {
+TEST(FileChooserRequest, OnlyAnOpenChooserInsistsOnAFileAndThenHasNoNameToCreate) {
     fw::FileDialogRequest request;
-    request.flags = fw::OFN_FILEMUSTEXIST | fw::OFN_CREATEPROMPT;
+    request.flags = fw::OFN_FILEMUSTEXIST | fw::OFN_CREATEPROMPT | fw::OFN_OVERWRITEPROMPT;
     fw::FileChooserRules rules = fw::ReadFileChooserRules(request);
     EXPECT_TRUE(rules.mustExist);
     EXPECT_FALSE(rules.createPrompt);
     EXPECT_FALSE(rules.overwritePrompt);
 
-    request.flags = fw::OFN_CREATEPROMPT;
+    request.save = true;
     rules = fw::ReadFileChooserRules(request);
     EXPECT_FALSE(rules.mustExist);
     EXPECT_TRUE(rules.createPrompt);
-}
-
-TEST(FileChooserRequest, ASaveChooserNeverInsistsOnAnExistingFile) {
-    fw::FileDialogRequest request;
-    request.save = true;
-    request.flags = fw::OFN_FILEMUSTEXIST | fw::OFN_CREATEPROMPT | fw::OFN_OVERWRITEPROMPT;
-    const fw::FileChooserRules rules = fw::ReadFileChooserRules(request);
-    EXPECT_FALSE(rules.mustExist);
-    EXPECT_TRUE(rules.createPrompt);
     EXPECT_TRUE(rules.overwritePrompt);
-
     request.flags = fw::OFN_HIDEREADONLY;
     EXPECT_FALSE(fw::ReadFileChooserRules(request).overwritePrompt);
-    EXPECT_FALSE(fw::ReadFileChooserRules(request).createPrompt);
 }
 
-TEST(ModalRun, TheTemplateIsTheDialogsInTheInterfaceLanguage) {
+TEST(ModalRun, TemplateParentAndResultOfARun) {
     testsupport::EnglishForTheTest english;
-    fw::CDialog password(res::IDD_PASSWORD);
-    EXPECT_EQ(fw::ModalTemplate(password),
-              res::FindDialogTemplate(res::IDD_PASSWORD, fw::Language::English));
-    fw::SetLanguage(fw::Language::Chinese);
-    EXPECT_EQ(fw::ModalTemplate(password),
-              res::FindDialogTemplate(res::IDD_PASSWORD, fw::Language::Chinese));
-    fw::CDialog unknown(4242);
-    EXPECT_EQ(fw::ModalTemplate(unknown), nullptr);
-}
-
-TEST(ModalRun, ADialogOpensOverTheParentOfTheRunElseItsOwn) {
     fw::CWnd own;
     fw::CWnd given;
     fw::CDialog dialog(res::IDD_PASSWORD, &own);
+    EXPECT_EQ(fw::ModalTemplate(dialog),
+              res::FindDialogTemplate(res::IDD_PASSWORD, fw::Language::English));
+    fw::SetLanguage(fw::Language::Chinese);
+    EXPECT_EQ(fw::ModalTemplate(dialog),
+              res::FindDialogTemplate(res::IDD_PASSWORD, fw::Language::Chinese));
+    EXPECT_EQ(fw::ModalTemplate(fw::CDialog(4242)), nullptr);
+
     EXPECT_EQ(fw::ModalParent(dialog, &given), &given);
     EXPECT_EQ(fw::ModalParent(dialog, nullptr), &own);
-    fw::CDialog orphan(res::IDD_PASSWORD);
-    EXPECT_EQ(fw::ModalParent(orphan, nullptr), nullptr);
-}
 
-TEST(ModalRun, AWindowThatWentWithoutTheDialogEndingIsCancel) {
-    fw::CDialog dialog(res::IDD_PASSWORD);
     EXPECT_EQ(fw::ModalResult(dialog), fw::IDCANCEL);
     dialog.EndDialog(7);
     EXPECT_EQ(fw::ModalResult(dialog), 7);
