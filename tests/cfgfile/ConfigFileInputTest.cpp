@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "ChildProcess.h"
+#include "FormViewTest.h"
 #include "LanguageForTheTest.h"
 #include "ScriptedDialogs.h"
 #include "ScriptedWindow.h"
@@ -31,10 +32,7 @@ using Ids = std::vector<fw::UINT>;
 using namespace std::string_literals;
 using namespace std::chrono_literals;
 using testsupport::SpecialKind;
-
-void WriteBytes(const fs::path& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
+using testsupport::WriteFile;
 
 // The chooser answers with a path whose file is gone by the time it is read.
 class VanishingChooser : public testsupport::ScriptedDialogs {
@@ -49,32 +47,12 @@ public:
     }
 };
 
-class ConfigFileInput : public ::testing::Test {
+class ConfigFileInput : public testsupport::FormViewTest {
 protected:
     void SetUp() override {
         g_bPreset = false;
-        const char* rows[][2] = {{"Mode", "1"}, {"Server", "10.0.0.1"}, {"Port", "5000"}};
         view_.ResetItemLabels();
-        for (int n = 1; n <= 3; ++n) {
-            view_.SetItemLabel(n, rows[n - 1][0]);
-            view_.SetItemCurrentValue(n, rows[n - 1][1]);
-        }
-        g_nItemCount = 3;
-        view_.UpdateData(false);
-    }
-    void TearDown() override {
-        g_bPreset = false;
-        g_nItemCount = 0;
-    }
-
-    std::vector<std::string> Table() const {
-        std::vector<std::string> rows;
-        for (int n = 1; n <= CTirvel2View::kItemRows; ++n) {
-            rows.push_back(view_.GetItemLabel(n) + "|" + view_.GetItemCurrentValue(n) + "|" +
-                           view_.GetItemNewValue(n) + "|" + window_.Text(ItemNewId(n)) + "|" +
-                           std::to_string(window_.Check(ItemModifyId(n))));
-        }
-        return rows;
+        LoadExampleTable();
     }
 
     // Imports the file at path; returns the message boxes it showed.
@@ -85,7 +63,7 @@ protected:
         return window_.MessageBoxTexts();
     }
     Ids ImportBytes(const std::string& bytes) {
-        WriteBytes(dir_.Path() / "in.txt", bytes);
+        WriteFile(dir_.Path() / "in.txt", bytes);
         return Import(dir_.Path() / "in.txt");
     }
 
@@ -100,12 +78,6 @@ protected:
         presetBefore_ = g_bPreset;
     }
 
-    testsupport::EnglishForTheTest english_;
-    fw::CMessageLoop loop_;
-    CTirvel2View view_;
-    testsupport::ScriptedWindow window_{loop_, view_, res::IDD_TIRVEL2_FORM};
-    testsupport::ScriptedDialogs dialogs_{loop_};
-    testsupport::TempDir dir_;
     std::vector<std::string> before_;
     bool presetBefore_ = false;
 };
@@ -208,7 +180,7 @@ TEST_F(ConfigFileInput, EmptyFolderVanishedOrUnreadable) {
     // Chosen, then gone before the read.
     {
         VanishingChooser chooser(loop_);
-        WriteBytes(dir_.Path() / "gone.txt", "2. Server=x\r\n");
+        WriteFile(dir_.Path() / "gone.txt", "2. Server=x\r\n");
         window_.ClearMessageBoxes();
         chooser.ExpectFile((dir_.Path() / "gone.txt").string());
         ASSERT_TRUE(window_.Click(res::IDC_IMPORT_CONFIG));
@@ -233,7 +205,7 @@ TEST_F(ConfigFileInput, UnreadableFileIsRefused) {
                         "(/proc/self/mem, which fails for root too, is tried above)";
     }
     const fs::path locked = dir_.Path() / "locked.txt";
-    WriteBytes(locked, "2. Server=x\r\n");
+    WriteFile(locked, "2. Server=x\r\n");
     fs::permissions(locked, fs::perms::none);
     Remember();
     ExpectRefused(Import(locked), res::IDS_OPEN_FILE_FAILED);
@@ -282,7 +254,7 @@ TEST_F(ConfigFileInput, RandomProfilesKeepEveryValueExact) {
             }
         }
         window_.ClearMessageBoxes();
-        WriteBytes(dir_.Path() / "in.txt", file);
+        WriteFile(dir_.Path() / "in.txt", file);
         dialogs_.ExpectFile((dir_.Path() / "in.txt").string());
         ASSERT_TRUE(window_.Click(res::IDC_IMPORT_CONFIG));
         ASSERT_EQ(window_.MessageBoxTexts(), Ids{expected.empty() ? res::IDS_IMPORT_NOTHING_MATCHED

@@ -1,16 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "FormViewTest.h"
 #include "LanguageForTheTest.h"
 #include "ScriptedDialogs.h"
 #include "ScriptedWindow.h"
 #include "TempDir.h"
+#include "TestFiles.h"
 #include "cfgfile/ConfigFile.h"
 #include "cfgfile/Preset.h"
 #include "form/ControlIds.h"
@@ -19,56 +20,24 @@
 
 namespace {
 
+using testsupport::ReadFile;
+using testsupport::WriteFile;
+
 namespace fs = std::filesystem;
 using Ids = std::vector<fw::UINT>;
 using Lines = std::vector<std::string_view>;
-
-std::string ReadBytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-void WriteBytes(const fs::path& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
 
 std::size_t EntryCount(const fs::path& dir) {
     return static_cast<std::size_t>(std::distance(fs::directory_iterator(dir), {}));
 }
 
-class ConfigFiles : public ::testing::Test {
+class ConfigFiles : public testsupport::FormViewTest {
 protected:
     void SetUp() override {
         g_bPreset = false;
         g_nItemCount = 0;
         view_.ResetItemLabels();
         view_.UpdateData(false);
-    }
-    void TearDown() override {
-        g_bPreset = false;
-        g_nItemCount = 0;
-    }
-
-    // Items 1-3: Mode=1, Server=10.0.0.1, Port=5000.
-    void LoadExampleTable() {
-        const char* rows[][2] = {{"Mode", "1"}, {"Server", "10.0.0.1"}, {"Port", "5000"}};
-        for (int n = 1; n <= 3; ++n) {
-            view_.SetItemLabel(n, rows[n - 1][0]);
-            view_.SetItemCurrentValue(n, rows[n - 1][1]);
-        }
-        g_nItemCount = 3;
-        view_.UpdateData(false);
-    }
-
-    // Every row as the members and the window hold it.
-    std::vector<std::string> Table() const {
-        std::vector<std::string> rows;
-        for (int n = 1; n <= CTirvel2View::kItemRows; ++n) {
-            rows.push_back(view_.GetItemLabel(n) + "|" + view_.GetItemCurrentValue(n) + "|" +
-                           view_.GetItemNewValue(n) + "|" + window_.Text(ItemNewId(n)) + "|" +
-                           std::to_string(window_.Check(ItemModifyId(n))));
-        }
-        return rows;
     }
 
     // Clicks Export or Import; the chooser answers with the path (none: cancel).
@@ -77,17 +46,10 @@ protected:
         ASSERT_TRUE(window_.Click(button));
     }
     void ImportBytes(const std::string& bytes) {
-        WriteBytes(dir_.Path() / "in.txt", bytes);
+        WriteFile(dir_.Path() / "in.txt", bytes);
         Click(res::IDC_IMPORT_CONFIG, dir_.Path() / "in.txt");
     }
     int Tick(int n) const { return window_.Check(ItemModifyId(n)); }
-
-    testsupport::EnglishForTheTest english_;
-    fw::CMessageLoop loop_;
-    CTirvel2View view_;
-    testsupport::ScriptedWindow window_{loop_, view_, res::IDD_TIRVEL2_FORM};
-    testsupport::ScriptedDialogs dialogs_{loop_};
-    testsupport::TempDir dir_;
 };
 
 TEST(ConfigFileLines, SplitLikeATextModeRead) {
@@ -119,7 +81,7 @@ TEST_F(ConfigFiles, ExportWritesTheExampleAndImportReadsItBack) {
     view_.SetItemModify(2, 1);
     const auto before = Table();
     Click(res::IDC_EXPORT_CONFIG, dir_.Path() / "cfg.txt");
-    EXPECT_EQ(ReadBytes(dir_.Path() / "cfg.txt"),
+    EXPECT_EQ(ReadFile(dir_.Path() / "cfg.txt"),
               "[CFG]\r\n1. Mode=1\r\n2. Server=10.0.0.1\r\n3. Port=5000\r\n");
     EXPECT_EQ(Table(), before);
     EXPECT_FALSE(g_bPreset);
@@ -148,7 +110,7 @@ TEST_F(ConfigFiles, ExportWritesTheExampleAndImportReadsItBack) {
 
 TEST_F(ConfigFiles, ExportReplacesWhatWasThere) {
     const fs::path target = dir_.Path() / "cfg.ini";
-    WriteBytes(target, "[CFG]\r\n1. Old=value\r\n");
+    WriteFile(target, "[CFG]\r\n1. Old=value\r\n");
     std::error_code linkError;
     fs::create_symlink(target, dir_.Path() / "link.ini", linkError);
     if (linkError) {
@@ -172,7 +134,7 @@ TEST_F(ConfigFiles, EmptyValuesTravelAsEmpty) {
     view_.SetItemLabel(2, "B");
     g_nItemCount = 2;
     Click(res::IDC_EXPORT_CONFIG, dir_.Path() / "cfg.txt");
-    EXPECT_EQ(ReadBytes(dir_.Path() / "cfg.txt"), "[CFG]\r\n1. A=\r\n2. B=\r\n");
+    EXPECT_EQ(ReadFile(dir_.Path() / "cfg.txt"), "[CFG]\r\n1. A=\r\n2. B=\r\n");
 
     view_.SetItemCurrentValue(2, "x");
     view_.SetItemNewValue(1, "typed");
@@ -270,7 +232,7 @@ TEST_F(ConfigFiles, CancelOrUnreadableFileChangesNothing) {
 
 TEST_F(ConfigFiles, UnwritableExportReportsThePath) {
     LoadExampleTable();
-    WriteBytes(dir_.Path() / "plain", "x");
+    WriteFile(dir_.Path() / "plain", "x");
     fs::create_directory(dir_.Path() / "folder.txt");
     for (const auto& [path, message] :
          {std::pair{dir_.Path() / "plain" / "cfg.txt", res::IDS_WRITE_FILE_FAILED},

@@ -12,16 +12,14 @@
 #include <fstream>
 
 #include "TempDir.h"
+#include "TestFiles.h"
 #include "cfgfile/FileIo.h"
 
 namespace {
 
-namespace fs = std::filesystem;
+using testsupport::ReadFile;
 
-std::string Read(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
+namespace fs = std::filesystem;
 
 class FileReplace : public ::testing::Test {
 protected:
@@ -33,7 +31,7 @@ protected:
     // The file's state once "new" has been written to it.
     struct stat Written() {
         EXPECT_TRUE(cfgfile::ReplaceFileContents(file_.string(), "new"));
-        EXPECT_EQ(Read(file_), "new");
+        EXPECT_EQ(ReadFile(file_), "new");
         struct stat st {};
         ::stat(file_.c_str(), &st);
         return st;
@@ -61,7 +59,7 @@ TEST_F(FileReplace, HardLinksAndExtendedAttributesStay) {
     const fs::path other = dir_.Path() / "other.txt";
     fs::create_hard_link(file_, other);
     EXPECT_EQ(Written().st_nlink, 2u);
-    EXPECT_EQ(Read(other), "new");
+    EXPECT_EQ(ReadFile(other), "new");
     fs::remove(other);
     if (::setxattr(file_.c_str(), "user.tirvel", "kept", 4, 0) != 0) {
         GTEST_SKIP() << dir_.Path() << " takes no user attributes; only hard links were tried";
@@ -89,8 +87,8 @@ TEST_F(FileReplace, AFailedWriteKeepsTheOldBytesOrAsManyAsItCan) {
     int status = -1;
     ::waitpid(pid, &status, 0);
     EXPECT_EQ(status, 0) << "a write past the limit succeeded";
-    EXPECT_EQ(Read(file_), std::string(100, 'o'));
-    EXPECT_EQ(Read(linked), std::string(50, 'n') + std::string(50, 'o'));
+    EXPECT_EQ(ReadFile(file_), std::string(100, 'o'));
+    EXPECT_EQ(ReadFile(linked), std::string(50, 'n') + std::string(50, 'o'));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_.Path()), {}), 3);
 }
 

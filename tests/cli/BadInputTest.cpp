@@ -21,8 +21,14 @@
 #include <string>
 #include <vector>
 
+#include "ArgumentVector.h"
+#include "LanguageForTheTest.h"
 #include "PseudoTerminal.h"
 #include "SimProcess.h"
+#include "TempConfigHome.h"
+#include "TestFiles.h"
+#include "TextSearch.h"
+#include "ToolRunTest.h"
 #include "cli/PortFailure.h"
 #include "cli/TransferProgress.h"
 #include "framework/StringTable.h"
@@ -30,29 +36,18 @@
 
 namespace {
 
+using testsupport::Contains;
+using testsupport::ReadFile;
+
 namespace fs = std::filesystem;
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-bool Contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
 
 struct Result {
     int exit;
     std::string err;
 };
 
-class BadInput : public ::testing::Test {
+class BadInput : public testsupport::ToolRunTest {
 protected:
-    void SetUp() override {
-        ::setenv("XDG_CONFIG_HOME", dir_.Path().c_str(), 1);
-        ::setenv("LC_ALL", "C", 1);
-    }
-
     // tirvelctl with stdin from /dev/null; becomes "nobody" first when asked
     // and running as root.
     // stdinBytes, when given, come through a pipe instead.
@@ -63,6 +58,7 @@ protected:
         if (stdinBytes && ::pipe(pipeFds) != 0) {
             return {-1, "pipe failed"};
         }
+        testsupport::ArgumentVector argv(TIRVELCTL_PATH, args);
         const pid_t pid = ::fork();
         if (pid == 0) {
             // Output first: "nobody" could not open a file in the test's folder.
@@ -77,14 +73,7 @@ protected:
             if (asNobody && ::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) {
                 ::_exit(99);
             }
-            std::vector<std::string> store{TIRVELCTL_PATH};
-            store.insert(store.end(), args.begin(), args.end());
-            std::vector<char*> argv;
-            for (auto& a : store) {
-                argv.push_back(a.data());
-            }
-            argv.push_back(nullptr);
-            ::execv(TIRVELCTL_PATH, argv.data());
+            ::execv(TIRVELCTL_PATH, argv.Data());
             ::_exit(98);
         }
         if (stdinBytes) {
@@ -101,15 +90,17 @@ protected:
         sim_ = std::make_unique<testsupport::SimProcess>(std::vector<std::string>{
             "--link", Link(), "--events", Events().string(), "--boot-ms", "200"});
     }
-    std::string Link() const { return (dir_.Path() / "dtu").string(); }
-    fs::path Events() const { return dir_.Path() / "events.jsonl"; }
 
-    testsupport::TempDir dir_;
     std::unique_ptr<testsupport::SimProcess> sim_;
 };
 
-TEST(PortFailureText, EveryReasonHasItsLineInBothLanguages) {
-    const fw::Language saved = fw::CurrentLanguage();
+using PortFailureText = testsupport::ProgramStateTest;
+
+TEST_F(PortFailureText, EveryReasonHasItsLineInBothLanguages) {
+    // A COM number that reaches nothing is named as the operator gave it.
+    const testsupport::TempConfigHome home;
+    EXPECT_TRUE(
+        Contains(*cli::ExplainOpenFailure(OpenFailure::kNoDevice, "\\\\.\\COM201"), "COM201"));
     for (const fw::Language language : {fw::Language::English, fw::Language::Chinese}) {
         fw::SetLanguage(language);
         const auto denied = cli::ExplainOpenFailure(OpenFailure::kPermission, "/dev/ttyUSB0");
@@ -124,12 +115,6 @@ TEST(PortFailureText, EveryReasonHasItsLineInBothLanguages) {
         }
         EXPECT_FALSE(cli::ExplainOpenFailure(OpenFailure::kNone, "/dev/ttyUSB0"));
     }
-    fw::SetLanguage(saved);
-    // A COM number that reaches nothing is named as the operator gave it.
-    testsupport::TempDir home;
-    ::setenv("XDG_CONFIG_HOME", home.Path().c_str(), 1);
-    EXPECT_TRUE(
-        Contains(*cli::ExplainOpenFailure(OpenFailure::kNoDevice, "\\\\.\\COM201"), "COM201"));
 }
 
 TEST_F(BadInput, ComNumbersOnlyInPlainDecimalFrom1To255) {
@@ -316,8 +301,7 @@ long long PeakMemory(pid_t pid) {
 }
 
 TEST(TransferFigures, PercentAndBytesOfALargeImageAgree) {
-    const fw::Language saved = fw::CurrentLanguage();
-    fw::SetLanguage(fw::Language::English);
+    const testsupport::EnglishForTheTest english;
     std::ostringstream out;
     std::ostringstream err;
     cli::Console console(out, err, false, false);
@@ -335,7 +319,6 @@ TEST(TransferFigures, PercentAndBytesOfALargeImageAgree) {
     small.Update(999);
     small.Finish();
     EXPECT_TRUE(Contains(smallErr.str(), "(4 of 5 bytes)")) << smallErr.str();
-    fw::SetLanguage(saved);
 }
 
 TEST_F(BadInput, A64MegabyteImageStartsShowsItsSizeAndCancels) {

@@ -24,17 +24,16 @@
 #include "SimRecords.h"
 #include "TempDir.h"
 #include "TestFiles.h"
+#include "TextSearch.h"
+#include "ToolRunTest.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using testsupport::Contains;
 using testsupport::ReadFile;
 using testsupport::WriteFile;
-
-bool Contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
 
 // Profile version n sets item 2 to "vN.example" and item 6 to 7100 + n.
 std::string Profile(int n) {
@@ -85,18 +84,16 @@ private:
     std::thread thread_;
 };
 
-class CommandFiles : public ::testing::Test {
+class CommandFiles : public testsupport::ToolRunTest {
 protected:
     void SetUp() override {
-        ::setenv("XDG_CONFIG_HOME", dir_.Path().c_str(), 1);
-        ::setenv("LC_ALL", "C", 1);
+        ToolRunTest::SetUp();
         WriteFile(dir_.Path() / "profile.txt", Profile(1));
         WriteFile(dir_.Path() / "fw.bin", std::string(1000, 'i'));
         // Where a station keeps its copy, for this test's eyes only.
         fs::create_directory(Tmp());
-        ::setenv("TMPDIR", Tmp().c_str(), 1);
+        SetEnv("TMPDIR", Tmp().string());
     }
-    void TearDown() override { ::unsetenv("TMPDIR"); }
 
     void StartSimulators(int count, const std::string& options) {
         for (int k = 0; k < count; ++k) {
@@ -135,16 +132,10 @@ protected:
 
     std::unique_ptr<testsupport::ChildProcess> Start(const std::string& args,
                                                      const fs::path& in = "/dev/null") {
-        ++runs_;
-        return std::make_unique<testsupport::ChildProcess>(TIRVELCTL_PATH, Words(args), Out(),
-                                                           Err(), in);
+        return StartRun(TIRVELCTL_PATH, Words(args), in);
     }
-    fs::path Out() const { return dir_.Path() / ("out" + std::to_string(runs_)); }
-    fs::path Err() const { return dir_.Path() / ("err" + std::to_string(runs_)); }
 
-    testsupport::TempDir dir_;
     std::vector<std::unique_ptr<testsupport::SimProcess>> sims_;
-    int runs_ = 0;
 };
 
 // --- files that would hang tirvelctl or be destroyed by it ---

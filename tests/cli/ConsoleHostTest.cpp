@@ -5,6 +5,7 @@
 #include <sstream>
 #include <thread>
 
+#include "LanguageForTheTest.h"
 #include "PseudoTerminal.h"
 #include "cli/ConsoleHost.h"
 #include "protocol/AtExchange.h"
@@ -15,7 +16,7 @@ namespace {
 using namespace std::chrono_literals;
 
 TEST(ConsoleHost, AnIdentityReplyWithoutItsLineEndsEndsTheWait) {
-    fw::SetLanguage(fw::Language::English);
+    const testsupport::EnglishForTheTest english;
     testsupport::PseudoTerminal pty;
     // The device answers the probe, then the IMEI query with a bare "OK": the
     // view keeps the port open and waits for nothing.

@@ -6,35 +6,21 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <random>
 #include <sstream>
 
+#include "LanguageForTheTest.h"
 #include "TempDir.h"
+#include "TestFiles.h"
 #include "cli/TransferProgress.h"
 #include "framework/Language.h"
 #include "framework/RichEditCtrl.h"
 
 namespace {
 
+using testsupport::ReadFile;
+
 namespace fs = std::filesystem;
-
-std::string ReadBytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-class LanguageForTheCase {
-public:
-    explicit LanguageForTheCase(fw::Language language) : saved_(fw::CurrentLanguage()) {
-        fw::SetLanguage(language);
-    }
-    ~LanguageForTheCase() { fw::SetLanguage(saved_); }
-
-private:
-    fw::Language saved_;
-};
 
 // The pane as the desktop keeps it, whole, and what following it on a pipe
 // gave: the bytes added, and "\b \b" for each character it lost.
@@ -78,7 +64,7 @@ class LogStreaming : public ::testing::TestWithParam<Stream> {};
 
 TEST_P(LogStreaming, MatchesThePaneWhateverTheErasesReachBackTo) {
     const Stream& p = GetParam();
-    const LanguageForTheCase language(p.language);
+    const testsupport::LanguageForTheTest language(p.language);
     testsupport::TempDir dir;
     const fs::path path = dir.Path() / "log.txt";
     cli::LogFile file;
@@ -104,7 +90,7 @@ TEST_P(LogStreaming, MatchesThePaneWhateverTheErasesReachBackTo) {
         }
         ASSERT_LE(log.HeldBytes(), 2 * std::max<std::size_t>(p.keep, 8) + 12);
         if (p.saved) {
-            ASSERT_EQ(ReadBytes(path), reference.pane.GetTextBytes()) << "round " << round;
+            ASSERT_EQ(ReadFile(path), reference.pane.GetTextBytes()) << "round " << round;
         }
         ASSERT_EQ(out.str(), reference.piped) << "round " << round;
     }
@@ -120,7 +106,7 @@ INSTANTIATE_TEST_SUITE_P(Logs, LogStreaming,
                                            Stream{fw::Language::English, false, 64, 45}));
 
 TEST(LogOutput, ALongRunStaysInBoundsAndTheFileHoldsItAll) {
-    const LanguageForTheCase language(fw::Language::Chinese);
+    const testsupport::LanguageForTheTest language(fw::Language::Chinese);
     testsupport::TempDir dir;
     const fs::path path = dir.Path() / "log.txt";
     cli::LogFile file;
@@ -183,8 +169,7 @@ TEST(LogOutput, APipeGetsTheDeviceBytesAsTheyCame) {
 }
 
 TEST(TransferStatus, FiguresFollowTheBytesAndTheTime) {
-    const fw::Language saved = fw::CurrentLanguage();
-    fw::SetLanguage(fw::Language::English);
+    const testsupport::EnglishForTheTest english;
     EXPECT_EQ(cli::FormatTransferStatus(0, 1000, 0.0),
               "[------------------------] 0%  0/1000 bytes  - KB/s  - left");
     // 1024 of 4096 bytes in 2 s: 0.5 KB/s, 6 s to go.
@@ -193,7 +178,6 @@ TEST(TransferStatus, FiguresFollowTheBytesAndTheTime) {
     // Never past the whole image.
     EXPECT_EQ(cli::FormatTransferStatus(5000, 4096, 4.0).substr(0, 31),
               "[########################] 100%");
-    fw::SetLanguage(saved);
 }
 
 }  // namespace

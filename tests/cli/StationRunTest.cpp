@@ -18,8 +18,9 @@
 #include "PseudoTerminal.h"
 #include "SimProcess.h"
 #include "SimRecords.h"
-#include "TempDir.h"
 #include "TestFiles.h"
+#include "TextSearch.h"
+#include "ToolRunTest.h"
 #include "XmodemReceiver.h"
 
 namespace {
@@ -27,16 +28,13 @@ namespace {
 namespace fs = std::filesystem;
 using Json = nlohmann::json;
 using namespace std::chrono_literals;
+using testsupport::Contains;
 using testsupport::Hex;
 using testsupport::Lines;
 using testsupport::Noise;
 using testsupport::Padded;
 using testsupport::ReadFile;
 using testsupport::WriteFile;
-
-bool Contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
 
 std::vector<std::string> CsvFields(const std::string& row) {
     std::vector<std::string> fields;
@@ -69,13 +67,8 @@ std::vector<pid_t> WorkersOn(const std::string& port) {
     return pids;
 }
 
-class StationRun : public ::testing::Test {
+class StationRun : public testsupport::ToolRunTest {
 protected:
-    void SetUp() override {
-        ::setenv("XDG_CONFIG_HOME", dir_.Path().c_str(), 1);
-        ::setenv("LC_ALL", "C", 1);
-    }
-
     // Simulator k (0-based) on the link dtuK, its devices' IMEIs counting up
     // from 86000000000k001.
     void StartSimulators(int count, std::vector<std::string> options) {
@@ -103,29 +96,8 @@ protected:
         return args;
     }
 
-    std::unique_ptr<testsupport::ChildProcess> Start(std::vector<std::string> args) {
-        ++runs_;
-        return std::make_unique<testsupport::ChildProcess>(TIRVELCTL_PATH, args, Out(), Err());
-    }
-    fs::path Out() const { return dir_.Path() / ("out" + std::to_string(runs_)); }
-    fs::path Err() const { return dir_.Path() / ("err" + std::to_string(runs_)); }
-
-    bool WaitForErr(const std::string& text, std::chrono::seconds timeout, int times = 1) const {
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        for (;;) {
-            const std::string err = ReadFile(Err());
-            std::size_t found = 0;
-            for (auto at = err.find(text); at != std::string::npos; at = err.find(text, at + 1)) {
-                ++found;
-            }
-            if (static_cast<int>(found) >= times) {
-                return true;
-            }
-            if (std::chrono::steady_clock::now() > deadline) {
-                return false;
-            }
-            std::this_thread::sleep_for(20ms);
-        }
+    std::unique_ptr<testsupport::ChildProcess> Start(const std::vector<std::string>& args) {
+        return StartRun(TIRVELCTL_PATH, args);
     }
 
     // The report's rows by the port they name.
@@ -140,9 +112,7 @@ protected:
         return rows;
     }
 
-    testsupport::TempDir dir_;
     std::vector<std::unique_ptr<testsupport::SimProcess>> sims_;
-    int runs_ = 0;
 };
 
 TEST_F(StationRun, UpdateOnThreePortsDeliversEveryImageAndNamesEachDevicesPort) {

@@ -22,6 +22,8 @@
 #include "SimProcess.h"
 #include "SimRecords.h"
 #include "TestFiles.h"
+#include "TextSearch.h"
+#include "ToolRunTest.h"
 #include "XmodemReceiver.h"
 #include "framework/CodePage.h"
 
@@ -32,18 +34,16 @@ namespace {
 namespace fs = std::filesystem;
 using Json = nlohmann::json;
 using namespace std::chrono_literals;
+using testsupport::Contains;
 using testsupport::Hex;
 using testsupport::Lines;
 using testsupport::Noise;
 using testsupport::Padded;
+using testsupport::PollUntil;
 using testsupport::ReadFile;
 using testsupport::ReceiveChecksumXmodem;
 using testsupport::Receiver;
 using testsupport::WriteFile;
-
-bool Contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
 
 // One tirvelctl process; stdin is /dev/null (no terminal), stdout and stderr
 // go to files.
@@ -57,14 +57,7 @@ public:
     int Wait() { return process_.Wait(); }
     void Signal(int signal) { process_.Signal(signal); }
     bool WaitForErr(const std::string& text, std::chrono::milliseconds timeout) {
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        while (!Contains(Err(), text)) {
-            if (std::chrono::steady_clock::now() > deadline) {
-                return false;
-            }
-            std::this_thread::sleep_for(20ms);
-        }
-        return true;
+        return PollUntil([&] { return Contains(Err(), text); }, timeout);
     }
     std::string Out() const { return ReadFile(out_); }
     std::string Err() const { return ReadFile(err_); }
@@ -76,21 +69,10 @@ private:
     testsupport::ChildProcess process_;
 };
 
-struct Result {
-    int exit;
-    std::string out;
-    std::string err;
-};
+using Result = testsupport::RunResult;
 
-class TirvelctlRun : public ::testing::Test {
+class TirvelctlRun : public testsupport::ToolRunTest {
 protected:
-    void SetUp() override {
-        // The simulator registers nothing outside the test's directory, and the
-        // language is the tests' choice, not the machine's.
-        ::setenv("XDG_CONFIG_HOME", dir_.Path().c_str(), 1);
-        ::setenv("LC_ALL", "C", 1);
-    }
-
     // The simulator reached through a link, with its events log.
     void StartSimulator(std::vector<std::string> options) {
         options.insert(options.begin(), {"--link", Link(), "--events", Events().string()});
@@ -108,28 +90,12 @@ protected:
     }
 
     bool WaitForEvent(const std::string& kind, std::chrono::milliseconds timeout) const {
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        while (EventsOf(kind).empty()) {
-            if (std::chrono::steady_clock::now() > deadline) {
-                return false;
-            }
-            std::this_thread::sleep_for(20ms);
-        }
-        return true;
-    }
-
-    std::string Link() const { return (dir_.Path() / "dtu").string(); }
-    fs::path Events() const { return dir_.Path() / "events.jsonl"; }
-    fs::path State() const { return dir_.Path() / "state.txt"; }
-
-    std::vector<Json> EventsOf(const std::string& kind) const {
-        return testsupport::EventsOf(Events(), kind);
+        return PollUntil([&] { return !EventsOf(kind).empty(); }, timeout);
     }
 
     // The simulator's --state file: item number -> value bytes.
     std::map<int, std::string> StoredValues() const { return testsupport::StoredValues(State()); }
 
-    testsupport::TempDir dir_;
     std::unique_ptr<testsupport::SimProcess> sim_;
 };
 

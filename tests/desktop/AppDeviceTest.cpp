@@ -14,6 +14,7 @@
 #include <nlohmann/json.hpp>
 
 #include "AppTestSupport.h"
+#include "SimRecords.h"
 #include "form/Tirvel2View.h"
 #include "framework/StringTable.h"
 #include "framework/qt/QtFormView.h"
@@ -38,16 +39,7 @@ protected:
     std::string EventsPath() const { return (dir.Path() / "events.jsonl").string(); }
 
     std::vector<nlohmann::json> Events(const std::string& kind) const {
-        std::vector<nlohmann::json> events;
-        std::ifstream in(EventsPath());
-        std::string line;
-        while (std::getline(in, line)) {
-            auto event = nlohmann::json::parse(line, nullptr, false);
-            if (!event.is_discarded() && event.value("event", "") == kind) {
-                events.push_back(std::move(event));
-            }
-        }
-        return events;
+        return testsupport::EventsSoFar(EventsPath(), kind);
     }
 
     // Start Config from the toolbar, then wait for the device's values.

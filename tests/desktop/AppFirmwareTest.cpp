@@ -16,6 +16,7 @@
 #include <iterator>
 
 #include "AppTestSupport.h"
+#include "TestFiles.h"
 #include "firmware/TransferDlg.h"
 #include "form/Tirvel2View.h"
 #include "framework/qt/QtWindowSite.h"
@@ -24,14 +25,11 @@
 
 namespace {
 
+using testsupport::ReadFile;
+
 using apptest::WaitFor;
 using desktoptest::FindControl;
 using desktoptest::ModalScript;
-
-std::string ReadAll(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 // An image whose bytes differ from block to block and cover every value.
 std::string Image(std::size_t size) {
@@ -163,8 +161,8 @@ TEST_F(AppFirmware, UpdateSendsTheChosenImageThroughTheTransferDialog) {
 
     std::string expected = image + '\x1A';
     expected.resize((expected.size() + 127) / 128 * 128, '\0');
-    ASSERT_TRUE(WaitFor([&] { return ReadAll(received).size() >= expected.size(); }, 3000));
-    EXPECT_EQ(ReadAll(received), expected);
+    ASSERT_TRUE(WaitFor([&] { return ReadFile(received).size() >= expected.size(); }, 3000));
+    EXPECT_EQ(ReadFile(received), expected);
 }
 
 TEST_F(AppFirmware, EscapeInTheTransferDialogCancelsWithoutAMessage) {
@@ -234,7 +232,7 @@ TEST_F(AppFirmware, ShowLogFollowsTheDeviceUntilTheNextStart) {
     Click(res::IDC_SAVE_LOG);
     ASSERT_EQ(dialogs.requests.size(), 1u);
     EXPECT_TRUE(dialogs.requests[0].save);
-    EXPECT_EQ(ReadAll(saved), "DTU boot ok\r\nsignal \xB5 -71dBm\r\n");
+    EXPECT_EQ(ReadFile(saved), "DTU boot ok\r\nsignal \xB5 -71dBm\r\n");
 
     Click(res::IDC_CLEAR_LOG);
     EXPECT_EQ(form->GetControlText(res::IDC_LOG_PANE), "");

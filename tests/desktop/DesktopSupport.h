@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "LanguageForTheTest.h"
 #include "framework/Language.h"
 #include "framework/Wnd.h"
 
@@ -162,18 +163,7 @@ public:
     std::function<void(const Delivered&)> onMessage;
 };
 
-class LanguageScope {
-public:
-    explicit LanguageScope(fw::Language language) : saved_(fw::CurrentLanguage()) {
-        fw::SetLanguage(language);
-    }
-    ~LanguageScope() { fw::SetLanguage(saved_); }
-    LanguageScope(const LanguageScope&) = delete;
-    LanguageScope& operator=(const LanguageScope&) = delete;
-
-private:
-    fw::Language saved_;
-};
+using LanguageScope = testsupport::LanguageForTheTest;
 
 }  // namespace desktoptest
 

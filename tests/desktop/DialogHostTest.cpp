@@ -14,6 +14,7 @@
 
 #include "DesktopSupport.h"
 #include "SimProcess.h"
+#include "TempConfigHome.h"
 #include "framework/DataExchange.h"
 #include "framework/StringTable.h"
 #include "framework/qt/QtDialogHost.h"
@@ -93,10 +94,7 @@ TEST_F(DialogHost, SettingsRefuseAPortOutOfRangeAndStayOpenUntilOneFits) {
 // The line under the COM number follows what is typed: a number pinned to a
 // device shows that device, one pinned to an adapter that is gone says so.
 TEST_F(DialogHost, SettingsShowWhichDeviceTheTypedNumberOpens) {
-    testsupport::TempDir config;
-    const char* old = std::getenv("XDG_CONFIG_HOME");
-    const std::string saved = old != nullptr ? old : "";
-    ::setenv("XDG_CONFIG_HOME", config.Path().c_str(), 1);
+    const testsupport::TempConfigHome config;
     const std::filesystem::path ports = config.Path() / "tirvel" / "ports";
     std::filesystem::create_directories(ports);
     const std::filesystem::path adapter = config.Path() / "ttyADAPTER";
@@ -123,11 +121,6 @@ TEST_F(DialogHost, SettingsShowWhichDeviceTheTypedNumberOpens) {
     // No machine numbers 255 serial devices without pinning one there.
     const std::string none = CSettingsDlg::DescribeComNumber("255");
     const std::string notANumber = CSettingsDlg::DescribeComNumber("07");
-    if (old != nullptr) {
-        ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
-    } else {
-        ::unsetenv("XDG_CONFIG_HOME");
-    }
     EXPECT_EQ(first, QString::fromStdString("Opens " + adapter.string()));
     EXPECT_EQ(afterEight,
               QString::fromStdString("Pinned to " + (config.Path() / "unplugged").string() +

@@ -16,6 +16,8 @@
 #include "FirmwareBench.h"
 #include "SimProcess.h"
 #include "TempDir.h"
+#include "TestFiles.h"
+#include "TextSearch.h"
 #include "XmodemReceiver.h"
 
 using namespace std::chrono_literals;
@@ -24,6 +26,9 @@ using Json = nlohmann::json;
 using Clock = std::chrono::steady_clock;
 
 namespace {
+
+using testsupport::Contains;
+using testsupport::ReadFile;
 
 struct Outcome {
     int exit = -1;
@@ -66,17 +71,14 @@ protected:
         Outcome run;
         run.exit = child.Wait(limit);
         run.took = Clock::now() - start;
-        run.out = faults::ReadAll(dir_.Path() / "out");
-        run.err = faults::ReadAll(dir_.Path() / "err");
+        run.out = ReadFile(dir_.Path() / "out");
+        run.err = ReadFile(dir_.Path() / "err");
         return run;
     }
     fs::path File(const std::string& name, const std::string& bytes) {
         const fs::path path = dir_.Path() / name;
         std::ofstream(path, std::ios::binary) << bytes;
         return path;
-    }
-    static bool Contains(const std::string& text, const std::string& part) {
-        return text.find(part) != std::string::npos;
     }
 
     testsupport::TempDir dir_;
@@ -100,7 +102,7 @@ TEST_F(Adversary, LoaderThatAcksTwiceAndAsksForTheEndAgainStoresTheImage) {
         const Outcome r = Tirvelctl({"--device", Link(), "update", File("fw.bin", image).string()});
         EXPECT_EQ(r.exit, 0) << r.err;
         EXPECT_TRUE(Contains(r.err, "Updated firmware successfully!")) << r.err;
-        EXPECT_EQ(faults::ReadAll(received), testsupport::Padded(image));
+        EXPECT_EQ(ReadFile(received), testsupport::Padded(image));
     }
 }
 
@@ -117,10 +119,10 @@ TEST_F(Adversary, StationRowsOfLoadersThatAckTwiceAreBorneOut) {
                                  (dir_.Path() / "r.csv").string()});
     EXPECT_EQ(r.exit, 0) << r.err;
     for (int k = 0; k < 2; ++k) {
-        EXPECT_EQ(faults::ReadAll(dir_.Path() / ("received" + std::to_string(k) + ".bin")),
+        EXPECT_EQ(ReadFile(dir_.Path() / ("received" + std::to_string(k) + ".bin")),
                   testsupport::Padded(image));
     }
-    const std::string report = faults::ReadAll(dir_.Path() / "r.csv");
+    const std::string report = ReadFile(dir_.Path() / "r.csv");
     EXPECT_EQ(std::count(report.begin(), report.end(), '\n'), 3) << report;
 }
 
@@ -135,7 +137,7 @@ TEST_F(Adversary, SendToAReceiverThatAcksItsLastBlockTwiceEndsWithTheEnd) {
     quirks.doubleAckAt = 4;
     quirks.nakFirstEot = true;
     const testsupport::Receiver received = testsupport::ReceiveChecksumXmodem(pty, quirks);
-    EXPECT_EQ(child.Wait(60s), 0) << faults::ReadAll(dir_.Path() / "err");
+    EXPECT_EQ(child.Wait(60s), 0) << ReadFile(dir_.Path() / "err");
     EXPECT_TRUE(received.ended);
     EXPECT_EQ(received.data, testsupport::Padded(image));
 }
@@ -160,7 +162,7 @@ TEST_F(Adversary, ValuesHoldingProtocolWordsAreReadExportedAndWritten) {
     const fs::path exported = dir_.Path() / "device.txt";
     const Outcome exportRun = Tirvelctl({"--device", Link(), "export", exported.string()});
     ASSERT_EQ(exportRun.exit, 0) << exportRun.err;
-    const std::string file = faults::ReadAll(exported);
+    const std::string file = ReadFile(exported);
     EXPECT_EQ(static_cast<std::size_t>(std::count(file.begin(), file.end(), '\n')), items + 1);
     EXPECT_TRUE(Contains(file, "\r\n39. ")) << file;
 
@@ -184,7 +186,7 @@ TEST_F(Adversary, AListingInAnotherOrderIsExportedWhole) {
         const fs::path exported = dir_.Path() / (std::string(order) + ".txt");
         const Outcome r = Tirvelctl({"--device", Link(), "export", exported.string()});
         ASSERT_EQ(r.exit, 0) << r.err;
-        const std::string file = faults::ReadAll(exported);
+        const std::string file = ReadFile(exported);
         std::size_t at = 0;
         for (int n = 1; n <= 40; ++n) {
             at = file.find("\r\n" + std::to_string(n) + ". ", at);
@@ -222,7 +224,7 @@ TEST_F(Adversary, ALineThatOnlyTricklesOrBabblesEndsTheBatchAfterOneRow) {
                       90s);
         EXPECT_EQ(r.exit, 1) << r.err;
         EXPECT_TRUE(Contains(r.err, "Only noise came over the line")) << r.err;
-        const std::string rows = faults::ReadAll(report);
+        const std::string rows = ReadFile(report);
         EXPECT_EQ(std::count(rows.begin(), rows.end(), '\n'), 2) << rows;
         EXPECT_GT(r.took, 30s);
         EXPECT_LT(r.took, 50s);
@@ -239,7 +241,7 @@ TEST_F(Adversary, CtrlCOnATricklingLineEndsPromptly) {
     std::this_thread::sleep_for(3s);
     const auto start = Clock::now();
     child.Signal(SIGINT);
-    EXPECT_EQ(child.Wait(30s), 130) << faults::ReadAll(dir_.Path() / "err");
+    EXPECT_EQ(child.Wait(30s), 130) << ReadFile(dir_.Path() / "err");
     EXPECT_LT(Clock::now() - start, 3s);
 }
 

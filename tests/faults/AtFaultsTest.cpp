@@ -9,24 +9,17 @@
 #include <thread>
 
 #include "FaultBench.h"
+#include "SimRecords.h"
 #include "form/ControlIds.h"
 #include "protocol/AtExchange.h"
 
 using namespace std::chrono_literals;
 using faults::CpuWatch;
 using faults::StopEndsIdle;
-using faults::StoredItems;
-using faults::StoredValues;
+using testsupport::StoredValues;
 using testsupport::Workbench;
 
 namespace {
-
-void Tick(Workbench& bench, int n, const std::string& value) {
-    ASSERT_TRUE(bench.window.Type(ItemNewId(n), value));
-    if (bench.window.Check(ItemModifyId(n)) == 0) {
-        ASSERT_TRUE(bench.window.Click(ItemModifyId(n)));
-    }
-}
 
 bool Shown(const Workbench& bench, fw::UINT id) {
     auto texts = bench.window.MessageBoxTexts();
@@ -49,9 +42,8 @@ TEST(AtFaults, UnpluggedWhileConnectedFailsModifyAndRestore) {
     const auto stateFile = state.Path() / "state.txt";
     Workbench bench({"--unplug-at", "connected", "--state", stateFile.string()});
     ASSERT_TRUE(bench.Connect());
-    ASSERT_TRUE(faults::WaitFor(
-        bench, [&] { return !bench.Events("unplug").empty(); }, 5s));
-    Tick(bench, 2, "internet.m2m");
+    ASSERT_TRUE(bench.WaitFor([&] { return !bench.Events("unplug").empty(); }, 5s));
+    ASSERT_TRUE(bench.TypeAndTick(2, "internet.m2m"));
     bench.Command(res::ID_MODIFY);
     ASSERT_FALSE(bench.window.MessageBoxTexts().empty());
     EXPECT_EQ(bench.window.MessageBoxTexts()[0], res::IDS_SET_FAILED);
@@ -59,7 +51,7 @@ TEST(AtFaults, UnpluggedWhileConnectedFailsModifyAndRestore) {
     bench.window.ClearMessageBoxes();
     bench.Command(res::ID_RESTORE);
     EXPECT_EQ(bench.window.MessageBoxTexts(), std::vector<fw::UINT>{res::IDS_RESTORE_FAILED});
-    EXPECT_TRUE(StoredItems(bench).empty());
+    EXPECT_TRUE(bench.StoredItems().empty());
     EXPECT_TRUE(bench.Events("restore").empty());
     EXPECT_NE(StoredValues(stateFile)[2], "internet.m2m");
     EXPECT_TRUE(StopEndsIdle(bench));
@@ -73,15 +65,15 @@ TEST(AtFaults, UnpluggedMidModifyKeepsOnlyWhatTheDeviceStoredAndReportsFailure) 
         Workbench bench(
             {"--unplug-at", "mid-modify:" + std::to_string(n), "--state", stateFile.string()});
         ASSERT_TRUE(bench.Connect());
-        Tick(bench, 2, "internet.m2m");
-        Tick(bench, 6, "8080");
-        Tick(bench, 11, "30");
+        ASSERT_TRUE(bench.TypeAndTick(2, "internet.m2m"));
+        ASSERT_TRUE(bench.TypeAndTick(6, "8080"));
+        ASSERT_TRUE(bench.TypeAndTick(11, "30"));
         bench.Command(res::ID_MODIFY);
         ASSERT_FALSE(bench.window.MessageBoxTexts().empty());
         EXPECT_EQ(bench.window.MessageBoxTexts()[0], res::IDS_SET_FAILED);
         EXPECT_FALSE(Shown(bench, res::IDS_SET_SUCCEEDED));
         const std::vector<int> all{2, 6, 11};
-        EXPECT_EQ(StoredItems(bench), std::vector<int>(all.begin(), all.begin() + n));
+        EXPECT_EQ(bench.StoredItems(), std::vector<int>(all.begin(), all.begin() + n));
         auto values = StoredValues(stateFile);
         EXPECT_EQ(values[2], "internet.m2m");
         EXPECT_EQ(values[6] == "8080", n >= 2);
@@ -116,25 +108,25 @@ TEST(AtFaults, AnswersBeyondTheQueryLimitFailTheirStep) {
 TEST(AtFaults, SetAnsweredTooLateIsAFailure) {
     Workbench bench({"--delay-command", "AT+SET=", "--delay-one", "2000"});
     ASSERT_TRUE(bench.Connect());
-    Tick(bench, 2, "internet.m2m");
-    Tick(bench, 6, "8080");
+    ASSERT_TRUE(bench.TypeAndTick(2, "internet.m2m"));
+    ASSERT_TRUE(bench.TypeAndTick(6, "8080"));
     bench.Command(res::ID_MODIFY);
     ASSERT_FALSE(bench.window.MessageBoxTexts().empty());
     EXPECT_EQ(bench.window.MessageBoxTexts()[0], res::IDS_SET_FAILED);
     EXPECT_FALSE(Shown(bench, res::IDS_SET_SUCCEEDED));
-    EXPECT_EQ(StoredItems(bench), std::vector<int>{2});
+    EXPECT_EQ(bench.StoredItems(), std::vector<int>{2});
     EXPECT_TRUE(StopEndsIdle(bench));
 }
 
 TEST(AtFaults, ErrorOnASetStopsModifyThere) {
     Workbench bench({"--error-on-set-number", "2"});
     ASSERT_TRUE(bench.Connect());
-    Tick(bench, 2, "internet.m2m");
-    Tick(bench, 6, "8080");
-    Tick(bench, 11, "30");
+    ASSERT_TRUE(bench.TypeAndTick(2, "internet.m2m"));
+    ASSERT_TRUE(bench.TypeAndTick(6, "8080"));
+    ASSERT_TRUE(bench.TypeAndTick(11, "30"));
     bench.Command(res::ID_MODIFY);
     EXPECT_EQ(bench.window.MessageBoxTexts(), std::vector<fw::UINT>{res::IDS_SET_FAILED});
-    EXPECT_EQ(StoredItems(bench), std::vector<int>{2});
+    EXPECT_EQ(bench.StoredItems(), std::vector<int>{2});
     EXPECT_TRUE(StopEndsIdle(bench));
 }
 
@@ -178,8 +170,8 @@ void NoFalseSuccess(const std::string& option, const std::string& rate) {
         const auto stateFile = state.Path() / "state.txt";
         Workbench bench({option, rate, "--seed", seed, "--state", stateFile.string()});
         if (bench.Connect()) {
-            Tick(bench, 2, "internet.m2m");
-            Tick(bench, 6, "8080");
+            ASSERT_TRUE(bench.TypeAndTick(2, "internet.m2m"));
+            ASSERT_TRUE(bench.TypeAndTick(6, "8080"));
             bench.Command(res::ID_MODIFY);
             if (Shown(bench, res::IDS_SET_SUCCEEDED)) {
                 auto values = StoredValues(stateFile);

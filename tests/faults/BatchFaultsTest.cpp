@@ -7,7 +7,6 @@
 
 #include <stdlib.h>
 
-#include <fstream>
 #include <map>
 
 #include "BatchLine.h"
@@ -15,6 +14,7 @@
 #include "DefaultTable.h"
 #include "FaultBench.h"
 #include "SimProcess.h"
+#include "ToolRunTest.h"
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
@@ -46,7 +46,9 @@ std::map<int, std::string> Drawn(std::uint64_t seed, double rate) {
     return drawn;
 }
 
-TEST(BatchFaults, EveryOkIsBorneOutAndEveryHealthyDeviceIsConfigured) {
+using BatchFaults = testsupport::ToolRunTest;
+
+TEST_F(BatchFaults, EveryOkIsBorneOutAndEveryHealthyDeviceIsConfigured) {
     // A seed with several faulty devices but no silent one, whose probe alone
     // would take 36 s. The first device is a healthy one: batch matches the
     // profile against the labels the first device gave, and a garbled listing
@@ -66,16 +68,12 @@ TEST(BatchFaults, EveryOkIsBorneOutAndEveryHealthyDeviceIsConfigured) {
     ASSERT_NE(seed, 0u);
     SCOPED_TRACE("seed " + std::to_string(seed));
 
-    testsupport::TempDir dir;
-    ::setenv("XDG_CONFIG_HOME", dir.Path().c_str(), 1);
-    ::setenv("LC_ALL", "C", 1);
-    const fs::path profile = dir.Path() / "profile.txt";
-    std::ofstream(profile) << "[CFG]\n2. APN=internet.m2m\n6. Server Port=8080\n";
+    const fs::path profile = testsupport::WriteLineProfile(dir_.Path());
     testsupport::BatchLineSettings settings;
     settings.devices = kDevices;
     settings.faultRate = 0.5;
     settings.seed = static_cast<unsigned>(seed);
-    settings.dir = dir.Path();
+    settings.dir = dir_.Path();
     const testsupport::BatchLineOutcome o =
         testsupport::RunBatchLine(settings, TIRVELCTL_PATH, profile);
 

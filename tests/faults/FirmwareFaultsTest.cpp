@@ -7,11 +7,12 @@
 
 #include "FaultBench.h"
 #include "FirmwareBench.h"
+#include "TestFiles.h"
 
 using namespace std::chrono_literals;
 using faults::CpuWatch;
-using faults::ReadAll;
 using faults::StopEndsIdle;
+using testsupport::ReadFile;
 using testsupport::Workbench;
 
 namespace {
@@ -34,7 +35,7 @@ struct UpdateBench {
                                        "--debug-text", (out.Path() / "quiet.txt").string()});
         return options;
     }
-    std::string Received() const { return ReadAll(out.Path() / "received.bin"); }
+    std::string Received() const { return ReadFile(out.Path() / "received.bin"); }
     bool Kept() const { return std::filesystem::exists(out.Path() / "received.bin"); }
     std::string Expected() const {
         std::string padded = image + '\x1A';
@@ -84,8 +85,7 @@ TEST(FirmwareFaults, UnpluggedAwaitingTheLoaderEndsInTheLoaderLimit) {
 TEST(FirmwareFaults, UnpluggedInTheLoaderDialogueLeavesStopWithoutSpinning) {
     UpdateBench u({"--unplug-at", "loader-dialogue"});
     u.bench.Command(res::ID_UPDATE_FIRMWARE);
-    ASSERT_TRUE(faults::WaitFor(
-        u.bench, [&] { return !u.bench.Events("unplug").empty(); }, 10s));
+    ASSERT_TRUE(u.bench.WaitFor([&] { return !u.bench.Events("unplug").empty(); }, 10s));
     CpuWatch cpu;
     u.bench.RunUntil([] { return false; }, 1500ms);
     EXPECT_LT(cpu.Share(), 0.9);
@@ -133,8 +133,8 @@ TEST(FirmwareFaults, NoiseOrLossOnTheLoaderLineNeverKeepsABadImage) {
             u.bench.Command(res::ID_UPDATE_FIRMWARE);
             const fw::UINT outcome = u.Outcome(12s);
             if (outcome == res::IDS_TRANSFER_SUCCEEDED) {
-                ASSERT_TRUE(faults::WaitFor(
-                    u.bench, [&] { return u.Received().size() >= u.Expected().size(); }, 3s));
+                ASSERT_TRUE(u.bench.WaitFor(
+                    [&] { return u.Received().size() >= u.Expected().size(); }, 3s));
                 EXPECT_EQ(u.Received(), u.Expected());
             } else if (outcome == 0) {
                 EXPECT_TRUE(StopEndsIdle(u.bench));
@@ -150,8 +150,7 @@ TEST(FirmwareFaults, UnpluggedInTheDebugLogLeavesStopWithoutSpinning) {
     Workbench bench({"--unplug-at", "debug-log:300", "--loader-ms", "200"});
     bench.Command(res::ID_SHOW_DEBUG_INFO);
     EXPECT_EQ(bench.view.m_nConnectState, kStateDebugLog);
-    ASSERT_TRUE(faults::WaitFor(
-        bench, [&] { return !bench.Events("unplug").empty(); }, 5s));
+    ASSERT_TRUE(bench.WaitFor([&] { return !bench.Events("unplug").empty(); }, 5s));
     CpuWatch cpu;
     bench.RunUntil([] { return false; }, 1500ms);
     EXPECT_LT(cpu.Share(), 0.9);

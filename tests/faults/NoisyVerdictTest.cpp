@@ -15,13 +15,19 @@
 #include "ChildProcess.h"
 #include "FaultBench.h"
 #include "SimProcess.h"
+#include "SimRecords.h"
 #include "TempDir.h"
+#include "TestFiles.h"
+#include "ToolRunTest.h"
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 using Json = nlohmann::json;
 
 namespace {
+
+using testsupport::ReadFile;
+using testsupport::StoredValues;
 
 constexpr int kSeeds = 16;
 const std::map<int, std::string> kWanted = {
@@ -61,14 +67,14 @@ TEST_P(NoisyLine, NoExitZeroTheDeviceDoesNotBearOutAndMostRunsSucceed) {
         testsupport::ChildProcess tirvelctl(TIRVELCTL_PATH, args, dir.Path() / "out",
                                             dir.Path() / "err");
         const int exit = tirvelctl.Wait(120s);
-        const std::string err = faults::ReadAll(dir.Path() / "err");
+        const std::string err = ReadFile(dir.Path() / "err");
         ASSERT_TRUE(exit == 0 || exit == 1) << exit << "\n" << err;
-        std::map<int, std::string> stored = faults::StoredValues(state);
+        std::map<int, std::string> stored = StoredValues(state);
         if (exit == 0) {
             ++succeeded;
             EXPECT_EQ(stored, kWanted) << err;
         }
-        const std::string out = faults::ReadAll(dir.Path() / "out");
+        const std::string out = ReadFile(dir.Path() / "out");
         if (out.empty()) {
             continue;  // no device came through: nothing was claimed
         }
@@ -119,8 +125,8 @@ TEST(NoisyRestore, AnExitZeroMeansTheFactoryValuesAndEveryReportedChangeIsTheDev
                                             dir.Path() / "out", dir.Path() / "err");
         const int exit = tirvelctl.Wait(120s);
         ASSERT_TRUE(exit == 0 || exit == 1) << exit;
-        std::map<int, std::string> stored = faults::StoredValues(state);
-        const std::string out = faults::ReadAll(dir.Path() / "out");
+        std::map<int, std::string> stored = StoredValues(state);
+        const std::string out = ReadFile(dir.Path() / "out");
         if (exit == 0) {
             ++succeeded;
             EXPECT_EQ(stored, (std::map<int, std::string>{{1, "1"}, {2, "cmnet"}}));
@@ -134,16 +140,14 @@ TEST(NoisyRestore, AnExitZeroMeansTheFactoryValuesAndEveryReportedChangeIsTheDev
     EXPECT_GT(succeeded, kSeeds / 4);
 }
 
-TEST(NoisyBatch, EveryOkRowIsBorneOutByTheDevice) {
-    testsupport::TempDir dir;
-    ::setenv("XDG_CONFIG_HOME", dir.Path().c_str(), 1);
-    ::setenv("LC_ALL", "C", 1);
-    const fs::path profile = dir.Path() / "profile.txt";
-    std::ofstream(profile) << "[CFG]\n2. APN=internet.m2m\n6. Server Port=8080\n";
+using NoisyBatch = testsupport::ToolRunTest;
+
+TEST_F(NoisyBatch, EveryOkRowIsBorneOutByTheDevice) {
+    const fs::path profile = testsupport::WriteLineProfile(dir_.Path());
     testsupport::BatchLineSettings settings;
     settings.devices = 10;
     settings.faultRate = 0;
-    settings.dir = dir.Path();
+    settings.dir = dir_.Path();
     settings.noise = 0.01;
     const testsupport::BatchLineOutcome o =
         testsupport::RunBatchLine(settings, TIRVELCTL_PATH, profile);

@@ -5,10 +5,13 @@
 
 #include "FaultBench.h"
 #include "FirmwareBench.h"
+#include "TestFiles.h"
 
 using namespace std::chrono_literals;
 
 namespace {
+
+using testsupport::ReadFile;
 
 TEST(FirmwareFaultsSlow, UnpluggedMidTransferFailsWithoutSpinningAndKeepsNoImage) {
     testsupport::TempDir out;
@@ -52,8 +55,7 @@ TEST(FirmwareFaultsSlow, TirvelctlGivesUpOnALoaderThatWentQuietInItsDialogue) {
         faults::RunTirvelctl({"-d", link.string(), "--lang", "en", "-q", "update", image.string()},
                              dir.Path() / "out.txt", err, 50s),
         1);
-    EXPECT_NE(faults::ReadAll(err).find("Kavrel startup timeout!"), std::string::npos)
-        << faults::ReadAll(err);
+    EXPECT_NE(ReadFile(err).find("Kavrel startup timeout!"), std::string::npos) << ReadFile(err);
     EXPECT_FALSE(std::filesystem::exists(dir.Path() / "received.bin"));
 }
 

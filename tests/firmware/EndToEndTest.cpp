@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <iterator>
 
 #include "FirmwareBench.h"
+#include "TestFiles.h"
 #include "Workbench.h"
 #include "res/ResourceIds.h"
 
@@ -13,10 +13,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-std::string ReadAll(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using testsupport::ReadFile;
 
 TEST(FirmwareEndToEnd, SimulatedLoaderReceivesTheImage) {
     testsupport::TempDir out;
@@ -36,8 +33,8 @@ TEST(FirmwareEndToEnd, SimulatedLoaderReceivesTheImage) {
 
     std::string expected = image + '\x1A';
     expected.resize((expected.size() + 127) / 128 * 128, '\0');
-    ASSERT_TRUE(bench.RunUntil([&] { return ReadAll(received).size() >= expected.size(); }, 5s));
-    EXPECT_EQ(ReadAll(received), expected);
+    ASSERT_TRUE(bench.RunUntil([&] { return ReadFile(received).size() >= expected.size(); }, 5s));
+    EXPECT_EQ(ReadFile(received), expected);
 }
 
 }  // namespace

@@ -54,9 +54,7 @@ std::optional<std::string> FirmwareDialogs::RunFileDialog(const fw::FileDialogRe
 }
 
 FlowBench::FlowBench()
-    : window(loop, view, res::IDD_TIRVEL2_FORM, fw::Language::English),
-      dialogs(loop),
-      savedLanguage_(fw::CurrentLanguage()) {
+    : window(loop, view, res::IDD_TIRVEL2_FORM, fw::Language::English), dialogs(loop) {
     fw::SetLanguage(fw::Language::English);
     g_nItemCount = 0;
     g_bPreset = false;
@@ -68,7 +66,6 @@ FlowBench::FlowBench()
 FlowBench::~FlowBench() {
     frame.OnClose();
     AfxSetMainFrame(nullptr);
-    fw::SetLanguage(savedLanguage_);
 }
 
 void FlowBench::Tick(bool expectInput) {

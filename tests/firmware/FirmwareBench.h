@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "ProgramState.h"
 #include "PseudoTerminal.h"
 #include "ScriptedWindow.h"
 #include "SimProcess.h"
@@ -74,7 +75,7 @@ struct FlowBench {
     FirmwareDialogs dialogs;
 
 private:
-    fw::Language savedLanguage_;
+    SavedProgramState saved_;
 };
 
 // A firmware image of recognisable bytes.

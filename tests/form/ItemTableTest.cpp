@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "LanguageForTheTest.h"
 #include "ScriptedWindow.h"
 #include "form/ControlIds.h"
 #include "form/Tirvel2View.h"
@@ -10,13 +11,7 @@ namespace {
 
 class ItemTable : public ::testing::Test {
 protected:
-    void SetUp() override {
-        saved_ = fw::CurrentLanguage();
-        fw::SetLanguage(fw::Language::English);
-    }
-    void TearDown() override { fw::SetLanguage(saved_); }
-
-    fw::Language saved_{};
+    testsupport::EnglishForTheTest english_;
     fw::CMessageLoop loop_;
     CTirvel2View view_;
 };

@@ -2,16 +2,17 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "FormViewTest.h"
 #include "LanguageForTheTest.h"
 #include "ScriptedDialogs.h"
 #include "ScriptedWindow.h"
 #include "TempDir.h"
+#include "TestFiles.h"
 #include "form/ControlIds.h"
 #include "form/MainFrame.h"
 #include "form/Tirvel2View.h"
@@ -19,14 +20,11 @@
 
 namespace {
 
+using testsupport::ReadFile;
+
 namespace fs = std::filesystem;
 
-std::string ReadBytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-class ViewSetup : public ::testing::Test {
+class ViewSetup : public testsupport::FormViewTest {
 protected:
     void SetUp() override { view_.UpdateData(false); }  // binds the panes
     void TearDown() override { AfxSetMainFrame(nullptr); }
@@ -36,13 +34,6 @@ protected:
         dialogs_.ExpectFile(path ? std::optional(path->string()) : std::nullopt);
         view_.OnSaveLog();
     }
-
-    testsupport::EnglishForTheTest english_;
-    fw::CMessageLoop loop_;
-    CTirvel2View view_;
-    testsupport::ScriptedWindow window_{loop_, view_, res::IDD_TIRVEL2_FORM};
-    testsupport::ScriptedDialogs dialogs_{loop_};
-    testsupport::TempDir dir_;
 };
 
 TEST_F(ViewSetup, InitialUpdateDressesTheForm) {
@@ -141,11 +132,11 @@ TEST_F(ViewSetup, SaveWritesThePaneBytes) {
     const std::string bytes = "a\x81\xFF\r\nb\n";
     view_.AppendToLog(bytes.c_str());
     Save(path);
-    EXPECT_EQ(ReadBytes(path), bytes);
+    EXPECT_EQ(ReadFile(path), bytes);
 
     view_.AppendToLog("more");
     Save(std::nullopt);
-    EXPECT_EQ(ReadBytes(path), bytes);
+    EXPECT_EQ(ReadFile(path), bytes);
     EXPECT_TRUE(window_.MessageBoxes().empty());
 
     const auto& request = dialogs_.FileRequests().at(0);

@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "ProgramStateTest.h"
 #include "framework/CodePage.h"
 #include "framework/DataExchange.h"
 #include "framework/FormView.h"
@@ -90,7 +91,7 @@ void CALLBACK CloseBox(HWND, UINT, UINT_PTR timer, DWORD) {
     }
 }
 
-class Win32Form : public ::testing::Test {
+class Win32Form : public testsupport::ProgramStateTest {
 protected:
     void SetUp() override {
         fw::SetLanguage(fw::Language::English);
@@ -175,7 +176,6 @@ TEST_P(Win32FormBytes, RoundTripThroughARealControl) {
     wchar_t shown[256] = {};
     GetWindowTextW(form->Control(id), shown, 256);
     EXPECT_EQ(fw::win32::Narrow(shown), fw::DecodeAnsi(GetParam().bytes));
-    fw::SetLanguage(fw::Language::English);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "ProgramStateTest.h"
 #include "framework/CodePage.h"
 #include "framework/Language.h"
 
@@ -58,37 +59,25 @@ TEST(CodePage, AsciiAndEmptyPassUnchanged) {
 
 // Windows takes the language from the user's settings, not the environment.
 #ifndef _WIN32
-class LanguageEnvironment : public ::testing::Test {
+class LanguageEnvironment : public testsupport::ProgramStateTest {
 protected:
     void SetUp() override {
         for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-            const char* v = std::getenv(name);
-            saved_.emplace_back(name, v ? std::optional<std::string>(v) : std::nullopt);
-            ::unsetenv(name);
+            SetEnv(name, std::nullopt);
         }
     }
-    void TearDown() override {
-        for (auto& [name, value] : saved_) {
-            if (value) {
-                ::setenv(name, value->c_str(), 1);
-            } else {
-                ::unsetenv(name);
-            }
-        }
-    }
-    std::vector<std::pair<const char*, std::optional<std::string>>> saved_;
 };
 
 TEST_F(LanguageEnvironment, FirstSetVariableDecides) {
     EXPECT_EQ(fw::LanguageFromEnvironment(), Language::English);
-    ::setenv("LANG", "zh_CN.UTF-8", 1);
+    SetEnv("LANG", "zh_CN.UTF-8");
     EXPECT_EQ(fw::LanguageFromEnvironment(), Language::Chinese);
-    ::setenv("LC_MESSAGES", "en_US.UTF-8", 1);
+    SetEnv("LC_MESSAGES", "en_US.UTF-8");
     EXPECT_EQ(fw::LanguageFromEnvironment(), Language::English);
-    ::setenv("LC_ALL", "zh_TW", 1);
+    SetEnv("LC_ALL", "zh_TW");
     EXPECT_EQ(fw::LanguageFromEnvironment(), Language::Chinese);
     // An empty variable counts as not set.
-    ::setenv("LC_ALL", "", 1);
+    SetEnv("LC_ALL", "");
     EXPECT_EQ(fw::LanguageFromEnvironment(), Language::English);
 }
 #endif

@@ -2,6 +2,7 @@
 // scripted window.
 #include <gtest/gtest.h>
 
+#include "ProgramStateTest.h"
 #include "ScriptedWindow.h"
 #include "form/ControlIds.h"
 #include "form/Tirvel2View.h"
@@ -9,14 +10,9 @@
 
 namespace {
 
-class ExactBytes : public ::testing::TestWithParam<fw::Language> {
+class ExactBytes : public testsupport::ProgramStateTestWithParam<fw::Language> {
 protected:
-    void SetUp() override {
-        saved_ = fw::CurrentLanguage();
-        fw::SetLanguage(GetParam());
-    }
-    void TearDown() override { fw::SetLanguage(saved_); }
-    fw::Language saved_{};
+    void SetUp() override { fw::SetLanguage(GetParam()); }
 };
 
 TEST_P(ExactBytes, UndecodableBytesSurviveARefreshUnchanged) {

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "PseudoTerminal.h"
+#include "TextSearch.h"
 #include "Workbench.h"
 #include "cfgfile/Preset.h"
 #include "form/ControlIds.h"
@@ -16,22 +17,11 @@
 
 using namespace std::chrono_literals;
 using testsupport::DialogAnswer;
+using testsupport::Occurrences;
+using testsupport::PasswordAnswer;
 using testsupport::Workbench;
 
 namespace {
-
-DialogAnswer Password(const std::string& text) {
-    return {res::IDD_PASSWORD, {{res::IDC_PASSWORD, text}}, fw::IDOK};
-}
-
-int Count(const std::string& haystack, const std::string& needle) {
-    int n = 0;
-    for (auto at = haystack.find(needle); at != std::string::npos;
-         at = haystack.find(needle, at + 1)) {
-        ++n;
-    }
-    return n;
-}
 
 std::string Received(const Workbench& bench) {
     std::string all;
@@ -96,18 +86,18 @@ TEST(Connection, PortThatCannotBeOpenedStaysIdle) {
 
 TEST(Connection, RightPasswordLogsIn) {
     Workbench bench({"--password", "s3cret"});
-    bench.dialogs.Expect(Password("s3cret"));
+    bench.dialogs.Expect(PasswordAnswer("s3cret"));
     ASSERT_TRUE(bench.Connect());
-    EXPECT_EQ(Count(Received(bench), "AT+TESTPWD=s3cret\\r"), 1);
+    EXPECT_EQ(Occurrences(Received(bench), "AT+TESTPWD=s3cret\\r"), 1);
 }
 
 TEST(Connection, WrongPasswordIsTriedThreeTimesThenAskedAgain) {
     Workbench bench({"--password", "s3cret"});
-    bench.dialogs.Expect(Password("wrong"));
-    bench.dialogs.Expect(Password("s3cret"));
+    bench.dialogs.Expect(PasswordAnswer("wrong"));
+    bench.dialogs.Expect(PasswordAnswer("s3cret"));
     ASSERT_TRUE(bench.Connect());
     EXPECT_EQ(bench.dialogs.Shown().size(), 2u);
-    EXPECT_EQ(Count(Received(bench), "AT+TESTPWD=wrong\\r"), 3);
+    EXPECT_EQ(Occurrences(Received(bench), "AT+TESTPWD=wrong\\r"), 3);
     EXPECT_TRUE(bench.window.MessageBoxes().empty());
 }
 
@@ -125,8 +115,8 @@ TEST(Connection, CancelledPasswordClosesThePortSilently) {
 
 TEST(Connection, OverlongPasswordIsRefusedAndAskedAgain) {
     Workbench bench({"--password", "s3cret"});
-    bench.dialogs.Expect(Password(std::string(38, 'x')));
-    bench.dialogs.Expect(Password("s3cret"));
+    bench.dialogs.Expect(PasswordAnswer(std::string(38, 'x')));
+    bench.dialogs.Expect(PasswordAnswer("s3cret"));
     ASSERT_TRUE(bench.Connect());
     EXPECT_EQ(bench.window.MessageBoxTexts(), std::vector<fw::UINT>{res::IDS_PASSWORD_TOO_LONG});
     EXPECT_EQ(Received(bench).find("xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"), std::string::npos);

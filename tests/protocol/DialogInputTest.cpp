@@ -6,18 +6,17 @@
 #include <string>
 #include <vector>
 
+#include "TextSearch.h"
 #include "Workbench.h"
 #include "form/Tirvel2View.h"
 #include "res/ResourceIds.h"
 
 using testsupport::DialogAnswer;
+using testsupport::Occurrences;
+using testsupport::PasswordAnswer;
 using testsupport::Workbench;
 
 namespace {
-
-DialogAnswer Password(const std::string& text, int button = fw::IDOK) {
-    return {res::IDD_PASSWORD, {{res::IDC_PASSWORD, text}}, button};
-}
 
 // The bytes that reached the device, as it logged them.
 std::string ReceivedBytes(const Workbench& bench) {
@@ -29,15 +28,6 @@ std::string ReceivedBytes(const Workbench& bench) {
         }
     }
     return all;
-}
-
-int Count(const std::string& haystack, const std::string& needle) {
-    int n = 0;
-    for (auto at = haystack.find(needle); at != std::string::npos;
-         at = haystack.find(needle, at + 1)) {
-        ++n;
-    }
-    return n;
 }
 
 TEST(SettingsInput, OnlyDecimalNumbersFrom1To255AreTaken) {
@@ -69,11 +59,11 @@ TEST(SettingsInput, OnlyDecimalNumbersFrom1To255AreTaken) {
 TEST(PasswordInput, ThirtySevenBytesGoWholeInOneCommand) {
     const std::string password(37, 'p');
     Workbench bench({"--password", password});
-    bench.dialogs.Expect(Password(password));
+    bench.dialogs.Expect(PasswordAnswer(password));
     ASSERT_TRUE(bench.Connect());
     const std::string command = "AT+TESTPWD=" + password + "\r";
     ASSERT_EQ(command.size(), 49u);  // and the buffer's terminating zero: 50
-    EXPECT_EQ(Count(ReceivedBytes(bench), command), 1);
+    EXPECT_EQ(Occurrences(ReceivedBytes(bench), command), 1);
     EXPECT_TRUE(bench.window.MessageBoxes().empty());
 }
 
@@ -86,37 +76,37 @@ TEST(PasswordInput, OverTheLimitOrOverOneLineIsRefusedAndNeverSent) {
     }
     for (const std::string& typed :
          {std::string(38, 'x'), std::string(4096, 'y'), std::string("ok\r"), std::string("o\nk")}) {
-        bench.dialogs.Expect(Password(typed));
+        bench.dialogs.Expect(PasswordAnswer(typed));
     }
     // The English code page has no such character: the dialog says so and
     // stays open for the next try, instead of sending "???...".
-    bench.dialogs.Expect(Password(chinese));
-    bench.dialogs.Expect(Password("ok"));
+    bench.dialogs.Expect(PasswordAnswer(chinese));
+    bench.dialogs.Expect(PasswordAnswer("ok"));
     ASSERT_TRUE(bench.Connect());
     EXPECT_EQ(bench.window.MessageBoxTexts(), std::vector<fw::UINT>(4, res::IDS_PASSWORD_TOO_LONG));
     const auto& last = bench.dialogs.Shown().back().messageBoxes;
     ASSERT_EQ(last.size(), 1u);
     EXPECT_EQ(last[0].textId, res::IDS_PASSWORD_NOT_ENCODABLE);
     const std::string received = ReceivedBytes(bench);
-    EXPECT_EQ(Count(received, "AT+TESTPWD="), 1) << ::testing::PrintToString(received);
-    EXPECT_EQ(Count(received, "AT+TESTPWD=ok\r"), 1);
+    EXPECT_EQ(Occurrences(received, "AT+TESTPWD="), 1) << ::testing::PrintToString(received);
+    EXPECT_EQ(Occurrences(received, "AT+TESTPWD=ok\r"), 1);
 
     // In Chinese the same 19 characters are representable but too long.
     Workbench zh({"--password", "ok"}, fw::Language::Chinese);
-    zh.dialogs.Expect(Password(chinese));
-    zh.dialogs.Expect(Password("ok"));
+    zh.dialogs.Expect(PasswordAnswer(chinese));
+    zh.dialogs.Expect(PasswordAnswer("ok"));
     ASSERT_TRUE(zh.Connect());
     EXPECT_EQ(zh.window.MessageBoxTexts(), std::vector<fw::UINT>{res::IDS_PASSWORD_TOO_LONG});
-    EXPECT_EQ(Count(ReceivedBytes(zh), "AT+TESTPWD="), 1);
+    EXPECT_EQ(Occurrences(ReceivedBytes(zh), "AT+TESTPWD="), 1);
 }
 
 TEST(PasswordInput, TypedTextIsSentInTheDevicesCodePage) {
     Workbench bench({"--password", "right"}, fw::Language::Chinese);
-    bench.dialogs.Expect(Password("密码"));
+    bench.dialogs.Expect(PasswordAnswer("密码"));
     bench.dialogs.Expect({res::IDD_PASSWORD, {}, fw::IDCANCEL});
     EXPECT_FALSE(bench.Connect());
     // GB18030 bytes of 密码, three times, then nothing more after Cancel.
-    EXPECT_EQ(Count(ReceivedBytes(bench), "AT+TESTPWD=\xC3\xDC\xC2\xEB\r"), 3);
+    EXPECT_EQ(Occurrences(ReceivedBytes(bench), "AT+TESTPWD=\xC3\xDC\xC2\xEB\r"), 3);
     EXPECT_EQ(bench.view.m_hComPort, INVALID_HANDLE_VALUE);
 }
 

@@ -2,6 +2,7 @@
 // the device stored is read from its own events log.
 #include <gtest/gtest.h>
 
+#include "TempConfigHome.h"
 #include "Workbench.h"
 #include "form/ControlIds.h"
 #include "protocol/AtExchange.h"
@@ -11,54 +12,39 @@ using testsupport::Workbench;
 
 namespace {
 
-std::vector<int> StoredItems(const Workbench& bench) {
-    std::vector<int> items;
-    for (const auto& e : bench.Events("set")) {
-        items.push_back(e.value("item", 0));
-    }
-    return items;
-}
-
-void Tick(Workbench& bench, int n, const std::string& value) {
-    ASSERT_TRUE(bench.window.Type(ItemNewId(n), value));
-    if (bench.window.Check(ItemModifyId(n)) == 0) {
-        ASSERT_TRUE(bench.window.Click(ItemModifyId(n)));
-    }
-}
-
 TEST(Modify, WritesTheTickedRowsAndShowsTheDevicesValues) {
     Workbench bench;
     ASSERT_TRUE(bench.Connect());
-    Tick(bench, 2, "internet.m2m");
-    Tick(bench, 6, "8080");
+    ASSERT_TRUE(bench.TypeAndTick(2, "internet.m2m"));
+    ASSERT_TRUE(bench.TypeAndTick(6, "8080"));
     bench.window.Type(ItemNewId(7), "1");  // typed but not ticked: not sent
     bench.Command(res::ID_MODIFY);
-    EXPECT_EQ(StoredItems(bench), (std::vector<int>{2, 6}));
+    EXPECT_EQ(bench.StoredItems(), (std::vector<int>{2, 6}));
     EXPECT_EQ(bench.window.MessageBoxTexts(), std::vector<fw::UINT>{res::IDS_SET_SUCCEEDED});
     EXPECT_EQ(bench.window.Text(ItemCurrentId(2)), "internet.m2m");
     EXPECT_EQ(bench.window.Text(ItemCurrentId(6)), "8080");
     // New values and ticks survive, so a second Modify sends the same again.
     EXPECT_EQ(bench.window.Check(ItemModifyId(2)), 1);
     bench.Command(res::ID_MODIFY);
-    EXPECT_EQ(StoredItems(bench), (std::vector<int>{2, 6, 2, 6}));
+    EXPECT_EQ(bench.StoredItems(), (std::vector<int>{2, 6, 2, 6}));
 }
 
 TEST(Modify, WithNothingTickedSendsNothingAndSucceeds) {
     Workbench bench;
     ASSERT_TRUE(bench.Connect());
     bench.Command(res::ID_MODIFY);
-    EXPECT_TRUE(StoredItems(bench).empty());
+    EXPECT_TRUE(bench.StoredItems().empty());
     EXPECT_EQ(bench.window.MessageBoxTexts(), std::vector<fw::UINT>{res::IDS_SET_SUCCEEDED});
 }
 
 TEST(Modify, StopsAtTheFirstRefusedItem) {
     Workbench bench({"--error-on", "6"});
     ASSERT_TRUE(bench.Connect());
-    Tick(bench, 2, "internet.m2m");
-    Tick(bench, 6, "8080");
-    Tick(bench, 11, "30");
+    ASSERT_TRUE(bench.TypeAndTick(2, "internet.m2m"));
+    ASSERT_TRUE(bench.TypeAndTick(6, "8080"));
+    ASSERT_TRUE(bench.TypeAndTick(11, "30"));
     bench.Command(res::ID_MODIFY);
-    EXPECT_EQ(StoredItems(bench), std::vector<int>{2});
+    EXPECT_EQ(bench.StoredItems(), std::vector<int>{2});
     EXPECT_EQ(bench.window.MessageBoxTexts(), std::vector<fw::UINT>{res::IDS_SET_FAILED});
     // The re-read shows what the device really holds.
     EXPECT_EQ(bench.window.Text(ItemCurrentId(6)), "5001");
@@ -69,24 +55,24 @@ TEST(Modify, OnlyRowsUpToTheItemCountAreSent) {
     Workbench bench;
     ASSERT_TRUE(bench.Connect());
     ASSERT_EQ(g_nItemCount, 40);
-    Tick(bench, 45, "x");
+    ASSERT_TRUE(bench.TypeAndTick(45, "x"));
     bench.Command(res::ID_MODIFY);
-    EXPECT_TRUE(StoredItems(bench).empty());
+    EXPECT_TRUE(bench.StoredItems().empty());
     EXPECT_EQ(bench.window.MessageBoxTexts(), std::vector<fw::UINT>{res::IDS_SET_SUCCEEDED});
 }
 
 TEST(Modify, AValueWithALineBreakIsNotSent) {
     Workbench bench;
     ASSERT_TRUE(bench.Connect());
-    Tick(bench, 2, "internet.m2m");
+    ASSERT_TRUE(bench.TypeAndTick(2, "internet.m2m"));
     // From an imported file, say: a second command hidden in a value.
     bench.view.UpdateData(true);
     bench.view.SetItemNewValue(5, "evil.example\rAT+RESTORE");
     bench.view.SetItemModify(5, 1);
     bench.view.UpdateData(false);
-    Tick(bench, 6, "8080");
+    ASSERT_TRUE(bench.TypeAndTick(6, "8080"));
     bench.Command(res::ID_MODIFY);
-    EXPECT_EQ(StoredItems(bench), std::vector<int>{2});
+    EXPECT_EQ(bench.StoredItems(), std::vector<int>{2});
     EXPECT_TRUE(bench.Events("restore").empty());
     ASSERT_EQ(bench.window.MessageBoxes().size(), 1u);
     EXPECT_EQ(bench.window.MessageBoxes()[0].textId, res::IDS_VALUE_NOT_SENDABLE);
@@ -99,18 +85,18 @@ TEST(Modify, AValueWithALineBreakIsNotSent) {
 TEST(Modify, AValueTheCodePageCannotCarryIsNotSent) {
     Workbench bench;
     ASSERT_TRUE(bench.Connect());
-    Tick(bench, 2, "internet.m2m");
-    Tick(bench, 12, "心跳");
+    ASSERT_TRUE(bench.TypeAndTick(2, "internet.m2m"));
+    ASSERT_TRUE(bench.TypeAndTick(12, "心跳"));
     bench.Command(res::ID_MODIFY);
-    EXPECT_TRUE(StoredItems(bench).empty());
+    EXPECT_TRUE(bench.StoredItems().empty());
     ASSERT_EQ(bench.window.MessageBoxes().size(), 1u);
     EXPECT_EQ(bench.window.MessageBoxes()[0].textId, res::IDS_VALUE_NOT_ENCODABLE);
     EXPECT_EQ(bench.window.MessageBoxes()[0].args, fw::MessageArgs{"12"});
     // What the code page has is sent as its bytes.
     bench.window.ClearMessageBoxes();
-    Tick(bench, 12, "Café");
+    ASSERT_TRUE(bench.TypeAndTick(12, "Café"));
     bench.Command(res::ID_MODIFY);
-    EXPECT_EQ(StoredItems(bench), (std::vector<int>{2, 12}));
+    EXPECT_EQ(bench.StoredItems(), (std::vector<int>{2, 12}));
     ASSERT_EQ(bench.Events("set").size(), 2u);
     EXPECT_EQ(bench.Events("set")[1]["new"], "436166E9");
     EXPECT_EQ(bench.window.MessageBoxTexts(), std::vector<fw::UINT>{res::IDS_SET_SUCCEEDED});
@@ -119,7 +105,7 @@ TEST(Modify, AValueTheCodePageCannotCarryIsNotSent) {
 TEST(Restore, ReturnsToFactoryValuesAndShowsThemFirst) {
     Workbench bench;
     ASSERT_TRUE(bench.Connect());
-    Tick(bench, 2, "internet.m2m");
+    ASSERT_TRUE(bench.TypeAndTick(2, "internet.m2m"));
     bench.Command(res::ID_MODIFY);
     bench.window.ClearMessageBoxes();
     std::string shownAtMessage;
@@ -170,10 +156,7 @@ TEST(Settings, AcceptsOneTo255AndRefusesTheRest) {
 
 TEST(Settings, TheNextStartOpensTheChosenComNumber) {
     Workbench bench;
-    testsupport::TempDir config;
-    const char* old = std::getenv("XDG_CONFIG_HOME");
-    const std::string saved = old ? old : "";
-    ::setenv("XDG_CONFIG_HOME", config.Path().c_str(), 1);
+    testsupport::TempConfigHome config;
     std::filesystem::create_directories(config.Path() / "tirvel" / "ports");
     std::filesystem::create_symlink(bench.sim.PtyPath(), config.Path() / "tirvel/ports/com255");
 
@@ -182,11 +165,6 @@ TEST(Settings, TheNextStartOpensTheChosenComNumber) {
     bench.Command(res::ID_SETTINGS);
     EXPECT_TRUE(bench.Connect());
     bench.Command(res::ID_STOP_CONFIG);
-    if (old) {
-        ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
-    } else {
-        ::unsetenv("XDG_CONFIG_HOME");
-    }
 }
 
 }  // namespace

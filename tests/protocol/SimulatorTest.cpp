@@ -3,10 +3,10 @@
 // configuration read into the form.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
+#include "LanguageForTheTest.h"
 #include "ScriptedWindow.h"
 #include "SimProcess.h"
+#include "TempConfigHome.h"
 #include "form/ControlIds.h"
 #include "form/Tirvel2View.h"
 #include "protocol/AtExchange.h"
@@ -18,24 +18,11 @@ namespace {
 class WithSimulator : public ::testing::Test {
 protected:
     void SetUp() override {
-        const char* old = std::getenv("XDG_CONFIG_HOME");
-        savedConfigHome_ = old ? old : "";
-        hadConfigHome_ = old != nullptr;
-        ::setenv("XDG_CONFIG_HOME", configHome_.Path().c_str(), 1);
         g_nProbeStopFlag = 0;
         g_nItemCount = 0;
     }
-    void TearDown() override {
-        if (hadConfigHome_) {
-            ::setenv("XDG_CONFIG_HOME", savedConfigHome_.c_str(), 1);
-        } else {
-            ::unsetenv("XDG_CONFIG_HOME");
-        }
-    }
 
-    testsupport::TempDir configHome_;
-    std::string savedConfigHome_;
-    bool hadConfigHome_ = false;
+    testsupport::TempConfigHome configHome_;
 };
 
 TEST_F(WithSimulator, ProbeIdentityAndConfigurationThroughAComNumber) {
@@ -76,8 +63,7 @@ TEST_F(WithSimulator, ChineseNamesArriveAsGb18030Bytes) {
     fw::CMessageLoop loop;
     CTirvel2View view;
     testsupport::ScriptedWindow window(loop, view, res::IDD_TIRVEL2_FORM, fw::Language::Chinese);
-    const fw::Language saved = fw::CurrentLanguage();
-    fw::SetLanguage(fw::Language::Chinese);
+    const testsupport::LanguageForTheTest chinese(fw::Language::Chinese);
 
     view.m_hComPort = OpenComPort((configHome_.Path() / "dtu").c_str());
     ASSERT_NE(view.m_hComPort, INVALID_HANDLE_VALUE);
@@ -97,7 +83,6 @@ TEST_F(WithSimulator, ChineseNamesArriveAsGb18030Bytes) {
     view.UpdateData(true);
     EXPECT_EQ(view.GetItemLabel(1), label);
 
-    fw::SetLanguage(saved);
     CloseComPort(view.m_hComPort);
     view.m_hComPort = INVALID_HANDLE_VALUE;
 }

@@ -16,6 +16,7 @@
 #include <thread>
 #include <utility>
 
+#include "Elapsed.h"
 #include "PseudoTerminal.h"
 #include "TempConfigHome.h"
 #include "serial/PortPath.h"
@@ -27,12 +28,9 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 using testsupport::PseudoTerminal;
+using testsupport::Since;
 
 constexpr ComPortSettings k8N1{115200, 8, 0, 0, kFlowNone};
-
-milliseconds Since(Clock::time_point start) {
-    return std::chrono::duration_cast<milliseconds>(Clock::now() - start);
-}
 
 // Until bytes the device sent have reached the port's input queue.
 bool WaitReadable(PortHandle port) {
@@ -275,7 +273,7 @@ TEST_F(serial_Port, IsHeldExclusivelyUntilClosed) {
 }
 
 TEST(serial_Open, FailsWithoutLeakingForWhatIsNotAPort) {
-    TempConfigHome home;  // no links: COM255 reaches nothing
+    testsupport::TempConfigHome home;  // no links: COM255 reaches nothing
     const std::string plainFile = (home.Path() / "plain").string();
     std::ofstream(plainFile) << "not a terminal";
     const int freeBefore = LowestFreeDescriptor();
@@ -287,7 +285,7 @@ TEST(serial_Open, FailsWithoutLeakingForWhatIsNotAPort) {
 }
 
 TEST(serial_Open, ComNumbersAboveNineUseTheSamePathForm) {
-    TempConfigHome home;
+    testsupport::TempConfigHome home;
     PseudoTerminal com12;
     PseudoTerminal com255;
     ASSERT_TRUE(serial::RegisterComPort(12, com12.SlavePath(), nullptr));

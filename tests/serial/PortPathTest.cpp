@@ -48,7 +48,7 @@ std::string Describe(const std::vector<serial::ComPortEntry>& entries) {
 }
 
 TEST(serial_DefaultOrder, AdaptersFirstThenRealUartsAroundPinnedNumbers) {
-    TempConfigHome home;
+    testsupport::TempConfigHome home;
     const serial::DeviceRoots roots{home.Path() / "dev", home.Path() / "sys"};
     fs::create_directories(roots.dev / "serial" / "by-id");
     auto add = [&](const char* name, const char* uartType = nullptr) {
@@ -89,7 +89,7 @@ TEST(serial_DefaultOrder, AdaptersFirstThenRealUartsAroundPinnedNumbers) {
 }
 
 TEST(serial_PortLinks, ReplacedOrRemovedOnlyWhenSafe) {
-    TempConfigHome home;
+    testsupport::TempConfigHome home;
     const std::string first = (home.Path() / "first").string();
     const std::string second = (home.Path() / "second").string();
     std::ofstream(first).put('\n');

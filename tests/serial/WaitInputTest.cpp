@@ -6,6 +6,7 @@
 #include <string>
 #include <thread>
 
+#include "Elapsed.h"
 #include "PseudoTerminal.h"
 #include "serial/ComPort.h"
 
@@ -15,12 +16,9 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 using testsupport::PseudoTerminal;
+using testsupport::Since;
 
 constexpr ComPortSettings k8N1{115200, 8, 0, 0, kFlowNone};
-
-milliseconds Since(Clock::time_point start) {
-    return std::chrono::duration_cast<milliseconds>(Clock::now() - start);
-}
 
 TEST(serial_WaitInput, WakesForAByteAndLeavesItToTheRead) {
     PseudoTerminal pty;

@@ -11,7 +11,6 @@
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -21,6 +20,7 @@
 
 #include "EventLog.h"
 #include "SimProcess.h"
+#include "TestFiles.h"
 #include "XmodemSender.h"
 #include "serial/ComPort.h"
 
@@ -28,8 +28,10 @@ extern char** environ;
 
 namespace {
 
+using testsupport::ReadFile;
 using testsupport::SimProcess;
 using testsupport::TempDir;
+using testsupport::WriteFile;
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
@@ -116,16 +118,6 @@ public:
 private:
     PortHandle port_ = INVALID_HANDLE_VALUE;
 };
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-void WriteFile(const fs::path& path, std::string_view content) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(content.data(), static_cast<std::streamsize>(content.size()));
-}
 
 // A quiet application, so that only the loader speaks at 115200.
 struct QuietSim {

@@ -19,6 +19,7 @@
 
 #include "EventLog.h"
 #include "SimProcess.h"
+#include "TempConfigHome.h"
 #include "serial/ComPort.h"
 
 namespace {
@@ -223,10 +224,8 @@ TEST(KavrelsimRunner, TheRateAliasStandsForTheAtRateOnly) {
 }
 
 TEST(KavrelsimRunner, RegistersAComPortUntilInterrupted) {
-    TempDir dir;
-    ::setenv("XDG_CONFIG_HOME", dir.Path().c_str(), 1);
+    testsupport::TempConfigHome dir;
     SimProcess sim({"--com", "7"});
-    ::unsetenv("XDG_CONFIG_HOME");
     fs::path com = dir.Path() / "tirvel" / "ports" / "com7";
     ASSERT_TRUE(fs::is_symlink(com));
     EXPECT_EQ(fs::read_symlink(com), sim.PtyPath());

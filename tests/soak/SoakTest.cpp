@@ -13,13 +13,11 @@
 
 #include "BatchLine.h"
 #include "SimProcess.h"
+#include "ToolRunTest.h"
 
 namespace {
 
-std::string Env(const char* name, const std::string& otherwise) {
-    const char* value = std::getenv(name);
-    return value != nullptr && *value != '\0' ? value : otherwise;
-}
+using testsupport::EnvOr;
 
 std::string Joined(const std::vector<std::string>& lines) {
     std::string text;
@@ -29,15 +27,14 @@ std::string Joined(const std::vector<std::string>& lines) {
     return text;
 }
 
-TEST(Soak, EveryDeviceIsReportedNoFalseSuccessAndNothingGrows) {
-    testsupport::TempDir dir;
-    ::setenv("XDG_CONFIG_HOME", dir.Path().c_str(), 1);
-    ::setenv("LC_ALL", "C", 1);
+using Soak = testsupport::ToolRunTest;
+
+TEST_F(Soak, EveryDeviceIsReportedNoFalseSuccessAndNothingGrows) {
     testsupport::BatchLineSettings settings;
-    settings.devices = std::stoi(Env("TIRVEL_SOAK_DEVICES", "24"));
-    settings.faultRate = std::stod(Env("TIRVEL_SOAK_FAULT_RATE", "0.1"));
-    settings.seed = static_cast<unsigned>(std::stoul(Env("TIRVEL_SOAK_SEED", "11")));
-    settings.dir = dir.Path();
+    settings.devices = std::stoi(EnvOr("TIRVEL_SOAK_DEVICES", "24"));
+    settings.faultRate = std::stod(EnvOr("TIRVEL_SOAK_FAULT_RATE", "0.1"));
+    settings.seed = static_cast<unsigned>(std::stoul(EnvOr("TIRVEL_SOAK_SEED", "11")));
+    settings.dir = dir_.Path();
 
     const testsupport::BatchLineOutcome o = testsupport::RunBatchLine(
         settings, TIRVELCTL_PATH, TIRVEL_SOURCE_DIR "/cli/examples/apn-profile.txt");
@@ -57,17 +54,17 @@ TEST(Soak, EveryDeviceIsReportedNoFalseSuccessAndNothingGrows) {
     }
 
     // The run's own files, for a look after the fact.
-    const std::string keep = Env("TIRVEL_SOAK_KEEP", "");
+    const std::string keep = EnvOr("TIRVEL_SOAK_KEEP", "");
     if (!keep.empty()) {
         std::filesystem::create_directories(keep);
-        std::filesystem::copy(dir.Path(), keep,
+        std::filesystem::copy(dir_.Path(), keep,
                               std::filesystem::copy_options::overwrite_existing |
                                   std::filesystem::copy_options::recursive |
                                   std::filesystem::copy_options::skip_symlinks);
     }
 
     // The per-device figures, for bench/soak.sh.
-    const std::string samplesFile = Env("TIRVEL_SOAK_SAMPLES", "");
+    const std::string samplesFile = EnvOr("TIRVEL_SOAK_SAMPLES", "");
     if (!samplesFile.empty()) {
         std::ofstream csv(samplesFile);
         csv << "device,min_rss_kib,max_rss_kib,min_fds,max_fds\n";

@@ -137,6 +137,12 @@ T Growth(const std::vector<DeviceSample>& samples, Get get) {
 
 }  // namespace
 
+fs::path WriteLineProfile(const fs::path& dir) {
+    const fs::path profile = dir / "profile.txt";
+    std::ofstream(profile) << "[CFG]\n2. APN=internet.m2m\n6. Server Port=8080\n";
+    return profile;
+}
+
 long RssGrowthKiB(const std::vector<DeviceSample>& samples) {
     return Growth<long>(samples, [](const DeviceSample& s) { return s.minRssKiB; });
 }

@@ -42,6 +42,10 @@ struct BatchLineOutcome {
     std::string stderrTail;                    // for failure messages
 };
 
+// The profile the lines of the fault tests apply, in dir: the APN and the
+// server port.
+std::filesystem::path WriteLineProfile(const std::filesystem::path& dir);
+
 // Runs the whole batch; throws std::runtime_error when the run itself cannot
 // be set up (no simulator, no tirvelctl).
 BatchLineOutcome RunBatchLine(const BatchLineSettings& settings, const std::string& tirvelctlPath,

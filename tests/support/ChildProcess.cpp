@@ -9,6 +9,8 @@
 #include <stdexcept>
 #include <thread>
 
+#include "ArgumentVector.h"
+
 extern char** environ;
 
 namespace testsupport {
@@ -24,14 +26,8 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
                                      O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, stderrFile.c_str(),
                                      O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    std::vector<std::string> store{program};
-    store.insert(store.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& a : store) {
-        argv.push_back(a.data());
-    }
-    argv.push_back(nullptr);
-    const int rc = ::posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ);
+    ArgumentVector argv(program, args);
+    const int rc = ::posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.Data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0) {
         pid_ = -1;

@@ -12,6 +12,7 @@
 
 #include "ScriptedWindow.h"
 #include "framework/Dialog.h"
+#include "res/ResourceIds.h"
 
 namespace testsupport {
 
@@ -20,6 +21,11 @@ struct DialogAnswer {
     std::map<int, std::string> typed;  // control ID -> UTF-8 text
     int button = fw::IDOK;
 };
+
+// The password dialog answered with text typed into it.
+inline DialogAnswer PasswordAnswer(const std::string& text, int button = fw::IDOK) {
+    return {res::IDD_PASSWORD, {{res::IDC_PASSWORD, text}}, button};
+}
 
 struct ShownDialog {
     fw::UINT templateId;

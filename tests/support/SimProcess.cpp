@@ -12,6 +12,8 @@
 #include <stdexcept>
 #include <thread>
 
+#include "ArgumentVector.h"
+
 extern char** environ;
 
 namespace testsupport {
@@ -31,13 +33,7 @@ SimProcess::SimProcess(const std::vector<std::string>& args) {
         ::close(in[1]);
         throw std::runtime_error("pipe");
     }
-    std::vector<std::string> argStore{KAVREL_SIM_PATH};
-    argStore.insert(argStore.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& a : argStore) {
-        argv.push_back(a.data());
-    }
-    argv.push_back(nullptr);
+    ArgumentVector argv(KAVREL_SIM_PATH, args);
     const pid_t parent = ::getpid();
     pid_ = ::fork();
     if (pid_ == 0) {
@@ -49,7 +45,7 @@ SimProcess::SimProcess(const std::vector<std::string>& args) {
         }
         ::dup2(in[0], STDIN_FILENO);
         ::dup2(out[1], STDOUT_FILENO);
-        ::execve(KAVREL_SIM_PATH, argv.data(), environ);
+        ::execve(KAVREL_SIM_PATH, argv.Data(), environ);
         ::_exit(127);
     }
     const int rc = pid_ > 0 ? 0 : errno;

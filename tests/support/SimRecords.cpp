@@ -18,6 +18,18 @@ std::vector<nlohmann::json> EventsOf(const std::filesystem::path& events, const 
     return found;
 }
 
+std::vector<nlohmann::json> EventsSoFar(const std::filesystem::path& events,
+                                        const std::string& kind) {
+    std::vector<nlohmann::json> found;
+    for (const std::string& line : Lines(ReadFile(events))) {
+        auto e = nlohmann::json::parse(line, nullptr, false);
+        if (!e.is_discarded() && e.value("event", "") == kind) {
+            found.push_back(std::move(e));
+        }
+    }
+    return found;
+}
+
 std::map<int, std::string> StoredValues(const std::filesystem::path& state) {
     std::map<int, std::string> values;
     for (const std::string& line : Lines(ReadFile(state))) {

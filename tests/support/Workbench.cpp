@@ -1,9 +1,10 @@
 #include "Workbench.h"
 
 #include <algorithm>
-#include <fstream>
 
+#include "SimRecords.h"
 #include "cfgfile/Preset.h"
+#include "form/ControlIds.h"
 #include "protocol/AtExchange.h"
 #include "protocol/Probe.h"
 #include "res/ResourceIds.h"
@@ -27,8 +28,7 @@ std::vector<std::string> SimulatorArguments(const TempDir& dir,
 Workbench::Workbench(const std::vector<std::string>& simulatorOptions, fw::Language language)
     : sim(SimulatorArguments(dir, simulatorOptions)),
       window(loop, view, res::IDD_TIRVEL2_FORM, language),
-      dialogs(loop),
-      savedLanguage_(fw::CurrentLanguage()) {
+      dialogs(loop) {
     fw::SetLanguage(language);
     g_nItemCount = 0;
     g_nProbeStopFlag = 0;
@@ -42,7 +42,6 @@ Workbench::~Workbench() {
     // As the desktop does when its window closes.
     frame.OnClose();
     AfxSetMainFrame(nullptr);
-    fw::SetLanguage(savedLanguage_);
 }
 
 bool Workbench::RunUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
@@ -63,17 +62,34 @@ bool Workbench::Connect(std::chrono::milliseconds timeout) {
     return view.m_nConnectState == kStateConnected;
 }
 
-std::vector<nlohmann::json> Workbench::Events(const std::string& kind) const {
-    std::vector<nlohmann::json> events;
-    std::ifstream in(dir.Path() / "events.jsonl");
-    std::string line;
-    while (std::getline(in, line)) {
-        auto event = nlohmann::json::parse(line, nullptr, false);
-        if (!event.is_discarded() && event.value("event", "") == kind) {
-            events.push_back(std::move(event));
+bool Workbench::WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) {
+            return false;
         }
+        RunUntil([] { return false; }, std::chrono::milliseconds(50));
     }
-    return events;
+    return true;
+}
+
+std::vector<nlohmann::json> Workbench::Events(const std::string& kind) const {
+    return EventsSoFar(dir.Path() / "events.jsonl", kind);
+}
+
+std::vector<int> Workbench::StoredItems() const {
+    std::vector<int> items;
+    for (const auto& e : Events("set")) {
+        items.push_back(e.value("item", 0));
+    }
+    return items;
+}
+
+bool Workbench::TypeAndTick(int n, const std::string& value) {
+    if (!window.Type(ItemNewId(n), value)) {
+        return false;
+    }
+    return window.Check(ItemModifyId(n)) != 0 || window.Click(ItemModifyId(n));
 }
 
 }  // namespace testsupport

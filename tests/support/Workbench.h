@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "ProgramState.h"
 #include "ScriptedDialogs.h"
 #include "ScriptedWindow.h"
 #include "SimProcess.h"
@@ -30,10 +31,19 @@ public:
     // Pumps the loop until the condition holds or the time-out passes.
     bool RunUntil(const std::function<bool()>& done,
                   std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    // For something outside the view (the simulator's events log): the loop
+    // only looks at its condition when something happens in it, so it is
+    // pumped in short slices.
+    bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout);
     void Command(fw::UINT id) { window.Command(id); }
 
     // The simulator's events of one kind, in order ("set", "quit", "rx", ...).
     std::vector<nlohmann::json> Events(const std::string& kind) const;
+    // The items the device stored, in order, from its events log.
+    std::vector<int> StoredItems() const;
+    // Types the new value of row n and ticks the row as the operator does;
+    // false when the form would not take either.
+    bool TypeAndTick(int n, const std::string& value);
     std::string DevicePath() const { return (dir.Path() / "dtu").string(); }
 
     TempDir dir;
@@ -45,7 +55,7 @@ public:
     ScriptedDialogs dialogs;
 
 private:
-    fw::Language savedLanguage_;
+    SavedProgramState saved_;
 };
 
 }  // namespace testsupport

@@ -8,9 +8,9 @@ namespace testsupport {
 
 using namespace std::chrono_literals;
 
-std::string Noise(std::size_t size) {
+std::string Noise(std::size_t size, std::uint32_t seed) {
     std::string bytes(size, '\0');
-    std::uint32_t x = 2024;
+    std::uint32_t x = seed;
     for (auto& b : bytes) {
         x = x * 1103515245U + 12345U;
         b = static_cast<char>(x >> 16);

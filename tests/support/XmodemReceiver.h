@@ -3,14 +3,15 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "PseudoTerminal.h"
 
 namespace testsupport {
 
-// Bytes that look like an image: the same for the same size.
-std::string Noise(std::size_t size);
+// Bytes that look like an image: the same for the same size and seed.
+std::string Noise(std::size_t size, std::uint32_t seed = 2024);
 // What a loader stores: the image, one 0x1A, zeros to whole 128-byte blocks.
 std::string Padded(const std::string& image);
 

@@ -12,7 +12,6 @@
 
 #include <chrono>
 #include <clocale>
-#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -21,23 +20,25 @@
 #include <vector>
 
 #include "ChildProcess.h"
+#include "ProgramStateTest.h"
 #include "SimProcess.h"
 #include "SimRecords.h"
 #include "TempDir.h"
 #include "TestFiles.h"
+#include "TextSearch.h"
+#include "WineSetup.h"
+#include "XmodemReceiver.h"
 #include "framework/StringTable.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using testsupport::Contains;
+using testsupport::Noise;
+using testsupport::Padded;
 using testsupport::ReadFile;
 using testsupport::WriteFile;
-
-std::string Env(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr ? value : "";
-}
 
 // A path of this machine as a Windows program under Wine names it.
 std::string WindowsPath(const fs::path& path) {
@@ -48,10 +49,6 @@ std::string WindowsPath(const fs::path& path) {
         }
     }
     return text;
-}
-
-bool Contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
 }
 
 // A message's text as the driver matches it: its first line that has words
@@ -74,7 +71,7 @@ struct DriverRun {
     std::string err;
 };
 
-class WineDesktop : public ::testing::Test {
+class WineDesktop : public testsupport::ProgramStateTest {
 protected:
     static bool Skip(const std::string& reason) {
         [&] { GTEST_SKIP() << reason; }();
@@ -84,22 +81,18 @@ protected:
     // Each case has a COM number of its own, so cases run side by side in one
     // prefix. False, with the reason, where the app cannot be run here.
     bool UseComPort(int number, fw::Language language = fw::Language::English) {
-        const fs::path bin = Env("TIRVEL_WINDOWS_BIN");
-        const fs::path prefix = Env("WINEPREFIX");
-        wine_ = Env("TIRVEL_WINE").empty() ? "/usr/bin/wine" : Env("TIRVEL_WINE");
+        const testsupport::WineSetup setup = testsupport::WineFromEnvironment();
+        const fs::path& bin = setup.bin;
         if (bin.empty() || !fs::exists(bin / "tirvel.exe") ||
             !fs::exists(bin / "tirvel-driver.exe")) {
             return Skip(
                 "no Windows desktop build: TIRVEL_WINDOWS_BIN must name the folder with "
                 "tirvel.exe and tirvel-driver.exe (the windows preset's bin/)");
         }
-        if (prefix.empty() || !fs::is_directory(prefix / "dosdevices")) {
-            return Skip("no Wine prefix: WINEPREFIX must name one made with wineboot");
+        if (const auto missing = testsupport::WineMissing(setup)) {
+            return Skip(*missing);
         }
-        if (!fs::exists(wine_)) {
-            return Skip("Wine is not installed (" + wine_ + ")");
-        }
-        if (Env("DISPLAY").empty()) {
+        if (testsupport::EnvOr("DISPLAY").empty()) {
             return Skip("no display: tirvel.exe needs one under Wine (DISPLAY is not set)");
         }
         // Wine takes its UI language from the process's locale, which must exist.
@@ -110,14 +103,15 @@ protected:
                 "zh_CN.UTF-8)");
         }
         std::setlocale(LC_MESSAGES, "C");
+        wine_ = setup.wine;
         bin_ = bin;
         port_ = number;
         language_ = language;
-        link_ = prefix / "dosdevices" / ("com" + std::to_string(number));
-        ::setenv("WINEDEBUG", "-all", 1);
-        ::unsetenv("LC_ALL");
-        ::unsetenv("LANGUAGE");
-        ::setenv("LANG", language == fw::Language::Chinese ? "zh_CN.UTF-8" : "en_US.UTF-8", 1);
+        link_ = setup.ComLink(number);
+        SetEnv("WINEDEBUG", "-all");
+        SetEnv("LC_ALL", std::nullopt);
+        SetEnv("LANGUAGE", std::nullopt);
+        SetEnv("LANG", language == fw::Language::Chinese ? "zh_CN.UTF-8" : "en_US.UTF-8");
         return true;
     }
 
@@ -289,12 +283,7 @@ TEST_F(WineDesktop, UpdatesTheFirmwareThroughTheTransferDialog) {
     }
     const fs::path received = dir_.Path() / "received.bin";
     StartSimulator({"--firmware-out", received.string()});
-    std::string image(128 * 30 + 17, '\0');
-    std::uint32_t x = 11;
-    for (auto& b : image) {
-        x = x * 1103515245U + 12345U;
-        b = static_cast<char>(x >> 16);
-    }
+    const std::string image = Noise(128 * 30 + 17, 11);
     const fs::path firmware = dir_.Path() / "fw.bin";
     WriteFile(firmware, image);
     const DriverRun r = Drive(ChoosePort() + "command 32781\nfile " + WindowsPath(firmware) +
@@ -309,10 +298,7 @@ TEST_F(WineDesktop, UpdatesTheFirmwareThroughTheTransferDialog) {
                               "wait-exit 30\n");
     ASSERT_EQ(r.exit, 0) << r.err;
     EXPECT_TRUE(Contains(r.out, "box=" + fw::LoadString(61473, language_) + "|")) << r.out;
-    // What a loader stores: the image, one 0x1A, zeros to whole blocks.
-    std::string padded = image + '\x1A';
-    padded.resize((padded.size() + 127) / 128 * 128, '\0');
-    EXPECT_TRUE(ReadFile(received) == padded) << "the stored image differs from the file";
+    EXPECT_TRUE(ReadFile(received) == Padded(image)) << "the stored image differs from the file";
     EXPECT_EQ(AwaitEvents("firmware", 1).size(), 1u);
     EXPECT_TRUE(AppExitedCleanly(r)) << r.out;
 }

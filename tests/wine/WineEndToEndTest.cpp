@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -21,6 +20,10 @@
 #include "SimProcess.h"
 #include "SimRecords.h"
 #include "TestFiles.h"
+#include "TextSearch.h"
+#include "ToolRunTest.h"
+#include "WineSetup.h"
+#include "XmodemReceiver.h"
 #include "framework/CodePage.h"
 
 namespace {
@@ -28,30 +31,20 @@ namespace {
 namespace fs = std::filesystem;
 using Json = nlohmann::json;
 using namespace std::chrono_literals;
+using testsupport::Contains;
+using testsupport::Noise;
+using testsupport::Padded;
 using testsupport::ReadFile;
 using testsupport::WriteFile;
-
-bool Contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
-std::string Env(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr ? value : "";
-}
 
 // A path of this machine as a Windows program under Wine names it.
 std::string WindowsPath(const fs::path& path) {
     return "Z:" + path.string();
 }
 
-struct Result {
-    int exit;
-    std::string out;
-    std::string err;
-};
+using Result = testsupport::RunResult;
 
-class WineRun : public ::testing::Test {
+class WineRun : public testsupport::ToolRunTest {
 protected:
     // GTEST_SKIP only returns from a function without a result.
     static bool Skip(const std::string& reason) {
@@ -63,26 +56,20 @@ protected:
     // one prefix. False, with the case skipped and the reason given, where
     // there is no Windows build or no Wine to run it.
     bool UseComPort(int number) {
-        const fs::path bin = Env("TIRVEL_WINDOWS_BIN");
-        const fs::path prefix = Env("WINEPREFIX");
-        wine_ = Env("TIRVEL_WINE").empty() ? "/usr/bin/wine" : Env("TIRVEL_WINE");
-        if (bin.empty() || !fs::exists(bin / "tirvelctl.exe")) {
+        const testsupport::WineSetup setup = testsupport::WineFromEnvironment();
+        if (setup.bin.empty() || !fs::exists(setup.bin / "tirvelctl.exe")) {
             return Skip(
                 "no Windows build: TIRVEL_WINDOWS_BIN must name the folder "
                 "with tirvelctl.exe (the windows preset's bin/)");
         }
-        if (prefix.empty() || !fs::is_directory(prefix / "dosdevices")) {
-            return Skip("no Wine prefix: WINEPREFIX must name one made with wineboot");
+        if (const auto missing = testsupport::WineMissing(setup)) {
+            return Skip(*missing);
         }
-        if (!fs::exists(wine_)) {
-            return Skip("Wine is not installed (" + wine_ + ")");
-        }
-        exe_ = bin / "tirvelctl.exe";
+        wine_ = setup.wine;
+        exe_ = setup.bin / "tirvelctl.exe";
         port_ = number;
-        link_ = prefix / "dosdevices" / ("com" + std::to_string(number));
-        ::setenv("WINEDEBUG", "-all", 1);
-        ::setenv("XDG_CONFIG_HOME", dir_.Path().c_str(), 1);
-        ::setenv("LC_ALL", "C", 1);
+        link_ = setup.ComLink(number);
+        SetEnv("WINEDEBUG", "-all");
         return true;
     }
 
@@ -99,27 +86,14 @@ protected:
     // killed rather than holding the suite.
     Result Run(std::vector<std::string> args, std::chrono::seconds timeout = 120s) {
         args.insert(args.begin(), {exe_.string(), "--port", std::to_string(port_)});
-        const fs::path out = dir_.Path() / ("out" + std::to_string(++runs_));
-        const fs::path err = dir_.Path() / ("err" + std::to_string(runs_));
-        testsupport::ChildProcess process(wine_, args, out, err);
-        const int code = process.Wait(timeout);
-        return {code, ReadFile(out), ReadFile(err)};
+        return Finish(*StartRun(wine_, args), timeout);
     }
 
-    fs::path Events() const { return dir_.Path() / "events.jsonl"; }
-    fs::path State() const { return dir_.Path() / "state.txt"; }
-
-    std::vector<Json> EventsOf(const std::string& kind) const {
-        return testsupport::EventsOf(Events(), kind);
-    }
-
-    testsupport::TempDir dir_;
     std::unique_ptr<testsupport::SimProcess> sim_;
     std::string wine_;
     fs::path exe_;
     fs::path link_;
     int port_ = 0;
-    int runs_ = 0;
 };
 
 TEST_F(WineRun, ReadsTheDeviceTableInBothCodePages) {
@@ -176,20 +150,12 @@ TEST_F(WineRun, UpdatesTheFirmwareByteForByte) {
     }
     const fs::path received = dir_.Path() / "received.bin";
     StartSimulator({"--firmware-out", received.string()});
-    std::string image(128 * 24 + 5, '\0');
-    std::uint32_t x = 7;
-    for (auto& b : image) {
-        x = x * 1103515245U + 12345U;
-        b = static_cast<char>(x >> 16);
-    }
+    const std::string image = Noise(128 * 24 + 5, 7);
     WriteFile(dir_.Path() / "fw.bin", image);
     const Result r = Run({"update", WindowsPath(dir_.Path() / "fw.bin")});
     EXPECT_EQ(r.exit, 0) << r.err;
     EXPECT_TRUE(Contains(r.err, "Updated firmware successfully!")) << r.err;
-    // What a loader stores: the image, one 0x1A, zeros to whole blocks.
-    std::string padded = image + '\x1A';
-    padded.resize((padded.size() + 127) / 128 * 128, '\0');
-    EXPECT_TRUE(ReadFile(received) == padded) << "the stored image differs from the file";
+    EXPECT_TRUE(ReadFile(received) == Padded(image)) << "the stored image differs from the file";
 }
 
 // Why the simulator needs the alias: Wine cannot set the AT rate on a pty.

@@ -22,7 +22,9 @@
 #include <thread>
 #include <vector>
 
+#include "ArgumentVector.h"
 #include "SimProcess.h"
+#include "XmodemReceiver.h"
 #include "firmware/Xmodem.h"
 #include "serial/ComPort.h"
 
@@ -45,13 +47,8 @@ std::string Padded(const std::vector<std::uint8_t>& image) {
 }
 
 std::vector<std::uint8_t> Noise(std::size_t size) {
-    std::vector<std::uint8_t> image(size);
-    std::uint32_t x = 12345;
-    for (auto& b : image) {
-        x = x * 1103515245U + 12345U;
-        b = static_cast<std::uint8_t>(x >> 16);
-    }
-    return image;
+    const std::string bytes = testsupport::Noise(size, 12345);
+    return {bytes.begin(), bytes.end()};
 }
 
 // Copies bytes both ways until told to stop; notes the first byte from b.
@@ -112,9 +109,9 @@ Outcome SendToRx(const std::vector<std::uint8_t>& image, const std::vector<std::
     std::atomic<int> startSignal{-1};
     std::thread pump(Pump, master, sockets[0], std::cref(stop), std::ref(startSignal));
 
-    std::vector<std::string> args{kRx};
-    args.insert(args.end(), options.begin(), options.end());
+    std::vector<std::string> args = options;
     args.push_back("image.bin");
+    testsupport::ArgumentVector argv(kRx, args);
     const pid_t pid = ::fork();
     if (pid == 0) {
         ::dup2(sockets[1], 0);
@@ -124,12 +121,7 @@ Outcome SendToRx(const std::vector<std::uint8_t>& image, const std::vector<std::
         if (::chdir(dir.Path().c_str()) != 0) {
             ::_exit(126);
         }
-        std::vector<char*> argv;
-        for (auto& a : args) {
-            argv.push_back(a.data());
-        }
-        argv.push_back(nullptr);
-        ::execv(kRx, argv.data());
+        ::execv(kRx, argv.Data());
         ::_exit(127);
     }
     outcome.result =
