@@ -31,11 +31,15 @@ bool WaitUntilOrStop(Clock::time_point until) {
 }  // namespace
 
 int ProbeDevice(PortHandle port) {
-    const Clock::time_point windowEnd = AtClock() + kProbeWindow;
+    const Clock::time_point windowStart = AtClock();
+    const Clock::time_point windowEnd = windowStart + kProbeWindow;
     int attempts = 0;
     int noisy = 0;
     while (attempts < kProbeAttempts && AtClock() < windowEnd) {
-        const Clock::time_point attemptEnd = AtClock() + kProbeAttemptTime;
+        // The attempts keep a fixed pace from the window's start: one that
+        // overran its time (a busy machine, a late byte) is made up by the
+        // next, instead of pushing the last attempts out of the window.
+        const Clock::time_point attemptEnd = windowStart + kProbeAttemptTime * (attempts + 1);
         const ExchangeSeen seen = SendAtCommandSeen(port, "AT+TEST\r", kShortReplyLimit);
         ++attempts;
         if (seen.result == kAtSuccess) {

@@ -14,6 +14,11 @@
 
 namespace app {
 
+// What --quit-after-start prints, a line on standard output, once the window
+// has painted: a start-up bench stops its clock there rather than at the exit,
+// which under Wine without a window manager waits seconds for the windows to go.
+inline constexpr char kFirstPaintLine[] = "first paint";
+
 struct AppOptions {
     std::optional<fw::Language> language;  // --lang; else from the environment
     std::string devicePath;                // --device: a path instead of the COM number

@@ -43,7 +43,11 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::Paint && !painted_) {
             painted_ = true;
-            QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+            QTimer::singleShot(0, qApp, [] {
+                std::puts(kFirstPaintLine);
+                std::fflush(stdout);
+                QCoreApplication::exit(0);
+            });
         }
         return QObject::eventFilter(watched, event);
     }

@@ -42,6 +42,18 @@ void Print(const std::string& text, bool error) {
     }
 }
 
+// Only where standard output leads somewhere: a bench that waits for the
+// line has redirected it, and no one else should see a console or a box.
+void AnnounceFirstPaint() {
+    HANDLE handle = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    const std::string line = std::string(kFirstPaintLine) + "\n";
+    DWORD written = 0;
+    WriteFile(handle, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+}
+
 }  // namespace
 
 std::vector<std::string> CommandLineArguments() {
@@ -124,6 +136,7 @@ int CTirvel2App::MessageLoop(const AppOptions& options) {
             if (idle && frame_ != nullptr && frame_->IsCreated()) {
                 frame_->OnIdle();
                 if (options.quitAfterStart && !started) {
+                    AnnounceFirstPaint();
                     PostMessageW(frame_->Hwnd(), WM_CLOSE, 0, 0);
                 }
                 started = true;

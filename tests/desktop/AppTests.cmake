@@ -6,6 +6,7 @@ if(TARGET tirvel_app)
         DesktopMain.cpp
         AppTestSupport.h
         AppOptionsTest.cpp
+        AppStartTest.cpp
         AppWindowTest.cpp
         AppDeviceTest.cpp
         AppFirmwareTest.cpp
@@ -13,7 +14,9 @@ if(TARGET tirvel_app)
     )
     target_link_libraries(app_tests PRIVATE tirvel_app tirvel_testsupport Qt6::Test GTest::gtest
                                             Threads::Threads tirvel_warnings)
-    target_compile_definitions(app_tests PRIVATE TIRVEL_VERSION="${PROJECT_VERSION}")
+    target_compile_definitions(app_tests PRIVATE TIRVEL_VERSION="${PROJECT_VERSION}"
+                                                 TIRVEL_APP_BIN="$<TARGET_FILE:tirvel>")
+    add_dependencies(app_tests tirvel)
     set_target_properties(app_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
     gtest_discover_tests(app_tests TEST_PREFIX "app_tests." DISCOVERY_TIMEOUT 60
                          PROPERTIES LABELS desktop TIMEOUT 120 ENVIRONMENT QT_QPA_PLATFORM=offscreen)
