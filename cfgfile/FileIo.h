@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/NonCopyable.h"
+
 namespace cfgfile {
 
 // Makes the file hold exactly these bytes, creating it if needed. A regular
@@ -26,12 +28,10 @@ bool ReplaceFileContents(const std::string& path, std::string_view bytes);
 // A file written piece by piece and kept as it grows, so that a run stopped
 // half-way leaves what it wrote (a report). Opened in place: an existing
 // regular file is emptied, a character device written to, nothing renamed.
-class OutputStream {
+class OutputStream : NonCopyable {
 public:
     OutputStream() = default;
     ~OutputStream();
-    OutputStream(const OutputStream&) = delete;
-    OutputStream& operator=(const OutputStream&) = delete;
 
     // False when the path cannot be opened for writing or names a kind
     // ClassifyOutput refuses; decided without waiting.

@@ -7,24 +7,10 @@
 #include <windows.h>
 #endif
 
+#include "common/AsciiText.h"
+
 namespace fw {
 namespace {
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        char c = text[i];
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-        if (c != prefix[i]) {
-            return false;
-        }
-    }
-    return true;
-}
 
 std::atomic<int>& LanguageSlot() {
     static std::atomic<int> slot{static_cast<int>(LanguageFromEnvironment())};

@@ -6,16 +6,15 @@
 #include <string>
 
 #include "LineSettings.h"
+#include "common/NonCopyable.h"
 
 namespace kavrelsim {
 
-class Pty {
+class Pty : NonCopyable {
 public:
     // Throws std::runtime_error when no pseudo-terminal can be had.
     Pty();
     ~Pty();
-    Pty(const Pty&) = delete;
-    Pty& operator=(const Pty&) = delete;
 
     // Serves a fresh pseudo-terminal (its path differs from the old one) and
     // keeps the old master open until Unplug: links can be moved to the new

@@ -13,6 +13,8 @@
 #include "app/core/CommandLine.h"
 #include "framework/win32/Win32DialogHost.h"
 
+#include "common/NonCopyable.h"
+
 namespace app {
 class CRecentFileList;
 class CTirvel2Doc;
@@ -23,12 +25,10 @@ namespace app::win32 {
 class CMainFrameWindow;
 class CRegistryRecentFileStore;
 
-class CTirvel2App {
+class CTirvel2App : NonCopyable {
 public:
     CTirvel2App();
     ~CTirvel2App();
-    CTirvel2App(const CTirvel2App&) = delete;
-    CTirvel2App& operator=(const CTirvel2App&) = delete;
 
     // Start-up, the message loop and the exit code, for the arguments after
     // the program's name (UTF-8).

@@ -15,6 +15,8 @@
 #include "framework/PaneLineBreaks.h"
 #include "framework/WindowSiteCore.h"
 
+#include "common/NonCopyable.h"
+
 class QFont;
 class QKeyEvent;
 class QTimer;
@@ -107,12 +109,10 @@ private:
 
 // While it lives, a modal window shows the normal arrow even when it opens
 // inside a handler that set the wait cursor.
-class CNormalCursorScope {
+class CNormalCursorScope : NonCopyable {
 public:
     CNormalCursorScope();
     ~CNormalCursorScope();
-    CNormalCursorScope(const CNormalCursorScope&) = delete;
-    CNormalCursorScope& operator=(const CNormalCursorScope&) = delete;
 
 private:
     bool active_;

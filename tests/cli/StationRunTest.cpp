@@ -28,13 +28,7 @@ namespace {
 namespace fs = std::filesystem;
 using Json = nlohmann::json;
 using namespace std::chrono_literals;
-using testsupport::Contains;
-using testsupport::Hex;
-using testsupport::Lines;
-using testsupport::Noise;
-using testsupport::Padded;
-using testsupport::ReadFile;
-using testsupport::WriteFile;
+using namespace testsupport;
 
 std::vector<std::string> CsvFields(const std::string& row) {
     std::vector<std::string> fields;

@@ -34,16 +34,7 @@ namespace {
 namespace fs = std::filesystem;
 using Json = nlohmann::json;
 using namespace std::chrono_literals;
-using testsupport::Contains;
-using testsupport::Hex;
-using testsupport::Lines;
-using testsupport::Noise;
-using testsupport::Padded;
-using testsupport::PollUntil;
-using testsupport::ReadFile;
-using testsupport::ReceiveChecksumXmodem;
-using testsupport::Receiver;
-using testsupport::WriteFile;
+using namespace testsupport;
 
 // One tirvelctl process; stdin is /dev/null (no terminal), stdout and stderr
 // go to files.

@@ -11,12 +11,7 @@
 #include "res/ResourceIds.h"
 
 using namespace std::chrono_literals;
-using testsupport::DialogBench;
-using testsupport::Pattern;
-using testsupport::PseudoTerminal;
-using testsupport::ReceivedTransfer;
-using testsupport::ReceiveXmodem;
-using testsupport::TempDir;
+using namespace testsupport;
 
 namespace {
 

@@ -15,8 +15,7 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
-using testsupport::PseudoTerminal;
-using testsupport::Since;
+using namespace testsupport;
 
 constexpr ComPortSettings k8N1{115200, 8, 0, 0, kFlowNone};
 

@@ -28,10 +28,7 @@ extern char** environ;
 
 namespace {
 
-using testsupport::ReadFile;
-using testsupport::SimProcess;
-using testsupport::TempDir;
-using testsupport::WriteFile;
+using namespace testsupport;
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;

@@ -24,8 +24,7 @@
 
 namespace {
 
-using testsupport::SimProcess;
-using testsupport::TempDir;
+using namespace testsupport;
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;

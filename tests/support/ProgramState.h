@@ -15,16 +15,16 @@
 #include "framework/Dialog.h"
 #include "framework/Language.h"
 
+#include "common/NonCopyable.h"
+
 namespace testsupport {
 
 // Environment variables changed for as long as the object lives; no value
 // removes one.
-class ScopedEnvironment {
+class ScopedEnvironment : NonCopyable {
 public:
     ScopedEnvironment() = default;
     ~ScopedEnvironment();
-    ScopedEnvironment(const ScopedEnvironment&) = delete;
-    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
 
     void Set(const std::string& name, const std::optional<std::string>& value);
 
@@ -33,12 +33,10 @@ private:
     std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
 };
 
-class SavedProgramState {
+class SavedProgramState : NonCopyable {
 public:
     SavedProgramState();
     ~SavedProgramState();
-    SavedProgramState(const SavedProgramState&) = delete;
-    SavedProgramState& operator=(const SavedProgramState&) = delete;
 
     void SetEnv(const std::string& name, const std::optional<std::string>& value) {
         env_.Set(name, value);

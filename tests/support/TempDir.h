@@ -3,15 +3,15 @@
 
 #include <filesystem>
 
+#include "common/NonCopyable.h"
+
 namespace testsupport {
 
 // A directory that lives as long as the object.
-class TempDir {
+class TempDir : NonCopyable {
 public:
     TempDir();
     ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
     const std::filesystem::path& Path() const { return path_; }
 
 private:

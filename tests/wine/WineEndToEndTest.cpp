@@ -31,11 +31,7 @@ namespace {
 namespace fs = std::filesystem;
 using Json = nlohmann::json;
 using namespace std::chrono_literals;
-using testsupport::Contains;
-using testsupport::Noise;
-using testsupport::Padded;
-using testsupport::ReadFile;
-using testsupport::WriteFile;
+using namespace testsupport;
 
 // A path of this machine as a Windows program under Wine names it.
 std::string WindowsPath(const fs::path& path) {
