@@ -32,7 +32,13 @@ display=:$((90 + RANDOM % 100))
 Xvfb "$display" -screen 0 1280x960x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 wm=
-trap 'wineserver -k 2>/dev/null || true; [ -n "$wm" ] && kill $wm 2>/dev/null; kill $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
+cleanup() {
+    wineserver -k 2>/dev/null || true
+    if [ -n "$wm" ]; then kill "$wm" 2>/dev/null || true; fi
+    kill $xvfb 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
 export DISPLAY=$display XDG_RUNTIME_DIR="$work"
 sleep 1
 wineserver -p
