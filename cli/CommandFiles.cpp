@@ -45,7 +45,7 @@ std::string FirmwareRefusal(cfgfile::InputStatus status, const std::string& file
 }
 
 std::string OutputRefusal(const std::string& path, const std::string& input,
-                          const std::vector<StationPort>& ports) {
+                          const std::vector<station::StationPort>& ports) {
     if (cfgfile::ClassifyOutput(path) == cfgfile::OutputKind::kRefused) {
         return Console::Text(res::IDS_CLI_OUTPUT_REFUSED, {path});
     }
@@ -56,7 +56,7 @@ std::string OutputRefusal(const std::string& path, const std::string& input,
     }
     // A report or a log written to the line a device is on would reach it as
     // input, and /dev/ttyUSB0 is a character device like any other.
-    for (const StationPort& port : ports) {
+    for (const station::StationPort& port : ports) {
         const std::string device =
             port.devicePath.empty() ? serial::ResolveDevicePath(serial::FormatComPath(port.comPort))
                                     : port.devicePath;

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "cfgfile/InputFile.h"
-#include "cli/PortList.h"
+#include "station/PortList.h"
 
 namespace cli {
 
@@ -31,6 +31,6 @@ std::string FirmwareRefusal(cfgfile::InputStatus status, const std::string& file
 // folder, a disk), the input the command reads (empty: none), or one of the
 // ports it works. Empty when it may.
 std::string OutputRefusal(const std::string& path, const std::string& input,
-                          const std::vector<StationPort>& ports);
+                          const std::vector<station::StationPort>& ports);
 
 }  // namespace cli

@@ -148,9 +148,9 @@ struct ModifyOutcome {
 // and the report all come from the one judgement.
 ModifyOutcome WriteAndCheck(ConsoleHost& host, Console& console,
                             const std::vector<WantedItem>& wanted, bool json, bool print,
-                            DeviceObserver* observer = nullptr) {
-    DeviceObserver nobody;
-    DeviceObserver& told = observer != nullptr ? *observer : nobody;
+                            station::DeviceObserver* observer = nullptr) {
+    station::DeviceObserver nobody;
+    station::DeviceObserver& told = observer != nullptr ? *observer : nobody;
     CTirvel2View& view = host.View();
     const std::vector<ItemRow> before = Snapshot(view);
     std::set<int> sent;
@@ -165,14 +165,14 @@ ModifyOutcome WriteAndCheck(ConsoleHost& host, Console& console,
         for (int n = 1; n <= CTirvel2View::kItemRows; ++n) {
             ticked += view.ReadItemModify(n) != 0 ? 1 : 0;
         }
-        told.Step(DeviceStep::Writing, ticked);
+        told.Step(station::DeviceStep::Writing, ticked);
         host.Command(res::ID_MODIFY);
         // A failed read-back in Modify closed the port: nothing can be known.
         if (host.Interrupted() || view.m_hComPort == INVALID_HANDLE_VALUE) {
             checks = CheckItems(wanted, ReadBack());
             break;
         }
-        told.Step(DeviceStep::Checking);
+        told.Step(station::DeviceStep::Checking);
         checks = CheckItems(wanted, ReadBackItems(view.m_hComPort, wanted,
                                                   [&host] { return host.InterruptRequested(); }));
         const std::vector<std::string> wrong = NamesWhere(checks, &ItemCheck::Differs);
@@ -514,39 +514,40 @@ std::string PortLabel(CTirvel2View& view) {
                                         : view.m_strDevicePath;
 }
 
-DeviceOutcome BatchDevice(ConsoleHost& host, Console& console, const BatchProfile& profile,
-                          bool& imported, bool json, DeviceObserver& observer, DeviceRow& row) {
+station::DeviceOutcome BatchDevice(ConsoleHost& host, Console& console, const BatchProfile& profile,
+                                   bool& imported, bool json, station::DeviceObserver& observer,
+                                   station::DeviceRow& row) {
     CTirvel2View& view = host.View();
     const std::size_t mark = host.MessageMark();
-    observer.Step(DeviceStep::Waiting);
+    observer.Step(station::DeviceStep::Waiting);
     const Connection connection = host.Connect();
     if (connection == Connection::Interrupted) {
-        return DeviceOutcome::Interrupted;
+        return station::DeviceOutcome::Interrupted;
     }
     row.port = PortLabel(view);
-    row.time = LocalTime();
+    row.time = station::LocalTime();
     row.imei = Shown(view.m_strImei);
     row.version = Shown(view.m_strVersion);
-    DeviceOutcome outcome = DeviceOutcome::Done;
+    station::DeviceOutcome outcome = station::DeviceOutcome::Done;
     if (connection == Connection::Failed) {
         // A line that only babbles is no better than a port that does not
         // open: waiting for the next device would bring the same noise.
         if (host.ShownSince(mark, res::IDS_OPEN_PORT_FAILED) ||
             host.ShownSince(mark, res::IDS_LINE_NOISE)) {
-            outcome = DeviceOutcome::PortFailed;
+            outcome = station::DeviceOutcome::PortFailed;
         } else if (host.ShownSince(mark, res::IDS_STARTUP_TIMEOUT)) {
-            outcome = DeviceOutcome::NoDevice;
+            outcome = station::DeviceOutcome::NoDevice;
         } else if (!observer.Claim()) {
-            return DeviceOutcome::Surplus;
+            return station::DeviceOutcome::Surplus;
         }
         row.message = console.LastMessage();
         return outcome;
     }
-    observer.Step(DeviceStep::Connected);
+    observer.Step(station::DeviceStep::Connected);
     observer.Identity(row.imei, row.version);
     if (!observer.Claim()) {
         host.Stop();
-        return DeviceOutcome::Surplus;
+        return station::DeviceOutcome::Surplus;
     }
     bool ready = true;
     if (!IsWholeImei(view.m_strImei)) {
@@ -563,7 +564,7 @@ DeviceOutcome BatchDevice(ConsoleHost& host, Console& console, const BatchProfil
         if (!imported) {
             console.Message(res::IDS_CLI_BATCH_PROFILE_FAILED);
             ready = false;
-            outcome = DeviceOutcome::JobFailed;
+            outcome = station::DeviceOutcome::JobFailed;
         }
     }
     if (ready) {
@@ -596,7 +597,7 @@ int RunBatch(ConsoleHost& host, Console& console, const BatchSettings& settings,
         return kExitFailed;
     }
     const BatchProfile profile = MakeBatchProfile(settings.profile);
-    DeviceObserver nobody;
+    station::DeviceObserver nobody;
     bool imported = false;
     bool reportFailed = false;
     int devices = 0;
@@ -605,10 +606,10 @@ int RunBatch(ConsoleHost& host, Console& console, const BatchSettings& settings,
     while (settings.count == 0 || devices < settings.count) {
         console.Progress(res::IDS_CLI_BATCH_DEVICE, {std::to_string(devices + 1)});
         console.ForgetLastMessage();
-        DeviceRow row;
-        const DeviceOutcome outcome =
+        station::DeviceRow row;
+        const station::DeviceOutcome outcome =
             BatchDevice(host, console, profile, imported, json, nobody, row);
-        if (outcome == DeviceOutcome::Interrupted) {
+        if (outcome == station::DeviceOutcome::Interrupted) {
             interrupted = true;
             break;
         }
@@ -625,7 +626,8 @@ int RunBatch(ConsoleHost& host, Console& console, const BatchSettings& settings,
         // No later device can do better: the profile does not import, or the
         // port does not open (a batch would fill its report with the same
         // failure as fast as the port refuses).
-        if (outcome == DeviceOutcome::JobFailed || outcome == DeviceOutcome::PortFailed) {
+        if (outcome == station::DeviceOutcome::JobFailed ||
+            outcome == station::DeviceOutcome::PortFailed) {
             break;
         }
     }

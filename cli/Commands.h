@@ -10,9 +10,9 @@
 #include "cli/Assignments.h"
 #include "cli/Console.h"
 #include "cli/ConsoleHost.h"
-#include "cli/DeviceObserver.h"
 #include "cli/DeviceReport.h"
 #include "cli/ReadBack.h"
+#include "station/DeviceProgress.h"
 
 namespace cli {
 
@@ -49,8 +49,9 @@ BatchProfile MakeBatchProfile(std::string bytes);
 // One device of a batch: waits for it, writes the profile and judges the
 // read-back. imported carries over from device to device in one process.
 // row is filled for every outcome but Interrupted and Surplus.
-DeviceOutcome BatchDevice(ConsoleHost& host, Console& console, const BatchProfile& profile,
-                          bool& imported, bool json, DeviceObserver& observer, DeviceRow& row);
+station::DeviceOutcome BatchDevice(ConsoleHost& host, Console& console, const BatchProfile& profile,
+                                   bool& imported, bool json, station::DeviceObserver& observer,
+                                   station::DeviceRow& row);
 
 // The port the view opens, as reports name it.
 std::string PortLabel(CTirvel2View& view);
@@ -58,14 +59,16 @@ std::string PortLabel(CTirvel2View& view);
 // The firmware update as "Update File" does it, with FIRMWARE chosen.
 int RunUpdate(ConsoleHost& host, Console& console, const std::string& firmware);
 // One device's update; row.bytes is what the loader acknowledged.
-DeviceOutcome UpdateDevice(ConsoleHost& host, Console& console, const std::string& firmware,
-                           DeviceObserver& observer, DeviceRow& row);
+station::DeviceOutcome UpdateDevice(ConsoleHost& host, Console& console,
+                                    const std::string& firmware, station::DeviceObserver& observer,
+                                    station::DeviceRow& row);
 // The XMODEM sender alone on the port, for a loader entered by other means;
 // image is the file's bytes, read before the port opened.
 int RunSend(ConsoleHost& host, Console& console, const HostSettings& settings,
             const std::string& image);
-DeviceOutcome SendToPort(ConsoleHost& host, Console& console, const HostSettings& settings,
-                         const std::string& image, DeviceObserver& observer, DeviceRow& row);
+station::DeviceOutcome SendToPort(ConsoleHost& host, Console& console, const HostSettings& settings,
+                                  const std::string& image, station::DeviceObserver& observer,
+                                  station::DeviceRow& row);
 
 struct LogSettings {
     std::string outputPath;  // also saved here, as the Save button does; empty for none

@@ -5,24 +5,11 @@
 
 namespace cli {
 
-std::string TrimLineEnds(std::string text) {
-    const auto isLineEnd = [](char c) { return c == '\r' || c == '\n'; };
-    std::size_t begin = 0;
-    while (begin < text.size() && isLineEnd(text[begin])) {
-        ++begin;
-    }
-    std::size_t end = text.size();
-    while (end > begin && isLineEnd(text[end - 1])) {
-        --end;
-    }
-    return text.substr(begin, end - begin);
-}
-
 Console::Console(std::ostream& out, std::ostream& err, bool quiet, bool errIsTerminal)
     : out_(out), err_(err), quiet_(quiet), terminal_(errIsTerminal) {}
 
 std::string Console::Text(fw::UINT id, const fw::MessageArgs& args) {
-    return TrimLineEnds(fw::FormatMessageText(fw::LoadString(id), args));
+    return fw::LoadText(id, args);
 }
 
 // Every line goes out under the one rule for device text: messages carry

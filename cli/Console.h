@@ -47,7 +47,4 @@ private:
     std::string lastMessage_;
 };
 
-// CR and LF at either end go; inner line breaks stay.
-std::string TrimLineEnds(std::string text);
-
 }  // namespace cli

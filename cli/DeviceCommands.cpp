@@ -50,11 +50,11 @@ fw::UINT SendFailureReason(int result) {
 }
 
 // A command on one port, one device: its exit code.
-int SingleDeviceExit(DeviceOutcome outcome, const DeviceRow& row) {
+int SingleDeviceExit(station::DeviceOutcome outcome, const station::DeviceRow& row) {
     switch (outcome) {
-        case DeviceOutcome::Interrupted:
+        case station::DeviceOutcome::Interrupted:
             return kInterruptedExitCode;
-        case DeviceOutcome::Done:
+        case station::DeviceOutcome::Done:
             return row.ok ? kExitOk : kExitFailed;
         default:
             return kExitFailed;
@@ -63,29 +63,31 @@ int SingleDeviceExit(DeviceOutcome outcome, const DeviceRow& row) {
 
 }  // namespace
 
-DeviceOutcome UpdateDevice(ConsoleHost& host, Console& console, const std::string& firmware,
-                           DeviceObserver& observer, DeviceRow& row) {
+station::DeviceOutcome UpdateDevice(ConsoleHost& host, Console& console,
+                                    const std::string& firmware, station::DeviceObserver& observer,
+                                    station::DeviceRow& row) {
     TransferProgress progress(console, console.ErrIsTerminal());
     progress.SetObserver(
         [&observer](std::int64_t done, std::int64_t total) { observer.Transfer(done, total); });
     ProgressAttachment attached(host, progress);
     CTirvel2View& view = host.View();
     row.port = PortLabel(view);
-    const auto finish = [&](DeviceOutcome outcome) {
+    const auto finish = [&](station::DeviceOutcome outcome) {
         console.ClearStatus();
-        row.time = LocalTime();
+        row.time = station::LocalTime();
         row.bytes = progress.DoneBytes();
         row.message = console.LastMessage();
         return outcome;
     };
     host.ChooseFirmware(firmware);
     const std::size_t mark = host.MessageMark();
-    observer.Step(DeviceStep::Waiting);
+    observer.Step(station::DeviceStep::Waiting);
     host.Command(res::ID_UPDATE_FIRMWARE);
     if (host.State() != kStateAwaitingLoader) {
         // The view said why: the port, or an image it could not read.
-        return finish(host.ShownSince(mark, res::IDS_OPEN_PORT_FAILED) ? DeviceOutcome::PortFailed
-                                                                       : DeviceOutcome::JobFailed);
+        return finish(host.ShownSince(mark, res::IDS_OPEN_PORT_FAILED)
+                          ? station::DeviceOutcome::PortFailed
+                          : station::DeviceOutcome::JobFailed);
     }
     const long long limit = view.m_nLoaderLimitMs / 1000;
     console.Progress(res::IDS_CLI_LOADER_POWER_ON, {std::to_string(limit)});
@@ -95,7 +97,7 @@ DeviceOutcome UpdateDevice(ConsoleHost& host, Console& console, const std::strin
     Clock::time_point foundAt;
     for (;;) {
         if (host.Interrupted()) {
-            return finish(DeviceOutcome::Interrupted);
+            return finish(station::DeviceOutcome::Interrupted);
         }
         if (host.State() == kStateIdle) {
             break;  // the transfer dialog has been and gone, or there was none
@@ -104,17 +106,18 @@ DeviceOutcome UpdateDevice(ConsoleHost& host, Console& console, const std::strin
         // operator's only way on is Stop.
         if (host.ShownSince(mark, res::IDS_LOADER_TIMEOUT)) {
             host.Stop();
-            return finish(loaderFound ? DeviceOutcome::Done : DeviceOutcome::NoDevice);
+            return finish(loaderFound ? station::DeviceOutcome::Done
+                                      : station::DeviceOutcome::NoDevice);
         }
         const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - start);
         if (view.m_nConnectState == kStateLoaderDialogue) {
             if (!loaderFound) {
                 loaderFound = true;
                 foundAt = Clock::now();
-                observer.Step(DeviceStep::Connected);
+                observer.Step(station::DeviceStep::Connected);
                 if (!observer.Claim()) {
                     host.Stop();
-                    return finish(DeviceOutcome::Surplus);
+                    return finish(station::DeviceOutcome::Surplus);
                 }
                 console.Progress(res::IDS_CLI_LOADER_FOUND);
             }
@@ -124,7 +127,7 @@ DeviceOutcome UpdateDevice(ConsoleHost& host, Console& console, const std::strin
             if (Clock::now() - foundAt > std::chrono::milliseconds(view.m_nLoaderLimitMs)) {
                 console.Message(res::IDS_LOADER_TIMEOUT);
                 host.Stop();
-                return finish(DeviceOutcome::Done);
+                return finish(station::DeviceOutcome::Done);
             }
         } else {
             const long long left = std::max<long long>(0, limit - seconds.count());
@@ -135,21 +138,22 @@ DeviceOutcome UpdateDevice(ConsoleHost& host, Console& console, const std::strin
     // Only the loader's acknowledgement of the end counts: its box is the
     // success box.
     row.ok = host.TransferOutcome() == res::IDS_TRANSFER_SUCCEEDED;
-    return finish(DeviceOutcome::Done);
+    return finish(station::DeviceOutcome::Done);
 }
 
 int RunUpdate(ConsoleHost& host, Console& console, const std::string& firmware) {
-    DeviceObserver nobody;
-    DeviceRow row;
+    station::DeviceObserver nobody;
+    station::DeviceRow row;
     return SingleDeviceExit(UpdateDevice(host, console, firmware, nobody, row), row);
 }
 
-DeviceOutcome SendToPort(ConsoleHost& host, Console& console, const HostSettings& settings,
-                         const std::string& image, DeviceObserver& observer, DeviceRow& row) {
+station::DeviceOutcome SendToPort(ConsoleHost& host, Console& console, const HostSettings& settings,
+                                  const std::string& image, station::DeviceObserver& observer,
+                                  station::DeviceRow& row) {
     const std::string path = serial::PortPath(settings.comPort, settings.devicePath);
     row.port = PortLabel(host.View());
-    const auto finish = [&](DeviceOutcome outcome) {
-        row.time = LocalTime();
+    const auto finish = [&](station::DeviceOutcome outcome) {
+        row.time = station::LocalTime();
         row.message = console.LastMessage();
         return outcome;
     };
@@ -157,13 +161,13 @@ DeviceOutcome SendToPort(ConsoleHost& host, Console& console, const HostSettings
     if (port == INVALID_HANDLE_VALUE) {
         console.Message(res::IDS_OPEN_PORT_FAILED);
         ReportOpenFailure(console, path);
-        return finish(DeviceOutcome::PortFailed);
+        return finish(station::DeviceOutcome::PortFailed);
     }
     // The update flow's line, and its one read of stale input before the sender.
     SetupComPortPolled(port, &kLoaderLine);
     char discard[256];
     ReadComPort(port, discard, sizeof discard);
-    observer.Step(DeviceStep::Waiting);
+    observer.Step(station::DeviceStep::Waiting);
     console.Progress(res::IDS_CLI_WAITING_START, {std::to_string(kStartSignalSeconds)});
 
     TransferProgress progress(console, console.ErrIsTerminal());
@@ -187,22 +191,22 @@ DeviceOutcome SendToPort(ConsoleHost& host, Console& console, const HostSettings
     row.bytes = result >= 0 ? result : progress.DoneBytes();
 
     if (host.Interrupted()) {
-        return finish(DeviceOutcome::Interrupted);
+        return finish(station::DeviceOutcome::Interrupted);
     }
     if (result < 0) {
         console.Message(res::IDS_TRANSFER_FAILED);
         console.Message(SendFailureReason(result));
-        return finish(DeviceOutcome::Done);
+        return finish(station::DeviceOutcome::Done);
     }
     row.ok = true;
     console.Message(res::IDS_CLI_SEND_SUCCEEDED, {std::to_string(result)});
-    return finish(DeviceOutcome::Done);
+    return finish(station::DeviceOutcome::Done);
 }
 
 int RunSend(ConsoleHost& host, Console& console, const HostSettings& settings,
             const std::string& image) {
-    DeviceObserver nobody;
-    DeviceRow row;
+    station::DeviceObserver nobody;
+    station::DeviceRow row;
     return SingleDeviceExit(SendToPort(host, console, settings, image, nobody, row), row);
 }
 

@@ -10,19 +10,6 @@ namespace cli {
 
 using Json = nlohmann::ordered_json;
 
-std::string LocalTime() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-    return text;
-}
-
 DeviceReport::DeviceReport(ReportKind kind, Console& console, bool json, std::string csvPath)
     : kind_(kind), console_(console), json_(json), csvPath_(std::move(csvPath)) {
     print_ = [this](const std::string& line) { console_.Out() << line << '\n' << std::flush; };
@@ -41,7 +28,7 @@ std::vector<std::string> DeviceReport::Header() const {
             Console::Text(res::IDS_CLI_COLUMN_MESSAGE)};
 }
 
-std::vector<std::string> DeviceReport::Fields(const DeviceRow& row) const {
+std::vector<std::string> DeviceReport::Fields(const station::DeviceRow& row) const {
     const std::string result =
         Console::Text(row.ok ? res::IDS_CLI_RESULT_OK : res::IDS_CLI_RESULT_FAILED);
     if (kind_ == ReportKind::Transfer) {
@@ -51,7 +38,7 @@ std::vector<std::string> DeviceReport::Fields(const DeviceRow& row) const {
             row.message};
 }
 
-std::string DeviceReport::JsonLine(const DeviceRow& row) const {
+std::string DeviceReport::JsonLine(const station::DeviceRow& row) const {
     Json j;
     j["port"] = row.port;
     j["time"] = row.time;
@@ -79,7 +66,7 @@ bool DeviceReport::Open() {
     return csv_.Open(csvPath_) && WriteCsv(Header());
 }
 
-bool DeviceReport::Add(const DeviceRow& row) {
+bool DeviceReport::Add(const station::DeviceRow& row) {
     if (json_) {
         print_(JsonLine(row));
     } else {

@@ -10,24 +10,11 @@
 
 #include "cfgfile/FileIo.h"
 #include "cli/Console.h"
+#include "station/DeviceRow.h"
 
 namespace cli {
 
-struct DeviceRow {
-    std::string port;  // "COM3" or the device path
-    std::string time;  // local, when the device was done
-    std::string imei;  // shown text; empty where nothing gave one (a boot loader)
-    std::string version;
-    bool ok = false;
-    int written = 0;         // items, for a batch
-    std::int64_t bytes = 0;  // acknowledged, for a transfer
-    std::string message;     // the last outcome or failure said for the device
-};
-
 enum class ReportKind { Batch, Transfer };
-
-// Now, as the report writes it.
-std::string LocalTime();
 
 class DeviceReport {
 public:
@@ -40,11 +27,11 @@ public:
     // written where it is, never replaced: a device (/dev/null) stays one.
     bool Open();
     // False when the CSV could not take the row (it is on stdout anyway).
-    bool Add(const DeviceRow& row);
+    bool Add(const station::DeviceRow& row);
 
     std::vector<std::string> Header() const;
-    std::vector<std::string> Fields(const DeviceRow& row) const;
-    std::string JsonLine(const DeviceRow& row) const;
+    std::vector<std::string> Fields(const station::DeviceRow& row) const;
+    std::string JsonLine(const station::DeviceRow& row) const;
 
 private:
     void PrintFields(const std::vector<std::string>& fields);

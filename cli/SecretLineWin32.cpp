@@ -3,7 +3,7 @@
 
 #include "cli/SecretLine.h"
 
-#include "cli/Utf16Win32.h"
+#include "common/Utf16Win32.h"
 
 namespace cli {
 namespace {

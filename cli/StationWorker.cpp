@@ -18,18 +18,6 @@ protected:
 
 }  // namespace
 
-const char* JobCommand(StationJob job) {
-    switch (job) {
-        case StationJob::Update:
-            return "update";
-        case StationJob::Send:
-            return "send";
-        case StationJob::Batch:
-            return "batch";
-    }
-    return "";
-}
-
 WorkerLink::WorkerLink(std::ostream& events, std::istream& replies)
     : events_(events), replies_(replies), buffer_(*this), messages_(&buffer_) {}
 
@@ -41,41 +29,41 @@ int WorkerLink::LineBuffer::overflow(int c) {
         line_ += static_cast<char>(c);
         return c;
     }
-    StationEvent event;
-    event.kind = StationEvent::Kind::Message;
+    station::StationEvent event;
+    event.kind = station::StationEvent::Kind::Message;
     event.text = std::move(line_);
     line_.clear();
     link_.Emit(event);
     return c;
 }
 
-void WorkerLink::Emit(const StationEvent& event) {
+void WorkerLink::Emit(const station::StationEvent& event) {
     const std::lock_guard lock(mutex_);
-    events_ << EncodeEvent(event) << '\n' << std::flush;
+    events_ << station::EncodeEvent(event) << '\n' << std::flush;
 }
 
-void WorkerLink::Step(DeviceStep step, int detail) {
-    StationEvent event;
-    event.kind = StationEvent::Kind::Step;
+void WorkerLink::Step(station::DeviceStep step, int detail) {
+    station::StationEvent event;
+    event.kind = station::StationEvent::Kind::Step;
     event.step = step;
     event.detail = detail;
     Emit(event);
 }
 
 void WorkerLink::Identity(const std::string& imei, const std::string& version) {
-    StationEvent event;
-    event.kind = StationEvent::Kind::Identity;
+    station::StationEvent event;
+    event.kind = station::StationEvent::Kind::Identity;
     event.imei = imei;
     event.version = version;
     Emit(event);
 }
 
 bool WorkerLink::Claim() {
-    StationEvent event;
-    event.kind = StationEvent::Kind::Claim;
+    station::StationEvent event;
+    event.kind = station::StationEvent::Kind::Claim;
     Emit(event);
     // A supervisor that is gone wants no more devices.
-    claimed_ = ReadReply() == kClaimGranted;
+    claimed_ = ReadReply() == station::kClaimGranted;
     return claimed_;
 }
 
@@ -86,16 +74,16 @@ void WorkerLink::Transfer(std::int64_t done, std::int64_t total) {
         return;
     }
     lastTransfer_ = now;
-    StationEvent event;
-    event.kind = StationEvent::Kind::Transfer;
+    station::StationEvent event;
+    event.kind = station::StationEvent::Kind::Transfer;
     event.done = done;
     event.total = total;
     Emit(event);
 }
 
-void WorkerLink::End(DeviceOutcome outcome, const DeviceRow* row) {
-    StationEvent event;
-    event.kind = StationEvent::Kind::End;
+void WorkerLink::End(station::DeviceOutcome outcome, const station::DeviceRow* row) {
+    station::StationEvent event;
+    event.kind = station::StationEvent::Kind::End;
     event.outcome = outcome;
     if (row != nullptr) {
         event.row = *row;
@@ -114,10 +102,10 @@ std::string WorkerLink::ReadReply() {
     return line;
 }
 
-int RunStationWorker(StationJob job, HostSettings settings, const std::string& file,
+int RunStationWorker(station::StationJob job, HostSettings settings, const std::string& file,
                      const std::string& bytes) {
     WorkerLink link(std::cout, std::cin);
-    settings.password = DecodePasswordLine(link.ReadReply());
+    settings.password = station::DecodePasswordLine(link.ReadReply());
     settings.promptForPassword = false;
     NullBuffer discard;
     std::ostream nowhere(&discard);
@@ -126,16 +114,16 @@ int RunStationWorker(StationJob job, HostSettings settings, const std::string& f
     Console console(nowhere, link.Messages(), true, false);
     ConsoleHost host(settings, console);
 
-    DeviceRow row;
-    DeviceOutcome outcome = DeviceOutcome::JobFailed;
+    station::DeviceRow row;
+    station::DeviceOutcome outcome = station::DeviceOutcome::JobFailed;
     switch (job) {
-        case StationJob::Update:
+        case station::StationJob::Update:
             outcome = UpdateDevice(host, console, file, link, row);
             break;
-        case StationJob::Send:
+        case station::StationJob::Send:
             outcome = SendToPort(host, console, settings, bytes, link, row);
             break;
-        case StationJob::Batch: {
+        case station::StationJob::Batch: {
             bool imported = false;
             outcome =
                 BatchDevice(host, console, MakeBatchProfile(bytes), imported, false, link, row);
@@ -144,13 +132,14 @@ int RunStationWorker(StationJob job, HostSettings settings, const std::string& f
     }
     // A device cancelled half-way is a device done badly, and says so; a
     // send has no claim, but its port is its device.
-    if (outcome == DeviceOutcome::Interrupted && (link.Claimed() || job == StationJob::Send)) {
-        outcome = DeviceOutcome::Done;
+    if (outcome == station::DeviceOutcome::Interrupted &&
+        (link.Claimed() || job == station::StationJob::Send)) {
+        outcome = station::DeviceOutcome::Done;
         row.ok = false;
-        row.time = row.time.empty() ? LocalTime() : row.time;
+        row.time = row.time.empty() ? station::LocalTime() : row.time;
         row.message = Console::Text(res::IDS_CLI_INTERRUPTED);
     }
-    const bool hasRow = outcome == DeviceOutcome::Done;
+    const bool hasRow = outcome == station::DeviceOutcome::Done;
     link.End(outcome, hasRow ? &row : nullptr);
     return kExitOk;
 }

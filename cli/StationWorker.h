@@ -12,26 +12,22 @@
 #include <string>
 
 #include "cli/ConsoleHost.h"
-#include "cli/DeviceObserver.h"
-#include "cli/StationEvents.h"
+#include "station/DeviceProgress.h"
+#include "station/StationEvents.h"
+#include "station/StationJob.h"
 
 namespace cli {
 
-enum class StationJob { Update, Send, Batch };
-
-// The subcommand that runs a job, as the command line names it.
-const char* JobCommand(StationJob job);
-
-class WorkerLink : public DeviceObserver {
+class WorkerLink : public station::DeviceObserver {
 public:
     WorkerLink(std::ostream& events, std::istream& replies);
 
-    void Step(DeviceStep step, int detail) override;
+    void Step(station::DeviceStep step, int detail) override;
     void Identity(const std::string& imei, const std::string& version) override;
     bool Claim() override;
     void Transfer(std::int64_t done, std::int64_t total) override;
 
-    void End(DeviceOutcome outcome, const DeviceRow* row);
+    void End(station::DeviceOutcome outcome, const station::DeviceRow* row);
     // Lines written here become message events: the worker's console.
     std::ostream& Messages() { return messages_; }
     bool Claimed() const { return claimed_; }
@@ -51,7 +47,7 @@ private:
         std::string line_;
     };
 
-    void Emit(const StationEvent& event);
+    void Emit(const station::StationEvent& event);
 
     std::mutex mutex_;
     std::ostream& events_;
@@ -67,7 +63,7 @@ private:
 // operator's file, bytes what it held when read before the port opened (an
 // update's view reads the image from file itself). The exit code is 0 once
 // the end was told.
-int RunStationWorker(StationJob job, HostSettings settings, const std::string& file,
+int RunStationWorker(station::StationJob job, HostSettings settings, const std::string& file,
                      const std::string& bytes);
 
 }  // namespace cli

@@ -9,15 +9,15 @@
 #include "cfgfile/InputFile.h"
 #include "cli/CommandFiles.h"
 #include "cli/Commands.h"
-#include "cli/PortList.h"
 #include "cli/SecretLine.h"
 #include "cli/Station.h"
 #include "cli/StationWorker.h"
 #include "cli/Terminal.h"
-#include "cli/WorkerProcess.h"
 #include "framework/CodePage.h"
 #include "res/ResourceIds.h"
 #include "serial/PortPath.h"
+#include "station/PortList.h"
+#include "station/WorkerProcess.h"
 
 #ifndef TIRVEL_VERSION
 #error "TIRVEL_VERSION comes from the build"
@@ -162,16 +162,16 @@ int RunTirvelctl(int argc, char** argv) {
     if (!language.empty() && !fw::ParseLanguage(language)) {
         return UsageError(Console::Text(res::IDS_CLI_BAD_LANGUAGE, {language}));
     }
-    PortListResult portList =
-        deviceOption->count() > 0 ? DevicePorts(devices) : ParsePortList(portText);
-    if (auto* error = std::get_if<PortListError>(&portList)) {
+    station::PortListResult portList = deviceOption->count() > 0 ? station::DevicePorts(devices)
+                                                                 : station::ParsePortList(portText);
+    if (auto* error = std::get_if<station::PortListError>(&portList)) {
         switch (error->kind) {
-            case PortListError::Repeated:
+            case station::PortListError::Repeated:
                 return UsageError(Console::Text(res::IDS_CLI_PORT_REPEATED, {error->detail}));
-            case PortListError::TooMany:
-                return UsageError(
-                    Console::Text(res::IDS_CLI_TOO_MANY_PORTS, {std::to_string(kMaxStations)}));
-            case PortListError::BadList:
+            case station::PortListError::TooMany:
+                return UsageError(Console::Text(res::IDS_CLI_TOO_MANY_PORTS,
+                                                {std::to_string(station::kMaxStations)}));
+            case station::PortListError::BadList:
                 // A single number keeps the message it always had.
                 return UsageError(Console::Text(portText.find_first_of(",-") == std::string::npos
                                                     ? res::IDS_CLI_BAD_PORT
@@ -179,8 +179,8 @@ int RunTirvelctl(int argc, char** argv) {
                                                 {portText}));
         }
     }
-    const std::vector<StationPort> stationPorts =
-        std::get<std::vector<StationPort>>(std::move(portList));
+    const std::vector<station::StationPort> stationPorts =
+        std::get<std::vector<station::StationPort>>(std::move(portList));
     int updateCountValue = 0;
     for (const auto& [name, text, target] :
          {std::tuple{"--count", &countText, &batchSettings.count},
@@ -273,9 +273,9 @@ int RunTirvelctl(int argc, char** argv) {
         if (!stationJob) {
             return UsageError("--station-worker");
         }
-        const StationJob job = update->parsed() ? StationJob::Update
-                               : send->parsed() ? StationJob::Send
-                                                : StationJob::Batch;
+        const station::StationJob job = update->parsed() ? station::StationJob::Update
+                                        : send->parsed() ? station::StationJob::Send
+                                                         : station::StationJob::Batch;
         return RunStationWorker(job, settings, input, inputBytes);
     }
 
@@ -285,19 +285,19 @@ int RunTirvelctl(int argc, char** argv) {
     }
 
     if (asStation) {
-        StationSettings station;
-        station.job = update->parsed() ? StationJob::Update
-                      : send->parsed() ? StationJob::Send
-                                       : StationJob::Batch;
-        station.file = input;
-        station.bytes = std::move(inputBytes);
-        station.count = update->parsed() ? updateCountValue : batchSettings.count;
-        station.reportPath = update->parsed() ? updateReport : batchSettings.reportPath;
-        station.json = json;
-        station.password = settings.password;
-        station.program = OwnExecutablePath(argc > 0 ? argv[0] : "tirvelctl");
-        station.language = fw::CurrentLanguage() == fw::Language::Chinese ? "zh" : "en";
-        const int code = RunStation(stationPorts, station, console);
+        StationSettings stationSettings;
+        stationSettings.job = update->parsed() ? station::StationJob::Update
+                              : send->parsed() ? station::StationJob::Send
+                                               : station::StationJob::Batch;
+        stationSettings.file = input;
+        stationSettings.bytes = std::move(inputBytes);
+        stationSettings.count = update->parsed() ? updateCountValue : batchSettings.count;
+        stationSettings.reportPath = update->parsed() ? updateReport : batchSettings.reportPath;
+        stationSettings.json = json;
+        stationSettings.password = settings.password;
+        stationSettings.program = station::OwnExecutablePath(argc > 0 ? argv[0] : "tirvelctl");
+        stationSettings.language = fw::CurrentLanguage() == fw::Language::Chinese ? "zh" : "en";
+        const int code = RunStation(stationPorts, stationSettings, console);
         if (code == kInterruptedExitCode) {
             console.Message(res::IDS_CLI_INTERRUPTED);
         }

@@ -64,4 +64,21 @@ std::string FormatMessageText(const std::string& text, const std::vector<std::st
     return out;
 }
 
+std::string TrimLineEnds(std::string text) {
+    const auto isLineEnd = [](char c) { return c == '\r' || c == '\n'; };
+    std::size_t begin = 0;
+    while (begin < text.size() && isLineEnd(text[begin])) {
+        ++begin;
+    }
+    std::size_t end = text.size();
+    while (end > begin && isLineEnd(text[end - 1])) {
+        --end;
+    }
+    return text.substr(begin, end - begin);
+}
+
+std::string LoadText(UINT id, const std::vector<std::string>& args) {
+    return TrimLineEnds(FormatMessageText(LoadString(id), args));
+}
+
 }  // namespace fw

@@ -34,4 +34,10 @@ std::string FormatWithNumber(const std::string& format, int number);
 // Replaces "%1" ... "%9" with the arguments, as message texts with inserts do.
 std::string FormatMessageText(const std::string& text, const std::vector<std::string>& args);
 
+// CR and LF at either end go; inner line breaks stay.
+std::string TrimLineEnds(std::string text);
+
+// The string by ID with its inserts, as one line of a console or a tile.
+std::string LoadText(UINT id, const std::vector<std::string>& args = {});
+
 }  // namespace fw

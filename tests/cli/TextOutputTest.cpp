@@ -109,10 +109,4 @@ TEST(TextOutput, JsonStaysTheSameDocumentWithNothingATerminalWouldRun) {
     EXPECT_EQ(nlohmann::json::parse(inert).at("version").get<std::string>(), text);
 }
 
-TEST(TextOutput, MessageTextsLoseTheirOuterLineEndsOnly) {
-    EXPECT_EQ(cli::TrimLineEnds("\r\nKavrel startup timeout!\r\n"), "Kavrel startup timeout!");
-    EXPECT_EQ(cli::TrimLineEnds("one\r\ntwo\n"), "one\r\ntwo");
-    EXPECT_EQ(cli::TrimLineEnds("\r\n"), "");
-}
-
 }  // namespace

@@ -79,4 +79,10 @@ TEST(Form101Template, HasTheControlIdSchemeInBothLanguages) {
     }
 }
 
+TEST(StringTable, MessageTextsLoseTheirOuterLineEndsOnly) {
+    EXPECT_EQ(fw::TrimLineEnds("\r\nKavrel startup timeout!\r\n"), "Kavrel startup timeout!");
+    EXPECT_EQ(fw::TrimLineEnds("one\r\ntwo\n"), "one\r\ntwo");
+    EXPECT_EQ(fw::TrimLineEnds("\r\n"), "");
+}
+
 }  // namespace

@@ -9,10 +9,10 @@
 #include <optional>
 #include <string>
 
-#include "cli/DeviceObserver.h"
-#include "cli/DeviceReport.h"
+#include "station/DeviceProgress.h"
+#include "station/DeviceRow.h"
 
-namespace cli {
+namespace station {
 
 struct StationEvent {
     enum class Kind { Step, Identity, Claim, Transfer, Message, End };
@@ -39,4 +39,4 @@ inline constexpr const char* kClaimRefused = "stop";
 std::string EncodePasswordLine(const std::optional<std::string>& password);
 std::optional<std::string> DecodePasswordLine(const std::string& line);
 
-}  // namespace cli
+}  // namespace station

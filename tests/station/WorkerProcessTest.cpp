@@ -2,7 +2,7 @@
 // ways a worker ends, and the one leak that would keep a worker's end of
 // output from ever arriving. The workers are tiny shell scripts; the class
 // runs any program.
-#include "cli/WorkerProcess.h"
+#include "station/WorkerProcess.h"
 
 #include <gtest/gtest.h>
 
@@ -25,9 +25,9 @@
 
 namespace {
 
-using cli::WorkerProcess;
+using station::WorkerProcess;
 
-std::vector<std::string> ReadAll(WorkerProcess& worker) {
+std::vector<std::string> ReadAll(station::WorkerProcess& worker) {
     std::vector<std::string> lines;
     while (std::optional<std::string> line = worker.ReadLine()) {
         lines.push_back(*line);
@@ -38,8 +38,8 @@ std::vector<std::string> ReadAll(WorkerProcess& worker) {
 // The test program started again as a worker of itself, the way the station
 // mode starts tirvelctl.
 TEST(WorkerProcess, StartsItsOwnProgramAgain) {
-    WorkerProcess worker(cli::OwnExecutablePath(nullptr),
-                         {"--gtest_list_tests", "--gtest_filter=WorkerProcess.*"});
+    station::WorkerProcess worker(station::OwnExecutablePath(nullptr),
+                                  {"--gtest_list_tests", "--gtest_filter=WorkerProcess.*"});
     const std::vector<std::string> lines = ReadAll(worker);
     // gtest_main's own greeting comes first.
     EXPECT_NE(std::find(lines.begin(), lines.end(), "WorkerProcess."), lines.end());
@@ -52,34 +52,34 @@ TEST(WorkerProcess, AProgramThatCannotRunThrows) {
 #else
     const std::string missing = "/no/such/worker";
 #endif
-    EXPECT_THROW(WorkerProcess(missing, {}), std::system_error);
+    EXPECT_THROW(station::WorkerProcess(missing, {}), std::system_error);
 #ifndef _WIN32
     // Passes the access check as root; the spawn itself refuses it.
-    EXPECT_THROW(WorkerProcess("/", {}), std::system_error);
+    EXPECT_THROW(station::WorkerProcess("/", {}), std::system_error);
 #endif
 }
 
 #ifdef _WIN32
 
 // cmd.exe stands in for a worker; Wine has one too.
-WorkerProcess Script(const std::string& script) {
+station::WorkerProcess Script(const std::string& script) {
     wchar_t system[MAX_PATH] = {};
     const UINT n = GetSystemDirectoryW(system, MAX_PATH);
     std::string cmd;
     for (UINT i = 0; i < n; ++i) {
         cmd += static_cast<char>(system[i]);  // the system directory is ASCII
     }
-    return WorkerProcess(cmd + "\\cmd.exe", {"/d", "/v:on", "/c", script});
+    return station::WorkerProcess(cmd + "\\cmd.exe", {"/d", "/v:on", "/c", script});
 }
 
 TEST(WorkerProcess, StderrArrivesInTheSameStreamAndTheExitCodeIsKept) {
-    WorkerProcess worker = Script("echo event& echo crashed>&2& exit /b 3");
+    station::WorkerProcess worker = Script("echo event& echo crashed>&2& exit /b 3");
     EXPECT_EQ(ReadAll(worker), (std::vector<std::string>{"event", "crashed"}));
     EXPECT_EQ(worker.Wait().code, 3);
 }
 
 TEST(WorkerProcess, RepliesReachTheChild) {
-    WorkerProcess worker = Script("set /p reply=& echo got !reply!");
+    station::WorkerProcess worker = Script("set /p reply=& echo got !reply!");
     ASSERT_TRUE(worker.Write("yes\r\n"));
     EXPECT_EQ(ReadAll(worker), (std::vector<std::string>{"got yes"}));
     EXPECT_EQ(worker.Wait().code, 0);
@@ -88,8 +88,8 @@ TEST(WorkerProcess, RepliesReachTheChild) {
 // A second worker holding the first one's pipe ends would keep the first
 // one's output open for as long as it runs.
 TEST(WorkerProcess, AWorkerEndsWhileOneStartedAfterItRunsAndKillEndsThatOne) {
-    WorkerProcess first = Script("set /p reply=& echo !reply!");
-    WorkerProcess second = Script("set /p reply=& echo late");
+    station::WorkerProcess first = Script("set /p reply=& echo !reply!");
+    station::WorkerProcess second = Script("set /p reply=& echo late");
     ASSERT_TRUE(first.Write("first\r\n"));
     EXPECT_EQ(ReadAll(first), (std::vector<std::string>{"first"}));
     second.Kill();
@@ -100,26 +100,26 @@ TEST(WorkerProcess, AWorkerEndsWhileOneStartedAfterItRunsAndKillEndsThatOne) {
 
 #else
 
-WorkerProcess Script(const std::string& script) {
-    return WorkerProcess("/bin/sh", {"-c", script});
+station::WorkerProcess Script(const std::string& script) {
+    return station::WorkerProcess("/bin/sh", {"-c", script});
 }
 
 TEST(WorkerProcess, LinesEndWithOrWithoutCarriageReturnAndTheLastNeedsNoNewline) {
-    WorkerProcess worker = Script("printf 'one\\ntwo\\r\\n\\nthree'");
+    station::WorkerProcess worker = Script("printf 'one\\ntwo\\r\\n\\nthree'");
     EXPECT_EQ(ReadAll(worker), (std::vector<std::string>{"one", "two", "", "three"}));
     EXPECT_FALSE(worker.ReadLine());  // the end stays the end
 }
 
 TEST(WorkerProcess, StderrArrivesInTheSameStream) {
-    WorkerProcess worker = Script("echo event; echo crashed >&2; exit 3");
+    station::WorkerProcess worker = Script("echo event; echo crashed >&2; exit 3");
     EXPECT_EQ(ReadAll(worker), (std::vector<std::string>{"event", "crashed"}));
-    const cli::WorkerExit exit = worker.Wait();
+    const station::WorkerExit exit = worker.Wait();
     EXPECT_FALSE(exit.signalled);
     EXPECT_EQ(exit.code, 3);
 }
 
 TEST(WorkerProcess, RepliesReachTheChildAndClosingInputEndsIt) {
-    WorkerProcess worker = Script("read reply; echo \"got $reply\"; cat; echo done");
+    station::WorkerProcess worker = Script("read reply; echo \"got $reply\"; cat; echo done");
     ASSERT_TRUE(worker.Write("yes\n"));
     EXPECT_EQ(worker.ReadLine(), "got yes");
     ASSERT_TRUE(worker.Write("echoed\n"));
@@ -132,21 +132,21 @@ TEST(WorkerProcess, RepliesReachTheChildAndClosingInputEndsIt) {
 TEST(WorkerProcess, WritingToAWorkerThatHasGoneFailsQuietly) {
     // SIGPIPE keeps its default in this process: a stray one would end the test.
     signal(SIGPIPE, SIG_DFL);
-    WorkerProcess worker = Script("exit 0");
+    station::WorkerProcess worker = Script("exit 0");
     worker.Wait();
     EXPECT_FALSE(worker.Write(std::string(256 * 1024, 'x')));
 }
 
 TEST(WorkerProcess, KillEndsTheWorkerWithSigkillAndWaitRepeatsTheResult) {
-    WorkerProcess worker = Script("echo ready; exec sleep 60");
+    station::WorkerProcess worker = Script("echo ready; exec sleep 60");
     ASSERT_EQ(worker.ReadLine(), "ready");
-    cli::WorkerExit fromThread;
+    station::WorkerExit fromThread;
     std::thread waiter([&] { fromThread = worker.Wait(); });
     worker.Kill();
     waiter.join();
     EXPECT_TRUE(fromThread.signalled);
     EXPECT_EQ(fromThread.code, SIGKILL);
-    const cli::WorkerExit again = worker.Wait();
+    const station::WorkerExit again = worker.Wait();
     EXPECT_EQ(again.signalled, fromThread.signalled);
     EXPECT_EQ(again.code, fromThread.code);
     EXPECT_FALSE(worker.ReadLine());
@@ -173,13 +173,13 @@ protected:
 };
 
 TEST_F(WorkerProcessFromBlockingThread, CancelIsSigtermTheWorkerCanHandle) {
-    WorkerProcess worker = Script(
+    station::WorkerProcess worker = Script(
         "trap 'echo stopping; exit 7' TERM; echo ready;"
         " while :; do sleep 0.05; done");
     ASSERT_EQ(worker.ReadLine(), "ready");
     worker.Cancel();
     EXPECT_EQ(worker.ReadLine(), "stopping");
-    const cli::WorkerExit exit = worker.Wait();
+    const station::WorkerExit exit = worker.Wait();
     EXPECT_FALSE(exit.signalled);
     EXPECT_EQ(exit.code, 7);
 }
@@ -189,7 +189,7 @@ TEST_F(WorkerProcessFromBlockingThread, TheWorkerStartsWithNothingBlockedOrIgnor
         GTEST_SKIP() << "no /proc to read the signal state from";
     }
     // The shell opens /proc/self itself, so the state read is the worker's own.
-    WorkerProcess worker =
+    station::WorkerProcess worker =
         Script("while read -r line; do echo \"$line\"; done < /proc/self/status");
     unsigned long long blocked = ~0ull;
     unsigned long long ignored = ~0ull;
@@ -206,7 +206,7 @@ TEST_F(WorkerProcessFromBlockingThread, TheWorkerStartsWithNothingBlockedOrIgnor
 }
 
 TEST(WorkerProcess, TheWorkerHasAProcessGroupOfItsOwn) {
-    WorkerProcess worker = Script("cat");
+    station::WorkerProcess worker = Script("cat");
     EXPECT_EQ(getpgid(static_cast<pid_t>(worker.Pid())), static_cast<pid_t>(worker.Pid()));
     EXPECT_NE(getpgid(static_cast<pid_t>(worker.Pid())), getpgrp());
     worker.CloseInput();
@@ -216,9 +216,9 @@ TEST(WorkerProcess, TheWorkerHasAProcessGroupOfItsOwn) {
 // A second worker holding the first one's pipe ends would keep the first
 // one's input, and so its output, open for as long as it runs.
 TEST(WorkerProcess, AWorkerEndsWhileOneStartedAfterItRuns) {
-    WorkerProcess first = Script("cat");
+    station::WorkerProcess first = Script("cat");
     // With the leak the first one's end would come only when the second ends.
-    WorkerProcess second = Script("echo ready; exec sleep 30");
+    station::WorkerProcess second = Script("echo ready; exec sleep 30");
     ASSERT_EQ(second.ReadLine(), "ready");
     first.CloseInput();
     EXPECT_FALSE(first.ReadLine());
@@ -231,7 +231,7 @@ TEST(WorkerProcess, AWorkerEndsWhileOneStartedAfterItRuns) {
 
 TEST(WorkerProcess, WorkersStartedFromSeveralThreadsEachSeeTheirOwnEnd) {
     constexpr int kWorkers = 6;
-    std::vector<std::optional<WorkerProcess> > workers(kWorkers);
+    std::vector<std::optional<station::WorkerProcess> > workers(kWorkers);
     std::vector<std::thread> starters;
     for (int i = 0; i < kWorkers; ++i) {
         starters.emplace_back(
@@ -253,20 +253,21 @@ class WorkerProcessLongLine : public ::testing::TestWithParam<std::size_t> {};
 
 TEST_P(WorkerProcessLongLine, ComesInPiecesOfTheLimit) {
     const std::size_t length = GetParam();
-    WorkerProcess worker =
+    station::WorkerProcess worker =
         Script("head -c " + std::to_string(length) + " /dev/zero | tr '\\000' x; echo; echo next");
     std::vector<std::string> expected;
-    for (std::size_t done = 0; done < length; done += WorkerProcess::kMaxLine) {
-        expected.emplace_back(std::min(WorkerProcess::kMaxLine, length - done), 'x');
+    for (std::size_t done = 0; done < length; done += station::WorkerProcess::kMaxLine) {
+        expected.emplace_back(std::min(station::WorkerProcess::kMaxLine, length - done), 'x');
     }
     expected.emplace_back("next");
     EXPECT_EQ(ReadAll(worker), expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(AroundTheLimit, WorkerProcessLongLine,
-                         ::testing::Values(WorkerProcess::kMaxLine - 1, WorkerProcess::kMaxLine,
-                                           WorkerProcess::kMaxLine + 1,
-                                           2 * WorkerProcess::kMaxLine + 10));
+                         ::testing::Values(station::WorkerProcess::kMaxLine - 1,
+                                           station::WorkerProcess::kMaxLine,
+                                           station::WorkerProcess::kMaxLine + 1,
+                                           2 * station::WorkerProcess::kMaxLine + 10));
 
 #endif
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-namespace cli {
+namespace station {
 
 class PrivateCopy {
 public:
@@ -29,4 +29,4 @@ private:
     std::string path_;
 };
 
-}  // namespace cli
+}  // namespace station

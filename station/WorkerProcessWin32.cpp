@@ -5,11 +5,11 @@
 #include <system_error>
 #include <type_traits>
 
-#include "cli/WorkerProcess.h"
+#include "station/WorkerProcess.h"
 
-#include "cli/Utf16Win32.h"
+#include "common/Utf16Win32.h"
 
-namespace cli {
+namespace station {
 namespace {
 
 [[noreturn]] void ThrowLastError(const std::string& what) {
@@ -244,4 +244,4 @@ std::string OwnExecutablePath(const char* argv0) {
     return argv0 != nullptr ? argv0 : "";
 }
 
-}  // namespace cli
+}  // namespace station

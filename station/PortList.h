@@ -6,7 +6,7 @@
 #include <variant>
 #include <vector>
 
-namespace cli {
+namespace station {
 
 // More stations than this would only share the machine's cores, not speed
 // the line up; a typing slip ("1-200") would start two hundred workers.
@@ -31,4 +31,4 @@ PortListResult ParsePortList(const std::string& text);
 // Paths as given; a path given twice would have two stations fight over one line.
 PortListResult DevicePorts(const std::vector<std::string>& paths);
 
-}  // namespace cli
+}  // namespace station

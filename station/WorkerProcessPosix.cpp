@@ -8,11 +8,11 @@
 #include <climits>
 #include <system_error>
 
-#include "cli/WorkerProcess.h"
+#include "station/WorkerProcess.h"
 
 extern char** environ;
 
-namespace cli {
+namespace station {
 namespace {
 
 [[noreturn]] void ThrowErrno(int error, const std::string& what) {
@@ -237,4 +237,4 @@ std::string OwnExecutablePath(const char* argv0) {
     return argv0 != nullptr ? argv0 : "";
 }
 
-}  // namespace cli
+}  // namespace station

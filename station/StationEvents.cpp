@@ -1,9 +1,9 @@
-#include "cli/StationEvents.h"
+#include "station/StationEvents.h"
 
 #include <array>
 #include <nlohmann/json.hpp>
 
-namespace cli {
+namespace station {
 namespace {
 
 using Json = nlohmann::json;
@@ -169,4 +169,4 @@ std::optional<std::string> DecodePasswordLine(const std::string& line) {
     return password;
 }
 
-}  // namespace cli
+}  // namespace station

@@ -1,9 +1,9 @@
 // What is the same on every system: cutting the child's output into lines.
 #include <algorithm>
 
-#include "cli/WorkerProcess.h"
+#include "station/WorkerProcess.h"
 
-namespace cli {
+namespace station {
 namespace {
 
 constexpr std::size_t kReadChunk = 64 * 1024;
@@ -51,4 +51,4 @@ std::optional<std::string> WorkerProcess::ReadLine() {
     }
 }
 
-}  // namespace cli
+}  // namespace station

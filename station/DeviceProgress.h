@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-namespace cli {
+namespace station {
 
 enum class DeviceStep {
     Waiting,    // for the device (or its boot loader, or the receiver's start signal)
@@ -38,4 +38,4 @@ enum class DeviceOutcome {
     Interrupted,  // stopped before a device came
 };
 
-}  // namespace cli
+}  // namespace station

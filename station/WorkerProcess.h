@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-namespace cli {
+namespace station {
 
 struct WorkerExit {
     bool signalled = false;  // POSIX: ended by a signal (code is the signal number)
@@ -83,4 +83,4 @@ private:
 // where neither is known.
 std::string OwnExecutablePath(const char* argv0);
 
-}  // namespace cli
+}  // namespace station

@@ -1,11 +1,11 @@
-#include "cli/PortList.h"
+#include "station/PortList.h"
 
 #include <optional>
 #include <set>
 
 #include "serial/PortPath.h"
 
-namespace cli {
+namespace station {
 namespace {
 
 // Leading zeros are read as decimal: the option parser would have taken
@@ -76,4 +76,4 @@ PortListResult DevicePorts(const std::vector<std::string>& paths) {
     return ports;
 }
 
-}  // namespace cli
+}  // namespace station

@@ -1,4 +1,4 @@
-#include "cli/PrivateCopy.h"
+#include "station/PrivateCopy.h"
 
 #include <cerrno>
 #include <random>
@@ -10,7 +10,7 @@
 
 #include "cfgfile/FileIo.h"
 
-namespace cli {
+namespace station {
 namespace {
 
 namespace fs = std::filesystem;
@@ -70,4 +70,4 @@ PrivateCopy::~PrivateCopy() {
     fs::remove_all(folder_, ec);
 }
 
-}  // namespace cli
+}  // namespace station
