@@ -6,8 +6,6 @@
 
 #include <string>
 
-namespace cli {
-
 inline std::string ToUtf8(const std::wstring& text) {
     if (text.empty()) {
         return {};
@@ -31,4 +29,3 @@ inline std::wstring ToWide(const std::string& text) {
     return out;
 }
 
-}  // namespace cli
