@@ -67,4 +67,21 @@ std::string OutputRefusal(const std::string& path, const std::string& input,
     return std::string();
 }
 
+std::string PortListRefusal(const station::PortListError& error, const std::string& typed) {
+    switch (error.kind) {
+        case station::PortListError::Repeated:
+            return Console::Text(res::IDS_CLI_PORT_REPEATED, {error.detail});
+        case station::PortListError::TooMany:
+            return Console::Text(res::IDS_CLI_TOO_MANY_PORTS,
+                                 {std::to_string(station::kMaxStations)});
+        case station::PortListError::BadList:
+            break;
+    }
+    // A single number keeps the message it always had.
+    return Console::Text(typed.find_first_of(",-") == std::string::npos
+                             ? res::IDS_CLI_BAD_PORT
+                             : res::IDS_CLI_BAD_PORT_LIST,
+                         {typed});
+}
+
 }  // namespace cli

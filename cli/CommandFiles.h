@@ -33,4 +33,7 @@ std::string FirmwareRefusal(cfgfile::InputStatus status, const std::string& file
 std::string OutputRefusal(const std::string& path, const std::string& input,
                           const std::vector<station::StationPort>& ports);
 
+// Why the ports as typed cannot be worked, in the operator's language.
+std::string PortListRefusal(const station::PortListError& error, const std::string& typed);
+
 }  // namespace cli

@@ -165,19 +165,7 @@ int RunTirvelctl(int argc, char** argv) {
     station::PortListResult portList = deviceOption->count() > 0 ? station::DevicePorts(devices)
                                                                  : station::ParsePortList(portText);
     if (auto* error = std::get_if<station::PortListError>(&portList)) {
-        switch (error->kind) {
-            case station::PortListError::Repeated:
-                return UsageError(Console::Text(res::IDS_CLI_PORT_REPEATED, {error->detail}));
-            case station::PortListError::TooMany:
-                return UsageError(Console::Text(res::IDS_CLI_TOO_MANY_PORTS,
-                                                {std::to_string(station::kMaxStations)}));
-            case station::PortListError::BadList:
-                // A single number keeps the message it always had.
-                return UsageError(Console::Text(portText.find_first_of(",-") == std::string::npos
-                                                    ? res::IDS_CLI_BAD_PORT
-                                                    : res::IDS_CLI_BAD_PORT_LIST,
-                                                {portText}));
-        }
+        return UsageError(PortListRefusal(*error, portText));
     }
     const std::vector<station::StationPort> stationPorts =
         std::get<std::vector<station::StationPort>>(std::move(portList));

@@ -38,6 +38,7 @@ inline constexpr int SW_SHOW = 5;
 
 inline constexpr UINT MB_OK = 0x00000000;
 inline constexpr UINT MB_OKCANCEL = 0x00000001;
+inline constexpr UINT MB_YESNOCANCEL = 0x00000003;
 inline constexpr UINT MB_YESNO = 0x00000004;
 inline constexpr UINT MB_ICONINFORMATION = 0x00000040;
 

@@ -4,6 +4,8 @@
 #include "res/Form101.h"
 #include "res/ResourceIds.h"
 #include "res/SmallDialogs.h"
+#include "res/StationForm.h"
+#include "res/StationIds.h"
 
 namespace res {
 
@@ -20,6 +22,8 @@ const fw::DialogTemplate* FindDialogTemplate(fw::UINT id, fw::Language language)
                                                       BuildTransferDialog(Language::Chinese)};
     static const fw::DialogTemplate about100[2] = {BuildAboutDialog(Language::English),
                                                    BuildAboutDialog(Language::Chinese)};
+    static const fw::DialogTemplate station150[2] = {BuildStationForm(Language::English),
+                                                     BuildStationForm(Language::Chinese)};
     const int index = language == Language::Chinese ? 1 : 0;
     switch (id) {
         case IDD_ABOUTBOX:
@@ -32,6 +36,8 @@ const fw::DialogTemplate* FindDialogTemplate(fw::UINT id, fw::Language language)
             return &settings132[index];
         case IDD_TRANSFER:
             return &transfer133[index];
+        case IDD_STATION_FORM:
+            return &station150[index];
         default:
             return nullptr;
     }

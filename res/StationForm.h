@@ -1,0 +1,12 @@
+#pragma once
+
+#include "framework/DialogTemplate.h"
+#include "framework/Language.h"
+
+namespace res {
+
+// The station window's form: the job above, the tiles (or the compact table)
+// below.
+fw::DialogTemplate BuildStationForm(fw::Language language);
+
+}  // namespace res

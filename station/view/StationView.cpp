@@ -1,0 +1,475 @@
+#include "station/view/StationView.h"
+
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+
+#include "cli/CommandFiles.h"
+#include "cli/Console.h"
+#include "cli/DeviceReport.h"
+#include "framework/Dialog.h"
+#include "framework/Language.h"
+#include "framework/StringTable.h"
+#include "res/ResourceIds.h"
+#include "res/StationIds.h"
+#include "station/PortList.h"
+#include "station/WorkerProcess.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kInputs[] = {
+    res::IDC_STATION_JOB_CONFIGURE, res::IDC_STATION_JOB_UPDATE, res::IDC_STATION_FILE,
+    res::IDC_STATION_BROWSE,        res::IDC_STATION_PORTS,      res::IDC_STATION_COUNT,
+    res::IDC_STATION_PASSWORD,      res::IDC_STATION_REPORT,     res::IDC_STATION_REPORT_BROWSE};
+
+constexpr res::StationPart kParts[] = {res::kPartPort,     res::kPartState,   res::kPartImei,
+                                       res::kPartProgress, res::kPartVerdict, res::kPartCounts};
+
+int PartId(bool tiles, int port, res::StationPart part) {
+    return tiles ? res::StationTileId(port, part) : res::StationRowId(port, part);
+}
+
+std::string Duration(double seconds) {
+    const long total = static_cast<long>(seconds);
+    char text[32];
+    std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", total / 3600, total / 60 % 60, total % 60);
+    return text;
+}
+
+// The ports as typed: COM numbers ("1-4,7"), or device paths separated by
+// commas where every entry is a path.
+station::PortListResult ParsePorts(const std::string& text) {
+    std::vector<std::string> entries;
+    std::size_t from = 0;
+    bool paths = true;
+    while (from <= text.size()) {
+        const std::size_t comma = std::min(text.find(',', from), text.size());
+        const std::string entry = text.substr(from, comma - from);
+        paths = paths && !entry.empty() && entry.front() == '/';
+        entries.push_back(entry);
+        from = comma + 1;
+    }
+    return paths ? station::DevicePorts(entries) : station::ParsePortList(text);
+}
+
+// A dated report in the user's documents folder.
+std::string DefaultReportPath() {
+    fs::path folder;
+#ifdef _WIN32
+    if (const char* profile = std::getenv("USERPROFILE")) {
+        folder = fs::path(profile) / "Documents";
+    }
+#else
+    if (const char* documents = std::getenv("XDG_DOCUMENTS_DIR"); documents && *documents) {
+        folder = documents;
+    } else if (const char* home = std::getenv("HOME")) {
+        folder = fs::path(home) / "Documents";
+    }
+#endif
+    std::error_code error;
+    if (folder.empty() || !fs::is_directory(folder, error)) {
+        folder = fs::current_path(error);
+    }
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &now);
+#else
+    localtime_r(&now, &local);
+#endif
+    char name[64];
+    std::strftime(name, sizeof name, "tirvel-station-%Y%m%d-%H%M%S.csv", &local);
+    return (folder / name).string();
+}
+
+}  // namespace
+
+CStationView::CStationView()
+    : fw::CFormView(res::IDD_STATION_FORM),
+      workerProgram_((fs::path(station::OwnExecutablePath(nullptr)).parent_path() /
+#ifdef _WIN32
+                      "tirvelctl.exe"
+#else
+                      "tirvelctl"
+#endif
+                      )
+                         .string()) {
+}
+
+CStationView::~CStationView() {
+    // No worker outlives the window.
+    if (supervisor_) {
+        supervisor_->Abort();
+    }
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+}
+
+void CStationView::OnInitialUpdate() {
+    if (GetForm().file.empty() && ControlText(res::IDC_STATION_PORTS).empty()) {
+        ShowJobChoice(Job::Configure);
+    }
+    ShowRunning(false);
+}
+
+fw::LRESULT CStationView::WindowProc(fw::UINT message, fw::WPARAM wParam, fw::LPARAM lParam) {
+    if (message == res::WM_STATION_CHANGED) {
+        OnChanged();
+        return 0;
+    }
+    if (message == res::WM_STATION_ENDED) {
+        OnEnded();
+        return 0;
+    }
+    if (message != fw::WM_COMMAND) {
+        return fw::CFormView::WindowProc(message, wParam, lParam);
+    }
+    switch (static_cast<int>(wParam & 0xFFFF)) {
+        case res::IDC_STATION_JOB_CONFIGURE:
+            ShowJobChoice(Job::Configure);
+            break;
+        case res::IDC_STATION_JOB_UPDATE:
+            ShowJobChoice(Job::Update);
+            break;
+        case res::IDC_STATION_BROWSE:
+            OnBrowse();
+            break;
+        case res::IDC_STATION_REPORT_BROWSE:
+            OnReportBrowse();
+            break;
+        case res::IDC_STATION_START:
+            OnStart();
+            break;
+        case res::IDC_STATION_FINISH:
+            OnFinish();
+            break;
+        case res::IDC_STATION_ABORT:
+            OnAbort();
+            break;
+        default:
+            return fw::CFormView::WindowProc(message, wParam, lParam);
+    }
+    return 0;
+}
+
+std::string CStationView::ControlText(int id) const {
+    return Site() != nullptr ? Site()->GetControlText(id) : std::string();
+}
+
+void CStationView::SetForm(const JobForm& form) {
+    if (Site() == nullptr) {
+        return;
+    }
+    ShowJobChoice(form.job);
+    Site()->SetControlText(res::IDC_STATION_FILE, form.file);
+    Site()->SetControlText(res::IDC_STATION_PORTS, form.ports);
+    Site()->SetControlText(res::IDC_STATION_COUNT, form.count);
+    Site()->SetControlText(res::IDC_STATION_REPORT, form.report);
+}
+
+CStationView::JobForm CStationView::GetForm() const {
+    JobForm form;
+    form.job = IsDlgButtonChecked(res::IDC_STATION_JOB_UPDATE) != 0 ? Job::Update : Job::Configure;
+    form.file = ControlText(res::IDC_STATION_FILE);
+    form.ports = ControlText(res::IDC_STATION_PORTS);
+    form.count = ControlText(res::IDC_STATION_COUNT);
+    form.report = ControlText(res::IDC_STATION_REPORT);
+    return form;
+}
+
+void CStationView::ShowJobChoice(Job job) {
+    CheckDlgButton(res::IDC_STATION_JOB_CONFIGURE, job == Job::Configure ? 1 : 0);
+    CheckDlgButton(res::IDC_STATION_JOB_UPDATE, job == Job::Update ? 1 : 0);
+}
+
+void CStationView::ShowRunning(bool running) {
+    for (int id : kInputs) {
+        EnableDlgItem(id, !running);
+    }
+    EnableDlgItem(res::IDC_STATION_START, !running);
+    EnableDlgItem(res::IDC_STATION_FINISH, running);
+    EnableDlgItem(res::IDC_STATION_ABORT, running);
+}
+
+void CStationView::OnBrowse() {
+    fw::FileDialogRequest request;
+    const bool update = GetForm().job == Job::Update;
+    request.filter =
+        fw::LoadString(update ? res::IDS_FIRMWARE_FILTER : res::IDS_STATION_PROFILE_FILTER);
+    request.flags = fw::OFN_FILEMUSTEXIST | fw::OFN_HIDEREADONLY;
+    request.parent = this;
+    if (const std::optional<std::string> path = fw::RunFileDialog(request)) {
+        Site()->SetControlText(res::IDC_STATION_FILE, *path);
+    }
+}
+
+void CStationView::OnReportBrowse() {
+    fw::FileDialogRequest request;
+    request.save = true;
+    request.defaultExt = "csv";
+    request.filter = fw::LoadString(res::IDS_STATION_REPORT_FILTER);
+    request.flags = fw::OFN_HIDEREADONLY;
+    request.parent = this;
+    if (const std::optional<std::string> path = fw::RunFileDialog(request)) {
+        Site()->SetControlText(res::IDC_STATION_REPORT, *path);
+    }
+}
+
+void CStationView::OnStart() {
+    if (Running()) {
+        return;
+    }
+    const JobForm form = GetForm();
+    const auto refuse = [this](const std::string& text) {
+        MessageBoxById(res::IDS_STATION_TEXT, res::IDS_STATION_CAPTION, fw::MB_OK, {text});
+    };
+    if (form.file.empty()) {
+        refuse(fw::LoadText(res::IDS_STATION_NO_FILE));
+        return;
+    }
+    std::string bytes;
+    const std::string fileRefusal = form.job == Job::Update ? cli::ReadFirmware(form.file, bytes)
+                                                            : cli::ReadProfile(form.file, bytes);
+    if (!fileRefusal.empty()) {
+        refuse(fileRefusal);
+        return;
+    }
+    if (form.ports.empty()) {
+        refuse(fw::LoadText(res::IDS_STATION_NO_PORTS));
+        return;
+    }
+    station::PortListResult parsed = ParsePorts(form.ports);
+    if (const auto* error = std::get_if<station::PortListError>(&parsed)) {
+        refuse(cli::PortListRefusal(*error, form.ports));
+        return;
+    }
+    std::vector<station::StationPort> ports =
+        std::get<std::vector<station::StationPort>>(std::move(parsed));
+    int count = 0;
+    if (!form.count.empty()) {
+        const bool digits = form.count.size() <= 6 &&
+                            form.count.find_first_not_of("0123456789") == std::string::npos;
+        count = digits ? std::stoi(form.count) : 0;
+        if (count < 1) {
+            refuse(fw::LoadText(res::IDS_STATION_BAD_COUNT));
+            return;
+        }
+    }
+    const std::string reportPath = form.report.empty() ? DefaultReportPath() : form.report;
+    if (const std::string refusal = cli::OutputRefusal(reportPath, form.file, ports);
+        !refusal.empty()) {
+        refuse(refusal);
+        return;
+    }
+    std::error_code error;
+    if (!fs::is_regular_file(workerProgram_, error)) {
+        refuse(fw::LoadText(res::IDS_STATION_NO_WORKER_PROGRAM, {workerProgram_}));
+        return;
+    }
+
+    station::SupervisorSettings settings;
+    settings.job =
+        form.job == Job::Update ? station::StationJob::Update : station::StationJob::Batch;
+    settings.file = form.file;
+    settings.bytes = std::move(bytes);
+    settings.count = count;
+    const std::string password = GetDlgItemBytes(res::IDC_STATION_PASSWORD);
+    if (!password.empty()) {
+        settings.password = password;
+    }
+    settings.program = workerProgram_;
+    settings.language = fw::CurrentLanguage() == fw::Language::Chinese ? "zh" : "en";
+
+    // The report's table has no terminal here (a stream without a buffer
+    // takes nothing): only its CSV counts.
+    nowhere_ = std::make_unique<std::ostream>(nullptr);
+    reportConsole_ = std::make_unique<cli::Console>(*nowhere_, *nowhere_, true, false);
+    report_ = std::make_unique<cli::DeviceReport>(
+        form.job == Job::Update ? cli::ReportKind::Transfer : cli::ReportKind::Batch,
+        *reportConsole_, false, reportPath);
+    if (!report_->Open()) {
+        refuse(cli::Console::Text(res::IDS_CLI_REPORT_FAILED, {reportPath}));
+        report_.reset();
+        return;
+    }
+    Site()->SetControlText(res::IDC_STATION_REPORT, reportPath);
+    reportPath_ = reportPath;
+
+    {
+        const std::lock_guard lock(mutex_);
+        ended_.reset();
+        lastLine_.clear();
+    }
+    result_.reset();
+    shownPorts_ = 0;
+    shown_.clear();
+    station::StationListener& listener = *this;
+    supervisor_ =
+        std::make_unique<station::Supervisor>(std::move(ports), std::move(settings), listener);
+    ShowRunning(true);
+    thread_ = std::thread([this] {
+        std::optional<station::StationResult> result = supervisor_->Run();
+        {
+            const std::lock_guard lock(mutex_);
+            ended_ = result;
+            if (!result) {
+                lastLine_ = supervisor_->Failure();
+            }
+        }
+        PostMessage(res::WM_STATION_ENDED, 0, 0);
+    });
+}
+
+void CStationView::OnFinish() {
+    if (supervisor_) {
+        supervisor_->Finish();
+    }
+}
+
+void CStationView::OnAbort() {
+    if (supervisor_) {
+        supervisor_->Abort();
+    }
+}
+
+bool CStationView::QueryClose() {
+    if (!Running()) {
+        return true;
+    }
+    switch (MessageBoxById(res::IDS_STATION_CLOSE_RUNNING, res::IDS_STATION_CAPTION,
+                           fw::MB_YESNOCANCEL)) {
+        case fw::IDYES:
+            closeWhenEnded_ = true;
+            OnFinish();
+            return false;
+        case fw::IDNO:
+            closeWhenEnded_ = true;
+            OnAbort();
+            return false;
+        default:
+            return false;
+    }
+}
+
+void CStationView::Changed(const station::StationSnapshot& snapshot) {
+    {
+        const std::lock_guard lock(mutex_);
+        latest_ = snapshot;
+    }
+    // One message in the queue at a time: a slow window skips to the newest.
+    if (!changePosted_.exchange(true)) {
+        PostMessage(res::WM_STATION_CHANGED, 0, 0);
+    }
+}
+
+void CStationView::Said(const std::string& line) {
+    {
+        const std::lock_guard lock(mutex_);
+        lastLine_ = line;
+    }
+    if (!changePosted_.exchange(true)) {
+        PostMessage(res::WM_STATION_CHANGED, 0, 0);
+    }
+}
+
+bool CStationView::Recorded(const station::DeviceRow& row) {
+    return report_ && report_->Add(row);
+}
+
+void CStationView::OnChanged() {
+    changePosted_ = false;
+    station::StationSnapshot snapshot;
+    std::string line;
+    {
+        const std::lock_guard lock(mutex_);
+        snapshot = latest_;
+        line = lastLine_;
+    }
+    ShowPorts(snapshot);
+    ShowTotals(snapshot);
+    SetText(res::IDC_STATION_LAST_LINE, line);
+}
+
+void CStationView::OnEnded() {
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+    OnChanged();
+    {
+        const std::lock_guard lock(mutex_);
+        result_ = ended_;
+    }
+    supervisor_.reset();
+    report_.reset();
+    ShowRunning(false);
+    if (closeWhenEnded_ && closeRequest_) {
+        closeRequest_();
+    }
+}
+
+void CStationView::SetText(int id, const std::string& text) {
+    // Only what changed is drawn again: four times a second for every port.
+    auto [at, added] = shown_.try_emplace(id, text);
+    if (!added && at->second == text) {
+        return;
+    }
+    at->second = text;
+    Site()->SetControlText(id, text);
+}
+
+void CStationView::ShowPorts(const station::StationSnapshot& snapshot) {
+    if (Site() == nullptr) {
+        return;
+    }
+    const std::size_t count = snapshot.ports.size();
+    const bool tiles = count <= static_cast<std::size_t>(res::kStationTiles);
+    if (count != shownPorts_) {
+        for (int i = 0; i < res::kStationRows; ++i) {
+            for (res::StationPart part : kParts) {
+                if (i < res::kStationTiles) {
+                    ShowDlgItem(res::StationTileId(i, part),
+                                tiles && i < static_cast<int>(count) ? fw::SW_SHOW : fw::SW_HIDE);
+                }
+                ShowDlgItem(res::StationRowId(i, part),
+                            !tiles && i < static_cast<int>(count) ? fw::SW_SHOW : fw::SW_HIDE);
+            }
+            if (i < static_cast<int>(count)) {
+                Site()->SetProgressRange(PartId(tiles, i, res::kPartProgress), 0, 1000);
+            }
+        }
+        shownPorts_ = count;
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        const station::PortState& port = snapshot.ports[i];
+        const int n = static_cast<int>(i);
+        SetText(PartId(tiles, n, res::kPartPort), port.label);
+        SetText(PartId(tiles, n, res::kPartState), port.state);
+        SetText(PartId(tiles, n, res::kPartImei), port.imei);
+        SetText(PartId(tiles, n, res::kPartVerdict),
+                port.lastVerdict.empty()
+                    ? std::string()
+                    : fw::LoadText(port.lastOk ? res::IDS_STATION_VERDICT_OK
+                                               : res::IDS_STATION_VERDICT_FAILED));
+        SetText(PartId(tiles, n, res::kPartCounts),
+                fw::LoadText(res::IDS_STATION_TILE_COUNTS,
+                             {std::to_string(port.ok), std::to_string(port.failed)}));
+        Site()->SetProgressPos(PartId(tiles, n, res::kPartProgress), port.permille);
+    }
+}
+
+void CStationView::ShowTotals(const station::StationSnapshot& snapshot) {
+    std::string perHour = "-";
+    if (snapshot.seconds >= 60.0) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.0f", snapshot.done * 3600.0 / snapshot.seconds);
+        perHour = text;
+    }
+    SetText(res::IDC_STATION_TOTALS,
+            fw::LoadText(res::IDS_STATION_WINDOW_TOTALS,
+                         {std::to_string(snapshot.done),
+                          snapshot.count > 0 ? std::to_string(snapshot.count) : "-",
+                          std::to_string(snapshot.failed), perHour, Duration(snapshot.seconds)}));
+}

@@ -1,0 +1,102 @@
+// The station window's view: the job (Configure with a profile, or Update
+// firmware), the ports, the count, the password and the report, and one tile
+// per port fed by the supervisor's events. It stands on the window layer like
+// the configuration form, so the Qt and Win32 desktops and the scripted test
+// window host the same code. The supervisor runs on a thread of its own and
+// posts; the user-interface thread never waits on a port or a pipe.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "framework/FormView.h"
+#include "station/Supervisor.h"
+
+namespace cli {
+class Console;
+class DeviceReport;
+}  // namespace cli
+
+class CStationView : public fw::CFormView, private station::StationListener {
+public:
+    enum class Job { Configure, Update };
+
+    // What the form holds; the command line and the remembered last job fill it.
+    struct JobForm {
+        Job job = Job::Configure;
+        std::string file;  // UTF-8 path
+        std::string ports;
+        std::string count;  // empty: one device per port (update), until Finish (configure)
+        std::string report;
+    };
+
+    CStationView();
+    ~CStationView() override;
+
+    void OnInitialUpdate() override;
+    fw::LRESULT WindowProc(fw::UINT message, fw::WPARAM wParam, fw::LPARAM lParam) override;
+
+    void SetForm(const JobForm& form);
+    JobForm GetForm() const;
+    // tirvelctl, started for every device; by default beside this program.
+    void SetWorkerProgram(std::string path) { workerProgram_ = std::move(path); }
+
+    bool Running() const { return thread_.joinable(); }
+    // Closing while a job runs asks first; true when the window may go now.
+    // Finish chosen: the window goes once the devices in flight are done.
+    bool QueryClose();
+    bool CloseWhenEnded() const { return closeWhenEnded_; }
+    // How the host closes the window once a job asked to close has ended.
+    void SetCloseRequest(std::function<void()> request) { closeRequest_ = std::move(request); }
+
+    void OnStart();
+    void OnFinish();
+    void OnAbort();
+    void OnBrowse();
+    void OnReportBrowse();
+
+    // The last run's result; none before the first has ended.
+    const std::optional<station::StationResult>& LastResult() const { return result_; }
+
+private:
+    // On the supervisor's thread.
+    void Changed(const station::StationSnapshot& snapshot) override;
+    void Said(const std::string& line) override;
+    bool Recorded(const station::DeviceRow& row) override;
+
+    void OnChanged();
+    void OnEnded();
+    void ShowPorts(const station::StationSnapshot& snapshot);
+    void ShowTotals(const station::StationSnapshot& snapshot);
+    void ShowRunning(bool running);
+    void ShowJobChoice(Job job);
+    std::string ControlText(int id) const;
+    void SetText(int id, const std::string& text);
+
+    std::string workerProgram_;
+    std::unique_ptr<std::ostream> nowhere_;
+    std::unique_ptr<cli::Console> reportConsole_;
+    std::unique_ptr<cli::DeviceReport> report_;
+    std::unique_ptr<station::Supervisor> supervisor_;
+    std::thread thread_;
+    std::size_t shownPorts_ = 0;
+    bool closeWhenEnded_ = false;
+    std::function<void()> closeRequest_;
+    std::string reportPath_;
+    std::map<int, std::string> shown_;  // what each control was last given
+    std::optional<station::StationResult> result_;
+
+    std::mutex mutex_;  // guards what the supervisor's thread hands over
+    station::StationSnapshot latest_;
+    std::string lastLine_;
+    std::atomic<bool> changePosted_{false};
+    std::optional<station::StationResult> ended_;
+};

@@ -1,0 +1,208 @@
+// The station window's view on the scripted window, driven as the operator
+// drives it, against three simulated devices worked by the real tirvelctl.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <map>
+#include <memory>
+#include <sstream>
+
+#include "LanguageForTheTest.h"
+#include "ProgramStateTest.h"
+#include "ScriptedDialogs.h"
+#include "ScriptedWindow.h"
+#include "SimProcess.h"
+#include "SimRecords.h"
+#include "TempDir.h"
+#include "TestFiles.h"
+#include "TextSearch.h"
+#include "XmodemReceiver.h"
+#include "res/StationIds.h"
+#include "station/view/StationView.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using namespace testsupport;
+
+class StationWindow : public ProgramStateTest {
+protected:
+    void SetUp() override {
+        SetEnv("XDG_CONFIG_HOME", dir_.Path().string());
+        view_.SetWorkerProgram(TIRVELCTL_PATH);
+        view_.OnInitialUpdate();
+    }
+
+    void StartSimulators(int count, std::vector<std::string> options) {
+        for (int k = 0; k < count; ++k) {
+            std::vector<std::string> args = options;
+            args.insert(args.begin(), {"--link", Link(k), "--events", Events(k).string(), "--imei",
+                                       "86000000000" + std::to_string(k + 1) + "001", "--boot-ms",
+                                       "200", "--firmware-out", Received(k).string()});
+            sims_.push_back(std::make_unique<SimProcess>(args));
+        }
+    }
+    std::string Link(int k) const { return (dir_.Path() / ("dtu" + std::to_string(k))).string(); }
+    fs::path Events(int k) const { return dir_.Path() / ("events" + std::to_string(k) + ".jsonl"); }
+    fs::path Received(int k) const { return dir_.Path() / ("received" + std::to_string(k)); }
+    std::string Ports(int count) const {
+        std::string ports;
+        for (int k = 0; k < count; ++k) {
+            ports += (k > 0 ? "," : "") + Link(k);
+        }
+        return ports;
+    }
+
+    // Start clicked, then the window's loop runs until the job has ended.
+    bool RunJob(std::chrono::seconds limit = 120s) {
+        if (!window_.Click(res::IDC_STATION_START)) {
+            return false;
+        }
+        return loop_.RunUntil([this] { return !view_.Running(); }, limit);
+    }
+
+    std::map<std::string, std::vector<std::vector<std::string>>> RowsByPort(
+        const fs::path& report) const {
+        std::map<std::string, std::vector<std::vector<std::string>>> rows;
+        const std::vector<std::string> lines = Lines(ReadFile(report));
+        for (std::size_t i = 1; i < lines.size(); ++i) {
+            std::vector<std::string> fields;
+            std::istringstream in(lines[i]);
+            for (std::string f; std::getline(in, f, ',');) {
+                fields.push_back(f);
+            }
+            rows[fields.at(0)].push_back(fields);
+        }
+        return rows;
+    }
+
+    TempDir dir_;
+    EnglishForTheTest english_;
+    fw::CMessageLoop loop_;
+    CStationView view_;
+    ScriptedWindow window_{loop_, view_, res::IDD_STATION_FORM};
+    ScriptedDialogs dialogs_{loop_};
+    std::vector<std::unique_ptr<SimProcess>> sims_;
+};
+
+TEST_F(StationWindow, UpdatesSixDevicesOnThreePortsAndEachTileShowsItsVerdict) {
+    StartSimulators(3, {"--devices", "2"});
+    const std::string image = Noise(128 * 30 + 5);
+    WriteFile(dir_.Path() / "fw.bin", image);
+    const fs::path report = dir_.Path() / "update.csv";
+    ASSERT_TRUE(window_.Click(res::IDC_STATION_JOB_UPDATE));
+    ASSERT_TRUE(window_.Type(res::IDC_STATION_FILE, (dir_.Path() / "fw.bin").string()));
+    ASSERT_TRUE(window_.Type(res::IDC_STATION_PORTS, Ports(3)));
+    ASSERT_TRUE(window_.Type(res::IDC_STATION_COUNT, "6"));
+    ASSERT_TRUE(window_.Type(res::IDC_STATION_REPORT, report.string()));
+    ASSERT_TRUE(RunJob());
+
+    ASSERT_TRUE(view_.LastResult());
+    EXPECT_TRUE(view_.LastResult()->Clean());
+    EXPECT_EQ(view_.LastResult()->done, 6);
+    const auto rows = RowsByPort(report);
+    for (int k = 0; k < 3; ++k) {
+        ASSERT_EQ(rows.count(Link(k)), 1u) << ReadFile(report);
+        EXPECT_EQ(rows.at(Link(k)).size(), 2u) << ReadFile(report);
+        for (const auto& row : rows.at(Link(k))) {
+            EXPECT_EQ(row.at(4), "OK");
+        }
+        EXPECT_EQ(Hex(ReadFile(Received(k))), Hex(Padded(image)));
+        // The tile says what its device bore out, in words as well as colour.
+        EXPECT_EQ(window_.Text(res::StationTileId(k, res::kPartPort)), Link(k));
+        EXPECT_EQ(window_.Text(res::StationTileId(k, res::kPartVerdict)), "OK");
+        EXPECT_EQ(window_.Text(res::StationTileId(k, res::kPartCounts)), "OK 2    Failed 0");
+        EXPECT_EQ(window_.ProgressPos(res::StationTileId(k, res::kPartProgress)), 1000);
+        EXPECT_TRUE(window_.Visible(res::StationTileId(k, res::kPartState)));
+    }
+    EXPECT_FALSE(window_.Visible(res::StationTileId(3, res::kPartState)));
+    EXPECT_TRUE(Contains(window_.Text(res::IDC_STATION_TOTALS), "Done 6 of 6"))
+        << window_.Text(res::IDC_STATION_TOTALS);
+    EXPECT_TRUE(window_.Enabled(res::IDC_STATION_START));
+    EXPECT_FALSE(window_.Enabled(res::IDC_STATION_ABORT));
+}
+
+TEST_F(StationWindow, ConfiguresWithAProfileAndEveryDeviceHoldsItsValues) {
+    StartSimulators(3, {"--devices", "1"});
+    const std::string profile =
+        (fs::path(TIRVEL_SOURCE_DIR) / "cli/examples/apn-profile.txt").string();
+    const fs::path report = dir_.Path() / "batch.csv";
+    ASSERT_TRUE(window_.Type(res::IDC_STATION_FILE, profile));
+    ASSERT_TRUE(window_.Type(res::IDC_STATION_PORTS, Ports(3)));
+    ASSERT_TRUE(window_.Type(res::IDC_STATION_COUNT, "3"));
+    ASSERT_TRUE(window_.Type(res::IDC_STATION_REPORT, report.string()));
+    ASSERT_TRUE(RunJob());
+    ASSERT_TRUE(view_.LastResult());
+    EXPECT_TRUE(view_.LastResult()->Clean()) << ReadFile(report);
+    const auto rows = RowsByPort(report);
+    for (int k = 0; k < 3; ++k) {
+        ASSERT_EQ(rows.count(Link(k)), 1u) << ReadFile(report);
+        const auto& row = rows.at(Link(k))[0];
+        EXPECT_EQ(row.at(4), "OK") << ReadFile(report);
+        // What the row claims, the device on that port stored.
+        std::map<int, std::string> stored;
+        for (const auto& e : EventsOf(Events(k), "set")) {
+            stored[e["item"].get<int>()] = e["new_text"].get<std::string>();
+        }
+        EXPECT_EQ(std::to_string(stored.size()), row.at(5)) << ReadFile(report);
+        EXPECT_EQ(stored[2], "iot.kavrel.example");
+        EXPECT_EQ(stored[6], "7001");
+        EXPECT_EQ(window_.Text(res::StationTileId(k, res::kPartImei)),
+                  "86000000000" + std::to_string(k + 1) + "001");
+        EXPECT_EQ(window_.Text(res::StationTileId(k, res::kPartVerdict)), "OK");
+    }
+}
+
+TEST_F(StationWindow, WrongInputIsRefusedWithTheReasonAndNothingStarts) {
+    StartSimulators(1, {"--devices", "1"});
+    WriteFile(dir_.Path() / "profile.ini", "2. Server=10.1.2.3\r\n");
+    struct Case {
+        std::string file, ports, count;
+        fw::UINT text;
+    };
+    const Case cases[] = {
+        {"", Link(0), "", res::IDS_STATION_TEXT},
+        {(dir_.Path() / "profile.ini").string(), "", "", res::IDS_STATION_TEXT},
+        {(dir_.Path() / "profile.ini").string(), "1-300", "", res::IDS_STATION_TEXT},
+        {(dir_.Path() / "profile.ini").string(), Link(0), "0", res::IDS_STATION_TEXT},
+        {(dir_.Path() / "absent.ini").string(), Link(0), "", res::IDS_STATION_TEXT},
+    };
+    for (const Case& c : cases) {
+        window_.ClearMessageBoxes();
+        window_.Type(res::IDC_STATION_FILE, c.file);
+        window_.Type(res::IDC_STATION_PORTS, c.ports);
+        window_.Type(res::IDC_STATION_COUNT, c.count);
+        ASSERT_TRUE(window_.Click(res::IDC_STATION_START));
+        EXPECT_FALSE(view_.Running()) << c.file << " " << c.ports;
+        ASSERT_EQ(window_.MessageBoxes().size(), 1u) << c.file << " " << c.ports;
+        EXPECT_EQ(window_.MessageBoxes()[0].captionId, res::IDS_STATION_CAPTION);
+        EXPECT_FALSE(window_.MessageBoxes()[0].args.at(0).empty());
+    }
+    EXPECT_TRUE(EventsOf(Events(0), "port-open").empty());
+}
+
+TEST_F(StationWindow, AbortCancelsTheDevicesInFlightAndNoWorkerOutlivesTheJob) {
+    StartSimulators(2, {"--devices", "2"});
+    WriteFile(dir_.Path() / "fw.bin", Noise(128 * 2000));
+    ASSERT_TRUE(window_.Click(res::IDC_STATION_JOB_UPDATE));
+    ASSERT_TRUE(window_.Type(res::IDC_STATION_FILE, (dir_.Path() / "fw.bin").string()));
+    ASSERT_TRUE(window_.Type(res::IDC_STATION_PORTS, Ports(2)));
+    ASSERT_TRUE(window_.Type(res::IDC_STATION_REPORT, (dir_.Path() / "r.csv").string()));
+    ASSERT_TRUE(window_.Click(res::IDC_STATION_START));
+    ASSERT_TRUE(loop_.RunUntil(
+        [this] {
+            return Contains(window_.Text(res::StationTileId(0, res::kPartState)), "sending") &&
+                   Contains(window_.Text(res::StationTileId(1, res::kPartState)), "sending");
+        },
+        60s));
+    ASSERT_TRUE(window_.Click(res::IDC_STATION_ABORT));
+    ASSERT_TRUE(loop_.RunUntil([this] { return !view_.Running(); }, 60s));
+    ASSERT_TRUE(view_.LastResult());
+    EXPECT_TRUE(view_.LastResult()->interrupted);
+    for (int k = 0; k < 2; ++k) {
+        EXPECT_EQ(window_.Text(res::StationTileId(k, res::kPartVerdict)), "FAILED");
+    }
+}
+
+}  // namespace
