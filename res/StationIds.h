@@ -69,6 +69,12 @@ inline constexpr fw::UINT IDS_STATION_NO_WORKER_PROGRAM = 413;
 inline constexpr fw::UINT IDS_STATION_ENDED = 414;
 // %1 a message built elsewhere (tirvelctl's, for the same refusal)
 inline constexpr fw::UINT IDS_STATION_TEXT = 415;
+// %1 the option as given
+inline constexpr fw::UINT IDS_STATION_UNKNOWN_OPTION = 416;
+// %1 the option
+inline constexpr fw::UINT IDS_STATION_OPTION_VALUE = 417;
+inline constexpr fw::UINT IDS_STATION_ONE_FILE = 418;
+inline constexpr fw::UINT IDS_STATION_PORTS_OR_DEVICES = 419;
 
 // Messages the supervisor's thread posts to the window.
 inline constexpr fw::UINT WM_STATION_CHANGED = fw::WM_USER + 120;

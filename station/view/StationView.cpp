@@ -54,21 +54,28 @@ station::PortListResult ParsePorts(const std::string& text) {
     return paths ? station::DevicePorts(entries) : station::ParsePortList(text);
 }
 
-// A dated report in the user's documents folder.
-std::string DefaultReportPath() {
-    fs::path folder;
+// The user's documents folder; empty where the system names none.
+fs::path DocumentsFolder() {
 #ifdef _WIN32
-    if (const char* profile = std::getenv("USERPROFILE")) {
-        folder = fs::path(profile) / "Documents";
-    }
+    const char* profile = std::getenv("USERPROFILE");
+    return profile != nullptr ? fs::path(profile) / "Documents" : fs::path();
 #else
     if (const char* documents = std::getenv("XDG_DOCUMENTS_DIR"); documents && *documents) {
-        folder = documents;
-    } else if (const char* home = std::getenv("HOME")) {
-        folder = fs::path(home) / "Documents";
+        return documents;
     }
+    const char* home = std::getenv("HOME");
+    return home != nullptr ? fs::path(home) / "Documents" : fs::path();
 #endif
+}
+
+// A dated report in the folder named, else in the user's documents folder,
+// else in the working folder.
+std::string DefaultReportPath(const std::string& named) {
     std::error_code error;
+    fs::path folder = named;
+    if (folder.empty() || !fs::is_directory(folder, error)) {
+        folder = DocumentsFolder();
+    }
     if (folder.empty() || !fs::is_directory(folder, error)) {
         folder = fs::current_path(error);
     }
@@ -168,6 +175,7 @@ void CStationView::SetForm(const JobForm& form) {
     Site()->SetControlText(res::IDC_STATION_PORTS, form.ports);
     Site()->SetControlText(res::IDC_STATION_COUNT, form.count);
     Site()->SetControlText(res::IDC_STATION_REPORT, form.report);
+    reportFolder_ = form.reportFolder;
 }
 
 CStationView::JobForm CStationView::GetForm() const {
@@ -177,6 +185,8 @@ CStationView::JobForm CStationView::GetForm() const {
     form.ports = ControlText(res::IDC_STATION_PORTS);
     form.count = ControlText(res::IDC_STATION_COUNT);
     form.report = ControlText(res::IDC_STATION_REPORT);
+    form.reportFolder =
+        form.report.empty() ? reportFolder_ : fs::path(form.report).parent_path().string();
     return form;
 }
 
@@ -258,7 +268,8 @@ void CStationView::OnStart() {
             return;
         }
     }
-    const std::string reportPath = form.report.empty() ? DefaultReportPath() : form.report;
+    const std::string reportPath =
+        form.report.empty() ? DefaultReportPath(reportFolder_) : form.report;
     if (const std::string refusal = cli::OutputRefusal(reportPath, form.file, ports);
         !refusal.empty()) {
         refuse(refusal);
@@ -391,6 +402,7 @@ void CStationView::OnChanged() {
     ShowPorts(snapshot);
     ShowTotals(snapshot);
     SetText(res::IDC_STATION_LAST_LINE, line);
+    shownSnapshot_ = std::move(snapshot);
 }
 
 void CStationView::OnEnded() {

@@ -34,8 +34,9 @@ public:
         Job job = Job::Configure;
         std::string file;  // UTF-8 path
         std::string ports;
-        std::string count;  // empty: one device per port (update), until Finish (configure)
-        std::string report;
+        std::string count;         // empty: one device per port (update), until Finish (configure)
+        std::string report;        // empty: a dated file in reportFolder
+        std::string reportFolder;  // empty: the user's documents folder
     };
 
     CStationView();
@@ -62,6 +63,9 @@ public:
     void OnAbort();
     void OnBrowse();
     void OnReportBrowse();
+
+    // What the window shows now: every port and the totals.
+    const station::StationSnapshot& Shown() const { return shownSnapshot_; }
 
     // The last run's result; none before the first has ended.
     const std::optional<station::StationResult>& LastResult() const { return result_; }
@@ -91,7 +95,9 @@ private:
     bool closeWhenEnded_ = false;
     std::function<void()> closeRequest_;
     std::string reportPath_;
+    std::string reportFolder_;
     std::map<int, std::string> shown_;  // what each control was last given
+    station::StationSnapshot shownSnapshot_;
     std::optional<station::StationResult> result_;
 
     std::mutex mutex_;  // guards what the supervisor's thread hands over
