@@ -18,6 +18,12 @@ if(TARGET tirvel_app)
                                                  TIRVEL_APP_BIN="$<TARGET_FILE:tirvel>")
     add_dependencies(app_tests tirvel)
     set_target_properties(app_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+    if(TARGET tirvel_station_app)
+        target_sources(app_tests PRIVATE StationWindowTest.cpp)
+        target_link_libraries(app_tests PRIVATE tirvel_station_app)
+        target_compile_definitions(app_tests PRIVATE TIRVELCTL_BIN="$<TARGET_FILE:tirvelctl>")
+        add_dependencies(app_tests tirvelctl kavrel-sim)
+    endif()
     gtest_discover_tests(app_tests TEST_PREFIX "app_tests." DISCOVERY_TIMEOUT 60
                          PROPERTIES LABELS desktop TIMEOUT 120 ENVIRONMENT QT_QPA_PLATFORM=offscreen)
 
