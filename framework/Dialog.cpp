@@ -22,6 +22,11 @@ std::optional<std::string> RunFileDialog(const FileDialogRequest& request) {
     return host != nullptr ? host->RunFileDialog(request) : std::nullopt;
 }
 
+bool OpenDocument(const std::string& path) {
+    IDialogHost* host = GetDialogHost();
+    return host != nullptr && host->OpenDocument(path);
+}
+
 int CDialog::DoModal() {
     IDialogHost* host = GetDialogHost();
     if (host == nullptr) {

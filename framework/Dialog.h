@@ -36,10 +36,14 @@ public:
     virtual int RunModal(CDialog& dialog, CWnd* parent) = 0;
     // The chosen full path (native form), or nothing when the operator cancelled.
     virtual std::optional<std::string> RunFileDialog(const FileDialogRequest& request) = 0;
+    // Shows a file with the program the system opens it with (a report in
+    // the spreadsheet); false where the host cannot.
+    virtual bool OpenDocument(const std::string& /*path*/) { return false; }
 };
 
 // Through the installed host; nothing when there is none.
 std::optional<std::string> RunFileDialog(const FileDialogRequest& request);
+bool OpenDocument(const std::string& path);
 
 void SetDialogHost(IDialogHost* host);
 IDialogHost* GetDialogHost();

@@ -75,6 +75,8 @@ inline constexpr fw::UINT IDS_STATION_UNKNOWN_OPTION = 416;
 inline constexpr fw::UINT IDS_STATION_OPTION_VALUE = 417;
 inline constexpr fw::UINT IDS_STATION_ONE_FILE = 418;
 inline constexpr fw::UINT IDS_STATION_PORTS_OR_DEVICES = 419;
+// %1 the report's path
+inline constexpr fw::UINT IDS_STATION_NO_REPORT = 420;
 
 // Messages the supervisor's thread posts to the window.
 inline constexpr fw::UINT WM_STATION_CHANGED = fw::WM_USER + 120;

@@ -294,6 +294,7 @@ constexpr fw::StringResource kStrings[] = {
     {417, "%1 needs a value.", "%1需要一个值。"},
     {418, "Give --profile or --firmware, not both.", "请只给出 --profile 或 --firmware 之一。"},
     {419, "Give -p or --device, not both.", "请只给出 -p 或 --device 之一。"},
+    {420, "There is no report to open at %1.", "%1处没有可打开的报告。"},
     {32774, "Start Configuration\nStart Configuration", "开始配置\n开始配置"},
     {32775, "Stop\nStop", "停止\n停止"},
     {32776, "Modify Settings\nModify Settings", "修改参数\n修改参数"},

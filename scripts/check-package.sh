@@ -61,6 +61,7 @@ done
 if [ -d "$build/man" ]; then
     pages=(tirvelctl kavrel-sim)
     [ -e "$root/usr/bin/tirvel" ] && pages+=(tirvel)
+    [ -e "$root/usr/bin/tirvel-station" ] && pages+=(tirvel-station)
     for page in "${pages[@]}"; do
         man="$root/usr/share/man/man1/$page.1.gz"
         [ -s "$man" ] || fail "/usr/share/man/man1/$page.1.gz missing"
@@ -102,6 +103,14 @@ if [ -e "$root/usr/bin/tirvel" ]; then
     fi
 else
     echo "note: no desktop application in this build; package holds the console tools only"
+fi
+if [ -e "$root/usr/bin/tirvel-station" ]; then
+    desktop="$root/usr/share/applications/tirvel-station.desktop"
+    [ -f "$desktop" ] || fail "tirvel-station is packaged without its desktop entry"
+    if command -v desktop-file-validate >/dev/null 2>&1; then
+        desktop-file-validate "$desktop" || fail "the station's desktop entry is not valid"
+        echo "ok: station desktop entry valid"
+    fi
 fi
 
 # Lintian's errors are what Debian would refuse the package for; its warnings

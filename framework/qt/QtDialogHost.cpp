@@ -1,6 +1,7 @@
 #include "framework/qt/QtDialogHost.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
@@ -12,6 +13,7 @@
 #include <QPushButton>
 #include <QStringList>
 #include <QTranslator>
+#include <QUrl>
 
 #include "framework/FileChooserRequest.h"
 #include "framework/ModalRun.h"
@@ -233,6 +235,10 @@ QString ToQtFilter(const std::string& utf8Filter) {
         filters << FromUtf8(entry.description) + QStringLiteral(" (") + patterns + u')';
     }
     return filters.join(QStringLiteral(";;"));
+}
+
+bool CQtDialogHost::OpenDocument(const std::string& path) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
 }
 
 }  // namespace fw::qt

@@ -18,6 +18,7 @@ public:
 
     int RunModal(CDialog& dialog, CWnd* parent) override;
     std::optional<std::string> RunFileDialog(const FileDialogRequest& request) override;
+    bool OpenDocument(const std::string& path) override;
 
 private:
     QWidget* mainWindow_;

@@ -29,6 +29,7 @@
 #undef MB_OK
 #undef MB_OKCANCEL
 #undef MB_YESNO
+#undef MB_YESNOCANCEL
 #undef MB_ICONINFORMATION
 #undef IDOK
 #undef IDCANCEL
@@ -65,6 +66,7 @@ using fw::MB_ICONINFORMATION;
 using fw::MB_OK;
 using fw::MB_OKCANCEL;
 using fw::MB_YESNO;
+using fw::MB_YESNOCANCEL;
 using fw::OFN_CREATEPROMPT;
 using fw::OFN_FILEMUSTEXIST;
 using fw::OFN_HIDEREADONLY;

@@ -156,6 +156,9 @@ fw::LRESULT CStationView::WindowProc(fw::UINT message, fw::WPARAM wParam, fw::LP
         case res::IDC_STATION_ABORT:
             OnAbort();
             break;
+        case res::IDC_STATION_OPEN_REPORT:
+            OnOpenReport();
+            break;
         default:
             return fw::CFormView::WindowProc(message, wParam, lParam);
     }
@@ -343,6 +346,16 @@ void CStationView::OnFinish() {
 void CStationView::OnAbort() {
     if (supervisor_) {
         supervisor_->Abort();
+    }
+}
+
+void CStationView::OnOpenReport() {
+    // The last job's report, else the one the form names.
+    const std::string path =
+        reportPath_.empty() ? ControlText(res::IDC_STATION_REPORT) : reportPath_;
+    std::error_code error;
+    if (path.empty() || !fs::is_regular_file(path, error) || !fw::OpenDocument(path)) {
+        MessageBoxById(res::IDS_STATION_NO_REPORT, res::IDS_STATION_CAPTION, fw::MB_OK, {path});
     }
 }
 

@@ -63,6 +63,7 @@ public:
     void OnAbort();
     void OnBrowse();
     void OnReportBrowse();
+    void OnOpenReport();
 
     // What the window shows now: every port and the totals.
     const station::StationSnapshot& Shown() const { return shownSnapshot_; }

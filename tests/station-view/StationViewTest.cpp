@@ -121,6 +121,9 @@ TEST_F(StationWindow, UpdatesSixDevicesOnThreePortsAndEachTileShowsItsVerdict) {
         << window_.Text(res::IDC_STATION_TOTALS);
     EXPECT_TRUE(window_.Enabled(res::IDC_STATION_START));
     EXPECT_FALSE(window_.Enabled(res::IDC_STATION_ABORT));
+    // Open report shows the job's report.
+    ASSERT_TRUE(window_.Click(res::IDC_STATION_OPEN_REPORT));
+    EXPECT_EQ(dialogs_.openedDocuments, std::vector<std::string>{report.string()});
 }
 
 TEST_F(StationWindow, ConfiguresWithAProfileAndEveryDeviceHoldsItsValues) {

@@ -50,6 +50,12 @@ public:
 
     int RunModal(fw::CDialog& dialog, fw::CWnd* parent) override;
     std::optional<std::string> RunFileDialog(const fw::FileDialogRequest& request) override;
+    // Recorded, never opened.
+    bool OpenDocument(const std::string& path) override {
+        openedDocuments.push_back(path);
+        return true;
+    }
+    std::vector<std::string> openedDocuments;
 
 private:
     fw::CMessageLoop& loop_;
