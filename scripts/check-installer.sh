@@ -13,8 +13,9 @@
 # so the prefix the other Windows suites use never sees an installation.
 # Where makensis or Wine is missing, it says so on one line and exits 0.
 set -euo pipefail
-cd "$(dirname "$0")/.."
-source scripts/packages.sh
+scripts=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=scripts/packages.sh
+source "$scripts/packages.sh"
 
 skip() {
     echo "installer check skipped: $*"
@@ -25,7 +26,7 @@ fail() {
     exit 1
 }
 
-build=$(cd "${1:-build-windows}" && pwd)
+build=$(cd "${1:-$scripts/../build-windows}" && pwd)
 installer=${2:+$(realpath "$2")}
 [ -f "$build/CPackConfig.cmake" ] || fail "$build is not a configured Windows build"
 command -v wine >/dev/null 2>&1 || skip "Wine is not installed"
