@@ -24,7 +24,7 @@ endif()
 
 # A Windows build ships as a folder to unpack: tirvelctl.exe needs no DLLs.
 # With the desktop app, and where makensis is installed, also as an installer
-# with a Start-menu entry for tirvel.exe and an uninstaller.
+# with a Start-menu entry for each desktop program and an uninstaller.
 if(WIN32)
     set(CPACK_GENERATOR "ZIP")
     find_program(TIRVEL_MAKENSIS makensis)
@@ -33,14 +33,23 @@ if(WIN32)
         set(CPACK_PACKAGE_INSTALL_DIRECTORY "Tirvel")
         set(CPACK_NSIS_PACKAGE_NAME "Tirvel ${PROJECT_VERSION}")
         set(CPACK_NSIS_DISPLAY_NAME "Tirvel - Kavrel Batch Configuration Software")
-        # Start menu: "executable;label", from the bin folder of the layout.
-        set(CPACK_PACKAGE_EXECUTABLES "tirvel;Kavrel Batch Configuration Software")
+        # Start menu: one program and its label per desktop program, from the
+        # bin folder of the layout. scripts/check-installer.sh checks each one.
+        set(CPACK_PACKAGE_EXECUTABLES tirvel "Kavrel Batch Configuration Software")
+        if(TARGET tirvel-station)
+            list(APPEND CPACK_PACKAGE_EXECUTABLES tirvel-station "Tirvel Station")
+        endif()
         set(CPACK_NSIS_EXECUTABLES_DIRECTORY "bin")
         set(CPACK_NSIS_INSTALLED_ICON_NAME "bin\\\\tirvel.exe")
         set(CPACK_NSIS_MUI_ICON "${CMAKE_BINARY_DIR}/app/win32/generated/icon128.ico")
         set(CPACK_NSIS_MUI_UNIICON "${CMAKE_BINARY_DIR}/app/win32/generated/icon128.ico")
         set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
         set(CPACK_NSIS_MODIFY_PATH OFF)
+        # The installer is a 64-bit program like the ones it installs. CPack's
+        # default, a 32-bit one, needs Windows' 32-bit layer, which a Wine
+        # without wine32 lacks: there it ends at once, with success and
+        # nothing installed.
+        set(CPACK_NSIS_DEFINES "Target amd64-unicode")
     endif()
 else()
     set(CPACK_GENERATOR "DEB")

@@ -10,6 +10,9 @@ TIRVEL_FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev)
 # The windows stage of ./test: the MinGW-w64 cross compiler and Wine to run
 # what it builds; an X server without a screen for the desktop app's windows.
 TIRVEL_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth)
+# makensis, for the check of the Windows installer at the end of that stage
+# (only that check is skipped without it).
+TIRVEL_INSTALLER_PACKAGES=(nsis)
 # Only for screenshots of the desktop app without a display.
 TIRVEL_SCREENSHOT_PACKAGES=(xvfb xauth)
 

@@ -3,8 +3,9 @@
 # MinGW-w64 (preset "windows"), runs its tests under Wine, then runs the
 # Windows tirvelctl.exe and the desktop app tirvel.exe against the simulator
 # on this machine through Wine's serial layer (the wine suites of the native
-# build). The desktop app's windows need an X display: without DISPLAY the
-# stage starts Xvfb on a free display number for its own run.
+# build), and last the installer (scripts/check-installer.sh). The desktop
+# app's windows need an X display: without DISPLAY the stage starts Xvfb on a
+# free display number for its own run.
 #
 # Where Wine cannot be installed or cannot start, it says so on one line and
 # exits 0: the stage is skipped, not failed. Environment:
@@ -99,3 +100,6 @@ ctest --preset windows
 cmake --preset default >/dev/null
 cmake --build --preset default --target wine_tests wine_desktop_tests kavrel-sim
 TIRVEL_WINDOWS_BIN="$PWD/build-windows/bin" ctest --preset default -L wine -j 4
+
+# The installer, silently in and out again, in a Wine prefix of its own.
+scripts/check-installer.sh build-windows
