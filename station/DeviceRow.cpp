@@ -4,7 +4,7 @@
 
 namespace station {
 
-std::string LocalTime() {
+std::string LocalTime(const char* format) {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
 #ifdef _WIN32
@@ -12,8 +12,8 @@ std::string LocalTime() {
 #else
     localtime_r(&now, &local);
 #endif
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+    char text[64];
+    std::strftime(text, sizeof text, format, &local);
     return text;
 }
 

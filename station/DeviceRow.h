@@ -18,7 +18,7 @@ struct DeviceRow {
     std::string message;     // the last outcome or failure said for the device
 };
 
-// Now, as the report writes it.
-std::string LocalTime();
+// Now in local time, as the report writes it, or by another strftime format.
+std::string LocalTime(const char* format = "%Y-%m-%d %H:%M:%S");
 
 }  // namespace station

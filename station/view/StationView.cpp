@@ -1,7 +1,6 @@
 #include "station/view/StationView.h"
 
 #include <cstdio>
-#include <ctime>
 #include <filesystem>
 
 #include "cli/CommandFiles.h"
@@ -12,6 +11,7 @@
 #include "framework/StringTable.h"
 #include "res/ResourceIds.h"
 #include "res/StationIds.h"
+#include "station/DeviceRow.h"
 #include "station/PortList.h"
 #include "station/WorkerProcess.h"
 
@@ -79,16 +79,7 @@ std::string DefaultReportPath(const std::string& named) {
     if (folder.empty() || !fs::is_directory(folder, error)) {
         folder = fs::current_path(error);
     }
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
-    char name[64];
-    std::strftime(name, sizeof name, "tirvel-station-%Y%m%d-%H%M%S.csv", &local);
-    return (folder / name).string();
+    return (folder / station::LocalTime("tirvel-station-%Y%m%d-%H%M%S.csv")).string();
 }
 
 }  // namespace
