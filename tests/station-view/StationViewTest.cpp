@@ -208,4 +208,22 @@ TEST_F(StationWindow, AbortCancelsTheDevicesInFlightAndNoWorkerOutlivesTheJob) {
     }
 }
 
+TEST_F(StationWindow, APortThatCannotBeOpenedIsOutOfUseAndTheOthersGoOn) {
+    StartSimulators(1, {"--devices", "1"});
+    WriteFile(dir_.Path() / "fw.bin", Noise(128 * 10));
+    const std::string absent = (dir_.Path() / "absent").string();
+    ASSERT_TRUE(window_.Click(res::IDC_STATION_JOB_UPDATE));
+    ASSERT_TRUE(window_.Type(res::IDC_STATION_FILE, (dir_.Path() / "fw.bin").string()));
+    ASSERT_TRUE(window_.Type(res::IDC_STATION_PORTS, Link(0) + "," + absent));
+    ASSERT_TRUE(window_.Type(res::IDC_STATION_REPORT, (dir_.Path() / "r.csv").string()));
+    ASSERT_TRUE(RunJob());
+    ASSERT_TRUE(view_.LastResult());
+    EXPECT_EQ(view_.LastResult()->done, 1);
+    EXPECT_EQ(view_.LastResult()->outOfUse, 1);
+    EXPECT_EQ(window_.Text(res::StationTileId(0, res::kPartVerdict)), "OK");
+    const std::string state = window_.Text(res::StationTileId(1, res::kPartState));
+    EXPECT_TRUE(Contains(state, "out of use")) << state;
+    EXPECT_TRUE(Contains(state, absent)) << state;
+}
+
 }  // namespace
