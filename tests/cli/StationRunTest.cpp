@@ -1,6 +1,5 @@
 // tirvelctl as a station: the real binary on several simulated devices at
 // once, its report checked against what each simulator saw on its own port.
-#include <dirent.h>
 #include <signal.h>
 
 #include <gtest/gtest.h>
@@ -18,6 +17,7 @@
 #include "PseudoTerminal.h"
 #include "SimProcess.h"
 #include "SimRecords.h"
+#include "StationWorkers.h"
 #include "TestFiles.h"
 #include "TextSearch.h"
 #include "ToolRunTest.h"
@@ -37,28 +37,6 @@ std::vector<std::string> CsvFields(const std::string& row) {
         fields.push_back(f);
     }
     return fields;
-}
-
-// The pids of the station's workers on one port, found as ps would.
-std::vector<pid_t> WorkersOn(const std::string& port) {
-    std::vector<pid_t> pids;
-    DIR* proc = ::opendir("/proc");
-    if (proc == nullptr) {
-        return pids;
-    }
-    while (const dirent* entry = ::readdir(proc)) {
-        const std::string name = entry->d_name;
-        if (name.find_first_not_of("0123456789") != std::string::npos) {
-            continue;
-        }
-        std::string cmdline = ReadFile(fs::path("/proc") / name / "cmdline");
-        std::replace(cmdline.begin(), cmdline.end(), '\0', ' ');
-        if (Contains(cmdline, "--station-worker") && Contains(cmdline, " " + port + " ")) {
-            pids.push_back(static_cast<pid_t>(std::stoi(name)));
-        }
-    }
-    ::closedir(proc);
-    return pids;
 }
 
 class StationRun : public testsupport::ToolRunTest {

@@ -1,5 +1,7 @@
 // The station window's view on the scripted window, driven as the operator
 // drives it, against three simulated devices worked by the real tirvelctl.
+#include <signal.h>
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -13,6 +15,7 @@
 #include "ScriptedWindow.h"
 #include "SimProcess.h"
 #include "SimRecords.h"
+#include "StationWorkers.h"
 #include "TempDir.h"
 #include "TestFiles.h"
 #include "TextSearch.h"
@@ -224,6 +227,36 @@ TEST_F(StationWindow, APortThatCannotBeOpenedIsOutOfUseAndTheOthersGoOn) {
     const std::string state = window_.Text(res::StationTileId(1, res::kPartState));
     EXPECT_TRUE(Contains(state, "out of use")) << state;
     EXPECT_TRUE(Contains(state, absent)) << state;
+}
+
+TEST_F(StationWindow, AWorkerKilledMidTransferFailsItsDeviceAndItsPortGoesOn) {
+    StartSimulators(2, {"--devices", "2"});
+    WriteFile(dir_.Path() / "fw.bin", Noise(3 * 1024 * 1024));
+    const fs::path report = dir_.Path() / "r.csv";
+    ASSERT_TRUE(window_.Click(res::IDC_STATION_JOB_UPDATE));
+    ASSERT_TRUE(window_.Type(res::IDC_STATION_FILE, (dir_.Path() / "fw.bin").string()));
+    ASSERT_TRUE(window_.Type(res::IDC_STATION_PORTS, Ports(2)));
+    ASSERT_TRUE(window_.Type(res::IDC_STATION_COUNT, "4"));
+    ASSERT_TRUE(window_.Type(res::IDC_STATION_REPORT, report.string()));
+    ASSERT_TRUE(window_.Click(res::IDC_STATION_START));
+    ASSERT_TRUE(loop_.RunUntil(
+        [this] {
+            return Contains(window_.Text(res::StationTileId(0, res::kPartState)), "sending");
+        },
+        60s));
+    const std::vector<pid_t> workers = WorkersOn(Link(0));
+    ASSERT_EQ(workers.size(), 1u);
+    ::kill(workers.front(), SIGKILL);
+    ASSERT_TRUE(loop_.RunUntil([this] { return !view_.Running(); }, 180s));
+    ASSERT_TRUE(view_.LastResult());
+    EXPECT_EQ(view_.LastResult()->done, 4);
+    EXPECT_EQ(view_.LastResult()->failed, 1);
+    // The killed worker's device is failed; the port went on to its next.
+    const auto rows = RowsByPort(report);
+    ASSERT_EQ(rows.at(Link(0)).size(), 2u) << ReadFile(report);
+    EXPECT_EQ(rows.at(Link(0))[0].at(4), "failed") << ReadFile(report);
+    EXPECT_EQ(rows.at(Link(0))[1].at(4), "OK") << ReadFile(report);
+    EXPECT_EQ(window_.Text(res::StationTileId(0, res::kPartCounts)), "OK 1    Failed 1");
 }
 
 }  // namespace
