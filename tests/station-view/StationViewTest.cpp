@@ -259,4 +259,30 @@ TEST_F(StationWindow, AWorkerKilledMidTransferFailsItsDeviceAndItsPortGoesOn) {
     EXPECT_EQ(window_.Text(res::StationTileId(0, res::kPartCounts)), "OK 1    Failed 1");
 }
 
+TEST_F(StationWindow, FinishTakesNoNewDeviceAndLetsThoseInFlightEnd) {
+    StartSimulators(2, {"--devices", "3"});
+    const fs::path report = dir_.Path() / "batch.csv";
+    ASSERT_TRUE(
+        window_.Type(res::IDC_STATION_FILE,
+                     (fs::path(TIRVEL_SOURCE_DIR) / "cli/examples/apn-profile.txt").string()));
+    ASSERT_TRUE(window_.Type(res::IDC_STATION_PORTS, Ports(2)));
+    ASSERT_TRUE(window_.Type(res::IDC_STATION_REPORT, report.string()));
+    // No count: a configuration goes on until Finish.
+    ASSERT_TRUE(window_.Click(res::IDC_STATION_START));
+    ASSERT_TRUE(loop_.RunUntil([this] { return view_.Shown().done >= 1; }, 60s));
+    ASSERT_TRUE(window_.Click(res::IDC_STATION_FINISH));
+    ASSERT_TRUE(loop_.RunUntil([this] { return !view_.Running(); }, 60s));
+    ASSERT_TRUE(view_.LastResult());
+    EXPECT_TRUE(view_.LastResult()->interrupted);
+    EXPECT_EQ(view_.LastResult()->failed, 0);
+    // Every device taken was finished, none cut off.
+    const std::vector<std::string> lines = Lines(ReadFile(report));
+    ASSERT_EQ(lines.size(), static_cast<std::size_t>(view_.LastResult()->done) + 1)
+        << ReadFile(report);
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        EXPECT_TRUE(Contains(lines[i], ",OK,")) << lines[i];
+    }
+    EXPECT_LT(view_.LastResult()->done, 6);
+}
+
 }  // namespace
