@@ -31,6 +31,7 @@
 #undef SW_SHOW
 #undef MB_OK
 #undef MB_OKCANCEL
+#undef MB_YESNOCANCEL
 #undef MB_YESNO
 #undef MB_ICONINFORMATION
 #undef IDOK
