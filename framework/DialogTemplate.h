@@ -11,7 +11,17 @@
 
 namespace fw {
 
-enum class ControlKind { Static, Edit, PushButton, CheckBox, RichEdit, ProgressBar, Icon };
+enum class ControlKind {
+    Static,
+    Edit,
+    PushButton,
+    CheckBox,
+    RichEdit,
+    ProgressBar,
+    Icon,
+    RadioButton,
+    ComboBox,  // an edit with a drop-down list of items
+};
 
 // Style bits, named after the window styles they stand for.
 enum ControlStyle : unsigned {
@@ -61,6 +71,27 @@ struct DialogTemplate {
             }
         }
         return nullptr;
+    }
+
+    // The radio buttons that check one another out: a group starts at a
+    // control with kGroup and runs up to the next such control, as in a Win32
+    // dialog. Empty when the control is no radio button.
+    std::vector<int> RadioGroup(int controlId) const {
+        std::vector<int> group;
+        bool found = false;
+        for (const auto& c : controls) {
+            if ((c.style & kGroup) != 0) {
+                if (found) {
+                    break;
+                }
+                group.clear();
+            }
+            if (c.kind == ControlKind::RadioButton) {
+                group.push_back(c.id);
+                found = found || c.id == controlId;
+            }
+        }
+        return found ? group : std::vector<int>{};
     }
 };
 

@@ -6,14 +6,25 @@
 
 namespace fw {
 
-CHeadlessWindow::CHeadlessWindow(CMessageLoop& loop, CWnd& window, UINT templateId,
-                                 Language language)
-    : CWindowSiteCore(window), loop_(loop) {
+namespace {
+
+const DialogTemplate& TemplateOf(UINT templateId, Language language) {
     const DialogTemplate* t = res::FindDialogTemplate(templateId, language);
     if (t == nullptr) {
         throw std::invalid_argument("no dialog template " + std::to_string(templateId));
     }
-    for (const auto& c : t->controls) {
+    return *t;
+}
+
+}  // namespace
+
+CHeadlessWindow::CHeadlessWindow(CMessageLoop& loop, CWnd& window, UINT templateId,
+                                 Language language)
+    : CHeadlessWindow(loop, window, TemplateOf(templateId, language)) {}
+
+CHeadlessWindow::CHeadlessWindow(CMessageLoop& loop, CWnd& window, DialogTemplate dialogTemplate)
+    : CWindowSiteCore(window), loop_(loop), template_(std::move(dialogTemplate)) {
+    for (const auto& c : template_.controls) {
         Control control;
         control.kind = c.kind;
         control.text = c.caption;
@@ -31,31 +42,68 @@ CHeadlessWindow::~CHeadlessWindow() {
     loop_.Forget(&Window());
 }
 
-bool CHeadlessWindow::Type(int id, const std::string& utf8) {
+CHeadlessWindow::Control* CHeadlessWindow::Find(int id) {
     auto it = controls_.find(id);
-    if (it == controls_.end() || it->second.readOnly || !it->second.visible ||
-        !it->second.enabled || it->second.kind != ControlKind::Edit) {
+    return it != controls_.end() ? &it->second : nullptr;
+}
+
+const CHeadlessWindow::Control* CHeadlessWindow::Find(int id) const {
+    auto it = controls_.find(id);
+    return it != controls_.end() ? &it->second : nullptr;
+}
+
+bool CHeadlessWindow::Type(int id, const std::string& utf8) {
+    Control* c = Find(id);
+    if (c == nullptr || c->readOnly || !c->visible || !c->enabled ||
+        (c->kind != ControlKind::Edit && c->kind != ControlKind::ComboBox)) {
         return false;
     }
-    it->second.text = utf8;
+    c->text = utf8;
     focus_ = id;
+    if (c->kind == ControlKind::ComboBox) {
+        Window().WindowProc(WM_COMMAND, MAKEWPARAM(static_cast<unsigned>(id), CBN_EDITCHANGE), 0);
+    }
     return true;
 }
 
 bool CHeadlessWindow::Click(int id) {
-    auto it = controls_.find(id);
-    if (it == controls_.end() || !it->second.visible || !it->second.enabled) {
+    Control* c = Find(id);
+    if (c == nullptr || !c->visible || !c->enabled) {
         return false;
     }
-    if (it->second.kind == ControlKind::CheckBox) {
-        it->second.check = it->second.check ? 0 : 1;
-        return true;
+    switch (c->kind) {
+        case ControlKind::CheckBox:
+            c->check = c->check ? 0 : 1;
+            return true;
+        case ControlKind::RadioButton:
+            CheckRadio(id);
+            Window().WindowProc(WM_COMMAND, MAKEWPARAM(static_cast<unsigned>(id), BN_CLICKED), 0);
+            return true;
+        case ControlKind::PushButton:
+            Window().WindowProc(WM_COMMAND, static_cast<WPARAM>(id), 0);
+            return true;
+        default:
+            return false;
     }
-    if (it->second.kind != ControlKind::PushButton) {
+}
+
+bool CHeadlessWindow::Choose(int id, std::size_t item) {
+    Control* c = Find(id);
+    if (c == nullptr || !c->visible || !c->enabled || c->kind != ControlKind::ComboBox ||
+        item >= c->items.size()) {
         return false;
     }
-    Window().WindowProc(WM_COMMAND, static_cast<WPARAM>(id), 0);
+    c->text = c->items[item];
+    Window().WindowProc(WM_COMMAND, MAKEWPARAM(static_cast<unsigned>(id), CBN_SELCHANGE), 0);
     return true;
+}
+
+void CHeadlessWindow::CheckRadio(int id) {
+    for (int sibling : template_.RadioGroup(id)) {
+        if (Control* c = Find(sibling)) {
+            c->check = sibling == id ? 1 : 0;
+        }
+    }
 }
 
 void CHeadlessWindow::Command(int id) {
@@ -118,9 +166,14 @@ void CHeadlessWindow::SetControlText(int id, const std::string& utf8) {
 }
 
 void CHeadlessWindow::SetControlCheck(int id, int state) {
-    auto it = controls_.find(id);
-    if (it != controls_.end()) {
-        it->second.check = state;
+    Control* c = Find(id);
+    if (c == nullptr) {
+        return;
+    }
+    if (c->kind == ControlKind::RadioButton && state != 0) {
+        CheckRadio(id);
+    } else {
+        c->check = state;
     }
 }
 
@@ -155,6 +208,31 @@ void CHeadlessWindow::SetProgressPos(int id, int pos) {
     auto it = controls_.find(id);
     if (it != controls_.end() && it->second.kind == ControlKind::ProgressBar) {
         it->second.pos = pos;
+    }
+}
+
+std::vector<std::string> CHeadlessWindow::Items(int id) const {
+    const Control* c = Find(id);
+    return c != nullptr ? c->items : std::vector<std::string>{};
+}
+
+const TextLook* CHeadlessWindow::TextLookOf(int id) const {
+    const Control* c = Find(id);
+    return c != nullptr && c->hasTextLook ? &c->textLook : nullptr;
+}
+
+void CHeadlessWindow::SetControlItems(int id, const std::vector<std::string>& utf8Items) {
+    Control* c = Find(id);
+    if (c != nullptr && c->kind == ControlKind::ComboBox) {
+        c->items = utf8Items;
+    }
+}
+
+void CHeadlessWindow::SetTextLook(int id, const TextLook& look) {
+    Control* c = Find(id);
+    if (c != nullptr && c->kind == ControlKind::Static) {
+        c->hasTextLook = true;
+        c->textLook = look;
     }
 }
 

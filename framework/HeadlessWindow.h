@@ -30,14 +30,21 @@ public:
     // Creates the controls of the template and attaches itself to the window.
     CHeadlessWindow(CMessageLoop& loop, CWnd& window, UINT templateId,
                     Language language = CurrentLanguage());
+    CHeadlessWindow(CMessageLoop& loop, CWnd& window, DialogTemplate dialogTemplate);
     ~CHeadlessWindow() override;
 
     // --- the operator's side ---
     // Typing replaces the text of an editable control; false (and nothing
-    // changes) for read-only, hidden, disabled or unknown controls.
+    // changes) for read-only, hidden, disabled or unknown controls. Typing
+    // into a drop-down's edit part tells the window (CBN_EDITCHANGE).
     bool Type(int id, const std::string& utf8);
-    // Clicks a visible, enabled button or check box (a check box toggles).
+    // Clicks a visible, enabled button, check box or radio button (a check box
+    // toggles; a radio button is checked, its group's others unchecked, and the
+    // window told, as for a button).
     bool Click(int id);
+    // Picks an item of a visible, enabled drop-down's list: it becomes the
+    // text and the window is told (CBN_SELCHANGE).
+    bool Choose(int id, std::size_t item);
     // A toolbar or menu command.
     void Command(int id);
 
@@ -52,6 +59,9 @@ public:
     // A progress bar's range and position as the system last set them.
     std::pair<int, int> ProgressRange(int id) const;
     int ProgressPos(int id) const;
+    // A drop-down's list, and a static's look as the system set them.
+    std::vector<std::string> Items(int id) const;
+    const TextLook* TextLookOf(int id) const;
     bool Exists(int id) const { return controls_.count(id) != 0; }
 
     const std::vector<RecordedMessageBox>& MessageBoxes() const { return boxes_; }
@@ -75,6 +85,8 @@ public:
     void SetControlSizePixels(int id, int width, int height) override;
     void SetProgressRange(int id, int low, int high) override;
     void SetProgressPos(int id, int pos) override;
+    void SetControlItems(int id, const std::vector<std::string>& utf8Items) override;
+    void SetTextLook(int id, const TextLook& look) override;
     // Records the box, then asks onMessageBox for the button (IDOK without it).
     int MessageBoxById(UINT textId, UINT captionId, UINT type, const MessageArgs& args) override;
 
@@ -107,9 +119,18 @@ private:
         std::pair<int, int> size{0, 0};
         std::pair<int, int> range{0, 100};
         int pos = 0;
+        std::vector<std::string> items;
+        bool hasTextLook = false;
+        TextLook textLook;
     };
 
+    Control* Find(int id);
+    const Control* Find(int id) const;
+    // Checks a radio button and unchecks the others of its group.
+    void CheckRadio(int id);
+
     CMessageLoop& loop_;
+    DialogTemplate template_;
     CAnnouncement announcement_{*this};
     std::map<int, Control> controls_;
     std::vector<RecordedMessageBox> boxes_;

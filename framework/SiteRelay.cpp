@@ -78,6 +78,18 @@ void CSiteRelay::SetProgressPos(int id, int pos) {
     }
 }
 
+void CSiteRelay::SetControlItems(int id, const std::vector<std::string>& utf8Items) {
+    if (target_ != nullptr) {
+        target_->SetControlItems(id, utf8Items);
+    }
+}
+
+void CSiteRelay::SetTextLook(int id, const TextLook& look) {
+    if (target_ != nullptr) {
+        target_->SetTextLook(id, look);
+    }
+}
+
 int CSiteRelay::MessageBoxById(UINT textId, UINT captionId, UINT type, const MessageArgs& args) {
     return target_ != nullptr ? target_->MessageBoxById(textId, captionId, type, args) : IDOK;
 }

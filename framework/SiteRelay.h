@@ -31,6 +31,8 @@ public:
     void SetControlSizePixels(int id, int width, int height) override;
     void SetProgressRange(int id, int low, int high) override;
     void SetProgressPos(int id, int pos) override;
+    void SetControlItems(int id, const std::vector<std::string>& utf8Items) override;
+    void SetTextLook(int id, const TextLook& look) override;
     int MessageBoxById(UINT textId, UINT captionId, UINT type, const MessageArgs& args) override;
     void PostMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     UINT SetTimer(UINT id, UINT periodMs) override;

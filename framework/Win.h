@@ -22,6 +22,12 @@ inline constexpr UINT WM_USER = 0x0400;
 // WM_COMMAND, wParam = MAKEWPARAM(control ID, EN_CHANGE). Command handlers that
 // compare the whole wParam never mistake it for a command.
 inline constexpr UINT EN_CHANGE = 0x0300;
+// A radio button's click comes the same way, as (ID, BN_CLICKED); BN_CLICKED is
+// 0, so the wParam is the bare ID, as a push button's. A drop-down list tells
+// of an item chosen from its list and of typing in its edit part.
+inline constexpr UINT BN_CLICKED = 0;
+inline constexpr UINT CBN_SELCHANGE = 1;
+inline constexpr UINT CBN_EDITCHANGE = 5;
 
 constexpr WPARAM MAKEWPARAM(unsigned low, unsigned high) {
     return static_cast<WPARAM>((low & 0xFFFFu) | ((high & 0xFFFFu) << 16));

@@ -26,6 +26,16 @@ struct RichEditLook {
     std::string faceName;  // UTF-8; hosts fall back to a font they have
 };
 
+// How the system dresses a static text, e.g. a verdict in large white letters
+// on green or red.
+struct TextLook {
+    int heightTwips = 180;
+    bool bold = false;
+    unsigned textRgb = 0x000000;
+    bool hasBackground = false;  // otherwise the window's own shows through
+    unsigned backgroundRgb = 0xFFFFFF;
+};
+
 class IWindowSite {
 public:
     virtual ~IWindowSite() = default;
@@ -40,6 +50,8 @@ public:
     virtual std::string GetControlText(int id) const = 0;
     virtual void SetControlCheck(int id, int state) = 0;
     virtual int GetControlCheck(int id) const = 0;
+    // Checking a radio button unchecks the others of its group, as a click
+    // does; unchecking touches that one only.
     // Appends at the end of a (rich-edit) control's text, cheaper than setting it.
     virtual void AppendControlText(int id, const std::string& utf8) = 0;
     virtual void SetRichEditLook(int id, const RichEditLook& look) = 0;
@@ -49,6 +61,11 @@ public:
     // without progress bars need not care.
     virtual void SetProgressRange(int /*id*/, int /*low*/, int /*high*/) {}
     virtual void SetProgressPos(int /*id*/, int /*pos*/) {}
+    // The list of a drop-down (UTF-8), replacing the old one; the text in its
+    // edit part stays.
+    virtual void SetControlItems(int /*id*/, const std::vector<std::string>& /*utf8Items*/) {}
+    // For static texts; other controls ignore it.
+    virtual void SetTextLook(int /*id*/, const TextLook& /*look*/) {}
 
     // A modal message box whose text and caption come from the string table.
     // Returns the button pressed (IDOK, ...). Posted messages and timers keep

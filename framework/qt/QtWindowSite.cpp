@@ -2,7 +2,9 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QButtonGroup>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetrics>
@@ -13,6 +15,7 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QRegularExpressionValidator>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -122,6 +125,20 @@ QWidget* CreateControl(const ControlTemplate& c, QWidget* parent) {
             auto* check = new QCheckBox(caption, parent);
             check->setFocusPolicy(focusPolicy);
             return check;
+        }
+        case ControlKind::RadioButton: {
+            auto* radio = new QRadioButton(caption, parent);
+            radio->setFocusPolicy(focusPolicy);
+            return radio;
+        }
+        case ControlKind::ComboBox: {
+            auto* combo = new QComboBox(parent);
+            combo->setEditable(true);
+            // Enter in the edit part adds nothing to the list, as on Windows.
+            combo->setInsertPolicy(QComboBox::NoInsert);
+            combo->setEditText(caption);
+            combo->setFocusPolicy(focusPolicy);
+            return combo;
         }
         case ControlKind::RichEdit: {
             auto* edit = new QTextEdit(parent);
@@ -254,9 +271,16 @@ CQtWindowSite::CQtWindowSite(QWidget* container, CWnd& window, const DialogTempl
     container_->setFixedSize(size_);
 
     // Created in template order, which makes it the tab order too.
+    QButtonGroup* radioGroup = nullptr;
     for (const auto& c : dialogTemplate.controls) {
         QWidget* widget = CreateControl(c, container_);
-        widget->setGeometry(DialogUnitsToPixels(c.rect, units_));
+        QRect geometry = DialogUnitsToPixels(c.rect, units_);
+        if (c.kind == ControlKind::ComboBox) {
+            // The template's height is the dropped-down list's, as Windows
+            // reads it; the box itself is as high as its font makes it.
+            geometry.setHeight(widget->sizeHint().height());
+        }
+        widget->setGeometry(geometry);
         widget->setProperty(kControlIdProperty, c.id);
         widget->installEventFilter(this);
         widget->setEnabled((c.style & kDisabled) == 0);
@@ -266,6 +290,29 @@ CQtWindowSite::CQtWindowSite(QWidget* container, CWnd& window, const DialogTempl
             const auto id = static_cast<UINT>(c.id);
             connect(static_cast<QPushButton*>(widget), &QPushButton::clicked, this,
                     [this, id] { SendCommand(id); });
+        }
+        if ((c.style & kGroup) != 0) {
+            radioGroup = nullptr;
+        }
+        if (c.kind == ControlKind::RadioButton) {
+            if (radioGroup == nullptr) {
+                // Exclusive, and the arrow keys move the check within it.
+                radioGroup = new QButtonGroup(container_);
+            }
+            auto* radio = static_cast<QRadioButton*>(widget);
+            radioGroup->addButton(radio);
+            const auto wParam = MAKEWPARAM(static_cast<unsigned>(c.id), BN_CLICKED);
+            connect(radio, &QRadioButton::clicked, this,
+                    [this, wParam] { Dispatch(WM_COMMAND, wParam, 0, false); });
+        }
+        if (c.kind == ControlKind::ComboBox) {
+            // Only the user's choices and typing, as for an edit.
+            auto* combo = static_cast<QComboBox*>(widget);
+            const auto id = static_cast<unsigned>(c.id);
+            connect(combo, &QComboBox::activated, this,
+                    [this, id] { Dispatch(WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), 0, false); });
+            connect(combo->lineEdit(), &QLineEdit::textEdited, this,
+                    [this, id] { Dispatch(WM_COMMAND, MAKEWPARAM(id, CBN_EDITCHANGE), 0, false); });
         }
         if (c.kind == ControlKind::Edit) {
             // Only the user's edits: text the system sets raises nothing.
@@ -360,7 +407,11 @@ void CQtWindowSite::SetControlText(int id, const std::string& utf8) {
         }
         case ControlKind::PushButton:
         case ControlKind::CheckBox:
+        case ControlKind::RadioButton:
             static_cast<QAbstractButton*>(c->widget)->setText(text);
+            break;
+        case ControlKind::ComboBox:
+            static_cast<QComboBox*>(c->widget)->setEditText(text);
             break;
         case ControlKind::RichEdit:
             static_cast<QTextEdit*>(c->widget)->setPlainText(
@@ -384,7 +435,10 @@ std::string CQtWindowSite::GetControlText(int id) const {
             return ToUtf8(static_cast<QLineEdit*>(c->widget)->text());
         case ControlKind::PushButton:
         case ControlKind::CheckBox:
+        case ControlKind::RadioButton:
             return ToUtf8(static_cast<QAbstractButton*>(c->widget)->text());
+        case ControlKind::ComboBox:
+            return ToUtf8(static_cast<QComboBox*>(c->widget)->currentText());
         case ControlKind::RichEdit: {
             QString text = static_cast<QTextEdit*>(c->widget)->toPlainText();
             text.replace(u'\n', QStringLiteral("\r\n"));
@@ -399,6 +453,16 @@ std::string CQtWindowSite::GetControlText(int id) const {
 
 void CQtWindowSite::SetControlCheck(int id, int state) {
     const ControlEntry* c = Find(id);
+    if (c != nullptr && c->kind == ControlKind::RadioButton) {
+        auto* radio = static_cast<QRadioButton*>(c->widget);
+        // An exclusive group keeps its checked button checked; unchecking it
+        // takes the group's rule off for a moment.
+        QButtonGroup* group = radio->group();
+        group->setExclusive(state != 0);
+        radio->setChecked(state != 0);
+        group->setExclusive(true);
+        return;
+    }
     if (c == nullptr || c->kind != ControlKind::CheckBox) {
         return;
     }
@@ -413,6 +477,9 @@ void CQtWindowSite::SetControlCheck(int id, int state) {
 
 int CQtWindowSite::GetControlCheck(int id) const {
     const ControlEntry* c = Find(id);
+    if (c != nullptr && c->kind == ControlKind::RadioButton) {
+        return static_cast<QRadioButton*>(c->widget)->isChecked() ? 1 : 0;
+    }
     if (c == nullptr || c->kind != ControlKind::CheckBox) {
         return 0;
     }
@@ -470,6 +537,41 @@ void CQtWindowSite::SetRichEditLook(int id, const RichEditLook& look) {
     font.setItalic(false);
     font.setUnderline(false);
     edit->setFont(font);
+}
+
+void CQtWindowSite::SetControlItems(int id, const std::vector<std::string>& utf8Items) {
+    const ControlEntry* c = Find(id);
+    if (c == nullptr || c->kind != ControlKind::ComboBox) {
+        return;
+    }
+    auto* combo = static_cast<QComboBox*>(c->widget);
+    const QString text = combo->currentText();
+    QStringList items;
+    for (const auto& item : utf8Items) {
+        items.append(FromUtf8(item));
+    }
+    combo->clear();
+    combo->addItems(items);
+    // No item is chosen by filling the list; the edit part shows what it had.
+    combo->setCurrentIndex(-1);
+    combo->setEditText(text);
+}
+
+void CQtWindowSite::SetTextLook(int id, const TextLook& look) {
+    const ControlEntry* c = Find(id);
+    if (c == nullptr || c->kind != ControlKind::Static) {
+        return;
+    }
+    auto* label = static_cast<QLabel*>(c->widget);
+    QFont font = container_->font();
+    font.setPointSizeF(look.heightTwips / 20.0);
+    font.setBold(look.bold);
+    label->setFont(font);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, QColor::fromRgb(static_cast<QRgb>(look.textRgb)));
+    palette.setColor(QPalette::Window, QColor::fromRgb(static_cast<QRgb>(look.backgroundRgb)));
+    label->setPalette(palette);
+    label->setAutoFillBackground(look.hasBackground);
 }
 
 void CQtWindowSite::SetControlSizePixels(int id, int width, int height) {

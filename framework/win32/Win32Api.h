@@ -21,6 +21,9 @@
 #undef WM_CLOSE
 #undef WM_USER
 #undef EN_CHANGE
+#undef BN_CLICKED
+#undef CBN_SELCHANGE
+#undef CBN_EDITCHANGE
 #undef MAKEWPARAM
 #undef LOWORD
 #undef HIWORD
@@ -28,6 +31,7 @@
 #undef SW_SHOW
 #undef MB_OK
 #undef MB_OKCANCEL
+#undef MB_YESNOCANCEL
 #undef MB_YESNO
 #undef MB_YESNOCANCEL
 #undef MB_ICONINFORMATION
@@ -54,6 +58,9 @@
 
 // Code outside the system's namespaces (window procedures, WinMain) keeps
 // writing WM_COMMAND, IDOK or LOWORD(lParam) as with the plain headers.
+using fw::BN_CLICKED;
+using fw::CBN_EDITCHANGE;
+using fw::CBN_SELCHANGE;
 using fw::EN_CHANGE;
 using fw::HIWORD;
 using fw::IDCANCEL;

@@ -82,6 +82,10 @@ INT_PTR CALLBACK ModalProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
         state->site->SendCommand(IDCANCEL);
         return TRUE;
     }
+    if (INT_PTR brush = 0;
+        message == WM_CTLCOLORSTATIC && state->site->ColourStatic(wParam, lParam, brush)) {
+        return brush;
+    }
     if (state->site->HandleMessage(message, wParam, lParam)) {
         SetWindowLongPtrW(hwnd, DWLP_MSGRESULT, 0);
         return TRUE;

@@ -48,6 +48,7 @@ private:
 constexpr WORD kButtonAtom = 0x0080;
 constexpr WORD kEditAtom = 0x0081;
 constexpr WORD kStaticAtom = 0x0082;
+constexpr WORD kComboBoxAtom = 0x0085;
 
 // A template flag and the window style it stands for.
 struct StyleBit {
@@ -106,6 +107,14 @@ void WriteControl(TemplateWriter& w, const ControlTemplate& c) {
         case ControlKind::CheckBox:
             style |= BS_AUTOCHECKBOX;
             break;
+        case ControlKind::RadioButton:
+            // Checks itself and unchecks the rest of its WS_GROUP run.
+            style |= BS_AUTORADIOBUTTON;
+            break;
+        case ControlKind::ComboBox:
+            // The template's height is the dropped-down list's.
+            style |= CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL;
+            break;
         case ControlKind::ProgressBar:
             break;
         case ControlKind::Icon:
@@ -132,7 +141,11 @@ void WriteControl(TemplateWriter& w, const ControlTemplate& c) {
             break;
         case ControlKind::PushButton:
         case ControlKind::CheckBox:
+        case ControlKind::RadioButton:
             w.Ordinal(kButtonAtom);
+            break;
+        case ControlKind::ComboBox:
+            w.Ordinal(kComboBoxAtom);
             break;
         case ControlKind::RichEdit:
             w.Text(RichEditClassName());

@@ -287,6 +287,10 @@ INT_PTR CALLBACK CWin32FormView::FormProcedure(HWND hwnd, UINT message, WPARAM w
     if (self == nullptr || self->site_ == nullptr) {
         return FALSE;
     }
+    if (INT_PTR brush = 0;
+        message == WM_CTLCOLORSTATIC && self->site_->ColourStatic(wParam, lParam, brush)) {
+        return brush;
+    }
     if (message == WM_COMMAND && self->site_->HandleMessage(message, wParam, lParam)) {
         SetWindowLongPtrW(hwnd, DWLP_MSGRESULT, 0);
         return TRUE;

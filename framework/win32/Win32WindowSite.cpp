@@ -8,10 +8,6 @@
 namespace fw::win32 {
 namespace {
 
-COLORREF ToColorRef(unsigned rgb) {
-    return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
-}
-
 std::wstring WindowText(HWND hwnd) {
     const int length = GetWindowTextLengthW(hwnd);
     std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
@@ -52,6 +48,10 @@ CWin32WindowSite::CWin32WindowSite(HWND dialog, HWND owner, CWnd& window,
                                    const DialogTemplate& dialogTemplate)
     : CWindowSiteCore(window), dialog_(dialog), owner_(owner), template_(dialogTemplate) {
     for (const auto& c : template_.controls) {
+        if (c.kind == ControlKind::ComboBox) {
+            // A drop-down takes no text from its template.
+            SetControlText(c.id, c.caption);
+        }
         if (c.kind != ControlKind::RichEdit) {
             continue;
         }
@@ -74,8 +74,16 @@ CWin32WindowSite::CWin32WindowSite(HWND dialog, HWND owner, CWnd& window,
 }
 
 // What is still queued dies with the site; the announcements find an empty
-// queue or a window that is gone.
-CWin32WindowSite::~CWin32WindowSite() = default;
+// queue or a window that is gone. A static that outlives its look goes back to
+// the dialog's font before the look's is deleted.
+CWin32WindowSite::~CWin32WindowSite() {
+    const auto dialogFont = static_cast<WPARAM>(SendMessageW(dialog_, WM_GETFONT, 0, 0));
+    for (const auto& look : textLooks_) {
+        if (HWND control = Control(look.first)) {
+            SendMessageW(control, WM_SETFONT, dialogFont, FALSE);
+        }
+    }
+}
 
 HWND CWin32WindowSite::ControlOf(int id, ControlKind kind) const {
     const ControlTemplate* c = template_.Find(id);
@@ -111,6 +119,20 @@ bool CWin32WindowSite::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
             }
             return true;
         }
+        if (c->kind == ControlKind::RadioButton && code == BN_CLICKED) {
+            // The button has checked itself and unchecked its group already.
+            Dispatch(WM_COMMAND, MAKEWPARAM(static_cast<unsigned>(id), BN_CLICKED), 0, false);
+            return true;
+        }
+        if (c->kind == ControlKind::ComboBox && (code == CBN_SELCHANGE || code == CBN_EDITCHANGE)) {
+            if (code == CBN_SELCHANGE) {
+                // The edit part takes the item only after this notification;
+                // the window reads the chosen text, as on the other hosts.
+                ShowChosenItem(Control(id));
+            }
+            Dispatch(WM_COMMAND, MAKEWPARAM(static_cast<unsigned>(id), code), 0, false);
+            return true;
+        }
         return false;
     }
     if (message == WM_TIMER) {
@@ -128,6 +150,31 @@ bool CWin32WindowSite::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return true;
     }
     return false;
+}
+
+void CWin32WindowSite::ShowChosenItem(HWND combo) {
+    const LRESULT chosen = SendMessageW(combo, CB_GETCURSEL, 0, 0);
+    if (chosen == CB_ERR) {
+        return;
+    }
+    const LRESULT length = SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(chosen), 0);
+    if (length == CB_ERR) {
+        return;
+    }
+    std::wstring item(static_cast<std::size_t>(length) + 1, L'\0');
+    SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(chosen),
+                 reinterpret_cast<LPARAM>(item.data()));
+    SetWindowTextW(combo, item.c_str());
+}
+
+bool CWin32WindowSite::ColourStatic(WPARAM dc, LPARAM control, INT_PTR& brush) const {
+    const auto id = GetDlgCtrlID(reinterpret_cast<HWND>(control));
+    auto it = textLooks_.find(id);
+    if (it == textLooks_.end() || reinterpret_cast<HWND>(control) != Control(id)) {
+        return false;
+    }
+    brush = reinterpret_cast<INT_PTR>(it->second->Colour(reinterpret_cast<HDC>(dc)));
+    return true;
 }
 
 void CWin32WindowSite::ShowControl(int id, int showCommand) {
@@ -187,6 +234,8 @@ void CWin32WindowSite::SetControlText(int id, const std::string& utf8) {
         case ControlKind::Static:
         case ControlKind::PushButton:
         case ControlKind::CheckBox:
+        case ControlKind::RadioButton:
+        case ControlKind::ComboBox:
             SetWindowTextW(control, Widen(utf8).c_str());
             break;
         case ControlKind::ProgressBar:
@@ -216,6 +265,8 @@ std::string CWin32WindowSite::GetControlText(int id) const {
         case ControlKind::Edit:
         case ControlKind::PushButton:
         case ControlKind::CheckBox:
+        case ControlKind::RadioButton:
+        case ControlKind::ComboBox:
             return Narrow(WindowText(control));
         case ControlKind::ProgressBar:
         case ControlKind::Icon:
@@ -225,6 +276,14 @@ std::string CWin32WindowSite::GetControlText(int id) const {
 }
 
 void CWin32WindowSite::SetControlCheck(int id, int state) {
+    if (ControlOf(id, ControlKind::RadioButton) != nullptr) {
+        // BM_SETCHECK leaves the group alone; a click would not.
+        for (int sibling : state != 0 ? template_.RadioGroup(id) : std::vector<int>{id}) {
+            const bool checked = sibling == id && state != 0;
+            SendMessageW(Control(sibling), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+        }
+        return;
+    }
     HWND check = ControlOf(id, ControlKind::CheckBox);
     if (check == nullptr) {
         return;
@@ -239,6 +298,9 @@ void CWin32WindowSite::SetControlCheck(int id, int state) {
 }
 
 int CWin32WindowSite::GetControlCheck(int id) const {
+    if (HWND radio = ControlOf(id, ControlKind::RadioButton)) {
+        return SendMessageW(radio, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
+    }
     HWND check = ControlOf(id, ControlKind::CheckBox);
     if (check == nullptr) {
         return 0;
@@ -324,6 +386,31 @@ void CWin32WindowSite::SetRichEditLook(int id, const RichEditLook& look) {
     // The default for text still to come, and what is there already.
     ApplyRichEditFormat(edit, look, SCF_DEFAULT);
     ApplyRichEditFormat(edit, look, SCF_ALL);
+}
+
+void CWin32WindowSite::SetControlItems(int id, const std::vector<std::string>& utf8Items) {
+    HWND combo = ControlOf(id, ControlKind::ComboBox);
+    if (combo == nullptr) {
+        return;
+    }
+    const std::wstring text = WindowText(combo);
+    SendMessageW(combo, CB_RESETCONTENT, 0, 0);
+    for (const auto& item : utf8Items) {
+        SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(item).c_str()));
+    }
+    SetWindowTextW(combo, text.c_str());
+}
+
+void CWin32WindowSite::SetTextLook(int id, const TextLook& look) {
+    HWND label = ControlOf(id, ControlKind::Static);
+    if (label == nullptr) {
+        return;
+    }
+    auto made = std::make_unique<CWin32TextLook>(dialog_, look);
+    SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(made->Font()), TRUE);
+    // The old font and brush go only now that the control no longer uses them.
+    textLooks_[id] = std::move(made);
+    InvalidateRect(label, nullptr, TRUE);
 }
 
 void CWin32WindowSite::SetControlSizePixels(int id, int width, int height) {

@@ -8,10 +8,12 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 
 #include "framework/DialogTemplate.h"
 #include "framework/PaneLineBreaks.h"
 #include "framework/WindowSiteCore.h"
+#include "framework/win32/Win32TextLook.h"
 
 namespace fw::win32 {
 
@@ -37,6 +39,9 @@ public:
     // WM_COMMAND (clicks, EN_CHANGE), WM_TIMER and the system's own messages
     // (WM_USER and above) go to the window's WindowProc; true when handled.
     bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    // WM_CTLCOLORSTATIC for a static with a look: true, with the brush the
+    // dialog procedure returns as it is (not through DWLP_MSGRESULT).
+    bool ColourStatic(WPARAM dc, LPARAM control, INT_PTR& brush) const;
     // The template's kind of a control, or nullptr for an unknown ID.
     const ControlTemplate* Find(int id) const { return template_.Find(id); }
 
@@ -55,6 +60,8 @@ public:
     void SetControlSizePixels(int id, int width, int height) override;
     void SetProgressRange(int id, int low, int high) override;
     void SetProgressPos(int id, int pos) override;
+    void SetControlItems(int id, const std::vector<std::string>& utf8Items) override;
+    void SetTextLook(int id, const TextLook& look) override;
     int MessageBoxById(UINT textId, UINT captionId, UINT type, const MessageArgs& args) override;
 
 private:
@@ -68,6 +75,7 @@ private:
     HWND ControlOf(int id, ControlKind kind) const;
     void SetRichEditText(HWND edit, int id, const std::string& utf8);
     void ApplyRichEditFormat(HWND edit, const RichEditLook& look, DWORD scope);
+    static void ShowChosenItem(HWND combo);
 
     HWND dialog_;
     HWND owner_;
@@ -77,6 +85,7 @@ private:
     // A rich edit keeps one CR per line break.
     CPaneLineBreaks paneBreaks_{'\r'};
     std::map<int, RichEditLook> looks_;
+    std::map<int, std::unique_ptr<CWin32TextLook>> textLooks_;
 };
 
 }  // namespace fw::win32

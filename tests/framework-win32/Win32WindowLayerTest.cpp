@@ -221,6 +221,23 @@ TEST_F(Win32Form, CheckBoxesAndButtonClicks) {
     EXPECT_EQ(view.received[0].wParam, static_cast<fw::WPARAM>(button));
 }
 
+TEST_F(Win32Form, AStaticWithALookIsColouredByTheFormsDialogProcedure) {
+    int label = -1;
+    for (const auto& c : t->controls) {
+        label = label == -1 && c.kind == fw::ControlKind::Static ? c.id : label;
+    }
+    form->SetTextLook(label, {200, false, 0xFFFFFF, true, 0x008000});
+    HDC dc = GetDC(form->Control(label));
+    const LRESULT brush =
+        SendMessageW(form->FormHwnd(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                     reinterpret_cast<LPARAM>(form->Control(label)));
+    LOGBRUSH colour{};
+    GetObjectW(reinterpret_cast<HGDIOBJ>(brush), sizeof(colour), &colour);
+    EXPECT_EQ(colour.lbColor, RGB(0, 0x80, 0));
+    EXPECT_EQ(GetTextColor(dc), RGB(0xFF, 0xFF, 0xFF));
+    ReleaseDC(form->Control(label), dc);
+}
+
 class PaneView : public RecordingView {
 public:
     void DoDataExchange(fw::CDataExchange* pDX) override {

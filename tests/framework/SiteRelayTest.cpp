@@ -28,6 +28,8 @@ TEST(SiteRelay, HandsItsCallsOnToItsTarget) {
     relay.SetControlCheck(modify, 1);
     EXPECT_EQ(target.Check(modify), 1);
     EXPECT_EQ(relay.GetControlCheck(modify), 1);
+    relay.SetTextLook(res::IDC_IMEI_CAPTION, fw::TextLook{});
+    EXPECT_NE(target.TextLookOf(res::IDC_IMEI_CAPTION), nullptr);
 
     target.onMessageBox = [](const fw::RecordedMessageBox&) { return fw::IDCANCEL; };
     EXPECT_EQ(relay.MessageBoxById(1, 2, fw::MB_OKCANCEL, {"x"}), fw::IDCANCEL);
@@ -53,6 +55,8 @@ TEST(SiteRelay, WithoutATargetItAnswersAsAWindowWithoutControls) {
     relay.SetControlSizePixels(1, 2, 3);
     relay.SetProgressRange(1, 0, 10);
     relay.SetProgressPos(1, 5);
+    relay.SetControlItems(1, {"item"});
+    relay.SetTextLook(1, fw::TextLook{});
     relay.PostMessage(fw::WM_USER, 0, 0);
     EXPECT_FALSE(relay.IsControlVisible(1));
     EXPECT_FALSE(relay.IsControlEnabled(1));

@@ -1,0 +1,57 @@
+// A small dialog with what a station tile shows: a verdict, two radio groups
+// around a drop-down list. Each host's site is driven through it alike.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "framework/DialogTemplate.h"
+#include "framework/Wnd.h"
+
+namespace testsupport::choice {
+
+constexpr int kVerdict = 10;
+constexpr int kJobLoad = 11;
+constexpr int kJobSave = 12;
+constexpr int kJobErase = 13;
+constexpr int kPorts = 14;
+constexpr int kSpeedFast = 15;
+
+inline fw::DialogTemplate ChoiceDialog() {
+    using fw::ControlKind;
+    fw::DialogTemplate t;
+    t.fontFace = "MS Shell Dlg";
+    t.fontPoints = 8;
+    t.width = 200;
+    t.height = 80;
+    t.controls = {
+        {kVerdict, ControlKind::Static, 0, {5, 5, 60, 20}, "--"},
+        {kJobLoad, ControlKind::RadioButton, fw::kGroup | fw::kTabStop, {5, 30, 50, 10}, "Load"},
+        {kJobSave, ControlKind::RadioButton, 0, {5, 42, 50, 10}, "Save"},
+        {kJobErase, ControlKind::RadioButton, 0, {5, 54, 50, 10}, "Erase"},
+        {kPorts, ControlKind::ComboBox, fw::kGroup | fw::kTabStop, {70, 30, 60, 80}, "COM9"},
+        {kSpeedFast, ControlKind::RadioButton, fw::kGroup, {140, 30, 50, 10}, "Fast"},
+    };
+    return t;
+}
+
+// Each command, with the drop-down's text as its handler reads it.
+class CommandLog : public fw::CWnd {
+public:
+    fw::LRESULT WindowProc(fw::UINT message, fw::WPARAM wParam, fw::LPARAM) override {
+        if (message == fw::WM_COMMAND) {
+            commands.push_back(wParam);
+            portText.push_back(GetDlgItemBytes(kPorts));
+        }
+        return 0;
+    }
+    std::vector<fw::WPARAM> commands;
+    std::vector<std::string> portText;
+};
+
+// "FAILED": large white letters on red.
+inline fw::TextLook FailedLook() {
+    return {480, true, 0xFFFFFF, true, 0xC00000};
+}
+
+}  // namespace testsupport::choice
