@@ -87,11 +87,12 @@ fw::DialogTemplate BuildStationForm(fw::Language language) {
     DialogTemplate t = NewTemplate(IDD_STATION_FORM, language, "", "", 550,
                                    kTilesTop + 2 * (kTileHeight + 4) + 10);
 
-    Add(t, IDC_STATION_JOB_CONFIGURE, ControlKind::CheckBox, kTabStop | kGroup, {10, 8, 150, 12},
+    Add(t, IDC_STATION_JOB_CONFIGURE, ControlKind::RadioButton, kTabStop | kGroup, {10, 8, 150, 12},
         c.configure);
-    Add(t, IDC_STATION_JOB_UPDATE, ControlKind::CheckBox, kTabStop, {170, 8, 150, 12}, c.update);
+    Add(t, IDC_STATION_JOB_UPDATE, ControlKind::RadioButton, 0, {170, 8, 150, 12}, c.update);
+    // The next group starts here: the radio buttons end above.
 
-    Add(t, IDC_STATION_FILE_CAPTION, ControlKind::Static, 0, {10, 26, 50, 10}, c.file);
+    Add(t, IDC_STATION_FILE_CAPTION, ControlKind::Static, kGroup, {10, 26, 50, 10}, c.file);
     Add(t, IDC_STATION_FILE, ControlKind::Edit, kBorder | kTabStop | kAutoHScroll,
         {62, 24, 380, 14});
     Add(t, IDC_STATION_BROWSE, ControlKind::PushButton, kTabStop, {448, 24, 60, 14}, c.browse);

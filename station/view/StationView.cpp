@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 
 #include "cli/CommandFiles.h"
 #include "cli/Console.h"
@@ -106,7 +107,43 @@ CStationView::~CStationView() {
     }
 }
 
+namespace {
+
+// Read from two metres: the state and the verdict in large type, the verdict
+// in a word on its colour, never in colour alone.
+constexpr int kStateTwips = 240;
+constexpr int kVerdictTwips = 360;
+constexpr unsigned kWhite = 0xFFFFFF;
+constexpr unsigned kOkGreen = 0x1E7B34;
+constexpr unsigned kFailedRed = 0xB3261E;
+
+fw::TextLook StateLook() {
+    fw::TextLook look;
+    look.heightTwips = kStateTwips;
+    return look;
+}
+
+fw::TextLook VerdictLook(std::optional<bool> ok) {
+    fw::TextLook look;
+    look.heightTwips = kVerdictTwips;
+    look.bold = true;
+    if (ok) {
+        look.textRgb = kWhite;
+        look.hasBackground = true;
+        look.backgroundRgb = *ok ? kOkGreen : kFailedRed;
+    }
+    return look;
+}
+
+}  // namespace
+
 void CStationView::OnInitialUpdate() {
+    if (Site() != nullptr) {
+        for (int tile = 0; tile < res::kStationTiles; ++tile) {
+            Site()->SetTextLook(res::StationTileId(tile, res::kPartState), StateLook());
+            Site()->SetTextLook(res::StationTileId(tile, res::kPartVerdict), VerdictLook({}));
+        }
+    }
     if (GetForm().file.empty() && ControlText(res::IDC_STATION_PORTS).empty()) {
         ShowJobChoice(Job::Configure);
     }
@@ -426,14 +463,15 @@ void CStationView::OnEnded() {
     }
 }
 
-void CStationView::SetText(int id, const std::string& text) {
+bool CStationView::SetText(int id, const std::string& text) {
     // Only what changed is drawn again: four times a second for every port.
     auto [at, added] = shown_.try_emplace(id, text);
     if (!added && at->second == text) {
-        return;
+        return false;
     }
     at->second = text;
     Site()->SetControlText(id, text);
+    return true;
 }
 
 void CStationView::ShowPorts(const station::StationSnapshot& snapshot) {
@@ -464,11 +502,15 @@ void CStationView::ShowPorts(const station::StationSnapshot& snapshot) {
         SetText(PartId(tiles, n, res::kPartPort), port.label);
         SetText(PartId(tiles, n, res::kPartState), port.state);
         SetText(PartId(tiles, n, res::kPartImei), port.imei);
-        SetText(PartId(tiles, n, res::kPartVerdict),
-                port.lastVerdict.empty()
-                    ? std::string()
-                    : fw::LoadText(port.lastOk ? res::IDS_STATION_VERDICT_OK
-                                               : res::IDS_STATION_VERDICT_FAILED));
+        const std::optional<bool> verdict =
+            port.lastVerdict.empty() ? std::nullopt : std::optional<bool>(port.lastOk);
+        if (SetText(PartId(tiles, n, res::kPartVerdict),
+                    !verdict ? std::string()
+                             : fw::LoadText(*verdict ? res::IDS_STATION_VERDICT_OK
+                                                     : res::IDS_STATION_VERDICT_FAILED)) &&
+            tiles) {
+            Site()->SetTextLook(PartId(tiles, n, res::kPartVerdict), VerdictLook(verdict));
+        }
         SetText(PartId(tiles, n, res::kPartCounts),
                 fw::LoadText(res::IDS_STATION_TILE_COUNTS,
                              {std::to_string(port.ok), std::to_string(port.failed)}));

@@ -84,7 +84,8 @@ private:
     void ShowRunning(bool running);
     void ShowJobChoice(Job job);
     std::string ControlText(int id) const;
-    void SetText(int id, const std::string& text);
+    // False when the control already showed the text.
+    bool SetText(int id, const std::string& text);
 
     std::string workerProgram_;
     std::unique_ptr<std::ostream> nowhere_;

@@ -115,6 +115,10 @@ TEST_F(StationWindow, UpdatesSixDevicesOnThreePortsAndEachTileShowsItsVerdict) {
         // The tile says what its device bore out, in words as well as colour.
         EXPECT_EQ(window_.Text(res::StationTileId(k, res::kPartPort)), Link(k));
         EXPECT_EQ(window_.Text(res::StationTileId(k, res::kPartVerdict)), "OK");
+        const fw::TextLook* look = window_.TextLookOf(res::StationTileId(k, res::kPartVerdict));
+        ASSERT_NE(look, nullptr);
+        EXPECT_TRUE(look->hasBackground);
+        EXPECT_NE(look->backgroundRgb, 0xFFFFFFu);
         EXPECT_EQ(window_.Text(res::StationTileId(k, res::kPartCounts)), "OK 2    Failed 0");
         EXPECT_EQ(window_.ProgressPos(res::StationTileId(k, res::kPartProgress)), 1000);
         EXPECT_TRUE(window_.Visible(res::StationTileId(k, res::kPartState)));
@@ -206,8 +210,12 @@ TEST_F(StationWindow, AbortCancelsTheDevicesInFlightAndNoWorkerOutlivesTheJob) {
     ASSERT_TRUE(loop_.RunUntil([this] { return !view_.Running(); }, 60s));
     ASSERT_TRUE(view_.LastResult());
     EXPECT_TRUE(view_.LastResult()->interrupted);
+    // The verdict in a word, on its colour.
     for (int k = 0; k < 2; ++k) {
         EXPECT_EQ(window_.Text(res::StationTileId(k, res::kPartVerdict)), "FAILED");
+        const fw::TextLook* look = window_.TextLookOf(res::StationTileId(k, res::kPartVerdict));
+        ASSERT_NE(look, nullptr);
+        EXPECT_TRUE(look->hasBackground);
     }
 }
 

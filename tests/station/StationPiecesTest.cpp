@@ -22,6 +22,11 @@ struct GoodList {
     std::string text;
     std::vector<int> ports;
 };
+// The list as typed names the case: the test's name stays the same from one
+// listing to the next (raw bytes would show heap addresses).
+void PrintTo(const GoodList& list, std::ostream* out) {
+    *out << list.text;
+}
 class PortListAccepts : public ::testing::TestWithParam<GoodList> {};
 
 TEST_P(PortListAccepts, InTheOrderGiven) {
@@ -48,6 +53,9 @@ struct BadList {
     std::string text;
     station::PortListError::Kind kind;
 };
+void PrintTo(const BadList& list, std::ostream* out) {
+    *out << list.text;
+}
 class PortListRefuses : public ::testing::TestWithParam<BadList> {};
 
 TEST_P(PortListRefuses, WithTheReason) {
