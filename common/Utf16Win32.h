@@ -28,4 +28,3 @@ inline std::wstring ToWide(const std::string& text) {
     ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size);
     return out;
 }
-
