@@ -428,7 +428,12 @@ void CStationView::Said(const std::string& line) {
 }
 
 bool CStationView::Recorded(const station::DeviceRow& row) {
-    return report_ && report_->Add(row);
+    if (report_ && report_->Add(row)) {
+        return true;
+    }
+    // The device is what its row says; that the report lacks it must be told.
+    Said(cli::Console::Text(res::IDS_CLI_REPORT_FAILED, {reportPath_}));
+    return false;
 }
 
 void CStationView::OnChanged() {
