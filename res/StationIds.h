@@ -66,7 +66,6 @@ inline constexpr fw::UINT IDS_STATION_PROFILE_FILTER = 411;
 inline constexpr fw::UINT IDS_STATION_REPORT_FILTER = 412;
 // %1 the path where tirvelctl was looked for
 inline constexpr fw::UINT IDS_STATION_NO_WORKER_PROGRAM = 413;
-inline constexpr fw::UINT IDS_STATION_ENDED = 414;
 // %1 a message built elsewhere (tirvelctl's, for the same refusal)
 inline constexpr fw::UINT IDS_STATION_TEXT = 415;
 // %1 the option as given

@@ -54,7 +54,6 @@ public:
     // Closing while a job runs asks first; true when the window may go now.
     // Finish chosen: the window goes once the devices in flight are done.
     bool QueryClose();
-    bool CloseWhenEnded() const { return closeWhenEnded_; }
     // How the host closes the window once a job asked to close has ended.
     void SetCloseRequest(std::function<void()> request) { closeRequest_ = std::move(request); }
 
