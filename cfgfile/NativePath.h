@@ -16,4 +16,14 @@ inline std::filesystem::path NativePath(const std::string& utf8) {
 #endif
 }
 
+// And back: the UTF-8 the rest of the program speaks.
+inline std::string Utf8Path(const std::filesystem::path& path) {
+#ifdef _WIN32
+    const std::u8string utf8 = path.u8string();
+    return std::string(utf8.begin(), utf8.end());
+#else
+    return path.string();
+#endif
+}
+
 }  // namespace cfgfile

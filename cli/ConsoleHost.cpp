@@ -19,11 +19,7 @@ int ProbeSeconds() {
 ConsoleHost::ConsoleHost(const HostSettings& settings, Console& console)
     : console_(console),
       window_(loop_, view_, console),
-      watcher_([this](int) {
-          // Flag first: whoever sees the view stopped can rely on the flag.
-          interrupted_ = true;
-          view_.PostMessage(fw::WM_COMMAND, static_cast<fw::WPARAM>(res::ID_STOP_CONFIG), 0);
-      }),
+      watcher_([this](int) { Interrupt(); }),
       dialogs_(loop_, console, settings.password, settings.promptForPassword, watcher_.WakeFd()) {
     AfxSetMainFrame(&frame_);
     view_.m_nComPort = settings.comPort;
@@ -31,6 +27,12 @@ ConsoleHost::ConsoleHost(const HostSettings& settings, Console& console)
     view_.OnInitialUpdate();
     dialogs_.SetInterruptCheck([this] { return interrupted_.load(); });
     dialogs_.SetModalHook([this](bool open) { window_.SetModalOpen(open); });
+}
+
+void ConsoleHost::Interrupt() {
+    // Flag first: whoever sees the view stopped can rely on the flag.
+    interrupted_ = true;
+    view_.PostMessage(fw::WM_COMMAND, static_cast<fw::WPARAM>(res::ID_STOP_CONFIG), 0);
 }
 
 ConsoleHost::~ConsoleHost() {

@@ -51,6 +51,8 @@ public:
     void Command(fw::UINT id) { window_.Command(static_cast<int>(id)); }
     void Stop() { Command(res::ID_STOP_CONFIG); }
 
+    // What Ctrl+C does, from any thread: the flag, then Stop posted to the view.
+    void Interrupt();
     // True once Ctrl+C came; the Stop it posted has then been delivered.
     bool Interrupted();
 

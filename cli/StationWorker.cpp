@@ -1,6 +1,8 @@
 #include "cli/StationWorker.h"
 
 #include <iostream>
+#include <optional>
+#include <thread>
 
 #include "cli/Commands.h"
 #include "res/ResourceIds.h"
@@ -10,6 +12,18 @@ namespace {
 
 // The board redraws a few times a second; more events only cost the pipe.
 constexpr auto kTransferEventPeriod = std::chrono::milliseconds(200);
+
+// A line without its '\n' (and a '\r' before it); none at the end of input.
+std::optional<std::string> NextLine(std::istream& in) {
+    std::string line;
+    if (!std::getline(in, line)) {
+        return std::nullopt;
+    }
+    if (!line.empty() && line.back() == '\r') {
+        line.pop_back();
+    }
+    return line;
+}
 
 class NullBuffer : public std::streambuf {
 protected:
@@ -92,14 +106,54 @@ void WorkerLink::End(station::DeviceOutcome outcome, const station::DeviceRow* r
 }
 
 std::string WorkerLink::ReadReply() {
-    std::string line;
-    if (!std::getline(replies_, line)) {
+    if (!watched_) {
+        return NextLine(replies_).value_or(std::string());
+    }
+    std::unique_lock lock(watched_->mutex);
+    watched_->arrived.wait(lock, [this] { return !watched_->lines.empty() || watched_->ended; });
+    if (watched_->lines.empty()) {
         return std::string();
     }
-    if (!line.empty() && line.back() == '\r') {
-        line.pop_back();
-    }
+    std::string line = std::move(watched_->lines.front());
+    watched_->lines.pop_front();
     return line;
+}
+
+void WorkerLink::WatchReplies(std::function<void()> onCancel) {
+    watched_ = std::make_shared<Replies>();
+    watched_->onCancel = std::move(onCancel);
+    const auto cancel = [](Replies& replies) {
+        const std::lock_guard lock(replies.mutex);
+        if (replies.onCancel) {
+            replies.onCancel();
+        }
+    };
+    // Detached: it may still wait for input when the worker ends; the
+    // process's end ends it.
+    std::thread([replies = watched_, &in = replies_, cancel] {
+        while (std::optional<std::string> line = NextLine(in)) {
+            if (*line == station::kCancelLine) {
+                cancel(*replies);
+                continue;
+            }
+            const std::lock_guard lock(replies->mutex);
+            replies->lines.push_back(std::move(*line));
+            replies->arrived.notify_all();
+        }
+        {
+            const std::lock_guard lock(replies->mutex);
+            replies->ended = true;
+            replies->arrived.notify_all();
+        }
+        cancel(*replies);
+    }).detach();
+}
+
+void WorkerLink::StopWatching() {
+    if (watched_) {
+        const std::lock_guard lock(watched_->mutex);
+        watched_->onCancel = nullptr;
+    }
 }
 
 int RunStationWorker(station::StationJob job, HostSettings settings, const std::string& file,
@@ -113,6 +167,12 @@ int RunStationWorker(station::StationJob job, HostSettings settings, const std::
     // still come as messages, and the last one is the device's report text.
     Console console(nowhere, link.Messages(), true, false);
     ConsoleHost host(settings, console);
+    link.WatchReplies([&host] { host.Interrupt(); });
+    // Before the host goes: a cancel from then on finds nothing to stop.
+    struct Unwatch {
+        WorkerLink& link;
+        ~Unwatch() { link.StopWatching(); }
+    } unwatch{link};
 
     station::DeviceRow row;
     station::DeviceOutcome outcome = station::DeviceOutcome::JobFailed;

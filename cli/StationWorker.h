@@ -5,7 +5,11 @@
 // that crashes or hangs takes nobody else's device with it.
 #pragma once
 
+#include <condition_variable>
+#include <deque>
+#include <functional>
 #include <istream>
+#include <memory>
 #include <mutex>
 #include <ostream>
 #include <streambuf>
@@ -33,6 +37,13 @@ public:
     bool Claimed() const { return claimed_; }
     // The next line from the supervisor; empty at the end of input.
     std::string ReadReply();
+    // From now on the supervisor's lines are read on a thread of their own,
+    // so a cancel reaches the device whatever the worker is doing: onCancel
+    // runs there on the cancel line or the end of input, until StopWatching;
+    // other lines wait for ReadReply. The thread may outlive the link (it
+    // waits for input until the process ends): the stream must too.
+    void WatchReplies(std::function<void()> onCancel);
+    void StopWatching();
 
 private:
     class LineBuffer : public std::streambuf {
@@ -56,6 +67,16 @@ private:
     std::ostream messages_;
     bool claimed_ = false;
     std::chrono::steady_clock::time_point lastTransfer_{};
+
+    // Shared with the reading thread, which may outlive the link.
+    struct Replies {
+        std::mutex mutex;
+        std::condition_variable arrived;
+        std::deque<std::string> lines;
+        bool ended = false;
+        std::function<void()> onCancel;
+    };
+    std::shared_ptr<Replies> watched_;
 };
 
 // Runs one device of the job on the port of settings; the password comes

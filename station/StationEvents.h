@@ -34,6 +34,9 @@ std::optional<StationEvent> DecodeEvent(const std::string& line);
 
 inline constexpr const char* kClaimGranted = "go";
 inline constexpr const char* kClaimRefused = "stop";
+// The supervisor to a worker at any moment: cancel the device safely. The end
+// of the worker's input (its supervisor gone) means the same.
+inline constexpr const char* kCancelLine = "cancel";
 
 // The password line: "-" for none, else its bytes in hex.
 std::string EncodePasswordLine(const std::optional<std::string>& password);

@@ -50,7 +50,8 @@ public:
     bool Write(const std::string& text);
     // The child sees the end of its input.
     void CloseInput();
-    // Asks the child to stop safely: SIGTERM on POSIX, Ctrl+Break on Windows.
+    // Asks the child to stop safely: SIGTERM on POSIX, the cancel line on its
+    // input on Windows.
     void Cancel();
     // Ends the child at once: SIGKILL, or TerminateProcess with exit code 1.
     void Kill();

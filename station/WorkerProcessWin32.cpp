@@ -7,6 +7,8 @@
 
 #include "station/WorkerProcess.h"
 
+#include "station/StationEvents.h"
+
 #include "common/Utf16Win32.h"
 
 namespace station {
@@ -139,13 +141,15 @@ WorkerProcess::WorkerProcess(const std::string& program, const std::vector<std::
     for (const std::string& arg : args) {
         AppendQuoted(commandLine, ToWide(arg));
     }
-    // The child keeps our console, which Ctrl+Break needs to reach it; its own
-    // process group keeps the operator's Ctrl+C away from it.
+    // The worker needs no console: it is told to cancel on its input. A
+    // console of its own stays hidden (started from a window it would show
+    // one), and the operator's Ctrl+C and closing the console reach only the
+    // supervisor, which cancels its workers safely.
+    const DWORD flags = CREATE_NEW_PROCESS_GROUP | EXTENDED_STARTUPINFO_PRESENT |
+                        CREATE_UNICODE_ENVIRONMENT | CREATE_NO_WINDOW;
     PROCESS_INFORMATION info{};
-    if (!::CreateProcessW(
-            application.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-            CREATE_NEW_PROCESS_GROUP | EXTENDED_STARTUPINFO_PRESENT | CREATE_UNICODE_ENVIRONMENT,
-            nullptr, nullptr, &startup.StartupInfo, &info)) {
+    if (!::CreateProcessW(application.c_str(), commandLine.data(), nullptr, nullptr, TRUE, flags,
+                          nullptr, nullptr, &startup.StartupInfo, &info)) {
         fail("cannot run " + program);
     }
     closeChildEnds();
@@ -201,11 +205,15 @@ void WorkerProcess::CloseInput() {
 }
 
 void WorkerProcess::Cancel() {
-    std::lock_guard lock(exitMutex_);
-    if (!reaped_) {
-        // The child is the leader of its own group, whose id is its process id.
-        ::GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, static_cast<DWORD>(pid_));
+    {
+        std::lock_guard lock(exitMutex_);
+        if (reaped_) {
+            return;
+        }
     }
+    // A console's Ctrl+Break reaches no process of another console, and none
+    // at all under Wine: the line on its input reaches it wherever it runs.
+    Write(std::string(kCancelLine) + "\n");
 }
 
 void WorkerProcess::Kill() {

@@ -21,7 +21,8 @@ StationParseResult Refuse(std::string message) {
 
 }  // namespace
 
-StationParseResult ParseStationCommandLine(const std::vector<std::string>& arguments) {
+StationParseResult ParseStationCommandLine(const std::vector<std::string>& arguments,
+                                           bool withScreenshot) {
     StationParseResult result;
     StationOptions& o = result.options;
     std::vector<std::string> devices;
@@ -52,7 +53,8 @@ StationParseResult ParseStationCommandLine(const std::vector<std::string>& argum
         }
         const bool known = name == "--lang" || name == "-p" || name == "--port" ||
                            name == "--device" || name == "--profile" || name == "--firmware" ||
-                           name == "--count" || name == "--report" || name == "--screenshot";
+                           name == "--count" || name == "--report" ||
+                           (withScreenshot && name == "--screenshot");
         if (!known) {
             return Refuse(fw::LoadText(res::IDS_STATION_UNKNOWN_OPTION, {arguments[i]}));
         }

@@ -35,7 +35,9 @@ struct StationParseResult {
     std::string message;
 };
 
-StationParseResult ParseStationCommandLine(const std::vector<std::string>& arguments);
+// withScreenshot: the shell takes pictures of itself (--screenshot is known).
+StationParseResult ParseStationCommandLine(const std::vector<std::string>& arguments,
+                                           bool withScreenshot);
 
 // The form the window opens with: the last job, then what the line names.
 CStationView::JobForm MergeStationForm(CStationView::JobForm last, const StationOptions& options);

@@ -32,7 +32,7 @@ void CStationWindow::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    store_.Save(view_->GetForm());
+    store_.Save(view_->GetJobForm());
     event->accept();
 }
 

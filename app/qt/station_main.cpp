@@ -62,7 +62,7 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         arguments.emplace_back(argv[i]);
     }
-    const app::StationParseResult parsed = app::ParseStationCommandLine(arguments);
+    const app::StationParseResult parsed = app::ParseStationCommandLine(arguments, true);
     if (parsed.options.language) {
         fw::SetLanguage(*parsed.options.language);
     }
@@ -85,7 +85,7 @@ int main(int argc, char** argv) {
     app::CSettingsStationJobStore store;
     app::CStationWindow window(store, language);
     dialogHost.SetMainWindow(&window);
-    window.View().SetForm(app::MergeStationForm(store.Load(), parsed.options));
+    window.View().SetJobForm(app::MergeStationForm(store.Load(), parsed.options));
     window.show();
     if (parsed.options.start) {
         QTimer::singleShot(0, &window, [&window] { window.View().OnStart(); });

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "app/win32/RegistryValues.h"
 #include "framework/win32/Win32Host.h"
 
 namespace app::win32 {
@@ -24,27 +25,6 @@ std::wstring FullPathW(const std::wstring& path) {
     return full.empty() ? path : full;
 }
 
-// One stored value ("" when it is missing or no string).
-std::wstring ReadValue(HKEY section, const std::wstring& name) {
-    DWORD type = 0;
-    DWORD bytes = 0;
-    if (RegQueryValueExW(section, name.c_str(), nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS ||
-        type != REG_SZ || bytes < sizeof(wchar_t)) {
-        return {};
-    }
-    std::wstring value(bytes / sizeof(wchar_t), L'\0');
-    if (RegQueryValueExW(section, name.c_str(), nullptr, &type,
-                         reinterpret_cast<BYTE*>(value.data()), &bytes) != ERROR_SUCCESS) {
-        return {};
-    }
-    // The stored string may or may not carry its terminating null.
-    value.resize(std::min<std::size_t>(value.size(), bytes / sizeof(wchar_t)));
-    while (!value.empty() && value.back() == L'\0') {
-        value.pop_back();
-    }
-    return value;
-}
-
 }  // namespace
 
 std::vector<std::string> CRegistryRecentFileStore::Load(int count) {
@@ -56,7 +36,7 @@ std::vector<std::string> CRegistryRecentFileStore::Load(int count) {
     }
     for (int i = 0; i < count; ++i) {
         values.push_back(
-            fw::win32::Narrow(ReadValue(section, ValueName(static_cast<std::size_t>(i)))));
+            fw::win32::Narrow(ReadRegistryString(section, ValueName(static_cast<std::size_t>(i)))));
     }
     RegCloseKey(section);
     return values;
@@ -72,10 +52,7 @@ void CRegistryRecentFileStore::Save(const std::vector<std::optional<std::string>
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const std::wstring name = ValueName(i);
         if (entries[i]) {
-            const std::wstring file = fw::win32::Widen(*entries[i]);
-            RegSetValueExW(section, name.c_str(), 0, REG_SZ,
-                           reinterpret_cast<const BYTE*>(file.c_str()),
-                           static_cast<DWORD>((file.size() + 1) * sizeof(wchar_t)));
+            WriteRegistryString(section, name, fw::win32::Widen(*entries[i]));
         } else {
             RegDeleteValueW(section, name.c_str());
         }

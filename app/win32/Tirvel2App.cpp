@@ -7,6 +7,7 @@
 #include "app/core/RecentFileList.h"
 #include "app/core/Tirvel2Doc.h"
 #include "app/win32/MainFrameWindow.h"
+#include "app/win32/ProgramOutput.h"
 #include "app/win32/RegistryRecentFileStore.h"
 #include "form/Tirvel2View.h"
 #include "framework/Dialog.h"
@@ -16,31 +17,6 @@
 
 namespace app::win32 {
 namespace {
-
-// A GUI program has a console only when its parent has one (or its output is
-// redirected); without either the text goes into a message box.
-void Print(const std::string& text, bool error) {
-    HANDLE handle = GetStdHandle(error ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
-    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
-        if (AttachConsole(ATTACH_PARENT_PROCESS)) {
-            handle = CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr,
-                                 OPEN_EXISTING, 0, nullptr);
-        }
-    }
-    const std::string line = text + "\n";
-    DWORD mode = 0;
-    DWORD written = 0;
-    if (handle != nullptr && handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode)) {
-        const std::wstring wide = fw::win32::Widen(line);
-        WriteConsoleW(handle, wide.c_str(), static_cast<DWORD>(wide.size()), &written, nullptr);
-    } else if (handle != nullptr && handle != INVALID_HANDLE_VALUE &&
-               WriteFile(handle, line.data(), static_cast<DWORD>(line.size()), &written, nullptr)) {
-    } else {
-        MessageBoxW(nullptr, fw::win32::Widen(text).c_str(),
-                    fw::win32::Widen(fw::LoadString(res::IDS_APP_TITLE)).c_str(),
-                    error ? MB_ICONERROR | MB_OK : MB_ICONINFORMATION | MB_OK);
-    }
-}
 
 // Only where standard output leads somewhere: a bench that waits for the
 // line has redirected it, and no one else should see a console or a box.
@@ -84,7 +60,7 @@ int CTirvel2App::Run(const std::vector<std::string>& arguments, int showCommand)
     fw::SetLanguage(fw::LanguageFromEnvironment());
     const ParseResult parsed = ParseCommandLine(arguments);
     if (parsed.exitStatus) {
-        Print(parsed.message, *parsed.exitStatus != 0);
+        PrintOrShow(parsed.message, *parsed.exitStatus != 0, fw::LoadString(res::IDS_APP_TITLE));
         return *parsed.exitStatus;
     }
     if (!InitInstance(parsed.options, showCommand)) {

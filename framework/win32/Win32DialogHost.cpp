@@ -1,5 +1,7 @@
 #include "framework/win32/Win32DialogHost.h"
 
+#include <shellapi.h>
+
 #include <memory>
 #include <vector>
 
@@ -158,6 +160,15 @@ std::optional<std::string> CWin32DialogHost::RunFileDialog(const FileDialogReque
         return std::nullopt;
     }
     return Narrow(file.data());
+}
+
+// The shell's "open" verb: the program the user has for the file's type.
+// Anything above 32 is success, as ShellExecute has always had it.
+bool CWin32DialogHost::OpenDocument(const std::string& path) {
+    const std::wstring file = Widen(path);
+    const HINSTANCE result =
+        ShellExecuteW(owner_, L"open", file.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    return reinterpret_cast<INT_PTR>(result) > 32;
 }
 
 }  // namespace fw::win32

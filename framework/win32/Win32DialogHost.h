@@ -1,6 +1,5 @@
-// follow it (this line is removed at the end of the day). Modal dialogs from their templates
-// (DialogBoxIndirectParamW) and the common file choosers (GetOpenFileNameW / GetSaveFileNameW) on
-// Win32.
+// Modal dialogs from their templates (DialogBoxIndirectParamW) and the common file choosers
+// (GetOpenFileNameW / GetSaveFileNameW) on Win32.
 #pragma once
 
 #include "framework/win32/Win32Api.h"
@@ -21,6 +20,7 @@ public:
 
     int RunModal(CDialog& dialog, CWnd* parent) override;
     std::optional<std::string> RunFileDialog(const FileDialogRequest& request) override;
+    bool OpenDocument(const std::string& path) override;
 
 private:
     HWND owner_;

@@ -1,6 +1,6 @@
-// follow it (this line is removed at the end of the day). A dialog template as Windows itself reads
-// one: DLGTEMPLATEEX with its DLGITEMTEMPLATEEX entries, built in memory from the template data in
-// res/, so that dialog units come from the template's font as on any dialog.
+// A dialog template as Windows itself reads one: DLGTEMPLATEEX with its DLGITEMTEMPLATEEX entries,
+// built in memory from the template data in res/, so that dialog units come from the template's
+// font as on any dialog.
 #pragma once
 
 #include "framework/win32/Win32Api.h"

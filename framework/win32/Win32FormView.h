@@ -1,6 +1,6 @@
-// follow it (this line is removed at the end of the day). The form view's window on Win32: a
-// scrolling child window of the frame (scroll bars and the wheel) holding the form's template as a
-// modeless child dialog, every control a real window whose ID is its resource ID.
+// The form view's window on Win32: a scrolling child window of the frame (scroll bars and the
+// wheel) holding the form's template as a modeless child dialog, every control a real window whose
+// ID is its resource ID.
 #pragma once
 
 #include "framework/win32/Win32Api.h"

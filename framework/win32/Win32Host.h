@@ -1,6 +1,6 @@
-// follow it (this line is removed at the end of the day). What every window of the Win32 host
-// shares: the rich-edit and common-control libraries loaded once, and the conversions between the
-// window layer's UTF-8 and the UTF-16 that the wide-character API takes.
+// What every window of the Win32 host shares: the rich-edit and common-control libraries loaded
+// once, and the conversions between the window layer's UTF-8 and the UTF-16 that the wide-character
+// API takes.
 #pragma once
 
 #include "framework/win32/Win32Api.h"

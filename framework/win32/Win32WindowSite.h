@@ -1,7 +1,7 @@
-// follow it (this line is removed at the end of the day). The controls of one dialog window,
-// addressed by resource ID, for the system's CWnd: text, checks, visibility, enabling, the
-// rich-edit panes and the progress bar, message boxes, posted messages and timers. The dialog
-// window itself is created elsewhere (the form view, the dialog host); this class only serves it.
+// The controls of one dialog window, addressed by resource ID, for the system's CWnd: text, checks,
+// visibility, enabling, the rich-edit panes and the progress bar, message boxes, posted messages
+// and timers. The dialog window itself is created elsewhere (the form view, the dialog host); this
+// class only serves it.
 #pragma once
 
 #include "framework/win32/Win32Api.h"

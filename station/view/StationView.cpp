@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <optional>
 
+#include "cfgfile/NativePath.h"
 #include "cli/CommandFiles.h"
 #include "cli/Console.h"
 #include "cli/DeviceReport.h"
@@ -58,7 +59,8 @@ station::PortListResult ParsePorts(const std::string& text) {
 // The user's documents folder; empty where the system names none.
 fs::path DocumentsFolder() {
 #ifdef _WIN32
-    const char* profile = std::getenv("USERPROFILE");
+    // The wide value: a user name outside the ANSI code page survives.
+    const wchar_t* profile = _wgetenv(L"USERPROFILE");
     return profile != nullptr ? fs::path(profile) / "Documents" : fs::path();
 #else
     if (const char* documents = std::getenv("XDG_DOCUMENTS_DIR"); documents && *documents) {
@@ -73,28 +75,28 @@ fs::path DocumentsFolder() {
 // else in the working folder.
 std::string DefaultReportPath(const std::string& named) {
     std::error_code error;
-    fs::path folder = named;
+    fs::path folder = cfgfile::NativePath(named);
     if (folder.empty() || !fs::is_directory(folder, error)) {
         folder = DocumentsFolder();
     }
     if (folder.empty() || !fs::is_directory(folder, error)) {
         folder = fs::current_path(error);
     }
-    return (folder / station::LocalTime("tirvel-station-%Y%m%d-%H%M%S.csv")).string();
+    return cfgfile::Utf8Path(folder / station::LocalTime("tirvel-station-%Y%m%d-%H%M%S.csv"));
 }
 
 }  // namespace
 
 CStationView::CStationView()
     : fw::CFormView(res::IDD_STATION_FORM),
-      workerProgram_((fs::path(station::OwnExecutablePath(nullptr)).parent_path() /
+      workerProgram_(
+          cfgfile::Utf8Path(cfgfile::NativePath(station::OwnExecutablePath(nullptr)).parent_path() /
 #ifdef _WIN32
-                      "tirvelctl.exe"
+                            "tirvelctl.exe"
 #else
-                      "tirvelctl"
+                             "tirvelctl"
 #endif
-                      )
-                         .string()) {
+                            )) {
 }
 
 CStationView::~CStationView() {
@@ -144,7 +146,7 @@ void CStationView::OnInitialUpdate() {
             Site()->SetTextLook(res::StationTileId(tile, res::kPartVerdict), VerdictLook({}));
         }
     }
-    if (GetForm().file.empty() && ControlText(res::IDC_STATION_PORTS).empty()) {
+    if (GetJobForm().file.empty() && ControlText(res::IDC_STATION_PORTS).empty()) {
         ShowJobChoice(Job::Configure);
     }
     ShowRunning(false);
@@ -197,7 +199,7 @@ std::string CStationView::ControlText(int id) const {
     return Site() != nullptr ? Site()->GetControlText(id) : std::string();
 }
 
-void CStationView::SetForm(const JobForm& form) {
+void CStationView::SetJobForm(const JobForm& form) {
     if (Site() == nullptr) {
         return;
     }
@@ -209,15 +211,16 @@ void CStationView::SetForm(const JobForm& form) {
     reportFolder_ = form.reportFolder;
 }
 
-CStationView::JobForm CStationView::GetForm() const {
+CStationView::JobForm CStationView::GetJobForm() const {
     JobForm form;
     form.job = IsDlgButtonChecked(res::IDC_STATION_JOB_UPDATE) != 0 ? Job::Update : Job::Configure;
     form.file = ControlText(res::IDC_STATION_FILE);
     form.ports = ControlText(res::IDC_STATION_PORTS);
     form.count = ControlText(res::IDC_STATION_COUNT);
     form.report = ControlText(res::IDC_STATION_REPORT);
-    form.reportFolder =
-        form.report.empty() ? reportFolder_ : fs::path(form.report).parent_path().string();
+    form.reportFolder = form.report.empty()
+                            ? reportFolder_
+                            : cfgfile::Utf8Path(cfgfile::NativePath(form.report).parent_path());
     return form;
 }
 
@@ -237,7 +240,7 @@ void CStationView::ShowRunning(bool running) {
 
 void CStationView::OnBrowse() {
     fw::FileDialogRequest request;
-    const bool update = GetForm().job == Job::Update;
+    const bool update = GetJobForm().job == Job::Update;
     request.filter =
         fw::LoadString(update ? res::IDS_FIRMWARE_FILTER : res::IDS_STATION_PROFILE_FILTER);
     request.flags = fw::OFN_FILEMUSTEXIST | fw::OFN_HIDEREADONLY;
@@ -263,7 +266,7 @@ void CStationView::OnStart() {
     if (Running()) {
         return;
     }
-    const JobForm form = GetForm();
+    const JobForm form = GetJobForm();
     const auto refuse = [this](const std::string& text) {
         MessageBoxById(res::IDS_STATION_TEXT, res::IDS_STATION_CAPTION, fw::MB_OK, {text});
     };
@@ -307,7 +310,7 @@ void CStationView::OnStart() {
         return;
     }
     std::error_code error;
-    if (!fs::is_regular_file(workerProgram_, error)) {
+    if (!fs::is_regular_file(cfgfile::NativePath(workerProgram_), error)) {
         refuse(fw::LoadText(res::IDS_STATION_NO_WORKER_PROGRAM, {workerProgram_}));
         return;
     }
@@ -382,7 +385,8 @@ void CStationView::OnOpenReport() {
     const std::string path =
         reportPath_.empty() ? ControlText(res::IDC_STATION_REPORT) : reportPath_;
     std::error_code error;
-    if (path.empty() || !fs::is_regular_file(path, error) || !fw::OpenDocument(path)) {
+    if (path.empty() || !fs::is_regular_file(cfgfile::NativePath(path), error) ||
+        !fw::OpenDocument(path)) {
         MessageBoxById(res::IDS_STATION_NO_REPORT, res::IDS_STATION_CAPTION, fw::MB_OK, {path});
     }
 }

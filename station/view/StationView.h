@@ -45,8 +45,8 @@ public:
     void OnInitialUpdate() override;
     fw::LRESULT WindowProc(fw::UINT message, fw::WPARAM wParam, fw::LPARAM lParam) override;
 
-    void SetForm(const JobForm& form);
-    JobForm GetForm() const;
+    void SetJobForm(const JobForm& form);
+    JobForm GetJobForm() const;
     // tirvelctl, started for every device; by default beside this program.
     void SetWorkerProgram(std::string path) { workerProgram_ = std::move(path); }
 

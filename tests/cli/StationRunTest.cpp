@@ -22,6 +22,9 @@
 #include "TextSearch.h"
 #include "ToolRunTest.h"
 #include "XmodemReceiver.h"
+#include "station/StationEvents.h"
+#include "station/Supervisor.h"
+#include "station/WorkerProcess.h"
 
 namespace {
 
@@ -295,6 +298,64 @@ TEST_F(StationInterrupt, CtrlCTwiceCancelsTheTransfersAndReportsThemFailed) {
         EXPECT_TRUE(EventsOf(k, "firmware").empty()) << "no image was completed";
     }
 }
+
+// The supervisor's line on a worker's input cancels its device, as it does on
+// Windows, where no console's Ctrl+Break reaches a worker started from a
+// window; the end of that input (the supervisor gone) cancels it too, so no
+// worker goes on for a station that has ended.
+enum class CancelBy { Line, EndOfInput };
+
+class WorkerCancel : public StationRun, public ::testing::WithParamInterface<CancelBy> {};
+
+TEST_P(WorkerCancel, EndsTheTransferAndTellsTheDeviceInterrupted) {
+    StartSimulators(1, {});
+    WriteFile(dir_.Path() / "fw.bin", Noise(3 * 1024 * 1024));
+    station::StationPort port;
+    port.devicePath = Link(0);
+    station::SupervisorSettings settings;
+    settings.job = station::StationJob::Update;
+    settings.language = "en";
+    station::WorkerProcess worker(
+        TIRVELCTL_PATH,
+        station::Supervisor::WorkerArguments(port, settings, (dir_.Path() / "fw.bin").string()));
+    ASSERT_TRUE(worker.Write(station::EncodePasswordLine(std::nullopt) + "\n"));
+    const auto next = [&worker]() -> std::optional<station::StationEvent> {
+        while (const std::optional<std::string> line = worker.ReadLine()) {
+            auto event = station::DecodeEvent(*line);
+            if (event && event->kind == station::StationEvent::Kind::Claim) {
+                worker.Write(std::string(station::kClaimGranted) + "\n");
+            }
+            if (event) {
+                return event;
+            }
+        }
+        return std::nullopt;
+    };
+    std::optional<station::StationEvent> event;
+    while ((event = next()) && !(event->kind == station::StationEvent::Kind::Transfer &&
+                                 event->done > 0 && event->done < event->total)) {
+    }
+    ASSERT_TRUE(event) << "the worker ended before its transfer was under way";
+    if (GetParam() == CancelBy::Line) {
+        ASSERT_TRUE(worker.Write(std::string(station::kCancelLine) + "\n"));
+    } else {
+        worker.CloseInput();
+    }
+    while ((event = next()) && event->kind != station::StationEvent::Kind::End) {
+    }
+    ASSERT_TRUE(event) << "the worker told no end";
+    ASSERT_TRUE(event->row);
+    EXPECT_FALSE(event->row->ok);
+    EXPECT_EQ(event->row->message, "Interrupted.");
+    EXPECT_EQ(worker.Wait().code, 0);
+    EXPECT_TRUE(EventsOf(0, "firmware").empty()) << "no image was completed";
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, WorkerCancel,
+                         ::testing::Values(CancelBy::Line, CancelBy::EndOfInput),
+                         [](const auto& info) {
+                             return info.param == CancelBy::Line ? "CancelLine" : "EndOfInput";
+                         });
 
 TEST_F(StationRun, SeveralPortsAreForCommandsThatWorkThemAtOnce) {
     for (const std::vector<std::string>& args :

@@ -49,7 +49,7 @@ TEST_F(StationWindowTest, StartClickedUpdatesEveryPortAndTheTilesSayOk) {
     form.file = (dir.Path() / "fw.bin").string();
     form.ports = Link(0) + "," + Link(1);
     form.report = (dir.Path() / "r.csv").string();
-    window.View().SetForm(form);
+    window.View().SetJobForm(form);
     window.show();
 
     QWidget* start = window.FormView()->Control(res::IDC_STATION_START);

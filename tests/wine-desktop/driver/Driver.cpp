@@ -11,8 +11,9 @@
 // its seconds (default 30) and the driver exits 1, naming the line and
 // listing the process's windows; 0 when every line passed.
 //
-//   start PATH                 start tirvel.exe; "frame" then finds this process's frame
-//   frame [S]                  wait for the window of class "tirvel"
+//   start PATH [-- ARGS]       start tirvel.exe (or tirvel-station.exe) with ARGS as they
+//                              stand; "frame" then finds this process's frame
+//   frame [S]                  wait for the window of class "tirvel" or "tirvel-station"
 //   command ID [S]             a toolbar button's command, once it is enabled
 //   enabled ID [S]             until the toolbar button ID is enabled
 //   dialog ID [S]              wait for a dialog of the process holding control ID
@@ -25,6 +26,7 @@
 //   expect-checked ID 0|1      the check box's state now
 //   print ID                   the text of ID on stdout, as "ID=text"
 //   box TEXT [S]               wait for a message box whose text contains TEXT, press OK
+//   reply ID TEXT [S]          the same, pressing the button ID (6 Yes, 7 No, 2 Cancel)
 //   ok / cancel                IDOK / IDCANCEL to the current dialog
 //   file PATH [S]              in a file dialog: the file name, then OK
 //   gone ID [S]                until no dialog of the process holds control ID
@@ -283,7 +285,12 @@ private:
         std::string verb;
         in >> verb;
         if (verb == "start") {
-            std::wstring command = L"\"" + Wide(Rest(in)) + L"\"";
+            const std::string rest = Rest(in);
+            const auto split = rest.find(" -- ");
+            std::wstring command = L"\"" + Wide(rest.substr(0, split)) + L"\"";
+            if (split != std::string::npos) {
+                command += L" " + Wide(rest.substr(split + 4));
+            }
             STARTUPINFOW startup{};
             startup.cb = sizeof startup;
             PROCESS_INFORMATION info{};
@@ -300,17 +307,18 @@ private:
             WaitFor(
                 [&] {
                     if (started_ == nullptr) {
-                        return (frame_ = FindWindowW(L"tirvel", nullptr)) != nullptr;
+                        return (frame_ = FindWindowW(L"tirvel", nullptr)) != nullptr ||
+                               (frame_ = FindWindowW(L"tirvel-station", nullptr)) != nullptr;
                     }
                     for (HWND top : TopWindowsOf(process_)) {
-                        if (ClassOf(top) == L"tirvel") {
+                        if (ClassOf(top) == L"tirvel" || ClassOf(top) == L"tirvel-station") {
                             frame_ = top;
                             return true;
                         }
                     }
                     return false;
                 },
-                timeout, "the frame window \"tirvel\"");
+                timeout, "the frame window \"tirvel\" or \"tirvel-station\"");
             GetWindowThreadProcessId(frame_, &process_);
             WaitFor([&] { return IsWindowVisible(frame_) != FALSE; }, timeout, "the frame to show");
             current_ = frame_;
@@ -411,7 +419,11 @@ private:
             in >> id;
             std::printf("%d=%s\n", id, Utf8(TextOf(Control(id))).c_str());
             std::fflush(stdout);
-        } else if (verb == "box") {
+        } else if (verb == "box" || verb == "reply") {
+            int button = IDOK;
+            if (verb == "reply") {
+                in >> button;
+            }
             const auto [text, timeout] = TextAndSeconds(in);
             const std::wstring wanted = Wide(text);
             HWND box = nullptr;
@@ -426,8 +438,8 @@ private:
             std::printf("box=%s|%s\n", Utf8(TextOf(box)).c_str(),
                         Utf8(TextOf(ChildById(box, 0xFFFF))).c_str());
             std::fflush(stdout);
-            PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
-                         reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+            PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+                         reinterpret_cast<LPARAM>(GetDlgItem(box, button)));
             WaitFor([&] { return IsWindow(box) == FALSE; }, 10s, "the message box to close");
         } else if (verb == "ok" || verb == "cancel") {
             const int id = verb == "ok" ? IDOK : IDCANCEL;
