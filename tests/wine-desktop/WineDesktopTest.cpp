@@ -26,6 +26,7 @@
 #include "TempDir.h"
 #include "TestFiles.h"
 #include "TextSearch.h"
+#include "WineDriverTest.h"
 #include "WineSetup.h"
 #include "XmodemReceiver.h"
 #include "framework/StringTable.h"
@@ -35,79 +36,22 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using namespace testsupport;
-
-// A path of this machine as a Windows program under Wine names it.
-std::string WindowsPath(const fs::path& path) {
-    std::string text = "Z:" + path.string();
-    for (char& c : text) {
-        if (c == '/') {
-            c = '\\';
-        }
-    }
-    return text;
-}
-
-// A message's text as the driver matches it: its first line that has words
-// (some messages start with a line break).
-std::string BoxText(fw::UINT id, fw::Language language) {
-    for (const std::string& line : testsupport::Lines(fw::LoadString(id, language))) {
-        if (!line.empty()) {
-            return line;
-        }
-    }
-    return {};
-}
+using winedriver::DriverRun;
+using winedriver::WindowsPath;
 
 constexpr const char* kImei = "860000000000051";
 constexpr const char* kVersion = "KV-3.1.0 e2e";
 
-struct DriverRun {
-    int exit;
-    std::string out;
-    std::string err;
-};
-
-class WineDesktop : public testsupport::ProgramStateTest {
+class WineDesktop : public winedriver::WineDriverTest {
 protected:
-    static bool Skip(const std::string& reason) {
-        [&] { GTEST_SKIP() << reason; }();
-        return false;
-    }
-
     // Each case has a COM number of its own, so cases run side by side in one
     // prefix. False, with the reason, where the app cannot be run here.
     bool UseComPort(int number, fw::Language language = fw::Language::English) {
-        const testsupport::WineSetup setup = testsupport::WineFromEnvironment();
-        const fs::path& bin = setup.bin;
-        if (bin.empty() || !fs::exists(bin / "tirvel.exe") ||
-            !fs::exists(bin / "tirvel-driver.exe")) {
-            return Skip(
-                "no Windows desktop build: TIRVEL_WINDOWS_BIN must name the folder with "
-                "tirvel.exe and tirvel-driver.exe (the windows preset's bin/)");
+        if (!UseWine("tirvel.exe", language)) {
+            return false;
         }
-        if (const auto missing = testsupport::WineMissing(setup)) {
-            return Skip(*missing);
-        }
-        if (testsupport::EnvOr("DISPLAY").empty()) {
-            return Skip("no display: tirvel.exe needs one under Wine (DISPLAY is not set)");
-        }
-        // Wine takes its UI language from the process's locale, which must exist.
-        if (language == fw::Language::Chinese &&
-            std::setlocale(LC_MESSAGES, "zh_CN.UTF-8") == nullptr) {
-            return Skip(
-                "the locale zh_CN.UTF-8 is not installed (localedef -i zh_CN -f UTF-8 "
-                "zh_CN.UTF-8)");
-        }
-        std::setlocale(LC_MESSAGES, "C");
-        wine_ = setup.wine;
-        bin_ = bin;
         port_ = number;
-        language_ = language;
-        link_ = setup.ComLink(number);
-        SetEnv("WINEDEBUG", "-all");
-        SetEnv("LC_ALL", std::nullopt);
-        SetEnv("LANGUAGE", std::nullopt);
-        SetEnv("LANG", language == fw::Language::Chinese ? "zh_CN.UTF-8" : "en_US.UTF-8");
+        link_ = setup_.ComLink(number);
         return true;
     }
 
@@ -124,7 +68,7 @@ protected:
     // port. The driver starts tirvel.exe itself: it then tells this case's
     // frame from those of the cases beside it, and learns its exit code.
     std::string ChoosePort() const {
-        return "start " + WindowsPath(bin_ / "tirvel.exe") +
+        return "start " + WindowsPath(setup_.bin / "tirvel.exe") +
                "\n"
                "frame 120\n"
                "command 32778\n"
@@ -149,27 +93,6 @@ protected:
                "wait-enabled 1132 30\n";
     }
 
-    std::string Box(fw::UINT id, int seconds = 60) const {
-        return "box " + BoxText(id, language_) + " " + std::to_string(seconds) + "\n";
-    }
-
-    DriverRun Drive(const std::string& script, std::chrono::seconds timeout = 240s) {
-        const fs::path file = dir_.Path() / ("script" + std::to_string(++runs_) + ".txt");
-        WriteFile(file, script);
-        const fs::path out = dir_.Path() / ("driver" + std::to_string(runs_) + ".out");
-        const fs::path err = dir_.Path() / ("driver" + std::to_string(runs_) + ".err");
-        testsupport::ChildProcess driver(
-            wine_, {(bin_ / "tirvel-driver.exe").string(), WindowsPath(file)}, out, err);
-        const int code = driver.Wait(timeout);
-        // Wine's console writes text lines with CR LF.
-        std::string lines = ReadFile(out);
-        std::erase(lines, '\r');
-        return {code, lines, ReadFile(err)};
-    }
-
-    // The app ended by itself with exit code 0 ("wait-exit" of the driver).
-    static bool AppExitedCleanly(const DriverRun& r) { return Contains(r.out, "exit=0\n"); }
-
     std::vector<nlohmann::json> EventsOf(const std::string& kind) const {
         return testsupport::EventsOf(Events(), kind);
     }
@@ -188,14 +111,9 @@ protected:
     fs::path State() const { return dir_.Path() / "state.txt"; }
     fs::path Params() const { return dir_.Path() / "params.txt"; }
 
-    testsupport::TempDir dir_;
     std::unique_ptr<testsupport::SimProcess> sim_;
-    std::string wine_;
-    fs::path bin_;
     fs::path link_;
     int port_ = 0;
-    int runs_ = 0;
-    fw::Language language_ = fw::Language::English;
 };
 
 // Start Config reads identity and rows into the form, a typed and ticked value
@@ -228,7 +146,7 @@ TEST_P(ConfiguresTheDevice, ReadsModifiesAndStops) {
     EXPECT_TRUE(Contains(r.out, "1303=10.0.0.1\n")) << r.out;
     // The success box speaks the interface's language, under its title.
     EXPECT_TRUE(Contains(r.out, "box=" + fw::LoadString(57344, language) + "|")) << r.out;
-    EXPECT_TRUE(AppExitedCleanly(r)) << r.out;
+    EXPECT_TRUE(ExitedCleanly(r)) << r.out;
     const auto sets = EventsOf("set");
     ASSERT_EQ(sets.size(), 1u) << "only the ticked row is written";
     const std::map<int, std::string> stored = testsupport::StoredValues(State());
@@ -270,7 +188,7 @@ TEST_F(WineDesktop, ExportsAndImportsThroughTheFileDialogs) {
     const auto sets = EventsOf("set");
     ASSERT_EQ(sets.size(), 1u);
     EXPECT_EQ(testsupport::StoredValues(State()).at(2), "imported.apn");
-    EXPECT_TRUE(AppExitedCleanly(r)) << r.out;
+    EXPECT_TRUE(ExitedCleanly(r)) << r.out;
 }
 
 TEST_F(WineDesktop, UpdatesTheFirmwareThroughTheTransferDialog) {
@@ -296,7 +214,7 @@ TEST_F(WineDesktop, UpdatesTheFirmwareThroughTheTransferDialog) {
     EXPECT_TRUE(Contains(r.out, "box=" + fw::LoadString(61473, language_) + "|")) << r.out;
     EXPECT_TRUE(ReadFile(received) == Padded(image)) << "the stored image differs from the file";
     EXPECT_EQ(AwaitEvents("firmware", 1).size(), 1u);
-    EXPECT_TRUE(AppExitedCleanly(r)) << r.out;
+    EXPECT_TRUE(ExitedCleanly(r)) << r.out;
 }
 
 TEST_F(WineDesktop, ShowLogShowsTheDevicesDebugOutput) {
@@ -321,7 +239,7 @@ TEST_F(WineDesktop, ShowLogShowsTheDevicesDebugOutput) {
     // The log keeps its text after Stop; nothing was ever sent to the device.
     EXPECT_TRUE(Contains(r.out, "e2e heartbeat")) << r.out;
     EXPECT_TRUE(EventsOf("quit").empty());
-    EXPECT_TRUE(AppExitedCleanly(r)) << r.out;
+    EXPECT_TRUE(ExitedCleanly(r)) << r.out;
 }
 
 TEST_F(WineDesktop, ClosingTheWindowWhileConnectedLetsTheDeviceGo) {
@@ -331,7 +249,7 @@ TEST_F(WineDesktop, ClosingTheWindowWhileConnectedLetsTheDeviceGo) {
     StartSimulator({});
     const DriverRun r = Drive(Connect() + "close\nwait-exit 30\n");
     ASSERT_EQ(r.exit, 0) << r.err;
-    EXPECT_TRUE(AppExitedCleanly(r)) << r.out;
+    EXPECT_TRUE(ExitedCleanly(r)) << r.out;
     EXPECT_EQ(AwaitEvents("quit", 1).size(), 1u) << "AT+QUIT before the window closed";
 }
 
