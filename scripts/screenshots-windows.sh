@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Screenshots of the Windows desktop app under Wine on a virtual X display:
-# the window connected to a simulated device in English and Chinese, and the
-# transfer dialog mid-way through a firmware update. tirvel.exe is driven from
+# Screenshots of the Windows desktop programs under Wine on a virtual X
+# display: the window connected to a simulated device in English and Chinese,
+# the transfer dialog mid-way through a firmware update, and the station window
+# working four ports in both languages. The programs are driven from
 # outside by tirvel-driver.exe, as in the Wine desktop suite; each picture is
 # taken while the driver holds the state.
 #
@@ -14,7 +15,7 @@ tirvel_ensure_packages "${TIRVEL_WINDOWS_PACKAGES[@]}" imagemagick x11-utils
 
 win=build-windows/bin
 sim=build/bin/kavrel-sim
-for f in "$win/tirvel.exe" "$win/tirvel-driver.exe" "$sim"; do
+for f in "$win/tirvel.exe" "$win/tirvel-station.exe" "$win/tirvel-driver.exe" "$sim"; do
     [ -x "$f" ] || { echo "missing $f: build the windows and default presets first" >&2; exit 1; }
 done
 
@@ -128,3 +129,46 @@ done
 sleep 3
 capture "Tranfer File" "$out/transfer-windows-en.png" || { cat "$work/driver.log" >&2; exit 1; }
 wait "$driver" || { cat "$work/driver.log" >&2; exit 1; }
+
+# The station window: four simulated devices on COM 61-64, their boot loaders
+# asking at different moments. The picture is taken once the first device is
+# done while the others still send; the window is then closed, the devices in
+# flight aborted.
+head -c 3000000 /dev/urandom >"$work/station.bin"
+work_win="Z:${work//\//\\}"
+station_shot() { # LANG LOCALE TITLE CLOSE-QUESTION FILE
+    local sims=() k
+    for k in 1 2 3 4; do
+        rm -f "$WINEPREFIX/dosdevices/com6$k"
+        "$sim" --link "$WINEPREFIX/dosdevices/com6$k" --at-rate-alias 38400 \
+            --imei "86000000000${k}001" --devices 3 --boot-ms $((200 + (k - 1) * 700)) \
+            >/dev/null 2>&1 &
+        sims+=($!)
+    done
+    sleep 1
+    rm -f "$work/station-$1.csv" "$work/shot-done"
+    cat >"$work/drive" <<SCRIPT
+start Z:$PWD/$win/tirvel-station.exe -- --lang $1 -p 61-64 --firmware $work_win\\station.bin --count 8 --report $work_win\\station-$1.csv --start
+frame 120
+wait-file $work_win\\shot-done 180
+close
+reply 7 $4 30
+wait-exit 60
+SCRIPT
+    LANG=$2 wine "$win/tirvel-driver.exe" "$work_win\\drive" >"$work/driver.log" 2>&1 &
+    driver=$!
+    # The header and a first device's row.
+    for _ in $(seq 600); do
+        [ -f "$work/station-$1.csv" ] && [ "$(wc -l <"$work/station-$1.csv")" -ge 2 ] && break
+        sleep 0.2
+    done
+    sleep 1
+    capture "$3" "$5"
+    touch "$work/shot-done"
+    wait "$driver" || { cat "$work/driver.log" >&2; exit 1; }
+    for k in "${sims[@]}"; do kill "$k" 2>/dev/null || true; done
+    wait "${sims[@]}" 2>/dev/null || true
+}
+station_shot en en_US.UTF-8 "Tirvel Station" "A job is running." \
+    "$out/station-windows-en.png"
+station_shot zh zh_CN.UTF-8 "Tirvel 多端口工位" "任务正在进行。" "$out/station-windows-zh.png"

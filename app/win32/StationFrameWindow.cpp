@@ -132,9 +132,7 @@ void CStationFrameWindow::PlaceOnScreen() {
         available = info.rcWork;
     }
     const SIZE form = formView_->FormSizePixels();
-    // The form view's sunken edge goes round the form.
-    RECT wanted{0, 0, form.cx + 2 * GetSystemMetrics(SM_CXEDGE),
-                form.cy + 2 * GetSystemMetrics(SM_CYEDGE)};
+    RECT wanted{0, 0, form.cx, form.cy};
     AdjustWindowRectEx(&wanted, static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_STYLE)), FALSE,
                        static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_EXSTYLE)));
     const int width = std::min<int>(wanted.right - wanted.left, available.right - available.left);

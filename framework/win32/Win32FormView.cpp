@@ -191,6 +191,14 @@ void CWin32FormView::UpdateScrollBars() {
     }
     updatingBars_ = true;
     const SIZE form = FormSizePixels();
+    // Where the whole form fits the window, no bar is needed. The rounds below
+    // would not find that out: with the bars of a smaller size still shown,
+    // the room they take keeps them.
+    RECT whole{};
+    GetWindowRect(hwnd_, &whole);
+    if (form.cx <= whole.right - whole.left && form.cy <= whole.bottom - whole.top) {
+        ShowScrollBar(hwnd_, SB_BOTH, FALSE);
+    }
     // A bar that appears or goes changes the client area: a second round
     // settles it.
     for (int round = 0; round < 3; ++round) {

@@ -336,6 +336,32 @@ TEST_F(Win32Form, ScrollsTheTallFormAndBringsFocusedControlsIntoView) {
     EXPECT_EQ(form->ScrollPosition().y, 0);
 }
 
+// Grown from a small size to the form's own, the form view inside a frame
+// shows the whole form and no scroll bar (the bars of the small size took
+// room it then had).
+TEST(Win32FormInAFrame, GrownToTheWholeFormItShowsNoScrollBar) {
+    fw::SetLanguage(fw::Language::English);
+    ASSERT_TRUE(fw::win32::InitWin32Controls());
+    const HWND frame = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 200, 150, nullptr,
+                                       nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(frame, nullptr);
+    {
+        RecordingView view;
+        CWin32FormView form(view, fw::Language::English, frame, 1);
+        ASSERT_TRUE(form.IsCreated());
+        form.Move(RECT{0, 0, 200, 150});
+        const SIZE size = form.FormSizePixels();
+        form.Move(RECT{0, 0, size.cx, size.cy});
+        RECT client{};
+        GetClientRect(form.Hwnd(), &client);
+        EXPECT_EQ(client.right, size.cx);
+        EXPECT_EQ(client.bottom, size.cy);
+        const LONG_PTR style = GetWindowLongPtrW(form.Hwnd(), GWL_STYLE);
+        EXPECT_EQ(style & (WS_VSCROLL | WS_HSCROLL), 0);
+    }
+    DestroyWindow(frame);
+}
+
 // Dialog 132 as the operator uses it: typed text comes out through the
 // exchange when OK ends it.
 class PortDialog : public fw::CDialog {

@@ -33,6 +33,7 @@
 //   close                      WM_CLOSE to the frame
 //   wait-exit [S]              until the frame's process has ended; prints "exit=CODE"
 //                              for a process "start" started
+//   wait-file PATH [S]         until the file exists (a script outside says it is done)
 //   sleep MS
 #ifndef UNICODE
 #define UNICODE
@@ -496,6 +497,11 @@ private:
             if (waited != WAIT_OBJECT_0) {
                 Fail("the process did not end");
             }
+        } else if (verb == "wait-file") {
+            const auto [path, timeout] = TextAndSeconds(in);
+            const std::wstring file = Wide(path);
+            WaitFor([&] { return GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES; },
+                    timeout, "the file " + path);
         } else if (verb == "sleep") {
             int ms = 0;
             in >> ms;
