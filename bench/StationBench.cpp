@@ -249,7 +249,8 @@ pid_t StartSim(const Options& o, const Line& line) {
     return SpawnLogged(line.out, line.out / "sim.log",
                        {Beside(o, "kavrel-sim").string(), "--link", (line.out / "device").string(),
                         "--devices", "1", "--boot-ms", "200", "--start", "crc", "--debug-text",
-                        silence.string(), "--firmware-out", (line.out / "image.bin").string()});
+                        silence.string(), "--firmware-out", (line.out / "image.bin").string(),
+                        "--events", (line.out / "events.json").string()});
 }
 
 int SwitchOn(const Line& line) {
@@ -260,6 +261,7 @@ int SwitchOn(const Line& line) {
     if (fd < 0) {
         throw std::runtime_error("kavrel-sim's line cannot be opened");
     }
+    ::fcntl(fd, F_SETFL, O_NONBLOCK);  // a stalled simulator must not hold the relay
     // The simulator hears the line only at the loader's own rate.
     termios t{};
     ::tcgetattr(fd, &t);
@@ -310,6 +312,7 @@ std::vector<std::string> SenderArgs(const Options& o, const fs::path& root,
 PhaseResult RunPhase(const Options& o, const fs::path& root, const std::string& name, Kind kind,
                      int count, const std::vector<std::uint8_t>& image) {
     const fs::path dir = root / name;
+    fs::remove_all(dir);  // no image from an earlier round passes for this one's
     fs::create_directories(dir);
     const fs::path imagePath = root / "image.bin";
     fs::remove(root / "report.csv");
@@ -705,6 +708,10 @@ int main(int argc, char** argv) {
                     Spread(children, 2).c_str());
         list.clear();
     }
-    fs::remove_all(root);
+    if (allOk) {
+        fs::remove_all(root);
+    } else {
+        std::printf("the logs are kept in %s\n", root.c_str());
+    }
     return allOk ? 0 : 1;
 }
