@@ -1,5 +1,6 @@
 #include "PacedLine.h"
 
+#include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
@@ -78,10 +79,12 @@ void Pace(int from, int to, const std::atomic<bool>& stop, LineTimes* times) {
             queue.pop_front();
         }
         std::size_t done = 0;
-        while (done < out.size()) {
+        while (done < out.size() && !stop.load(std::memory_order_relaxed)) {
             const ssize_t n = ::write(to, out.data() + done, out.size() - done);
             if (n > 0) {
                 done += static_cast<std::size_t>(n);
+            } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
+                break;  // the far end is gone (a stopped simulator): the bytes are lost
             } else {
                 pollfd w{to, POLLOUT, 0};
                 ::poll(&w, 1, 10);

@@ -8,6 +8,10 @@
 #     send alone, N sends by one tirvelctl with N --device, N lrzsz sx at once;
 #     each line's time against the line-rate bound and the send alone, and the
 #     tool's CPU per port (bench/StationBench.cpp).
+#     --station window: the station window updates N kavrel-sims behind the
+#     paced lines instead (one tirvelctl update alone to compare with), on an
+#     Xvfb display of its own, its settings in a scratch folder; the window's
+#     own CPU, its workers' and the X server's.
 #
 #   bench/station.sh memory [--ports 4] [--count 100] [--size 16384]
 #     tirvelctl --device ... update FW --count N on 4 ports, each a kavrel-sim
@@ -32,10 +36,28 @@ fi
 echo "($(nproc) cores, $(uname -sr), $(git log -1 --format='tirvelctl at %h %cd' --date=short))"
 
 if [ "$mode" = transfer ]; then
-    command -v rx >/dev/null && command -v sx >/dev/null ||
-        { echo "lrzsz (rx, sx) is needed: apt-get install lrzsz" >&2; exit 1; }
-    cmake --build "$build" -j2 --target station_bench tirvelctl >/dev/null
-    exec "$build/bin/station_bench" --tirvelctl "$build/bin/tirvelctl" "$@"
+    if [[ " $* " != *" --station window "* ]]; then
+        command -v rx >/dev/null && command -v sx >/dev/null ||
+            { echo "lrzsz (rx, sx) is needed: apt-get install lrzsz" >&2; exit 1; }
+        cmake --build "$build" -j2 --target station_bench tirvelctl >/dev/null
+        exec "$build/bin/station_bench" --tirvelctl "$build/bin/tirvelctl" "$@"
+    fi
+    cmake --build "$build" -j2 --target station_bench tirvelctl tirvel-station kavrel-sim >/dev/null
+    scratch=$(mktemp -d)
+    xserver=
+    trap '[ -n "$xserver" ] && kill "$xserver" 2>/dev/null; wait; rm -rf "$scratch"' EXIT
+    # The window's repaints are real ones: an X server, as for the screenshots.
+    Xvfb -displayfd 3 -screen 0 1280x960x24 -dpi 96 -nolisten tcp 3>"$scratch/display" \
+        2>"$scratch/xvfb.log" &
+    xserver=$!
+    for _ in $(seq 100); do [ -s "$scratch/display" ] && break; sleep 0.05; done
+    [ -s "$scratch/display" ] || { echo "Xvfb did not start" >&2; exit 1; }
+    mkdir -p "$scratch/config" "$scratch/runtime"
+    chmod 700 "$scratch/runtime"
+    DISPLAY=:$(cat "$scratch/display") XDG_CONFIG_HOME="$scratch/config" \
+        XDG_RUNTIME_DIR="$scratch/runtime" QT_QPA_PLATFORM=xcb \
+        "$build/bin/station_bench" --tirvelctl "$build/bin/tirvelctl" --xserver "$xserver" "$@"
+    exit
 fi
 [ "$mode" = memory ] || { echo "usage: bench/station.sh [transfer|memory] [options]" >&2; exit 2; }
 
