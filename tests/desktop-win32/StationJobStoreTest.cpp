@@ -1,0 +1,50 @@
+// The station window's last job in the registry, beside the recent-file list.
+#include <gtest/gtest.h>
+
+#include "FrameFixture.h"
+#include "app/win32/RegistryStationJobStore.h"
+
+namespace app::win32::test {
+namespace {
+
+class StationJobStore : public ::testing::Test {
+protected:
+    void TearDown() override { RegDeleteTreeW(HKEY_CURRENT_USER, ScratchKey().c_str()); }
+};
+
+TEST_F(StationJobStore, TheNextStartReadsTheLastJobBackWithChineseNames) {
+    CRegistryStationJobStore store(ScratchKey());
+    // Nothing kept yet: an empty form that configures.
+    const CStationView::JobForm none = store.Load();
+    EXPECT_EQ(none.job, CStationView::Job::Configure);
+    EXPECT_TRUE(none.file.empty());
+
+    CStationView::JobForm form;
+    form.job = CStationView::Job::Update;
+    form.file = "C:\\固件\\fw.bin";
+    form.ports = "1-4,7";
+    form.count = "12";
+    form.report = "C:\\报告\\today.csv";
+    form.reportFolder = "C:\\报告";
+    store.Save(form);
+
+    const CStationView::JobForm back = CRegistryStationJobStore(ScratchKey()).Load();
+    EXPECT_EQ(back.job, CStationView::Job::Update);
+    EXPECT_EQ(back.file, form.file);
+    EXPECT_EQ(back.ports, form.ports);
+    EXPECT_EQ(back.count, form.count);
+    EXPECT_EQ(back.reportFolder, form.reportFolder);
+    // The report itself is the job's, not a setting: the next one is dated anew.
+    EXPECT_TRUE(back.report.empty());
+
+    // Beside the recent-file list, under the application's key.
+    wchar_t value[64] = {};
+    DWORD bytes = sizeof value;
+    EXPECT_EQ(RegGetValueW(HKEY_CURRENT_USER, (ScratchKey() + L"\\Station").c_str(), L"Job",
+                           RRF_RT_REG_SZ, nullptr, value, &bytes),
+              ERROR_SUCCESS);
+    EXPECT_STREQ(value, L"update");
+}
+
+}  // namespace
+}  // namespace app::win32::test
