@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "app/win32/FrameClass.h"
 #include "app/win32/LockKeys.h"
 #include "form/Tirvel2View.h"
 #include "framework/StringTable.h"
@@ -77,7 +78,11 @@ PrintOutcome PrintPage(HWND owner) {
 
 CMainFrameWindow::CMainFrameWindow(CTirvel2Doc& document, fw::Language language)
     : CDesktopFrame(document), language_(language), view_(std::make_unique<CTirvel2View>()) {
-    RegisterFrameClass();
+    // The resources hold no cursor 128, so the class has none; the frame sets
+    // the arrow itself where its own client area shows.
+    RegisterFrameClass(kClassName, &FrameProcedure<CMainFrameWindow>,
+                       LoadCursorW(ResourceModule(), MAKEINTRESOURCEW(res::IDR_MAINFRAME)),
+                       reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(4)));
     // No menu, and the plain title: the document never adds its name.
     const DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
     const HWND created =
@@ -107,49 +112,6 @@ CMainFrameWindow::~CMainFrameWindow() {
     if (statusFont_ != nullptr) {
         DeleteObject(statusFont_);
     }
-}
-
-bool CMainFrameWindow::RegisterFrameClass() {
-    WNDCLASSEXW existing{};
-    existing.cbSize = sizeof existing;
-    if (GetClassInfoExW(ResourceModule(), kClassName, &existing)) {
-        return true;
-    }
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.style = CS_HREDRAW | CS_VREDRAW;
-    windowClass.lpfnWndProc = &CMainFrameWindow::WindowProcedure;
-    windowClass.hInstance = ResourceModule();
-    windowClass.hIcon = LoadIconW(ResourceModule(), MAKEINTRESOURCEW(res::IDR_MAINFRAME));
-    windowClass.hIconSm = static_cast<HICON>(
-        LoadImageW(ResourceModule(), MAKEINTRESOURCEW(res::IDR_MAINFRAME), IMAGE_ICON,
-                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
-    // The resources hold no cursor 128, so the class has none; the frame sets
-    // the arrow itself where its own client area shows.
-    windowClass.hCursor = LoadCursorW(ResourceModule(), MAKEINTRESOURCEW(res::IDR_MAINFRAME));
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(4));
-    windowClass.lpszClassName = kClassName;
-    return RegisterClassExW(&windowClass) != 0;
-}
-
-LRESULT CALLBACK CMainFrameWindow::WindowProcedure(HWND hwnd, UINT message, WPARAM wParam,
-                                                   LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
-        auto* frame = static_cast<CMainFrameWindow*>(create->lpCreateParams);
-        frame->hwnd_ = hwnd;
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(frame));
-    }
-    auto* frame = reinterpret_cast<CMainFrameWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (frame == nullptr) {
-        return DefWindowProcW(hwnd, message, wParam, lParam);
-    }
-    if (message == WM_NCDESTROY) {
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-        frame->hwnd_ = nullptr;
-        return DefWindowProcW(hwnd, message, wParam, lParam);
-    }
-    return frame->OnMessage(message, wParam, lParam);
 }
 
 LRESULT CMainFrameWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -70,8 +70,8 @@ protected:
     void SendToForm(UINT command) override;
 
 private:
-    static LRESULT CALLBACK WindowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-    static bool RegisterFrameClass();
+    template <typename Frame>
+    friend LRESULT CALLBACK FrameProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
     int OnCreate();
     void OnDestroy();

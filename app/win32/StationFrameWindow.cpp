@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "app/win32/FrameClass.h"
 #include "app/win32/LargeToolBar.h"
 #include "framework/StringTable.h"
 #include "framework/win32/Win32FormView.h"
@@ -13,7 +14,9 @@ namespace app::win32 {
 
 CStationFrameWindow::CStationFrameWindow(IStationJobStore& store, fw::Language language)
     : store_(store), language_(language), view_(std::make_unique<CStationView>()) {
-    RegisterFrameClass();
+    RegisterFrameClass(kClassName, &FrameProcedure<CStationFrameWindow>,
+                       LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)),  // IDC_ARROW
+                       reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1)));
     const std::wstring caption = fw::win32::Widen(fw::LoadString(res::IDS_STATION_CAPTION));
     const HWND created = CreateWindowExW(
         0, kClassName, caption.c_str(), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT,
@@ -37,47 +40,6 @@ CStationFrameWindow::~CStationFrameWindow() {
     // The form's window goes before the view it is the window of.
     formView_.reset();
     view_.reset();
-}
-
-bool CStationFrameWindow::RegisterFrameClass() {
-    WNDCLASSEXW existing{};
-    existing.cbSize = sizeof existing;
-    if (GetClassInfoExW(ResourceModule(), kClassName, &existing)) {
-        return true;
-    }
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.style = CS_HREDRAW | CS_VREDRAW;
-    windowClass.lpfnWndProc = &CStationFrameWindow::WindowProcedure;
-    windowClass.hInstance = ResourceModule();
-    windowClass.hIcon = LoadIconW(ResourceModule(), MAKEINTRESOURCEW(res::IDR_MAINFRAME));
-    windowClass.hIconSm = static_cast<HICON>(
-        LoadImageW(ResourceModule(), MAKEINTRESOURCEW(res::IDR_MAINFRAME), IMAGE_ICON,
-                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
-    windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
-    windowClass.lpszClassName = kClassName;
-    return RegisterClassExW(&windowClass) != 0;
-}
-
-LRESULT CALLBACK CStationFrameWindow::WindowProcedure(HWND hwnd, UINT message, WPARAM wParam,
-                                                      LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
-        auto* frame = static_cast<CStationFrameWindow*>(create->lpCreateParams);
-        frame->hwnd_ = hwnd;
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(frame));
-    }
-    auto* frame = reinterpret_cast<CStationFrameWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (frame == nullptr) {
-        return DefWindowProcW(hwnd, message, wParam, lParam);
-    }
-    if (message == WM_NCDESTROY) {
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-        frame->hwnd_ = nullptr;
-        return DefWindowProcW(hwnd, message, wParam, lParam);
-    }
-    return frame->OnMessage(message, wParam, lParam);
 }
 
 LRESULT CStationFrameWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -39,8 +39,8 @@ public:
     bool PreTranslateMessage(MSG* message);
 
 private:
-    static LRESULT CALLBACK WindowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-    static bool RegisterFrameClass();
+    template <typename Frame>
+    friend LRESULT CALLBACK FrameProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void PlaceOnScreen();
     void Layout();

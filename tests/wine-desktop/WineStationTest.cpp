@@ -68,6 +68,19 @@ protected:
                "frame 120\n";
     }
 
+    // The window started on a job of count devices, left to finish it, its
+    // tiles printed, then closed.
+    DriverRun RunToTheEnd(const std::string& job, int count) {
+        const std::string devices = std::to_string(count);
+        return Drive(StartWith(job + " --count " + devices + " --start") + "wait-text 3024 Done " +
+                     devices + " of " + devices +
+                     " 180\n"
+                     "wait-enabled 3020 60\n" +
+                     PrintTiles() +
+                     "close\n"
+                     "wait-exit 30\n");
+    }
+
     // Every tile's state, IMEI, verdict and counts, printed as "ID=text".
     static std::string PrintTiles() {
         std::string lines;
@@ -114,13 +127,7 @@ TEST_F(WineStation, UpdatesSixDevicesOnThreePortsFromTheCommandLine) {
     const std::string image = testsupport::Noise(128 * 200 + 17, 21);
     const fs::path firmware = dir_.Path() / "fw.bin";
     testsupport::WriteFile(firmware, image);
-    const DriverRun r =
-        Drive(StartWith("--firmware " + WindowsPath(firmware) + " --count 6 --start") +
-              "wait-text 3024 Done 6 of 6 180\n"
-              "wait-enabled 3020 60\n" +
-              PrintTiles() +
-              "close\n"
-              "wait-exit 30\n");
+    const DriverRun r = RunToTheEnd("--firmware " + WindowsPath(firmware), 6);
     ASSERT_EQ(r.exit, 0) << r.err << r.out;
     EXPECT_TRUE(ExitedCleanly(r)) << r.out;
     const auto rows = RowsByPort();
@@ -150,13 +157,7 @@ TEST_F(WineStation, ConfiguresThreeDevicesWithAProfile) {
     const fs::path profile = dir_.Path() / "apn-profile.txt";
     testsupport::WriteFile(profile,
                            ReadFile(fs::path(TIRVEL_SOURCE_DIR) / "cli/examples/apn-profile.txt"));
-    const DriverRun r =
-        Drive(StartWith("--profile " + WindowsPath(profile) + " --count 3 --start") +
-              "wait-text 3024 Done 3 of 3 180\n"
-              "wait-enabled 3020 60\n" +
-              PrintTiles() +
-              "close\n"
-              "wait-exit 30\n");
+    const DriverRun r = RunToTheEnd("--profile " + WindowsPath(profile), 3);
     ASSERT_EQ(r.exit, 0) << r.err << r.out;
     EXPECT_TRUE(ExitedCleanly(r)) << r.out;
     const auto rows = RowsByPort();
