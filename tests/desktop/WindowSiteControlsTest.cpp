@@ -2,6 +2,7 @@
 // driven as the operator drives them.
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
