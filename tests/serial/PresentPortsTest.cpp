@@ -69,15 +69,4 @@ TEST(serial_PresentPorts, ComNamesOnceEachByNumberAndNothingElse) {
     EXPECT_EQ(ports[2].comNumber, 10);
 }
 
-TEST(serial_PresentPorts, NaturalOrderComparesNumbersAsNumbers) {
-    using serial::NaturalLess;
-    EXPECT_TRUE(NaturalLess("COM2", "COM10"));
-    EXPECT_FALSE(NaturalLess("COM10", "COM2"));
-    EXPECT_TRUE(NaturalLess("ttyACM9", "ttyS0"));
-    EXPECT_TRUE(NaturalLess("ttyUSB", "ttyUSB0"));
-    EXPECT_TRUE(NaturalLess("ttyUSB1a", "ttyUSB1b"));
-    EXPECT_TRUE(NaturalLess("ttyUSB007", "ttyUSB10"));
-    EXPECT_FALSE(NaturalLess("ttyUSB3", "ttyUSB3"));
-}
-
 }  // namespace

@@ -1,5 +1,5 @@
 // Ports picked from the list join those typed, in the form they are typed in,
-// each once; and the typed text parses as the window takes it.
+// each once.
 #include <gtest/gtest.h>
 
 #include "station/PortList.h"
@@ -44,21 +44,6 @@ TEST(PortPick, TheFormOfTheTypedListDecidesWhatLands) {
     EXPECT_EQ(AddPickedPort("3,", kCom5), "3,5");
     // A device no number reaches still joins, and Start says why it cannot be.
     EXPECT_EQ(AddPickedPort("3", kBoard), "3,/dev/ttyAMA0");
-}
-
-TEST(PortList, TypedTextIsNumbersOrPathsAsAWhole) {
-    const auto paths = station::ParseTypedPorts("/dev/ttyUSB0,/dev/ttyUSB1");
-    ASSERT_TRUE(std::holds_alternative<std::vector<station::StationPort>>(paths));
-    EXPECT_EQ(std::get<std::vector<station::StationPort>>(paths)[1].devicePath, "/dev/ttyUSB1");
-    const auto numbers = station::ParseTypedPorts("1-2,7");
-    ASSERT_TRUE(std::holds_alternative<std::vector<station::StationPort>>(numbers));
-    EXPECT_EQ(std::get<std::vector<station::StationPort>>(numbers)[2].comPort, 7);
-    EXPECT_EQ(std::get<station::PortListError>(station::ParseTypedPorts("1,/dev/ttyUSB0")).kind,
-              station::PortListError::BadList);
-    bool allPaths = true;
-    EXPECT_EQ(station::TypedEntries("3,,/dev/x", &allPaths),
-              (std::vector<std::string>{"3", "", "/dev/x"}));
-    EXPECT_FALSE(allPaths);
 }
 
 }  // namespace
