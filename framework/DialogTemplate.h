@@ -38,6 +38,7 @@ enum ControlStyle : unsigned {
     kNumber = 1u << 10,  // digits only
     kDefaultButton = 1u << 11,
     kLeft = 1u << 12,
+    kPassword = 1u << 13,  // an edit that never shows what is typed
 };
 
 struct DialogRect {

@@ -98,6 +98,15 @@ bool CHeadlessWindow::Choose(int id, std::size_t item) {
     return true;
 }
 
+bool CHeadlessWindow::DropDown(int id) {
+    const Control* c = Find(id);
+    if (c == nullptr || !c->visible || !c->enabled || c->kind != ControlKind::ComboBox) {
+        return false;
+    }
+    Window().WindowProc(WM_COMMAND, MAKEWPARAM(static_cast<unsigned>(id), CBN_DROPDOWN), 0);
+    return true;
+}
+
 void CHeadlessWindow::CheckRadio(int id) {
     for (int sibling : template_.RadioGroup(id)) {
         if (Control* c = Find(sibling)) {

@@ -36,7 +36,8 @@ public:
     // --- the operator's side ---
     // Typing replaces the text of an editable control; false (and nothing
     // changes) for read-only, hidden, disabled or unknown controls. Typing
-    // into a drop-down's edit part tells the window (CBN_EDITCHANGE).
+    // into a drop-down's edit part tells the window (CBN_EDITCHANGE). A
+    // password edit keeps the text as typed: there is no screen to hide it from.
     bool Type(int id, const std::string& utf8);
     // Clicks a visible, enabled button, check box or radio button (a check box
     // toggles; a radio button is checked, its group's others unchecked, and the
@@ -45,6 +46,9 @@ public:
     // Picks an item of a visible, enabled drop-down's list: it becomes the
     // text and the window is told (CBN_SELCHANGE).
     bool Choose(int id, std::size_t item);
+    // Opens a visible, enabled drop-down's list: the window is told first
+    // (CBN_DROPDOWN), as a host tells it before the list shows.
+    bool DropDown(int id);
     // A toolbar or menu command.
     void Command(int id);
 

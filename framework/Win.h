@@ -24,10 +24,12 @@ inline constexpr UINT WM_USER = 0x0400;
 inline constexpr UINT EN_CHANGE = 0x0300;
 // A radio button's click comes the same way, as (ID, BN_CLICKED); BN_CLICKED is
 // 0, so the wParam is the bare ID, as a push button's. A drop-down list tells
-// of an item chosen from its list and of typing in its edit part.
+// of an item chosen from its list, of typing in its edit part and, before its
+// list shows, that it drops down: the window may fill the list then.
 inline constexpr UINT BN_CLICKED = 0;
 inline constexpr UINT CBN_SELCHANGE = 1;
 inline constexpr UINT CBN_EDITCHANGE = 5;
+inline constexpr UINT CBN_DROPDOWN = 7;
 
 constexpr WPARAM MAKEWPARAM(unsigned low, unsigned high) {
     return static_cast<WPARAM>((low & 0xFFFFu) | ((high & 0xFFFFu) << 16));

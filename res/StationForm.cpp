@@ -98,12 +98,12 @@ fw::DialogTemplate BuildStationForm(fw::Language language) {
     Add(t, IDC_STATION_BROWSE, ControlKind::PushButton, kTabStop, {448, 24, 60, 14}, c.browse);
 
     Add(t, IDC_STATION_PORTS_CAPTION, ControlKind::Static, 0, {10, 44, 50, 10}, c.ports);
-    Add(t, IDC_STATION_PORTS, ControlKind::Edit, kBorder | kTabStop | kAutoHScroll,
-        {62, 42, 150, 14});
+    // Typed, or picked from the ports present; the height is the dropped list's.
+    Add(t, IDC_STATION_PORTS, ControlKind::ComboBox, kTabStop, {62, 42, 150, 90});
     Add(t, IDC_STATION_COUNT_CAPTION, ControlKind::Static, 0, {222, 44, 40, 10}, c.count);
     Add(t, IDC_STATION_COUNT, ControlKind::Edit, kBorder | kTabStop | kNumber, {262, 42, 50, 14});
     Add(t, IDC_STATION_PASSWORD_CAPTION, ControlKind::Static, 0, {322, 44, 56, 10}, c.password);
-    Add(t, IDC_STATION_PASSWORD, ControlKind::Edit, kBorder | kTabStop | kAutoHScroll,
+    Add(t, IDC_STATION_PASSWORD, ControlKind::Edit, kBorder | kTabStop | kAutoHScroll | kPassword,
         {380, 42, 128, 14});
 
     Add(t, IDC_STATION_REPORT_CAPTION, ControlKind::Static, 0, {10, 62, 50, 10}, c.report);

@@ -80,5 +80,8 @@ inline constexpr fw::UINT IDS_STATION_NO_REPORT = 420;
 // Messages the supervisor's thread posts to the window.
 inline constexpr fw::UINT WM_STATION_CHANGED = fw::WM_USER + 120;
 inline constexpr fw::UINT WM_STATION_ENDED = fw::WM_USER + 121;
+// A port picked from the list: its text lands once the drop-down is done
+// writing the item into its edit part.
+inline constexpr fw::UINT WM_STATION_PORT_PICKED = fw::WM_USER + 122;
 
 }  // namespace res

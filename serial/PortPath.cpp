@@ -104,14 +104,6 @@ std::vector<Pin> ReadPins() {
     return pins;
 }
 
-// A ttyS node exists for every port the kernel could drive; only those whose
-// UART was detected have a type other than 0 (PORT_UNKNOWN).
-bool HasUart(const DeviceRoots& roots, const std::string& name) {
-    std::ifstream in(roots.sysTty / name / "type");
-    int type = 0;
-    return static_cast<bool>(in >> type) && type != 0;
-}
-
 // Serial devices present, in the order they receive free COM numbers.
 std::vector<fs::path> DefaultOrderDevices(const DeviceRoots& roots) {
     static constexpr std::array<std::string_view, 3> kFamilies = {"ttyUSB", "ttyACM", "ttyS"};
@@ -209,6 +201,14 @@ fs::path UserPortDirectory() {
         return {};
     }
     return config / "tirvel" / "ports";
+}
+
+// A ttyS node exists for every port the kernel could drive; only those whose
+// UART was detected have a type other than 0 (PORT_UNKNOWN).
+bool HasUart(const DeviceRoots& roots, const std::string& name) {
+    std::ifstream in(roots.sysTty / name / "type");
+    int type = 0;
+    return static_cast<bool>(in >> type) && type != 0;
 }
 
 std::vector<ComPortEntry> ListComPorts() {

@@ -45,6 +45,11 @@ struct DeviceRoots {
     std::filesystem::path sysTty{"/sys/class/tty"};
 };
 
+#ifndef _WIN32
+// Whether the ttyS port of that name has a UART behind it.
+bool HasUart(const DeviceRoots& roots, const std::string& name);
+#endif
+
 struct ComPortEntry {
     int number = 0;
     std::string device;   // what opening the number opens

@@ -1,5 +1,6 @@
 #include "station/PortList.h"
 
+#include <algorithm>
 #include <optional>
 #include <set>
 
@@ -59,6 +60,29 @@ PortListResult ParsePortList(const std::string& text) {
         start = comma + 1;
     }
     return ports;
+}
+
+std::vector<std::string> TypedEntries(const std::string& text, bool* allPaths) {
+    std::vector<std::string> entries;
+    std::size_t from = 0;
+    bool paths = true;
+    while (from <= text.size()) {
+        const std::size_t comma = std::min(text.find(',', from), text.size());
+        std::string entry = text.substr(from, comma - from);
+        paths = paths && !entry.empty() && entry.front() == '/';
+        entries.push_back(std::move(entry));
+        from = comma + 1;
+    }
+    if (allPaths != nullptr) {
+        *allPaths = paths;
+    }
+    return entries;
+}
+
+PortListResult ParseTypedPorts(const std::string& text) {
+    bool paths = false;
+    std::vector<std::string> entries = TypedEntries(text, &paths);
+    return paths ? DevicePorts(entries) : ParsePortList(text);
 }
 
 PortListResult DevicePorts(const std::vector<std::string>& paths) {

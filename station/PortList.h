@@ -31,4 +31,10 @@ PortListResult ParsePortList(const std::string& text);
 // Paths as given; a path given twice would have two stations fight over one line.
 PortListResult DevicePorts(const std::vector<std::string>& paths);
 
+// The ports as the station window takes them typed: COM numbers ("1-4,7"),
+// or device paths separated by commas where every entry is a path.
+PortListResult ParseTypedPorts(const std::string& text);
+// The entries of such a text between its commas, and whether all are paths.
+std::vector<std::string> TypedEntries(const std::string& text, bool* allPaths);
+
 }  // namespace station

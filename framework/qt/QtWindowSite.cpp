@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -24,6 +25,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <climits>
+#include <functional>
 
 #include "framework/StringTable.h"
 
@@ -88,6 +90,19 @@ void ApplyReadOnly(QTextEdit* edit, bool readOnly) {
     }
 }
 
+// Tells before its list shows, so the window can fill it with what is there now.
+class CDropDownComboBox : public QComboBox {
+public:
+    using QComboBox::QComboBox;
+    void showPopup() override {
+        if (onDropDown) {
+            onDropDown();
+        }
+        QComboBox::showPopup();
+    }
+    std::function<void()> onDropDown;
+};
+
 QWidget* CreateControl(const ControlTemplate& c, QWidget* parent) {
     const QString caption = FromUtf8(c.caption);
     const auto focusPolicy = (c.style & kTabStop) != 0 ? Qt::StrongFocus : Qt::ClickFocus;
@@ -108,6 +123,9 @@ QWidget* CreateControl(const ControlTemplate& c, QWidget* parent) {
             auto* edit = new QLineEdit(caption, parent);
             edit->setReadOnly((c.style & kReadOnly) != 0);
             edit->setFrame((c.style & kBorder) != 0);
+            if ((c.style & kPassword) != 0) {
+                edit->setEchoMode(QLineEdit::Password);
+            }
             if ((c.style & kNumber) != 0) {
                 edit->setValidator(
                     new QRegularExpressionValidator(QRegularExpression("[0-9]*"), edit));
@@ -132,7 +150,7 @@ QWidget* CreateControl(const ControlTemplate& c, QWidget* parent) {
             return radio;
         }
         case ControlKind::ComboBox: {
-            auto* combo = new QComboBox(parent);
+            auto* combo = new CDropDownComboBox(parent);
             combo->setEditable(true);
             // Enter in the edit part adds nothing to the list, as on Windows.
             combo->setInsertPolicy(QComboBox::NoInsert);
@@ -313,6 +331,13 @@ CQtWindowSite::CQtWindowSite(QWidget* container, CWnd& window, const DialogTempl
                     [this, id] { Dispatch(WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), 0, false); });
             connect(combo->lineEdit(), &QLineEdit::textEdited, this,
                     [this, id] { Dispatch(WM_COMMAND, MAKEWPARAM(id, CBN_EDITCHANGE), 0, false); });
+            // The box may outlive its site inside a container kept on.
+            static_cast<CDropDownComboBox*>(combo)->onDropDown =
+                [site = QPointer<CQtWindowSite>(this), id] {
+                    if (site) {
+                        site->Dispatch(WM_COMMAND, MAKEWPARAM(id, CBN_DROPDOWN), 0, false);
+                    }
+                };
         }
         if (c.kind == ControlKind::Edit) {
             // Only the user's edits: text the system sets raises nothing.

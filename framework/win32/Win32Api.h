@@ -24,6 +24,7 @@
 #undef BN_CLICKED
 #undef CBN_SELCHANGE
 #undef CBN_EDITCHANGE
+#undef CBN_DROPDOWN
 #undef MAKEWPARAM
 #undef LOWORD
 #undef HIWORD
@@ -59,6 +60,7 @@
 // Code outside the system's namespaces (window procedures, WinMain) keeps
 // writing WM_COMMAND, IDOK or LOWORD(lParam) as with the plain headers.
 using fw::BN_CLICKED;
+using fw::CBN_DROPDOWN;
 using fw::CBN_EDITCHANGE;
 using fw::CBN_SELCHANGE;
 using fw::EN_CHANGE;

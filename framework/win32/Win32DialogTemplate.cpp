@@ -81,7 +81,8 @@ DWORD EditStyle(unsigned style) {
                                       {kAutoVScroll, ES_AUTOVSCROLL},
                                       {kReadOnly, ES_READONLY},
                                       {kMultiLine, ES_MULTILINE},
-                                      {kNumber, ES_NUMBER}});
+                                      {kNumber, ES_NUMBER},
+                                      {kPassword, ES_PASSWORD}});
 }
 
 // An icon control's caption names its icon resource by number.

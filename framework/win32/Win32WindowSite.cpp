@@ -124,7 +124,11 @@ bool CWin32WindowSite::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
             Dispatch(WM_COMMAND, MAKEWPARAM(static_cast<unsigned>(id), BN_CLICKED), 0, false);
             return true;
         }
-        if (c->kind == ControlKind::ComboBox && (code == CBN_SELCHANGE || code == CBN_EDITCHANGE)) {
+        if (c->kind == ControlKind::ComboBox &&
+            (code == CBN_SELCHANGE || code == CBN_EDITCHANGE || code == CBN_DROPDOWN)) {
+            if (code == CBN_EDITCHANGE && settingText_) {
+                return true;
+            }
             if (code == CBN_SELCHANGE) {
                 // The edit part takes the item only after this notification;
                 // the window reads the chosen text, as on the other hosts.
@@ -231,11 +235,16 @@ void CWin32WindowSite::SetControlText(int id, const std::string& utf8) {
             SendMessageW(control, EM_SETSEL, 0, 0);
             break;
         }
+        case ControlKind::ComboBox:
+            // Text the system sets is no typing.
+            settingText_ = true;
+            SetWindowTextW(control, Widen(utf8).c_str());
+            settingText_ = false;
+            break;
         case ControlKind::Static:
         case ControlKind::PushButton:
         case ControlKind::CheckBox:
         case ControlKind::RadioButton:
-        case ControlKind::ComboBox:
             SetWindowTextW(control, Widen(utf8).c_str());
             break;
         case ControlKind::ProgressBar:
@@ -398,7 +407,9 @@ void CWin32WindowSite::SetControlItems(int id, const std::vector<std::string>& u
     for (const auto& item : utf8Items) {
         SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(item).c_str()));
     }
+    settingText_ = true;
     SetWindowTextW(combo, text.c_str());
+    settingText_ = false;
 }
 
 void CWin32WindowSite::SetTextLook(int id, const TextLook& look) {

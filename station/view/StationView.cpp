@@ -1,5 +1,6 @@
 #include "station/view/StationView.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
@@ -15,6 +16,7 @@
 #include "res/StationIds.h"
 #include "station/DeviceRow.h"
 #include "station/PortList.h"
+#include "station/PortPick.h"
 #include "station/WorkerProcess.h"
 
 namespace {
@@ -38,22 +40,6 @@ std::string Duration(double seconds) {
     char text[32];
     std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", total / 3600, total / 60 % 60, total % 60);
     return text;
-}
-
-// The ports as typed: COM numbers ("1-4,7"), or device paths separated by
-// commas where every entry is a path.
-station::PortListResult ParsePorts(const std::string& text) {
-    std::vector<std::string> entries;
-    std::size_t from = 0;
-    bool paths = true;
-    while (from <= text.size()) {
-        const std::size_t comma = std::min(text.find(',', from), text.size());
-        const std::string entry = text.substr(from, comma - from);
-        paths = paths && !entry.empty() && entry.front() == '/';
-        entries.push_back(entry);
-        from = comma + 1;
-    }
-    return paths ? station::DevicePorts(entries) : station::ParsePortList(text);
 }
 
 // The user's documents folder; empty where the system names none.
@@ -94,9 +80,10 @@ CStationView::CStationView()
 #ifdef _WIN32
                             "tirvelctl.exe"
 #else
-                             "tirvelctl"
+                            "tirvelctl"
 #endif
-                            )) {
+                            )),
+      portLister_([] { return serial::ListPresentPorts(); }) {
 }
 
 CStationView::~CStationView() {
@@ -150,6 +137,38 @@ void CStationView::OnInitialUpdate() {
         ShowJobChoice(Job::Configure);
     }
     ShowRunning(false);
+    portList_.Bind(this, res::IDC_STATION_PORTS);
+    portsBeforePick_ = ControlText(res::IDC_STATION_PORTS);
+    ListPresentPorts();
+}
+
+void CStationView::ListPresentPorts() {
+    presentPorts_ = portLister_();
+    std::vector<std::string> names;
+    names.reserve(presentPorts_.size());
+    for (const serial::PresentPort& port : presentPorts_) {
+        names.push_back(port.name);
+    }
+    portList_.SetItems(std::move(names));
+}
+
+void CStationView::OnPortsNotified(unsigned code) {
+    if (code == fw::CBN_DROPDOWN) {
+        portsBeforePick_ = ControlText(res::IDC_STATION_PORTS);
+        ListPresentPorts();
+    } else if (code == fw::CBN_EDITCHANGE) {
+        portsBeforePick_ = ControlText(res::IDC_STATION_PORTS);
+    } else if (code == fw::CBN_SELCHANGE) {
+        // The drop-down shows the item now and may write it again once this
+        // returns: the text is set from a posted message, after it.
+        const std::string chosen = ControlText(res::IDC_STATION_PORTS);
+        const auto port =
+            std::find_if(presentPorts_.begin(), presentPorts_.end(),
+                         [&chosen](const serial::PresentPort& p) { return p.name == chosen; });
+        pickedPorts_ = station::AddPickedPort(
+            portsBeforePick_, port != presentPorts_.end() ? *port : serial::PresentPort{chosen, 0});
+        PostMessage(res::WM_STATION_PORT_PICKED, 0, 0);
+    }
 }
 
 fw::LRESULT CStationView::WindowProc(fw::UINT message, fw::WPARAM wParam, fw::LPARAM lParam) {
@@ -161,8 +180,16 @@ fw::LRESULT CStationView::WindowProc(fw::UINT message, fw::WPARAM wParam, fw::LP
         OnEnded();
         return 0;
     }
+    if (message == res::WM_STATION_PORT_PICKED) {
+        Site()->SetControlText(res::IDC_STATION_PORTS, pickedPorts_);
+        return 0;
+    }
     if (message != fw::WM_COMMAND) {
         return fw::CFormView::WindowProc(message, wParam, lParam);
+    }
+    if (fw::LOWORD(wParam) == static_cast<unsigned>(res::IDC_STATION_PORTS)) {
+        OnPortsNotified(fw::HIWORD(wParam));
+        return 0;
     }
     switch (static_cast<int>(wParam & 0xFFFF)) {
         case res::IDC_STATION_JOB_CONFIGURE:
@@ -206,6 +233,7 @@ void CStationView::SetJobForm(const JobForm& form) {
     ShowJobChoice(form.job);
     Site()->SetControlText(res::IDC_STATION_FILE, form.file);
     Site()->SetControlText(res::IDC_STATION_PORTS, form.ports);
+    portsBeforePick_ = form.ports;
     Site()->SetControlText(res::IDC_STATION_COUNT, form.count);
     Site()->SetControlText(res::IDC_STATION_REPORT, form.report);
     reportFolder_ = form.reportFolder;
@@ -285,7 +313,7 @@ void CStationView::OnStart() {
         refuse(fw::LoadText(res::IDS_STATION_NO_PORTS));
         return;
     }
-    station::PortListResult parsed = ParsePorts(form.ports);
+    station::PortListResult parsed = station::ParseTypedPorts(form.ports);
     if (const auto* error = std::get_if<station::PortListError>(&parsed)) {
         refuse(cli::PortListRefusal(*error, form.ports));
         return;

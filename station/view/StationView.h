@@ -17,7 +17,9 @@
 #include <thread>
 #include <vector>
 
+#include "framework/ComboBox.h"
 #include "framework/FormView.h"
+#include "serial/PresentPorts.h"
 #include "station/Supervisor.h"
 
 namespace cli {
@@ -49,6 +51,9 @@ public:
     JobForm GetJobForm() const;
     // tirvelctl, started for every device; by default beside this program.
     void SetWorkerProgram(std::string path) { workerProgram_ = std::move(path); }
+    // What lists the ports present; by default the system's serial ports.
+    using PortLister = std::function<std::vector<serial::PresentPort>()>;
+    void SetPortLister(PortLister lister) { portLister_ = std::move(lister); }
 
     bool Running() const { return thread_.joinable(); }
     // Closing while a job runs asks first; true when the window may go now.
@@ -76,6 +81,11 @@ private:
     void Said(const std::string& line) override;
     bool Recorded(const station::DeviceRow& row) override;
 
+    // The port list: filled when the window opens and whenever it drops down;
+    // a pick adds to what was typed before it.
+    void OnPortsNotified(unsigned code);
+    void ListPresentPorts();
+
     void OnChanged();
     void OnEnded();
     void ShowPorts(const station::StationSnapshot& snapshot);
@@ -87,6 +97,13 @@ private:
     bool SetText(int id, const std::string& text);
 
     std::string workerProgram_;
+    PortLister portLister_;
+    fw::CComboBox portList_;
+    std::vector<serial::PresentPort> presentPorts_;
+    // The ports as the operator left them before a pick; each pick (arrow keys
+    // run through several) adds to this, not to the pick before.
+    std::string portsBeforePick_;
+    std::string pickedPorts_;
     std::unique_ptr<std::ostream> nowhere_;
     std::unique_ptr<cli::Console> reportConsole_;
     std::unique_ptr<cli::DeviceReport> report_;

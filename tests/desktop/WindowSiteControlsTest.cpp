@@ -1,7 +1,8 @@
-// The Qt site's radio groups, drop-down list and static looks, driven as the
-// operator drives them.
+// The Qt site's radio groups, drop-down list, password and static looks,
+// driven as the operator drives them.
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
@@ -70,6 +71,29 @@ TEST_F(WindowSiteControls, ChoosingAnItemSetsTheTextAndTellsTheWindowAsTypingDoe
     EXPECT_EQ(window.commands,
               (Commands{chosen, chosen, fw::MAKEWPARAM(kPorts, fw::CBN_EDITCHANGE)}));
     EXPECT_EQ(window.portText, (std::vector<std::string>{"COM1", "COM3", "COM34"}));
+}
+
+TEST_F(WindowSiteControls, TheWindowFillsTheListAsItDropsDown) {
+    auto* combo = qobject_cast<QComboBox*>(site.Control(kPorts));
+    ASSERT_NE(combo, nullptr);
+    FillPortsOnDropDown(window, {"COM2", "COM10"});
+    // An empty list would not even open: the window is asked first.
+    combo->showPopup();
+    EXPECT_EQ(window.commands, (Commands{fw::MAKEWPARAM(kPorts, fw::CBN_DROPDOWN)}));
+    EXPECT_EQ(combo->count(), 2);
+    EXPECT_TRUE(combo->view()->isVisible());
+    EXPECT_EQ(site.GetControlText(kPorts), "COM9");
+    combo->hidePopup();
+}
+
+TEST_F(WindowSiteControls, APasswordShowsNoneOfWhatIsTyped) {
+    auto* edit = qobject_cast<QLineEdit*>(site.Control(kSecret));
+    ASSERT_NE(edit, nullptr);
+    QTest::keyClicks(edit, "s3cret");
+    EXPECT_EQ(edit->echoMode(), QLineEdit::Password);
+    EXPECT_EQ(edit->displayText().size(), 6);
+    EXPECT_FALSE(edit->displayText().contains(QStringLiteral("s")));
+    EXPECT_EQ(window.GetDlgItemBytes(kSecret), "s3cret");
 }
 
 TEST_F(WindowSiteControls, AStaticShowsTheSizeAndColoursOfItsLook) {

@@ -1,8 +1,9 @@
-// The Win32 site's radio groups, drop-down list and static looks with real
-// windows, read back with the system's own calls.
+// The Win32 site's radio groups, drop-down list, password and static looks
+// with real windows, read back with the system's own calls.
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
 
 #include "ChoiceDialog.h"
 #include "framework/ComboBox.h"
@@ -112,6 +113,28 @@ TEST_F(Win32Controls, ChoosingAnItemSetsTheTextAndTellsTheWindowAsTypingDoes) {
     wchar_t shown[16] = {};
     GetWindowTextW(Item(kPorts), shown, 16);
     EXPECT_EQ(window.portText[2], fw::win32::Narrow(shown));
+}
+
+TEST_F(Win32Controls, TheWindowFillsTheListAsItDropsDown) {
+    FillPortsOnDropDown(window, {"COM2", "COM10"});
+    SendMessageW(Item(kPorts), CB_SHOWDROPDOWN, TRUE, 0);
+    EXPECT_EQ(window.commands, (Commands{fw::MAKEWPARAM(kPorts, fw::CBN_DROPDOWN)}));
+    EXPECT_EQ(SendMessageW(Item(kPorts), CB_GETCOUNT, 0, 0), 2);
+    EXPECT_EQ(site->GetControlText(kPorts), "COM9");
+    SendMessageW(Item(kPorts), CB_SHOWDROPDOWN, FALSE, 0);
+    // Text the system sets is no typing.
+    site->SetControlText(kPorts, "COM2,COM10");
+    EXPECT_EQ(window.commands.size(), 1u);
+}
+
+TEST_F(Win32Controls, APasswordShowsNoneOfWhatIsTyped) {
+    HWND edit = Item(kSecret);
+    EXPECT_NE(GetWindowLongW(edit, GWL_STYLE) & ES_PASSWORD, 0);
+    EXPECT_NE(SendMessageW(edit, EM_GETPASSWORDCHAR, 0, 0), 0);
+    for (wchar_t c : std::wstring(L"s3cret")) {
+        SendMessageW(edit, WM_CHAR, c, 0);
+    }
+    EXPECT_EQ(window.GetDlgItemBytes(kSecret), "s3cret");
 }
 
 TEST_F(Win32Controls, AStaticIsDrawnWithTheFontAndColoursOfItsLook) {

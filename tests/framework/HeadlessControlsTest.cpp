@@ -47,6 +47,23 @@ TEST_F(HeadlessControls, ADropDownKeepsItsTextWhenFilledAndTellsOfChoiceAndTypin
     EXPECT_EQ(window.portText, (std::vector<std::string>{"COM3", "COM7"}));
 }
 
+TEST_F(HeadlessControls, ADropDownTellsTheWindowBeforeItsListShows) {
+    FillPortsOnDropDown(window, {"COM2", "COM10"});
+    ASSERT_TRUE(site.DropDown(kPorts));
+    EXPECT_EQ(window.commands, (Commands{fw::MAKEWPARAM(kPorts, fw::CBN_DROPDOWN)}));
+    EXPECT_EQ(site.Items(kPorts), (std::vector<std::string>{"COM2", "COM10"}));
+    EXPECT_EQ(site.Text(kPorts), "COM9");
+    EXPECT_FALSE(site.DropDown(kSecret));
+    site.EnableControl(kPorts, false);
+    EXPECT_FALSE(site.DropDown(kPorts));
+    EXPECT_EQ(window.commands.size(), 1u);
+}
+
+TEST_F(HeadlessControls, APasswordKeepsTheTextAsTyped) {
+    ASSERT_TRUE(site.Type(kSecret, "s3cret"));
+    EXPECT_EQ(window.GetDlgItemBytes(kSecret), "s3cret");
+}
+
 TEST_F(HeadlessControls, AStaticKeepsTheLookTheSystemGaveIt) {
     EXPECT_EQ(site.TextLookOf(kVerdict), nullptr);
     site.SetTextLook(kVerdict, FailedLook());

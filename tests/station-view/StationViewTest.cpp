@@ -192,6 +192,47 @@ TEST_F(StationWindow, WrongInputIsRefusedWithTheReasonAndNothingStarts) {
     EXPECT_TRUE(EventsOf(Events(0), "port-open").empty());
 }
 
+TEST_F(StationWindow, PickedPortsJoinThoseTypedAndTheListIsReadAgainWhenItDropsDown) {
+    std::vector<serial::PresentPort> present{{"/dev/ttyUSB0", 1}, {"/dev/ttyUSB1", 2}};
+    view_.SetPortLister([&present] { return present; });
+    constexpr int kPorts = res::IDC_STATION_PORTS;
+    // The pick lands from a posted message, once the drop-down is done with it.
+    const auto land = [this] { return loop_.PumpOne(fw::CMessageLoop::Clock::now()); };
+    ASSERT_TRUE(window_.DropDown(kPorts));
+    EXPECT_EQ(window_.Items(kPorts), (std::vector<std::string>{"/dev/ttyUSB0", "/dev/ttyUSB1"}));
+    ASSERT_TRUE(window_.Choose(kPorts, 1));
+    ASSERT_TRUE(land());
+    EXPECT_EQ(window_.Text(kPorts), "/dev/ttyUSB1");
+
+    // An adapter plugged in since shows the next time the list drops down.
+    present.push_back({"/dev/ttyUSB10", 3});
+    ASSERT_TRUE(window_.DropDown(kPorts));
+    ASSERT_EQ(window_.Items(kPorts).size(), 3u);
+    ASSERT_TRUE(window_.Choose(kPorts, 2));
+    ASSERT_TRUE(land());
+    EXPECT_EQ(window_.Text(kPorts), "/dev/ttyUSB1,/dev/ttyUSB10");
+    ASSERT_TRUE(window_.DropDown(kPorts));
+    ASSERT_TRUE(window_.Choose(kPorts, 1));  // named already
+    ASSERT_TRUE(land());
+    EXPECT_EQ(window_.Text(kPorts), "/dev/ttyUSB1,/dev/ttyUSB10");
+
+    // Running through the list with the arrow keys adds the last one only.
+    ASSERT_TRUE(window_.Type(kPorts, "/dev/ttyUSB1"));
+    for (std::size_t item : {0u, 2u}) {
+        ASSERT_TRUE(window_.Choose(kPorts, item));
+        ASSERT_TRUE(land());
+    }
+    EXPECT_EQ(window_.Text(kPorts), "/dev/ttyUSB1,/dev/ttyUSB10");
+
+    // COM numbers typed: the device's number joins them.
+    ASSERT_TRUE(window_.Type(kPorts, "4"));
+    ASSERT_TRUE(window_.DropDown(kPorts));
+    ASSERT_TRUE(window_.Choose(kPorts, 0));
+    ASSERT_TRUE(land());
+    EXPECT_EQ(window_.Text(kPorts), "4,1");
+    EXPECT_EQ(view_.GetJobForm().ports, "4,1");
+}
+
 TEST_F(StationWindow, AbortCancelsTheDevicesInFlightAndNoWorkerOutlivesTheJob) {
     StartSimulators(2, {"--devices", "2"});
     WriteFile(dir_.Path() / "fw.bin", Noise(128 * 2000));

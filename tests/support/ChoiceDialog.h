@@ -1,7 +1,9 @@
 // A small dialog with what a station tile shows: a verdict, two radio groups
-// around a drop-down list. Each host's site is driven through it alike.
+// around a drop-down list, and a password. Each host's site is driven through
+// it alike.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,6 +18,7 @@ constexpr int kJobSave = 12;
 constexpr int kJobErase = 13;
 constexpr int kPorts = 14;
 constexpr int kSpeedFast = 15;
+constexpr int kSecret = 16;
 
 inline fw::DialogTemplate ChoiceDialog() {
     using fw::ControlKind;
@@ -31,6 +34,11 @@ inline fw::DialogTemplate ChoiceDialog() {
         {kJobErase, ControlKind::RadioButton, 0, {5, 54, 50, 10}, "Erase"},
         {kPorts, ControlKind::ComboBox, fw::kGroup | fw::kTabStop, {70, 30, 60, 80}, "COM9"},
         {kSpeedFast, ControlKind::RadioButton, fw::kGroup, {140, 30, 50, 10}, "Fast"},
+        {kSecret,
+         ControlKind::Edit,
+         fw::kBorder | fw::kTabStop | fw::kPassword,
+         {5, 66, 60, 12},
+         ""},
     };
     return t;
 }
@@ -42,12 +50,26 @@ public:
         if (message == fw::WM_COMMAND) {
             commands.push_back(wParam);
             portText.push_back(GetDlgItemBytes(kPorts));
+            if (onCommand) {
+                onCommand(wParam);
+            }
         }
         return 0;
     }
     std::vector<fw::WPARAM> commands;
     std::vector<std::string> portText;
+    std::function<void(fw::WPARAM)> onCommand;
 };
+
+// The list of kPorts filled while it drops down, as the station window fills
+// its ports.
+inline void FillPortsOnDropDown(CommandLog& window, std::vector<std::string> items) {
+    window.onCommand = [&window, items](fw::WPARAM wParam) {
+        if (wParam == fw::MAKEWPARAM(kPorts, fw::CBN_DROPDOWN)) {
+            window.Site()->SetControlItems(kPorts, items);
+        }
+    };
+}
 
 // "FAILED": large white letters on red.
 inline fw::TextLook FailedLook() {
