@@ -21,6 +21,7 @@ CStationWindow::CStationWindow(IStationJobStore& store, fw::Language language, Q
 }
 
 CStationWindow::~CStationWindow() {
+    view_->EndJob();
     // The form's window goes before the view it is the window of.
     delete takeCentralWidget();
     formView_ = nullptr;

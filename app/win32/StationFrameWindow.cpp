@@ -34,6 +34,7 @@ CStationFrameWindow::CStationFrameWindow(IStationJobStore& store, fw::Language l
 }
 
 CStationFrameWindow::~CStationFrameWindow() {
+    view_->EndJob();
     if (hwnd_ != nullptr) {
         DestroyWindow(hwnd_);
     }

@@ -87,6 +87,10 @@ CStationView::CStationView()
 }
 
 CStationView::~CStationView() {
+    EndJob();
+}
+
+void CStationView::EndJob() {
     // No worker outlives the window.
     if (supervisor_) {
         supervisor_->Abort();

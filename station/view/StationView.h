@@ -56,6 +56,10 @@ public:
     void SetPortLister(PortLister lister) { portLister_ = std::move(lister); }
 
     bool Running() const { return thread_.joinable(); }
+    // Aborts a job still running and waits for its supervisor: a host calls
+    // it before the view's window goes, since the supervisor's thread posts
+    // to that window until it has ended.
+    void EndJob();
     // Closing while a job runs asks first; true when the window may go now.
     // Finish chosen: the window goes once the devices in flight are done.
     bool QueryClose();
