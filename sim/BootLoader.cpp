@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "Sha256.h"
+#include "common/Sha256.h"
 
 namespace kavrelsim {
 namespace {
@@ -323,7 +323,7 @@ void BootLoader::Finish(Millis now) {
     e["variant"] = crc_ ? "crc" : "checksum";
     e["repeats"] = repeats_;
     e["naks"] = naks_;
-    e["sha256"] = Sha256::HexDigest(data_);
+    e["sha256"] = common::Sha256::HexDigest(data_);
     Emit(e);
     if (image_) {
         image_(data_);

@@ -8,7 +8,7 @@
 #include "DefaultTable.h"
 #include "Device.h"
 #include "EventRecorder.h"
-#include "Sha256.h"
+#include "common/Sha256.h"
 #include "XmodemSender.h"
 
 namespace kavrelsim {
@@ -18,14 +18,14 @@ using std::chrono::milliseconds;
 using namespace testing;
 
 TEST(KavrelsimChecks, Sha256AndCrcKnownAnswers) {
-    EXPECT_EQ(Sha256::HexDigest(""),
+    EXPECT_EQ(common::Sha256::HexDigest(""),
               "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
-    EXPECT_EQ(Sha256::HexDigest("abc"),
+    EXPECT_EQ(common::Sha256::HexDigest("abc"),
               "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
     // 56 bytes: the length no longer fits the first block.
-    EXPECT_EQ(Sha256::HexDigest("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq"),
+    EXPECT_EQ(common::Sha256::HexDigest("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq"),
               "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
-    Sha256 h;
+    common::Sha256 h;
     for (int i = 0; i < 1000; ++i) {
         h.Update(std::string(1000, 'a'));
     }
@@ -157,7 +157,7 @@ TEST_F(KavrelsimLoader, ReceivesBothVariantsAndRebootsWithTheImage) {
         EXPECT_EQ(f["size"], 1024);
         EXPECT_EQ(f["blocks"], 8);
         EXPECT_EQ(f["variant"], crc ? "crc" : "checksum");
-        EXPECT_EQ(f["sha256"], Sha256::HexDigest(Padded(image)));
+        EXPECT_EQ(f["sha256"], common::Sha256::HexDigest(Padded(image)));
         // It starts again: a new loader window, then the application.
         At(now + BootLoader::kRebootDelay);
         EXPECT_FALSE(device_->InBootLoader());

@@ -1,9 +1,9 @@
-#include "Sha256.h"
+#include "common/Sha256.h"
 
 #include <algorithm>
 #include <cstring>
 
-namespace kavrelsim {
+namespace common {
 namespace {
 
 constexpr std::uint32_t kRound[64] = {
@@ -113,4 +113,4 @@ std::string Sha256::HexDigest(std::string_view bytes) {
     return out;
 }
 
-}  // namespace kavrelsim
+}  // namespace common

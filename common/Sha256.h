@@ -1,5 +1,6 @@
-// SHA-256, so that the events log can name a received firmware image by its
-// digest and a test can compare it with `sha256sum` of the file that was sent.
+// SHA-256: the simulator names a received firmware image by its digest, and a
+// device's record names the profile and image it was given by theirs, as
+// `sha256sum` prints them.
 #pragma once
 
 #include <array>
@@ -7,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace kavrelsim {
+namespace common {
 
 class Sha256 {
 public:
@@ -28,4 +29,4 @@ private:
     std::uint64_t length_ = 0;  // bytes hashed so far
 };
 
-}  // namespace kavrelsim
+}  // namespace common
