@@ -2,7 +2,7 @@
 # when any is missing (as root, or through sudo).
 
 TIRVEL_BUILD_PACKAGES=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev
-                       libcli11-dev nlohmann-json3-dev
+                       libcli11-dev nlohmann-json3-dev libsqlite3-dev
                        qt6-base-dev qt6-translations-l10n libgl-dev fonts-wqy-microhei
                        lrzsz dpkg-dev scdoc desktop-file-utils)
 # The fuzz stage of ./test: libFuzzer comes with clang's runtime.

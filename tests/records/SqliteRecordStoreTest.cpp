@@ -1,0 +1,236 @@
+// The station's own records file: what goes in comes back byte for byte,
+// once; what is not ours is refused and left as it was.
+#include <gtest/gtest.h>
+
+#include <sqlite3.h>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "SampleRecord.h"
+#include "TempDir.h"
+#include "TestFiles.h"
+#include "records/SqliteRecordStore.h"
+
+namespace {
+
+using records::DeviceRecord;
+using records::RecordQuery;
+using records::Result;
+using records::SqliteRecordStore;
+using records::StoreError;
+using testsupport::Listed;
+using testsupport::SampleRecord;
+
+class SqliteRecordStoreTest : public ::testing::Test {
+protected:
+    std::string PathOf(const std::string& name) const { return (dir_.Path() / name).string(); }
+
+    testsupport::TempDir dir_;
+};
+
+TEST_F(SqliteRecordStoreTest, KeepsEveryFieldAndItemByteForByte) {
+    const std::string path = PathOf("sub/folder/records.db");
+    DeviceRecord record = SampleRecord("860000000000001", "2026-12-09T10:00:00.000Z");
+    record.imei = "86\xFF\x80garbled";  // a line's noise is kept as it came
+    record.firmwareBytes.reset();
+    {
+        SqliteRecordStore store(path);
+        store.Add(record);
+    }
+    SqliteRecordStore reopened(path);
+    EXPECT_EQ(reopened.Get(record.id), record);
+    EXPECT_EQ(reopened.Find({}), std::vector<DeviceRecord>{Listed(record)});
+    EXPECT_EQ(reopened.Get("no-such-id"), std::nullopt);
+}
+
+TEST_F(SqliteRecordStoreTest, KeepsReadableTextDecodedByTheRecordsCodePage) {
+    const std::string path = PathOf("records.db");
+    const DeviceRecord record = SampleRecord("860000000000001", "2026-12-09T10:00:00.000Z");
+    SqliteRecordStore(path).Add(record);
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    sqlite3_stmt* select = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(db,
+                                 "SELECT name_text, before_text, wanted_text, after_text FROM "
+                                 "record_items WHERE number = 7",
+                                 -1, &select, nullptr),
+              SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(select), SQLITE_ROW);
+    const auto text = [&](int column) {
+        const unsigned char* value = sqlite3_column_text(select, column);
+        return value != nullptr ? std::string(reinterpret_cast<const char*>(value)) : "NULL";
+    };
+    EXPECT_EQ(text(0), "参数");
+    EXPECT_EQ(text(1), "值");
+    EXPECT_EQ(text(2), "值1");
+    EXPECT_EQ(text(3), "NULL");
+    sqlite3_finalize(select);
+    sqlite3_close(db);
+}
+
+TEST_F(SqliteRecordStoreTest, AddingARecordTwiceKeepsItOnce) {
+    SqliteRecordStore store(PathOf("records.db"));
+    const DeviceRecord record = SampleRecord("860000000000001", "2026-12-09T10:00:00.000Z");
+    store.Add(record);
+    DeviceRecord changed = record;
+    changed.result = Result::Failed;
+    store.Add(changed);
+    EXPECT_EQ(store.Find({}), std::vector<DeviceRecord>{Listed(record)});
+    EXPECT_EQ(store.Get(record.id)->items.size(), record.items.size());
+}
+
+TEST_F(SqliteRecordStoreTest, FindsByEachFilterNewestFirst) {
+    SqliteRecordStore store(PathOf("records.db"));
+    const DeviceRecord a = SampleRecord("860000000000001", "2026-12-01T08:00:00.000Z");
+    const DeviceRecord b =
+        SampleRecord("860000000000002", "2026-12-02T08:00:00.000Z", Result::Failed);
+    const DeviceRecord c = SampleRecord("860000000000001", "2026-12-03T08:00:00.000Z",
+                                        Result::Interrupted, "line1-st4");
+    for (const DeviceRecord& r : {b, c, a}) {
+        store.Add(r);
+    }
+    const auto ids = [&](const RecordQuery& query) {
+        std::vector<std::string> found;
+        for (const DeviceRecord& r : store.Find(query)) {
+            found.push_back(r.id);
+        }
+        return found;
+    };
+    using Ids = std::vector<std::string>;
+    // Designated initialisers would be shorter, but warn for the fields left out.
+    const auto by = [](auto field, auto value) {
+        RecordQuery query;
+        query.*field = value;
+        return query;
+    };
+    EXPECT_EQ(ids({}), (Ids{c.id, b.id, a.id}));
+    EXPECT_EQ(ids(by(&RecordQuery::imei, "860000000000001")), (Ids{c.id, a.id}));
+    EXPECT_EQ(ids(by(&RecordQuery::imei, "86000000000000")), Ids{});
+    EXPECT_EQ(ids(by(&RecordQuery::since, "2026-12-02T08:00:00.000Z")), (Ids{c.id, b.id}));
+    EXPECT_EQ(ids(by(&RecordQuery::until, "2026-12-02T08:00:00.000Z")), (Ids{a.id}));
+    EXPECT_EQ(ids(by(&RecordQuery::result, Result::Failed)), (Ids{b.id}));
+    EXPECT_EQ(ids(by(&RecordQuery::station, "line1-st4")), (Ids{c.id}));
+    RecordQuery both = by(&RecordQuery::imei, "860000000000001");
+    both.station = "line1-st3";
+    EXPECT_EQ(ids(both), (Ids{a.id}));
+    EXPECT_EQ(ids(by(&RecordQuery::limit, 2)), (Ids{c.id, b.id}));
+}
+
+TEST_F(SqliteRecordStoreTest, QueuesForTheServerUntilSent) {
+    SqliteRecordStore store(PathOf("records.db"), SqliteRecordStore::Queue::ForServer);
+    const DeviceRecord late = SampleRecord("860000000000002", "2026-12-02T08:00:00.000Z");
+    const DeviceRecord early = SampleRecord("860000000000001", "2026-12-01T08:00:00.000Z");
+    store.Add(late);
+    store.Add(early);
+    store.Add(early);
+    EXPECT_EQ(store.QueuedCount(), 2);
+    EXPECT_EQ(store.Queued(0), (std::vector<DeviceRecord>{early, late}));
+    EXPECT_EQ(store.Queued(1), std::vector<DeviceRecord>{early});
+    store.Sent({early.id});
+    EXPECT_EQ(store.Queued(0), std::vector<DeviceRecord>{late});
+    // Off the queue is not out of the file.
+    EXPECT_EQ(store.Find({}).size(), 2U);
+}
+
+TEST_F(SqliteRecordStoreTest, KeepsNothingQueuedWithoutAServer) {
+    SqliteRecordStore store(PathOf("records.db"));
+    store.Add(SampleRecord("860000000000001", "2026-12-01T08:00:00.000Z"));
+    EXPECT_EQ(store.QueuedCount(), 0);
+}
+
+TEST_F(SqliteRecordStoreTest, StoresOpenOnOneFileAtOnceEachAddingAll) {
+    const std::string path = PathOf("records.db");
+    constexpr int kEach = 100;
+    const auto worker = [&](int station) {
+        SqliteRecordStore store(path);
+        for (int i = 0; i < kEach; ++i) {
+            store.Add(SampleRecord(std::to_string(860000000000000 + i), "2026-12-01T08:00:00.000Z",
+                                   Result::Ok, "st" + std::to_string(station)));
+        }
+    };
+    std::vector<std::thread> stations;
+    for (int s = 0; s < 4; ++s) {
+        stations.emplace_back(worker, s);
+    }
+    for (std::thread& t : stations) {
+        t.join();
+    }
+    SqliteRecordStore store(path);
+    EXPECT_EQ(store.Find({}).size(), 4U * kEach);
+    EXPECT_EQ(store
+                  .Find([] {
+                      RecordQuery query;
+                      query.station = "st2";
+                      return query;
+                  }())
+                  .size(),
+              static_cast<std::size_t>(kEach));
+}
+
+struct ForeignFile {
+    const char* name;
+    std::string bytes;  // empty: another program's SQLite database
+    StoreError::Kind kind;
+};
+
+class ForeignFileTest : public SqliteRecordStoreTest,
+                        public ::testing::WithParamInterface<ForeignFile> {};
+
+TEST_P(ForeignFileTest, IsRefusedAndLeftAsItWas) {
+    const std::string path = PathOf("records.db");
+    if (GetParam().bytes.empty()) {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+        ASSERT_EQ(
+            sqlite3_exec(db, "CREATE TABLE invoices (n INTEGER); INSERT INTO invoices VALUES (1)",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK);
+        sqlite3_close(db);
+    } else {
+        testsupport::WriteFile(path, GetParam().bytes);
+    }
+    const std::string before = testsupport::ReadFile(path);
+    try {
+        SqliteRecordStore store(path);
+        FAIL() << "opened";
+    } catch (const StoreError& e) {
+        EXPECT_EQ(e.kind(), GetParam().kind) << e.what();
+    }
+    EXPECT_EQ(testsupport::ReadFile(path), before);
+    EXPECT_FALSE(std::filesystem::exists(path + "-wal"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, ForeignFileTest,
+    ::testing::Values(ForeignFile{"AnotherProgramsDatabase", "", StoreError::Kind::Corrupt},
+                      ForeignFile{"Garbage", std::string(8192, '\x5A'), StoreError::Kind::Corrupt},
+                      ForeignFile{"TruncatedHeader", "SQLite format 3", StoreError::Kind::Corrupt}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SqliteRecordStoreTest, RefusesAFileOfALaterSchema) {
+    const std::string path = PathOf("records.db");
+    { SqliteRecordStore store(path); }
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, "PRAGMA user_version = 99", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+    try {
+        SqliteRecordStore store(path);
+        FAIL() << "opened";
+    } catch (const StoreError& e) {
+        EXPECT_EQ(e.kind(), StoreError::Kind::Newer);
+    }
+}
+
+TEST_F(SqliteRecordStoreTest, SaysWhenTheFolderCannotBeMade) {
+    testsupport::WriteFile(PathOf("file"), "x");
+    try {
+        SqliteRecordStore store(PathOf("file/records.db"));
+        FAIL() << "opened";
+    } catch (const StoreError& e) {
+        EXPECT_EQ(e.kind(), StoreError::Kind::Open);
+    }
+}
+
+}  // namespace
