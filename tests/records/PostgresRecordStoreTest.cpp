@@ -10,7 +10,6 @@
 #include "PostgresTest.h"
 #include "SampleRecord.h"
 #include "TempDir.h"
-#include "records/PgConnection.h"
 #include "records/PostgresRecordStore.h"
 
 namespace {
@@ -21,17 +20,10 @@ using records::RecordQuery;
 using records::Result;
 using records::StoreError;
 using testsupport::Listed;
+using testsupport::Numbered;
 using testsupport::SampleTime;
 
 constexpr std::chrono::seconds kConnectTimeout(10);
-
-// Record n: started n seconds after the first, ok when n is even, at one of
-// three stations.
-DeviceRecord Numbered(int n) {
-    return testsupport::SampleRecord("86" + std::to_string(1000000000000 + n), SampleTime(n),
-                                     n % 2 == 0 ? Result::Ok : Result::Failed,
-                                     "station-" + std::to_string(n % 3));
-}
 
 std::vector<std::string> Ids(const std::vector<DeviceRecord>& found) {
     std::vector<std::string> ids;
@@ -41,14 +33,7 @@ std::vector<std::string> Ids(const std::vector<DeviceRecord>& found) {
     return ids;
 }
 
-class PostgresRecordStoreTest : public testsupport::PostgresTest {
-protected:
-    // A row count, read beside the store.
-    std::string Scalar(const std::string& sql) {
-        records::PgConnection connection(Uri(), kConnectTimeout, kConnectTimeout, -1);
-        return connection.Exec(sql).Text(0, 0);
-    }
-};
+class PostgresRecordStoreTest : public testsupport::PostgresTest {};
 
 TEST_F(PostgresRecordStoreTest, ARecordComesBackAsItWasAdded) {
     PostgresRecordStore store(Uri(), kConnectTimeout);

@@ -224,17 +224,25 @@ std::string PostgresServer::Uri(const std::string& database) const {
 
 std::string PostgresServer::NewDatabase() {
     const std::string name = "test" + std::to_string(++databases_);
-    PGconn* conn = ::PQconnectdb(Uri().c_str());
     // The name is ours, made above: no value from outside goes into this SQL.
-    PGresult* result = ::PQexec(conn, ("CREATE DATABASE " + name).c_str());
-    const bool made = ::PQresultStatus(result) == PGRES_COMMAND_OK;
+    Scalar(Uri(), "CREATE DATABASE " + name);
+    return Uri(name);
+}
+
+std::string PostgresServer::Scalar(const std::string& uri, const std::string& sql) {
+    PGconn* conn = ::PQconnectdb(uri.c_str());
+    PGresult* result = ::PQexec(conn, sql.c_str());
+    const ExecStatusType status = ::PQresultStatus(result);
+    const bool answered = status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK;
+    const std::string value =
+        status == PGRES_TUPLES_OK && ::PQntuples(result) > 0 ? ::PQgetvalue(result, 0, 0) : "";
     const std::string error = ::PQerrorMessage(conn);
     ::PQclear(result);
     ::PQfinish(conn);
-    if (!made) {
-        throw std::runtime_error("CREATE DATABASE failed: " + error);
+    if (!answered) {
+        throw std::runtime_error(sql + ": " + error);
     }
-    return Uri(name);
+    return value;
 }
 
 std::string PostgresServer::Log() const {

@@ -43,6 +43,9 @@ public:
     std::string Uri(const std::string& database = "postgres") const;
     // A database of its own for each test, on a server a suite shares: its URI.
     std::string NewDatabase();
+    // The first value of what the statement returns, as text ("" for none),
+    // read beside the store under test. Throws std::runtime_error.
+    static std::string Scalar(const std::string& uri, const std::string& sql);
 
 private:
     // The program, as the server's user, in a process group of its own.

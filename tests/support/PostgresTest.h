@@ -30,6 +30,8 @@ protected:
 
     static PostgresServer& Server() { return *server_; }
     const std::string& Uri() const { return uri_; }
+    // A value from this test's database.
+    std::string Scalar(const std::string& sql) const { return PostgresServer::Scalar(uri_, sql); }
 
 private:
     static inline std::unique_ptr<PostgresServer> server_;

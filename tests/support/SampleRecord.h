@@ -55,6 +55,14 @@ inline std::string SampleTime(int number) {
     return time;
 }
 
+// Record n of a series: started n seconds after the first, ok when n is even,
+// at one of three stations ("station-0" to "station-2"), an IMEI of its own.
+inline records::DeviceRecord Numbered(int n) {
+    return SampleRecord("86" + std::to_string(1000000000000 + n), SampleTime(n),
+                        n % 2 == 0 ? records::Result::Ok : records::Result::Failed,
+                        "station-" + std::to_string(n % 3));
+}
+
 // The record as a listing gives it back: no items.
 inline records::DeviceRecord Listed(records::DeviceRecord record) {
     record.items.clear();
