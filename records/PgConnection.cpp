@@ -33,13 +33,11 @@ bool ServerGone(const char* sqlState) {
 
 PgConnection::PgConnection(const std::string& uri, std::chrono::milliseconds connectTimeout,
                            std::chrono::milliseconds answerTimeout, int interruptFd)
-    : answerTimeout_(answerTimeout), interruptFd_(interruptFd) {
+    : conn_(nullptr, PQfinish), answerTimeout_(answerTimeout), interruptFd_(interruptFd) {
     Connect(uri, connectTimeout);
 }
 
-PgConnection::~PgConnection() {
-    PQfinish(conn_);
-}
+PgConnection::~PgConnection() = default;
 
 void PgConnection::Connect(const std::string& uri, std::chrono::milliseconds timeout) {
     // Keepalives find a peer that vanished (a TCP connection only); the URI's
@@ -48,27 +46,27 @@ void PgConnection::Connect(const std::string& uri, std::chrono::milliseconds tim
     const char* keywords[] = {"keepalives",       "keepalives_idle", "keepalives_interval",
                               "keepalives_count", "dbname",          nullptr};
     const char* values[] = {"1", "10", "5", "3", uri.c_str(), nullptr};
-    conn_ = PQconnectStartParams(keywords, values, 1);
-    if (conn_ == nullptr) {
+    conn_.reset(PQconnectStartParams(keywords, values, 1));
+    if (!conn_) {
         throw std::bad_alloc();
     }
-    if (PQstatus(conn_) == CONNECTION_BAD) {
-        Lost(Trimmed(PQerrorMessage(conn_)));
+    if (PQstatus(conn_.get()) == CONNECTION_BAD) {
+        Lost(Trimmed(PQerrorMessage(conn_.get())));
     }
     const auto deadline = Clock::now() + timeout;
     for (;;) {
-        switch (PQconnectPoll(conn_)) {
+        switch (PQconnectPoll(conn_.get())) {
             case PGRES_POLLING_OK:
                 // Notices ("already exists, skipping") are for someone at a
                 // console; a station has no one to read them.
                 PQsetNoticeProcessor(
-                    conn_, [](void*, const char*) {}, nullptr);
-                if (PQsetnonblocking(conn_, 1) != 0) {
-                    Lost(Trimmed(PQerrorMessage(conn_)));
+                    conn_.get(), [](void*, const char*) {}, nullptr);
+                if (PQsetnonblocking(conn_.get(), 1) != 0) {
+                    Lost(Trimmed(PQerrorMessage(conn_.get())));
                 }
                 return;
             case PGRES_POLLING_FAILED:
-                Lost(Trimmed(PQerrorMessage(conn_)));
+                Lost(Trimmed(PQerrorMessage(conn_.get())));
             case PGRES_POLLING_WRITING:
                 WaitFor(true, deadline);
                 break;
@@ -86,7 +84,7 @@ void PgConnection::WaitFor(bool write, Clock::time_point deadline) {
         if (left.count() <= 0) {
             Lost("the server did not answer in time");
         }
-        pollfd fds[2] = {{PQsocket(conn_), static_cast<short>(write ? POLLOUT : POLLIN), 0},
+        pollfd fds[2] = {{PQsocket(conn_.get()), static_cast<short>(write ? POLLOUT : POLLIN), 0},
                          {interruptFd_, POLLIN, 0}};
         const int rc = ::poll(fds, interruptFd_ >= 0 ? 2 : 1, static_cast<int>(left.count()));
         if (rc < 0 && errno != EINTR) {
@@ -112,9 +110,9 @@ PgResult PgConnection::Exec(const std::string& sql, const PgParams& params) {
     }
     const auto values = params.Values();
     const auto lengths = params.Lengths();
-    if (PQsendQueryParams(conn_, sql.c_str(), params.Count(), params.Types(), values.data(),
+    if (PQsendQueryParams(conn_.get(), sql.c_str(), params.Count(), params.Types(), values.data(),
                           lengths.data(), params.Formats(), 0) == 0) {
-        Lost(Trimmed(PQerrorMessage(conn_)));
+        Lost(Trimmed(PQerrorMessage(conn_.get())));
     }
     return Finish();
 }
@@ -123,8 +121,8 @@ void PgConnection::ExecScript(const std::string& sql) {
     if (broken_) {
         throw StoreError(StoreError::Kind::Open, "the connection to the server was lost");
     }
-    if (PQsendQuery(conn_, sql.c_str()) == 0) {
-        Lost(Trimmed(PQerrorMessage(conn_)));
+    if (PQsendQuery(conn_.get(), sql.c_str()) == 0) {
+        Lost(Trimmed(PQerrorMessage(conn_.get())));
     }
     Finish();
 }
@@ -134,16 +132,16 @@ PgResult PgConnection::Finish() {
     // A large batch leaves the buffer in parts; the server may answer (an
     // error, a notice) before it has read all of it, so reading goes on too.
     for (;;) {
-        const int flushed = PQflush(conn_);
+        const int flushed = PQflush(conn_.get());
         if (flushed < 0) {
-            Lost(Trimmed(PQerrorMessage(conn_)));
+            Lost(Trimmed(PQerrorMessage(conn_.get())));
         }
         if (flushed == 0) {
             break;
         }
         WaitFor(true, deadline);
-        if (PQconsumeInput(conn_) == 0) {
-            Lost(Trimmed(PQerrorMessage(conn_)));
+        if (PQconsumeInput(conn_.get()) == 0) {
+            Lost(Trimmed(PQerrorMessage(conn_.get())));
         }
     }
     PgResult last(nullptr);
@@ -151,13 +149,13 @@ PgResult PgConnection::Finish() {
     std::string error;
     std::string state;
     for (;;) {
-        while (PQisBusy(conn_) != 0) {
+        while (PQisBusy(conn_.get()) != 0) {
             WaitFor(false, deadline);
-            if (PQconsumeInput(conn_) == 0) {
-                Lost(Trimmed(PQerrorMessage(conn_)));
+            if (PQconsumeInput(conn_.get()) == 0) {
+                Lost(Trimmed(PQerrorMessage(conn_.get())));
             }
         }
-        PGresult* result = PQgetResult(conn_);
+        PGresult* result = PQgetResult(conn_.get());
         if (result == nullptr) {
             break;
         }
@@ -170,8 +168,8 @@ PgResult PgConnection::Finish() {
         }
         last = PgResult(result);
     }
-    if (PQstatus(conn_) == CONNECTION_BAD || (failed && ServerGone(state.c_str()))) {
-        Lost(error.empty() ? Trimmed(PQerrorMessage(conn_)) : error);
+    if (PQstatus(conn_.get()) == CONNECTION_BAD || (failed && ServerGone(state.c_str()))) {
+        Lost(error.empty() ? Trimmed(PQerrorMessage(conn_.get())) : error);
     }
     if (failed) {
         throw StoreError(StoreError::Kind::Other, error);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <memory>
 #include <string>
 
 #include "records/PgStatement.h"
@@ -39,7 +40,8 @@ private:
     // Sends what the buffer holds and reads the answer to the last statement.
     PgResult Finish();
 
-    PGconn* conn_ = nullptr;
+    // Owned from the start: a constructor that throws still closes it.
+    std::unique_ptr<PGconn, void (*)(PGconn*)> conn_;
     std::chrono::milliseconds answerTimeout_;
     int interruptFd_;
     bool broken_ = false;
