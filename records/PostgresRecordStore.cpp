@@ -25,57 +25,71 @@ constexpr int kItemsPerInsert = 4000;
 #define UTC_TEXT(column) \
     "to_char(" column " AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS.MS\"Z\"')"
 
-constexpr const char* kRecordColumns =
-    "id, started_at, finished_at, station, operator, port, command, imei, imei_text, version, "
-    "version_text, result, message, message_id, profile_name, profile_sha256, firmware_name, "
-    "firmware_sha256, firmware_bytes, tool_version, code_page";
-// The casts type each value where a multi-row VALUES list would not.
-const std::vector<std::string_view> kRecordCasts = {"::uuid",
-                                                    "::timestamptz",
-                                                    "::timestamptz",
-                                                    "",
-                                                    "",
-                                                    "",
-                                                    "",
-                                                    "",
-                                                    "",
-                                                    "",
-                                                    "",
-                                                    "",
-                                                    "",
-                                                    "",
-                                                    "",
-                                                    "",
-                                                    "",
-                                                    "",
-                                                    "::bigint",
-                                                    "",
-                                                    ""};
+// A column an INSERT fills, and the cast that types its value where a
+// multi-row VALUES list would not.
+struct Column {
+    std::string_view name;
+    std::string_view cast;
+};
+using Table = std::vector<Column>;
+
+const Table kRecordColumns = {
+    {"id", "::uuid"},
+    {"started_at", "::timestamptz"},
+    {"finished_at", "::timestamptz"},
+    {"station", ""},
+    {"operator", ""},
+    {"port", ""},
+    {"command", ""},
+    {"imei", ""},
+    {"imei_text", ""},
+    {"version", ""},
+    {"version_text", ""},
+    {"result", ""},
+    {"message", ""},
+    {"message_id", ""},
+    {"profile_name", ""},
+    {"profile_sha256", ""},
+    {"firmware_name", ""},
+    {"firmware_sha256", ""},
+    {"firmware_bytes", "::bigint"},
+    {"tool_version", ""},
+    {"code_page", ""},
+};
 constexpr const char* kRecordSelect =
     "SELECT id, " UTC_TEXT("started_at") ", " UTC_TEXT("finished_at")
     ", station, operator, port, command, imei, version, result, message, message_id, "
     "profile_name, profile_sha256, firmware_name, firmware_sha256, firmware_bytes, tool_version, "
     "code_page FROM device_records";
 
-constexpr const char* kItemColumns =
-    "record_id, seq, number, name, before, wanted, after, written, name_text, before_text, "
-    "wanted_text, after_text";
-const std::vector<std::string_view> kItemCasts = {"::uuid", "::integer", "::integer", "", "", "",
-                                                  "",       "::boolean", "",          "", "", ""};
+const Table kItemColumns = {
+    {"record_id", "::uuid"}, {"seq", "::integer"},
+    {"number", "::integer"}, {"name", ""},
+    {"before", ""},          {"wanted", ""},
+    {"after", ""},           {"written", "::boolean"},
+    {"name_text", ""},       {"before_text", ""},
+    {"wanted_text", ""},     {"after_text", ""},
+};
 
-// "($1::uuid, $2, …), (…)": placeholders only, the values go as parameters.
-std::string ValuesList(std::size_t rows, const std::vector<std::string_view>& casts) {
-    std::string list;
+// "INSERT INTO table (a, b, …) VALUES ($1::uuid, $2, …), (…)": placeholders
+// only, the values go as parameters.
+std::string InsertSql(std::string_view table, const Table& columns, std::size_t rows) {
+    std::string sql = "INSERT INTO " + std::string(table) + " (";
+    for (std::size_t column = 0; column < columns.size(); ++column) {
+        sql += column == 0 ? "" : ", ";
+        sql += columns[column].name;
+    }
+    sql += ") VALUES ";
     int parameter = 0;
     for (std::size_t row = 0; row < rows; ++row) {
-        list += row == 0 ? "(" : ", (";
-        for (std::size_t column = 0; column < casts.size(); ++column) {
-            list += (column == 0 ? "$" : ", $") + std::to_string(++parameter);
-            list += casts[column];
+        sql += row == 0 ? "(" : ", (";
+        for (std::size_t column = 0; column < columns.size(); ++column) {
+            sql += (column == 0 ? "$" : ", $") + std::to_string(++parameter);
+            sql += columns[column].cast;
         }
-        list += ")";
+        sql += ")";
     }
-    return list;
+    return sql;
 }
 
 std::string Lower(std::string text) {
@@ -206,10 +220,10 @@ std::set<std::string> InsertRecords(PgConnection& connection,
         for (std::size_t i = first; i < first + count; ++i) {
             BindRecord(params, *records[i]);
         }
-        const PgResult returned = connection.Exec(
-            std::string("INSERT INTO device_records (") + kRecordColumns + ") VALUES " +
-                ValuesList(count, kRecordCasts) + " ON CONFLICT (id) DO NOTHING RETURNING id",
-            params);
+        const PgResult returned =
+            connection.Exec(InsertSql("device_records", kRecordColumns, count) +
+                                " ON CONFLICT (id) DO NOTHING RETURNING id",
+                            params);
         for (int row = 0; row < returned.Rows(); ++row) {
             added.insert(Lower(returned.Text(row, 0)));
         }
@@ -232,8 +246,7 @@ public:
         if (rows_ == 0) {
             return;
         }
-        connection_.Exec(std::string("INSERT INTO record_items (") + kItemColumns + ") VALUES " +
-                             ValuesList(static_cast<std::size_t>(rows_), kItemCasts),
+        connection_.Exec(InsertSql("record_items", kItemColumns, static_cast<std::size_t>(rows_)),
                          params_);
         params_ = PgParams();
         rows_ = 0;
