@@ -199,7 +199,7 @@ void PostgresServer::Stop() {
 
 void PostgresServer::Kill() {
     if (postmaster_ > 0) {
-        ::kill(-postmaster_, SIGKILL);
+        SignalAll(SIGKILL);
         WaitExit(postmaster_);
         postmaster_ = -1;
     }
@@ -211,11 +211,18 @@ void PostgresServer::Restart() {
 }
 
 void PostgresServer::Pause() {
-    ::kill(-postmaster_, SIGSTOP);
+    SignalAll(SIGSTOP);
 }
 
 void PostgresServer::Resume() {
-    ::kill(-postmaster_, SIGCONT);
+    SignalAll(SIGCONT);
+}
+
+void PostgresServer::SignalAll(int signal) {
+    // Never -(-1): that would be every process the test may signal.
+    if (postmaster_ > 0) {
+        ::kill(-postmaster_, signal);
+    }
 }
 
 std::string PostgresServer::Uri(const std::string& database) const {

@@ -51,6 +51,8 @@ private:
     // The program, as the server's user, in a process group of its own.
     pid_t Launch(const std::string& program, const std::vector<std::string>& args) const;
     bool StartOnce();
+    // The postmaster and every backend: they share its process group.
+    void SignalAll(int signal);
     std::string Log() const;
 
     TempDir scratch_;
