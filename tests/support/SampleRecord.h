@@ -2,6 +2,7 @@
 // or mangles one is caught by comparing what comes back.
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 #include "records/DeviceRecord.h"
@@ -42,6 +43,24 @@ inline records::DeviceRecord SampleRecord(const std::string& imei, const std::st
         {0, "NoSuchKey", std::nullopt, std::string("x"), std::nullopt, false},
     };
     return record;
+}
+
+// A start time "number" seconds (and as many milliseconds) after
+// 2026-12-09T10:00:00.000Z, in the records' form: a later number, a later time.
+inline std::string SampleTime(int number) {
+    const int seconds = 10 * 3600 + number;
+    char time[40];
+    std::snprintf(time, sizeof time, "2026-12-%02dT%02d:%02d:%02d.%03dZ", 9 + seconds / 86400,
+                  seconds / 3600 % 24, seconds / 60 % 60, seconds % 60, number % 1000);
+    return time;
+}
+
+// Record n of a series: started n seconds after the first, ok when n is even,
+// at one of three stations ("station-0" to "station-2"), an IMEI of its own.
+inline records::DeviceRecord Numbered(int n) {
+    return SampleRecord("86" + std::to_string(1000000000000 + n), SampleTime(n),
+                        n % 2 == 0 ? records::Result::Ok : records::Result::Failed,
+                        "station-" + std::to_string(n % 3));
 }
 
 // The record as a listing gives it back: no items.

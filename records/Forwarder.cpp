@@ -1,0 +1,132 @@
+#include "records/Forwarder.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <system_error>
+
+namespace records {
+
+int PushQueued(SqliteRecordStore& local, PostgresRecordStore& server, int batch) {
+    int pushed = 0;
+    for (;;) {
+        const std::vector<DeviceRecord> queued = local.Queued(batch);
+        if (queued.empty()) {
+            return pushed;
+        }
+        server.AddAll(queued);
+        std::vector<std::string> ids;
+        ids.reserve(queued.size());
+        for (const DeviceRecord& record : queued) {
+            ids.push_back(record.id);
+        }
+        // A kill between the server's commit and this one sends the batch
+        // again later: the server keeps the first of each id.
+        local.Sent(ids);
+        pushed += static_cast<int>(ids.size());
+    }
+}
+
+BackgroundPusher::BackgroundPusher(std::string localPath, std::string serverUri, Timing timing)
+    : localPath_(std::move(localPath)), serverUri_(std::move(serverUri)), timing_(timing) {
+    if (::pipe2(stopPipe_, O_CLOEXEC) != 0) {
+        throw std::system_error(errno, std::generic_category(), "pipe");
+    }
+    thread_ = std::thread([this] { Run(); });
+}
+
+BackgroundPusher::~BackgroundPusher() {
+    Stop();
+    ::close(stopPipe_[0]);
+    ::close(stopPipe_[1]);
+}
+
+void BackgroundPusher::Wake() {
+    {
+        std::lock_guard lock(mutex_);
+        woken_ = true;
+    }
+    changed_.notify_one();
+}
+
+void BackgroundPusher::Stop() {
+    {
+        std::lock_guard lock(mutex_);
+        if (stopping_) {
+            return;  // stopped already
+        }
+        stopping_ = true;
+    }
+    changed_.notify_one();
+    // The pipe stays readable from here on: every later wait on the server
+    // ends at once too.
+    const char byte = 0;
+    [[maybe_unused]] const ssize_t written = ::write(stopPipe_[1], &byte, 1);
+    thread_.join();
+}
+
+BackgroundPusher::Status BackgroundPusher::CurrentStatus() {
+    std::lock_guard lock(mutex_);
+    return status_;
+}
+
+std::string BackgroundPusher::PushOnce(std::unique_ptr<SqliteRecordStore>& local,
+                                       std::unique_ptr<PostgresRecordStore>& server) {
+    try {
+        if (!local) {
+            local = std::make_unique<SqliteRecordStore>(localPath_,
+                                                        SqliteRecordStore::Queue::ForServer);
+        }
+        if (!server) {
+            server = std::make_unique<PostgresRecordStore>(serverUri_, timing_.connectTimeout,
+                                                           stopPipe_[0]);
+        }
+        const int pushed = PushQueued(*local, *server);
+        std::lock_guard lock(mutex_);
+        status_.pushed += pushed;
+        return std::string();
+    } catch (const std::exception& error) {
+        // Made anew on the next try, which runs the migration again too: the
+        // server may come back set up anew.
+        server.reset();
+        return error.what();
+    }
+}
+
+void BackgroundPusher::Run() {
+    using Clock = std::chrono::steady_clock;
+    std::unique_ptr<SqliteRecordStore> local;
+    std::unique_ptr<PostgresRecordStore> server;
+    auto retryWait = timing_.retryMin;
+    bool failing = false;
+    auto next = Clock::now();  // a first push at once: what was queued while down
+    for (;;) {
+        {
+            std::unique_lock lock(mutex_);
+            changed_.wait_until(lock, next, [&] {
+                return stopping_ || (woken_ && !failing) || Clock::now() >= next;
+            });
+            if (stopping_) {
+                return;
+            }
+            woken_ = false;
+            ++status_.attempts;
+        }
+        const std::string error = PushOnce(local, server);
+        std::lock_guard lock(mutex_);
+        status_.lastError = error;
+        if (error.empty()) {
+            failing = false;
+            retryWait = timing_.retryMin;
+            next = Clock::now() + timing_.interval;
+        } else {
+            ++status_.failures;
+            failing = true;
+            next = Clock::now() + retryWait;
+            retryWait = std::min(retryWait * 2, timing_.retryMax);
+        }
+    }
+}
+
+}  // namespace records

@@ -1,0 +1,80 @@
+// Store and forward: each station commits its records to its own file first
+// and sends what is queued there on to the line's server. A server that is
+// down never stops or slows the station; the queue waits for it, and a record
+// leaves the queue only once the server has committed it. Sending one twice
+// (a process killed between the server's commit and the file's) adds it once.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "records/PostgresRecordStore.h"
+#include "records/SqliteRecordStore.h"
+
+namespace records {
+
+// Sends the queue in batches until it is empty; returns how many records went.
+// Throws StoreError as the stores do; what went before the error stays sent.
+int PushQueued(SqliteRecordStore& local, PostgresRecordStore& server, int batch = 500);
+
+// A thread that forwards one station file's queue: every interval, and soon
+// after Wake(). After a failure it tries again after a wait that doubles
+// from retryMin up to retryMax, and a Wake() does not cut that wait short:
+// twenty stations waking at every record must not hammer a server that is
+// coming back. Nothing here waits on the server but the thread itself.
+class BackgroundPusher {
+public:
+    struct Timing {
+        std::chrono::milliseconds interval{std::chrono::seconds(30)};
+        std::chrono::milliseconds connectTimeout{std::chrono::seconds(10)};
+        std::chrono::milliseconds retryMin{std::chrono::seconds(1)};
+        std::chrono::milliseconds retryMax{std::chrono::minutes(2)};
+    };
+    struct Status {
+        std::int64_t pushed = 0;    // records sent by the pushes that went well
+        std::int64_t attempts = 0;  // pushes begun
+        std::int64_t failures = 0;  // pushes that ended in an error
+        std::string lastError;      // empty after a push that went well
+    };
+
+    // Starts the thread. The file is opened (and the server reached) by it.
+    BackgroundPusher(std::string localPath, std::string serverUri, Timing timing);
+    BackgroundPusher(std::string localPath, std::string serverUri)
+        : BackgroundPusher(std::move(localPath), std::move(serverUri), Timing()) {}
+    ~BackgroundPusher();
+    BackgroundPusher(const BackgroundPusher&) = delete;
+    BackgroundPusher& operator=(const BackgroundPusher&) = delete;
+
+    // Records were added: push soon (unless a retry wait holds).
+    void Wake();
+    // Ends the thread, also while it waits on a server that hangs: what it
+    // was sending stays queued. Called by the destructor too; from one
+    // thread at a time.
+    void Stop();
+    Status CurrentStatus();
+
+private:
+    void Run();
+    // One push; the error, or empty.
+    std::string PushOnce(std::unique_ptr<SqliteRecordStore>& local,
+                         std::unique_ptr<PostgresRecordStore>& server);
+
+    const std::string localPath_;
+    const std::string serverUri_;
+    const Timing timing_;
+    int stopPipe_[2] = {-1, -1};  // readable once stopped: ends the server's waits
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool woken_ = false;
+    bool stopping_ = false;
+    Status status_;
+    std::thread thread_;
+};
+
+}  // namespace records

@@ -1,0 +1,199 @@
+#include "records/PgConnection.h"
+
+#include <libpq-fe.h>
+#include <poll.h>
+
+#include <cerrno>
+#include <string_view>
+
+#include "records/RecordStore.h"
+
+namespace records {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::string Trimmed(const char* text) {
+    std::string_view view(text == nullptr ? "" : text);
+    while (!view.empty() && (view.back() == '\n' || view.back() == ' ')) {
+        view.remove_suffix(1);
+    }
+    return std::string(view);
+}
+
+// SQLSTATE classes that say the server, not the statement, is the trouble:
+// connection exceptions (08) and a server shutting down or starting (57P0x).
+bool ServerGone(const char* sqlState) {
+    const std::string_view state(sqlState == nullptr ? "" : sqlState);
+    return state.starts_with("08") || state.starts_with("57P0");
+}
+
+}  // namespace
+
+PgConnection::PgConnection(const std::string& uri, std::chrono::milliseconds connectTimeout,
+                           std::chrono::milliseconds answerTimeout, int interruptFd)
+    : conn_(nullptr, PQfinish), answerTimeout_(answerTimeout), interruptFd_(interruptFd) {
+    Connect(uri, connectTimeout);
+}
+
+PgConnection::~PgConnection() = default;
+
+void PgConnection::Connect(const std::string& uri, std::chrono::milliseconds timeout) {
+    // Keepalives find a peer that vanished (a TCP connection only); the URI's
+    // own settings come after them and win. The waits below keep the time:
+    // libpq's connect_timeout does not hold for a connection made this way.
+    const char* keywords[] = {"keepalives",       "keepalives_idle", "keepalives_interval",
+                              "keepalives_count", "dbname",          nullptr};
+    const char* values[] = {"1", "10", "5", "3", uri.c_str(), nullptr};
+    conn_.reset(PQconnectStartParams(keywords, values, 1));
+    if (!conn_) {
+        throw std::bad_alloc();
+    }
+    if (PQstatus(conn_.get()) == CONNECTION_BAD) {
+        Lost(Trimmed(PQerrorMessage(conn_.get())));
+    }
+    const auto deadline = Clock::now() + timeout;
+    for (;;) {
+        switch (PQconnectPoll(conn_.get())) {
+            case PGRES_POLLING_OK:
+                // Notices ("already exists, skipping") are for someone at a
+                // console; a station has no one to read them.
+                PQsetNoticeProcessor(
+                    conn_.get(), [](void*, const char*) {}, nullptr);
+                if (PQsetnonblocking(conn_.get(), 1) != 0) {
+                    Lost(Trimmed(PQerrorMessage(conn_.get())));
+                }
+                return;
+            case PGRES_POLLING_FAILED:
+                Lost(Trimmed(PQerrorMessage(conn_.get())));
+            case PGRES_POLLING_WRITING:
+                WaitFor(true, deadline);
+                break;
+            default:
+                WaitFor(false, deadline);
+                break;
+        }
+    }
+}
+
+void PgConnection::WaitFor(bool write, Clock::time_point deadline) {
+    for (;;) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0) {
+            Lost("the server did not answer in time");
+        }
+        pollfd fds[2] = {{PQsocket(conn_.get()), static_cast<short>(write ? POLLOUT : POLLIN), 0},
+                         {interruptFd_, POLLIN, 0}};
+        const int rc = ::poll(fds, interruptFd_ >= 0 ? 2 : 1, static_cast<int>(left.count()));
+        if (rc < 0 && errno != EINTR) {
+            Lost("poll failed");
+        }
+        if (rc > 0 && interruptFd_ >= 0 && fds[1].revents != 0) {
+            Lost("interrupted");
+        }
+        if (rc > 0 && fds[0].revents != 0) {
+            return;
+        }
+    }
+}
+
+void PgConnection::Lost(const std::string& why) {
+    broken_ = true;
+    throw StoreError(StoreError::Kind::Open, why);
+}
+
+PgResult PgConnection::Exec(const std::string& sql, const PgParams& params) {
+    if (broken_) {
+        throw StoreError(StoreError::Kind::Open, "the connection to the server was lost");
+    }
+    const auto values = params.Values();
+    const auto lengths = params.Lengths();
+    if (PQsendQueryParams(conn_.get(), sql.c_str(), params.Count(), params.Types(), values.data(),
+                          lengths.data(), params.Formats(), 0) == 0) {
+        Lost(Trimmed(PQerrorMessage(conn_.get())));
+    }
+    return Finish();
+}
+
+void PgConnection::ExecScript(const std::string& sql) {
+    if (broken_) {
+        throw StoreError(StoreError::Kind::Open, "the connection to the server was lost");
+    }
+    if (PQsendQuery(conn_.get(), sql.c_str()) == 0) {
+        Lost(Trimmed(PQerrorMessage(conn_.get())));
+    }
+    Finish();
+}
+
+PgResult PgConnection::Finish() {
+    const auto deadline = Clock::now() + answerTimeout_;
+    // A large batch leaves the buffer in parts; the server may answer (an
+    // error, a notice) before it has read all of it, so reading goes on too.
+    for (;;) {
+        const int flushed = PQflush(conn_.get());
+        if (flushed < 0) {
+            Lost(Trimmed(PQerrorMessage(conn_.get())));
+        }
+        if (flushed == 0) {
+            break;
+        }
+        WaitFor(true, deadline);
+        if (PQconsumeInput(conn_.get()) == 0) {
+            Lost(Trimmed(PQerrorMessage(conn_.get())));
+        }
+    }
+    PgResult last(nullptr);
+    bool failed = false;
+    std::string error;
+    std::string state;
+    for (;;) {
+        while (PQisBusy(conn_.get()) != 0) {
+            WaitFor(false, deadline);
+            if (PQconsumeInput(conn_.get()) == 0) {
+                Lost(Trimmed(PQerrorMessage(conn_.get())));
+            }
+        }
+        PGresult* result = PQgetResult(conn_.get());
+        if (result == nullptr) {
+            break;
+        }
+        const ExecStatusType status = PQresultStatus(result);
+        if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK && !failed) {
+            failed = true;
+            error = Trimmed(PQresultErrorMessage(result));
+            const char* sqlState = PQresultErrorField(result, PG_DIAG_SQLSTATE);
+            state = sqlState == nullptr ? "" : sqlState;
+        }
+        last = PgResult(result);
+    }
+    if (PQstatus(conn_.get()) == CONNECTION_BAD || (failed && ServerGone(state.c_str()))) {
+        Lost(error.empty() ? Trimmed(PQerrorMessage(conn_.get())) : error);
+    }
+    if (failed) {
+        throw StoreError(StoreError::Kind::Other, error);
+    }
+    return last;
+}
+
+PgTransaction::PgTransaction(PgConnection& connection) : connection_(connection) {
+    connection_.Exec("BEGIN");
+}
+
+PgTransaction::~PgTransaction() {
+    if (open_ && !connection_.Broken()) {
+        try {
+            connection_.Exec("ROLLBACK");
+        } catch (const StoreError&) {
+            // What threw first is what the caller hears of.
+        }
+    }
+}
+
+void PgTransaction::Commit() {
+    open_ = false;
+    connection_.Exec("COMMIT");
+}
+
+}  // namespace records

@@ -1,0 +1,66 @@
+// One connection to the line's server. Every wait on the server has an end:
+// the time given, or a descriptor that turns readable (a pusher being
+// stopped), so no caller is held by a server that hangs.
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <string>
+
+#include "records/PgStatement.h"
+
+typedef struct pg_conn PGconn;
+
+namespace records {
+
+class PgConnection {
+public:
+    // Throws StoreError (Kind::Open) when the server cannot be reached in
+    // time, or once interruptFd is readable (-1: nothing interrupts).
+    PgConnection(const std::string& uri, std::chrono::milliseconds connectTimeout,
+                 std::chrono::milliseconds answerTimeout, int interruptFd);
+    ~PgConnection();
+    PgConnection(const PgConnection&) = delete;
+    PgConnection& operator=(const PgConnection&) = delete;
+
+    // One statement. Throws StoreError: Kind::Open when the connection is
+    // lost (it is of no further use then), Kind::Other with the server's text.
+    PgResult Exec(const std::string& sql, const PgParams& params = PgParams());
+    // Several statements without values (a migration), in one exchange.
+    void ExecScript(const std::string& sql);
+    // Lost, timed out or interrupted: the owner makes a new one.
+    bool Broken() const { return broken_; }
+
+private:
+    void Connect(const std::string& uri, std::chrono::milliseconds timeout);
+    // Until the socket is ready for what is asked, or the deadline or an
+    // interruption; throws on the last two.
+    void WaitFor(bool write, std::chrono::steady_clock::time_point deadline);
+    [[noreturn]] void Lost(const std::string& why);
+    // Sends what the buffer holds and reads the answer to the last statement.
+    PgResult Finish();
+
+    // Owned from the start: a constructor that throws still closes it.
+    std::unique_ptr<PGconn, void (*)(PGconn*)> conn_;
+    std::chrono::milliseconds answerTimeout_;
+    int interruptFd_;
+    bool broken_ = false;
+};
+
+// BEGIN now, COMMIT when told; ROLLBACK when left early by an exception, on a
+// connection still good (a lost one has ended its transaction already).
+class PgTransaction {
+public:
+    explicit PgTransaction(PgConnection& connection);
+    ~PgTransaction();
+    PgTransaction(const PgTransaction&) = delete;
+    PgTransaction& operator=(const PgTransaction&) = delete;
+
+    void Commit();
+
+private:
+    PgConnection& connection_;
+    bool open_ = true;
+};
+
+}  // namespace records

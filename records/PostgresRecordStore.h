@@ -1,0 +1,47 @@
+// A line's shared records on one PostgreSQL server: what the stations forward
+// from their own files, each record once (its id is the key), for the MES to
+// query. Calls wait on the server only as long as the times given.
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "records/RecordStore.h"
+
+namespace records {
+
+class PgConnection;
+
+class PostgresRecordStore : public RecordStore {
+public:
+    // uri: a libpq connection string ("postgresql://user@/db?host=/sock/dir",
+    // "host=… dbname=…"). Connects and brings the schema up to date; throws
+    // StoreError (Kind::Open when the server cannot be reached in time).
+    // Once interruptFd (-1: none) is readable, every wait on the server ends
+    // with Kind::Open: how a pusher being stopped leaves a server that hangs.
+    PostgresRecordStore(const std::string& uri, std::chrono::milliseconds connectTimeout,
+                        int interruptFd = -1);
+    ~PostgresRecordStore() override;
+    PostgresRecordStore(const PostgresRecordStore&) = delete;
+    PostgresRecordStore& operator=(const PostgresRecordStore&) = delete;
+
+    void Add(const DeviceRecord& record) override;
+    // All in one transaction; records the server has (or that come twice)
+    // are left as they are. A failed call has added none of them.
+    void AddAll(const std::vector<DeviceRecord>& records);
+    std::vector<DeviceRecord> Find(const RecordQuery& query) override;
+    std::optional<DeviceRecord> Get(const std::string& id) override;
+
+private:
+    // The connection, made again after one was lost.
+    PgConnection& Connection();
+
+    std::string uri_;
+    std::chrono::milliseconds connectTimeout_;
+    int interruptFd_;
+    std::unique_ptr<PgConnection> connection_;
+};
+
+}  // namespace records
