@@ -219,6 +219,9 @@ bool DeviceRecorder::Keep(const std::string& port, const std::string& imei,
         console.Message(res::IDS_RECORD_NOT_KEPT, {settings_.where.localPath, StoreFailureText(e)});
         return false;
     }
+    if (kept_) {
+        kept_();
+    }
     return true;
 }
 

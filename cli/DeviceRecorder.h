@@ -67,6 +67,8 @@ public:
     DeviceRecorder& operator=(const DeviceRecorder&) = delete;
 
     bool Enabled() const { return enabled_; }
+    // Called after each record kept: the forwarding to a server wakes.
+    void OnKept(std::function<void()> kept) { kept_ = std::move(kept); }
     // Opens the station's file (made, or brought up to date, if need be),
     // before any device is touched; false, having said why, when it cannot
     // be used.
@@ -98,6 +100,7 @@ private:
     RecordingSettings settings_;
     std::unique_ptr<records::SqliteRecordStore> store_;
     records::DeviceRecord record_;
+    std::function<void()> kept_;
 };
 
 }  // namespace cli

@@ -7,6 +7,7 @@
 #include "cfgfile/FileIo.h"
 #include "cli/Commands.h"
 #include "cli/DeviceRecorder.h"
+#include "cli/RecordsForwarding.h"
 #include "cli/TextOutput.h"
 #include "records/ItemText.h"
 #include "records/SqliteRecordStore.h"
@@ -17,12 +18,6 @@ namespace cli {
 namespace {
 
 using Json = nlohmann::ordered_json;
-
-// The store a lookup reads: the station's file. (Made when missing: an empty
-// file answers "none found" as truly as no file.)
-std::unique_ptr<records::RecordStore> OpenStore(const records::RecordsSetting& where) {
-    return std::make_unique<records::SqliteRecordStore>(where.localPath);
-}
 
 std::string Readable(const records::DeviceRecord& record, const std::string& bytes) {
     return records::ItemText(record.codePage).Decode(bytes);
@@ -139,7 +134,7 @@ int RunRecordsList(Console& console, const records::RecordsSetting& where,
                    const records::RecordQuery& query, RecordsFormat format) {
     std::vector<records::DeviceRecord> found;
     try {
-        found = OpenStore(where)->Find(query);
+        found = OpenLookupStore(where)->Find(query);
     } catch (const std::exception& e) {
         return Failed(console, where, e);
     }
@@ -171,7 +166,7 @@ int RunRecordsShow(Console& console, const records::RecordsSetting& where, const
                    RecordsFormat format) {
     std::optional<records::DeviceRecord> record;
     try {
-        record = OpenStore(where)->Get(id);
+        record = OpenLookupStore(where)->Get(id);
     } catch (const std::exception& e) {
         return Failed(console, where, e);
     }

@@ -16,8 +16,9 @@ namespace {
 
 class TerminalFace : public station::StationListener {
 public:
-    TerminalFace(const StationSettings& settings, Console& console)
+    TerminalFace(const StationSettings& settings, Console& console, RecordsForwarding& forwarding)
         : settings_(settings),
+          forwarding_(forwarding),
           console_(console),
           report_(
               settings.job == station::StationJob::Batch ? ReportKind::Batch : ReportKind::Transfer,
@@ -61,6 +62,7 @@ public:
     void Said(const std::string& line) override { board_.Line(line); }
 
     bool Recorded(const station::DeviceRow& row) override {
+        forwarding_.Wake();
         if (report_.Add(row)) {
             return true;
         }
@@ -83,6 +85,7 @@ private:
     }
 
     const StationSettings& settings_;
+    RecordsForwarding& forwarding_;
     Console& console_;
     DeviceReport report_;
     BoardOutput board_;
@@ -93,8 +96,8 @@ private:
 }  // namespace
 
 int RunStation(const std::vector<station::StationPort>& ports, const StationSettings& settings,
-               Console& console) {
-    TerminalFace face(settings, console);
+               Console& console, RecordsForwarding& forwarding) {
+    TerminalFace face(settings, console, forwarding);
     face.SetLabels(ports);
     if (!face.OpenReport()) {
         console.Message(res::IDS_CLI_REPORT_FAILED, {settings.reportPath});

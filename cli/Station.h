@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/Console.h"
+#include "cli/RecordsForwarding.h"
 #include "station/PortList.h"
 #include "station/Supervisor.h"
 
@@ -17,7 +18,8 @@ struct StationSettings : station::SupervisorSettings {
     bool json = false;
 };
 
+// forwarding is woken by every row: the workers' records are in the file by then.
 int RunStation(const std::vector<station::StationPort>& ports, const StationSettings& settings,
-               Console& console);
+               Console& console, RecordsForwarding& forwarding);
 
 }  // namespace cli

@@ -11,6 +11,7 @@
 #include "cli/Commands.h"
 #include "cli/DeviceRecorder.h"
 #include "cli/RecordsCommand.h"
+#include "cli/RecordsForwarding.h"
 #include "cli/SecretLine.h"
 #include "cli/Station.h"
 #include "cli/StationWorker.h"
@@ -181,6 +182,8 @@ int RunTirvelctl(int argc, char** argv) {
     auto* recordsShow =
         recordsCommand->add_subcommand("show", Console::Text(res::IDS_CLI_HELP_RECORDS_SHOW));
     recordsShow->add_option("ID", recordId, "Record")->required();
+    auto* recordsPush =
+        recordsCommand->add_subcommand("push", Console::Text(res::IDS_CLI_HELP_RECORDS_PUSH));
 
     try {
         app.parse(argc, argv);
@@ -293,9 +296,20 @@ int RunTirvelctl(int argc, char** argv) {
             res::IDS_RECORDS_BAD_SETTING,
             {recordsOption->count() > 0 ? recordsText : std::string("TIRVEL_RECORDS")}));
     }
+    if (where->kind == records::RecordsSetting::Kind::Server && !CanReachRecordsServer()) {
+        return UsageError(Console::Text(res::IDS_RECORDS_NO_SERVER_HERE));
+    }
     if (recordsCommand->parsed()) {
         if (where->kind == records::RecordsSetting::Kind::Off) {
             return UsageError(Console::Text(res::IDS_RECORDS_OFF));
+        }
+        if (recordsPush->parsed()) {
+            Console console(std::cout, std::cerr, quiet, IsTerminal(kStderrFd));
+            if (where->kind != records::RecordsSetting::Kind::Server) {
+                console.Message(res::IDS_RECORDS_PUSH_LOCAL_ONLY);
+                return kExitFailed;
+            }
+            return PushRecordsNow(console, *where);
         }
         for (auto& [name, text] : {std::pair<const char*, std::string*>{"--since", &sinceText},
                                    {"--until", &untilText}}) {
@@ -370,6 +384,15 @@ int RunTirvelctl(int argc, char** argv) {
     if (!recorder.Open(console)) {
         return kExitFailed;
     }
+    // Workers leave their records queued: the supervisor's forwarding sends
+    // them, one connection for the station.
+    RecordsForwarding forwarding(recording.where);
+    recorder.OnKept([&forwarding] { forwarding.Wake(); });
+    // What was kept last reaches a server that answers before the run ends.
+    struct FinishForwarding {
+        RecordsForwarding& forwarding;
+        ~FinishForwarding() { forwarding.Finish(std::chrono::seconds(2)); }
+    } finishForwarding{forwarding};
 
     if (asStation) {
         StationSettings stationSettings;
@@ -385,7 +408,7 @@ int RunTirvelctl(int argc, char** argv) {
         stationSettings.program = station::OwnExecutablePath(argc > 0 ? argv[0] : "tirvelctl");
         stationSettings.language = fw::CurrentLanguage() == fw::Language::Chinese ? "zh" : "en";
         stationSettings.workerOptions = RecordingOptions(recording, input);
-        const int code = RunStation(stationPorts, stationSettings, console);
+        const int code = RunStation(stationPorts, stationSettings, console, forwarding);
         if (code == kInterruptedExitCode) {
             console.Message(res::IDS_CLI_INTERRUPTED);
         }

@@ -47,7 +47,7 @@ void BackgroundPusher::Wake() {
         std::lock_guard lock(mutex_);
         woken_ = true;
     }
-    changed_.notify_one();
+    changed_.notify_all();
 }
 
 void BackgroundPusher::Stop() {
@@ -64,6 +64,20 @@ void BackgroundPusher::Stop() {
     const char byte = 0;
     [[maybe_unused]] const ssize_t written = ::write(stopPipe_[1], &byte, 1);
     thread_.join();
+}
+
+bool BackgroundPusher::Flush(std::chrono::milliseconds limit) {
+    std::unique_lock lock(mutex_);
+    if (status_.finished == 0 || !status_.lastError.empty()) {
+        return false;
+    }
+    // The push this wake starts is the one after those begun so far.
+    const std::int64_t wanted = status_.attempts + 1;
+    woken_ = true;
+    changed_.notify_all();
+    return changed_.wait_for(lock, limit,
+                             [&] { return stopping_ || status_.finished >= wanted; }) &&
+           !stopping_ && status_.lastError.empty();
 }
 
 BackgroundPusher::Status BackgroundPusher::CurrentStatus() {
@@ -116,6 +130,8 @@ void BackgroundPusher::Run() {
         const std::string error = PushOnce(local, server);
         std::lock_guard lock(mutex_);
         status_.lastError = error;
+        ++status_.finished;
+        changed_.notify_all();
         if (error.empty()) {
             failing = false;
             retryWait = timing_.retryMin;

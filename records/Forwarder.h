@@ -39,6 +39,7 @@ public:
         std::int64_t pushed = 0;    // records sent by the pushes that went well
         std::int64_t attempts = 0;  // pushes begun
         std::int64_t failures = 0;  // pushes that ended in an error
+        std::int64_t finished = 0;  // pushes ended, well or not
         std::string lastError;      // empty after a push that went well
     };
 
@@ -52,6 +53,11 @@ public:
 
     // Records were added: push soon (unless a retry wait holds).
     void Wake();
+    // Pushes now and waits for that push, at most limit; true when it went
+    // well. Only a server that has answered is waited for: while none has
+    // (it is down, or the first push is still connecting) this returns false
+    // at once, and the records stay queued for later.
+    bool Flush(std::chrono::milliseconds limit);
     // Ends the thread, also while it waits on a server that hangs: what it
     // was sending stays queued. Called by the destructor too; from one
     // thread at a time.

@@ -11,6 +11,7 @@
 #include "cli/Console.h"
 #include "cli/DeviceRecorder.h"
 #include "cli/DeviceReport.h"
+#include "cli/RecordsForwarding.h"
 #include "framework/Dialog.h"
 #include "framework/Language.h"
 #include "framework/StringTable.h"
@@ -363,6 +364,10 @@ void CStationView::OnStart() {
                             {form.records.empty() ? std::string("TIRVEL_RECORDS") : form.records}));
         return;
     }
+    if (where->kind == records::RecordsSetting::Kind::Server && !cli::CanReachRecordsServer()) {
+        refuse(fw::LoadText(res::IDS_RECORDS_NO_SERVER_HERE));
+        return;
+    }
     cli::RecordingSettings recording;
     recording.where = *where;
     {
@@ -374,6 +379,10 @@ void CStationView::OnStart() {
             return;
         }
     }
+
+    // Sends what the workers keep on to the line's server, in the background,
+    // for as long as the window stays open or until the next job.
+    forwarding_ = std::make_unique<cli::RecordsForwarding>(*where);
 
     station::SupervisorSettings settings;
     settings.workerOptions = cli::RecordingOptions(recording, form.file);
@@ -494,6 +503,10 @@ void CStationView::Said(const std::string& line) {
 }
 
 bool CStationView::Recorded(const station::DeviceRow& row) {
+    // The worker kept the device's record before it told its row.
+    if (forwarding_) {
+        forwarding_->Wake();
+    }
     if (report_ && report_->Add(row)) {
         return true;
     }

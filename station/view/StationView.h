@@ -25,6 +25,7 @@
 namespace cli {
 class Console;
 class DeviceReport;
+class RecordsForwarding;
 }  // namespace cli
 
 class CStationView : public fw::CFormView, private station::StationListener {
@@ -114,6 +115,7 @@ private:
     std::unique_ptr<std::ostream> nowhere_;
     std::unique_ptr<cli::Console> reportConsole_;
     std::unique_ptr<cli::DeviceReport> report_;
+    std::unique_ptr<cli::RecordsForwarding> forwarding_;
     std::unique_ptr<station::Supervisor> supervisor_;
     std::thread thread_;
     std::size_t shownPorts_ = 0;

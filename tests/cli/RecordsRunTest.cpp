@@ -11,8 +11,10 @@
 #include <map>
 #include <nlohmann/json.hpp>
 #include <set>
+#include <thread>
 
-#include "SimProcess.h"
+#include "PostgresServer.h"
+#include "SimulatedPorts.h"
 #include "TestFiles.h"
 #include "TextSearch.h"
 #include "ToolRunTest.h"
@@ -32,21 +34,11 @@ const std::string kProfile =
 
 class RecordsRun : public testsupport::ToolRunTest {
 protected:
-    // Simulator k (0-based) on the link dtuK, its devices' IMEIs counting up
-    // from 86000000000k001.
-    void StartSimulators(int count, std::vector<std::string> options) {
-        for (int k = 0; k < count; ++k) {
-            std::vector<std::string> args = options;
-            args.insert(args.begin(),
-                        {"--link", LinkOf(k), "--events", EventsOf(k).string(), "--imei",
-                         "86000000000" + std::to_string(k + 1) + "001", "--boot-ms", "200"});
-            sims_.push_back(std::make_unique<testsupport::SimProcess>(args));
-        }
+    void StartSimulators(int count, const std::vector<std::string>& options) {
+        ports_.Start(count, options);
     }
-    std::string LinkOf(int k) const { return (dir_.Path() / ("dtu" + std::to_string(k))).string(); }
-    fs::path EventsOf(int k) const {
-        return dir_.Path() / ("events" + std::to_string(k) + ".jsonl");
-    }
+    std::string LinkOf(int k) const { return ports_.Link(k); }
+    fs::path EventsOf(int k) const { return ports_.Events(k); }
 
     std::string Db() const { return (dir_.Path() / "r.db").string(); }
     std::vector<std::string> With(std::vector<std::string> args) const {
@@ -68,7 +60,7 @@ protected:
         return all;
     }
 
-    std::vector<std::unique_ptr<testsupport::SimProcess>> sims_;
+    testsupport::SimulatedPorts ports_{dir_.Path()};
 };
 
 // The values the simulator's device held when it was last told to set each item.
@@ -204,9 +196,8 @@ INSTANTIATE_TEST_SUITE_P(Signals, KilledRun, ::testing::Values(SIGKILL, SIGINT),
 TEST_F(RecordsRun, AStationsWorkersKeepEveryDeviceUnderTheSupervisorsNames) {
     StartSimulators(3, {"--devices", "2"});
     std::vector<std::string> args = {"--station", "st-9", "--operator", "op"};
-    for (int k = 0; k < 3; ++k) {
-        args.insert(args.end(), {"--device", LinkOf(k)});
-    }
+    const std::vector<std::string> devices = ports_.DeviceArguments(3);
+    args.insert(args.end(), devices.begin(), devices.end());
     args.insert(args.end(), {"batch", kProfile, "--count", "6"});
     const auto result = Run(With(args));
     ASSERT_EQ(result.exit, 0) << result.err;
@@ -274,5 +265,96 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"Off", {"--records", "off", "records"}, 2, "Records are off"},
         Refusal{"NoSuchRecord", {"records", "show", "nope"}, 1, "There is no record nope"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+
+namespace {
+
+// A line's server behind the station's file: a PostgreSQL server of the
+// case's own, which the case stops, kills and starts again.
+class RecordsToAServer : public RecordsRun {
+protected:
+    void SetUp() override {
+        RecordsRun::SetUp();
+        if (const std::string why = testsupport::PostgresServer::Unavailable(); !why.empty()) {
+            GTEST_SKIP() << why;
+        }
+        server_ = std::make_unique<testsupport::PostgresServer>();
+        uri_ = server_->NewDatabase();
+    }
+    // The station's own file, where records wait for the server.
+    std::string LocalFile() const { return (dir_.Path() / "data/tirvel/records.db").string(); }
+    int OnServer(const std::string& where = "") const {
+        // The schema is the first station's to make: none yet, none there.
+        if (testsupport::PostgresServer::Scalar(
+                uri_, "SELECT count(*) FROM pg_tables WHERE tablename = 'device_records'") == "0") {
+            return 0;
+        }
+        return std::stoi(testsupport::PostgresServer::Scalar(
+            uri_, "SELECT count(*) FROM device_records" + where));
+    }
+
+    std::unique_ptr<testsupport::PostgresServer> server_;
+    std::string uri_;
+};
+
+TEST_F(RecordsToAServer, AStationWhoseServerIsKilledMidRunEndsWithEveryRecordThereOnce) {
+    StartSimulators(3, {"--devices", "4"});
+    std::vector<std::string> args = {"--records", uri_, "--station", "st-1"};
+    const std::vector<std::string> devices = ports_.DeviceArguments(3);
+    args.insert(args.end(), devices.begin(), devices.end());
+    args.insert(args.end(), {"--json", "batch", kProfile, "--count", "12"});
+    auto run = StartRun(TIRVELCTL_PATH, args);
+    // Some devices done and sent; then the server dies under the line.
+    ASSERT_TRUE(testsupport::PollUntil([&] { return OnServer() >= 2; }, 60s)) << ReadFile(Err());
+    server_->Kill();
+    std::this_thread::sleep_for(1500ms);
+    server_->Start();
+    const auto result = Finish(*run, 3min);
+    ASSERT_EQ(result.exit, 0) << result.err;
+    EXPECT_EQ(testsupport::Lines(result.out).size(), 12U) << result.out;
+
+    // What the run left queued goes out by hand; nothing goes twice.
+    const auto push = Run({"--records", uri_, "records", "push"});
+    EXPECT_EQ(push.exit, 0) << push.err;
+    EXPECT_EQ(OnServer(), 12);
+    EXPECT_EQ(std::stoi(testsupport::PostgresServer::Scalar(
+                  uri_, "SELECT count(DISTINCT id) FROM device_records")),
+              12);
+    EXPECT_EQ(
+        std::stoi(testsupport::PostgresServer::Scalar(uri_, "SELECT count(*) FROM record_items")),
+        12 * 5);
+    records::SqliteRecordStore local(LocalFile());
+    EXPECT_EQ(local.QueuedCount(), 0);
+    // The same records on both stores, found by IMEI on each.
+    for (const std::string& where : {uri_, "sqlite:" + LocalFile()}) {
+        const auto found =
+            Run({"--records", where, "--json", "records", "--imei", "860000000002003"});
+        ASSERT_EQ(found.exit, 0) << found.err;
+        const Json list = Json::parse(found.out);
+        ASSERT_EQ(list.size(), 1U) << where;
+        EXPECT_EQ(list[0]["result"], "ok");
+        EXPECT_EQ(list[0]["station"], "st-1");
+    }
+}
+
+TEST_F(RecordsToAServer, AServerThatIsDownNeverStopsTheLineAndGetsTheQueueWhenBack) {
+    StartSimulators(1, {"--devices", "2"});
+    server_->Stop();
+    const auto result =
+        Run({"--records", uri_, "--device", LinkOf(0), "batch", kProfile, "--count", "2"});
+    ASSERT_EQ(result.exit, 0) << result.err;
+    EXPECT_EQ(records::SqliteRecordStore(LocalFile()).QueuedCount(), 2);
+
+    const auto down = Run({"--records", uri_, "records", "push"});
+    EXPECT_EQ(down.exit, 1);
+    EXPECT_NE(down.err.find("2 records stay queued"), std::string::npos) << down.err;
+
+    server_->Start();
+    const auto back = Run({"--records", uri_, "records", "push"});
+    EXPECT_EQ(back.exit, 0) << back.err;
+    EXPECT_NE(back.err.find("2 records sent"), std::string::npos) << back.err;
+    EXPECT_EQ(OnServer(" WHERE result = 'ok'"), 2);
+}
 
 }  // namespace

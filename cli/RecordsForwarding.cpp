@@ -1,0 +1,115 @@
+#include "cli/RecordsForwarding.h"
+
+#include "cli/Commands.h"
+#include "cli/DeviceRecorder.h"
+#include "records/SqliteRecordStore.h"
+#include "res/RecordIds.h"
+
+#ifdef TIRVEL_RECORDS_SERVER
+#include "records/Forwarder.h"
+#include "records/PostgresRecordStore.h"
+#endif
+
+namespace cli {
+namespace {
+
+// A lookup or a push on demand has the operator waiting: long enough for a
+// server across a busy network, short enough to say it is not there.
+constexpr std::chrono::seconds kServerTimeout{10};
+
+bool ToServer(const records::RecordsSetting& where) {
+    return where.kind == records::RecordsSetting::Kind::Server;
+}
+
+}  // namespace
+
+#ifdef TIRVEL_RECORDS_SERVER
+
+bool CanReachRecordsServer() {
+    return true;
+}
+
+RecordsForwarding::RecordsForwarding(const records::RecordsSetting& where) {
+    if (ToServer(where)) {
+        pusher_ = std::make_unique<records::BackgroundPusher>(where.localPath, where.serverUri);
+    }
+}
+
+void RecordsForwarding::Wake() {
+    if (pusher_) {
+        pusher_->Wake();
+    }
+}
+
+void RecordsForwarding::Finish(std::chrono::milliseconds limit) {
+    if (pusher_) {
+        pusher_->Flush(limit);
+    }
+}
+
+int PushRecordsNow(Console& console, const records::RecordsSetting& where) {
+    const std::string server = RecordsPlace(where);
+    int sent = 0;
+    std::unique_ptr<records::SqliteRecordStore> local;
+    try {
+        local = std::make_unique<records::SqliteRecordStore>(
+            where.localPath, records::SqliteRecordStore::Queue::ForServer);
+    } catch (const std::exception& e) {
+        console.Message(res::IDS_RECORDS_CANNOT_READ, {where.localPath, StoreFailureText(e)});
+        return kExitFailed;
+    }
+    try {
+        records::PostgresRecordStore store(where.serverUri, kServerTimeout);
+        sent = records::PushQueued(*local, store);
+    } catch (const std::exception& e) {
+        console.Message(res::IDS_RECORDS_PUSH_FAILED,
+                        {server, StoreFailureText(e), std::to_string(local->QueuedCount())});
+        return kExitFailed;
+    }
+    console.Message(res::IDS_RECORDS_PUSHED,
+                    {std::to_string(sent), server, std::to_string(local->QueuedCount())});
+    return kExitOk;
+}
+
+std::unique_ptr<records::RecordStore> OpenLookupStore(const records::RecordsSetting& where) {
+    if (ToServer(where)) {
+        return std::make_unique<records::PostgresRecordStore>(where.serverUri, kServerTimeout);
+    }
+    return std::make_unique<records::SqliteRecordStore>(where.localPath);
+}
+
+#else
+
+}  // namespace cli
+
+// Nothing to push with in this build; the forwarding never makes one.
+namespace records {
+class BackgroundPusher {};
+}  // namespace records
+
+namespace cli {
+
+bool CanReachRecordsServer() {
+    return false;
+}
+
+RecordsForwarding::RecordsForwarding(const records::RecordsSetting&) {}
+
+void RecordsForwarding::Wake() {}
+
+void RecordsForwarding::Finish(std::chrono::milliseconds) {}
+
+int PushRecordsNow(Console& console, const records::RecordsSetting&) {
+    console.Message(res::IDS_RECORDS_NO_SERVER_HERE);
+    return kExitFailed;
+}
+
+std::unique_ptr<records::RecordStore> OpenLookupStore(const records::RecordsSetting& where) {
+    return std::make_unique<records::SqliteRecordStore>(where.localPath);
+}
+
+#endif
+
+RecordsForwarding::~RecordsForwarding() = default;
+
+}  // namespace cli

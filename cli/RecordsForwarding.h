@@ -1,0 +1,49 @@
+// The line's server behind the station's file: the background sending of
+// what is queued, a push on demand, and lookups on the server. A build
+// without the server's client library keeps records in the file only.
+#pragma once
+
+#include <chrono>
+#include <memory>
+
+#include "cli/Console.h"
+#include "records/RecordStore.h"
+#include "records/RecordsSetting.h"
+
+namespace records {
+class BackgroundPusher;
+}
+
+namespace cli {
+
+// Whether this build can send records to a server at all.
+bool CanReachRecordsServer();
+
+// Sends the station file's queue to the server the setting names, in the
+// background, for as long as the object lives; does nothing for a setting
+// without a server.
+class RecordsForwarding {
+public:
+    explicit RecordsForwarding(const records::RecordsSetting& where);
+    ~RecordsForwarding();
+    RecordsForwarding(const RecordsForwarding&) = delete;
+    RecordsForwarding& operator=(const RecordsForwarding&) = delete;
+
+    // A record was kept: send it soon.
+    void Wake();
+    // At the end of a run: waits up to limit for what was kept last to reach
+    // a server that has been answering; never for one that has not.
+    void Finish(std::chrono::milliseconds limit);
+
+private:
+    std::unique_ptr<records::BackgroundPusher> pusher_;
+};
+
+// tirvelctl records push: the exit code.
+int PushRecordsNow(Console& console, const records::RecordsSetting& where);
+
+// The store a lookup reads: the server where records go there, else the
+// station's file. Throws StoreError.
+std::unique_ptr<records::RecordStore> OpenLookupStore(const records::RecordsSetting& where);
+
+}  // namespace cli
