@@ -25,6 +25,7 @@
 #include "WineSetup.h"
 #include "XmodemReceiver.h"
 #include "framework/CodePage.h"
+#include "records/SqliteRecordStore.h"
 
 namespace {
 
@@ -152,6 +153,47 @@ TEST_F(WineRun, UpdatesTheFirmwareByteForByte) {
     EXPECT_EQ(r.exit, 0) << r.err;
     EXPECT_TRUE(Contains(r.err, "Updated firmware successfully!")) << r.err;
     EXPECT_TRUE(ReadFile(received) == Padded(image)) << "the stored image differs from the file";
+}
+
+// tirvelctl.exe keeps records with the SQLite compiled into it: a file under
+// a Chinese name, written by the Windows program and read here by this
+// machine's own SQLite, holds every device with its items as read back.
+TEST_F(WineRun, KeepsARecordOfEveryDeviceInAFileThisMachineReads) {
+    if (!UseComPort(45)) {
+        return;
+    }
+    StartSimulator({"--devices", "2", "--lang", "zh", "--imei", "860000000000451"});
+    const fs::path profile = dir_.Path() / "profile.txt";
+    // The Chinese table's item 2, by its label, in GB18030 as Import reads it.
+    WriteFile(profile, "[CFG]\r\n" +
+                           fw::EncodeCodePage("2. APN接入点=internet.wine", fw::Language::Chinese) +
+                           "\r\n");
+    const fs::path db = dir_.Path() / "记录" / "线体.db";
+    const Result r = Run({"--lang", "zh", "--records", "sqlite:" + WindowsPath(db), "--station",
+                          "st-w", "batch", WindowsPath(profile), "--count", "2"});
+    ASSERT_EQ(r.exit, 0) << r.err;
+    records::SqliteRecordStore store(db.string());
+    const std::vector<records::DeviceRecord> kept = store.Find({});
+    ASSERT_EQ(kept.size(), 2U);
+    for (const records::DeviceRecord& listed : kept) {
+        const records::DeviceRecord record = *store.Get(listed.id);
+        SCOPED_TRACE(record.imei);
+        EXPECT_EQ(record.result, records::Result::Ok);
+        EXPECT_EQ(record.station, "st-w");
+        EXPECT_EQ(record.port, "COM45");
+        EXPECT_EQ(record.codePage, "GB18030");
+        ASSERT_EQ(record.items.size(), 1U);
+        // The device's own bytes for the name, not UTF-8.
+        EXPECT_EQ(record.items[0].name, fw::EncodeCodePage("APN接入点", fw::Language::Chinese));
+        EXPECT_EQ(record.items[0].after, std::optional<std::string>("internet.wine"));
+        EXPECT_TRUE(record.items[0].written);
+    }
+    EXPECT_NE(kept[0].imei, kept[1].imei);
+    // Looked up by the Windows program on the same file.
+    const Result found = Run({"--records", "sqlite:" + WindowsPath(db), "--json", "records",
+                              "--imei", "860000000000452"});
+    ASSERT_EQ(found.exit, 0) << found.err;
+    EXPECT_EQ(Json::parse(found.out).size(), 1U) << found.out;
 }
 
 // Why the simulator needs the alias: Wine cannot set the AT rate on a pty.
