@@ -64,6 +64,17 @@ private:
     HANDLE process_ = nullptr;
 };
 
+// The library the programs carry is the Linux build's version, built as the
+// records expect it.
+TEST(SqliteUnderWineTest, IsTheLinuxVersionWithTheRecordsOptions) {
+    EXPECT_STREQ(sqlite3_libversion(), "3.40.1");
+    EXPECT_EQ(sqlite3_threadsafe(), 1);
+    for (const char* option : {"THREADSAFE=1", "DEFAULT_WAL_SYNCHRONOUS=1", "OMIT_LOAD_EXTENSION",
+                               "DQS=0", "DEFAULT_FOREIGN_KEYS"}) {
+        EXPECT_EQ(sqlite3_compileoption_used(option), 1) << option;
+    }
+}
+
 TEST(SqliteUnderWineTest, KeepsGb18030BytesInAWalFileWithAChinesePath) {
     const testsupport::TempDir temp;
     const fs::path database = ChineseDatabase(temp);
