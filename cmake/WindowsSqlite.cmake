@@ -49,7 +49,7 @@ function(_tirvel_sqlite_fetch name sha256 sha1)
     foreach(url http://deb.debian.org/debian/pool/main/s/sqlite3/${name}
                 https://snapshot.debian.org/file/${sha1})
         message(STATUS "Downloading ${url}")
-        file(DOWNLOAD ${url} ${target}.part STATUS status)
+        file(DOWNLOAD ${url} ${target}.part STATUS status INACTIVITY_TIMEOUT 60)
         list(GET status 0 code)
         if(code EQUAL 0)
             file(SHA256 ${target}.part have)
