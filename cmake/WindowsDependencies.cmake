@@ -8,6 +8,8 @@
 #    links in the build tree), never /usr/include itself, where glibc's
 #    headers would shadow MinGW's.
 #  - GoogleTest is compiled from Debian's sources with the cross compiler.
+#  - SQLite is compiled into the programs from Debian's source package
+#    (cmake/WindowsSqlite.cmake).
 
 set(TIRVEL_HOST_INCLUDE_DIR /usr/include CACHE PATH
     "Where the host's header-only nlohmann_json and CLI11 are")
@@ -57,12 +59,21 @@ macro(_tirvel_windows_find_package method package)
         # The test programs cannot run at build time on the build machine;
         # CTest lists their cases when it runs them, under the emulator.
         set(CMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE PRE_TEST)
+    elseif("${package}" STREQUAL "SQLite3")
+        if(NOT TARGET SQLite::SQLite3)
+            _tirvel_sqlite_library()
+        endif()
+        set(SQLite3_FOUND TRUE)
     else()
         find_package(${package} ${ARGN} BYPASS_PROVIDER)
     endif()
 endmacro()
 
 if(CMAKE_CROSSCOMPILING AND CMAKE_SYSTEM_NAME STREQUAL "Windows")
+    include(${CMAKE_CURRENT_LIST_DIR}/WindowsSqlite.cmake)
     cmake_language(SET_DEPENDENCY_PROVIDER _tirvel_windows_find_package
                    SUPPORTED_METHODS FIND_PACKAGE)
+    # SQLite is C; languages are enabled at the top, where this file is read
+    # (after the provider: that must be set before anything else of project()).
+    enable_language(C)
 endif()

@@ -10,8 +10,10 @@ TIRVEL_BUILD_PACKAGES=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-de
 # The fuzz stage of ./test: libFuzzer comes with clang's runtime.
 TIRVEL_FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev)
 # The windows stage of ./test: the MinGW-w64 cross compiler and Wine to run
-# what it builds; an X server without a screen for the desktop app's windows.
-TIRVEL_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth)
+# what it builds; an X server without a screen for the desktop app's windows;
+# tclsh, make and patch make SQLite's amalgamation from Debian's sources.
+TIRVEL_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth
+                         tcl make patch)
 # makensis, for the check of the Windows installer at the end of that stage
 # (only that check is skipped without it).
 TIRVEL_INSTALLER_PACKAGES=(nsis)
