@@ -11,6 +11,9 @@
 #endif
 
 namespace cli {
+
+#ifdef TIRVEL_RECORDS_SERVER
+
 namespace {
 
 // A lookup or a push on demand has the operator waiting: long enough for a
@@ -22,8 +25,6 @@ bool ToServer(const records::RecordsSetting& where) {
 }
 
 }  // namespace
-
-#ifdef TIRVEL_RECORDS_SERVER
 
 bool CanReachRecordsServer() {
     return true;
