@@ -1,5 +1,5 @@
-// The figures a bench quotes of many timed runs: the median and the 99th
-// percentile, with the extremes to show how noisy the machine was.
+// The figures a bench quotes of many runs: the median, the 99th percentile
+// where there are many, and the extremes to show how noisy the machine was.
 #pragma once
 
 #include <algorithm>
@@ -23,11 +23,25 @@ inline Spread SpreadOf(std::vector<double> values) {
     }
     std::sort(values.begin(), values.end());
     // The nearest-rank percentile: a value that was really measured.
-    const auto rank = [&](double fraction) {
-        const auto at = static_cast<std::size_t>(std::ceil(fraction * values.size()));
-        return values[std::max<std::size_t>(at, 1) - 1];
-    };
-    return {rank(0.5), rank(0.99), values.front(), values.back()};
+    const auto at = static_cast<std::size_t>(std::ceil(0.99 * static_cast<double>(values.size())));
+    return {(values[(values.size() - 1) / 2] + values[values.size() / 2]) / 2, values[at - 1],
+            values.front(), values.back()};
+}
+
+// "median (min-max)" to `decimals` places; the one value alone; "-" for none.
+inline std::string MedianRange(const std::vector<double>& values, int decimals) {
+    if (values.empty()) {
+        return "-";
+    }
+    const Spread spread = SpreadOf(values);
+    char text[64];
+    if (values.size() == 1) {
+        std::snprintf(text, sizeof text, "%.*f", decimals, spread.median);
+    } else {
+        std::snprintf(text, sizeof text, "%.*f (%.*f-%.*f)", decimals, spread.median, decimals,
+                      spread.min, decimals, spread.max);
+    }
+    return text;
 }
 
 // "median 1.234 ms, p99 2.345 ms (min 0.9, max 3.1)", of milliseconds.
