@@ -13,6 +13,7 @@
 #include "framework/CodePage.h"
 #include "protocol/AtExchange.h"
 #include "protocol/ItemLabel.h"
+#include "records/DeviceRecord.h"
 #include "res/ResourceIds.h"
 #include "serial/PortPath.h"
 
@@ -39,6 +40,16 @@ std::vector<ItemRow> Snapshot(CTirvel2View& view) {
                         view.GetItemNewValue(n), ticked});
     }
     return rows;
+}
+
+// The rows as connected, as a record keeps them: what the device holds.
+std::vector<records::RecordItem> SnapshotItems(const std::vector<ItemRow>& rows) {
+    std::vector<records::RecordItem> items;
+    for (const ItemRow& row : rows) {
+        items.push_back({row.number, ItemLabelName(row.label, row.number), row.current,
+                         std::nullopt, std::nullopt, false});
+    }
+    return items;
 }
 
 std::string Shown(const std::string& bytes) {
@@ -146,8 +157,10 @@ struct ModifyOutcome {
 // replies and its read-back can be spoilt on the line either way. Rows found
 // wrong are written again, a few times. The exit code, the table, the JSON
 // and the report all come from the one judgement.
+// keep: the device's work ends here, and its record is kept before the
+// verdict is told; a batch keeps it with the report's row instead.
 ModifyOutcome WriteAndCheck(ConsoleHost& host, Console& console,
-                            const std::vector<WantedItem>& wanted, bool json, bool print,
+                            const std::vector<WantedItem>& wanted, bool json, bool print, bool keep,
                             station::DeviceObserver* observer = nullptr) {
     station::DeviceObserver nobody;
     station::DeviceObserver& told = observer != nullptr ? *observer : nobody;
@@ -199,6 +212,32 @@ ModifyOutcome WriteAndCheck(ConsoleHost& host, Console& console,
 
     ModifyOutcome outcome;
     outcome.ok = ReportChecks(console, checks);
+    std::vector<records::RecordItem> kept;
+    for (std::size_t i = 0; i < wanted.size(); ++i) {
+        const WantedItem& want = wanted[i];
+        const std::optional<ListedItem>& found = checks[i].found;
+        auto was = std::find_if(before.begin(), before.end(), [&](const ItemRow& row) {
+            return want.number != 0 ? row.number == want.number : row.label == want.label;
+        });
+        const int number = found ? found->number : was != before.end() ? was->number : 0;
+        kept.push_back({number,
+                        found                 ? found->name
+                        : was != before.end() ? ItemLabelName(was->label, was->number)
+                                              : want.label,
+                        was != before.end() ? std::optional(was->current) : std::nullopt,
+                        want.value, found ? std::optional(found->value) : std::nullopt,
+                        checks[i].Holds() && sent.count(number) > 0});
+    }
+    host.Recorder().SetItems(std::move(kept));
+    if (keep) {
+        const records::Result result = host.Interrupted() ? records::Result::Interrupted
+                                       : outcome.ok       ? records::Result::Ok
+                                                          : records::Result::Failed;
+        const fw::UINT said = outcome.ok ? res::IDS_CLI_READ_BACK_HOLDS : console.LastMessageId();
+        const std::string text =
+            outcome.ok ? Console::Text(res::IDS_CLI_READ_BACK_HOLDS) : console.LastMessage();
+        outcome.ok = host.Recorder().Keep(view, result, text, said, console) && outcome.ok;
+    }
     if (outcome.ok) {
         console.Progress(res::IDS_CLI_READ_BACK_HOLDS);
     }
@@ -308,6 +347,9 @@ int RunRead(ConsoleHost& host, Console& console, bool json) {
     }
     CTirvel2View& view = host.View();
     const std::vector<ItemRow> rows = Snapshot(view);
+    host.Recorder().Start();
+    host.Recorder().SetItems(SnapshotItems(rows));
+    const bool kept = host.Recorder().Keep(view, records::Result::Ok, "", 0, console);
     if (json) {
         Json document = Identity(view);
         Json items = Json::array();
@@ -332,7 +374,7 @@ int RunRead(ConsoleHost& host, Console& console, bool json) {
                                      table)
                       << std::flush;
     }
-    return Finish(host, kExitOk);
+    return Finish(host, kept ? kExitOk : kExitFailed);
 }
 
 int RunExport(ConsoleHost& host, Console& console, const std::string& file, bool json) {
@@ -340,9 +382,15 @@ int RunExport(ConsoleHost& host, Console& console, const std::string& file, bool
         return *code;
     }
     const std::size_t mark = host.MessageMark();
+    host.Recorder().Start();
+    host.Recorder().SetItems(SnapshotItems(Snapshot(host.View())));
     host.ChooseFile(file);
     host.Command(res::IDC_EXPORT_CONFIG);
-    const bool ok = host.ShownSince(mark, res::IDS_EXPORT_SUCCEEDED);
+    const bool exported = host.ShownSince(mark, res::IDS_EXPORT_SUCCEEDED);
+    const bool ok =
+        host.Recorder().Keep(host.View(), exported ? records::Result::Ok : records::Result::Failed,
+                             console.LastMessage(), console.LastMessageId(), console) &&
+        exported;
     if (json) {
         Json document = Identity(host.View());
         document["file"] = file;
@@ -357,8 +405,11 @@ int RunApply(ConsoleHost& host, Console& console, const std::string& profile, bo
         return *code;
     }
     const std::size_t mark = host.MessageMark();
+    host.Recorder().Start();
     host.View().ImportConfig(profile);
     if (!host.ShownSince(mark, res::IDS_IMPORT_SUCCEEDED)) {
+        host.Recorder().Keep(host.View(), records::Result::Failed, console.LastMessage(),
+                             console.LastMessageId(), console);
         return Finish(host, kExitFailed);
     }
     int ticked = 0;
@@ -368,7 +419,8 @@ int RunApply(ConsoleHost& host, Console& console, const std::string& profile, bo
     console.Progress(res::IDS_CLI_ITEMS_DIFFER, {std::to_string(ticked)});
     // Every key of the file is judged, also those Import matched with no row:
     // left out silently, they would keep the device's old values under an OK.
-    const ModifyOutcome outcome = WriteAndCheck(host, console, ProfileItems(profile), json, true);
+    const ModifyOutcome outcome =
+        WriteAndCheck(host, console, ProfileItems(profile), json, true, true);
     return Finish(host, outcome.ok ? kExitOk : kExitFailed);
 }
 
@@ -387,6 +439,7 @@ int RunSet(ConsoleHost& host, Console& console, const std::vector<ItemAssignment
             return Finish(host, kExitUsage);
         }
     }
+    host.Recorder().Start();
     std::vector<WantedItem> wanted;
     for (const ItemAssignment& a : assignments) {
         wanted.push_back({a.number, std::string(), fw::EncodeAnsi(a.value)});
@@ -394,7 +447,7 @@ int RunSet(ConsoleHost& host, Console& console, const std::vector<ItemAssignment
         view.SetItemModify(a.number, 1);
     }
     view.UpdateData(false);
-    const ModifyOutcome outcome = WriteAndCheck(host, console, wanted, json, true);
+    const ModifyOutcome outcome = WriteAndCheck(host, console, wanted, json, true, true);
     return Finish(host, outcome.ok ? kExitOk : kExitFailed);
 }
 
@@ -405,6 +458,7 @@ int RunRestore(ConsoleHost& host, Console& console, bool json) {
     CTirvel2View& view = host.View();
     const std::vector<ItemRow> before = Snapshot(view);
     const std::size_t mark = host.MessageMark();
+    host.Recorder().Start();
     host.Command(res::ID_RESTORE);
     // What the restore changed is read twice alike: one spoilt listing would
     // report changes that did not happen, or hide those that did.
@@ -423,6 +477,21 @@ int RunRestore(ConsoleHost& host, Console& console, bool json) {
             ok = false;
         }
     }
+    std::vector<records::RecordItem> kept = SnapshotItems(before);
+    for (std::size_t i = 0; i < checks.size() && i < kept.size(); ++i) {
+        if (checks[i].found) {
+            kept[i].after = checks[i].found->value;
+        }
+    }
+    host.Recorder().SetItems(std::move(kept));
+    ok =
+        host.Recorder().Keep(view,
+                             host.Interrupted() ? records::Result::Interrupted
+                             : ok               ? records::Result::Ok
+                                                : records::Result::Failed,
+                             ok ? Console::Text(res::IDS_RESTORE_SUCCEEDED) : console.LastMessage(),
+                             ok ? res::IDS_RESTORE_SUCCEEDED : console.LastMessageId(), console) &&
+        ok;
     Json changed = Json::array();
     std::vector<std::vector<std::string>> table;
     for (const ItemCheck& check : ok ? checks : std::vector<ItemCheck>()) {
@@ -539,8 +608,13 @@ station::DeviceOutcome BatchDevice(ConsoleHost& host, Console& console, const Ba
             outcome = station::DeviceOutcome::NoDevice;
         } else if (!observer.Claim()) {
             return station::DeviceOutcome::Surplus;
+        } else {
+            // A device answered and was refused (a wrong password, say): worked, and failed.
+            host.Recorder().Start();
         }
         row.message = console.LastMessage();
+        host.Recorder().KeepRow(row, view.m_strImei, view.m_strVersion, host.Interrupted(),
+                                console);
         return outcome;
     }
     observer.Step(station::DeviceStep::Connected);
@@ -549,6 +623,7 @@ station::DeviceOutcome BatchDevice(ConsoleHost& host, Console& console, const Ba
         host.Stop();
         return station::DeviceOutcome::Surplus;
     }
+    host.Recorder().Start();
     bool ready = true;
     if (!IsWholeImei(view.m_strImei)) {
         console.Message(res::IDS_CLI_BATCH_IMEI_GARBLED, {row.imei});
@@ -581,12 +656,13 @@ station::DeviceOutcome BatchDevice(ConsoleHost& host, Console& console, const Ba
         // itself, under the preset flag.
         UntickRowsNotIn(view, profile.keys);
         const ModifyOutcome written =
-            WriteAndCheck(host, console, profile.wanted, json, false, &observer);
+            WriteAndCheck(host, console, profile.wanted, json, false, false, &observer);
         row.ok = written.ok;
         row.written = written.written;
     }
     host.Stop();
     row.message = console.LastMessage();
+    host.Recorder().KeepRow(row, view.m_strImei, view.m_strVersion, host.Interrupted(), console);
     return outcome;
 }
 

@@ -18,6 +18,7 @@ void Console::Message(const std::string& line) {
     ClearStatus();
     err_ << PrintableLines(line) << '\n' << std::flush;
     lastMessage_ = line;
+    lastMessageId_ = 0;
 }
 
 void Console::Progress(fw::UINT id, const fw::MessageArgs& args) {

@@ -25,9 +25,17 @@ public:
 
     // Always shown: outcomes and failures. The last one is kept for reports.
     void Message(const std::string& line);
-    void Message(fw::UINT id, const fw::MessageArgs& args = {}) { Message(Text(id, args)); }
+    void Message(fw::UINT id, const fw::MessageArgs& args = {}) {
+        Message(Text(id, args));
+        lastMessageId_ = id;
+    }
     const std::string& LastMessage() const { return lastMessage_; }
-    void ForgetLastMessage() { lastMessage_.clear(); }
+    // The string the last message came from; 0 for a line made otherwise.
+    fw::UINT LastMessageId() const { return lastMessageId_; }
+    void ForgetLastMessage() {
+        lastMessage_.clear();
+        lastMessageId_ = 0;
+    }
 
     // Shown unless -q.
     void Progress(fw::UINT id, const fw::MessageArgs& args = {});
@@ -45,6 +53,7 @@ private:
     bool terminal_;
     bool statusShown_ = false;
     std::string lastMessage_;
+    fw::UINT lastMessageId_ = 0;
 };
 
 }  // namespace cli

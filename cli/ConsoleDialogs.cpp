@@ -31,7 +31,7 @@ public:
         if (beforeBox_) {
             beforeBox_();
         }
-        console_.Message(Console::Text(textId, args));
+        console_.Message(textId, args);
         return fw::CHeadlessWindow::MessageBoxById(textId, captionId, type, args);
     }
 

@@ -77,6 +77,9 @@ station::DeviceOutcome UpdateDevice(ConsoleHost& host, Console& console,
         row.time = station::LocalTime();
         row.bytes = progress.DoneBytes();
         row.message = console.LastMessage();
+        // A boot loader tells no IMEI.
+        host.Recorder().KeepRow(row, std::string(), std::string(),
+                                outcome == station::DeviceOutcome::Interrupted, console);
         return outcome;
     };
     host.ChooseFirmware(firmware);
@@ -119,6 +122,7 @@ station::DeviceOutcome UpdateDevice(ConsoleHost& host, Console& console,
                     host.Stop();
                     return finish(station::DeviceOutcome::Surplus);
                 }
+                host.Recorder().Start();
                 console.Progress(res::IDS_CLI_LOADER_FOUND);
             }
             // The view waits in the dialogue for the operator's Stop; a script
@@ -155,6 +159,8 @@ station::DeviceOutcome SendToPort(ConsoleHost& host, Console& console, const Hos
     const auto finish = [&](station::DeviceOutcome outcome) {
         row.time = station::LocalTime();
         row.message = console.LastMessage();
+        host.Recorder().KeepRow(row, std::string(), std::string(),
+                                outcome == station::DeviceOutcome::Interrupted, console);
         return outcome;
     };
     const PortHandle port = OpenComPort(path.c_str());
@@ -173,6 +179,8 @@ station::DeviceOutcome SendToPort(ConsoleHost& host, Console& console, const Hos
     TransferProgress progress(console, console.ErrIsTerminal());
     progress.SetObserver(
         [&observer](std::int64_t done, std::int64_t total) { observer.Transfer(done, total); });
+    // The port is the device: whatever answers there is worked from now on.
+    host.Recorder().Start();
     TransferWorker transfer;
     transfer.Start(port, reinterpret_cast<const std::uint8_t*>(image.data()),
                    static_cast<std::int32_t>(image.size()));

@@ -157,7 +157,7 @@ void WorkerLink::StopWatching() {
 }
 
 int RunStationWorker(station::StationJob job, HostSettings settings, const std::string& file,
-                     const std::string& bytes) {
+                     const std::string& bytes, DeviceRecorder& recorder) {
     WorkerLink link(std::cout, std::cin);
     settings.password = station::DecodePasswordLine(link.ReadReply());
     settings.promptForPassword = false;
@@ -167,6 +167,7 @@ int RunStationWorker(station::StationJob job, HostSettings settings, const std::
     // still come as messages, and the last one is the device's report text.
     Console console(nowhere, link.Messages(), true, false);
     ConsoleHost host(settings, console);
+    host.SetRecorder(recorder);
     link.WatchReplies([&host] { host.Interrupt(); });
     // Before the host goes: a cancel from then on finds nothing to stop.
     struct Unwatch {

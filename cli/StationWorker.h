@@ -16,6 +16,7 @@
 #include <string>
 
 #include "cli/ConsoleHost.h"
+#include "cli/DeviceRecorder.h"
 #include "station/DeviceProgress.h"
 #include "station/StationEvents.h"
 #include "station/StationJob.h"
@@ -85,6 +86,6 @@ private:
 // update's view reads the image from file itself). The exit code is 0 once
 // the end was told.
 int RunStationWorker(station::StationJob job, HostSettings settings, const std::string& file,
-                     const std::string& bytes);
+                     const std::string& bytes, DeviceRecorder& recorder);
 
 }  // namespace cli

@@ -9,11 +9,15 @@
 #include "cfgfile/InputFile.h"
 #include "cli/CommandFiles.h"
 #include "cli/Commands.h"
+#include "cli/DeviceRecorder.h"
+#include "cli/RecordsCommand.h"
 #include "cli/SecretLine.h"
 #include "cli/Station.h"
 #include "cli/StationWorker.h"
 #include "cli/Terminal.h"
+#include "common/Sha256.h"
 #include "framework/CodePage.h"
+#include "res/RecordIds.h"
 #include "res/ResourceIds.h"
 #include "serial/PortPath.h"
 #include "station/PortList.h"
@@ -98,6 +102,18 @@ int RunTirvelctl(int argc, char** argv) {
     app.add_option("--lang", language, "en|zh (default: from the locale)");
     app.add_flag("--json", json, "Machine-readable output on stdout");
     app.add_flag("-q,--quiet", quiet, "No progress lines (outcomes and failures still shown)");
+    std::string recordsText;
+    auto* recordsOption =
+        app.add_option("--records", recordsText, Console::Text(res::IDS_CLI_HELP_RECORDS))
+            ->option_text("off|sqlite:PATH|postgresql://…");
+    RecordingSettings recording;
+    app.add_option("--station", recording.station, Console::Text(res::IDS_CLI_HELP_STATION_NAME))
+        ->option_text("NAME");
+    app.add_option("--operator", recording.operatorName, Console::Text(res::IDS_CLI_HELP_OPERATOR))
+        ->option_text("NAME");
+    // A worker's file is the supervisor's private copy: the record names the operator's.
+    std::string recordName;
+    app.add_option("--record-name", recordName)->group("");
 
     auto* ports = app.add_subcommand("ports", "List the COM numbers in use and what they reach");
     auto* read = app.add_subcommand("read", "Wait for a device and print its configuration");
@@ -146,6 +162,25 @@ int RunTirvelctl(int argc, char** argv) {
     std::string secondsText;
     log->add_option("--seconds", secondsText, Console::Text(res::IDS_CLI_HELP_LOG_SECONDS))
         ->option_text("N");
+
+    auto* recordsCommand =
+        app.add_subcommand("records", Console::Text(res::IDS_CLI_HELP_RECORDS_COMMAND));
+    records::RecordQuery recordQuery;
+    std::string sinceText;
+    std::string untilText;
+    std::string resultText;
+    bool csv = false;
+    recordsCommand->add_option("--imei", recordQuery.imei, "IMEI")->option_text("IMEI");
+    recordsCommand->add_option("--since", sinceText, "UTC")->option_text("TIME");
+    recordsCommand->add_option("--until", untilText, "UTC")->option_text("TIME");
+    recordsCommand->add_option("--result", resultText, "ok|failed|interrupted")
+        ->option_text("RESULT");
+    recordsCommand->add_option("--station", recordQuery.station)->option_text("NAME");
+    recordsCommand->add_flag("--csv", csv, "CSV on stdout");
+    std::string recordId;
+    auto* recordsShow =
+        recordsCommand->add_subcommand("show", Console::Text(res::IDS_CLI_HELP_RECORDS_SHOW));
+    recordsShow->add_option("ID", recordId, "Record")->required();
 
     try {
         app.parse(argc, argv);
@@ -251,6 +286,66 @@ int RunTirvelctl(int argc, char** argv) {
             Console::Text(res::IDS_CLI_ONE_PORT_ONLY, {app.get_subcommands().front()->get_name()}));
     }
 
+    const std::optional<records::RecordsSetting> where = records::RecordsSettingInForce(
+        recordsOption->count() > 0 ? std::optional<std::string>(recordsText) : std::nullopt);
+    if (!where) {
+        return UsageError(Console::Text(
+            res::IDS_RECORDS_BAD_SETTING,
+            {recordsOption->count() > 0 ? recordsText : std::string("TIRVEL_RECORDS")}));
+    }
+    if (recordsCommand->parsed()) {
+        if (where->kind == records::RecordsSetting::Kind::Off) {
+            return UsageError(Console::Text(res::IDS_RECORDS_OFF));
+        }
+        for (auto& [name, text] : {std::pair<const char*, std::string*>{"--since", &sinceText},
+                                   {"--until", &untilText}}) {
+            if (text->empty()) {
+                continue;
+            }
+            const std::optional<std::string> time = ParseRecordsTime(*text);
+            if (!time) {
+                return UsageError(Console::Text(res::IDS_RECORDS_BAD_TIME, {name, *text}));
+            }
+            (name == std::string("--since") ? recordQuery.since : recordQuery.until) = *time;
+        }
+        if (!resultText.empty()) {
+            recordQuery.result = records::ParseResult(resultText);
+            if (!recordQuery.result) {
+                return UsageError(Console::Text(res::IDS_RECORDS_BAD_RESULT, {resultText}));
+            }
+        }
+        // The IMEI as the device sends it: typed text in the device's code page.
+        recordQuery.imei = fw::EncodeAnsi(recordQuery.imei);
+        Console console(std::cout, std::cerr, quiet, IsTerminal(kStderrFd));
+        const RecordsFormat format = json  ? RecordsFormat::Json
+                                     : csv ? RecordsFormat::Csv
+                                           : RecordsFormat::Table;
+        return recordsShow->parsed() ? RunRecordsShow(console, *where, recordId, format)
+                                     : RunRecordsList(console, *where, recordQuery, format);
+    }
+    recording.where = *where;
+    // Reading the log works no device, and listing ports touches none.
+    if (ports->parsed() || log->parsed()) {
+        recording.where.kind = records::RecordsSetting::Kind::Off;
+    }
+    recording.command = app.get_subcommands().front()->get_name();
+    // The profile or image a device was given, named and told by its digest.
+    if (apply->parsed() || batch->parsed()) {
+        recording.profileName = recordName.empty() ? input : recordName;
+        recording.profileSha256 = common::Sha256::HexDigest(inputBytes);
+    } else if (update->parsed() || send->parsed()) {
+        std::string image = inputBytes;
+        if (image.empty()) {
+            // A single update's view reads the image itself; this reading
+            // only names it.
+            ReadFirmware(input, image);
+        }
+        recording.firmwareName = recordName.empty() ? input : recordName;
+        recording.firmwareSha256 = common::Sha256::HexDigest(image);
+        recording.firmwareBytes = static_cast<std::int64_t>(image.size());
+    }
+    DeviceRecorder recorder(recording);
+
     HostSettings settings;
     settings.comPort = stationPorts.front().comPort;
     settings.devicePath = stationPorts.front().devicePath;
@@ -264,12 +359,16 @@ int RunTirvelctl(int argc, char** argv) {
         const station::StationJob job = update->parsed() ? station::StationJob::Update
                                         : send->parsed() ? station::StationJob::Send
                                                          : station::StationJob::Batch;
-        return RunStationWorker(job, settings, input, inputBytes);
+        return RunStationWorker(job, settings, input, inputBytes, recorder);
     }
 
     Console console(std::cout, std::cerr, quiet, IsTerminal(kStderrFd));
     if (ports->parsed()) {
         return RunPorts(console, json);
+    }
+    // A records file that cannot be used is found out before any device is touched.
+    if (!recorder.Open(console)) {
+        return kExitFailed;
     }
 
     if (asStation) {
@@ -285,6 +384,7 @@ int RunTirvelctl(int argc, char** argv) {
         stationSettings.password = settings.password;
         stationSettings.program = station::OwnExecutablePath(argc > 0 ? argv[0] : "tirvelctl");
         stationSettings.language = fw::CurrentLanguage() == fw::Language::Chinese ? "zh" : "en";
+        stationSettings.workerOptions = RecordingOptions(recording, input);
         const int code = RunStation(stationPorts, stationSettings, console);
         if (code == kInterruptedExitCode) {
             console.Message(res::IDS_CLI_INTERRUPTED);
@@ -293,6 +393,7 @@ int RunTirvelctl(int argc, char** argv) {
     }
     settings.promptForPassword = IsTerminal(kStdinFd);
     ConsoleHost host(settings, console);
+    host.SetRecorder(recorder);
 
     int code = kExitFailed;
     if (read->parsed()) {

@@ -36,7 +36,7 @@ public:
         std::chrono::milliseconds retryMax{std::chrono::minutes(2)};
     };
     struct Status {
-        std::int64_t pushed = 0;    // records sent since the start
+        std::int64_t pushed = 0;    // records sent by the pushes that went well
         std::int64_t attempts = 0;  // pushes begun
         std::int64_t failures = 0;  // pushes that ended in an error
         std::string lastError;      // empty after a push that went well

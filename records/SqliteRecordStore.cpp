@@ -3,8 +3,10 @@
 #include <sqlite3.h>
 
 #include <cerrno>
+#include <chrono>
 #include <filesystem>
 #include <system_error>
+#include <thread>
 
 #include "cfgfile/NativePath.h"
 #include "records/ItemText.h"
@@ -225,6 +227,23 @@ void Migrate(sqlite3* db) {
     transaction.Commit();
 }
 
+// The mode stays with the file once set; setting it takes the file for a
+// moment, and the busy handler does not wait for that: a station's workers
+// opening a new file at once take turns here.
+void UseWriteAheadLog(sqlite3* db) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+    for (;;) {
+        const int rc = sqlite3_exec(db, "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr);
+        if (rc == SQLITE_OK) {
+            return;
+        }
+        if ((rc & 0xFF) != SQLITE_BUSY || std::chrono::steady_clock::now() > deadline) {
+            Fail(db, rc);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
 constexpr const char* kRecordColumns =
     "id, started_at, finished_at, station, operator, port, command, imei, version, result, "
     "message, message_id, profile_name, profile_sha256, firmware_name, firmware_sha256, "
@@ -295,10 +314,9 @@ SqliteRecordStore::SqliteRecordStore(const std::string& path, Queue queue)
         sqlite3_busy_timeout(db_, 15000);
         sqlite3_extended_result_codes(db_, 1);
         Migrate(db_);
+        UseWriteAheadLog(db_);
         // FULL: a record reported stored survives a power cut, not only a crash.
-        Execute(db_,
-                "PRAGMA journal_mode = WAL; PRAGMA synchronous = FULL; "
-                "PRAGMA foreign_keys = ON");
+        Execute(db_, "PRAGMA synchronous = FULL; PRAGMA foreign_keys = ON");
     } catch (...) {
         sqlite3_close(db_);
         throw;

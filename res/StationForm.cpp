@@ -42,7 +42,7 @@ constexpr Captions kChinese{"按配置文件配置", "更新固件", "文件："
                             "报告：",         "浏览...",  "开始",   "完成",   "中止",   "打开报告"};
 
 constexpr int kTileWidth = 126;
-constexpr int kTileHeight = 110;
+constexpr int kTileHeight = 122;
 constexpr int kTilesTop = 138;
 constexpr int kRowHeight = 8;
 
@@ -63,19 +63,21 @@ void AddTile(fw::DialogTemplate& t, int tile) {
     Add(t, StationTileId(tile, kPartProgress), ControlKind::ProgressBar, kHidden,
         {x + 4, y + 56, w, 10});
     Add(t, StationTileId(tile, kPartVerdict), ControlKind::Static, kHidden, {x + 4, y + 70, w, 22});
-    Add(t, StationTileId(tile, kPartCounts), ControlKind::Static, kHidden, {x + 4, y + 96, w, 10});
+    Add(t, StationTileId(tile, kPartHistory), ControlKind::Static, kHidden, {x + 4, y + 96, w, 10});
+    Add(t, StationTileId(tile, kPartCounts), ControlKind::Static, kHidden, {x + 4, y + 108, w, 10});
 }
 
 void AddRow(fw::DialogTemplate& t, int row) {
     using namespace fw;
     const int y = kTilesTop + row * kRowHeight;
     const int h = kRowHeight - 1;
-    Add(t, StationRowId(row, kPartPort), ControlKind::Static, kHidden, {10, y, 60, h});
-    Add(t, StationRowId(row, kPartState), ControlKind::Static, kHidden, {72, y, 200, h});
-    Add(t, StationRowId(row, kPartImei), ControlKind::Static, kHidden, {276, y, 80, h});
-    Add(t, StationRowId(row, kPartProgress), ControlKind::ProgressBar, kHidden, {360, y, 60, h});
-    Add(t, StationRowId(row, kPartVerdict), ControlKind::Static, kHidden, {424, y, 40, h});
-    Add(t, StationRowId(row, kPartCounts), ControlKind::Static, kHidden, {468, y, 70, h});
+    Add(t, StationRowId(row, kPartPort), ControlKind::Static, kHidden, {10, y, 50, h});
+    Add(t, StationRowId(row, kPartState), ControlKind::Static, kHidden, {62, y, 140, h});
+    Add(t, StationRowId(row, kPartImei), ControlKind::Static, kHidden, {204, y, 66, h});
+    Add(t, StationRowId(row, kPartHistory), ControlKind::Static, kHidden, {272, y, 120, h});
+    Add(t, StationRowId(row, kPartProgress), ControlKind::ProgressBar, kHidden, {394, y, 50, h});
+    Add(t, StationRowId(row, kPartVerdict), ControlKind::Static, kHidden, {446, y, 36, h});
+    Add(t, StationRowId(row, kPartCounts), ControlKind::Static, kHidden, {484, y, 60, h});
 }
 
 }  // namespace

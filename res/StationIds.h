@@ -39,7 +39,15 @@ inline constexpr int kStationRows = 32;
 inline constexpr int IDC_STATION_TILE_BASE = 3100;
 inline constexpr int IDC_STATION_ROW_BASE = 3200;
 inline constexpr int kStationPartsPerPort = 8;
-enum StationPart { kPartPort, kPartState, kPartImei, kPartProgress, kPartVerdict, kPartCounts };
+enum StationPart {
+    kPartPort,
+    kPartState,
+    kPartImei,
+    kPartProgress,
+    kPartVerdict,
+    kPartCounts,
+    kPartHistory,  // the device's earlier work, from the records
+};
 
 constexpr int StationTileId(int tile, StationPart part) {
     return IDC_STATION_TILE_BASE + tile * kStationPartsPerPort + part;

@@ -74,6 +74,7 @@ struct Port {
     DeviceStep step = DeviceStep::Waiting;
     int detail = 0;
     std::string imei;
+    std::string history;
     std::int64_t sent = 0;
     std::int64_t total = 0;
     Clock::time_point transferStart{};
@@ -239,6 +240,7 @@ private:
             port.granted = port.ended = port.cancelled = false;
             port.step = DeviceStep::Waiting;
             port.imei.clear();
+            port.history.clear();
             port.sent = port.total = 0;
             port.quartersTold = 0;
             port.lastText.clear();
@@ -299,6 +301,7 @@ private:
                 break;
             case StationEvent::Kind::Identity:
                 port.imei = event->imei;
+                port.history = settings_.history ? settings_.history(port.imei) : std::string();
                 Tell(delivery.port,
                      fw::LoadText(res::IDS_STATION_DEVICE, {event->imei, event->version}));
                 break;
@@ -470,6 +473,7 @@ private:
         PortState state;
         state.label = port.port.Label();
         state.imei = port.imei;
+        state.history = port.history;
         state.ok = port.ok;
         state.failed = port.failed;
         state.lastVerdict = port.lastResult;
@@ -595,6 +599,7 @@ std::vector<std::string> Supervisor::WorkerArguments(const StationPort& port,
                                                      const SupervisorSettings& settings,
                                                      const std::string& file) {
     std::vector<std::string> args{"--lang", settings.language, "--station-worker"};
+    args.insert(args.end(), settings.workerOptions.begin(), settings.workerOptions.end());
     if (port.comPort > 0) {
         args.insert(args.end(), {"-p", std::to_string(port.comPort)});
     } else {

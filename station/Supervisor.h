@@ -6,6 +6,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -25,6 +26,12 @@ struct SupervisorSettings {
     std::optional<std::string> password;
     std::string program;   // tirvelctl, started as the workers
     std::string language;  // "en" or "zh", passed on to the workers
+    // Passed on to the workers as they are: where and under what names each
+    // keeps its device's record.
+    std::vector<std::string> workerOptions;
+    // What is known of a device by its IMEI (shown text) from earlier work,
+    // in words; asked once as each device tells who it is. May be empty.
+    std::function<std::string(const std::string& imei)> history;
 };
 
 // How a port's device stands, as a tile or a board line shows it.
@@ -35,7 +42,8 @@ struct PortState {
     PortPhase phase = PortPhase::Idle;
     std::string state;  // the state in words: a step, a verdict, or why the port is out of use
     std::string imei;
-    int permille = 0;  // of the transfer or the device's steps; 0 while waiting
+    std::string history;  // the device's earlier work, in words; empty when unknown
+    int permille = 0;     // of the transfer or the device's steps; 0 while waiting
     int ok = 0;
     int failed = 0;
     std::string lastVerdict;  // the last device's verdict in words; empty before the first

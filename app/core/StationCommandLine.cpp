@@ -1,6 +1,8 @@
 #include "app/core/StationCommandLine.h"
 
 #include "framework/StringTable.h"
+#include "records/RecordsSetting.h"
+#include "res/RecordIds.h"
 #include "res/ResourceIds.h"
 #include "res/StationIds.h"
 
@@ -9,7 +11,8 @@ namespace {
 
 std::string Usage() {
     return "tirvel-station [--lang en|zh] [-p PORTS | --device PATH ...] "
-           "[--profile FILE | --firmware FILE] [--count N] [--report FILE] [--start]";
+           "[--profile FILE | --firmware FILE] [--count N] [--report FILE] "
+           "[--records off|sqlite:PATH|postgresql://…] [--start]";
 }
 
 StationParseResult Refuse(std::string message) {
@@ -53,7 +56,7 @@ StationParseResult ParseStationCommandLine(const std::vector<std::string>& argum
         }
         const bool known = name == "--lang" || name == "-p" || name == "--port" ||
                            name == "--device" || name == "--profile" || name == "--firmware" ||
-                           name == "--count" || name == "--report" ||
+                           name == "--count" || name == "--report" || name == "--records" ||
                            (withScreenshot && name == "--screenshot");
         if (!known) {
             return Refuse(fw::LoadText(res::IDS_STATION_UNKNOWN_OPTION, {arguments[i]}));
@@ -81,6 +84,11 @@ StationParseResult ParseStationCommandLine(const std::vector<std::string>& argum
             o.screenshot = *given;
         } else if (name == "--count") {
             o.count = *given;
+        } else if (name == "--records") {
+            if (!records::ParseRecordsSetting(*given)) {
+                return Refuse(fw::LoadText(res::IDS_RECORDS_BAD_SETTING, {*given}));
+            }
+            o.records = *given;
         } else {
             o.report = *given;
         }
@@ -113,6 +121,9 @@ CStationView::JobForm MergeStationForm(CStationView::JobForm last, const Station
     }
     if (options.report) {
         last.report = *options.report;
+    }
+    if (options.records) {
+        last.records = *options.records;
     }
     return last;
 }

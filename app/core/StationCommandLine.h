@@ -22,6 +22,7 @@ struct StationOptions {
     std::optional<std::string> ports;
     std::optional<std::string> count;
     std::optional<std::string> report;
+    std::optional<std::string> records;  // as tirvelctl's --records
     bool start = false;
     // Hidden, for the documentation's pictures: the window once some port has
     // a verdict while another still works (or the job has ended), then abort

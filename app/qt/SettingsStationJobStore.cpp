@@ -28,6 +28,7 @@ CStationView::JobForm CSettingsStationJobStore::Load() {
     form.ports = Value(settings, "Ports");
     form.count = Value(settings, "Count");
     form.reportFolder = Value(settings, "ReportFolder");
+    form.records = Value(settings, "Records");
     return form;
 }
 
@@ -46,6 +47,7 @@ void CSettingsStationJobStore::Save(const CStationView::JobForm& form) {
     settings.setValue(QStringLiteral("Ports"), QString::fromStdString(form.ports));
     settings.setValue(QStringLiteral("Count"), QString::fromStdString(form.count));
     settings.setValue(QStringLiteral("ReportFolder"), QString::fromStdString(form.reportFolder));
+    settings.setValue(QStringLiteral("Records"), QString::fromStdString(form.records));
 }
 
 }  // namespace app

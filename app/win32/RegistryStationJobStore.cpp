@@ -20,6 +20,7 @@ CStationView::JobForm CRegistryStationJobStore::Load() {
     form.ports = value(L"Ports");
     form.count = value(L"Count");
     form.reportFolder = value(L"ReportFolder");
+    form.records = value(L"Records");
     RegCloseKey(section);
     return form;
 }
@@ -39,6 +40,7 @@ void CRegistryStationJobStore::Save(const CStationView::JobForm& form) {
     value(L"Ports", form.ports);
     value(L"Count", form.count);
     value(L"ReportFolder", form.reportFolder);
+    value(L"Records", form.records);
     RegCloseKey(section);
 }
 

@@ -4,13 +4,14 @@
 # relying on the bash-completion package's helpers, so it also works when
 # sourced by hand from a minimal shell.
 
-_tirvelctl_global_opts="-p --port -d --device --password --lang --json -q --quiet --version -h --help"
-_tirvelctl_subcommands="ports read export apply set restore batch update send log"
+_tirvelctl_global_opts="-p --port -d --device --password --lang --json -q --quiet --records --station --operator --version -h --help"
+_tirvelctl_subcommands="ports read export apply set restore batch update send log records"
 
 # Options that consume the next word, so it is neither a subcommand nor FILE.
 _tirvelctl_takes_value() {
     case "$1" in
-        -p | --port | -d | --device | --password | --lang | --count | --report | --output | --seconds)
+        -p | --port | -d | --device | --password | --lang | --count | --report | --output | --seconds | \
+            --records | --station | --operator | --imei | --since | --until | --result)
             return 0 ;;
     esac
     return 1
@@ -32,10 +33,18 @@ _tirvelctl() {
         --lang)
             COMPREPLY=($(compgen -W "en zh" -- "$cur"))
             return 0 ;;
+        --records)
+            COMPREPLY=($(compgen -W "off sqlite: postgresql://" -- "$cur"))
+            compopt -o nospace 2>/dev/null
+            return 0 ;;
+        --result)
+            COMPREPLY=($(compgen -W "ok failed interrupted" -- "$cur"))
+            return 0 ;;
         -d | --device | --report | --output)
             _tirvelctl_files "$cur"
             return 0 ;;
-        -p | --port | --password | --count | --seconds)
+        -p | --port | --password | --count | --seconds | --station | --operator | --imei | \
+            --since | --until)
             # A number, a port list (1-4, 1,3,7-9) or a secret: nothing
             # sensible to offer.
             return 0 ;;
@@ -62,12 +71,15 @@ _tirvelctl() {
         export | apply | send) wants_file=1 ;;
         batch | update) sub_opts="--count --report"; wants_file=1 ;;
         log) sub_opts="--output --seconds" ;;
+        records) sub_opts="--imei --since --until --result --station --csv" ;;
     esac
 
     if [[ "$cur" == -* ]]; then
         COMPREPLY=($(compgen -W "$_tirvelctl_global_opts $sub_opts" -- "$cur"))
     elif [[ -z "$sub" ]]; then
         COMPREPLY=($(compgen -W "$_tirvelctl_subcommands" -- "$cur"))
+    elif [[ "$sub" == records ]]; then
+        COMPREPLY=($(compgen -W "show push" -- "$cur"))
     elif ((wants_file)); then
         _tirvelctl_files "$cur"
     fi

@@ -4,14 +4,18 @@
 #include <cstdio>
 #include <filesystem>
 #include <optional>
+#include <sstream>
 
 #include "cfgfile/NativePath.h"
 #include "cli/CommandFiles.h"
 #include "cli/Console.h"
+#include "cli/DeviceRecorder.h"
 #include "cli/DeviceReport.h"
 #include "framework/Dialog.h"
 #include "framework/Language.h"
 #include "framework/StringTable.h"
+#include "records/RecordsSetting.h"
+#include "res/RecordIds.h"
 #include "res/ResourceIds.h"
 #include "res/StationIds.h"
 #include "station/DeviceRow.h"
@@ -29,7 +33,8 @@ constexpr int kInputs[] = {
     res::IDC_STATION_PASSWORD,      res::IDC_STATION_REPORT,     res::IDC_STATION_REPORT_BROWSE};
 
 constexpr res::StationPart kParts[] = {res::kPartPort,     res::kPartState,   res::kPartImei,
-                                       res::kPartProgress, res::kPartVerdict, res::kPartCounts};
+                                       res::kPartProgress, res::kPartVerdict, res::kPartCounts,
+                                       res::kPartHistory};
 
 int PartId(bool tiles, int port, res::StationPart part) {
     return tiles ? res::StationTileId(port, part) : res::StationRowId(port, part);
@@ -241,6 +246,7 @@ void CStationView::SetJobForm(const JobForm& form) {
     Site()->SetControlText(res::IDC_STATION_COUNT, form.count);
     Site()->SetControlText(res::IDC_STATION_REPORT, form.report);
     reportFolder_ = form.reportFolder;
+    records_ = form.records;
 }
 
 CStationView::JobForm CStationView::GetJobForm() const {
@@ -253,6 +259,7 @@ CStationView::JobForm CStationView::GetJobForm() const {
     form.reportFolder = form.report.empty()
                             ? reportFolder_
                             : cfgfile::Utf8Path(cfgfile::NativePath(form.report).parent_path());
+    form.records = records_;
     return form;
 }
 
@@ -347,7 +354,30 @@ void CStationView::OnStart() {
         return;
     }
 
+    // The records file is found usable before any device is worked, as
+    // tirvelctl finds it.
+    const std::optional<records::RecordsSetting> where = records::RecordsSettingInForce(
+        form.records.empty() ? std::nullopt : std::optional<std::string>(form.records));
+    if (!where) {
+        refuse(fw::LoadText(res::IDS_RECORDS_BAD_SETTING,
+                            {form.records.empty() ? std::string("TIRVEL_RECORDS") : form.records}));
+        return;
+    }
+    cli::RecordingSettings recording;
+    recording.where = *where;
+    {
+        std::ostringstream said;
+        cli::Console console(said, said, true, false);
+        cli::DeviceRecorder check(recording);
+        if (!check.Open(console)) {
+            refuse(console.LastMessage());
+            return;
+        }
+    }
+
     station::SupervisorSettings settings;
+    settings.workerOptions = cli::RecordingOptions(recording, form.file);
+    settings.history = cli::HistoryLookup(*where);
     settings.job =
         form.job == Job::Update ? station::StationJob::Update : station::StationJob::Batch;
     settings.file = form.file;
@@ -543,6 +573,7 @@ void CStationView::ShowPorts(const station::StationSnapshot& snapshot) {
         SetText(PartId(tiles, n, res::kPartPort), port.label);
         SetText(PartId(tiles, n, res::kPartState), port.state);
         SetText(PartId(tiles, n, res::kPartImei), port.imei);
+        SetText(PartId(tiles, n, res::kPartHistory), port.history);
         const std::optional<bool> verdict =
             port.lastVerdict.empty() ? std::nullopt : std::optional<bool>(port.lastOk);
         if (SetText(PartId(tiles, n, res::kPartVerdict),

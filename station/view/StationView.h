@@ -39,6 +39,9 @@ public:
         std::string count;         // empty: one device per port (update), until Finish (configure)
         std::string report;        // empty: a dated file in reportFolder
         std::string reportFolder;  // empty: the user's documents folder
+        // Where the devices' records go, as tirvelctl's --records takes it;
+        // empty: TIRVEL_RECORDS, else the user's records file.
+        std::string records;
     };
 
     CStationView();
@@ -118,6 +121,7 @@ private:
     std::function<void()> closeRequest_;
     std::string reportPath_;
     std::string reportFolder_;
+    std::string records_;
     std::map<int, std::string> shown_;  // what each control was last given
     station::StationSnapshot shownSnapshot_;
     std::optional<station::StationResult> result_;

@@ -17,7 +17,8 @@ using Job = CStationView::Job;
 TEST(StationCommandLine, FillsOnlyWhatItNamesOverTheLastJob) {
     testsupport::EnglishForTheTest english;
     const auto parsed = app::ParseStationCommandLine(
-        Args{"-p", "61-63", "--firmware=fw.bin", "--count", "6", "--report", "r.csv", "--start"},
+        Args{"-p", "61-63", "--firmware=fw.bin", "--count", "6", "--report", "r.csv", "--records",
+             "sqlite:/line/r.db", "--start"},
         false);
     ASSERT_FALSE(parsed.exitStatus) << parsed.message;
     EXPECT_TRUE(parsed.options.start);
@@ -33,6 +34,7 @@ TEST(StationCommandLine, FillsOnlyWhatItNamesOverTheLastJob) {
     EXPECT_EQ(form.count, "6");
     EXPECT_EQ(form.report, "r.csv");
     EXPECT_EQ(form.reportFolder, "/reports");
+    EXPECT_EQ(form.records, "sqlite:/line/r.db");
     // Nothing named: the last job stands whole.
     const auto bare = app::ParseStationCommandLine(Args{}, false);
     EXPECT_EQ(app::MergeStationForm(last, bare.options).file, "old.ini");
@@ -82,6 +84,7 @@ INSTANTIATE_TEST_SUITE_P(
                 "Give --profile or --firmware, not both."},
         Refused{{"-p", "1", "--device", "/dev/ttyS0"}, false, "Give -p or --device, not both."},
         Refused{{"--lang", "fr"}, false, "Unknown language \"fr\": use en or zh."},
+        Refused{{"--records", "mysql://db"}, false, "Unknown records store \"mysql://db\""},
         // Only the shell that pictures itself knows the option.
         Refused{{"--screenshot", "x.png"}, false, "Unknown option --screenshot."}),
     [](const auto& info) { return "Case" + std::to_string(info.index); });

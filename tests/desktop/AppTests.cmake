@@ -25,7 +25,8 @@ if(TARGET tirvel_app)
         add_dependencies(app_tests tirvelctl kavrel-sim)
     endif()
     gtest_discover_tests(app_tests TEST_PREFIX "app_tests." DISCOVERY_TIMEOUT 60
-                         PROPERTIES LABELS desktop TIMEOUT 120 ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+                         PROPERTIES LABELS desktop TIMEOUT 120
+                         ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_DATA_HOME=${CMAKE_BINARY_DIR}/tests/data-home")
 
     # The committed bitmaps are what the drawing script makes, byte for byte.
     find_package(Python3 COMPONENTS Interpreter QUIET)

@@ -4,7 +4,9 @@
 
 #include "framework/StringTable.h"
 #include "res/Dialogs.h"
+#include "res/RecordIds.h"
 #include "res/ResourceIds.h"
+#include "res/StringNames.h"
 #include "res/Strings.h"
 
 using fw::Language;
@@ -83,6 +85,25 @@ TEST(StringTable, MessageTextsLoseTheirOuterLineEndsOnly) {
     EXPECT_EQ(fw::TrimLineEnds("\r\nKavrel startup timeout!\r\n"), "Kavrel startup timeout!");
     EXPECT_EQ(fw::TrimLineEnds("one\r\ntwo\n"), "one\r\ntwo");
     EXPECT_EQ(fw::TrimLineEnds("\r\n"), "");
+}
+
+}  // namespace
+
+namespace {
+
+// A record keeps the name of the message it shows; the names come from the
+// headers by a build step that must not lose any.
+TEST(StringNames, NameTheStringsOfEveryHeader) {
+    EXPECT_STREQ(res::StringName(res::IDS_OPEN_PORT_FAILED), "IDS_OPEN_PORT_FAILED");
+    EXPECT_STREQ(res::StringName(res::IDS_STATION_COPY_FAILED), "IDS_STATION_COPY_FAILED");
+    EXPECT_STREQ(res::StringName(res::IDS_RECORD_NOT_KEPT), "IDS_RECORD_NOT_KEPT");
+    EXPECT_STREQ(res::StringName(res::IDS_IMPORT_SUCCEEDED), "IDS_IMPORT_SUCCEEDED");
+    EXPECT_EQ(res::StringName(4242), nullptr);
+    for (const fw::StringResource& s : res::StringTable()) {
+        if (const char* name = res::StringName(s.id)) {
+            EXPECT_EQ(std::string(name).rfind("IDS_", 0), 0U) << s.id;
+        }
+    }
 }
 
 }  // namespace

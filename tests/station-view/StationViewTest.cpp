@@ -11,6 +11,7 @@
 
 #include "LanguageForTheTest.h"
 #include "ProgramStateTest.h"
+#include "SampleRecord.h"
 #include "ScriptedDialogs.h"
 #include "ScriptedWindow.h"
 #include "SimProcess.h"
@@ -20,6 +21,7 @@
 #include "TestFiles.h"
 #include "TextSearch.h"
 #include "XmodemReceiver.h"
+#include "records/SqliteRecordStore.h"
 #include "res/StationIds.h"
 #include "station/view/StationView.h"
 
@@ -33,6 +35,7 @@ class StationWindow : public ProgramStateTest {
 protected:
     void SetUp() override {
         SetEnv("XDG_CONFIG_HOME", dir_.Path().string());
+        SetEnv("XDG_DATA_HOME", (dir_.Path() / "data").string());
         view_.SetWorkerProgram(TIRVELCTL_PATH);
         view_.OnInitialUpdate();
     }
@@ -165,6 +168,59 @@ TEST_F(StationWindow, ConfiguresWithAProfileAndEveryDeviceHoldsItsValues) {
                   "86000000000" + std::to_string(k + 1) + "001");
         EXPECT_EQ(window_.Text(res::StationTileId(k, res::kPartVerdict)), "OK");
     }
+}
+
+// Every device is kept on record by its worker, and a tile shows what the
+// records knew of its device before: a device worked again is worth a glance.
+TEST_F(StationWindow, KeepsARecordOfEveryDeviceAndShowsTheEarlierWorkOnEach) {
+    StartSimulators(2, {"--devices", "1"});
+    const std::string db = (dir_.Path() / "data/tirvel/records.db").string();
+    const records::DeviceRecord earlier =
+        SampleRecord("860000000001001", "2026-12-01T08:00:00.000Z", records::Result::Failed);
+    records::SqliteRecordStore(db).Add(earlier);
+    const std::string profile =
+        (fs::path(TIRVEL_SOURCE_DIR) / "cli/examples/apn-profile.txt").string();
+    ASSERT_TRUE(window_.Type(res::IDC_STATION_FILE, profile));
+    ASSERT_TRUE(window_.Type(res::IDC_STATION_PORTS, Ports(2)));
+    ASSERT_TRUE(window_.Type(res::IDC_STATION_COUNT, "2"));
+    ASSERT_TRUE(window_.Type(res::IDC_STATION_REPORT, (dir_.Path() / "r.csv").string()));
+    ASSERT_TRUE(RunJob());
+    ASSERT_TRUE(view_.LastResult() && view_.LastResult()->Clean());
+
+    EXPECT_EQ(window_.Text(res::StationTileId(0, res::kPartHistory)),
+              "Before: FAILED 2026-12-01 08:00Z (line1-st3)");
+    EXPECT_EQ(window_.Text(res::StationTileId(1, res::kPartHistory)), "Not worked before");
+    records::SqliteRecordStore store(db);
+    const std::vector<records::DeviceRecord> kept = store.Find({});
+    ASSERT_EQ(kept.size(), 3U);
+    for (int k = 0; k < 2; ++k) {
+        records::RecordQuery query;
+        query.imei = "86000000000" + std::to_string(k + 1) + "001";
+        const std::vector<records::DeviceRecord> found = store.Find(query);
+        ASSERT_FALSE(found.empty()) << query.imei;
+        EXPECT_EQ(found.front().result, records::Result::Ok);
+        EXPECT_EQ(found.front().port, Link(k));
+        EXPECT_EQ(found.front().profileName, profile);
+        EXPECT_EQ(store.Get(found.front().id)->items.size(), 5U);
+    }
+}
+
+// A records file that cannot be used stops the job before a device is worked.
+TEST_F(StationWindow, ARecordsFileThatIsNotOneIsRefusedBeforeAnyDevice) {
+    StartSimulators(1, {"--devices", "1"});
+    WriteFile(dir_.Path() / "bad.db", std::string(4096, 'Q'));
+    CStationView::JobForm form = view_.GetJobForm();
+    form.records = "sqlite:" + (dir_.Path() / "bad.db").string();
+    form.file = (fs::path(TIRVEL_SOURCE_DIR) / "cli/examples/apn-profile.txt").string();
+    form.ports = Ports(1);
+    view_.SetJobForm(form);
+    ASSERT_TRUE(window_.Click(res::IDC_STATION_START));
+    EXPECT_FALSE(view_.Running());
+    ASSERT_FALSE(window_.MessageBoxes().empty());
+    ASSERT_FALSE(window_.MessageBoxes().back().args.empty());
+    EXPECT_TRUE(Contains(window_.MessageBoxes().back().args[0], "not a records database"))
+        << window_.MessageBoxes().back().args[0];
+    EXPECT_TRUE(EventsOf(Events(0), "set").empty());
 }
 
 TEST_F(StationWindow, WrongInputIsRefusedWithTheReasonAndNothingStarts) {

@@ -47,6 +47,7 @@ protected:
     // language is the tests' choice, not the machine's.
     void SetUp() override {
         SetEnv("XDG_CONFIG_HOME", dir_.Path().string());
+        SetEnv("XDG_DATA_HOME", (dir_.Path() / "data").string());
         SetEnv("LC_ALL", "C");
     }
 

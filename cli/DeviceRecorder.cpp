@@ -1,0 +1,236 @@
+#include "cli/DeviceRecorder.h"
+
+#include "cli/Commands.h"
+#include "form/Tirvel2View.h"
+#include "framework/CodePage.h"
+#include "framework/Language.h"
+#include "records/ItemText.h"
+#include "records/RecordId.h"
+#include "records/SqliteRecordStore.h"
+#include "res/RecordIds.h"
+#include "res/ResourceIds.h"
+#include "res/StationIds.h"
+#include "res/StringNames.h"
+
+#ifdef _WIN32
+#include "common/LeanWindows.h"
+#include "common/Utf16Win32.h"
+#else
+#include <pwd.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+#endif
+
+namespace cli {
+
+std::string HostName() {
+#ifdef _WIN32
+    wchar_t name[256];
+    DWORD size = static_cast<DWORD>(std::size(name));
+    return GetComputerNameExW(ComputerNameDnsHostname, name, &size) ? ToUtf8(name) : std::string();
+#else
+    char name[256] = {};
+    return gethostname(name, sizeof name - 1) == 0 ? std::string(name) : std::string();
+#endif
+}
+
+std::string SignedInUser() {
+#ifdef _WIN32
+    wchar_t name[257];
+    DWORD size = static_cast<DWORD>(std::size(name));
+    return GetUserNameW(name, &size) ? ToUtf8(name) : std::string();
+#else
+    // The account the process runs as, not a variable anyone may set.
+    if (const passwd* account = getpwuid(geteuid()); account != nullptr) {
+        return account->pw_name;
+    }
+    const char* user = std::getenv("USER");
+    return user != nullptr ? user : std::string();
+#endif
+}
+
+std::vector<std::string> RecordingOptions(const RecordingSettings& settings,
+                                          const std::string& file) {
+    std::vector<std::string> options{"--records"};
+    switch (settings.where.kind) {
+        case records::RecordsSetting::Kind::Off:
+            options.push_back("off");
+            break;
+        case records::RecordsSetting::Kind::Local:
+            options.push_back("sqlite:" + settings.where.localPath);
+            break;
+        case records::RecordsSetting::Kind::Server:
+            options.push_back(settings.where.serverUri);
+            break;
+    }
+    for (const auto& [option, value] :
+         {std::pair<const char*, const std::string*>{"--station", &settings.station},
+          {"--operator", &settings.operatorName},
+          {"--record-name", &file}}) {
+        if (!value->empty()) {
+            options.insert(options.end(), {option, *value});
+        }
+    }
+    return options;
+}
+
+std::string RecordsPlace(const records::RecordsSetting& where) {
+    return where.kind == records::RecordsSetting::Kind::Server
+               ? records::WithoutPassword(where.serverUri)
+               : where.localPath;
+}
+
+std::string StoreFailureText(const std::exception& failure) {
+    const auto* store = dynamic_cast<const records::StoreError*>(&failure);
+    switch (store != nullptr ? store->kind() : records::StoreError::Kind::Other) {
+        case records::StoreError::Kind::Full:
+            return Console::Text(res::IDS_RECORDS_WHY_FULL);
+        case records::StoreError::Kind::Corrupt:
+            return Console::Text(res::IDS_RECORDS_WHY_CORRUPT);
+        case records::StoreError::Kind::Newer:
+            return Console::Text(res::IDS_RECORDS_WHY_NEWER);
+        case records::StoreError::Kind::Open:
+            return Console::Text(res::IDS_RECORDS_WHY_OPEN, {failure.what()});
+        case records::StoreError::Kind::Other:
+            break;
+    }
+    return Console::Text(res::IDS_RECORDS_WHY_OTHER, {failure.what()});
+}
+
+std::function<std::string(const std::string&)> HistoryLookup(const records::RecordsSetting& where) {
+    if (where.kind == records::RecordsSetting::Kind::Off || where.localPath.empty()) {
+        return {};
+    }
+    // Opened on the first device, and kept: a station asks for every one.
+    auto store = std::make_shared<std::unique_ptr<records::SqliteRecordStore>>();
+    return [store, path = where.localPath](const std::string& imei) -> std::string {
+        if (imei.empty()) {
+            return std::string();
+        }
+        try {
+            if (!*store) {
+                *store = std::make_unique<records::SqliteRecordStore>(path);
+            }
+            records::RecordQuery query;
+            query.imei = fw::EncodeAnsi(imei);
+            query.limit = 1;
+            const std::vector<records::DeviceRecord> last = (*store)->Find(query);
+            if (last.empty()) {
+                return Console::Text(res::IDS_STATION_NEVER_WORKED);
+            }
+            const records::DeviceRecord& r = last.front();
+            // "2026-12-08T10:11:12.345Z" as "2026-12-08 10:11Z": short enough for a tile.
+            const std::string when =
+                r.startedAt.substr(0, 10) + " " + r.startedAt.substr(11, 5) + "Z";
+            const fw::UINT verdict = r.result == records::Result::Ok ? res::IDS_STATION_VERDICT_OK
+                                     : r.result == records::Result::Failed
+                                         ? res::IDS_STATION_VERDICT_FAILED
+                                         : res::IDS_STATION_CANCELLED;
+            return Console::Text(res::IDS_STATION_LAST_WORKED,
+                                 {when, Console::Text(verdict), r.station});
+        } catch (const std::exception&) {
+            return std::string();
+        }
+    };
+}
+
+DeviceRecorder::DeviceRecorder() = default;
+
+DeviceRecorder::DeviceRecorder(RecordingSettings settings)
+    : enabled_(settings.where.kind != records::RecordsSetting::Kind::Off),
+      settings_(std::move(settings)) {
+    if (settings_.station.empty()) {
+        settings_.station = HostName();
+    }
+    if (settings_.operatorName.empty()) {
+        settings_.operatorName = SignedInUser();
+    }
+}
+
+DeviceRecorder::~DeviceRecorder() = default;
+
+bool DeviceRecorder::Open(Console& console) {
+    if (!enabled_ || store_) {
+        return true;
+    }
+    if (settings_.where.localPath.empty()) {
+        console.Message(res::IDS_RECORDS_NO_FOLDER);
+        return false;
+    }
+    try {
+        store_ = std::make_unique<records::SqliteRecordStore>(
+            settings_.where.localPath, settings_.where.kind == records::RecordsSetting::Kind::Server
+                                           ? records::SqliteRecordStore::Queue::ForServer
+                                           : records::SqliteRecordStore::Queue::None);
+    } catch (const std::exception& e) {
+        console.Message(res::IDS_RECORDS_CANNOT_READ,
+                        {settings_.where.localPath, StoreFailureText(e)});
+        return false;
+    }
+    return true;
+}
+
+void DeviceRecorder::Start() {
+    record_ = records::DeviceRecord();
+    record_.id = records::NewRecordId();
+    record_.startedAt = records::UtcNow();
+}
+
+bool DeviceRecorder::Keep(CTirvel2View& view, records::Result result, const std::string& message,
+                          fw::UINT messageId, Console& console) {
+    return Keep(PortLabel(view), view.m_strImei, view.m_strVersion, result, message, messageId,
+                console);
+}
+
+bool DeviceRecorder::Keep(const std::string& port, const std::string& imei,
+                          const std::string& version, records::Result result,
+                          const std::string& message, fw::UINT messageId, Console& console) {
+    if (!enabled_ || !Started()) {
+        return true;
+    }
+    records::DeviceRecord record = std::move(record_);
+    record_ = records::DeviceRecord();
+    record.finishedAt = records::UtcNow();
+    record.station = settings_.station;
+    record.operatorName = settings_.operatorName;
+    record.port = port;
+    record.command = settings_.command;
+    record.imei = imei;
+    record.version = version;
+    record.result = result;
+    record.message = message;
+    const char* name = messageId != 0 ? res::StringName(messageId) : nullptr;
+    record.messageId = name != nullptr ? name : std::string();
+    record.profileName = settings_.profileName;
+    record.profileSha256 = settings_.profileSha256;
+    record.firmwareName = settings_.firmwareName;
+    record.firmwareSha256 = settings_.firmwareSha256;
+    record.firmwareBytes = settings_.firmwareBytes;
+    record.toolVersion = TIRVEL_VERSION;
+    record.codePage = records::CodePageOf(fw::CurrentLanguage());
+    try {
+        if (!Open(console)) {
+            return false;
+        }
+        store_->Add(record);
+    } catch (const std::exception& e) {
+        console.Message(res::IDS_RECORD_NOT_KEPT, {settings_.where.localPath, StoreFailureText(e)});
+        return false;
+    }
+    return true;
+}
+
+void DeviceRecorder::KeepRow(station::DeviceRow& row, const std::string& imei,
+                             const std::string& version, bool interrupted, Console& console) {
+    const records::Result result = interrupted ? records::Result::Interrupted
+                                   : row.ok    ? records::Result::Ok
+                                               : records::Result::Failed;
+    if (!Keep(row.port, imei, version, result, row.message, console.LastMessageId(), console)) {
+        row.ok = false;
+        row.message = console.LastMessage();
+    }
+}
+
+}  // namespace cli

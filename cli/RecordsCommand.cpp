@@ -1,0 +1,243 @@
+#include "cli/RecordsCommand.h"
+
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <tuple>
+
+#include "cfgfile/FileIo.h"
+#include "cli/Commands.h"
+#include "cli/DeviceRecorder.h"
+#include "cli/TextOutput.h"
+#include "records/ItemText.h"
+#include "records/SqliteRecordStore.h"
+#include "res/RecordIds.h"
+#include "res/ResourceIds.h"
+
+namespace cli {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+// The store a lookup reads: the station's file. (Made when missing: an empty
+// file answers "none found" as truly as no file.)
+std::unique_ptr<records::RecordStore> OpenStore(const records::RecordsSetting& where) {
+    return std::make_unique<records::SqliteRecordStore>(where.localPath);
+}
+
+std::string Readable(const records::DeviceRecord& record, const std::string& bytes) {
+    return records::ItemText(record.codePage).Decode(bytes);
+}
+
+Json JsonOf(const records::DeviceRecord& r) {
+    Json j;
+    j["id"] = r.id;
+    j["started_at"] = r.startedAt;
+    j["finished_at"] = r.finishedAt;
+    j["station"] = r.station;
+    j["operator"] = r.operatorName;
+    j["port"] = r.port;
+    j["command"] = r.command;
+    j["imei"] = Readable(r, r.imei);
+    j["version"] = Readable(r, r.version);
+    j["result"] = records::ResultName(r.result);
+    j["message"] = r.message;
+    j["message_id"] = r.messageId;
+    j["profile_name"] = r.profileName;
+    j["profile_sha256"] = r.profileSha256;
+    j["firmware_name"] = r.firmwareName;
+    j["firmware_sha256"] = r.firmwareSha256;
+    j["firmware_bytes"] = r.firmwareBytes ? Json(*r.firmwareBytes) : Json(nullptr);
+    j["tool_version"] = r.toolVersion;
+    return j;
+}
+
+Json JsonOf(const records::DeviceRecord& r, const records::RecordItem& item) {
+    const auto optional = [&](const std::optional<std::string>& bytes) {
+        return bytes ? Json(Readable(r, *bytes)) : Json(nullptr);
+    };
+    Json j;
+    j["number"] = item.number != 0 ? Json(item.number) : Json(nullptr);
+    j["name"] = Readable(r, item.name);
+    j["before"] = optional(item.before);
+    j["wanted"] = optional(item.wanted);
+    j["after"] = optional(item.after);
+    j["written"] = item.written;
+    return j;
+}
+
+void PrintJson(Console& console, const Json& document) {
+    console.Out() << InertJson(document.dump(2, ' ', false, Json::error_handler_t::replace)) << '\n'
+                  << std::flush;
+}
+
+std::vector<std::string> ListedFields(const records::DeviceRecord& r) {
+    return {r.startedAt,
+            records::ResultName(r.result),
+            Readable(r, r.imei),
+            r.station,
+            r.port,
+            r.command,
+            r.message,
+            r.id};
+}
+
+std::vector<std::string> ListedHeader() {
+    return {Console::Text(res::IDS_CLI_COLUMN_STARTED), Console::Text(res::IDS_CLI_COLUMN_RESULT),
+            Console::Text(res::IDS_CLI_LABEL_IMEI),     Console::Text(res::IDS_CLI_COLUMN_STATION),
+            Console::Text(res::IDS_CLI_COLUMN_PORT),    Console::Text(res::IDS_CLI_COLUMN_COMMAND),
+            Console::Text(res::IDS_CLI_COLUMN_MESSAGE), Console::Text(res::IDS_CLI_COLUMN_RECORD)};
+}
+
+void PrintCsv(Console& console, const std::vector<std::string>& header,
+              const std::vector<std::vector<std::string>>& rows) {
+    console.Out() << CsvRecord(header);
+    for (const auto& row : rows) {
+        console.Out() << CsvRecord(row);
+    }
+    console.Out() << std::flush;
+}
+
+int Failed(Console& console, const records::RecordsSetting& where, const std::exception& e) {
+    console.Message(res::IDS_RECORDS_CANNOT_READ, {RecordsPlace(where), StoreFailureText(e)});
+    return kExitFailed;
+}
+
+}  // namespace
+
+std::optional<std::string> ParseRecordsTime(const std::string& text) {
+    std::string given = text;
+    if (!given.empty() && (given.back() == 'Z' || given.back() == 'z')) {
+        given.pop_back();
+    }
+    if (given.size() > 10 && given[10] == ' ') {
+        given[10] = 'T';
+    }
+    // '9' stands for a digit; what a form leaves out is filled in.
+    constexpr std::string_view kFull = "9999-99-99T99:99:99.999";
+    constexpr std::string_view kFill = "0000-00-00T00:00:00.000";
+    const bool known = given.size() == 10 || given.size() == 16 || given.size() == 19 ||
+                       given.size() == kFull.size();
+    if (!known) {
+        return std::nullopt;
+    }
+    for (std::size_t i = 0; i < given.size(); ++i) {
+        const bool digit = given[i] >= '0' && given[i] <= '9';
+        if (kFull[i] == '9' ? !digit : given[i] != kFull[i]) {
+            return std::nullopt;
+        }
+    }
+    std::string time = given + std::string(kFill.substr(given.size())) + "Z";
+    const auto field = [&](std::size_t at) { return std::stoi(time.substr(at, 2)); };
+    if (field(5) < 1 || field(5) > 12 || field(8) < 1 || field(8) > 31 || field(11) > 23 ||
+        field(14) > 59 || field(17) > 60) {
+        return std::nullopt;
+    }
+    return time;
+}
+
+int RunRecordsList(Console& console, const records::RecordsSetting& where,
+                   const records::RecordQuery& query, RecordsFormat format) {
+    std::vector<records::DeviceRecord> found;
+    try {
+        found = OpenStore(where)->Find(query);
+    } catch (const std::exception& e) {
+        return Failed(console, where, e);
+    }
+    if (format == RecordsFormat::Json) {
+        Json list = Json::array();
+        for (const records::DeviceRecord& r : found) {
+            list.push_back(JsonOf(r));
+        }
+        PrintJson(console, list);
+        return kExitOk;
+    }
+    std::vector<std::vector<std::string>> rows;
+    for (const records::DeviceRecord& r : found) {
+        rows.push_back(ListedFields(r));
+    }
+    if (format == RecordsFormat::Csv) {
+        PrintCsv(console, ListedHeader(), rows);
+        return kExitOk;
+    }
+    if (rows.empty()) {
+        console.Message(res::IDS_RECORDS_NONE_FOUND);
+        return kExitOk;
+    }
+    console.Out() << FormatTable(ListedHeader(), rows) << std::flush;
+    return kExitOk;
+}
+
+int RunRecordsShow(Console& console, const records::RecordsSetting& where, const std::string& id,
+                   RecordsFormat format) {
+    std::optional<records::DeviceRecord> record;
+    try {
+        record = OpenStore(where)->Get(id);
+    } catch (const std::exception& e) {
+        return Failed(console, where, e);
+    }
+    if (!record) {
+        console.Message(res::IDS_RECORDS_NO_SUCH, {id});
+        return kExitFailed;
+    }
+    const records::DeviceRecord& r = *record;
+    if (format == RecordsFormat::Json) {
+        Json document = JsonOf(r);
+        Json items = Json::array();
+        for (const records::RecordItem& item : r.items) {
+            items.push_back(JsonOf(r, item));
+        }
+        document["items"] = std::move(items);
+        PrintJson(console, document);
+        return kExitOk;
+    }
+    const std::vector<std::string> header = {
+        Console::Text(res::IDS_CLI_COLUMN_NUMBER), Console::Text(res::IDS_CLI_COLUMN_NAME),
+        Console::Text(res::IDS_CLI_COLUMN_BEFORE), Console::Text(res::IDS_CLI_COLUMN_WANTED),
+        Console::Text(res::IDS_CLI_COLUMN_NOW),    Console::Text(res::IDS_CLI_COLUMN_WRITTEN)};
+    std::vector<std::vector<std::string>> rows;
+    const auto shown = [&](const std::optional<std::string>& bytes) {
+        return bytes ? Readable(r, *bytes) : std::string("-");
+    };
+    for (const records::RecordItem& item : r.items) {
+        rows.push_back({item.number != 0 ? std::to_string(item.number) : "-",
+                        Readable(r, item.name), shown(item.before), shown(item.wanted),
+                        shown(item.after),
+                        Console::Text(item.written ? res::IDS_CLI_YES : res::IDS_CLI_NO)});
+    }
+    if (format == RecordsFormat::Csv) {
+        PrintCsv(console, header, rows);
+        return kExitOk;
+    }
+    const std::vector<std::pair<fw::UINT, std::string>> fields = {
+        {res::IDS_CLI_COLUMN_RECORD, r.id},
+        {res::IDS_CLI_COLUMN_STARTED, r.startedAt},
+        {res::IDS_CLI_COLUMN_FINISHED, r.finishedAt},
+        {res::IDS_CLI_COLUMN_RESULT, records::ResultName(r.result)},
+        {res::IDS_CLI_COLUMN_MESSAGE, r.message},
+        {res::IDS_CLI_LABEL_IMEI, Readable(r, r.imei)},
+        {res::IDS_CLI_LABEL_VERSION, Readable(r, r.version)},
+        {res::IDS_CLI_COLUMN_STATION, r.station},
+        {res::IDS_CLI_COLUMN_OPERATOR, r.operatorName},
+        {res::IDS_CLI_COLUMN_PORT, r.port},
+        {res::IDS_CLI_COLUMN_COMMAND, r.command},
+    };
+    for (const auto& [label, value] : fields) {
+        console.Out() << Console::Text(label) << ": " << Printable(value) << '\n';
+    }
+    for (const auto& [label, name, digest] :
+         {std::tuple{res::IDS_CLI_LABEL_PROFILE, &r.profileName, &r.profileSha256},
+          std::tuple{res::IDS_CLI_LABEL_FIRMWARE, &r.firmwareName, &r.firmwareSha256}}) {
+        if (!name->empty()) {
+            console.Out() << Console::Text(label) << ": " << Printable(*name) << "  sha256 "
+                          << *digest << '\n';
+        }
+    }
+    console.Out() << '\n';
+    if (!rows.empty()) {
+        console.Out() << FormatTable(header, rows);
+    }
+    console.Out() << std::flush;
+    return kExitOk;
+}
+
+}  // namespace cli

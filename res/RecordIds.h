@@ -1,0 +1,54 @@
+// The strings of the device records: what tirvelctl and the station window
+// say when a record cannot be kept, and the listing's words.
+#pragma once
+
+#include "framework/Win.h"
+
+namespace res {
+
+// %1 where, %2 why (one of the reasons below)
+inline constexpr fw::UINT IDS_RECORD_NOT_KEPT = 430;
+inline constexpr fw::UINT IDS_RECORDS_WHY_FULL = 431;
+inline constexpr fw::UINT IDS_RECORDS_WHY_CORRUPT = 432;
+inline constexpr fw::UINT IDS_RECORDS_WHY_NEWER = 433;
+// %1 the system's words
+inline constexpr fw::UINT IDS_RECORDS_WHY_OPEN = 434;
+inline constexpr fw::UINT IDS_RECORDS_WHY_OTHER = 435;
+// %1 what was given
+inline constexpr fw::UINT IDS_RECORDS_BAD_SETTING = 436;
+inline constexpr fw::UINT IDS_RECORDS_NO_FOLDER = 437;
+inline constexpr fw::UINT IDS_RECORDS_NONE_FOUND = 438;
+// %1 the id
+inline constexpr fw::UINT IDS_RECORDS_NO_SUCH = 439;
+inline constexpr fw::UINT IDS_RECORDS_OFF = 440;
+// %1 the option, %2 what was given
+inline constexpr fw::UINT IDS_RECORDS_BAD_TIME = 441;
+// %1 what was given
+inline constexpr fw::UINT IDS_RECORDS_BAD_RESULT = 442;
+// %1 records sent, %2 the server, %3 still queued
+inline constexpr fw::UINT IDS_RECORDS_PUSHED = 443;
+// %1 the server, %2 why, %3 still queued
+inline constexpr fw::UINT IDS_RECORDS_PUSH_FAILED = 444;
+// %1 where
+inline constexpr fw::UINT IDS_RECORDS_CANNOT_READ = 445;
+inline constexpr fw::UINT IDS_RECORDS_PUSH_LOCAL_ONLY = 446;
+inline constexpr fw::UINT IDS_CLI_COLUMN_RECORD = 447;
+inline constexpr fw::UINT IDS_CLI_COLUMN_STATION = 448;
+inline constexpr fw::UINT IDS_CLI_COLUMN_COMMAND = 449;
+inline constexpr fw::UINT IDS_CLI_COLUMN_WANTED = 450;
+inline constexpr fw::UINT IDS_CLI_HELP_RECORDS = 451;
+inline constexpr fw::UINT IDS_CLI_HELP_STATION_NAME = 452;
+inline constexpr fw::UINT IDS_CLI_HELP_OPERATOR = 453;
+inline constexpr fw::UINT IDS_CLI_HELP_RECORDS_COMMAND = 454;
+inline constexpr fw::UINT IDS_CLI_HELP_RECORDS_SHOW = 455;
+inline constexpr fw::UINT IDS_CLI_HELP_RECORDS_PUSH = 456;
+inline constexpr fw::UINT IDS_CLI_COLUMN_OPERATOR = 457;
+inline constexpr fw::UINT IDS_CLI_COLUMN_STARTED = 458;
+// %1 when, %2 the result in words, %3 the station
+inline constexpr fw::UINT IDS_STATION_LAST_WORKED = 459;
+inline constexpr fw::UINT IDS_STATION_NEVER_WORKED = 460;
+inline constexpr fw::UINT IDS_CLI_COLUMN_FINISHED = 461;
+inline constexpr fw::UINT IDS_CLI_LABEL_PROFILE = 462;
+inline constexpr fw::UINT IDS_CLI_LABEL_FIRMWARE = 463;
+
+}  // namespace res
