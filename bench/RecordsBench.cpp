@@ -271,7 +271,8 @@ int Find(const Options& options) {
         records::PostgresRecordStore store(uri, std::chrono::seconds(10));
         TimeFinds(store, copies, runs);
     }
-    // No whole command here: `tirvelctl records` reads the station's own file.
+    // No whole command here yet: it was written when `tirvelctl records` read
+    // only the station's own file.
     return 0;
 }
 
