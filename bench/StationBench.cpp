@@ -50,11 +50,13 @@
 #include <vector>
 
 #include "PacedLine.h"
+#include "Percentiles.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using bench::Clock;
+using bench::MedianRange;
 
 constexpr std::chrono::milliseconds kSettle{200};  // from the line's set-up to rx's start
 
@@ -569,23 +571,6 @@ Figures Print(const std::string& name, const std::string& sender, const PhaseRes
     return f;
 }
 
-// "median (min-max)"
-std::string Spread(std::vector<double> v, int decimals) {
-    if (v.empty()) {
-        return "-";
-    }
-    std::sort(v.begin(), v.end());
-    const double median = (v[(v.size() - 1) / 2] + v[v.size() / 2]) / 2;
-    char text[64];
-    if (v.size() == 1) {
-        std::snprintf(text, sizeof text, "%.*f", decimals, median);
-    } else {
-        std::snprintf(text, sizeof text, "%.*f (%.*f-%.*f)", decimals, median, decimals, v.front(),
-                      decimals, v.back());
-    }
-    return text;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -703,9 +688,10 @@ int main(int argc, char** argv) {
             self.push_back(f.selfPercentPerPort);
             children.push_back(f.childrenPercentPerPort);
         }
-        std::printf("%-9s %-22s %-22s %-22s %-22s %-22s\n", phase.c_str(), Spread(worst, 3).c_str(),
-                    Spread(times, 2).c_str(), Spread(cpu, 2).c_str(), Spread(self, 2).c_str(),
-                    Spread(children, 2).c_str());
+        std::printf("%-9s %-22s %-22s %-22s %-22s %-22s\n", phase.c_str(),
+                    MedianRange(worst, 3).c_str(), MedianRange(times, 2).c_str(),
+                    MedianRange(cpu, 2).c_str(), MedianRange(self, 2).c_str(),
+                    MedianRange(children, 2).c_str());
         list.clear();
     }
     if (allOk) {

@@ -204,10 +204,23 @@ private:
 };
 
 void Migrate(sqlite3* db) {
-    const int applicationId = PragmaInt(db, "PRAGMA application_id");
-    const int version = PragmaInt(db, "PRAGMA user_version");
-    if (applicationId != kApplicationId &&
-        (applicationId != 0 || PragmaInt(db, "SELECT count(*) FROM sqlite_master") != 0)) {
+    // One read transaction for the three reads: otherwise another process's
+    // first migration can commit between them, and its tables without its
+    // mark look like another program's file.
+    Execute(db, "BEGIN");
+    int applicationId = 0;
+    int version = 0;
+    int objects = 0;
+    try {
+        applicationId = PragmaInt(db, "PRAGMA application_id");
+        version = PragmaInt(db, "PRAGMA user_version");
+        objects = PragmaInt(db, "SELECT count(*) FROM sqlite_master");
+    } catch (...) {
+        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
+    Execute(db, "COMMIT");
+    if (applicationId != kApplicationId && (applicationId != 0 || objects != 0)) {
         throw StoreError(StoreError::Kind::Corrupt, "not a records database");
     }
     if (version > kSchemaVersion) {
