@@ -312,6 +312,12 @@ void ReadItems(sqlite3* db, DeviceRecord& record) {
 SqliteRecordStore::SqliteRecordStore(const std::string& path, Queue queue)
     : path_(path), queue_(queue) {
     const std::filesystem::path native = cfgfile::NativePath(path);
+    // Only a file: SQLite would wait for ever on a FIFO, and a device is no
+    // place for records.
+    std::error_code kind;
+    if (std::filesystem::exists(native, kind) && !std::filesystem::is_regular_file(native, kind)) {
+        throw StoreError(StoreError::Kind::Open, "not a regular file");
+    }
     if (native.has_parent_path()) {
         std::error_code ignored;
         std::filesystem::create_directories(native.parent_path(), ignored);

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <sqlite3.h>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 #include <atomic>
 #include <filesystem>
 #include <fstream>
@@ -231,6 +234,22 @@ TEST_F(SqliteRecordStoreTest, RefusesAFileOfALaterSchema) {
         EXPECT_EQ(e.kind(), StoreError::Kind::Newer);
     }
 }
+
+#ifndef _WIN32
+// A FIFO would hold the open for ever; a device takes nothing back.
+TEST_F(SqliteRecordStoreTest, RefusesWhatIsNotAFile) {
+    const std::string fifo = PathOf("fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& path : {fifo, std::string("/dev/null"), PathOf("")}) {
+        try {
+            SqliteRecordStore store(path);
+            ADD_FAILURE() << path << " opened";
+        } catch (const StoreError& e) {
+            EXPECT_EQ(e.kind(), StoreError::Kind::Open) << path;
+        }
+    }
+}
+#endif
 
 TEST_F(SqliteRecordStoreTest, SaysWhenTheFolderCannotBeMade) {
     testsupport::WriteFile(PathOf("file"), "x");
