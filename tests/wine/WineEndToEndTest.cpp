@@ -162,6 +162,9 @@ TEST_F(WineRun, KeepsARecordOfEveryDeviceInAFileThisMachineReads) {
     if (!UseComPort(45)) {
         return;
     }
+    // Wine reads a program's command line in the charset of the Unix locale:
+    // the Chinese path needs a UTF-8 one to reach tirvelctl.exe whole.
+    SetEnv("LC_ALL", "C.UTF-8");
     StartSimulator({"--devices", "2", "--lang", "zh", "--imei", "860000000000451"});
     const fs::path profile = dir_.Path() / "profile.txt";
     // The Chinese table's item 2, by its label, in GB18030 as Import reads it.
