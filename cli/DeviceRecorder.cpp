@@ -1,6 +1,11 @@
 #include "cli/DeviceRecorder.h"
 
+#include <fstream>
+#include <vector>
+
+#include "cfgfile/NativePath.h"
 #include "cli/Commands.h"
+#include "common/Sha256.h"
 #include "form/Tirvel2View.h"
 #include "framework/CodePage.h"
 #include "framework/Language.h"
@@ -24,6 +29,27 @@
 #endif
 
 namespace cli {
+
+namespace {
+
+// A file's SHA-256 and size, read in pieces: an image may be 64 MB.
+void DigestFile(const std::string& path, std::string& digest, std::optional<std::int64_t>& size) {
+    std::ifstream in(cfgfile::NativePath(path), std::ios::binary);
+    if (!in) {
+        return;
+    }
+    common::Sha256 sha;
+    std::int64_t total = 0;
+    std::vector<char> block(1 << 16);
+    while (in.read(block.data(), static_cast<std::streamsize>(block.size())) || in.gcount() > 0) {
+        sha.Update(std::string_view(block.data(), static_cast<std::size_t>(in.gcount())));
+        total += in.gcount();
+    }
+    digest = sha.FinishHex();
+    size = total;
+}
+
+}  // namespace
 
 std::string HostName() {
 #ifdef _WIN32
@@ -205,6 +231,9 @@ bool DeviceRecorder::Keep(const std::string& port, const std::string& imei,
     record.messageId = name != nullptr ? name : std::string();
     record.profileName = settings_.profileName;
     record.profileSha256 = settings_.profileSha256;
+    if (settings_.firmwareSha256.empty() && !settings_.firmwarePath.empty()) {
+        DigestFile(settings_.firmwarePath, settings_.firmwareSha256, settings_.firmwareBytes);
+    }
     record.firmwareName = settings_.firmwareName;
     record.firmwareSha256 = settings_.firmwareSha256;
     record.firmwareBytes = settings_.firmwareBytes;

@@ -34,6 +34,8 @@ struct RecordingSettings {
     std::string firmwareName;
     std::string firmwareSha256;
     std::optional<std::int64_t> firmwareBytes;
+    // Where the digest and size are read from, when they are not given.
+    std::string firmwarePath;
 };
 
 // The options that give a station's worker the same records as its

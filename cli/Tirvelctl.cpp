@@ -348,15 +348,16 @@ int RunTirvelctl(int argc, char** argv) {
         recording.profileName = recordName.empty() ? input : recordName;
         recording.profileSha256 = common::Sha256::HexDigest(inputBytes);
     } else if (update->parsed() || send->parsed()) {
-        std::string image = inputBytes;
-        if (image.empty()) {
-            // A single update's view reads the image itself; this reading
-            // only names it.
-            ReadFirmware(input, image);
-        }
         recording.firmwareName = recordName.empty() ? input : recordName;
-        recording.firmwareSha256 = common::Sha256::HexDigest(image);
-        recording.firmwareBytes = static_cast<std::int64_t>(image.size());
+        if (!inputBytes.empty()) {
+            recording.firmwareSha256 = common::Sha256::HexDigest(inputBytes);
+            recording.firmwareBytes = static_cast<std::int64_t>(inputBytes.size());
+        } else {
+            // A single update's view reads the image itself, when the loader
+            // asks; the record names the file by its digest once a device
+            // was worked, not before the port opens.
+            recording.firmwarePath = input;
+        }
     }
     DeviceRecorder recorder(recording);
 

@@ -101,16 +101,20 @@ std::array<std::uint8_t, 32> Sha256::Finish() {
     return digest;
 }
 
-std::string Sha256::HexDigest(std::string_view bytes) {
-    Sha256 h;
-    h.Update(bytes);
+std::string Sha256::FinishHex() {
     constexpr char kDigits[] = "0123456789abcdef";
     std::string out;
-    for (std::uint8_t b : h.Finish()) {
+    for (std::uint8_t b : Finish()) {
         out += kDigits[b >> 4];
         out += kDigits[b & 0x0F];
     }
     return out;
+}
+
+std::string Sha256::HexDigest(std::string_view bytes) {
+    Sha256 h;
+    h.Update(bytes);
+    return h.FinishHex();
 }
 
 }  // namespace common

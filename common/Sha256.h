@@ -16,6 +16,8 @@ public:
     void Update(std::string_view bytes);
     // The digest; the object is spent afterwards.
     std::array<std::uint8_t, 32> Finish();
+    // The same as sha256sum prints it: lower-case hex.
+    std::string FinishHex();
 
     // Lower-case hex digest of `bytes`, as sha256sum prints it.
     static std::string HexDigest(std::string_view bytes);

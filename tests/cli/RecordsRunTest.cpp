@@ -18,6 +18,7 @@
 #include "TestFiles.h"
 #include "TextSearch.h"
 #include "ToolRunTest.h"
+#include "common/Sha256.h"
 #include "records/SqliteRecordStore.h"
 
 namespace {
@@ -173,7 +174,7 @@ TEST_F(RecordsRun, ADeviceWhoseRecordCannotBeStoredIsNotReportedOk) {
 class KilledRun : public RecordsRun, public ::testing::WithParamInterface<int> {};
 
 TEST_P(KilledRun, LeavesNoOkRecordOfTheDeviceInFlight) {
-    StartSimulators(1, {"--devices", "1", "--reply-delay", "150"});
+    StartSimulators(1, {"--devices", "1", "--reply-delay", "50"});
     auto run =
         StartRun(TIRVELCTL_PATH, With({"--device", LinkOf(0), "batch", kProfile, "--count", "1"}));
     ASSERT_TRUE(WaitForErr("IMEI", 30s)) << ReadFile(Err());
@@ -219,6 +220,24 @@ TEST_F(RecordsRun, AStationsWorkersKeepEveryDeviceUnderTheSupervisorsNames) {
         imeis.insert(r.imei);
     }
     EXPECT_EQ(imeis.size(), 6U);
+}
+
+// A single update's view reads the image itself; the record still names it
+// by the digest and size of what the file holds.
+TEST_F(RecordsRun, AnUpdateNamesItsImageByDigestAndSize) {
+    StartSimulators(1, {"--devices", "1"});
+    const std::string image = std::string(128 * 20 + 7, '\x5A') + "tail";
+    testsupport::WriteFile(dir_.Path() / "fw.bin", image);
+    const auto result =
+        Run(With({"--device", LinkOf(0), "update", (dir_.Path() / "fw.bin").string()}));
+    ASSERT_EQ(result.exit, 0) << result.err;
+    const std::vector<DeviceRecord> kept = Kept();
+    ASSERT_EQ(kept.size(), 1U);
+    EXPECT_EQ(kept[0].command, "update");
+    EXPECT_EQ(kept[0].result, Result::Ok);
+    EXPECT_EQ(kept[0].firmwareSha256, common::Sha256::HexDigest(image));
+    EXPECT_EQ(kept[0].firmwareBytes, std::optional<std::int64_t>(image.size()));
+    EXPECT_TRUE(kept[0].imei.empty());
 }
 
 TEST_F(RecordsRun, OffKeepsNothing) {
