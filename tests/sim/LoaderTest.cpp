@@ -8,8 +8,8 @@
 #include "DefaultTable.h"
 #include "Device.h"
 #include "EventRecorder.h"
-#include "common/Sha256.h"
 #include "XmodemSender.h"
+#include "common/Sha256.h"
 
 namespace kavrelsim {
 namespace {
