@@ -6,7 +6,7 @@
 //
 //   records_bench add --dir DIR [--runs 500]
 //   records_bench find --store sqlite|postgres --dir DIR [--count 1000000] [--runs 1000]
-//                      [--tirvelctl PATH --process-runs 20]   (the command: sqlite only)
+//                      [--tirvelctl PATH --process-runs 20]
 //   records_bench push --dir DIR [--stations 1] [--records 10000]
 //
 // DIR is a scratch folder of the caller's, on the disk to be measured.
@@ -207,7 +207,8 @@ void TimeFinds(records::RecordStore& store, const bench::Copies& copies, long ru
 
 // The command as an operator runs it, from exec to exit; its last listing
 // must show the device's records.
-void TimeCommand(const Options& options, const std::string& path, const bench::Copies& copies) {
+// setting: what --records names, the file or the server.
+void TimeCommand(const Options& options, const std::string& setting, const bench::Copies& copies) {
     const std::string tirvelctl = options.Text("tirvelctl");
     if (tirvelctl.empty()) {
         return;
@@ -216,12 +217,12 @@ void TimeCommand(const Options& options, const std::string& path, const bench::C
     const std::string imei = bench::CopiedImei(copies.devices / 3, copies.devices);
     const std::string output =
         (std::filesystem::path(options.Text("dir")) / "records.out").string();
-    const auto times =
-        TimeProcess({tirvelctl, "--records", "sqlite:" + path, "records", "--imei", imei, "--csv"},
-                    runs, output);
-    std::printf(
-        "  tirvelctl --records sqlite:FILE records --imei %s, whole process, %ld runs: %s\n",
-        imei.c_str(), runs, bench::Describe(bench::SpreadOf(times)).c_str());
+    const auto times = TimeProcess(
+        {tirvelctl, "--records", setting, "records", "--imei", imei, "--csv"}, runs, output);
+    const bool server = setting.starts_with("postgresql:");
+    std::printf("  tirvelctl --records %s records --imei %s, whole process, %ld runs: %s\n",
+                server ? "postgresql://…" : "sqlite:FILE", imei.c_str(), runs,
+                bench::Describe(bench::SpreadOf(times)).c_str());
     std::ifstream listing(output);
     long rows = 0;
     for (std::string line; std::getline(listing, line);) {
@@ -253,7 +254,7 @@ int Find(const Options& options) {
             records::SqliteRecordStore store(path);
             TimeFinds(store, copies, runs);
         }
-        TimeCommand(options, path, copies);
+        TimeCommand(options, "sqlite:" + path, copies);
         return 0;
     }
     if (kind != "postgres") {
@@ -271,8 +272,8 @@ int Find(const Options& options) {
         records::PostgresRecordStore store(uri, std::chrono::seconds(10));
         TimeFinds(store, copies, runs);
     }
-    // No whole command here yet: it was written when `tirvelctl records` read
-    // only the station's own file.
+    // The command connects, checks the schema and asks: all of it timed.
+    TimeCommand(options, uri, copies);
     return 0;
 }
 

@@ -12,6 +12,7 @@
 #   stations       20 stations (threads, a file and a connection each) with
 #                  STATION_RECORDS (default 1000) queued records each, pushing at once
 #   find-postgres  the same 1,000,000 records on PostgreSQL: Find({imei}) in process
+#                  and `tirvelctl --records postgresql://… records --imei X`
 #   read           `tirvelctl --records sqlite:FILE read` against kavrel-sim, in turn
 #                  with `--records off read`, READ_RUNS (default 10) pairs: each
 #                  one's median and the median of the pairs' differences
@@ -87,7 +88,7 @@ for part in "${parts[@]}"; do
         push) "${bench[@]}" push --dir "$scratch" --stations 1 --records 10000 ;;
         stations)
             "${bench[@]}" push --dir "$scratch" --stations 20 --records "${STATION_RECORDS:-1000}" ;;
-        find-postgres) "${bench[@]}" find --store postgres --dir "$scratch" ;;
+        find-postgres) "${bench[@]}" find --store postgres --dir "$scratch" "${command[@]}" ;;
         read) read_pairs ;;
         *) echo "unknown part: $part" >&2; exit 2 ;;
     esac

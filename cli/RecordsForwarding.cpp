@@ -5,14 +5,10 @@
 #include "records/SqliteRecordStore.h"
 #include "res/RecordIds.h"
 
-#ifdef TIRVEL_RECORDS_SERVER
 #include "records/Forwarder.h"
-#include "records/PostgresRecordStore.h"
-#endif
+#include "records/ServerRecordStore.h"
 
 namespace cli {
-
-#ifdef TIRVEL_RECORDS_SERVER
 
 namespace {
 
@@ -25,10 +21,6 @@ bool ToServer(const records::RecordsSetting& where) {
 }
 
 }  // namespace
-
-bool CanReachRecordsServer() {
-    return true;
-}
 
 RecordsForwarding::RecordsForwarding(const records::RecordsSetting& where) {
     if (ToServer(where)) {
@@ -60,8 +52,8 @@ int PushRecordsNow(Console& console, const records::RecordsSetting& where) {
         return kExitFailed;
     }
     try {
-        records::PostgresRecordStore store(where.serverUri, kServerTimeout);
-        sent = records::PushQueued(*local, store);
+        const auto store = records::OpenServerStore(where.serverUri, kServerTimeout);
+        sent = records::PushQueued(*local, *store);
     } catch (const std::exception& e) {
         console.Message(res::IDS_RECORDS_PUSH_FAILED,
                         {server, StoreFailureText(e), std::to_string(local->QueuedCount())});
@@ -74,42 +66,10 @@ int PushRecordsNow(Console& console, const records::RecordsSetting& where) {
 
 std::unique_ptr<records::RecordStore> OpenLookupStore(const records::RecordsSetting& where) {
     if (ToServer(where)) {
-        return std::make_unique<records::PostgresRecordStore>(where.serverUri, kServerTimeout);
+        return records::OpenServerStore(where.serverUri, kServerTimeout);
     }
     return std::make_unique<records::SqliteRecordStore>(where.localPath);
 }
-
-#else
-
-}  // namespace cli
-
-// Nothing to push with in this build; the forwarding never makes one.
-namespace records {
-class BackgroundPusher {};
-}  // namespace records
-
-namespace cli {
-
-bool CanReachRecordsServer() {
-    return false;
-}
-
-RecordsForwarding::RecordsForwarding(const records::RecordsSetting&) {}
-
-void RecordsForwarding::Wake() {}
-
-void RecordsForwarding::Finish(std::chrono::milliseconds) {}
-
-int PushRecordsNow(Console& console, const records::RecordsSetting&) {
-    console.Message(res::IDS_RECORDS_NO_SERVER_HERE);
-    return kExitFailed;
-}
-
-std::unique_ptr<records::RecordStore> OpenLookupStore(const records::RecordsSetting& where) {
-    return std::make_unique<records::SqliteRecordStore>(where.localPath);
-}
-
-#endif
 
 RecordsForwarding::~RecordsForwarding() = default;
 

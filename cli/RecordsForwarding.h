@@ -1,6 +1,5 @@
 // The line's server behind the station's file: the background sending of
-// what is queued, a push on demand, and lookups on the server. A build
-// without the server's client library keeps records in the file only.
+// what is queued, a push on demand, and lookups on the server.
 #pragma once
 
 #include <chrono>
@@ -15,9 +14,6 @@ class BackgroundPusher;
 }
 
 namespace cli {
-
-// Whether this build can send records to a server at all.
-bool CanReachRecordsServer();
 
 // Sends the station file's queue to the server the setting names, in the
 // background, for as long as the object lives; does nothing for a setting

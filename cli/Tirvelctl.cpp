@@ -296,9 +296,6 @@ int RunTirvelctl(int argc, char** argv) {
             res::IDS_RECORDS_BAD_SETTING,
             {recordsOption->count() > 0 ? recordsText : std::string("TIRVEL_RECORDS")}));
     }
-    if (where->kind == records::RecordsSetting::Kind::Server && !CanReachRecordsServer()) {
-        return UsageError(Console::Text(res::IDS_RECORDS_NO_SERVER_HERE));
-    }
     if (recordsCommand->parsed()) {
         if (where->kind == records::RecordsSetting::Kind::Off) {
             return UsageError(Console::Text(res::IDS_RECORDS_OFF));

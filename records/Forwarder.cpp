@@ -1,14 +1,10 @@
 #include "records/Forwarder.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <system_error>
 
 namespace records {
 
-int PushQueued(SqliteRecordStore& local, PostgresRecordStore& server, int batch) {
+int PushQueued(SqliteRecordStore& local, ServerRecordStore& server, int batch) {
     int pushed = 0;
     for (;;) {
         const std::vector<DeviceRecord> queued = local.Queued(batch);
@@ -30,16 +26,11 @@ int PushQueued(SqliteRecordStore& local, PostgresRecordStore& server, int batch)
 
 BackgroundPusher::BackgroundPusher(std::string localPath, std::string serverUri, Timing timing)
     : localPath_(std::move(localPath)), serverUri_(std::move(serverUri)), timing_(timing) {
-    if (::pipe2(stopPipe_, O_CLOEXEC) != 0) {
-        throw std::system_error(errno, std::generic_category(), "pipe");
-    }
     thread_ = std::thread([this] { Run(); });
 }
 
 BackgroundPusher::~BackgroundPusher() {
     Stop();
-    ::close(stopPipe_[0]);
-    ::close(stopPipe_[1]);
 }
 
 void BackgroundPusher::Wake() {
@@ -59,10 +50,7 @@ void BackgroundPusher::Stop() {
         stopping_ = true;
     }
     changed_.notify_one();
-    // The pipe stays readable from here on: every later wait on the server
-    // ends at once too.
-    const char byte = 0;
-    [[maybe_unused]] const ssize_t written = ::write(stopPipe_[1], &byte, 1);
+    stop_.Raise();
     thread_.join();
 }
 
@@ -86,15 +74,14 @@ BackgroundPusher::Status BackgroundPusher::CurrentStatus() {
 }
 
 std::string BackgroundPusher::PushOnce(std::unique_ptr<SqliteRecordStore>& local,
-                                       std::unique_ptr<PostgresRecordStore>& server) {
+                                       std::unique_ptr<ServerRecordStore>& server) {
     try {
         if (!local) {
             local = std::make_unique<SqliteRecordStore>(localPath_,
                                                         SqliteRecordStore::Queue::ForServer);
         }
         if (!server) {
-            server = std::make_unique<PostgresRecordStore>(serverUri_, timing_.connectTimeout,
-                                                           stopPipe_[0]);
+            server = OpenServerStore(serverUri_, timing_.connectTimeout, &stop_);
         }
         const int pushed = PushQueued(*local, *server);
         std::lock_guard lock(mutex_);
@@ -111,7 +98,7 @@ std::string BackgroundPusher::PushOnce(std::unique_ptr<SqliteRecordStore>& local
 void BackgroundPusher::Run() {
     using Clock = std::chrono::steady_clock;
     std::unique_ptr<SqliteRecordStore> local;
-    std::unique_ptr<PostgresRecordStore> server;
+    std::unique_ptr<ServerRecordStore> server;
     auto retryWait = timing_.retryMin;
     bool failing = false;
     auto next = Clock::now();  // a first push at once: what was queued while down

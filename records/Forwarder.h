@@ -13,14 +13,15 @@
 #include <string>
 #include <thread>
 
-#include "records/PostgresRecordStore.h"
+#include "records/ServerRecordStore.h"
 #include "records/SqliteRecordStore.h"
+#include "records/StopSignal.h"
 
 namespace records {
 
 // Sends the queue in batches until it is empty; returns how many records went.
 // Throws StoreError as the stores do; what went before the error stays sent.
-int PushQueued(SqliteRecordStore& local, PostgresRecordStore& server, int batch = 500);
+int PushQueued(SqliteRecordStore& local, ServerRecordStore& server, int batch = 500);
 
 // A thread that forwards one station file's queue: every interval, and soon
 // after Wake(). After a failure it tries again after a wait that doubles
@@ -68,12 +69,12 @@ private:
     void Run();
     // One push; the error, or empty.
     std::string PushOnce(std::unique_ptr<SqliteRecordStore>& local,
-                         std::unique_ptr<PostgresRecordStore>& server);
+                         std::unique_ptr<ServerRecordStore>& server);
 
     const std::string localPath_;
     const std::string serverUri_;
     const Timing timing_;
-    int stopPipe_[2] = {-1, -1};  // readable once stopped: ends the server's waits
+    StopSignal stop_;  // raised by Stop: ends the server's waits
 
     std::mutex mutex_;
     std::condition_variable changed_;

@@ -1,6 +1,7 @@
-// A line's shared records on one PostgreSQL server: what the stations forward
-// from their own files, each record once (its id is the key), for the MES to
-// query. Calls wait on the server only as long as the times given.
+// A line's shared records on one PostgreSQL server, reached through libpq:
+// what the stations forward from their own files, each record once (its id is
+// the key), for the MES to query. Calls wait on the server only as long as
+// the times given.
 #pragma once
 
 #include <chrono>
@@ -8,13 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "records/RecordStore.h"
+#include "records/ServerRecordStore.h"
 
 namespace records {
 
 class PgConnection;
 
-class PostgresRecordStore : public RecordStore {
+class PostgresRecordStore : public ServerRecordStore {
 public:
     // uri: a libpq connection string ("postgresql://user@/db?host=/sock/dir",
     // "host=… dbname=…"). Connects and brings the schema up to date; throws
@@ -27,10 +28,7 @@ public:
     PostgresRecordStore(const PostgresRecordStore&) = delete;
     PostgresRecordStore& operator=(const PostgresRecordStore&) = delete;
 
-    void Add(const DeviceRecord& record) override;
-    // All in one transaction; records the server has (or that come twice)
-    // are left as they are. A failed call has added none of them.
-    void AddAll(const std::vector<DeviceRecord>& records);
+    void AddAll(const std::vector<DeviceRecord>& records) override;
     std::vector<DeviceRecord> Find(const RecordQuery& query) override;
     std::optional<DeviceRecord> Get(const std::string& id) override;
 

@@ -50,6 +50,5 @@ inline constexpr fw::UINT IDS_STATION_NEVER_WORKED = 460;
 inline constexpr fw::UINT IDS_CLI_COLUMN_FINISHED = 461;
 inline constexpr fw::UINT IDS_CLI_LABEL_PROFILE = 462;
 inline constexpr fw::UINT IDS_CLI_LABEL_FIRMWARE = 463;
-inline constexpr fw::UINT IDS_RECORDS_NO_SERVER_HERE = 464;
 
 }  // namespace res

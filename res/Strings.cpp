@@ -347,10 +347,6 @@ constexpr fw::StringResource kStrings[] = {
     {461, "Finished (UTC)", "结束时间（UTC）"},
     {462, "Profile", "配置文件"},
     {463, "Firmware", "固件"},
-    {464,
-     "This build cannot send records to a server: keep them in a file (sqlite:PATH) and send them "
-     "from a station that can.",
-     "此版本无法将记录发送到服务器：请将记录保存在文件中（sqlite:路径），再从可发送的工位发送。"},
     {32774, "Start Configuration\nStart Configuration", "开始配置\n开始配置"},
     {32775, "Stop\nStop", "停止\n停止"},
     {32776, "Modify Settings\nModify Settings", "修改参数\n修改参数"},

@@ -11,9 +11,11 @@ TIRVEL_BUILD_PACKAGES=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-de
 TIRVEL_FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev)
 # The windows stage of ./test: the MinGW-w64 cross compiler and Wine to run
 # what it builds; an X server without a screen for the desktop app's windows;
-# tclsh, make and patch make SQLite's amalgamation from Debian's sources.
+# tclsh, make and patch make SQLite's amalgamation from Debian's sources;
+# unixODBC and the PostgreSQL ODBC driver, which Wine's odbc32.dll hands the
+# Windows programs' records on to.
 TIRVEL_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth
-                         tcl make patch)
+                         tcl make patch unixodbc odbc-postgresql)
 # makensis, for the check of the Windows installer at the end of that stage
 # (only that check is skipped without it).
 TIRVEL_INSTALLER_PACKAGES=(nsis)

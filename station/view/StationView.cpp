@@ -364,10 +364,6 @@ void CStationView::OnStart() {
                             {form.records.empty() ? std::string("TIRVEL_RECORDS") : form.records}));
         return;
     }
-    if (where->kind == records::RecordsSetting::Kind::Server && !cli::CanReachRecordsServer()) {
-        refuse(fw::LoadText(res::IDS_RECORDS_NO_SERVER_HERE));
-        return;
-    }
     cli::RecordingSettings recording;
     recording.where = *where;
     {

@@ -14,6 +14,7 @@
 #include "SampleRecord.h"
 #include "TempDir.h"
 #include "records/Forwarder.h"
+#include "records/PostgresRecordStore.h"
 
 namespace {
 

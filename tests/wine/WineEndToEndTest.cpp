@@ -8,6 +8,7 @@
 // Needs TIRVEL_WINDOWS_BIN (the folder with tirvelctl.exe) and WINEPREFIX (a
 // prefix made with wineboot); without them each case says why it did not run.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -17,6 +18,7 @@
 #include <thread>
 
 #include "ChildProcess.h"
+#include "PostgresServer.h"
 #include "SimProcess.h"
 #include "SimRecords.h"
 #include "TestFiles.h"
@@ -25,6 +27,7 @@
 #include "WineSetup.h"
 #include "XmodemReceiver.h"
 #include "framework/CodePage.h"
+#include "records/PostgresRecordStore.h"
 #include "records/SqliteRecordStore.h"
 
 namespace {
@@ -197,6 +200,82 @@ TEST_F(WineRun, KeepsARecordOfEveryDeviceInAFileThisMachineReads) {
                               "--imei", "860000000000452"});
     ASSERT_EQ(found.exit, 0) << found.err;
     EXPECT_EQ(Json::parse(found.out).size(), 1U) << found.out;
+}
+
+// tirvelctl.exe sends its records to the line's PostgreSQL server through
+// Windows' own ODBC (under Wine, unixODBC and the PostgreSQL ODBC driver):
+// read back here with libpq, byte for byte; a device worked while the server
+// is down is kept and goes out with `records push` once it is back, once.
+TEST_F(WineRun, SendsEveryRecordToTheLineServerThroughOdbc) {
+    if (!UseComPort(46)) {
+        return;
+    }
+    if (const std::string why = PostgresServer::Unavailable(); !why.empty()) {
+        GTEST_SKIP() << why;
+    }
+    SetEnv("LC_ALL", "C.UTF-8");
+    PostgresServer server;
+    const std::string uri = server.NewDatabase();
+    StartSimulator({"--devices", "3", "--lang", "zh", "--imei", "860000000000461"});
+    const fs::path profile = dir_.Path() / "profile.txt";
+    WriteFile(profile, "[CFG]\r\n" +
+                           fw::EncodeCodePage("2. APN接入点=internet.odbc", fw::Language::Chinese) +
+                           "\r\n");
+    // The station's queue is the prefix's own file, which other runs may
+    // have left records in: this run's are told by a station name of its own.
+    const std::string station = "工位-" + std::to_string(::getpid());
+    const std::vector<std::string> toServer = {"--lang", "zh",        "--records",
+                                               uri,      "--station", station};
+    auto batch = [&](int count) {
+        std::vector<std::string> args = toServer;
+        args.insert(args.end(), {"batch", WindowsPath(profile), "--count", std::to_string(count)});
+        return Run(args);
+    };
+    const Result first = batch(2);
+    ASSERT_EQ(first.exit, 0) << first.err;
+
+    records::PostgresRecordStore line(uri, 10s);
+    records::RecordQuery ours;
+    ours.station = station;
+    const std::vector<records::DeviceRecord> kept = line.Find(ours);
+    ASSERT_EQ(kept.size(), 2U) << first.err;
+    for (const records::DeviceRecord& listed : kept) {
+        const records::DeviceRecord record = *line.Get(listed.id);
+        SCOPED_TRACE(record.imei);
+        EXPECT_EQ(record.result, records::Result::Ok);
+        EXPECT_EQ(record.port, "COM46");
+        EXPECT_EQ(record.command, "batch");
+        ASSERT_EQ(record.items.size(), 1U);
+        EXPECT_EQ(record.items[0].name, fw::EncodeCodePage("APN接入点", fw::Language::Chinese));
+        EXPECT_EQ(record.items[0].after, std::optional<std::string>("internet.odbc"));
+        EXPECT_TRUE(record.items[0].written);
+        EXPECT_EQ(PostgresServer::Scalar(uri,
+                                         "SELECT name_text FROM record_items WHERE "
+                                         "record_id = '" +
+                                             record.id + "'"),
+                  "APN接入点");
+    }
+
+    // The Windows program looks the records up on the server too.
+    const Result found = Run({"--records", uri, "--json", "records", "--imei", "860000000000462"});
+    ASSERT_EQ(found.exit, 0) << found.err;
+    const Json listing = Json::parse(found.out);
+    ASSERT_EQ(listing.size(), 1U) << found.out;
+    const Result shown =
+        Run({"--records", uri, "--json", "records", "show", listing[0]["id"].get<std::string>()});
+    ASSERT_EQ(shown.exit, 0) << shown.err;
+    EXPECT_NE(shown.out.find("internet.odbc"), std::string::npos) << shown.out;
+
+    // The server down: the device is kept on the station, and told OK.
+    server.Stop();
+    const Result whileDown = batch(1);
+    ASSERT_EQ(whileDown.exit, 0) << whileDown.err;
+    server.Start();
+    const Result pushed = Run({"--records", uri, "records", "push"});
+    ASSERT_EQ(pushed.exit, 0) << pushed.err;
+    const std::string mine = " FROM device_records WHERE station = '" + station + "'";
+    EXPECT_EQ(PostgresServer::Scalar(uri, "SELECT count(*)" + mine + " AND result = 'ok'"), "3");
+    EXPECT_EQ(PostgresServer::Scalar(uri, "SELECT count(DISTINCT imei)" + mine), "3");
 }
 
 // Why the simulator needs the alias: Wine cannot set the AT rate on a pty.

@@ -1,0 +1,303 @@
+#include "records/OdbcConnection.h"
+
+// clang-format off: the ODBC headers need windows.h before them.
+#include <sql.h>
+#include <sqlext.h>
+#include <windows.h>
+// clang-format on
+
+#include <algorithm>
+#include <cstdint>
+
+#include "common/Utf16Win32.h"
+#include "records/RecordStore.h"
+
+namespace records {
+
+namespace {
+
+// The driver manager's own failures (IM…), and unixODBC's "Can't open lib"
+// (01000): the driver named is not installed, and the next name may be.
+bool NoSuchDriver(const std::string& state) {
+    return state.starts_with("IM") || state == "01000";
+}
+
+struct Diagnosis {
+    std::string state;  // SQLSTATE, "08001"
+    std::string text;
+};
+
+Diagnosis Diagnose(SQLSMALLINT type, SQLHANDLE handle) {
+    Diagnosis diagnosis;
+    for (SQLSMALLINT record = 1;; ++record) {
+        SQLWCHAR state[6] = {};
+        SQLINTEGER native = 0;
+        SQLWCHAR text[1024] = {};
+        SQLSMALLINT length = 0;
+        const SQLRETURN rc = ::SQLGetDiagRecW(type, handle, record, state, &native, text,
+                                              static_cast<SQLSMALLINT>(std::size(text)), &length);
+        if (!SQL_SUCCEEDED(rc)) {
+            break;
+        }
+        if (record == 1) {
+            diagnosis.state = ToUtf8(std::wstring(state, state + 5));
+        }
+        const std::wstring line(text, text + std::clamp<SQLSMALLINT>(length, 0, 1023));
+        diagnosis.text += (diagnosis.text.empty() ? "" : "; ") + ToUtf8(line);
+    }
+    if (diagnosis.text.empty()) {
+        diagnosis.text = "the ODBC driver gave no reason";
+    }
+    return diagnosis;
+}
+
+// Lost connections, timeouts and cancelled waits: the server is not there for
+// now, and the next try connects anew.
+bool ServerGone(const std::string& state) {
+    return state.starts_with("08") || state.starts_with("HYT") || state == "HY008" ||
+           state == "57P01";
+}
+
+SQLULEN Seconds(std::chrono::milliseconds time) {
+    return static_cast<SQLULEN>(
+        std::max<std::int64_t>(1, std::chrono::ceil<std::chrono::seconds>(time).count()));
+}
+
+// A statement handle, freed however Exec ends.
+class Statement {
+public:
+    explicit Statement(SQLHDBC dbc) {
+        if (!SQL_SUCCEEDED(::SQLAllocHandle(SQL_HANDLE_STMT, dbc, &handle_))) {
+            const Diagnosis why = Diagnose(SQL_HANDLE_DBC, dbc);
+            throw StoreError(
+                ServerGone(why.state) ? StoreError::Kind::Open : StoreError::Kind::Other, why.text);
+        }
+    }
+    ~Statement() { ::SQLFreeHandle(SQL_HANDLE_STMT, handle_); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    SQLHSTMT Handle() const { return handle_; }
+
+private:
+    SQLHSTMT handle_ = SQL_NULL_HSTMT;
+};
+
+}  // namespace
+
+OdbcConnection::OdbcConnection(const std::vector<std::string>& connectionStrings,
+                               std::chrono::milliseconds connectTimeout,
+                               std::chrono::milliseconds answerTimeout, StopSignal* stop)
+    : answerTimeout_(answerTimeout), stop_(stop) {
+    if (!SQL_SUCCEEDED(::SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env_)) ||
+        !SQL_SUCCEEDED(::SQLSetEnvAttr(env_, SQL_ATTR_ODBC_VERSION,
+                                       reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0))) {
+        if (env_ != nullptr) {
+            ::SQLFreeHandle(SQL_HANDLE_ENV, env_);
+        }
+        throw StoreError(StoreError::Kind::Open, "ODBC cannot be used on this computer");
+    }
+    std::string reasons;
+    for (const std::string& text : connectionStrings) {
+        if (stop_ != nullptr && stop_->Raised()) {
+            break;
+        }
+        if (!SQL_SUCCEEDED(::SQLAllocHandle(SQL_HANDLE_DBC, env_, &dbc_))) {
+            break;
+        }
+        ::SQLSetConnectAttrW(dbc_, SQL_ATTR_LOGIN_TIMEOUT,
+                             reinterpret_cast<SQLPOINTER>(Seconds(connectTimeout)), 0);
+        std::wstring wide = ToWide(text);
+        const SQLRETURN rc =
+            ::SQLDriverConnectW(dbc_, nullptr, reinterpret_cast<SQLWCHAR*>(wide.data()), SQL_NTS,
+                                nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
+        if (SQL_SUCCEEDED(rc)) {
+            connected_ = true;
+            return;
+        }
+        const Diagnosis why = Diagnose(SQL_HANDLE_DBC, dbc_);
+        ::SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
+        dbc_ = nullptr;
+        if (!NoSuchDriver(why.state)) {
+            reasons = why.text;
+            break;
+        }
+        reasons = "no PostgreSQL ODBC driver (psqlODBC) is installed on this computer";
+    }
+    ::SQLFreeHandle(SQL_HANDLE_ENV, env_);
+    throw StoreError(StoreError::Kind::Open,
+                     reasons.empty() ? std::string("the wait for the server was ended") : reasons);
+}
+
+OdbcConnection::~OdbcConnection() {
+    if (connected_) {
+        ::SQLDisconnect(dbc_);
+    }
+    ::SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
+    ::SQLFreeHandle(SQL_HANDLE_ENV, env_);
+}
+
+OdbcRows OdbcConnection::Exec(const std::string& sql, const OdbcParams& params) {
+    if (stop_ != nullptr && stop_->Raised()) {
+        throw StoreError(StoreError::Kind::Open, "the wait for the server was ended");
+    }
+    Statement statement(dbc_);
+    const SQLHSTMT handle = statement.Handle();
+    ::SQLSetStmtAttrW(handle, SQL_ATTR_QUERY_TIMEOUT,
+                      reinterpret_cast<SQLPOINTER>(Seconds(answerTimeout_)), 0);
+    // The values stay here, where the driver reads them, until the statement
+    // has run.
+    std::vector<std::wstring> values;
+    std::vector<SQLLEN> lengths(params.Values().size());
+    values.reserve(params.Values().size());
+    for (std::size_t i = 0; i < params.Values().size(); ++i) {
+        const OdbcValue& value = params.Values()[i];
+        values.push_back(value ? ToWide(*value) : std::wstring());
+        std::wstring& wide = values.back();
+        lengths[i] = value ? static_cast<SQLLEN>(wide.size() * sizeof(SQLWCHAR)) : SQL_NULL_DATA;
+        const SQLRETURN rc = ::SQLBindParameter(
+            handle, static_cast<SQLUSMALLINT>(i + 1), SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WVARCHAR,
+            std::max<SQLULEN>(wide.size(), 1), 0, wide.data(),
+            static_cast<SQLLEN>(wide.size() * sizeof(SQLWCHAR)), &lengths[i]);
+        if (!SQL_SUCCEEDED(rc)) {
+            throw StoreError(StoreError::Kind::Other, Diagnose(SQL_HANDLE_STMT, handle).text);
+        }
+    }
+    {
+        std::lock_guard lock(runningMutex_);
+        running_ = handle;
+    }
+    struct Done {
+        OdbcConnection& self;
+        ~Done() {
+            std::lock_guard lock(self.runningMutex_);
+            self.running_ = nullptr;
+        }
+    } done{*this};
+    if (stop_ != nullptr) {
+        stop_->OnRaise([this] { Cancel(); });
+    }
+    struct Unhook {
+        StopSignal* stop;
+        ~Unhook() {
+            if (stop != nullptr) {
+                stop->OnRaise({});
+            }
+        }
+    } unhook{stop_};
+
+    std::wstring text = ToWide(sql);
+    auto fail = [&] {
+        const Diagnosis why = Diagnose(SQL_HANDLE_STMT, handle);
+        const bool stopped = stop_ != nullptr && stop_->Raised();
+        throw StoreError(
+            stopped || ServerGone(why.state) ? StoreError::Kind::Open : StoreError::Kind::Other,
+            stopped ? "the wait for the server was ended" : why.text);
+    };
+    const SQLRETURN executed =
+        ::SQLExecDirectW(handle, reinterpret_cast<SQLWCHAR*>(text.data()), SQL_NTS);
+    if (!SQL_SUCCEEDED(executed) && executed != SQL_NO_DATA) {
+        fail();
+    }
+    OdbcRows rows;
+    SQLSMALLINT columns = 0;
+    if (executed == SQL_NO_DATA || !SQL_SUCCEEDED(::SQLNumResultCols(handle, &columns)) ||
+        columns == 0) {
+        return rows;
+    }
+    for (;;) {
+        const SQLRETURN fetched = ::SQLFetch(handle);
+        if (fetched == SQL_NO_DATA) {
+            return rows;
+        }
+        if (!SQL_SUCCEEDED(fetched)) {
+            fail();
+        }
+        std::vector<OdbcValue> row;
+        for (SQLUSMALLINT column = 1; column <= columns; ++column) {
+            std::wstring value;
+            bool null = false;
+            // Long values come in parts, each but the last filling the buffer.
+            for (;;) {
+                SQLWCHAR buffer[2048];
+                SQLLEN length = 0;
+                const SQLRETURN got =
+                    ::SQLGetData(handle, column, SQL_C_WCHAR, buffer, sizeof(buffer), &length);
+                if (got == SQL_NO_DATA) {
+                    break;
+                }
+                if (!SQL_SUCCEEDED(got)) {
+                    fail();
+                }
+                if (length == SQL_NULL_DATA) {
+                    null = true;
+                    break;
+                }
+                const std::size_t room = std::size(buffer) - 1;  // less the terminating NUL
+                const std::size_t part =
+                    length == SQL_NO_TOTAL ||
+                            static_cast<std::size_t>(length) >= room * sizeof(SQLWCHAR)
+                        ? room
+                        : static_cast<std::size_t>(length) / sizeof(SQLWCHAR);
+                value.append(reinterpret_cast<const wchar_t*>(buffer), part);
+                if (got == SQL_SUCCESS) {
+                    break;
+                }
+            }
+            row.push_back(null ? OdbcValue() : OdbcValue(ToUtf8(value)));
+        }
+        rows.AddRow(std::move(row));
+    }
+}
+
+void OdbcConnection::Cancel() {
+    std::lock_guard lock(runningMutex_);
+    if (running_ != nullptr) {
+        ::SQLCancel(running_);
+    }
+}
+
+void OdbcConnection::Begin() {
+    if (!SQL_SUCCEEDED(::SQLSetConnectAttrW(dbc_, SQL_ATTR_AUTOCOMMIT,
+                                            reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF),
+                                            SQL_IS_UINTEGER))) {
+        const Diagnosis why = Diagnose(SQL_HANDLE_DBC, dbc_);
+        throw StoreError(ServerGone(why.state) ? StoreError::Kind::Open : StoreError::Kind::Other,
+                         why.text);
+    }
+}
+
+void OdbcConnection::Commit() {
+    const SQLRETURN rc = ::SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_COMMIT);
+    if (!SQL_SUCCEEDED(rc)) {
+        const Diagnosis why = Diagnose(SQL_HANDLE_DBC, dbc_);
+        Rollback();
+        throw StoreError(ServerGone(why.state) ? StoreError::Kind::Open : StoreError::Kind::Other,
+                         why.text);
+    }
+    ::SQLSetConnectAttrW(dbc_, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON),
+                         SQL_IS_UINTEGER);
+}
+
+void OdbcConnection::Rollback() {
+    ::SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_ROLLBACK);
+    ::SQLSetConnectAttrW(dbc_, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON),
+                         SQL_IS_UINTEGER);
+}
+
+OdbcTransaction::OdbcTransaction(OdbcConnection& connection) : connection_(connection) {
+    connection_.Begin();
+}
+
+OdbcTransaction::~OdbcTransaction() {
+    if (open_) {
+        connection_.Rollback();
+    }
+}
+
+void OdbcTransaction::Commit() {
+    open_ = false;
+    connection_.Commit();
+}
+
+}  // namespace records

@@ -1,0 +1,66 @@
+// One ODBC connection to the line's server, for Windows stations: the system's
+// own odbc32.dll and the PostgreSQL ODBC driver. Every wait on the server has
+// an end: the times given, or a stop signal that cancels the statement.
+#pragma once
+
+#include <chrono>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "records/OdbcValues.h"
+#include "records/StopSignal.h"
+
+namespace records {
+
+class OdbcConnection {
+public:
+    // Tries the connection strings in turn while the driver one names is not
+    // installed. Throws StoreError (Kind::Open) when none connects in time.
+    OdbcConnection(const std::vector<std::string>& connectionStrings,
+                   std::chrono::milliseconds connectTimeout,
+                   std::chrono::milliseconds answerTimeout, StopSignal* stop);
+    ~OdbcConnection();
+    OdbcConnection(const OdbcConnection&) = delete;
+    OdbcConnection& operator=(const OdbcConnection&) = delete;
+
+    // One statement, with its values bound. Throws StoreError: Kind::Open
+    // when the connection is lost or the wait ended, Kind::Other with the
+    // server's text.
+    OdbcRows Exec(const std::string& sql, const OdbcParams& params);
+    void ExecScript(const std::string& sql) { Exec(sql, OdbcParams()); }
+
+    // Statements from here to Commit or Rollback are one transaction.
+    void Begin();
+    void Commit();
+    void Rollback();
+
+private:
+    // Ends the statement in progress, from another thread.
+    void Cancel();
+
+    void* env_ = nullptr;  // SQLHENV
+    void* dbc_ = nullptr;  // SQLHDBC
+    bool connected_ = false;
+    std::chrono::milliseconds answerTimeout_;
+    StopSignal* stop_;
+    std::mutex runningMutex_;
+    void* running_ = nullptr;  // SQLHSTMT of the statement in progress
+};
+
+// Begin now, Commit when told; Rollback when left early by an exception.
+class OdbcTransaction {
+public:
+    explicit OdbcTransaction(OdbcConnection& connection);
+    ~OdbcTransaction();
+    OdbcTransaction(const OdbcTransaction&) = delete;
+    OdbcTransaction& operator=(const OdbcTransaction&) = delete;
+
+    void Commit();
+
+private:
+    OdbcConnection& connection_;
+    bool open_ = true;
+};
+
+}  // namespace records

@@ -1,0 +1,85 @@
+#include "records/OdbcRecordStore.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <string_view>
+
+#include "records/OdbcConnection.h"
+#include "records/OdbcConnectionString.h"
+#include "records/RecordsSetting.h"
+#include "records/ServerQueries.h"
+
+namespace records {
+
+namespace {
+
+// As libpq's store: a batch is answered well within this, or taken for lost.
+constexpr std::chrono::seconds kAnswerTimeout(30);
+
+// ODBC's marks are "?", typed by a cast; bytes go and come as hex text.
+struct OdbcDialect {
+    using Connection = OdbcConnection;
+    using Params = OdbcParams;
+    using Transaction = OdbcTransaction;
+
+    static std::string Placeholder(int, std::string_view type) {
+        if (type.empty()) {
+            return "?";
+        }
+        if (type == "bytea") {
+            return "decode(?, 'hex')";
+        }
+        return "CAST(? AS " + std::string(type) + ")";
+    }
+    static std::string ReadBytes(std::string_view column) {
+        return "encode(" + std::string(column) + ", 'hex')";
+    }
+};
+
+using Queries = server::Queries<OdbcDialect>;
+
+}  // namespace
+
+const std::vector<std::string>& OdbcRecordStore::DriverNames() {
+    static const std::vector<std::string> names = {"PostgreSQL Unicode(x64)", "PostgreSQL Unicode"};
+    return names;
+}
+
+OdbcRecordStore::OdbcRecordStore(const std::string& uri, std::chrono::milliseconds connectTimeout,
+                                 StopSignal* stop) {
+    const int seconds = static_cast<int>(
+        std::max<std::int64_t>(1, std::chrono::ceil<std::chrono::seconds>(connectTimeout).count()));
+    std::vector<std::string> attempts;
+    for (const std::string& driver : DriverNames()) {
+        const auto text = OdbcConnectionString(uri, driver, seconds);
+        if (!text) {
+            throw StoreError(StoreError::Kind::Open,
+                             "not a PostgreSQL URI: " + WithoutPassword(uri));
+        }
+        attempts.push_back(*text);
+    }
+    connection_ = std::make_unique<OdbcConnection>(attempts, connectTimeout, kAnswerTimeout, stop);
+    Queries::Migrate(*connection_);
+}
+
+OdbcRecordStore::~OdbcRecordStore() = default;
+
+void OdbcRecordStore::AddAll(const std::vector<DeviceRecord>& records) {
+    Queries::AddAll(*connection_, records);
+}
+
+std::vector<DeviceRecord> OdbcRecordStore::Find(const RecordQuery& query) {
+    return Queries::Find(*connection_, query);
+}
+
+std::optional<DeviceRecord> OdbcRecordStore::Get(const std::string& id) {
+    return Queries::Get(*connection_, id);
+}
+
+std::unique_ptr<ServerRecordStore> OpenServerStore(const std::string& uri,
+                                                   std::chrono::milliseconds connectTimeout,
+                                                   StopSignal* stop) {
+    return std::make_unique<OdbcRecordStore>(uri, connectTimeout, stop);
+}
+
+}  // namespace records

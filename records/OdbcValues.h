@@ -1,0 +1,53 @@
+// The values one statement sends through ODBC and the rows it gets back, kept
+// as UTF-8 text. Bytes travel as hex text that the SQL itself decodes
+// (decode(?, 'hex'), encode(column, 'hex')): no driver option, code page or
+// binary-column setting stands between the device's bytes and the server.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace records {
+
+using OdbcValue = std::optional<std::string>;  // nullopt: NULL
+
+class OdbcParams {
+public:
+    void Text(const std::string& value) { values_.emplace_back(value); }
+    // Empty text is kept as NULL: the columns where "none" reads better so.
+    void TextOrNull(const std::string& value);
+    void Bytes(const std::string& value);
+    void Bytes(const std::optional<std::string>& value);
+    void Null() { values_.emplace_back(std::nullopt); }
+
+    int Count() const { return static_cast<int>(values_.size()); }
+    const std::vector<OdbcValue>& Values() const { return values_; }
+
+private:
+    std::vector<OdbcValue> values_;
+};
+
+class OdbcRows {
+public:
+    void AddRow(std::vector<OdbcValue> row) { rows_.push_back(std::move(row)); }
+
+    int Rows() const { return static_cast<int>(rows_.size()); }
+    bool IsNull(int row, int column) const;
+    std::string Text(int row, int column) const;  // "" for NULL
+    // A column read as encode(…, 'hex'): the bytes it holds. Throws
+    // StoreError for text that is not hex.
+    std::string Bytes(int row, int column) const;
+    std::optional<std::string> OptionalBytes(int row, int column) const;
+
+private:
+    const OdbcValue& At(int row, int column) const;
+
+    std::vector<std::vector<OdbcValue>> rows_;
+};
+
+std::string ToHex(const std::string& bytes);
+// nullopt for text that is not an even run of hex digits.
+std::optional<std::string> FromHex(const std::string& hex);
+
+}  // namespace records

@@ -1,0 +1,20 @@
+// The tables on the line's server and the steps that made them, in order:
+// whichever station gets there first brings the server up to date.
+#pragma once
+
+#include <vector>
+
+namespace records::server {
+
+// Any number, as long as it is this one on every station: the key of the
+// lock all of them take to migrate.
+inline constexpr const char* kMigrationLock = "7305172209";
+
+// The schema version this program writes and reads.
+int KnownVersion();
+// The statements of one migration (1 … KnownVersion()), one at a time.
+const std::vector<const char*>& Migration(int version);
+// Throws StoreError (Kind::Newer) for a server a later version set up.
+void CheckKnown(int serverVersion);
+
+}  // namespace records::server
