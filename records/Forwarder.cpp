@@ -24,9 +24,26 @@ int PushQueued(SqliteRecordStore& local, ServerRecordStore& server, int batch) {
     }
 }
 
+struct BackgroundPusher::State {
+    State(std::string localPath, std::string serverUri, Timing timing)
+        : localPath(std::move(localPath)), serverUri(std::move(serverUri)), timing(timing) {}
+
+    const std::string localPath;
+    const std::string serverUri;
+    const Timing timing;
+    StopSignal stop;  // raised by Stop: ends the server's waits
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool woken = false;
+    bool stopping = false;
+    bool ended = false;  // the thread has left Run
+    Status status;
+};
+
 BackgroundPusher::BackgroundPusher(std::string localPath, std::string serverUri, Timing timing)
-    : localPath_(std::move(localPath)), serverUri_(std::move(serverUri)), timing_(timing) {
-    thread_ = std::thread([this] { Run(); });
+    : state_(std::make_shared<State>(std::move(localPath), std::move(serverUri), timing)) {
+    thread_ = std::thread([state = state_] { Run(state); });
 }
 
 BackgroundPusher::~BackgroundPusher() {
@@ -35,57 +52,63 @@ BackgroundPusher::~BackgroundPusher() {
 
 void BackgroundPusher::Wake() {
     {
-        std::lock_guard lock(mutex_);
-        woken_ = true;
+        std::lock_guard lock(state_->mutex);
+        state_->woken = true;
     }
-    changed_.notify_all();
+    state_->changed.notify_all();
 }
 
 void BackgroundPusher::Stop() {
     {
-        std::lock_guard lock(mutex_);
-        if (stopping_) {
+        std::unique_lock lock(state_->mutex);
+        if (state_->stopping) {
             return;  // stopped already
         }
-        stopping_ = true;
+        state_->stopping = true;
+        state_->changed.notify_all();
+        state_->stop.Raise();
+        if (!state_->changed.wait_for(lock, state_->timing.stopWait,
+                                      [&] { return state_->ended; })) {
+            thread_.detach();
+            return;
+        }
     }
-    changed_.notify_one();
-    stop_.Raise();
     thread_.join();
 }
 
 bool BackgroundPusher::Flush(std::chrono::milliseconds limit) {
-    std::unique_lock lock(mutex_);
-    if (status_.finished == 0 || !status_.lastError.empty()) {
+    State& state = *state_;
+    std::unique_lock lock(state.mutex);
+    if (state.status.finished == 0 || !state.status.lastError.empty()) {
         return false;
     }
     // The push this wake starts is the one after those begun so far.
-    const std::int64_t wanted = status_.attempts + 1;
-    woken_ = true;
-    changed_.notify_all();
-    return changed_.wait_for(lock, limit,
-                             [&] { return stopping_ || status_.finished >= wanted; }) &&
-           !stopping_ && status_.lastError.empty();
+    const std::int64_t wanted = state.status.attempts + 1;
+    state.woken = true;
+    state.changed.notify_all();
+    return state.changed.wait_for(
+               lock, limit, [&] { return state.stopping || state.status.finished >= wanted; }) &&
+           !state.stopping && state.status.lastError.empty();
 }
 
 BackgroundPusher::Status BackgroundPusher::CurrentStatus() {
-    std::lock_guard lock(mutex_);
-    return status_;
+    std::lock_guard lock(state_->mutex);
+    return state_->status;
 }
 
-std::string BackgroundPusher::PushOnce(std::unique_ptr<SqliteRecordStore>& local,
+std::string BackgroundPusher::PushOnce(State& state, std::unique_ptr<SqliteRecordStore>& local,
                                        std::unique_ptr<ServerRecordStore>& server) {
     try {
         if (!local) {
-            local = std::make_unique<SqliteRecordStore>(localPath_,
+            local = std::make_unique<SqliteRecordStore>(state.localPath,
                                                         SqliteRecordStore::Queue::ForServer);
         }
         if (!server) {
-            server = OpenServerStore(serverUri_, timing_.connectTimeout, &stop_);
+            server = OpenServerStore(state.serverUri, state.timing.connectTimeout, &state.stop);
         }
         const int pushed = PushQueued(*local, *server);
-        std::lock_guard lock(mutex_);
-        status_.pushed += pushed;
+        std::lock_guard lock(state.mutex);
+        state.status.pushed += pushed;
         return std::string();
     } catch (const std::exception& error) {
         // Made anew on the next try, which runs the migration again too: the
@@ -95,41 +118,49 @@ std::string BackgroundPusher::PushOnce(std::unique_ptr<SqliteRecordStore>& local
     }
 }
 
-void BackgroundPusher::Run() {
+void BackgroundPusher::Run(const std::shared_ptr<State>& shared) {
     using Clock = std::chrono::steady_clock;
+    State& state = *shared;
     std::unique_ptr<SqliteRecordStore> local;
     std::unique_ptr<ServerRecordStore> server;
-    auto retryWait = timing_.retryMin;
+    auto retryWait = state.timing.retryMin;
     bool failing = false;
     auto next = Clock::now();  // a first push at once: what was queued while down
     for (;;) {
         {
-            std::unique_lock lock(mutex_);
-            changed_.wait_until(lock, next, [&] {
-                return stopping_ || (woken_ && !failing) || Clock::now() >= next;
+            std::unique_lock lock(state.mutex);
+            state.changed.wait_until(lock, next, [&] {
+                return state.stopping || (state.woken && !failing) || Clock::now() >= next;
             });
-            if (stopping_) {
-                return;
+            if (state.stopping) {
+                break;
             }
-            woken_ = false;
-            ++status_.attempts;
+            state.woken = false;
+            ++state.status.attempts;
         }
-        const std::string error = PushOnce(local, server);
-        std::lock_guard lock(mutex_);
-        status_.lastError = error;
-        ++status_.finished;
-        changed_.notify_all();
+        const std::string error = PushOnce(state, local, server);
+        std::lock_guard lock(state.mutex);
+        state.status.lastError = error;
+        ++state.status.finished;
+        state.changed.notify_all();
         if (error.empty()) {
             failing = false;
-            retryWait = timing_.retryMin;
-            next = Clock::now() + timing_.interval;
+            retryWait = state.timing.retryMin;
+            next = Clock::now() + state.timing.interval;
         } else {
-            ++status_.failures;
+            ++state.status.failures;
             failing = true;
             next = Clock::now() + retryWait;
-            retryWait = std::min(retryWait * 2, timing_.retryMax);
+            retryWait = std::min(retryWait * 2, state.timing.retryMax);
         }
     }
+    // The stores close before the end is told: a Stop that waited for it
+    // leaves nothing open.
+    server.reset();
+    local.reset();
+    std::lock_guard lock(state.mutex);
+    state.ended = true;
+    state.changed.notify_all();
 }
 
 }  // namespace records

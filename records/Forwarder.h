@@ -35,6 +35,7 @@ public:
         std::chrono::milliseconds connectTimeout{std::chrono::seconds(10)};
         std::chrono::milliseconds retryMin{std::chrono::seconds(1)};
         std::chrono::milliseconds retryMax{std::chrono::minutes(2)};
+        std::chrono::milliseconds stopWait{std::chrono::seconds(1)};
     };
     struct Status {
         std::int64_t pushed = 0;    // records sent by the pushes that went well
@@ -60,27 +61,23 @@ public:
     // at once, and the records stay queued for later.
     bool Flush(std::chrono::milliseconds limit);
     // Ends the thread, also while it waits on a server that hangs: what it
-    // was sending stays queued. Called by the destructor too; from one
+    // was sending stays queued. A client library whose wait cannot be cut
+    // short (ODBC's connect) is not waited for beyond stopWait: the thread
+    // is let go, ends by itself when the library returns, and touches
+    // nothing of this object's. Called by the destructor too; from one
     // thread at a time.
     void Stop();
     Status CurrentStatus();
 
 private:
-    void Run();
+    struct State;
+    static void Run(const std::shared_ptr<State>& state);
     // One push; the error, or empty.
-    std::string PushOnce(std::unique_ptr<SqliteRecordStore>& local,
-                         std::unique_ptr<ServerRecordStore>& server);
+    static std::string PushOnce(State& state, std::unique_ptr<SqliteRecordStore>& local,
+                                std::unique_ptr<ServerRecordStore>& server);
 
-    const std::string localPath_;
-    const std::string serverUri_;
-    const Timing timing_;
-    StopSignal stop_;  // raised by Stop: ends the server's waits
-
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool woken_ = false;
-    bool stopping_ = false;
-    Status status_;
+    // Shared with the thread, which may outlive this object (above).
+    std::shared_ptr<State> state_;
     std::thread thread_;
 };
 

@@ -1,13 +1,14 @@
 #include "records/OdbcConnection.h"
 
-// clang-format off: the ODBC headers need windows.h before them.
+// The ODBC headers need windows.h before them: a block of its own.
+#include <windows.h>
+
 #include <sql.h>
 #include <sqlext.h>
-#include <windows.h>
-// clang-format on
 
 #include <algorithm>
 #include <cstdint>
+#include <cwctype>
 
 #include "common/Utf16Win32.h"
 #include "records/RecordStore.h"
@@ -42,7 +43,11 @@ Diagnosis Diagnose(SQLSMALLINT type, SQLHANDLE handle) {
         if (record == 1) {
             diagnosis.state = ToUtf8(std::wstring(state, state + 5));
         }
-        const std::wstring line(text, text + std::clamp<SQLSMALLINT>(length, 0, 1023));
+        std::wstring line(text, text + std::clamp<SQLSMALLINT>(length, 0, 1023));
+        // libpq's messages end in a line break, which would split ours.
+        while (!line.empty() && std::iswspace(line.back())) {
+            line.pop_back();
+        }
         diagnosis.text += (diagnosis.text.empty() ? "" : "; ") + ToUtf8(line);
     }
     if (diagnosis.text.empty()) {

@@ -24,6 +24,7 @@
 
 #include "records/DeviceRecord.h"
 #include "records/ItemText.h"
+#include "records/RecordStore.h"
 #include "records/ServerSchema.h"
 
 namespace records::server {
@@ -343,6 +344,23 @@ public:
     // others wait and find it done. Throws StoreError (Kind::Newer for a
     // schema this version does not know).
     static void Migrate(Connection& connection) {
+        // Nearly always the server is up to date already: one question tells
+        // it, without a lock or a transaction (a lookup waits on this).
+        try {
+            const auto current = connection.Exec(
+                "SELECT coalesce(max(version), 0) FROM schema_migrations", Params());
+            const int version = std::stoi(current.Text(0, 0));
+            CheckKnown(version);
+            if (version == KnownVersion()) {
+                return;
+            }
+        } catch (const StoreError& error) {
+            // A server without the table yet: made below. A lost connection
+            // fails there too.
+            if (error.kind() != StoreError::Kind::Other) {
+                throw;
+            }
+        }
         Transaction transaction(connection);
         Params lock;
         lock.Text(kMigrationLock);
