@@ -1,12 +1,13 @@
 # Sourced by ./run and ./test: installs the Debian packages the build needs
 # when any is missing (as root, or through sudo). libpq-dev: the line's shared
 # records server; postgresql: the server programs the tests start their own
-# servers with (the cluster the package may set up is not used).
+# servers with (the cluster the package may set up is not used); ccache: every
+# build after the first compiles only what changed, also in a fresh clone.
 
 TIRVEL_BUILD_PACKAGES=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev
                        libcli11-dev nlohmann-json3-dev libsqlite3-dev libpq-dev postgresql
                        qt6-base-dev qt6-translations-l10n libgl-dev fonts-wqy-microhei
-                       lrzsz dpkg-dev scdoc desktop-file-utils)
+                       lrzsz dpkg-dev scdoc desktop-file-utils ccache)
 # The fuzz stage of ./test: libFuzzer comes with clang's runtime.
 TIRVEL_FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev)
 # The windows stage of ./test: the MinGW-w64 cross compiler and Wine to run
