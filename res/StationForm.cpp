@@ -19,6 +19,7 @@ struct Captions {
     const char* count;
     const char* password;
     const char* report;
+    const char* records;
     const char* browse;
     const char* start;
     const char* finish;
@@ -33,17 +34,19 @@ constexpr Captions kEnglish{"Configure with a profile",
                             "Count:",
                             "Password:",
                             "Report:",
+                            "Records:",
                             "Browse...",
                             "Start",
                             "Finish",
                             "Abort",
                             "Open report"};
-constexpr Captions kChinese{"按配置文件配置", "更新固件", "文件：", "端口：", "数量：", "密码：",
-                            "报告：",         "浏览...",  "开始",   "完成",   "中止",   "打开报告"};
+constexpr Captions kChinese{"按配置文件配置", "更新固件", "文件：",  "端口：",  "数量：",
+                            "密码：",         "报告：",   "记录：",  "浏览...", "开始",
+                            "完成",           "中止",     "打开报告"};
 
 constexpr int kTileWidth = 126;
 constexpr int kTileHeight = 122;
-constexpr int kTilesTop = 138;
+constexpr int kTilesTop = 156;
 constexpr int kRowHeight = 8;
 
 void Add(fw::DialogTemplate& t, int id, ControlKind kind, unsigned style, fw::DialogRect rect,
@@ -114,17 +117,23 @@ fw::DialogTemplate BuildStationForm(fw::Language language) {
     Add(t, IDC_STATION_REPORT_BROWSE, ControlKind::PushButton, kTabStop, {448, 60, 60, 14},
         c.browse);
 
-    Add(t, IDC_STATION_START, ControlKind::PushButton, kTabStop | kDefaultButton, {10, 80, 80, 20},
+    // Where the devices' records go, as tirvelctl's --records takes it; empty:
+    // TIRVEL_RECORDS, else the user's records file.
+    Add(t, IDC_STATION_RECORDS_CAPTION, ControlKind::Static, 0, {10, 80, 50, 10}, c.records);
+    Add(t, IDC_STATION_RECORDS, ControlKind::Edit, kBorder | kTabStop | kAutoHScroll,
+        {62, 78, 446, 14});
+
+    Add(t, IDC_STATION_START, ControlKind::PushButton, kTabStop | kDefaultButton, {10, 98, 80, 20},
         c.start);
-    Add(t, IDC_STATION_FINISH, ControlKind::PushButton, kTabStop | kDisabled, {96, 80, 80, 20},
+    Add(t, IDC_STATION_FINISH, ControlKind::PushButton, kTabStop | kDisabled, {96, 98, 80, 20},
         c.finish);
-    Add(t, IDC_STATION_ABORT, ControlKind::PushButton, kTabStop | kDisabled, {182, 80, 80, 20},
+    Add(t, IDC_STATION_ABORT, ControlKind::PushButton, kTabStop | kDisabled, {182, 98, 80, 20},
         c.abort);
-    Add(t, IDC_STATION_OPEN_REPORT, ControlKind::PushButton, kTabStop, {268, 80, 90, 20},
+    Add(t, IDC_STATION_OPEN_REPORT, ControlKind::PushButton, kTabStop, {268, 98, 90, 20},
         c.openReport);
 
-    Add(t, IDC_STATION_TOTALS, ControlKind::Static, 0, {10, 106, 530, 14});
-    Add(t, IDC_STATION_LAST_LINE, ControlKind::Static, 0, {10, 122, 530, 10});
+    Add(t, IDC_STATION_TOTALS, ControlKind::Static, 0, {10, 124, 530, 14});
+    Add(t, IDC_STATION_LAST_LINE, ControlKind::Static, 0, {10, 140, 530, 10});
 
     for (int tile = 0; tile < kStationTiles; ++tile) {
         AddTile(t, tile);

@@ -24,6 +24,8 @@ inline constexpr int IDC_STATION_PASSWORD = 3011;
 inline constexpr int IDC_STATION_REPORT_CAPTION = 3012;
 inline constexpr int IDC_STATION_REPORT = 3013;
 inline constexpr int IDC_STATION_REPORT_BROWSE = 3014;
+inline constexpr int IDC_STATION_RECORDS_CAPTION = 3015;
+inline constexpr int IDC_STATION_RECORDS = 3016;
 // The run.
 inline constexpr int IDC_STATION_START = 3020;
 inline constexpr int IDC_STATION_FINISH = 3021;

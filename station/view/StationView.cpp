@@ -28,10 +28,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kInputs[] = {
-    res::IDC_STATION_JOB_CONFIGURE, res::IDC_STATION_JOB_UPDATE, res::IDC_STATION_FILE,
-    res::IDC_STATION_BROWSE,        res::IDC_STATION_PORTS,      res::IDC_STATION_COUNT,
-    res::IDC_STATION_PASSWORD,      res::IDC_STATION_REPORT,     res::IDC_STATION_REPORT_BROWSE};
+constexpr int kInputs[] = {res::IDC_STATION_JOB_CONFIGURE, res::IDC_STATION_JOB_UPDATE,
+                           res::IDC_STATION_FILE,          res::IDC_STATION_BROWSE,
+                           res::IDC_STATION_PORTS,         res::IDC_STATION_COUNT,
+                           res::IDC_STATION_PASSWORD,      res::IDC_STATION_REPORT,
+                           res::IDC_STATION_REPORT_BROWSE, res::IDC_STATION_RECORDS};
 
 constexpr res::StationPart kParts[] = {res::kPartPort,     res::kPartState,   res::kPartImei,
                                        res::kPartProgress, res::kPartVerdict, res::kPartCounts,
@@ -247,7 +248,7 @@ void CStationView::SetJobForm(const JobForm& form) {
     Site()->SetControlText(res::IDC_STATION_COUNT, form.count);
     Site()->SetControlText(res::IDC_STATION_REPORT, form.report);
     reportFolder_ = form.reportFolder;
-    records_ = form.records;
+    Site()->SetControlText(res::IDC_STATION_RECORDS, form.records);
 }
 
 CStationView::JobForm CStationView::GetJobForm() const {
@@ -260,7 +261,7 @@ CStationView::JobForm CStationView::GetJobForm() const {
     form.reportFolder = form.report.empty()
                             ? reportFolder_
                             : cfgfile::Utf8Path(cfgfile::NativePath(form.report).parent_path());
-    form.records = records_;
+    form.records = ControlText(res::IDC_STATION_RECORDS);
     return form;
 }
 

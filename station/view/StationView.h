@@ -123,7 +123,6 @@ private:
     std::function<void()> closeRequest_;
     std::string reportPath_;
     std::string reportFolder_;
-    std::string records_;
     std::map<int, std::string> shown_;  // what each control was last given
     station::StationSnapshot shownSnapshot_;
     std::optional<station::StationResult> result_;

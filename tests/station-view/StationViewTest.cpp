@@ -205,15 +205,18 @@ TEST_F(StationWindow, KeepsARecordOfEveryDeviceAndShowsTheEarlierWorkOnEach) {
     }
 }
 
-// A records file that cannot be used stops the job before a device is worked.
+// A records file that cannot be used, typed into the form's records field,
+// stops the job before a device is worked.
 TEST_F(StationWindow, ARecordsFileThatIsNotOneIsRefusedBeforeAnyDevice) {
     StartSimulators(1, {"--devices", "1"});
     WriteFile(dir_.Path() / "bad.db", std::string(4096, 'Q'));
-    CStationView::JobForm form = view_.GetJobForm();
-    form.records = "sqlite:" + (dir_.Path() / "bad.db").string();
-    form.file = (fs::path(TIRVEL_SOURCE_DIR) / "cli/examples/apn-profile.txt").string();
-    form.ports = Ports(1);
-    view_.SetJobForm(form);
+    const std::string setting = "sqlite:" + (dir_.Path() / "bad.db").string();
+    ASSERT_TRUE(
+        window_.Type(res::IDC_STATION_FILE,
+                     (fs::path(TIRVEL_SOURCE_DIR) / "cli/examples/apn-profile.txt").string()));
+    ASSERT_TRUE(window_.Type(res::IDC_STATION_PORTS, Ports(1)));
+    ASSERT_TRUE(window_.Type(res::IDC_STATION_RECORDS, setting));
+    EXPECT_EQ(view_.GetJobForm().records, setting);
     ASSERT_TRUE(window_.Click(res::IDC_STATION_START));
     EXPECT_FALSE(view_.Running());
     ASSERT_FALSE(window_.MessageBoxes().empty());
