@@ -79,7 +79,9 @@ inline std::string UtcText(std::string_view column) {
 
 template <class Dialect>
 std::string RecordSelect() {
-    return "SELECT id, " + UtcText("started_at") + ", " + UtcText("finished_at") +
+    // The id as text: the server's own form, lower case, where a driver
+    // would give a uuid column its own (psqlODBC: upper case).
+    return "SELECT CAST(id AS text), " + UtcText("started_at") + ", " + UtcText("finished_at") +
            ", station, operator, port, command, " + Dialect::ReadBytes("imei") + ", " +
            Dialect::ReadBytes("version") +
            ", result, message, message_id, profile_name, profile_sha256, firmware_name, "
@@ -401,7 +403,7 @@ private:
             }
             const auto returned =
                 connection.Exec(InsertSql<Dialect>("device_records", kRecordColumns, count) +
-                                    " ON CONFLICT (id) DO NOTHING RETURNING id",
+                                    " ON CONFLICT (id) DO NOTHING RETURNING CAST(id AS text)",
                                 params);
             for (int row = 0; row < returned.Rows(); ++row) {
                 added.insert(Lower(returned.Text(row, 0)));

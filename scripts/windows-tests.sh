@@ -98,7 +98,7 @@ ctest --preset windows
 # suites are native. Each desktop case runs two Wine processes; four cases at
 # a time keep two cores busy without starving the timing of the AT dialogue.
 cmake --preset default >/dev/null
-cmake --build --preset default --target wine_tests wine_desktop_tests kavrel-sim
+cmake --build --preset default --target wine_tests wine_records_tests wine_desktop_tests kavrel-sim
 TIRVEL_WINDOWS_BIN="$PWD/build-windows/bin" ctest --preset default -L wine -j 4
 
 # The installer, silently in and out again, in a Wine prefix of its own.
