@@ -19,6 +19,8 @@ namespace {
 
 // The driver manager's own failures (IM…), and unixODBC's "Can't open lib"
 // (01000): the driver named is not installed, and the next name may be.
+constexpr const char* kStopped = "the wait for the server was ended";
+
 bool NoSuchDriver(const std::string& state) {
     return state.starts_with("IM") || state == "01000";
 }
@@ -130,8 +132,7 @@ OdbcConnection::OdbcConnection(const std::vector<std::string>& connectionStrings
         reasons = "no PostgreSQL ODBC driver (psqlODBC) is installed on this computer";
     }
     ::SQLFreeHandle(SQL_HANDLE_ENV, env_);
-    throw StoreError(StoreError::Kind::Open,
-                     reasons.empty() ? std::string("the wait for the server was ended") : reasons);
+    throw StoreError(StoreError::Kind::Open, reasons.empty() ? std::string(kStopped) : reasons);
 }
 
 OdbcConnection::~OdbcConnection() {
@@ -144,7 +145,7 @@ OdbcConnection::~OdbcConnection() {
 
 OdbcRows OdbcConnection::Exec(const std::string& sql, const OdbcParams& params) {
     if (stop_ != nullptr && stop_->Raised()) {
-        throw StoreError(StoreError::Kind::Open, "the wait for the server was ended");
+        throw StoreError(StoreError::Kind::Open, kStopped);
     }
     Statement statement(dbc_);
     const SQLHSTMT handle = statement.Handle();
@@ -190,6 +191,10 @@ OdbcRows OdbcConnection::Exec(const std::string& sql, const OdbcParams& params) 
             }
         }
     } unhook{stop_};
+    // A stop raised before the hook was set found no statement to cancel.
+    if (stop_ != nullptr && stop_->Raised()) {
+        throw StoreError(StoreError::Kind::Open, kStopped);
+    }
 
     std::wstring text = ToWide(sql);
     auto fail = [&] {
@@ -197,7 +202,7 @@ OdbcRows OdbcConnection::Exec(const std::string& sql, const OdbcParams& params) 
         const bool stopped = stop_ != nullptr && stop_->Raised();
         throw StoreError(
             stopped || ServerGone(why.state) ? StoreError::Kind::Open : StoreError::Kind::Other,
-            stopped ? "the wait for the server was ended" : why.text);
+            stopped ? kStopped : why.text);
     };
     const SQLRETURN executed =
         ::SQLExecDirectW(handle, reinterpret_cast<SQLWCHAR*>(text.data()), SQL_NTS);
