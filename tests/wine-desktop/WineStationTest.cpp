@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "PostgresServer.h"
 #include "SimProcess.h"
 #include "SimRecords.h"
 #include "WineDriverTest.h"
@@ -150,6 +151,8 @@ TEST_F(WineStation, UpdatesSixDevicesOnThreePortsFromTheCommandLine) {
     }
 }
 
+// The devices' records go to the line's server, through Windows' ODBC, as
+// the station window forwards them (where PostgreSQL is installed here).
 TEST_F(WineStation, ConfiguresThreeDevicesWithAProfile) {
     if (!UsePorts(64, {"--devices", "1"})) {
         return;
@@ -157,8 +160,20 @@ TEST_F(WineStation, ConfiguresThreeDevicesWithAProfile) {
     const fs::path profile = dir_.Path() / "apn-profile.txt";
     testsupport::WriteFile(profile,
                            ReadFile(fs::path(TIRVEL_SOURCE_DIR) / "cli/examples/apn-profile.txt"));
-    const DriverRun r = RunToTheEnd("--profile " + WindowsPath(profile), 3);
+    std::unique_ptr<testsupport::PostgresServer> line;
+    std::string records;
+    if (testsupport::PostgresServer::Unavailable().empty()) {
+        line = std::make_unique<testsupport::PostgresServer>();
+        records = " --records " + line->NewDatabase();
+    }
+    const DriverRun r = RunToTheEnd("--profile " + WindowsPath(profile) + records, 3);
     ASSERT_EQ(r.exit, 0) << r.err << r.out;
+    if (line) {
+        const std::string uri = records.substr(std::string(" --records ").size());
+        EXPECT_EQ(testsupport::PostgresServer::Scalar(
+                      uri, "SELECT count(DISTINCT imei) FROM device_records WHERE result = 'ok'"),
+                  "3");
+    }
     EXPECT_TRUE(ExitedCleanly(r)) << r.out;
     const auto rows = RowsByPort();
     for (int k = 0; k < kPorts; ++k) {
