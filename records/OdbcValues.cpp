@@ -1,25 +1,9 @@
 #include "records/OdbcValues.h"
 
+#include "common/AsciiText.h"
 #include "records/RecordStore.h"
 
 namespace records {
-
-namespace {
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
-}  // namespace
 
 void OdbcParams::TextOrNull(const std::string& value) {
     if (value.empty()) {
@@ -87,8 +71,8 @@ std::optional<std::string> FromHex(const std::string& hex) {
     std::string bytes;
     bytes.reserve(hex.size() / 2);
     for (std::size_t i = 0; i < hex.size(); i += 2) {
-        const int high = HexDigit(hex[i]);
-        const int low = HexDigit(hex[i + 1]);
+        const int high = HexDigitValue(hex[i]);
+        const int low = HexDigitValue(hex[i + 1]);
         if (high < 0 || low < 0) {
             return std::nullopt;
         }

@@ -4,21 +4,10 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "common/AsciiText.h"
+
 namespace kavrelsim {
 namespace {
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
 
 // Resolves the escapes of one piece; false with a reason for a bad one.
 bool Unescape(std::string_view text, std::string& out, bool& lineEnd, std::string& error) {
@@ -57,8 +46,8 @@ bool Unescape(std::string_view text, std::string& out, bool& lineEnd, std::strin
                 lineEnd = false;
                 break;
             case 'x': {
-                int hi = i + 1 < text.size() ? HexValue(text[i + 1]) : -1;
-                int lo = i + 2 < text.size() ? HexValue(text[i + 2]) : -1;
+                int hi = i + 1 < text.size() ? HexDigitValue(text[i + 1]) : -1;
+                int lo = i + 2 < text.size() ? HexDigitValue(text[i + 2]) : -1;
                 if (hi < 0 || lo < 0) {
                     error = "\\x wants two hex digits";
                     return false;
