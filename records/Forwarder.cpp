@@ -66,7 +66,12 @@ void BackgroundPusher::Stop() {
         }
         state_->stopping = true;
         state_->changed.notify_all();
-        state_->stop.Raise();
+    }
+    // Raised apart: ODBC's cancel asks the server itself, and a server that
+    // hangs may never answer that either.
+    std::thread([state = state_] { state->stop.Raise(); }).detach();
+    {
+        std::unique_lock lock(state_->mutex);
         if (!state_->changed.wait_for(lock, state_->timing.stopWait,
                                       [&] { return state_->ended; })) {
             thread_.detach();
