@@ -114,6 +114,14 @@ protected:
     std::string Link(int k) const { return (dir_.Path() / ("dtu" + std::to_string(k))).string(); }
     fs::path Events(int k) const { return dir_.Path() / ("events" + std::to_string(k)); }
     fs::path Tmp() const { return dir_.Path() / "tmp"; }
+    // What is left in Tmp(), a path a line.
+    std::string Left() const {
+        std::string left;
+        for (const auto& entry : fs::recursive_directory_iterator(Tmp())) {
+            left += entry.path().string() + "\n";
+        }
+        return left;
+    }
     bool PortOpened(int k) const { return !testsupport::EventsOf(Events(k), "port-open").empty(); }
     // Every device's writes, item -> value hex, in power-on order per simulator.
     std::vector<std::map<int, std::string>> Written() const {
@@ -307,7 +315,7 @@ TEST_F(CommandFiles, TheStationsCopyIsPrivateNamedAsTheOperatorsFileAndRemoved) 
     }
     stopped->Signal(SIGINT);
     EXPECT_EQ(stopped->Wait(1min), 130);
-    EXPECT_TRUE(fs::is_empty(Tmp()));
+    EXPECT_TRUE(fs::is_empty(Tmp())) << Left() << ReadFile(Err());
 }
 
 }  // namespace
