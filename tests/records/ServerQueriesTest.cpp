@@ -1,0 +1,106 @@
+// The statements both client libraries send are made once: a slip in their
+// marks would put a value in another column on every station. And the signal
+// that stops a pusher must reach a wait however late the wait began.
+#include <gtest/gtest.h>
+#include <poll.h>
+
+#include <string>
+#include <string_view>
+
+#include "SampleRecord.h"
+#include "records/OdbcValues.h"
+#include "records/ServerQueries.h"
+#include "records/StopSignal.h"
+
+namespace {
+
+namespace server = records::server;
+
+// The two ways of marking a value the stores use: numbered, and "?".
+struct Numbered {
+    static std::string Placeholder(int number, std::string_view type) {
+        return "$" + std::to_string(number) + (type.empty() ? "" : ":" + std::string(type));
+    }
+    static std::string ReadBytes(std::string_view column) { return std::string(column); }
+};
+struct Unnumbered {
+    static std::string Placeholder(int, std::string_view type) {
+        return type.empty() ? "?" : "CAST(? AS " + std::string(type) + ")";
+    }
+    static std::string ReadBytes(std::string_view column) {
+        return "encode(" + std::string(column) + ", 'hex')";
+    }
+};
+
+TEST(ServerQueries, EveryRowOfAnInsertNumbersItsValuesOnFromTheLast) {
+    const server::Table table = {{"a", "uuid"}, {"b", ""}, {"c", "bytea"}};
+    EXPECT_EQ(server::InsertSql<Numbered>("t", table, 2),
+              "INSERT INTO t (a, b, c) VALUES ($1:uuid, $2, $3:bytea), ($4:uuid, $5, $6:bytea)");
+    EXPECT_EQ(server::InsertSql<Unnumbered>("t", table, 1),
+              "INSERT INTO t (a, b, c) VALUES (CAST(? AS uuid), ?, CAST(? AS bytea))");
+}
+
+// As many values bound for a record or an item as the insert has columns:
+// one short and every later value lands a column off.
+TEST(ServerQueries, ARecordAndItsItemsBindOneValueAColumn) {
+    const records::DeviceRecord record =
+        testsupport::SampleRecord("860000000000001", testsupport::SampleTime(1));
+    records::OdbcParams values;
+    server::BindRecord(values, record);
+    EXPECT_EQ(static_cast<std::size_t>(values.Count()), server::kRecordColumns.size());
+    const records::ItemText text(record.codePage);
+    for (const records::RecordItem& item : record.items) {
+        records::OdbcParams itemValues;
+        server::BindItem(itemValues, record, text, 1, item);
+        EXPECT_EQ(static_cast<std::size_t>(itemValues.Count()), server::kItemColumns.size());
+    }
+}
+
+TEST(ServerQueries, EachIdGoesOnceInOneOrderWhateverItsCase) {
+    records::DeviceRecord first = testsupport::Numbered(1);
+    records::DeviceRecord again = first;
+    again.id = "B" + first.id.substr(1);
+    first.id = "b" + first.id.substr(1);
+    again.station = "another";
+    records::DeviceRecord other = testsupport::Numbered(2);
+    other.id = "a" + other.id.substr(1);
+    const std::vector<records::DeviceRecord> batch = {first, other, again};
+    const auto distinct = server::DistinctById(batch);
+    ASSERT_EQ(distinct.size(), 2U);
+    EXPECT_EQ(distinct[0]->id, other.id);
+    // The first one given is kept, not the one that came later.
+    EXPECT_EQ(distinct[1]->station, first.station);
+}
+
+TEST(ServerQueries, OnlyAUuidNamesARecord) {
+    EXPECT_TRUE(server::LooksLikeUuid("3ef052cf-4523-49bb-8af8-a39d69d30fcb"));
+    EXPECT_TRUE(server::LooksLikeUuid("3EF052CF-4523-49BB-8AF8-A39D69D30FCB"));
+    for (const char* id : {"", "3ef052cf", "3ef052cf-4523-49bb-8af8-a39d69d30fcg",
+                           "3ef052cf-4523-49bb-8af8a-39d69d30fcb", "'; DROP TABLE x; --"}) {
+        EXPECT_FALSE(server::LooksLikeUuid(id)) << id;
+    }
+}
+
+bool Readable(int fd) {
+    pollfd entry{fd, POLLIN, 0};
+    return ::poll(&entry, 1, 0) == 1;
+}
+
+TEST(StopSignal, ReachesAWaitThatBeganBeforeOrAfterIt) {
+    records::StopSignal stop;
+    int cancelled = 0;
+    stop.OnRaise([&] { ++cancelled; });
+    EXPECT_FALSE(Readable(stop.Fd()));
+    stop.Raise();
+    stop.Raise();
+    EXPECT_TRUE(stop.Raised());
+    EXPECT_TRUE(Readable(stop.Fd()));
+    EXPECT_EQ(cancelled, 1);
+    // A statement hooked after the stop is cancelled at once.
+    stop.OnRaise([&] { ++cancelled; });
+    EXPECT_EQ(cancelled, 2);
+    stop.OnRaise({});
+    EXPECT_TRUE(Readable(stop.Fd()));
+}
+
+}  // namespace
