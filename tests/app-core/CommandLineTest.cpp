@@ -118,8 +118,9 @@ TEST(CommandLine, EveryHiddenOptionSetsOneField) {
 // values and all; what only looks like it stays the program's.
 TEST(CommandLine, TheToolkitsOwnOptionsAreSetAside) {
     constexpr app::ToolkitOption toolkit[] = {{"platform", true}, {"reverse", false}};
-    const Args line{"-platform", "offscreen", "--lang", "zh", "--platform=xcb", "-reverse",
-                    "--reverse", "-reverse=1", "-platformx", "--device", "-platform"};
+    const Args line{"-platform",      "offscreen", "--lang",    "zh",
+                    "--platform=xcb", "-reverse",  "--reverse", "-reverse=1",
+                    "-platformx",     "--device",  "-platform"};
     EXPECT_EQ(app::WithoutToolkitOptions(line, toolkit),
               (Args{"--lang", "zh", "-reverse=1", "-platformx", "--device"}));
     const auto help = Parse(Args{"--help"});
