@@ -1,11 +1,11 @@
 #include "cli/StationBoard.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include "cli/Console.h"
 #include "cli/TextOutput.h"
 #include "res/ResourceIds.h"
+#include "station/DevicesPerHour.h"
 
 namespace cli {
 namespace {
@@ -63,13 +63,8 @@ std::vector<std::string> FormatBoard(const std::vector<BoardLine>& lines, const 
 std::string FormatTotals(int done, int count, int failed, double seconds) {
     const std::string doneText =
         count > 0 ? std::to_string(done) + "/" + std::to_string(count) : std::to_string(done);
-    std::string perHour = "-";
-    if (seconds >= 60.0) {
-        char text[32];
-        std::snprintf(text, sizeof text, "%.0f", done * 3600.0 / seconds);
-        perHour = text;
-    }
-    return Console::Text(res::IDS_STATION_TOTALS, {doneText, std::to_string(failed), perHour});
+    return Console::Text(res::IDS_STATION_TOTALS, {doneText, std::to_string(failed),
+                                                   station::DevicesPerHour(done, seconds)});
 }
 
 BoardOutput::BoardOutput(std::ostream& err, bool cursorControl)

@@ -23,7 +23,7 @@ struct BoardLine {
 std::vector<std::string> FormatBoard(const std::vector<BoardLine>& lines, const std::string& totals,
                                      int columns);
 
-// count 0: no end set. Devices per hour once a minute has passed.
+// count 0: no end set. The pace as station::DevicesPerHour gives it.
 std::string FormatTotals(int done, int count, int failed, double seconds);
 
 // The longest start of text that takes at most cells on a terminal, whole

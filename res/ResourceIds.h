@@ -204,6 +204,18 @@ inline constexpr fw::UINT IDS_ALL_FILES_FILTER = 305;
 inline constexpr fw::UINT IDS_UNTITLED = 306;
 inline constexpr fw::UINT IDS_APP_USAGE = 307;
 inline constexpr fw::UINT IDS_APP_OPTION_LANG = 308;
+// The desktops' command-line help, tirvel's and tirvel-station's.
+// %1 the program and its options
+inline constexpr fw::UINT IDS_APP_HELP_USAGE = 505;
+inline constexpr fw::UINT IDS_APP_OPTION_HELP = 506;
+inline constexpr fw::UINT IDS_APP_OPTION_VERSION = 507;
+inline constexpr fw::UINT IDS_STATION_HELP = 508;
+inline constexpr fw::UINT IDS_STATION_OPTION_PORTS = 509;
+inline constexpr fw::UINT IDS_STATION_OPTION_PROFILE = 510;
+inline constexpr fw::UINT IDS_STATION_OPTION_FIRMWARE = 511;
+inline constexpr fw::UINT IDS_STATION_OPTION_COUNT = 512;
+inline constexpr fw::UINT IDS_STATION_OPTION_REPORT = 513;
+inline constexpr fw::UINT IDS_STATION_OPTION_START = 514;
 inline constexpr fw::UINT IDS_PRINT_FAILED = 309;
 inline constexpr fw::UINT IDS_COM_OPENS = 310;  // "Opens %1": what a COM number reaches
 inline constexpr fw::UINT IDS_COM_REACHES_NOTHING = 311;

@@ -23,13 +23,14 @@ constexpr HiddenOption kHiddenOptions[] = {
     {"firmware", "file", &AppOptions::firmwarePath},
 };
 
-std::string HelpText() {
-    std::string text = "Usage: tirvel [--lang en|zh]\n\n";
-    text += fw::LoadString(res::IDS_APP_USAGE);
-    text += "\n\n  --lang en|zh   ";
-    text += fw::LoadString(res::IDS_APP_OPTION_LANG);
-    text += "\n  --help\n  --version";
-    return text;
+constexpr OptionHelp kOptionHelp[] = {
+    {"--lang en|zh", res::IDS_APP_OPTION_LANG},
+    {"-h, --help", res::IDS_APP_OPTION_HELP},
+    {"-v, --version", res::IDS_APP_OPTION_VERSION},
+};
+
+std::string HelpText(fw::Language language) {
+    return FormatHelp("tirvel [--lang en|zh]", res::IDS_APP_USAGE, kOptionHelp, language);
 }
 
 const HiddenOption* FindHiddenOption(const std::string& argument, bool withScreenshots) {
@@ -65,10 +66,56 @@ std::string VersionText() {
     return std::string("Tirvel ") + TIRVEL_VERSION;
 }
 
+std::string FormatHelp(const std::string& synopsis, fw::UINT description,
+                       std::span<const OptionHelp> options, fw::Language language) {
+    std::size_t width = 0;
+    for (const OptionHelp& option : options) {
+        width = std::max(width, option.spelling.size());
+    }
+    std::string text =
+        fw::FormatMessageText(fw::LoadString(res::IDS_APP_HELP_USAGE, language), {synopsis});
+    text += "\n\n" + fw::LoadString(description, language) + "\n";
+    for (const OptionHelp& option : options) {
+        text += "\n  " + std::string(option.spelling) +
+                std::string(width + 3 - option.spelling.size(), ' ') +
+                fw::LoadString(option.text, language);
+    }
+    return text;
+}
+
+std::vector<std::string> WithoutToolkitOptions(const std::vector<std::string>& arguments,
+                                               std::span<const ToolkitOption> toolkit) {
+    std::vector<std::string> kept;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        std::string_view name = arguments[i];
+        if (name.starts_with("--")) {
+            name.remove_prefix(1);
+        }
+        bool valueAttached = false;
+        if (const std::size_t equals = name.find('='); equals != std::string_view::npos) {
+            name = name.substr(0, equals);
+            valueAttached = true;
+        }
+        const auto own = std::find_if(toolkit.begin(), toolkit.end(), [name](const auto& option) {
+            return name.size() > 1 && name[0] == '-' && name.substr(1) == option.name;
+        });
+        if (own == toolkit.end() || (valueAttached && !own->takesValue)) {
+            kept.push_back(arguments[i]);
+        } else if (own->takesValue && !valueAttached) {
+            ++i;
+        }
+    }
+    return kept;
+}
+
 ParseResult ParseCommandLine(const std::vector<std::string>& arguments, bool withScreenshots) {
     ParseResult result;
-    const auto usageError = [&result](const std::string& message) {
-        result.message = message + "\n" + HelpText();
+    // Help and usage errors in the language named before them on the line.
+    const auto language = [&result] {
+        return result.options.language.value_or(fw::CurrentLanguage());
+    };
+    const auto usageError = [&result, &language](const std::string& message) {
+        result.message = message + "\n" + HelpText(language());
         result.exitStatus = 2;
         return result;
     };
@@ -94,7 +141,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& arguments, bool wit
             return true;
         };
         if (argument == "--help" || argument == "-h" || argument == "/?") {
-            result.message = HelpText();
+            result.message = HelpText(language());
             result.exitStatus = 0;
             return result;
         }

@@ -1,7 +1,7 @@
 // The desktop's command line, the same on every desktop: --lang, --help,
 // --version and the hidden options the tests, screenshots and measurements
-// drive the program with. The Qt shell reads the line with Qt's own parser
-// (its help and error texts are Qt's); the Win32 shell with ParseCommandLine.
+// drive the program with. Both shells read it with ParseCommandLine, the Qt
+// shell before Qt starts: help and a wrong line need no display.
 #pragma once
 
 #include <optional>
@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "framework/Language.h"
+#include "framework/Win.h"
 
 namespace app {
 
@@ -58,6 +59,31 @@ bool SetLanguageOption(const std::string& value, ParseResult& result);
 
 // What --version prints: "Tirvel" and the version.
 std::string VersionText();
+
+// An option as the help lists it: how it is written and the string that says
+// what it does.
+struct OptionHelp {
+    std::string_view spelling;
+    fw::UINT text;
+};
+
+// "Usage: " and the synopsis, the program's description, then the options in
+// aligned columns, all in the language given.
+std::string FormatHelp(const std::string& synopsis, fw::UINT description,
+                       std::span<const OptionHelp> options, fw::Language language);
+
+// An option the toolkit takes off the line itself when it starts (Qt's
+// -platform, -style...), written with one dash or two, its value after it or
+// after "=".
+struct ToolkitOption {
+    std::string_view name;  // without the dash
+    bool takesValue = false;
+};
+
+// The line without the toolkit's options and their values: what the program
+// will see once the toolkit has started, known before it starts.
+std::vector<std::string> WithoutToolkitOptions(const std::vector<std::string>& arguments,
+                                               std::span<const ToolkitOption> toolkit);
 
 // The line read without a toolkit: "--name value" or "--name=value";
 // --help, -h and /? for help, --version and -v for the version. A shell

@@ -1,5 +1,7 @@
 #include "app/core/StationCommandLine.h"
 
+#include "app/core/CommandLine.h"
+
 #include "framework/StringTable.h"
 #include "records/RecordsSetting.h"
 #include "res/RecordIds.h"
@@ -9,16 +11,31 @@
 namespace app {
 namespace {
 
-std::string Usage() {
-    return "tirvel-station [--lang en|zh] [-p PORTS | --device PATH ...] "
-           "[--profile FILE | --firmware FILE] [--count N] [--report FILE] "
-           "[--records off|sqlite:PATH|postgresql://…] [--start]";
-}
+constexpr char kSynopsis[] =
+    "tirvel-station [--lang en|zh] [-p PORTS | --device PATH ...] "
+    "[--profile FILE | --firmware FILE] [--count N] [--report FILE] "
+    "[--records off|sqlite:PATH|postgresql://…] [--start]";
 
-StationParseResult Refuse(std::string message) {
+constexpr OptionHelp kOptionHelp[] = {
+    {"--lang en|zh", res::IDS_APP_OPTION_LANG},
+    {"-p, --port PORTS", res::IDS_STATION_OPTION_PORTS},
+    {"--device PATH", res::IDS_CLI_HELP_DEVICE},
+    {"--profile FILE", res::IDS_STATION_OPTION_PROFILE},
+    {"--firmware FILE", res::IDS_STATION_OPTION_FIRMWARE},
+    {"--count N", res::IDS_STATION_OPTION_COUNT},
+    {"--report FILE", res::IDS_STATION_OPTION_REPORT},
+    {"--records WHERE", res::IDS_CLI_HELP_RECORDS},
+    {"--start", res::IDS_STATION_OPTION_START},
+    {"-h, --help", res::IDS_APP_OPTION_HELP},
+    {"-v, --version", res::IDS_APP_OPTION_VERSION},
+};
+
+StationParseResult Refuse(std::string message, fw::Language language) {
     StationParseResult result;
     result.exitStatus = 2;
-    result.message = std::move(message) + "\n" + Usage();
+    result.message =
+        std::move(message) + "\n" +
+        fw::FormatMessageText(fw::LoadString(res::IDS_APP_HELP_USAGE, language), {kSynopsis});
     return result;
 }
 
@@ -29,6 +46,13 @@ StationParseResult ParseStationCommandLine(const std::vector<std::string>& argum
     StationParseResult result;
     StationOptions& o = result.options;
     std::vector<std::string> devices;
+    // Texts in the language named before them on the line.
+    const auto language = [&o] { return o.language.value_or(fw::CurrentLanguage()); };
+    const auto refuse = [&language](fw::UINT id, const std::vector<std::string>& inserts = {}) {
+        return Refuse(
+            fw::TrimLineEnds(fw::FormatMessageText(fw::LoadString(id, language()), inserts)),
+            language());
+    };
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         std::string name = arguments[i];
         std::optional<std::string> value;
@@ -47,7 +71,12 @@ StationParseResult ParseStationCommandLine(const std::vector<std::string>& argum
         };
         if (name == "--help" || name == "-h" || name == "/?") {
             result.exitStatus = 0;
-            result.message = Usage();
+            result.message = FormatHelp(kSynopsis, res::IDS_STATION_HELP, kOptionHelp, language());
+            return result;
+        }
+        if (name == "--version" || name == "-v") {
+            result.exitStatus = 0;
+            result.message = std::string("tirvel-station ") + TIRVEL_VERSION;
             return result;
         }
         if (name == "--start") {
@@ -59,16 +88,16 @@ StationParseResult ParseStationCommandLine(const std::vector<std::string>& argum
                            name == "--count" || name == "--report" || name == "--records" ||
                            (withScreenshot && name == "--screenshot");
         if (!known) {
-            return Refuse(fw::LoadText(res::IDS_STATION_UNKNOWN_OPTION, {arguments[i]}));
+            return refuse(res::IDS_STATION_UNKNOWN_OPTION, {arguments[i]});
         }
         const std::optional<std::string> given = take();
         if (!given) {
-            return Refuse(fw::LoadText(res::IDS_STATION_OPTION_VALUE, {name}));
+            return refuse(res::IDS_STATION_OPTION_VALUE, {name});
         }
         if (name == "--lang") {
             o.language = fw::ParseLanguage(*given);
             if (!o.language) {
-                return Refuse(fw::LoadText(res::IDS_CLI_BAD_LANGUAGE, {*given}));
+                return refuse(res::IDS_CLI_BAD_LANGUAGE, {*given});
             }
         } else if (name == "-p" || name == "--port") {
             o.ports = *given;
@@ -76,7 +105,7 @@ StationParseResult ParseStationCommandLine(const std::vector<std::string>& argum
             devices.push_back(*given);
         } else if (name == "--profile" || name == "--firmware") {
             if (o.job) {
-                return Refuse(fw::LoadText(res::IDS_STATION_ONE_FILE));
+                return refuse(res::IDS_STATION_ONE_FILE);
             }
             o.job = name == "--profile" ? CStationView::Job::Configure : CStationView::Job::Update;
             o.file = *given;
@@ -86,7 +115,7 @@ StationParseResult ParseStationCommandLine(const std::vector<std::string>& argum
             o.count = *given;
         } else if (name == "--records") {
             if (!records::ParseRecordsSetting(*given)) {
-                return Refuse(fw::LoadText(res::IDS_RECORDS_BAD_SETTING, {*given}));
+                return refuse(res::IDS_RECORDS_BAD_SETTING, {*given});
             }
             o.records = *given;
         } else {
@@ -95,7 +124,7 @@ StationParseResult ParseStationCommandLine(const std::vector<std::string>& argum
     }
     if (!devices.empty()) {
         if (o.ports) {
-            return Refuse(fw::LoadText(res::IDS_STATION_PORTS_OR_DEVICES));
+            return refuse(res::IDS_STATION_PORTS_OR_DEVICES);
         }
         std::string joined;
         for (const std::string& device : devices) {

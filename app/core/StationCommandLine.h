@@ -1,8 +1,8 @@
 // tirvel-station's command line, the same on every desktop:
 //   tirvel-station [--lang en|zh] [-p PORTS | --device PATH ...]
 //                  [--profile FILE | --firmware FILE] [--count N] [--report FILE] [--start]
-// It fills the form; --start then begins at once, and the form's own checks
-// refuse bad values with the messages tirvelctl gives.
+// (or --help, --version). It fills the form; --start then begins at once, and
+// the form's own checks refuse bad values with the messages tirvelctl gives.
 #pragma once
 
 #include <optional>

@@ -1,17 +1,13 @@
 #include "app/qt/Tirvel2App.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
 #include <QEvent>
 #include <QPixmap>
 #include <QProgressBar>
-#include <QTextStream>
 #include <QTimer>
 #include <cstdio>
 #include <functional>
 #include <memory>
-#include <string_view>
-#include <vector>
 
 #include "app/core/RecentFileList.h"
 #include "app/core/Tirvel2Doc.h"
@@ -29,10 +25,6 @@
 
 namespace app {
 namespace {
-
-QString Text(fw::UINT id) {
-    return QString::fromStdString(fw::LoadString(id));
-}
 
 // Quits the event loop once the watched window has painted for the first time.
 class FirstPaintWatcher : public QObject {
@@ -62,10 +54,6 @@ constexpr int kScreenshotPollMs = 100;
 constexpr int kLogQuietMs = 1000;
 // The transfer is pictured once its bar is this far (of 1000) along.
 constexpr int kTransferShownAt = 300;
-
-QString Latin1(std::string_view text) {
-    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 void PrintError(const QString& message) {
     std::fputs(message.toLocal8Bit().constData(), stderr);
@@ -112,71 +100,8 @@ CTirvel2App::~CTirvel2App() {
     }
 }
 
-ParseResult CTirvel2App::ParseCommandLine(const QStringList& arguments) {
-    ParseResult result;
-    QCommandLineParser parser;
-    parser.setApplicationDescription(Text(res::IDS_APP_USAGE));
-    const QCommandLineOption help = parser.addHelpOption();
-    const QCommandLineOption version = parser.addVersionOption();
-    const QCommandLineOption lang(QStringLiteral("lang"), Text(res::IDS_APP_OPTION_LANG),
-                                  QStringLiteral("en|zh"));
-    parser.addOption(lang);
-    std::vector<QCommandLineOption> hidden;
-    for (const HiddenOption& entry : HiddenOptions()) {
-        QCommandLineOption option(Latin1(entry.name), QString(), Latin1(entry.valueName));
-        option.setFlags(QCommandLineOption::HiddenFromHelp);
-        parser.addOption(option);
-        hidden.push_back(option);
-    }
-
-    if (!parser.parse(arguments)) {
-        result.message = parser.errorText().toStdString();
-        result.exitStatus = 2;
-        return result;
-    }
-    if (parser.isSet(help)) {
-        result.message = parser.helpText().toStdString();
-        result.exitStatus = 0;
-        return result;
-    }
-    if (parser.isSet(version)) {
-        result.message = VersionText();
-        result.exitStatus = 0;
-        return result;
-    }
-    if (!parser.positionalArguments().isEmpty()) {
-        result.message = parser.helpText().toStdString();
-        result.exitStatus = 2;
-        return result;
-    }
-    if (parser.isSet(lang) && !SetLanguageOption(parser.value(lang).toStdString(), result)) {
-        return result;
-    }
-    for (std::size_t i = 0; i < hidden.size(); ++i) {
-        const HiddenOption& entry = HiddenOptions()[i];
-        if (entry.value != nullptr) {
-            result.options.*entry.value = parser.value(hidden[i]).toStdString();
-        } else {
-            result.options.*entry.flag = parser.isSet(hidden[i]);
-        }
-    }
-    return result;
-}
-
-int CTirvel2App::Run() {
-    // The environment's language already for the command line's own texts.
-    fw::SetLanguage(fw::LanguageFromEnvironment());
-    const ParseResult parsed = ParseCommandLine(QCoreApplication::arguments());
-    if (parsed.exitStatus) {
-        const QString message = QString::fromStdString(parsed.message);
-        if (*parsed.exitStatus == 0) {
-            QTextStream(stdout) << message << Qt::endl;
-        } else {
-            PrintError(message);
-        }
-        return *parsed.exitStatus;
-    }
-    if (!InitInstance(parsed.options)) {
+int CTirvel2App::Run(const AppOptions& options) {
+    if (!InitInstance(options)) {
         return 1;
     }
     return QApplication::exec();

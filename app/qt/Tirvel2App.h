@@ -4,8 +4,6 @@
 #pragma once
 
 #include <QApplication>
-#include <QString>
-#include <QStringList>
 #include <memory>
 
 #include "app/core/CommandLine.h"
@@ -25,13 +23,9 @@ public:
     CTirvel2App(const CTirvel2App&) = delete;
     CTirvel2App& operator=(const CTirvel2App&) = delete;
 
-    // Start-up, the event loop and the exit code.
-    int Run();
-
-    // The options from the command line (Qt's own removed); a message and an
-    // exit status when the line is wrong or asked for help. Qt's parser reads
-    // it, so help and errors are worded as in every Qt program.
-    static ParseResult ParseCommandLine(const QStringList& arguments);
+    // Start-up with the options of the command line, read before Qt started
+    // (app/qt/QtCommandLine.h), then the event loop and the exit code.
+    int Run(const AppOptions& options);
 
 private:
     bool InitInstance(const AppOptions& options);

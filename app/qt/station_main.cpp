@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "app/core/StationCommandLine.h"
+#include "app/qt/QtCommandLine.h"
 #include "app/qt/SettingsStationJobStore.h"
 #include "app/qt/StationWindow.h"
 #include "framework/Dialog.h"
@@ -56,26 +57,25 @@ void PictureWhenTilesDiffer(app::CStationWindow& window, const QString& file) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    QApplication application(argc, argv);
     fw::SetLanguage(fw::LanguageFromEnvironment());
-    std::vector<std::string> arguments;
-    for (int i = 1; i < argc; ++i) {
-        arguments.emplace_back(argv[i]);
-    }
-    const app::StationParseResult parsed = app::ParseStationCommandLine(arguments, true);
+    const app::StationParseResult parsed =
+        app::ParseStationCommandLine(app::qt::OwnArguments(argc, argv), true);
     if (parsed.options.language) {
         fw::SetLanguage(*parsed.options.language);
     }
     if (parsed.exitStatus) {
-        if (*parsed.exitStatus == 0) {
-            std::puts(parsed.message.c_str());
-        } else {
+        app::qt::PrintAnswer(parsed.message, *parsed.exitStatus);
+        // Started from a launcher, nobody reads standard error: a wrong line
+        // is said in a box as well, where there is a screen to show it on.
+        if (*parsed.exitStatus != 0 && app::qt::WindowSystemNamed(argc, argv)) {
+            QApplication application(argc, argv);
             QMessageBox::warning(nullptr,
                                  QString::fromStdString(fw::LoadString(res::IDS_STATION_CAPTION)),
                                  QString::fromStdString(parsed.message));
         }
         return *parsed.exitStatus;
     }
+    QApplication application(argc, argv);
     const fw::Language language = fw::CurrentLanguage();
     fw::qt::InstallQtTranslations(application, language);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/128.png")));

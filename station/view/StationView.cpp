@@ -20,6 +20,7 @@
 #include "res/ResourceIds.h"
 #include "res/StationIds.h"
 #include "station/DeviceRow.h"
+#include "station/DevicesPerHour.h"
 #include "station/PortList.h"
 #include "station/PortPick.h"
 #include "station/WorkerProcess.h"
@@ -601,15 +602,11 @@ void CStationView::ShowPorts(const station::StationSnapshot& snapshot) {
 }
 
 void CStationView::ShowTotals(const station::StationSnapshot& snapshot) {
-    std::string perHour = "-";
-    if (snapshot.seconds >= 60.0) {
-        char text[32];
-        std::snprintf(text, sizeof text, "%.0f", snapshot.done * 3600.0 / snapshot.seconds);
-        perHour = text;
-    }
     SetText(res::IDC_STATION_TOTALS,
             fw::LoadText(res::IDS_STATION_WINDOW_TOTALS,
                          {std::to_string(snapshot.done),
                           snapshot.count > 0 ? std::to_string(snapshot.count) : "-",
-                          std::to_string(snapshot.failed), perHour, Duration(snapshot.seconds)}));
+                          std::to_string(snapshot.failed),
+                          station::DevicesPerHour(snapshot.done, snapshot.seconds),
+                          Duration(snapshot.seconds)}));
 }

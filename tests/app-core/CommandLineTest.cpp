@@ -114,4 +114,17 @@ TEST(CommandLine, EveryHiddenOptionSetsOneField) {
     EXPECT_EQ(app::HiddenOptions().size(), 8u);
 }
 
+// What Qt takes off the line itself is set aside before the program reads it,
+// values and all; what only looks like it stays the program's.
+TEST(CommandLine, TheToolkitsOwnOptionsAreSetAside) {
+    constexpr app::ToolkitOption toolkit[] = {{"platform", true}, {"reverse", false}};
+    const Args line{"-platform",      "offscreen", "--lang",    "zh",
+                    "--platform=xcb", "-reverse",  "--reverse", "-reverse=1",
+                    "-platformx",     "--device",  "-platform"};
+    EXPECT_EQ(app::WithoutToolkitOptions(line, toolkit),
+              (Args{"--lang", "zh", "-reverse=1", "-platformx", "--device"}));
+    const auto help = Parse(Args{"--help"});
+    EXPECT_EQ(help.message.find("--device"), std::string::npos) << help.message;
+}
+
 }  // namespace

@@ -70,7 +70,7 @@ TEST_P(StationCommandLineRefuses, WithTheReasonThenTheUsage) {
         app::ParseStationCommandLine(GetParam().arguments, GetParam().withScreenshot);
     ASSERT_EQ(parsed.exitStatus, 2);
     EXPECT_EQ(parsed.message.rfind(GetParam().reason, 0), 0u) << parsed.message;
-    EXPECT_NE(parsed.message.find("\ntirvel-station [--lang en|zh]"), std::string::npos)
+    EXPECT_NE(parsed.message.find("\nUsage: tirvel-station [--lang en|zh]"), std::string::npos)
         << parsed.message;
 }
 
@@ -90,10 +90,12 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return "Case" + std::to_string(info.index); });
 
 TEST(StationCommandLine, HelpEndsTheRunWithTheUsageAndAPictureOnlyWhereTaken) {
+    testsupport::EnglishForTheTest english;
     for (const char* help : {"--help", "-h", "/?"}) {
         const auto parsed = app::ParseStationCommandLine(Args{help}, false);
         EXPECT_EQ(parsed.exitStatus, 0);
-        EXPECT_EQ(parsed.message.rfind("tirvel-station ", 0), 0u) << parsed.message;
+        EXPECT_EQ(parsed.message.rfind("Usage: tirvel-station ", 0), 0u) << parsed.message;
+        EXPECT_EQ(parsed.message.find("--screenshot"), std::string::npos) << parsed.message;
     }
     const auto picture = app::ParseStationCommandLine(Args{"--screenshot", "x.png"}, true);
     ASSERT_FALSE(picture.exitStatus) << picture.message;

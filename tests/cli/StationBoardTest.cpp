@@ -40,9 +40,9 @@ TEST(StationBoard, LinesAlignAndNeverReachTheEdge) {
     }
 }
 
-TEST(StationBoard, DevicesPerHourOnlyOnceThereIsAMinuteToCountOn) {
+TEST(StationBoard, TotalsCarryThePace) {
     const testsupport::EnglishForTheTest english;
-    EXPECT_EQ(cli::FormatTotals(3, 0, 1, 30), "Done 3, failed 1, - devices/h");
+    EXPECT_EQ(cli::FormatTotals(3, 0, 1, 30), "Done 3, failed 1, 360 devices/h");
     EXPECT_EQ(cli::FormatTotals(30, 100, 0, 600), "Done 30/100, failed 0, 180 devices/h");
 }
 

@@ -1,55 +1,81 @@
-// The Qt desktop's command line: Qt's parser over the shell core's options.
+// Both desktop programs answer their command line before Qt looks for a
+// display: started where there is none, as on a build server or over ssh.
 #include <gtest/gtest.h>
 
-#include <QStringList>
+#include <chrono>
+#include <string>
+#include <vector>
 
-#include "DesktopSupport.h"
-#include "app/qt/Tirvel2App.h"
+#include "ChildProcess.h"
+#include "ProgramStateTest.h"
+#include "TempDir.h"
+#include "TestFiles.h"
 
 namespace {
 
-using app::CTirvel2App;
+struct Line {
+    const char* program;
+    std::vector<std::string> arguments;
+    std::string language;  // LANG
+    int status;
+    std::string out;  // the start of standard output
+    std::string err;  // the start of standard error
+};
 
-TEST(AppOptions, TheLanguageAndTheHiddenOptionsReachTheirFields) {
-    desktoptest::LanguageScope english(fw::Language::English);
-    const auto parsed = CTirvel2App::ParseCommandLine(
-        {"tirvel", "--lang", "zh", "--device=/dev/pts/7", "--autostart", "--screenshot", "a.png",
-         "--log-screenshot=b.png", "--firmware", "fw.bin", "--quit-after-start"});
-    ASSERT_FALSE(parsed.exitStatus) << parsed.message;
-    EXPECT_EQ(parsed.options.language, fw::Language::Chinese);
-    EXPECT_EQ(parsed.options.devicePath, "/dev/pts/7");
-    EXPECT_TRUE(parsed.options.autostart);
-    EXPECT_TRUE(parsed.options.quitAfterStart);
-    EXPECT_EQ(parsed.options.screenshot, "a.png");
-    EXPECT_EQ(parsed.options.logScreenshot, "b.png");
-    EXPECT_EQ(parsed.options.aboutScreenshot, "");
-    EXPECT_EQ(parsed.options.firmwarePath, "fw.bin");
+void PrintTo(const Line& line, std::ostream* out) {
+    *out << line.program << " LANG=" << line.language;
+    for (const std::string& argument : line.arguments) {
+        *out << ' ' << argument;
+    }
 }
 
-TEST(AppOptions, HelpHidesTheTestOptionsAndVersionNamesTheProgram) {
-    desktoptest::LanguageScope english(fw::Language::English);
-    const auto help = CTirvel2App::ParseCommandLine({"tirvel", "--help"});
-    EXPECT_EQ(help.exitStatus, 0);
-    EXPECT_NE(help.message.find("--lang <en|zh>"), std::string::npos) << help.message;
-    EXPECT_EQ(help.message.find("--device"), std::string::npos) << help.message;
-    EXPECT_EQ(help.message.find("screenshot"), std::string::npos) << help.message;
-    const auto version = CTirvel2App::ParseCommandLine({"tirvel", "--version"});
-    EXPECT_EQ(version.exitStatus, 0);
-    EXPECT_EQ(version.message, "Tirvel " TIRVEL_VERSION);
+class AppWithoutDisplay : public testsupport::ProgramStateTest,
+                          public ::testing::WithParamInterface<Line> {
+protected:
+    testsupport::TempDir dir_;
+};
+
+TEST_P(AppWithoutDisplay, AnswersTheLine) {
+    for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        SetEnv(variable, std::nullopt);
+    }
+    SetEnv("LANG", GetParam().language);
+    SetEnv("LC_ALL", std::nullopt);
+    SetEnv("LC_MESSAGES", std::nullopt);
+    SetEnv("XDG_CONFIG_HOME", dir_.Path().string());
+    const std::string program =
+        GetParam().program == std::string("tirvel") ? TIRVEL_APP_BIN : TIRVEL_STATION_BIN;
+    testsupport::ChildProcess app(program, GetParam().arguments, dir_.Path() / "out",
+                                  dir_.Path() / "err");
+    const int status = app.Wait(std::chrono::seconds(30));
+    const std::string out = testsupport::ReadFile(dir_.Path() / "out");
+    const std::string err = testsupport::ReadFile(dir_.Path() / "err");
+    EXPECT_EQ(status, GetParam().status) << out << err;
+    EXPECT_EQ(out.rfind(GetParam().out, 0), 0u) << out;
+    EXPECT_EQ(err.rfind(GetParam().err, 0), 0u) << err;
+    EXPECT_TRUE(GetParam().out.empty() ? out.empty() : err.empty()) << out << err;
 }
 
-TEST(AppOptions, WrongLinesAreUsageErrors) {
-    desktoptest::LanguageScope english(fw::Language::English);
-    const auto unknown = CTirvel2App::ParseCommandLine({"tirvel", "--bogus"});
-    EXPECT_EQ(unknown.exitStatus, 2);
-    EXPECT_EQ(unknown.message, "Unknown option 'bogus'.");
-    const auto language = CTirvel2App::ParseCommandLine({"tirvel", "--lang", "fr"});
-    EXPECT_EQ(language.exitStatus, 2);
-    EXPECT_EQ(language.message, "Unknown language \"fr\": use en or zh.");
-    const auto positional = CTirvel2App::ParseCommandLine({"tirvel", "file.txt"});
-    EXPECT_EQ(positional.exitStatus, 2);
-    EXPECT_NE(positional.message.find("--lang"), std::string::npos);
-    EXPECT_EQ(CTirvel2App::ParseCommandLine({"tirvel", "--firmware"}).exitStatus, 2);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Lines, AppWithoutDisplay,
+    ::testing::Values(
+        Line{"tirvel", {"--help"}, "C", 0, "Usage: tirvel [--lang en|zh]\n\nConfigures", ""},
+        Line{"tirvel", {"--version"}, "C", 0, "Tirvel " TIRVEL_VERSION "\n", ""},
+        Line{"tirvel", {"--lang", "zh", "-h"}, "C", 0, "用法：tirvel", ""},
+        Line{"tirvel", {"--help"}, "zh_CN.UTF-8", 0, "用法：tirvel", ""},
+        // Qt's own options are Qt's, even when Qt never gets to see them.
+        Line{"tirvel", {"-platform", "offscreen", "-reverse", "--help"}, "C", 0, "Usage:", ""},
+        Line{"tirvel", {"--bogus"}, "C", 2, "", "--bogus\nUsage: tirvel"},
+        Line{"tirvel-station", {"--help"}, "C", 0, "Usage: tirvel-station [--lang en|zh]", ""},
+        Line{"tirvel-station", {"-v"}, "C", 0, "tirvel-station " TIRVEL_VERSION "\n", ""},
+        Line{"tirvel-station", {"--help"}, "zh_CN.UTF-8", 0, "用法：tirvel-station", ""},
+        Line{"tirvel-station", {"--lang=zh", "--colour"}, "C", 2, "", "未知选项--colour。"},
+        Line{"tirvel-station",
+             {"-style", "fusion", "--colour"},
+             "C",
+             2,
+             "",
+             "Unknown option --colour.\nUsage: tirvel-station"}),
+    [](const auto& info) { return "Case" + std::to_string(info.index); });
 
 }  // namespace

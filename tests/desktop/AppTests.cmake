@@ -5,7 +5,6 @@ if(TARGET tirvel_app)
     add_executable(app_tests
         DesktopMain.cpp
         AppTestSupport.h
-        AppOptionsTest.cpp
         AppStartTest.cpp
         AppWindowTest.cpp
         AppDeviceTest.cpp
@@ -19,10 +18,11 @@ if(TARGET tirvel_app)
     add_dependencies(app_tests tirvel)
     set_target_properties(app_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
     if(TARGET tirvel_station_app)
-        target_sources(app_tests PRIVATE StationWindowTest.cpp)
+        target_sources(app_tests PRIVATE AppOptionsTest.cpp StationWindowTest.cpp)
         target_link_libraries(app_tests PRIVATE tirvel_station_app)
-        target_compile_definitions(app_tests PRIVATE TIRVELCTL_BIN="$<TARGET_FILE:tirvelctl>")
-        add_dependencies(app_tests tirvelctl kavrel-sim)
+        target_compile_definitions(app_tests PRIVATE TIRVELCTL_BIN="$<TARGET_FILE:tirvelctl>"
+                                                     TIRVEL_STATION_BIN="$<TARGET_FILE:tirvel-station>")
+        add_dependencies(app_tests tirvelctl kavrel-sim tirvel-station)
     endif()
     gtest_discover_tests(app_tests TEST_PREFIX "app_tests." DISCOVERY_TIMEOUT 60
                          PROPERTIES LABELS desktop TIMEOUT 120

@@ -2,6 +2,7 @@
 // lines between worker and supervisor.
 #include <gtest/gtest.h>
 
+#include "station/DevicesPerHour.h"
 #include "station/PortList.h"
 #include "station/StationEvents.h"
 
@@ -168,5 +169,27 @@ TEST(StationEvents, ThePasswordLineCarriesAnyBytes) {
     EXPECT_FALSE(station::DecodePasswordLine("p4"));
     EXPECT_FALSE(station::DecodePasswordLine("pzz"));
 }
+
+struct Pace {
+    int devices;
+    double seconds;
+    std::string shown;
+};
+void PrintTo(const Pace& pace, std::ostream* out) {
+    *out << pace.devices << " in " << pace.seconds << " s";
+}
+class DevicesPerHour : public ::testing::TestWithParam<Pace> {};
+
+TEST_P(DevicesPerHour, FromTheRealTimeOnceADeviceHasEnded) {
+    EXPECT_EQ(station::DevicesPerHour(GetParam().devices, GetParam().seconds), GetParam().shown);
+}
+
+INSTANTIATE_TEST_SUITE_P(Paces, DevicesPerHour,
+                         ::testing::Values(Pace{0, 0, "-"}, Pace{0, 600, "-"}, Pace{3, 0, "-"},
+                                           Pace{3, 20, "540"}, Pace{1, 0.5, "7200"},
+                                           Pace{1, 59.9, "60"}, Pace{2, 7 * 3600.0, "0.3"},
+                                           Pace{19, 2 * 3600.0, "9.5"},
+                                           Pace{4000, 8 * 3600.0 + 1, "500"}),
+                         [](const auto& info) { return "Case" + std::to_string(info.index); });
 
 }  // namespace
