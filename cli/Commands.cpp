@@ -566,6 +566,17 @@ bool IsWholeImei(const std::string& imei) {
            std::all_of(imei.begin(), imei.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
+// A port that has not yet given a device, whose first try failed all the
+// same: something answered there (a line babbling whole "OK" lines answers
+// every probe), but nothing the batch could take for a device. Every later
+// try would fail alike and as fast, so the port is given up after this one
+// row, which no count takes as a device.
+station::DeviceOutcome GaveNoDevice(Console& console, station::DeviceRow& row) {
+    console.Message(res::IDS_CLI_PORT_GAVE_NO_DEVICE, {console.LastMessage()});
+    row.message = console.LastMessage();
+    return station::DeviceOutcome::PortFailed;
+}
+
 }  // namespace
 
 BatchProfile MakeBatchProfile(std::string bytes) {
@@ -584,8 +595,8 @@ std::string PortLabel(CTirvel2View& view) {
 }
 
 station::DeviceOutcome BatchDevice(ConsoleHost& host, Console& console, const BatchProfile& profile,
-                                   bool& imported, bool json, station::DeviceObserver& observer,
-                                   station::DeviceRow& row) {
+                                   bool& imported, bool& proven, bool json,
+                                   station::DeviceObserver& observer, station::DeviceRow& row) {
     CTirvel2View& view = host.View();
     const std::size_t mark = host.MessageMark();
     observer.Step(station::DeviceStep::Waiting);
@@ -606,6 +617,8 @@ station::DeviceOutcome BatchDevice(ConsoleHost& host, Console& console, const Ba
             outcome = station::DeviceOutcome::PortFailed;
         } else if (host.ShownSince(mark, res::IDS_STARTUP_TIMEOUT)) {
             outcome = station::DeviceOutcome::NoDevice;
+        } else if (!proven) {
+            return GaveNoDevice(console, row);
         } else if (!observer.Claim()) {
             return station::DeviceOutcome::Surplus;
         } else {
@@ -619,16 +632,21 @@ station::DeviceOutcome BatchDevice(ConsoleHost& host, Console& console, const Ba
     }
     observer.Step(station::DeviceStep::Connected);
     observer.Identity(row.imei, row.version);
+    const bool wholeImei = IsWholeImei(view.m_strImei);
+    if (!wholeImei) {
+        console.Message(res::IDS_CLI_BATCH_IMEI_GARBLED, {row.imei});
+        if (!proven) {
+            host.Stop();
+            return GaveNoDevice(console, row);
+        }
+    }
     if (!observer.Claim()) {
         host.Stop();
         return station::DeviceOutcome::Surplus;
     }
+    proven = proven || wholeImei;
     host.Recorder().Start();
-    bool ready = true;
-    if (!IsWholeImei(view.m_strImei)) {
-        console.Message(res::IDS_CLI_BATCH_IMEI_GARBLED, {row.imei});
-        ready = false;
-    }
+    bool ready = wholeImei;
     const bool importHere = ready && !imported;
     if (importHere) {
         // Import matches the file's keys with the labels a connected device
@@ -675,6 +693,7 @@ int RunBatch(ConsoleHost& host, Console& console, const BatchSettings& settings,
     const BatchProfile profile = MakeBatchProfile(settings.profile);
     station::DeviceObserver nobody;
     bool imported = false;
+    bool proven = false;
     bool reportFailed = false;
     int devices = 0;
     int failures = 0;
@@ -684,7 +703,7 @@ int RunBatch(ConsoleHost& host, Console& console, const BatchSettings& settings,
         console.ForgetLastMessage();
         station::DeviceRow row;
         const station::DeviceOutcome outcome =
-            BatchDevice(host, console, profile, imported, json, nobody, row);
+            BatchDevice(host, console, profile, imported, proven, json, nobody, row);
         if (outcome == station::DeviceOutcome::Interrupted) {
             interrupted = true;
             break;
@@ -700,8 +719,8 @@ int RunBatch(ConsoleHost& host, Console& console, const BatchSettings& settings,
             break;
         }
         // No later device can do better: the profile does not import, or the
-        // port does not open (a batch would fill its report with the same
-        // failure as fast as the port refuses).
+        // port does not open or has given no device (a batch would fill its
+        // report with the same failure as fast as the port refuses).
         if (outcome == station::DeviceOutcome::JobFailed ||
             outcome == station::DeviceOutcome::PortFailed) {
             break;

@@ -347,6 +347,8 @@ constexpr fw::StringResource kStrings[] = {
     {461, "Finished (UTC)", "结束时间（UTC）"},
     {462, "Profile", "配置文件"},
     {463, "Firmware", "固件"},
+    {480, "%1 No device has come through on this port yet: it is not tried again.",
+     "%1 此端口尚未连上过终端，不再使用。"},
     {32774, "Start Configuration\nStart Configuration", "开始配置\n开始配置"},
     {32775, "Stop\nStop", "停止\n停止"},
     {32776, "Modify Settings\nModify Settings", "修改参数\n修改参数"},
