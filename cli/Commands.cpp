@@ -571,8 +571,10 @@ bool IsWholeImei(const std::string& imei) {
 // every probe), but nothing the batch could take for a device. Every later
 // try would fail alike and as fast, so the port is given up after this one
 // row, which no count takes as a device.
-station::DeviceOutcome GaveNoDevice(Console& console, station::DeviceRow& row) {
-    console.Message(res::IDS_CLI_PORT_GAVE_NO_DEVICE, {console.LastMessage()});
+// why: how the try failed, as the operator reads it.
+station::DeviceOutcome GaveNoDevice(Console& console, const std::string& why,
+                                    station::DeviceRow& row) {
+    console.Message(res::IDS_CLI_PORT_GAVE_NO_DEVICE, {why});
     row.message = console.LastMessage();
     return station::DeviceOutcome::PortFailed;
 }
@@ -618,7 +620,7 @@ station::DeviceOutcome BatchDevice(ConsoleHost& host, Console& console, const Ba
         } else if (host.ShownSince(mark, res::IDS_STARTUP_TIMEOUT)) {
             outcome = station::DeviceOutcome::NoDevice;
         } else if (!proven) {
-            return GaveNoDevice(console, row);
+            return GaveNoDevice(console, console.LastMessage(), row);
         } else if (!observer.Claim()) {
             return station::DeviceOutcome::Surplus;
         } else {
@@ -633,12 +635,13 @@ station::DeviceOutcome BatchDevice(ConsoleHost& host, Console& console, const Ba
     observer.Step(station::DeviceStep::Connected);
     observer.Identity(row.imei, row.version);
     const bool wholeImei = IsWholeImei(view.m_strImei);
+    if (!wholeImei && !proven) {
+        host.Stop();
+        return GaveNoDevice(console, Console::Text(res::IDS_CLI_BATCH_IMEI_GARBLED, {row.imei}),
+                            row);
+    }
     if (!wholeImei) {
         console.Message(res::IDS_CLI_BATCH_IMEI_GARBLED, {row.imei});
-        if (!proven) {
-            host.Stop();
-            return GaveNoDevice(console, row);
-        }
     }
     if (!observer.Claim()) {
         host.Stop();
