@@ -705,8 +705,14 @@ int RunBatch(ConsoleHost& host, Console& console, const BatchSettings& settings,
         console.Progress(res::IDS_CLI_BATCH_DEVICE, {std::to_string(devices + 1)});
         console.ForgetLastMessage();
         station::DeviceRow row;
-        const station::DeviceOutcome outcome =
+        station::DeviceOutcome outcome =
             BatchDevice(host, console, profile, imported, proven, json, nobody, row);
+        if (outcome == station::DeviceOutcome::NoDevice && !proven) {
+            // As a station gives up a port that never saw a device: whatever
+            // the line carried in this window, the next would bring the same,
+            // and a row each time, for ever.
+            outcome = GaveNoDevice(console, row.message, row);
+        }
         if (outcome == station::DeviceOutcome::Interrupted) {
             interrupted = true;
             break;
