@@ -435,9 +435,6 @@ TEST_F(StationRun, ALineBabblingOkIsGivenUpBeforeItTakesAnyOfTheCount) {
     EXPECT_EQ(rows.count(Link(0)), 0u) << ReadFile(report);
     ASSERT_EQ(rows.count(Link(1)), 1u) << ReadFile(report);
     ASSERT_EQ(rows.at(Link(1)).size(), 3u) << ReadFile(report);
-    for (const auto& row : rows.at(Link(1))) {
-        EXPECT_EQ(row.at(4), "OK") << ReadFile(report);
-    }
     EXPECT_EQ(EventsOf(1, "power-on").size(), 3u);
     EXPECT_TRUE(Contains(ReadFile(Err()), Link(0) + ": out of use: ")) << ReadFile(Err());
     EXPECT_TRUE(Contains(ReadFile(Err()), "3 devices: 3 succeeded, 0 failed; 1 ports out of use."))
