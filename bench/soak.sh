@@ -4,7 +4,10 @@
 # line so a run can be repeated. Checks what the ctest case checks (every device
 # reported, no false success, no healthy device failed, descriptors flat) and
 # also that resident memory stays flat: at most MAX_GROWTH_KIB (default 512)
-# more in the last tenth of the line than in the first.
+# more in the last tenth of the line than in the first. The default seed's first
+# device has no fault: a batch gives up a port whose first try fails before it
+# has given a device, so a seed whose first device is silent or pulled off
+# while connecting ends the line after one row.
 #
 #   bench/soak.sh [DEVICES] [RATE] [SEED]
 #
@@ -16,7 +19,7 @@ tirvel_ensure_packages "${TIRVEL_BUILD_PACKAGES[@]}"
 
 devices=${1:-500}
 rate=${2:-0.1}
-seed=${3:-2026}
+seed=${3:-2027}
 max_growth=${MAX_GROWTH_KIB:-512}
 
 cmake --preset default >/dev/null

@@ -566,6 +566,19 @@ bool IsWholeImei(const std::string& imei) {
            std::all_of(imei.begin(), imei.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
+// A port that has not yet given a device, whose first try failed all the
+// same: something answered there (a line babbling whole "OK" lines answers
+// every probe), but nothing the batch could take for a device. Every later
+// try would fail alike and as fast, so the port is given up after this one
+// row, which no count takes as a device.
+// why: how the try failed, as the operator reads it.
+station::DeviceOutcome GaveNoDevice(Console& console, const std::string& why,
+                                    station::DeviceRow& row) {
+    console.Message(res::IDS_CLI_PORT_GAVE_NO_DEVICE, {why});
+    row.message = console.LastMessage();
+    return station::DeviceOutcome::PortFailed;
+}
+
 }  // namespace
 
 BatchProfile MakeBatchProfile(std::string bytes) {
@@ -584,8 +597,8 @@ std::string PortLabel(CTirvel2View& view) {
 }
 
 station::DeviceOutcome BatchDevice(ConsoleHost& host, Console& console, const BatchProfile& profile,
-                                   bool& imported, bool json, station::DeviceObserver& observer,
-                                   station::DeviceRow& row) {
+                                   bool& imported, bool& proven, bool json,
+                                   station::DeviceObserver& observer, station::DeviceRow& row) {
     CTirvel2View& view = host.View();
     const std::size_t mark = host.MessageMark();
     observer.Step(station::DeviceStep::Waiting);
@@ -606,6 +619,8 @@ station::DeviceOutcome BatchDevice(ConsoleHost& host, Console& console, const Ba
             outcome = station::DeviceOutcome::PortFailed;
         } else if (host.ShownSince(mark, res::IDS_STARTUP_TIMEOUT)) {
             outcome = station::DeviceOutcome::NoDevice;
+        } else if (!proven) {
+            return GaveNoDevice(console, console.LastMessage(), row);
         } else if (!observer.Claim()) {
             return station::DeviceOutcome::Surplus;
         } else {
@@ -619,16 +634,22 @@ station::DeviceOutcome BatchDevice(ConsoleHost& host, Console& console, const Ba
     }
     observer.Step(station::DeviceStep::Connected);
     observer.Identity(row.imei, row.version);
+    const bool wholeImei = IsWholeImei(view.m_strImei);
+    if (!wholeImei && !proven) {
+        host.Stop();
+        return GaveNoDevice(console, Console::Text(res::IDS_CLI_BATCH_IMEI_GARBLED, {row.imei}),
+                            row);
+    }
+    if (!wholeImei) {
+        console.Message(res::IDS_CLI_BATCH_IMEI_GARBLED, {row.imei});
+    }
     if (!observer.Claim()) {
         host.Stop();
         return station::DeviceOutcome::Surplus;
     }
+    proven = proven || wholeImei;
     host.Recorder().Start();
-    bool ready = true;
-    if (!IsWholeImei(view.m_strImei)) {
-        console.Message(res::IDS_CLI_BATCH_IMEI_GARBLED, {row.imei});
-        ready = false;
-    }
+    bool ready = wholeImei;
     const bool importHere = ready && !imported;
     if (importHere) {
         // Import matches the file's keys with the labels a connected device
@@ -675,6 +696,7 @@ int RunBatch(ConsoleHost& host, Console& console, const BatchSettings& settings,
     const BatchProfile profile = MakeBatchProfile(settings.profile);
     station::DeviceObserver nobody;
     bool imported = false;
+    bool proven = false;
     bool reportFailed = false;
     int devices = 0;
     int failures = 0;
@@ -683,8 +705,14 @@ int RunBatch(ConsoleHost& host, Console& console, const BatchSettings& settings,
         console.Progress(res::IDS_CLI_BATCH_DEVICE, {std::to_string(devices + 1)});
         console.ForgetLastMessage();
         station::DeviceRow row;
-        const station::DeviceOutcome outcome =
-            BatchDevice(host, console, profile, imported, json, nobody, row);
+        station::DeviceOutcome outcome =
+            BatchDevice(host, console, profile, imported, proven, json, nobody, row);
+        if (outcome == station::DeviceOutcome::NoDevice && !proven) {
+            // As a station gives up a port that never saw a device: whatever
+            // the line carried in this window, the next would bring the same,
+            // and a row each time, for ever.
+            outcome = GaveNoDevice(console, row.message, row);
+        }
         if (outcome == station::DeviceOutcome::Interrupted) {
             interrupted = true;
             break;
@@ -700,8 +728,8 @@ int RunBatch(ConsoleHost& host, Console& console, const BatchSettings& settings,
             break;
         }
         // No later device can do better: the profile does not import, or the
-        // port does not open (a batch would fill its report with the same
-        // failure as fast as the port refuses).
+        // port does not open or has given no device (a batch would fill its
+        // report with the same failure as fast as the port refuses).
         if (outcome == station::DeviceOutcome::JobFailed ||
             outcome == station::DeviceOutcome::PortFailed) {
             break;

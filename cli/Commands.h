@@ -48,10 +48,13 @@ BatchProfile MakeBatchProfile(std::string bytes);
 
 // One device of a batch: waits for it, writes the profile and judges the
 // read-back. imported carries over from device to device in one process.
+// proven: the port has given a device before (an IMEI the batch takes); set
+// once this one does. A port not yet proven whose try fails before that is
+// PortFailed, and claims nothing.
 // row is filled for every outcome but Interrupted and Surplus.
 station::DeviceOutcome BatchDevice(ConsoleHost& host, Console& console, const BatchProfile& profile,
-                                   bool& imported, bool json, station::DeviceObserver& observer,
-                                   station::DeviceRow& row);
+                                   bool& imported, bool& proven, bool json,
+                                   station::DeviceObserver& observer, station::DeviceRow& row);
 
 // The port the view opens, as reports name it.
 std::string PortLabel(CTirvel2View& view);

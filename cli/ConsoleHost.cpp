@@ -32,6 +32,9 @@ ConsoleHost::ConsoleHost(const HostSettings& settings, Console& console)
 void ConsoleHost::Interrupt() {
     // Flag first: whoever sees the view stopped can rely on the flag.
     interrupted_ = true;
+    // The view may be inside a handler that writes (Modify): the Stop posted
+    // below reaches it only afterwards.
+    view_.m_bStopRaised = true;
     view_.PostMessage(fw::WM_COMMAND, static_cast<fw::WPARAM>(res::ID_STOP_CONFIG), 0);
 }
 

@@ -157,7 +157,7 @@ void WorkerLink::StopWatching() {
 }
 
 int RunStationWorker(station::StationJob job, HostSettings settings, const std::string& file,
-                     const std::string& bytes, DeviceRecorder& recorder) {
+                     const std::string& bytes, bool portProven, DeviceRecorder& recorder) {
     WorkerLink link(std::cout, std::cin);
     settings.password = station::DecodePasswordLine(link.ReadReply());
     settings.promptForPassword = false;
@@ -186,8 +186,8 @@ int RunStationWorker(station::StationJob job, HostSettings settings, const std::
             break;
         case station::StationJob::Batch: {
             bool imported = false;
-            outcome =
-                BatchDevice(host, console, MakeBatchProfile(bytes), imported, false, link, row);
+            outcome = BatchDevice(host, console, MakeBatchProfile(bytes), imported, portProven,
+                                  false, link, row);
             break;
         }
     }

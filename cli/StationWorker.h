@@ -84,8 +84,9 @@ private:
 // from the supervisor on stdin. file is the supervisor's copy of the
 // operator's file, bytes what it held when read before the port opened (an
 // update's view reads the image from file itself). The exit code is 0 once
-// the end was told.
+// the end was told. portProven: the port has given the station a device
+// before (the supervisor knows; each worker sees one device only).
 int RunStationWorker(station::StationJob job, HostSettings settings, const std::string& file,
-                     const std::string& bytes, DeviceRecorder& recorder);
+                     const std::string& bytes, bool portProven, DeviceRecorder& recorder);
 
 }  // namespace cli

@@ -22,6 +22,7 @@
 #include "res/ResourceIds.h"
 #include "serial/PortPath.h"
 #include "station/PortList.h"
+#include "station/StationEvents.h"
 #include "station/WorkerProcess.h"
 
 #ifndef TIRVEL_VERSION
@@ -99,6 +100,8 @@ int RunTirvelctl(int argc, char** argv) {
     portOption->excludes(deviceOption);
     // One device on one port for a station's supervisor, told as event lines.
     app.add_flag("--station-worker", stationWorker)->group("");
+    bool portProven = false;
+    app.add_flag(station::kPortProvenOption, portProven)->group("");
     auto* passwordOption = app.add_option("--password", password, "The devices' password");
     app.add_option("--lang", language, "en|zh (default: from the locale)");
     app.add_flag("--json", json, "Machine-readable output on stdout");
@@ -371,7 +374,7 @@ int RunTirvelctl(int argc, char** argv) {
         const station::StationJob job = update->parsed() ? station::StationJob::Update
                                         : send->parsed() ? station::StationJob::Send
                                                          : station::StationJob::Batch;
-        return RunStationWorker(job, settings, input, inputBytes, recorder);
+        return RunStationWorker(job, settings, input, inputBytes, portProven, recorder);
     }
 
     Console console(std::cout, std::cerr, quiet, IsTerminal(kStderrFd));

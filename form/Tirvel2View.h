@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -139,6 +140,13 @@ public:
     std::string m_strFirmwarePath;
     // What the boot loader printed since the last prompt that was answered.
     std::string m_strPromptBuffer;
+
+    // Raised from any thread by a host that stops the work while a handler
+    // runs (tirvelctl's Ctrl+C, a station's cancel), where the posted Stop
+    // would come only after the handler: Modify looks at it before every
+    // item and Restore before it begins, so nothing new is written once it is
+    // up. The item in progress finishes. Start lowers it.
+    std::atomic<bool> m_bStopRaised{false};
 
     // The running probe thread, if any.
     std::thread m_probeThread;

@@ -58,6 +58,7 @@ void CTirvel2View::OnStartConfig() {
     auto block = std::make_unique<ProbeParameters>(ProbeParameters{m_hComPort, this, 0});
     SetConnectionState(kStateConnecting);
     g_nProbeStopFlag = 0;
+    m_bStopRaised = false;
 
     ShowAllControls(fw::SW_HIDE);
     ShowItemRows(fw::SW_SHOW);

@@ -34,6 +34,9 @@ void CTirvel2View::OnModify() {
         if (ReadItemModify(n) == 0) {
             continue;
         }
+        if (m_bStopRaised) {
+            break;
+        }
         const std::string value = ReadItemNewValue(n);
         if (!IsSendableValue(value)) {
             AfxMessageBox(res::IDS_VALUE_NOT_SENDABLE, {std::to_string(n)});
@@ -47,6 +50,11 @@ void CTirvel2View::OnModify() {
             break;
         }
     }
+    if (m_bStopRaised) {
+        // The Stop that raised it follows and ends the connection; the
+        // re-read and a verdict would only hold it up.
+        return;
+    }
     ReadDeviceConfiguration();
     if (result == kAtSuccess) {
         AfxMessageBox(res::IDS_SET_SUCCEEDED);
@@ -54,6 +62,9 @@ void CTirvel2View::OnModify() {
 }
 
 void CTirvel2View::OnRestore() {
+    if (m_bStopRaised) {
+        return;
+    }
     if (SendAtCommand(m_hComPort, "AT+RESTORE\r", kLongReplyLimit) != kAtSuccess) {
         AfxMessageBox(res::IDS_RESTORE_FAILED);
         return;

@@ -288,6 +288,8 @@ inline constexpr fw::UINT IDS_STATION_WORKER_FAILED_AGAIN = 383;
 inline constexpr fw::UINT IDS_STATION_DEVICE = 384;
 // %1 the file, %2 why
 inline constexpr fw::UINT IDS_STATION_COPY_FAILED = 385;
+// %1 how the port's first try failed
+inline constexpr fw::UINT IDS_CLI_PORT_GAVE_NO_DEVICE = 480;
 inline constexpr fw::UINT IDS_APP_TITLE = 57344;
 inline constexpr fw::UINT IDS_IDLE_MESSAGE = 57345;
 inline constexpr fw::UINT IDS_PANE_FONT_FACE = 61452;

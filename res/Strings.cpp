@@ -347,6 +347,8 @@ constexpr fw::StringResource kStrings[] = {
     {461, "Finished (UTC)", "结束时间（UTC）"},
     {462, "Profile", "配置文件"},
     {463, "Firmware", "固件"},
+    {480, "%1 No device has come through on this port yet: it is not tried again.",
+     "%1 此端口尚未连上过终端，不再使用。"},
     // The desktops' command-line help.
     {505, "Usage: %1", "用法：%1"},
     {506, "Show this help and end.", "显示本帮助后退出。"},

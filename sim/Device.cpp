@@ -147,9 +147,9 @@ void Device::PowerOn(Millis now) {
     Boot(now);
     junkFrom_ = now;
     junkBytes_ = 0;
-    if (faults_.lineBabble) {
+    if (faults_.lineBabble || faults_.lineBabbleOk) {
         junkAt_ = now + kBabblePeriod;
-        Json e = MakeEvent(now, "line-babble");
+        Json e = MakeEvent(now, faults_.lineBabbleOk ? "line-babble-ok" : "line-babble");
         e["imei"] = options_.imei;
         e["bytes_per_second"] = kBabbleBytesPerSecond;
         Emit(e);
@@ -249,18 +249,24 @@ void Device::PlayJunk(Millis now) {
     while (junkAt_ && *junkAt_ <= now) {
         const Millis at = *junkAt_;
         std::int64_t count = 1;
-        if (faults_.lineBabble) {
+        if (faults_.lineBabble || faults_.lineBabbleOk) {
             count = (at - junkFrom_).count() * kBabbleBytesPerSecond / 1000 - junkBytes_;
             *junkAt_ += kBabblePeriod;
         } else {
             *junkAt_ += faults_.lineTrickle;
         }
+        const std::int64_t carried = junkBytes_;
         junkBytes_ += count;
         if (output_.size() >= kMaxBacklog) {
             continue;
         }
         std::string junk;
-        while (static_cast<std::int64_t>(junk.size()) < count) {
+        // The result lines run on from where the line left off, so that what
+        // is dropped for a tool that does not read leaves them whole.
+        for (std::int64_t i = carried; faults_.lineBabbleOk && i < carried + count; ++i) {
+            junk += kBabbledLine[static_cast<std::size_t>(i) % kBabbledLine.size()];
+        }
+        while (!faults_.lineBabbleOk && static_cast<std::int64_t>(junk.size()) < count) {
             auto c = static_cast<char>(random_.Below(256));
             if (!CouldMakeAnswer(c)) {
                 junk += c;

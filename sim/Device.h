@@ -96,6 +96,8 @@ public:
     // pieces this far apart.
     static constexpr int kBabbleBytesPerSecond = 2880;
     static constexpr Millis kBabblePeriod{20};
+    // What a line babbling result lines carries, again and again.
+    static constexpr std::string_view kBabbledLine = "\r\nOK\r\n";
     // Pieces of junk or endless listing waiting for a tool that does not read
     // beyond this are lost on the line instead of piling up.
     static constexpr std::size_t kMaxBacklog = 64;

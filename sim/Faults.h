@@ -53,6 +53,10 @@ struct Faults {
     // fast as the line carries it with lineBabble.
     Millis lineTrickle{0};
     bool lineBabble = false;
+    // Like lineBabble, but what the line carries is whole result lines,
+    // "\r\nOK\r\n" over and over: every read finds something that looks
+    // like an answer, and none of it is one.
+    bool lineBabbleOk = false;
 
     UnplugAt unplugAt = UnplugAt::kNever;
     int unplugN = 1;  // the AT+SET, the block, or the milliseconds of the debug log
@@ -74,7 +78,7 @@ struct Faults {
     bool eotNak = false;
 
     // A junk line (trickle or babble) answers nothing, as a silent one.
-    bool Mute() const { return silent || lineTrickle > Millis(0) || lineBabble; }
+    bool Mute() const { return silent || lineTrickle > Millis(0) || lineBabble || lineBabbleOk; }
 };
 
 // A small generator of our own: the standard distributions may differ between

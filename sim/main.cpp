@@ -114,6 +114,7 @@ struct Options {
     bool protocolWords = false;
     int lineTrickleMs = 0;
     bool lineBabble = false;
+    bool lineBabbleOk = false;
     int endlessListingMs = 0;
     double noise = 0;
     double drop = 0;
@@ -339,6 +340,11 @@ void AddOptions(CLI::App& app, Options& o) {
                  "A broken line: hears everything, answers nothing, and sends junk as fast as the "
                  "AT rate carries it (2880 bytes a second) from power-on")
         ->excludes(trickle);
+    app.add_flag("--line-babble-ok", o.lineBabbleOk,
+                 "A broken line: hears everything, answers nothing, and sends \"\\r\\nOK\\r\\n\" "
+                 "over and over as fast as the AT rate carries it from power-on")
+        ->excludes(trickle)
+        ->excludes("--line-babble");
     app.add_option("--endless-listing", o.endlessListingMs,
                    "AT+GETDV=0 never ends: instead of its OK another item line (numbers running "
                    "round 1..60, values changing) comes every MS until the next command")
@@ -410,6 +416,7 @@ BenchOptions MakeBenchOptions(const Options& o) {
                                                            : ListingOrder::kAscending;
     b.faults.lineTrickle = Millis(o.lineTrickleMs);
     b.faults.lineBabble = o.lineBabble;
+    b.faults.lineBabbleOk = o.lineBabbleOk;
     b.faults.endlessListing = Millis(o.endlessListingMs);
     b.faults.noiseRate = o.noise;
     b.faults.dropRate = o.drop;

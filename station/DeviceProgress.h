@@ -32,7 +32,8 @@ public:
 enum class DeviceOutcome {
     Done,         // a device was worked on; its row says how it went
     NoDevice,     // nothing answered in the time the wait allows
-    PortFailed,   // the port could not be opened
+    PortFailed,   // the port could not be opened, or its line gives no device (only noise,
+                  // or a first try that failed before any device)
     Surplus,      // a device came, but the run had enough
     JobFailed,    // the profile or image is unusable: no device can take it
     Interrupted,  // stopped before a device came

@@ -37,6 +37,9 @@ inline constexpr const char* kClaimRefused = "stop";
 // The supervisor to a worker at any moment: cancel the device safely. The end
 // of the worker's input (its supervisor gone) means the same.
 inline constexpr const char* kCancelLine = "cancel";
+// On a worker's command line: its port has given the station a device
+// before, so a try that fails is a device that failed, not a port of no use.
+inline constexpr const char* kPortProvenOption = "--station-port-proven";
 
 // The password line: "-" for none, else its bytes in hex.
 std::string EncodePasswordLine(const std::optional<std::string>& password);

@@ -86,6 +86,10 @@ struct Port {
     int failed = 0;
     int failuresInARow = 0;
     int waitsInVain = 0;  // one after another, since the last device
+    // A device has been granted here: one the worker found real (an IMEI the
+    // batch takes, a boot loader). Until then a try that fails is the port's
+    // failure, and puts it out of use without a row or a place in the count.
+    bool proven = false;
     bool outOfUse = false;
     std::string reason;
     std::string lastResult;
@@ -247,7 +251,7 @@ private:
             try {
                 port.worker = std::make_unique<WorkerProcess>(
                     settings_.program,
-                    Supervisor::WorkerArguments(port.port, settings_, copy_->Path()));
+                    Supervisor::WorkerArguments(port.port, settings_, copy_->Path(), port.proven));
             } catch (const std::exception& e) {
                 PutOutOfUse(
                     i, fw::LoadText(res::IDS_STATION_CANNOT_START, {port.port.Label(), e.what()}));
@@ -309,6 +313,7 @@ private:
                 const bool grant = !stopping_ && !EnoughDevices();
                 if (grant) {
                     port.granted = true;
+                    port.proven = true;
                     ++granted_;
                 }
                 port.worker->Write(std::string(grant ? kClaimGranted : kClaimRefused) + "\n");
@@ -597,8 +602,11 @@ const std::string& Supervisor::Failure() const {
 
 std::vector<std::string> Supervisor::WorkerArguments(const StationPort& port,
                                                      const SupervisorSettings& settings,
-                                                     const std::string& file) {
+                                                     const std::string& file, bool proven) {
     std::vector<std::string> args{"--lang", settings.language, "--station-worker"};
+    if (proven) {
+        args.emplace_back(kPortProvenOption);
+    }
     args.insert(args.end(), settings.workerOptions.begin(), settings.workerOptions.end());
     if (port.comPort > 0) {
         args.insert(args.end(), {"-p", std::to_string(port.comPort)});

@@ -110,10 +110,10 @@ public:
     void Abort();
 
     // The worker's command line for one port, without the program; file is
-    // the copy the worker reads.
+    // the copy the worker reads. proven: the port has given a device before.
     static std::vector<std::string> WorkerArguments(const StationPort& port,
                                                     const SupervisorSettings& settings,
-                                                    const std::string& file);
+                                                    const std::string& file, bool proven = false);
 
 private:
     class Engine;

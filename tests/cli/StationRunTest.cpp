@@ -46,15 +46,19 @@ class StationRun : public testsupport::ToolRunTest {
 protected:
     // Simulator k (0-based) on the link dtuK, its devices' IMEIs counting up
     // from 86000000000k001.
-    void StartSimulators(int count, std::vector<std::string> options) {
+    void StartSimulators(int count, const std::vector<std::string>& options) {
         for (int k = 0; k < count; ++k) {
-            std::vector<std::string> args = options;
-            args.insert(args.begin(), {"--link", Link(k), "--events", Events(k).string(), "--imei",
-                                       "86000000000" + std::to_string(k + 1) + "001", "--boot-ms",
-                                       "200", "--firmware-out",
-                                       (dir_.Path() / ("received" + std::to_string(k))).string()});
-            sims_.push_back(std::make_unique<testsupport::SimProcess>(args));
+            StartSimulator(options);
         }
+    }
+    void StartSimulator(std::vector<std::string> options) {
+        const int k = static_cast<int>(sims_.size());
+        options.insert(
+            options.begin(),
+            {"--link", Link(k), "--events", Events(k).string(), "--imei",
+             "86000000000" + std::to_string(k + 1) + "001", "--boot-ms", "200", "--firmware-out",
+             (dir_.Path() / ("received" + std::to_string(k))).string()});
+        sims_.push_back(std::make_unique<testsupport::SimProcess>(options));
     }
 
     std::string Link(int k) const { return (dir_.Path() / ("dtu" + std::to_string(k))).string(); }
@@ -405,6 +409,36 @@ TEST_F(StationRun, ABatchStopsAtAPortThatCannotBeOpened) {
     EXPECT_EQ(station->Wait(60s), 1) << ReadFile(Err());
     EXPECT_TRUE(Contains(ReadFile(Err()), "absent: out of use: ")) << ReadFile(Err());
     EXPECT_TRUE(Contains(ReadFile(Out()), "OK  Updated firmware successfully!")) << ReadFile(Out());
+}
+
+// A line babbling whole "OK" lines answers every probe and never gives a
+// device. On one port the batch files one row at most and stops; in a
+// station the port is out of use after its first try, with no row and
+// nothing taken from the count, and the healthy port beside it works every
+// device asked for.
+TEST_F(StationRun, ALineBabblingOkIsGivenUpBeforeItTakesAnyOfTheCount) {
+    const std::string profile =
+        (fs::path(TIRVEL_SOURCE_DIR) / "cli/examples/apn-profile.txt").string();
+    StartSimulator({"--line-babble-ok"});
+    const fs::path single = dir_.Path() / "single.csv";
+    auto run = Start({"--device", Link(0), "batch", profile, "--report", single.string()});
+    EXPECT_EQ(run->Wait(90s), 1) << ReadFile(Err());
+    EXPECT_LE(Lines(ReadFile(single)).size(), 2u) << ReadFile(single);
+
+    StartSimulator({"--devices", "3"});
+    const fs::path report = dir_.Path() / "station.csv";
+    auto args = Devices(2);
+    args.insert(args.end(), {"batch", profile, "--count", "3", "--report", report.string()});
+    auto station = Start(args);
+    EXPECT_EQ(station->Wait(3min), 1) << ReadFile(Err());
+    const auto rows = RowsByPort(report);
+    EXPECT_EQ(rows.count(Link(0)), 0u) << ReadFile(report);
+    ASSERT_EQ(rows.count(Link(1)), 1u) << ReadFile(report);
+    ASSERT_EQ(rows.at(Link(1)).size(), 3u) << ReadFile(report);
+    EXPECT_EQ(EventsOf(1, "power-on").size(), 3u);
+    EXPECT_TRUE(Contains(ReadFile(Err()), Link(0) + ": out of use: ")) << ReadFile(Err());
+    EXPECT_TRUE(Contains(ReadFile(Err()), "3 devices: 3 succeeded, 0 failed; 1 ports out of use."))
+        << ReadFile(Err());
 }
 
 }  // namespace

@@ -443,6 +443,39 @@ TEST_F(TirvelctlRun, CtrlCEndsAnOpenEndedBatchAfterTheDevicesDone) {
     EXPECT_EQ(EventsOf("set").size(), ExampleProfile().size());
 }
 
+// Ctrl+C while Modify is writing, each answer slow: the AT+SET on its way
+// gets its answer and no other goes out, nor a second write after the
+// read-back; the device is still told to quit.
+TEST_F(TirvelctlRun, CtrlCWhileWritingLetsNoFurtherItemOut) {
+    std::string params;
+    std::string profile = "[CFG]\r\n";
+    for (int n = 1; n <= 20; ++n) {
+        params += std::to_string(n) + ",Item" + std::to_string(n) + ",old\n";
+        profile += std::to_string(n) + ". Item" + std::to_string(n) + "=new\r\n";
+    }
+    WriteFile(dir_.Path() / "params.txt", params);
+    WriteFile(dir_.Path() / "profile.txt", profile);
+    StartSimulator({"--params", (dir_.Path() / "params.txt").string(), "--reply-delay", "300"});
+    const auto commandsReceived = [this] {
+        std::string received;
+        for (const Json& e : EventsOf("rx")) {
+            const std::string hex = e["hex"];
+            for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
+                received += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+            }
+        }
+        return Occurrences(received, "AT+SET=");
+    };
+    Tirvelctl process(dir_.Path(),
+                      {"--device", Link(), "apply", (dir_.Path() / "profile.txt").string()});
+    ASSERT_TRUE(WaitForEvent("set", 60s)) << process.Err();
+    const int before = commandsReceived();
+    process.Signal(SIGINT);
+    EXPECT_EQ(process.Wait(), 130) << process.Err();
+    EXPECT_LE(commandsReceived(), before + 1);
+    EXPECT_EQ(EventsOf("quit").size(), 1u);
+}
+
 // --- firmware update, XMODEM send, debug log ---
 
 TEST_F(TirvelctlRun, UpdateDeliversTheImageByteForByteAndReportsSuccess) {

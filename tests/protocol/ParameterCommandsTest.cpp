@@ -61,6 +61,20 @@ TEST(Modify, OnlyRowsUpToTheItemCountAreSent) {
     EXPECT_EQ(bench.window.MessageBoxTexts(), std::vector<fw::UINT>{res::IDS_SET_SUCCEEDED});
 }
 
+// A stop raised from another thread (tirvelctl's Ctrl+C) while the posted
+// Stop cannot yet be taken: Modify and Restore begin no write, and say nothing.
+TEST(Modify, ARaisedStopLetsNoWriteBegin) {
+    Workbench bench;
+    ASSERT_TRUE(bench.Connect());
+    ASSERT_TRUE(bench.TypeAndTick(2, "internet.m2m"));
+    bench.view.m_bStopRaised = true;
+    bench.Command(res::ID_MODIFY);
+    bench.Command(res::ID_RESTORE);
+    EXPECT_TRUE(bench.StoredItems().empty());
+    EXPECT_TRUE(bench.Events("restore").empty());
+    EXPECT_TRUE(bench.window.MessageBoxTexts().empty());
+}
+
 TEST(Modify, AValueWithALineBreakIsNotSent) {
     Workbench bench;
     ASSERT_TRUE(bench.Connect());

@@ -257,6 +257,24 @@ TEST_P(KavrelsimJunkLine, AnswersNothingAndCarriesOnlyJunk) {
 
 INSTANTIATE_TEST_SUITE_P(Babble, KavrelsimJunkLine, ::testing::Bool());
 
+// A line babbling result lines: whole "\r\nOK\r\n" lines at the same rate,
+// whatever it is asked, and no answer of its own.
+TEST_F(KavrelsimFaults, ALineBabblingOkCarriesNothingButWholeOkLines) {
+    Faults f;
+    f.lineBabbleOk = true;
+    Make(f);
+    std::string got = Say("AT+DTU&IMEI?\r", milliseconds(10));
+    for (int t = 20; t <= 1000; t += 10) {
+        got += device_->TakeOutput(milliseconds(t));
+    }
+    std::string lines;
+    while (lines.size() < 2880) {
+        lines += "\r\nOK\r\n";
+    }
+    EXPECT_EQ(got, lines);
+    EXPECT_EQ(Named("line-babble-ok").size(), 1u);
+}
+
 TEST_F(KavrelsimFaults, EndlessListingRunsRoundUntilTheNextCommand) {
     Faults f;
     f.endlessListing = milliseconds(50);
