@@ -8,10 +8,17 @@
 //   records_bench find --store sqlite|postgres --dir DIR [--count 1000000] [--runs 1000]
 //                      [--tirvelctl PATH --process-runs 20]
 //   records_bench push --dir DIR [--stations 1] [--records 10000]
+//   records_bench list --store sqlite|postgres --dir DIR --tirvelctl PATH
+//                      [--counts 20000,200000]
+//
+// list: the whole `tirvelctl records` listing (--json, --csv, the table) over
+// stores of each count, its peak resident memory (the child's ru_maxrss), its
+// output's size and its time.
 //
 // DIR is a scratch folder of the caller's, on the disk to be measured.
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -22,6 +29,7 @@
 #include <map>
 #include <memory>
 #include <random>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -277,6 +285,116 @@ int Find(const Options& options) {
     return 0;
 }
 
+struct ListingRun {
+    double milliseconds = 0;
+    long peakKb = 0;  // the child's own, ru_maxrss
+    std::uintmax_t bytes = 0;
+};
+
+// One run of the command, its output to a file; the child's peak resident set.
+ListingRun RunListing(const std::vector<std::string>& command, const std::string& output) {
+    std::vector<char*> argv;
+    for (const std::string& arg : command) {
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    }
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const auto start = Clock::now();
+    pid_t pid = -1;
+    const int failed = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (failed != 0) {
+        throw std::runtime_error("cannot start " + command[0]);
+    }
+    int status = 0;
+    rusage usage{};
+    while (wait4(pid, &status, 0, &usage) < 0) {
+    }
+    ListingRun run;
+    run.milliseconds = MillisecondsSince(start);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        throw std::runtime_error(command[0] + " failed");
+    }
+    run.peakKb = usage.ru_maxrss;
+    run.bytes = std::filesystem::file_size(output);
+    return run;
+}
+
+int List(const Options& options) {
+    const std::string kind = options.Text("store", "sqlite");
+    const std::filesystem::path dir = options.Text("dir");
+    const std::string tirvelctl = options.Text("tirvelctl");
+    if (tirvelctl.empty()) {
+        throw std::invalid_argument("--tirvelctl is needed");
+    }
+    std::unique_ptr<PostgresServer> server;
+    if (kind == "postgres") {
+        if (const std::string why = PostgresServer::Unavailable(); !why.empty()) {
+            throw std::runtime_error(why);
+        }
+        server = std::make_unique<PostgresServer>();
+    } else if (kind != "sqlite") {
+        throw std::invalid_argument("--store sqlite or postgres");
+    }
+    std::stringstream counts(options.Text("counts", "20000,200000"));
+    int series = 0;
+    for (std::string count; std::getline(counts, count, ',');) {
+        bench::Copies copies;
+        copies.count = std::stol(count);
+        copies.devices = std::max(copies.count / 2, 1L);
+        copies.series = ++series;
+        copies.station = "bench-station";
+        const std::string setting =
+            server ? server->NewDatabase()
+                   : "sqlite:" + (dir / ("list-" + count + ".sqlite")).string();
+        // Filled by a child of its own: a spawned child's ru_maxrss starts at
+        // the spawner's resident set, which filling would have grown to
+        // hundreds of MB.
+        const pid_t filler = fork();
+        if (filler == 0) {
+            try {
+                if (server) {
+                    bench::FillPostgres(setting, copies);
+                } else {
+                    bench::FillSqlite(setting.substr(7), copies, false);
+                }
+                _exit(0);
+            } catch (const std::exception& error) {
+                std::fprintf(stderr, "filling: %s\n", error.what());
+                _exit(1);
+            }
+        }
+        int filled = 0;
+        while (waitpid(filler, &filled, 0) < 0) {
+        }
+        if (!WIFEXITED(filled) || WEXITSTATUS(filled) != 0) {
+            throw std::runtime_error("the store could not be filled");
+        }
+        const std::string output = (dir / "listing.out").string();
+        for (const char* format : {"--json", "--csv", ""}) {
+            std::vector<std::string> command = {tirvelctl, "--records", setting, "records"};
+            if (*format != '\0') {
+                command.push_back(format);
+            }
+            const ListingRun run = RunListing(command, output);
+            std::printf(
+                "  %s, %ld records, records %-6s peak RSS %6.1f MB, output %6.1f MB, %.2f s\n",
+                kind.c_str(), copies.count, *format != '\0' ? format : "(table)",
+                static_cast<double>(run.peakKb) / 1024, static_cast<double>(run.bytes) / 1e6,
+                run.milliseconds / 1000);
+        }
+        std::filesystem::remove(output);
+    }
+    rusage own{};
+    getrusage(RUSAGE_SELF, &own);
+    std::printf("  (a child's figure starts at this bench's own peak, %.1f MB)\n",
+                static_cast<double>(own.ru_maxrss) / 1024);
+    return 0;
+}
+
 int Push(const Options& options) {
     const std::filesystem::path dir = options.Text("dir");
     const int stations = static_cast<int>(options.Number("stations", 1));
@@ -372,7 +490,10 @@ int main(int argc, char** argv) {
         if (what == "push") {
             return Push(options);
         }
-        throw std::invalid_argument("add, find or push");
+        if (what == "list") {
+            return List(options);
+        }
+        throw std::invalid_argument("add, find, push or list");
     } catch (const std::exception& error) {
         std::fprintf(stderr, "records_bench %s: %s\n", what.c_str(), error.what());
         return 2;

@@ -13,6 +13,10 @@
 #                  STATION_RECORDS (default 1000) queued records each, pushing at once
 #   find-postgres  the same 1,000,000 records on PostgreSQL: Find({imei}) in process
 #                  and `tirvelctl --records postgresql://… records --imei X`
+#   list           `tirvelctl records --json`, `--csv` and the table over SQLite files
+#                  of LIST_COUNTS (default 20000,200000) records: each listing's
+#                  peak resident memory, output size and time
+#   list-postgres  the same on PostgreSQL
 #   read           `tirvelctl --records sqlite:FILE read` against kavrel-sim, in turn
 #                  with `--records off read`, READ_RUNS (default 10) pairs: each
 #                  one's median and the median of the pairs' differences
@@ -89,6 +93,12 @@ for part in "${parts[@]}"; do
         stations)
             "${bench[@]}" push --dir "$scratch" --stations 20 --records "${STATION_RECORDS:-1000}" ;;
         find-postgres) "${bench[@]}" find --store postgres --dir "$scratch" "${command[@]}" ;;
+        list | list-postgres)
+            store=sqlite
+            [ "$part" = list ] || store=postgres
+            echo "tirvelctl records, the whole listing:"
+            "${bench[@]}" list --store "$store" --dir "$scratch" --tirvelctl "$tirvelctl" \
+                --counts "${LIST_COUNTS:-20000,200000}" ;;
         read) read_pairs ;;
         *) echo "unknown part: $part" >&2; exit 2 ;;
     esac

@@ -1,5 +1,7 @@
 #include "cfgfile/OutputFile.h"
 
+#include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <system_error>
 
@@ -40,6 +42,44 @@ bool IdentityOf(const std::string& path, Identity& id) {
 }
 #endif
 
+// Where a write to path lands: symbolic links at the end followed, as open()
+// follows them, also to a file that does not exist yet. A loop of links ends
+// where it started going round.
+fs::path Followed(const fs::path& path) {
+    fs::path at = path;
+    for (int hop = 0; hop < 40; ++hop) {
+        std::error_code ec;
+        if (!fs::is_symlink(fs::symlink_status(at, ec))) {
+            break;
+        }
+        const fs::path target = fs::read_symlink(at, ec);
+        if (ec) {
+            break;
+        }
+        at = target.is_absolute() ? target : at.parent_path() / target;
+    }
+    return at;
+}
+
+bool SameName(const fs::path& a, const fs::path& b) {
+#ifdef _WIN32
+    // NTFS tells no case apart.
+    const auto lower = [](std::wstring name) {
+        std::transform(name.begin(), name.end(), name.begin(), [](wchar_t c) {
+            return c < 128 ? static_cast<wchar_t>(std::tolower(c)) : c;
+        });
+        return name;
+    };
+    return lower(a.filename().wstring()) == lower(b.filename().wstring());
+#else
+    return a.filename() == b.filename();
+#endif
+}
+
+std::string FolderOf(const fs::path& path) {
+    return Utf8Path(path.has_parent_path() ? path.parent_path() : fs::path("."));
+}
+
 }  // namespace
 
 OutputKind ClassifyOutput(const std::string& path) {
@@ -71,6 +111,26 @@ bool SameFile(const std::string& a, const std::string& b) {
     return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
            first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 #endif
+}
+
+bool SamePlace(const std::string& a, const std::string& b) {
+    if (SameFile(a, b)) {
+        return true;
+    }
+    const fs::path first = Followed(NativePath(a));
+    const fs::path second = Followed(NativePath(b));
+    if (!SameName(first, second)) {
+        return false;
+    }
+    if (SameFile(FolderOf(first), FolderOf(second))) {
+        return true;
+    }
+    // A folder that is not there yet (a records file's, made at its first
+    // record) is told by its name.
+    std::error_code ec;
+    const fs::path one = fs::absolute(first, ec).lexically_normal();
+    const fs::path other = fs::absolute(second, ec).lexically_normal();
+    return one == other;
 }
 
 }  // namespace cfgfile

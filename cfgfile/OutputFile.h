@@ -23,4 +23,10 @@ OutputKind ClassifyOutput(const std::string& path);
 // that names nothing is nobody's twin.
 bool SameFile(const std::string& a, const std::string& b);
 
+// Whether writing either path could reach the other's file, also one not made
+// yet: the same file, or the same name in the same folder once symbolic links
+// at the end are followed ("r.db-wal" beside a database that has none yet is
+// the file SQLite will make there).
+bool SamePlace(const std::string& a, const std::string& b);
+
 }  // namespace cfgfile

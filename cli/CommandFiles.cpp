@@ -2,6 +2,7 @@
 
 #include "cfgfile/OutputFile.h"
 #include "cli/Console.h"
+#include "res/RecordIds.h"
 #include "res/ResourceIds.h"
 #include "serial/PortPath.h"
 
@@ -62,6 +63,29 @@ std::string OutputRefusal(const std::string& path, const std::string& input,
                                     : port.devicePath;
         if (!device.empty() && cfgfile::SameFile(path, device)) {
             return Console::Text(res::IDS_CLI_OUTPUT_IS_PORT, {path, port.Label()});
+        }
+    }
+    return std::string();
+}
+
+std::vector<std::string> RecordsFiles(const records::RecordsSetting& where) {
+    if (where.kind == records::RecordsSetting::Kind::Off || where.localPath.empty()) {
+        return {};
+    }
+    return {where.localPath, where.localPath + "-wal", where.localPath + "-shm",
+            where.localPath + "-journal"};
+}
+
+std::string RecordsRefusal(const records::RecordsSetting& where, const std::string& input,
+                           const std::string& output) {
+    // By place as well as by identity: the -wal of a database that is closed
+    // is not there, and SQLite makes it where its name says.
+    for (const std::string& file : RecordsFiles(where)) {
+        if (!output.empty() && cfgfile::SamePlace(output, file)) {
+            return Console::Text(res::IDS_CLI_OUTPUT_IS_RECORDS, {output, where.localPath});
+        }
+        if (!input.empty() && cfgfile::SamePlace(input, file)) {
+            return Console::Text(res::IDS_CLI_RECORDS_OVER_INPUT, {where.localPath, input});
         }
     }
     return std::string();

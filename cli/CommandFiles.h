@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cfgfile/InputFile.h"
+#include "records/RecordsSetting.h"
 #include "station/PortList.h"
 
 namespace cli {
@@ -32,6 +33,18 @@ std::string FirmwareRefusal(cfgfile::InputStatus status, const std::string& file
 // ports it works. Empty when it may.
 std::string OutputRefusal(const std::string& path, const std::string& input,
                           const std::vector<station::StationPort>& ports);
+
+// The files of the records database in force: the database and those SQLite
+// keeps beside it (-wal, -shm, -journal), whether they exist yet or not. None
+// when records are off; with a server, the station's own file, its queue.
+std::vector<std::string> RecordsFiles(const records::RecordsSetting& where);
+
+// Why the records database cannot share a place with the command's files
+// (empty names none): an output written over any of its files would lose
+// every record, and records kept in an input would spoil it (SQLite writes
+// its -wal beside the database). Empty when they are all apart.
+std::string RecordsRefusal(const records::RecordsSetting& where, const std::string& input,
+                           const std::string& output);
 
 // Why the ports as typed cannot be worked, in the operator's language.
 std::string PortListRefusal(const station::PortListError& error, const std::string& typed);

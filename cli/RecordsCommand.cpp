@@ -83,6 +83,92 @@ std::vector<std::string> ListedHeader() {
             Console::Text(res::IDS_CLI_COLUMN_MESSAGE), Console::Text(res::IDS_CLI_COLUMN_RECORD)};
 }
 
+// The listing written as the store hands each record over, so that it takes
+// the memory of one record however many there are. The bytes are those of
+// the whole list written at once; only the plain table is aligned a part of
+// kTablePart rows at a time, each part as wide as the parts before it.
+class Listing {
+public:
+    Listing(Console& console, RecordsFormat format) : console_(console), format_(format) {}
+
+    void Add(const records::DeviceRecord& r) {
+        std::ostream& out = console_.Out();
+        switch (format_) {
+            case RecordsFormat::Json:
+                // As the whole array's dump(2) puts each element: indented
+                // once more, after a comma for all but the first.
+                out << (count_ == 0 ? "[\n  " : ",\n  ")
+                    << Indented(InertJson(
+                           JsonOf(r).dump(2, ' ', false, Json::error_handler_t::replace)));
+                break;
+            case RecordsFormat::Csv:
+                if (count_ == 0) {
+                    out << CsvRecord(ListedHeader());
+                }
+                out << CsvRecord(ListedFields(r));
+                break;
+            case RecordsFormat::Table:
+                part_.push_back(ListedFields(r));
+                if (part_.size() == kTablePart) {
+                    WritePart();
+                }
+                break;
+        }
+        ++count_;
+    }
+
+    void End() {
+        std::ostream& out = console_.Out();
+        if (format_ == RecordsFormat::Json) {
+            out << (count_ == 0 ? "[]\n" : "\n]\n");
+        } else if (format_ == RecordsFormat::Csv && count_ == 0) {
+            out << CsvRecord(ListedHeader());
+        } else if (format_ == RecordsFormat::Table && count_ == 0) {
+            out << std::flush;
+            console_.Message(res::IDS_RECORDS_NONE_FOUND);
+            return;
+        }
+        WritePart();
+        out << std::flush;
+    }
+
+    // A lookup that failed midway: what came goes out, and a JSON array is
+    // left open, so that no reader takes the part for the whole.
+    void Abandon() {
+        WritePart();
+        console_.Out() << std::flush;
+    }
+
+private:
+    static constexpr std::size_t kTablePart = 1000;
+
+    static std::string Indented(const std::string& json) {
+        std::string out;
+        out.reserve(json.size() + json.size() / 16);
+        for (const char c : json) {
+            out += c;
+            // A line break is never inside a JSON string: there it is "\n".
+            if (c == '\n') {
+                out += "  ";
+            }
+        }
+        return out;
+    }
+
+    void WritePart() {
+        if (!part_.empty()) {
+            console_.Out() << FormatTablePart(ListedHeader(), part_, widths_);
+            part_.clear();
+        }
+    }
+
+    Console& console_;
+    RecordsFormat format_;
+    std::size_t count_ = 0;
+    std::vector<std::vector<std::string>> part_;
+    std::vector<std::size_t> widths_;
+};
+
 void PrintCsv(Console& console, const std::vector<std::string>& header,
               const std::vector<std::vector<std::string>>& rows) {
     console.Out() << CsvRecord(header);
@@ -132,33 +218,15 @@ std::optional<std::string> ParseRecordsTime(const std::string& text) {
 
 int RunRecordsList(Console& console, const records::RecordsSetting& where,
                    const records::RecordQuery& query, RecordsFormat format) {
-    std::vector<records::DeviceRecord> found;
+    Listing listing(console, format);
     try {
-        found = OpenLookupStore(where)->Find(query);
+        OpenLookupStore(where)->ForEach(
+            query, [&listing](const records::DeviceRecord& r) { listing.Add(r); });
     } catch (const std::exception& e) {
+        listing.Abandon();
         return Failed(console, where, e);
     }
-    if (format == RecordsFormat::Json) {
-        Json list = Json::array();
-        for (const records::DeviceRecord& r : found) {
-            list.push_back(JsonOf(r));
-        }
-        PrintJson(console, list);
-        return kExitOk;
-    }
-    std::vector<std::vector<std::string>> rows;
-    for (const records::DeviceRecord& r : found) {
-        rows.push_back(ListedFields(r));
-    }
-    if (format == RecordsFormat::Csv) {
-        PrintCsv(console, ListedHeader(), rows);
-        return kExitOk;
-    }
-    if (rows.empty()) {
-        console.Message(res::IDS_RECORDS_NONE_FOUND);
-        return kExitOk;
-    }
-    console.Out() << FormatTable(ListedHeader(), rows) << std::flush;
+    listing.End();
     return kExitOk;
 }
 

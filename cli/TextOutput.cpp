@@ -143,7 +143,15 @@ std::string InertJson(std::string json) {
 
 std::string FormatTable(const std::vector<std::string>& headers,
                         const std::vector<std::vector<std::string>>& rows) {
-    std::vector<std::size_t> widths(headers.size(), 0);
+    std::vector<std::size_t> widths;
+    return FormatTablePart(headers, rows, widths);
+}
+
+std::string FormatTablePart(const std::vector<std::string>& headers,
+                            const std::vector<std::vector<std::string>>& rows,
+                            std::vector<std::size_t>& widths) {
+    const bool first = widths.empty();
+    widths.resize(headers.size(), 0);
     const auto measure = [&](const std::vector<std::string>& row) {
         for (std::size_t c = 0; c < row.size() && c < widths.size(); ++c) {
             widths[c] = std::max(widths[c], DisplayWidth(Printable(row[c])));
@@ -168,7 +176,9 @@ std::string FormatTable(const std::vector<std::string>& headers,
         out += line;
         out += '\n';
     };
-    emit(headers);
+    if (first) {
+        emit(headers);
+    }
     for (const auto& row : rows) {
         emit(row);
     }

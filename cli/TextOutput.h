@@ -38,6 +38,13 @@ std::string InertJson(std::string json);
 // column's width; one line per row, the headers first.
 std::string FormatTable(const std::vector<std::string>& headers,
                         const std::vector<std::vector<std::string>>& rows);
+// The same table given in parts, for one too long to hold: widths carries the
+// columns' widths from part to part and only ever grows, so a part is as wide
+// as every part before it. The headers are measured always and printed only
+// with the first part (widths empty).
+std::string FormatTablePart(const std::vector<std::string>& headers,
+                            const std::vector<std::vector<std::string>>& rows,
+                            std::vector<std::size_t>& widths);
 
 // One CSV field as a spreadsheet should take it: control characters as \xHH,
 // and a leading quote where a spreadsheet would run the field as a formula

@@ -299,6 +299,11 @@ int RunTirvelctl(int argc, char** argv) {
             res::IDS_RECORDS_BAD_SETTING,
             {recordsOption->count() > 0 ? recordsText : std::string("TIRVEL_RECORDS")}));
     }
+    // The records database is an input of every command, also of one that
+    // keeps no record (log): an export or a report over it lost every record.
+    if (const std::string clash = RecordsRefusal(*where, input, output); !clash.empty()) {
+        return UsageError(clash);
+    }
     if (recordsCommand->parsed()) {
         if (where->kind == records::RecordsSetting::Kind::Off) {
             return UsageError(Console::Text(res::IDS_RECORDS_OFF));
@@ -310,6 +315,15 @@ int RunTirvelctl(int argc, char** argv) {
                 return kExitFailed;
             }
             return PushRecordsNow(console, *where);
+        }
+        // A filter given empty (a script's unset variable) would match every
+        // record, any device's.
+        for (const CLI::Option* filter : recordsCommand->get_options()) {
+            if (filter->count() > 0 && filter->get_expected_min() > 0 &&
+                filter->as<std::string>().empty()) {
+                return UsageError(
+                    Console::Text(res::IDS_RECORDS_EMPTY_FILTER, {filter->get_name()}));
+            }
         }
         for (auto& [name, text] : {std::pair<const char*, std::string*>{"--since", &sinceText},
                                    {"--until", &untilText}}) {

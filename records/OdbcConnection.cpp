@@ -144,6 +144,22 @@ OdbcConnection::~OdbcConnection() {
 }
 
 OdbcRows OdbcConnection::Exec(const std::string& sql, const OdbcParams& params) {
+    OdbcRows rows;
+    Run(sql, params, [&rows](std::vector<OdbcValue>&& row) { rows.AddRow(std::move(row)); });
+    return rows;
+}
+
+void OdbcConnection::ExecEach(const std::string& sql, const OdbcParams& params,
+                              const std::function<void(const OdbcRows&, int row)>& visit) {
+    Run(sql, params, [&visit](std::vector<OdbcValue>&& row) {
+        OdbcRows one;
+        one.AddRow(std::move(row));
+        visit(one, 0);
+    });
+}
+
+void OdbcConnection::Run(const std::string& sql, const OdbcParams& params,
+                         const std::function<void(std::vector<OdbcValue>&&)>& take) {
     if (stop_ != nullptr && stop_->Raised()) {
         throw StoreError(StoreError::Kind::Open, kStopped);
     }
@@ -209,16 +225,17 @@ OdbcRows OdbcConnection::Exec(const std::string& sql, const OdbcParams& params) 
     if (!SQL_SUCCEEDED(executed) && executed != SQL_NO_DATA) {
         fail();
     }
-    OdbcRows rows;
     SQLSMALLINT columns = 0;
     if (executed == SQL_NO_DATA || !SQL_SUCCEEDED(::SQLNumResultCols(handle, &columns)) ||
         columns == 0) {
-        return rows;
+        return;
     }
+    // Row by row: the driver's own buffering aside, only the row fetched is
+    // held here.
     for (;;) {
         const SQLRETURN fetched = ::SQLFetch(handle);
         if (fetched == SQL_NO_DATA) {
-            return rows;
+            return;
         }
         if (!SQL_SUCCEEDED(fetched)) {
             fail();
@@ -256,7 +273,7 @@ OdbcRows OdbcConnection::Exec(const std::string& sql, const OdbcParams& params) 
             }
             row.push_back(null ? OdbcValue() : OdbcValue(ToUtf8(value)));
         }
-        rows.AddRow(std::move(row));
+        take(std::move(row));
     }
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -28,6 +29,10 @@ public:
     // when the connection is lost or the wait ended, Kind::Other with the
     // server's text.
     OdbcRows Exec(const std::string& sql, const OdbcParams& params);
+    // One query whose rows are handed to visit as they are fetched, one at a
+    // time, never gathered.
+    void ExecEach(const std::string& sql, const OdbcParams& params,
+                  const std::function<void(const OdbcRows&, int row)>& visit);
     void ExecScript(const std::string& sql) { Exec(sql, OdbcParams()); }
 
     // Statements from here to Commit or Rollback are one transaction.
@@ -36,6 +41,9 @@ public:
     void Rollback();
 
 private:
+    // Runs the statement and hands each row it gives to take.
+    void Run(const std::string& sql, const OdbcParams& params,
+             const std::function<void(std::vector<OdbcValue>&&)>& take);
     // Ends the statement in progress, from another thread.
     void Cancel();
 

@@ -68,8 +68,9 @@ void OdbcRecordStore::AddAll(const std::vector<DeviceRecord>& records) {
     Queries::AddAll(*connection_, records);
 }
 
-std::vector<DeviceRecord> OdbcRecordStore::Find(const RecordQuery& query) {
-    return Queries::Find(*connection_, query);
+void OdbcRecordStore::ForEach(const RecordQuery& query,
+                              const std::function<void(const DeviceRecord&)>& visit) {
+    Queries::ForEach(*connection_, query, visit);
 }
 
 std::optional<DeviceRecord> OdbcRecordStore::Get(const std::string& id) {

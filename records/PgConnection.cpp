@@ -104,7 +104,7 @@ void PgConnection::Lost(const std::string& why) {
     throw StoreError(StoreError::Kind::Open, why);
 }
 
-PgResult PgConnection::Exec(const std::string& sql, const PgParams& params) {
+void PgConnection::Send(const std::string& sql, const PgParams& params) {
     if (broken_) {
         throw StoreError(StoreError::Kind::Open, "the connection to the server was lost");
     }
@@ -114,7 +114,43 @@ PgResult PgConnection::Exec(const std::string& sql, const PgParams& params) {
                           lengths.data(), params.Formats(), 0) == 0) {
         Lost(Trimmed(PQerrorMessage(conn_.get())));
     }
+}
+
+PgResult PgConnection::Exec(const std::string& sql, const PgParams& params) {
+    Send(sql, params);
     return Finish();
+}
+
+void PgConnection::ExecEach(const std::string& sql, const PgParams& params,
+                            const std::function<void(const PgResult&, int row)>& visit) {
+    Send(sql, params);
+    if (PQsetSingleRowMode(conn_.get()) == 0) {
+        Lost("the server's rows cannot be read one at a time");
+    }
+    auto deadline = Clock::now() + answerTimeout_;
+    Flush(deadline);
+    bool failed = false;
+    std::string error;
+    std::string state;
+    while (PGresult* next = NextResult(deadline)) {
+        const PgResult result(next);
+        const ExecStatusType status = PQresultStatus(next);
+        if (status == PGRES_SINGLE_TUPLE && !failed) {
+            try {
+                visit(result, 0);
+            } catch (...) {
+                broken_ = true;
+                throw;
+            }
+            deadline = Clock::now() + answerTimeout_;
+        } else if (status != PGRES_TUPLES_OK && status != PGRES_SINGLE_TUPLE && !failed) {
+            failed = true;
+            error = Trimmed(PQresultErrorMessage(next));
+            const char* sqlState = PQresultErrorField(next, PG_DIAG_SQLSTATE);
+            state = sqlState == nullptr ? "" : sqlState;
+        }
+    }
+    Judge(failed, error, state);
 }
 
 void PgConnection::ExecScript(const std::string& sql) {
@@ -127,8 +163,7 @@ void PgConnection::ExecScript(const std::string& sql) {
     Finish();
 }
 
-PgResult PgConnection::Finish() {
-    const auto deadline = Clock::now() + answerTimeout_;
+void PgConnection::Flush(Clock::time_point deadline) {
     // A large batch leaves the buffer in parts; the server may answer (an
     // error, a notice) before it has read all of it, so reading goes on too.
     for (;;) {
@@ -144,21 +179,26 @@ PgResult PgConnection::Finish() {
             Lost(Trimmed(PQerrorMessage(conn_.get())));
         }
     }
+}
+
+PGresult* PgConnection::NextResult(Clock::time_point deadline) {
+    while (PQisBusy(conn_.get()) != 0) {
+        WaitFor(false, deadline);
+        if (PQconsumeInput(conn_.get()) == 0) {
+            Lost(Trimmed(PQerrorMessage(conn_.get())));
+        }
+    }
+    return PQgetResult(conn_.get());
+}
+
+PgResult PgConnection::Finish() {
+    const auto deadline = Clock::now() + answerTimeout_;
+    Flush(deadline);
     PgResult last(nullptr);
     bool failed = false;
     std::string error;
     std::string state;
-    for (;;) {
-        while (PQisBusy(conn_.get()) != 0) {
-            WaitFor(false, deadline);
-            if (PQconsumeInput(conn_.get()) == 0) {
-                Lost(Trimmed(PQerrorMessage(conn_.get())));
-            }
-        }
-        PGresult* result = PQgetResult(conn_.get());
-        if (result == nullptr) {
-            break;
-        }
+    while (PGresult* result = NextResult(deadline)) {
         const ExecStatusType status = PQresultStatus(result);
         if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK && !failed) {
             failed = true;
@@ -168,13 +208,17 @@ PgResult PgConnection::Finish() {
         }
         last = PgResult(result);
     }
+    Judge(failed, error, state);
+    return last;
+}
+
+void PgConnection::Judge(bool failed, const std::string& error, const std::string& state) {
     if (PQstatus(conn_.get()) == CONNECTION_BAD || (failed && ServerGone(state.c_str()))) {
         Lost(error.empty() ? Trimmed(PQerrorMessage(conn_.get())) : error);
     }
     if (failed) {
         throw StoreError(StoreError::Kind::Other, error);
     }
-    return last;
 }
 
 PgTransaction::PgTransaction(PgConnection& connection) : connection_(connection) {

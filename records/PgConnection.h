@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -26,6 +27,13 @@ public:
     // One statement. Throws StoreError: Kind::Open when the connection is
     // lost (it is of no further use then), Kind::Other with the server's text.
     PgResult Exec(const std::string& sql, const PgParams& params = PgParams());
+    // One query whose rows are handed to visit one at a time, as the server
+    // sends them (libpq's single-row mode), so that no more than a row is
+    // held here; the answer's time limit counts from the last row. A visit
+    // that throws leaves the connection broken: the rest of the answer is
+    // still on its way.
+    void ExecEach(const std::string& sql, const PgParams& params,
+                  const std::function<void(const PgResult&, int row)>& visit);
     // Several statements without values (a migration), in one exchange.
     void ExecScript(const std::string& sql);
     // Lost, timed out or interrupted: the owner makes a new one.
@@ -37,8 +45,15 @@ private:
     // interruption; throws on the last two.
     void WaitFor(bool write, std::chrono::steady_clock::time_point deadline);
     [[noreturn]] void Lost(const std::string& why);
+    void Send(const std::string& sql, const PgParams& params);
+    // Until the whole statement has left libpq's buffer.
+    void Flush(std::chrono::steady_clock::time_point deadline);
+    // The next result of the statement, null after the last.
+    PGresult* NextResult(std::chrono::steady_clock::time_point deadline);
     // Sends what the buffer holds and reads the answer to the last statement.
     PgResult Finish();
+    // After the last result: throws for the first failure among them.
+    void Judge(bool failed, const std::string& error, const std::string& state);
 
     // Owned from the start: a constructor that throws still closes it.
     std::unique_ptr<PGconn, void (*)(PGconn*)> conn_;

@@ -58,8 +58,9 @@ void PostgresRecordStore::AddAll(const std::vector<DeviceRecord>& records) {
     }
 }
 
-std::vector<DeviceRecord> PostgresRecordStore::Find(const RecordQuery& query) {
-    return Queries::Find(Connection(), query);
+void PostgresRecordStore::ForEach(const RecordQuery& query,
+                                  const std::function<void(const DeviceRecord&)>& visit) {
+    Queries::ForEach(Connection(), query, visit);
 }
 
 std::optional<DeviceRecord> PostgresRecordStore::Get(const std::string& id) {

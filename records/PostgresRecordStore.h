@@ -29,7 +29,8 @@ public:
     PostgresRecordStore& operator=(const PostgresRecordStore&) = delete;
 
     void AddAll(const std::vector<DeviceRecord>& records) override;
-    std::vector<DeviceRecord> Find(const RecordQuery& query) override;
+    void ForEach(const RecordQuery& query,
+                 const std::function<void(const DeviceRecord&)>& visit) override;
     std::optional<DeviceRecord> Get(const std::string& id) override;
 
 private:

@@ -2,6 +2,7 @@
 // shared server. Every call either does all it says or throws StoreError.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -34,8 +35,17 @@ public:
     // Committed when it returns. A record whose id is already there is left
     // as it is: adding twice is adding once.
     virtual void Add(const DeviceRecord& record) = 0;
-    // Newest first (by started_at), without items.
-    virtual std::vector<DeviceRecord> Find(const RecordQuery& query) = 0;
+    // Newest first (by started_at), without items, each handed to visit as
+    // it is read: a listing of any length holds one record at a time. What
+    // visit throws ends the listing and comes out of the call.
+    virtual void ForEach(const RecordQuery& query,
+                         const std::function<void(const DeviceRecord&)>& visit) = 0;
+    // The same, gathered: for the short lists (a device's last record).
+    std::vector<DeviceRecord> Find(const RecordQuery& query) {
+        std::vector<DeviceRecord> found;
+        ForEach(query, [&found](const DeviceRecord& record) { found.push_back(record); });
+        return found;
+    }
     // One record with its items, in item order.
     virtual std::optional<DeviceRecord> Get(const std::string& id) = 0;
 };

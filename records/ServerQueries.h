@@ -4,7 +4,9 @@
 // once, here; a Dialect names how its library marks a value and carries bytes.
 //
 // A Dialect has:
-//   Connection   Exec(sql, Params) -> Result, ExecScript(sql)
+//   Connection   Exec(sql, Params) -> Result, ExecScript(sql),
+//                ExecEach(sql, Params, visit(const Result&, int row)): the rows
+//                handed over as they arrive, not gathered first
 //   Params       Text, TextOrNull, Bytes (string or optional), Null, Count
 //   Result       Rows, IsNull, Text, Bytes, OptionalBytes
 //   Transaction  made on a Connection; Commit(), rolled back when left early
@@ -16,6 +18,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <functional>
 #include <optional>
 #include <set>
 #include <string>
@@ -273,7 +276,8 @@ public:
         transaction.Commit();
     }
 
-    static std::vector<DeviceRecord> Find(Connection& connection, const RecordQuery& query) {
+    static void ForEach(Connection& connection, const RecordQuery& query,
+                        const std::function<void(const DeviceRecord&)>& visit) {
         std::string sql = RecordSelect<Dialect>() + " WHERE true";
         Params params;
         auto where = [&](const char* condition, std::string_view type) {
@@ -306,13 +310,8 @@ public:
             params.Text(std::to_string(query.limit));
             sql += " LIMIT " + Dialect::Placeholder(params.Count(), "bigint");
         }
-        const auto rows = connection.Exec(sql, params);
-        std::vector<DeviceRecord> found;
-        found.reserve(static_cast<std::size_t>(rows.Rows()));
-        for (int row = 0; row < rows.Rows(); ++row) {
-            found.push_back(RecordAt(rows, row));
-        }
-        return found;
+        connection.ExecEach(sql, params,
+                            [&visit](const auto& rows, int row) { visit(RecordAt(rows, row)); });
     }
 
     static std::optional<DeviceRecord> Get(Connection& connection, const std::string& id) {

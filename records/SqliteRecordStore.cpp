@@ -410,7 +410,8 @@ void SqliteRecordStore::Add(const DeviceRecord& record) {
     transaction.Commit();
 }
 
-std::vector<DeviceRecord> SqliteRecordStore::Find(const RecordQuery& query) {
+void SqliteRecordStore::ForEach(const RecordQuery& query,
+                                const std::function<void(const DeviceRecord&)>& visit) {
     std::string sql = std::string("SELECT ") + kRecordColumns + " FROM device_records WHERE 1";
     // Each filter binds its own numbered parameter; unused ones stay NULL.
     if (!query.imei.empty()) {
@@ -446,11 +447,10 @@ std::vector<DeviceRecord> SqliteRecordStore::Find(const RecordQuery& query) {
         select.RequiredText(5, query.station);
     }
     select.Int(6, query.limit > 0 ? query.limit : -1);
-    std::vector<DeviceRecord> found;
+    // Row by row from the statement: SQLite reads the pages as it steps.
     while (select.Step()) {
-        found.push_back(ReadRecord(select));
+        visit(ReadRecord(select));
     }
-    return found;
 }
 
 std::optional<DeviceRecord> SqliteRecordStore::Get(const std::string& id) {

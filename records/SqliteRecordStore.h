@@ -24,7 +24,8 @@ public:
     SqliteRecordStore& operator=(const SqliteRecordStore&) = delete;
 
     void Add(const DeviceRecord& record) override;
-    std::vector<DeviceRecord> Find(const RecordQuery& query) override;
+    void ForEach(const RecordQuery& query,
+                 const std::function<void(const DeviceRecord&)>& visit) override;
     std::optional<DeviceRecord> Get(const std::string& id) override;
 
     // The records the server does not have yet, oldest first, with items.

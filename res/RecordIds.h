@@ -50,5 +50,12 @@ inline constexpr fw::UINT IDS_STATION_NEVER_WORKED = 460;
 inline constexpr fw::UINT IDS_CLI_COLUMN_FINISHED = 461;
 inline constexpr fw::UINT IDS_CLI_LABEL_PROFILE = 462;
 inline constexpr fw::UINT IDS_CLI_LABEL_FIRMWARE = 463;
+// The records database is one of a command's inputs (490-499).
+// %1 the output, %2 the records database
+inline constexpr fw::UINT IDS_CLI_OUTPUT_IS_RECORDS = 490;
+// %1 the records database, %2 the file the command reads
+inline constexpr fw::UINT IDS_CLI_RECORDS_OVER_INPUT = 491;
+// %1 the option
+inline constexpr fw::UINT IDS_RECORDS_EMPTY_FILTER = 492;
 
 }  // namespace res

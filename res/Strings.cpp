@@ -349,6 +349,18 @@ constexpr fw::StringResource kStrings[] = {
     {463, "Firmware", "固件"},
     {480, "%1 No device has come through on this port yet: it is not tried again.",
      "%1 此端口尚未连上过终端，不再使用。"},
+    {490,
+     "%1 is the records database %2 or one of the files SQLite keeps beside it (-wal, -shm, "
+     "-journal); writing it would lose every device record. Choose another name.",
+     "%1是记录数据库%2或 SQLite 在其旁边保存的文件（-wal、-shm、-journal）之一，写入会丢失全部终端"
+     "记录。请另选文件名。"},
+    {491,
+     "The records database %1 would be kept in %2, which this command reads (SQLite also writes "
+     "-wal and -shm files beside it). Choose another file for the records.",
+     "记录数据库%1将保存在本命令读取的%2中（SQLite 还会在其旁边写入 -wal 和 -shm 文件）。请为记录"
+     "另选文件。"},
+    {492, "%1 is empty: an empty filter would match every record. Give a value or leave %1 out.",
+     "%1为空：空的筛选条件会匹配所有记录。请给出一个值，或不使用%1。"},
     // The desktops' command-line help.
     {505, "Usage: %1", "用法：%1"},
     {506, "Show this help and end.", "显示本帮助后退出。"},

@@ -344,12 +344,23 @@ void CStationView::OnStart() {
             return;
         }
     }
+    const std::optional<records::RecordsSetting> where = records::RecordsSettingInForce(
+        form.records.empty() ? std::nullopt : std::optional<std::string>(form.records));
+    if (!where) {
+        refuse(fw::LoadText(res::IDS_RECORDS_BAD_SETTING,
+                            {form.records.empty() ? std::string("TIRVEL_RECORDS") : form.records}));
+        return;
+    }
+    // The records database is one of the job's inputs: a report over it, the
+    // dated one of the documents folder too, would lose every record.
     const std::string reportPath =
         form.report.empty() ? DefaultReportPath(reportFolder_) : form.report;
-    if (const std::string refusal = cli::OutputRefusal(reportPath, form.file, ports);
-        !refusal.empty()) {
-        refuse(refusal);
-        return;
+    for (const std::string& refusal : {cli::OutputRefusal(reportPath, form.file, ports),
+                                       cli::RecordsRefusal(*where, form.file, reportPath)}) {
+        if (!refusal.empty()) {
+            refuse(refusal);
+            return;
+        }
     }
     std::error_code error;
     if (!fs::is_regular_file(cfgfile::NativePath(workerProgram_), error)) {
@@ -359,13 +370,6 @@ void CStationView::OnStart() {
 
     // The records file is found usable before any device is worked, as
     // tirvelctl finds it.
-    const std::optional<records::RecordsSetting> where = records::RecordsSettingInForce(
-        form.records.empty() ? std::nullopt : std::optional<std::string>(form.records));
-    if (!where) {
-        refuse(fw::LoadText(res::IDS_RECORDS_BAD_SETTING,
-                            {form.records.empty() ? std::string("TIRVEL_RECORDS") : form.records}));
-        return;
-    }
     cli::RecordingSettings recording;
     recording.where = *where;
     {

@@ -20,12 +20,14 @@
 #include <thread>
 
 #include "ChildProcess.h"
+#include "SampleRecord.h"
 #include "SimProcess.h"
 #include "SimRecords.h"
 #include "TempDir.h"
 #include "TestFiles.h"
 #include "TextSearch.h"
 #include "ToolRunTest.h"
+#include "records/SqliteRecordStore.h"
 
 namespace {
 
@@ -232,6 +234,85 @@ INSTANTIATE_TEST_SUITE_P(
                 "SYMLINK is the same file as IMAGE"},
         Refused{"ExportToThePort", "--device DEVICE export DEVICE",
                 "DEVICE is the same device as the port DEVICE"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// --- the records database is an input too ---
+
+class RecordsAreAnInput : public RefusedFile {
+protected:
+    fs::path Db() const { return dir_.Path() / "r.db"; }
+    fs::path DefaultDb() const { return dir_.Path() / "data/tirvel/records.db"; }
+    static std::size_t Count(const fs::path& db) {
+        return records::SqliteRecordStore(db.string()).Find({}).size();
+    }
+};
+
+// An export or a report over the records database, by any of its names or
+// over the files SQLite keeps beside it, replaced it with every record in
+// it; records kept in the profile would have spoilt the profile.
+TEST_P(RecordsAreAnInput, IsNeverWrittenOverNorKeptInAnInput) {
+    for (const fs::path& db : {Db(), DefaultDb()}) {
+        records::SqliteRecordStore store(db.string());
+        for (int n = 1; n <= 3; ++n) {
+            store.Add(testsupport::Numbered(n));
+        }
+    }
+    fs::create_hard_link(Db(), dir_.Path() / "hardlink");
+    fs::create_symlink(Db(), dir_.Path() / "symlink");
+    WriteFile(dir_.Path() / "fw-wal", std::string(1000, 'i'));
+    fd_ = ::open(Db().c_str(), O_RDONLY);
+    StartSimulators(1, "--boot-ms 200");
+    const auto spelt = [&](std::string text) {
+        for (const auto& [word, path] :
+             {std::pair<std::string, std::string>{"DEFAULTDB", DefaultDb().string()},
+              {"DB", Db().string()},
+              {"ROUNDABOUT", (dir_.Path() / "tmp/../r.db").string()},
+              {"STEM", (dir_.Path() / "fw").string()}}) {
+            for (auto at = text.find(word); at != std::string::npos; at = text.find(word, at)) {
+                text.replace(at, word.size(), path);
+            }
+        }
+        return Spelt(text);
+    };
+    auto run = Start(spelt(GetParam().args));
+    EXPECT_EQ(run->Wait(20s), 2);
+    ::close(fd_);
+    const std::string expected = spelt(GetParam().expected);
+    EXPECT_TRUE(Contains(ReadFile(Err()), expected)) << ReadFile(Err());
+    EXPECT_FALSE(PortOpened(0));
+    EXPECT_EQ(Count(Db()), 3U);
+    EXPECT_EQ(Count(DefaultDb()), 3U);
+    EXPECT_EQ(ReadFile(dir_.Path() / "profile.txt"), Profile(1));
+    EXPECT_EQ(ReadFile(dir_.Path() / "fw-wal"), std::string(1000, 'i'));
+}
+
+constexpr const char* kRecordsOver = "is the records database ";
+INSTANTIATE_TEST_SUITE_P(
+    Commands, RecordsAreAnInput,
+    ::testing::Values(
+        Refused{"Export", "--records sqlite:DB --device DEVICE export DB", kRecordsOver},
+        Refused{"ExportHardLink", "--records sqlite:DB --device DEVICE export HARDLINK",
+                kRecordsOver},
+        Refused{"ReportSymlink",
+                "--records sqlite:DB --device DEVICE batch PROFILE --report SYMLINK", kRecordsOver},
+        Refused{"LogRoundabout", "--records sqlite:DB --device DEVICE log --output ROUNDABOUT",
+                kRecordsOver},
+        Refused{"ReportOpened", "--records sqlite:DB --device DEVICE update IMAGE --report OPENED",
+                kRecordsOver},
+        Refused{"ExportWal", "--records sqlite:DB --device DEVICE export DB-wal", kRecordsOver},
+        Refused{"StationReportShm",
+                "--records sqlite:DB --device DEVICE --device ABSENT batch PROFILE --report DB-shm",
+                kRecordsOver},
+        Refused{"DefaultRecords", "--device DEVICE export DEFAULTDB", kRecordsOver},
+        Refused{"ServersQueue",
+                "--records postgresql://nowhere/x --device DEVICE export DEFAULTDB-wal",
+                kRecordsOver},
+        Refused{"KeptInTheProfile", "--records sqlite:PROFILE --device DEVICE apply PROFILE",
+                "would be kept in PROFILE"},
+        Refused{"WalOverTheImage", "--records sqlite:STEM --device DEVICE send STEM-wal",
+                "would be kept in STEM-wal"},
+        Refused{"KeptInTheExport", "--records sqlite:ABSENT --device DEVICE export ABSENT",
+                kRecordsOver}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // --- every input read once ---

@@ -36,3 +36,130 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return "Case" + std::to_string(info.index); });
 
 }  // namespace
+
+#include <sstream>
+
+#include "LanguageForTheTest.h"
+#include "SampleRecord.h"
+#include "TempDir.h"
+#include "records/SqliteRecordStore.h"
+
+namespace {
+
+// Two records as a file keeps them, with what each format must escape: a
+// terminal's control bytes, GB18030 text, a cell that reads as a formula,
+// quotes and commas, a size and none.
+std::vector<records::DeviceRecord> ListedRecords() {
+    records::DeviceRecord first =
+        testsupport::SampleRecord("860000000000001", "2026-12-09T10:00:01.001Z");
+    first.id = "3ef052cf-4523-49bb-8af8-a39d69d30fcb";
+    first.version = "KV\x1B[2J\x7F" + testsupport::kGbValue;
+    first.message = "Held, \"as read\"";
+    records::DeviceRecord second = testsupport::SampleRecord(
+        "860000000000002", "2026-12-09T10:00:02.002Z", records::Result::Failed, "=st,2");
+    second.id = "00000000-0000-4000-8000-000000000002";
+    second.firmwareBytes.reset();
+    second.operatorName.clear();
+    second.message = "Failed to get IMEI from Kavrel!";
+    return {first, second};
+}
+
+// What the listing printed when it was written whole, before it streamed.
+const char* const kJson =
+    "[\n"
+    "  {\n"
+    "    \"id\": \"00000000-0000-4000-8000-000000000002\",\n"
+    "    \"started_at\": \"2026-12-09T10:00:02.002Z\",\n"
+    "    \"finished_at\": \"2026-12-09T10:00:02.002Z\",\n"
+    "    \"station\": \"=st,2\",\n"
+    "    \"operator\": \"\",\n"
+    "    \"port\": \"/dev/ttyUSB0\",\n"
+    "    \"command\": \"batch\",\n"
+    "    \"imei\": \"860000000000002\",\n"
+    "    \"version\": \"KV-2.1.7\",\n"
+    "    \"result\": \"failed\",\n"
+    "    \"message\": \"Failed to get IMEI from Kavrel!\",\n"
+    "    \"message_id\": \"IDS_CLI_READ_BACK_HOLDS\",\n"
+    "    \"profile_name\": \"profile.txt\",\n"
+    "    \"profile_sha256\": "
+    "\"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\",\n"
+    "    \"firmware_name\": \"fw.bin\",\n"
+    "    \"firmware_sha256\": "
+    "\"bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb\",\n"
+    "    \"firmware_bytes\": null,\n"
+    "    \"tool_version\": \"0.1.0\"\n"
+    "  },\n"
+    "  {\n"
+    "    \"id\": \"3ef052cf-4523-49bb-8af8-a39d69d30fcb\",\n"
+    "    \"started_at\": \"2026-12-09T10:00:01.001Z\",\n"
+    "    \"finished_at\": \"2026-12-09T10:00:01.001Z\",\n"
+    "    \"station\": \"line1-st3\",\n"
+    "    \"operator\": \"\xE7\x8E\x8B\xE5\xB7\xA5\",\n"
+    "    \"port\": \"/dev/ttyUSB0\",\n"
+    "    \"command\": \"batch\",\n"
+    "    \"imei\": \"860000000000001\",\n"
+    "    \"version\": \"KV\\u001b[2J\\u007f\xE5\x80\xBC\",\n"
+    "    \"result\": \"ok\",\n"
+    "    \"message\": \"Held, \\\"as read\\\"\",\n"
+    "    \"message_id\": \"IDS_CLI_READ_BACK_HOLDS\",\n"
+    "    \"profile_name\": \"profile.txt\",\n"
+    "    \"profile_sha256\": "
+    "\"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\",\n"
+    "    \"firmware_name\": \"fw.bin\",\n"
+    "    \"firmware_sha256\": "
+    "\"bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb\",\n"
+    "    \"firmware_bytes\": 65536,\n"
+    "    \"tool_version\": \"0.1.0\"\n"
+    "  }\n"
+    "]\n";
+const char* const kCsv =
+    "Started (UTC),Result,IMEI,Station,Port,Command,Message,Record\r\n"
+    "2026-12-09T10:00:02.002Z,failed,860000000000002,\"'=st,2\",/dev/ttyUSB0,batch,Failed to get "
+    "IMEI from Kavrel!,00000000-0000-4000-8000-000000000002\r\n"
+    "2026-12-09T10:00:01.001Z,ok,860000000000001,line1-st3,/dev/ttyUSB0,batch,\"Held, \"\"as "
+    "read\"\"\",3ef052cf-4523-49bb-8af8-a39d69d30fcb\r\n";
+const char* const kTable =
+    "Started (UTC)             Result  IMEI             Station    Port          Command  Message  "
+    "                        Record\n"
+    "2026-12-09T10:00:02.002Z  failed  860000000000002  =st,2      /dev/ttyUSB0  batch    Failed "
+    "to get IMEI from Kavrel!  00000000-0000-4000-8000-000000000002\n"
+    "2026-12-09T10:00:01.001Z  ok      860000000000001  line1-st3  /dev/ttyUSB0  batch    Held, "
+    "\"as read\"                  3ef052cf-4523-49bb-8af8-a39d69d30fcb\n";
+
+struct ListingCase {
+    const char* name;
+    cli::RecordsFormat format;
+    const char* expected;
+};
+
+class RecordsListing : public ::testing::TestWithParam<ListingCase> {
+protected:
+    testsupport::EnglishForTheTest english_;
+    testsupport::TempDir dir_;
+};
+
+// The listing is written as it comes; the bytes are those of the whole list
+// written at once.
+TEST_P(RecordsListing, WritesTheBytesOfTheWholeList) {
+    records::RecordsSetting where;
+    where.localPath = (dir_.Path() / "r.db").string();
+    {
+        records::SqliteRecordStore store(where.localPath);
+        for (const records::DeviceRecord& record : ListedRecords()) {
+            store.Add(record);
+        }
+    }
+    std::ostringstream out;
+    std::ostringstream err;
+    cli::Console console(out, err, false, false);
+    EXPECT_EQ(cli::RunRecordsList(console, where, {}, GetParam().format), 0) << err.str();
+    EXPECT_EQ(out.str(), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, RecordsListing,
+                         ::testing::Values(ListingCase{"Json", cli::RecordsFormat::Json, kJson},
+                                           ListingCase{"Csv", cli::RecordsFormat::Csv, kCsv},
+                                           ListingCase{"Table", cli::RecordsFormat::Table, kTable}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace

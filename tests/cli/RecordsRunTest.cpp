@@ -282,7 +282,13 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"BadDate", {"records", "--until", "2026-13-01"}, 2, "2026-13-01"},
         Refusal{"BadResult", {"records", "--result", "good"}, 2, "Unknown result"},
         Refusal{"Off", {"--records", "off", "records"}, 2, "Records are off"},
-        Refusal{"NoSuchRecord", {"records", "show", "nope"}, 1, "There is no record nope"}),
+        Refusal{"NoSuchRecord", {"records", "show", "nope"}, 1, "There is no record nope"},
+        // An unset variable in a script gave every device's records.
+        Refusal{"EmptyImei", {"records", "--imei", ""}, 2, "--imei is empty"},
+        Refusal{"EmptyStation", {"records", "--station", ""}, 2, "--station is empty"},
+        Refusal{"EmptyResult", {"records", "--result", ""}, 2, "--result is empty"},
+        Refusal{"EmptySince", {"records", "--since", ""}, 2, "--since is empty"},
+        Refusal{"EmptyUntil", {"--json", "records", "--until", ""}, 2, "--until is empty"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

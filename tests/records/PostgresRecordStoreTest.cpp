@@ -110,6 +110,29 @@ TEST_F(PostgresRecordStoreTest, FindListsNewestFirstWithoutItems) {
               (std::vector<DeviceRecord>{Listed(added[0]), Listed(added[2]), Listed(added[1])}));
 }
 
+// A listing read row by row and left midway (its reader failed) leaves the
+// rest of the answer on the connection; the store must not take it for the
+// answer to its next statement.
+TEST_F(PostgresRecordStoreTest, AListingLeftMidwayLeavesTheStoreAnswering) {
+    PostgresRecordStore store(Uri(), kConnectTimeout);
+    std::vector<DeviceRecord> many;
+    for (int n = 0; n < 600; ++n) {
+        many.push_back(Numbered(n));
+    }
+    store.AddAll(many);
+    int seen = 0;
+    EXPECT_THROW(store.ForEach({},
+                               [&seen](const DeviceRecord& record) {
+                                   if (++seen == 3) {
+                                       throw std::runtime_error(record.id);
+                                   }
+                               }),
+                 std::runtime_error);
+    EXPECT_EQ(seen, 3);
+    EXPECT_EQ(store.Get(many[42].id), many[42]);
+    EXPECT_EQ(store.Find({}).size(), 600u);
+}
+
 TEST_F(PostgresRecordStoreTest, FindFilters) {
     PostgresRecordStore store(Uri(), kConnectTimeout);
     std::vector<DeviceRecord> all;  // all[n] is record n

@@ -231,6 +231,33 @@ TEST_F(StationWindow, ARecordsFileThatIsNotOneIsRefusedBeforeAnyDevice) {
     EXPECT_TRUE(EventsOf(Events(0), "set").empty());
 }
 
+// The records database is one of the job's inputs: a report over one of its
+// files, or records kept in the profile, is refused at Start.
+TEST_F(StationWindow, AReportOverTheRecordsOrRecordsInTheProfileAreRefused) {
+    StartSimulators(1, {"--devices", "1"});
+    const fs::path db = dir_.Path() / "r.db";
+    records::SqliteRecordStore(db.string()).Add(Numbered(1));
+    const fs::path profile = dir_.Path() / "profile.ini";
+    WriteFile(profile, "2. Server=10.1.2.3\r\n");
+    ASSERT_TRUE(window_.Type(res::IDC_STATION_FILE, profile.string()));
+    ASSERT_TRUE(window_.Type(res::IDC_STATION_PORTS, Ports(1)));
+    for (const auto& [records, report] :
+         {std::pair{db, dir_.Path() / "r.db-wal"}, {profile, dir_.Path() / "report.csv"}}) {
+        window_.ClearMessageBoxes();
+        ASSERT_TRUE(window_.Type(res::IDC_STATION_RECORDS, "sqlite:" + records.string()));
+        ASSERT_TRUE(window_.Type(res::IDC_STATION_REPORT, report.string()));
+        ASSERT_TRUE(window_.Click(res::IDC_STATION_START));
+        EXPECT_FALSE(view_.Running());
+        ASSERT_EQ(window_.MessageBoxes().size(), 1u) << report;
+        EXPECT_TRUE(Contains(window_.MessageBoxes()[0].args.at(0), "records database"))
+            << window_.MessageBoxes()[0].args.at(0);
+        EXPECT_FALSE(fs::exists(report));
+    }
+    EXPECT_EQ(records::SqliteRecordStore(db.string()).Find({}).size(), 1u);
+    EXPECT_EQ(ReadFile(profile), "2. Server=10.1.2.3\r\n");
+    EXPECT_TRUE(EventsOf(Events(0), "port-open").empty());
+}
+
 TEST_F(StationWindow, WrongInputIsRefusedWithTheReasonAndNothingStarts) {
     StartSimulators(1, {"--devices", "1"});
     WriteFile(dir_.Path() / "profile.ini", "2. Server=10.1.2.3\r\n");
