@@ -6,12 +6,14 @@
 // waits.
 //
 // What it promises, and no more: every frame it receives is answered within
-// 300 ms (a block it stored may go unanswered: a lost ACK), and every stray
-// byte comes within 200 ms of the answer it belongs to. A sender can be held
-// to the truth only against receivers that keep to that.
+// 300 ms (a block it stored may go unanswered: a lost ACK), no block more
+// slowly than the first one it answered (its pace; the EOT may take longer),
+// and every stray byte comes within 200 ms of the answer it belongs to. A
+// sender can be held to the truth only against receivers that keep to that.
 #pragma once
 
 #include <deque>
+#include <optional>
 #include <string>
 
 #include "ScriptedPort.h"
@@ -45,7 +47,8 @@ private:
 
     std::uint8_t NextChoice();
     void Send(std::chrono::milliseconds due, char byte);
-    void Answer(char meaning, bool silent);
+    // block: an answer to a block, which keeps the pace.
+    void Answer(char meaning, bool silent, bool block);
     void Block(const std::string& frame);
 
     const std::uint8_t* script_;
@@ -53,6 +56,7 @@ private:
     std::size_t pos_ = 0;
     bool crc_;
     std::deque<Pending> pending_;  // in the order they are due
+    std::optional<std::chrono::milliseconds> pace_;
     std::string stored_;
     unsigned blocks_ = 0;
     bool complete_ = false;
