@@ -31,7 +31,9 @@ void CTirvel2View::OnModify() {
     int result = kAtSuccess;
     // The bound is read again before every item.
     for (int n = 1; n <= g_nItemCount; ++n) {
-        if (ReadItemModify(n) == 0) {
+        // A row the device did not list is not one of its items, whatever
+        // the tick says (an import matches placeholder labels too).
+        if (ReadItemModify(n) == 0 || !IsItemListed(n)) {
             continue;
         }
         const std::string value = ReadItemNewValue(n);
