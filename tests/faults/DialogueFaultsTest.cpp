@@ -42,7 +42,8 @@ protected:
     // What `read --json` listed, by number.
     static std::map<int, std::string> Listed(const std::string& out) {
         std::map<int, std::string> values;
-        for (const Json& item : Json::parse(out)["items"]) {
+        const Json document = Json::parse(out);
+        for (const Json& item : document["items"]) {
             values[item["number"].get<int>()] = item["value"].get<std::string>();
         }
         return values;
@@ -85,7 +86,8 @@ TEST_F(DialogueFaults, LinesOfTheDevicesOwnAnswerNothing) {
     ASSERT_EQ(restore.exit, 0) << restore.err;
     EXPECT_EQ(DeviceValues(), kFactory);
     std::map<int, std::string> changed;
-    for (const Json& item : Json::parse(restore.out)["changed"]) {
+    const Json document = Json::parse(restore.out);
+    for (const Json& item : document["changed"]) {
         changed[item["number"].get<int>()] = item["now"].get<std::string>();
     }
     EXPECT_EQ(changed, (std::map<int, std::string>{{2, "cmnet"}, {7, "30"}})) << restore.out;

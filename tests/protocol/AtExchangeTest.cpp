@@ -16,6 +16,9 @@ namespace {
 
 class AtExchange : public ::testing::Test {
 protected:
+    void SetUp() override { SetDeviceEchoes(false); }
+    void TearDown() override { SetDeviceEchoes(false); }
+
     PseudoTerminal pty_;
     PortGuard port_{testsupport::OpenAtPort(pty_)};
 
@@ -149,7 +152,6 @@ TEST_F(AtExchange, AfterTheEchoWasSeenLinesBeforeTheEchoAnswerNothing) {
               {{0ms, "OK\r\nERROR\r\n"}, {50ms, "AT+DTU&IMEI?\r\r\n8612\r\nOK\r\n"}});
     EXPECT_EQ(QueryAtCommand(port_.get(), "AT+DTU&IMEI?\r", reply, sizeof reply, 5), kAtSuccess);
     EXPECT_STREQ(reply, "AT+DTU&IMEI?\r\r\n8612\r\nOK\r\n");
-    SetDeviceEchoes(false);
 }
 
 struct ReplyCase {

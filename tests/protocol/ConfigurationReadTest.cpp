@@ -16,6 +16,7 @@ class ConfigurationLines : public ::testing::Test {
 protected:
     void SetUp() override {
         g_nItemCount = 0;
+        SetDeviceEchoes(false);
         view_.ResetItemLabels();
         view_.ShowItemRows(fw::SW_HIDE);
     }
