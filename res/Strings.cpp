@@ -347,6 +347,8 @@ constexpr fw::StringResource kStrings[] = {
     {461, "Finished (UTC)", "结束时间（UTC）"},
     {462, "Profile", "配置文件"},
     {463, "Firmware", "固件"},
+    {470, "Item %1 was not listed by the device, so it has no such item here; nothing was written.",
+     "终端未列出配置项%1，此终端没有该项；未写入任何内容。"},
     {32774, "Start Configuration\nStart Configuration", "开始配置\n开始配置"},
     {32775, "Stop\nStop", "停止\n停止"},
     {32776, "Modify Settings\nModify Settings", "修改参数\n修改参数"},
