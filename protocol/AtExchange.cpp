@@ -83,7 +83,7 @@ ExchangeSeen Exchange(PortHandle port, const char* command, char* reply, std::si
                 // Nor do the lines before the echo: the reply starts with the
                 // echo's line.
                 if (DeviceEchoes()) {
-                    const std::size_t from = EchoLineStart(text);
+                    const std::size_t from = EchoLineStart(text.substr(0, verdict.length));
                     std::memmove(reply, reply + from, verdict.length - from);
                     std::memset(reply + verdict.length - from, 0, from);
                 }

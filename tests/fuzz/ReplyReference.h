@@ -111,7 +111,7 @@ inline ReferenceReply ReferenceExchange(ScriptedPort& port, bool passwordTest, s
                 r.echoes = echoes || (!command.empty() &&
                                       text.substr(0, length).find(command) != std::string::npos);
                 if (r.echoes) {
-                    const std::size_t echoEnd = ReferenceEchoEnd(text);
+                    const std::size_t echoEnd = ReferenceEchoEnd(text.substr(0, length));
                     std::size_t from = 0;
                     if (echoEnd != std::string::npos) {
                         const std::size_t lineEnd = text.rfind("\r\n", echoEnd - 1);
