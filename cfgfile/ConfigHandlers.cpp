@@ -40,14 +40,22 @@ void CTirvel2View::OnExportConfig() {
     if (!path) {
         return;
     }
-    std::vector<cfgfile::ConfigEntry> entries;
-    const int count = std::min(g_nItemCount, kItemRows);
-    for (int n = 1; n <= count; ++n) {
-        entries.push_back({GetItemLabel(n), GetItemCurrentValue(n)});
-    }
-    if (WriteChosenFile(*path, cfgfile::FormatConfigFile(entries))) {
+    if (WriteChosenFile(*path, ExportedConfig())) {
         AfxMessageBox(res::IDS_EXPORT_SUCCEEDED);
     }
+}
+
+std::string CTirvel2View::ExportedConfig() const {
+    std::vector<cfgfile::ConfigEntry> entries;
+    const int count = std::min(g_nItemCount, kItemRows);
+    // The rows the device listed and nothing else: a placeholder row applied
+    // back would name an item the device does not have.
+    for (int n = 1; n <= count; ++n) {
+        if (IsItemListed(n)) {
+            entries.push_back({GetItemLabel(n), GetItemCurrentValue(n)});
+        }
+    }
+    return cfgfile::FormatConfigFile(entries);
 }
 
 void CTirvel2View::OnImportConfig() {

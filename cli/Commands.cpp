@@ -34,6 +34,10 @@ struct ItemRow {
 std::vector<ItemRow> Snapshot(CTirvel2View& view) {
     std::vector<ItemRow> rows;
     for (int n = 1; n <= g_nItemCount; ++n) {
+        // What the device listed, and no placeholder for a number it skipped.
+        if (!view.IsItemListed(n)) {
+            continue;
+        }
         // Reads the form first, as Modify does, so the ticks are the ones it will see.
         const bool ticked = view.ReadItemModify(n) != 0;
         rows.push_back({n, view.GetItemLabel(n), view.GetItemCurrentValue(n),
@@ -472,7 +476,16 @@ int RunRestore(ConsoleHost& host, Console& console, bool json) {
     if (ok) {
         checks = CheckItems(rows, ReadBackItems(view.m_hComPort, rows,
                                                 [&host] { return host.InterruptRequested(); }));
-        if (const auto unknown = NamesWhere(checks, &ItemCheck::Unknown); !unknown.empty()) {
+        // Every row was listed before the restore, so the device has it: one
+        // the read-back did not find is unknown, not gone (a line can be lost
+        // in every reading).
+        std::vector<std::string> unknown;
+        for (const ItemCheck& check : checks) {
+            if (!check.found) {
+                unknown.push_back(CheckedName(check));
+            }
+        }
+        if (!unknown.empty()) {
             console.Message(res::IDS_CLI_READ_BACK_FAILED, {QuotedList(unknown)});
             ok = false;
         }
@@ -498,7 +511,9 @@ int RunRestore(ConsoleHost& host, Console& console, bool json) {
         if (check.Holds()) {
             continue;
         }
-        const ItemRow& row = before[static_cast<std::size_t>(check.wanted.number - 1)];
+        const ItemRow& row = *std::find_if(before.begin(), before.end(), [&](const ItemRow& r) {
+            return r.number == check.wanted.number;
+        });
         const std::string now = check.found ? Shown(check.found->value) : "-";
         Json item;
         item["number"] = row.number;

@@ -99,9 +99,15 @@ Connection ConsoleHost::Connect() {
         loop_.PumpOne(start + seconds + std::chrono::seconds(1));
     }
     console_.ClearStatus();
+    // The items the device listed: the highest number is not their count
+    // when it skipped one.
+    int listed = 0;
+    for (int n = 1; n <= g_nItemCount; ++n) {
+        listed += view_.IsItemListed(n) ? 1 : 0;
+    }
     console_.Progress(res::IDS_CLI_CONNECTED,
                       {fw::DecodeAnsi(view_.m_strImei), fw::DecodeAnsi(view_.m_strVersion),
-                       std::to_string(g_nItemCount)});
+                       std::to_string(listed)});
     return Connection::Connected;
 }
 

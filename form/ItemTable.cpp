@@ -55,12 +55,23 @@ std::string CTirvel2View::ReadItemNewValue(int n) {
     return GetItemNewValue(n);
 }
 
+void CTirvel2View::SetItemListed(int n, bool listed) {
+    if (IsItemNumber(n)) {
+        items_[n].listed = listed;
+    }
+}
+
+bool CTirvel2View::IsItemListed(int n) const {
+    return IsItemNumber(n) && items_[n].listed;
+}
+
 void CTirvel2View::ResetItemLabels() {
     // The placeholder becomes part of the table's bytes (it is exported and
     // compared on import), so it is taken in the device's code page.
     const std::string format = fw::LoadStringAnsi(res::IDS_ITEM_PLACEHOLDER);
     for (int n = 1; n <= kItemRows; ++n) {
         SetItemLabel(n, fw::FormatWithNumber(format, n));
+        SetItemListed(n, false);
     }
 }
 

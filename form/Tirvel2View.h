@@ -53,6 +53,8 @@ public:
     void OnSaveLog();
 
     // --- connection control ---
+    // Nothing known of a device: no items listed, no identity, echo unknown.
+    void ForgetDevice();
     void OnStartConfig();
     void OnStopConfig();
     // wParam: the probe result; lParam: the connection it belongs to.
@@ -77,6 +79,8 @@ public:
 
     // --- configuration files ---
     void OnExportConfig();
+    // The file Export writes: the rows the device listed, in ascending order.
+    std::string ExportedConfig() const;
     // The file chooser and the read; the bytes then go to ImportConfig.
     void OnImportConfig();
     // Import of a profile already read: the same boxes, rules and preset flag
@@ -102,7 +106,12 @@ public:
     // Refresh exchange of the whole form first, then the member.
     int ReadItemModify(int n);
     std::string ReadItemNewValue(int n);
-    // Every label back to "N. ItemN" in the user-interface language.
+    // Whether the device listed the row since Start: an unlisted row holds a
+    // placeholder, and nothing the device said is in it.
+    void SetItemListed(int n, bool listed = true);
+    bool IsItemListed(int n) const;
+    // Every label back to "N. ItemN" in the user-interface language, and so
+    // every row unlisted.
     void ResetItemLabels();
     // All 240 row controls.
     void ShowItemRows(int showCommand);
@@ -184,6 +193,7 @@ private:
         std::string currentValue;
         std::string newValue;
         int modify = 0;
+        bool listed = false;
     };
 
     static bool IsItemNumber(int n) { return n >= 1 && n <= kItemRows; }

@@ -20,6 +20,7 @@ constexpr std::chrono::milliseconds kReadTimeout{100};
 constexpr std::chrono::milliseconds kPerReplyByte{1};
 
 std::atomic<AtClockNow> g_clock{nullptr};
+std::atomic<bool> g_echoes{false};
 
 void WriteCommand(PortHandle port, const char* command) {
     WriteComPort(port, command, static_cast<std::uint32_t>(std::strlen(command)));
@@ -67,12 +68,25 @@ ExchangeSeen Exchange(PortHandle port, const char* command, char* reply, std::si
                 seen.result = kAtPasswordRequired;
                 seen.resultLine = true;
             }
-            const ReplyClass verdict = ClassifyReply(text);
+            const ReplyClass verdict = ClassifyReply(text, DeviceEchoes());
             if (verdict.end != ReplyEnd::kOpen) {
+                // The command's own echo before its result: the device echoes,
+                // and a result line that comes before an echo from now on is
+                // one it sent unasked.
+                if (text.substr(0, verdict.length).find(sent) != std::string_view::npos) {
+                    SetDeviceEchoes(true);
+                }
                 seen.resultLine = true;
                 // What came after the result line answers nothing the caller
                 // asked; it must not be read as part of the reply.
                 std::memset(reply + verdict.length, 0, gathered - verdict.length);
+                // Nor do the lines before the echo: the reply starts with the
+                // echo's line.
+                if (DeviceEchoes()) {
+                    const std::size_t from = EchoLineStart(text.substr(0, verdict.length));
+                    std::memmove(reply, reply + from, verdict.length - from);
+                    std::memset(reply + verdict.length - from, 0, from);
+                }
                 if (verdict.end == ReplyEnd::kOk) {
                     seen.result = kAtSuccess;
                 }
@@ -88,17 +102,51 @@ ExchangeSeen Exchange(PortHandle port, const char* command, char* reply, std::si
 
 }  // namespace
 
-ReplyClass ClassifyReply(std::string_view gathered) {
-    bool first = true;
-    for (std::size_t start = 0;;) {
+std::size_t EchoLineStart(std::string_view gathered) {
+    const std::size_t end = EchoEnd(gathered);
+    if (end == std::string_view::npos) {
+        return 0;
+    }
+    const std::size_t lineEnd = gathered.rfind(kLineEnd, end - 1);
+    return lineEnd == std::string_view::npos ? 0 : lineEnd + kLineEnd.size();
+}
+
+std::size_t EchoEnd(std::string_view gathered) {
+    std::size_t lineStart = 0;
+    for (std::size_t cr = gathered.find('\r'); cr != std::string_view::npos;
+         cr = gathered.find('\r', cr + 1)) {
+        if (cr + 1 == gathered.size()) {
+            return std::string_view::npos;  // a line end or the echo's end: not told yet
+        }
+        if (gathered[cr + 1] == '\n') {
+            lineStart = cr + 2;
+            continue;
+        }
+        if (gathered.substr(lineStart, cr - lineStart).find("AT") != std::string_view::npos) {
+            return cr + 1;
+        }
+    }
+    return std::string_view::npos;
+}
+
+ReplyClass ClassifyReply(std::string_view gathered, bool afterEcho) {
+    std::size_t start = 0;
+    if (afterEcho) {
+        start = EchoEnd(gathered);
+        if (start == std::string_view::npos) {
+            return {};
+        }
+    }
+    for (;;) {
         const std::size_t end = gathered.find(kLineEnd, start);
         if (end == std::string_view::npos) {
             return {};
         }
+        // Until the echo is known, any line may hold it: a line the device
+        // sent of its own may come before it.
         std::string_view line = gathered.substr(start, end - start);
-        if (first) {
+        if (!afterEcho) {
             line = AfterEcho(line);
-            first = false;
         }
         if (line == "OK") {
             return {ReplyEnd::kOk, end + kLineEnd.size()};
@@ -108,6 +156,14 @@ ReplyClass ClassifyReply(std::string_view gathered) {
         }
         start = end + kLineEnd.size();
     }
+}
+
+void SetDeviceEchoes(bool echoes) {
+    g_echoes.store(echoes, std::memory_order_release);
+}
+
+bool DeviceEchoes() {
+    return g_echoes.load(std::memory_order_acquire);
 }
 
 std::chrono::milliseconds ExchangeTimeLimit(int emptyReadLimit, std::size_t replyCapacity) {

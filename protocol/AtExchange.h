@@ -28,8 +28,9 @@ int SendAtCommand(PortHandle port, const char* command, int emptyReadLimit);
 
 // Like SendAtCommand, but the reply is left in the caller's buffer (zero-filled
 // first and always terminated; it ends with the result line, anything the
-// device sent after that is not part of it), and no password prompt is looked
-// for. 0 when the reply ended in its "OK" line, -1 otherwise.
+// device sent after that is not part of it, and where the device echoes it
+// starts with the echo's line), and no password prompt is looked for. 0 when
+// the reply ended in its "OK" line, -1 otherwise.
 int QueryAtCommand(PortHandle port, const char* command, char* reply, std::size_t replySize,
                    int emptyReadLimit);
 
@@ -45,9 +46,24 @@ struct ReplyClass {
 };
 // The result line of the text gathered so far, if it holds one. Lines end in
 // "\r\n"; only whole lines count, so a value that holds the word "ERROR" or
-// ends in "OK" is never taken for the result. The first line may start with the
+// ends in "OK" is never taken for the result. A line may start with the
 // device's echo of the command, which ends in a lone "\r".
-ReplyClass ClassifyReply(std::string_view gathered);
+// afterEcho: the device is known to echo, so the reply starts only after the
+// echo (the first lone "\r" ending a line with "AT" in it); whole lines
+// before it are lines the device sent of its own and answer nothing.
+ReplyClass ClassifyReply(std::string_view gathered, bool afterEcho = false);
+
+// Where the echo of the command ends in the text gathered so far (just past
+// its "\r"), or npos while it has not come whole.
+std::size_t EchoEnd(std::string_view gathered);
+// Where the line that holds that echo starts (0 when there is none).
+std::size_t EchoLineStart(std::string_view gathered);
+
+// Whether the device on the line echoes commands: false from Start until an
+// exchange sees the echo of its own command come back before its result.
+// From then on every result must follow the echo.
+void SetDeviceEchoes(bool echoes);
+bool DeviceEchoes();
 
 // Every exchange ends by the clock too: its silence allowance plus the time its
 // reply buffer takes to fill on a slow line. A device that trickles a byte now

@@ -65,5 +65,9 @@ Listing QueryListing(PortHandle port) {
     char reply[2048];
     const bool ended =
         QueryAtCommand(port, "AT+GETDV=0\r", reply, sizeof reply, kShortReplyLimit) >= 0;
-    return {ParseListing(reply), ended};
+    std::vector<ListedItem> items = ParseListing(reply);
+    // A device always has items: an "OK" with none before it ends nothing,
+    // it is a line the device sent of its own.
+    const bool whole = ended && !items.empty();
+    return {std::move(items), whole};
 }

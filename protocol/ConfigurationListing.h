@@ -32,7 +32,8 @@ std::vector<ListedItem> ParseListing(std::string_view reply);
 
 // One plain "AT+GETDV=0" on the port, which changes nothing on the device:
 // the lines that came, and whether the reply ended in "OK" (a reply cut short
-// or spoilt at its end still brings the lines before).
+// or spoilt at its end still brings the lines before). A reply of no items
+// never counts as ended: every device has items.
 struct Listing {
     std::vector<ListedItem> items;
     bool ended = false;

@@ -11,9 +11,22 @@
 
 static_assert(CTirvel2View::kItemRows == kListedItemRows);
 
+namespace {
+constexpr int kListingAttempts = 2;
+}
+
 bool CTirvel2View::ReadDeviceConfiguration() {
     char reply[2048];
-    if (QueryAtCommand(m_hComPort, "AT+GETDV=0\r", reply, sizeof reply, kShortReplyLimit) < 0) {
+    // A listing of no items is no listing (a device always has items): its
+    // "OK" was a line the device sent of its own, so it is asked once more.
+    bool listed = false;
+    for (int attempt = 0; attempt < kListingAttempts && !listed; ++attempt) {
+        if (QueryAtCommand(m_hComPort, "AT+GETDV=0\r", reply, sizeof reply, kShortReplyLimit) < 0) {
+            break;
+        }
+        listed = !ParseListing(reply).empty();
+    }
+    if (!listed) {
         CloseComPort(m_hComPort);
         m_hComPort = INVALID_HANDLE_VALUE;
         AfxMessageBox(res::IDS_READ_CONFIG_FAILED);
@@ -37,6 +50,7 @@ void CTirvel2View::ParseConfigurationLine(char* line) {
     }
     SetItemLabel(item->number, item->name);
     SetItemCurrentValue(item->number, item->value);
+    SetItemListed(item->number);
     for (int id : ItemRowControls(item->number)) {
         ShowDlgItem(id, fw::SW_SHOW);
     }

@@ -38,18 +38,31 @@ bool ExtractReplyValue(const char* reply, std::string& value) {
     return true;
 }
 
+// An empty value, or a result line where the value should stand: the value's
+// line was lost and a line the device sent of its own, or its own result,
+// took its place.
+bool IsDoubtfulValue(std::string_view value) {
+    return value.empty() || value == "OK" || value.starts_with("ERROR");
+}
+
 }  // namespace
 
-void CTirvel2View::OnStartConfig() {
+void CTirvel2View::ForgetDevice() {
     g_nItemCount = 0;
+    SetDeviceEchoes(false);
     const std::string placeholder = fw::LoadStringAnsi(res::IDS_ITEM_PLACEHOLDER);
     for (int n = 1; n <= kItemRows; ++n) {
         SetItemLabel(n, fw::FormatWithNumber(placeholder, n));
         SetItemCurrentValue(n, std::string());
+        SetItemListed(n, false);
     }
     m_strImei.clear();
     m_strVersion.clear();
     UpdateData(false);
+}
+
+void CTirvel2View::OnStartConfig() {
+    ForgetDevice();
 
     if (!OpenPort(kAtLine, SetupComPortTimed)) {
         return;
@@ -138,11 +151,13 @@ fw::LRESULT CTirvel2View::OnProbeResult(fw::WPARAM wParam, fw::LPARAM lParam) {
     if (g_bPreset) {
         bool anyNewValue = false;
         for (int n = 1; n <= g_nItemCount; ++n) {
-            anyNewValue = anyNewValue || !GetItemNewValue(n).empty();
+            anyNewValue = anyNewValue || (IsItemListed(n) && !GetItemNewValue(n).empty());
         }
         if (anyNewValue) {
+            // A row the device did not list has no value to differ from.
             for (int n = 1; n <= g_nItemCount; ++n) {
-                SetItemModify(n, GetItemCurrentValue(n) != GetItemNewValue(n) ? 1 : 0);
+                SetItemModify(
+                    n, IsItemListed(n) && GetItemCurrentValue(n) != GetItemNewValue(n) ? 1 : 0);
             }
             UpdateData(false);
         }
@@ -161,6 +176,13 @@ bool CTirvel2View::ReadIdentityField(const char* command, fw::UINT failureMessag
     // A reply without its two line ends carries no value: the sequence stops
     // there without a word, the port still open.
     if (!ExtractReplyValue(reply, field)) {
+        return false;
+    }
+    // Nothing is known then; the read fails as an unanswered one.
+    if (IsDoubtfulValue(field)) {
+        field.clear();
+        ClosePort();
+        AfxMessageBox(failureMessage);
         return false;
     }
     UpdateData(false);

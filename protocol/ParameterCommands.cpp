@@ -22,7 +22,14 @@ void CTirvel2View::OnModify() {
     // A character the code page lacks would reach the device as '?', and the
     // read-back would then confirm a value nobody typed. Nothing is written
     // while any ticked row holds one.
+    // Nor while a ticked row is one the device did not list (an import
+    // matches placeholder labels too): it has no such item, and a write that
+    // left the row out would be told as done.
     for (int n = 1; n <= g_nItemCount; ++n) {
+        if (ReadItemModify(n) != 0 && !IsItemListed(n)) {
+            AfxMessageBox(res::IDS_ITEM_NOT_LISTED, {std::to_string(n)});
+            return;
+        }
         if (ReadItemModify(n) != 0 && !DlgItemFitsCodePage(ItemNewId(n))) {
             AfxMessageBox(res::IDS_VALUE_NOT_ENCODABLE, {std::to_string(n)});
             return;

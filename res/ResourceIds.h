@@ -98,6 +98,7 @@ inline constexpr fw::UINT IDS_FIRMWARE_NOT_REGULAR = 123;  // %1: the path
 inline constexpr fw::UINT IDS_FIRMWARE_TOO_LARGE = 124;    // %1: the path, %2: the limit in MB
 inline constexpr fw::UINT IDS_LINE_NOISE = 125;
 inline constexpr fw::UINT IDS_VALUE_NOT_ENCODABLE = 126;  // %1: the item number
+inline constexpr fw::UINT IDS_ITEM_NOT_LISTED = 470;      // %1: the item number
 inline constexpr fw::UINT IDS_DOCUMENT_TEMPLATE = 128;
 inline constexpr fw::UINT IDS_FILE_NOT_REGULAR = 138;  // %1: the path
 inline constexpr fw::UINT IDS_OUTPUT_REFUSED = 139;    // %1: the path

@@ -347,6 +347,8 @@ constexpr fw::StringResource kStrings[] = {
     {461, "Finished (UTC)", "结束时间（UTC）"},
     {462, "Profile", "配置文件"},
     {463, "Firmware", "固件"},
+    {470, "Item %1 was not listed by the device, so it has no such item here; nothing was written.",
+     "终端未列出配置项%1，此终端没有该项；未写入任何内容。"},
     {480, "%1 No device has come through on this port yet: it is not tried again.",
      "%1 此端口尚未连上过终端，不再使用。"},
     {490,

@@ -33,7 +33,8 @@ cd "$root"
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j2 >/dev/null
 
-targets=(at_reply config_read config_import xmodem_sender xmodem_truth sim_at sim_xmodem)
+targets=(at_reply config_read config_import xmodem_sender xmodem_truth dialogue_truth sim_at
+    sim_xmodem)
 [ -n "$only" ] && targets=("$only")
 work=$(mktemp -d "${TMPDIR:-/tmp}/tirvel-fuzz.XXXXXX")
 trap 'rm -rf "$work"' EXIT

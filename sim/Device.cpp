@@ -427,6 +427,7 @@ void Device::HandleLine(Millis now) {
         Unplug(now, UnplugAtName(faults_.unplugAt));
         return;
     }
+    MaybeStray(now, "before-echo");
     if (options_.echo) {
         Queue(now, line_ + '\r');
     }
@@ -454,7 +455,9 @@ void Device::HandleLine(Millis now) {
         e["delay_ms"] = delay.count();
         Emit(e);
     }
+    MisdeliverLines(reply, now);
     Queue(now + delay, std::move(reply));
+    MaybeStray(now + delay, "after-answer");
     if (std::exchange(endlessStarting_, false)) {
         endlessAt_ = now + delay + faults_.endlessListing;
         endlessLines_ = 0;
@@ -531,17 +534,63 @@ std::string Device::Execute(std::string_view command, Millis now) {
     return Reject(command, "unknown command", now);
 }
 
+void Device::MaybeStray(Millis due, std::string_view where) {
+    if (faults_.strayLines <= 0 || random_.Unit() >= faults_.strayLines) {
+        return;
+    }
+    static constexpr std::string_view kStrays[] = {"OK\r\n", "ERROR\r\n", "+STATUS: 1\r\n"};
+    const std::string_view line = kStrays[random_.Below(3)];
+    Json e = MakeEvent(due, "stray-line");
+    e["text"] = Readable(line);
+    e["where"] = where;
+    Emit(e);
+    Queue(due, std::string(line));
+}
+
+void Device::MisdeliverLines(std::string& reply, Millis now) {
+    if (faults_.repeatLines <= 0 && faults_.dropLines <= 0) {
+        return;
+    }
+    std::string out;
+    int repeated = 0;
+    int dropped = 0;
+    for (std::size_t start = 0; start < reply.size();) {
+        const std::size_t end = reply.find("\r\n", start);
+        const std::size_t next = end == std::string::npos ? reply.size() : end + 2;
+        const std::string_view line = std::string_view(reply).substr(start, next - start);
+        start = next;
+        if (faults_.dropLines > 0 && random_.Unit() < faults_.dropLines) {
+            ++dropped;
+            continue;
+        }
+        out += line;
+        if (faults_.repeatLines > 0 && random_.Unit() < faults_.repeatLines) {
+            out += line;
+            ++repeated;
+        }
+    }
+    if (repeated + dropped > 0) {
+        Json e = MakeEvent(now, "line-misdelivered");
+        e["repeated"] = repeated;
+        e["dropped"] = dropped;
+        Emit(e);
+    }
+    reply = std::move(out);
+}
+
 std::string Device::OrderedListing(Millis now) {
-    if (faults_.listingOrder == ListingOrder::kAscending) {
+    if (faults_.listingOrder == ListingOrder::kAscending && faults_.listingGaps.empty()) {
         return table_.Listing();
     }
     std::vector<const Parameter*> items;
     for (const auto& p : table_.Items()) {
-        items.push_back(&p);
+        if (faults_.listingGaps.count(p.number) == 0) {
+            items.push_back(&p);
+        }
     }
     if (faults_.listingOrder == ListingOrder::kDescending) {
         std::reverse(items.begin(), items.end());
-    } else {
+    } else if (faults_.listingOrder == ListingOrder::kShuffled) {
         for (std::size_t i = items.size(); i > 1; --i) {
             std::swap(items[i - 1],
                       items[static_cast<std::size_t>(random_.Below(static_cast<int>(i)))]);

@@ -130,6 +130,10 @@ private:
     void PlayEndless(Millis now);
     void StopEndless(Millis now, std::string_view by);
     std::string OrderedListing(Millis now);
+    // The misbehaviours on whole lines: an unasked line queued at due, and an
+    // answer's lines repeated or dropped.
+    void MaybeStray(Millis due, std::string_view where);
+    void MisdeliverLines(std::string& reply, Millis now);
     void Queue(Millis due, std::string bytes, const LineSettings& line = kCommandLine);
     void EmitTx(Millis now, std::string_view bytes, bool cut);
     void Emit(const Json& event) const;

@@ -45,6 +45,16 @@ struct Faults {
     // The order of the item lines of AT+GETDV=0; shuffled draws from the
     // device's seeded generator.
     ListingOrder listingOrder = ListingOrder::kAscending;
+    // Items the AT+GETDV=0 answer leaves out, though the device has them.
+    std::set<int> listingGaps;
+    // Lines of the device's own, unasked: with this probability one comes just
+    // before the echo of a command, and one just after its answer ("OK",
+    // "ERROR" or a status line, drawn from the seeded generator).
+    double strayLines = 0;
+    // Each line of an answer (never the echo) is sent twice, or never, with
+    // these probabilities.
+    double repeatLines = 0;
+    double dropLines = 0;
     // AT+GETDV=0 never ends: instead of its OK, another item line comes every
     // endlessListing ms until the next command or power-off (0: off).
     Millis endlessListing{0};

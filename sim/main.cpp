@@ -111,6 +111,10 @@ struct Options {
     int doubleAckDelayMs = 0;
     bool eotNak = false;
     std::string listingOrder = "ascending";
+    std::vector<int> listingGaps;
+    double strayLines = 0;
+    double repeatLines = 0;
+    double dropLines = 0;
     bool protocolWords = false;
     int lineTrickleMs = 0;
     bool lineBabble = false;
@@ -357,6 +361,17 @@ void AddOptions(CLI::App& app, Options& o) {
          "Each byte the device sends is spoiled with this probability (bit flipped or a stray "
          "byte put before it)");
     rate("--drop", o.drop, "Each byte the device sends is lost with this probability");
+    rate("--stray-lines", o.strayLines,
+         "With this probability a line of the device's own (OK, ERROR or a status line) comes "
+         "just before the echo of a command, and again just after its answer");
+    rate("--repeat-lines", o.repeatLines,
+         "Each line of an answer (not the echo) is sent twice with this probability");
+    rate("--drop-lines", o.dropLines,
+         "Each line of an answer (not the echo) is never sent with this probability");
+    app.add_option("--listing-gaps", o.listingGaps,
+                   "The AT+GETDV=0 answer leaves out these items, which the device still has")
+        ->type_name("N,M,...")
+        ->delimiter(',');
     app.add_option("--delay-command", o.delayCommand,
                    "Only answers to commands containing TEXT are late, by --delay-one")
         ->type_name("TEXT");
@@ -418,6 +433,10 @@ BenchOptions MakeBenchOptions(const Options& o) {
     b.faults.lineBabble = o.lineBabble;
     b.faults.lineBabbleOk = o.lineBabbleOk;
     b.faults.endlessListing = Millis(o.endlessListingMs);
+    b.faults.listingGaps.insert(o.listingGaps.begin(), o.listingGaps.end());
+    b.faults.strayLines = o.strayLines;
+    b.faults.repeatLines = o.repeatLines;
+    b.faults.dropLines = o.dropLines;
     b.faults.noiseRate = o.noise;
     b.faults.dropRate = o.drop;
     b.faults.delayCommand = o.delayCommand;

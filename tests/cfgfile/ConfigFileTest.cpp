@@ -132,6 +132,8 @@ TEST_F(ConfigFiles, ExportReplacesWhatWasThere) {
 TEST_F(ConfigFiles, EmptyValuesTravelAsEmpty) {
     view_.SetItemLabel(1, "A");
     view_.SetItemLabel(2, "B");
+    view_.SetItemListed(1);
+    view_.SetItemListed(2);
     g_nItemCount = 2;
     Click(res::IDC_EXPORT_CONFIG, dir_.Path() / "cfg.txt");
     EXPECT_EQ(ReadFile(dir_.Path() / "cfg.txt"), "[CFG]\r\n1. A=\r\n2. B=\r\n");

@@ -185,6 +185,18 @@ void NoFalseSuccess(const std::string& option, const std::string& rate) {
     }
 }
 
+// A row the device did not list is ticked: Modify writes nothing rather than
+// leave it out and tell the write done.
+TEST(AtFaults, ATickedRowTheDeviceDidNotListStopsModify) {
+    Workbench bench({"--listing-gaps", "6"});
+    ASSERT_TRUE(bench.Connect());
+    ASSERT_TRUE(bench.TypeAndTick(2, "internet.m2m"));
+    ASSERT_TRUE(bench.TypeAndTick(6, "8080"));
+    bench.Command(res::ID_MODIFY);
+    EXPECT_EQ(bench.window.MessageBoxTexts(), std::vector<fw::UINT>{res::IDS_ITEM_NOT_LISTED});
+    EXPECT_TRUE(StopEndsIdle(bench));
+}
+
 TEST(AtFaults, NoiseNeverGivesAFalseSuccess) {
     NoFalseSuccess("--noise", "0.03");
 }

@@ -1,9 +1,9 @@
 // SendAtCommand and QueryAtCommand against a peer that answers with the fuzz
 // input, checked read for read against the reference of the reply rules.
 //
-// Input: byte 0 chooses the exchange, the command and the empty-read limit,
-// byte 1 the caller's buffer size (QueryAtCommand); the rest is the port's
-// script (ScriptedPort.h).
+// Input: byte 0 chooses the exchange, the command, the empty-read limit and
+// whether the device is known to echo, byte 1 the caller's buffer size
+// (QueryAtCommand); the rest is the port's script (ScriptedPort.h).
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -36,15 +36,18 @@ FUZZ_TARGET(at_reply) {
     const std::uint8_t* script = data + 2;
     const std::size_t scriptSize = size - 2;
     const std::size_t capacity = query ? bufferSize - 1 : 127;
+    const bool echoes = (data[0] & 0x40) != 0;
 
     fuzzsupport::ReferenceReply expected;
     {
         ScriptedPort reference(script, scriptSize);
-        expected = fuzzsupport::ReferenceExchange(reference, !query, capacity, limit);
+        expected =
+            fuzzsupport::ReferenceExchange(reference, !query, capacity, limit, echoes, command);
     }
 
     ScriptedPort port(script, scriptSize);
     SetAtClock(&ScriptedPort::SteadyNow);
+    SetDeviceEchoes(echoes);
     int result = 0;
     if (query) {
         // Guard bytes after the caller's size: the exchange must not touch them.
@@ -66,6 +69,8 @@ FUZZ_TARGET(at_reply) {
         FUZZ_CHECK(result == 0 || result == 4 || result == -1);
     }
     SetAtClock(nullptr);
+    FUZZ_CHECK(DeviceEchoes() == expected.echoes);
+    SetDeviceEchoes(false);
     FUZZ_CHECK(result == expected.result);
     FUZZ_CHECK(port.Written() == command);
     FUZZ_CHECK(port.Delivered() == expected.gathered);

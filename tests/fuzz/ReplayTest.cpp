@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "DialogueTruth.h"
 #include "FuzzCheck.h"
 
 #define TIRVEL_DECLARE_TARGET(name) FUZZ_TARGET(name);
@@ -16,6 +17,7 @@ TIRVEL_DECLARE_TARGET(config_read)
 TIRVEL_DECLARE_TARGET(config_import)
 TIRVEL_DECLARE_TARGET(xmodem_sender)
 TIRVEL_DECLARE_TARGET(xmodem_truth)
+TIRVEL_DECLARE_TARGET(dialogue_truth)
 #ifdef TIRVEL_FUZZ_SIMULATOR
 TIRVEL_DECLARE_TARGET(sim_at)
 TIRVEL_DECLARE_TARGET(sim_xmodem)
@@ -77,6 +79,7 @@ const Case kCases[] = {
     {"config_import", FuzzTarget_config_import},
     {"xmodem_sender", FuzzTarget_xmodem_sender},
     {"xmodem_truth", FuzzTarget_xmodem_truth},
+    {"dialogue_truth", FuzzTarget_dialogue_truth},
 #ifdef TIRVEL_FUZZ_SIMULATOR
     {"sim_at", FuzzTarget_sim_at},
     {"sim_xmodem", FuzzTarget_sim_xmodem},
@@ -85,5 +88,33 @@ const Case kCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Fuzz, Corpus, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The dialogue over seeded devices: most bytes zero, so that most commands are
+// answered plainly and the scenarios get through to apply and restore, the
+// others a misbehaviour each.
+TEST(DialogueProperty, EverySuccessOverSeededDevicesIsTheDevicesState) {
+    fuzzsupport::g_dialogueTally = {};
+    std::uint64_t state = 0x2545F4914F6CDD1DULL;
+    const auto next = [&state] {
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        return state;
+    };
+    for (int scenario = 0; scenario < 400; ++scenario) {
+        std::vector<std::uint8_t> input(3 + next() % 64);
+        for (std::size_t i = 0; i < input.size(); ++i) {
+            input[i] = i < 3 || next() % 3 == 0 ? static_cast<std::uint8_t>(next()) : 0;
+        }
+        fuzzsupport::g_failures.clear();
+        FuzzTarget_dialogue_truth(input.data(), input.size());
+        for (const std::string& failure : fuzzsupport::g_failures) {
+            ADD_FAILURE() << "scenario " << scenario << ": " << failure;
+        }
+    }
+    EXPECT_GT(fuzzsupport::g_dialogueTally.connected, 100);
+    EXPECT_GT(fuzzsupport::g_dialogueTally.applied, 50);
+    EXPECT_GT(fuzzsupport::g_dialogueTally.restored, 50);
+}
 
 }  // namespace

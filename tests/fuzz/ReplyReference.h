@@ -21,20 +21,49 @@ struct ReferenceReply {
     std::string held;      // what the reply is: gathered, cut after its result line
     std::size_t reads = 0;
     std::size_t emptyReads = 0;
+    bool echoes = false;  // the device is known to echo after the exchange
 };
 
+// Where the echo ends: past the first "\r" that is followed by something
+// other than "\n" and ends a stretch since the last "\r\n" holding "AT";
+// npos while there is none, or a "\r" at the very end leaves it open.
+inline std::size_t ReferenceEchoEnd(const std::string& text) {
+    std::size_t lineStart = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\r') {
+            continue;
+        }
+        if (i + 1 == text.size()) {
+            return std::string::npos;
+        }
+        if (text[i + 1] == '\n') {
+            lineStart = i + 2;
+        } else if (text.substr(lineStart, i - lineStart).find("AT") != std::string::npos) {
+            return i + 1;
+        }
+    }
+    return std::string::npos;
+}
+
 // The length of the reply up to and including its result line, 0 when no
-// line of it is one yet; ok tells which result.
-inline std::size_t ReferenceResultLine(const std::string& text, bool& ok) {
+// line of it is one yet; ok tells which result. afterEcho: only lines after
+// the echo count; otherwise any line may open with the echo.
+inline std::size_t ReferenceResultLine(const std::string& text, bool& ok, bool afterEcho = false) {
     std::size_t start = 0;
-    for (int index = 0;; ++index) {
+    if (afterEcho) {
+        start = ReferenceEchoEnd(text);
+        if (start == std::string::npos) {
+            return 0;
+        }
+    }
+    for (;;) {
         const std::size_t end = text.find("\r\n", start);
         if (end == std::string::npos) {
             return 0;
         }
         std::string line = text.substr(start, end - start);
         const std::size_t cr = line.rfind('\r');
-        if (index == 0 && cr != std::string::npos &&
+        if (!afterEcho && cr != std::string::npos &&
             line.substr(0, cr).find("AT") != std::string::npos) {
             line = line.substr(cr + 1);  // the echo of the command came first
         }
@@ -48,8 +77,12 @@ inline std::size_t ReferenceResultLine(const std::string& text, bool& ok) {
 
 // capacity: the reply bytes the exchange can hold (127 for SendAtCommand,
 // size - 1 for QueryAtCommand). The port must be fresh on the same script.
+// echoes: whether the device is known to echo as the exchange starts;
+// command: what is sent, whose echo before the result teaches that it does.
+// With the echo known, the reply held starts at the line of the echo.
 inline ReferenceReply ReferenceExchange(ScriptedPort& port, bool passwordTest, std::size_t capacity,
-                                        int emptyReadLimit) {
+                                        int emptyReadLimit, bool echoes = false,
+                                        const std::string& command = std::string()) {
     ReferenceReply r;
     const auto deadline =
         port.Now() +
@@ -70,11 +103,22 @@ inline ReferenceReply ReferenceExchange(ScriptedPort& port, bool passwordTest, s
                 r.result = 4;
             }
             bool ok = false;
-            if (const std::size_t length = ReferenceResultLine(text, ok); length > 0) {
+            if (const std::size_t length = ReferenceResultLine(text, ok, echoes); length > 0) {
                 if (ok) {
                     r.result = 0;
                 }
                 r.held = r.gathered.substr(0, length);
+                r.echoes = echoes || (!command.empty() &&
+                                      text.substr(0, length).find(command) != std::string::npos);
+                if (r.echoes) {
+                    const std::size_t echoEnd = ReferenceEchoEnd(text.substr(0, length));
+                    std::size_t from = 0;
+                    if (echoEnd != std::string::npos) {
+                        const std::size_t lineEnd = text.rfind("\r\n", echoEnd - 1);
+                        from = lineEnd == std::string::npos ? 0 : lineEnd + 2;
+                    }
+                    r.held = r.held.substr(from);
+                }
                 return r;
             }
         }
@@ -82,6 +126,7 @@ inline ReferenceReply ReferenceExchange(ScriptedPort& port, bool passwordTest, s
             break;
         }
     }
+    r.echoes = echoes;
     r.held = r.gathered;
     return r;
 }

@@ -172,6 +172,27 @@ SEEDS["xmodem_truth"] = {
     "empty-image": truth(0, False, 1, STRAY_ACK | AFTER_200, 0, 0),
 }
 
+# dialogue_truth (DialoguePort.h): the device in bytes 0-2, then one byte per
+# command: 5-7 in bits 0-2 a line of its own before the echo (OK, ERROR, a
+# status or stale line), 0x08 an OK after the answer, 0x10 a late answer,
+# 0x20 a byte per answer line after it (6: sent twice, 7: lost).
+ECHO8, NOECHO8, SHUFFLED = 0x0E, 0x0F, 0x20
+SEEDS["dialogue_truth"] = {
+    "honest": bytes([ECHO8, 0, 0]),
+    "honest-without-echo": bytes([NOECHO8, 0, 0]),
+    "ok-before-the-listing": bytes([ECHO8, 0, 0, 0, 0, 0, 5]),
+    "ok-before-the-listing-without-echo": bytes([NOECHO8, 0, 0, 0, 0, 0, 5]),
+    "ok-before-every-command": bytes([ECHO8, 0, 0] + [5] * 40),
+    "gap-at-item-7": bytes([ECHO8, 0x40, 0]),
+    "shuffled-gaps-and-twice": bytes([ECHO8 | SHUFFLED, 0x12, 0, 0, 0, 0, 0x20, 0, 6, 0, 6, 0, 0, 0,
+                                      0, 0, 0, 6]),
+    "stale-lines": bytes([ECHO8, 0, 0] + [7, 1, 7, 2, 7, 3, 7, 0, 7, 4] * 4),
+    "lost-imei-line": bytes([ECHO8, 0, 0, 0, 0x20, 0, 7, 0]),
+    "late-answers-and-ok-after": bytes([ECHO8, 0, 0] + [0x18] * 30),
+    "refused-set": bytes([ECHO8, 0, 3]),
+    "error-before-restore": bytes([ECHO8, 0, 0] + [0] * 11 + [6, 6, 6]),
+}
+
 
 def main():
     for target, seeds in SEEDS.items():

@@ -16,6 +16,9 @@ namespace {
 
 class AtExchange : public ::testing::Test {
 protected:
+    void SetUp() override { SetDeviceEchoes(false); }
+    void TearDown() override { SetDeviceEchoes(false); }
+
     PseudoTerminal pty_;
     PortGuard port_{testsupport::OpenAtPort(pty_)};
 
@@ -139,18 +142,31 @@ TEST_F(AtExchange, QueryStopsAtItsBufferSize) {
     EXPECT_EQ(std::string(reply), "1,name,value-th");
 }
 
+// Once a reply showed the echo, lines that come before the echo of a later
+// command are the device's own: they end nothing and are not in the reply.
+TEST_F(AtExchange, AfterTheEchoWasSeenLinesBeforeTheEchoAnswerNothing) {
+    EXPECT_EQ(Send("AT+TEST\r", {{0ms, "AT+TEST\rOK\r\n"}}), kAtSuccess);
+    EXPECT_TRUE(DeviceEchoes());
+    char reply[64];
+    Peer peer(pty_, "AT+DTU&IMEI?\r",
+              {{0ms, "OK\r\nERROR\r\n"}, {50ms, "AT+DTU&IMEI?\r\r\n8612\r\nOK\r\n"}});
+    EXPECT_EQ(QueryAtCommand(port_.get(), "AT+DTU&IMEI?\r", reply, sizeof reply, 5), kAtSuccess);
+    EXPECT_STREQ(reply, "AT+DTU&IMEI?\r\r\n8612\r\nOK\r\n");
+}
+
 struct ReplyCase {
     const char* text;
     ReplyEnd end;
     std::size_t length;  // of the reply up to its result line
+    bool afterEcho = false;
 };
 
 class ReplyLines : public ::testing::TestWithParam<ReplyCase> {};
 
 // A result is a whole line: the protocol's words inside a value, or at the end
-// of one, are the value's.
+// of one, are the value's; where the device echoes, it follows the echo.
 TEST_P(ReplyLines, ResultIsAWholeLine) {
-    const ReplyClass verdict = ClassifyReply(GetParam().text);
+    const ReplyClass verdict = ClassifyReply(GetParam().text, GetParam().afterEcho);
     EXPECT_EQ(verdict.end, GetParam().end);
     EXPECT_EQ(verdict.length, GetParam().length);
 }
@@ -166,7 +182,13 @@ INSTANTIATE_TEST_SUITE_P(
                       ReplyCase{"xOK\r\n", ReplyEnd::kOpen, 0}, ReplyCase{"OK", ReplyEnd::kOpen, 0},
                       ReplyCase{"AT+SET=1,x\rERROR\r\n", ReplyEnd::kError, 18},
                       ReplyCase{"\r\nERROR: 3\r\n", ReplyEnd::kError, 12},
-                      ReplyCase{"1,a,b\rOK\r\n", ReplyEnd::kOpen, 0}));
+                      ReplyCase{"1,a,b\rOK\r\n", ReplyEnd::kOpen, 0},
+                      ReplyCase{"+STATUS: 1\r\nAT+TEST\rOK\r\n", ReplyEnd::kOk, 24},
+                      ReplyCase{"OK\r\n", ReplyEnd::kOpen, 0, true},
+                      ReplyCase{"AT+TEST\r", ReplyEnd::kOpen, 0, true},
+                      ReplyCase{"OK\r\nAT+GETDV=0\r\r\n1,a,b\r\nOK\r\n", ReplyEnd::kOk, 28, true},
+                      ReplyCase{"ERROR\r\n+STATUS: 1\r\nAT+SET=1,x\rOK\r\n", ReplyEnd::kOk, 34,
+                                true}));
 
 TEST(AtExchangeWithoutPort, FailsAfterItsEmptyReads) {
     EXPECT_EQ(SendAtCommand(INVALID_HANDLE_VALUE, "AT+TEST\r", 5), kAtFailure);

@@ -16,6 +16,7 @@ class ConfigurationLines : public ::testing::Test {
 protected:
     void SetUp() override {
         g_nItemCount = 0;
+        SetDeviceEchoes(false);
         view_.ResetItemLabels();
         view_.ShowItemRows(fw::SW_HIDE);
     }
@@ -138,6 +139,15 @@ TEST_F(ConfigurationRead, ItemsListedInAnotherOrderAreAllCounted) {
 TEST_F(ConfigurationRead, TextAfterTheLastLineEndIsNotParsed) {
     ASSERT_TRUE(Read({{0ms, "1,Mode,1\r\nOK\r\n4,Partial,x"}}));
     EXPECT_EQ(g_nItemCount, 1);
+}
+
+// A device always has items: an OK with none before it is a line of its own,
+// and the read, asked once more and unanswered, fails.
+TEST_F(ConfigurationRead, AnOkWithNoItemsIsNoListing) {
+    EXPECT_FALSE(Read({{0ms, "OK\r\n"}}));
+    EXPECT_EQ(view_.m_hComPort, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(window_.MessageBoxTexts(), std::vector<fw::UINT>{res::IDS_READ_CONFIG_FAILED});
+    EXPECT_FALSE(view_.IsItemListed(1));
 }
 
 TEST_F(ConfigurationRead, ErrorLineFailsTheRead) {

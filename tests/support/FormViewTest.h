@@ -21,12 +21,13 @@ namespace testsupport {
 
 class FormViewTest : public ProgramStateTest {
 protected:
-    // Items 1-3: Mode=1, Server=10.0.0.1, Port=5000.
+    // Items 1-3 as a device lists them: Mode=1, Server=10.0.0.1, Port=5000.
     void LoadExampleTable() {
         const char* rows[][2] = {{"Mode", "1"}, {"Server", "10.0.0.1"}, {"Port", "5000"}};
         for (int n = 1; n <= 3; ++n) {
             view_.SetItemLabel(n, rows[n - 1][0]);
             view_.SetItemCurrentValue(n, rows[n - 1][1]);
+            view_.SetItemListed(n);
         }
         g_nItemCount = 3;
         view_.UpdateData(false);

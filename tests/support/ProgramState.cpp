@@ -55,11 +55,13 @@ SavedProgramState::SavedProgramState()
       frame_(AfxGetMainFrame()),
       dialogHost_(fw::GetDialogHost()),
       itemCount_(g_nItemCount),
+      echoes_(DeviceEchoes()),
       preset_(g_bPreset) {}
 
 SavedProgramState::~SavedProgramState() {
     g_bPreset = preset_;
     g_nItemCount = itemCount_;
+    SetDeviceEchoes(echoes_);
     fw::SetDialogHost(dialogHost_);
     AfxSetMainFrame(frame_);
     fw::SetLanguage(language_);

@@ -47,6 +47,7 @@ private:
     CMainFrame* frame_;
     fw::IDialogHost* dialogHost_;
     int itemCount_;
+    bool echoes_;
     bool preset_;
     ScopedEnvironment env_;
 };

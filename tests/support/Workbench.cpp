@@ -31,6 +31,7 @@ Workbench::Workbench(const std::vector<std::string>& simulatorOptions, fw::Langu
       dialogs(loop) {
     fw::SetLanguage(language);
     g_nItemCount = 0;
+    SetDeviceEchoes(false);
     g_nProbeStopFlag = 0;
     g_bPreset = false;
     AfxSetMainFrame(&frame);
