@@ -69,7 +69,10 @@ TEST_P(NoisyLine, NoExitZeroTheDeviceDoesNotBearOutAndMostRunsSucceed) {
         const int exit = tirvelctl.Wait(120s);
         const std::string err = ReadFile(dir.Path() / "err");
         ASSERT_TRUE(exit == 0 || exit == 1) << exit << "\n" << err;
-        std::map<int, std::string> stored = StoredValues(state);
+        // The simulator writes its state only when a value changes: a run that
+        // wrote nothing leaves the device as it was listed at power-on.
+        std::map<int, std::string> stored =
+            fs::exists(state) ? StoredValues(state) : StoredValues(params);
         if (exit == 0) {
             ++succeeded;
             EXPECT_EQ(stored, kWanted) << err;
