@@ -238,13 +238,25 @@ std::int32_t GetTransferProgress() {
 }
 
 int TransferReadByte(std::uint16_t timeoutMs) {
+    const PortHandle port = g_port.load(std::memory_order_acquire);
     // Whole 10 ms polls only, as many as fit in the time-out; the pauses
     // between them end early when a byte comes.
     const int polls = timeoutMs / kPollMs;
     if (polls == 0) {
         return kNoByte;
     }
-    return ReadByteBy(Now() + milliseconds(polls * kPollMs));
+    const Clock::time_point deadline = Now() + milliseconds(polls * kPollMs);
+    for (;;) {
+        std::uint8_t byte = 0;
+        if (ReadComPort(port, &byte, 1) == 1) {
+            return byte;
+        }
+        const auto left = std::chrono::ceil<milliseconds>(deadline - Now()).count();
+        if (left <= 0) {
+            return kNoByte;
+        }
+        WaitComPortInput(port, static_cast<std::uint32_t>(std::min<long long>(left, kPollMs)));
+    }
 }
 
 void TransferWriteByte(std::uint8_t byte) {
