@@ -9,8 +9,6 @@
 #include <climits>
 #include <cstring>
 
-#include "serial/DeviceLines.h"
-
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -30,19 +28,14 @@ constexpr std::uint16_t kQuietMs = 1500;
 constexpr std::uint16_t kPollMs = 10;
 
 // An answer is believed only when nothing contradicts it soon after: a
-// receiver that acknowledged a frame twice leaves a stale ACK that a sender
-// would otherwise take for the answer to what it sent next. Every answer to a
-// frame, and any second one, is in within this long of the frame; so a line
-// quiet this long holds nothing stale.
+// receiver that acknowledged a block twice leaves a stale ACK that a sender
+// would otherwise take for the answer to what it sent next. Before the EOT the
+// line must have been quiet this long (so every answer to the last block is
+// in), and after the EOT's ACK no NAK asking for the end again may follow
+// within it.
 constexpr milliseconds kSettle{500};
 // A line that never falls quiet after the last block cannot confirm anything.
 constexpr milliseconds kSettleLimit{5000};
-
-// The loader line's rate, and so its character time: ten bits (8N1).
-constexpr std::chrono::microseconds kCharTime{10'000'000 / kLoaderLine.baudRate};
-// How much later than the slowest answer so far an answer still keeps the
-// receiver's pace; a second byte of the same answer follows within it too.
-constexpr std::chrono::microseconds kPaceMargin = 16 * kCharTime;
 
 // A receiver that keeps talking would hold the worker in the drain for ever.
 // After this long the line is given up on; the longest single wait of a
@@ -95,47 +88,24 @@ bool ConfirmedCancel() {
 }
 
 // Whatever is waiting answered something sent before; the next thing sent
-// must be answered by what comes after it. True when something was waiting.
-bool DiscardStaleInput() {
-    const PortHandle port = g_port.load(std::memory_order_acquire);
-    const bool stale = WaitComPortInput(port, 0);
-    PurgeComPortInput(port);
-    return stale;
-}
-
-// The next byte, or kNoByte once `deadline` has passed; unlike
-// TransferReadByte, a deadline only a few character times away is kept.
-int ReadByteBy(Clock::time_point deadline) {
-    const PortHandle port = g_port.load(std::memory_order_acquire);
-    for (;;) {
-        std::uint8_t byte = 0;
-        if (ReadComPort(port, &byte, 1) == 1) {
-            return byte;
-        }
-        const auto left = std::chrono::ceil<milliseconds>(deadline - Now()).count();
-        if (left <= 0) {
-            return kNoByte;
-        }
-        WaitComPortInput(port, static_cast<std::uint32_t>(std::min<long long>(left, kPollMs)));
-    }
+// must be answered by what comes after it.
+void DiscardStaleInput() {
+    PurgeComPortInput(g_port.load(std::memory_order_acquire));
 }
 
 enum class Settled { kQuiet, kNak, kCancelled, kBabbling };
 
-// Waits for the line to have been quiet for `quiet`: after the ACK of the last
-// block, where a NAK in the meantime means that ACK was a stale one and the
-// receiver wants the block again, and before every EOT but the first. A line
-// that talks at all has given cause for doubt: from its first byte on it has
-// to fall quiet for the whole settling time.
-Settled AwaitQuiet(Clock::duration quiet = kSettle) {
+// Waits for the line to fall quiet: after the ACK of the last block, where a
+// NAK in the meantime means that ACK was a stale one and the receiver wants
+// the block again, and before every EOT but the first.
+Settled AwaitQuiet() {
     const Clock::time_point limit = Now() + kSettleLimit;
     bool nak = false;
     for (;;) {
-        const int c = ReadByteBy(Now() + quiet);
+        const int c = TransferReadByte(static_cast<std::uint16_t>(kSettle.count()));
         if (c == kNoByte) {
             return nak ? Settled::kNak : Settled::kQuiet;
         }
-        quiet = kSettle;
         if (c == xmodem::NAK) {
             nak = true;
         } else if (c == xmodem::CAN && ConfirmedCancel()) {
@@ -147,46 +117,19 @@ Settled AwaitQuiet(Clock::duration quiet = kSettle) {
     }
 }
 
-// After the EOT's ACK: true unless a NAK asking for the end again comes
-// within `watch`.
-bool EndConfirmed(Clock::duration watch) {
-    const Clock::time_point until = Now() + watch;
+// After the EOT's ACK: true unless the receiver asks for the end again.
+bool EndConfirmed() {
+    const Clock::time_point until = Now() + kSettle;
     for (;;) {
-        const int c = ReadByteBy(until);
-        if (c == kNoByte) {
+        const auto left = std::chrono::ceil<milliseconds>(until - Now()).count();
+        if (left < kPollMs) {
             return true;
         }
-        if (c == xmodem::NAK) {
+        if (TransferReadByte(static_cast<std::uint16_t>(left)) == xmodem::NAK) {
             return false;
         }
     }
 }
-
-// What the answers to the blocks have shown of the receiver.
-//
-// A stale ACK can only pass for the last block's answer while the true one is
-// still on its way. A receiver that keeps its pace (no answer slower than the
-// slowest it has given) has sent that true answer within the slowest plus a
-// few character times, so on a line that gave no cause for doubt, watching
-// that long after the ACK is enough; the half-second settling is for a line
-// that did give cause: input thrown away before a block, a block sent again,
-// an answer later than the pace (the stale ACK of a crossed second answer
-// comes late), a byte after the ACK.
-struct Pace {
-    Clock::duration slowest{};
-    bool answered = false;  // `slowest` holds an answer
-    bool doubt = false;
-
-    void Answered(Clock::duration took) {
-        slowest = std::max(slowest, took);
-        answered = true;
-    }
-    // How long the last block's ACK, after `took`, has to stand.
-    Clock::duration Watch(Clock::duration took) const {
-        const Clock::duration window = slowest + kPaceMargin;
-        return !answered || doubt || took > window ? Clock::duration(kSettle) : window;
-    }
-};
 
 // Builds the block in `block`; returns its length (132 or 133).
 std::uint32_t BuildBlock(std::array<std::uint8_t, 133>& block, std::uint8_t number,
@@ -309,40 +252,25 @@ int TransferSendFile(const std::uint8_t* image, std::int32_t size,
     std::int64_t sent = 0;
     std::uint8_t number = 1;
     std::array<std::uint8_t, 133> block{};
-    Pace pace;
-    // When the frame before the one in flight was written; whatever still
-    // comes of its exchange comes within kSettle of it.
-    Clock::time_point previousFrame = Now();
     while (total - sent > 0) {
         const std::uint32_t length = BuildBlock(block, number, image + sent, total - sent, crc);
         // The last block has no next one whose answer would show a stale ACK
-        // for it up: its ACK has to stand for a while.
+        // for it up: its ACK has to stand until the line is quiet.
         const bool last = total - sent <= xmodem::kBlockData;
         bool accepted = false;
         for (int attempt = 0; attempt < kBlockAttempts && !accepted; ++attempt) {
             if (Stopped(stopFlag)) {
                 return kTransferStopped;
             }
-            // Before the first block, more start signals are no news.
-            if (DiscardStaleInput() && number != 1) {
-                pace.doubt = true;
-            }
+            DiscardStaleInput();
             TransferWriteBlock(block.data(), length);
-            const Clock::time_point written = Now();
             const int c = TransferReadByte(kBlockTimeoutMs);
-            const Clock::duration took = Now() - written;
-            if (c != xmodem::ACK) {
-                pace.doubt = true;
-            }
             if (c == xmodem::ACK) {
-                switch (last ? AwaitQuiet(pace.Watch(took)) : Settled::kQuiet) {
+                switch (last ? AwaitQuiet() : Settled::kQuiet) {
                     case Settled::kQuiet:
                         accepted = true;
-                        pace.Answered(took);
-                        previousFrame = written;
                         break;
                     case Settled::kNak:
-                        pace.doubt = true;
                         break;  // the attempt is used up; the block goes again
                     case Settled::kCancelled:
                         return kTransferCancelledByReceiver;
@@ -371,9 +299,9 @@ int TransferSendFile(const std::uint8_t* image, std::int32_t size,
         if (Stopped(stopFlag)) {
             return kTransferStopped;
         }
-        // Every answer to the last block is in already (its ACK stood); an
-        // image without blocks, and every EOT after the first, wait here, so
-        // that only an answer to this EOT can end the transfer.
+        // Every answer to the last block is in already (its ACK waited for a
+        // quiet line); an image without blocks, and every EOT after the first,
+        // wait here, so that only an answer to this EOT can end the transfer.
         if (attempt > 0 || total == 0) {
             switch (AwaitQuiet()) {
                 case Settled::kCancelled:
@@ -387,22 +315,11 @@ int TransferSendFile(const std::uint8_t* image, std::int32_t size,
         }
         DiscardStaleInput();
         TransferWriteByte(xmodem::EOT);
-        const Clock::time_point written = Now();
-        if (TransferReadByte(kEndTimeoutMs) == xmodem::ACK) {
-            // An ACK that came later than anything of the previous frame's
-            // exchange can is this EOT's answer; only a NAK of the same answer
-            // could still follow it, within a few character times. One that
-            // came sooner may be a second answer to the last block, and has to
-            // stand until the true answer to the EOT would be in.
-            const bool unmistakable = Now() - previousFrame >= kSettle;
-            if (EndConfirmed(unmistakable ? Clock::duration(kPaceMargin)
-                                          : Clock::duration(kSettle))) {
-                // A size within 127 bytes of INT32_MAX rounds up past what the
-                // result can hold; it must not turn into a failure code.
-                return static_cast<int>(std::min<std::int64_t>(sent, INT_MAX));
-            }
+        if (TransferReadByte(kEndTimeoutMs) == xmodem::ACK && EndConfirmed()) {
+            // A size within 127 bytes of INT32_MAX rounds up past what the
+            // result can hold; it must not turn into a failure code.
+            return static_cast<int>(std::min<std::int64_t>(sent, INT_MAX));
         }
-        previousFrame = written;
     }
     return kTransferEndNotAcknowledged;
 }

@@ -78,6 +78,5 @@ void PurgeComPortInput(PortHandle port);
 // Waits until input is waiting on the port or timeoutMs passed; true when
 // input is waiting. Lets a polling reader sleep on the port instead of on a
 // blind pause. A port that cannot be waited on (hung up, invalid) still takes
-// the whole time-out, so such a reader never spins. A time-out of 0 tells
-// whether input is waiting now.
+// the whole time-out, so such a reader never spins.
 bool WaitComPortInput(PortHandle port, std::uint32_t timeoutMs);

@@ -464,17 +464,14 @@ void PurgeComPortInput(PortHandle port) {
 
 bool WaitComPortInput(PortHandle port, std::uint32_t timeoutMs) {
     const Clock::time_point deadline = Clock::now() + milliseconds(timeoutMs);
-    // A hung-up terminal polls readable for ever with nothing to read (and
-    // fails the count); only bytes actually queued count. A device without a
-    // count still gets read after every wait by a polling caller. Counted
-    // first, so that a time-out of 0 still tells whether input is waiting.
-    const auto queued = [port] {
-        int count = 0;
-        return ::ioctl(port, FIONREAD, &count) == 0 && count > 0;
-    };
-    if (port >= 0 &&
-        (queued() || (WaitUntil(port, POLLIN, deadline) == Wait::kReady && queued()))) {
-        return true;
+    if (port >= 0 && WaitUntil(port, POLLIN, deadline) == Wait::kReady) {
+        // A hung-up terminal polls readable for ever with nothing to read (and
+        // fails the count); only bytes actually queued count. A device without
+        // a count still gets read after every wait by a polling caller.
+        int queued = 0;
+        if (::ioctl(port, FIONREAD, &queued) == 0 && queued > 0) {
+            return true;
+        }
     }
     // Failure or hang-up would return at once; the caller is promised the
     // time-out it asked for, so a polling loop never spins.

@@ -69,17 +69,9 @@ void ReceiverPort::Send(milliseconds due, char byte) {
 // One choice byte: bits 0-1 the answer's delay, bits 2-3 the stray byte (none,
 // ACK, NAK, noise), bits 4-5 when it comes (with the answer but before it, or
 // 0, 50 or 200 ms after it).
-void ReceiverPort::Answer(char meaning, bool silent, bool block) {
+void ReceiverPort::Answer(char meaning, bool silent) {
     const std::uint8_t c = NextChoice();
-    milliseconds delay = kAnswerDelay[c & 0x03];
-    if (block) {
-        // It keeps the pace of its first answer to a block.
-        if (!pace_) {
-            pace_ = delay;
-        }
-        delay = std::min(delay, *pace_);
-    }
-    const milliseconds at = now_ + delay;
+    const milliseconds at = now_ + kAnswerDelay[c & 0x03];
     if (!silent) {
         Send(at, meaning);
     }
@@ -107,7 +99,7 @@ void ReceiverPort::Block(const std::string& frame) {
     }
     const auto number = static_cast<std::uint8_t>(frame[1]);
     if (blocks_ > 0 && number == static_cast<std::uint8_t>(blocks_ & 0xFF)) {
-        Answer(kAck, false, true);  // the sender repeats a block it has: its ACK was lost
+        Answer(kAck, false);  // the sender repeats a block it has: its ACK was lost
         return;
     }
     if (number != static_cast<std::uint8_t>((blocks_ + 1) & 0xFF)) {
@@ -130,7 +122,7 @@ void ReceiverPort::Block(const std::string& frame) {
         stored_.append(frame, 3, 128);
         ++blocks_;
     }
-    Answer(kind == 1 ? kNak : kAck, kind == 2, true);
+    Answer(kind == 1 ? kNak : kAck, kind == 2);
 }
 
 std::int32_t ReceiverPort::Read(void* buffer, std::uint32_t maxBytes) {
@@ -159,7 +151,7 @@ std::int32_t ReceiverPort::Write(const void* buffer, std::uint32_t count) {
         if (acknowledged) {
             complete_ = true;
         }
-        Answer(acknowledged ? kAck : kNak, false, false);
+        Answer(acknowledged ? kAck : kNak, false);
     } else if (frame.size() == 1 && frame[0] == kCan) {
         broken_ = true;  // the sender gives up
     } else if (frame.size() == 1 && frame[0] == kAck) {

@@ -6,14 +6,12 @@
 // waits.
 //
 // What it promises, and no more: every frame it receives is answered within
-// 300 ms (a block it stored may go unanswered: a lost ACK), no block more
-// slowly than the first one it answered (its pace; the EOT may take longer),
-// and every stray byte comes within 200 ms of the answer it belongs to. A
-// sender can be held to the truth only against receivers that keep to that.
+// 300 ms (a block it stored may go unanswered: a lost ACK), and every stray
+// byte comes within 200 ms of the answer it belongs to. A sender can be held
+// to the truth only against receivers that keep to that.
 #pragma once
 
 #include <deque>
-#include <optional>
 #include <string>
 
 #include "ScriptedPort.h"
@@ -47,8 +45,7 @@ private:
 
     std::uint8_t NextChoice();
     void Send(std::chrono::milliseconds due, char byte);
-    // block: an answer to a block, which keeps the pace.
-    void Answer(char meaning, bool silent, bool block);
+    void Answer(char meaning, bool silent);
     void Block(const std::string& frame);
 
     const std::uint8_t* script_;
@@ -56,7 +53,6 @@ private:
     std::size_t pos_ = 0;
     bool crc_;
     std::deque<Pending> pending_;  // in the order they are due
-    std::optional<std::chrono::milliseconds> pace_;
     std::string stored_;
     unsigned blocks_ = 0;
     bool complete_ = false;
