@@ -149,29 +149,37 @@ int Add(const Options& options) {
     return 0;
 }
 
-// Runs the command `runs` times after one warm-up, its output to `output`;
-// the wall time of each, from before the spawn to the reaped exit.
-std::vector<double> TimeProcess(const std::vector<std::string>& command, long runs,
-                                const std::string& output) {
+// Starts the command with its output to `output` (its errors too, if asked).
+pid_t SpawnTo(const std::vector<std::string>& command, const std::string& output, bool errorsToo) {
     std::vector<char*> argv;
     for (const std::string& arg : command) {
         argv.push_back(const_cast<char*>(arg.c_str()));
     }
     argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (errorsToo) {
+        posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+    }
+    pid_t pid = -1;
+    const int failed = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (failed != 0) {
+        throw std::runtime_error("cannot start " + command[0]);
+    }
+    return pid;
+}
+
+// Runs the command `runs` times after one warm-up, its output to `output`;
+// the wall time of each, from before the spawn to the reaped exit.
+std::vector<double> TimeProcess(const std::vector<std::string>& command, long runs,
+                                const std::string& output) {
     std::vector<double> times;
     for (long run = 0; run <= runs; ++run) {
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
         const auto start = Clock::now();
-        pid_t pid = -1;
-        const int failed = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        if (failed != 0) {
-            throw std::runtime_error("cannot start " + command[0]);
-        }
+        const pid_t pid = SpawnTo(command, output, true);
         int status = 0;
         while (waitpid(pid, &status, 0) < 0) {
         }
@@ -293,22 +301,8 @@ struct ListingRun {
 
 // One run of the command, its output to a file; the child's peak resident set.
 ListingRun RunListing(const std::vector<std::string>& command, const std::string& output) {
-    std::vector<char*> argv;
-    for (const std::string& arg : command) {
-        argv.push_back(const_cast<char*>(arg.c_str()));
-    }
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const auto start = Clock::now();
-    pid_t pid = -1;
-    const int failed = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (failed != 0) {
-        throw std::runtime_error("cannot start " + command[0]);
-    }
+    const pid_t pid = SpawnTo(command, output, false);
     int status = 0;
     rusage usage{};
     while (wait4(pid, &status, 0, &usage) < 0) {
