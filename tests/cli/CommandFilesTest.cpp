@@ -116,6 +116,18 @@ protected:
     std::string Link(int k) const { return (dir_.Path() / ("dtu" + std::to_string(k))).string(); }
     fs::path Events(int k) const { return dir_.Path() / ("events" + std::to_string(k)); }
     fs::path Tmp() const { return dir_.Path() / "tmp"; }
+    // What the station put in Tmp(). The thread sanitizer's runtime makes
+    // and at once unlinks a scratch file there as each process starts; a
+    // worker stopped in that instant leaves it behind, and it is not ours.
+    std::vector<fs::path> Copies() const {
+        std::vector<fs::path> copies;
+        for (const auto& entry : fs::directory_iterator(Tmp())) {
+            if (!entry.path().filename().string().starts_with("tsan.rodata.")) {
+                copies.push_back(entry.path());
+            }
+        }
+        return copies;
+    }
     // What is left in Tmp(), a path a line.
     std::string Left() const {
         std::string left;
@@ -378,8 +390,8 @@ TEST_F(CommandFiles, TheStationsCopyIsPrivateNamedAsTheOperatorsFileAndRemoved) 
     for (int i = 0; i < 1000 && !(PortOpened(0) && PortOpened(1)); ++i) {
         std::this_thread::sleep_for(10ms);
     }
-    ASSERT_FALSE(fs::is_empty(Tmp())) << "no copy was made";
-    const fs::path folder = fs::directory_iterator(Tmp())->path();
+    ASSERT_EQ(Copies().size(), 1u) << "no copy was made";
+    const fs::path folder = Copies().front();
     EXPECT_EQ(fs::status(folder).permissions(), fs::perms::owner_all);
     EXPECT_EQ(fs::status(folder / "input").permissions(),
               fs::perms::owner_read | fs::perms::owner_write);
@@ -388,15 +400,15 @@ TEST_F(CommandFiles, TheStationsCopyIsPrivateNamedAsTheOperatorsFileAndRemoved) 
     const std::string said = ReadFile(Out()) + ReadFile(Err());
     EXPECT_TRUE(Contains(said, "The firmware file " + image + " is empty")) << said;
     EXPECT_FALSE(Contains(said, Tmp().string())) << said;
-    EXPECT_TRUE(fs::is_empty(Tmp()));
+    EXPECT_TRUE(Copies().empty()) << Left();
 
     auto stopped = Start(update);  // no devices left: the workers wait
-    for (int i = 0; i < 1000 && fs::is_empty(Tmp()); ++i) {
+    for (int i = 0; i < 1000 && Copies().empty(); ++i) {
         std::this_thread::sleep_for(10ms);
     }
     stopped->Signal(SIGINT);
     EXPECT_EQ(stopped->Wait(1min), 130);
-    EXPECT_TRUE(fs::is_empty(Tmp())) << Left() << ReadFile(Err());
+    EXPECT_TRUE(Copies().empty()) << Left() << ReadFile(Err());
 }
 
 }  // namespace
