@@ -9,6 +9,8 @@
 #include <climits>
 #include <cstring>
 
+#include "serial/DeviceLines.h"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -27,15 +29,25 @@ constexpr std::uint16_t kEndTimeoutMs = 4000;
 constexpr std::uint16_t kQuietMs = 1500;
 constexpr std::uint16_t kPollMs = 10;
 
-// An answer is believed only when nothing contradicts it soon after: a
-// receiver that acknowledged a block twice leaves a stale ACK that a sender
-// would otherwise take for the answer to what it sent next. Before the EOT the
-// line must have been quiet this long (so every answer to the last block is
-// in), and after the EOT's ACK no NAK asking for the end again may follow
-// within it.
-constexpr milliseconds kSettle{500};
+// An answer is believed only when nothing contradicts it: a receiver that
+// acknowledged a frame twice leaves a stale ACK that a sender would otherwise
+// take for the answer to what it sent next. What the sender counts on from a
+// receiver, and no more: it answers a frame within kAnswerWithin of having
+// it, and any second byte of an answer (a repeat, a NAK behind an ACK) comes
+// within kStrayWithin of the answer. So a frame's exchange is over kSettle
+// after the frame arrived, and a line quiet that long holds nothing stale.
+constexpr milliseconds kAnswerWithin{300};
+constexpr milliseconds kStrayWithin{200};
+constexpr milliseconds kSettle = kAnswerWithin + kStrayWithin;
 // A line that never falls quiet after the last block cannot confirm anything.
 constexpr milliseconds kSettleLimit{5000};
+
+// The loader line's character time (8N1: ten bits): a frame reaches the
+// receiver only when its last byte has crossed the line.
+constexpr std::chrono::microseconds kCharTime{10'000'000 / kLoaderLine.baudRate};
+// Bytes sent in one burst follow each other within this; a NAK behind an ACK
+// in the same answer comes no later.
+constexpr std::chrono::microseconds kBurst = 16 * kCharTime;
 
 // A receiver that keeps talking would hold the worker in the drain for ever.
 // After this long the line is given up on; the longest single wait of a
@@ -93,39 +105,72 @@ void DiscardStaleInput() {
     PurgeComPortInput(g_port.load(std::memory_order_acquire));
 }
 
+// The next byte, or kNoByte once `deadline` has passed. Unlike
+// TransferReadByte it keeps a deadline to the millisecond: the windows below
+// are sized by the receiver's promises, not by whole polls.
+int ReadByteBy(Clock::time_point deadline) {
+    const PortHandle port = g_port.load(std::memory_order_acquire);
+    for (;;) {
+        std::uint8_t byte = 0;
+        if (ReadComPort(port, &byte, 1) == 1) {
+            return byte;
+        }
+        const auto left = std::chrono::ceil<milliseconds>(deadline - Now()).count();
+        if (left <= 0) {
+            return kNoByte;
+        }
+        WaitComPortInput(port, static_cast<std::uint32_t>(std::min<long long>(left, kPollMs)));
+    }
+}
+
+// When the receiver has had the whole of a frame written at `written`.
+Clock::time_point Arrival(Clock::time_point written, std::uint32_t length) {
+    return written + std::chrono::duration_cast<Clock::duration>(kCharTime * length);
+}
+
 enum class Settled { kQuiet, kNak, kCancelled, kBabbling };
 
-// Waits for the line to fall quiet: after the ACK of the last block, where a
-// NAK in the meantime means that ACK was a stale one and the receiver wants
-// the block again, and before every EOT but the first.
-Settled AwaitQuiet() {
+// Waits for the line to have nothing more to say: silent up to `firstQuiet`,
+// or, once it has said anything at all, quiet for a whole kSettle. After the
+// ACK of the last block a NAK in the meantime means that ACK was a stale one
+// and the receiver wants the block again.
+Settled AwaitQuiet(Clock::time_point firstQuiet) {
     const Clock::time_point limit = Now() + kSettleLimit;
+    Clock::time_point quietUntil = firstQuiet;
     bool nak = false;
     for (;;) {
-        const int c = TransferReadByte(static_cast<std::uint16_t>(kSettle.count()));
+        const int c = ReadByteBy(quietUntil);
         if (c == kNoByte) {
             return nak ? Settled::kNak : Settled::kQuiet;
         }
         if (c == xmodem::NAK) {
             nak = true;
-        } else if (c == xmodem::CAN && ConfirmedCancel()) {
-            return Settled::kCancelled;
+        } else if (c == xmodem::CAN) {
+            if (ConfirmedCancel()) {
+                return Settled::kCancelled;
+            }
+            nak = true;  // the byte the lone CAN took may have been a NAK
         }
         if (Now() >= limit) {
             return Settled::kBabbling;
         }
+        quietUntil = Now() + kSettle;
     }
 }
 
-// After the EOT's ACK: true unless the receiver asks for the end again.
-bool EndConfirmed() {
-    const Clock::time_point until = Now() + kSettle;
+Settled AwaitQuiet() {
+    return AwaitQuiet(Now() + kSettle);
+}
+
+// After the EOT's ACK: true unless a NAK asking for the end again comes
+// before `until`.
+bool EndConfirmed(Clock::time_point until) {
     for (;;) {
-        const auto left = std::chrono::ceil<milliseconds>(until - Now()).count();
-        if (left < kPollMs) {
+        const int c = ReadByteBy(until);
+        if (c == kNoByte) {
             return true;
         }
-        if (TransferReadByte(static_cast<std::uint16_t>(left)) == xmodem::NAK) {
+        if (c == xmodem::NAK) {
             return false;
         }
     }
@@ -156,6 +201,104 @@ std::uint32_t BuildBlock(std::array<std::uint8_t, 133>& block, std::uint8_t numb
     }
     block[131] = sum;
     return 132;
+}
+
+enum class BlockOutcome { kAccepted, kStopped, kCancelled, kNotAcknowledged, kBabbling };
+
+// Up to five sends of one block until its ACK. `settle`: the ACK has to stand
+// until the block's true answer is due, and if the line says anything
+// meanwhile, until it is quiet. `arrived` is when the receiver had the block's
+// last send.
+BlockOutcome SendBlock(const std::uint8_t* block, std::uint32_t length, bool settle,
+                       const std::atomic<int>* stopFlag, Clock::time_point& arrived) {
+    for (int attempt = 0; attempt < kBlockAttempts; ++attempt) {
+        if (Stopped(stopFlag)) {
+            return BlockOutcome::kStopped;
+        }
+        DiscardStaleInput();
+        TransferWriteBlock(block, length);
+        arrived = Arrival(Now(), length);
+        const int c = TransferReadByte(kBlockTimeoutMs);
+        if (c == xmodem::ACK) {
+            switch (settle ? AwaitQuiet(arrived + kAnswerWithin) : Settled::kQuiet) {
+                case Settled::kQuiet:
+                    return BlockOutcome::kAccepted;
+                case Settled::kNak:
+                    break;  // the attempt is used up; the block goes again
+                case Settled::kCancelled:
+                    return BlockOutcome::kCancelled;
+                case Settled::kBabbling:
+                    return BlockOutcome::kBabbling;
+            }
+        } else if (c == xmodem::CAN && ConfirmedCancel()) {
+            return BlockOutcome::kCancelled;
+        }
+    }
+    return BlockOutcome::kNotAcknowledged;
+}
+
+enum class FirstEnd { kConfirmed, kUnanswered, kInDoubt, kCancelled };
+
+// The first EOT goes out at once behind the last block's ACK, and one watch
+// judges both: the block's true answer is due kAnswerWithin after the block
+// arrived, the EOT's kAnswerWithin after it did. Only ACKs until both are due
+// (and behind the first ACK, to the end of its burst) confirm the block and
+// the end together. A request to send (a NAK, or a 'C' of a receiver that
+// started over) leaves it open which of the two it answers: the end is in
+// doubt. Nothing is thrown away before the EOT: what
+// came since the block's ACK is part of the verdict.
+FirstEnd SendFirstEot(Clock::time_point blockArrived) {
+    TransferWriteByte(xmodem::EOT);
+    const Clock::time_point eotArrived = Arrival(Now(), 1);
+    const Clock::time_point answersDue = std::max(blockArrived, eotArrived) + kAnswerWithin;
+    Clock::time_point until = eotArrived + milliseconds(kEndTimeoutMs);
+    bool acknowledged = false;
+    for (;;) {
+        const int c = ReadByteBy(until);
+        if (c == kNoByte) {
+            return acknowledged ? FirstEnd::kConfirmed : FirstEnd::kUnanswered;
+        }
+        if (c == xmodem::ACK) {
+            if (!acknowledged) {
+                acknowledged = true;
+                until = std::max(answersDue,
+                                 Now() + std::chrono::duration_cast<Clock::duration>(kBurst));
+            }
+        } else if (c == xmodem::CAN) {
+            // A lone CAN has taken the byte behind it, which may have been
+            // a NAK.
+            if (ConfirmedCancel()) {
+                return FirstEnd::kCancelled;
+            }
+            return FirstEnd::kInDoubt;
+        } else if (c == xmodem::NAK || c == xmodem::CRC_START) {
+            return FirstEnd::kInDoubt;
+        }
+        // Anything else answers nothing: line noise.
+    }
+}
+
+// Every EOT after the first waits for a quiet line, so that only an answer to
+// it can end the transfer, and its ACK stands when no NAK asking for the end
+// again follows while the EOT's exchange may still be going on.
+enum class LaterEnd { kConfirmed, kNotConfirmed, kCancelled, kBabbling };
+
+LaterEnd SendLaterEot() {
+    switch (AwaitQuiet()) {
+        case Settled::kCancelled:
+            return LaterEnd::kCancelled;
+        case Settled::kBabbling:
+            return LaterEnd::kBabbling;
+        case Settled::kQuiet:
+        case Settled::kNak:
+            break;
+    }
+    DiscardStaleInput();
+    TransferWriteByte(xmodem::EOT);
+    if (TransferReadByte(kEndTimeoutMs) == xmodem::ACK && EndConfirmed(Now() + kSettle)) {
+        return LaterEnd::kConfirmed;
+    }
+    return LaterEnd::kNotConfirmed;
 }
 
 }  // namespace
@@ -252,40 +395,22 @@ int TransferSendFile(const std::uint8_t* image, std::int32_t size,
     std::int64_t sent = 0;
     std::uint8_t number = 1;
     std::array<std::uint8_t, 133> block{};
+    std::uint32_t length = 0;
+    Clock::time_point arrived = Now();
     while (total - sent > 0) {
-        const std::uint32_t length = BuildBlock(block, number, image + sent, total - sent, crc);
-        // The last block has no next one whose answer would show a stale ACK
-        // for it up: its ACK has to stand until the line is quiet.
-        const bool last = total - sent <= xmodem::kBlockData;
-        bool accepted = false;
-        for (int attempt = 0; attempt < kBlockAttempts && !accepted; ++attempt) {
-            if (Stopped(stopFlag)) {
+        length = BuildBlock(block, number, image + sent, total - sent, crc);
+        switch (SendBlock(block.data(), length, false, stopFlag, arrived)) {
+            case BlockOutcome::kAccepted:
+                break;
+            case BlockOutcome::kStopped:
                 return kTransferStopped;
-            }
-            DiscardStaleInput();
-            TransferWriteBlock(block.data(), length);
-            const int c = TransferReadByte(kBlockTimeoutMs);
-            if (c == xmodem::ACK) {
-                switch (last ? AwaitQuiet() : Settled::kQuiet) {
-                    case Settled::kQuiet:
-                        accepted = true;
-                        break;
-                    case Settled::kNak:
-                        break;  // the attempt is used up; the block goes again
-                    case Settled::kCancelled:
-                        return kTransferCancelledByReceiver;
-                    case Settled::kBabbling:
-                        SendCancel();
-                        return kTransferEndNotAcknowledged;
-                }
-            } else if (c == xmodem::CAN && ConfirmedCancel()) {
+            case BlockOutcome::kCancelled:
                 return kTransferCancelledByReceiver;
-            }
-        }
-        if (!accepted) {
-            SendCancel();
-            TransferDrainInput();
-            return kTransferBlockNotAcknowledged;
+            case BlockOutcome::kNotAcknowledged:
+            case BlockOutcome::kBabbling:
+                SendCancel();
+                TransferDrainInput();
+                return kTransferBlockNotAcknowledged;
         }
         ++number;
         sent += xmodem::kBlockData;
@@ -294,31 +419,69 @@ int TransferSendFile(const std::uint8_t* image, std::int32_t size,
             return kTransferStopped;
         }
     }
+    // A size within 127 bytes of INT32_MAX rounds up past what the result can
+    // hold; it must not turn into a failure code.
+    const int result = static_cast<int>(std::min<std::int64_t>(sent, INT_MAX));
 
-    for (int attempt = 0; attempt < kEndAttempts; ++attempt) {
+    int attempt = 0;
+    if (total > 0) {
         if (Stopped(stopFlag)) {
             return kTransferStopped;
         }
-        // Every answer to the last block is in already (its ACK waited for a
-        // quiet line); an image without blocks, and every EOT after the first,
-        // wait here, so that only an answer to this EOT can end the transfer.
-        if (attempt > 0 || total == 0) {
-            switch (AwaitQuiet()) {
-                case Settled::kCancelled:
-                    return kTransferCancelledByReceiver;
-                case Settled::kBabbling:
-                    return kTransferEndNotAcknowledged;
-                case Settled::kQuiet:
-                case Settled::kNak:
-                    break;
-            }
+        // The last block has no next one whose answer would show a stale ACK
+        // for it up; the first EOT's watch does, or leaves the end in doubt.
+        ++attempt;
+        switch (SendFirstEot(arrived)) {
+            case FirstEnd::kConfirmed:
+                return result;
+            case FirstEnd::kCancelled:
+                return kTransferCancelledByReceiver;
+            case FirstEnd::kUnanswered:
+                break;  // the block's answer was due long since, and no NAK came
+            case FirstEnd::kInDoubt:
+                // Once the line is quiet the block goes again: a receiver that
+                // has it answers the repeat with ACK, one that wants it takes
+                // it, and its ACK then stands on its own.
+                switch (AwaitQuiet()) {
+                    case Settled::kCancelled:
+                        return kTransferCancelledByReceiver;
+                    case Settled::kBabbling:
+                        return kTransferEndNotAcknowledged;
+                    case Settled::kQuiet:
+                    case Settled::kNak:
+                        break;
+                }
+                switch (SendBlock(block.data(), length, true, stopFlag, arrived)) {
+                    case BlockOutcome::kAccepted:
+                        break;
+                    case BlockOutcome::kStopped:
+                        return kTransferStopped;
+                    case BlockOutcome::kCancelled:
+                        return kTransferCancelledByReceiver;
+                    case BlockOutcome::kBabbling:
+                        SendCancel();
+                        return kTransferEndNotAcknowledged;
+                    case BlockOutcome::kNotAcknowledged:
+                        SendCancel();
+                        TransferDrainInput();
+                        return kTransferBlockNotAcknowledged;
+                }
+                break;
         }
-        DiscardStaleInput();
-        TransferWriteByte(xmodem::EOT);
-        if (TransferReadByte(kEndTimeoutMs) == xmodem::ACK && EndConfirmed()) {
-            // A size within 127 bytes of INT32_MAX rounds up past what the
-            // result can hold; it must not turn into a failure code.
-            return static_cast<int>(std::min<std::int64_t>(sent, INT_MAX));
+    }
+    for (; attempt < kEndAttempts; ++attempt) {
+        if (Stopped(stopFlag)) {
+            return kTransferStopped;
+        }
+        switch (SendLaterEot()) {
+            case LaterEnd::kConfirmed:
+                return result;
+            case LaterEnd::kCancelled:
+                return kTransferCancelledByReceiver;
+            case LaterEnd::kBabbling:
+                return kTransferEndNotAcknowledged;
+            case LaterEnd::kNotConfirmed:
+                break;
         }
     }
     return kTransferEndNotAcknowledged;

@@ -61,8 +61,15 @@ Receiver ReceiveChecksumXmodem(const PseudoTerminal& pty, const ReceiverQuirks& 
             break;
         }
         const std::string rest = take(131, 5000ms);
-        if (head[0] != '\x01' || rest.size() != 131 ||
-            static_cast<unsigned char>(rest[0]) != (block & 0xFF)) {
+        if (head[0] != '\x01' || rest.size() != 131) {
+            break;
+        }
+        if (block > 1 && static_cast<unsigned char>(rest[0]) == ((block - 1) & 0xFF)) {
+            pty.Write("\x06");  // a repeat of the block it has: acknowledged, not stored
+            --block;
+            continue;
+        }
+        if (static_cast<unsigned char>(rest[0]) != (block & 0xFF)) {
             break;
         }
         if (block == quirks.cancelAt) {

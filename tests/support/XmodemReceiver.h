@@ -25,7 +25,8 @@ struct ReceiverQuirks {
     int doubleAckAt = 0;       // block acknowledged twice
     bool nakFirstEot = false;  // the first EOT is answered with NAK, the second ends
 };
-// NAK until the first block, then every block checked and acknowledged.
+// NAK until the first block, then every block checked and acknowledged; a
+// repeat of the block it has is acknowledged again.
 Receiver ReceiveChecksumXmodem(const PseudoTerminal& pty, const ReceiverQuirks& quirks);
 // Cancels (CAN CAN) at block cancelAt.
 Receiver ReceiveChecksumXmodem(const PseudoTerminal& pty, int cancelAt = 0);

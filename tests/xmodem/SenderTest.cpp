@@ -323,29 +323,33 @@ TEST_F(xmodem_Sender, FiveRefusalsOfABlockCancel) {
     EXPECT_EQ(GetTransferProgress(), 0);
 }
 
+// A NAK behind the first EOT may still be the last block's answer: the block
+// goes again before the end is asked for again, ten EOTs in all.
 TEST_F(xmodem_Sender, EndIsSentTenTimesAtMost) {
-    Start(Pattern(5));
-    Send("C");
-    TakeBlock(true);
-    Send("\x06");
-    for (int i = 0; i < 9; ++i) {
+    for (const bool tenthAnswered : {true, false}) {
+        Start(Pattern(5));
+        Send("C");
+        const Block b = TakeBlock(true);
+        Send("\x06");
         ASSERT_EQ(Take(1), "\x04");
         Send("\x15");
-    }
-    ASSERT_EQ(Take(1), "\x04");
-    Send("\x06");  // the tenth is answered
-    EXPECT_EQ(Result(), 128);
-
-    Start(Pattern(5));
-    Send("C");
-    TakeBlock(true);
-    Send("\x06");
-    for (int i = 0; i < 10; ++i) {
+        const Block again = TakeBlock(true);
+        EXPECT_EQ(again.number, 1);
+        EXPECT_EQ(again.data, b.data);
+        Send("\x06");
+        for (int i = 1; i < 9; ++i) {
+            ASSERT_EQ(Take(1), "\x04");
+            Send("\x15");
+        }
         ASSERT_EQ(Take(1), "\x04");
-        Send("\x15");
+        Send(tenthAnswered ? "\x06" : "\x15");
+        if (tenthAnswered) {
+            EXPECT_EQ(Result(), 128);
+        } else {
+            EXPECT_EQ(Result(), kTransferEndNotAcknowledged);
+            EXPECT_EQ(pty_->ReadFor(200ms), "");  // neither CAN nor anything else
+        }
     }
-    EXPECT_EQ(Result(), kTransferEndNotAcknowledged);
-    EXPECT_EQ(pty_->ReadFor(200ms), "");  // neither CAN nor anything else
 }
 
 TEST_F(xmodem_Sender, StopFlagEndsTheTransferWithoutAWord) {
