@@ -245,8 +245,8 @@ enum class FirstEnd { kConfirmed, kUnanswered, kInDoubt, kCancelled };
 // (and behind the first ACK, to the end of its burst) confirm the block and
 // the end together. A request to send (a NAK, or a 'C' of a receiver that
 // started over) leaves it open which of the two it answers: the end is in
-// doubt. Nothing is thrown away before the EOT: what
-// came since the block's ACK is part of the verdict.
+// doubt. Nothing is thrown away before the EOT: what came since the block's
+// ACK is part of the verdict.
 FirstEnd SendFirstEot(Clock::time_point blockArrived) {
     TransferWriteByte(xmodem::EOT);
     const Clock::time_point eotArrived = Arrival(Now(), 1);
