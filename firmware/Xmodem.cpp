@@ -105,9 +105,10 @@ void DiscardStaleInput() {
     PurgeComPortInput(g_port.load(std::memory_order_acquire));
 }
 
-// The next byte, or kNoByte once `deadline` has passed. Unlike
-// TransferReadByte it keeps a deadline to the millisecond: the windows below
-// are sized by the receiver's promises, not by whole polls.
+// The next byte, or kNoByte once `deadline` has passed; the pauses between
+// polls sleep on the port and end early when a byte comes. The watches below
+// keep their deadlines to the millisecond: they are sized by the receiver's
+// promises, not by whole polls.
 int ReadByteBy(Clock::time_point deadline) {
     const PortHandle port = g_port.load(std::memory_order_acquire);
     for (;;) {
@@ -324,25 +325,13 @@ std::int32_t GetTransferProgress() {
 }
 
 int TransferReadByte(std::uint16_t timeoutMs) {
-    const PortHandle port = g_port.load(std::memory_order_acquire);
     // Whole 10 ms polls only, as many as fit in the time-out; the pauses
     // between them end early when a byte comes.
     const int polls = timeoutMs / kPollMs;
     if (polls == 0) {
         return kNoByte;
     }
-    const Clock::time_point deadline = Now() + milliseconds(polls * kPollMs);
-    for (;;) {
-        std::uint8_t byte = 0;
-        if (ReadComPort(port, &byte, 1) == 1) {
-            return byte;
-        }
-        const auto left = std::chrono::ceil<milliseconds>(deadline - Now()).count();
-        if (left <= 0) {
-            return kNoByte;
-        }
-        WaitComPortInput(port, static_cast<std::uint32_t>(std::min<long long>(left, kPollMs)));
-    }
+    return ReadByteBy(Now() + milliseconds(polls * kPollMs));
 }
 
 void TransferWriteByte(std::uint8_t byte) {
