@@ -90,7 +90,7 @@ TEST_F(Soak, EveryDeviceIsReportedNoFalseSuccessAndNothingGrows) {
     // Descriptors come back after each device: a leak shows as a rising floor.
     // The port's descriptor is open for nearly all of a device's time, so a
     // device's fewest is one less only when a sample fell between two devices;
-    // the floor is judged on the median of several devices at each end.
+    // the floor is the fewest over each half of the run.
     ASSERT_EQ(static_cast<int>(o.samples.size()), settings.devices);
     std::string fewest;
     for (const testsupport::DeviceSample& sample : o.samples) {

@@ -148,7 +148,22 @@ long RssGrowthKiB(const std::vector<DeviceSample>& samples) {
 }
 
 int FdGrowth(const std::vector<DeviceSample>& samples) {
-    return Growth<int>(samples, [](const DeviceSample& s) { return s.minFds; });
+    // A device's fewest descriptors are the floor, or one more when no sample
+    // fell in the moment between two devices: the error is one-sided, so the
+    // floor is the fewest of many devices. Each half of the run (device 1,
+    // which also imports the profile, left out) shows it; a leak raises the
+    // later half's.
+    if (samples.size() < 3) {
+        return 0;
+    }
+    const auto middle = samples.begin() + static_cast<std::ptrdiff_t>((samples.size() + 1) / 2);
+    auto fewest = [](auto from, auto to) {
+        return std::min_element(
+                   from, to,
+                   [](const DeviceSample& a, const DeviceSample& b) { return a.minFds < b.minFds; })
+            ->minFds;
+    };
+    return fewest(middle, samples.end()) - fewest(samples.begin() + 1, middle);
 }
 
 BatchLineOutcome RunBatchLine(const BatchLineSettings& settings, const std::string& tirvelctlPath,

@@ -51,10 +51,12 @@ std::filesystem::path WriteLineProfile(const std::filesystem::path& dir);
 BatchLineOutcome RunBatchLine(const BatchLineSettings& settings, const std::string& tirvelctlPath,
                               const std::filesystem::path& profile);
 
-// Growth of the per-device figure from the first tenth of the run to the last
-// (medians over at least five devices each), so that one slow device, or one
-// sample that fell between two devices, does not count as a trend.
+// Growth of the resident set from the first tenth of the run to the last
+// (medians over at least five devices each), so that one slow device does not
+// count as a trend.
 long RssGrowthKiB(const std::vector<DeviceSample>& samples);
+// Growth of the descriptors' floor from the first half of the run to the
+// second: the fewest of each half.
 int FdGrowth(const std::vector<DeviceSample>& samples);
 
 }  // namespace testsupport
