@@ -26,5 +26,8 @@ set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 
 find_program(TIRVEL_WINE NAMES wine wine64)
 if(TIRVEL_WINE)
-    set(CMAKE_CROSSCOMPILING_EMULATOR ${TIRVEL_WINE})
+    # Through a wrapper that starts a program again when Wine failed to start
+    # it at all (scripts/wine-test-run.sh).
+    set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-test-run.sh
+                                      ${TIRVEL_WINE})
 endif()
