@@ -238,6 +238,27 @@ BlockOutcome SendBlock(const std::uint8_t* block, std::uint32_t length, bool set
     return BlockOutcome::kNotAcknowledged;
 }
 
+// What a block that was not accepted ends the transfer with.
+int BlockFailure(BlockOutcome outcome) {
+    switch (outcome) {
+        case BlockOutcome::kStopped:
+            return kTransferStopped;
+        case BlockOutcome::kCancelled:
+            return kTransferCancelledByReceiver;
+        case BlockOutcome::kBabbling:
+            // A line that never falls quiet after the last block confirms
+            // nothing.
+            SendCancel();
+            return kTransferEndNotAcknowledged;
+        case BlockOutcome::kAccepted:
+        case BlockOutcome::kNotAcknowledged:
+            break;
+    }
+    SendCancel();
+    TransferDrainInput();
+    return kTransferBlockNotAcknowledged;
+}
+
 enum class FirstEnd { kConfirmed, kUnanswered, kInDoubt, kCancelled };
 
 // The first EOT goes out at once behind the last block's ACK, and one watch
@@ -388,18 +409,9 @@ int TransferSendFile(const std::uint8_t* image, std::int32_t size,
     Clock::time_point arrived = Now();
     while (total - sent > 0) {
         length = BuildBlock(block, number, image + sent, total - sent, crc);
-        switch (SendBlock(block.data(), length, false, stopFlag, arrived)) {
-            case BlockOutcome::kAccepted:
-                break;
-            case BlockOutcome::kStopped:
-                return kTransferStopped;
-            case BlockOutcome::kCancelled:
-                return kTransferCancelledByReceiver;
-            case BlockOutcome::kNotAcknowledged:
-            case BlockOutcome::kBabbling:
-                SendCancel();
-                TransferDrainInput();
-                return kTransferBlockNotAcknowledged;
+        const BlockOutcome outcome = SendBlock(block.data(), length, false, stopFlag, arrived);
+        if (outcome != BlockOutcome::kAccepted) {
+            return BlockFailure(outcome);
         }
         ++number;
         sent += xmodem::kBlockData;
@@ -427,35 +439,24 @@ int TransferSendFile(const std::uint8_t* image, std::int32_t size,
                 return kTransferCancelledByReceiver;
             case FirstEnd::kUnanswered:
                 break;  // the block's answer was due long since, and no NAK came
-            case FirstEnd::kInDoubt:
+            case FirstEnd::kInDoubt: {
                 // Once the line is quiet the block goes again: a receiver that
                 // has it answers the repeat with ACK, one that wants it takes
                 // it, and its ACK then stands on its own.
-                switch (AwaitQuiet()) {
-                    case Settled::kCancelled:
-                        return kTransferCancelledByReceiver;
-                    case Settled::kBabbling:
-                        return kTransferEndNotAcknowledged;
-                    case Settled::kQuiet:
-                    case Settled::kNak:
-                        break;
+                const Settled quiet = AwaitQuiet();
+                if (quiet == Settled::kCancelled) {
+                    return kTransferCancelledByReceiver;
                 }
-                switch (SendBlock(block.data(), length, true, stopFlag, arrived)) {
-                    case BlockOutcome::kAccepted:
-                        break;
-                    case BlockOutcome::kStopped:
-                        return kTransferStopped;
-                    case BlockOutcome::kCancelled:
-                        return kTransferCancelledByReceiver;
-                    case BlockOutcome::kBabbling:
-                        SendCancel();
-                        return kTransferEndNotAcknowledged;
-                    case BlockOutcome::kNotAcknowledged:
-                        SendCancel();
-                        TransferDrainInput();
-                        return kTransferBlockNotAcknowledged;
+                if (quiet == Settled::kBabbling) {
+                    return kTransferEndNotAcknowledged;
+                }
+                const BlockOutcome outcome =
+                    SendBlock(block.data(), length, true, stopFlag, arrived);
+                if (outcome != BlockOutcome::kAccepted) {
+                    return BlockFailure(outcome);
                 }
                 break;
+            }
         }
     }
     for (; attempt < kEndAttempts; ++attempt) {
