@@ -7,10 +7,11 @@
 #include <set>
 
 #include "cfgfile/ConfigFile.h"
-#include "cli/DeviceReport.h"
 #include "cli/ReadBack.h"
-#include "cli/TextOutput.h"
+#include "cli/ReportLines.h"
+#include "common/TextOutput.h"
 #include "framework/CodePage.h"
+#include "job/DeviceReport.h"
 #include "protocol/AtExchange.h"
 #include "protocol/ItemLabel.h"
 #include "records/DeviceRecord.h"
@@ -65,7 +66,8 @@ std::string ShownName(const ItemRow& row) {
 }
 
 void PrintJson(Console& console, const Json& document) {
-    console.Out() << InertJson(document.dump(2, ' ', false, Json::error_handler_t::replace)) << '\n'
+    console.Out() << common::InertJson(document.dump(2, ' ', false, Json::error_handler_t::replace))
+                  << '\n'
                   << std::flush;
 }
 
@@ -78,9 +80,9 @@ Json Identity(CTirvel2View& view) {
 
 void PrintIdentity(Console& console, CTirvel2View& view) {
     console.Out() << Console::Text(res::IDS_CLI_LABEL_IMEI) << ": "
-                  << Printable(Shown(view.m_strImei)) << '\n'
+                  << common::Printable(Shown(view.m_strImei)) << '\n'
                   << Console::Text(res::IDS_CLI_LABEL_VERSION) << ": "
-                  << Printable(Shown(view.m_strVersion)) << "\n\n";
+                  << common::Printable(Shown(view.m_strVersion)) << "\n\n";
 }
 
 // Stop as the operator would, then the outcome; Ctrl+C meanwhile wins.
@@ -240,7 +242,8 @@ ModifyOutcome WriteAndCheck(ConsoleHost& host, Console& console,
         const fw::UINT said = outcome.ok ? res::IDS_CLI_READ_BACK_HOLDS : console.LastMessageId();
         const std::string text =
             outcome.ok ? Console::Text(res::IDS_CLI_READ_BACK_HOLDS) : console.LastMessage();
-        outcome.ok = host.Recorder().Keep(view, result, text, said, console) && outcome.ok;
+        outcome.ok =
+            KeepViewRecord(host.Recorder(), view, result, text, said, console) && outcome.ok;
     }
     if (outcome.ok) {
         console.Progress(res::IDS_CLI_READ_BACK_HOLDS);
@@ -295,12 +298,12 @@ ModifyOutcome WriteAndCheck(ConsoleHost& host, Console& console,
         document["items"] = std::move(items);
         PrintJson(console, document);
     } else if (!table.empty()) {
-        console.Out() << FormatTable({Console::Text(res::IDS_CLI_COLUMN_NUMBER),
-                                      Console::Text(res::IDS_CLI_COLUMN_NAME),
-                                      Console::Text(res::IDS_CLI_COLUMN_BEFORE),
-                                      Console::Text(res::IDS_CLI_COLUMN_NOW),
-                                      Console::Text(res::IDS_CLI_COLUMN_WRITTEN)},
-                                     table)
+        console.Out() << common::FormatTable({Console::Text(res::IDS_CLI_COLUMN_NUMBER),
+                                              Console::Text(res::IDS_CLI_COLUMN_NAME),
+                                              Console::Text(res::IDS_CLI_COLUMN_BEFORE),
+                                              Console::Text(res::IDS_CLI_COLUMN_NOW),
+                                              Console::Text(res::IDS_CLI_COLUMN_WRITTEN)},
+                                             table)
                       << std::flush;
     }
     return outcome;
@@ -338,9 +341,9 @@ int RunPorts(Console& console, bool json) {
         }
         rows.push_back({"COM" + std::to_string(p.number), p.device, notes});
     }
-    console.Out() << FormatTable({Console::Text(res::IDS_CLI_COLUMN_PORT),
-                                  Console::Text(res::IDS_CLI_COLUMN_DEVICE), ""},
-                                 rows)
+    console.Out() << common::FormatTable({Console::Text(res::IDS_CLI_COLUMN_PORT),
+                                          Console::Text(res::IDS_CLI_COLUMN_DEVICE), ""},
+                                         rows)
                   << std::flush;
     return kExitOk;
 }
@@ -353,7 +356,7 @@ int RunRead(ConsoleHost& host, Console& console, bool json) {
     const std::vector<ItemRow> rows = Snapshot(view);
     host.Recorder().Start();
     host.Recorder().SetItems(SnapshotItems(rows));
-    const bool kept = host.Recorder().Keep(view, records::Result::Ok, "", 0, console);
+    const bool kept = KeepViewRecord(host.Recorder(), view, records::Result::Ok, "", 0, console);
     if (json) {
         Json document = Identity(view);
         Json items = Json::array();
@@ -372,10 +375,10 @@ int RunRead(ConsoleHost& host, Console& console, bool json) {
         for (const ItemRow& row : rows) {
             table.push_back({std::to_string(row.number), ShownName(row), Shown(row.current)});
         }
-        console.Out() << FormatTable({Console::Text(res::IDS_CLI_COLUMN_NUMBER),
-                                      Console::Text(res::IDS_CLI_COLUMN_NAME),
-                                      Console::Text(res::IDS_CLI_COLUMN_VALUE)},
-                                     table)
+        console.Out() << common::FormatTable({Console::Text(res::IDS_CLI_COLUMN_NUMBER),
+                                              Console::Text(res::IDS_CLI_COLUMN_NAME),
+                                              Console::Text(res::IDS_CLI_COLUMN_VALUE)},
+                                             table)
                       << std::flush;
     }
     return Finish(host, kept ? kExitOk : kExitFailed);
@@ -391,10 +394,10 @@ int RunExport(ConsoleHost& host, Console& console, const std::string& file, bool
     host.ChooseFile(file);
     host.Command(res::IDC_EXPORT_CONFIG);
     const bool exported = host.ShownSince(mark, res::IDS_EXPORT_SUCCEEDED);
-    const bool ok =
-        host.Recorder().Keep(host.View(), exported ? records::Result::Ok : records::Result::Failed,
-                             console.LastMessage(), console.LastMessageId(), console) &&
-        exported;
+    const bool ok = KeepViewRecord(host.Recorder(), host.View(),
+                                   exported ? records::Result::Ok : records::Result::Failed,
+                                   console.LastMessage(), console.LastMessageId(), console) &&
+                    exported;
     if (json) {
         Json document = Identity(host.View());
         document["file"] = file;
@@ -412,8 +415,8 @@ int RunApply(ConsoleHost& host, Console& console, const std::string& profile, bo
     host.Recorder().Start();
     host.View().ImportConfig(profile);
     if (!host.ShownSince(mark, res::IDS_IMPORT_SUCCEEDED)) {
-        host.Recorder().Keep(host.View(), records::Result::Failed, console.LastMessage(),
-                             console.LastMessageId(), console);
+        KeepViewRecord(host.Recorder(), host.View(), records::Result::Failed, console.LastMessage(),
+                       console.LastMessageId(), console);
         return Finish(host, kExitFailed);
     }
     int ticked = 0;
@@ -497,14 +500,13 @@ int RunRestore(ConsoleHost& host, Console& console, bool json) {
         }
     }
     host.Recorder().SetItems(std::move(kept));
-    ok =
-        host.Recorder().Keep(view,
-                             host.Interrupted() ? records::Result::Interrupted
-                             : ok               ? records::Result::Ok
-                                                : records::Result::Failed,
-                             ok ? Console::Text(res::IDS_RESTORE_SUCCEEDED) : console.LastMessage(),
-                             ok ? res::IDS_RESTORE_SUCCEEDED : console.LastMessageId(), console) &&
-        ok;
+    ok = KeepViewRecord(host.Recorder(), view,
+                        host.Interrupted() ? records::Result::Interrupted
+                        : ok               ? records::Result::Ok
+                                           : records::Result::Failed,
+                        ok ? Console::Text(res::IDS_RESTORE_SUCCEEDED) : console.LastMessage(),
+                        ok ? res::IDS_RESTORE_SUCCEEDED : console.LastMessageId(), console) &&
+         ok;
     Json changed = Json::array();
     std::vector<std::vector<std::string>> table;
     for (const ItemCheck& check : ok ? checks : std::vector<ItemCheck>()) {
@@ -531,11 +533,11 @@ int RunRestore(ConsoleHost& host, Console& console, bool json) {
     } else if (ok) {
         console.Progress(res::IDS_CLI_RESTORE_CHANGED, {std::to_string(table.size())});
         if (!table.empty()) {
-            console.Out() << FormatTable({Console::Text(res::IDS_CLI_COLUMN_NUMBER),
-                                          Console::Text(res::IDS_CLI_COLUMN_NAME),
-                                          Console::Text(res::IDS_CLI_COLUMN_BEFORE),
-                                          Console::Text(res::IDS_CLI_COLUMN_NOW)},
-                                         table)
+            console.Out() << common::FormatTable({Console::Text(res::IDS_CLI_COLUMN_NUMBER),
+                                                  Console::Text(res::IDS_CLI_COLUMN_NAME),
+                                                  Console::Text(res::IDS_CLI_COLUMN_BEFORE),
+                                                  Console::Text(res::IDS_CLI_COLUMN_NOW)},
+                                                 table)
                           << std::flush;
         }
     }
@@ -609,6 +611,12 @@ BatchProfile MakeBatchProfile(std::string bytes) {
 std::string PortLabel(CTirvel2View& view) {
     return view.m_strDevicePath.empty() ? "COM" + std::to_string(view.m_nComPort)
                                         : view.m_strDevicePath;
+}
+
+bool KeepViewRecord(job::DeviceRecorder& recorder, CTirvel2View& view, records::Result result,
+                    const std::string& message, fw::UINT messageId, Console& console) {
+    return recorder.Keep(PortLabel(view), view.m_strImei, view.m_strVersion, result, message,
+                         messageId, console);
 }
 
 station::DeviceOutcome BatchDevice(ConsoleHost& host, Console& console, const BatchProfile& profile,
@@ -703,7 +711,10 @@ station::DeviceOutcome BatchDevice(ConsoleHost& host, Console& console, const Ba
 }
 
 int RunBatch(ConsoleHost& host, Console& console, const BatchSettings& settings, bool json) {
-    DeviceReport report(ReportKind::Batch, console, json, settings.reportPath);
+    job::DeviceReport report(job::ReportKind::Batch, settings.reportPath);
+    PrintReportLines(report, json, [&console](const std::string& line) {
+        console.Out() << line << '\n' << std::flush;
+    });
     if (!report.Open()) {
         console.Message(res::IDS_CLI_REPORT_FAILED, {settings.reportPath});
         return kExitFailed;

@@ -10,8 +10,8 @@
 #include "cli/Assignments.h"
 #include "cli/Console.h"
 #include "cli/ConsoleHost.h"
-#include "cli/DeviceReport.h"
 #include "cli/ReadBack.h"
+#include "job/DeviceReport.h"
 #include "station/DeviceProgress.h"
 
 namespace cli {
@@ -58,6 +58,11 @@ station::DeviceOutcome BatchDevice(ConsoleHost& host, Console& console, const Ba
 
 // The port the view opens, as reports name it.
 std::string PortLabel(CTirvel2View& view);
+
+// Keeps the record of the device on the view's port, with the identity the
+// view read; false, having said why, when it could not be kept.
+bool KeepViewRecord(job::DeviceRecorder& recorder, CTirvel2View& view, records::Result result,
+                    const std::string& message, fw::UINT messageId, Console& console);
 
 // The firmware update as "Update File" does it, with FIRMWARE chosen.
 int RunUpdate(ConsoleHost& host, Console& console, const std::string& firmware);

@@ -1,6 +1,6 @@
 #include "cli/Console.h"
 
-#include "cli/TextOutput.h"
+#include "common/TextOutput.h"
 #include "framework/StringTable.h"
 
 namespace cli {
@@ -14,11 +14,9 @@ std::string Console::Text(fw::UINT id, const fw::MessageArgs& args) {
 
 // Every line goes out under the one rule for device text: messages carry
 // IMEIs, versions, item names and what a worker said.
-void Console::Message(const std::string& line) {
+void Console::Show(const std::string& line) {
     ClearStatus();
-    err_ << PrintableLines(line) << '\n' << std::flush;
-    lastMessage_ = line;
-    lastMessageId_ = 0;
+    err_ << common::PrintableLines(line) << '\n' << std::flush;
 }
 
 void Console::Progress(fw::UINT id, const fw::MessageArgs& args) {
@@ -26,7 +24,7 @@ void Console::Progress(fw::UINT id, const fw::MessageArgs& args) {
         return;
     }
     ClearStatus();
-    err_ << PrintableLines(Text(id, args)) << '\n' << std::flush;
+    err_ << common::PrintableLines(Text(id, args)) << '\n' << std::flush;
 }
 
 void Console::ProgressLine(const std::string& line) {
@@ -34,7 +32,7 @@ void Console::ProgressLine(const std::string& line) {
         return;
     }
     ClearStatus();
-    err_ << PrintableLines(line) << '\n' << std::flush;
+    err_ << common::PrintableLines(line) << '\n' << std::flush;
 }
 
 void Console::Status(const std::string& line) {
@@ -42,7 +40,7 @@ void Console::Status(const std::string& line) {
         return;
     }
     // Carriage return, the line, then erase whatever a longer line left.
-    err_ << '\r' << Printable(line) << "\x1b[K" << std::flush;
+    err_ << '\r' << common::Printable(line) << "\x1b[K" << std::flush;
     statusShown_ = true;
 }
 
@@ -55,7 +53,7 @@ void Console::ClearStatus() {
 
 void Console::Prompt(const std::string& text) {
     ClearStatus();
-    err_ << PrintableLines(text) << std::flush;
+    err_ << common::PrintableLines(text) << std::flush;
 }
 
 }  // namespace cli

@@ -8,10 +8,11 @@
 #include <string>
 
 #include "framework/WindowSite.h"
+#include "job/Messages.h"
 
 namespace cli {
 
-class Console {
+class Console : public job::Messages {
 public:
     Console(std::ostream& out, std::ostream& err, bool quiet, bool errIsTerminal);
 
@@ -23,20 +24,6 @@ public:
     // ends some message texts start or end with.
     static std::string Text(fw::UINT id, const fw::MessageArgs& args = {});
 
-    // Always shown: outcomes and failures. The last one is kept for reports.
-    void Message(const std::string& line);
-    void Message(fw::UINT id, const fw::MessageArgs& args = {}) {
-        Message(Text(id, args));
-        lastMessageId_ = id;
-    }
-    const std::string& LastMessage() const { return lastMessage_; }
-    // The string the last message came from; 0 for a line made otherwise.
-    fw::UINT LastMessageId() const { return lastMessageId_; }
-    void ForgetLastMessage() {
-        lastMessage_.clear();
-        lastMessageId_ = 0;
-    }
-
     // Shown unless -q.
     void Progress(fw::UINT id, const fw::MessageArgs& args = {});
     void ProgressLine(const std::string& line);
@@ -46,14 +33,16 @@ public:
     // Text left open on the line for the operator's answer.
     void Prompt(const std::string& text);
 
+protected:
+    // Outcomes and failures are always shown.
+    void Show(const std::string& line) override;
+
 private:
     std::ostream& out_;
     std::ostream& err_;
     bool quiet_;
     bool terminal_;
     bool statusShown_ = false;
-    std::string lastMessage_;
-    fw::UINT lastMessageId_ = 0;
 };
 
 }  // namespace cli

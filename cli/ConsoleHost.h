@@ -14,11 +14,11 @@
 #include "cli/Console.h"
 #include "cli/ConsoleDialogs.h"
 #include "cli/ConsoleWindow.h"
-#include "cli/DeviceRecorder.h"
 #include "cli/SignalWatcher.h"
 #include "form/MainFrame.h"
 #include "form/Tirvel2View.h"
 #include "framework/MessageLoop.h"
+#include "job/DeviceRecorder.h"
 #include "res/ResourceIds.h"
 
 namespace cli {
@@ -77,8 +77,8 @@ public:
 
     CTirvel2View& View() { return view_; }
     // What is kept of each device worked on this host; keeps nothing unless set.
-    DeviceRecorder& Recorder() { return recorder_ != nullptr ? *recorder_ : noRecords_; }
-    void SetRecorder(DeviceRecorder& recorder) { recorder_ = &recorder; }
+    job::DeviceRecorder& Recorder() { return recorder_ != nullptr ? *recorder_ : noRecords_; }
+    void SetRecorder(job::DeviceRecorder& recorder) { recorder_ = &recorder; }
     int State() const { return frame_.ConnectionState(); }
 
 private:
@@ -86,8 +86,8 @@ private:
     void ExplainPasswordFailure(std::size_t mark);
 
     Console& console_;
-    DeviceRecorder noRecords_;
-    DeviceRecorder* recorder_ = nullptr;
+    job::DeviceRecorder noRecords_;
+    job::DeviceRecorder* recorder_ = nullptr;
     fw::CMessageLoop loop_;
     ConsoleFrame frame_;
     CTirvel2View view_;

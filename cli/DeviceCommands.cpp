@@ -4,13 +4,13 @@
 #include <cstdint>
 
 #include "cli/Commands.h"
-#include "cli/DeviceReport.h"
 #include "cli/LogFile.h"
 #include "cli/LogOutput.h"
 #include "cli/PortFailure.h"
 #include "cli/TransferProgress.h"
 #include "firmware/TransferWorker.h"
 #include "firmware/Xmodem.h"
+#include "job/DeviceReport.h"
 #include "serial/DeviceLines.h"
 #include "serial/PortPath.h"
 

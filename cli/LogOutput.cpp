@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <optional>
 
-#include "cli/TextOutput.h"
+#include "common/TextOutput.h"
 #include "framework/CodePage.h"
 
 namespace cli {
@@ -86,7 +86,7 @@ void LogOutput::Append(std::string_view bytes) {
         const std::string text =
             fw::DecodeCodePagePrefix(std::string_view(tail_).substr(from), language_, &incomplete);
         held_ = incomplete;
-        out_ << PrintableLog(text);
+        out_ << common::PrintableLog(text);
     } else {
         tail_.append(bytes);
         out_.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
@@ -183,10 +183,9 @@ void LogOutput::EraseShown(std::string_view erased) {
         // for a control character written as \xHH. Bytes no longer known
         // were one character; one cell is the best guess.
         const std::size_t cells =
-            erased.empty()
-                ? 1
-                : std::max<std::size_t>(
-                      1, DisplayWidth(PrintableLog(fw::DecodeCodePage(erased, language_))));
+            erased.empty() ? 1
+                           : std::max<std::size_t>(1, common::DisplayWidth(common::PrintableLog(
+                                                          fw::DecodeCodePage(erased, language_))));
         out_ << std::string(cells, '\b') << std::string(cells, ' ') << std::string(cells, '\b');
     }
     out_.flush();

@@ -6,10 +6,12 @@
 
 #include "cfgfile/FileIo.h"
 #include "cli/Commands.h"
-#include "cli/DeviceRecorder.h"
-#include "cli/RecordsForwarding.h"
-#include "cli/TextOutput.h"
+#include "common/TextOutput.h"
+#include "job/DeviceRecorder.h"
+#include "job/RecordsForwarding.h"
+#include "records/Forwarder.h"
 #include "records/ItemText.h"
+#include "records/ServerRecordStore.h"
 #include "records/SqliteRecordStore.h"
 #include "res/RecordIds.h"
 #include "res/ResourceIds.h"
@@ -61,7 +63,8 @@ Json JsonOf(const records::DeviceRecord& r, const records::RecordItem& item) {
 }
 
 void PrintJson(Console& console, const Json& document) {
-    console.Out() << InertJson(document.dump(2, ' ', false, Json::error_handler_t::replace)) << '\n'
+    console.Out() << common::InertJson(document.dump(2, ' ', false, Json::error_handler_t::replace))
+                  << '\n'
                   << std::flush;
 }
 
@@ -98,14 +101,14 @@ public:
                 // As the whole array's dump(2) puts each element: indented
                 // once more, after a comma for all but the first.
                 out << (count_ == 0 ? "[\n  " : ",\n  ")
-                    << Indented(InertJson(
+                    << Indented(common::InertJson(
                            JsonOf(r).dump(2, ' ', false, Json::error_handler_t::replace)));
                 break;
             case RecordsFormat::Csv:
                 if (count_ == 0) {
-                    out << CsvRecord(ListedHeader());
+                    out << common::CsvRecord(ListedHeader());
                 }
-                out << CsvRecord(ListedFields(r));
+                out << common::CsvRecord(ListedFields(r));
                 break;
             case RecordsFormat::Table:
                 part_.push_back(ListedFields(r));
@@ -122,7 +125,7 @@ public:
         if (format_ == RecordsFormat::Json) {
             out << (count_ == 0 ? "[]\n" : "\n]\n");
         } else if (format_ == RecordsFormat::Csv && count_ == 0) {
-            out << CsvRecord(ListedHeader());
+            out << common::CsvRecord(ListedHeader());
         } else if (format_ == RecordsFormat::Table && count_ == 0) {
             out << std::flush;
             console_.Message(res::IDS_RECORDS_NONE_FOUND);
@@ -157,7 +160,7 @@ private:
 
     void WritePart() {
         if (!part_.empty()) {
-            console_.Out() << FormatTablePart(ListedHeader(), part_, widths_);
+            console_.Out() << common::FormatTablePart(ListedHeader(), part_, widths_);
             part_.clear();
         }
     }
@@ -171,15 +174,16 @@ private:
 
 void PrintCsv(Console& console, const std::vector<std::string>& header,
               const std::vector<std::vector<std::string>>& rows) {
-    console.Out() << CsvRecord(header);
+    console.Out() << common::CsvRecord(header);
     for (const auto& row : rows) {
-        console.Out() << CsvRecord(row);
+        console.Out() << common::CsvRecord(row);
     }
     console.Out() << std::flush;
 }
 
 int Failed(Console& console, const records::RecordsSetting& where, const std::exception& e) {
-    console.Message(res::IDS_RECORDS_CANNOT_READ, {RecordsPlace(where), StoreFailureText(e)});
+    console.Message(res::IDS_RECORDS_CANNOT_READ,
+                    {job::RecordsPlace(where), job::StoreFailureText(e)});
     return kExitFailed;
 }
 
@@ -220,7 +224,7 @@ int RunRecordsList(Console& console, const records::RecordsSetting& where,
                    const records::RecordQuery& query, RecordsFormat format) {
     Listing listing(console, format);
     try {
-        OpenLookupStore(where)->ForEach(
+        job::OpenLookupStore(where)->ForEach(
             query, [&listing](const records::DeviceRecord& r) { listing.Add(r); });
     } catch (const std::exception& e) {
         listing.Abandon();
@@ -234,7 +238,7 @@ int RunRecordsShow(Console& console, const records::RecordsSetting& where, const
                    RecordsFormat format) {
     std::optional<records::DeviceRecord> record;
     try {
-        record = OpenLookupStore(where)->Get(id);
+        record = job::OpenLookupStore(where)->Get(id);
     } catch (const std::exception& e) {
         return Failed(console, where, e);
     }
@@ -285,21 +289,45 @@ int RunRecordsShow(Console& console, const records::RecordsSetting& where, const
         {res::IDS_CLI_COLUMN_COMMAND, r.command},
     };
     for (const auto& [label, value] : fields) {
-        console.Out() << Console::Text(label) << ": " << Printable(value) << '\n';
+        console.Out() << Console::Text(label) << ": " << common::Printable(value) << '\n';
     }
     for (const auto& [label, name, digest] :
          {std::tuple{res::IDS_CLI_LABEL_PROFILE, &r.profileName, &r.profileSha256},
           std::tuple{res::IDS_CLI_LABEL_FIRMWARE, &r.firmwareName, &r.firmwareSha256}}) {
         if (!name->empty()) {
-            console.Out() << Console::Text(label) << ": " << Printable(*name) << "  sha256 "
+            console.Out() << Console::Text(label) << ": " << common::Printable(*name) << "  sha256 "
                           << *digest << '\n';
         }
     }
     console.Out() << '\n';
     if (!rows.empty()) {
-        console.Out() << FormatTable(header, rows);
+        console.Out() << common::FormatTable(header, rows);
     }
     console.Out() << std::flush;
+    return kExitOk;
+}
+
+int PushRecordsNow(Console& console, const records::RecordsSetting& where) {
+    const std::string server = job::RecordsPlace(where);
+    int sent = 0;
+    std::unique_ptr<records::SqliteRecordStore> local;
+    try {
+        local = std::make_unique<records::SqliteRecordStore>(
+            where.localPath, records::SqliteRecordStore::Queue::ForServer);
+    } catch (const std::exception& e) {
+        console.Message(res::IDS_RECORDS_CANNOT_READ, {where.localPath, job::StoreFailureText(e)});
+        return kExitFailed;
+    }
+    try {
+        const auto store = records::OpenServerStore(where.serverUri, job::kServerTimeout);
+        sent = records::PushQueued(*local, *store);
+    } catch (const std::exception& e) {
+        console.Message(res::IDS_RECORDS_PUSH_FAILED,
+                        {server, job::StoreFailureText(e), std::to_string(local->QueuedCount())});
+        return kExitFailed;
+    }
+    console.Message(res::IDS_RECORDS_PUSHED,
+                    {std::to_string(sent), server, std::to_string(local->QueuedCount())});
     return kExitOk;
 }
 

@@ -21,5 +21,7 @@ int RunRecordsList(Console& console, const records::RecordsSetting& where,
                    const records::RecordQuery& query, RecordsFormat format);
 int RunRecordsShow(Console& console, const records::RecordsSetting& where, const std::string& id,
                    RecordsFormat format);
+// tirvelctl records push: the exit code.
+int PushRecordsNow(Console& console, const records::RecordsSetting& where);
 
 }  // namespace cli

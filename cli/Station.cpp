@@ -4,11 +4,12 @@
 #include <iostream>
 
 #include "cli/Commands.h"
-#include "cli/DeviceReport.h"
+#include "cli/ReportLines.h"
 #include "cli/SignalWatcher.h"
 #include "cli/StationBoard.h"
 #include "cli/Terminal.h"
-#include "cli/TextOutput.h"
+#include "common/TextOutput.h"
+#include "job/DeviceReport.h"
 #include "res/ResourceIds.h"
 
 namespace cli {
@@ -16,20 +17,25 @@ namespace {
 
 class TerminalFace : public station::StationListener {
 public:
-    TerminalFace(const StationSettings& settings, Console& console, RecordsForwarding& forwarding)
+    TerminalFace(const StationSettings& settings, Console& console,
+                 job::RecordsForwarding& forwarding)
         : settings_(settings),
           forwarding_(forwarding),
           console_(console),
-          report_(
-              settings.job == station::StationJob::Batch ? ReportKind::Batch : ReportKind::Transfer,
-              console, settings.json, settings.reportPath),
+          report_(settings.job == station::StationJob::Batch ? job::ReportKind::Batch
+                                                             : job::ReportKind::Transfer,
+                  settings.reportPath),
           board_(std::cerr,
                  !console.Quiet() && console.ErrIsTerminal() && EnableCursorControl(kStderrFd)) {
-        if (board_.Redraws() && IsTerminal(kStdoutFd)) {
-            report_.SetPrinter([this](const std::string& line) {
-                board_.Around([&] { std::cout << line << '\n' << std::flush; });
-            });
-        }
+        // Stdout on the terminal the board redraws: each line goes between redraws.
+        const bool aroundBoard = board_.Redraws() && IsTerminal(kStdoutFd);
+        PrintReportLines(report_, settings.json, [this, aroundBoard](const std::string& line) {
+            if (aroundBoard) {
+                board_.Around([&] { console_.Out() << line << '\n' << std::flush; });
+            } else {
+                console_.Out() << line << '\n' << std::flush;
+            }
+        });
     }
 
     bool OpenReport() { return report_.Open(); }
@@ -53,7 +59,7 @@ public:
         if (board_.Redraws() || console_.Quiet()) {
             return;
         }
-        std::cerr << PrintableLines(
+        std::cerr << common::PrintableLines(
                          Console::Text(res::IDS_STATION_PORT_LINE, {LabelOf(port), text}))
                   << '\n'
                   << std::flush;
@@ -85,9 +91,9 @@ private:
     }
 
     const StationSettings& settings_;
-    RecordsForwarding& forwarding_;
+    job::RecordsForwarding& forwarding_;
     Console& console_;
-    DeviceReport report_;
+    job::DeviceReport report_;
     BoardOutput board_;
     std::vector<std::string> labels_;
     bool reportFailed_ = false;
@@ -96,7 +102,7 @@ private:
 }  // namespace
 
 int RunStation(const std::vector<station::StationPort>& ports, const StationSettings& settings,
-               Console& console, RecordsForwarding& forwarding) {
+               Console& console, job::RecordsForwarding& forwarding) {
     TerminalFace face(settings, console, forwarding);
     face.SetLabels(ports);
     if (!face.OpenReport()) {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "cli/Console.h"
-#include "cli/RecordsForwarding.h"
+#include "job/RecordsForwarding.h"
 #include "station/PortList.h"
 #include "station/Supervisor.h"
 
@@ -20,6 +20,6 @@ struct StationSettings : station::SupervisorSettings {
 
 // forwarding is woken by every row: the workers' records are in the file by then.
 int RunStation(const std::vector<station::StationPort>& ports, const StationSettings& settings,
-               Console& console, RecordsForwarding& forwarding);
+               Console& console, job::RecordsForwarding& forwarding);
 
 }  // namespace cli

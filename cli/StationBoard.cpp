@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "cli/Console.h"
-#include "cli/TextOutput.h"
+#include "common/TextOutput.h"
 #include "res/ResourceIds.h"
 #include "station/DevicesPerHour.h"
 
@@ -15,7 +15,7 @@ std::size_t Utf8Length(unsigned char lead) {
 }
 
 std::string Padded(const std::string& text, std::size_t cells) {
-    const std::size_t width = DisplayWidth(text);
+    const std::size_t width = common::DisplayWidth(text);
     return text + std::string(width < cells ? cells - width : 0, ' ');
 }
 
@@ -26,7 +26,7 @@ std::string FitCells(const std::string& text, std::size_t cells) {
     while (end < text.size()) {
         const std::size_t next =
             std::min(text.size(), end + Utf8Length(static_cast<unsigned char>(text[end])));
-        if (DisplayWidth(std::string_view(text).substr(0, next)) > cells) {
+        if (common::DisplayWidth(std::string_view(text).substr(0, next)) > cells) {
             break;
         }
         end = next;
@@ -40,20 +40,20 @@ std::vector<std::string> FormatBoard(const std::vector<BoardLine>& lines, const 
     // Wide enough for a transfer's figures, so the columns stay put as states change.
     std::size_t stateWidth = 28;
     for (const BoardLine& line : lines) {
-        portWidth = std::max(portWidth, DisplayWidth(Printable(line.port)));
-        stateWidth = std::max(stateWidth, DisplayWidth(Printable(line.state)));
+        portWidth = std::max(portWidth, common::DisplayWidth(common::Printable(line.port)));
+        stateWidth = std::max(stateWidth, common::DisplayWidth(common::Printable(line.state)));
     }
     // One cell short of the edge: a line that fills it would wrap on some
     // terminals and the redraw would climb one line too few.
     const std::size_t cells = static_cast<std::size_t>(std::max(columns - 1, 10));
     std::vector<std::string> board;
     for (const BoardLine& line : lines) {
-        std::string text = Padded(Printable(line.port), portWidth) + "  " +
-                           Padded(Printable(line.state), stateWidth) + "  " +
-                           Padded(line.imei.empty() ? "-" : Printable(line.imei), 15) + "  " +
-                           Console::Text(res::IDS_CLI_RESULT_OK) + " " + std::to_string(line.ok) +
-                           ", " + Console::Text(res::IDS_CLI_RESULT_FAILED) + " " +
-                           std::to_string(line.failed);
+        std::string text =
+            Padded(common::Printable(line.port), portWidth) + "  " +
+            Padded(common::Printable(line.state), stateWidth) + "  " +
+            Padded(line.imei.empty() ? "-" : common::Printable(line.imei), 15) + "  " +
+            Console::Text(res::IDS_CLI_RESULT_OK) + " " + std::to_string(line.ok) + ", " +
+            Console::Text(res::IDS_CLI_RESULT_FAILED) + " " + std::to_string(line.failed);
         board.push_back(FitCells(text, cells));
     }
     board.push_back(FitCells(totals, cells));
@@ -82,7 +82,7 @@ void BoardOutput::Show(const std::vector<std::string>& lines) {
 // What a worker said and the reasons of ports out of use reach the terminal
 // here; device text in them is made printable as in every other line.
 void BoardOutput::Line(const std::string& text) {
-    Around([&] { err_ << PrintableLines(text) << '\n'; });
+    Around([&] { err_ << common::PrintableLines(text) << '\n'; });
 }
 
 void BoardOutput::Around(const std::function<void()>& print) {
@@ -111,7 +111,7 @@ void BoardOutput::Draw() {
         return;
     }
     for (const std::string& line : lines_) {
-        err_ << Printable(line) << '\n';
+        err_ << common::Printable(line) << '\n';
     }
     drawn_ = lines_.size();
     err_ << std::flush;

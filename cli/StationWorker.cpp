@@ -157,7 +157,7 @@ void WorkerLink::StopWatching() {
 }
 
 int RunStationWorker(station::StationJob job, HostSettings settings, const std::string& file,
-                     const std::string& bytes, bool portProven, DeviceRecorder& recorder) {
+                     const std::string& bytes, bool portProven, job::DeviceRecorder& recorder) {
     WorkerLink link(std::cout, std::cin);
     settings.password = station::DecodePasswordLine(link.ReadReply());
     settings.promptForPassword = false;

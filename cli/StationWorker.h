@@ -16,7 +16,7 @@
 #include <string>
 
 #include "cli/ConsoleHost.h"
-#include "cli/DeviceRecorder.h"
+#include "job/DeviceRecorder.h"
 #include "station/DeviceProgress.h"
 #include "station/StationEvents.h"
 #include "station/StationJob.h"
@@ -87,6 +87,6 @@ private:
 // the end was told. portProven: the port has given the station a device
 // before (the supervisor knows; each worker sees one device only).
 int RunStationWorker(station::StationJob job, HostSettings settings, const std::string& file,
-                     const std::string& bytes, bool portProven, DeviceRecorder& recorder);
+                     const std::string& bytes, bool portProven, job::DeviceRecorder& recorder);
 
 }  // namespace cli

@@ -7,17 +7,17 @@
 #include <vector>
 
 #include "cfgfile/InputFile.h"
-#include "cli/CommandFiles.h"
 #include "cli/Commands.h"
-#include "cli/DeviceRecorder.h"
 #include "cli/RecordsCommand.h"
-#include "cli/RecordsForwarding.h"
 #include "cli/SecretLine.h"
 #include "cli/Station.h"
 #include "cli/StationWorker.h"
 #include "cli/Terminal.h"
 #include "common/Sha256.h"
 #include "framework/CodePage.h"
+#include "job/DeviceRecorder.h"
+#include "job/JobFiles.h"
+#include "job/RecordsForwarding.h"
 #include "res/RecordIds.h"
 #include "res/ResourceIds.h"
 #include "serial/PortPath.h"
@@ -110,7 +110,7 @@ int RunTirvelctl(int argc, char** argv) {
     auto* recordsOption =
         app.add_option("--records", recordsText, Console::Text(res::IDS_CLI_HELP_RECORDS))
             ->option_text("off|sqlite:PATH|postgresql://…");
-    RecordingSettings recording;
+    job::RecordingSettings recording;
     app.add_option("--station", recording.station, Console::Text(res::IDS_CLI_HELP_STATION_NAME))
         ->option_text("NAME");
     app.add_option("--operator", recording.operatorName, Console::Text(res::IDS_CLI_HELP_OPERATOR))
@@ -206,7 +206,7 @@ int RunTirvelctl(int argc, char** argv) {
     station::PortListResult portList = deviceOption->count() > 0 ? station::DevicePorts(devices)
                                                                  : station::ParsePortList(portText);
     if (auto* error = std::get_if<station::PortListError>(&portList)) {
-        return UsageError(PortListRefusal(*error, portText));
+        return UsageError(job::PortListRefusal(*error, portText));
     }
     const std::vector<station::StationPort> stationPorts =
         std::get<std::vector<station::StationPort>>(std::move(portList));
@@ -261,16 +261,16 @@ int RunTirvelctl(int argc, char** argv) {
     std::string refusal;
     if (apply->parsed() || batch->parsed()) {
         input = apply->parsed() ? applyFile : batchSettings.file;
-        refusal = ReadProfile(input, inputBytes);
+        refusal = job::ReadProfile(input, inputBytes);
     } else if (update->parsed() && !asStation) {
         // The view reads the image when the loader asks for it, as "Update
         // File" does.
         input = firmwareFile;
-        refusal =
-            FirmwareRefusal(cfgfile::CheckInputFile(input, cfgfile::kFirmwareLimitBytes), input);
+        refusal = job::FirmwareRefusal(cfgfile::CheckInputFile(input, cfgfile::kFirmwareLimitBytes),
+                                       input);
     } else if (update->parsed() || send->parsed()) {
         input = update->parsed() ? firmwareFile : sendFile;
-        refusal = ReadFirmware(input, inputBytes);
+        refusal = job::ReadFirmware(input, inputBytes);
     }
     // Where the command writes, checked before the port opens as well: a FIFO
     // nobody reads would hold the write for ever, and a report written over
@@ -281,7 +281,7 @@ int RunTirvelctl(int argc, char** argv) {
                                : update->parsed()      ? updateReport
                                                        : std::string();
     if (refusal.empty() && !output.empty()) {
-        refusal = OutputRefusal(output, input, stationPorts);
+        refusal = job::OutputRefusal(output, input, stationPorts);
     }
     if (!refusal.empty()) {
         return UsageError(refusal);
@@ -301,7 +301,7 @@ int RunTirvelctl(int argc, char** argv) {
     }
     // The records database is an input of every command, also of one that
     // keeps no record (log): an export or a report over it lost every record.
-    if (const std::string clash = RecordsRefusal(*where, input, output); !clash.empty()) {
+    if (const std::string clash = job::RecordsRefusal(*where, input, output); !clash.empty()) {
         return UsageError(clash);
     }
     if (recordsCommand->parsed()) {
@@ -373,7 +373,7 @@ int RunTirvelctl(int argc, char** argv) {
             recording.firmwarePath = input;
         }
     }
-    DeviceRecorder recorder(recording);
+    job::DeviceRecorder recorder(recording);
 
     HostSettings settings;
     settings.comPort = stationPorts.front().comPort;
@@ -401,11 +401,11 @@ int RunTirvelctl(int argc, char** argv) {
     }
     // Workers leave their records queued: the supervisor's forwarding sends
     // them, one connection for the station.
-    RecordsForwarding forwarding(recording.where);
+    job::RecordsForwarding forwarding(recording.where);
     recorder.OnKept([&forwarding] { forwarding.Wake(); });
     // What was kept last reaches a server that answers before the run ends.
     struct FinishForwarding {
-        RecordsForwarding& forwarding;
+        job::RecordsForwarding& forwarding;
         ~FinishForwarding() { forwarding.Finish(std::chrono::seconds(2)); }
     } finishForwarding{forwarding};
 
@@ -422,7 +422,7 @@ int RunTirvelctl(int argc, char** argv) {
         stationSettings.password = settings.password;
         stationSettings.program = station::OwnExecutablePath(argc > 0 ? argv[0] : "tirvelctl");
         stationSettings.language = fw::CurrentLanguage() == fw::Language::Chinese ? "zh" : "en";
-        stationSettings.workerOptions = RecordingOptions(recording, input);
+        stationSettings.workerOptions = job::RecordingOptions(recording, input);
         const int code = RunStation(stationPorts, stationSettings, console, forwarding);
         if (code == kInterruptedExitCode) {
             console.Message(res::IDS_CLI_INTERRUPTED);

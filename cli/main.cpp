@@ -15,8 +15,8 @@
 #include <exception>
 #include <iostream>
 
-#include "cli/TextOutput.h"
 #include "cli/Tirvelctl.h"
+#include "common/TextOutput.h"
 
 int main(int argc, char** argv) {
 #ifdef _WIN32
@@ -48,7 +48,7 @@ int main(int argc, char** argv) {
     try {
         return cli::RunTirvelctl(argc, argv);
     } catch (const std::exception& e) {
-        std::cerr << "tirvelctl: " << cli::PrintableLines(e.what()) << '\n';
+        std::cerr << "tirvelctl: " << common::PrintableLines(e.what()) << '\n';
         return 1;
     }
 }

@@ -4,17 +4,15 @@
 #include <cstdio>
 #include <filesystem>
 #include <optional>
-#include <sstream>
+#include <variant>
 
 #include "cfgfile/NativePath.h"
-#include "cli/CommandFiles.h"
-#include "cli/Console.h"
-#include "cli/DeviceRecorder.h"
-#include "cli/DeviceReport.h"
-#include "cli/RecordsForwarding.h"
 #include "framework/Dialog.h"
 #include "framework/Language.h"
 #include "framework/StringTable.h"
+#include "job/DeviceReport.h"
+#include "job/JobCheck.h"
+#include "job/RecordsForwarding.h"
 #include "records/RecordsSetting.h"
 #include "res/RecordIds.h"
 #include "res/ResourceIds.h"
@@ -309,91 +307,30 @@ void CStationView::OnStart() {
         return;
     }
     const JobForm form = GetJobForm();
-    const auto refuse = [this](const std::string& text) {
-        MessageBoxById(res::IDS_STATION_TEXT, res::IDS_STATION_CAPTION, fw::MB_OK, {text});
-    };
-    if (form.file.empty()) {
-        refuse(fw::LoadText(res::IDS_STATION_NO_FILE));
-        return;
-    }
-    std::string bytes;
-    const std::string fileRefusal = form.job == Job::Update ? cli::ReadFirmware(form.file, bytes)
-                                                            : cli::ReadProfile(form.file, bytes);
-    if (!fileRefusal.empty()) {
-        refuse(fileRefusal);
-        return;
-    }
-    if (form.ports.empty()) {
-        refuse(fw::LoadText(res::IDS_STATION_NO_PORTS));
-        return;
-    }
-    station::PortListResult parsed = station::ParseTypedPorts(form.ports);
-    if (const auto* error = std::get_if<station::PortListError>(&parsed)) {
-        refuse(cli::PortListRefusal(*error, form.ports));
-        return;
-    }
-    std::vector<station::StationPort> ports =
-        std::get<std::vector<station::StationPort>>(std::move(parsed));
-    int count = 0;
-    if (!form.count.empty()) {
-        const bool digits = form.count.size() <= 6 &&
-                            form.count.find_first_not_of("0123456789") == std::string::npos;
-        count = digits ? std::stoi(form.count) : 0;
-        if (count < 1) {
-            refuse(fw::LoadText(res::IDS_STATION_BAD_COUNT));
-            return;
-        }
-    }
-    const std::optional<records::RecordsSetting> where = records::RecordsSettingInForce(
-        form.records.empty() ? std::nullopt : std::optional<std::string>(form.records));
-    if (!where) {
-        refuse(fw::LoadText(res::IDS_RECORDS_BAD_SETTING,
-                            {form.records.empty() ? std::string("TIRVEL_RECORDS") : form.records}));
-        return;
-    }
-    // The records database is one of the job's inputs: a report over it, the
-    // dated one of the documents folder too, would lose every record.
+    const station::StationJob kind =
+        form.job == Job::Update ? station::StationJob::Update : station::StationJob::Batch;
+    // The dated report of the documents folder is checked like one named.
     const std::string reportPath =
         form.report.empty() ? DefaultReportPath(reportFolder_) : form.report;
-    for (const std::string& refusal : {cli::OutputRefusal(reportPath, form.file, ports),
-                                       cli::RecordsRefusal(*where, form.file, reportPath)}) {
-        if (!refusal.empty()) {
-            refuse(refusal);
-            return;
-        }
-    }
-    std::error_code error;
-    if (!fs::is_regular_file(cfgfile::NativePath(workerProgram_), error)) {
-        refuse(fw::LoadText(res::IDS_STATION_NO_WORKER_PROGRAM, {workerProgram_}));
+    std::variant<job::CheckedJob, std::string> checked = job::CheckJob(
+        {kind, form.file, form.ports, form.count, form.records, reportPath, workerProgram_});
+    if (const auto* refusal = std::get_if<std::string>(&checked)) {
+        Refuse(*refusal);
         return;
     }
-
-    // The records file is found usable before any device is worked, as
-    // tirvelctl finds it.
-    cli::RecordingSettings recording;
-    recording.where = *where;
-    {
-        std::ostringstream said;
-        cli::Console console(said, said, true, false);
-        cli::DeviceRecorder check(recording);
-        if (!check.Open(console)) {
-            refuse(console.LastMessage());
-            return;
-        }
-    }
+    job::CheckedJob& ready = std::get<job::CheckedJob>(checked);
 
     // Sends what the workers keep on to the line's server, in the background,
     // for as long as the window stays open or until the next job.
-    forwarding_ = std::make_unique<cli::RecordsForwarding>(*where);
+    forwarding_ = std::make_unique<job::RecordsForwarding>(ready.recording.where);
 
     station::SupervisorSettings settings;
-    settings.workerOptions = cli::RecordingOptions(recording, form.file);
-    settings.history = cli::HistoryLookup(*where);
-    settings.job =
-        form.job == Job::Update ? station::StationJob::Update : station::StationJob::Batch;
+    settings.workerOptions = job::RecordingOptions(ready.recording, form.file);
+    settings.history = job::HistoryLookup(ready.recording.where);
+    settings.job = kind;
     settings.file = form.file;
-    settings.bytes = std::move(bytes);
-    settings.count = count;
+    settings.bytes = std::move(ready.bytes);
+    settings.count = ready.count;
     const std::string password = GetDlgItemBytes(res::IDC_STATION_PASSWORD);
     if (!password.empty()) {
         settings.password = password;
@@ -401,15 +338,12 @@ void CStationView::OnStart() {
     settings.program = workerProgram_;
     settings.language = fw::CurrentLanguage() == fw::Language::Chinese ? "zh" : "en";
 
-    // The report's table has no terminal here (a stream without a buffer
-    // takes nothing): only its CSV counts.
-    nowhere_ = std::make_unique<std::ostream>(nullptr);
-    reportConsole_ = std::make_unique<cli::Console>(*nowhere_, *nowhere_, true, false);
-    report_ = std::make_unique<cli::DeviceReport>(
-        form.job == Job::Update ? cli::ReportKind::Transfer : cli::ReportKind::Batch,
-        *reportConsole_, false, reportPath);
+    // Only the report's CSV counts here: the window shows the rows itself.
+    report_ = std::make_unique<job::DeviceReport>(
+        kind == station::StationJob::Update ? job::ReportKind::Transfer : job::ReportKind::Batch,
+        reportPath);
     if (!report_->Open()) {
-        refuse(cli::Console::Text(res::IDS_CLI_REPORT_FAILED, {reportPath}));
+        Refuse(fw::LoadText(res::IDS_CLI_REPORT_FAILED, {reportPath}));
         report_.reset();
         return;
     }
@@ -425,8 +359,8 @@ void CStationView::OnStart() {
     shownPorts_ = 0;
     shown_.clear();
     station::StationListener& listener = *this;
-    supervisor_ =
-        std::make_unique<station::Supervisor>(std::move(ports), std::move(settings), listener);
+    supervisor_ = std::make_unique<station::Supervisor>(std::move(ready.ports), std::move(settings),
+                                                        listener);
     ShowRunning(true);
     thread_ = std::thread([this] {
         std::optional<station::StationResult> result = supervisor_->Run();
@@ -439,6 +373,10 @@ void CStationView::OnStart() {
         }
         PostMessage(res::WM_STATION_ENDED, 0, 0);
     });
+}
+
+void CStationView::Refuse(const std::string& text) {
+    MessageBoxById(res::IDS_STATION_TEXT, res::IDS_STATION_CAPTION, fw::MB_OK, {text});
 }
 
 void CStationView::OnFinish() {
@@ -513,7 +451,7 @@ bool CStationView::Recorded(const station::DeviceRow& row) {
         return true;
     }
     // The device is what its row says; that the report lacks it must be told.
-    Said(cli::Console::Text(res::IDS_CLI_REPORT_FAILED, {reportPath_}));
+    Said(fw::LoadText(res::IDS_CLI_REPORT_FAILED, {reportPath_}));
     return false;
 }
 

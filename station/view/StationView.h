@@ -12,7 +12,6 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -22,11 +21,10 @@
 #include "serial/PresentPorts.h"
 #include "station/Supervisor.h"
 
-namespace cli {
-class Console;
+namespace job {
 class DeviceReport;
 class RecordsForwarding;
-}  // namespace cli
+}  // namespace job
 
 class CStationView : public fw::CFormView, private station::StationListener {
 public:
@@ -101,6 +99,8 @@ private:
     void ShowRunning(bool running);
     void ShowJobChoice(Job job);
     std::string ControlText(int id) const;
+    // Why the job cannot start, told in a message box.
+    void Refuse(const std::string& text);
     // False when the control already showed the text.
     bool SetText(int id, const std::string& text);
 
@@ -112,10 +112,8 @@ private:
     // run through several) adds to this, not to the pick before.
     std::string portsBeforePick_;
     std::string pickedPorts_;
-    std::unique_ptr<std::ostream> nowhere_;
-    std::unique_ptr<cli::Console> reportConsole_;
-    std::unique_ptr<cli::DeviceReport> report_;
-    std::unique_ptr<cli::RecordsForwarding> forwarding_;
+    std::unique_ptr<job::DeviceReport> report_;
+    std::unique_ptr<job::RecordsForwarding> forwarding_;
     std::unique_ptr<station::Supervisor> supervisor_;
     std::thread thread_;
     std::size_t shownPorts_ = 0;

@@ -3,7 +3,7 @@
 
 #include "LanguageForTheTest.h"
 #include "cli/StationBoard.h"
-#include "cli/TextOutput.h"
+#include "common/TextOutput.h"
 
 namespace {
 
@@ -30,13 +30,13 @@ TEST(StationBoard, LinesAlignAndNeverReachTheEdge) {
     EXPECT_EQ(board[1].find("正在发送"), longest + 2);
     // Their IMEI columns line up by cells, not bytes.
     const auto cellsBefore = [](const std::string& line, const std::string& what) {
-        return cli::DisplayWidth(line.substr(0, line.find(what)));
+        return common::DisplayWidth(line.substr(0, line.find(what)));
     };
     EXPECT_EQ(cellsBefore(board[0], " - "), cellsBefore(board[1], " 860000000000001"));
     EXPECT_EQ(board[2], "Done 13/20, failed 1, 212 devices/h");
 
     for (const std::string& line : cli::FormatBoard(lines, std::string(300, 'x'), 40)) {
-        EXPECT_LE(cli::DisplayWidth(line), 39u) << line;
+        EXPECT_LE(common::DisplayWidth(line), 39u) << line;
     }
 }
 

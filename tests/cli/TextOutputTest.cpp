@@ -3,13 +3,13 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/Console.h"
-#include "cli/TextOutput.h"
+#include "common/TextOutput.h"
 
 namespace {
 
-using cli::CsvRecord;
-using cli::DisplayWidth;
-using cli::FormatTable;
+using common::CsvRecord;
+using common::DisplayWidth;
+using common::FormatTable;
 
 TEST(TextOutput, ChineseTakesTwoCellsAndBrokenBytesOne) {
     EXPECT_EQ(DisplayWidth(""), 0u);
@@ -44,13 +44,13 @@ class DeviceText : public ::testing::TestWithParam<Shaped> {};
 
 TEST_P(DeviceText, ReachesTheTerminalWithoutAControlCharacter) {
     const Shaped& p = GetParam();
-    EXPECT_EQ(cli::Printable(p.text), p.field);
-    EXPECT_EQ(cli::PrintableLines(p.text), p.lines);
-    EXPECT_EQ(cli::PrintableLog(p.text), p.log);
+    EXPECT_EQ(common::Printable(p.text), p.field);
+    EXPECT_EQ(common::PrintableLines(p.text), p.lines);
+    EXPECT_EQ(common::PrintableLog(p.text), p.log);
     // Made printable once is printable: lines pass through the rule twice
     // (a worker's message, then the supervisor) and must not change.
-    EXPECT_EQ(cli::Printable(p.field), p.field);
-    EXPECT_EQ(cli::PrintableLines(p.lines), p.lines);
+    EXPECT_EQ(common::Printable(p.field), p.field);
+    EXPECT_EQ(common::PrintableLines(p.lines), p.lines);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -102,7 +102,7 @@ TEST(TextOutput, JsonStaysTheSameDocumentWithNothingATerminalWouldRun) {
         "KV\x7f\xC2\x9B"
         "2J\x1b[1m \xC2\xA0中";
     const nlohmann::json document = {{"version", text}};
-    const std::string inert = cli::InertJson(document.dump());
+    const std::string inert = common::InertJson(document.dump());
     EXPECT_EQ(inert.find('\x7f'), std::string::npos);
     EXPECT_EQ(inert.find("\xC2\x9B"), std::string::npos);
     EXPECT_EQ(inert.find('\x1b'), std::string::npos);

@@ -5,7 +5,6 @@
 #include <chrono>
 #include <memory>
 
-#include "cli/Console.h"
 #include "records/RecordStore.h"
 #include "records/RecordsSetting.h"
 
@@ -13,7 +12,7 @@ namespace records {
 class BackgroundPusher;
 }
 
-namespace cli {
+namespace job {
 
 // Sends the station file's queue to the server the setting names, in the
 // background, for as long as the object lives; does nothing for a setting
@@ -35,11 +34,12 @@ private:
     std::unique_ptr<records::BackgroundPusher> pusher_;
 };
 
-// tirvelctl records push: the exit code.
-int PushRecordsNow(Console& console, const records::RecordsSetting& where);
+// A lookup or a push on demand has the operator waiting: long enough for a
+// server across a busy network, short enough to say it is not there.
+inline constexpr std::chrono::seconds kServerTimeout{10};
 
 // The store a lookup reads: the server where records go there, else the
 // station's file. Throws StoreError.
 std::unique_ptr<records::RecordStore> OpenLookupStore(const records::RecordsSetting& where);
 
-}  // namespace cli
+}  // namespace job

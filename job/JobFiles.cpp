@@ -1,12 +1,12 @@
-#include "cli/CommandFiles.h"
+#include "job/JobFiles.h"
 
 #include "cfgfile/OutputFile.h"
-#include "cli/Console.h"
+#include "framework/StringTable.h"
 #include "res/RecordIds.h"
 #include "res/ResourceIds.h"
 #include "serial/PortPath.h"
 
-namespace cli {
+namespace job {
 
 std::string ReadProfile(const std::string& path, std::string& bytes) {
     switch (cfgfile::ReadInputFile(path, bytes, cfgfile::kProfileLimitBytes)) {
@@ -14,14 +14,14 @@ std::string ReadProfile(const std::string& path, std::string& bytes) {
         case cfgfile::InputStatus::kEmpty:
             return std::string();
         case cfgfile::InputStatus::kNotRegular:
-            return Console::Text(res::IDS_CLI_PROFILE_NOT_REGULAR, {path});
+            return fw::LoadText(res::IDS_CLI_PROFILE_NOT_REGULAR, {path});
         case cfgfile::InputStatus::kTooLarge:
-            return Console::Text(res::IDS_CLI_PROFILE_TOO_LARGE,
-                                 {path, std::to_string(cfgfile::kProfileLimitMb)});
+            return fw::LoadText(res::IDS_CLI_PROFILE_TOO_LARGE,
+                                {path, std::to_string(cfgfile::kProfileLimitMb)});
         case cfgfile::InputStatus::kCannotRead:
             break;
     }
-    return Console::Text(res::IDS_CLI_CANNOT_READ_FILE, {path});
+    return fw::LoadText(res::IDS_CLI_CANNOT_READ_FILE, {path});
 }
 
 std::string ReadFirmware(const std::string& path, std::string& bytes) {
@@ -31,14 +31,14 @@ std::string ReadFirmware(const std::string& path, std::string& bytes) {
 std::string FirmwareRefusal(cfgfile::InputStatus status, const std::string& file) {
     switch (status) {
         case cfgfile::InputStatus::kEmpty:
-            return Console::Text(res::IDS_CLI_EMPTY_FILE, {file});
+            return fw::LoadText(res::IDS_CLI_EMPTY_FILE, {file});
         case cfgfile::InputStatus::kNotRegular:
-            return Console::Text(res::IDS_CLI_NOT_REGULAR_FILE, {file});
+            return fw::LoadText(res::IDS_CLI_NOT_REGULAR_FILE, {file});
         case cfgfile::InputStatus::kTooLarge:
-            return Console::Text(res::IDS_CLI_FILE_TOO_LARGE,
-                                 {file, std::to_string(cfgfile::kFirmwareLimitMb)});
+            return fw::LoadText(res::IDS_CLI_FILE_TOO_LARGE,
+                                {file, std::to_string(cfgfile::kFirmwareLimitMb)});
         case cfgfile::InputStatus::kCannotRead:
-            return Console::Text(res::IDS_CLI_CANNOT_READ_FILE, {file});
+            return fw::LoadText(res::IDS_CLI_CANNOT_READ_FILE, {file});
         case cfgfile::InputStatus::kOk:
             break;
     }
@@ -48,12 +48,12 @@ std::string FirmwareRefusal(cfgfile::InputStatus status, const std::string& file
 std::string OutputRefusal(const std::string& path, const std::string& input,
                           const std::vector<station::StationPort>& ports) {
     if (cfgfile::ClassifyOutput(path) == cfgfile::OutputKind::kRefused) {
-        return Console::Text(res::IDS_CLI_OUTPUT_REFUSED, {path});
+        return fw::LoadText(res::IDS_CLI_OUTPUT_REFUSED, {path});
     }
     // By identity, not by name: a hard link, a symbolic link or another
     // spelling of the profile would otherwise be emptied by the report.
     if (!input.empty() && cfgfile::SameFile(path, input)) {
-        return Console::Text(res::IDS_CLI_OUTPUT_IS_INPUT, {path, input});
+        return fw::LoadText(res::IDS_CLI_OUTPUT_IS_INPUT, {path, input});
     }
     // A report or a log written to the line a device is on would reach it as
     // input, and /dev/ttyUSB0 is a character device like any other.
@@ -62,7 +62,7 @@ std::string OutputRefusal(const std::string& path, const std::string& input,
             port.devicePath.empty() ? serial::ResolveDevicePath(serial::FormatComPath(port.comPort))
                                     : port.devicePath;
         if (!device.empty() && cfgfile::SameFile(path, device)) {
-            return Console::Text(res::IDS_CLI_OUTPUT_IS_PORT, {path, port.Label()});
+            return fw::LoadText(res::IDS_CLI_OUTPUT_IS_PORT, {path, port.Label()});
         }
     }
     return std::string();
@@ -82,10 +82,10 @@ std::string RecordsRefusal(const records::RecordsSetting& where, const std::stri
     // is not there, and SQLite makes it where its name says.
     for (const std::string& file : RecordsFiles(where)) {
         if (!output.empty() && cfgfile::SamePlace(output, file)) {
-            return Console::Text(res::IDS_CLI_OUTPUT_IS_RECORDS, {output, where.localPath});
+            return fw::LoadText(res::IDS_CLI_OUTPUT_IS_RECORDS, {output, where.localPath});
         }
         if (!input.empty() && cfgfile::SamePlace(input, file)) {
-            return Console::Text(res::IDS_CLI_RECORDS_OVER_INPUT, {where.localPath, input});
+            return fw::LoadText(res::IDS_CLI_RECORDS_OVER_INPUT, {where.localPath, input});
         }
     }
     return std::string();
@@ -94,18 +94,17 @@ std::string RecordsRefusal(const records::RecordsSetting& where, const std::stri
 std::string PortListRefusal(const station::PortListError& error, const std::string& typed) {
     switch (error.kind) {
         case station::PortListError::Repeated:
-            return Console::Text(res::IDS_CLI_PORT_REPEATED, {error.detail});
+            return fw::LoadText(res::IDS_CLI_PORT_REPEATED, {error.detail});
         case station::PortListError::TooMany:
-            return Console::Text(res::IDS_CLI_TOO_MANY_PORTS,
-                                 {std::to_string(station::kMaxStations)});
+            return fw::LoadText(res::IDS_CLI_TOO_MANY_PORTS,
+                                {std::to_string(station::kMaxStations)});
         case station::PortListError::BadList:
             break;
     }
     // A single number keeps the message it always had.
-    return Console::Text(typed.find_first_of(",-") == std::string::npos
-                             ? res::IDS_CLI_BAD_PORT
-                             : res::IDS_CLI_BAD_PORT_LIST,
-                         {typed});
+    return fw::LoadText(typed.find_first_of(",-") == std::string::npos ? res::IDS_CLI_BAD_PORT
+                                                                       : res::IDS_CLI_BAD_PORT_LIST,
+                        {typed});
 }
 
-}  // namespace cli
+}  // namespace job

@@ -1,9 +1,8 @@
-// The files a tirvelctl command reads and writes, settled before any port
-// opens. Each input is read here once, and those bytes are what every later
-// step uses: Import and the verdict of apply, every device of a batch, every
-// worker of a station. Each output is checked for what it names, and for
-// being none of the command's inputs or ports. A refusal comes back as the
-// text of the usage error.
+// The files a job reads and writes (a tirvelctl command, a station window's
+// job), settled before any port opens. Each input is read here once, and those bytes are what every
+// later step uses: Import and the verdict of apply, every device of a batch, every worker of a
+// station. Each output is checked for what it names, and for being none of the command's inputs or
+// ports. A refusal comes back as the text of the usage error.
 #pragma once
 
 #include <string>
@@ -13,7 +12,7 @@
 #include "records/RecordsSetting.h"
 #include "station/PortList.h"
 
-namespace cli {
+namespace job {
 
 // A profile (apply, batch): a regular file within the profile bound. An empty
 // one is taken; Import then says that nothing in it names an item. Empty when
@@ -49,4 +48,4 @@ std::string RecordsRefusal(const records::RecordsSetting& where, const std::stri
 // Why the ports as typed cannot be worked, in the operator's language.
 std::string PortListRefusal(const station::PortListError& error, const std::string& typed);
 
-}  // namespace cli
+}  // namespace job

@@ -2,8 +2,8 @@
 // width characters take on screen (Chinese characters take two cells), control
 // characters made visible, CSV fields quoted and kept from being formulas.
 //
-// The one rule for device text in what tirvelctl prints (stdout, stderr, the
-// CSV report): a control character (C0, DEL, C1) never goes out raw, it is
+// The one rule for device text in what the tools print (stdout, stderr, the
+// CSV reports): a control character (C0, DEL, C1) never goes out raw, it is
 // written as \xHH, the byte's value, so a version string cannot clear the
 // screen or retitle the window and the operator still sees what the device
 // sent. JSON escapes them itself.
@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-namespace cli {
+namespace common {
 
 // Cells on a terminal: two for East Asian wide characters, one otherwise.
 // Bytes that are not UTF-8 count one cell each.
@@ -55,4 +55,4 @@ std::string CsvCell(std::string_view utf8);
 // a comma, a quote or blanks at either end.
 std::string CsvRecord(const std::vector<std::string>& fields);
 
-}  // namespace cli
+}  // namespace common

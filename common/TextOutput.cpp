@@ -1,8 +1,8 @@
-#include "cli/TextOutput.h"
+#include "common/TextOutput.h"
 
 #include <algorithm>
 
-namespace cli {
+namespace common {
 namespace {
 
 // The length of the UTF-8 sequence that starts with this byte, 0 if none can.
@@ -222,4 +222,4 @@ std::string CsvRecord(const std::vector<std::string>& fields) {
     return out;
 }
 
-}  // namespace cli
+}  // namespace common

@@ -10,18 +10,17 @@
 #include <string>
 #include <vector>
 
-#include "cli/Console.h"
+#include "job/Messages.h"
+#include "job/SignedIn.h"
 #include "records/DeviceRecord.h"
 #include "records/RecordsSetting.h"
 #include "station/DeviceRow.h"
-
-class CTirvel2View;
 
 namespace records {
 class SqliteRecordStore;
 }
 
-namespace cli {
+namespace job {
 
 // What every device of one run shares.
 struct RecordingSettings {
@@ -42,10 +41,6 @@ struct RecordingSettings {
 // supervisor; file is the name the records give the job's file.
 std::vector<std::string> RecordingOptions(const RecordingSettings& settings,
                                           const std::string& file);
-
-// The host's name and the signed-in user, as records name them by default.
-std::string HostName();
-std::string SignedInUser();
 
 // Where the setting keeps records, for messages: the file, or the server
 // without its password.
@@ -74,28 +69,25 @@ public:
     // Opens the station's file (made, or brought up to date, if need be),
     // before any device is touched; false, having said why, when it cannot
     // be used.
-    bool Open(Console& console);
+    bool Open(Messages& said);
 
     // A device is there: the record's id and start time are made now.
     void Start();
     bool Started() const { return !record_.id.empty(); }
     void SetItems(std::vector<records::RecordItem> items) { record_.items = std::move(items); }
 
-    // Commits the record of the device on the view's port. True when it is
-    // kept (or nothing is to be kept); false, having said why on the
-    // console, when it could not be. A record never started is not kept.
-    bool Keep(CTirvel2View& view, records::Result result, const std::string& message,
-              fw::UINT messageId, Console& console);
-    // The same for a port that has no view's identity (a send).
+    // Commits the record of the device on the port. True when it is kept (or
+    // nothing is to be kept); false, having said why, when it could not be.
+    // A record never started is not kept.
     bool Keep(const std::string& port, const std::string& imei, const std::string& version,
               records::Result result, const std::string& message, fw::UINT messageId,
-              Console& console);
+              Messages& said);
 
     // Keeps the record of the device a report row tells of, with the row's
     // verdict and message; a row whose record could not be kept turns failed
     // with the reason.
     void KeepRow(station::DeviceRow& row, const std::string& imei, const std::string& version,
-                 bool interrupted, Console& console);
+                 bool interrupted, Messages& said);
 
 private:
     bool enabled_ = false;
@@ -105,4 +97,4 @@ private:
     std::function<void()> kept_;
 };
 
-}  // namespace cli
+}  // namespace job

@@ -1,14 +1,13 @@
-#include "cli/DeviceRecorder.h"
+#include "job/DeviceRecorder.h"
 
 #include <fstream>
 #include <vector>
 
 #include "cfgfile/NativePath.h"
-#include "cli/Commands.h"
 #include "common/Sha256.h"
-#include "form/Tirvel2View.h"
 #include "framework/CodePage.h"
 #include "framework/Language.h"
+#include "framework/StringTable.h"
 #include "records/ItemText.h"
 #include "records/RecordId.h"
 #include "records/SqliteRecordStore.h"
@@ -17,18 +16,7 @@
 #include "res/StationIds.h"
 #include "res/StringNames.h"
 
-#ifdef _WIN32
-#include "common/LeanWindows.h"
-#include "common/Utf16Win32.h"
-#else
-#include <pwd.h>
-#include <unistd.h>
-
-#include <climits>
-#include <cstdlib>
-#endif
-
-namespace cli {
+namespace job {
 
 namespace {
 
@@ -50,32 +38,6 @@ void DigestFile(const std::string& path, std::string& digest, std::optional<std:
 }
 
 }  // namespace
-
-std::string HostName() {
-#ifdef _WIN32
-    wchar_t name[256];
-    DWORD size = static_cast<DWORD>(std::size(name));
-    return GetComputerNameExW(ComputerNameDnsHostname, name, &size) ? ToUtf8(name) : std::string();
-#else
-    char name[256] = {};
-    return gethostname(name, sizeof name - 1) == 0 ? std::string(name) : std::string();
-#endif
-}
-
-std::string SignedInUser() {
-#ifdef _WIN32
-    wchar_t name[257];
-    DWORD size = static_cast<DWORD>(std::size(name));
-    return GetUserNameW(name, &size) ? ToUtf8(name) : std::string();
-#else
-    // The account the process runs as, not a variable anyone may set.
-    if (const passwd* account = getpwuid(geteuid()); account != nullptr) {
-        return account->pw_name;
-    }
-    const char* user = std::getenv("USER");
-    return user != nullptr ? user : std::string();
-#endif
-}
 
 std::vector<std::string> RecordingOptions(const RecordingSettings& settings,
                                           const std::string& file) {
@@ -112,17 +74,17 @@ std::string StoreFailureText(const std::exception& failure) {
     const auto* store = dynamic_cast<const records::StoreError*>(&failure);
     switch (store != nullptr ? store->kind() : records::StoreError::Kind::Other) {
         case records::StoreError::Kind::Full:
-            return Console::Text(res::IDS_RECORDS_WHY_FULL);
+            return fw::LoadText(res::IDS_RECORDS_WHY_FULL);
         case records::StoreError::Kind::Corrupt:
-            return Console::Text(res::IDS_RECORDS_WHY_CORRUPT);
+            return fw::LoadText(res::IDS_RECORDS_WHY_CORRUPT);
         case records::StoreError::Kind::Newer:
-            return Console::Text(res::IDS_RECORDS_WHY_NEWER);
+            return fw::LoadText(res::IDS_RECORDS_WHY_NEWER);
         case records::StoreError::Kind::Open:
-            return Console::Text(res::IDS_RECORDS_WHY_OPEN, {failure.what()});
+            return fw::LoadText(res::IDS_RECORDS_WHY_OPEN, {failure.what()});
         case records::StoreError::Kind::Other:
             break;
     }
-    return Console::Text(res::IDS_RECORDS_WHY_OTHER, {failure.what()});
+    return fw::LoadText(res::IDS_RECORDS_WHY_OTHER, {failure.what()});
 }
 
 std::function<std::string(const std::string&)> HistoryLookup(const records::RecordsSetting& where) {
@@ -144,7 +106,7 @@ std::function<std::string(const std::string&)> HistoryLookup(const records::Reco
             query.limit = 1;
             const std::vector<records::DeviceRecord> last = (*store)->Find(query);
             if (last.empty()) {
-                return Console::Text(res::IDS_STATION_NEVER_WORKED);
+                return fw::LoadText(res::IDS_STATION_NEVER_WORKED);
             }
             const records::DeviceRecord& r = last.front();
             // "2026-12-08T10:11:12.345Z" as "2026-12-08 10:11Z": short enough for a tile.
@@ -154,8 +116,8 @@ std::function<std::string(const std::string&)> HistoryLookup(const records::Reco
                                      : r.result == records::Result::Failed
                                          ? res::IDS_STATION_VERDICT_FAILED
                                          : res::IDS_STATION_CANCELLED;
-            return Console::Text(res::IDS_STATION_LAST_WORKED,
-                                 {when, Console::Text(verdict), r.station});
+            return fw::LoadText(res::IDS_STATION_LAST_WORKED,
+                                {when, fw::LoadText(verdict), r.station});
         } catch (const std::exception&) {
             return std::string();
         }
@@ -177,12 +139,12 @@ DeviceRecorder::DeviceRecorder(RecordingSettings settings)
 
 DeviceRecorder::~DeviceRecorder() = default;
 
-bool DeviceRecorder::Open(Console& console) {
+bool DeviceRecorder::Open(Messages& said) {
     if (!enabled_ || store_) {
         return true;
     }
     if (settings_.where.localPath.empty()) {
-        console.Message(res::IDS_RECORDS_NO_FOLDER);
+        said.Message(res::IDS_RECORDS_NO_FOLDER);
         return false;
     }
     try {
@@ -191,8 +153,8 @@ bool DeviceRecorder::Open(Console& console) {
                                            ? records::SqliteRecordStore::Queue::ForServer
                                            : records::SqliteRecordStore::Queue::None);
     } catch (const std::exception& e) {
-        console.Message(res::IDS_RECORDS_CANNOT_READ,
-                        {settings_.where.localPath, StoreFailureText(e)});
+        said.Message(res::IDS_RECORDS_CANNOT_READ,
+                     {settings_.where.localPath, StoreFailureText(e)});
         return false;
     }
     return true;
@@ -204,15 +166,9 @@ void DeviceRecorder::Start() {
     record_.startedAt = records::UtcNow();
 }
 
-bool DeviceRecorder::Keep(CTirvel2View& view, records::Result result, const std::string& message,
-                          fw::UINT messageId, Console& console) {
-    return Keep(PortLabel(view), view.m_strImei, view.m_strVersion, result, message, messageId,
-                console);
-}
-
 bool DeviceRecorder::Keep(const std::string& port, const std::string& imei,
                           const std::string& version, records::Result result,
-                          const std::string& message, fw::UINT messageId, Console& console) {
+                          const std::string& message, fw::UINT messageId, Messages& said) {
     if (!enabled_ || !Started()) {
         return true;
     }
@@ -240,12 +196,12 @@ bool DeviceRecorder::Keep(const std::string& port, const std::string& imei,
     record.toolVersion = TIRVEL_VERSION;
     record.codePage = records::CodePageOf(fw::CurrentLanguage());
     try {
-        if (!Open(console)) {
+        if (!Open(said)) {
             return false;
         }
         store_->Add(record);
     } catch (const std::exception& e) {
-        console.Message(res::IDS_RECORD_NOT_KEPT, {settings_.where.localPath, StoreFailureText(e)});
+        said.Message(res::IDS_RECORD_NOT_KEPT, {settings_.where.localPath, StoreFailureText(e)});
         return false;
     }
     if (kept_) {
@@ -255,14 +211,14 @@ bool DeviceRecorder::Keep(const std::string& port, const std::string& imei,
 }
 
 void DeviceRecorder::KeepRow(station::DeviceRow& row, const std::string& imei,
-                             const std::string& version, bool interrupted, Console& console) {
+                             const std::string& version, bool interrupted, Messages& said) {
     const records::Result result = interrupted ? records::Result::Interrupted
                                    : row.ok    ? records::Result::Ok
                                                : records::Result::Failed;
-    if (!Keep(row.port, imei, version, result, row.message, console.LastMessageId(), console)) {
+    if (!Keep(row.port, imei, version, result, row.message, said.LastMessageId(), said)) {
         row.ok = false;
-        row.message = console.LastMessage();
+        row.message = said.LastMessage();
     }
 }
 
-}  // namespace cli
+}  // namespace job

@@ -1,0 +1,83 @@
+#include "job/JobCheck.h"
+
+#include <filesystem>
+#include <optional>
+
+#include "cfgfile/NativePath.h"
+#include "framework/StringTable.h"
+#include "job/JobFiles.h"
+#include "res/RecordIds.h"
+#include "res/StationIds.h"
+
+namespace job {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A count as a window's field takes it: up to six digits, at least 1.
+std::optional<int> ParseCount(const std::string& typed) {
+    const bool digits =
+        typed.size() <= 6 && typed.find_first_not_of("0123456789") == std::string::npos;
+    const int count = digits && !typed.empty() ? std::stoi(typed) : 0;
+    return count >= 1 ? std::optional<int>(count) : std::nullopt;
+}
+
+}  // namespace
+
+std::variant<CheckedJob, std::string> CheckJob(const JobRequest& request) {
+    if (request.file.empty()) {
+        return fw::LoadText(res::IDS_STATION_NO_FILE);
+    }
+    CheckedJob checked;
+    const std::string fileRefusal = request.job == station::StationJob::Batch
+                                        ? ReadProfile(request.file, checked.bytes)
+                                        : ReadFirmware(request.file, checked.bytes);
+    if (!fileRefusal.empty()) {
+        return fileRefusal;
+    }
+    if (request.ports.empty()) {
+        return fw::LoadText(res::IDS_STATION_NO_PORTS);
+    }
+    station::PortListResult parsed = station::ParseTypedPorts(request.ports);
+    if (const auto* error = std::get_if<station::PortListError>(&parsed)) {
+        return PortListRefusal(*error, request.ports);
+    }
+    checked.ports = std::get<std::vector<station::StationPort>>(std::move(parsed));
+    if (!request.count.empty()) {
+        const std::optional<int> count = ParseCount(request.count);
+        if (!count) {
+            return fw::LoadText(res::IDS_STATION_BAD_COUNT);
+        }
+        checked.count = *count;
+    }
+    const std::optional<records::RecordsSetting> where = records::RecordsSettingInForce(
+        request.records.empty() ? std::nullopt : std::optional<std::string>(request.records));
+    if (!where) {
+        return fw::LoadText(
+            res::IDS_RECORDS_BAD_SETTING,
+            {request.records.empty() ? std::string("TIRVEL_RECORDS") : request.records});
+    }
+    // The records database is one of the job's inputs: a report over it
+    // would lose every record.
+    for (const std::string& refusal : {OutputRefusal(request.report, request.file, checked.ports),
+                                       RecordsRefusal(*where, request.file, request.report)}) {
+        if (!refusal.empty()) {
+            return refusal;
+        }
+    }
+    std::error_code error;
+    if (!fs::is_regular_file(cfgfile::NativePath(request.workerProgram), error)) {
+        return fw::LoadText(res::IDS_STATION_NO_WORKER_PROGRAM, {request.workerProgram});
+    }
+    // The records file is found usable before any device is worked, as
+    // tirvelctl finds it.
+    checked.recording.where = *where;
+    LastMessageOnly said;
+    if (DeviceRecorder check(checked.recording); !check.Open(said)) {
+        return said.LastMessage();
+    }
+    return checked;
+}
+
+}  // namespace job

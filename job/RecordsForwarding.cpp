@@ -1,0 +1,47 @@
+#include "job/RecordsForwarding.h"
+
+#include "framework/StringTable.h"
+#include "job/DeviceRecorder.h"
+#include "records/SqliteRecordStore.h"
+
+#include "records/Forwarder.h"
+#include "records/ServerRecordStore.h"
+
+namespace job {
+
+namespace {
+
+bool ToServer(const records::RecordsSetting& where) {
+    return where.kind == records::RecordsSetting::Kind::Server;
+}
+
+}  // namespace
+
+RecordsForwarding::RecordsForwarding(const records::RecordsSetting& where) {
+    if (ToServer(where)) {
+        pusher_ = std::make_unique<records::BackgroundPusher>(where.localPath, where.serverUri);
+    }
+}
+
+void RecordsForwarding::Wake() {
+    if (pusher_) {
+        pusher_->Wake();
+    }
+}
+
+void RecordsForwarding::Finish(std::chrono::milliseconds limit) {
+    if (pusher_) {
+        pusher_->Flush(limit);
+    }
+}
+
+std::unique_ptr<records::RecordStore> OpenLookupStore(const records::RecordsSetting& where) {
+    if (ToServer(where)) {
+        return records::OpenServerStore(where.serverUri, kServerTimeout);
+    }
+    return std::make_unique<records::SqliteRecordStore>(where.localPath);
+}
+
+RecordsForwarding::~RecordsForwarding() = default;
+
+}  // namespace job
