@@ -4,7 +4,7 @@
 // (toolbar, status bar) and tirvelctl's console frame build on it.
 #pragma once
 
-#include "framework/Win.h"
+#include "common/Win.h"
 
 class CTirvel2View;
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "framework/DialogTemplate.h"
+#include "common/DialogTemplate.h"
 #include "framework/Language.h"
 #include "framework/MessageLoop.h"
 #include "framework/WindowSiteCore.h"

@@ -5,9 +5,9 @@
 #include <optional>
 #include <string_view>
 
-namespace fw {
+#include "common/LanguageId.h"
 
-enum class Language { English, Chinese };
+namespace fw {
 
 // POSIX: the first of LC_ALL, LC_MESSAGES, LANG that is set and not empty; a
 // value starting with "zh" means Chinese, anything else English. Whether the

@@ -11,7 +11,7 @@
 #include <mutex>
 #include <vector>
 
-#include "framework/Win.h"
+#include "common/Win.h"
 
 namespace fw {
 

@@ -2,8 +2,8 @@
 // whatever makes that window.
 #pragma once
 
+#include "common/DialogTemplate.h"
 #include "framework/Dialog.h"
-#include "framework/DialogTemplate.h"
 
 namespace fw {
 

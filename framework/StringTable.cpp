@@ -8,10 +8,10 @@
 namespace fw {
 namespace {
 
-const StringResource* Find(UINT id) {
+const res::StringResource* Find(UINT id) {
     auto table = res::StringTable();
     auto it = std::lower_bound(table.begin(), table.end(), id,
-                               [](const StringResource& s, UINT key) { return s.id < key; });
+                               [](const res::StringResource& s, UINT key) { return s.id < key; });
     return (it != table.end() && it->id == id) ? &*it : nullptr;
 }
 
@@ -22,7 +22,7 @@ bool HasString(UINT id) {
 }
 
 std::string LoadString(UINT id, Language language) {
-    const StringResource* s = Find(id);
+    const res::StringResource* s = Find(id);
     if (s == nullptr) {
         return {};
     }

@@ -5,16 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "common/Win.h"
 #include "framework/Language.h"
-#include "framework/Win.h"
 
 namespace fw {
-
-struct StringResource {
-    UINT id;
-    const char* english;  // UTF-8
-    const char* chinese;  // UTF-8
-};
 
 bool HasString(UINT id);
 // Empty when the table has no such string.

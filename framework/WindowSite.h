@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "framework/Win.h"
+#include "common/Win.h"
 
 namespace fw {
 

@@ -2,9 +2,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "common/Win.h"
 #include "form/ControlIds.h"
 #include "form/Tirvel2View.h"
-#include "framework/Win.h"
 #include "protocol/AtExchange.h"
 #include "protocol/ConfigurationListing.h"
 #include "res/ResourceIds.h"

@@ -4,7 +4,7 @@
 
 #include <span>
 
-#include "framework/Win.h"
+#include "common/Win.h"
 
 namespace res {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "framework/DialogTemplate.h"
-#include "framework/Language.h"
+#include "common/DialogTemplate.h"
+#include "common/LanguageId.h"
 
 namespace res {
 

@@ -1,8 +1,8 @@
 // What every dialog template of the resources starts with.
 #pragma once
 
-#include "framework/DialogTemplate.h"
-#include "framework/Language.h"
+#include "common/DialogTemplate.h"
+#include "common/LanguageId.h"
 
 namespace res {
 

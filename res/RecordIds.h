@@ -2,7 +2,7 @@
 // say when a record cannot be kept, and the listing's words.
 #pragma once
 
-#include "framework/Win.h"
+#include "common/Win.h"
 
 namespace res {
 

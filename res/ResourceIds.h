@@ -2,7 +2,7 @@
 // commands, strings and messages.
 #pragma once
 
-#include "framework/Win.h"
+#include "common/Win.h"
 
 namespace res {
 

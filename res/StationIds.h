@@ -3,7 +3,7 @@
 // automation reach each of them, tiles included.
 #pragma once
 
-#include "framework/Win.h"
+#include "common/Win.h"
 
 namespace res {
 

@@ -3,7 +3,7 @@
 // words change and that an MES can group by.
 #pragma once
 
-#include "framework/Win.h"
+#include "common/Win.h"
 
 namespace res {
 

@@ -5,7 +5,7 @@
 namespace res {
 namespace {
 
-constexpr fw::StringResource kStrings[] = {
+constexpr res::StringResource kStrings[] = {
     {102, "Failed to open COM port!", "打开串口失败！"},
     {103, "\r\nKavrel startup timeout!\r\n", "终端启动失败！"},
     {104, "Failed to get current configuration from Kavrel!", "读取终端当前配置失败！"},
@@ -427,7 +427,7 @@ constexpr fw::StringResource kStrings[] = {
 
 }  // namespace
 
-std::span<const fw::StringResource> StringTable() {
+std::span<const res::StringResource> StringTable() {
     return kStrings;
 }
 

@@ -5,7 +5,7 @@
 
 #include <span>
 
-#include "framework/Win.h"
+#include "common/Win.h"
 
 namespace res {
 

@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/Win.h"
 #include "framework/Language.h"
-#include "framework/Win.h"
 
 namespace app {
 

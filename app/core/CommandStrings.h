@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "framework/Win.h"
+#include "common/Win.h"
 
 namespace app {
 

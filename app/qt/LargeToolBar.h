@@ -12,7 +12,7 @@
 #include <map>
 #include <vector>
 
-#include "framework/Win.h"
+#include "common/Win.h"
 
 namespace app {
 

@@ -11,7 +11,7 @@
 #include <map>
 #include <string>
 
-#include "framework/DialogTemplate.h"
+#include "common/DialogTemplate.h"
 #include "framework/PaneLineBreaks.h"
 #include "framework/WindowSiteCore.h"
 

@@ -54,8 +54,8 @@
 #undef VK_DELETE
 #undef VK_F6
 
+#include "common/Win.h"
 #include "framework/Dialog.h"
-#include "framework/Win.h"
 
 // Code outside the system's namespaces (window procedures, WinMain) keeps
 // writing WM_COMMAND, IDOK or LOWORD(lParam) as with the plain headers.

@@ -7,7 +7,7 @@
 
 #include <vector>
 
-#include "framework/DialogTemplate.h"
+#include "common/DialogTemplate.h"
 
 namespace fw::win32 {
 

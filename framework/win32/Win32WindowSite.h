@@ -10,7 +10,7 @@
 #include <map>
 #include <memory>
 
-#include "framework/DialogTemplate.h"
+#include "common/DialogTemplate.h"
 #include "framework/PaneLineBreaks.h"
 #include "framework/WindowSiteCore.h"
 #include "framework/win32/Win32TextLook.h"

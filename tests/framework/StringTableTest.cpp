@@ -99,7 +99,7 @@ TEST(StringNames, NameTheStringsOfEveryHeader) {
     EXPECT_STREQ(res::StringName(res::IDS_RECORD_NOT_KEPT), "IDS_RECORD_NOT_KEPT");
     EXPECT_STREQ(res::StringName(res::IDS_IMPORT_SUCCEEDED), "IDS_IMPORT_SUCCEEDED");
     EXPECT_EQ(res::StringName(4242), nullptr);
-    for (const fw::StringResource& s : res::StringTable()) {
+    for (const res::StringResource& s : res::StringTable()) {
         if (const char* name = res::StringName(s.id)) {
             EXPECT_EQ(std::string(name).rfind("IDS_", 0), 0U) << s.id;
         }

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "framework/DialogTemplate.h"
+#include "common/DialogTemplate.h"
 #include "framework/Wnd.h"
 
 namespace testsupport::choice {

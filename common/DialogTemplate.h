@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "framework/Win.h"
+#include "common/Win.h"
 
 namespace fw {
 

@@ -1,7 +1,8 @@
 // The small vocabulary of the window layer: message and command numbers, show
 // commands, message-box flags and dialog results, with the values the desktop
 // conventions give them so that resource IDs and handlers read the same
-// everywhere.
+// everywhere. It lies below every layer, as a desktop system's own headers
+// do: the resources are written in it and the window layer speaks it.
 #pragma once
 
 #include <cstdint>
