@@ -146,36 +146,39 @@ std::string CreateTable(const Table& table, int version) {
     return sql;
 }
 
-// The statements that bring the tables from version - 1 to version: the
-// tables it brings made, the columns it brings to older tables added (a
-// column added later must allow NULL or have a default: both dialects'
-// ADD COLUMN ask that). The dialect's own statements of that version (its
-// indexes) follow.
+// The statements that bring a table from version - 1 to version: made, when
+// that version brings it; else the columns that version brings added (a
+// column added later must allow NULL or have a default: both dialects' ADD
+// COLUMN ask that).
+template <class Dialect, class Table>
+void TableSteps(const Table& table, int version, std::vector<std::string>& steps) {
+    if (table.since == version) {
+        steps.push_back(CreateTable<Dialect>(table, version));
+        return;
+    }
+    if (table.since > version) {
+        return;
+    }
+    for (const auto& column : table.columns) {
+        if (column.since == version) {
+            std::string sql = "ALTER TABLE " + std::string(table.name) + " ADD COLUMN " +
+                              Quoted(column.name) + " " +
+                              std::string(Dialect::SqlType(column.type));
+            if (!column.constraint.empty()) {
+                sql += " " + std::string(column.constraint);
+            }
+            steps.push_back(std::move(sql));
+        }
+    }
+}
+
+// Those of every table; the dialect's own statements of that version (its
+// indexes) follow them.
 template <class Dialect>
 std::vector<std::string> TableSteps(int version) {
     std::vector<std::string> steps;
-    const auto add = [&](const auto& table) {
-        if (table.since == version) {
-            steps.push_back(CreateTable<Dialect>(table, version));
-            return;
-        }
-        if (table.since > version) {
-            return;
-        }
-        for (const auto& column : table.columns) {
-            if (column.since == version) {
-                std::string sql = "ALTER TABLE " + std::string(table.name) + " ADD COLUMN " +
-                                  Quoted(column.name) + " " +
-                                  std::string(Dialect::SqlType(column.type));
-                if (!column.constraint.empty()) {
-                    sql += " " + std::string(column.constraint);
-                }
-                steps.push_back(std::move(sql));
-            }
-        }
-    };
-    add(Records());
-    add(Items());
+    TableSteps<Dialect>(Records(), version, steps);
+    TableSteps<Dialect>(Items(), version, steps);
     return steps;
 }
 

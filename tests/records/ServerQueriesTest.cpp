@@ -8,7 +8,6 @@
 #include <string_view>
 
 #include "SampleRecord.h"
-#include "records/OdbcValues.h"
 #include "records/ServerQueries.h"
 #include "records/StopSignal.h"
 
@@ -33,27 +32,41 @@ struct Unnumbered {
 };
 
 TEST(ServerQueries, EveryRowOfAnInsertNumbersItsValuesOnFromTheLast) {
-    const server::Table table = {{"a", "uuid"}, {"b", ""}, {"c", "bytea"}};
-    EXPECT_EQ(server::InsertSql<Numbered>("t", table, 2),
-              "INSERT INTO t (a, b, c) VALUES ($1:uuid, $2, $3:bytea), ($4:uuid, $5, $6:bytea)");
-    EXPECT_EQ(server::InsertSql<Unnumbered>("t", table, 1),
-              "INSERT INTO t (a, b, c) VALUES (CAST(? AS uuid), ?, CAST(? AS bytea))");
+    using records::schema::Type;
+    const records::schema::RecordTable table{"t",
+                                             {{"a", Type::Id, "", 1, nullptr, nullptr},
+                                              {"b", Type::Text, "", 1, nullptr, nullptr},
+                                              {"c", Type::Bytes, "", 1, nullptr, nullptr}},
+                                             "",
+                                             1,
+                                             false};
+    EXPECT_EQ(server::InsertSql<Numbered>(table, 2),
+              "INSERT INTO t (\"a\", \"b\", \"c\") VALUES ($1:uuid, $2, $3:bytea), "
+              "($4:uuid, $5, $6:bytea)");
+    EXPECT_EQ(server::InsertSql<Unnumbered>(table, 1),
+              "INSERT INTO t (\"a\", \"b\", \"c\") VALUES (CAST(? AS uuid), ?, CAST(? AS "
+              "bytea))");
 }
 
-// As many values bound for a record or an item as the insert has columns:
-// one short and every later value lands a column off.
-TEST(ServerQueries, ARecordAndItsItemsBindOneValueAColumn) {
-    const records::DeviceRecord record =
-        testsupport::SampleRecord("860000000000001", testsupport::SampleTime(1));
-    records::OdbcParams values;
-    server::BindRecord(values, record);
-    EXPECT_EQ(static_cast<std::size_t>(values.Count()), server::kRecordColumns.size());
-    const records::ItemText text(record.codePage);
-    for (const records::RecordItem& item : record.items) {
-        records::OdbcParams itemValues;
-        server::BindItem(itemValues, record, text, 1, item);
-        EXPECT_EQ(static_cast<std::size_t>(itemValues.Count()), server::kItemColumns.size());
-    }
+// A column that comes with a later version is left out of the table the
+// first one makes, and added by its own version's step.
+TEST(ServerQueries, AColumnOfALaterVersionIsAddedByItsMigration) {
+    using records::schema::Type;
+    const records::schema::RecordTable table{"t",
+                                             {{"a", Type::Id, "PRIMARY KEY", 1, nullptr, nullptr},
+                                              {"b", Type::Bytes, "", 2, nullptr, nullptr}},
+                                             "",
+                                             1,
+                                             true};
+    const auto steps = [&](int version) {
+        std::vector<std::string> made;
+        records::schema::TableSteps<server::ServerDdl>(table, version, made);
+        return made;
+    };
+    EXPECT_EQ(steps(1),
+              std::vector<std::string>{"CREATE TABLE t (\n    \"a\" uuid PRIMARY KEY\n)"});
+    EXPECT_EQ(steps(2), std::vector<std::string>{"ALTER TABLE t ADD COLUMN \"b\" bytea"});
+    EXPECT_EQ(steps(3), std::vector<std::string>{});
 }
 
 TEST(ServerQueries, EachIdGoesOnceInOneOrderWhateverItsCase) {
