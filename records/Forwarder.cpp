@@ -128,14 +128,14 @@ void BackgroundPusher::Run(const std::shared_ptr<State>& shared) {
     State& state = *shared;
     std::unique_ptr<SqliteRecordStore> local;
     std::unique_ptr<ServerRecordStore> server;
-    auto retryWait = state.timing.retryMin;
-    bool failing = false;
+    Backoff backoff(state.timing.retry);
     auto next = Clock::now();  // a first push at once: what was queued while down
     for (;;) {
         {
             std::unique_lock lock(state.mutex);
             state.changed.wait_until(lock, next, [&] {
-                return state.stopping || (state.woken && !failing) || Clock::now() >= next;
+                return state.stopping || (state.woken && !backoff.Failing()) ||
+                       Clock::now() >= next;
             });
             if (state.stopping) {
                 break;
@@ -149,14 +149,11 @@ void BackgroundPusher::Run(const std::shared_ptr<State>& shared) {
         ++state.status.finished;
         state.changed.notify_all();
         if (error.empty()) {
-            failing = false;
-            retryWait = state.timing.retryMin;
+            backoff.Succeeded();
             next = Clock::now() + state.timing.interval;
         } else {
             ++state.status.failures;
-            failing = true;
-            next = Clock::now() + retryWait;
-            retryWait = std::min(retryWait * 2, state.timing.retryMax);
+            next = backoff.Failed(Clock::now());
         }
     }
     // The stores close before the end is told: a Stop that waited for it

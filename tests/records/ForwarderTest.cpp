@@ -194,8 +194,7 @@ TEST_F(ForwarderTest, TheBackgroundPusherTriesAgainUntilTheServerIsBack) {
     Server().Kill();
     BackgroundPusher::Timing timing;
     timing.interval = std::chrono::hours(1);
-    timing.retryMin = std::chrono::milliseconds(10);
-    timing.retryMax = std::chrono::milliseconds(100);
+    timing.retry = {std::chrono::milliseconds(10), std::chrono::milliseconds(100)};
     BackgroundPusher pusher(path, Uri(), timing);
     EXPECT_TRUE(Eventually([&] { return pusher.CurrentStatus().failures >= 2; }));
     EXPECT_FALSE(pusher.CurrentStatus().lastError.empty());

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "SampleRecord.h"
+#include "records/ServerLink.h"
 #include "records/ServerQueries.h"
 #include "records/StopSignal.h"
 
@@ -92,6 +93,53 @@ TEST(ServerQueries, OnlyAUuidNamesARecord) {
                            "3ef052cf-4523-49bb-8af8a-39d69d30fcb", "'; DROP TABLE x; --"}) {
         EXPECT_FALSE(server::LooksLikeUuid(id)) << id;
     }
+}
+
+TEST(Backoff, WaitsDoubleUpToTheLongestAndStartOverAfterASuccess) {
+    records::Backoff backoff({std::chrono::seconds(1), std::chrono::seconds(3)});
+    const records::Backoff::Clock::time_point now;
+    EXPECT_EQ(backoff.NextTry(), records::Backoff::Clock::time_point());
+    EXPECT_EQ(backoff.Failed(now), now + std::chrono::seconds(1));
+    EXPECT_EQ(backoff.Failed(now), now + std::chrono::seconds(2));
+    EXPECT_EQ(backoff.Failed(now), now + std::chrono::seconds(3));
+    EXPECT_EQ(backoff.Failed(now), now + std::chrono::seconds(3));
+    EXPECT_TRUE(backoff.Failing());
+    backoff.Succeeded();
+    EXPECT_FALSE(backoff.Failing());
+    EXPECT_EQ(backoff.Failed(now), now + std::chrono::seconds(1));
+}
+
+// A stand-in for a client library's connection: the link only makes,
+// uses and drops it.
+struct FakeConnection {};
+
+TEST(ServerLink, ALostConnectionIsMadeAgainAtOnceAFailedConnectOnlyAfterItsWait) {
+    int connects = 0;
+    bool reachable = true;
+    records::ServerLink<FakeConnection> link(
+        [&] {
+            ++connects;
+            if (!reachable) {
+                throw records::StoreError(records::StoreError::Kind::Open, "refused");
+            }
+            return std::make_unique<FakeConnection>();
+        },
+        {std::chrono::hours(1), std::chrono::hours(2)});
+    const auto use = [&](records::StoreError::Kind fails) {
+        try {
+            link.With([&](FakeConnection&) { throw records::StoreError(fails, "gone"); });
+        } catch (const records::StoreError&) {
+        }
+    };
+    use(records::StoreError::Kind::Other);  // the server answered: kept
+    use(records::StoreError::Kind::Open);   // lost: dropped
+    EXPECT_EQ(connects, 1);
+    reachable = false;
+    use(records::StoreError::Kind::Other);  // made again at once, and refused
+    EXPECT_EQ(connects, 2);
+    reachable = true;
+    use(records::StoreError::Kind::Other);  // within the wait: not tried
+    EXPECT_EQ(connects, 2);
 }
 
 bool Readable(int fd) {
