@@ -64,8 +64,9 @@ public:
     // was sending stays queued. A client library whose wait cannot be cut
     // short (ODBC's connect) is not waited for beyond stopWait: the thread
     // is let go, ends by itself when the library returns, and touches
-    // nothing of this object's. Called by the destructor too; from one
-    // thread at a time.
+    // nothing of this object's, nor the station's file, which it holds open
+    // only while it reads or marks a batch, never while it waits on the
+    // server. Called by the destructor too; from one thread at a time.
     void Stop();
     Status CurrentStatus();
 
@@ -73,8 +74,11 @@ private:
     struct State;
     static void Run(const std::shared_ptr<State>& state);
     // One push; the error, or empty.
-    static std::string PushOnce(State& state, std::unique_ptr<SqliteRecordStore>& local,
-                                std::unique_ptr<ServerRecordStore>& server);
+    static std::string PushOnce(State& state, std::unique_ptr<ServerRecordStore>& server);
+    // use(the station's file), opened for it alone; throws once Stop has let
+    // the thread go.
+    template <class Use>
+    static void WithFile(State& state, Use&& use);
 
     // Shared with the thread, which may outlive this object (above).
     std::shared_ptr<State> state_;
