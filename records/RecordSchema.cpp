@@ -1,5 +1,6 @@
 #include "records/RecordSchema.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace records::schema {
@@ -163,6 +164,19 @@ const ItemTable& Items() {
         true,
     };
     return table;
+}
+
+int LatestVersion() {
+    int latest = 0;
+    const auto take = [&](const auto& table) {
+        latest = std::max(latest, table.since);
+        for (const auto& column : table.columns) {
+            latest = std::max(latest, column.since);
+        }
+    };
+    take(Records());
+    take(Items());
+    return latest;
 }
 
 }  // namespace records::schema

@@ -117,6 +117,12 @@ const RecordTable& Records();
 // record_items: a record's items, by (record_id, seq).
 const ItemTable& Items();
 
+// The latest version a table or column came with: each store's schema is at
+// least this version, so a column added here with the next version is
+// migrated in without more. Both stores count versions alike: a version
+// that brings one store an index alone is an empty step in the other's.
+int LatestVersion();
+
 // Quoted, so no name ever meets a keyword of a dialect ("before", "after").
 std::string Quoted(std::string_view name);
 

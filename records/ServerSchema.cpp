@@ -1,5 +1,6 @@
 #include "records/ServerSchema.h"
 
+#include <algorithm>
 #include <string>
 
 #include "records/RecordStore.h"
@@ -8,7 +9,8 @@ namespace records::server {
 
 namespace {
 
-// What each schema version brings besides the tables' columns, in order.
+// What each schema version brings besides the tables' columns (which
+// RecordSchema adds), in order; a version with nothing more needs no entry.
 // Each statement apart: not every client library takes several in one.
 const std::vector<std::vector<const char*>> kMigrations = {
     {
@@ -20,7 +22,7 @@ const std::vector<std::vector<const char*>> kMigrations = {
 }  // namespace
 
 int KnownVersion() {
-    return static_cast<int>(kMigrations.size());
+    return std::max(static_cast<int>(kMigrations.size()), schema::LatestVersion());
 }
 
 std::string_view ServerDdl::SqlType(schema::Type type) {
@@ -49,8 +51,10 @@ std::string_view ParamType(schema::Type type) {
 
 std::vector<std::string> Migration(int version) {
     std::vector<std::string> steps = schema::TableSteps<ServerDdl>(version);
-    for (const char* statement : kMigrations.at(static_cast<std::size_t>(version - 1))) {
-        steps.emplace_back(statement);
+    if (version >= 1 && static_cast<std::size_t>(version) <= kMigrations.size()) {
+        for (const char* statement : kMigrations[static_cast<std::size_t>(version - 1)]) {
+            steps.emplace_back(statement);
+        }
     }
     return steps;
 }

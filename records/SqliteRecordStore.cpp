@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
@@ -37,8 +38,8 @@ struct SqliteDdl {
     static std::string Select(schema::Type, const std::string& column) { return column; }
 };
 
-// What each schema version brings besides the tables' columns, in order:
-// the entries' count is the schema version this program writes.
+// What each schema version brings besides the tables' columns (which
+// RecordSchema adds), in order; a version with nothing more needs no entry.
 const std::vector<std::vector<const char*>> kMigrations = {
     {
         "CREATE INDEX device_records_by_imei ON device_records (imei, started_at DESC)",
@@ -48,7 +49,8 @@ const std::vector<std::vector<const char*>> kMigrations = {
 ) WITHOUT ROWID)sql",
     },
 };
-const int kSchemaVersion = static_cast<int>(kMigrations.size());
+// The version this program writes.
+const int kSchemaVersion = std::max(static_cast<int>(kMigrations.size()), schema::LatestVersion());
 
 StoreError::Kind KindOf(sqlite3* db, int code) {
     switch (code & 0xFF) {
@@ -242,8 +244,10 @@ void Migrate(sqlite3* db) {
         for (const std::string& step : schema::TableSteps<SqliteDdl>(now + 1)) {
             Execute(db, step.c_str());
         }
-        for (const char* step : kMigrations[static_cast<std::size_t>(now)]) {
-            Execute(db, step);
+        if (static_cast<std::size_t>(now) < kMigrations.size()) {
+            for (const char* step : kMigrations[static_cast<std::size_t>(now)]) {
+                Execute(db, step);
+            }
         }
     }
     Execute(db, ("PRAGMA user_version = " + std::to_string(kSchemaVersion)).c_str());
