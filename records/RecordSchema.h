@@ -126,8 +126,25 @@ int LatestVersion();
 // Quoted, so no name ever meets a keyword of a dialect ("before", "after").
 std::string Quoted(std::string_view name);
 
-// A Dialect names the SQL type of each Type: static std::string_view
-// SqlType(Type). One line per column, as a person would write it.
+// A dialect of the tables' SQL has:
+//   static std::string_view SqlType(Type)  the column type it names a Type by
+//   static constexpr bool kWithoutRowid     whether it keeps SQLite's
+//                                           WITHOUT ROWID tables
+// and, to read rows back:
+//   static std::string Select(Type, const std::string& quotedColumn)
+//                                           the column as its library reads it
+
+// "\"name\" TYPE constraint", as a CREATE TABLE or an ADD COLUMN names it.
+template <class Dialect, class Column>
+std::string ColumnDefinition(const Column& column) {
+    std::string definition = Quoted(column.name) + " " + std::string(Dialect::SqlType(column.type));
+    if (!column.constraint.empty()) {
+        definition += " " + std::string(column.constraint);
+    }
+    return definition;
+}
+
+// "CREATE TABLE …" with the columns the table had at version.
 template <class Dialect, class Table>
 std::string CreateTable(const Table& table, int version) {
     std::string sql = "CREATE TABLE " + std::string(table.name) + " (";
@@ -136,10 +153,7 @@ std::string CreateTable(const Table& table, int version) {
         if (column.since > version) {
             continue;
         }
-        sql += separator + Quoted(column.name) + " " + std::string(Dialect::SqlType(column.type));
-        if (!column.constraint.empty()) {
-            sql += " " + std::string(column.constraint);
-        }
+        sql += separator + ColumnDefinition<Dialect>(column);
         separator = ",\n    ";
     }
     if (!table.constraint.empty()) {
@@ -167,13 +181,8 @@ void TableSteps(const Table& table, int version, std::vector<std::string>& steps
     }
     for (const auto& column : table.columns) {
         if (column.since == version) {
-            std::string sql = "ALTER TABLE " + std::string(table.name) + " ADD COLUMN " +
-                              Quoted(column.name) + " " +
-                              std::string(Dialect::SqlType(column.type));
-            if (!column.constraint.empty()) {
-                sql += " " + std::string(column.constraint);
-            }
-            steps.push_back(std::move(sql));
+            steps.push_back("ALTER TABLE " + std::string(table.name) + " ADD COLUMN " +
+                            ColumnDefinition<Dialect>(column));
         }
     }
 }
@@ -199,8 +208,7 @@ std::vector<Value> Bind(const Table& table, const typename Table::RowType& row) 
     return values;
 }
 
-// "a, b, c" for the columns read back, each as the dialect reads it:
-// static std::string Select(const Column&) (Column: name and type).
+// "a, b, c" for the columns read back, each as the dialect reads it.
 template <class Dialect, class Table>
 std::string ReadList(const Table& table) {
     std::string list;

@@ -87,11 +87,6 @@ public:
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
 
-    void Text(int index, const std::string& text) {
-        Check(text.empty() ? sqlite3_bind_null(statement_, index)
-                           : sqlite3_bind_text(statement_, index, text.data(),
-                                               static_cast<int>(text.size()), SQLITE_TRANSIENT));
-    }
     // An empty text is kept as empty, not as unknown.
     void RequiredText(int index, const std::string& text) {
         Check(sqlite3_bind_text(statement_, index, text.data(), static_cast<int>(text.size()),
@@ -158,9 +153,6 @@ public:
         return data != nullptr
                    ? std::string(static_cast<const char*>(data), static_cast<std::size_t>(size))
                    : std::string();
-    }
-    std::optional<std::string> OptionalBytes(int column) {
-        return IsNull(column) ? std::nullopt : std::optional<std::string>(Bytes(column));
     }
     std::int64_t Int(int column) { return sqlite3_column_int64(statement_, column); }
 
