@@ -302,6 +302,32 @@ PRAGMA application_id = 1414091350;
     store.Add(added);
     EXPECT_EQ(store.Get(added.id), added);
     EXPECT_EQ(store.Find({}), (std::vector<DeviceRecord>{Listed(added), Listed(written)}));
+
+    // And a file made now has that file's tables: columns, keys, indexes.
+    { SqliteRecordStore made(PathOf("new.db")); }
+    const auto tables = [](const std::string& file) {
+        sqlite3* tablesDb = nullptr;
+        EXPECT_EQ(sqlite3_open(file.c_str(), &tablesDb), SQLITE_OK);
+        sqlite3_stmt* select = nullptr;
+        EXPECT_EQ(sqlite3_prepare_v2(tablesDb, R"sql(
+SELECT group_concat(d, '; ') FROM (
+  SELECT m.name || (m.sql LIKE '%WITHOUT ROWID') || (instr(m.sql, 'CHECK (') > 0) || ' ' || c.name ||
+         ' ' || c.type || c."notnull" || c.pk AS d
+    FROM sqlite_master m, pragma_table_info(m.name) c WHERE m.type = 'table'
+  UNION ALL SELECT m.name || ' fk ' || f."table" || f."from" || f."to"
+    FROM sqlite_master m, pragma_foreign_key_list(m.name) f WHERE m.type = 'table'
+  UNION ALL SELECT i.tbl_name || ' index ' || i.name || ' ' || x.seqno || x.name || x."desc"
+    FROM sqlite_master i, pragma_index_xinfo(i.name) x WHERE i.type = 'index' AND x.key
+  ORDER BY 1))sql",
+                                     -1, &select, nullptr),
+                  SQLITE_OK);
+        EXPECT_EQ(sqlite3_step(select), SQLITE_ROW);
+        const std::string described = reinterpret_cast<const char*>(sqlite3_column_text(select, 0));
+        sqlite3_finalize(select);
+        sqlite3_close(tablesDb);
+        return described;
+    };
+    EXPECT_EQ(tables(PathOf("new.db")), tables(path));
 }
 
 #ifndef _WIN32
