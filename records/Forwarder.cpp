@@ -1,13 +1,18 @@
 #include "records/Forwarder.h"
 
-#include <algorithm>
+#include <functional>
 
 namespace records {
 
-int PushQueued(SqliteRecordStore& local, ServerRecordStore& server, int batch) {
+namespace {
+
+// Batches until the queue is empty: next gives one (empty: none left), sent
+// takes its ids off the queue once the server has committed it.
+int PushBatches(const std::function<std::vector<DeviceRecord>()>& next, ServerRecordStore& server,
+                const std::function<void(const std::vector<std::string>&)>& sent) {
     int pushed = 0;
     for (;;) {
-        const std::vector<DeviceRecord> queued = local.Queued(batch);
+        const std::vector<DeviceRecord> queued = next();
         if (queued.empty()) {
             return pushed;
         }
@@ -19,9 +24,18 @@ int PushQueued(SqliteRecordStore& local, ServerRecordStore& server, int batch) {
         }
         // A kill between the server's commit and this one sends the batch
         // again later: the server keeps the first of each id.
-        local.Sent(ids);
+        sent(ids);
         pushed += static_cast<int>(ids.size());
     }
+}
+
+constexpr int kBatch = 500;
+
+}  // namespace
+
+int PushQueued(SqliteRecordStore& local, ServerRecordStore& server, int batch) {
+    return PushBatches([&] { return local.Queued(batch); }, server,
+                       [&](const std::vector<std::string>& ids) { local.Sent(ids); });
 }
 
 struct BackgroundPusher::State {
@@ -32,6 +46,12 @@ struct BackgroundPusher::State {
     const std::string serverUri;
     const Timing timing;
     StopSignal stop;  // raised by Stop: ends the server's waits
+
+    // The station's file is open only under this, and never again once a
+    // Stop has let the thread go: a thread left waiting on the server holds
+    // no handle of it, and touches it no more.
+    std::mutex fileMutex;
+    bool fileLetGo = false;
 
     std::mutex mutex;
     std::condition_variable changed;
@@ -74,6 +94,10 @@ void BackgroundPusher::Stop() {
         std::unique_lock lock(state_->mutex);
         if (!state_->changed.wait_for(lock, state_->timing.stopWait,
                                       [&] { return state_->ended; })) {
+            lock.unlock();
+            // Waits at most for one batch read from or marked in the file.
+            std::lock_guard file(state_->fileMutex);
+            state_->fileLetGo = true;
             thread_.detach();
             return;
         }
@@ -101,17 +125,35 @@ BackgroundPusher::Status BackgroundPusher::CurrentStatus() {
     return state_->status;
 }
 
-std::string BackgroundPusher::PushOnce(State& state, std::unique_ptr<SqliteRecordStore>& local,
-                                       std::unique_ptr<ServerRecordStore>& server) {
+template <class Use>
+void BackgroundPusher::WithFile(State& state, Use&& use) {
+    std::lock_guard lock(state.fileMutex);
+    if (state.fileLetGo) {
+        throw StoreError(StoreError::Kind::Open, "stopped");
+    }
+    SqliteRecordStore local(state.localPath, SqliteRecordStore::Queue::ForServer);
+    use(local);
+}
+
+std::string BackgroundPusher::PushOnce(State& state, std::unique_ptr<ServerRecordStore>& server) {
     try {
-        if (!local) {
-            local = std::make_unique<SqliteRecordStore>(state.localPath,
-                                                        SqliteRecordStore::Queue::ForServer);
-        }
+        // The file first: one that cannot be opened is told before the server.
+        WithFile(state, [](SqliteRecordStore&) {});
         if (!server) {
             server = OpenServerStore(state.serverUri, state.timing.connectTimeout, &state.stop);
         }
-        const int pushed = PushQueued(*local, *server);
+        // The file is opened for each step and closed before the server is
+        // asked anything.
+        const int pushed = PushBatches(
+            [&] {
+                std::vector<DeviceRecord> queued;
+                WithFile(state, [&](SqliteRecordStore& local) { queued = local.Queued(kBatch); });
+                return queued;
+            },
+            *server,
+            [&](const std::vector<std::string>& ids) {
+                WithFile(state, [&](SqliteRecordStore& local) { local.Sent(ids); });
+            });
         std::lock_guard lock(state.mutex);
         state.status.pushed += pushed;
         return std::string();
@@ -126,16 +168,15 @@ std::string BackgroundPusher::PushOnce(State& state, std::unique_ptr<SqliteRecor
 void BackgroundPusher::Run(const std::shared_ptr<State>& shared) {
     using Clock = std::chrono::steady_clock;
     State& state = *shared;
-    std::unique_ptr<SqliteRecordStore> local;
     std::unique_ptr<ServerRecordStore> server;
-    auto retryWait = state.timing.retryMin;
-    bool failing = false;
+    Backoff backoff(state.timing.retry);
     auto next = Clock::now();  // a first push at once: what was queued while down
     for (;;) {
         {
             std::unique_lock lock(state.mutex);
             state.changed.wait_until(lock, next, [&] {
-                return state.stopping || (state.woken && !failing) || Clock::now() >= next;
+                return state.stopping || (state.woken && !backoff.Failing()) ||
+                       Clock::now() >= next;
             });
             if (state.stopping) {
                 break;
@@ -143,26 +184,22 @@ void BackgroundPusher::Run(const std::shared_ptr<State>& shared) {
             state.woken = false;
             ++state.status.attempts;
         }
-        const std::string error = PushOnce(state, local, server);
+        const std::string error = PushOnce(state, server);
         std::lock_guard lock(state.mutex);
         state.status.lastError = error;
         ++state.status.finished;
         state.changed.notify_all();
         if (error.empty()) {
-            failing = false;
-            retryWait = state.timing.retryMin;
+            backoff.Succeeded();
             next = Clock::now() + state.timing.interval;
         } else {
             ++state.status.failures;
-            failing = true;
-            next = Clock::now() + retryWait;
-            retryWait = std::min(retryWait * 2, state.timing.retryMax);
+            next = backoff.Failed(Clock::now());
         }
     }
-    // The stores close before the end is told: a Stop that waited for it
-    // leaves nothing open.
+    // The server's store closes before the end is told: a Stop that waited
+    // for it leaves nothing open.
     server.reset();
-    local.reset();
     std::lock_guard lock(state.mutex);
     state.ended = true;
     state.changed.notify_all();

@@ -13,6 +13,7 @@
 #include <string>
 #include <thread>
 
+#include "records/ServerLink.h"
 #include "records/ServerRecordStore.h"
 #include "records/SqliteRecordStore.h"
 #include "records/StopSignal.h"
@@ -24,8 +25,8 @@ namespace records {
 int PushQueued(SqliteRecordStore& local, ServerRecordStore& server, int batch = 500);
 
 // A thread that forwards one station file's queue: every interval, and soon
-// after Wake(). After a failure it tries again after a wait that doubles
-// from retryMin up to retryMax, and a Wake() does not cut that wait short:
+// after Wake(). After a failure it tries again as the retry policy says
+// (ServerLink.h), and a Wake() does not cut that wait short:
 // twenty stations waking at every record must not hammer a server that is
 // coming back. Nothing here waits on the server but the thread itself.
 class BackgroundPusher {
@@ -33,8 +34,7 @@ public:
     struct Timing {
         std::chrono::milliseconds interval{std::chrono::seconds(30)};
         std::chrono::milliseconds connectTimeout{std::chrono::seconds(10)};
-        std::chrono::milliseconds retryMin{std::chrono::seconds(1)};
-        std::chrono::milliseconds retryMax{std::chrono::minutes(2)};
+        RetryPolicy retry;
         std::chrono::milliseconds stopWait{std::chrono::seconds(1)};
     };
     struct Status {
@@ -64,8 +64,9 @@ public:
     // was sending stays queued. A client library whose wait cannot be cut
     // short (ODBC's connect) is not waited for beyond stopWait: the thread
     // is let go, ends by itself when the library returns, and touches
-    // nothing of this object's. Called by the destructor too; from one
-    // thread at a time.
+    // nothing of this object's, nor the station's file, which it holds open
+    // only while it reads or marks a batch, never while it waits on the
+    // server. Called by the destructor too; from one thread at a time.
     void Stop();
     Status CurrentStatus();
 
@@ -73,8 +74,11 @@ private:
     struct State;
     static void Run(const std::shared_ptr<State>& state);
     // One push; the error, or empty.
-    static std::string PushOnce(State& state, std::unique_ptr<SqliteRecordStore>& local,
-                                std::unique_ptr<ServerRecordStore>& server);
+    static std::string PushOnce(State& state, std::unique_ptr<ServerRecordStore>& server);
+    // use(the station's file), opened for it alone; throws once Stop has let
+    // the thread go.
+    template <class Use>
+    static void WithFile(State& state, Use&& use);
 
     // Shared with the thread, which may outlive this object (above).
     std::shared_ptr<State> state_;

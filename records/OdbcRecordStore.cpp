@@ -38,6 +38,22 @@ struct OdbcDialect {
 
 using Queries = server::Queries<OdbcDialect>;
 
+std::vector<std::string> ConnectionStrings(const std::string& uri,
+                                           std::chrono::milliseconds connectTimeout) {
+    const int seconds = static_cast<int>(
+        std::max<std::int64_t>(1, std::chrono::ceil<std::chrono::seconds>(connectTimeout).count()));
+    std::vector<std::string> attempts;
+    for (const std::string& driver : OdbcRecordStore::DriverNames()) {
+        const auto text = OdbcConnectionString(uri, driver, seconds);
+        if (!text) {
+            throw StoreError(StoreError::Kind::Open,
+                             "not a PostgreSQL URI: " + WithoutPassword(uri));
+        }
+        attempts.push_back(*text);
+    }
+    return attempts;
+}
+
 }  // namespace
 
 const std::vector<std::string>& OdbcRecordStore::DriverNames() {
@@ -46,35 +62,31 @@ const std::vector<std::string>& OdbcRecordStore::DriverNames() {
 }
 
 OdbcRecordStore::OdbcRecordStore(const std::string& uri, std::chrono::milliseconds connectTimeout,
-                                 StopSignal* stop) {
-    const int seconds = static_cast<int>(
-        std::max<std::int64_t>(1, std::chrono::ceil<std::chrono::seconds>(connectTimeout).count()));
-    std::vector<std::string> attempts;
-    for (const std::string& driver : DriverNames()) {
-        const auto text = OdbcConnectionString(uri, driver, seconds);
-        if (!text) {
-            throw StoreError(StoreError::Kind::Open,
-                             "not a PostgreSQL URI: " + WithoutPassword(uri));
-        }
-        attempts.push_back(*text);
-    }
-    connection_ = std::make_unique<OdbcConnection>(attempts, connectTimeout, kAnswerTimeout, stop);
-    Queries::Migrate(*connection_);
+                                 StopSignal* stop)
+    : link_(
+          [attempts = ConnectionStrings(uri, connectTimeout), connectTimeout, stop] {
+              auto connection =
+                  std::make_unique<OdbcConnection>(attempts, connectTimeout, kAnswerTimeout, stop);
+              Queries::Migrate(*connection);
+              return connection;
+          },
+          RetryPolicy()) {
+    link_.With([](OdbcConnection&) {});
 }
 
 OdbcRecordStore::~OdbcRecordStore() = default;
 
 void OdbcRecordStore::AddAll(const std::vector<DeviceRecord>& records) {
-    Queries::AddAll(*connection_, records);
+    link_.With([&](OdbcConnection& connection) { Queries::AddAll(connection, records); });
 }
 
 void OdbcRecordStore::ForEach(const RecordQuery& query,
                               const std::function<void(const DeviceRecord&)>& visit) {
-    Queries::ForEach(*connection_, query, visit);
+    link_.With([&](OdbcConnection& connection) { Queries::ForEach(connection, query, visit); });
 }
 
 std::optional<DeviceRecord> OdbcRecordStore::Get(const std::string& id) {
-    return Queries::Get(*connection_, id);
+    return link_.With([&](OdbcConnection& connection) { return Queries::Get(connection, id); });
 }
 
 std::unique_ptr<ServerRecordStore> OpenServerStore(const std::string& uri,

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "records/ServerLink.h"
 #include "records/ServerRecordStore.h"
 
 namespace records {
@@ -21,7 +22,8 @@ public:
 
     // uri: "postgresql://…", as on every station. Connects and brings the
     // schema up to date; throws StoreError (Kind::Open when the server or
-    // the driver is not there). stop (may be null) ends every wait.
+    // the driver is not there). stop (may be null) ends every wait. A
+    // connection lost later is made again (ServerLink).
     OdbcRecordStore(const std::string& uri, std::chrono::milliseconds connectTimeout,
                     StopSignal* stop = nullptr);
     ~OdbcRecordStore() override;
@@ -34,7 +36,7 @@ public:
     std::optional<DeviceRecord> Get(const std::string& id) override;
 
 private:
-    std::unique_ptr<OdbcConnection> connection_;
+    ServerLink<OdbcConnection> link_;
 };
 
 }  // namespace records

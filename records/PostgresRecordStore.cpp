@@ -37,34 +37,32 @@ using Queries = server::Queries<PgDialect>;
 
 PostgresRecordStore::PostgresRecordStore(const std::string& uri,
                                          std::chrono::milliseconds connectTimeout, int interruptFd)
-    : uri_(uri), connectTimeout_(connectTimeout), interruptFd_(interruptFd) {
-    Queries::Migrate(Connection());
+    : link_(
+          [uri, connectTimeout, interruptFd] {
+              auto connection =
+                  std::make_unique<PgConnection>(uri, connectTimeout, kAnswerTimeout, interruptFd);
+              Queries::Migrate(*connection);
+              return connection;
+          },
+          RetryPolicy()) {
+    link_.With([](PgConnection&) {});
 }
 
 PostgresRecordStore::~PostgresRecordStore() = default;
 
-PgConnection& PostgresRecordStore::Connection() {
-    if (!connection_ || connection_->Broken()) {
-        connection_.reset();
-        connection_ =
-            std::make_unique<PgConnection>(uri_, connectTimeout_, kAnswerTimeout, interruptFd_);
-    }
-    return *connection_;
-}
-
 void PostgresRecordStore::AddAll(const std::vector<DeviceRecord>& records) {
     if (!records.empty()) {
-        Queries::AddAll(Connection(), records);
+        link_.With([&](PgConnection& connection) { Queries::AddAll(connection, records); });
     }
 }
 
 void PostgresRecordStore::ForEach(const RecordQuery& query,
                                   const std::function<void(const DeviceRecord&)>& visit) {
-    Queries::ForEach(Connection(), query, visit);
+    link_.With([&](PgConnection& connection) { Queries::ForEach(connection, query, visit); });
 }
 
 std::optional<DeviceRecord> PostgresRecordStore::Get(const std::string& id) {
-    return Queries::Get(Connection(), id);
+    return link_.With([&](PgConnection& connection) { return Queries::Get(connection, id); });
 }
 
 std::unique_ptr<ServerRecordStore> OpenServerStore(const std::string& uri,

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "records/ServerLink.h"
 #include "records/ServerRecordStore.h"
 
 namespace records {
@@ -34,13 +35,7 @@ public:
     std::optional<DeviceRecord> Get(const std::string& id) override;
 
 private:
-    // The connection, made again after one was lost.
-    PgConnection& Connection();
-
-    std::string uri_;
-    std::chrono::milliseconds connectTimeout_;
-    int interruptFd_;
-    std::unique_ptr<PgConnection> connection_;
+    ServerLink<PgConnection> link_;
 };
 
 }  // namespace records

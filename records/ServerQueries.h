@@ -27,6 +27,7 @@
 
 #include "records/DeviceRecord.h"
 #include "records/ItemText.h"
+#include "records/RecordSchema.h"
 #include "records/RecordStore.h"
 #include "records/ServerSchema.h"
 
@@ -36,89 +37,113 @@ namespace records::server {
 constexpr int kRecordsPerInsert = 500;
 constexpr int kItemsPerInsert = 4000;
 
-// A column an INSERT fills, and the type its value is given where a
-// multi-row VALUES list would not tell it.
-struct Column {
-    std::string_view name;
-    std::string_view type;
-};
-using Table = std::vector<Column>;
-
-inline const Table kRecordColumns = {
-    {"id", "uuid"},
-    {"started_at", "timestamptz"},
-    {"finished_at", "timestamptz"},
-    {"station", ""},
-    {"operator", ""},
-    {"port", ""},
-    {"command", ""},
-    {"imei", "bytea"},
-    {"imei_text", ""},
-    {"version", "bytea"},
-    {"version_text", ""},
-    {"result", ""},
-    {"message", ""},
-    {"message_id", ""},
-    {"profile_name", ""},
-    {"profile_sha256", ""},
-    {"firmware_name", ""},
-    {"firmware_sha256", ""},
-    {"firmware_bytes", "bigint"},
-    {"tool_version", ""},
-    {"code_page", ""},
-};
-
-inline const Table kItemColumns = {
-    {"record_id", "uuid"}, {"seq", "integer"},  {"number", "integer"}, {"name", "bytea"},
-    {"before", "bytea"},   {"wanted", "bytea"}, {"after", "bytea"},    {"written", "boolean"},
-    {"name_text", ""},     {"before_text", ""}, {"wanted_text", ""},   {"after_text", ""},
-};
-
 // The form records keep their times in: UTC, milliseconds, 'Z'.
 inline std::string UtcText(std::string_view column) {
     return "to_char(" + std::string(column) +
            " AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS.MS\"Z\"')";
 }
 
+// How the server's columns are read back through the Dialect's library.
+template <class Dialect>
+struct ServerRead {
+    static std::string Select(schema::Type type, const std::string& column) {
+        switch (type) {
+            case schema::Type::Id:
+                // The server's own form, lower case, where a driver would give
+                // a uuid column its own (psqlODBC: upper case).
+                return "CAST(" + column + " AS text)";
+            case schema::Type::Time:
+                return UtcText(column);
+            case schema::Type::Bytes:
+                return Dialect::ReadBytes(column);
+            case schema::Type::Flag:
+                return "CAST(" + column + " AS integer)";
+            default:
+                return column;
+        }
+    }
+};
+
+// One value of the rows a statement brought back.
+template <class Rows>
+class RowCell : public schema::Cell {
+public:
+    RowCell(const Rows& rows, int row, int column) : rows_(rows), row_(row), column_(column) {}
+    bool IsNull() const override { return rows_.IsNull(row_, column_); }
+    std::string Text() const override { return rows_.Text(row_, column_); }
+    std::string Bytes() const override { return rows_.Bytes(row_, column_); }
+    std::int64_t Integer() const override { return std::stoll(rows_.Text(row_, column_)); }
+
+private:
+    const Rows& rows_;
+    int row_;
+    int column_;
+};
+
+// A row of a SELECT made with ReadList, into what it describes.
+template <class Table, class Rows>
+typename Table::TargetType ReadRow(const Table& table, const Rows& rows, int row) {
+    typename Table::TargetType target{};
+    int column = 0;
+    for (const auto* read : table.Read()) {
+        read->read(target, RowCell<Rows>(rows, row, column++));
+    }
+    return target;
+}
+
 template <class Dialect>
 std::string RecordSelect() {
-    // The id as text: the server's own form, lower case, where a driver
-    // would give a uuid column its own (psqlODBC: upper case).
-    return "SELECT CAST(id AS text), " + UtcText("started_at") + ", " + UtcText("finished_at") +
-           ", station, operator, port, command, " + Dialect::ReadBytes("imei") + ", " +
-           Dialect::ReadBytes("version") +
-           ", result, message, message_id, profile_name, profile_sha256, firmware_name, "
-           "firmware_sha256, firmware_bytes, tool_version, code_page FROM device_records";
+    return "SELECT " + schema::ReadList<ServerRead<Dialect>>(schema::Records()) +
+           " FROM device_records";
 }
 
 template <class Dialect>
 std::string ItemSelect() {
-    return "SELECT number, " + Dialect::ReadBytes("name") + ", " + Dialect::ReadBytes("before") +
-           ", " + Dialect::ReadBytes("wanted") + ", " + Dialect::ReadBytes("after") +
-           ", CAST(written AS integer) FROM record_items WHERE record_id = " +
-           Dialect::Placeholder(1, "uuid") + " ORDER BY seq";
+    return "SELECT " + schema::ReadList<ServerRead<Dialect>>(schema::Items()) +
+           " FROM record_items WHERE record_id = " + Dialect::Placeholder(1, "uuid") +
+           " ORDER BY seq";
 }
 
 // "INSERT INTO table (a, b, …) VALUES (…), (…)": placeholders only, the
-// values go as parameters.
-template <class Dialect>
-std::string InsertSql(std::string_view table, const Table& columns, std::size_t rows) {
-    std::string sql = "INSERT INTO " + std::string(table) + " (";
-    for (std::size_t column = 0; column < columns.size(); ++column) {
-        sql += column == 0 ? "" : ", ";
-        sql += columns[column].name;
-    }
-    sql += ") VALUES ";
+// values go as parameters, each typed as its column where a multi-row VALUES
+// list would not tell it.
+template <class Dialect, class Table>
+std::string InsertSql(const Table& table, std::size_t rows) {
+    std::string sql =
+        "INSERT INTO " + std::string(table.name) + " (" + schema::ColumnList(table) + ") VALUES ";
     int number = 0;
     for (std::size_t row = 0; row < rows; ++row) {
         sql += row == 0 ? "(" : ", (";
-        for (std::size_t column = 0; column < columns.size(); ++column) {
+        for (std::size_t column = 0; column < table.columns.size(); ++column) {
             sql += column == 0 ? "" : ", ";
-            sql += Dialect::Placeholder(++number, columns[column].type);
+            sql += Dialect::Placeholder(++number, ParamType(table.columns[column].type));
         }
         sql += ")";
     }
     return sql;
+}
+
+template <class Params>
+void BindValues(Params& params, const std::vector<schema::Value>& values) {
+    for (const schema::Value& value : values) {
+        switch (value.kind) {
+            case schema::Value::Kind::Null:
+                params.Null();
+                break;
+            case schema::Value::Kind::Text:
+                params.Text(value.text);
+                break;
+            case schema::Value::Kind::Bytes:
+                params.Bytes(value.text);
+                break;
+            case schema::Value::Kind::Integer:
+                params.Text(std::to_string(value.number));
+                break;
+            case schema::Value::Kind::Flag:
+                params.Text(value.number != 0 ? "true" : "false");
+                break;
+        }
+    }
 }
 
 inline std::string Lower(std::string text) {
@@ -139,91 +164,6 @@ inline bool LooksLikeUuid(const std::string& id) {
         }
     }
     return true;
-}
-
-// Empty device bytes are none: NULL, as the station's file keeps them.
-inline std::optional<std::string> Present(const std::string& bytes) {
-    return bytes.empty() ? std::nullopt : std::optional<std::string>(bytes);
-}
-
-template <class Params>
-void BindRecord(Params& params, const DeviceRecord& record) {
-    const ItemText text(record.codePage);
-    params.Text(record.id);
-    params.Text(record.startedAt);
-    params.Text(record.finishedAt);
-    params.Text(record.station);
-    params.Text(record.operatorName);
-    params.Text(record.port);
-    params.Text(record.command);
-    params.Bytes(Present(record.imei));
-    params.TextOrNull(text.Decode(record.imei));
-    params.Bytes(Present(record.version));
-    params.TextOrNull(text.Decode(record.version));
-    params.Text(ResultName(record.result));
-    params.TextOrNull(record.message);
-    params.TextOrNull(record.messageId);
-    params.TextOrNull(record.profileName);
-    params.TextOrNull(record.profileSha256);
-    params.TextOrNull(record.firmwareName);
-    params.TextOrNull(record.firmwareSha256);
-    if (record.firmwareBytes) {
-        params.Text(std::to_string(*record.firmwareBytes));
-    } else {
-        params.Null();
-    }
-    params.TextOrNull(record.toolVersion);
-    params.TextOrNull(record.codePage);
-}
-
-template <class Params>
-void BindItem(Params& params, const DeviceRecord& record, const ItemText& text, int seq,
-              const RecordItem& item) {
-    params.Text(record.id);
-    params.Text(std::to_string(seq));
-    if (item.number == 0) {
-        params.Null();
-    } else {
-        params.Text(std::to_string(item.number));
-    }
-    params.Bytes(item.name);
-    params.Bytes(item.before);
-    params.Bytes(item.wanted);
-    params.Bytes(item.after);
-    params.Text(item.written ? "true" : "false");
-    // Unknown bytes decode to "": NULL beside the NULL.
-    params.TextOrNull(text.Decode(item.name));
-    params.TextOrNull(text.Decode(item.before));
-    params.TextOrNull(text.Decode(item.wanted));
-    params.TextOrNull(text.Decode(item.after));
-}
-
-// The rows of RecordSelect.
-template <class Rows>
-DeviceRecord RecordAt(const Rows& rows, int row) {
-    DeviceRecord record;
-    record.id = rows.Text(row, 0);
-    record.startedAt = rows.Text(row, 1);
-    record.finishedAt = rows.Text(row, 2);
-    record.station = rows.Text(row, 3);
-    record.operatorName = rows.Text(row, 4);
-    record.port = rows.Text(row, 5);
-    record.command = rows.Text(row, 6);
-    record.imei = rows.Bytes(row, 7);
-    record.version = rows.Bytes(row, 8);
-    record.result = ParseResult(rows.Text(row, 9)).value_or(Result::Failed);
-    record.message = rows.Text(row, 10);
-    record.messageId = rows.Text(row, 11);
-    record.profileName = rows.Text(row, 12);
-    record.profileSha256 = rows.Text(row, 13);
-    record.firmwareName = rows.Text(row, 14);
-    record.firmwareSha256 = rows.Text(row, 15);
-    if (!rows.IsNull(row, 16)) {
-        record.firmwareBytes = std::stoll(rows.Text(row, 16));
-    }
-    record.toolVersion = rows.Text(row, 17);
-    record.codePage = rows.Text(row, 18);
-    return record;
 }
 
 // Each id once, the first one given, in the order of the ids: every pusher
@@ -269,7 +209,7 @@ public:
             const ItemText text(record->codePage);
             int seq = 0;
             for (const RecordItem& item : record->items) {
-                items.Add(*record, text, ++seq, item);
+                items.Add(schema::ItemRow{*record, text, ++seq, item});
             }
         }
         items.Flush();
@@ -310,8 +250,9 @@ public:
             params.Text(std::to_string(query.limit));
             sql += " LIMIT " + Dialect::Placeholder(params.Count(), "bigint");
         }
-        connection.ExecEach(sql, params,
-                            [&visit](const auto& rows, int row) { visit(RecordAt(rows, row)); });
+        connection.ExecEach(sql, params, [&visit](const auto& rows, int row) {
+            visit(ReadRow(schema::Records(), rows, row));
+        });
     }
 
     static std::optional<DeviceRecord> Get(Connection& connection, const std::string& id) {
@@ -325,17 +266,10 @@ public:
         if (rows.Rows() == 0) {
             return std::nullopt;
         }
-        DeviceRecord record = RecordAt(rows, 0);
+        DeviceRecord record = ReadRow(schema::Records(), rows, 0);
         const auto items = connection.Exec(ItemSelect<Dialect>(), key);
         for (int row = 0; row < items.Rows(); ++row) {
-            RecordItem item;
-            item.number = items.IsNull(row, 0) ? 0 : std::stoi(items.Text(row, 0));
-            item.name = items.Bytes(row, 1);
-            item.before = items.OptionalBytes(row, 2);
-            item.wanted = items.OptionalBytes(row, 3);
-            item.after = items.OptionalBytes(row, 4);
-            item.written = items.Text(row, 5) == "1";
-            record.items.push_back(std::move(item));
+            record.items.push_back(ReadRow(schema::Items(), items, row));
         }
         return record;
     }
@@ -376,7 +310,7 @@ public:
         const int version = std::stoi(current.Text(0, 0));
         CheckKnown(version);
         for (int next = version + 1; next <= KnownVersion(); ++next) {
-            for (const char* statement : Migration(next)) {
+            for (const std::string& statement : Migration(next)) {
                 connection.ExecScript(statement);
             }
             Params applied;
@@ -398,10 +332,12 @@ private:
                 std::min<std::size_t>(kRecordsPerInsert, records.size() - first);
             Params params;
             for (std::size_t i = first; i < first + count; ++i) {
-                BindRecord(params, *records[i]);
+                const ItemText text(records[i]->codePage);
+                BindValues(params,
+                           schema::Bind(schema::Records(), schema::RecordRow{*records[i], text}));
             }
             const auto returned =
-                connection.Exec(InsertSql<Dialect>("device_records", kRecordColumns, count) +
+                connection.Exec(InsertSql<Dialect>(schema::Records(), count) +
                                     " ON CONFLICT (id) DO NOTHING RETURNING CAST(id AS text)",
                                 params);
             for (int row = 0; row < returned.Rows(); ++row) {
@@ -416,9 +352,8 @@ private:
     public:
         explicit ItemBatch(Connection& connection) : connection_(connection) {}
 
-        void Add(const DeviceRecord& record, const ItemText& text, int seq,
-                 const RecordItem& item) {
-            BindItem(params_, record, text, seq, item);
+        void Add(const schema::ItemRow& row) {
+            BindValues(params_, schema::Bind(schema::Items(), row));
             if (++rows_ == kItemsPerInsert) {
                 Flush();
             }
@@ -427,9 +362,8 @@ private:
             if (rows_ == 0) {
                 return;
             }
-            connection_.Exec(
-                InsertSql<Dialect>("record_items", kItemColumns, static_cast<std::size_t>(rows_)),
-                params_);
+            connection_.Exec(InsertSql<Dialect>(schema::Items(), static_cast<std::size_t>(rows_)),
+                             params_);
             params_ = Params();
             rows_ = 0;
         }

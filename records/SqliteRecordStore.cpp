@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
@@ -10,6 +11,7 @@
 
 #include "cfgfile/NativePath.h"
 #include "records/ItemText.h"
+#include "records/RecordSchema.h"
 
 namespace records {
 namespace {
@@ -18,55 +20,37 @@ namespace {
 // a mistyped path must never be written into.
 constexpr int kApplicationId = 0x54495256;
 
-// Each entry brings the schema from the version before it to its own.
-const char* const kMigrations[] = {
-    R"sql(
-CREATE TABLE device_records (
-    id TEXT PRIMARY KEY NOT NULL,
-    started_at TEXT NOT NULL,
-    finished_at TEXT NOT NULL,
-    station TEXT NOT NULL,
-    operator TEXT NOT NULL,
-    port TEXT NOT NULL,
-    command TEXT NOT NULL,
-    imei BLOB,
-    imei_text TEXT,
-    version BLOB,
-    version_text TEXT,
-    result TEXT NOT NULL CHECK (result IN ('ok', 'failed', 'interrupted')),
-    message TEXT,
-    message_id TEXT,
-    profile_name TEXT,
-    profile_sha256 TEXT,
-    firmware_name TEXT,
-    firmware_sha256 TEXT,
-    firmware_bytes INTEGER,
-    tool_version TEXT,
-    code_page TEXT
-);
-CREATE INDEX device_records_by_imei ON device_records (imei, started_at DESC);
-CREATE INDEX device_records_by_start ON device_records (started_at DESC);
-CREATE TABLE record_items (
-    record_id TEXT NOT NULL REFERENCES device_records (id),
-    seq INTEGER NOT NULL,
-    number INTEGER,
-    name BLOB,
-    "before" BLOB,
-    wanted BLOB,
-    "after" BLOB,
-    written INTEGER NOT NULL,
-    name_text TEXT,
-    before_text TEXT,
-    wanted_text TEXT,
-    after_text TEXT,
-    PRIMARY KEY (record_id, seq)
-) WITHOUT ROWID;
-CREATE TABLE outbox (
-    record_id TEXT PRIMARY KEY NOT NULL REFERENCES device_records (id)
-) WITHOUT ROWID;
-)sql",
+// SQLite's words for the tables: it has no uuid, time or boolean of its own.
+struct SqliteDdl {
+    static constexpr bool kWithoutRowid = true;
+    static std::string_view SqlType(schema::Type type) {
+        switch (type) {
+            case schema::Type::Bytes:
+                return "BLOB";
+            case schema::Type::Integer:
+            case schema::Type::BigInt:
+            case schema::Type::Flag:
+                return "INTEGER";
+            default:
+                return "TEXT";
+        }
+    }
+    static std::string Select(schema::Type, const std::string& column) { return column; }
 };
-constexpr int kSchemaVersion = static_cast<int>(std::size(kMigrations));
+
+// What each schema version brings besides the tables' columns (which
+// RecordSchema adds), in order; a version with nothing more needs no entry.
+const std::vector<std::vector<const char*>> kMigrations = {
+    {
+        "CREATE INDEX device_records_by_imei ON device_records (imei, started_at DESC)",
+        "CREATE INDEX device_records_by_start ON device_records (started_at DESC)",
+        R"sql(CREATE TABLE outbox (
+    record_id TEXT PRIMARY KEY NOT NULL REFERENCES device_records (id)
+) WITHOUT ROWID)sql",
+    },
+};
+// The version this program writes.
+const int kSchemaVersion = std::max(static_cast<int>(kMigrations.size()), schema::LatestVersion());
 
 StoreError::Kind KindOf(sqlite3* db, int code) {
     switch (code & 0xFF) {
@@ -103,11 +87,6 @@ public:
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
 
-    void Text(int index, const std::string& text) {
-        Check(text.empty() ? sqlite3_bind_null(statement_, index)
-                           : sqlite3_bind_text(statement_, index, text.data(),
-                                               static_cast<int>(text.size()), SQLITE_TRANSIENT));
-    }
     // An empty text is kept as empty, not as unknown.
     void RequiredText(int index, const std::string& text) {
         Check(sqlite3_bind_text(statement_, index, text.data(), static_cast<int>(text.size()),
@@ -121,6 +100,30 @@ public:
     void Int(int index, std::optional<std::int64_t> value) {
         Check(value ? sqlite3_bind_int64(statement_, index, *value)
                     : sqlite3_bind_null(statement_, index));
+    }
+    void Bind(int index, const schema::Value& value) {
+        switch (value.kind) {
+            case schema::Value::Kind::Null:
+                Check(sqlite3_bind_null(statement_, index));
+                break;
+            case schema::Value::Kind::Text:
+                RequiredText(index, value.text);
+                break;
+            case schema::Value::Kind::Bytes:
+                Blob(index, value.text);
+                break;
+            case schema::Value::Kind::Integer:
+            case schema::Value::Kind::Flag:
+                Int(index, value.number);
+                break;
+        }
+    }
+    // Each value numbered on from the first.
+    void BindAll(const std::vector<schema::Value>& values) {
+        int index = 0;
+        for (const schema::Value& value : values) {
+            Bind(++index, value);
+        }
     }
 
     // True while there is a row.
@@ -150,9 +153,6 @@ public:
         return data != nullptr
                    ? std::string(static_cast<const char*>(data), static_cast<std::size_t>(size))
                    : std::string();
-    }
-    std::optional<std::string> OptionalBytes(int column) {
-        return IsNull(column) ? std::nullopt : std::optional<std::string>(Bytes(column));
     }
     std::int64_t Int(int column) { return sqlite3_column_int64(statement_, column); }
 
@@ -233,7 +233,14 @@ void Migrate(sqlite3* db) {
     // Another process may have migrated while this one waited for the lock.
     int now = PragmaInt(db, "PRAGMA user_version");
     for (; now < kSchemaVersion; ++now) {
-        Execute(db, kMigrations[now]);
+        for (const std::string& step : schema::TableSteps<SqliteDdl>(now + 1)) {
+            Execute(db, step.c_str());
+        }
+        if (static_cast<std::size_t>(now) < kMigrations.size()) {
+            for (const char* step : kMigrations[static_cast<std::size_t>(now)]) {
+                Execute(db, step);
+            }
+        }
     }
     Execute(db, ("PRAGMA user_version = " + std::to_string(kSchemaVersion)).c_str());
     Execute(db, ("PRAGMA application_id = " + std::to_string(kApplicationId)).c_str());
@@ -257,52 +264,57 @@ void UseWriteAheadLog(sqlite3* db) {
     }
 }
 
-constexpr const char* kRecordColumns =
-    "id, started_at, finished_at, station, operator, port, command, imei, version, result, "
-    "message, message_id, profile_name, profile_sha256, firmware_name, firmware_sha256, "
-    "firmware_bytes, tool_version, code_page";
+// One column of the row a statement stands on.
+class SqliteCell : public schema::Cell {
+public:
+    SqliteCell(Statement& row, int column) : row_(row), column_(column) {}
+    bool IsNull() const override { return row_.IsNull(column_); }
+    std::string Text() const override { return row_.Bytes(column_); }
+    std::string Bytes() const override { return row_.Bytes(column_); }
+    std::int64_t Integer() const override { return row_.Int(column_); }
+
+private:
+    Statement& row_;
+    int column_;
+};
+
+template <class Table>
+void ReadRow(const Table& table, Statement& row, typename Table::TargetType& target) {
+    int index = 0;
+    for (const auto* column : table.Read()) {
+        column->read(target, SqliteCell(row, index++));
+    }
+}
+
+std::string RecordSelect() {
+    return "SELECT " + schema::ReadList<SqliteDdl>(schema::Records()) + " FROM device_records";
+}
+
+// "INSERT INTO table (a, b, …) VALUES (?1, ?2, …)"
+template <class Table>
+std::string InsertSql(const Table& table) {
+    std::string sql =
+        "INSERT INTO " + std::string(table.name) + " (" + schema::ColumnList(table) + ") VALUES (";
+    for (std::size_t column = 1; column <= table.columns.size(); ++column) {
+        sql += (column == 1 ? "?" : ", ?") + std::to_string(column);
+    }
+    return sql + ")";
+}
 
 DeviceRecord ReadRecord(Statement& row) {
     DeviceRecord record;
-    record.id = row.Bytes(0);
-    record.startedAt = row.Bytes(1);
-    record.finishedAt = row.Bytes(2);
-    record.station = row.Bytes(3);
-    record.operatorName = row.Bytes(4);
-    record.port = row.Bytes(5);
-    record.command = row.Bytes(6);
-    record.imei = row.Bytes(7);
-    record.version = row.Bytes(8);
-    record.result = ParseResult(row.Bytes(9)).value_or(Result::Failed);
-    record.message = row.Bytes(10);
-    record.messageId = row.Bytes(11);
-    record.profileName = row.Bytes(12);
-    record.profileSha256 = row.Bytes(13);
-    record.firmwareName = row.Bytes(14);
-    record.firmwareSha256 = row.Bytes(15);
-    record.firmwareBytes = row.IsNull(16) ? std::nullopt : std::optional<std::int64_t>(row.Int(16));
-    record.toolVersion = row.Bytes(17);
-    record.codePage = row.Bytes(18);
+    ReadRow(schema::Records(), row, record);
     return record;
 }
 
-std::optional<std::string> Present(const std::string& bytes) {
-    return bytes.empty() ? std::nullopt : std::optional<std::string>(bytes);
-}
-
 void ReadItems(sqlite3* db, DeviceRecord& record) {
-    Statement items(db,
-                    "SELECT number, name, \"before\", wanted, \"after\", written FROM record_items "
-                    "WHERE record_id = ?1 ORDER BY seq");
+    static const std::string sql = "SELECT " + schema::ReadList<SqliteDdl>(schema::Items()) +
+                                   " FROM record_items WHERE record_id = ?1 ORDER BY seq";
+    Statement items(db, sql.c_str());
     items.RequiredText(1, record.id);
     while (items.Step()) {
         RecordItem item;
-        item.number = static_cast<int>(items.Int(0));
-        item.name = items.Bytes(1);
-        item.before = items.OptionalBytes(2);
-        item.wanted = items.OptionalBytes(3);
-        item.after = items.OptionalBytes(4);
-        item.written = items.Int(5) != 0;
+        ReadRow(schema::Items(), items, item);
         record.items.push_back(std::move(item));
     }
 }
@@ -348,58 +360,21 @@ SqliteRecordStore::~SqliteRecordStore() {
 
 void SqliteRecordStore::Add(const DeviceRecord& record) {
     Transaction transaction(db_);
-    Statement insert(
-        db_,
-        "INSERT INTO device_records (id, started_at, finished_at, station, operator, port, "
-        "command, imei, imei_text, version, version_text, result, message, message_id, "
-        "profile_name, profile_sha256, firmware_name, firmware_sha256, firmware_bytes, "
-        "tool_version, code_page) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, "
-        "?14, ?15, ?16, ?17, ?18, ?19, ?20, ?21) ON CONFLICT (id) DO NOTHING");
+    static const std::string recordSql =
+        InsertSql(schema::Records()) + " ON CONFLICT (id) DO NOTHING";
+    static const std::string itemSql = InsertSql(schema::Items());
+    Statement insert(db_, recordSql.c_str());
     const ItemText text(record.codePage);
-    insert.RequiredText(1, record.id);
-    insert.RequiredText(2, record.startedAt);
-    insert.RequiredText(3, record.finishedAt);
-    insert.RequiredText(4, record.station);
-    insert.RequiredText(5, record.operatorName);
-    insert.RequiredText(6, record.port);
-    insert.RequiredText(7, record.command);
-    insert.Blob(8, Present(record.imei));
-    insert.Text(9, text.Decode(record.imei));
-    insert.Blob(10, Present(record.version));
-    insert.Text(11, text.Decode(record.version));
-    insert.RequiredText(12, ResultName(record.result));
-    insert.Text(13, record.message);
-    insert.Text(14, record.messageId);
-    insert.Text(15, record.profileName);
-    insert.Text(16, record.profileSha256);
-    insert.Text(17, record.firmwareName);
-    insert.Text(18, record.firmwareSha256);
-    insert.Int(19, record.firmwareBytes);
-    insert.Text(20, record.toolVersion);
-    insert.Text(21, record.codePage);
+    insert.BindAll(schema::Bind(schema::Records(), schema::RecordRow{record, text}));
     insert.Run();
     if (sqlite3_changes(db_) == 0) {
         return;  // there already; the transaction ends unchanged
     }
-    Statement item(db_,
-                   "INSERT INTO record_items (record_id, seq, number, name, \"before\", wanted, "
-                   "\"after\", written, name_text, before_text, wanted_text, after_text) VALUES "
-                   "(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12)");
+    Statement item(db_, itemSql.c_str());
     int seq = 0;
     for (const RecordItem& it : record.items) {
         item.Reset();
-        item.RequiredText(1, record.id);
-        item.Int(2, ++seq);
-        item.Int(3, it.number != 0 ? std::optional<std::int64_t>(it.number) : std::nullopt);
-        item.Blob(4, it.name);
-        item.Blob(5, it.before);
-        item.Blob(6, it.wanted);
-        item.Blob(7, it.after);
-        item.Int(8, it.written ? 1 : 0);
-        item.Text(9, text.Decode(it.name));
-        item.Text(10, text.Decode(it.before));
-        item.Text(11, text.Decode(it.wanted));
-        item.Text(12, text.Decode(it.after));
+        item.BindAll(schema::Bind(schema::Items(), schema::ItemRow{record, text, ++seq, it}));
         item.Run();
     }
     if (queue_ == Queue::ForServer) {
@@ -412,7 +387,7 @@ void SqliteRecordStore::Add(const DeviceRecord& record) {
 
 void SqliteRecordStore::ForEach(const RecordQuery& query,
                                 const std::function<void(const DeviceRecord&)>& visit) {
-    std::string sql = std::string("SELECT ") + kRecordColumns + " FROM device_records WHERE 1";
+    std::string sql = RecordSelect() + " WHERE 1";
     // Each filter binds its own numbered parameter; unused ones stay NULL.
     if (!query.imei.empty()) {
         sql += " AND imei = ?1";
@@ -454,9 +429,7 @@ void SqliteRecordStore::ForEach(const RecordQuery& query,
 }
 
 std::optional<DeviceRecord> SqliteRecordStore::Get(const std::string& id) {
-    Statement select(
-        db_,
-        (std::string("SELECT ") + kRecordColumns + " FROM device_records WHERE id = ?1").c_str());
+    Statement select(db_, (RecordSelect() + " WHERE id = ?1").c_str());
     select.RequiredText(1, id);
     if (!select.Step()) {
         return std::nullopt;
@@ -467,9 +440,8 @@ std::optional<DeviceRecord> SqliteRecordStore::Get(const std::string& id) {
 }
 
 std::vector<DeviceRecord> SqliteRecordStore::Queued(int limit) {
-    Statement select(db_, (std::string("SELECT ") + kRecordColumns +
-                           " FROM device_records WHERE id IN (SELECT record_id FROM outbox) "
-                           "ORDER BY started_at, id LIMIT ?1")
+    Statement select(db_, (RecordSelect() + " WHERE id IN (SELECT record_id FROM outbox) "
+                                            "ORDER BY started_at, id LIMIT ?1")
                               .c_str());
     select.Int(1, limit > 0 ? limit : -1);
     std::vector<DeviceRecord> queued;

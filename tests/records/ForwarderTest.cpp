@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <thread>
 
@@ -79,6 +80,18 @@ protected:
             EXPECT_EQ(SqliteRecordStore(path, SqliteRecordStore::Queue::ForServer).QueuedCount(), 0)
                 << path;
         }
+    }
+
+    // Whether this process has the file (or its -wal, -shm) open.
+    static bool Held(const std::string& path) {
+        const std::string file = std::filesystem::canonical(path).string();
+        for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
+            std::error_code gone;  // the iterator's own descriptor, closed by now
+            if (std::filesystem::read_symlink(fd.path(), gone).string().starts_with(file)) {
+                return true;
+            }
+        }
+        return false;
     }
 
     testsupport::TempDir dir_;
@@ -194,8 +207,7 @@ TEST_F(ForwarderTest, TheBackgroundPusherTriesAgainUntilTheServerIsBack) {
     Server().Kill();
     BackgroundPusher::Timing timing;
     timing.interval = std::chrono::hours(1);
-    timing.retryMin = std::chrono::milliseconds(10);
-    timing.retryMax = std::chrono::milliseconds(100);
+    timing.retry = {std::chrono::milliseconds(10), std::chrono::milliseconds(100)};
     BackgroundPusher pusher(path, Uri(), timing);
     EXPECT_TRUE(Eventually([&] { return pusher.CurrentStatus().failures >= 2; }));
     EXPECT_FALSE(pusher.CurrentStatus().lastError.empty());
@@ -222,6 +234,25 @@ TEST_F(ForwarderTest, StoppingThePusherDoesNotWaitForAServerThatHangs) {
     Server().Resume();
     SqliteRecordStore local(path, SqliteRecordStore::Queue::ForServer);
     EXPECT_EQ(local.QueuedCount(), 5);
+}
+
+// A pusher let go while the server hangs leaves its thread waiting there,
+// but with no handle of the station's file: the file can be moved, removed
+// or opened by the next run as if the pusher had ended.
+TEST_F(ForwarderTest, APusherLetGoHoldsNothingOfTheStationsFile) {
+    const std::string path = QueuedFile("station.db", 0, 5);
+    Server().Pause();
+    BackgroundPusher::Timing timing;
+    timing.connectTimeout = std::chrono::hours(1);
+    timing.stopWait = std::chrono::milliseconds(0);  // never waited for: let go at once
+    {
+        BackgroundPusher pusher(path, Uri(), timing);
+        EXPECT_TRUE(Eventually([&] { return pusher.CurrentStatus().attempts >= 1 && !Held(path); }))
+            << "the file is held while the server is waited for";
+    }
+    EXPECT_FALSE(Held(path));
+    Server().Resume();
+    EXPECT_EQ(SqliteRecordStore(path, SqliteRecordStore::Queue::ForServer).QueuedCount(), 5);
 }
 
 }  // namespace

@@ -224,6 +224,50 @@ TEST_F(PostgresRecordStoreTest, TheSchemaIsMigratedOnceByStoresOpenedTogether) {
     EXPECT_EQ(Scalar("SELECT count(*) || ' ' || max(version) FROM schema_migrations"), "1 1");
 }
 
+// The tables made from their description are those the first schema's
+// statements made, column for column and constraint for constraint: servers
+// set up before keep working with stations set up after, and the MES sees
+// no change.
+TEST_F(PostgresRecordStoreTest, TheTablesAreThoseTheFirstSchemasStatementsMade) {
+    Scalar(R"(CREATE SCHEMA first; SET search_path TO first;
+        CREATE TABLE device_records (id uuid PRIMARY KEY, started_at timestamptz NOT NULL,
+            finished_at timestamptz NOT NULL, station text NOT NULL, operator text NOT NULL,
+            port text NOT NULL, command text NOT NULL, imei bytea, imei_text text,
+            version bytea, version_text text,
+            result text NOT NULL CHECK (result IN ('ok', 'failed', 'interrupted')),
+            message text, message_id text, profile_name text, profile_sha256 text,
+            firmware_name text, firmware_sha256 text, firmware_bytes bigint,
+            tool_version text, code_page text);
+        CREATE INDEX device_records_imei_started ON device_records (imei, started_at DESC);
+        CREATE INDEX device_records_started ON device_records (started_at DESC);
+        CREATE TABLE record_items (record_id uuid NOT NULL REFERENCES device_records (id),
+            seq integer NOT NULL, number integer, name bytea, before bytea, wanted bytea,
+            after bytea, written boolean NOT NULL, name_text text, before_text text,
+            wanted_text text, after_text text, PRIMARY KEY (record_id, seq)))");
+    { PostgresRecordStore store(Uri(), kConnectTimeout); }
+    const auto described = [&](const std::string& schema) {
+        return Scalar(
+                   "SELECT string_agg(table_name || '.' || column_name || ' ' || data_type || ' ' "
+                   "|| is_nullable, ', ' ORDER BY table_name, ordinal_position) FROM "
+                   "information_schema.columns WHERE table_schema = '" +
+                   schema + "' AND table_name <> 'schema_migrations'") +
+               "; " +
+               Scalar(
+                   "SELECT string_agg(t.relname || ' ' || replace(pg_get_constraintdef(c.oid), '" +
+                   schema +
+                   ".', ''), ', ' ORDER BY t.relname, c.contype) FROM pg_constraint c JOIN "
+                   "pg_class t ON "
+                   "t.oid = c.conrelid JOIN pg_namespace n ON n.oid = t.relnamespace WHERE "
+                   "n.nspname = '" +
+                   schema + "' AND t.relname <> 'schema_migrations'") +
+               "; " +
+               Scalar("SELECT string_agg(indexname || replace(indexdef, '" + schema +
+                      ".', ''), ', ' ORDER BY indexname) FROM pg_indexes WHERE schemaname = '" +
+                      schema + "' AND tablename <> 'schema_migrations'");
+    };
+    EXPECT_EQ(described("public"), described("first"));
+}
+
 TEST_F(PostgresRecordStoreTest, ALaterSchemaIsRefused) {
     { PostgresRecordStore store(Uri(), kConnectTimeout); }
     Scalar("INSERT INTO schema_migrations VALUES (99, now()) RETURNING version");

@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "SampleRecord.h"
-#include "records/OdbcValues.h"
+#include "records/ServerLink.h"
 #include "records/ServerQueries.h"
 #include "records/StopSignal.h"
 
@@ -33,27 +33,41 @@ struct Unnumbered {
 };
 
 TEST(ServerQueries, EveryRowOfAnInsertNumbersItsValuesOnFromTheLast) {
-    const server::Table table = {{"a", "uuid"}, {"b", ""}, {"c", "bytea"}};
-    EXPECT_EQ(server::InsertSql<Numbered>("t", table, 2),
-              "INSERT INTO t (a, b, c) VALUES ($1:uuid, $2, $3:bytea), ($4:uuid, $5, $6:bytea)");
-    EXPECT_EQ(server::InsertSql<Unnumbered>("t", table, 1),
-              "INSERT INTO t (a, b, c) VALUES (CAST(? AS uuid), ?, CAST(? AS bytea))");
+    using records::schema::Type;
+    const records::schema::RecordTable table{"t",
+                                             {{"a", Type::Id, "", 1, nullptr, nullptr},
+                                              {"b", Type::Text, "", 1, nullptr, nullptr},
+                                              {"c", Type::Bytes, "", 1, nullptr, nullptr}},
+                                             "",
+                                             1,
+                                             false};
+    EXPECT_EQ(server::InsertSql<Numbered>(table, 2),
+              "INSERT INTO t (\"a\", \"b\", \"c\") VALUES ($1:uuid, $2, $3:bytea), "
+              "($4:uuid, $5, $6:bytea)");
+    EXPECT_EQ(server::InsertSql<Unnumbered>(table, 1),
+              "INSERT INTO t (\"a\", \"b\", \"c\") VALUES (CAST(? AS uuid), ?, CAST(? AS "
+              "bytea))");
 }
 
-// As many values bound for a record or an item as the insert has columns:
-// one short and every later value lands a column off.
-TEST(ServerQueries, ARecordAndItsItemsBindOneValueAColumn) {
-    const records::DeviceRecord record =
-        testsupport::SampleRecord("860000000000001", testsupport::SampleTime(1));
-    records::OdbcParams values;
-    server::BindRecord(values, record);
-    EXPECT_EQ(static_cast<std::size_t>(values.Count()), server::kRecordColumns.size());
-    const records::ItemText text(record.codePage);
-    for (const records::RecordItem& item : record.items) {
-        records::OdbcParams itemValues;
-        server::BindItem(itemValues, record, text, 1, item);
-        EXPECT_EQ(static_cast<std::size_t>(itemValues.Count()), server::kItemColumns.size());
-    }
+// A column that comes with a later version is left out of the table the
+// first one makes, and added by its own version's step.
+TEST(ServerQueries, AColumnOfALaterVersionIsAddedByItsMigration) {
+    using records::schema::Type;
+    const records::schema::RecordTable table{"t",
+                                             {{"a", Type::Id, "PRIMARY KEY", 1, nullptr, nullptr},
+                                              {"b", Type::Bytes, "", 2, nullptr, nullptr}},
+                                             "",
+                                             1,
+                                             true};
+    const auto steps = [&](int version) {
+        std::vector<std::string> made;
+        records::schema::TableSteps<server::ServerDdl>(table, version, made);
+        return made;
+    };
+    EXPECT_EQ(steps(1),
+              std::vector<std::string>{"CREATE TABLE t (\n    \"a\" uuid PRIMARY KEY\n)"});
+    EXPECT_EQ(steps(2), std::vector<std::string>{"ALTER TABLE t ADD COLUMN \"b\" bytea"});
+    EXPECT_EQ(steps(3), std::vector<std::string>{});
 }
 
 TEST(ServerQueries, EachIdGoesOnceInOneOrderWhateverItsCase) {
@@ -79,6 +93,53 @@ TEST(ServerQueries, OnlyAUuidNamesARecord) {
                            "3ef052cf-4523-49bb-8af8a-39d69d30fcb", "'; DROP TABLE x; --"}) {
         EXPECT_FALSE(server::LooksLikeUuid(id)) << id;
     }
+}
+
+TEST(Backoff, WaitsDoubleUpToTheLongestAndStartOverAfterASuccess) {
+    records::Backoff backoff({std::chrono::seconds(1), std::chrono::seconds(3)});
+    const records::Backoff::Clock::time_point now;
+    EXPECT_EQ(backoff.NextTry(), records::Backoff::Clock::time_point());
+    EXPECT_EQ(backoff.Failed(now), now + std::chrono::seconds(1));
+    EXPECT_EQ(backoff.Failed(now), now + std::chrono::seconds(2));
+    EXPECT_EQ(backoff.Failed(now), now + std::chrono::seconds(3));
+    EXPECT_EQ(backoff.Failed(now), now + std::chrono::seconds(3));
+    EXPECT_TRUE(backoff.Failing());
+    backoff.Succeeded();
+    EXPECT_FALSE(backoff.Failing());
+    EXPECT_EQ(backoff.Failed(now), now + std::chrono::seconds(1));
+}
+
+// A stand-in for a client library's connection: the link only makes,
+// uses and drops it.
+struct FakeConnection {};
+
+TEST(ServerLink, ALostConnectionIsMadeAgainAtOnceAFailedConnectOnlyAfterItsWait) {
+    int connects = 0;
+    bool reachable = true;
+    records::ServerLink<FakeConnection> link(
+        [&] {
+            ++connects;
+            if (!reachable) {
+                throw records::StoreError(records::StoreError::Kind::Open, "refused");
+            }
+            return std::make_unique<FakeConnection>();
+        },
+        {std::chrono::hours(1), std::chrono::hours(2)});
+    const auto use = [&](records::StoreError::Kind fails) {
+        try {
+            link.With([&](FakeConnection&) { throw records::StoreError(fails, "gone"); });
+        } catch (const records::StoreError&) {
+        }
+    };
+    use(records::StoreError::Kind::Other);  // the server answered: kept
+    use(records::StoreError::Kind::Open);   // lost: dropped
+    EXPECT_EQ(connects, 1);
+    reachable = false;
+    use(records::StoreError::Kind::Other);  // made again at once, and refused
+    EXPECT_EQ(connects, 2);
+    reachable = true;
+    use(records::StoreError::Kind::Other);  // within the wait: not tried
+    EXPECT_EQ(connects, 2);
 }
 
 bool Readable(int fd) {

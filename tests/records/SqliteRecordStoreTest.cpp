@@ -235,6 +235,101 @@ TEST_F(SqliteRecordStoreTest, RefusesAFileOfALaterSchema) {
     }
 }
 
+// A file as the first schema's statements made it, written before the tables
+// were made from one description: it opens as it is, reads as it was written
+// and takes new records.
+TEST_F(SqliteRecordStoreTest, AFileOfTheFirstSchemaReadsAsWritten) {
+    const std::string path = PathOf("records.db");
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, R"sql(
+CREATE TABLE device_records (
+    id TEXT PRIMARY KEY NOT NULL, started_at TEXT NOT NULL, finished_at TEXT NOT NULL,
+    station TEXT NOT NULL, operator TEXT NOT NULL, port TEXT NOT NULL, command TEXT NOT NULL,
+    imei BLOB, imei_text TEXT, version BLOB, version_text TEXT,
+    result TEXT NOT NULL CHECK (result IN ('ok', 'failed', 'interrupted')),
+    message TEXT, message_id TEXT, profile_name TEXT, profile_sha256 TEXT, firmware_name TEXT,
+    firmware_sha256 TEXT, firmware_bytes INTEGER, tool_version TEXT, code_page TEXT);
+CREATE INDEX device_records_by_imei ON device_records (imei, started_at DESC);
+CREATE INDEX device_records_by_start ON device_records (started_at DESC);
+CREATE TABLE record_items (
+    record_id TEXT NOT NULL REFERENCES device_records (id), seq INTEGER NOT NULL,
+    number INTEGER, name BLOB, "before" BLOB, wanted BLOB, "after" BLOB,
+    written INTEGER NOT NULL, name_text TEXT, before_text TEXT, wanted_text TEXT,
+    after_text TEXT, PRIMARY KEY (record_id, seq)) WITHOUT ROWID;
+CREATE TABLE outbox (
+    record_id TEXT PRIMARY KEY NOT NULL REFERENCES device_records (id)) WITHOUT ROWID;
+INSERT INTO device_records VALUES ('3ef052cf-4523-49bb-8af8-a39d69d30fcb',
+    '2026-12-01T08:00:00.000Z', '2026-12-01T08:01:00.000Z', 'st1', 'wang', 'COM3', 'batch',
+    X'383630FF', '860?', NULL, NULL, 'interrupted', 'Stopped', 'IDS_STOPPED', 'p.cfg',
+    'ab12', NULL, NULL, 4096, '1.4.0', 'GB18030');
+INSERT INTO record_items VALUES ('3ef052cf-4523-49bb-8af8-a39d69d30fcb', 1, NULL, X'41',
+    X'', NULL, X'C4E3', 0, 'A', '', NULL, '你');
+INSERT INTO record_items VALUES ('3ef052cf-4523-49bb-8af8-a39d69d30fcb', 2, 7, X'42', NULL,
+    X'31', X'31', 1, 'B', NULL, '1', '1');
+INSERT INTO outbox VALUES ('3ef052cf-4523-49bb-8af8-a39d69d30fcb');
+PRAGMA user_version = 1;
+PRAGMA application_id = 1414091350;
+)sql",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+
+    DeviceRecord written;
+    written.id = "3ef052cf-4523-49bb-8af8-a39d69d30fcb";
+    written.startedAt = "2026-12-01T08:00:00.000Z";
+    written.finishedAt = "2026-12-01T08:01:00.000Z";
+    written.station = "st1";
+    written.operatorName = "wang";
+    written.port = "COM3";
+    written.command = "batch";
+    written.imei = "860\xFF";
+    written.result = Result::Interrupted;
+    written.message = "Stopped";
+    written.messageId = "IDS_STOPPED";
+    written.profileName = "p.cfg";
+    written.profileSha256 = "ab12";
+    written.firmwareBytes = 4096;
+    written.toolVersion = "1.4.0";
+    written.codePage = "GB18030";
+    written.items = {{0, "A", std::string(), std::nullopt, "\xC4\xE3", false},
+                     {7, "B", std::nullopt, "1", "1", true}};
+
+    SqliteRecordStore store(path, SqliteRecordStore::Queue::ForServer);
+    EXPECT_EQ(store.Get(written.id), written);
+    EXPECT_EQ(store.Queued(0), std::vector<DeviceRecord>{written});
+    const DeviceRecord added = SampleRecord("860000000000001", "2026-12-02T08:00:00.000Z");
+    store.Add(added);
+    EXPECT_EQ(store.Get(added.id), added);
+    EXPECT_EQ(store.Find({}), (std::vector<DeviceRecord>{Listed(added), Listed(written)}));
+
+    // And a file made now has that file's tables: columns, keys, indexes.
+    { SqliteRecordStore made(PathOf("new.db")); }
+    const auto tables = [](const std::string& file) {
+        sqlite3* tablesDb = nullptr;
+        EXPECT_EQ(sqlite3_open(file.c_str(), &tablesDb), SQLITE_OK);
+        sqlite3_stmt* select = nullptr;
+        EXPECT_EQ(sqlite3_prepare_v2(tablesDb, R"sql(
+SELECT group_concat(d, '; ') FROM (
+  SELECT m.name || (m.sql LIKE '%WITHOUT ROWID') || (instr(m.sql, 'CHECK (') > 0) || ' ' || c.name ||
+         ' ' || c.type || c."notnull" || c.pk AS d
+    FROM sqlite_master m, pragma_table_info(m.name) c WHERE m.type = 'table'
+  UNION ALL SELECT m.name || ' fk ' || f."table" || f."from" || f."to"
+    FROM sqlite_master m, pragma_foreign_key_list(m.name) f WHERE m.type = 'table'
+  UNION ALL SELECT i.tbl_name || ' index ' || i.name || ' ' || x.seqno || x.name || x."desc"
+    FROM sqlite_master i, pragma_index_xinfo(i.name) x WHERE i.type = 'index' AND x.key
+  ORDER BY 1))sql",
+                                     -1, &select, nullptr),
+                  SQLITE_OK);
+        EXPECT_EQ(sqlite3_step(select), SQLITE_ROW);
+        const std::string described = reinterpret_cast<const char*>(sqlite3_column_text(select, 0));
+        sqlite3_finalize(select);
+        sqlite3_close(tablesDb);
+        return described;
+    };
+    EXPECT_EQ(tables(PathOf("new.db")), tables(path));
+}
+
 #ifndef _WIN32
 // A FIFO would hold the open for ever; a device takes nothing back.
 TEST_F(SqliteRecordStoreTest, RefusesWhatIsNotAFile) {
