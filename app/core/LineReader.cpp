@@ -42,7 +42,14 @@ LineRead CLineReader::Read(std::vector<std::string> arguments) {
         return {LineRead::Outcome::Version, {}};
     } catch (const CLI::ParseError&) {
         // The parser stops at an option wanting a value at the end of the
-        // line, or at a switch given one.
+        // line, or at a switch given one; help or the version asked before
+        // it is still answered.
+        if (line_.get_help_ptr()->count() > 0) {
+            return {LineRead::Outcome::Help, {}};
+        }
+        if (line_.get_option("--version")->count() > 0) {
+            return {LineRead::Outcome::Version, {}};
+        }
         const CLI::Option* last =
             arguments.empty() ? nullptr : line_.get_option_no_throw(arguments.back());
         if (last != nullptr && last->get_expected_min() > 0) {

@@ -96,6 +96,16 @@ INSTANTIATE_TEST_SUITE_P(
         Refused{{"--screenshot", "x.png"}, false, "Unknown option --screenshot."}),
     [](const auto& info) { return "Case" + std::to_string(info.index); });
 
+// The language is known even where the line stops short: its last option
+// still waits for its value.
+TEST(StationCommandLine, RefusesInTheLanguageTheLineNames) {
+    testsupport::EnglishForTheTest english;
+    const auto parsed = app::ParseStationCommandLine(Args{"--lang", "zh", "--report"}, false);
+    EXPECT_EQ(parsed.exitStatus, 2);
+    EXPECT_EQ(parsed.message.rfind("--report需要一个值。\n用法：tirvel-station", 0), 0u)
+        << parsed.message;
+}
+
 TEST(StationCommandLine, HelpEndsTheRunWithTheUsageAndAPictureOnlyWhereTaken) {
     testsupport::EnglishForTheTest english;
     for (const char* help : {"--help", "-h", "/?"}) {
