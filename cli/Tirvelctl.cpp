@@ -17,6 +17,7 @@
 #include "framework/CodePage.h"
 #include "job/DeviceRecorder.h"
 #include "job/JobFiles.h"
+#include "job/OptionChecks.h"
 #include "job/RecordsForwarding.h"
 #include "res/RecordIds.h"
 #include "res/ResourceIds.h"
@@ -37,25 +38,6 @@ int UsageError(const std::string& detail) {
     console.Message(res::IDS_CLI_USAGE_ERROR, {detail});
     console.Message(res::IDS_CLI_SEE_HELP);
     return kExitUsage;
-}
-
-// A number in plain decimal from 1 to max. The option parser would take "010"
-// as octal (COM8, eight devices) and "0x10" as hex: on a line with several
-// adapters that configures the device on another port than the operator named.
-// Devices in a batch, seconds of a log: a billion is beyond any shift.
-constexpr int kMaxCountOption = 999999999;
-
-std::optional<int> ParseDecimalOption(const std::string& text, int max) {
-    const std::size_t digits = text.find_first_not_of('0');
-    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos ||
-        digits == std::string::npos || text.size() - digits > 9) {
-        return std::nullopt;
-    }
-    const int number = std::stoi(text);
-    if (number < 1 || number > max) {
-        return std::nullopt;
-    }
-    return number;
 }
 
 }  // namespace
@@ -201,7 +183,7 @@ int RunTirvelctl(int argc, char** argv) {
     }
 
     if (!language.empty() && !fw::ParseLanguage(language)) {
-        return UsageError(Console::Text(res::IDS_CLI_BAD_LANGUAGE, {language}));
+        return UsageError(job::LanguageRefusal(language));
     }
     station::PortListResult portList = deviceOption->count() > 0 ? station::DevicePorts(devices)
                                                                  : station::ParsePortList(portText);
@@ -218,10 +200,9 @@ int RunTirvelctl(int argc, char** argv) {
         if (text->empty()) {
             continue;
         }
-        const std::optional<int> number = ParseDecimalOption(*text, kMaxCountOption);
+        const std::optional<int> number = job::ParseCount(*text);
         if (!number) {
-            return UsageError(Console::Text(res::IDS_CLI_BAD_NUMBER,
-                                            {name, std::to_string(kMaxCountOption), *text}));
+            return UsageError(job::CountRefusal(name, *text));
         }
         *target = *number;
     }
@@ -295,9 +276,8 @@ int RunTirvelctl(int argc, char** argv) {
     const std::optional<records::RecordsSetting> where = records::RecordsSettingInForce(
         recordsOption->count() > 0 ? std::optional<std::string>(recordsText) : std::nullopt);
     if (!where) {
-        return UsageError(Console::Text(
-            res::IDS_RECORDS_BAD_SETTING,
-            {recordsOption->count() > 0 ? recordsText : std::string("TIRVEL_RECORDS")}));
+        return UsageError(job::RecordsSettingRefusal(
+            recordsOption->count() > 0 ? recordsText : "TIRVEL_RECORDS"));
     }
     // The records database is an input of every command, also of one that
     // keeps no record (log): an export or a report over it lost every record.

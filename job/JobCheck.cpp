@@ -6,24 +6,12 @@
 #include "cfgfile/NativePath.h"
 #include "framework/StringTable.h"
 #include "job/JobFiles.h"
-#include "res/RecordIds.h"
+#include "job/OptionChecks.h"
 #include "res/StationIds.h"
 
 namespace job {
 
-namespace {
-
 namespace fs = std::filesystem;
-
-// A count as a window's field takes it: up to six digits, at least 1.
-std::optional<int> ParseCount(const std::string& typed) {
-    const bool digits =
-        typed.size() <= 6 && typed.find_first_not_of("0123456789") == std::string::npos;
-    const int count = digits && !typed.empty() ? std::stoi(typed) : 0;
-    return count >= 1 ? std::optional<int>(count) : std::nullopt;
-}
-
-}  // namespace
 
 std::variant<CheckedJob, std::string> CheckJob(const JobRequest& request) {
     if (request.file.empty()) {
@@ -54,9 +42,8 @@ std::variant<CheckedJob, std::string> CheckJob(const JobRequest& request) {
     const std::optional<records::RecordsSetting> where = records::RecordsSettingInForce(
         request.records.empty() ? std::nullopt : std::optional<std::string>(request.records));
     if (!where) {
-        return fw::LoadText(
-            res::IDS_RECORDS_BAD_SETTING,
-            {request.records.empty() ? std::string("TIRVEL_RECORDS") : request.records});
+        return RecordsSettingRefusal(request.records.empty() ? std::string("TIRVEL_RECORDS")
+                                                             : request.records);
     }
     // The records database is one of the job's inputs: a report over it
     // would lose every record.

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
+#include "app/core/LineReader.h"
 #include "framework/StringTable.h"
+#include "job/OptionChecks.h"
 #include "res/ResourceIds.h"
 
 #ifndef TIRVEL_VERSION
@@ -33,19 +35,6 @@ std::string HelpText(fw::Language language) {
     return FormatHelp("tirvel [--lang en|zh]", res::IDS_APP_USAGE, kOptionHelp, language);
 }
 
-const HiddenOption* FindHiddenOption(const std::string& argument, bool withScreenshots) {
-    if (!argument.starts_with("--")) {
-        return nullptr;
-    }
-    const std::string_view name = std::string_view(argument).substr(2);
-    for (const HiddenOption& option : kHiddenOptions) {
-        if (option.name == name && (withScreenshots || !option.screenshot)) {
-            return &option;
-        }
-    }
-    return nullptr;
-}
-
 }  // namespace
 
 std::span<const HiddenOption> HiddenOptions() {
@@ -55,7 +44,7 @@ std::span<const HiddenOption> HiddenOptions() {
 bool SetLanguageOption(const std::string& value, ParseResult& result) {
     result.options.language = fw::ParseLanguage(value);
     if (!result.options.language) {
-        result.message = fw::FormatMessageText(fw::LoadString(res::IDS_CLI_BAD_LANGUAGE), {value});
+        result.message = job::LanguageRefusal(value);
         result.exitStatus = 2;
         return false;
     }
@@ -110,69 +99,44 @@ std::vector<std::string> WithoutToolkitOptions(const std::vector<std::string>& a
 
 ParseResult ParseCommandLine(const std::vector<std::string>& arguments, bool withScreenshots) {
     ParseResult result;
-    // Help and usage errors in the language named before them on the line.
-    const auto language = [&result] {
-        return result.options.language.value_or(fw::CurrentLanguage());
-    };
-    const auto usageError = [&result, &language](const std::string& message) {
-        result.message = message + "\n" + HelpText(language());
-        result.exitStatus = 2;
-        return result;
-    };
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        std::string argument = arguments[i];
-        std::string value;
-        bool hasValue = false;
-        // "--lang=zh" as well as "--lang zh".
-        if (const std::size_t equals = argument.find('=');
-            argument.starts_with("--") && equals != std::string::npos) {
-            value = argument.substr(equals + 1);
-            argument.resize(equals);
-            hasValue = true;
+    CLineReader reader;
+    CLI::App& line = reader.Options();
+    const CLI::Option* language = line.add_option("--lang");
+    for (const HiddenOption& option : kHiddenOptions) {
+        const std::string name = "--" + std::string(option.name);
+        if (option.screenshot && !withScreenshots) {
+            continue;
         }
-        const auto takeValue = [&]() -> bool {
-            if (hasValue) {
-                return true;
-            }
-            if (i + 1 >= arguments.size()) {
-                return false;
-            }
-            value = arguments[++i];
-            return true;
-        };
-        if (argument == "--help" || argument == "-h" || argument == "/?") {
-            result.message = HelpText(language());
+        if (option.value != nullptr) {
+            line.add_option(name, result.options.*option.value);
+        } else {
+            line.add_flag(name, result.options.*option.flag)->disable_flag_override();
+        }
+    }
+    const LineRead read = reader.Read(arguments);
+    if (const std::optional<std::string> named = GivenValue(*language);
+        named && !SetLanguageOption(*named, result)) {
+        return result;
+    }
+    // Help and usage errors in the language the line names.
+    const fw::Language shown = result.options.language.value_or(fw::CurrentLanguage());
+    switch (read.outcome) {
+        case LineRead::Outcome::Options:
+            return result;
+        case LineRead::Outcome::Help:
+            result.message = HelpText(shown);
             result.exitStatus = 0;
             return result;
-        }
-        if (argument == "--version" || argument == "-v") {
+        case LineRead::Outcome::Version:
             result.message = VersionText();
             result.exitStatus = 0;
             return result;
-        }
-        if (argument == "--lang") {
-            if (!takeValue()) {
-                return usageError(argument);
-            }
-            if (!SetLanguageOption(value, result)) {
-                return result;
-            }
-            continue;
-        }
-        const HiddenOption* option = FindHiddenOption(argument, withScreenshots);
-        if (option != nullptr && option->value != nullptr) {
-            if (!takeValue()) {
-                return usageError(argument);
-            }
-            result.options.*option->value = value;
-            continue;
-        }
-        if (option != nullptr && !hasValue) {
-            result.options.*option->flag = true;
-            continue;
-        }
-        return usageError(arguments[i]);
+        case LineRead::Outcome::Unknown:
+        case LineRead::Outcome::NoValue:
+            break;
     }
+    result.message = read.argument + "\n" + HelpText(shown);
+    result.exitStatus = 2;
     return result;
 }
 

@@ -1,6 +1,8 @@
 #include "app/core/StationCommandLine.h"
 
 #include "app/core/CommandLine.h"
+#include "app/core/LineReader.h"
+#include "job/OptionChecks.h"
 
 #include "framework/StringTable.h"
 #include "records/RecordsSetting.h"
@@ -43,94 +45,85 @@ StationParseResult Refuse(std::string message, fw::Language language) {
 
 StationParseResult ParseStationCommandLine(const std::vector<std::string>& arguments,
                                            bool withScreenshot) {
+    CLineReader reader;
+    CLI::App& line = reader.Options();
+    const CLI::Option* language = line.add_option("--lang");
+    const CLI::Option* ports = line.add_option("-p,--port");
+    const CLI::Option* devices = line.add_option("--device")
+                                     ->allow_extra_args(false)
+                                     ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    const CLI::Option* profile = line.add_option("--profile");
+    const CLI::Option* firmware = line.add_option("--firmware");
+    const CLI::Option* count = line.add_option("--count");
+    const CLI::Option* report = line.add_option("--report");
+    const CLI::Option* records = line.add_option("--records");
+    const CLI::Option* start = line.add_flag("--start");
+    const CLI::Option* screenshot = withScreenshot ? line.add_option("--screenshot") : nullptr;
+    const LineRead read = reader.Read(arguments);
+
     StationParseResult result;
     StationOptions& o = result.options;
-    std::vector<std::string> devices;
-    // Texts in the language named before them on the line.
-    const auto language = [&o] { return o.language.value_or(fw::CurrentLanguage()); };
-    const auto refuse = [&language](fw::UINT id, const std::vector<std::string>& inserts = {}) {
-        return Refuse(
-            fw::TrimLineEnds(fw::FormatMessageText(fw::LoadString(id, language()), inserts)),
-            language());
+    const std::optional<std::string> named = GivenValue(*language);
+    if (named) {
+        if (std::string refusal = job::LanguageRefusal(*named); !refusal.empty()) {
+            return Refuse(std::move(refusal), fw::CurrentLanguage());
+        }
+        o.language = fw::ParseLanguage(*named);
+    }
+    // Texts in the language the line names.
+    const fw::Language shown = o.language.value_or(fw::CurrentLanguage());
+    const auto refuse = [shown](fw::UINT id, const std::vector<std::string>& inserts = {}) {
+        return Refuse(fw::TrimLineEnds(fw::FormatMessageText(fw::LoadString(id, shown), inserts)),
+                      shown);
     };
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        std::string name = arguments[i];
-        std::optional<std::string> value;
-        if (const auto eq = name.find('='); name.rfind("--", 0) == 0 && eq != std::string::npos) {
-            value = name.substr(eq + 1);
-            name.erase(eq);
-        }
-        const auto take = [&]() -> std::optional<std::string> {
-            if (value) {
-                return value;
-            }
-            if (i + 1 < arguments.size()) {
-                return arguments[++i];
-            }
-            return std::nullopt;
-        };
-        if (name == "--help" || name == "-h" || name == "/?") {
+    switch (read.outcome) {
+        case LineRead::Outcome::Options:
+            break;
+        case LineRead::Outcome::Help:
             result.exitStatus = 0;
-            result.message = FormatHelp(kSynopsis, res::IDS_STATION_HELP, kOptionHelp, language());
+            result.message = FormatHelp(kSynopsis, res::IDS_STATION_HELP, kOptionHelp, shown);
             return result;
-        }
-        if (name == "--version" || name == "-v") {
+        case LineRead::Outcome::Version:
             result.exitStatus = 0;
             result.message = std::string("tirvel-station ") + TIRVEL_VERSION;
             return result;
-        }
-        if (name == "--start") {
-            o.start = true;
-            continue;
-        }
-        const bool known = name == "--lang" || name == "-p" || name == "--port" ||
-                           name == "--device" || name == "--profile" || name == "--firmware" ||
-                           name == "--count" || name == "--report" || name == "--records" ||
-                           (withScreenshot && name == "--screenshot");
-        if (!known) {
-            return refuse(res::IDS_STATION_UNKNOWN_OPTION, {arguments[i]});
-        }
-        const std::optional<std::string> given = take();
-        if (!given) {
-            return refuse(res::IDS_STATION_OPTION_VALUE, {name});
-        }
-        if (name == "--lang") {
-            o.language = fw::ParseLanguage(*given);
-            if (!o.language) {
-                return refuse(res::IDS_CLI_BAD_LANGUAGE, {*given});
-            }
-        } else if (name == "-p" || name == "--port") {
-            o.ports = *given;
-        } else if (name == "--device") {
-            devices.push_back(*given);
-        } else if (name == "--profile" || name == "--firmware") {
-            if (o.job) {
-                return refuse(res::IDS_STATION_ONE_FILE);
-            }
-            o.job = name == "--profile" ? CStationView::Job::Configure : CStationView::Job::Update;
-            o.file = *given;
-        } else if (name == "--screenshot") {
-            o.screenshot = *given;
-        } else if (name == "--count") {
-            o.count = *given;
-        } else if (name == "--records") {
-            if (!records::ParseRecordsSetting(*given)) {
-                return refuse(res::IDS_RECORDS_BAD_SETTING, {*given});
-            }
-            o.records = *given;
-        } else {
-            o.report = *given;
+        case LineRead::Outcome::Unknown:
+            return refuse(res::IDS_STATION_UNKNOWN_OPTION, {read.argument});
+        case LineRead::Outcome::NoValue:
+            return refuse(res::IDS_STATION_OPTION_VALUE, {read.argument});
+    }
+    if (profile->count() + firmware->count() > 1) {
+        return refuse(res::IDS_STATION_ONE_FILE);
+    }
+    if (ports->count() > 0 && devices->count() > 0) {
+        return refuse(res::IDS_STATION_PORTS_OR_DEVICES);
+    }
+    o.records = GivenValue(*records);
+    if (o.records && !records::ParseRecordsSetting(*o.records)) {
+        return Refuse(job::RecordsSettingRefusal(*o.records, shown), shown);
+    }
+    o.count = GivenValue(*count);
+    if (o.count && !o.count->empty()) {
+        if (std::string refusal = job::CountRefusal("--count", *o.count, shown); !refusal.empty()) {
+            return Refuse(std::move(refusal), shown);
         }
     }
-    if (!devices.empty()) {
-        if (o.ports) {
-            return refuse(res::IDS_STATION_PORTS_OR_DEVICES);
-        }
+    if (profile->count() + firmware->count() > 0) {
+        o.job = profile->count() > 0 ? CStationView::Job::Configure : CStationView::Job::Update;
+        o.file = GivenValue(profile->count() > 0 ? *profile : *firmware);
+    }
+    o.ports = GivenValue(*ports);
+    if (devices->count() > 0) {
         std::string joined;
-        for (const std::string& device : devices) {
+        for (const std::string& device : devices->results()) {
             joined += (joined.empty() ? "" : ",") + device;
         }
         o.ports = joined;
+    }
+    o.report = GivenValue(*report);
+    o.start = start->count() > 0;
+    if (screenshot != nullptr) {
+        o.screenshot = GivenValue(*screenshot).value_or(std::string());
     }
     return result;
 }

@@ -3,6 +3,8 @@
 //                  [--profile FILE | --firmware FILE] [--count N] [--report FILE] [--start]
 // (or --help, --version). It fills the form; --start then begins at once, and
 // the form's own checks refuse bad values with the messages tirvelctl gives.
+// What tirvelctl refuses on its line (the language, the count, the records
+// setting) is refused here already, with the same check.
 #pragma once
 
 #include <optional>

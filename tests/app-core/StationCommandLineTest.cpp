@@ -79,7 +79,14 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Refused{{"--colour"}, false, "Unknown option --colour."},
         Refused{{"--count"}, false, "--count needs a value."},
+        Refused{{"--report", "r.csv", "-p"}, false, "-p needs a value."},
+        Refused{{"--device", "/dev/ttyS0", "/dev/ttyS1"}, false, "Unknown option /dev/ttyS1."},
+        // The count tirvelctl takes, with tirvelctl's words.
+        Refused{{"--count=0x10"}, false, "--count needs a whole number from 1 to 999999999"},
         Refused{{"--profile", "p.ini", "--firmware", "fw.bin"},
+                false,
+                "Give --profile or --firmware, not both."},
+        Refused{{"--profile", "a.ini", "--profile=b.ini"},
                 false,
                 "Give --profile or --firmware, not both."},
         Refused{{"-p", "1", "--device", "/dev/ttyS0"}, false, "Give -p or --device, not both."},
@@ -88,6 +95,16 @@ INSTANTIATE_TEST_SUITE_P(
         // Only the shell that pictures itself knows the option.
         Refused{{"--screenshot", "x.png"}, false, "Unknown option --screenshot."}),
     [](const auto& info) { return "Case" + std::to_string(info.index); });
+
+// The language is known even where the line stops short: its last option
+// still waits for its value.
+TEST(StationCommandLine, RefusesInTheLanguageTheLineNames) {
+    testsupport::EnglishForTheTest english;
+    const auto parsed = app::ParseStationCommandLine(Args{"--lang", "zh", "--report"}, false);
+    EXPECT_EQ(parsed.exitStatus, 2);
+    EXPECT_EQ(parsed.message.rfind("--report需要一个值。\n用法：tirvel-station", 0), 0u)
+        << parsed.message;
+}
 
 TEST(StationCommandLine, HelpEndsTheRunWithTheUsageAndAPictureOnlyWhereTaken) {
     testsupport::EnglishForTheTest english;
