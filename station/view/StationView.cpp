@@ -6,6 +6,7 @@
 #include <optional>
 #include <sstream>
 
+#include "cfgfile/DocumentsFolder.h"
 #include "cfgfile/NativePath.h"
 #include "cli/CommandFiles.h"
 #include "cli/Console.h"
@@ -52,17 +53,7 @@ std::string Duration(double seconds) {
 
 // The user's documents folder; empty where the system names none.
 fs::path DocumentsFolder() {
-#ifdef _WIN32
-    // The wide value: a user name outside the ANSI code page survives.
-    const wchar_t* profile = _wgetenv(L"USERPROFILE");
-    return profile != nullptr ? fs::path(profile) / "Documents" : fs::path();
-#else
-    if (const char* documents = std::getenv("XDG_DOCUMENTS_DIR"); documents && *documents) {
-        return documents;
-    }
-    const char* home = std::getenv("HOME");
-    return home != nullptr ? fs::path(home) / "Documents" : fs::path();
-#endif
+    return cfgfile::NativePath(cfgfile::DocumentsFolder());
 }
 
 // A dated report in the folder named, else in the user's documents folder,
