@@ -1,5 +1,5 @@
-// The calls on files that differ between the systems, under the whole-file
-// writers: one file of each system's own implements them.
+// The calls on files that differ between the systems, under the file writers
+// and the log: one file of each system's own implements them.
 #pragma once
 
 #include <cstdint>
@@ -16,6 +16,10 @@ std::FILE* OpenFile(const std::filesystem::path& path, const char* mode);
 bool SyncStream(std::FILE* file);
 
 bool WriteAll(int fd, std::string_view bytes);
+// At the offset given, whatever the descriptor's position.
+bool WriteAt(int fd, std::uint64_t offset, std::string_view bytes);
+// Exactly count bytes from the offset, or false.
+bool ReadAt(int fd, std::uint64_t offset, char* data, std::size_t count);
 
 // What a file opened for writing may turn out to be.
 enum class Accept { kRegular, kRegularOrDevice, kDevice };

@@ -82,6 +82,38 @@ bool WriteAll(int fd, std::string_view bytes) {
     return true;
 }
 
+bool WriteAt(int fd, std::uint64_t offset, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t written =
+            ::pwrite(fd, bytes.data(), bytes.size(), static_cast<off_t>(offset));
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+        offset += static_cast<std::uint64_t>(written);
+    }
+    return true;
+}
+
+bool ReadAt(int fd, std::uint64_t offset, char* data, std::size_t count) {
+    while (count > 0) {
+        const ssize_t got = ::pread(fd, data, count, static_cast<off_t>(offset));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            return false;
+        }
+        data += got;
+        count -= static_cast<std::size_t>(got);
+        offset += static_cast<std::uint64_t>(got);
+    }
+    return true;
+}
+
 int OpenForWriting(const fs::path& target, bool create, Accept accept, bool* regular) {
     const int fd =
         ::open(target.c_str(),

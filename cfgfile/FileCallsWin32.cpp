@@ -12,6 +12,13 @@ namespace cfgfile::sys {
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// The CRT's calls take at most an int's worth at a time.
+constexpr std::size_t kMaxCall = 1u << 30;
+
+}  // namespace
+
 std::FILE* OpenFile(const fs::path& path, const char* mode) {
     const std::string narrowMode(mode);
     const std::wstring wideMode(narrowMode.begin(), narrowMode.end());
@@ -24,12 +31,31 @@ bool SyncStream(std::FILE*) {
 
 bool WriteAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
-        const unsigned chunk = static_cast<unsigned>(std::min<std::size_t>(bytes.size(), 1u << 30));
+        const unsigned chunk = static_cast<unsigned>(std::min(bytes.size(), kMaxCall));
         const int written = ::_write(fd, bytes.data(), chunk);
         if (written <= 0) {
             return false;
         }
         bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+bool WriteAt(int fd, std::uint64_t offset, std::string_view bytes) {
+    return ::_lseeki64(fd, static_cast<long long>(offset), SEEK_SET) >= 0 && WriteAll(fd, bytes);
+}
+
+bool ReadAt(int fd, std::uint64_t offset, char* data, std::size_t count) {
+    if (::_lseeki64(fd, static_cast<long long>(offset), SEEK_SET) < 0) {
+        return false;
+    }
+    while (count > 0) {
+        const int got = ::_read(fd, data, static_cast<unsigned>(std::min(count, kMaxCall)));
+        if (got <= 0) {
+            return false;
+        }
+        data += got;
+        count -= static_cast<std::size_t>(got);
     }
     return true;
 }
