@@ -46,6 +46,10 @@ bool TakeOverIdentity(std::FILE* temporary, const std::filesystem::path& target)
 // permissions; failing to copy them is no reason to lose the write.
 void TakeOverPermissions(const std::filesystem::path& temporary, std::filesystem::perms old);
 
+// Whether the two paths end in the same name, as the file system tells names
+// apart.
+bool SameFileName(const std::filesystem::path& a, const std::filesystem::path& b);
+
 // Puts the written temporary in the target's place.
 bool MoveOver(const std::filesystem::path& temporary, const std::filesystem::path& target,
               bool exists);

@@ -180,6 +180,10 @@ bool TakeOverIdentity(std::FILE* temporary, const fs::path& target) {
 // The mode came along with the identity, before the bytes.
 void TakeOverPermissions(const fs::path&, fs::perms) {}
 
+bool SameFileName(const fs::path& a, const fs::path& b) {
+    return a.filename() == b.filename();
+}
+
 bool MoveOver(const fs::path& temporary, const fs::path& target, bool) {
     std::error_code ec;
     fs::rename(temporary, target, ec);

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cctype>
 #include <string>
 
 #include "cfgfile/FileCalls.h"
@@ -98,6 +99,17 @@ bool TakeOverIdentity(std::FILE*, const fs::path&) {
 void TakeOverPermissions(const fs::path& temporary, fs::perms old) {
     std::error_code ec;
     fs::permissions(temporary, old, ec);
+}
+
+// NTFS tells no case apart.
+bool SameFileName(const fs::path& a, const fs::path& b) {
+    const auto lower = [](std::wstring name) {
+        std::transform(name.begin(), name.end(), name.begin(), [](wchar_t c) {
+            return c < 128 ? static_cast<wchar_t>(std::tolower(c)) : c;
+        });
+        return name;
+    };
+    return lower(a.filename().wstring()) == lower(b.filename().wstring());
 }
 
 bool MoveOver(const fs::path& temporary, const fs::path& target, bool exists) {
