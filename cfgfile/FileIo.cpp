@@ -1,55 +1,25 @@
 #include "cfgfile/FileIo.h"
+#include "cfgfile/FileCalls.h"
 #include "cfgfile/NativePath.h"
 #include "cfgfile/OutputFile.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <random>
-
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#include <sys/stat.h>
-
-#include "common/LeanWindows.h"
-#else
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#ifdef __linux__
-#include <sys/xattr.h>
-#endif
-#endif
 
 namespace cfgfile {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::FILE* OpenFile(const fs::path& path, const char* mode) {
-#ifdef _WIN32
-    const std::string narrowMode(mode);
-    const std::wstring wideMode(narrowMode.begin(), narrowMode.end());
-    return ::_wfopen(path.c_str(), wideMode.c_str());
-#else
-    return std::fopen(path.c_str(), mode);
-#endif
-}
-
 // Writes everything, flushes it to the disk and closes the stream in any case.
 bool WriteAndClose(std::FILE* file, std::string_view bytes) {
     // An empty view may carry a null pointer, which fwrite must not be given.
     bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
     ok = std::fflush(file) == 0 && ok;
-#ifndef _WIN32
-    // Without this a crash soon after the rename can leave an empty file where
-    // the old one was.
-    ok = ok && ::fsync(::fileno(file)) == 0;
-#endif
+    ok = ok && sys::SyncStream(file);
     ok = std::fclose(file) == 0 && ok;
     return ok;
 }
@@ -64,7 +34,7 @@ std::FILE* CreateTemporaryBeside(const fs::path& target, fs::path& temporary, in
         name += target.filename().native();
         name += ".tmp-" + std::to_string(random());
         temporary.replace_filename(name);
-        if (std::FILE* file = OpenFile(temporary, "wbx")) {
+        if (std::FILE* file = sys::OpenFile(temporary, "wbx")) {
             return file;
         }
         error = errno;
@@ -94,95 +64,14 @@ bool FolderRefusesNewFile(int error) {
     }
 }
 
-#ifdef _WIN32
-bool WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const unsigned chunk = static_cast<unsigned>(std::min<std::size_t>(bytes.size(), 1u << 30));
-        const int written = ::_write(fd, bytes.data(), chunk);
-        if (written <= 0) {
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
-}
-#else
-bool WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
-}
-#endif
-
-// What a file opened for writing may turn out to be.
-enum class Accept { kRegular, kRegularOrDevice, kDevice };
-
-// Opens the file for writing without ever waiting in open(): a FIFO put in
-// the path's place since it was looked at has no reader (and fails) or is
-// refused on the descriptor. regular tells which kind was found. -1 when it
-// cannot be opened or is not of a kind accepted.
-int OpenForWriting(const fs::path& target, bool create, Accept accept, bool* regular = nullptr) {
-#ifdef _WIN32
-    // Windows has no FIFOs in the file system, and a named pipe with nobody
-    // serving it fails to open at once; the kind was told from its status.
-    (void)accept;
-    const int fd = ::_wopen(target.c_str(), _O_WRONLY | _O_BINARY | (create ? _O_CREAT : 0),
-                            _S_IREAD | _S_IWRITE);
-    if (fd >= 0 && regular != nullptr) {
-        std::error_code ec;
-        *regular = fs::is_regular_file(target, ec);
-    }
-    return fd;
-#else
-    const int fd =
-        ::open(target.c_str(),
-               O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (create ? O_CREAT : 0), 0666);
-    if (fd < 0) {
-        return -1;
-    }
-    struct stat opened {};
-    const bool isRegular = ::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode);
-    const bool isDevice = !isRegular && S_ISCHR(opened.st_mode);
-    const bool accepted = accept == Accept::kRegular ? isRegular
-                          : accept == Accept::kDevice ? isDevice
-                                                      : isRegular || isDevice;
-    // Once open, a device's writes may wait as writes do; only the open must not.
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (!accepted || flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    if (regular != nullptr) {
-        *regular = isRegular;
-    }
-    return fd;
-#endif
-}
-
-int CloseFd(int fd) {
-#ifdef _WIN32
-    return ::_close(fd);
-#else
-    return ::close(fd);
-#endif
-}
-
 // A device takes the bytes where it is; it has nothing to cut or flush to a disk.
 bool WriteToDevice(const fs::path& target, std::string_view bytes) {
-    const int fd = OpenForWriting(target, false, Accept::kDevice);
+    const int fd = sys::OpenForWriting(target, false, sys::Accept::kDevice);
     if (fd < 0) {
         return false;
     }
-    const bool ok = WriteAll(fd, bytes);
-    return CloseFd(fd) == 0 && ok;
+    const bool ok = sys::WriteAll(fd, bytes);
+    return sys::CloseFd(fd) == 0 && ok;
 }
 
 // Writes over the file's own bytes and then cuts it to the new length; it is
@@ -195,108 +84,14 @@ bool WriteToDevice(const fs::path& target, std::string_view bytes) {
 // not exist yet (the target of a symbolic link that names nothing so far).
 bool WriteInPlace(const fs::path& target, std::string_view bytes, bool create = false) {
     // Write-only: a file one may write but not read still takes it.
-    const int fd = OpenForWriting(target, create, Accept::kRegular);
+    const int fd = sys::OpenForWriting(target, create, sys::Accept::kRegular);
     if (fd < 0) {
         return false;
     }
-    bool ok = WriteAll(fd, bytes);
-#ifdef _WIN32
-    ok = ok && ::_chsize_s(fd, static_cast<long long>(bytes.size())) == 0;
-    ok = ok && ::_commit(fd) == 0;
-#else
-    ok = ok && ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0;
-    ok = ok && ::fsync(fd) == 0;
-#endif
-    return CloseFd(fd) == 0 && ok;
-}
-
-#ifndef _WIN32
-#ifdef __linux__
-bool SameAttribute(const fs::path& target, int temporaryFd, const char* name) {
-    char old[256];
-    char now[256];
-    const ssize_t oldSize = ::getxattr(target.c_str(), name, old, sizeof old);
-    const ssize_t nowSize = ::fgetxattr(temporaryFd, name, now, sizeof now);
-    return oldSize >= 0 && oldSize == nowSize &&
-           std::memcmp(old, now, static_cast<std::size_t>(oldSize)) == 0;
-}
-
-// Extended attributes, POSIX ACLs among them, belong to the inode and would not
-// come along to a new one. SELinux labels every file: the label the temporary
-// got from the folder counts as kept when it is the same one.
-bool AttributesWouldBeLost(const fs::path& target, int temporaryFd) {
-    ssize_t size = ::listxattr(target.c_str(), nullptr, 0);
-    if (size <= 0) {
-        return false;  // none, or a file system without them
-    }
-    std::string names(static_cast<std::size_t>(size), '\0');
-    size = ::listxattr(target.c_str(), names.data(), names.size());
-    if (size < 0) {
-        return true;  // they changed under us; keep whatever they are now
-    }
-    names.resize(static_cast<std::size_t>(size));
-    for (std::size_t at = 0; at < names.size();) {
-        const char* name = names.c_str() + at;
-        at += std::strlen(name) + 1;
-        if (std::string_view(name) != "security.selinux" ||
-            !SameAttribute(target, temporaryFd, name)) {
-            return true;
-        }
-    }
-    return false;
-}
-#else
-bool AttributesWouldBeLost(const fs::path&, int) {
-    return false;
-}
-#endif
-
-// Gives the temporary the old file's owner, group and mode, so that the rename
-// changes nothing but the bytes. False when that cannot be had: another
-// user's file written by someone who may not give files away, a group the
-// writer is not in, or attributes a new file would lack.
-bool TakeOverIdentity(std::FILE* temporary, const fs::path& target) {
-    struct stat old {};
-    struct stat now {};
-    const int fd = ::fileno(temporary);
-    if (::stat(target.c_str(), &old) != 0 || ::fstat(fd, &now) != 0) {
-        return false;
-    }
-    if ((old.st_uid != now.st_uid || old.st_gid != now.st_gid) &&
-        ::fchown(fd, old.st_uid, old.st_gid) != 0) {
-        return false;
-    }
-    // After the chown, which clears set-user-ID and set-group-ID bits.
-    if (::fchmod(fd, old.st_mode & 07777) != 0) {
-        return false;
-    }
-    return !AttributesWouldBeLost(target, fd);
-}
-#endif
-
-// Puts the written temporary in the target's place.
-bool MoveOver(const fs::path& temporary, const fs::path& target, bool exists) {
-#ifdef _WIN32
-    if (exists) {
-        // Unlike a plain rename, this keeps the old file's ACL, attributes,
-        // creation time and alternate streams.
-        if (::ReplaceFileW(target.c_str(), temporary.c_str(), nullptr,
-                           REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr,
-                           nullptr)) {
-            return true;
-        }
-        // The old file is gone already and the new bytes still have the
-        // temporary name: they must get the target's.
-        if (::GetLastError() != ERROR_UNABLE_TO_MOVE_REPLACEMENT) {
-            return false;
-        }
-    }
-#else
-    (void)exists;
-#endif
-    std::error_code ec;
-    fs::rename(temporary, target, ec);
-    return !ec;
+    bool ok = sys::WriteAll(fd, bytes);
+    ok = ok && sys::CutTo(fd, bytes.size());
+    ok = ok && sys::SyncFd(fd);
+    return sys::CloseFd(fd) == 0 && ok;
 }
 
 }  // namespace
@@ -321,13 +116,11 @@ bool ReplaceFileContents(const std::string& path, std::string_view bytes) {
         // a pipe, a socket, a folder or a disk takes no file at all.
         return fs::is_character_file(status) && WriteToDevice(target, bytes);
     }
-#ifndef _WIN32
     // The rename would get past a write-protected file that opening it for
     // writing refuses; the operator's protection wins.
-    if (exists && ::access(target.c_str(), W_OK) != 0) {
+    if (exists && sys::WriteProtected(target)) {
         return false;
     }
-#endif
     // A rename would leave the other names with the old bytes.
     if (exists && fs::hard_link_count(target, ec) > 1 && !ec) {
         return WriteInPlace(target, bytes);
@@ -339,23 +132,17 @@ bool ReplaceFileContents(const std::string& path, std::string_view bytes) {
     if (file == nullptr) {
         return exists && FolderRefusesNewFile(error) && WriteInPlace(target, bytes);
     }
-#ifndef _WIN32
-    if (exists && !TakeOverIdentity(file, target)) {
+    if (exists && !sys::TakeOverIdentity(file, target)) {
         std::fclose(file);
         fs::remove(temporary, ec);
         return WriteInPlace(target, bytes);
     }
-#endif
     bool ok = WriteAndClose(file, bytes);
     const int writeError = ok ? 0 : errno;
-#ifdef _WIN32
     if (ok && exists) {
-        // Failing to copy the read-only bit and the like is no reason to lose
-        // the write.
-        fs::permissions(temporary, status.permissions(), ec);
+        sys::TakeOverPermissions(temporary, status.permissions());
     }
-#endif
-    ok = ok && MoveOver(temporary, target, exists);
+    ok = ok && sys::MoveOver(temporary, target, exists);
     if (!ok) {
         fs::remove(temporary, ec);
     }
@@ -377,7 +164,7 @@ bool ReplaceFileContents(const std::string& path, std::string_view bytes) {
 
 OutputStream::~OutputStream() {
     if (fd_ >= 0) {
-        CloseFd(fd_);
+        sys::CloseFd(fd_);
     }
 }
 
@@ -386,24 +173,20 @@ bool OutputStream::Open(const std::string& path) {
         return false;
     }
     bool regular = false;
-    fd_ = OpenForWriting(NativePath(path), true, Accept::kRegularOrDevice, &regular);
+    fd_ = sys::OpenForWriting(NativePath(path), true, sys::Accept::kRegularOrDevice, &regular);
     if (fd_ < 0 || !regular) {
         return fd_ >= 0;
     }
-#ifdef _WIN32
-    const bool emptied = ::_chsize_s(fd_, 0) == 0;
-#else
-    const bool emptied = ::ftruncate(fd_, 0) == 0;
-#endif
+    const bool emptied = sys::CutTo(fd_, 0);
     if (!emptied) {
-        CloseFd(fd_);
+        sys::CloseFd(fd_);
         fd_ = -1;
     }
     return emptied;
 }
 
 bool OutputStream::Write(std::string_view bytes) {
-    return fd_ >= 0 && WriteAll(fd_, bytes);
+    return fd_ >= 0 && sys::WriteAll(fd_, bytes);
 }
 
 }  // namespace cfgfile

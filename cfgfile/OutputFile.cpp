@@ -1,46 +1,15 @@
 #include "cfgfile/OutputFile.h"
 
-#include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <system_error>
 
+#include "cfgfile/FileCalls.h"
 #include "cfgfile/NativePath.h"
-
-#ifdef _WIN32
-#include "common/LeanWindows.h"
-#else
-#include <sys/stat.h>
-#endif
 
 namespace cfgfile {
 namespace {
 
 namespace fs = std::filesystem;
-
-#ifdef _WIN32
-struct Identity {
-    DWORD volume = 0;
-    DWORD indexHigh = 0;
-    DWORD indexLow = 0;
-};
-
-// Asked of the file itself: no access rights are needed, and a folder opens
-// only with backup semantics.
-bool IdentityOf(const std::string& path, Identity& id) {
-    const HANDLE file = ::CreateFileW(NativePath(path).c_str(), 0,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    BY_HANDLE_FILE_INFORMATION info{};
-    const bool known = ::GetFileInformationByHandle(file, &info) != 0;
-    ::CloseHandle(file);
-    id = {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
-    return known;
-}
-#endif
 
 // Where a write to path lands: symbolic links at the end followed, as open()
 // follows them, also to a file that does not exist yet. A loop of links ends
@@ -59,21 +28,6 @@ fs::path Followed(const fs::path& path) {
         at = target.is_absolute() ? target : at.parent_path() / target;
     }
     return at;
-}
-
-bool SameName(const fs::path& a, const fs::path& b) {
-#ifdef _WIN32
-    // NTFS tells no case apart.
-    const auto lower = [](std::wstring name) {
-        std::transform(name.begin(), name.end(), name.begin(), [](wchar_t c) {
-            return c < 128 ? static_cast<wchar_t>(std::tolower(c)) : c;
-        });
-        return name;
-    };
-    return lower(a.filename().wstring()) == lower(b.filename().wstring());
-#else
-    return a.filename() == b.filename();
-#endif
 }
 
 std::string FolderOf(const fs::path& path) {
@@ -97,29 +51,13 @@ OutputKind ClassifyOutput(const std::string& path) {
     }
 }
 
-bool SameFile(const std::string& a, const std::string& b) {
-    // Not std::filesystem::equivalent: it declines to compare two devices,
-    // and a report written to the serial port in use is one of the cases.
-#ifdef _WIN32
-    Identity first;
-    Identity second;
-    return IdentityOf(a, first) && IdentityOf(b, second) && first.volume == second.volume &&
-           first.indexHigh == second.indexHigh && first.indexLow == second.indexLow;
-#else
-    struct stat first {};
-    struct stat second {};
-    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
-           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
-#endif
-}
-
 bool SamePlace(const std::string& a, const std::string& b) {
     if (SameFile(a, b)) {
         return true;
     }
     const fs::path first = Followed(NativePath(a));
     const fs::path second = Followed(NativePath(b));
-    if (!SameName(first, second)) {
+    if (!sys::SameFileName(first, second)) {
         return false;
     }
     if (SameFile(FolderOf(first), FolderOf(second))) {

@@ -1,11 +1,6 @@
 #include "framework/Language.h"
 
 #include <atomic>
-#include <cstdlib>
-
-#ifdef _WIN32
-#include <windows.h>
-#endif
 
 #include "common/AsciiText.h"
 
@@ -18,21 +13,6 @@ std::atomic<int>& LanguageSlot() {
 }
 
 }  // namespace
-
-Language LanguageFromEnvironment() {
-#ifdef _WIN32
-    return PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_CHINESE ? Language::Chinese
-                                                                     : Language::English;
-#else
-    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-        const char* value = std::getenv(name);
-        if (value != nullptr && *value != '\0') {
-            return StartsWithNoCase(value, "zh") ? Language::Chinese : Language::English;
-        }
-    }
-    return Language::English;
-#endif
-}
 
 std::optional<Language> ParseLanguage(std::string_view text) {
     if (StartsWithNoCase(text, "zh") || StartsWithNoCase(text, "chinese")) {

@@ -43,11 +43,10 @@ fw::LRESULT CSettingsDlg::WindowProc(fw::UINT message, fw::WPARAM wParam, fw::LP
 }
 
 std::string CSettingsDlg::DescribeComNumber(const std::string& typed) {
-#ifdef _WIN32
-    // The system opens COM names itself; there is nothing to tell.
-    (void)typed;
-    return {};
-#else
+    // Where the system opens COM names itself there is nothing to tell.
+    if (!serial::ComNumbersResolved()) {
+        return {};
+    }
     const int number = serial::ParseComNumber("COM" + typed);
     if (number == 0) {
         return {};
@@ -60,7 +59,6 @@ std::string CSettingsDlg::DescribeComNumber(const std::string& typed) {
         }
     }
     return fw::LoadString(res::IDS_COM_REACHES_NOTHING);
-#endif
 }
 
 void CSettingsDlg::ShowReachedDevice(const std::string& typed) {

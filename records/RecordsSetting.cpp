@@ -1,28 +1,8 @@
 #include "records/RecordsSetting.h"
 
-#include <cstdlib>
-
-#ifdef _WIN32
-#include "common/Utf16Win32.h"
-#endif
+#include "common/Environment.h"
 
 namespace records {
-namespace {
-
-std::string Environment(const char* name) {
-#ifdef _WIN32
-    // Through the wide environment: a user name outside the ANSI code page
-    // would not survive the narrow one.
-    const std::wstring wide(name, name + std::char_traits<char>::length(name));
-    const wchar_t* value = _wgetenv(wide.c_str());
-    return value != nullptr ? ToUtf8(value) : std::string();
-#else
-    const char* value = std::getenv(name);
-    return value != nullptr ? value : std::string();
-#endif
-}
-
-}  // namespace
 
 std::optional<RecordsSetting> ParseRecordsSetting(const std::string& text) {
     RecordsSetting setting;
@@ -49,22 +29,8 @@ std::optional<RecordsSetting> ParseRecordsSetting(const std::string& text) {
     return std::nullopt;
 }
 
-std::string DefaultRecordsPath() {
-#ifdef _WIN32
-    const std::string base = Environment("LOCALAPPDATA");
-    return base.empty() ? std::string() : base + "\\Tirvel\\records.db";
-#else
-    // A relative XDG path is to be ignored, as the standard says.
-    if (const std::string xdg = Environment("XDG_DATA_HOME"); !xdg.empty() && xdg[0] == '/') {
-        return xdg + "/tirvel/records.db";
-    }
-    const std::string home = Environment("HOME");
-    return home.empty() ? std::string() : home + "/.local/share/tirvel/records.db";
-#endif
-}
-
 std::optional<RecordsSetting> RecordsSettingInForce(const std::optional<std::string>& option) {
-    return ParseRecordsSetting(option ? *option : Environment("TIRVEL_RECORDS"));
+    return ParseRecordsSetting(option ? *option : EnvironmentVariable("TIRVEL_RECORDS"));
 }
 
 std::string WithoutPassword(const std::string& uri) {

@@ -31,6 +31,9 @@ public:
     void OnRaise(std::function<void()> cancel);
 
 private:
+    // Ends the waits of the client library that waits on a descriptor.
+    void WakeWaiters();
+
     std::atomic<bool> raised_{false};
     std::mutex mutex_;
     std::function<void()> cancel_;

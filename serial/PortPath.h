@@ -24,6 +24,9 @@ namespace serial {
 
 inline constexpr int kMaxComNumber = 255;
 
+// A plain decimal (no sign, no spaces, no leading zeros) or -1.
+long ParseDecimal(std::string_view digits);
+
 // 1-255 for "\\.\COMn", "COMn" or "comn" (any case, plain decimal without
 // leading zeros); 0 for anything else.
 int ParseComNumber(std::string_view path);
@@ -38,6 +41,9 @@ std::string PortPath(int comNumber, std::string_view devicePath);
 // ${XDG_CONFIG_HOME:-$HOME/.config}/tirvel/ports; empty when neither is known.
 // A relative XDG_CONFIG_HOME is ignored, as the XDG rules demand.
 std::filesystem::path UserPortDirectory();
+
+// Whether COM numbers go through the lookup above; Windows opens them itself.
+bool ComNumbersResolved();
 
 // Where the default order looks. Tests point these at fake trees.
 struct DeviceRoots {

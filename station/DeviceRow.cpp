@@ -2,16 +2,13 @@
 
 #include <ctime>
 
+#include "common/CalendarTime.h"
+
 namespace station {
 
 std::string LocalTime(const char* format) {
     const std::time_t now = std::time(nullptr);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
+    const std::tm local = LocalCalendarTime(now);
     char text[64];
     std::strftime(text, sizeof text, format, &local);
     return text;

@@ -1,14 +1,10 @@
 #include "station/PrivateCopy.h"
 
 #include <cerrno>
-#include <random>
 #include <system_error>
 
-#ifndef _WIN32
-#include <stdlib.h>
-#endif
-
 #include "cfgfile/FileIo.h"
+#include "station/PrivateFolder.h"
 
 namespace station {
 namespace {
@@ -20,36 +16,9 @@ namespace fs = std::filesystem;
     throw std::system_error(error, std::generic_category());
 }
 
-// A new folder of the temporary directory's, entered by its owner only.
-fs::path MakeFolder() {
-    const fs::path base = fs::temp_directory_path();
-#ifdef _WIN32
-    // The user's temporary directory already keeps other users out; the
-    // name only has to be new.
-    std::random_device random;
-    for (int attempt = 0; attempt < 16; ++attempt) {
-        fs::path folder = base / ("tirvel-" + std::to_string(random()));
-        std::error_code ec;
-        if (fs::create_directory(folder, ec)) {
-            return folder;
-        }
-        if (ec) {
-            Fail(ec.value());
-        }
-    }
-    Fail(EEXIST);
-#else
-    std::string pattern = (base / "tirvel-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        Fail(errno);
-    }
-    return fs::path(pattern);
-#endif
-}
-
 }  // namespace
 
-PrivateCopy::PrivateCopy(std::string_view bytes) : folder_(MakeFolder()) {
+PrivateCopy::PrivateCopy(std::string_view bytes) : folder_(MakePrivateFolder()) {
     const fs::path file = folder_ / "input";
     const std::u8string utf8 = file.u8string();
     path_.assign(utf8.begin(), utf8.end());

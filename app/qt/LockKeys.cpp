@@ -2,9 +2,7 @@
 
 #include <QGuiApplication>
 
-#if defined(_WIN32)
-#include <windows.h>
-#elif defined(TIRVEL_HAVE_X11) && QT_CONFIG(xcb)
+#if defined(TIRVEL_HAVE_X11) && QT_CONFIG(xcb)
 #include <X11/XKBlib.h>
 #endif
 
@@ -12,12 +10,7 @@ namespace app {
 
 LockKeyState QueryLockKeys() {
     LockKeyState state;
-#if defined(_WIN32)
-    // The low bit of a toggle key's state is its light.
-    state.caps = (GetKeyState(VK_CAPITAL) & 1) != 0;
-    state.num = (GetKeyState(VK_NUMLOCK) & 1) != 0;
-    state.scroll = (GetKeyState(VK_SCROLL) & 1) != 0;
-#elif defined(TIRVEL_HAVE_X11) && QT_CONFIG(xcb)
+#if defined(TIRVEL_HAVE_X11) && QT_CONFIG(xcb)
     auto* x11 = qGuiApp != nullptr ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>()
                                    : nullptr;
     Display* display = x11 != nullptr ? x11->display() : nullptr;

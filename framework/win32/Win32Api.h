@@ -1,5 +1,5 @@
 // The Win32 headers as the window layer can live with them. <windows.h> names
-// as macros what the system's own vocabulary (framework/Win.h, the
+// as macros what the system's own vocabulary (common/Win.h, the
 // accelerator table) declares as constants and functions with the same
 // values, and renames PostMessage and LoadString to their W forms, which
 // would change the system's members in some files and not in others. Every

@@ -6,6 +6,7 @@
 #include <optional>
 #include <variant>
 
+#include "cfgfile/DocumentsFolder.h"
 #include "cfgfile/NativePath.h"
 #include "framework/Dialog.h"
 #include "framework/Language.h"
@@ -50,17 +51,7 @@ std::string Duration(double seconds) {
 
 // The user's documents folder; empty where the system names none.
 fs::path DocumentsFolder() {
-#ifdef _WIN32
-    // The wide value: a user name outside the ANSI code page survives.
-    const wchar_t* profile = _wgetenv(L"USERPROFILE");
-    return profile != nullptr ? fs::path(profile) / "Documents" : fs::path();
-#else
-    if (const char* documents = std::getenv("XDG_DOCUMENTS_DIR"); documents && *documents) {
-        return documents;
-    }
-    const char* home = std::getenv("HOME");
-    return home != nullptr ? fs::path(home) / "Documents" : fs::path();
-#endif
+    return cfgfile::NativePath(cfgfile::DocumentsFolder());
 }
 
 // A dated report in the folder named, else in the user's documents folder,
@@ -83,14 +74,8 @@ CStationView::CStationView()
     : fw::CFormView(res::IDD_STATION_FORM),
       workerProgram_(
           cfgfile::Utf8Path(cfgfile::NativePath(station::OwnExecutablePath(nullptr)).parent_path() /
-#ifdef _WIN32
-                            "tirvelctl.exe"
-#else
-                            "tirvelctl"
-#endif
-                            )),
-      portLister_([] { return serial::ListPresentPorts(); }) {
-}
+                            ("tirvelctl" TIRVEL_EXECUTABLE_SUFFIX))),
+      portLister_([] { return serial::ListPresentPorts(); }) {}
 
 CStationView::~CStationView() {
     EndJob();

@@ -1,0 +1,16 @@
+#include <windows.h>
+
+#include "app/qt/LockKeys.h"
+
+namespace app {
+
+LockKeyState QueryLockKeys() {
+    LockKeyState state;
+    // The low bit of a toggle key's state is its light.
+    state.caps = (GetKeyState(VK_CAPITAL) & 1) != 0;
+    state.num = (GetKeyState(VK_NUMLOCK) & 1) != 0;
+    state.scroll = (GetKeyState(VK_SCROLL) & 1) != 0;
+    return state;
+}
+
+}  // namespace app
