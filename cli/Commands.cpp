@@ -158,27 +158,55 @@ struct ModifyOutcome {
     int written = 0;  // rows written that the device holds as asked
 };
 
-// Writes the rows ticked now, then judges every wanted item on what the device
-// lists when asked twice alike; Modify's own boxes decide nothing, since its
-// replies and its read-back can be spoilt on the line either way. Rows found
-// wrong are written again, a few times. The exit code, the table, the JSON
-// and the report all come from the one judgement.
-// keep: the device's work ends here, and its record is kept before the
-// verdict is told; a batch keeps it with the report's row instead.
-ModifyOutcome WriteAndCheck(ConsoleHost& host, Console& console,
-                            const std::vector<WantedItem>& wanted, bool json, bool print, bool keep,
-                            station::DeviceObserver* observer = nullptr) {
-    station::DeviceObserver nobody;
-    station::DeviceObserver& told = observer != nullptr ? *observer : nobody;
-    CTirvel2View& view = host.View();
-    const std::vector<ItemRow> before = Snapshot(view);
-    std::set<int> sent;
-    for (const ItemRow& row : before) {
+// Who tells a write's verdict: a command prints it (a table, or JSON) and
+// keeps the device's record before it does; a batch tells it in the report's
+// row, which keeps the record with it.
+enum class VerdictBy { Table, Json, BatchRow };
+
+// The row the item had as connected: by number, or by the label Import matched.
+const ItemRow* RowBefore(const std::vector<ItemRow>& before, const WantedItem& want) {
+    auto was = std::find_if(before.begin(), before.end(), [&](const ItemRow& row) {
+        return want.number != 0 ? row.number == want.number : row.label == want.label;
+    });
+    return was != before.end() ? &*was : nullptr;
+}
+
+int NumberOf(const ItemCheck& check, const ItemRow* was) {
+    return check.found ? check.found->number : was != nullptr ? was->number : 0;
+}
+
+std::set<int> TickedRows(const std::vector<ItemRow>& rows) {
+    std::set<int> ticked;
+    for (const ItemRow& row : rows) {
         if (row.ticked) {
-            sent.insert(row.number);
+            ticked.insert(row.number);
         }
     }
-    std::vector<ItemCheck> checks;
+    return ticked;
+}
+
+// Ticks again, with the wanted value, each row the read-back found wrong.
+void TickWrongRows(CTirvel2View& view, const std::vector<ItemCheck>& checks, std::set<int>& sent) {
+    for (int n = 1; n <= CTirvel2View::kItemRows; ++n) {
+        if (view.ReadItemModify(n) != 0) {
+            view.SetItemModify(n, 0);
+        }
+    }
+    for (const ItemCheck& check : checks) {
+        if (check.Differs()) {
+            view.SetItemNewValue(check.found->number, check.wanted.value);
+            view.SetItemModify(check.found->number, 1);
+            sent.insert(check.found->number);
+        }
+    }
+    view.UpdateData(false);
+}
+
+// Modify, then the read-back, and again for the rows found wrong, a few times.
+std::vector<ItemCheck> WriteUntilHeld(ConsoleHost& host, Console& console,
+                                      const std::vector<WantedItem>& wanted,
+                                      station::DeviceObserver& told, std::set<int>& sent) {
+    CTirvel2View& view = host.View();
     for (int attempt = 1;; ++attempt) {
         int ticked = 0;
         for (int n = 1; n <= CTirvel2View::kItemRows; ++n) {
@@ -188,97 +216,82 @@ ModifyOutcome WriteAndCheck(ConsoleHost& host, Console& console,
         host.Command(res::ID_MODIFY);
         // A failed read-back in Modify closed the port: nothing can be known.
         if (host.Interrupted() || view.m_hComPort == INVALID_HANDLE_VALUE) {
-            checks = CheckItems(wanted, ReadBack());
-            break;
+            return CheckItems(wanted, ReadBack());
         }
         told.Step(station::DeviceStep::Checking);
-        checks = CheckItems(wanted, ReadBackItems(view.m_hComPort, wanted,
-                                                  [&host] { return host.InterruptRequested(); }));
+        std::vector<ItemCheck> checks = CheckItems(
+            wanted,
+            ReadBackItems(view.m_hComPort, wanted, [&host] { return host.InterruptRequested(); }));
         const std::vector<std::string> wrong = NamesWhere(checks, &ItemCheck::Differs);
         if (wrong.empty() || attempt == kWriteAttempts || host.InterruptRequested()) {
-            break;
+            return checks;
         }
         console.Progress(
             res::IDS_CLI_WRITING_AGAIN,
             {QuotedList(wrong), std::to_string(attempt + 1), std::to_string(kWriteAttempts)});
-        for (int n = 1; n <= CTirvel2View::kItemRows; ++n) {
-            if (view.ReadItemModify(n) != 0) {
-                view.SetItemModify(n, 0);
-            }
-        }
-        for (const ItemCheck& check : checks) {
-            if (check.Differs()) {
-                view.SetItemNewValue(check.found->number, check.wanted.value);
-                view.SetItemModify(check.found->number, 1);
-                sent.insert(check.found->number);
-            }
-        }
-        view.UpdateData(false);
+        TickWrongRows(view, checks, sent);
     }
+}
 
-    ModifyOutcome outcome;
-    outcome.ok = ReportChecks(console, checks);
+// What the record keeps of each wanted item: before, asked, after, written.
+std::vector<records::RecordItem> RecordItems(const std::vector<WantedItem>& wanted,
+                                             const std::vector<ItemCheck>& checks,
+                                             const std::vector<ItemRow>& before,
+                                             const std::set<int>& sent) {
     std::vector<records::RecordItem> kept;
     for (std::size_t i = 0; i < wanted.size(); ++i) {
         const WantedItem& want = wanted[i];
         const std::optional<ListedItem>& found = checks[i].found;
-        auto was = std::find_if(before.begin(), before.end(), [&](const ItemRow& row) {
-            return want.number != 0 ? row.number == want.number : row.label == want.label;
-        });
-        const int number = found ? found->number : was != before.end() ? was->number : 0;
+        const ItemRow* was = RowBefore(before, want);
+        const int number = NumberOf(checks[i], was);
         kept.push_back({number,
-                        found                 ? found->name
-                        : was != before.end() ? ItemLabelName(was->label, was->number)
-                                              : want.label,
-                        was != before.end() ? std::optional(was->current) : std::nullopt,
-                        want.value, found ? std::optional(found->value) : std::nullopt,
+                        found            ? found->name
+                        : was != nullptr ? ItemLabelName(was->label, was->number)
+                                         : want.label,
+                        was != nullptr ? std::optional(was->current) : std::nullopt, want.value,
+                        found ? std::optional(found->value) : std::nullopt,
                         checks[i].Holds() && sent.count(number) > 0});
     }
-    host.Recorder().SetItems(std::move(kept));
-    if (keep) {
-        const records::Result result = host.Interrupted() ? records::Result::Interrupted
-                                       : outcome.ok       ? records::Result::Ok
-                                                          : records::Result::Failed;
-        const fw::UINT said = outcome.ok ? res::IDS_CLI_READ_BACK_HOLDS : console.LastMessageId();
-        const std::string text =
-            outcome.ok ? Console::Text(res::IDS_CLI_READ_BACK_HOLDS) : console.LastMessage();
-        outcome.ok =
-            KeepViewRecord(host.Recorder(), view, result, text, said, console) && outcome.ok;
-    }
-    if (outcome.ok) {
-        console.Progress(res::IDS_CLI_READ_BACK_HOLDS);
-    }
+    return kept;
+}
 
+// The device's work ends with a command: its record is kept before the
+// verdict is told, and a record not kept fails it.
+bool KeepCommandRecord(ConsoleHost& host, Console& console, bool held) {
+    const records::Result result = host.Interrupted() ? records::Result::Interrupted
+                                   : held             ? records::Result::Ok
+                                                      : records::Result::Failed;
+    const fw::UINT said = held ? res::IDS_CLI_READ_BACK_HOLDS : console.LastMessageId();
+    const std::string text =
+        held ? Console::Text(res::IDS_CLI_READ_BACK_HOLDS) : console.LastMessage();
+    return KeepViewRecord(host.Recorder(), host.View(), result, text, said, console) && held;
+}
+
+// Prints the rows written or found wrong (rows equal from the start and still
+// equal need no line), as a table or as the command's JSON document.
+void PrintVerdict(Console& console, CTirvel2View& view, const std::vector<WantedItem>& wanted,
+                  const std::vector<ItemCheck>& checks, const std::vector<ItemRow>& before,
+                  const std::set<int>& sent, bool ok, bool json) {
     Json items = Json::array();
     std::vector<std::vector<std::string>> table;
     for (std::size_t i = 0; i < wanted.size(); ++i) {
         const WantedItem& want = wanted[i];
         const std::optional<ListedItem>& found = checks[i].found;
         const bool holds = checks[i].Holds();
-        // The row as connected: by number, or by the label Import matched.
-        auto was = std::find_if(before.begin(), before.end(), [&](const ItemRow& row) {
-            return want.number != 0 ? row.number == want.number : row.label == want.label;
-        });
-        const int number = found ? found->number : was != before.end() ? was->number : 0;
-        // Rows that were equal from the start and still are need no line.
+        const ItemRow* was = RowBefore(before, want);
+        const int number = NumberOf(checks[i], was);
         if (holds && sent.count(number) == 0) {
             continue;
         }
-        outcome.written += holds ? 1 : 0;
-        // Only what is printed is made: a profile may name many thousands of
-        // keys the device does not have, each a row.
-        if (!print) {
-            continue;
-        }
-        const std::string name = found                 ? Shown(found->name)
-                                 : was != before.end() ? ShownName(*was)
-                                                       : Shown(want.label);
-        const std::string prior = was != before.end() ? Shown(was->current) : std::string();
+        const std::string name = found            ? Shown(found->name)
+                                 : was != nullptr ? ShownName(*was)
+                                                  : Shown(want.label);
+        const std::string prior = was != nullptr ? Shown(was->current) : std::string();
         if (json) {
             Json item;
             item["number"] = number != 0 ? Json(number) : Json(nullptr);
             item["name"] = name;
-            item["before"] = was != before.end() ? Json(prior) : Json(nullptr);
+            item["before"] = was != nullptr ? Json(prior) : Json(nullptr);
             item["new"] = Shown(want.value);
             item["now"] = found ? Json(Shown(found->value)) : Json(nullptr);
             item["written"] = holds;
@@ -286,15 +299,12 @@ ModifyOutcome WriteAndCheck(ConsoleHost& host, Console& console,
             continue;
         }
         table.push_back({number != 0 ? std::to_string(number) : "-", name,
-                         was != before.end() ? prior : "-", found ? Shown(found->value) : "-",
+                         was != nullptr ? prior : "-", found ? Shown(found->value) : "-",
                          Console::Text(holds ? res::IDS_CLI_YES : res::IDS_CLI_NO)});
-    }
-    if (!print) {
-        return outcome;
     }
     if (json) {
         Json document = Identity(view);
-        document["ok"] = outcome.ok;
+        document["ok"] = ok;
         document["items"] = std::move(items);
         PrintJson(console, document);
     } else if (!table.empty()) {
@@ -305,6 +315,41 @@ ModifyOutcome WriteAndCheck(ConsoleHost& host, Console& console,
                                               Console::Text(res::IDS_CLI_COLUMN_WRITTEN)},
                                              table)
                       << std::flush;
+    }
+}
+
+// Writes the rows ticked now, then judges every wanted item on what the device
+// lists when asked twice alike; Modify's own boxes decide nothing, since its
+// replies and its read-back can be spoilt on the line either way. Rows found
+// wrong are written again, a few times. The exit code, the table, the JSON
+// and the report all come from the one judgement.
+ModifyOutcome WriteAndCheck(ConsoleHost& host, Console& console,
+                            const std::vector<WantedItem>& wanted, VerdictBy verdictBy,
+                            station::DeviceObserver* observer = nullptr) {
+    station::DeviceObserver nobody;
+    const std::vector<ItemRow> before = Snapshot(host.View());
+    std::set<int> sent = TickedRows(before);
+    const std::vector<ItemCheck> checks =
+        WriteUntilHeld(host, console, wanted, observer != nullptr ? *observer : nobody, sent);
+
+    ModifyOutcome outcome;
+    outcome.ok = ReportChecks(console, checks);
+    host.Recorder().SetItems(RecordItems(wanted, checks, before, sent));
+    if (verdictBy != VerdictBy::BatchRow) {
+        outcome.ok = KeepCommandRecord(host, console, outcome.ok);
+    }
+    if (outcome.ok) {
+        console.Progress(res::IDS_CLI_READ_BACK_HOLDS);
+    }
+    for (std::size_t i = 0; i < wanted.size(); ++i) {
+        const int number = NumberOf(checks[i], RowBefore(before, wanted[i]));
+        outcome.written += checks[i].Holds() && sent.count(number) > 0 ? 1 : 0;
+    }
+    // Only what is printed is made: a profile may name many thousands of keys
+    // the device does not have, each a row.
+    if (verdictBy != VerdictBy::BatchRow) {
+        PrintVerdict(console, host.View(), wanted, checks, before, sent, outcome.ok,
+                     verdictBy == VerdictBy::Json);
     }
     return outcome;
 }
@@ -426,8 +471,8 @@ int RunApply(ConsoleHost& host, Console& console, const std::string& profile, bo
     console.Progress(res::IDS_CLI_ITEMS_DIFFER, {std::to_string(ticked)});
     // Every key of the file is judged, also those Import matched with no row:
     // left out silently, they would keep the device's old values under an OK.
-    const ModifyOutcome outcome =
-        WriteAndCheck(host, console, ProfileItems(profile), json, true, true);
+    const ModifyOutcome outcome = WriteAndCheck(host, console, ProfileItems(profile),
+                                                json ? VerdictBy::Json : VerdictBy::Table);
     return Finish(host, outcome.ok ? kExitOk : kExitFailed);
 }
 
@@ -454,7 +499,8 @@ int RunSet(ConsoleHost& host, Console& console, const std::vector<ItemAssignment
         view.SetItemModify(a.number, 1);
     }
     view.UpdateData(false);
-    const ModifyOutcome outcome = WriteAndCheck(host, console, wanted, json, true, true);
+    const ModifyOutcome outcome =
+        WriteAndCheck(host, console, wanted, json ? VerdictBy::Json : VerdictBy::Table);
     return Finish(host, outcome.ok ? kExitOk : kExitFailed);
 }
 
@@ -620,8 +666,8 @@ bool KeepViewRecord(job::DeviceRecorder& recorder, CTirvel2View& view, records::
 }
 
 station::DeviceOutcome BatchDevice(ConsoleHost& host, Console& console, const BatchProfile& profile,
-                                   bool& imported, bool& proven, bool json,
-                                   station::DeviceObserver& observer, station::DeviceRow& row) {
+                                   BatchPort& port, station::DeviceObserver& observer,
+                                   station::DeviceRow& row) {
     CTirvel2View& view = host.View();
     const std::size_t mark = host.MessageMark();
     observer.Step(station::DeviceStep::Waiting);
@@ -642,7 +688,7 @@ station::DeviceOutcome BatchDevice(ConsoleHost& host, Console& console, const Ba
             outcome = station::DeviceOutcome::PortFailed;
         } else if (host.ShownSince(mark, res::IDS_STARTUP_TIMEOUT)) {
             outcome = station::DeviceOutcome::NoDevice;
-        } else if (!proven) {
+        } else if (!port.proven) {
             return GaveNoDevice(console, console.LastMessage(), row);
         } else if (!observer.Claim()) {
             return station::DeviceOutcome::Surplus;
@@ -658,7 +704,7 @@ station::DeviceOutcome BatchDevice(ConsoleHost& host, Console& console, const Ba
     observer.Step(station::DeviceStep::Connected);
     observer.Identity(row.imei, row.version);
     const bool wholeImei = IsWholeImei(view.m_strImei);
-    if (!wholeImei && !proven) {
+    if (!wholeImei && !port.proven) {
         host.Stop();
         return GaveNoDevice(console, Console::Text(res::IDS_CLI_BATCH_IMEI_GARBLED, {row.imei}),
                             row);
@@ -670,17 +716,17 @@ station::DeviceOutcome BatchDevice(ConsoleHost& host, Console& console, const Ba
         host.Stop();
         return station::DeviceOutcome::Surplus;
     }
-    proven = proven || wholeImei;
+    port.proven = port.proven || wholeImei;
     host.Recorder().Start();
     bool ready = wholeImei;
-    const bool importHere = ready && !imported;
+    const bool importHere = ready && !port.imported;
     if (importHere) {
         // Import matches the file's keys with the labels a connected device
         // gave the rows, so it waits for the first device.
         const std::size_t importMark = host.MessageMark();
         view.ImportConfig(profile.bytes);
-        imported = host.ShownSince(importMark, res::IDS_IMPORT_SUCCEEDED);
-        if (!imported) {
+        port.imported = host.ShownSince(importMark, res::IDS_IMPORT_SUCCEEDED);
+        if (!port.imported) {
             console.Message(res::IDS_CLI_BATCH_PROFILE_FAILED);
             ready = false;
             outcome = station::DeviceOutcome::JobFailed;
@@ -692,7 +738,7 @@ station::DeviceOutcome BatchDevice(ConsoleHost& host, Console& console, const Ba
             ready = false;
             // An import that missed rows left their new values unset; the
             // next device imports the whole file again.
-            imported = imported && !importHere;
+            port.imported = port.imported && !importHere;
         }
     }
     if (ready) {
@@ -700,7 +746,7 @@ station::DeviceOutcome BatchDevice(ConsoleHost& host, Console& console, const Ba
         // itself, under the preset flag.
         UntickRowsNotIn(view, profile.keys);
         const ModifyOutcome written =
-            WriteAndCheck(host, console, profile.wanted, json, false, false, &observer);
+            WriteAndCheck(host, console, profile.wanted, VerdictBy::BatchRow, &observer);
         row.ok = written.ok;
         row.written = written.written;
     }
@@ -721,8 +767,7 @@ int RunBatch(ConsoleHost& host, Console& console, const BatchSettings& settings,
     }
     const BatchProfile profile = MakeBatchProfile(settings.profile);
     station::DeviceObserver nobody;
-    bool imported = false;
-    bool proven = false;
+    BatchPort port;
     bool reportFailed = false;
     int devices = 0;
     int failures = 0;
@@ -731,9 +776,8 @@ int RunBatch(ConsoleHost& host, Console& console, const BatchSettings& settings,
         console.Progress(res::IDS_CLI_BATCH_DEVICE, {std::to_string(devices + 1)});
         console.ForgetLastMessage();
         station::DeviceRow row;
-        station::DeviceOutcome outcome =
-            BatchDevice(host, console, profile, imported, proven, json, nobody, row);
-        if (outcome == station::DeviceOutcome::NoDevice && !proven) {
+        station::DeviceOutcome outcome = BatchDevice(host, console, profile, port, nobody, row);
+        if (outcome == station::DeviceOutcome::NoDevice && !port.proven) {
             // As a station gives up a port that never saw a device: whatever
             // the line carried in this window, the next would bring the same,
             // and a row each time, for ever.

@@ -46,15 +46,21 @@ struct BatchProfile {
 };
 BatchProfile MakeBatchProfile(std::string bytes);
 
+// What a batch carries from device to device on one port, in one process:
+// whether the profile is imported, and whether the port is proven (it has
+// given a device before, an IMEI the batch takes).
+struct BatchPort {
+    bool imported = false;
+    bool proven = false;
+};
+
 // One device of a batch: waits for it, writes the profile and judges the
-// read-back. imported carries over from device to device in one process.
-// proven: the port has given a device before (an IMEI the batch takes); set
-// once this one does. A port not yet proven whose try fails before that is
-// PortFailed, and claims nothing.
+// read-back; the port turns proven once this device does. A port not yet
+// proven whose try fails before that is PortFailed, and claims nothing.
 // row is filled for every outcome but Interrupted and Surplus.
 station::DeviceOutcome BatchDevice(ConsoleHost& host, Console& console, const BatchProfile& profile,
-                                   bool& imported, bool& proven, bool json,
-                                   station::DeviceObserver& observer, station::DeviceRow& row);
+                                   BatchPort& port, station::DeviceObserver& observer,
+                                   station::DeviceRow& row);
 
 // The port the view opens, as reports name it.
 std::string PortLabel(CTirvel2View& view);

@@ -185,9 +185,8 @@ int RunStationWorker(station::StationJob job, HostSettings settings, const std::
             outcome = SendToPort(host, console, settings, bytes, link, row);
             break;
         case station::StationJob::Batch: {
-            bool imported = false;
-            outcome = BatchDevice(host, console, MakeBatchProfile(bytes), imported, portProven,
-                                  false, link, row);
+            BatchPort port{false, portProven};
+            outcome = BatchDevice(host, console, MakeBatchProfile(bytes), port, link, row);
             break;
         }
     }
