@@ -8,6 +8,7 @@
 #include <chrono>
 #include <climits>
 #include <cstring>
+#include <optional>
 
 #include "serial/DeviceLines.h"
 
@@ -369,47 +370,46 @@ void TransferDrainInput() {
     }
 }
 
-int TransferSendFile(const std::uint8_t* image, std::int32_t size,
-                     const std::atomic<int>* stopFlag) {
-    g_progress.store(0, std::memory_order_relaxed);
-    if (Stopped(stopFlag)) {
-        return kTransferStopped;
-    }
+namespace {
 
-    bool crc = false;
-    bool started = false;
-    for (int attempt = 0; attempt < kStartAttempts && !started; ++attempt) {
+// The receiver asks for the first block: 'C' for CRC, NAK for the checksum.
+// Empty when it did; else the result the transfer ends with.
+std::optional<int> AwaitStart(const std::atomic<int>* stopFlag, bool& crc) {
+    for (int attempt = 0; attempt < kStartAttempts; ++attempt) {
         if (Stopped(stopFlag)) {
             return kTransferStopped;
         }
         const int c = TransferReadByte(kStartTimeoutMs);
         if (c == xmodem::CRC_START || c == xmodem::NAK) {
             crc = c == xmodem::CRC_START;
-            started = true;
-        } else if (c == xmodem::CAN && ConfirmedCancel()) {
+            return std::nullopt;
+        }
+        if (c == xmodem::CAN && ConfirmedCancel()) {
             return kTransferCancelledByReceiver;
         }
     }
-    if (!started) {
-        SendCancel();
-        TransferDrainInput();
-        return kTransferNoStartSignal;
-    }
+    SendCancel();
+    TransferDrainInput();
+    return kTransferNoStartSignal;
+}
 
-    if (Stopped(stopFlag)) {
-        return kTransferStopped;
-    }
-    // 64-bit: bytes sent run up to the size rounded up to whole blocks, which
-    // passes INT32_MAX for the largest sizes, and the progress multiplies by 1000.
-    const std::int64_t total = std::max<std::int32_t>(size, 0);
-    std::int64_t sent = 0;
-    std::uint8_t number = 1;
-    std::array<std::uint8_t, 133> block{};
+// The block sent last, kept for the end: it may have to go once more.
+struct LastBlock {
+    std::array<std::uint8_t, 133> bytes{};
     std::uint32_t length = 0;
-    Clock::time_point arrived = Now();
+    Clock::time_point arrived = Now();  // when the line last gave a byte
+};
+
+// Every block of the image, each until accepted. Empty when all were; else
+// the result the transfer ends with.
+std::optional<int> SendBlocks(const std::uint8_t* image, std::int64_t total, bool crc,
+                              const std::atomic<int>* stopFlag, LastBlock& last,
+                              std::int64_t& sent) {
+    std::uint8_t number = 1;
     while (total - sent > 0) {
-        length = BuildBlock(block, number, image + sent, total - sent, crc);
-        const BlockOutcome outcome = SendBlock(block.data(), length, false, stopFlag, arrived);
+        last.length = BuildBlock(last.bytes, number, image + sent, total - sent, crc);
+        const BlockOutcome outcome =
+            SendBlock(last.bytes.data(), last.length, false, stopFlag, last.arrived);
         if (outcome != BlockOutcome::kAccepted) {
             return BlockFailure(outcome);
         }
@@ -420,45 +420,45 @@ int TransferSendFile(const std::uint8_t* image, std::int32_t size,
             return kTransferStopped;
         }
     }
-    // A size within 127 bytes of INT32_MAX rounds up past what the result can
-    // hold; it must not turn into a failure code.
-    const int result = static_cast<int>(std::min<std::int64_t>(sent, INT_MAX));
+    return std::nullopt;
+}
 
-    int attempt = 0;
-    if (total > 0) {
-        if (Stopped(stopFlag)) {
-            return kTransferStopped;
-        }
-        // The last block has no next one whose answer would show a stale ACK
-        // for it up; the first EOT's watch does, or leaves the end in doubt.
-        ++attempt;
-        switch (SendFirstEot(arrived)) {
-            case FirstEnd::kConfirmed:
-                return result;
-            case FirstEnd::kCancelled:
-                return kTransferCancelledByReceiver;
-            case FirstEnd::kUnanswered:
-                break;  // the block's answer was due long since, and no NAK came
-            case FirstEnd::kInDoubt: {
-                // Once the line is quiet the block goes again: a receiver that
-                // has it answers the repeat with ACK, one that wants it takes
-                // it, and its ACK then stands on its own.
-                const Settled quiet = AwaitQuiet();
-                if (quiet == Settled::kCancelled) {
-                    return kTransferCancelledByReceiver;
-                }
-                if (quiet == Settled::kBabbling) {
-                    return kTransferEndNotAcknowledged;
-                }
-                const BlockOutcome outcome =
-                    SendBlock(block.data(), length, true, stopFlag, arrived);
-                if (outcome != BlockOutcome::kAccepted) {
-                    return BlockFailure(outcome);
-                }
-                break;
-            }
-        }
+// The first EOT behind the last block. Empty when the end is still to be
+// confirmed by later EOTs; else the result the transfer ends with.
+std::optional<int> EndBehindLastBlock(const std::atomic<int>* stopFlag, LastBlock& last,
+                                      int result) {
+    // The last block has no next one whose answer would show a stale ACK for
+    // it up; the first EOT's watch does, or leaves the end in doubt.
+    switch (SendFirstEot(last.arrived)) {
+        case FirstEnd::kConfirmed:
+            return result;
+        case FirstEnd::kCancelled:
+            return kTransferCancelledByReceiver;
+        case FirstEnd::kUnanswered:
+            return std::nullopt;  // the block's answer was due long since, and no NAK came
+        case FirstEnd::kInDoubt:
+            break;
     }
+    // Once the line is quiet the block goes again: a receiver that has it
+    // answers the repeat with ACK, one that wants it takes it, and its ACK
+    // then stands on its own.
+    const Settled quiet = AwaitQuiet();
+    if (quiet == Settled::kCancelled) {
+        return kTransferCancelledByReceiver;
+    }
+    if (quiet == Settled::kBabbling) {
+        return kTransferEndNotAcknowledged;
+    }
+    const BlockOutcome outcome =
+        SendBlock(last.bytes.data(), last.length, true, stopFlag, last.arrived);
+    if (outcome != BlockOutcome::kAccepted) {
+        return BlockFailure(outcome);
+    }
+    return std::nullopt;
+}
+
+// The EOTs after the first, each under the old half-second rules.
+int EndByLaterEots(const std::atomic<int>* stopFlag, int attempt, int result) {
     for (; attempt < kEndAttempts; ++attempt) {
         if (Stopped(stopFlag)) {
             return kTransferStopped;
@@ -475,4 +475,42 @@ int TransferSendFile(const std::uint8_t* image, std::int32_t size,
         }
     }
     return kTransferEndNotAcknowledged;
+}
+
+}  // namespace
+
+int TransferSendFile(const std::uint8_t* image, std::int32_t size,
+                     const std::atomic<int>* stopFlag) {
+    g_progress.store(0, std::memory_order_relaxed);
+    if (Stopped(stopFlag)) {
+        return kTransferStopped;
+    }
+    bool crc = false;
+    if (const std::optional<int> failed = AwaitStart(stopFlag, crc)) {
+        return *failed;
+    }
+    if (Stopped(stopFlag)) {
+        return kTransferStopped;
+    }
+    // 64-bit: bytes sent run up to the size rounded up to whole blocks, which
+    // passes INT32_MAX for the largest sizes, and the progress multiplies by 1000.
+    const std::int64_t total = std::max<std::int32_t>(size, 0);
+    std::int64_t sent = 0;
+    LastBlock last;
+    if (const std::optional<int> failed = SendBlocks(image, total, crc, stopFlag, last, sent)) {
+        return *failed;
+    }
+    // A size within 127 bytes of INT32_MAX rounds up past what the result can
+    // hold; it must not turn into a failure code.
+    const int result = static_cast<int>(std::min<std::int64_t>(sent, INT_MAX));
+    if (total == 0) {
+        return EndByLaterEots(stopFlag, 0, result);
+    }
+    if (Stopped(stopFlag)) {
+        return kTransferStopped;
+    }
+    if (const std::optional<int> ended = EndBehindLastBlock(stopFlag, last, result)) {
+        return *ended;
+    }
+    return EndByLaterEots(stopFlag, 1, result);
 }
