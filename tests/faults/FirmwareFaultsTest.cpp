@@ -126,6 +126,8 @@ TEST(FirmwareFaults, ReceiverThatNeverFallsSilentFailsTheTransfer) {
 // answers: the hand-shake may stall (Stop ends it) or blocks are sent again,
 // but an image the device keeps is the file, and a success is borne out by it.
 TEST(FirmwareFaults, NoiseOrLossOnTheLoaderLineNeverKeepsABadImage) {
+    // The image is compared only where a run got it through: some run must.
+    int checked = 0;
     for (const char* option : {"--noise", "--drop"}) {
         for (const char* seed : {"1", "2"}) {
             SCOPED_TRACE(std::string(option) + " seed " + seed);
@@ -140,10 +142,12 @@ TEST(FirmwareFaults, NoiseOrLossOnTheLoaderLineNeverKeepsABadImage) {
                 EXPECT_TRUE(StopEndsIdle(u.bench));
             }
             if (u.Kept()) {
+                ++checked;
                 EXPECT_EQ(u.Received(), u.Expected());
             }
         }
     }
+    EXPECT_GT(checked, 0) << "no run kept an image: none was checked";
 }
 
 TEST(FirmwareFaults, UnpluggedInTheDebugLogLeavesStopWithoutSpinning) {
