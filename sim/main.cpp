@@ -226,21 +226,34 @@ CLI::Validator Quiet(CLI::Validator v) {
     return v;
 }
 
-void AddOptions(CLI::App& app, Options& o) {
+// A delay, its default shown.
+CLI::Option* AddMillis(CLI::App& app, const char* name, int& value, const char* what) {
+    return app.add_option(name, value, what)
+        ->type_name("MS")
+        ->capture_default_str()
+        ->check(Quiet(CLI::NonNegativeNumber));
+}
+
+// The Nth block of a transfer or command after power-on, counted from 1.
+CLI::Option* AddOrdinal(CLI::App& app, const char* name, int& value, const char* what) {
+    return app.add_option(name, value, what)->type_name("N")->check(Quiet(CLI::Range(1, 1000000)));
+}
+
+// A probability, given to each byte, line or device on its own.
+void AddRate(CLI::App& app, const char* name, double& value, const char* what) {
+    app.add_option(name, value, what)->type_name("RATE")->check(Quiet(CLI::Range(0.0, 1.0)));
+}
+
+// Where the device is found, and the one or many devices on the bench.
+void AddDeviceOptions(CLI::App& app, Options& o) {
     app.add_option("--link", o.link, "Also reach the pty through this symbolic link")
         ->type_name("PATH");
     app.add_option("--com", o.com,
                    "Register as COM N: ${XDG_CONFIG_HOME:-$HOME/.config}/tirvel/ports/comN")
         ->type_name("N")
         ->check(Quiet(CLI::Range(1, serial::kMaxComNumber)));
-    app.add_option("--boot-ms", o.bootMs, "Delay from the tool's open to power-on")
-        ->type_name("MS")
-        ->capture_default_str()
-        ->check(Quiet(CLI::NonNegativeNumber));
-    app.add_option("--window-ms", o.windowMs, "Start-up window in which AT+TEST is answered")
-        ->type_name("MS")
-        ->capture_default_str()
-        ->check(Quiet(CLI::NonNegativeNumber));
+    AddMillis(app, "--boot-ms", o.bootMs, "Delay from the tool's open to power-on");
+    AddMillis(app, "--window-ms", o.windowMs, "Start-up window in which AT+TEST is answered");
     app.add_option("--devices", o.devices, "A batch of N devices, one per open of the port")
         ->type_name("N")
         ->check(Quiet(CLI::Range(1, 100000)));
@@ -265,6 +278,10 @@ void AddOptions(CLI::App& app, Options& o) {
     app.add_option("--state", o.state,
                    "Keep item values in this file: loaded at start, rewritten on every change")
         ->type_name("FILE");
+}
+
+// How the AT interpreter hears and answers, and what it tells of it.
+void AddDialogueOptions(CLI::App& app, Options& o) {
     app.add_flag("--throttle", o.throttle, "Send at the line rate instead of memory speed");
     app.add_option("--at-rate-alias", o.atRateAlias,
                    "Take this rate on the tool's side as the AT rate 28800. Wine cannot set "
@@ -273,10 +290,7 @@ void AddOptions(CLI::App& app, Options& o) {
         ->type_name("BAUD")
         ->check(Quiet(CLI::PositiveNumber));
     app.add_flag("--no-echo", o.noEcho, "Do not echo commands");
-    app.add_option("--reply-delay", o.replyDelayMs, "Delay before each answer")
-        ->type_name("MS")
-        ->capture_default_str()
-        ->check(Quiet(CLI::NonNegativeNumber));
+    AddMillis(app, "--reply-delay", o.replyDelayMs, "Delay before each answer");
     app.add_flag("--silent", o.silent, "Never answer anything, not even with an echo");
     app.add_option("--error-on", o.errorOn, "AT+SET of item N answers ERROR (repeatable)")
         ->type_name("N")
@@ -287,10 +301,11 @@ void AddOptions(CLI::App& app, Options& o) {
     app.add_option("--version-text", o.versionText, "Firmware version for AT+DTU&VER?")
         ->type_name("TEXT")
         ->capture_default_str();
-    app.add_option("--loader-ms", o.loaderMs, "Boot loader's break-in window after power-on")
-        ->type_name("MS")
-        ->capture_default_str()
-        ->check(Quiet(CLI::NonNegativeNumber));
+}
+
+// The boot loader, the application's debug output, and the transfer's faults.
+void AddLoaderOptions(CLI::App& app, Options& o) {
+    AddMillis(app, "--loader-ms", o.loaderMs, "Boot loader's break-in window after power-on");
     app.add_option("--start", o.start, "Loader's start signal: NAK (checksum) or 'C' (CRC-16)")
         ->type_name("nak|crc")
         ->capture_default_str()
@@ -300,30 +315,29 @@ void AddOptions(CLI::App& app, Options& o) {
     app.add_option("--debug-text", o.debugText, "Debug output of the application (see below)")
         ->type_name("FILE")
         ->check(Quiet(CLI::ExistingFile));
-    auto block = [&app](const char* name, int& value, const char* what) {
-        app.add_option(name, value, what)->type_name("N")->check(Quiet(CLI::Range(1, 1000000)));
-    };
-    block("--nak-block", o.nakBlock, "NAK the good block N of a transfer once");
-    block("--cancel-at-block", o.cancelAtBlock, "Answer block N with CAN CAN: the loader gives up");
-    block("--drop-ack", o.dropAck, "Store block N but send no ACK for it, once");
-    block("--garble-block", o.garbleBlock, "Block N arrives corrupted once (and is NAKed)");
+    AddOrdinal(app, "--nak-block", o.nakBlock, "NAK the good block N of a transfer once");
+    AddOrdinal(app, "--cancel-at-block", o.cancelAtBlock,
+               "Answer block N with CAN CAN: the loader gives up");
+    AddOrdinal(app, "--drop-ack", o.dropAck, "Store block N but send no ACK for it, once");
+    AddOrdinal(app, "--garble-block", o.garbleBlock,
+               "Block N arrives corrupted once (and is NAKed)");
     app.add_flag("--nak-all", o.nakAll, "NAK every block of a transfer: nothing is ever stored");
-    block("--babble-after", o.babbleAfter,
-          "After ACKing block N the receiver sends garbage for ever, never falling silent");
-    auto* doubleAck = app.add_option("--double-ack", o.doubleAck,
-                                     "Store the good block N of a transfer and ACK it twice, once")
-                          ->type_name("N")
-                          ->check(Quiet(CLI::Range(1, 1000000)));
-    app.add_option("--double-ack-delay", o.doubleAckDelayMs,
-                   "The second ACK of --double-ack leaves this long after the first, so that it "
-                   "can cross the sender's next block")
-        ->type_name("MS")
-        ->capture_default_str()
-        ->check(Quiet(CLI::NonNegativeNumber))
+    AddOrdinal(app, "--babble-after", o.babbleAfter,
+               "After ACKing block N the receiver sends garbage for ever, never falling silent");
+    auto* doubleAck = AddOrdinal(app, "--double-ack", o.doubleAck,
+                                 "Store the good block N of a transfer and ACK it twice, once");
+    AddMillis(app, "--double-ack-delay", o.doubleAckDelayMs,
+              "The second ACK of --double-ack leaves this long after the first, so that it "
+              "can cross the sender's next block")
         ->needs(doubleAck);
     app.add_flag("--eot-nak", o.eotNak,
                  "Answer the first EOT of a transfer with NAK; only a second EOT gets the image "
                  "stored, ACKed and the device rebooted");
+}
+
+// Answers that come in the wrong form: out of order, with the protocol's own
+// words as values, or never ending; and a line that only sends junk.
+void AddAnswerFaults(CLI::App& app, Options& o) {
     app.add_option("--listing-order", o.listingOrder,
                    "Order of the item lines of the AT+GETDV=0 answer (OK stays last); shuffled "
                    "follows --seed")
@@ -354,20 +368,22 @@ void AddOptions(CLI::App& app, Options& o) {
                    "round 1..60, values changing) comes every MS until the next command")
         ->type_name("MS")
         ->check(Quiet(CLI::Range(1, 3600000)));
-    auto rate = [&app](const char* name, double& value, const char* what) {
-        app.add_option(name, value, what)->type_name("RATE")->check(Quiet(CLI::Range(0.0, 1.0)));
-    };
-    rate("--noise", o.noise,
-         "Each byte the device sends is spoiled with this probability (bit flipped or a stray "
-         "byte put before it)");
-    rate("--drop", o.drop, "Each byte the device sends is lost with this probability");
-    rate("--stray-lines", o.strayLines,
-         "With this probability a line of the device's own (OK, ERROR or a status line) comes "
-         "just before the echo of a command, and again just after its answer");
-    rate("--repeat-lines", o.repeatLines,
-         "Each line of an answer (not the echo) is sent twice with this probability");
-    rate("--drop-lines", o.dropLines,
-         "Each line of an answer (not the echo) is never sent with this probability");
+}
+
+// Bytes and lines spoiled, lost, added or late, and items or commands the
+// device leaves out or refuses.
+void AddLineFaults(CLI::App& app, Options& o) {
+    AddRate(app, "--noise", o.noise,
+            "Each byte the device sends is spoiled with this probability (bit flipped or a stray "
+            "byte put before it)");
+    AddRate(app, "--drop", o.drop, "Each byte the device sends is lost with this probability");
+    AddRate(app, "--stray-lines", o.strayLines,
+            "With this probability a line of the device's own (OK, ERROR or a status line) comes "
+            "just before the echo of a command, and again just after its answer");
+    AddRate(app, "--repeat-lines", o.repeatLines,
+            "Each line of an answer (not the echo) is sent twice with this probability");
+    AddRate(app, "--drop-lines", o.dropLines,
+            "Each line of an answer (not the echo) is never sent with this probability");
     app.add_option("--listing-gaps", o.listingGaps,
                    "The AT+GETDV=0 answer leaves out these items, which the device still has")
         ->type_name("N,M,...")
@@ -380,10 +396,13 @@ void AddOptions(CLI::App& app, Options& o) {
                    "beyond 1100 ms an AT+SET is given up)")
         ->type_name("MS")
         ->check(Quiet(CLI::NonNegativeNumber));
-    app.add_option("--error-on-set-number", o.errorOnNthSet,
-                   "The Nth AT+SET after each power-on answers ERROR, whatever its item")
-        ->type_name("N")
-        ->check(Quiet(CLI::Range(1, 1000000)));
+    AddOrdinal(app, "--error-on-set-number", o.errorOnNthSet,
+               "The Nth AT+SET after each power-on answers ERROR, whatever its item");
+}
+
+// The device pulled off the line, faults dealt out to a batch, and the seed
+// of every random choice.
+void AddUnplugAndChanceOptions(CLI::App& app, Options& o) {
     app.add_option("--unplug-at", o.unplugAt,
                    "Pull the device off the line (the pty is closed under the tool, then served "
                    "anew with links following) at: connecting (its first AT+TEST), connected "
@@ -402,6 +421,16 @@ void AddOptions(CLI::App& app, Options& o) {
     app.add_option("--seed", o.seed, "Seed of every random choice: the same seed, the same run")
         ->type_name("N")
         ->capture_default_str();
+}
+
+// In the order --help lists them.
+void AddOptions(CLI::App& app, Options& o) {
+    AddDeviceOptions(app, o);
+    AddDialogueOptions(app, o);
+    AddLoaderOptions(app, o);
+    AddAnswerFaults(app, o);
+    AddLineFaults(app, o);
+    AddUnplugAndChanceOptions(app, o);
     app.footer(kFooter);
 }
 
