@@ -39,10 +39,10 @@ struct SettledJob {
     std::vector<ItemAssignment> assignments;
     int updateCount = 0;
     bool stationJob = false;  // update, send or batch
-    bool asStation = false;   // run by a station's supervisor
+    bool asStation = false;   // this process supervises a station's workers
     std::string input;        // the file read, as the operator named it
-    std::string inputBytes;
-    std::string output;  // the file written
+    std::string inputBytes;   // empty: none read, or the view reads the image
+    std::string output;       // the file written, if any
     records::RecordsSetting where;
 };
 
@@ -58,20 +58,21 @@ station::StationJob StationJobFor(Subcommand subcommand) {
 }
 
 // The ports, the numbers and the item values; returns the refusal, or "".
-std::string SettleOptions(TirvelctlOptions& o, SettledJob& job) {
-    if (!o.language.empty() && !fw::ParseLanguage(o.language)) {
-        return job::LanguageRefusal(o.language);
+std::string SettleOptions(TirvelctlOptions& options, SettledJob& job) {
+    if (!options.language.empty() && !fw::ParseLanguage(options.language)) {
+        return job::LanguageRefusal(options.language);
     }
-    station::PortListResult portList =
-        o.devicesGiven ? station::DevicePorts(o.devices) : station::ParsePortList(o.portText);
+    station::PortListResult portList = options.devicesGiven
+                                           ? station::DevicePorts(options.devices)
+                                           : station::ParsePortList(options.portText);
     if (auto* error = std::get_if<station::PortListError>(&portList)) {
-        return job::PortListRefusal(*error, o.portText);
+        return job::PortListRefusal(*error, options.portText);
     }
     job.ports = std::get<std::vector<station::StationPort>>(std::move(portList));
     for (const auto& [name, text, target] :
-         {std::tuple{"--count", &o.batchCountText, &o.batch.count},
-          std::tuple{"--count", &o.updateCountText, &job.updateCount},
-          std::tuple{"--seconds", &o.secondsText, &o.log.seconds}}) {
+         {std::tuple{"--count", &options.batchCountText, &options.batch.count},
+          std::tuple{"--count", &options.updateCountText, &job.updateCount},
+          std::tuple{"--seconds", &options.secondsText, &options.log.seconds}}) {
         if (text->empty()) {
             continue;
         }
@@ -81,10 +82,10 @@ std::string SettleOptions(TirvelctlOptions& o, SettledJob& job) {
         }
         *target = *number;
     }
-    if (o.subcommand != Subcommand::Set) {
+    if (options.subcommand != Subcommand::Set) {
         return {};
     }
-    auto parsed = ParseAssignments(o.assignmentArgs);
+    auto parsed = ParseAssignments(options.assignmentArgs);
     if (auto* error = std::get_if<AssignmentError>(&parsed)) {
         return error->kind == AssignmentError::Duplicate
                    ? Console::Text(res::IDS_CLI_DUPLICATE_ITEM, {std::to_string(error->number)})
@@ -111,27 +112,27 @@ std::string SettleOptions(TirvelctlOptions& o, SettledJob& job) {
 // Where the command writes is checked before the port opens as well: a FIFO
 // nobody reads would hold the write for ever, and a report written over the
 // profile would destroy it. Returns the refusal, or "".
-std::string ReadJobFiles(const TirvelctlOptions& o, SettledJob& job) {
-    const Subcommand c = o.subcommand;
+std::string ReadJobFiles(const TirvelctlOptions& options, SettledJob& job) {
+    const Subcommand command = options.subcommand;
     std::string refusal;
-    if (c == Subcommand::Apply || c == Subcommand::Batch) {
-        job.input = c == Subcommand::Apply ? o.applyFile : o.batch.file;
+    if (command == Subcommand::Apply || command == Subcommand::Batch) {
+        job.input = command == Subcommand::Apply ? options.applyFile : options.batch.file;
         refusal = job::ReadProfile(job.input, job.inputBytes);
-    } else if (c == Subcommand::Update && !job.asStation) {
+    } else if (command == Subcommand::Update && !job.asStation) {
         // The view reads the image when the loader asks for it, as "Update
         // File" does.
-        job.input = o.firmwareFile;
+        job.input = options.firmwareFile;
         refusal = job::FirmwareRefusal(
             cfgfile::CheckInputFile(job.input, cfgfile::kFirmwareLimitBytes), job.input);
-    } else if (c == Subcommand::Update || c == Subcommand::Send) {
-        job.input = c == Subcommand::Update ? o.firmwareFile : o.sendFile;
+    } else if (command == Subcommand::Update || command == Subcommand::Send) {
+        job.input = command == Subcommand::Update ? options.firmwareFile : options.sendFile;
         refusal = job::ReadFirmware(job.input, job.inputBytes);
     }
-    job.output = c == Subcommand::Export   ? o.exportFile
-                 : c == Subcommand::Log    ? o.log.outputPath
-                 : c == Subcommand::Batch  ? o.batch.reportPath
-                 : c == Subcommand::Update ? o.updateReport
-                                           : std::string();
+    job.output = command == Subcommand::Export   ? options.exportFile
+                 : command == Subcommand::Log    ? options.log.outputPath
+                 : command == Subcommand::Batch  ? options.batch.reportPath
+                 : command == Subcommand::Update ? options.updateReport
+                                                 : std::string();
     if (refusal.empty() && !job.output.empty()) {
         refusal = job::OutputRefusal(job.output, job.input, job.ports);
     }
@@ -140,24 +141,26 @@ std::string ReadJobFiles(const TirvelctlOptions& o, SettledJob& job) {
 
 // Every check made before a port opens or a record is read, in the order the
 // operator is told of them: the first refusal wins. Returns it, or "".
-std::string SettleJob(TirvelctlOptions& o, SettledJob& job) {
-    if (std::string refusal = SettleOptions(o, job); !refusal.empty()) {
+std::string SettleJob(TirvelctlOptions& options, SettledJob& job) {
+    if (std::string refusal = SettleOptions(options, job); !refusal.empty()) {
         return refusal;
     }
-    job.stationJob = IsStationJob(o.subcommand);
+    job.stationJob = IsStationJob(options.subcommand);
     // Several ports, or an update that counts or reports: a station.
-    const bool updateStation = o.subcommand == Subcommand::Update && o.updateCountOrReportGiven;
+    const bool updateStation =
+        options.subcommand == Subcommand::Update && options.updateCountOrReportGiven;
     job.asStation = job.stationJob && (job.ports.size() > 1 || updateStation);
-    if (std::string refusal = ReadJobFiles(o, job); !refusal.empty()) {
+    if (std::string refusal = ReadJobFiles(options, job); !refusal.empty()) {
         return refusal;
     }
-    if (job.ports.size() > 1 && !job.stationJob && o.subcommand != Subcommand::Ports) {
-        return Console::Text(res::IDS_CLI_ONE_PORT_ONLY, {o.subcommandName});
+    if (job.ports.size() > 1 && !job.stationJob && options.subcommand != Subcommand::Ports) {
+        return Console::Text(res::IDS_CLI_ONE_PORT_ONLY, {options.subcommandName});
     }
     const std::optional<records::RecordsSetting> where = records::RecordsSettingInForce(
-        o.recordsGiven ? std::optional<std::string>(o.recordsText) : std::nullopt);
+        options.recordsGiven ? std::optional<std::string>(options.recordsText) : std::nullopt);
     if (!where) {
-        return job::RecordsSettingRefusal(o.recordsGiven ? o.recordsText : "TIRVEL_RECORDS");
+        return job::RecordsSettingRefusal(options.recordsGiven ? options.recordsText
+                                                               : "TIRVEL_RECORDS");
     }
     job.where = *where;
     // The records database is an input of every command, also of one that
@@ -165,24 +168,25 @@ std::string SettleJob(TirvelctlOptions& o, SettledJob& job) {
     return job::RecordsRefusal(job.where, job.input, job.output);
 }
 
-int RunRecordsCommand(const TirvelctlOptions& o, const records::RecordsSetting& where) {
+int RunRecordsCommand(const TirvelctlOptions& options, const records::RecordsSetting& where) {
     if (where.kind == records::RecordsSetting::Kind::Off) {
         return UsageError(Console::Text(res::IDS_RECORDS_OFF));
     }
-    Console console(std::cout, std::cerr, o.quiet, IsTerminal(kStderrFd));
-    if (o.recordsAction == RecordsAction::Push) {
+    Console console(std::cout, std::cerr, options.quiet, IsTerminal(kStderrFd));
+    if (options.recordsAction == RecordsAction::Push) {
         if (where.kind != records::RecordsSetting::Kind::Server) {
             console.Message(res::IDS_RECORDS_PUSH_LOCAL_ONLY);
             return kExitFailed;
         }
         return PushRecordsNow(console, where);
     }
-    if (o.emptyFilter) {
-        return UsageError(Console::Text(res::IDS_RECORDS_EMPTY_FILTER, {*o.emptyFilter}));
+    if (options.emptyFilter) {
+        return UsageError(Console::Text(res::IDS_RECORDS_EMPTY_FILTER, {*options.emptyFilter}));
     }
-    records::RecordQuery query = o.recordQuery;
-    for (const auto& [name, text, target] : {std::tuple{"--since", &o.sinceText, &query.since},
-                                             std::tuple{"--until", &o.untilText, &query.until}}) {
+    records::RecordQuery query = options.recordQuery;
+    for (const auto& [name, text, target] :
+         {std::tuple{"--since", &options.sinceText, &query.since},
+          std::tuple{"--until", &options.untilText, &query.until}}) {
         if (text->empty()) {
             continue;
         }
@@ -192,37 +196,37 @@ int RunRecordsCommand(const TirvelctlOptions& o, const records::RecordsSetting& 
         }
         *target = *time;
     }
-    if (!o.resultText.empty()) {
-        query.result = records::ParseResult(o.resultText);
+    if (!options.resultText.empty()) {
+        query.result = records::ParseResult(options.resultText);
         if (!query.result) {
-            return UsageError(Console::Text(res::IDS_RECORDS_BAD_RESULT, {o.resultText}));
+            return UsageError(Console::Text(res::IDS_RECORDS_BAD_RESULT, {options.resultText}));
         }
     }
     // The IMEI as the device sends it: typed text in the device's code page.
     query.imei = fw::EncodeAnsi(query.imei);
-    const RecordsFormat format = o.json  ? RecordsFormat::Json
-                                 : o.csv ? RecordsFormat::Csv
-                                         : RecordsFormat::Table;
-    return o.recordsAction == RecordsAction::Show
-               ? RunRecordsShow(console, where, o.recordId, format)
+    const RecordsFormat format = options.json  ? RecordsFormat::Json
+                                 : options.csv ? RecordsFormat::Csv
+                                               : RecordsFormat::Table;
+    return options.recordsAction == RecordsAction::Show
+               ? RunRecordsShow(console, where, options.recordId, format)
                : RunRecordsList(console, where, query, format);
 }
 
 // What the records say of the job: the command, and the profile or image a
 // device was given, named and told by its digest.
-job::RecordingSettings RecordingFor(const TirvelctlOptions& o, const SettledJob& job) {
-    job::RecordingSettings recording = o.recording;
+job::RecordingSettings RecordingFor(const TirvelctlOptions& options, const SettledJob& job) {
+    job::RecordingSettings recording = options.recording;
     recording.where = job.where;
     // Reading the log works no device, and listing ports touches none.
-    if (o.subcommand == Subcommand::Ports || o.subcommand == Subcommand::Log) {
+    if (options.subcommand == Subcommand::Ports || options.subcommand == Subcommand::Log) {
         recording.where.kind = records::RecordsSetting::Kind::Off;
     }
-    recording.command = o.subcommandName;
-    const std::string& name = o.recordName.empty() ? job.input : o.recordName;
-    if (o.subcommand == Subcommand::Apply || o.subcommand == Subcommand::Batch) {
+    recording.command = options.subcommandName;
+    const std::string& name = options.recordName.empty() ? job.input : options.recordName;
+    if (options.subcommand == Subcommand::Apply || options.subcommand == Subcommand::Batch) {
         recording.profileName = name;
         recording.profileSha256 = common::Sha256::HexDigest(job.inputBytes);
-    } else if (o.subcommand == Subcommand::Update || o.subcommand == Subcommand::Send) {
+    } else if (options.subcommand == Subcommand::Update || options.subcommand == Subcommand::Send) {
         recording.firmwareName = name;
         if (!job.inputBytes.empty()) {
             recording.firmwareSha256 = common::Sha256::HexDigest(job.inputBytes);
@@ -237,17 +241,17 @@ job::RecordingSettings RecordingFor(const TirvelctlOptions& o, const SettledJob&
     return recording;
 }
 
-int RunAsStation(const TirvelctlOptions& o, SettledJob& job, const HostSettings& settings,
+int RunAsStation(const TirvelctlOptions& options, SettledJob& job, const HostSettings& settings,
                  const job::RecordingSettings& recording, Console& console,
                  job::RecordsForwarding& forwarding, const char* program) {
-    const bool update = o.subcommand == Subcommand::Update;
+    const bool update = options.subcommand == Subcommand::Update;
     StationSettings stationSettings;
-    stationSettings.job = StationJobFor(o.subcommand);
+    stationSettings.job = StationJobFor(options.subcommand);
     stationSettings.file = job.input;
     stationSettings.bytes = std::move(job.inputBytes);
-    stationSettings.count = update ? job.updateCount : o.batch.count;
-    stationSettings.reportPath = update ? o.updateReport : o.batch.reportPath;
-    stationSettings.json = o.json;
+    stationSettings.count = update ? job.updateCount : options.batch.count;
+    stationSettings.reportPath = update ? options.updateReport : options.batch.reportPath;
+    stationSettings.json = options.json;
     stationSettings.password = settings.password;
     stationSettings.program = station::OwnExecutablePath(program);
     stationSettings.language = fw::CurrentLanguage() == fw::Language::Chinese ? "zh" : "en";
@@ -256,32 +260,32 @@ int RunAsStation(const TirvelctlOptions& o, SettledJob& job, const HostSettings&
 }
 
 // One device's command on the console host.
-int RunOnHost(TirvelctlOptions& o, SettledJob& job, HostSettings settings, Console& console,
+int RunOnHost(TirvelctlOptions& options, SettledJob& job, HostSettings settings, Console& console,
               job::DeviceRecorder& recorder) {
     settings.promptForPassword = IsTerminal(kStdinFd);
     ConsoleHost host(settings, console);
     host.SetRecorder(recorder);
-    switch (o.subcommand) {
+    switch (options.subcommand) {
         case Subcommand::Read:
-            return RunRead(host, console, o.json);
+            return RunRead(host, console, options.json);
         case Subcommand::Export:
-            return RunExport(host, console, o.exportFile, o.json);
+            return RunExport(host, console, options.exportFile, options.json);
         case Subcommand::Apply:
-            return RunApply(host, console, job.inputBytes, o.json);
+            return RunApply(host, console, job.inputBytes, options.json);
         case Subcommand::Set:
-            return RunSet(host, console, job.assignments, o.json);
+            return RunSet(host, console, job.assignments, options.json);
         case Subcommand::Restore:
-            return RunRestore(host, console, o.json);
+            return RunRestore(host, console, options.json);
         case Subcommand::Batch:
-            o.batch.profile = std::move(job.inputBytes);
-            return RunBatch(host, console, o.batch, o.json);
+            options.batch.profile = std::move(job.inputBytes);
+            return RunBatch(host, console, options.batch, options.json);
         case Subcommand::Update:
-            return RunUpdate(host, console, o.firmwareFile);
+            return RunUpdate(host, console, options.firmwareFile);
         case Subcommand::Send:
             return RunSend(host, console, settings, job.inputBytes);
         case Subcommand::Log:
-            o.log.outIsTerminal = IsTerminal(kStdoutFd);
-            return RunLog(host, console, o.log);
+            options.log.outIsTerminal = IsTerminal(kStdoutFd);
+            return RunLog(host, console, options.log);
         case Subcommand::Ports:
         case Subcommand::Records:
             break;
@@ -290,26 +294,26 @@ int RunOnHost(TirvelctlOptions& o, SettledJob& job, HostSettings settings, Conso
 }
 
 // The settled job on its port or ports, or as one worker of a station.
-int RunJob(TirvelctlOptions& o, SettledJob& job, const char* program) {
-    const job::RecordingSettings recording = RecordingFor(o, job);
+int RunJob(TirvelctlOptions& options, SettledJob& job, const char* program) {
+    const job::RecordingSettings recording = RecordingFor(options, job);
     job::DeviceRecorder recorder(recording);
     HostSettings settings;
     settings.comPort = job.ports.front().comPort;
     settings.devicePath = job.ports.front().devicePath;
-    if (o.passwordGiven) {
-        settings.password = o.password;
+    if (options.passwordGiven) {
+        settings.password = options.password;
     }
-    if (o.stationWorker) {
+    if (options.stationWorker) {
         if (!job.stationJob) {
             return UsageError("--station-worker");
         }
-        return RunStationWorker(StationJobFor(o.subcommand), settings, job.input, job.inputBytes,
-                                o.portProven, recorder);
+        return RunStationWorker(StationJobFor(options.subcommand), settings, job.input,
+                                job.inputBytes, options.portProven, recorder);
     }
 
-    Console console(std::cout, std::cerr, o.quiet, IsTerminal(kStderrFd));
-    if (o.subcommand == Subcommand::Ports) {
-        return RunPorts(console, o.json);
+    Console console(std::cout, std::cerr, options.quiet, IsTerminal(kStderrFd));
+    if (options.subcommand == Subcommand::Ports) {
+        return RunPorts(console, options.json);
     }
     // A records file that cannot be used is found out before any device is touched.
     if (!recorder.Open(console)) {
@@ -325,9 +329,9 @@ int RunJob(TirvelctlOptions& o, SettledJob& job, const char* program) {
         ~FinishForwarding() { forwarding.Finish(std::chrono::seconds(2)); }
     } finishForwarding{forwarding};
 
-    const int code = job.asStation
-                         ? RunAsStation(o, job, settings, recording, console, forwarding, program)
-                         : RunOnHost(o, job, settings, console, recorder);
+    const int code = job.asStation ? RunAsStation(options, job, settings, recording, console,
+                                                  forwarding, program)
+                                   : RunOnHost(options, job, settings, console, recorder);
     if (code == kInterruptedExitCode) {
         console.Message(res::IDS_CLI_INTERRUPTED);
     }
