@@ -226,25 +226,38 @@ CLI::Validator Quiet(CLI::Validator v) {
     return v;
 }
 
-void AddOptions(CLI::App& app, Options& o) {
-    app.add_option("--link", o.link, "Also reach the pty through this symbolic link")
+// A delay, its default shown.
+CLI::Option* AddMillis(CLI::App& app, const char* name, int& value, const char* what) {
+    return app.add_option(name, value, what)
+        ->type_name("MS")
+        ->capture_default_str()
+        ->check(Quiet(CLI::NonNegativeNumber));
+}
+
+// The Nth block of a transfer or command after power-on, counted from 1.
+CLI::Option* AddOrdinal(CLI::App& app, const char* name, int& value, const char* what) {
+    return app.add_option(name, value, what)->type_name("N")->check(Quiet(CLI::Range(1, 1000000)));
+}
+
+// A probability, given to each byte, line or device on its own.
+void AddRate(CLI::App& app, const char* name, double& value, const char* what) {
+    app.add_option(name, value, what)->type_name("RATE")->check(Quiet(CLI::Range(0.0, 1.0)));
+}
+
+// Where the device is found, and the one or many devices on the bench.
+void AddDeviceOptions(CLI::App& app, Options& options) {
+    app.add_option("--link", options.link, "Also reach the pty through this symbolic link")
         ->type_name("PATH");
-    app.add_option("--com", o.com,
+    app.add_option("--com", options.com,
                    "Register as COM N: ${XDG_CONFIG_HOME:-$HOME/.config}/tirvel/ports/comN")
         ->type_name("N")
         ->check(Quiet(CLI::Range(1, serial::kMaxComNumber)));
-    app.add_option("--boot-ms", o.bootMs, "Delay from the tool's open to power-on")
-        ->type_name("MS")
-        ->capture_default_str()
-        ->check(Quiet(CLI::NonNegativeNumber));
-    app.add_option("--window-ms", o.windowMs, "Start-up window in which AT+TEST is answered")
-        ->type_name("MS")
-        ->capture_default_str()
-        ->check(Quiet(CLI::NonNegativeNumber));
-    app.add_option("--devices", o.devices, "A batch of N devices, one per open of the port")
+    AddMillis(app, "--boot-ms", options.bootMs, "Delay from the tool's open to power-on");
+    AddMillis(app, "--window-ms", options.windowMs, "Start-up window in which AT+TEST is answered");
+    app.add_option("--devices", options.devices, "A batch of N devices, one per open of the port")
         ->type_name("N")
         ->check(Quiet(CLI::Range(1, 100000)));
-    app.add_option("--imei", o.imei, "IMEI (15 digits) of the first device")
+    app.add_option("--imei", options.imei, "IMEI (15 digits) of the first device")
         ->type_name("IMEI")
         ->capture_default_str()
         ->check([](const std::string& s) {
@@ -252,139 +265,149 @@ void AddOptions(CLI::App& app, Options& o) {
                        ? std::string()
                        : std::string("an IMEI is 15 digits");
         });
-    app.add_option("--password", o.password, "Configuration password (default: none)")
+    app.add_option("--password", options.password, "Configuration password (default: none)")
         ->type_name("PW");
-    app.add_option("--lang", o.lang, "Item names of the built-in table (zh: GB18030 on the wire)")
+    app.add_option("--lang", options.lang,
+                   "Item names of the built-in table (zh: GB18030 on the wire)")
         ->type_name("en|zh")
         ->capture_default_str()
         ->check(Quiet(CLI::IsMember({"en", "zh"})));
-    app.add_option("--params", o.params,
+    app.add_option("--params", options.params,
                    "Item table from 'number,name,value' lines (sent as is; replaces --lang)")
         ->type_name("FILE")
         ->check(Quiet(CLI::ExistingFile));
-    app.add_option("--state", o.state,
+    app.add_option("--state", options.state,
                    "Keep item values in this file: loaded at start, rewritten on every change")
         ->type_name("FILE");
-    app.add_flag("--throttle", o.throttle, "Send at the line rate instead of memory speed");
-    app.add_option("--at-rate-alias", o.atRateAlias,
+}
+
+// How the AT interpreter hears and answers, and what it tells of it.
+void AddDialogueOptions(CLI::App& app, Options& options) {
+    app.add_flag("--throttle", options.throttle, "Send at the line rate instead of memory speed");
+    app.add_option("--at-rate-alias", options.atRateAlias,
                    "Take this rate on the tool's side as the AT rate 28800. Wine cannot set "
                    "28800 on a Linux pty and leaves 38400 there: give 38400 for a Windows "
                    "build of the tool run under Wine")
         ->type_name("BAUD")
         ->check(Quiet(CLI::PositiveNumber));
-    app.add_flag("--no-echo", o.noEcho, "Do not echo commands");
-    app.add_option("--reply-delay", o.replyDelayMs, "Delay before each answer")
-        ->type_name("MS")
-        ->capture_default_str()
-        ->check(Quiet(CLI::NonNegativeNumber));
-    app.add_flag("--silent", o.silent, "Never answer anything, not even with an echo");
-    app.add_option("--error-on", o.errorOn, "AT+SET of item N answers ERROR (repeatable)")
+    app.add_flag("--no-echo", options.noEcho, "Do not echo commands");
+    AddMillis(app, "--reply-delay", options.replyDelayMs, "Delay before each answer");
+    app.add_flag("--silent", options.silent, "Never answer anything, not even with an echo");
+    app.add_option("--error-on", options.errorOn, "AT+SET of item N answers ERROR (repeatable)")
         ->type_name("N")
         ->allow_extra_args(false)
         ->check(Quiet(CLI::Range(1, 999999)));
-    app.add_option("--events", o.events, "Write JSON event lines to FILE, or '-' for stderr")
+    app.add_option("--events", options.events, "Write JSON event lines to FILE, or '-' for stderr")
         ->type_name("FILE|-");
-    app.add_option("--version-text", o.versionText, "Firmware version for AT+DTU&VER?")
+    app.add_option("--version-text", options.versionText, "Firmware version for AT+DTU&VER?")
         ->type_name("TEXT")
         ->capture_default_str();
-    app.add_option("--loader-ms", o.loaderMs, "Boot loader's break-in window after power-on")
-        ->type_name("MS")
-        ->capture_default_str()
-        ->check(Quiet(CLI::NonNegativeNumber));
-    app.add_option("--start", o.start, "Loader's start signal: NAK (checksum) or 'C' (CRC-16)")
+}
+
+// The boot loader, the application's debug output, and the transfer's faults.
+void AddLoaderOptions(CLI::App& app, Options& options) {
+    AddMillis(app, "--loader-ms", options.loaderMs, "Boot loader's break-in window after power-on");
+    app.add_option("--start", options.start,
+                   "Loader's start signal: NAK (checksum) or 'C' (CRC-16)")
         ->type_name("nak|crc")
         ->capture_default_str()
         ->check(Quiet(CLI::IsMember({"nak", "crc"})));
-    app.add_option("--firmware-out", o.firmwareOut, "Write each received firmware image here")
+    app.add_option("--firmware-out", options.firmwareOut, "Write each received firmware image here")
         ->type_name("FILE");
-    app.add_option("--debug-text", o.debugText, "Debug output of the application (see below)")
+    app.add_option("--debug-text", options.debugText, "Debug output of the application (see below)")
         ->type_name("FILE")
         ->check(Quiet(CLI::ExistingFile));
-    auto block = [&app](const char* name, int& value, const char* what) {
-        app.add_option(name, value, what)->type_name("N")->check(Quiet(CLI::Range(1, 1000000)));
-    };
-    block("--nak-block", o.nakBlock, "NAK the good block N of a transfer once");
-    block("--cancel-at-block", o.cancelAtBlock, "Answer block N with CAN CAN: the loader gives up");
-    block("--drop-ack", o.dropAck, "Store block N but send no ACK for it, once");
-    block("--garble-block", o.garbleBlock, "Block N arrives corrupted once (and is NAKed)");
-    app.add_flag("--nak-all", o.nakAll, "NAK every block of a transfer: nothing is ever stored");
-    block("--babble-after", o.babbleAfter,
-          "After ACKing block N the receiver sends garbage for ever, never falling silent");
-    auto* doubleAck = app.add_option("--double-ack", o.doubleAck,
-                                     "Store the good block N of a transfer and ACK it twice, once")
-                          ->type_name("N")
-                          ->check(Quiet(CLI::Range(1, 1000000)));
-    app.add_option("--double-ack-delay", o.doubleAckDelayMs,
-                   "The second ACK of --double-ack leaves this long after the first, so that it "
-                   "can cross the sender's next block")
-        ->type_name("MS")
-        ->capture_default_str()
-        ->check(Quiet(CLI::NonNegativeNumber))
+    AddOrdinal(app, "--nak-block", options.nakBlock, "NAK the good block N of a transfer once");
+    AddOrdinal(app, "--cancel-at-block", options.cancelAtBlock,
+               "Answer block N with CAN CAN: the loader gives up");
+    AddOrdinal(app, "--drop-ack", options.dropAck, "Store block N but send no ACK for it, once");
+    AddOrdinal(app, "--garble-block", options.garbleBlock,
+               "Block N arrives corrupted once (and is NAKed)");
+    app.add_flag("--nak-all", options.nakAll,
+                 "NAK every block of a transfer: nothing is ever stored");
+    AddOrdinal(app, "--babble-after", options.babbleAfter,
+               "After ACKing block N the receiver sends garbage for ever, never falling silent");
+    auto* doubleAck = AddOrdinal(app, "--double-ack", options.doubleAck,
+                                 "Store the good block N of a transfer and ACK it twice, once");
+    AddMillis(app, "--double-ack-delay", options.doubleAckDelayMs,
+              "The second ACK of --double-ack leaves this long after the first, so that it "
+              "can cross the sender's next block")
         ->needs(doubleAck);
-    app.add_flag("--eot-nak", o.eotNak,
+    app.add_flag("--eot-nak", options.eotNak,
                  "Answer the first EOT of a transfer with NAK; only a second EOT gets the image "
                  "stored, ACKed and the device rebooted");
-    app.add_option("--listing-order", o.listingOrder,
+}
+
+// Answers that come in the wrong form: out of order, with the protocol's own
+// words as values, or never ending; and a line that only sends junk.
+void AddAnswerFaults(CLI::App& app, Options& options) {
+    app.add_option("--listing-order", options.listingOrder,
                    "Order of the item lines of the AT+GETDV=0 answer (OK stays last); shuffled "
                    "follows --seed")
         ->type_name("ascending|descending|shuffled")
         ->capture_default_str()
         ->check(Quiet(CLI::IsMember({"ascending", "descending", "shuffled"})));
-    app.add_flag("--protocol-words", o.protocolWords,
+    app.add_flag("--protocol-words", options.protocolWords,
                  "Items 3, 12, 14 and 39 hold NEED PWD, OK, LINK OK and NO ERROR LOG, as values "
                  "and as factory values (AT+RESTORE brings them back); with --params the table "
                  "must have those items");
     auto* trickle =
-        app.add_option("--line-trickle", o.lineTrickleMs,
+        app.add_option("--line-trickle", options.lineTrickleMs,
                        "A broken line: hears everything, answers nothing, and sends one junk byte "
                        "every MS at the AT rate from power-on")
             ->type_name("MS")
             ->check(Quiet(CLI::Range(1, 3600000)));
-    app.add_flag("--line-babble", o.lineBabble,
+    app.add_flag("--line-babble", options.lineBabble,
                  "A broken line: hears everything, answers nothing, and sends junk as fast as the "
                  "AT rate carries it (2880 bytes a second) from power-on")
         ->excludes(trickle);
-    app.add_flag("--line-babble-ok", o.lineBabbleOk,
+    app.add_flag("--line-babble-ok", options.lineBabbleOk,
                  "A broken line: hears everything, answers nothing, and sends \"\\r\\nOK\\r\\n\" "
                  "over and over as fast as the AT rate carries it from power-on")
         ->excludes(trickle)
         ->excludes("--line-babble");
-    app.add_option("--endless-listing", o.endlessListingMs,
+    app.add_option("--endless-listing", options.endlessListingMs,
                    "AT+GETDV=0 never ends: instead of its OK another item line (numbers running "
                    "round 1..60, values changing) comes every MS until the next command")
         ->type_name("MS")
         ->check(Quiet(CLI::Range(1, 3600000)));
-    auto rate = [&app](const char* name, double& value, const char* what) {
-        app.add_option(name, value, what)->type_name("RATE")->check(Quiet(CLI::Range(0.0, 1.0)));
-    };
-    rate("--noise", o.noise,
-         "Each byte the device sends is spoiled with this probability (bit flipped or a stray "
-         "byte put before it)");
-    rate("--drop", o.drop, "Each byte the device sends is lost with this probability");
-    rate("--stray-lines", o.strayLines,
-         "With this probability a line of the device's own (OK, ERROR or a status line) comes "
-         "just before the echo of a command, and again just after its answer");
-    rate("--repeat-lines", o.repeatLines,
-         "Each line of an answer (not the echo) is sent twice with this probability");
-    rate("--drop-lines", o.dropLines,
-         "Each line of an answer (not the echo) is never sent with this probability");
-    app.add_option("--listing-gaps", o.listingGaps,
+}
+
+// Bytes and lines spoiled, lost, added or late, and items or commands the
+// device leaves out or refuses.
+void AddLineFaults(CLI::App& app, Options& options) {
+    AddRate(app, "--noise", options.noise,
+            "Each byte the device sends is spoiled with this probability (bit flipped or a stray "
+            "byte put before it)");
+    AddRate(app, "--drop", options.drop,
+            "Each byte the device sends is lost with this probability");
+    AddRate(app, "--stray-lines", options.strayLines,
+            "With this probability a line of the device's own (OK, ERROR or a status line) comes "
+            "just before the echo of a command, and again just after its answer");
+    AddRate(app, "--repeat-lines", options.repeatLines,
+            "Each line of an answer (not the echo) is sent twice with this probability");
+    AddRate(app, "--drop-lines", options.dropLines,
+            "Each line of an answer (not the echo) is never sent with this probability");
+    app.add_option("--listing-gaps", options.listingGaps,
                    "The AT+GETDV=0 answer leaves out these items, which the device still has")
         ->type_name("N,M,...")
         ->delimiter(',');
-    app.add_option("--delay-command", o.delayCommand,
+    app.add_option("--delay-command", options.delayCommand,
                    "Only answers to commands containing TEXT are late, by --delay-one")
         ->type_name("TEXT");
-    app.add_option("--delay-one", o.delayOneMs,
+    app.add_option("--delay-one", options.delayOneMs,
                    "Extra delay of the answers --delay-command picks (beyond 600 ms a query, "
                    "beyond 1100 ms an AT+SET is given up)")
         ->type_name("MS")
         ->check(Quiet(CLI::NonNegativeNumber));
-    app.add_option("--error-on-set-number", o.errorOnNthSet,
-                   "The Nth AT+SET after each power-on answers ERROR, whatever its item")
-        ->type_name("N")
-        ->check(Quiet(CLI::Range(1, 1000000)));
-    app.add_option("--unplug-at", o.unplugAt,
+    AddOrdinal(app, "--error-on-set-number", options.errorOnNthSet,
+               "The Nth AT+SET after each power-on answers ERROR, whatever its item");
+}
+
+// The device pulled off the line, faults dealt out to a batch, and the seed
+// of every random choice.
+void AddUnplugAndChanceOptions(CLI::App& app, Options& options) {
+    app.add_option("--unplug-at", options.unplugAt,
                    "Pull the device off the line (the pty is closed under the tool, then served "
                    "anew with links following) at: connecting (its first AT+TEST), connected "
                    "(300 ms after its configuration listing), mid-modify[:N] (the Nth AT+SET is "
@@ -392,16 +415,27 @@ void AddOptions(CLI::App& app, Options& o) {
                    "loader-dialogue (the Enter at the banner), mid-transfer[:N] (block N stored, "
                    "not acknowledged), debug-log[:MS] (MS after the debug output starts)")
         ->type_name("STATE[:N]");
-    app.add_option("--fault-rate", o.faultRate,
+    app.add_option("--fault-rate", options.faultRate,
                    "With --devices: each device independently gets, with this probability, one "
                    "fault (silent, late answers, ERROR on an AT+SET, noise, dropped bytes, "
                    "unplugged while connecting, connected or mid-Modify); a \"fault\" event "
                    "names its IMEI and the fault")
         ->type_name("P")
         ->check(Quiet(CLI::Range(0.0, 1.0)));
-    app.add_option("--seed", o.seed, "Seed of every random choice: the same seed, the same run")
+    app.add_option("--seed", options.seed,
+                   "Seed of every random choice: the same seed, the same run")
         ->type_name("N")
         ->capture_default_str();
+}
+
+// In the order --help lists them.
+void AddOptions(CLI::App& app, Options& options) {
+    AddDeviceOptions(app, options);
+    AddDialogueOptions(app, options);
+    AddLoaderOptions(app, options);
+    AddAnswerFaults(app, options);
+    AddLineFaults(app, options);
+    AddUnplugAndChanceOptions(app, options);
     app.footer(kFooter);
 }
 
