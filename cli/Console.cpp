@@ -5,8 +5,11 @@
 
 namespace cli {
 
-Console::Console(std::ostream& out, std::ostream& err, bool quiet, bool errIsTerminal)
-    : out_(out), err_(err), quiet_(quiet), terminal_(errIsTerminal) {}
+Console::Console(std::ostream& out, std::ostream& err, Verbosity verbosity, ErrStream errStream)
+    : out_(out),
+      err_(err),
+      quiet_(verbosity == Verbosity::Quiet),
+      terminal_(errStream == ErrStream::Terminal) {}
 
 std::string Console::Text(fw::UINT id, const fw::MessageArgs& args) {
     return fw::LoadText(id, args);

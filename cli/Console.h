@@ -12,9 +12,14 @@
 
 namespace cli {
 
+// Progress is told unless -q; outcomes and failures always are.
+enum class Verbosity { Normal, Quiet };
+// A terminal on stderr takes the status line rewritten in place.
+enum class ErrStream { Plain, Terminal };
+
 class Console : public job::Messages {
 public:
-    Console(std::ostream& out, std::ostream& err, bool quiet, bool errIsTerminal);
+    Console(std::ostream& out, std::ostream& err, Verbosity verbosity, ErrStream errStream);
 
     std::ostream& Out() { return out_; }
     bool Quiet() const { return quiet_; }

@@ -165,7 +165,7 @@ int RunStationWorker(station::StationJob job, HostSettings settings, const std::
     std::ostream nowhere(&discard);
     // Quiet: the supervisor's board shows the steps; outcomes and failures
     // still come as messages, and the last one is the device's report text.
-    Console console(nowhere, link.Messages(), true, false);
+    Console console(nowhere, link.Messages(), Verbosity::Quiet, ErrStream::Plain);
     ConsoleHost host(settings, console);
     host.SetRecorder(recorder);
     link.WatchReplies([&host] { host.Interrupt(); });

@@ -172,7 +172,8 @@ int RunRecordsCommand(const TirvelctlOptions& options, const records::RecordsSet
     if (where.kind == records::RecordsSetting::Kind::Off) {
         return UsageError(Console::Text(res::IDS_RECORDS_OFF));
     }
-    Console console(std::cout, std::cerr, options.quiet, IsTerminal(kStderrFd));
+    Console console(std::cout, std::cerr, options.quiet ? Verbosity::Quiet : Verbosity::Normal,
+                    IsTerminal(kStderrFd) ? ErrStream::Terminal : ErrStream::Plain);
     if (options.recordsAction == RecordsAction::Push) {
         if (where.kind != records::RecordsSetting::Kind::Server) {
             console.Message(res::IDS_RECORDS_PUSH_LOCAL_ONLY);
@@ -311,7 +312,8 @@ int RunJob(TirvelctlOptions& options, SettledJob& job, const char* program) {
                                 job.inputBytes, options.portProven, recorder);
     }
 
-    Console console(std::cout, std::cerr, options.quiet, IsTerminal(kStderrFd));
+    Console console(std::cout, std::cerr, options.quiet ? Verbosity::Quiet : Verbosity::Normal,
+                    IsTerminal(kStderrFd) ? ErrStream::Terminal : ErrStream::Plain);
     if (options.subcommand == Subcommand::Ports) {
         return RunPorts(console, options.json);
     }

@@ -153,7 +153,7 @@ void TakeWhatWasGiven(const CLI::App& app, TirvelctlOptions& options) {
 }  // namespace
 
 int UsageError(const std::string& detail) {
-    Console console(std::cout, std::cerr, false, false);
+    Console console(std::cout, std::cerr, Verbosity::Normal, ErrStream::Plain);
     console.Message(res::IDS_CLI_USAGE_ERROR, {detail});
     console.Message(res::IDS_CLI_SEE_HELP);
     return kExitUsage;

@@ -314,7 +314,7 @@ TEST(TransferFigures, PercentAndBytesOfALargeImageAgree) {
     const testsupport::EnglishForTheTest english;
     std::ostringstream out;
     std::ostringstream err;
-    cli::Console console(out, err, false, false);
+    cli::Console console(out, err, cli::Verbosity::Normal, cli::ErrStream::Plain);
     cli::TransferProgress progress(console, false);
     progress.Begin(64LL * 1024 * 1024);
     progress.Update(600);
@@ -323,7 +323,7 @@ TEST(TransferFigures, PercentAndBytesOfALargeImageAgree) {
     EXPECT_TRUE(Contains(err.str(), "Sent 60% (40265319 of 67108864 bytes).")) << err.str();
     // A small image is never shown whole before the end.
     std::ostringstream smallErr;
-    cli::Console smallConsole(out, smallErr, false, false);
+    cli::Console smallConsole(out, smallErr, cli::Verbosity::Normal, cli::ErrStream::Plain);
     cli::TransferProgress small(smallConsole, false);
     small.Begin(5);
     small.Update(999);

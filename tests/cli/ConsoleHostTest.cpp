@@ -30,7 +30,7 @@ TEST(ConsoleHost, AnIdentityReplyWithoutItsLineEndsEndsTheWait) {
 
     std::ostringstream out;
     std::ostringstream err;
-    cli::Console console(out, err, false, false);
+    cli::Console console(out, err, cli::Verbosity::Normal, cli::ErrStream::Plain);
     cli::HostSettings settings;
     settings.devicePath = pty.SlavePath();
     cli::ConsoleHost host(settings, console);

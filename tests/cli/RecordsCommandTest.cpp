@@ -151,7 +151,7 @@ TEST_P(RecordsListing, WritesTheBytesOfTheWholeList) {
     }
     std::ostringstream out;
     std::ostringstream err;
-    cli::Console console(out, err, false, false);
+    cli::Console console(out, err, cli::Verbosity::Normal, cli::ErrStream::Plain);
     EXPECT_EQ(cli::RunRecordsList(console, where, {}, GetParam().format), 0) << err.str();
     EXPECT_EQ(out.str(), GetParam().expected);
 }
