@@ -122,17 +122,7 @@ WorkerProcess::WorkerProcess(const std::string& program, const std::vector<std::
     pid_ = pid;
 }
 
-WorkerProcess::~WorkerProcess() {
-    CloseFd(input_);
-    bool running = false;
-    {
-        std::lock_guard lock(exitMutex_);
-        running = !reaped_;
-    }
-    if (running) {
-        Kill();
-        Wait();
-    }
+void WorkerProcess::CloseOutput() {
     CloseFd(output_);
 }
 
