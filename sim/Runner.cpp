@@ -12,6 +12,8 @@
 #include <optional>
 #include <stdexcept>
 
+#include "common/AsciiText.h"
+
 namespace kavrelsim {
 namespace {
 
@@ -27,15 +29,6 @@ sigset_t StopSignals() {
     sigaddset(&set, SIGINT);
     sigaddset(&set, SIGTERM);
     return set;
-}
-
-std::string Trim(std::string_view s) {
-    auto first = s.find_first_not_of(" \t\r");
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    auto last = s.find_last_not_of(" \t\r");
-    return std::string(s.substr(first, last - first + 1));
 }
 
 }  // namespace
@@ -180,7 +173,7 @@ void Runner::ReadPowerCommands(Millis now) {
     stdinBuffer_.append(buf, static_cast<std::size_t>(n));
     std::size_t nl;
     while ((nl = stdinBuffer_.find('\n')) != std::string::npos) {
-        std::string line = Trim(std::string_view(stdinBuffer_).substr(0, nl));
+        std::string line = Trimmed(std::string_view(stdinBuffer_).substr(0, nl), " \t\r");
         stdinBuffer_.erase(0, nl + 1);
         if (line == "on") {
             bench_.Power(PowerCommand::kOn, now);
