@@ -18,6 +18,7 @@
 
 #include "Elapsed.h"
 #include "PseudoTerminal.h"
+#include "PtyPortTest.h"
 #include "TempConfigHome.h"
 #include "serial/PortPath.h"
 #include "serial/TermiosSettings.h"
@@ -55,18 +56,8 @@ bool OpensInChildProcess(const std::string& path) {
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-class serial_Port : public ::testing::Test {
+class serial_Port : public PtyPortTest {
 protected:
-    void SetUp() override {
-        pty_ = std::make_unique<PseudoTerminal>();
-        port_ = OpenComPort(pty_->SlavePath().c_str());
-        ASSERT_NE(port_, INVALID_HANDLE_VALUE);
-    }
-    void TearDown() override {
-        if (port_ != INVALID_HANDLE_VALUE) {
-            EXPECT_EQ(CloseComPort(port_), 1);
-        }
-    }
     // One ReadComPort call; took_ tells how long it blocked.
     std::string Read(std::uint32_t max) {
         std::string bytes(max, '\0');
@@ -81,8 +72,6 @@ protected:
     }
     void Setup(ComPortSettings settings) { SetupComPortTimed(port_, &settings); }
 
-    std::unique_ptr<PseudoTerminal> pty_;
-    PortHandle port_ = INVALID_HANDLE_VALUE;
     milliseconds took_{};
 };
 
