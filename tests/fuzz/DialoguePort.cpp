@@ -82,19 +82,11 @@ std::int32_t DialoguePort::Write(const void* buffer, std::uint32_t count) {
 }
 
 bool DialoguePort::Wait(std::uint32_t timeoutMs) {
-    const milliseconds limit = now_ + milliseconds(timeoutMs);
-    const bool ready = !out_.empty() && out_.front().due <= limit;
-    now_ = ready ? std::max(now_, out_.front().due) : limit;
-    Called();
-    return ready;
+    return WaitForDue(out_, timeoutMs);
 }
 
 void DialoguePort::Purge() {
-    // What has arrived is thrown away; what is still on its way is not.
-    while (!out_.empty() && out_.front().due <= now_) {
-        out_.pop_front();
-    }
-    ScriptedPort::Purge();
+    PurgeDue(out_);
 }
 
 std::string DialoguePort::StrayLine(int kind) {
