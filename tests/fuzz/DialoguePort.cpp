@@ -81,14 +81,6 @@ std::int32_t DialoguePort::Write(const void* buffer, std::uint32_t count) {
     return static_cast<std::int32_t>(count);
 }
 
-bool DialoguePort::Wait(std::uint32_t timeoutMs) {
-    return WaitForDue(out_, timeoutMs);
-}
-
-void DialoguePort::Purge() {
-    PurgeDue(out_);
-}
-
 std::string DialoguePort::StrayLine(int kind) {
     if (kind == 5) {
         return "OK\r\n";

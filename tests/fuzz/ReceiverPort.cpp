@@ -165,12 +165,4 @@ std::int32_t ReceiverPort::Write(const void* buffer, std::uint32_t count) {
     return static_cast<std::int32_t>(count);
 }
 
-bool ReceiverPort::Wait(std::uint32_t timeoutMs) {
-    return WaitForDue(pending_, timeoutMs);
-}
-
-void ReceiverPort::Purge() {
-    PurgeDue(pending_);
-}
-
 }  // namespace fuzzsupport
