@@ -13,6 +13,7 @@
 #include <stdexcept>
 
 #include "common/AsciiText.h"
+#include "common/StopSignals.h"
 
 namespace kavrelsim {
 namespace {
@@ -23,24 +24,16 @@ using Nanos = std::chrono::nanoseconds;
 // reports at once: look again after this long instead of spinning.
 constexpr Nanos kUnpluggedPoll = std::chrono::milliseconds(10);
 
-sigset_t StopSignals() {
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGTERM);
-    return set;
-}
-
 }  // namespace
 
 void Runner::BlockStopSignals() {
-    sigset_t set = StopSignals();
+    sigset_t set = StopSignalSet();
     ::sigprocmask(SIG_BLOCK, &set, nullptr);
 }
 
 Runner::Runner(Bench& bench, Pty& pty, RunnerConfig config, Clock::time_point start)
     : bench_(bench), pty_(pty), config_(config), start_(start) {
-    sigset_t set = StopSignals();
+    sigset_t set = StopSignalSet();
     signalFd_ = ::signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
     if (signalFd_ < 0) {
         throw std::runtime_error(std::string("signalfd: ") + std::strerror(errno));

@@ -8,6 +8,7 @@
 #include <climits>
 #include <system_error>
 
+#include "common/StopSignals.h"
 #include "station/WorkerProcess.h"
 
 extern char** environ;
@@ -87,10 +88,7 @@ WorkerProcess::WorkerProcess(const std::string& program, const std::vector<std::
     // SIGPIPE; a worker inheriting that could not be cancelled.
     sigset_t none;
     sigemptyset(&none);
-    sigset_t defaults;
-    sigemptyset(&defaults);
-    sigaddset(&defaults, SIGINT);
-    sigaddset(&defaults, SIGTERM);
+    sigset_t defaults = StopSignalSet();
     sigaddset(&defaults, SIGPIPE);
     posix_spawnattr_setsigmask(&setup.attributes, &none);
     posix_spawnattr_setsigdefault(&setup.attributes, &defaults);
