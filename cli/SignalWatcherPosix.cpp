@@ -8,22 +8,13 @@
 #include <ctime>
 #include <system_error>
 
+#include "common/StopSignals.h"
+
 namespace cli {
-namespace {
-
-sigset_t WatchedSignals() {
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGTERM);
-    return set;
-}
-
-}  // namespace
 
 SignalWatcher::SignalWatcher(std::function<void(int)> onFirstSignal, SecondSignal second)
     : onFirstSignal_(std::move(onFirstSignal)), second_(second) {
-    const sigset_t set = WatchedSignals();
+    const sigset_t set = StopSignalSet();
     if (int rc = ::pthread_sigmask(SIG_BLOCK, &set, nullptr); rc != 0) {
         throw std::system_error(rc, std::generic_category(), "pthread_sigmask");
     }
@@ -43,7 +34,7 @@ SignalWatcher::~SignalWatcher() {
 }
 
 void SignalWatcher::Run() {
-    const sigset_t set = WatchedSignals();
+    const sigset_t set = StopSignalSet();
     int received = 0;
     while (!stop_) {
         // A short wait, so the destructor never waits long for the thread.

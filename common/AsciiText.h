@@ -3,7 +3,18 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
+
+// text without the bytes of blanks at either end.
+inline std::string Trimmed(std::string_view text, std::string_view blanks) {
+    const std::size_t first = text.find_first_not_of(blanks);
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    const std::size_t last = text.find_last_not_of(blanks);
+    return std::string(text.substr(first, last - first + 1));
+}
 
 // Whether text starts with prefix, ignoring the case of A-Z in text; prefix
 // is given in lower case.

@@ -12,30 +12,6 @@ void CDataExchange::Fail(int controlId) {
     }
 }
 
-void DDX_Text(CDataExchange* pDX, int id, std::string& bytes) {
-    if (pDX->Failed()) {
-        return;
-    }
-    pDX->SetLastControl(id);
-    if (pDX->m_bSaveAndValidate) {
-        bytes = pDX->m_pDlgWnd->GetDlgItemBytes(id);
-    } else {
-        pDX->m_pDlgWnd->SetDlgItemBytes(id, bytes);
-    }
-}
-
-void DDX_Check(CDataExchange* pDX, int id, int& value) {
-    if (pDX->Failed()) {
-        return;
-    }
-    pDX->SetLastControl(id);
-    if (pDX->m_bSaveAndValidate) {
-        value = pDX->m_pDlgWnd->IsDlgButtonChecked(id);
-    } else {
-        pDX->m_pDlgWnd->CheckDlgButton(id, value);
-    }
-}
-
 namespace {
 
 bool ParseUnsigned(const std::string& text, unsigned& value) {
@@ -65,24 +41,49 @@ bool ParseUnsigned(const std::string& text, unsigned& value) {
     return true;
 }
 
-}  // namespace
-
-void DDX_Text(CDataExchange* pDX, int id, unsigned& value) {
+// What every DDX routine does alike: nothing once the exchange has failed;
+// otherwise the control becomes the last one exchanged, and the data goes the
+// exchange's way.
+template <class IntoMember, class IntoControl>
+void Exchange(CDataExchange* pDX, int id, IntoMember intoMember, IntoControl intoControl) {
     if (pDX->Failed()) {
         return;
     }
     pDX->SetLastControl(id);
-    if (!pDX->m_bSaveAndValidate) {
-        pDX->m_pDlgWnd->SetDlgItemBytes(id, std::to_string(value));
-        return;
+    if (pDX->m_bSaveAndValidate) {
+        intoMember(*pDX->m_pDlgWnd);
+    } else {
+        intoControl(*pDX->m_pDlgWnd);
     }
-    unsigned parsed = 0;
-    if (!ParseUnsigned(pDX->m_pDlgWnd->GetDlgItemBytes(id), parsed)) {
-        pDX->m_pDlgWnd->AfxMessageBox(AFX_IDP_PARSE_UINT);
-        pDX->Fail(id);
-        return;
-    }
-    value = parsed;
+}
+
+}  // namespace
+
+void DDX_Text(CDataExchange* pDX, int id, std::string& bytes) {
+    Exchange(
+        pDX, id, [&](CWnd& window) { bytes = window.GetDlgItemBytes(id); },
+        [&](CWnd& window) { window.SetDlgItemBytes(id, bytes); });
+}
+
+void DDX_Check(CDataExchange* pDX, int id, int& value) {
+    Exchange(
+        pDX, id, [&](CWnd& window) { value = window.IsDlgButtonChecked(id); },
+        [&](CWnd& window) { window.CheckDlgButton(id, value); });
+}
+
+void DDX_Text(CDataExchange* pDX, int id, unsigned& value) {
+    Exchange(
+        pDX, id,
+        [&](CWnd& window) {
+            unsigned parsed = 0;
+            if (!ParseUnsigned(window.GetDlgItemBytes(id), parsed)) {
+                window.AfxMessageBox(AFX_IDP_PARSE_UINT);
+                pDX->Fail(id);
+                return;
+            }
+            value = parsed;
+        },
+        [&](CWnd& window) { window.SetDlgItemBytes(id, std::to_string(value)); });
 }
 
 void DDV_MinMaxUInt(CDataExchange* pDX, unsigned value, unsigned minValue, unsigned maxValue) {

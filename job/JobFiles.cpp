@@ -8,20 +8,44 @@
 
 namespace job {
 
-std::string ReadProfile(const std::string& path, std::string& bytes) {
-    switch (cfgfile::ReadInputFile(path, bytes, cfgfile::kProfileLimitBytes)) {
+namespace {
+
+// How one kind of input file is refused: the words for each way it can be
+// wrong (0: an empty one is fine), and its size limit.
+struct InputWords {
+    fw::UINT empty;
+    fw::UINT notRegular;
+    fw::UINT tooLarge;
+    std::size_t limitMb;
+};
+
+constexpr InputWords kProfileWords{0, res::IDS_CLI_PROFILE_NOT_REGULAR,
+                                   res::IDS_CLI_PROFILE_TOO_LARGE, cfgfile::kProfileLimitMb};
+constexpr InputWords kFirmwareWords{res::IDS_CLI_EMPTY_FILE, res::IDS_CLI_NOT_REGULAR_FILE,
+                                    res::IDS_CLI_FILE_TOO_LARGE, cfgfile::kFirmwareLimitMb};
+
+std::string InputRefusal(cfgfile::InputStatus status, const std::string& path,
+                         const InputWords& words) {
+    switch (status) {
         case cfgfile::InputStatus::kOk:
-        case cfgfile::InputStatus::kEmpty:
             return std::string();
+        case cfgfile::InputStatus::kEmpty:
+            return words.empty != 0 ? fw::LoadText(words.empty, {path}) : std::string();
         case cfgfile::InputStatus::kNotRegular:
-            return fw::LoadText(res::IDS_CLI_PROFILE_NOT_REGULAR, {path});
+            return fw::LoadText(words.notRegular, {path});
         case cfgfile::InputStatus::kTooLarge:
-            return fw::LoadText(res::IDS_CLI_PROFILE_TOO_LARGE,
-                                {path, std::to_string(cfgfile::kProfileLimitMb)});
+            return fw::LoadText(words.tooLarge, {path, std::to_string(words.limitMb)});
         case cfgfile::InputStatus::kCannotRead:
             break;
     }
     return fw::LoadText(res::IDS_CLI_CANNOT_READ_FILE, {path});
+}
+
+}  // namespace
+
+std::string ReadProfile(const std::string& path, std::string& bytes) {
+    return InputRefusal(cfgfile::ReadInputFile(path, bytes, cfgfile::kProfileLimitBytes), path,
+                        kProfileWords);
 }
 
 std::string ReadFirmware(const std::string& path, std::string& bytes) {
@@ -29,20 +53,7 @@ std::string ReadFirmware(const std::string& path, std::string& bytes) {
 }
 
 std::string FirmwareRefusal(cfgfile::InputStatus status, const std::string& file) {
-    switch (status) {
-        case cfgfile::InputStatus::kEmpty:
-            return fw::LoadText(res::IDS_CLI_EMPTY_FILE, {file});
-        case cfgfile::InputStatus::kNotRegular:
-            return fw::LoadText(res::IDS_CLI_NOT_REGULAR_FILE, {file});
-        case cfgfile::InputStatus::kTooLarge:
-            return fw::LoadText(res::IDS_CLI_FILE_TOO_LARGE,
-                                {file, std::to_string(cfgfile::kFirmwareLimitMb)});
-        case cfgfile::InputStatus::kCannotRead:
-            return fw::LoadText(res::IDS_CLI_CANNOT_READ_FILE, {file});
-        case cfgfile::InputStatus::kOk:
-            break;
-    }
-    return std::string();
+    return InputRefusal(status, file, kFirmwareWords);
 }
 
 std::string OutputRefusal(const std::string& path, const std::string& input,

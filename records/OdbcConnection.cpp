@@ -90,6 +90,100 @@ private:
     SQLHSTMT handle_ = SQL_NULL_HSTMT;
 };
 
+// A statement's values, bound, kept where the driver reads them until the
+// statement has run.
+class BoundParams {
+public:
+    BoundParams(SQLHSTMT handle, const OdbcParams& params) : lengths_(params.Values().size()) {
+        values_.reserve(params.Values().size());
+        for (std::size_t i = 0; i < params.Values().size(); ++i) {
+            const OdbcValue& value = params.Values()[i];
+            values_.push_back(value ? ToWide(*value) : std::wstring());
+            std::wstring& wide = values_.back();
+            lengths_[i] =
+                value ? static_cast<SQLLEN>(wide.size() * sizeof(SQLWCHAR)) : SQL_NULL_DATA;
+            const SQLRETURN rc = ::SQLBindParameter(
+                handle, static_cast<SQLUSMALLINT>(i + 1), SQL_PARAM_INPUT, SQL_C_WCHAR,
+                SQL_WVARCHAR, std::max<SQLULEN>(wide.size(), 1), 0, wide.data(),
+                static_cast<SQLLEN>(wide.size() * sizeof(SQLWCHAR)), &lengths_[i]);
+            if (!SQL_SUCCEEDED(rc)) {
+                throw StoreError(StoreError::Kind::Other, Diagnose(SQL_HANDLE_STMT, handle).text);
+            }
+        }
+    }
+    BoundParams(const BoundParams&) = delete;
+    BoundParams& operator=(const BoundParams&) = delete;
+
+private:
+    std::vector<std::wstring> values_;
+    std::vector<SQLLEN> lengths_;
+};
+
+// What fails a statement: it throws, with the statement's diagnosis.
+using Fail = std::function<void()>;
+
+// One column of the row fetched. Long values come in parts, each but the last
+// filling the buffer.
+OdbcValue ReadColumn(SQLHSTMT handle, SQLUSMALLINT column, const Fail& fail) {
+    std::wstring value;
+    for (;;) {
+        SQLWCHAR buffer[2048];
+        SQLLEN length = 0;
+        const SQLRETURN got =
+            ::SQLGetData(handle, column, SQL_C_WCHAR, buffer, sizeof(buffer), &length);
+        if (got == SQL_NO_DATA) {
+            break;
+        }
+        if (!SQL_SUCCEEDED(got)) {
+            fail();
+        }
+        if (length == SQL_NULL_DATA) {
+            return OdbcValue();
+        }
+        const std::size_t room = std::size(buffer) - 1;  // less the terminating NUL
+        const std::size_t part =
+            length == SQL_NO_TOTAL || static_cast<std::size_t>(length) >= room * sizeof(SQLWCHAR)
+                ? room
+                : static_cast<std::size_t>(length) / sizeof(SQLWCHAR);
+        value.append(reinterpret_cast<const wchar_t*>(buffer), part);
+        if (got == SQL_SUCCESS) {
+            break;
+        }
+    }
+    return OdbcValue(ToUtf8(value));
+}
+
+// Runs the statement's text and hands each row it gives to take. Row by row:
+// the driver's own buffering aside, only the row fetched is held here.
+void ExecuteAndFetch(SQLHSTMT handle, const std::string& sql,
+                     const std::function<void(std::vector<OdbcValue>&&)>& take, const Fail& fail) {
+    std::wstring text = ToWide(sql);
+    const SQLRETURN executed =
+        ::SQLExecDirectW(handle, reinterpret_cast<SQLWCHAR*>(text.data()), SQL_NTS);
+    if (!SQL_SUCCEEDED(executed) && executed != SQL_NO_DATA) {
+        fail();
+    }
+    SQLSMALLINT columns = 0;
+    if (executed == SQL_NO_DATA || !SQL_SUCCEEDED(::SQLNumResultCols(handle, &columns)) ||
+        columns == 0) {
+        return;
+    }
+    for (;;) {
+        const SQLRETURN fetched = ::SQLFetch(handle);
+        if (fetched == SQL_NO_DATA) {
+            return;
+        }
+        if (!SQL_SUCCEEDED(fetched)) {
+            fail();
+        }
+        std::vector<OdbcValue> row;
+        for (SQLUSMALLINT column = 1; column <= columns; ++column) {
+            row.push_back(ReadColumn(handle, column, fail));
+        }
+        take(std::move(row));
+    }
+}
+
 }  // namespace
 
 OdbcConnection::OdbcConnection(const std::vector<std::string>& connectionStrings,
@@ -167,24 +261,7 @@ void OdbcConnection::Run(const std::string& sql, const OdbcParams& params,
     const SQLHSTMT handle = statement.Handle();
     ::SQLSetStmtAttrW(handle, SQL_ATTR_QUERY_TIMEOUT,
                       reinterpret_cast<SQLPOINTER>(Seconds(answerTimeout_)), 0);
-    // The values stay here, where the driver reads them, until the statement
-    // has run.
-    std::vector<std::wstring> values;
-    std::vector<SQLLEN> lengths(params.Values().size());
-    values.reserve(params.Values().size());
-    for (std::size_t i = 0; i < params.Values().size(); ++i) {
-        const OdbcValue& value = params.Values()[i];
-        values.push_back(value ? ToWide(*value) : std::wstring());
-        std::wstring& wide = values.back();
-        lengths[i] = value ? static_cast<SQLLEN>(wide.size() * sizeof(SQLWCHAR)) : SQL_NULL_DATA;
-        const SQLRETURN rc = ::SQLBindParameter(
-            handle, static_cast<SQLUSMALLINT>(i + 1), SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WVARCHAR,
-            std::max<SQLULEN>(wide.size(), 1), 0, wide.data(),
-            static_cast<SQLLEN>(wide.size() * sizeof(SQLWCHAR)), &lengths[i]);
-        if (!SQL_SUCCEEDED(rc)) {
-            throw StoreError(StoreError::Kind::Other, Diagnose(SQL_HANDLE_STMT, handle).text);
-        }
-    }
+    const BoundParams bound(handle, params);
     {
         std::lock_guard lock(runningMutex_);
         running_ = handle;
@@ -211,70 +288,13 @@ void OdbcConnection::Run(const std::string& sql, const OdbcParams& params,
     if (stop_ != nullptr && stop_->Raised()) {
         throw StoreError(StoreError::Kind::Open, kStopped);
     }
-
-    std::wstring text = ToWide(sql);
-    auto fail = [&] {
+    ExecuteAndFetch(handle, sql, take, [&] {
         const Diagnosis why = Diagnose(SQL_HANDLE_STMT, handle);
         const bool stopped = stop_ != nullptr && stop_->Raised();
         throw StoreError(
             stopped || ServerGone(why.state) ? StoreError::Kind::Open : StoreError::Kind::Other,
             stopped ? kStopped : why.text);
-    };
-    const SQLRETURN executed =
-        ::SQLExecDirectW(handle, reinterpret_cast<SQLWCHAR*>(text.data()), SQL_NTS);
-    if (!SQL_SUCCEEDED(executed) && executed != SQL_NO_DATA) {
-        fail();
-    }
-    SQLSMALLINT columns = 0;
-    if (executed == SQL_NO_DATA || !SQL_SUCCEEDED(::SQLNumResultCols(handle, &columns)) ||
-        columns == 0) {
-        return;
-    }
-    // Row by row: the driver's own buffering aside, only the row fetched is
-    // held here.
-    for (;;) {
-        const SQLRETURN fetched = ::SQLFetch(handle);
-        if (fetched == SQL_NO_DATA) {
-            return;
-        }
-        if (!SQL_SUCCEEDED(fetched)) {
-            fail();
-        }
-        std::vector<OdbcValue> row;
-        for (SQLUSMALLINT column = 1; column <= columns; ++column) {
-            std::wstring value;
-            bool null = false;
-            // Long values come in parts, each but the last filling the buffer.
-            for (;;) {
-                SQLWCHAR buffer[2048];
-                SQLLEN length = 0;
-                const SQLRETURN got =
-                    ::SQLGetData(handle, column, SQL_C_WCHAR, buffer, sizeof(buffer), &length);
-                if (got == SQL_NO_DATA) {
-                    break;
-                }
-                if (!SQL_SUCCEEDED(got)) {
-                    fail();
-                }
-                if (length == SQL_NULL_DATA) {
-                    null = true;
-                    break;
-                }
-                const std::size_t room = std::size(buffer) - 1;  // less the terminating NUL
-                const std::size_t part =
-                    length == SQL_NO_TOTAL ||
-                            static_cast<std::size_t>(length) >= room * sizeof(SQLWCHAR)
-                        ? room
-                        : static_cast<std::size_t>(length) / sizeof(SQLWCHAR);
-                value.append(reinterpret_cast<const wchar_t*>(buffer), part);
-                if (got == SQL_SUCCESS) {
-                    break;
-                }
-            }
-            row.push_back(null ? OdbcValue() : OdbcValue(ToUtf8(value)));
-        }
-        take(std::move(row));
-    }
+    });
 }
 
 void OdbcConnection::Cancel() {

@@ -59,22 +59,21 @@ std::string LibpqValue(const std::string& value) {
     return quoted + "'";
 }
 
-}  // namespace
+using Keywords = std::map<std::string, std::string>;               // libpq's
+using Options = std::vector<std::pair<std::string, std::string>>;  // in the URI's order
 
-std::optional<std::string> OdbcConnectionString(const std::string& uri, const std::string& driver,
-                                                int connectSeconds) {
-    std::optional<std::string> afterScheme;
+std::optional<std::string> AfterScheme(const std::string& uri) {
     for (const char* scheme : {"postgresql://", "postgres://"}) {
         if (uri.starts_with(scheme)) {
-            afterScheme = uri.substr(std::char_traits<char>::length(scheme));
-            break;
+            return uri.substr(std::char_traits<char>::length(scheme));
         }
     }
-    if (!afterScheme) {
-        return std::nullopt;
-    }
-    std::string rest = *afterScheme;
-    std::map<std::string, std::string> given;  // libpq's keywords
+    return std::nullopt;
+}
+
+// The URI's parts up to its query into keywords, still percent-encoded;
+// returns the query.
+std::string SplitAuthority(std::string rest, Keywords& given) {
     std::string query;
     if (const std::size_t mark = rest.find('?'); mark != std::string::npos) {
         query = rest.substr(mark + 1);
@@ -105,7 +104,12 @@ std::optional<std::string> OdbcConnectionString(const std::string& uri, const st
         rest = rest.substr(1, rest.size() - 2);
     }
     given["host"] = rest;
-    std::vector<std::pair<std::string, std::string>> options;  // in the URI's order
+    return query;
+}
+
+// The query's key=value pairs, decoded; nothing when one is malformed.
+std::optional<Options> QueryOptions(const std::string& query) {
+    Options options;
     for (std::size_t start = 0; start < query.size();) {
         std::size_t end = query.find('&', start);
         if (end == std::string::npos) {
@@ -127,13 +131,12 @@ std::optional<std::string> OdbcConnectionString(const std::string& uri, const st
         }
         options.emplace_back(*key, *value);
     }
-    for (auto& [keyword, value] : given) {
-        const auto decoded = PercentDecoded(value);
-        if (!decoded) {
-            return std::nullopt;
-        }
-        value = *decoded;
-    }
+    return options;
+}
+
+// The options ODBC has a keyword for go into given; the others, and the
+// connect timeout unless the URI names one, into the text for pqopt.
+std::string LibpqOptions(const Options& options, Keywords& given, int connectSeconds) {
     std::string pqopt;
     bool timeoutGiven = false;
     for (const auto& [key, value] : options) {
@@ -149,7 +152,10 @@ std::optional<std::string> OdbcConnectionString(const std::string& uri, const st
         pqopt += (pqopt.empty() ? "" : " ") + std::string("connect_timeout=") +
                  std::to_string(connectSeconds);
     }
+    return pqopt;
+}
 
+std::string OdbcText(const std::string& driver, const Keywords& given, const std::string& pqopt) {
     std::string text = "Driver={" + driver + "}";
     const std::pair<const char*, const char*> names[] = {
         {"host", "Server"}, {"port", "Port"},    {"dbname", "Database"},
@@ -165,6 +171,30 @@ std::optional<std::string> OdbcConnectionString(const std::string& uri, const st
         text += ";pqopt=" + OdbcValue(pqopt);
     }
     return text;
+}
+
+}  // namespace
+
+std::optional<std::string> OdbcConnectionString(const std::string& uri, const std::string& driver,
+                                                int connectSeconds) {
+    const std::optional<std::string> afterScheme = AfterScheme(uri);
+    if (!afterScheme) {
+        return std::nullopt;
+    }
+    Keywords given;
+    const std::optional<Options> options = QueryOptions(SplitAuthority(*afterScheme, given));
+    if (!options) {
+        return std::nullopt;
+    }
+    for (auto& [keyword, value] : given) {
+        const auto decoded = PercentDecoded(value);
+        if (!decoded) {
+            return std::nullopt;
+        }
+        value = *decoded;
+    }
+    const std::string pqopt = LibpqOptions(*options, given, connectSeconds);
+    return OdbcText(driver, given, pqopt);
 }
 
 }  // namespace records

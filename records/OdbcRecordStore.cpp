@@ -11,10 +11,7 @@
 
 namespace records {
 
-namespace {
-
-// As libpq's store: a batch is answered well within this, or taken for lost.
-constexpr std::chrono::seconds kAnswerTimeout(30);
+namespace server {
 
 // ODBC's marks are "?", typed by a cast; bytes go and come as hex text.
 struct OdbcDialect {
@@ -36,7 +33,14 @@ struct OdbcDialect {
     }
 };
 
-using Queries = server::Queries<OdbcDialect>;
+}  // namespace server
+
+template class LinkedStore<OdbcConnection, server::Queries<server::OdbcDialect>>;
+
+namespace {
+
+// As libpq's store: a batch is answered well within this, or taken for lost.
+constexpr std::chrono::seconds kAnswerTimeout(30);
 
 std::vector<std::string> ConnectionStrings(const std::string& uri,
                                            std::chrono::milliseconds connectTimeout) {
@@ -63,31 +67,9 @@ const std::vector<std::string>& OdbcRecordStore::DriverNames() {
 
 OdbcRecordStore::OdbcRecordStore(const std::string& uri, std::chrono::milliseconds connectTimeout,
                                  StopSignal* stop)
-    : link_(
-          [attempts = ConnectionStrings(uri, connectTimeout), connectTimeout, stop] {
-              auto connection =
-                  std::make_unique<OdbcConnection>(attempts, connectTimeout, kAnswerTimeout, stop);
-              Queries::Migrate(*connection);
-              return connection;
-          },
-          RetryPolicy()) {
-    link_.With([](OdbcConnection&) {});
-}
-
-OdbcRecordStore::~OdbcRecordStore() = default;
-
-void OdbcRecordStore::AddAll(const std::vector<DeviceRecord>& records) {
-    link_.With([&](OdbcConnection& connection) { Queries::AddAll(connection, records); });
-}
-
-void OdbcRecordStore::ForEach(const RecordQuery& query,
-                              const std::function<void(const DeviceRecord&)>& visit) {
-    link_.With([&](OdbcConnection& connection) { Queries::ForEach(connection, query, visit); });
-}
-
-std::optional<DeviceRecord> OdbcRecordStore::Get(const std::string& id) {
-    return link_.With([&](OdbcConnection& connection) { return Queries::Get(connection, id); });
-}
+    : LinkedStore([attempts = ConnectionStrings(uri, connectTimeout), connectTimeout, stop] {
+          return std::make_unique<OdbcConnection>(attempts, connectTimeout, kAnswerTimeout, stop);
+      }) {}
 
 std::unique_ptr<ServerRecordStore> OpenServerStore(const std::string& uri,
                                                    std::chrono::milliseconds connectTimeout,

@@ -4,18 +4,23 @@
 #pragma once
 
 #include <chrono>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "records/ServerLink.h"
-#include "records/ServerRecordStore.h"
+#include "records/LinkedStore.h"
 
 namespace records {
 
 class OdbcConnection;
+namespace server {
+struct OdbcDialect;
+template <class Dialect>
+class Queries;
+}  // namespace server
 
-class OdbcRecordStore : public ServerRecordStore {
+extern template class LinkedStore<OdbcConnection, server::Queries<server::OdbcDialect>>;
+
+class OdbcRecordStore : public LinkedStore<OdbcConnection, server::Queries<server::OdbcDialect>> {
 public:
     // The drivers tried, in turn: psqlODBC names its 64-bit driver apart.
     static const std::vector<std::string>& DriverNames();
@@ -26,17 +31,6 @@ public:
     // connection lost later is made again (ServerLink).
     OdbcRecordStore(const std::string& uri, std::chrono::milliseconds connectTimeout,
                     StopSignal* stop = nullptr);
-    ~OdbcRecordStore() override;
-    OdbcRecordStore(const OdbcRecordStore&) = delete;
-    OdbcRecordStore& operator=(const OdbcRecordStore&) = delete;
-
-    void AddAll(const std::vector<DeviceRecord>& records) override;
-    void ForEach(const RecordQuery& query,
-                 const std::function<void(const DeviceRecord&)>& visit) override;
-    std::optional<DeviceRecord> Get(const std::string& id) override;
-
-private:
-    ServerLink<OdbcConnection> link_;
 };
 
 }  // namespace records

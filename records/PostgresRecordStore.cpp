@@ -13,6 +13,10 @@ namespace {
 // silent for this long is taken for gone, and the batch waits for the next try.
 constexpr std::chrono::seconds kAnswerTimeout(30);
 
+}  // namespace
+
+namespace server {
+
 // libpq's marks: "$1::uuid". Bytes travel in binary form, typed by the
 // parameter itself.
 struct PgDialect {
@@ -31,39 +35,15 @@ struct PgDialect {
     static std::string ReadBytes(std::string_view column) { return std::string(column); }
 };
 
-using Queries = server::Queries<PgDialect>;
+}  // namespace server
 
-}  // namespace
+template class LinkedStore<PgConnection, server::Queries<server::PgDialect>>;
 
 PostgresRecordStore::PostgresRecordStore(const std::string& uri,
                                          std::chrono::milliseconds connectTimeout, int interruptFd)
-    : link_(
-          [uri, connectTimeout, interruptFd] {
-              auto connection =
-                  std::make_unique<PgConnection>(uri, connectTimeout, kAnswerTimeout, interruptFd);
-              Queries::Migrate(*connection);
-              return connection;
-          },
-          RetryPolicy()) {
-    link_.With([](PgConnection&) {});
-}
-
-PostgresRecordStore::~PostgresRecordStore() = default;
-
-void PostgresRecordStore::AddAll(const std::vector<DeviceRecord>& records) {
-    if (!records.empty()) {
-        link_.With([&](PgConnection& connection) { Queries::AddAll(connection, records); });
-    }
-}
-
-void PostgresRecordStore::ForEach(const RecordQuery& query,
-                                  const std::function<void(const DeviceRecord&)>& visit) {
-    link_.With([&](PgConnection& connection) { Queries::ForEach(connection, query, visit); });
-}
-
-std::optional<DeviceRecord> PostgresRecordStore::Get(const std::string& id) {
-    return link_.With([&](PgConnection& connection) { return Queries::Get(connection, id); });
-}
+    : LinkedStore([uri, connectTimeout, interruptFd] {
+          return std::make_unique<PgConnection>(uri, connectTimeout, kAnswerTimeout, interruptFd);
+      }) {}
 
 std::unique_ptr<ServerRecordStore> OpenServerStore(const std::string& uri,
                                                    std::chrono::milliseconds connectTimeout,

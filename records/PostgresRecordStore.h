@@ -5,18 +5,23 @@
 #pragma once
 
 #include <chrono>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "records/ServerLink.h"
-#include "records/ServerRecordStore.h"
+#include "records/LinkedStore.h"
 
 namespace records {
 
 class PgConnection;
+namespace server {
+struct PgDialect;
+template <class Dialect>
+class Queries;
+}  // namespace server
 
-class PostgresRecordStore : public ServerRecordStore {
+extern template class LinkedStore<PgConnection, server::Queries<server::PgDialect>>;
+
+class PostgresRecordStore : public LinkedStore<PgConnection, server::Queries<server::PgDialect>> {
 public:
     // uri: a libpq connection string ("postgresql://user@/db?host=/sock/dir",
     // "host=… dbname=…"). Connects and brings the schema up to date; throws
@@ -25,17 +30,6 @@ public:
     // with Kind::Open: how a pusher being stopped leaves a server that hangs.
     PostgresRecordStore(const std::string& uri, std::chrono::milliseconds connectTimeout,
                         int interruptFd = -1);
-    ~PostgresRecordStore() override;
-    PostgresRecordStore(const PostgresRecordStore&) = delete;
-    PostgresRecordStore& operator=(const PostgresRecordStore&) = delete;
-
-    void AddAll(const std::vector<DeviceRecord>& records) override;
-    void ForEach(const RecordQuery& query,
-                 const std::function<void(const DeviceRecord&)>& visit) override;
-    std::optional<DeviceRecord> Get(const std::string& id) override;
-
-private:
-    ServerLink<PgConnection> link_;
 };
 
 }  // namespace records

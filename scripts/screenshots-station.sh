@@ -13,50 +13,19 @@ tirvel_ensure_packages "${TIRVEL_BUILD_PACKAGES[@]}" "${TIRVEL_SCREENSHOT_PACKAG
 cmake --preset default >/dev/null
 cmake --build --preset default --target kavrel-sim tirvelctl tirvel-station
 
-out=docs/screenshots
-mkdir -p "$out"
-work=$(mktemp -d)
-sims=()
-cleanup() {
-    for pid in "${sims[@]}"; do
-        kill -TERM "$pid" 2>/dev/null || true
-        wait "$pid" 2>/dev/null || true
-    done
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-export XDG_CONFIG_HOME="$work/config"
-export XDG_RUNTIME_DIR="$work/runtime"
-mkdir -p "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR"
-chmod 700 "$XDG_RUNTIME_DIR"
-export QT_QPA_PLATFORM=xcb QT_SCALE_FACTOR=1
-unset QT_SCREEN_SCALE_FACTORS QT_AUTO_SCREEN_SCALE_FACTOR
+source scripts/screenshot-session.sh
 head -c 3000000 /dev/urandom >"$work/fw.bin"
 
 # shoot LANG LOCALE FILE
 shoot() {
-    sims=()
     for k in 1 2 3 4; do
-        build/bin/kavrel-sim --com $((60 + k)) --imei "86000000000${k}001" --devices 3 \
-            --boot-ms $((200 + (k - 1) * 700)) </dev/null >"$work/sim$k.out" 2>&1 &
-        sims+=($!)
+        start_sim $((60 + k)) --imei "86000000000${k}001" --devices 3 \
+            --boot-ms $((200 + (k - 1) * 700))
     done
-    for k in 1 2 3 4; do
-        for _ in $(seq 100); do
-            [ -s "$work/sim$k.out" ] && break
-            sleep 0.1
-        done
-    done
-    xvfb-run -a -s "-screen 0 1280x960x24 -dpi 96 -nolisten tcp" \
-        env LANG="$2" LC_ALL= LC_MESSAGES= build/bin/tirvel-station --lang "$1" -p 61-64 \
+    xvfb env LANG="$2" LC_ALL= LC_MESSAGES= build/bin/tirvel-station --lang "$1" -p 61-64 \
         --firmware "$work/fw.bin" --count 8 --report "$work/report-$1.csv" --start \
         --screenshot "$3"
-    for pid in "${sims[@]}"; do
-        kill -TERM "$pid" 2>/dev/null || true
-        wait "$pid" 2>/dev/null || true
-    done
-    sims=()
+    stop_sims
     echo "$3"
 }
 

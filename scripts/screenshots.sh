@@ -15,53 +15,15 @@ tirvel_ensure_packages "${TIRVEL_BUILD_PACKAGES[@]}" "${TIRVEL_SCREENSHOT_PACKAG
 cmake --preset default >/dev/null
 cmake --build --preset default --target kavrel-sim tirvel
 
-out=docs/screenshots
-mkdir -p "$out"
-work=$(mktemp -d)
-sim_pid=""
-cleanup() {
-    if [ -n "$sim_pid" ]; then
-        kill -TERM "$sim_pid" 2>/dev/null || true
-        wait "$sim_pid" 2>/dev/null || true
-    fi
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-# The simulator's COM1 link and the app's settings stay in here, away from
-# the user's own.
-export XDG_CONFIG_HOME="$work/config"
-export XDG_RUNTIME_DIR="$work/runtime"
-mkdir -p "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR"
-chmod 700 "$XDG_RUNTIME_DIR"
-export QT_QPA_PLATFORM=xcb QT_SCALE_FACTOR=1
-unset QT_SCREEN_SCALE_FACTORS QT_AUTO_SCREEN_SCALE_FACTOR
-
-xvfb() {
-    xvfb-run -a -s "-screen 0 1280x960x24 -dpi 96 -nolisten tcp" "$@"
-}
-
-# start_sim ARGS...: one device on COM1, once it says it is ready.
-start_sim() {
-    : >"$work/sim.out"
-    build/bin/kavrel-sim --com 1 "$@" </dev/null >"$work/sim.out" 2>&1 &
-    sim_pid=$!
-    for _ in $(seq 100); do
-        [ -s "$work/sim.out" ] && break
-        sleep 0.1
-    done
-}
-stop_sim() {
-    kill -TERM "$sim_pid"
-    wait "$sim_pid" || true
-    sim_pid=""
-}
+# The simulator's COM1 link and the app's settings stay in the session's
+# scratch folder.
+source scripts/screenshot-session.sh
 
 # shoot LANG LOCALE FILE: one device on COM1 whose item names are in LANG.
 shoot() {
-    start_sim --boot-ms 300 --lang "$1"
+    start_sim 1 --boot-ms 300 --lang "$1"
     xvfb env LANG="$2" LC_ALL= LC_MESSAGES= build/bin/tirvel --screenshot "$3"
-    stop_sim
+    stop_sims
     echo "$3"
 }
 
@@ -89,18 +51,18 @@ cat >"$work/debug.txt" <<'TEXT'
 +80 Center 1 -> serial: 12 bytes
 +100 Heartbeat sent, uptime {uptime}
 TEXT
-start_sim --boot-ms 200 --loader-ms 300 --debug-text "$work/debug.txt"
+start_sim 1 --boot-ms 200 --loader-ms 300 --debug-text "$work/debug.txt"
 xvfb env LANG=en_US.UTF-8 LC_ALL= LC_MESSAGES= build/bin/tirvel --log-screenshot "$out/log-en.png"
-stop_sim
+stop_sims
 echo "$out/log-en.png"
 
 # The transfer dialog: a loader in CRC mode receiving an image large enough
 # for the picture to catch it part-way.
 head -c 400000 /dev/urandom >"$work/dtu-firmware-v2.9.bin"
-start_sim --boot-ms 200 --start crc
+start_sim 1 --boot-ms 200 --start crc
 xvfb env LANG=en_US.UTF-8 LC_ALL= LC_MESSAGES= build/bin/tirvel \
     --firmware "$work/dtu-firmware-v2.9.bin" --transfer-screenshot "$out/transfer-en.png"
-stop_sim
+stop_sims
 echo "$out/transfer-en.png"
 
 # The Windows desktop app under Wine, where the windows build is there.

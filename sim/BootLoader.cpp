@@ -2,21 +2,10 @@
 
 #include <algorithm>
 
+#include "common/AsciiText.h"
 #include "common/Sha256.h"
 
 namespace kavrelsim {
-namespace {
-
-std::string Trim(std::string_view s) {
-    auto first = s.find_first_not_of(" \t\n");
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    auto last = s.find_last_not_of(" \t\n");
-    return std::string(s.substr(first, last - first + 1));
-}
-
-}  // namespace
 
 std::uint16_t Crc16Xmodem(std::string_view bytes) {
     std::uint16_t crc = 0;
@@ -94,7 +83,7 @@ void BootLoader::Menu(char c, Millis now) {
         }
         return;
     }
-    std::string answer = Trim(answer_);
+    std::string answer = Trimmed(answer_, " \t\n");
     answer_.clear();
     if (answer.empty()) {
         return;

@@ -12,6 +12,9 @@
 #include <optional>
 #include <stdexcept>
 
+#include "common/AsciiText.h"
+#include "common/StopSignals.h"
+
 namespace kavrelsim {
 namespace {
 
@@ -21,33 +24,16 @@ using Nanos = std::chrono::nanoseconds;
 // reports at once: look again after this long instead of spinning.
 constexpr Nanos kUnpluggedPoll = std::chrono::milliseconds(10);
 
-sigset_t StopSignals() {
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGTERM);
-    return set;
-}
-
-std::string Trim(std::string_view s) {
-    auto first = s.find_first_not_of(" \t\r");
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    auto last = s.find_last_not_of(" \t\r");
-    return std::string(s.substr(first, last - first + 1));
-}
-
 }  // namespace
 
 void Runner::BlockStopSignals() {
-    sigset_t set = StopSignals();
+    sigset_t set = StopSignalSet();
     ::sigprocmask(SIG_BLOCK, &set, nullptr);
 }
 
 Runner::Runner(Bench& bench, Pty& pty, RunnerConfig config, Clock::time_point start)
     : bench_(bench), pty_(pty), config_(config), start_(start) {
-    sigset_t set = StopSignals();
+    sigset_t set = StopSignalSet();
     signalFd_ = ::signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
     if (signalFd_ < 0) {
         throw std::runtime_error(std::string("signalfd: ") + std::strerror(errno));
@@ -180,7 +166,7 @@ void Runner::ReadPowerCommands(Millis now) {
     stdinBuffer_.append(buf, static_cast<std::size_t>(n));
     std::size_t nl;
     while ((nl = stdinBuffer_.find('\n')) != std::string::npos) {
-        std::string line = Trim(std::string_view(stdinBuffer_).substr(0, nl));
+        std::string line = Trimmed(std::string_view(stdinBuffer_).substr(0, nl), " \t\r");
         stdinBuffer_.erase(0, nl + 1);
         if (line == "on") {
             bench_.Power(PowerCommand::kOn, now);

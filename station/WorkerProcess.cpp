@@ -1,4 +1,5 @@
-// What is the same on every system: cutting the child's output into lines.
+// What is the same on every system: the child's end, and cutting its output
+// into lines.
 #include <algorithm>
 
 #include "station/WorkerProcess.h"
@@ -9,6 +10,20 @@ namespace {
 constexpr std::size_t kReadChunk = 64 * 1024;
 
 }  // namespace
+
+WorkerProcess::~WorkerProcess() {
+    CloseInput();
+    bool running = false;
+    {
+        std::lock_guard lock(exitMutex_);
+        running = !reaped_;
+    }
+    if (running) {
+        Kill();
+        Wait();
+    }
+    CloseOutput();
+}
 
 std::optional<std::string> WorkerProcess::ReadLine() {
     std::size_t searched = 0;

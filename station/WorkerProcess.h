@@ -63,6 +63,9 @@ public:
 private:
     // Blocking: up to room bytes of the child's output; 0 once it has ended.
     std::size_t ReadOutput(char* into, std::size_t room);
+    // Closes what the destructor leaves of the child: its output and, on
+    // Windows, the process handle.
+    void CloseOutput();
 
     long long pid_ = -1;
     // POSIX: file descriptors; Windows: HANDLEs. -1 / nullptr when closed.

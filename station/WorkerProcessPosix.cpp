@@ -8,6 +8,7 @@
 #include <climits>
 #include <system_error>
 
+#include "common/StopSignals.h"
 #include "station/WorkerProcess.h"
 
 extern char** environ;
@@ -87,10 +88,7 @@ WorkerProcess::WorkerProcess(const std::string& program, const std::vector<std::
     // SIGPIPE; a worker inheriting that could not be cancelled.
     sigset_t none;
     sigemptyset(&none);
-    sigset_t defaults;
-    sigemptyset(&defaults);
-    sigaddset(&defaults, SIGINT);
-    sigaddset(&defaults, SIGTERM);
+    sigset_t defaults = StopSignalSet();
     sigaddset(&defaults, SIGPIPE);
     posix_spawnattr_setsigmask(&setup.attributes, &none);
     posix_spawnattr_setsigdefault(&setup.attributes, &defaults);
@@ -122,17 +120,7 @@ WorkerProcess::WorkerProcess(const std::string& program, const std::vector<std::
     pid_ = pid;
 }
 
-WorkerProcess::~WorkerProcess() {
-    CloseFd(input_);
-    bool running = false;
-    {
-        std::lock_guard lock(exitMutex_);
-        running = !reaped_;
-    }
-    if (running) {
-        Kill();
-        Wait();
-    }
+void WorkerProcess::CloseOutput() {
     CloseFd(output_);
 }
 

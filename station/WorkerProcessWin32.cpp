@@ -158,17 +158,7 @@ WorkerProcess::WorkerProcess(const std::string& program, const std::vector<std::
     pid_ = static_cast<long long>(info.dwProcessId);
 }
 
-WorkerProcess::~WorkerProcess() {
-    CloseInput();
-    bool running = false;
-    {
-        std::lock_guard lock(exitMutex_);
-        running = !reaped_;
-    }
-    if (running) {
-        Kill();
-        Wait();
-    }
+void WorkerProcess::CloseOutput() {
     CloseOwned(output_);
     CloseOwned(process_);
 }

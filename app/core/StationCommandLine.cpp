@@ -129,24 +129,18 @@ StationParseResult ParseStationCommandLine(const std::vector<std::string>& argum
 }
 
 CStationView::JobForm MergeStationForm(CStationView::JobForm last, const StationOptions& options) {
-    if (options.job) {
-        last.job = *options.job;
-    }
-    if (options.file) {
-        last.file = *options.file;
-    }
-    if (options.ports) {
-        last.ports = *options.ports;
-    }
-    if (options.count) {
-        last.count = *options.count;
-    }
-    if (options.report) {
-        last.report = *options.report;
-    }
-    if (options.records) {
-        last.records = *options.records;
-    }
+    // What the line names replaces the last job's; the rest stays.
+    const auto take = [](auto& value, const auto& given) {
+        if (given) {
+            value = *given;
+        }
+    };
+    take(last.job, options.job);
+    take(last.file, options.file);
+    take(last.ports, options.ports);
+    take(last.count, options.count);
+    take(last.report, options.report);
+    take(last.records, options.records);
     return last;
 }
 

@@ -80,7 +80,7 @@ CMainFrameWindow::CMainFrameWindow(CTirvel2Doc& document, fw::Language language)
     : CDesktopFrame(document), language_(language), view_(std::make_unique<CTirvel2View>()) {
     // The resources hold no cursor 128, so the class has none; the frame sets
     // the arrow itself where its own client area shows.
-    RegisterFrameClass(kClassName, &FrameProcedure<CMainFrameWindow>,
+    RegisterFrameClass(kClassName, &fw::win32::WindowObjectProcedure<CMainFrameWindow>,
                        LoadCursorW(ResourceModule(), MAKEINTRESOURCEW(res::IDR_MAINFRAME)),
                        reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(4)));
     // No menu, and the plain title: the document never adds its name.

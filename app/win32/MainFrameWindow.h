@@ -13,6 +13,7 @@
 #include "app/core/DesktopFrame.h"
 #include "app/win32/LargeToolBar.h"
 #include "framework/Language.h"
+#include "framework/win32/Win32WindowObject.h"
 
 class CTirvel2View;
 
@@ -70,8 +71,9 @@ protected:
     void SendToForm(UINT command) override;
 
 private:
-    template <typename Frame>
-    friend LRESULT CALLBACK FrameProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    template <typename Object>
+    friend LRESULT CALLBACK fw::win32::WindowObjectProcedure(HWND hwnd, UINT message, WPARAM wParam,
+                                                             LPARAM lParam);
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
     int OnCreate();
     void OnDestroy();

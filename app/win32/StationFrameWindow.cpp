@@ -14,7 +14,7 @@ namespace app::win32 {
 
 CStationFrameWindow::CStationFrameWindow(IStationJobStore& store, fw::Language language)
     : store_(store), language_(language), view_(std::make_unique<CStationView>()) {
-    RegisterFrameClass(kClassName, &FrameProcedure<CStationFrameWindow>,
+    RegisterFrameClass(kClassName, &fw::win32::WindowObjectProcedure<CStationFrameWindow>,
                        LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)),  // IDC_ARROW
                        reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1)));
     const std::wstring caption = fw::win32::Widen(fw::LoadString(res::IDS_STATION_CAPTION));

@@ -10,6 +10,7 @@
 #include "app/core/StationJobStore.h"
 #include "common/NonCopyable.h"
 #include "framework/Language.h"
+#include "framework/win32/Win32WindowObject.h"
 #include "station/view/StationView.h"
 
 namespace fw::win32 {
@@ -39,8 +40,9 @@ public:
     bool PreTranslateMessage(MSG* message);
 
 private:
-    template <typename Frame>
-    friend LRESULT CALLBACK FrameProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    template <typename Object>
+    friend LRESULT CALLBACK fw::win32::WindowObjectProcedure(HWND hwnd, UINT message, WPARAM wParam,
+                                                             LPARAM lParam);
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void PlaceOnScreen();
     void Layout();

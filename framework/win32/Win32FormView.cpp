@@ -48,7 +48,7 @@ CWin32FormView::CWin32FormView(CFormView& view, Language language, HWND parent, 
         throw std::invalid_argument("no dialog template " + std::to_string(view.TemplateId()));
     }
     InitWin32Controls();
-    if (!RegisterFormClass(&CWin32FormView::WindowProcedure)) {
+    if (!RegisterFormClass(&WindowObjectProcedure<CWin32FormView>)) {
         return;
     }
     // Without a frame (tests) the view is a window of its own.
@@ -270,21 +270,6 @@ void CWin32FormView::OnScroll(int bar, WORD request) {
     }
 }
 
-LRESULT CALLBACK CWin32FormView::WindowProcedure(HWND hwnd, UINT message, WPARAM wParam,
-                                                 LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-        auto* self = static_cast<CWin32FormView*>(create->lpCreateParams);
-        self->hwnd_ = hwnd;
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    }
-    auto* self = reinterpret_cast<CWin32FormView*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (self == nullptr) {
-        return DefWindowProcW(hwnd, message, wParam, lParam);
-    }
-    return self->OnMessage(message, wParam, lParam);
-}
-
 INT_PTR CALLBACK CWin32FormView::FormProcedure(HWND hwnd, UINT message, WPARAM wParam,
                                                LPARAM lParam) {
     if (message == WM_INITDIALOG) {
@@ -340,9 +325,6 @@ LRESULT CWin32FormView::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 SetFocus(form_);
             }
             return 0;
-        case WM_NCDESTROY:
-            SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
-            break;
         default:
             if (site_ != nullptr && message != WM_COMMAND &&
                 site_->HandleMessage(message, wParam, lParam)) {

@@ -10,6 +10,7 @@
 #include "framework/FormView.h"
 #include "framework/Language.h"
 #include "framework/SiteRelay.h"
+#include "framework/win32/Win32WindowObject.h"
 
 namespace fw::win32 {
 
@@ -51,7 +52,9 @@ public:
     void FocusControl(int id) override;
 
 private:
-    static LRESULT CALLBACK WindowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    template <typename Object>
+    friend LRESULT CALLBACK WindowObjectProcedure(HWND hwnd, UINT message, WPARAM wParam,
+                                                  LPARAM lParam);
     static INT_PTR CALLBACK FormProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void UpdateScrollBars();

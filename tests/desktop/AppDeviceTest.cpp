@@ -52,12 +52,6 @@ protected:
         return w;
     }
 
-    void Click(int id) {
-        auto* button = qobject_cast<QPushButton*>(frame->FormView()->Control(id));
-        ASSERT_NE(button, nullptr) << id;
-        ASSERT_TRUE(button->isEnabled()) << id;
-        QTest::mouseClick(button, Qt::LeftButton);
-    }
     bool Ticked(int n) const {
         return frame->FormView()->GetControlCheck(res::IDC_ITEM_MODIFY_BASE + n) != 0;
     }

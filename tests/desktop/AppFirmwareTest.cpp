@@ -79,12 +79,6 @@ protected:
         }
         return enabled;
     }
-    void Click(int id) {
-        auto* button = qobject_cast<QPushButton*>(frame->FormView()->Control(id));
-        ASSERT_NE(button, nullptr) << id;
-        ASSERT_TRUE(button->isVisible()) << id;
-        QTest::mouseClick(button, Qt::LeftButton);
-    }
 
     std::unique_ptr<testsupport::SimProcess> sim;
 };

@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QPushButton>
 #include <QSettings>
 #include <QTest>
 #include <deque>
@@ -87,6 +88,15 @@ protected:
     }
 
     std::string ControlText(int id) const { return frame->FormView()->GetControlText(id); }
+    // A button of the form clicked as the operator does: it must be there,
+    // shown and enabled.
+    void Click(int id) {
+        auto* button = qobject_cast<QPushButton*>(frame->FormView()->Control(id));
+        ASSERT_NE(button, nullptr) << id;
+        ASSERT_TRUE(button->isVisible()) << id;
+        ASSERT_TRUE(button->isEnabled()) << id;
+        QTest::mouseClick(button, Qt::LeftButton);
+    }
 
     testsupport::TempDir dir;
     AnsweringDialogHost dialogs;

@@ -26,6 +26,19 @@ bool Shown(const Workbench& bench, fw::UINT id) {
     return std::find(texts.begin(), texts.end(), id) != texts.end();
 }
 
+// What a failed Modify tells the operator: the failure first, and no success
+// after it.
+::testing::AssertionResult TellsTheSetFailed(const Workbench& bench) {
+    const auto texts = bench.window.MessageBoxTexts();
+    if (texts.empty() || texts[0] != res::IDS_SET_FAILED) {
+        return ::testing::AssertionFailure() << "the first message is not IDS_SET_FAILED";
+    }
+    if (Shown(bench, res::IDS_SET_SUCCEEDED)) {
+        return ::testing::AssertionFailure() << "IDS_SET_SUCCEEDED shown as well";
+    }
+    return ::testing::AssertionSuccess();
+}
+
 TEST(AtFaults, UnpluggedWhileConnectingEndsInTheStartupTimeout) {
     Workbench bench({"--unplug-at", "connecting"});
     // The probe keeps its window by the clock, also on a line that hung up.
@@ -45,9 +58,7 @@ TEST(AtFaults, UnpluggedWhileConnectedFailsModifyAndRestore) {
     ASSERT_TRUE(bench.WaitFor([&] { return !bench.Events("unplug").empty(); }, 5s));
     ASSERT_TRUE(bench.TypeAndTick(2, "internet.m2m"));
     bench.Command(res::ID_MODIFY);
-    ASSERT_FALSE(bench.window.MessageBoxTexts().empty());
-    EXPECT_EQ(bench.window.MessageBoxTexts()[0], res::IDS_SET_FAILED);
-    EXPECT_FALSE(Shown(bench, res::IDS_SET_SUCCEEDED));
+    EXPECT_TRUE(TellsTheSetFailed(bench));
     bench.window.ClearMessageBoxes();
     bench.Command(res::ID_RESTORE);
     EXPECT_EQ(bench.window.MessageBoxTexts(), std::vector<fw::UINT>{res::IDS_RESTORE_FAILED});
@@ -65,13 +76,8 @@ TEST(AtFaults, UnpluggedMidModifyKeepsOnlyWhatTheDeviceStoredAndReportsFailure) 
         Workbench bench(
             {"--unplug-at", "mid-modify:" + std::to_string(n), "--state", stateFile.string()});
         ASSERT_TRUE(bench.Connect());
-        ASSERT_TRUE(bench.TypeAndTick(2, "internet.m2m"));
-        ASSERT_TRUE(bench.TypeAndTick(6, "8080"));
-        ASSERT_TRUE(bench.TypeAndTick(11, "30"));
-        bench.Command(res::ID_MODIFY);
-        ASSERT_FALSE(bench.window.MessageBoxTexts().empty());
-        EXPECT_EQ(bench.window.MessageBoxTexts()[0], res::IDS_SET_FAILED);
-        EXPECT_FALSE(Shown(bench, res::IDS_SET_SUCCEEDED));
+        ASSERT_TRUE(bench.ModifySampleRows());
+        EXPECT_TRUE(TellsTheSetFailed(bench));
         const std::vector<int> all{2, 6, 11};
         EXPECT_EQ(bench.StoredItems(), std::vector<int>(all.begin(), all.begin() + n));
         auto values = StoredValues(stateFile);
@@ -108,12 +114,8 @@ TEST(AtFaults, AnswersBeyondTheQueryLimitFailTheirStep) {
 TEST(AtFaults, SetAnsweredTooLateIsAFailure) {
     Workbench bench({"--delay-command", "AT+SET=", "--delay-one", "2000"});
     ASSERT_TRUE(bench.Connect());
-    ASSERT_TRUE(bench.TypeAndTick(2, "internet.m2m"));
-    ASSERT_TRUE(bench.TypeAndTick(6, "8080"));
-    bench.Command(res::ID_MODIFY);
-    ASSERT_FALSE(bench.window.MessageBoxTexts().empty());
-    EXPECT_EQ(bench.window.MessageBoxTexts()[0], res::IDS_SET_FAILED);
-    EXPECT_FALSE(Shown(bench, res::IDS_SET_SUCCEEDED));
+    ASSERT_TRUE(bench.ModifySampleRows(2));
+    EXPECT_TRUE(TellsTheSetFailed(bench));
     EXPECT_EQ(bench.StoredItems(), std::vector<int>{2});
     EXPECT_TRUE(StopEndsIdle(bench));
 }
@@ -121,10 +123,7 @@ TEST(AtFaults, SetAnsweredTooLateIsAFailure) {
 TEST(AtFaults, ErrorOnASetStopsModifyThere) {
     Workbench bench({"--error-on-set-number", "2"});
     ASSERT_TRUE(bench.Connect());
-    ASSERT_TRUE(bench.TypeAndTick(2, "internet.m2m"));
-    ASSERT_TRUE(bench.TypeAndTick(6, "8080"));
-    ASSERT_TRUE(bench.TypeAndTick(11, "30"));
-    bench.Command(res::ID_MODIFY);
+    ASSERT_TRUE(bench.ModifySampleRows());
     EXPECT_EQ(bench.window.MessageBoxTexts(), std::vector<fw::UINT>{res::IDS_SET_FAILED});
     EXPECT_EQ(bench.StoredItems(), std::vector<int>{2});
     EXPECT_TRUE(StopEndsIdle(bench));
@@ -173,9 +172,7 @@ void NoFalseSuccess(const std::string& option, const std::string& rate) {
         const auto stateFile = state.Path() / "state.txt";
         Workbench bench({option, rate, "--seed", seed, "--state", stateFile.string()});
         if (bench.Connect()) {
-            ASSERT_TRUE(bench.TypeAndTick(2, "internet.m2m"));
-            ASSERT_TRUE(bench.TypeAndTick(6, "8080"));
-            bench.Command(res::ID_MODIFY);
+            ASSERT_TRUE(bench.ModifySampleRows(2));
             if (Shown(bench, res::IDS_SET_SUCCEEDED)) {
                 ++checked;
                 auto values = StoredValues(stateFile);
@@ -195,9 +192,7 @@ void NoFalseSuccess(const std::string& option, const std::string& rate) {
 TEST(AtFaults, ATickedRowTheDeviceDidNotListStopsModify) {
     Workbench bench({"--listing-gaps", "6"});
     ASSERT_TRUE(bench.Connect());
-    ASSERT_TRUE(bench.TypeAndTick(2, "internet.m2m"));
-    ASSERT_TRUE(bench.TypeAndTick(6, "8080"));
-    bench.Command(res::ID_MODIFY);
+    ASSERT_TRUE(bench.ModifySampleRows(2));
     EXPECT_EQ(bench.window.MessageBoxTexts(), std::vector<fw::UINT>{res::IDS_ITEM_NOT_LISTED});
     EXPECT_TRUE(StopEndsIdle(bench));
 }

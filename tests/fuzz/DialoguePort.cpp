@@ -81,22 +81,6 @@ std::int32_t DialoguePort::Write(const void* buffer, std::uint32_t count) {
     return static_cast<std::int32_t>(count);
 }
 
-bool DialoguePort::Wait(std::uint32_t timeoutMs) {
-    const milliseconds limit = now_ + milliseconds(timeoutMs);
-    const bool ready = !out_.empty() && out_.front().due <= limit;
-    now_ = ready ? std::max(now_, out_.front().due) : limit;
-    Called();
-    return ready;
-}
-
-void DialoguePort::Purge() {
-    // What has arrived is thrown away; what is still on its way is not.
-    while (!out_.empty() && out_.front().due <= now_) {
-        out_.pop_front();
-    }
-    ScriptedPort::Purge();
-}
-
 std::string DialoguePort::StrayLine(int kind) {
     if (kind == 5) {
         return "OK\r\n";

@@ -41,8 +41,8 @@ public:
 
     std::int32_t Read(void* buffer, std::uint32_t maxBytes) override;
     std::int32_t Write(const void* buffer, std::uint32_t count) override;
-    bool Wait(std::uint32_t timeoutMs) override;
-    void Purge() override;
+    bool Wait(std::uint32_t timeoutMs) override { return WaitForDue(out_, timeoutMs); }
+    void Purge() override { PurgeDue(out_); }
 
     const std::vector<ModelItem>& Items() const { return items_; }
     const ModelItem* Find(int number) const;

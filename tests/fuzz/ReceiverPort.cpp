@@ -165,24 +165,4 @@ std::int32_t ReceiverPort::Write(const void* buffer, std::uint32_t count) {
     return static_cast<std::int32_t>(count);
 }
 
-bool ReceiverPort::Wait(std::uint32_t timeoutMs) {
-    const milliseconds limit = now_ + milliseconds(timeoutMs);
-    bool ready = false;
-    if (!pending_.empty() && pending_.front().due <= limit) {
-        now_ = std::max(now_, pending_.front().due);
-        ready = true;
-    } else {
-        now_ = limit;
-    }
-    Called();
-    return ready;
-}
-
-void ReceiverPort::Purge() {
-    while (!pending_.empty() && pending_.front().due <= now_) {
-        pending_.pop_front();
-    }
-    ScriptedPort::Purge();
-}
-
 }  // namespace fuzzsupport

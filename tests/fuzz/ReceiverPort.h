@@ -25,8 +25,8 @@ public:
 
     std::int32_t Read(void* buffer, std::uint32_t maxBytes) override;
     std::int32_t Write(const void* buffer, std::uint32_t count) override;
-    bool Wait(std::uint32_t timeoutMs) override;
-    void Purge() override;
+    bool Wait(std::uint32_t timeoutMs) override { return WaitForDue(pending_, timeoutMs); }
+    void Purge() override { PurgeDue(pending_); }
 
     // The receiver acknowledged an EOT while it held every block in order.
     bool Complete() const { return complete_; }

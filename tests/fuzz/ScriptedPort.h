@@ -16,6 +16,7 @@
 // only counted. Ports whose peer reacts to what is written derive from this.
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -86,6 +87,26 @@ public:
 
 protected:
     void Called();
+
+    // For ports whose bytes wait in a queue (front first) until they are due:
+    // whether one falls due within the time-out, the clock moved on to it or
+    // to the time-out's end.
+    template <class Queue>
+    bool WaitForDue(const Queue& queue, std::uint32_t timeoutMs) {
+        const std::chrono::milliseconds limit = now_ + std::chrono::milliseconds(timeoutMs);
+        const bool ready = !queue.empty() && queue.front().due <= limit;
+        now_ = ready ? std::max(now_, queue.front().due) : limit;
+        Called();
+        return ready;
+    }
+    // A purge throws away what has arrived; what is still on its way is not.
+    template <class Queue>
+    void PurgeDue(Queue& queue) {
+        while (!queue.empty() && queue.front().due <= now_) {
+            queue.pop_front();
+        }
+        ScriptedPort::Purge();
+    }
 
     std::chrono::milliseconds now_{0};
     bool polled_;

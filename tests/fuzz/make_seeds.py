@@ -14,16 +14,7 @@ SOH, EOT, ACK, NAK, CAN = 0x01, 0x04, 0x06, 0x15, 0x18
 
 def reads(*parts):
     """Port script: bytes objects become reads of up to 63 bytes, ints quiet items (0..3)."""
-    out = bytearray()
-    for p in parts:
-        if isinstance(p, int):
-            out.append(p << 6)
-            continue
-        for i in range(0, len(p), 63):
-            piece = p[i:i + 63]
-            out.append(len(piece))
-            out += piece
-    return bytes(out)
+    return pieces(*parts)
 
 
 def pieces(*parts, pause=0):

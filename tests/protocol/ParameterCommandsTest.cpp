@@ -40,10 +40,7 @@ TEST(Modify, WithNothingTickedSendsNothingAndSucceeds) {
 TEST(Modify, StopsAtTheFirstRefusedItem) {
     Workbench bench({"--error-on", "6"});
     ASSERT_TRUE(bench.Connect());
-    ASSERT_TRUE(bench.TypeAndTick(2, "internet.m2m"));
-    ASSERT_TRUE(bench.TypeAndTick(6, "8080"));
-    ASSERT_TRUE(bench.TypeAndTick(11, "30"));
-    bench.Command(res::ID_MODIFY);
+    ASSERT_TRUE(bench.ModifySampleRows());
     EXPECT_EQ(bench.StoredItems(), std::vector<int>{2});
     EXPECT_EQ(bench.window.MessageBoxTexts(), std::vector<fw::UINT>{res::IDS_SET_FAILED});
     // The re-read shows what the device really holds.

@@ -33,7 +33,7 @@ class ForwarderTest : public testsupport::PostgresTest {
 protected:
     // The tables there from the start, for the counts taken while pushing.
     void SetUp() override {
-        PostgresTest::SetUp();
+        testsupport::PostgresTest::SetUp();
         if (!IsSkipped()) {
             PostgresRecordStore(Uri(), kConnectTimeout);
         }

@@ -18,6 +18,7 @@
 
 #include "Elapsed.h"
 #include "PseudoTerminal.h"
+#include "PtyPortTest.h"
 #include "TempConfigHome.h"
 #include "serial/PortPath.h"
 #include "serial/TermiosSettings.h"
@@ -55,18 +56,8 @@ bool OpensInChildProcess(const std::string& path) {
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-class serial_Port : public ::testing::Test {
+class serial_Port : public PtyPortTest {
 protected:
-    void SetUp() override {
-        pty_ = std::make_unique<PseudoTerminal>();
-        port_ = OpenComPort(pty_->SlavePath().c_str());
-        ASSERT_NE(port_, INVALID_HANDLE_VALUE);
-    }
-    void TearDown() override {
-        if (port_ != INVALID_HANDLE_VALUE) {
-            EXPECT_EQ(CloseComPort(port_), 1);
-        }
-    }
     // One ReadComPort call; took_ tells how long it blocked.
     std::string Read(std::uint32_t max) {
         std::string bytes(max, '\0');
@@ -81,8 +72,6 @@ protected:
     }
     void Setup(ComPortSettings settings) { SetupComPortTimed(port_, &settings); }
 
-    std::unique_ptr<PseudoTerminal> pty_;
-    PortHandle port_ = INVALID_HANDLE_VALUE;
     milliseconds took_{};
 };
 
@@ -319,6 +308,56 @@ TEST_F(serial_Port, SurvivesTheDeviceHangingUp) {
     EXPECT_LT(took_, 800ms);
     EXPECT_EQ(Write("x"), 0);
     // TearDown checks that the port still closes cleanly.
+}
+
+// WaitComPortInput must wake for a byte at once and otherwise take the
+// time-out it was given, whatever state the port is in.
+TEST(serial_WaitInput, WakesForAByteAndLeavesItToTheRead) {
+    PseudoTerminal pty;
+    const PortHandle port = OpenComPort(pty.SlavePath().c_str());
+    ASSERT_NE(port, INVALID_HANDLE_VALUE);
+    SetupComPortPolled(port, &k8N1);
+
+    std::thread device([&] {
+        std::this_thread::sleep_for(50ms);
+        pty.Write("A");
+    });
+    auto start = Clock::now();
+    EXPECT_TRUE(WaitComPortInput(port, 5000));
+    EXPECT_LT(Since(start), 2500ms);  // woken by the byte, not by the time-out
+    device.join();
+
+    // Input already waiting: true again, and the byte is still there to read.
+    start = Clock::now();
+    EXPECT_TRUE(WaitComPortInput(port, 5000));
+    EXPECT_LT(Since(start), 2500ms);
+    char byte = 0;
+    EXPECT_EQ(ReadComPort(port, &byte, 1), 1);
+    EXPECT_EQ(byte, 'A');
+
+    start = Clock::now();
+    EXPECT_FALSE(WaitComPortInput(port, 100));
+    EXPECT_GE(Since(start), 100ms);
+    EXPECT_EQ(CloseComPort(port), 1);
+}
+
+TEST(serial_WaitInput, TakesTheWholeTimeOutWhenThePortCannotBeWaitedOn) {
+    auto start = Clock::now();
+    EXPECT_FALSE(WaitComPortInput(INVALID_HANDLE_VALUE, 100));
+    EXPECT_GE(Since(start), 100ms);
+
+    // A hung-up line polls as ready at once; a polling reader must not spin.
+    PortHandle port = INVALID_HANDLE_VALUE;
+    {
+        PseudoTerminal pty;
+        port = OpenComPort(pty.SlavePath().c_str());
+        ASSERT_NE(port, INVALID_HANDLE_VALUE);
+        SetupComPortPolled(port, &k8N1);
+    }
+    start = Clock::now();
+    EXPECT_FALSE(WaitComPortInput(port, 100));
+    EXPECT_GE(Since(start), 100ms);
+    CloseComPort(port);
 }
 
 }  // namespace

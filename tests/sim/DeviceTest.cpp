@@ -5,36 +5,22 @@
 #include <string>
 #include <vector>
 
-#include "DefaultTable.h"
-#include "EventRecorder.h"
+#include "DeviceFixture.h"
 
 namespace kavrelsim {
 namespace {
 
 using std::chrono::milliseconds;
-using testing::EventRecorder;
 using namespace std::string_view_literals;
 
 constexpr LineSettings k8N1{28800, 8, 'N', 1};
 
-class KavrelsimDevice : public ::testing::Test {
+class KavrelsimDevice : public testing::DeviceFixture {
 protected:
     Device& Make(DeviceOptions options = {}, Faults faults = {}) {
-        device_.emplace(std::move(options), DefaultTable(Language::kEnglish), std::move(faults),
-                        recorder_.Sink());
-        device_->PowerOn(milliseconds(0));
-        return *device_;
-    }
-    // Sends bytes at `now` and returns what the device answers by then.
-    std::string Say(std::string_view bytes, milliseconds now = milliseconds(100),
-                    const LineSettings& line = k8N1) {
-        device_->Receive(bytes, line, now);
-        return device_->TakeOutput(now);
+        return SwitchOn(std::move(options), std::move(faults));
     }
     std::string Login(std::string_view command = "AT+TEST\r") { return Say(command); }
-
-    std::optional<Device> device_;
-    EventRecorder recorder_;
 };
 
 DeviceOptions NoEcho() {

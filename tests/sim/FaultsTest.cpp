@@ -12,7 +12,7 @@
 #include "Bench.h"
 #include "DefaultTable.h"
 #include "Device.h"
-#include "EventRecorder.h"
+#include "DeviceFixture.h"
 #include "ProtocolWords.h"
 #include "XmodemSender.h"
 
@@ -22,24 +22,13 @@ namespace {
 using std::chrono::milliseconds;
 using namespace testing;
 
-class KavrelsimFaults : public ::testing::Test {
+class KavrelsimFaults : public DeviceFixture {
 protected:
     Device& Make(Faults faults, DeviceOptions o = {}) {
         o.echo = false;
-        device_.emplace(std::move(o), DefaultTable(Language::kEnglish), std::move(faults),
-                        recorder_.Sink());
-        device_->PowerOn(milliseconds(0));
-        return *device_;
-    }
-    std::string Say(std::string_view bytes, milliseconds now = milliseconds(100),
-                    const LineSettings& line = kCommandLine) {
-        device_->Receive(bytes, line, now);
-        return device_->TakeOutput(now, std::string::npos, line);
+        return SwitchOn(std::move(o), std::move(faults));
     }
     std::vector<Json> Named(std::string_view name) const { return recorder_.Named(name); }
-
-    std::optional<Device> device_;
-    EventRecorder recorder_;
 };
 
 std::string Listing(const Faults& f) {

@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "CablePort.h"
 #include "EventLog.h"
 #include "SimProcess.h"
 #include "TestFiles.h"
@@ -38,52 +39,10 @@ using simevents::WaitForEvent;
 using namespace kavrelsim::testing;
 
 // The tool's side of the cable with polled reads, as during an update.
-class Port {
+class Port : public CablePort {
 public:
-    explicit Port(const std::string& path, std::uint32_t baud = 115200) {
-        port_ = OpenComPort(path.c_str());
-        if (port_ != INVALID_HANDLE_VALUE) {
-            Setup(baud);
-        }
-    }
-    ~Port() {
-        if (port_ != INVALID_HANDLE_VALUE) {
-            CloseComPort(port_);
-        }
-    }
-    bool IsOpen() const { return port_ != INVALID_HANDLE_VALUE; }
-    int Fd() const { return port_; }
-    void Setup(std::uint32_t baud) {
-        ComPortSettings s{baud, 8, 0, 0, kFlowNone};
-        SetupComPortPolled(port_, &s);
-    }
-    void Send(std::string_view bytes) {
-        WriteComPort(port_, bytes.data(), static_cast<std::uint32_t>(bytes.size()));
-    }
-    // Everything that arrives within `window`.
-    std::string ReadFor(milliseconds window) {
-        return ReadUntil([](const std::string&) { return false; }, window);
-    }
-    std::string ReadUntil(std::string_view marker, milliseconds timeout) {
-        std::string m(marker);
-        return ReadUntil([m](const std::string& got) { return got.find(m) != std::string::npos; },
-                         timeout);
-    }
-    std::string ReadUntil(const std::function<bool(const std::string&)>& done,
-                          milliseconds timeout) {
-        std::string got;
-        auto deadline = Clock::now() + timeout;
-        while (!done(got) && Clock::now() < deadline) {
-            char buf[512];
-            auto n = ReadComPort(port_, buf, sizeof buf);
-            if (n > 0) {
-                got.append(buf, static_cast<std::size_t>(n));
-            } else {
-                std::this_thread::sleep_for(milliseconds(5));
-            }
-        }
-        return got;
-    }
+    explicit Port(const std::string& path, std::uint32_t baud = 115200)
+        : CablePort(path, baud, Reads::kPolled) {}
     // What the tool does from the port's open to the loader's first NAK:
     // bursts of 'u' until a line comes, Enter, "y" at the question. Returns
     // everything after "y\r", or what came instead when the loader did not.
@@ -111,9 +70,6 @@ public:
         Send("y\r");
         return ReadUntil(std::string(1, kNak), milliseconds(2000));
     }
-
-private:
-    PortHandle port_ = INVALID_HANDLE_VALUE;
 };
 
 // A quiet application, so that only the loader speaks at 115200.

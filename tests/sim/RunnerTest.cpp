@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "CablePort.h"
 #include "EventLog.h"
 #include "SimProcess.h"
 #include "TempConfigHome.h"
@@ -34,40 +35,10 @@ using simevents::ReadEvents;
 using simevents::WaitForEvent;
 
 // The tool's side of the cable.
-class ToolPort {
+class ToolPort : public kavrelsim::testing::CablePort {
 public:
-    explicit ToolPort(const std::string& path, std::uint32_t baud = 28800) {
-        port_ = OpenComPort(path.c_str());
-        if (port_ != INVALID_HANDLE_VALUE) {
-            Setup(baud);
-        }
-    }
-    ~ToolPort() { Close(); }
-    bool IsOpen() const { return port_ != INVALID_HANDLE_VALUE; }
-    void Close() {
-        if (IsOpen()) {
-            CloseComPort(port_);
-            port_ = INVALID_HANDLE_VALUE;
-        }
-    }
-    void Setup(std::uint32_t baud, std::uint8_t stopBits = 0) {
-        ComPortSettings s{baud, 8, 0, stopBits, kFlowNone};
-        SetupComPortTimed(port_, &s);
-    }
-    void Send(std::string_view bytes) {
-        WriteComPort(port_, bytes.data(), static_cast<std::uint32_t>(bytes.size()));
-    }
-    // Reads until `marker` arrived or `timeout` passed.
-    std::string ReadUntil(std::string_view marker, milliseconds timeout) {
-        std::string got;
-        auto deadline = Clock::now() + timeout;
-        while (got.find(marker) == std::string::npos && Clock::now() < deadline) {
-            char buf[512];
-            auto n = ReadComPort(port_, buf, sizeof buf);
-            got.append(buf, static_cast<std::size_t>(n > 0 ? n : 0));
-        }
-        return got;
-    }
+    explicit ToolPort(const std::string& path, std::uint32_t baud = 28800)
+        : CablePort(path, baud, Reads::kTimed) {}
     std::string Command(std::string_view command, milliseconds timeout = milliseconds(2000)) {
         Send(command);
         return ReadUntil("OK\r\n", timeout);
@@ -83,9 +54,6 @@ public:
         }
         return {};
     }
-
-private:
-    PortHandle port_ = INVALID_HANDLE_VALUE;
 };
 
 TEST(KavrelsimRunner, ServesABatchOfDevicesOneOpenAtATime) {

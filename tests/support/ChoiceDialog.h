@@ -3,6 +3,9 @@
 // it alike.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <vector>
@@ -69,6 +72,26 @@ inline void FillPortsOnDropDown(CommandLog& window, std::vector<std::string> ite
             window.Site()->SetControlItems(kPorts, items);
         }
     };
+}
+
+// The system's checks of kJobLoad, after the window has heard what it heard:
+// the others of its group go off, it can be unchecked again, and the window
+// hears nothing of either.
+inline ::testing::AssertionResult SystemChecksAreSilent(CommandLog& window) {
+    const std::size_t heard = window.commands.size();
+    window.CheckDlgButton(kJobLoad, 1);
+    if (window.IsDlgButtonChecked(kJobLoad) != 1 || window.IsDlgButtonChecked(kJobSave) != 0 ||
+        window.IsDlgButtonChecked(kJobErase) != 0) {
+        return ::testing::AssertionFailure() << "kJobLoad is not checked alone in its group";
+    }
+    window.CheckDlgButton(kJobLoad, 0);
+    if (window.IsDlgButtonChecked(kJobLoad) != 0) {
+        return ::testing::AssertionFailure() << "kJobLoad stays checked";
+    }
+    if (window.commands.size() != heard) {
+        return ::testing::AssertionFailure() << "the window heard of the system's checks";
+    }
+    return ::testing::AssertionSuccess();
 }
 
 // "FAILED": large white letters on red.

@@ -12,7 +12,10 @@
 
 namespace testsupport {
 
-class PostgresTest : public ::testing::Test {
+// Base is the fixture the suite stands on otherwise (::testing::Test, or one
+// that runs programs).
+template <class Base>
+class PostgresTestOn : public Base {
 protected:
     static void SetUpTestSuite() {
         if (PostgresServer::Unavailable().empty()) {
@@ -22,6 +25,13 @@ protected:
     static void TearDownTestSuite() { server_.reset(); }
 
     void SetUp() override {
+        Base::SetUp();
+        if (!::testing::Test::IsSkipped()) {
+            UseServer();
+        }
+    }
+    // Skips the test where there is no server, else gives it a fresh database.
+    void UseServer() {
         if (!server_) {
             GTEST_SKIP() << PostgresServer::Unavailable();
         }
@@ -37,5 +47,7 @@ private:
     static inline std::unique_ptr<PostgresServer> server_;
     std::string uri_;
 };
+
+using PostgresTest = PostgresTestOn<::testing::Test>;
 
 }  // namespace testsupport

@@ -93,4 +93,15 @@ bool Workbench::TypeAndTick(int n, const std::string& value) {
     return window.Check(ItemModifyId(n)) != 0 || window.Click(ItemModifyId(n));
 }
 
+bool Workbench::ModifySampleRows(std::size_t rows) {
+    const std::pair<int, const char*> sample[] = {{2, "internet.m2m"}, {6, "8080"}, {11, "30"}};
+    for (std::size_t i = 0; i < rows && i < std::size(sample); ++i) {
+        if (!TypeAndTick(sample[i].first, sample[i].second)) {
+            return false;
+        }
+    }
+    Command(res::ID_MODIFY);
+    return true;
+}
+
 }  // namespace testsupport

@@ -44,6 +44,9 @@ public:
     // Types the new value of row n and ticks the row as the operator does;
     // false when the form would not take either.
     bool TypeAndTick(int n, const std::string& value);
+    // Types and ticks the first `rows` of rows 2, 6 and 11 (an APN, a port,
+    // a heartbeat) and presses Modify; false when the form would not take one.
+    bool ModifySampleRows(std::size_t rows = 3);
     std::string DevicePath() const { return (dir.Path() / "dtu").string(); }
 
     TempDir dir;

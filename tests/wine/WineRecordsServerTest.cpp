@@ -6,10 +6,9 @@
 
 #include <chrono>
 #include <filesystem>
-#include <memory>
 #include <nlohmann/json.hpp>
 
-#include "PostgresServer.h"
+#include "PostgresTest.h"
 #include "SampleRecord.h"
 #include "TestFiles.h"
 #include "ToolRunTest.h"
@@ -24,15 +23,8 @@ using namespace std::chrono_literals;
 using testsupport::PostgresServer;
 using testsupport::RunResult;
 
-class WineRecordsServer : public testsupport::ToolRunTest {
+class WineRecordsServer : public testsupport::PostgresTestOn<testsupport::ToolRunTest> {
 protected:
-    static void SetUpTestSuite() {
-        if (PostgresServer::Unavailable().empty()) {
-            server_ = std::make_unique<PostgresServer>();
-        }
-    }
-    static void TearDownTestSuite() { server_.reset(); }
-
     void SetUp() override {
         ToolRunTest::SetUp();
         const testsupport::WineSetup setup = testsupport::WineFromEnvironment();
@@ -43,23 +35,23 @@ protected:
         if (const auto missing = testsupport::WineMissing(setup)) {
             GTEST_SKIP() << *missing;
         }
-        if (!server_) {
-            GTEST_SKIP() << PostgresServer::Unavailable();
+        UseServer();
+        if (IsSkipped()) {
+            return;
         }
         wine_ = setup.wine;
         exe_ = setup.bin / "tirvelctl.exe";
         SetEnv("WINEDEBUG", "-all");
         SetEnv("LC_ALL", "C.UTF-8");
-        uri_ = server_->NewDatabase();
     }
 
     // The same command, by the Windows program and by this machine's.
     RunResult Windows(std::vector<std::string> args) {
-        args.insert(args.begin(), {exe_.string(), "--records", uri_});
+        args.insert(args.begin(), {exe_.string(), "--records", Uri()});
         return Finish(*StartRun(wine_, args), 120s);
     }
     RunResult Linux(std::vector<std::string> args) {
-        args.insert(args.begin(), {"--records", uri_});
+        args.insert(args.begin(), {"--records", Uri()});
         return Finish(*StartRun(TIRVELCTL_PATH, args), 60s);
     }
     // Both must succeed and say the same; what they said.
@@ -73,10 +65,8 @@ protected:
         return said;
     }
 
-    static inline std::unique_ptr<PostgresServer> server_;
     std::string wine_;
     fs::path exe_;
-    std::string uri_;
 };
 
 // Values across the driver's 2048-character parts, empty bytes beside NULL,
@@ -106,7 +96,7 @@ records::DeviceRecord AwkwardRecord() {
 }
 
 TEST_F(WineRecordsServer, ReadsTheLineServerAsTheLinuxProgramDoes) {
-    records::PostgresRecordStore line(uri_, 10s);
+    records::PostgresRecordStore line(Uri(), 10s);
     const records::DeviceRecord awkward = AwkwardRecord();
     line.Add(awkward);
     std::vector<records::DeviceRecord> added = {awkward};
@@ -135,7 +125,7 @@ TEST_F(WineRecordsServer, ReadsTheLineServerAsTheLinuxProgramDoes) {
 
 TEST_F(WineRecordsServer, ASchemaALaterVersionMadeIsRefused) {
     ASSERT_EQ(Windows({"records"}).exit, 0);
-    PostgresServer::Scalar(uri_, "INSERT INTO schema_migrations VALUES (99, now())");
+    PostgresServer::Scalar(Uri(), "INSERT INTO schema_migrations VALUES (99, now())");
     const RunResult refused = Windows({"records"});
     EXPECT_NE(refused.exit, 0);
     EXPECT_NE(refused.err.find("written by a later version of this program"), std::string::npos)
@@ -159,9 +149,9 @@ TEST_F(WineRecordsServer, AStationWithoutTheOdbcDriverSaysSo) {
 // connection's time limit, it does not hang the station.
 TEST_F(WineRecordsServer, AServerThatNeverAnswersEndsThePushAtItsTimeLimit) {
     ASSERT_EQ(Windows({"records"}).exit, 0);
-    server_->Pause();
+    Server().Pause();
     const RunResult push = Windows({"records", "push"});
-    server_->Resume();
+    Server().Resume();
     EXPECT_EQ(push.exit, 1);
     EXPECT_NE(push.err.find("cannot be reached"), std::string::npos) << push.err;
 }

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "PseudoTerminal.h"
+#include "PtyPortTest.h"
 #include "firmware/Xmodem.h"
 #include "serial/ComPort.h"
 
@@ -56,12 +57,13 @@ struct Block {
     std::string data;
 };
 
-class xmodem_Sender : public ::testing::Test {
+class xmodem_Sender : public testsupport::PtyPortTest {
 protected:
     void SetUp() override {
-        pty_ = std::make_unique<testsupport::PseudoTerminal>();
-        port_ = OpenComPort(pty_->SlavePath().c_str());
-        ASSERT_NE(port_, INVALID_HANDLE_VALUE);
+        PtyPortTest::SetUp();
+        if (HasFatalFailure()) {
+            return;
+        }
         SetupComPortPolled(port_, &k8N1);
         SetTransferPort(port_);
     }
@@ -70,7 +72,7 @@ protected:
             result_.wait();
         }
         SetTransferPort(INVALID_HANDLE_VALUE);
-        CloseComPort(port_);
+        PtyPortTest::TearDown();
     }
 
     void Start(const std::vector<std::uint8_t>& image) {
@@ -153,8 +155,6 @@ protected:
         }
     }
 
-    std::unique_ptr<testsupport::PseudoTerminal> pty_;
-    PortHandle port_ = INVALID_HANDLE_VALUE;
     std::atomic<int> stop_{0};
     std::vector<std::uint8_t> image_;
     std::future<int> result_;

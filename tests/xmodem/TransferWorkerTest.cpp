@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "PseudoTerminal.h"
+#include "PtyPortTest.h"
 #include "XmodemReceiver.h"
 #include "firmware/Xmodem.h"
 #include "serial/DeviceLines.h"
@@ -35,17 +36,17 @@ struct DoneCalls {
     }
 };
 
-class xmodem_TransferWorker : public ::testing::Test {
+class xmodem_TransferWorker : public testsupport::PtyPortTest {
 protected:
     void SetUp() override {
-        pty_ = std::make_unique<testsupport::PseudoTerminal>();
-        port_ = OpenComPort(pty_->SlavePath().c_str());
-        ASSERT_NE(port_, INVALID_HANDLE_VALUE);
-        SetupComPortPolled(port_, &kLoaderLine);
+        PtyPortTest::SetUp();
+        if (!HasFatalFailure()) {
+            SetupComPortPolled(port_, &kLoaderLine);
+        }
     }
     void TearDown() override {
         SetTransferPort(INVALID_HANDLE_VALUE);
-        CloseComPort(port_);
+        PtyPortTest::TearDown();
     }
 
     // The image must outlive the run, as it must for every holder of a worker.
@@ -54,9 +55,6 @@ protected:
         worker.Start(port_, reinterpret_cast<const std::uint8_t*>(image.data()),
                      static_cast<std::int32_t>(image.size()), std::move(onDone));
     }
-
-    std::unique_ptr<testsupport::PseudoTerminal> pty_;
-    PortHandle port_ = INVALID_HANDLE_VALUE;
 };
 
 TEST_F(xmodem_TransferWorker, DeliversTheImageAndTellsItsResultFromTheWorkerThread) {
