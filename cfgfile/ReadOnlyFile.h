@@ -30,8 +30,10 @@ public:
     std::uintmax_t Size() const { return size_; }
 
 private:
-    std::FILE* file_ = nullptr;  // Windows reads through a stream,
-    int fd_ = -1;                // POSIX through a descriptor.
+    // Windows reads through a stream, POSIX through a descriptor: each
+    // system's file uses one of the two.
+    [[maybe_unused]] std::FILE* file_ = nullptr;
+    [[maybe_unused]] int fd_ = -1;
     std::uintmax_t size_ = 0;
 };
 

@@ -31,8 +31,14 @@ tirvel_ensure_packages clang-14 libclang-rt-14-dev ninja-build cmake libgtest-de
     nlohmann-json3-dev libcli11-dev
 
 cd "$root"
-cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz -j2 >/dev/null
+# Quiet when it builds; what broke the build when it does not.
+build_log=$(mktemp "${TMPDIR:-/tmp}/tirvel-fuzz-build.XXXXXX")
+if ! { cmake --preset fuzz && cmake --build --preset fuzz -j2; } >"$build_log" 2>&1; then
+    grep -E 'error|FAILED' "$build_log" | head -20 || tail -20 "$build_log"
+    echo "the fuzz build failed (whole log: $build_log)" >&2
+    exit 1
+fi
+rm -f "$build_log"
 
 targets=(at_reply config_read config_import xmodem_sender xmodem_truth dialogue_truth sim_at
     sim_xmodem)
