@@ -1,5 +1,7 @@
 #include "res/Dialogs.h"
 
+#include <array>
+
 #include "res/AboutDialog.h"
 #include "res/Form101.h"
 #include "res/ResourceIds.h"
@@ -9,38 +11,44 @@
 
 namespace res {
 
-const fw::DialogTemplate* FindDialogTemplate(fw::UINT id, fw::Language language) {
-    // Built once per language on first use; templates are immutable afterwards.
-    using fw::Language;
-    static const fw::DialogTemplate form101[2] = {BuildForm101(Language::English),
-                                                  BuildForm101(Language::Chinese)};
-    static const fw::DialogTemplate password137[2] = {BuildPasswordDialog(Language::English),
-                                                      BuildPasswordDialog(Language::Chinese)};
-    static const fw::DialogTemplate settings132[2] = {BuildSettingsDialog(Language::English),
-                                                      BuildSettingsDialog(Language::Chinese)};
-    static const fw::DialogTemplate transfer133[2] = {BuildTransferDialog(Language::English),
-                                                      BuildTransferDialog(Language::Chinese)};
-    static const fw::DialogTemplate about100[2] = {BuildAboutDialog(Language::English),
-                                                   BuildAboutDialog(Language::Chinese)};
-    static const fw::DialogTemplate station150[2] = {BuildStationForm(Language::English),
-                                                     BuildStationForm(Language::Chinese)};
-    const int index = language == Language::Chinese ? 1 : 0;
-    switch (id) {
-        case IDD_ABOUTBOX:
-            return &about100[index];
-        case IDD_TIRVEL2_FORM:
-            return &form101[index];
-        case IDD_PASSWORD:
-            return &password137[index];
-        case IDD_SETTINGS:
-            return &settings132[index];
-        case IDD_TRANSFER:
-            return &transfer133[index];
-        case IDD_STATION_FORM:
-            return &station150[index];
-        default:
-            return nullptr;
+namespace {
+
+struct DialogBuilder {
+    fw::UINT id;
+    fw::DialogTemplate (*build)(fw::Language);
+};
+
+constexpr std::array kBuilders{
+    DialogBuilder{IDD_ABOUTBOX, BuildAboutDialog},
+    DialogBuilder{IDD_TIRVEL2_FORM, BuildForm101},
+    DialogBuilder{IDD_PASSWORD, BuildPasswordDialog},
+    DialogBuilder{IDD_SETTINGS, BuildSettingsDialog},
+    DialogBuilder{IDD_TRANSFER, BuildTransferDialog},
+    DialogBuilder{IDD_STATION_FORM, BuildStationForm},
+};
+
+using Built = std::array<std::array<fw::DialogTemplate, 2>, kBuilders.size()>;
+
+Built BuildAll() {
+    Built built;
+    for (std::size_t i = 0; i < kBuilders.size(); ++i) {
+        built[i] = {kBuilders[i].build(fw::Language::English),
+                    kBuilders[i].build(fw::Language::Chinese)};
     }
+    return built;
+}
+
+}  // namespace
+
+const fw::DialogTemplate* FindDialogTemplate(fw::UINT id, fw::Language language) {
+    // Built once on first use; templates are immutable afterwards.
+    static const Built built = BuildAll();
+    for (std::size_t i = 0; i < kBuilders.size(); ++i) {
+        if (kBuilders[i].id == id) {
+            return &built[i][language == fw::Language::Chinese ? 1 : 0];
+        }
+    }
+    return nullptr;
 }
 
 }  // namespace res
