@@ -8,10 +8,6 @@
 #include "SimProcess.h"
 #include "ToolRunTest.h"
 
-using namespace std::chrono_literals;
-namespace fs = std::filesystem;
-using Json = nlohmann::json;
-
 namespace {
 
 using testsupport::Contains;

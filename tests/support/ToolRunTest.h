@@ -19,6 +19,11 @@
 #include "TestFiles.h"
 #include "TextSearch.h"
 
+// The names every case that runs the programs uses.
+namespace fs = std::filesystem;
+using Json = nlohmann::json;
+using namespace std::chrono_literals;
+
 namespace testsupport {
 
 // What one run left: its exit code and what it printed.
