@@ -71,8 +71,7 @@ protected:
 
 TEST_F(StationRun, UpdateOnThreePortsDeliversEveryImageAndNamesEachDevicesPort) {
     StartSimulators(3, {"--devices", "2"});
-    const std::string image = Noise(128 * 30 + 5);
-    WriteFile(dir_.Path() / "fw.bin", image);
+    const std::string image = WriteNoise(dir_.Path() / "fw.bin", 128 * 30 + 5);
     const fs::path report = dir_.Path() / "update.csv";
     auto args = Devices(3);
     args.insert(args.end(), {"update", (dir_.Path() / "fw.bin").string(), "--count", "6",
@@ -174,8 +173,7 @@ TEST_F(StationRun, SendOnThreePortsReachesEveryReceiver) {
         ptys.push_back(std::make_unique<testsupport::PseudoTerminal>());
         args.insert(args.end(), {"--device", ptys.back()->SlavePath()});
     }
-    const std::string image = Noise(128 * 12 + 9);
-    WriteFile(dir_.Path() / "image.bin", image);
+    const std::string image = WriteNoise(dir_.Path() / "image.bin", 128 * 12 + 9);
     args.insert(args.end(), {"send", (dir_.Path() / "image.bin").string()});
     auto run = Start(args);
     ASSERT_TRUE(WaitForErr("waiting for the start signal", 10s, 3)) << ReadFile(Err());

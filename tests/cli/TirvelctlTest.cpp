@@ -128,9 +128,7 @@ TEST_F(TirvelctlRun, ReadJsonShowsTheDeviceTableDecodedFromItsCodePage) {
             params += std::to_string(n) + "," + fw::EncodeCodePage(name, c.language) + "," +
                       fw::EncodeCodePage(c.value + std::to_string(n), c.language) + "\n";
         }
-        WriteFile(dir_.Path() / "params.txt", params);
-        StartSimulator(
-            {"--params", (dir_.Path() / "params.txt").string(), "--imei", "860000000000042"});
+        StartSimulator({"--params", DeviceTable(params), "--imei", "860000000000042"});
 
         const Result r = Run({"--lang", c.lang, "read", "--json"});
         ASSERT_EQ(r.exit, 0) << r.err;
@@ -439,9 +437,8 @@ TEST_F(TirvelctlRun, CtrlCWhileWritingLetsNoFurtherItemOut) {
         params += std::to_string(n) + ",Item" + std::to_string(n) + ",old\n";
         profile += std::to_string(n) + ". Item" + std::to_string(n) + "=new\r\n";
     }
-    WriteFile(dir_.Path() / "params.txt", params);
     WriteFile(dir_.Path() / "profile.txt", profile);
-    StartSimulator({"--params", (dir_.Path() / "params.txt").string(), "--reply-delay", "300"});
+    StartSimulator({"--params", DeviceTable(params), "--reply-delay", "300"});
     const auto commandsReceived = [this] {
         return Occurrences(ReceivedBytes(EventsOf("rx")), "AT+SET=");
     };
@@ -460,8 +457,7 @@ TEST_F(TirvelctlRun, CtrlCWhileWritingLetsNoFurtherItemOut) {
 TEST_F(TirvelctlRun, UpdateDeliversTheImageByteForByteAndReportsSuccess) {
     const fs::path received = dir_.Path() / "received.bin";
     StartSimulator({"--firmware-out", received.string()});
-    const std::string image = Noise(128 * 40 + 17);
-    WriteFile(dir_.Path() / "fw.bin", image);
+    const std::string image = WriteNoise(dir_.Path() / "fw.bin", 128 * 40 + 17);
     const Result r = Run({"update", (dir_.Path() / "fw.bin").string()});
     EXPECT_EQ(r.exit, 0) << r.err;
     EXPECT_TRUE(Contains(r.err, "Power on the device now")) << r.err;
@@ -542,8 +538,7 @@ TEST_F(TirvelctlRun, CtrlCDuringTheTransferStopsTheSenderAndClosesThePort) {
 
 TEST_F(TirvelctlRun, SendCarriesAFileToAWaitingReceiverAndReportsItsEnd) {
     testsupport::PseudoTerminal pty;
-    const std::string image = Noise(128 * 6 + 5);
-    WriteFile(dir_.Path() / "image.bin", image);
+    const std::string image = WriteNoise(dir_.Path() / "image.bin", 128 * 6 + 5);
     Tirvelctl process(dir_.Path(),
                       {"--device", pty.SlavePath(), "send", (dir_.Path() / "image.bin").string()});
     ASSERT_TRUE(process.WaitForErr("start signal", 5s)) << process.Err();

@@ -101,8 +101,7 @@ protected:
 
 TEST_F(StationWindow, UpdatesSixDevicesOnThreePortsAndEachTileShowsItsVerdict) {
     StartSimulators(3, {"--devices", "2"});
-    const std::string image = Noise(128 * 30 + 5);
-    WriteFile(dir_.Path() / "fw.bin", image);
+    const std::string image = WriteNoise(dir_.Path() / "fw.bin", 128 * 30 + 5);
     const fs::path report = dir_.Path() / "update.csv";
     ASSERT_TRUE(FillUpdateForm(Ports(3), "6", report));
     ASSERT_TRUE(RunJob());

@@ -88,6 +88,12 @@ protected:
     std::vector<nlohmann::json> EventsOf(const std::string& kind) const {
         return testsupport::EventsOf(Events(), kind);
     }
+    // The case's --params file, written with the table its device is to hold.
+    std::string DeviceTable(const std::string& table) const {
+        const std::filesystem::path file = dir_.Path() / "params.txt";
+        WriteFile(file, table);
+        return file.string();
+    }
 
     TempDir dir_;
 

@@ -106,9 +106,8 @@ TEST_F(WineStation, UpdatesSixDevicesOnThreePortsFromTheCommandLine) {
     if (!UsePorts(61, {"--devices", "2"})) {
         return;
     }
-    const std::string image = testsupport::Noise(128 * 200 + 17, 21);
     const fs::path firmware = dir_.Path() / "fw.bin";
-    testsupport::WriteFile(firmware, image);
+    const std::string image = testsupport::WriteNoise(firmware, 128 * 200 + 17, 21);
     const DriverRun r = RunToTheEnd("--firmware " + WindowsPath(firmware), 6);
     ASSERT_EQ(r.exit, 0) << r.err << r.out;
     EXPECT_TRUE(ExitedCleanly(r)) << r.out;

@@ -129,11 +129,9 @@ TEST_F(WineRun, ReadsTheDeviceTableInBothCodePages) {
     for (const Case& c : {Case{"en", fw::Language::English, "Café APN", "naïve"},
                           Case{"zh", fw::Language::Chinese, "APN接入点", "中文值"}}) {
         SCOPED_TRACE(c.lang);
-        WriteFile(dir_.Path() / "params.txt", "1,Mode,1\n2," +
-                                                  fw::EncodeCodePage(c.name, c.language) + "," +
-                                                  fw::EncodeCodePage(c.value, c.language) + "\n");
-        StartSimulator(
-            {"--params", (dir_.Path() / "params.txt").string(), "--imei", "860000000000077"});
+        const std::string table = "1,Mode,1\n2," + fw::EncodeCodePage(c.name, c.language) + "," +
+                                  fw::EncodeCodePage(c.value, c.language) + "\n";
+        StartSimulator({"--params", DeviceTable(table), "--imei", "860000000000077"});
         const Result r = Run({"--lang", c.lang, "read", "--json"});
         ASSERT_EQ(r.exit, 0) << r.err;
         const Json doc = Json::parse(r.out);
@@ -170,8 +168,7 @@ TEST_F(WineRun, UpdatesTheFirmwareByteForByte) {
     }
     const fs::path received = dir_.Path() / "received.bin";
     StartSimulator({"--firmware-out", received.string()});
-    const std::string image = Noise(128 * 24 + 5, 7);
-    WriteFile(dir_.Path() / "fw.bin", image);
+    const std::string image = WriteNoise(dir_.Path() / "fw.bin", 128 * 24 + 5, 7);
     const Result r = Run({"update", WindowsPath(dir_.Path() / "fw.bin")});
     EXPECT_EQ(r.exit, 0) << r.err;
     EXPECT_TRUE(Contains(r.err, "Updated firmware successfully!")) << r.err;
