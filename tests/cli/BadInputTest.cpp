@@ -39,8 +39,6 @@ namespace {
 using testsupport::Contains;
 using testsupport::ReadFile;
 
-namespace fs = std::filesystem;
-
 struct Result {
     int exit;
     std::string err;

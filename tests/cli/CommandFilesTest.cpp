@@ -31,8 +31,6 @@
 
 namespace {
 
-namespace fs = std::filesystem;
-using namespace std::chrono_literals;
 using testsupport::Contains;
 using testsupport::ReadFile;
 using testsupport::WriteFile;

@@ -91,30 +91,38 @@ bool Mentions(const std::string& text, const std::string& word) {
 const std::string kSource = TIRVEL_SOURCE_DIR;
 const std::string kTirvelctl = TIRVELCTL_PATH;
 
+// The source of a program's manual page; the case fails where there is none.
+std::string ManualPage(const std::string& program) {
+    const std::string page = ReadFile(kSource + "/docs/man/" + program + ".1.scd");
+    EXPECT_FALSE(page.empty()) << program;
+    return page;
+}
+
+// What a program, or one of its subcommands, prints for --help; the case
+// fails where it does not exit 0.
+std::string Help(const std::string& path, const std::string& sub = "") {
+    const Output help = Capture(Quote(path) + (sub.empty() ? "" : " " + sub) + " --help");
+    EXPECT_EQ(help.status, 0) << sub;
+    return help.out;
+}
+
 TEST(Manuals, EveryTirvelctlOptionAndSubcommandIsInTheManual) {
-    const std::string page = ReadFile(kSource + "/docs/man/tirvelctl.1.scd");
-    ASSERT_FALSE(page.empty());
-    Output top = Capture(Quote(kTirvelctl) + " --help");
-    ASSERT_EQ(top.status, 0);
-    const auto subs = Subcommands(top.out);
-    ASSERT_GE(subs.size(), 10u) << top.out;
-    for (const auto& option : LongOptions(top.out))
+    const std::string page = ManualPage("tirvelctl");
+    const std::string top = Help(kTirvelctl);
+    const auto subs = Subcommands(top);
+    ASSERT_GE(subs.size(), 10u) << top;
+    for (const auto& option : LongOptions(top))
         EXPECT_TRUE(Mentions(page, option)) << option;
     for (const auto& sub : subs) {
         EXPECT_TRUE(Mentions(page, "*" + sub + "*")) << "subcommand " << sub;
-        Output help = Capture(Quote(kTirvelctl) + " " + sub + " --help");
-        ASSERT_EQ(help.status, 0) << sub;
-        for (const auto& option : LongOptions(help.out))
+        for (const auto& option : LongOptions(Help(kTirvelctl, sub)))
             EXPECT_TRUE(Mentions(page, option)) << sub << " " << option;
     }
 }
 
 TEST(Manuals, EveryKavrelSimOptionIsInTheManual) {
-    const std::string page = ReadFile(kSource + "/docs/man/kavrel-sim.1.scd");
-    ASSERT_FALSE(page.empty());
-    Output help = Capture(Quote(KAVREL_SIM_PATH) + " --help");
-    ASSERT_EQ(help.status, 0);
-    const auto options = LongOptions(help.out);
+    const std::string page = ManualPage("kavrel-sim");
+    const auto options = LongOptions(Help(KAVREL_SIM_PATH));
     ASSERT_GE(options.size(), 20u);
     for (const auto& option : options)
         EXPECT_TRUE(Mentions(page, option)) << option;
@@ -164,19 +172,17 @@ TEST_F(Completion, CompletesSubcommandsAndGlobalOptions) {
 }
 
 TEST_F(Completion, OffersWhatTheBinaryAccepts) {
-    Output top = Capture(Quote(kTirvelctl) + " --help");
-    ASSERT_EQ(top.status, 0);
+    const std::string top = Help(kTirvelctl);
     const auto offeredSubs = Complete({"tirvelctl", ""});
-    for (const auto& sub : Subcommands(top.out)) {
+    for (const auto& sub : Subcommands(top)) {
         EXPECT_TRUE(offeredSubs.count(sub)) << sub;
-        Output help = Capture(Quote(kTirvelctl) + " " + sub + " --help");
         const auto offered = Complete({"tirvelctl", sub, "--"});
-        for (const auto& option : LongOptions(help.out))
+        for (const auto& option : LongOptions(Help(kTirvelctl, sub)))
             if (option != "--help") {
                 EXPECT_TRUE(offered.count(option)) << sub << " " << option;
             }
     }
-    for (const auto& option : LongOptions(top.out))
+    for (const auto& option : LongOptions(top))
         EXPECT_TRUE(Complete({"tirvelctl", "--"}).count(option)) << option;
 }
 

@@ -64,8 +64,17 @@ std::vector<records::DeviceRecord> ListedRecords() {
     return {first, second};
 }
 
+// The message id and the files of both records, as the sample has them.
+const std::string kJsonSampleFiles =
+    "    \"message_id\": \"IDS_CLI_READ_BACK_HOLDS\",\n"
+    "    \"profile_name\": \"profile.txt\",\n"
+    "    \"profile_sha256\": "
+    "\"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\",\n"
+    "    \"firmware_name\": \"fw.bin\",\n"
+    "    \"firmware_sha256\": "
+    "\"bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb\",\n";
 // What the listing printed when it was written whole, before it streamed.
-const char* const kJson =
+const std::string kJson =
     "[\n"
     "  {\n"
     "    \"id\": \"00000000-0000-4000-8000-000000000002\",\n"
@@ -78,14 +87,8 @@ const char* const kJson =
     "    \"imei\": \"860000000000002\",\n"
     "    \"version\": \"KV-2.1.7\",\n"
     "    \"result\": \"failed\",\n"
-    "    \"message\": \"Failed to get IMEI from Kavrel!\",\n"
-    "    \"message_id\": \"IDS_CLI_READ_BACK_HOLDS\",\n"
-    "    \"profile_name\": \"profile.txt\",\n"
-    "    \"profile_sha256\": "
-    "\"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\",\n"
-    "    \"firmware_name\": \"fw.bin\",\n"
-    "    \"firmware_sha256\": "
-    "\"bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb\",\n"
+    "    \"message\": \"Failed to get IMEI from Kavrel!\",\n" +
+    kJsonSampleFiles +
     "    \"firmware_bytes\": null,\n"
     "    \"tool_version\": \"0.1.0\"\n"
     "  },\n"
@@ -100,14 +103,8 @@ const char* const kJson =
     "    \"imei\": \"860000000000001\",\n"
     "    \"version\": \"KV\\u001b[2J\\u007f\xE5\x80\xBC\",\n"
     "    \"result\": \"ok\",\n"
-    "    \"message\": \"Held, \\\"as read\\\"\",\n"
-    "    \"message_id\": \"IDS_CLI_READ_BACK_HOLDS\",\n"
-    "    \"profile_name\": \"profile.txt\",\n"
-    "    \"profile_sha256\": "
-    "\"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\",\n"
-    "    \"firmware_name\": \"fw.bin\",\n"
-    "    \"firmware_sha256\": "
-    "\"bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb\",\n"
+    "    \"message\": \"Held, \\\"as read\\\"\",\n" +
+    kJsonSampleFiles +
     "    \"firmware_bytes\": 65536,\n"
     "    \"tool_version\": \"0.1.0\"\n"
     "  }\n"
@@ -129,7 +126,7 @@ const char* const kTable =
 struct ListingCase {
     const char* name;
     cli::RecordsFormat format;
-    const char* expected;
+    std::string expected;
 };
 
 class RecordsListing : public ::testing::TestWithParam<ListingCase> {

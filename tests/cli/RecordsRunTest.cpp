@@ -23,9 +23,6 @@
 
 namespace {
 
-namespace fs = std::filesystem;
-using Json = nlohmann::json;
-using namespace std::chrono_literals;
 using records::DeviceRecord;
 using records::Result;
 using testsupport::ReadFile;

@@ -10,7 +10,6 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <set>
-#include <sstream>
 #include <thread>
 
 #include "ChildProcess.h"
@@ -28,19 +27,7 @@
 
 namespace {
 
-namespace fs = std::filesystem;
-using Json = nlohmann::json;
-using namespace std::chrono_literals;
 using namespace testsupport;
-
-std::vector<std::string> CsvFields(const std::string& row) {
-    std::vector<std::string> fields;
-    std::istringstream in(row);
-    for (std::string f; std::getline(in, f, ',');) {
-        fields.push_back(f);
-    }
-    return fields;
-}
 
 class StationRun : public testsupport::ToolRunTest {
 protected:
@@ -79,25 +66,12 @@ protected:
         return StartRun(TIRVELCTL_PATH, args);
     }
 
-    // The report's rows by the port they name.
-    std::map<std::string, std::vector<std::vector<std::string>>> RowsByPort(
-        const fs::path& report) const {
-        std::map<std::string, std::vector<std::vector<std::string>>> rows;
-        const std::vector<std::string> lines = Lines(ReadFile(report));
-        for (std::size_t i = 1; i < lines.size(); ++i) {
-            const auto fields = CsvFields(lines[i]);
-            rows[fields.at(0)].push_back(fields);
-        }
-        return rows;
-    }
-
     std::vector<std::unique_ptr<testsupport::SimProcess>> sims_;
 };
 
 TEST_F(StationRun, UpdateOnThreePortsDeliversEveryImageAndNamesEachDevicesPort) {
     StartSimulators(3, {"--devices", "2"});
-    const std::string image = Noise(128 * 30 + 5);
-    WriteFile(dir_.Path() / "fw.bin", image);
+    const std::string image = WriteNoise(dir_.Path() / "fw.bin", 128 * 30 + 5);
     const fs::path report = dir_.Path() / "update.csv";
     auto args = Devices(3);
     args.insert(args.end(), {"update", (dir_.Path() / "fw.bin").string(), "--count", "6",
@@ -108,7 +82,7 @@ TEST_F(StationRun, UpdateOnThreePortsDeliversEveryImageAndNamesEachDevicesPort) 
     const std::vector<std::string> lines = Lines(ReadFile(report));
     ASSERT_EQ(lines.size(), 7u) << ReadFile(report);
     EXPECT_EQ(lines[0], "Port,Time,IMEI,Bytes,Result,Message");
-    const auto rows = RowsByPort(report);
+    const auto rows = ReportRowsByPort(report);
     for (int k = 0; k < 3; ++k) {
         ASSERT_EQ(rows.count(Link(k)), 1u) << ReadFile(report);
         for (const auto& row : rows.at(Link(k))) {
@@ -183,7 +157,7 @@ TEST_F(StationRun, DeviceTextReachesNoOutputOfTheStationRaw) {
     const std::string err = ReadFile(Err());
     EXPECT_TRUE(Contains(err, ", version " + shown + "\n")) << err;
     EXPECT_TRUE(Contains(out, "  " + shown + "  ")) << out;
-    for (const auto& [port, rows] : RowsByPort(report)) {
+    for (const auto& [port, rows] : ReportRowsByPort(report)) {
         for (const auto& row : rows) {
             EXPECT_EQ(row.at(3), "'" + shown) << port;
         }
@@ -199,8 +173,7 @@ TEST_F(StationRun, SendOnThreePortsReachesEveryReceiver) {
         ptys.push_back(std::make_unique<testsupport::PseudoTerminal>());
         args.insert(args.end(), {"--device", ptys.back()->SlavePath()});
     }
-    const std::string image = Noise(128 * 12 + 9);
-    WriteFile(dir_.Path() / "image.bin", image);
+    const std::string image = WriteNoise(dir_.Path() / "image.bin", 128 * 12 + 9);
     args.insert(args.end(), {"send", (dir_.Path() / "image.bin").string()});
     auto run = Start(args);
     ASSERT_TRUE(WaitForErr("waiting for the start signal", 10s, 3)) << ReadFile(Err());
@@ -242,7 +215,7 @@ TEST_F(StationRun, AWorkerThatDiesFailsItsDeviceAloneAndItsPortGoesOn) {
     ::kill(workers.front(), SIGKILL);
     EXPECT_EQ(run->Wait(3min), 1) << ReadFile(Err());
 
-    const auto rows = RowsByPort(report);
+    const auto rows = ReportRowsByPort(report);
     ASSERT_EQ(rows.at(Link(0)).size(), 2u) << ReadFile(report);
     EXPECT_EQ(rows.at(Link(0))[0].at(4), "failed");
     EXPECT_TRUE(Contains(rows.at(Link(0))[0].at(5), "ended unexpectedly (signal 9)"))
@@ -278,7 +251,7 @@ TEST_F(StationInterrupt, CtrlCOnceFinishesTheTransfersInFlightAndTakesNoMore) {
     run->Signal(SIGINT);
     EXPECT_EQ(run->Wait(2min), 130) << ReadFile(Err());
     EXPECT_TRUE(Contains(ReadFile(Err()), "Ctrl+C again cancels them")) << ReadFile(Err());
-    const auto rows = RowsByPort(Report());
+    const auto rows = ReportRowsByPort(Report());
     for (int k = 0; k < 2; ++k) {
         ASSERT_EQ(rows.count(Link(k)), 1u) << ReadFile(Report());
         ASSERT_EQ(rows.at(Link(k)).size(), 1u) << ReadFile(Report());
@@ -294,7 +267,7 @@ TEST_F(StationInterrupt, CtrlCTwiceCancelsTheTransfersAndReportsThemFailed) {
     ASSERT_TRUE(WaitForErr("Ctrl+C again cancels them", 10s)) << ReadFile(Err());
     run->Signal(SIGINT);
     EXPECT_EQ(run->Wait(1min), 130) << ReadFile(Err());
-    const auto rows = RowsByPort(Report());
+    const auto rows = ReportRowsByPort(Report());
     for (int k = 0; k < 2; ++k) {
         ASSERT_EQ(rows.count(Link(k)), 1u) << ReadFile(Report());
         EXPECT_EQ(rows.at(Link(k))[0].at(4), "failed") << ReadFile(Report());
@@ -431,7 +404,7 @@ TEST_F(StationRun, ALineBabblingOkIsGivenUpBeforeItTakesAnyOfTheCount) {
     args.insert(args.end(), {"batch", profile, "--count", "3", "--report", report.string()});
     auto station = Start(args);
     EXPECT_EQ(station->Wait(3min), 1) << ReadFile(Err());
-    const auto rows = RowsByPort(report);
+    const auto rows = ReportRowsByPort(report);
     EXPECT_EQ(rows.count(Link(0)), 0u) << ReadFile(report);
     ASSERT_EQ(rows.count(Link(1)), 1u) << ReadFile(report);
     ASSERT_EQ(rows.at(Link(1)).size(), 3u) << ReadFile(report);

@@ -14,7 +14,6 @@
 #include <map>
 #include <nlohmann/json.hpp>
 #include <set>
-#include <sstream>
 #include <thread>
 
 #include "ChildProcess.h"
@@ -31,9 +30,6 @@ extern char** environ;
 
 namespace {
 
-namespace fs = std::filesystem;
-using Json = nlohmann::json;
-using namespace std::chrono_literals;
 using namespace testsupport;
 
 // One tirvelctl process; stdin is /dev/null (no terminal), stdout and stderr
@@ -132,9 +128,7 @@ TEST_F(TirvelctlRun, ReadJsonShowsTheDeviceTableDecodedFromItsCodePage) {
             params += std::to_string(n) + "," + fw::EncodeCodePage(name, c.language) + "," +
                       fw::EncodeCodePage(c.value + std::to_string(n), c.language) + "\n";
         }
-        WriteFile(dir_.Path() / "params.txt", params);
-        StartSimulator(
-            {"--params", (dir_.Path() / "params.txt").string(), "--imei", "860000000000042"});
+        StartSimulator({"--params", DeviceTable(params), "--imei", "860000000000042"});
 
         const Result r = Run({"--lang", c.lang, "read", "--json"});
         ASSERT_EQ(r.exit, 0) << r.err;
@@ -240,11 +234,7 @@ TEST_F(TirvelctlRun, BatchReportsEachDeviceOnceWithItsOwnOutcome) {
     const std::size_t items = ExampleProfile().size();
     std::set<std::string> imeis;
     for (std::size_t i = 1; i < rows.size(); ++i) {
-        std::vector<std::string> fields;
-        std::istringstream in(rows[i]);
-        for (std::string f; std::getline(in, f, ',');) {
-            fields.push_back(f);
-        }
+        const std::vector<std::string> fields = CsvFields(rows[i]);
         ASSERT_GE(fields.size(), 6u) << rows[i];
         // The port the device was on, as the operator named it.
         EXPECT_EQ(fields[0], Link()) << rows[i];
@@ -415,13 +405,7 @@ TEST_F(TirvelctlRun, CtrlCWhileWaitingForTheDeviceEndsWith130AndSendsNothingElse
     EXPECT_EQ(process.Wait(), 130);
     EXPECT_TRUE(Contains(process.Err(), "Interrupted.")) << process.Err();
 
-    std::string received;
-    for (const Json& e : EventsOf("rx")) {
-        std::string hex = e["hex"];
-        for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
-            received += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
-        }
-    }
+    const std::string received = ReceivedBytes(EventsOf("rx"));
     ASSERT_FALSE(received.empty());
     for (std::size_t at = 0; at < received.size(); at += 8) {
         ASSERT_EQ(received.substr(at, 8), "AT+TEST\r") << received;
@@ -453,18 +437,10 @@ TEST_F(TirvelctlRun, CtrlCWhileWritingLetsNoFurtherItemOut) {
         params += std::to_string(n) + ",Item" + std::to_string(n) + ",old\n";
         profile += std::to_string(n) + ". Item" + std::to_string(n) + "=new\r\n";
     }
-    WriteFile(dir_.Path() / "params.txt", params);
     WriteFile(dir_.Path() / "profile.txt", profile);
-    StartSimulator({"--params", (dir_.Path() / "params.txt").string(), "--reply-delay", "300"});
+    StartSimulator({"--params", DeviceTable(params), "--reply-delay", "300"});
     const auto commandsReceived = [this] {
-        std::string received;
-        for (const Json& e : EventsOf("rx")) {
-            const std::string hex = e["hex"];
-            for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
-                received += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
-            }
-        }
-        return Occurrences(received, "AT+SET=");
+        return Occurrences(ReceivedBytes(EventsOf("rx")), "AT+SET=");
     };
     Tirvelctl process(dir_.Path(),
                       {"--device", Link(), "apply", (dir_.Path() / "profile.txt").string()});
@@ -481,8 +457,7 @@ TEST_F(TirvelctlRun, CtrlCWhileWritingLetsNoFurtherItemOut) {
 TEST_F(TirvelctlRun, UpdateDeliversTheImageByteForByteAndReportsSuccess) {
     const fs::path received = dir_.Path() / "received.bin";
     StartSimulator({"--firmware-out", received.string()});
-    const std::string image = Noise(128 * 40 + 17);
-    WriteFile(dir_.Path() / "fw.bin", image);
+    const std::string image = WriteNoise(dir_.Path() / "fw.bin", 128 * 40 + 17);
     const Result r = Run({"update", (dir_.Path() / "fw.bin").string()});
     EXPECT_EQ(r.exit, 0) << r.err;
     EXPECT_TRUE(Contains(r.err, "Power on the device now")) << r.err;
@@ -563,8 +538,7 @@ TEST_F(TirvelctlRun, CtrlCDuringTheTransferStopsTheSenderAndClosesThePort) {
 
 TEST_F(TirvelctlRun, SendCarriesAFileToAWaitingReceiverAndReportsItsEnd) {
     testsupport::PseudoTerminal pty;
-    const std::string image = Noise(128 * 6 + 5);
-    WriteFile(dir_.Path() / "image.bin", image);
+    const std::string image = WriteNoise(dir_.Path() / "image.bin", 128 * 6 + 5);
     Tirvelctl process(dir_.Path(),
                       {"--device", pty.SlavePath(), "send", (dir_.Path() / "image.bin").string()});
     ASSERT_TRUE(process.WaitForErr("start signal", 5s)) << process.Err();

@@ -38,6 +38,16 @@ protected:
         edit->selectAll();
         desktoptest::TypeText(edit, text);
     }
+    // A name typed into the file dialog's name box in a folder, then the Save
+    // or Open button: selectFile() would leave a focused box alone.
+    static void ChooseFile(QFileDialog* dialog, const std::filesystem::path& folder,
+                           const QString& name) {
+        dialog->setDirectory(QString::fromStdString(folder.string()));
+        auto* box = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        ASSERT_NE(box, nullptr);
+        box->setText(name);
+        static_cast<QDialog*>(dialog)->accept();
+    }
     static void Press(QDialog* dialog, int id) {
         auto* button = qobject_cast<QPushButton*>(FindControl(dialog, id));
         ASSERT_NE(button, nullptr);
@@ -194,12 +204,7 @@ TEST_F(DialogHost, SaveDialogTakesTheRequestAndReturnsTheAbsolutePath) {
         title = d->windowTitle();
         mode = d->acceptMode();
         confirmsOverwrite = !d->testOption(QFileDialog::DontConfirmOverwrite);
-        d->setDirectory(QString::fromStdString(dir.Path().string()));
-        // Typed into the name box: selectFile() leaves a focused box alone.
-        auto* name = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-        ASSERT_NE(name, nullptr);
-        name->setText(QStringLiteral("device-log"));
-        static_cast<QDialog*>(d)->accept();  // as the Save or Open button does
+        ChooseFile(d, dir.Path(), QStringLiteral("device-log"));
     });
     const auto path = fw::RunFileDialog(request);
     ASSERT_TRUE(path.has_value());
@@ -232,11 +237,7 @@ TEST_F(DialogHost, OpenDialogWithFileMustExistChoosesExistingFilesOnly) {
     script.When<QFileDialog>([&](QFileDialog* d) {
         fileMode = d->fileMode();
         acceptMode = d->acceptMode();
-        d->setDirectory(QString::fromStdString(dir.Path().string()));
-        auto* name = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-        ASSERT_NE(name, nullptr);
-        name->setText(QStringLiteral("cfg.txt"));
-        static_cast<QDialog*>(d)->accept();  // as the Save or Open button does
+        ChooseFile(d, dir.Path(), QStringLiteral("cfg.txt"));
     });
     const auto path = fw::RunFileDialog(request);
     EXPECT_EQ(fileMode, QFileDialog::ExistingFile);

@@ -38,8 +38,7 @@ protected:
 
 TEST_F(StationWindowTest, StartClickedUpdatesEveryPortAndTheTilesSayOk) {
     StartSimulators(2);
-    const std::string image = testsupport::Noise(128 * 40 + 3);
-    testsupport::WriteFile(dir.Path() / "fw.bin", image);
+    const std::string image = testsupport::WriteNoise(dir.Path() / "fw.bin", 128 * 40 + 3);
     app::CSettingsStationJobStore store;
     const desktoptest::LanguageScope english(fw::Language::English);
     app::CStationWindow window(store, fw::Language::English);

@@ -16,9 +16,6 @@
 #include "SimProcess.h"
 #include "ToolRunTest.h"
 
-using namespace std::chrono_literals;
-namespace fs = std::filesystem;
-
 namespace {
 
 constexpr int kDevices = 6;

@@ -8,10 +8,6 @@
 #include "SimProcess.h"
 #include "ToolRunTest.h"
 
-using namespace std::chrono_literals;
-namespace fs = std::filesystem;
-using Json = nlohmann::json;
-
 namespace {
 
 using testsupport::Contains;
@@ -27,11 +23,9 @@ const std::map<int, std::string> kFactory = {{1, "1"},    {2, "cmnet"}, {3, "10.
 class DialogueFaults : public testsupport::ToolRunTest {
 protected:
     void StartDevice(std::vector<std::string> options) {
-        const fs::path params = dir_.Path() / "params.txt";
-        testsupport::WriteFile(params, kParams);
         options.insert(options.end(),
                        {"--link", Link(), "--boot-ms", "200", "--events", Events().string(),
-                        "--state", State().string(), "--params", params.string()});
+                        "--state", State().string(), "--params", DeviceTable(kParams)});
         sim_ = std::make_unique<testsupport::SimProcess>(options);
     }
     testsupport::RunResult Tirvelctl(std::vector<std::string> args) {

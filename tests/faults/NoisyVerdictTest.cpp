@@ -20,10 +20,6 @@
 #include "TestFiles.h"
 #include "ToolRunTest.h"
 
-using namespace std::chrono_literals;
-namespace fs = std::filesystem;
-using Json = nlohmann::json;
-
 namespace {
 
 using testsupport::ReadFile;

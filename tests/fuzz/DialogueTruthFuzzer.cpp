@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "DialoguePort.h"
-#include "DialogueTruth.h"
 #include "FuzzCheck.h"
 #include "ViewBench.h"
 #include "cfgfile/ConfigFile.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "DialogueTruth.h"
+#include "DialoguePort.h"
 #include "FuzzCheck.h"
 
 #define TIRVEL_DECLARE_TARGET(name) FUZZ_TARGET(name);

@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "DefaultTable.h"
 #include "Device.h"
 #include "FuzzCheck.h"
 #include "SimInput.h"
@@ -34,13 +33,11 @@ FUZZ_TARGET(sim_at) {
     if (size < 1) {
         return 0;
     }
-    static const ParameterTable kFactory = DefaultTable(Language::kEnglish);
     DeviceOptions options;
     options.password = (data[0] & 0x01) != 0 ? "1234" : "";
     options.echo = (data[0] & 0x02) != 0;
     options.window = std::chrono::milliseconds(10000);
-    options.debug = {};
-    Device device(std::move(options), kFactory, Faults{}, fuzzsupport::DumpingSink());
+    Device device = fuzzsupport::FuzzedDevice(std::move(options));
     int changes = 0;
     device.SetValuesChangedHandler([&](const ParameterTable&) { ++changes; });
 
@@ -70,11 +67,12 @@ FUZZ_TARGET(sim_at) {
         output += device.TakeOutput(now).size();
 
         const auto& items = device.Table().Items();
-        FUZZ_CHECK(items.size() == kFactory.Items().size());
+        FUZZ_CHECK(items.size() == fuzzsupport::FactoryTable().Items().size());
         const std::vector<std::string> after = Values(device.Table());
-        for (std::size_t i = 0; i < items.size() && i < kFactory.Items().size(); ++i) {
-            FUZZ_CHECK(items[i].number == kFactory.Items()[i].number);
-            FUZZ_CHECK(items[i].name == kFactory.Items()[i].name);
+        for (std::size_t i = 0; i < items.size() && i < fuzzsupport::FactoryTable().Items().size();
+             ++i) {
+            FUZZ_CHECK(items[i].number == fuzzsupport::FactoryTable().Items()[i].number);
+            FUZZ_CHECK(items[i].name == fuzzsupport::FactoryTable().Items()[i].name);
             if (after[i] != before[i]) {
                 FUZZ_CHECK(items[i].rule.Accepts(after[i]) || after[i] == items[i].factory);
                 FUZZ_CHECK(changes > changesBefore);

@@ -7,7 +7,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
+#include <utility>
 
+#include "DefaultTable.h"
+#include "Device.h"
 #include "Events.h"
 
 namespace fuzzsupport {
@@ -52,6 +55,20 @@ inline kavrelsim::EventSink DumpingSink() {
     return [](const kavrelsim::Json& event) {
         static_cast<void>(event.dump(-1, ' ', false, kavrelsim::Json::error_handler_t::replace));
     };
+}
+
+// The table the devices come with: the English factory one.
+inline const kavrelsim::ParameterTable& FactoryTable() {
+    static const kavrelsim::ParameterTable table =
+        kavrelsim::DefaultTable(kavrelsim::Language::kEnglish);
+    return table;
+}
+
+// A device with the factory table, its events dumped and without debug output.
+inline kavrelsim::Device FuzzedDevice(kavrelsim::DeviceOptions options,
+                                      kavrelsim::Faults faults = {}) {
+    options.debug = {};
+    return kavrelsim::Device(std::move(options), FactoryTable(), faults, DumpingSink());
 }
 
 }  // namespace fuzzsupport

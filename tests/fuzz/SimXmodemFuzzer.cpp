@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "DefaultTable.h"
 #include "Device.h"
 #include "FuzzCheck.h"
 #include "SimInput.h"
@@ -40,17 +39,15 @@ FUZZ_TARGET(sim_xmodem) {
     if (size < 3) {
         return 0;
     }
-    static const ParameterTable kFactory = DefaultTable(Language::kEnglish);
     DeviceOptions options;
     options.echo = false;
-    options.debug = {};
     options.loader.start = (data[0] & 0x01) != 0 ? StartSignal::kCrc : StartSignal::kNak;
     Faults faults;
     faults.nakBlock = (data[0] >> 1) & 0x03;
     faults.dropAck = (data[0] >> 3) & 0x03;
     faults.garbleBlock = (data[0] >> 5) & 0x03;
     faults.cancelAtBlock = (data[1] & 0x80) != 0 ? 3 : 0;
-    Device device(std::move(options), kFactory, faults, fuzzsupport::DumpingSink());
+    Device device = fuzzsupport::FuzzedDevice(std::move(options), faults);
     std::vector<std::string> images;
     device.SetFirmwareHandler([&](const std::string& image) { images.push_back(image); });
 
@@ -86,9 +83,9 @@ FUZZ_TARGET(sim_xmodem) {
         }
     }
     // The transfer never touches the configuration items.
-    FUZZ_CHECK(device.Table().Items().size() == kFactory.Items().size());
+    FUZZ_CHECK(device.Table().Items().size() == fuzzsupport::FactoryTable().Items().size());
     for (std::size_t i = 0; i < device.Table().Items().size(); ++i) {
-        FUZZ_CHECK(device.Table().Items()[i].value == kFactory.Items()[i].value);
+        FUZZ_CHECK(device.Table().Items()[i].value == fuzzsupport::FactoryTable().Items()[i].value);
     }
     return 0;
 }

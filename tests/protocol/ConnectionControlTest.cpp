@@ -23,14 +23,6 @@ using testsupport::Workbench;
 
 namespace {
 
-std::string Received(const Workbench& bench) {
-    std::string all;
-    for (const auto& e : bench.Events("rx")) {
-        all += e.value("text", "");
-    }
-    return all;
-}
-
 TEST(Connection, ReadsIdentityAndConfigurationAndEnablesTheFileButtons) {
     Workbench bench({"--imei", "860000000000077"});
     EXPECT_FALSE(bench.window.Enabled(res::IDC_EXPORT_CONFIG));
@@ -88,7 +80,7 @@ TEST(Connection, RightPasswordLogsIn) {
     Workbench bench({"--password", "s3cret"});
     bench.dialogs.Expect(PasswordAnswer("s3cret"));
     ASSERT_TRUE(bench.Connect());
-    EXPECT_EQ(Occurrences(Received(bench), "AT+TESTPWD=s3cret\\r"), 1);
+    EXPECT_EQ(Occurrences(bench.Received(), "AT+TESTPWD=s3cret\r"), 1);
 }
 
 TEST(Connection, WrongPasswordIsTriedThreeTimesThenAskedAgain) {
@@ -97,7 +89,7 @@ TEST(Connection, WrongPasswordIsTriedThreeTimesThenAskedAgain) {
     bench.dialogs.Expect(PasswordAnswer("s3cret"));
     ASSERT_TRUE(bench.Connect());
     EXPECT_EQ(bench.dialogs.Shown().size(), 2u);
-    EXPECT_EQ(Occurrences(Received(bench), "AT+TESTPWD=wrong\\r"), 3);
+    EXPECT_EQ(Occurrences(bench.Received(), "AT+TESTPWD=wrong\r"), 3);
     EXPECT_TRUE(bench.window.MessageBoxes().empty());
 }
 
@@ -119,7 +111,7 @@ TEST(Connection, OverlongPasswordIsRefusedAndAskedAgain) {
     bench.dialogs.Expect(PasswordAnswer("s3cret"));
     ASSERT_TRUE(bench.Connect());
     EXPECT_EQ(bench.window.MessageBoxTexts(), std::vector<fw::UINT>{res::IDS_PASSWORD_TOO_LONG});
-    EXPECT_EQ(Received(bench).find("xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"), std::string::npos);
+    EXPECT_EQ(bench.Received().find("xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"), std::string::npos);
 }
 
 TEST(Connection, StopDuringTheProbeEndsIdleWithoutAMessage) {

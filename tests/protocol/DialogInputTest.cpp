@@ -18,18 +18,6 @@ using testsupport::Workbench;
 
 namespace {
 
-// The bytes that reached the device, as it logged them.
-std::string ReceivedBytes(const Workbench& bench) {
-    std::string all;
-    for (const auto& e : bench.Events("rx")) {
-        const std::string hex = e.value("hex", "");
-        for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
-            all += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
-        }
-    }
-    return all;
-}
-
 TEST(SettingsInput, OnlyDecimalNumbersFrom1To255AreTaken) {
     Workbench bench;
     const std::vector<std::string> refused = {"",    "-1",  "4294967297", "4294967296", "0x10",
@@ -63,7 +51,7 @@ TEST(PasswordInput, ThirtySevenBytesGoWholeInOneCommand) {
     ASSERT_TRUE(bench.Connect());
     const std::string command = "AT+TESTPWD=" + password + "\r";
     ASSERT_EQ(command.size(), 49u);  // and the buffer's terminating zero: 50
-    EXPECT_EQ(Occurrences(ReceivedBytes(bench), command), 1);
+    EXPECT_EQ(Occurrences(bench.Received(), command), 1);
     EXPECT_TRUE(bench.window.MessageBoxes().empty());
 }
 
@@ -87,7 +75,7 @@ TEST(PasswordInput, OverTheLimitOrOverOneLineIsRefusedAndNeverSent) {
     const auto& last = bench.dialogs.Shown().back().messageBoxes;
     ASSERT_EQ(last.size(), 1u);
     EXPECT_EQ(last[0].textId, res::IDS_PASSWORD_NOT_ENCODABLE);
-    const std::string received = ReceivedBytes(bench);
+    const std::string received = bench.Received();
     EXPECT_EQ(Occurrences(received, "AT+TESTPWD="), 1) << ::testing::PrintToString(received);
     EXPECT_EQ(Occurrences(received, "AT+TESTPWD=ok\r"), 1);
 
@@ -97,7 +85,7 @@ TEST(PasswordInput, OverTheLimitOrOverOneLineIsRefusedAndNeverSent) {
     zh.dialogs.Expect(PasswordAnswer("ok"));
     ASSERT_TRUE(zh.Connect());
     EXPECT_EQ(zh.window.MessageBoxTexts(), std::vector<fw::UINT>{res::IDS_PASSWORD_TOO_LONG});
-    EXPECT_EQ(Occurrences(ReceivedBytes(zh), "AT+TESTPWD="), 1);
+    EXPECT_EQ(Occurrences(zh.Received(), "AT+TESTPWD="), 1);
 }
 
 TEST(PasswordInput, TypedTextIsSentInTheDevicesCodePage) {
@@ -106,7 +94,7 @@ TEST(PasswordInput, TypedTextIsSentInTheDevicesCodePage) {
     bench.dialogs.Expect({res::IDD_PASSWORD, {}, fw::IDCANCEL});
     EXPECT_FALSE(bench.Connect());
     // GB18030 bytes of 密码, three times, then nothing more after Cancel.
-    EXPECT_EQ(Occurrences(ReceivedBytes(bench), "AT+TESTPWD=\xC3\xDC\xC2\xEB\r"), 3);
+    EXPECT_EQ(Occurrences(bench.Received(), "AT+TESTPWD=\xC3\xDC\xC2\xEB\r"), 3);
     EXPECT_EQ(bench.view.m_hComPort, INVALID_HANDLE_VALUE);
 }
 

@@ -82,6 +82,20 @@ protected:
         }
     }
 
+    // The station's five records queued and the server hung: a push waits
+    // for it as long as the timing lets it, an hour. The station's file.
+    std::string QueuedBehindAHungServer(BackgroundPusher::Timing& timing) {
+        const std::string path = QueuedFile("station.db", 0, 5);
+        Server().Pause();
+        timing.connectTimeout = std::chrono::hours(1);
+        return path;
+    }
+    // The server back: the push it hung took none of the five.
+    void ExpectAllQueuedOnceResumed(const std::string& path) {
+        Server().Resume();
+        EXPECT_EQ(SqliteRecordStore(path, SqliteRecordStore::Queue::ForServer).QueuedCount(), 5);
+    }
+
     // Whether this process has the file (or its -wal, -shm) open.
     static bool Held(const std::string& path) {
         const std::string file = std::filesystem::canonical(path).string();
@@ -219,40 +233,33 @@ TEST_F(ForwarderTest, TheBackgroundPusherTriesAgainUntilTheServerIsBack) {
 }
 
 TEST_F(ForwarderTest, StoppingThePusherDoesNotWaitForAServerThatHangs) {
-    const std::string path = QueuedFile("station.db", 0, 5);
-    Server().Pause();
     BackgroundPusher::Timing timing;
     // Were Stop to wait for the server, this test would hang: nothing else
     // ends the wait.
-    timing.connectTimeout = std::chrono::hours(1);
+    const std::string path = QueuedBehindAHungServer(timing);
     {
         BackgroundPusher pusher(path, Uri(), timing);
         EXPECT_TRUE(Eventually([&] { return pusher.CurrentStatus().attempts >= 1; }));
         pusher.Stop();
         EXPECT_EQ(pusher.CurrentStatus().pushed, 0);
     }
-    Server().Resume();
-    SqliteRecordStore local(path, SqliteRecordStore::Queue::ForServer);
-    EXPECT_EQ(local.QueuedCount(), 5);
+    ExpectAllQueuedOnceResumed(path);
 }
 
 // A pusher let go while the server hangs leaves its thread waiting there,
 // but with no handle of the station's file: the file can be moved, removed
 // or opened by the next run as if the pusher had ended.
 TEST_F(ForwarderTest, APusherLetGoHoldsNothingOfTheStationsFile) {
-    const std::string path = QueuedFile("station.db", 0, 5);
-    Server().Pause();
     BackgroundPusher::Timing timing;
-    timing.connectTimeout = std::chrono::hours(1);
     timing.stopWait = std::chrono::milliseconds(0);  // never waited for: let go at once
+    const std::string path = QueuedBehindAHungServer(timing);
     {
         BackgroundPusher pusher(path, Uri(), timing);
         EXPECT_TRUE(Eventually([&] { return pusher.CurrentStatus().attempts >= 1 && !Held(path); }))
             << "the file is held while the server is waited for";
     }
     EXPECT_FALSE(Held(path));
-    Server().Resume();
-    EXPECT_EQ(SqliteRecordStore(path, SqliteRecordStore::Queue::ForServer).QueuedCount(), 5);
+    ExpectAllQueuedOnceResumed(path);
 }
 
 }  // namespace

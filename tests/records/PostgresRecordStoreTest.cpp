@@ -21,6 +21,7 @@ using records::Result;
 using records::StoreError;
 using testsupport::Listed;
 using testsupport::Numbered;
+using testsupport::NumberedSeries;
 using testsupport::SampleTime;
 
 constexpr std::chrono::seconds kConnectTimeout(10);
@@ -76,10 +77,7 @@ TEST_F(PostgresRecordStoreTest, AddAllKeepsTheFirstOfEachIdAndWhatTheServerHad) 
 
 TEST_F(PostgresRecordStoreTest, AddAllTakesMoreRowsThanOneStatementHolds) {
     PostgresRecordStore store(Uri(), kConnectTimeout);
-    std::vector<DeviceRecord> many;
-    for (int n = 0; n < 1700; ++n) {
-        many.push_back(Numbered(n));
-    }
+    const std::vector<DeviceRecord> many = NumberedSeries(1700);
     store.AddAll(many);
     EXPECT_EQ(store.Find({}).size(), 1700u);
     EXPECT_EQ(Scalar("SELECT count(*) FROM record_items"), "5100");
@@ -115,10 +113,7 @@ TEST_F(PostgresRecordStoreTest, FindListsNewestFirstWithoutItems) {
 // answer to its next statement.
 TEST_F(PostgresRecordStoreTest, AListingLeftMidwayLeavesTheStoreAnswering) {
     PostgresRecordStore store(Uri(), kConnectTimeout);
-    std::vector<DeviceRecord> many;
-    for (int n = 0; n < 600; ++n) {
-        many.push_back(Numbered(n));
-    }
+    const std::vector<DeviceRecord> many = NumberedSeries(600);
     store.AddAll(many);
     int seen = 0;
     EXPECT_THROW(store.ForEach({},
@@ -135,10 +130,7 @@ TEST_F(PostgresRecordStoreTest, AListingLeftMidwayLeavesTheStoreAnswering) {
 
 TEST_F(PostgresRecordStoreTest, FindFilters) {
     PostgresRecordStore store(Uri(), kConnectTimeout);
-    std::vector<DeviceRecord> all;  // all[n] is record n
-    for (int n = 0; n <= 9; ++n) {
-        all.push_back(Numbered(n));
-    }
+    std::vector<DeviceRecord> all = NumberedSeries(10);
     all[4].imei = all[7].imei = "861000000000999";
     store.AddAll(all);
     auto found = [&](const RecordQuery& query) { return Ids(store.Find(query)); };

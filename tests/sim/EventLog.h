@@ -12,9 +12,13 @@
 
 namespace simevents {
 
+// Shared with the cases that read the log.
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
 using Json = nlohmann::json;
+using std::chrono::milliseconds;
 
-inline std::vector<Json> ReadEvents(const std::filesystem::path& file) {
+inline std::vector<Json> ReadEvents(const fs::path& file) {
     std::vector<Json> events;
     std::ifstream in(file);
     std::string line;
@@ -25,18 +29,17 @@ inline std::vector<Json> ReadEvents(const std::filesystem::path& file) {
 }
 
 // The first event that matches, once it is there; null when none came in time.
-inline Json WaitForEvent(const std::filesystem::path& file,
-                         const std::function<bool(const Json&)>& match,
-                         std::chrono::milliseconds timeout = std::chrono::milliseconds(3000)) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
+inline Json WaitForEvent(const fs::path& file, const std::function<bool(const Json&)>& match,
+                         milliseconds timeout = milliseconds(3000)) {
+    const auto deadline = Clock::now() + timeout;
     do {
         for (const auto& e : ReadEvents(file)) {
             if (match(e)) {
                 return e;
             }
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    } while (std::chrono::steady_clock::now() < deadline);
+        std::this_thread::sleep_for(milliseconds(20));
+    } while (Clock::now() < deadline);
     return Json();
 }
 

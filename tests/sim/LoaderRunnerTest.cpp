@@ -30,12 +30,7 @@ extern char** environ;
 namespace {
 
 using namespace testsupport;
-namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
-using std::chrono::milliseconds;
-using Json = nlohmann::json;
-using simevents::Named;
-using simevents::WaitForEvent;
+using namespace simevents;
 using namespace kavrelsim::testing;
 
 // The tool's side of the cable with polled reads, as during an update.

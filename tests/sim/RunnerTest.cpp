@@ -26,13 +26,7 @@
 namespace {
 
 using namespace testsupport;
-namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
-using std::chrono::milliseconds;
-using Json = nlohmann::json;
-using simevents::Named;
-using simevents::ReadEvents;
-using simevents::WaitForEvent;
+using namespace simevents;
 
 // The tool's side of the cable.
 class ToolPort : public kavrelsim::testing::CablePort {

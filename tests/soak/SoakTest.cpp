@@ -48,9 +48,9 @@ TEST_F(Soak, EveryDeviceIsReportedNoFalseSuccessAndNothingGrows) {
                 o.succeeded, o.failed, faulty);
     if (!o.samples.empty()) {
         std::printf("rss KiB first %ld last %ld growth %ld; fds first %d last %d growth %d\n",
-                    o.samples.front().minRssKiB, o.samples.back().minRssKiB,
-                    testsupport::RssGrowthKiB(o.samples), o.samples.front().minFds,
-                    o.samples.back().minFds, testsupport::FdGrowth(o.samples));
+                    o.samples.front().rssKiB.min, o.samples.back().rssKiB.min,
+                    testsupport::RssGrowthKiB(o.samples), o.samples.front().fds.min,
+                    o.samples.back().fds.min, testsupport::FdGrowth(o.samples));
     }
 
     // The run's own files, for a look after the fact.
@@ -70,8 +70,8 @@ TEST_F(Soak, EveryDeviceIsReportedNoFalseSuccessAndNothingGrows) {
         csv << "device,min_rss_kib,max_rss_kib,min_fds,max_fds\n";
         for (std::size_t i = 0; i < o.samples.size(); ++i) {
             const testsupport::DeviceSample& d = o.samples[i];
-            csv << i + 1 << ',' << d.minRssKiB << ',' << d.maxRssKiB << ',' << d.minFds << ','
-                << d.maxFds << '\n';
+            csv << i + 1 << ',' << d.rssKiB.min << ',' << d.rssKiB.max << ',' << d.fds.min << ','
+                << d.fds.max << '\n';
         }
     }
 
@@ -94,7 +94,7 @@ TEST_F(Soak, EveryDeviceIsReportedNoFalseSuccessAndNothingGrows) {
     ASSERT_EQ(static_cast<int>(o.samples.size()), settings.devices);
     std::string fewest;
     for (const testsupport::DeviceSample& sample : o.samples) {
-        fewest += " " + std::to_string(sample.minFds);
+        fewest += " " + std::to_string(sample.fds.min);
     }
     EXPECT_LE(testsupport::FdGrowth(o.samples), 0) << "fewest descriptors per device:" << fewest;
 }

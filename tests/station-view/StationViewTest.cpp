@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <map>
 #include <memory>
-#include <sstream>
 
 #include "LanguageForTheTest.h"
 #include "ProgramStateTest.h"
@@ -31,6 +30,9 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using namespace testsupport;
+
+const std::string kExampleProfile =
+    (fs::path(TIRVEL_SOURCE_DIR) / "cli/examples/apn-profile.txt").string();
 
 class StationWindow : public ProgramStateTest {
 protected:
@@ -64,27 +66,28 @@ protected:
         return ports;
     }
 
+    // The job form as the operator fills it; an empty count is left as the
+    // form has it.
+    bool FillForm(const std::string& file, const std::string& ports, const std::string& count,
+                  const fs::path& report) {
+        return window_.Type(res::IDC_STATION_FILE, file) &&
+               window_.Type(res::IDC_STATION_PORTS, ports) &&
+               (count.empty() || window_.Type(res::IDC_STATION_COUNT, count)) &&
+               window_.Type(res::IDC_STATION_REPORT, report.string());
+    }
+    // The update job, with the image in the case's fw.bin.
+    bool FillUpdateForm(const std::string& ports, const std::string& count,
+                        const fs::path& report) {
+        return window_.Click(res::IDC_STATION_JOB_UPDATE) &&
+               FillForm((dir_.Path() / "fw.bin").string(), ports, count, report);
+    }
+
     // Start clicked, then the window's loop runs until the job has ended.
     bool RunJob(std::chrono::seconds limit = 120s) {
         if (!window_.Click(res::IDC_STATION_START)) {
             return false;
         }
         return loop_.RunUntil([this] { return !view_.Running(); }, limit);
-    }
-
-    std::map<std::string, std::vector<std::vector<std::string>>> RowsByPort(
-        const fs::path& report) const {
-        std::map<std::string, std::vector<std::vector<std::string>>> rows;
-        const std::vector<std::string> lines = Lines(ReadFile(report));
-        for (std::size_t i = 1; i < lines.size(); ++i) {
-            std::vector<std::string> fields;
-            std::istringstream in(lines[i]);
-            for (std::string f; std::getline(in, f, ',');) {
-                fields.push_back(f);
-            }
-            rows[fields.at(0)].push_back(fields);
-        }
-        return rows;
     }
 
     TempDir dir_;
@@ -98,20 +101,15 @@ protected:
 
 TEST_F(StationWindow, UpdatesSixDevicesOnThreePortsAndEachTileShowsItsVerdict) {
     StartSimulators(3, {"--devices", "2"});
-    const std::string image = Noise(128 * 30 + 5);
-    WriteFile(dir_.Path() / "fw.bin", image);
+    const std::string image = WriteNoise(dir_.Path() / "fw.bin", 128 * 30 + 5);
     const fs::path report = dir_.Path() / "update.csv";
-    ASSERT_TRUE(window_.Click(res::IDC_STATION_JOB_UPDATE));
-    ASSERT_TRUE(window_.Type(res::IDC_STATION_FILE, (dir_.Path() / "fw.bin").string()));
-    ASSERT_TRUE(window_.Type(res::IDC_STATION_PORTS, Ports(3)));
-    ASSERT_TRUE(window_.Type(res::IDC_STATION_COUNT, "6"));
-    ASSERT_TRUE(window_.Type(res::IDC_STATION_REPORT, report.string()));
+    ASSERT_TRUE(FillUpdateForm(Ports(3), "6", report));
     ASSERT_TRUE(RunJob());
 
     ASSERT_TRUE(view_.LastResult());
     EXPECT_TRUE(view_.LastResult()->Clean());
     EXPECT_EQ(view_.LastResult()->done, 6);
-    const auto rows = RowsByPort(report);
+    const auto rows = ReportRowsByPort(report);
     for (int k = 0; k < 3; ++k) {
         ASSERT_EQ(rows.count(Link(k)), 1u) << ReadFile(report);
         EXPECT_EQ(rows.at(Link(k)).size(), 2u) << ReadFile(report);
@@ -146,17 +144,12 @@ TEST_F(StationWindow, UpdatesSixDevicesOnThreePortsAndEachTileShowsItsVerdict) {
 
 TEST_F(StationWindow, ConfiguresWithAProfileAndEveryDeviceHoldsItsValues) {
     StartSimulators(3, {"--devices", "1"});
-    const std::string profile =
-        (fs::path(TIRVEL_SOURCE_DIR) / "cli/examples/apn-profile.txt").string();
     const fs::path report = dir_.Path() / "batch.csv";
-    ASSERT_TRUE(window_.Type(res::IDC_STATION_FILE, profile));
-    ASSERT_TRUE(window_.Type(res::IDC_STATION_PORTS, Ports(3)));
-    ASSERT_TRUE(window_.Type(res::IDC_STATION_COUNT, "3"));
-    ASSERT_TRUE(window_.Type(res::IDC_STATION_REPORT, report.string()));
+    ASSERT_TRUE(FillForm(kExampleProfile, Ports(3), "3", report));
     ASSERT_TRUE(RunJob());
     ASSERT_TRUE(view_.LastResult());
     EXPECT_TRUE(view_.LastResult()->Clean()) << ReadFile(report);
-    const auto rows = RowsByPort(report);
+    const auto rows = ReportRowsByPort(report);
     for (int k = 0; k < 3; ++k) {
         ASSERT_EQ(rows.count(Link(k)), 1u) << ReadFile(report);
         const auto& row = rows.at(Link(k))[0];
@@ -183,12 +176,7 @@ TEST_F(StationWindow, KeepsARecordOfEveryDeviceAndShowsTheEarlierWorkOnEach) {
     const records::DeviceRecord earlier =
         SampleRecord("860000000001001", "2026-12-01T08:00:00.000Z", records::Result::Failed);
     records::SqliteRecordStore(db).Add(earlier);
-    const std::string profile =
-        (fs::path(TIRVEL_SOURCE_DIR) / "cli/examples/apn-profile.txt").string();
-    ASSERT_TRUE(window_.Type(res::IDC_STATION_FILE, profile));
-    ASSERT_TRUE(window_.Type(res::IDC_STATION_PORTS, Ports(2)));
-    ASSERT_TRUE(window_.Type(res::IDC_STATION_COUNT, "2"));
-    ASSERT_TRUE(window_.Type(res::IDC_STATION_REPORT, (dir_.Path() / "r.csv").string()));
+    ASSERT_TRUE(FillForm(kExampleProfile, Ports(2), "2", dir_.Path() / "r.csv"));
     ASSERT_TRUE(RunJob());
     ASSERT_TRUE(view_.LastResult() && view_.LastResult()->Clean());
 
@@ -205,7 +193,7 @@ TEST_F(StationWindow, KeepsARecordOfEveryDeviceAndShowsTheEarlierWorkOnEach) {
         ASSERT_FALSE(found.empty()) << query.imei;
         EXPECT_EQ(found.front().result, records::Result::Ok);
         EXPECT_EQ(found.front().port, Link(k));
-        EXPECT_EQ(found.front().profileName, profile);
+        EXPECT_EQ(found.front().profileName, kExampleProfile);
         EXPECT_EQ(store.Get(found.front().id)->items.size(), 5U);
     }
 }
@@ -216,9 +204,7 @@ TEST_F(StationWindow, ARecordsFileThatIsNotOneIsRefusedBeforeAnyDevice) {
     StartSimulators(1, {"--devices", "1"});
     WriteFile(dir_.Path() / "bad.db", std::string(4096, 'Q'));
     const std::string setting = "sqlite:" + (dir_.Path() / "bad.db").string();
-    ASSERT_TRUE(
-        window_.Type(res::IDC_STATION_FILE,
-                     (fs::path(TIRVEL_SOURCE_DIR) / "cli/examples/apn-profile.txt").string()));
+    ASSERT_TRUE(window_.Type(res::IDC_STATION_FILE, kExampleProfile));
     ASSERT_TRUE(window_.Type(res::IDC_STATION_PORTS, Ports(1)));
     ASSERT_TRUE(window_.Type(res::IDC_STATION_RECORDS, setting));
     EXPECT_EQ(view_.GetJobForm().records, setting);
@@ -330,10 +316,7 @@ TEST_F(StationWindow, PickedPortsJoinThoseTypedAndTheListIsReadAgainWhenItDropsD
 TEST_F(StationWindow, AbortCancelsTheDevicesInFlightAndNoWorkerOutlivesTheJob) {
     StartSimulators(2, {"--devices", "2"});
     WriteFile(dir_.Path() / "fw.bin", Noise(128 * 2000));
-    ASSERT_TRUE(window_.Click(res::IDC_STATION_JOB_UPDATE));
-    ASSERT_TRUE(window_.Type(res::IDC_STATION_FILE, (dir_.Path() / "fw.bin").string()));
-    ASSERT_TRUE(window_.Type(res::IDC_STATION_PORTS, Ports(2)));
-    ASSERT_TRUE(window_.Type(res::IDC_STATION_REPORT, (dir_.Path() / "r.csv").string()));
+    ASSERT_TRUE(FillUpdateForm(Ports(2), "", dir_.Path() / "r.csv"));
     ASSERT_TRUE(window_.Click(res::IDC_STATION_START));
     ASSERT_TRUE(loop_.RunUntil(
         [this] {
@@ -358,10 +341,7 @@ TEST_F(StationWindow, APortThatCannotBeOpenedIsOutOfUseAndTheOthersGoOn) {
     StartSimulators(1, {"--devices", "1"});
     WriteFile(dir_.Path() / "fw.bin", Noise(128 * 10));
     const std::string absent = (dir_.Path() / "absent").string();
-    ASSERT_TRUE(window_.Click(res::IDC_STATION_JOB_UPDATE));
-    ASSERT_TRUE(window_.Type(res::IDC_STATION_FILE, (dir_.Path() / "fw.bin").string()));
-    ASSERT_TRUE(window_.Type(res::IDC_STATION_PORTS, Link(0) + "," + absent));
-    ASSERT_TRUE(window_.Type(res::IDC_STATION_REPORT, (dir_.Path() / "r.csv").string()));
+    ASSERT_TRUE(FillUpdateForm(Link(0) + "," + absent, "", dir_.Path() / "r.csv"));
     ASSERT_TRUE(RunJob());
     ASSERT_TRUE(view_.LastResult());
     EXPECT_EQ(view_.LastResult()->done, 1);
@@ -378,11 +358,7 @@ TEST_F(StationWindow, AWorkerKilledMidTransferFailsItsDeviceAndItsPortGoesOn) {
     // stay quick under the sanitizers.
     WriteFile(dir_.Path() / "fw.bin", Noise(1024 * 1024));
     const fs::path report = dir_.Path() / "r.csv";
-    ASSERT_TRUE(window_.Click(res::IDC_STATION_JOB_UPDATE));
-    ASSERT_TRUE(window_.Type(res::IDC_STATION_FILE, (dir_.Path() / "fw.bin").string()));
-    ASSERT_TRUE(window_.Type(res::IDC_STATION_PORTS, Ports(2)));
-    ASSERT_TRUE(window_.Type(res::IDC_STATION_COUNT, "4"));
-    ASSERT_TRUE(window_.Type(res::IDC_STATION_REPORT, report.string()));
+    ASSERT_TRUE(FillUpdateForm(Ports(2), "4", report));
     ASSERT_TRUE(window_.Click(res::IDC_STATION_START));
     ASSERT_TRUE(loop_.RunUntil(
         [this] {
@@ -397,7 +373,7 @@ TEST_F(StationWindow, AWorkerKilledMidTransferFailsItsDeviceAndItsPortGoesOn) {
     EXPECT_EQ(view_.LastResult()->done, 4);
     EXPECT_EQ(view_.LastResult()->failed, 1);
     // The killed worker's device is failed; the port went on to its next.
-    const auto rows = RowsByPort(report);
+    const auto rows = ReportRowsByPort(report);
     ASSERT_EQ(rows.at(Link(0)).size(), 2u) << ReadFile(report);
     EXPECT_EQ(rows.at(Link(0))[0].at(4), "failed") << ReadFile(report);
     EXPECT_EQ(rows.at(Link(0))[1].at(4), "OK") << ReadFile(report);
@@ -407,11 +383,7 @@ TEST_F(StationWindow, AWorkerKilledMidTransferFailsItsDeviceAndItsPortGoesOn) {
 TEST_F(StationWindow, FinishTakesNoNewDeviceAndLetsThoseInFlightEnd) {
     StartSimulators(2, {"--devices", "3"});
     const fs::path report = dir_.Path() / "batch.csv";
-    ASSERT_TRUE(
-        window_.Type(res::IDC_STATION_FILE,
-                     (fs::path(TIRVEL_SOURCE_DIR) / "cli/examples/apn-profile.txt").string()));
-    ASSERT_TRUE(window_.Type(res::IDC_STATION_PORTS, Ports(2)));
-    ASSERT_TRUE(window_.Type(res::IDC_STATION_REPORT, report.string()));
+    ASSERT_TRUE(FillForm(kExampleProfile, Ports(2), "", report));
     // No count: a configuration goes on until Finish.
     ASSERT_TRUE(window_.Click(res::IDC_STATION_START));
     ASSERT_TRUE(loop_.RunUntil([this] { return view_.Shown().done >= 1; }, 60s));

@@ -92,13 +92,10 @@ void Record(std::vector<DeviceSample>& samples, int device, const ProcessFigures
         return;
     }
     if (static_cast<int>(samples.size()) < device) {
-        samples.resize(device, DeviceSample{f.rssKiB, f.rssKiB, f.fds, f.fds});
+        samples.resize(device, DeviceSample{{f.rssKiB, f.rssKiB}, {f.fds, f.fds}});
     }
-    DeviceSample& s = samples[device - 1];
-    s.minRssKiB = std::min(s.minRssKiB, f.rssKiB);
-    s.maxRssKiB = std::max(s.maxRssKiB, f.rssKiB);
-    s.minFds = std::min(s.minFds, f.fds);
-    s.maxFds = std::max(s.maxFds, f.fds);
+    samples[device - 1].rssKiB.Widen(f.rssKiB);
+    samples[device - 1].fds.Widen(f.fds);
 }
 
 template <typename T>
@@ -144,7 +141,7 @@ fs::path WriteLineProfile(const fs::path& dir) {
 }
 
 long RssGrowthKiB(const std::vector<DeviceSample>& samples) {
-    return Growth<long>(samples, [](const DeviceSample& s) { return s.minRssKiB; });
+    return Growth<long>(samples, [](const DeviceSample& s) { return s.rssKiB.min; });
 }
 
 int FdGrowth(const std::vector<DeviceSample>& samples) {
@@ -158,10 +155,11 @@ int FdGrowth(const std::vector<DeviceSample>& samples) {
     }
     const auto middle = samples.begin() + static_cast<std::ptrdiff_t>((samples.size() + 1) / 2);
     auto fewest = [](auto from, auto to) {
-        return std::min_element(
-                   from, to,
-                   [](const DeviceSample& a, const DeviceSample& b) { return a.minFds < b.minFds; })
-            ->minFds;
+        return std::min_element(from, to,
+                                [](const DeviceSample& a, const DeviceSample& b) {
+                                    return a.fds.min < b.fds.min;
+                                })
+            ->fds.min;
     };
     return fewest(middle, samples.end()) - fewest(samples.begin() + 1, middle);
 }

@@ -4,6 +4,7 @@
 // memory and open descriptors moved from the first device to the last.
 #pragma once
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -19,12 +20,21 @@ struct BatchLineSettings {
     double noise = 0;           // every device's bytes spoilt at this rate (--noise)
 };
 
+// The least and the most a figure of tirvelctl's was seen at.
+template <typename T>
+struct Extremes {
+    T min = 0;
+    T max = 0;
+    void Widen(T value) {
+        min = std::min(min, value);
+        max = std::max(max, value);
+    }
+};
+
 // tirvelctl as seen while device N (1-based) was on the line.
 struct DeviceSample {
-    long minRssKiB = 0;
-    long maxRssKiB = 0;
-    int minFds = 0;
-    int maxFds = 0;
+    Extremes<long> rssKiB;
+    Extremes<int> fds;
 };
 
 struct BatchLineOutcome {

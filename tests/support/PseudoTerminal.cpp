@@ -87,10 +87,7 @@ std::string PseudoTerminal::Drain() const {
 LineSettings PseudoTerminal::Settings() const {
     LineSettings s;
     if (auto line = pty_.Settings()) {
-        s.baud = line->baud;
-        s.dataBits = line->dataBits;
-        s.parity = line->parity;
-        s.stopBits = line->stopBits;
+        static_cast<kavrelsim::LineSettings&>(s) = *line;
     }
     // Flow control and raw mode matter to the tool's set-up, not to the device.
     struct termios2 t {};

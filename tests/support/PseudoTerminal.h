@@ -3,19 +3,17 @@
 #pragma once
 
 #include <chrono>
-#include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "LineSettings.h"
 #include "Pty.h"
 
 namespace testsupport {
 
-struct LineSettings {
-    std::uint32_t baud = 0;
-    int dataBits = 0;
-    char parity = 'N';  // N, O, E, M, S
-    int stopBits = 1;
+// What the device's UART sees of the line, and the set-up only the tool's
+// side has.
+struct LineSettings : kavrelsim::LineSettings {
     bool rtsCts = false;
     bool xonXoff = false;  // IXON and IXOFF both set
     bool raw = false;      // no echo, no canonical mode, no output processing

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "records/DeviceRecord.h"
 #include "records/RecordId.h"
@@ -61,6 +62,15 @@ inline records::DeviceRecord Numbered(int n) {
     return SampleRecord("86" + std::to_string(1000000000000 + n), SampleTime(n),
                         n % 2 == 0 ? records::Result::Ok : records::Result::Failed,
                         "station-" + std::to_string(n % 3));
+}
+
+// Records 0 to count-1 of the series, each at its number's place.
+inline std::vector<records::DeviceRecord> NumberedSeries(int count) {
+    std::vector<records::DeviceRecord> series;
+    for (int n = 0; n < count; ++n) {
+        series.push_back(Numbered(n));
+    }
+    return series;
 }
 
 // The record as a listing gives it back: no items.

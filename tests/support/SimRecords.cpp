@@ -30,6 +30,17 @@ std::vector<nlohmann::json> EventsSoFar(const std::filesystem::path& events,
     return found;
 }
 
+std::string ReceivedBytes(const std::vector<nlohmann::json>& rxEvents) {
+    std::string bytes;
+    for (const nlohmann::json& e : rxEvents) {
+        const std::string hex = e.value("hex", "");
+        for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
+            bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+        }
+    }
+    return bytes;
+}
+
 std::map<int, std::string> StoredValues(const std::filesystem::path& state) {
     std::map<int, std::string> values;
     for (const std::string& line : Lines(ReadFile(state))) {

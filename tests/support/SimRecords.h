@@ -16,6 +16,8 @@ std::vector<nlohmann::json> EventsOf(const std::filesystem::path& events, const 
 // has not finished is left out rather than taken for a broken log.
 std::vector<nlohmann::json> EventsSoFar(const std::filesystem::path& events,
                                         const std::string& kind);
+// The bytes the device received, in order, from its "rx" events.
+std::string ReceivedBytes(const std::vector<nlohmann::json>& rxEvents);
 // The --state file: item number -> value bytes.
 std::map<int, std::string> StoredValues(const std::filesystem::path& state);
 

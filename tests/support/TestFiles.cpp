@@ -38,6 +38,29 @@ std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
+std::vector<std::string> CsvFields(const std::string& line) {
+    std::vector<std::string> fields;
+    std::istringstream in(line);
+    for (std::string field; std::getline(in, field, ',');) {
+        fields.push_back(field);
+    }
+    return fields;
+}
+
+std::map<std::string, std::vector<std::vector<std::string>>> ReportRowsByPort(
+    const std::filesystem::path& report) {
+    std::map<std::string, std::vector<std::vector<std::string>>> rows;
+    const std::vector<std::string> lines = Lines(ReadFile(report));
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        if (lines[i].empty()) {
+            continue;
+        }
+        const std::vector<std::string> fields = CsvFields(lines[i]);
+        rows[fields.at(0)].push_back(fields);
+    }
+    return rows;
+}
+
 std::string Hex(const std::string& bytes) {
     static constexpr char kDigits[] = "0123456789ABCDEF";
     std::string hex;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,12 @@ std::string ReadFile(const std::filesystem::path& path);
 void WriteFile(const std::filesystem::path& path, const std::string& bytes);
 // The lines of a text, a CR before each LF dropped.
 std::vector<std::string> Lines(const std::string& text);
+// A CSV line split at each comma: the report cells the tests read hold none.
+std::vector<std::string> CsvFields(const std::string& line);
+// A station report's rows (their fields) by the port each names, the heading
+// line left out.
+std::map<std::string, std::vector<std::vector<std::string>>> ReportRowsByPort(
+    const std::filesystem::path& report);
 // Upper-case hex, as the simulator's events log shows bytes.
 std::string Hex(const std::string& bytes);
 

@@ -19,6 +19,11 @@
 #include "TestFiles.h"
 #include "TextSearch.h"
 
+// The names every case that runs the programs uses.
+namespace fs = std::filesystem;
+using Json = nlohmann::json;
+using namespace std::chrono_literals;
+
 namespace testsupport {
 
 // What one run left: its exit code and what it printed.
@@ -82,6 +87,12 @@ protected:
     std::filesystem::path State() const { return dir_.Path() / "state.txt"; }
     std::vector<nlohmann::json> EventsOf(const std::string& kind) const {
         return testsupport::EventsOf(Events(), kind);
+    }
+    // The case's --params file, written with the table its device is to hold.
+    std::string DeviceTable(const std::string& table) const {
+        const std::filesystem::path file = dir_.Path() / "params.txt";
+        WriteFile(file, table);
+        return file.string();
     }
 
     TempDir dir_;

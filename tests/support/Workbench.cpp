@@ -78,6 +78,10 @@ std::vector<nlohmann::json> Workbench::Events(const std::string& kind) const {
     return EventsSoFar(dir.Path() / "events.jsonl", kind);
 }
 
+std::string Workbench::Received() const {
+    return ReceivedBytes(Events("rx"));
+}
+
 std::vector<int> Workbench::StoredItems() const {
     std::vector<int> items;
     for (const auto& e : Events("set")) {

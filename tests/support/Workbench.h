@@ -39,6 +39,8 @@ public:
 
     // The simulator's events of one kind, in order ("set", "quit", "rx", ...).
     std::vector<nlohmann::json> Events(const std::string& kind) const;
+    // The bytes that reached the device, in order, as it logged them.
+    std::string Received() const;
     // The items the device stored, in order, from its events log.
     std::vector<int> StoredItems() const;
     // Types the new value of row n and ticks the row as the operator does;

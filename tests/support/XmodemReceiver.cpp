@@ -4,6 +4,8 @@
 #include <chrono>
 #include <cstdint>
 
+#include "TestFiles.h"
+
 namespace testsupport {
 
 using namespace std::chrono_literals;
@@ -15,6 +17,12 @@ std::string Noise(std::size_t size, std::uint32_t seed) {
         x = x * 1103515245U + 12345U;
         b = static_cast<char>(x >> 16);
     }
+    return bytes;
+}
+
+std::string WriteNoise(const std::filesystem::path& file, std::size_t size, std::uint32_t seed) {
+    const std::string bytes = Noise(size, seed);
+    WriteFile(file, bytes);
     return bytes;
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 
 #include "PseudoTerminal.h"
@@ -12,6 +13,9 @@ namespace testsupport {
 
 // Bytes that look like an image: the same for the same size and seed.
 std::string Noise(std::size_t size, std::uint32_t seed = 2024);
+// Noise written to a file, as the image an update sends; the bytes written.
+std::string WriteNoise(const std::filesystem::path& file, std::size_t size,
+                       std::uint32_t seed = 2024);
 // What a loader stores: the image, one 0x1A, zeros to whole 128-byte blocks.
 std::string Padded(const std::string& image);
 

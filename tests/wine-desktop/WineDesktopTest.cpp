@@ -197,9 +197,8 @@ TEST_F(WineDesktop, UpdatesTheFirmwareThroughTheTransferDialog) {
     }
     const fs::path received = dir_.Path() / "received.bin";
     StartSimulator({"--firmware-out", received.string()});
-    const std::string image = Noise(128 * 30 + 17, 11);
     const fs::path firmware = dir_.Path() / "fw.bin";
-    WriteFile(firmware, image);
+    const std::string image = WriteNoise(firmware, 128 * 30 + 17, 11);
     const DriverRun r = Drive(ChoosePort() + "command 32781\nfile " + WindowsPath(firmware) +
                               "\n"
                               "command 32780\n"

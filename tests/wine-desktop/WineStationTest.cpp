@@ -10,7 +10,6 @@
 
 #include <map>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -98,24 +97,6 @@ protected:
         return std::to_string(res::StationTileId(k, part)) + "=" + text + "\n";
     }
 
-    // The report's rows (fields) by the port they name.
-    std::map<std::string, std::vector<std::vector<std::string>>> RowsByPort() const {
-        std::map<std::string, std::vector<std::vector<std::string>>> rows;
-        const std::vector<std::string> lines = testsupport::Lines(ReadFile(Report()));
-        for (std::size_t i = 1; i < lines.size(); ++i) {
-            if (lines[i].empty()) {
-                continue;
-            }
-            std::vector<std::string> fields;
-            std::istringstream in(lines[i]);
-            for (std::string field; std::getline(in, field, ',');) {
-                fields.push_back(field);
-            }
-            rows[fields.at(0)].push_back(fields);
-        }
-        return rows;
-    }
-
     std::vector<std::unique_ptr<testsupport::SimProcess>> sims_;
     int first_ = 0;
 };
@@ -125,13 +106,12 @@ TEST_F(WineStation, UpdatesSixDevicesOnThreePortsFromTheCommandLine) {
     if (!UsePorts(61, {"--devices", "2"})) {
         return;
     }
-    const std::string image = testsupport::Noise(128 * 200 + 17, 21);
     const fs::path firmware = dir_.Path() / "fw.bin";
-    testsupport::WriteFile(firmware, image);
+    const std::string image = testsupport::WriteNoise(firmware, 128 * 200 + 17, 21);
     const DriverRun r = RunToTheEnd("--firmware " + WindowsPath(firmware), 6);
     ASSERT_EQ(r.exit, 0) << r.err << r.out;
     EXPECT_TRUE(ExitedCleanly(r)) << r.out;
-    const auto rows = RowsByPort();
+    const auto rows = testsupport::ReportRowsByPort(Report());
     for (int k = 0; k < kPorts; ++k) {
         ASSERT_EQ(rows.count(Label(k)), 1u) << ReadFile(Report());
         ASSERT_EQ(rows.at(Label(k)).size(), 2u) << ReadFile(Report());
@@ -175,7 +155,7 @@ TEST_F(WineStation, ConfiguresThreeDevicesWithAProfile) {
                   "3");
     }
     EXPECT_TRUE(ExitedCleanly(r)) << r.out;
-    const auto rows = RowsByPort();
+    const auto rows = testsupport::ReportRowsByPort(Report());
     for (int k = 0; k < kPorts; ++k) {
         ASSERT_EQ(rows.count(Label(k)), 1u) << ReadFile(Report());
         const auto& row = rows.at(Label(k))[0];
@@ -212,7 +192,7 @@ TEST_F(WineStation, ClosingWhileSendingAbortsAndEveryWorkerEnds) {
     const DriverRun r = Drive(script);
     ASSERT_EQ(r.exit, 0) << r.err << r.out;
     EXPECT_TRUE(ExitedCleanly(r)) << r.out;
-    const auto rows = RowsByPort();
+    const auto rows = testsupport::ReportRowsByPort(Report());
     for (int k = 0; k < kPorts; ++k) {
         ASSERT_EQ(rows.count(Label(k)), 1u) << ReadFile(Report());
         EXPECT_EQ(rows.at(Label(k))[0].at(4), "failed") << ReadFile(Report());

@@ -32,9 +32,6 @@
 
 namespace {
 
-namespace fs = std::filesystem;
-using Json = nlohmann::json;
-using namespace std::chrono_literals;
 using namespace testsupport;
 
 // A path of this machine as a Windows program under Wine names it.
@@ -89,6 +86,29 @@ protected:
         return Finish(*StartRun(wine_, args), timeout);
     }
 
+    // A profile of the Chinese table's item 2, by its label, in GB18030 as
+    // Import reads it.
+    fs::path WriteChineseApnProfile(const std::string& apn) const {
+        const fs::path profile = dir_.Path() / "profile.txt";
+        WriteFile(profile, "[CFG]\r\n" +
+                               fw::EncodeCodePage("2. APN接入点=" + apn, fw::Language::Chinese) +
+                               "\r\n");
+        return profile;
+    }
+
+    // The record of a batch that set that profile's APN on the port.
+    static void ExpectChineseApnSet(const records::DeviceRecord& record, const std::string& port,
+                                    const std::string& apn) {
+        EXPECT_EQ(record.result, records::Result::Ok);
+        EXPECT_EQ(record.port, port);
+        EXPECT_EQ(record.command, "batch");
+        ASSERT_EQ(record.items.size(), 1U);
+        // The device's own bytes for the name, not UTF-8.
+        EXPECT_EQ(record.items[0].name, fw::EncodeCodePage("APN接入点", fw::Language::Chinese));
+        EXPECT_EQ(record.items[0].after, std::optional<std::string>(apn));
+        EXPECT_TRUE(record.items[0].written);
+    }
+
     std::unique_ptr<testsupport::SimProcess> sim_;
     std::string wine_;
     fs::path exe_;
@@ -109,11 +129,9 @@ TEST_F(WineRun, ReadsTheDeviceTableInBothCodePages) {
     for (const Case& c : {Case{"en", fw::Language::English, "Café APN", "naïve"},
                           Case{"zh", fw::Language::Chinese, "APN接入点", "中文值"}}) {
         SCOPED_TRACE(c.lang);
-        WriteFile(dir_.Path() / "params.txt", "1,Mode,1\n2," +
-                                                  fw::EncodeCodePage(c.name, c.language) + "," +
-                                                  fw::EncodeCodePage(c.value, c.language) + "\n");
-        StartSimulator(
-            {"--params", (dir_.Path() / "params.txt").string(), "--imei", "860000000000077"});
+        const std::string table = "1,Mode,1\n2," + fw::EncodeCodePage(c.name, c.language) + "," +
+                                  fw::EncodeCodePage(c.value, c.language) + "\n";
+        StartSimulator({"--params", DeviceTable(table), "--imei", "860000000000077"});
         const Result r = Run({"--lang", c.lang, "read", "--json"});
         ASSERT_EQ(r.exit, 0) << r.err;
         const Json doc = Json::parse(r.out);
@@ -150,8 +168,7 @@ TEST_F(WineRun, UpdatesTheFirmwareByteForByte) {
     }
     const fs::path received = dir_.Path() / "received.bin";
     StartSimulator({"--firmware-out", received.string()});
-    const std::string image = Noise(128 * 24 + 5, 7);
-    WriteFile(dir_.Path() / "fw.bin", image);
+    const std::string image = WriteNoise(dir_.Path() / "fw.bin", 128 * 24 + 5, 7);
     const Result r = Run({"update", WindowsPath(dir_.Path() / "fw.bin")});
     EXPECT_EQ(r.exit, 0) << r.err;
     EXPECT_TRUE(Contains(r.err, "Updated firmware successfully!")) << r.err;
@@ -169,11 +186,7 @@ TEST_F(WineRun, KeepsARecordOfEveryDeviceInAFileThisMachineReads) {
     // the Chinese path needs a UTF-8 one to reach tirvelctl.exe whole.
     SetEnv("LC_ALL", "C.UTF-8");
     StartSimulator({"--devices", "2", "--lang", "zh", "--imei", "860000000000451"});
-    const fs::path profile = dir_.Path() / "profile.txt";
-    // The Chinese table's item 2, by its label, in GB18030 as Import reads it.
-    WriteFile(profile, "[CFG]\r\n" +
-                           fw::EncodeCodePage("2. APN接入点=internet.wine", fw::Language::Chinese) +
-                           "\r\n");
+    const fs::path profile = WriteChineseApnProfile("internet.wine");
     const fs::path db = dir_.Path() / "记录" / "线体.db";
     const Result r = Run({"--lang", "zh", "--records", "sqlite:" + WindowsPath(db), "--station",
                           "st-w", "batch", WindowsPath(profile), "--count", "2"});
@@ -184,15 +197,9 @@ TEST_F(WineRun, KeepsARecordOfEveryDeviceInAFileThisMachineReads) {
     for (const records::DeviceRecord& listed : kept) {
         const records::DeviceRecord record = *store.Get(listed.id);
         SCOPED_TRACE(record.imei);
-        EXPECT_EQ(record.result, records::Result::Ok);
+        ExpectChineseApnSet(record, "COM45", "internet.wine");
         EXPECT_EQ(record.station, "st-w");
-        EXPECT_EQ(record.port, "COM45");
         EXPECT_EQ(record.codePage, "GB18030");
-        ASSERT_EQ(record.items.size(), 1U);
-        // The device's own bytes for the name, not UTF-8.
-        EXPECT_EQ(record.items[0].name, fw::EncodeCodePage("APN接入点", fw::Language::Chinese));
-        EXPECT_EQ(record.items[0].after, std::optional<std::string>("internet.wine"));
-        EXPECT_TRUE(record.items[0].written);
     }
     EXPECT_NE(kept[0].imei, kept[1].imei);
     // Looked up by the Windows program on the same file.
@@ -217,10 +224,7 @@ TEST_F(WineRun, SendsEveryRecordToTheLineServerThroughOdbc) {
     PostgresServer server;
     const std::string uri = server.NewDatabase();
     StartSimulator({"--devices", "3", "--lang", "zh", "--imei", "860000000000461"});
-    const fs::path profile = dir_.Path() / "profile.txt";
-    WriteFile(profile, "[CFG]\r\n" +
-                           fw::EncodeCodePage("2. APN接入点=internet.odbc", fw::Language::Chinese) +
-                           "\r\n");
+    const fs::path profile = WriteChineseApnProfile("internet.odbc");
     // The station's queue is the prefix's own file, which other runs may
     // have left records in: this run's are told by a station name of its own.
     const std::string station = "工位-" + std::to_string(::getpid());
@@ -242,13 +246,7 @@ TEST_F(WineRun, SendsEveryRecordToTheLineServerThroughOdbc) {
     for (const records::DeviceRecord& listed : kept) {
         const records::DeviceRecord record = *line.Get(listed.id);
         SCOPED_TRACE(record.imei);
-        EXPECT_EQ(record.result, records::Result::Ok);
-        EXPECT_EQ(record.port, "COM46");
-        EXPECT_EQ(record.command, "batch");
-        ASSERT_EQ(record.items.size(), 1U);
-        EXPECT_EQ(record.items[0].name, fw::EncodeCodePage("APN接入点", fw::Language::Chinese));
-        EXPECT_EQ(record.items[0].after, std::optional<std::string>("internet.odbc"));
-        EXPECT_TRUE(record.items[0].written);
+        ExpectChineseApnSet(record, "COM46", "internet.odbc");
         EXPECT_EQ(PostgresServer::Scalar(uri,
                                          "SELECT name_text FROM record_items WHERE "
                                          "record_id = '" +

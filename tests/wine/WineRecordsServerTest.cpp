@@ -17,9 +17,6 @@
 
 namespace {
 
-namespace fs = std::filesystem;
-using Json = nlohmann::json;
-using namespace std::chrono_literals;
 using testsupport::PostgresServer;
 using testsupport::RunResult;
 
@@ -99,11 +96,9 @@ TEST_F(WineRecordsServer, ReadsTheLineServerAsTheLinuxProgramDoes) {
     records::PostgresRecordStore line(Uri(), 10s);
     const records::DeviceRecord awkward = AwkwardRecord();
     line.Add(awkward);
-    std::vector<records::DeviceRecord> added = {awkward};
-    for (int n = 0; n < 9; ++n) {
-        added.push_back(testsupport::Numbered(n));
-    }
-    line.AddAll(std::vector<records::DeviceRecord>(added.begin() + 1, added.end()));
+    std::vector<records::DeviceRecord> added = testsupport::NumberedSeries(9);
+    line.AddAll(added);
+    added.insert(added.begin(), awkward);
 
     EXPECT_EQ(Alike({"--json", "records"}).size(), added.size());
     EXPECT_EQ(Alike({"--json", "records", "--imei", "860000000000471"}).size(), 1U);

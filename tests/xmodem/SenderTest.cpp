@@ -155,6 +155,15 @@ protected:
         }
     }
 
+    // The last block acknowledged: one EOT follows, and once that is
+    // acknowledged too the sender reports the bytes it sent.
+    void EndAfterLastBlock(int sent) {
+        Send("\x06");
+        EXPECT_EQ(Take(1), "\x04");
+        Send("\x06");
+        EXPECT_EQ(Result(), sent);
+    }
+
     std::atomic<int> stop_{0};
     std::vector<std::uint8_t> image_;
     std::future<int> result_;
@@ -184,10 +193,7 @@ TEST_F(xmodem_Sender, LastBlockIsClearedWithOneEndMarker) {
     const Block second = TakeBlock(true);
     EXPECT_EQ(second.number, 2);
     EXPECT_EQ(second.data, std::string(1, char(image[128])) + '\x1A' + std::string(126, '\0'));
-    Send("\x06");
-    EXPECT_EQ(Take(1), "\x04");
-    Send("\x06");
-    EXPECT_EQ(Result(), 256);
+    EndAfterLastBlock(256);
 }
 
 TEST_F(xmodem_Sender, ChecksumVariantForANakStart) {
@@ -195,10 +201,7 @@ TEST_F(xmodem_Sender, ChecksumVariantForANakStart) {
     Send("\x15");
     const Block b = TakeBlock(false);
     EXPECT_EQ(b.data, std::string(1, char(Pattern(1)[0])) + '\x1A' + std::string(126, '\0'));
-    Send("\x06");
-    EXPECT_EQ(Take(1), "\x04");
-    Send("\x06");
-    EXPECT_EQ(Result(), 128);
+    EndAfterLastBlock(128);
     EXPECT_EQ(GetTransferProgress(), 128 * 1000);  // a whole block for one byte
 }
 
@@ -305,10 +308,7 @@ TEST_F(xmodem_Sender, BlockIsResentAfterAnythingButAck) {
     }
     Send("\x06");  // the fifth send is still in time
     EXPECT_EQ(TakeBlock(true).number, 2);
-    Send("\x06");
-    EXPECT_EQ(Take(1), "\x04");
-    Send("\x06");
-    EXPECT_EQ(Result(), 256);
+    EndAfterLastBlock(256);
 }
 
 TEST_F(xmodem_Sender, FiveRefusalsOfABlockCancel) {
