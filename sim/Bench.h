@@ -32,7 +32,7 @@ struct BenchOptions {
     // Values the first device starts with (e.g. from a state file); factory if unset.
     std::optional<ParameterTable> firstValues;
     // Each device of a batch independently gets, with this probability, one
-    // fault drawn from RandomFaultKinds(); faults.seed makes the draw repeatable.
+    // fault drawn by DrawFault(); faults.seed makes the draw repeatable.
     double faultRate = 0;
 };
 

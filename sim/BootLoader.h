@@ -19,6 +19,8 @@ namespace kavrelsim {
 // How the receiver asks for the first block: NAK asks for the checksum
 // variant, 'C' for the CRC-16 variant.
 enum class StartSignal { kNak, kCrc };
+// As the command line and the events name them.
+inline constexpr const char* kStartSignalNames[] = {"nak", "crc"};
 
 struct LoaderOptions {
     Millis window{1000};  // after power-on, in which a 'u' breaks in
