@@ -65,12 +65,6 @@ std::string ShownName(const ItemRow& row) {
     return Shown(ItemLabelName(row.label, row.number));
 }
 
-void PrintJson(Console& console, const Json& document) {
-    console.Out() << common::InertJson(document.dump(2, ' ', false, Json::error_handler_t::replace))
-                  << '\n'
-                  << std::flush;
-}
-
 Json Identity(CTirvel2View& view) {
     Json j;
     j["imei"] = Shown(view.m_strImei);
@@ -91,10 +85,11 @@ int Finish(ConsoleHost& host, int code) {
     return host.Interrupted() ? kInterruptedExitCode : code;
 }
 
-// Connects; the exit code when that did not work.
+// Connects, and the device's record starts; the exit code when that did not work.
 std::optional<int> ConnectOrExit(ConsoleHost& host) {
     switch (host.Connect()) {
         case Connection::Connected:
+            host.Recorder().Start();
             return std::nullopt;
         case Connection::Interrupted:
             return kInterruptedExitCode;
@@ -256,15 +251,15 @@ std::vector<records::RecordItem> RecordItems(const std::vector<WantedItem>& want
 }
 
 // The device's work ends with a command: its record is kept before the
-// verdict is told, and a record not kept fails it.
-bool KeepCommandRecord(ConsoleHost& host, Console& console, bool held) {
+// verdict is told, and a record not kept fails it. done: what an OK says.
+bool KeepCommandRecord(ConsoleHost& host, Console& console, bool ok, fw::UINT done) {
     const records::Result result = host.Interrupted() ? records::Result::Interrupted
-                                   : held             ? records::Result::Ok
+                                   : ok               ? records::Result::Ok
                                                       : records::Result::Failed;
-    const fw::UINT said = held ? res::IDS_CLI_READ_BACK_HOLDS : console.LastMessageId();
-    const std::string text =
-        held ? Console::Text(res::IDS_CLI_READ_BACK_HOLDS) : console.LastMessage();
-    return KeepViewRecord(host.Recorder(), host.View(), result, text, said, console) && held;
+    return KeepViewRecord(host.Recorder(), host.View(), result,
+                          ok ? Console::Text(done) : console.LastMessage(),
+                          ok ? done : console.LastMessageId(), console) &&
+           ok;
 }
 
 // Prints the rows written or found wrong (rows equal from the start and still
@@ -336,7 +331,7 @@ ModifyOutcome WriteAndCheck(ConsoleHost& host, Console& console,
     outcome.ok = ReportChecks(console, checks);
     host.Recorder().SetItems(RecordItems(wanted, checks, before, sent));
     if (verdictBy != VerdictBy::BatchRow) {
-        outcome.ok = KeepCommandRecord(host, console, outcome.ok);
+        outcome.ok = KeepCommandRecord(host, console, outcome.ok, res::IDS_CLI_READ_BACK_HOLDS);
     }
     if (outcome.ok) {
         console.Progress(res::IDS_CLI_READ_BACK_HOLDS);
@@ -355,6 +350,12 @@ ModifyOutcome WriteAndCheck(ConsoleHost& host, Console& console,
 }
 
 }  // namespace
+
+void PrintJson(Console& console, const nlohmann::ordered_json& document) {
+    console.Out() << common::InertJson(document.dump(2, ' ', false, Json::error_handler_t::replace))
+                  << '\n'
+                  << std::flush;
+}
 
 int RunPorts(Console& console, bool json) {
     const std::vector<serial::ComPortEntry> ports = serial::ListComPorts();
@@ -399,7 +400,6 @@ int RunRead(ConsoleHost& host, Console& console, bool json) {
     }
     CTirvel2View& view = host.View();
     const std::vector<ItemRow> rows = Snapshot(view);
-    host.Recorder().Start();
     host.Recorder().SetItems(SnapshotItems(rows));
     const bool kept = KeepViewRecord(host.Recorder(), view, records::Result::Ok, "", 0, console);
     if (json) {
@@ -434,7 +434,6 @@ int RunExport(ConsoleHost& host, Console& console, const std::string& file, bool
         return *code;
     }
     const std::size_t mark = host.MessageMark();
-    host.Recorder().Start();
     host.Recorder().SetItems(SnapshotItems(Snapshot(host.View())));
     host.ChooseFile(file);
     host.Command(res::IDC_EXPORT_CONFIG);
@@ -457,7 +456,6 @@ int RunApply(ConsoleHost& host, Console& console, const std::string& profile, bo
         return *code;
     }
     const std::size_t mark = host.MessageMark();
-    host.Recorder().Start();
     host.View().ImportConfig(profile);
     if (!host.ShownSince(mark, res::IDS_IMPORT_SUCCEEDED)) {
         KeepViewRecord(host.Recorder(), host.View(), records::Result::Failed, console.LastMessage(),
@@ -491,7 +489,6 @@ int RunSet(ConsoleHost& host, Console& console, const std::vector<ItemAssignment
             return Finish(host, kExitUsage);
         }
     }
-    host.Recorder().Start();
     std::vector<WantedItem> wanted;
     for (const ItemAssignment& a : assignments) {
         wanted.push_back({a.number, std::string(), fw::EncodeAnsi(a.value)});
@@ -511,7 +508,6 @@ int RunRestore(ConsoleHost& host, Console& console, bool json) {
     CTirvel2View& view = host.View();
     const std::vector<ItemRow> before = Snapshot(view);
     const std::size_t mark = host.MessageMark();
-    host.Recorder().Start();
     host.Command(res::ID_RESTORE);
     // What the restore changed is read twice alike: one spoilt listing would
     // report changes that did not happen, or hide those that did.
@@ -546,13 +542,7 @@ int RunRestore(ConsoleHost& host, Console& console, bool json) {
         }
     }
     host.Recorder().SetItems(std::move(kept));
-    ok = KeepViewRecord(host.Recorder(), view,
-                        host.Interrupted() ? records::Result::Interrupted
-                        : ok               ? records::Result::Ok
-                                           : records::Result::Failed,
-                        ok ? Console::Text(res::IDS_RESTORE_SUCCEEDED) : console.LastMessage(),
-                        ok ? res::IDS_RESTORE_SUCCEEDED : console.LastMessageId(), console) &&
-         ok;
+    ok = KeepCommandRecord(host, console, ok, res::IDS_RESTORE_SUCCEEDED);
     Json changed = Json::array();
     std::vector<std::vector<std::string>> table;
     for (const ItemCheck& check : ok ? checks : std::vector<ItemCheck>()) {
@@ -612,13 +602,13 @@ std::string KeysNotListed(CTirvel2View& view, const std::set<std::string>& keys)
     for (int n = 1; n <= CTirvel2View::kItemRows; ++n) {
         listed.insert(view.GetItemLabel(n));
     }
-    std::string missing;
+    std::vector<std::string> missing;
     for (const std::string& key : keys) {
         if (listed.count(key) == 0) {
-            missing += (missing.empty() ? "\"" : ", \"") + Shown(key) + "\"";
+            missing.push_back(Shown(key));
         }
     }
-    return missing;
+    return QuotedList(missing);
 }
 
 // A batch's report is the line's record of which device got what: a device

@@ -62,12 +62,6 @@ Json JsonOf(const records::DeviceRecord& r, const records::RecordItem& item) {
     return j;
 }
 
-void PrintJson(Console& console, const Json& document) {
-    console.Out() << common::InertJson(document.dump(2, ' ', false, Json::error_handler_t::replace))
-                  << '\n'
-                  << std::flush;
-}
-
 std::vector<std::string> ListedFields(const records::DeviceRecord& r) {
     return {r.startedAt,
             records::ResultName(r.result),
