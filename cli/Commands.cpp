@@ -362,12 +362,10 @@ int RunPorts(Console& console, bool json) {
     if (json) {
         Json list = Json::array();
         for (const auto& p : ports) {
-            Json j;
-            j["number"] = p.number;
-            j["device"] = p.device;
-            j["pinned"] = p.pinned;
-            j["present"] = p.present;
-            list.push_back(j);
+            list.push_back({{"number", p.number},
+                            {"device", p.device},
+                            {"pinned", p.pinned},
+                            {"present", p.present}});
         }
         PrintJson(console, list);
         return kExitOk;
@@ -406,11 +404,8 @@ int RunRead(ConsoleHost& host, Console& console, bool json) {
         Json document = Identity(view);
         Json items = Json::array();
         for (const ItemRow& row : rows) {
-            Json item;
-            item["number"] = row.number;
-            item["name"] = ShownName(row);
-            item["value"] = Shown(row.current);
-            items.push_back(item);
+            items.push_back(
+                {{"number", row.number}, {"name", ShownName(row)}, {"value", Shown(row.current)}});
         }
         document["items"] = std::move(items);
         PrintJson(console, document);
@@ -553,12 +548,10 @@ int RunRestore(ConsoleHost& host, Console& console, bool json) {
             return r.number == check.wanted.number;
         });
         const std::string now = check.found ? Shown(check.found->value) : "-";
-        Json item;
-        item["number"] = row.number;
-        item["name"] = ShownName(row);
-        item["before"] = Shown(row.current);
-        item["now"] = check.found ? Json(now) : Json(nullptr);
-        changed.push_back(item);
+        changed.push_back({{"number", row.number},
+                           {"name", ShownName(row)},
+                           {"before", Shown(row.current)},
+                           {"now", check.found ? Json(now) : Json(nullptr)}});
         table.push_back({std::to_string(row.number), ShownName(row), Shown(row.current), now});
     }
     if (json) {

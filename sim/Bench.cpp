@@ -242,10 +242,4 @@ void Bench::SwitchOff(Millis now, std::string_view reason) {
                    {{"imei", device_->Imei()}, {"device", number_}, {"reason", reason}}));
 }
 
-void Bench::Emit(const Json& event) const {
-    if (sink_) {
-        sink_(event);
-    }
-}
-
 }  // namespace kavrelsim

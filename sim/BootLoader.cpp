@@ -348,10 +348,4 @@ std::optional<Millis> BootLoader::NextDeadline() const {
     return outcome_ == Outcome::kRunning ? deadline_ : std::nullopt;
 }
 
-void BootLoader::Emit(Json event) const {
-    if (sink_) {
-        sink_(event);
-    }
-}
-
 }  // namespace kavrelsim

@@ -93,7 +93,7 @@ private:
     void Acknowledge(int position, Millis now);
     void SendStartSignal(Millis now);
     std::size_t BlockSize() const { return crc_ ? 133 : 132; }
-    void Emit(Json event) const;
+    void Emit(const Json& event) const { EmitTo(sink_, event); }
 
     LoaderOptions options_;
     Faults faults_;

@@ -667,10 +667,4 @@ void Device::EmitTx(Millis now, std::string_view bytes, bool cut) {
     Emit(e);
 }
 
-void Device::Emit(const Json& event) const {
-    if (sink_) {
-        sink_(event);
-    }
-}
-
 }  // namespace kavrelsim

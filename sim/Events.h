@@ -14,6 +14,13 @@ using Millis = std::chrono::milliseconds;  // time since the simulator started
 using Json = nlohmann::ordered_json;
 using EventSink = std::function<void(const Json&)>;
 
+// Hands the event to the sink, where there is one.
+inline void EmitTo(const EventSink& sink, const Json& event) {
+    if (sink) {
+        sink(event);
+    }
+}
+
 // {"t": ms, "event": name}, then the fields in the order given; the caller
 // may append more.
 inline Json MakeEvent(Millis t, std::string_view name, const Json& fields = Json::object()) {
