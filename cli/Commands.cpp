@@ -457,11 +457,8 @@ int RunApply(ConsoleHost& host, Console& console, const std::string& profile, bo
                        console.LastMessageId(), console);
         return Finish(host, kExitFailed);
     }
-    int ticked = 0;
-    for (const ItemRow& row : Snapshot(host.View())) {
-        ticked += row.ticked ? 1 : 0;
-    }
-    console.Progress(res::IDS_CLI_ITEMS_DIFFER, {std::to_string(ticked)});
+    console.Progress(res::IDS_CLI_ITEMS_DIFFER,
+                     {std::to_string(TickedRows(Snapshot(host.View())).size())});
     // Every key of the file is judged, also those Import matched with no row:
     // left out silently, they would keep the device's old values under an OK.
     const ModifyOutcome outcome = WriteAndCheck(host, console, ProfileItems(profile),
@@ -519,13 +516,8 @@ int RunRestore(ConsoleHost& host, Console& console, bool json) {
         // Every row was listed before the restore, so the device has it: one
         // the read-back did not find is unknown, not gone (a line can be lost
         // in every reading).
-        std::vector<std::string> unknown;
-        for (const ItemCheck& check : checks) {
-            if (!check.found) {
-                unknown.push_back(CheckedName(check));
-            }
-        }
-        if (!unknown.empty()) {
+        if (const std::vector<std::string> unknown = NamesWhere(checks, &ItemCheck::Missing);
+            !unknown.empty()) {
             console.Message(res::IDS_CLI_READ_BACK_FAILED, {QuotedList(unknown)});
             ok = false;
         }
