@@ -56,6 +56,24 @@ bool AttributesWouldBeLost(const fs::path&, int) {
 }
 #endif
 
+// Moves count bytes through step(done, left), a read or write of up to left
+// bytes at done, again where a signal interrupted it; false when a step fails
+// or moves nothing.
+template <class Step>
+bool EveryByte(std::size_t count, Step step) {
+    for (std::size_t done = 0; done < count;) {
+        const ssize_t moved = step(done, count - done);
+        if (moved < 0 && errno == EINTR) {
+            continue;
+        }
+        if (moved <= 0) {
+            return false;
+        }
+        done += static_cast<std::size_t>(moved);
+    }
+    return true;
+}
+
 }  // namespace
 
 std::FILE* OpenFile(const fs::path& path, const char* mode) {
@@ -69,49 +87,21 @@ bool SyncStream(std::FILE* file) {
 }
 
 bool WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
+    return EveryByte(bytes.size(), [&](std::size_t done, std::size_t left) {
+        return ::write(fd, bytes.data() + done, left);
+    });
 }
 
 bool WriteAt(int fd, std::uint64_t offset, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t written =
-            ::pwrite(fd, bytes.data(), bytes.size(), static_cast<off_t>(offset));
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-        offset += static_cast<std::uint64_t>(written);
-    }
-    return true;
+    return EveryByte(bytes.size(), [&](std::size_t done, std::size_t left) {
+        return ::pwrite(fd, bytes.data() + done, left, static_cast<off_t>(offset + done));
+    });
 }
 
 bool ReadAt(int fd, std::uint64_t offset, char* data, std::size_t count) {
-    while (count > 0) {
-        const ssize_t got = ::pread(fd, data, count, static_cast<off_t>(offset));
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got <= 0) {
-            return false;
-        }
-        data += got;
-        count -= static_cast<std::size_t>(got);
-        offset += static_cast<std::uint64_t>(got);
-    }
-    return true;
+    return EveryByte(count, [&](std::size_t done, std::size_t left) {
+        return ::pread(fd, data + done, left, static_cast<off_t>(offset + done));
+    });
 }
 
 int OpenForWriting(const fs::path& target, bool create, Accept accept, bool* regular) {

@@ -65,12 +65,6 @@ std::string ShownName(const ItemRow& row) {
     return Shown(ItemLabelName(row.label, row.number));
 }
 
-void PrintJson(Console& console, const Json& document) {
-    console.Out() << common::InertJson(document.dump(2, ' ', false, Json::error_handler_t::replace))
-                  << '\n'
-                  << std::flush;
-}
-
 Json Identity(CTirvel2View& view) {
     Json j;
     j["imei"] = Shown(view.m_strImei);
@@ -91,10 +85,11 @@ int Finish(ConsoleHost& host, int code) {
     return host.Interrupted() ? kInterruptedExitCode : code;
 }
 
-// Connects; the exit code when that did not work.
+// Connects, and the device's record starts; the exit code when that did not work.
 std::optional<int> ConnectOrExit(ConsoleHost& host) {
     switch (host.Connect()) {
         case Connection::Connected:
+            host.Recorder().Start();
             return std::nullopt;
         case Connection::Interrupted:
             return kInterruptedExitCode;
@@ -256,15 +251,15 @@ std::vector<records::RecordItem> RecordItems(const std::vector<WantedItem>& want
 }
 
 // The device's work ends with a command: its record is kept before the
-// verdict is told, and a record not kept fails it.
-bool KeepCommandRecord(ConsoleHost& host, Console& console, bool held) {
+// verdict is told, and a record not kept fails it. done: what an OK says.
+bool KeepCommandRecord(ConsoleHost& host, Console& console, bool ok, fw::UINT done) {
     const records::Result result = host.Interrupted() ? records::Result::Interrupted
-                                   : held             ? records::Result::Ok
+                                   : ok               ? records::Result::Ok
                                                       : records::Result::Failed;
-    const fw::UINT said = held ? res::IDS_CLI_READ_BACK_HOLDS : console.LastMessageId();
-    const std::string text =
-        held ? Console::Text(res::IDS_CLI_READ_BACK_HOLDS) : console.LastMessage();
-    return KeepViewRecord(host.Recorder(), host.View(), result, text, said, console) && held;
+    return KeepViewRecord(host.Recorder(), host.View(), result,
+                          ok ? Console::Text(done) : console.LastMessage(),
+                          ok ? done : console.LastMessageId(), console) &&
+           ok;
 }
 
 // Prints the rows written or found wrong (rows equal from the start and still
@@ -336,7 +331,7 @@ ModifyOutcome WriteAndCheck(ConsoleHost& host, Console& console,
     outcome.ok = ReportChecks(console, checks);
     host.Recorder().SetItems(RecordItems(wanted, checks, before, sent));
     if (verdictBy != VerdictBy::BatchRow) {
-        outcome.ok = KeepCommandRecord(host, console, outcome.ok);
+        outcome.ok = KeepCommandRecord(host, console, outcome.ok, res::IDS_CLI_READ_BACK_HOLDS);
     }
     if (outcome.ok) {
         console.Progress(res::IDS_CLI_READ_BACK_HOLDS);
@@ -356,17 +351,21 @@ ModifyOutcome WriteAndCheck(ConsoleHost& host, Console& console,
 
 }  // namespace
 
+void PrintJson(Console& console, const nlohmann::ordered_json& document) {
+    console.Out() << common::InertJson(document.dump(2, ' ', false, Json::error_handler_t::replace))
+                  << '\n'
+                  << std::flush;
+}
+
 int RunPorts(Console& console, bool json) {
     const std::vector<serial::ComPortEntry> ports = serial::ListComPorts();
     if (json) {
         Json list = Json::array();
         for (const auto& p : ports) {
-            Json j;
-            j["number"] = p.number;
-            j["device"] = p.device;
-            j["pinned"] = p.pinned;
-            j["present"] = p.present;
-            list.push_back(j);
+            list.push_back({{"number", p.number},
+                            {"device", p.device},
+                            {"pinned", p.pinned},
+                            {"present", p.present}});
         }
         PrintJson(console, list);
         return kExitOk;
@@ -399,18 +398,14 @@ int RunRead(ConsoleHost& host, Console& console, bool json) {
     }
     CTirvel2View& view = host.View();
     const std::vector<ItemRow> rows = Snapshot(view);
-    host.Recorder().Start();
     host.Recorder().SetItems(SnapshotItems(rows));
     const bool kept = KeepViewRecord(host.Recorder(), view, records::Result::Ok, "", 0, console);
     if (json) {
         Json document = Identity(view);
         Json items = Json::array();
         for (const ItemRow& row : rows) {
-            Json item;
-            item["number"] = row.number;
-            item["name"] = ShownName(row);
-            item["value"] = Shown(row.current);
-            items.push_back(item);
+            items.push_back(
+                {{"number", row.number}, {"name", ShownName(row)}, {"value", Shown(row.current)}});
         }
         document["items"] = std::move(items);
         PrintJson(console, document);
@@ -434,7 +429,6 @@ int RunExport(ConsoleHost& host, Console& console, const std::string& file, bool
         return *code;
     }
     const std::size_t mark = host.MessageMark();
-    host.Recorder().Start();
     host.Recorder().SetItems(SnapshotItems(Snapshot(host.View())));
     host.ChooseFile(file);
     host.Command(res::IDC_EXPORT_CONFIG);
@@ -457,18 +451,14 @@ int RunApply(ConsoleHost& host, Console& console, const std::string& profile, bo
         return *code;
     }
     const std::size_t mark = host.MessageMark();
-    host.Recorder().Start();
     host.View().ImportConfig(profile);
     if (!host.ShownSince(mark, res::IDS_IMPORT_SUCCEEDED)) {
         KeepViewRecord(host.Recorder(), host.View(), records::Result::Failed, console.LastMessage(),
                        console.LastMessageId(), console);
         return Finish(host, kExitFailed);
     }
-    int ticked = 0;
-    for (const ItemRow& row : Snapshot(host.View())) {
-        ticked += row.ticked ? 1 : 0;
-    }
-    console.Progress(res::IDS_CLI_ITEMS_DIFFER, {std::to_string(ticked)});
+    console.Progress(res::IDS_CLI_ITEMS_DIFFER,
+                     {std::to_string(TickedRows(Snapshot(host.View())).size())});
     // Every key of the file is judged, also those Import matched with no row:
     // left out silently, they would keep the device's old values under an OK.
     const ModifyOutcome outcome = WriteAndCheck(host, console, ProfileItems(profile),
@@ -491,7 +481,6 @@ int RunSet(ConsoleHost& host, Console& console, const std::vector<ItemAssignment
             return Finish(host, kExitUsage);
         }
     }
-    host.Recorder().Start();
     std::vector<WantedItem> wanted;
     for (const ItemAssignment& a : assignments) {
         wanted.push_back({a.number, std::string(), fw::EncodeAnsi(a.value)});
@@ -511,7 +500,6 @@ int RunRestore(ConsoleHost& host, Console& console, bool json) {
     CTirvel2View& view = host.View();
     const std::vector<ItemRow> before = Snapshot(view);
     const std::size_t mark = host.MessageMark();
-    host.Recorder().Start();
     host.Command(res::ID_RESTORE);
     // What the restore changed is read twice alike: one spoilt listing would
     // report changes that did not happen, or hide those that did.
@@ -528,13 +516,8 @@ int RunRestore(ConsoleHost& host, Console& console, bool json) {
         // Every row was listed before the restore, so the device has it: one
         // the read-back did not find is unknown, not gone (a line can be lost
         // in every reading).
-        std::vector<std::string> unknown;
-        for (const ItemCheck& check : checks) {
-            if (!check.found) {
-                unknown.push_back(CheckedName(check));
-            }
-        }
-        if (!unknown.empty()) {
+        if (const std::vector<std::string> unknown = NamesWhere(checks, &ItemCheck::Missing);
+            !unknown.empty()) {
             console.Message(res::IDS_CLI_READ_BACK_FAILED, {QuotedList(unknown)});
             ok = false;
         }
@@ -546,13 +529,7 @@ int RunRestore(ConsoleHost& host, Console& console, bool json) {
         }
     }
     host.Recorder().SetItems(std::move(kept));
-    ok = KeepViewRecord(host.Recorder(), view,
-                        host.Interrupted() ? records::Result::Interrupted
-                        : ok               ? records::Result::Ok
-                                           : records::Result::Failed,
-                        ok ? Console::Text(res::IDS_RESTORE_SUCCEEDED) : console.LastMessage(),
-                        ok ? res::IDS_RESTORE_SUCCEEDED : console.LastMessageId(), console) &&
-         ok;
+    ok = KeepCommandRecord(host, console, ok, res::IDS_RESTORE_SUCCEEDED);
     Json changed = Json::array();
     std::vector<std::vector<std::string>> table;
     for (const ItemCheck& check : ok ? checks : std::vector<ItemCheck>()) {
@@ -563,12 +540,10 @@ int RunRestore(ConsoleHost& host, Console& console, bool json) {
             return r.number == check.wanted.number;
         });
         const std::string now = check.found ? Shown(check.found->value) : "-";
-        Json item;
-        item["number"] = row.number;
-        item["name"] = ShownName(row);
-        item["before"] = Shown(row.current);
-        item["now"] = check.found ? Json(now) : Json(nullptr);
-        changed.push_back(item);
+        changed.push_back({{"number", row.number},
+                           {"name", ShownName(row)},
+                           {"before", Shown(row.current)},
+                           {"now", check.found ? Json(now) : Json(nullptr)}});
         table.push_back({std::to_string(row.number), ShownName(row), Shown(row.current), now});
     }
     if (json) {
@@ -612,13 +587,13 @@ std::string KeysNotListed(CTirvel2View& view, const std::set<std::string>& keys)
     for (int n = 1; n <= CTirvel2View::kItemRows; ++n) {
         listed.insert(view.GetItemLabel(n));
     }
-    std::string missing;
+    std::vector<std::string> missing;
     for (const std::string& key : keys) {
         if (listed.count(key) == 0) {
-            missing += (missing.empty() ? "\"" : ", \"") + Shown(key) + "\"";
+            missing.push_back(Shown(key));
         }
     }
-    return missing;
+    return QuotedList(missing);
 }
 
 // A batch's report is the line's record of which device got what: a device

@@ -2,6 +2,7 @@
 // the view; success is read from the message boxes the view showed.
 #pragma once
 
+#include <nlohmann/json_fwd.hpp>
 #include <optional>
 #include <set>
 #include <string>
@@ -19,6 +20,9 @@ namespace cli {
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
+
+// A command's JSON document on stdout, indented, with nothing a terminal would act on.
+void PrintJson(Console& console, const nlohmann::ordered_json& document);
 
 int RunPorts(Console& console, bool json);
 int RunRead(ConsoleHost& host, Console& console, bool json);

@@ -2,12 +2,15 @@
 // update and the debug log, both through the view, and the bare XMODEM send.
 #include <chrono>
 #include <cstdint>
+#include <functional>
+#include <utility>
 
 #include "cli/Commands.h"
 #include "cli/LogFile.h"
 #include "cli/LogOutput.h"
 #include "cli/PortFailure.h"
 #include "cli/TransferProgress.h"
+#include "common/NonCopyable.h"
 #include "firmware/TransferWorker.h"
 #include "firmware/Xmodem.h"
 #include "job/DeviceReport.h"
@@ -22,18 +25,14 @@ using Clock = std::chrono::steady_clock;
 // TransferSendFile asks for the start signal this many times, 2 s each.
 constexpr int kStartSignalSeconds = 32;
 
-// The progress display is the host's only while the command runs.
-class ProgressAttachment {
+// What a command lends the host or the view is taken back however it ends.
+class OnExit : NonCopyable {
 public:
-    ProgressAttachment(ConsoleHost& host, TransferProgress& progress) : host_(host) {
-        host_.SetTransferProgress(&progress);
-    }
-    ~ProgressAttachment() { host_.SetTransferProgress(nullptr); }
-    ProgressAttachment(const ProgressAttachment&) = delete;
-    ProgressAttachment& operator=(const ProgressAttachment&) = delete;
+    explicit OnExit(std::function<void()> undo) : undo_(std::move(undo)) {}
+    ~OnExit() { undo_(); }
 
 private:
-    ConsoleHost& host_;
+    std::function<void()> undo_;
 };
 
 fw::UINT SendFailureReason(int result) {
@@ -69,7 +68,9 @@ station::DeviceOutcome UpdateDevice(ConsoleHost& host, Console& console,
     TransferProgress progress(console, console.ErrIsTerminal());
     progress.SetObserver(
         [&observer](std::int64_t done, std::int64_t total) { observer.Transfer(done, total); });
-    ProgressAttachment attached(host, progress);
+    // The progress display is the host's only while the command runs.
+    host.SetTransferProgress(&progress);
+    const OnExit detach([&host] { host.SetTransferProgress(nullptr); });
     CTirvel2View& view = host.View();
     row.port = PortLabel(view);
     const auto finish = [&](station::DeviceOutcome outcome) {
@@ -218,24 +219,6 @@ int RunSend(ConsoleHost& host, Console& console, const HostSettings& settings,
     return SingleDeviceExit(SendToPort(host, console, settings, image, nobody, row), row);
 }
 
-namespace {
-
-// The log goes to the follower only while the command runs.
-class FollowerAttachment {
-public:
-    FollowerAttachment(CTirvel2View& view, CLogFollower& follower) : view_(view) {
-        view_.m_pLogFollower = &follower;
-    }
-    ~FollowerAttachment() { view_.m_pLogFollower = nullptr; }
-    FollowerAttachment(const FollowerAttachment&) = delete;
-    FollowerAttachment& operator=(const FollowerAttachment&) = delete;
-
-private:
-    CTirvel2View& view_;
-};
-
-}  // namespace
-
 int RunLog(ConsoleHost& host, Console& console, const LogSettings& settings) {
     // The file is written as the log comes, so that a log of hours is never
     // held whole and a run that ends any way leaves it saved.
@@ -254,7 +237,9 @@ int RunLog(ConsoleHost& host, Console& console, const LogSettings& settings) {
     }
     LogOutput output(console.Out(), settings.outIsTerminal, fw::CurrentLanguage(),
                      saving ? &file : nullptr);
-    const FollowerAttachment attached(host.View(), output);
+    // The log goes to the follower only while the command runs.
+    host.View().m_pLogFollower = &output;
+    const OnExit detach([&host] { host.View().m_pLogFollower = nullptr; });
     host.Command(res::ID_SHOW_DEBUG_INFO);
     if (host.State() != kStateDebugLog) {
         return kExitFailed;  // the port did not open; the view said so

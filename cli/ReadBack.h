@@ -71,6 +71,7 @@ struct ItemCheck {
     bool Differs() const { return found && found->value != wanted.value; }
     bool Unmatched() const { return known && !found; }
     bool Unknown() const { return !known; }
+    bool Missing() const { return !found; }
 };
 
 std::vector<ItemCheck> CheckItems(const std::vector<WantedItem>& wanted, const ReadBack& readBack);

@@ -26,46 +26,36 @@ std::string Readable(const records::DeviceRecord& record, const std::string& byt
 }
 
 Json JsonOf(const records::DeviceRecord& r) {
-    Json j;
-    j["id"] = r.id;
-    j["started_at"] = r.startedAt;
-    j["finished_at"] = r.finishedAt;
-    j["station"] = r.station;
-    j["operator"] = r.operatorName;
-    j["port"] = r.port;
-    j["command"] = r.command;
-    j["imei"] = Readable(r, r.imei);
-    j["version"] = Readable(r, r.version);
-    j["result"] = records::ResultName(r.result);
-    j["message"] = r.message;
-    j["message_id"] = r.messageId;
-    j["profile_name"] = r.profileName;
-    j["profile_sha256"] = r.profileSha256;
-    j["firmware_name"] = r.firmwareName;
-    j["firmware_sha256"] = r.firmwareSha256;
-    j["firmware_bytes"] = r.firmwareBytes ? Json(*r.firmwareBytes) : Json(nullptr);
-    j["tool_version"] = r.toolVersion;
-    return j;
+    return {{"id", r.id},
+            {"started_at", r.startedAt},
+            {"finished_at", r.finishedAt},
+            {"station", r.station},
+            {"operator", r.operatorName},
+            {"port", r.port},
+            {"command", r.command},
+            {"imei", Readable(r, r.imei)},
+            {"version", Readable(r, r.version)},
+            {"result", records::ResultName(r.result)},
+            {"message", r.message},
+            {"message_id", r.messageId},
+            {"profile_name", r.profileName},
+            {"profile_sha256", r.profileSha256},
+            {"firmware_name", r.firmwareName},
+            {"firmware_sha256", r.firmwareSha256},
+            {"firmware_bytes", r.firmwareBytes ? Json(*r.firmwareBytes) : Json(nullptr)},
+            {"tool_version", r.toolVersion}};
 }
 
 Json JsonOf(const records::DeviceRecord& r, const records::RecordItem& item) {
     const auto optional = [&](const std::optional<std::string>& bytes) {
         return bytes ? Json(Readable(r, *bytes)) : Json(nullptr);
     };
-    Json j;
-    j["number"] = item.number != 0 ? Json(item.number) : Json(nullptr);
-    j["name"] = Readable(r, item.name);
-    j["before"] = optional(item.before);
-    j["wanted"] = optional(item.wanted);
-    j["after"] = optional(item.after);
-    j["written"] = item.written;
-    return j;
-}
-
-void PrintJson(Console& console, const Json& document) {
-    console.Out() << common::InertJson(document.dump(2, ' ', false, Json::error_handler_t::replace))
-                  << '\n'
-                  << std::flush;
+    return {{"number", item.number != 0 ? Json(item.number) : Json(nullptr)},
+            {"name", Readable(r, item.name)},
+            {"before", optional(item.before)},
+            {"wanted", optional(item.wanted)},
+            {"after", optional(item.after)},
+            {"written", item.written}};
 }
 
 std::vector<std::string> ListedFields(const records::DeviceRecord& r) {

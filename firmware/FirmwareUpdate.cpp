@@ -120,14 +120,7 @@ void CTirvel2View::OnTimer(fw::UINT timerId) {
         // Timers go on while the box is open: the loader may still answer,
         // and this limit fires again (another box) after a further period.
         AfxMessageBox(res::IDS_LOADER_TIMEOUT);
-        if (m_nStartupTimer != 0) {
-            KillTimer(m_nStartupTimer);
-        }
-        if (m_nPollTimer != 0) {
-            KillTimer(m_nPollTimer);
-        }
-        m_nStartupTimer = 0;
-        m_nPollTimer = 0;
+        StopTimers();
         return;
     }
     if (timerId != kPollTimer || m_hComPort == INVALID_HANDLE_VALUE) {
@@ -144,12 +137,8 @@ void CTirvel2View::OnTimer(fw::UINT timerId) {
                 SetConnectionState(kStateLoaderDialogue);
                 WriteComPort(m_hComPort, "\r", 1);
                 Pause(100);
-                KillTimer(m_nPollTimer);
+                StopTimers();
                 m_nPollTimer = SetTimer(kPollTimer, kDialoguePeriodMs);
-                if (m_nStartupTimer != 0) {
-                    KillTimer(m_nStartupTimer);
-                    m_nStartupTimer = 0;
-                }
             } else {
                 SendBreakInBurst();
             }
@@ -185,11 +174,9 @@ void CTirvel2View::OnTimer(fw::UINT timerId) {
 }
 
 void CTirvel2View::StartFirmwareTransfer() {
-    // From here on the port belongs to the transfer until Stop.
-    if (m_nPollTimer != 0) {
-        KillTimer(m_nPollTimer);
-        m_nPollTimer = 0;
-    }
+    // From here on the port belongs to the transfer until Stop; the loader
+    // answered, so its time limit is over too.
+    StopTimers();
     if (m_strFirmwarePath.empty()) {
         OnSelectFirmware();
     }

@@ -81,13 +81,10 @@ fw::LRESULT CTransferDlg::OnTransferDone(fw::WPARAM wParam, fw::LPARAM) {
     m_ctrlProgress.SetPos(m_transfer.PerMille());
     ReleaseImage();
     const int result = static_cast<int>(static_cast<fw::LPARAM>(wParam));
-    if (result < 0) {
-        MessageBoxById(res::IDS_TRANSFER_FAILED, res::IDS_TRANSFER_ERROR_CAPTION,
-                       fw::MB_OK | fw::MB_ICONINFORMATION);
-    } else {
-        MessageBoxById(res::IDS_TRANSFER_SUCCEEDED, res::IDS_TRANSFER_INFO_CAPTION,
-                       fw::MB_OK | fw::MB_ICONINFORMATION);
-    }
+    const bool failed = result < 0;
+    MessageBoxById(failed ? res::IDS_TRANSFER_FAILED : res::IDS_TRANSFER_SUCCEEDED,
+                   failed ? res::IDS_TRANSFER_ERROR_CAPTION : res::IDS_TRANSFER_INFO_CAPTION,
+                   fw::MB_OK | fw::MB_ICONINFORMATION);
     if (m_nTimer != 0) {
         KillTimer(m_nTimer);
         m_nTimer = 0;

@@ -290,10 +290,7 @@ FirstEnd SendFirstEot(Clock::time_point blockArrived) {
         } else if (c == xmodem::CAN) {
             // A lone CAN has taken the byte behind it, which may have been
             // a NAK.
-            if (ConfirmedCancel()) {
-                return FirstEnd::kCancelled;
-            }
-            return FirstEnd::kInDoubt;
+            return ConfirmedCancel() ? FirstEnd::kCancelled : FirstEnd::kInDoubt;
         } else if (c == xmodem::NAK || c == xmodem::CRC_START) {
             return FirstEnd::kInDoubt;
         }

@@ -1,5 +1,7 @@
 // Where the view's messages go: commands, buttons of the form, the probe
 // thread's result and the timers.
+#include <utility>
+
 #include "form/ControlIds.h"
 #include "form/MainFrame.h"
 #include "form/Tirvel2View.h"
@@ -26,53 +28,30 @@ fw::LRESULT CTirvel2View::WindowProc(fw::UINT message, fw::WPARAM wParam, fw::LP
     if (message != fw::WM_COMMAND) {
         return fw::CFormView::WindowProc(message, wParam, lParam);
     }
-    switch (static_cast<fw::UINT>(wParam)) {
-        case res::ID_START_CONFIG:
-            OnStartConfig();
-            break;
-        case res::ID_STOP_CONFIG:
-            OnStopConfig();
-            break;
-        case res::ID_MODIFY:
-            OnModify();
-            break;
-        case res::ID_RESTORE:
-            OnRestore();
-            break;
-        case res::ID_SETTINGS:
-            OnSettings();
-            break;
-        case res::ID_UPDATE_FIRMWARE:
-            OnUpdateFirmware();
-            break;
-        case res::ID_SELECT_FIRMWARE:
-            OnSelectFirmware();
-            break;
-        case res::ID_SHOW_DEBUG_INFO:
-            OnShowDebugInfo();
-            break;
-        case res::IDC_EXPORT_CONFIG:
-            OnExportConfig();
-            break;
-        case res::IDC_IMPORT_CONFIG:
-            OnImportConfig();
-            break;
-        case res::IDC_TEMPLATE_CONFIG:
-            OnTemplateConfig();
-            break;
-        case res::IDC_CLEAR_CONFIG:
-            OnClearConfig();
-            break;
-        case res::IDC_CLEAR_LOG:
-            OnClearLog();
-            break;
-        case res::IDC_SAVE_LOG:
-            OnSaveLog();
-            break;
-        default:
-            return fw::CFormView::WindowProc(message, wParam, lParam);
+    // The toolbar's and the form's buttons, by command id.
+    static constexpr std::pair<fw::UINT, void (CTirvel2View::*)()> kCommands[] = {
+        {res::ID_START_CONFIG, &CTirvel2View::OnStartConfig},
+        {res::ID_STOP_CONFIG, &CTirvel2View::OnStopConfig},
+        {res::ID_MODIFY, &CTirvel2View::OnModify},
+        {res::ID_RESTORE, &CTirvel2View::OnRestore},
+        {res::ID_SETTINGS, &CTirvel2View::OnSettings},
+        {res::ID_UPDATE_FIRMWARE, &CTirvel2View::OnUpdateFirmware},
+        {res::ID_SELECT_FIRMWARE, &CTirvel2View::OnSelectFirmware},
+        {res::ID_SHOW_DEBUG_INFO, &CTirvel2View::OnShowDebugInfo},
+        {res::IDC_EXPORT_CONFIG, &CTirvel2View::OnExportConfig},
+        {res::IDC_IMPORT_CONFIG, &CTirvel2View::OnImportConfig},
+        {res::IDC_TEMPLATE_CONFIG, &CTirvel2View::OnTemplateConfig},
+        {res::IDC_CLEAR_CONFIG, &CTirvel2View::OnClearConfig},
+        {res::IDC_CLEAR_LOG, &CTirvel2View::OnClearLog},
+        {res::IDC_SAVE_LOG, &CTirvel2View::OnSaveLog},
+    };
+    for (const auto& [id, handler] : kCommands) {
+        if (static_cast<fw::UINT>(wParam) == id) {
+            (this->*handler)();
+            return 0;
+        }
     }
-    return 0;
+    return fw::CFormView::WindowProc(message, wParam, lParam);
 }
 
 void CTirvel2View::SetConnectionState(int state) {

@@ -20,7 +20,6 @@ public:
     DeviceReport(ReportKind kind, std::string csvPath);
 
     ReportKind Kind() const { return kind_; }
-    const std::string& CsvPath() const { return csvPath_; }
 
     // Told the header (no row) when the report opens, then each row.
     using Shown = std::function<void(const station::DeviceRow* row)>;

@@ -110,19 +110,18 @@ fw::LRESULT CTirvel2View::OnProbeResult(fw::WPARAM wParam, fw::LPARAM lParam) {
             ClosePort();
             return 0;
         }
-        if (!IsSendablePassword(dialog.m_strPassword)) {
-            // Refused rather than cut: a shortened password would fail as a
-            // wrong one and leave the operator guessing.
+        // Refused rather than cut: a shortened password would fail as a wrong
+        // one and leave the operator guessing.
+        const bool sendable = IsSendablePassword(dialog.m_strPassword);
+        if (!sendable) {
             AfxMessageBox(res::IDS_PASSWORD_TOO_LONG);
-            PostMessage(res::WM_PROBE_RESULT, static_cast<fw::WPARAM>(kProbePasswordRequired),
-                        static_cast<fw::LPARAM>(m_nConnection));
-            return 0;
         }
         const std::string command = "AT+TESTPWD=" + dialog.m_strPassword + "\r";
         bool accepted = false;
-        for (int attempt = 0; attempt < 3 && !accepted; ++attempt) {
+        for (int attempt = 0; sendable && attempt < 3 && !accepted; ++attempt) {
             accepted = SendAtCommand(m_hComPort, command.c_str(), kShortReplyLimit) == kAtSuccess;
         }
+        // Asked again, as after a wrong password.
         if (!accepted) {
             PostMessage(res::WM_PROBE_RESULT, static_cast<fw::WPARAM>(kProbePasswordRequired),
                         static_cast<fw::LPARAM>(m_nConnection));

@@ -133,9 +133,8 @@ void Bench::PortOpened(Millis now) {
     portOpen_ = true;
     Emit(MakeEvent(now, "port-open"));
     if (device_ == nullptr) {
-        Json e = MakeEvent(now, "no-device");
-        e["reason"] = "all " + std::to_string(options_.devices) + " devices done";
-        Emit(e);
+        Emit(MakeEvent(now, "no-device",
+                       {{"reason", "all " + std::to_string(options_.devices) + " devices done"}}));
     } else if (!device_->Powered()) {
         bootAt_ = now + options_.bootDelay;
     }
@@ -165,9 +164,8 @@ void Bench::PortClosed(Millis now) {
 
 void Bench::Power(PowerCommand command, Millis now) {
     if (device_ == nullptr) {
-        Json e = MakeEvent(now, "no-device");
-        e["reason"] = "all " + std::to_string(options_.devices) + " devices done";
-        Emit(e);
+        Emit(MakeEvent(now, "no-device",
+                       {{"reason", "all " + std::to_string(options_.devices) + " devices done"}}));
         return;
     }
     bootAt_.reset();
@@ -181,9 +179,7 @@ void Bench::Power(PowerCommand command, Millis now) {
 
 void Bench::Receive(std::string_view bytes, const LineSettings& line, Millis now) {
     Advance(now);
-    Json e = MakeEvent(now, "rx");
-    e["hex"] = Hex(bytes);
-    e["text"] = Readable(bytes);
+    Json e = MakeEvent(now, "rx", {{"hex", Hex(bytes)}, {"text", Readable(bytes)}});
     if (device_ == nullptr || !device_->Powered()) {
         e["ignored"] = "device off";
     }
@@ -232,33 +228,18 @@ std::optional<Millis> Bench::NextDeadline() const {
 void Bench::SwitchOn(Millis now, std::string_view reason) {
     device_->PowerOn(now);
     used_ = true;
-    Json e = MakeEvent(now, "power-on");
-    e["imei"] = device_->Imei();
-    e["device"] = number_;
-    e["reason"] = reason;
-    Emit(e);
+    Emit(MakeEvent(now, "power-on",
+                   {{"imei", device_->Imei()}, {"device", number_}, {"reason", reason}}));
     if (!fault_.empty()) {
-        Json f = MakeEvent(now, "fault");
-        f["imei"] = device_->Imei();
-        f["device"] = number_;
-        f["fault"] = fault_;
-        Emit(f);
+        Emit(MakeEvent(now, "fault",
+                       {{"imei", device_->Imei()}, {"device", number_}, {"fault", fault_}}));
     }
 }
 
 void Bench::SwitchOff(Millis now, std::string_view reason) {
     device_->PowerOff(now);
-    Json e = MakeEvent(now, "power-off");
-    e["imei"] = device_->Imei();
-    e["device"] = number_;
-    e["reason"] = reason;
-    Emit(e);
-}
-
-void Bench::Emit(const Json& event) const {
-    if (sink_) {
-        sink_(event);
-    }
+    Emit(MakeEvent(now, "power-off",
+                   {{"imei", device_->Imei()}, {"device", number_}, {"reason", reason}}));
 }
 
 }  // namespace kavrelsim

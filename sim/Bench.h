@@ -32,7 +32,7 @@ struct BenchOptions {
     // Values the first device starts with (e.g. from a state file); factory if unset.
     std::optional<ParameterTable> firstValues;
     // Each device of a batch independently gets, with this probability, one
-    // fault drawn from RandomFaultKinds(); faults.seed makes the draw repeatable.
+    // fault drawn by DrawFault(); faults.seed makes the draw repeatable.
     double faultRate = 0;
 };
 
@@ -75,7 +75,6 @@ public:
     // The earliest moment something will happen without outside input.
     std::optional<Millis> NextDeadline() const;
 
-    bool PortOpen() const { return portOpen_; }
     // The device on the bench; nullptr once a batch is used up.
     const Device* Current() const { return device_.get(); }
     // 1-based position in the batch of the device on the bench.
@@ -91,7 +90,7 @@ private:
     std::unique_ptr<Device> MakeDevice(int number, ParameterTable values);
     void SwitchOn(Millis now, std::string_view reason);
     void SwitchOff(Millis now, std::string_view reason);
-    void Emit(const Json& event) const;
+    void Emit(const Json& event) const { EmitTo(sink_, event); }
 
     BenchOptions options_;
     EventSink sink_;

@@ -28,9 +28,7 @@ BootLoader::BootLoader(LoaderOptions options, Faults faults, EventSink sink, Sen
       image_(std::move(image)) {}
 
 void BootLoader::BreakIn(Millis now) {
-    Json e = MakeEvent(now, "loader");
-    e["step"] = "break-in";
-    Emit(e);
+    Emit(MakeEvent(now, "loader", {{"step", "break-in"}}));
     step_ = Step::kBanner;
     send_(now, "\r\nKavrel DTU boot loader V1.3, press ENTER for the menu\r\n");
     deadline_ = now + kDialogueTimeout;
@@ -54,9 +52,7 @@ void BootLoader::Receive(std::string_view bytes, Millis now) {
                     step_ = Step::kMenu;
                     answer_.clear();
                     deadline_ = now + kDialogueTimeout;
-                    Json e = MakeEvent(now, "loader");
-                    e["step"] = "menu";
-                    Emit(e);
+                    Emit(MakeEvent(now, "loader", {{"step", "menu"}}));
                     send_(now,
                           "\r\n=== Kavrel boot loader ===\r\nApplication: " + options_.versionText +
                               "\r\nUpdate the firmware over XMODEM? [Y/N]");
@@ -91,18 +87,15 @@ void BootLoader::Menu(char c, Millis now) {
     deadline_ = now + kDialogueTimeout;
     if (answer == "y" || answer == "Y") {
         step_ = Step::kStart;
-        Json e = MakeEvent(now, "loader");
-        e["step"] = "ready";
-        e["start"] = options_.start == StartSignal::kCrc ? "crc" : "nak";
-        Emit(e);
+        Emit(MakeEvent(
+            now, "loader",
+            {{"step", "ready"}, {"start", kStartSignalNames[static_cast<int>(options_.start)]}}));
         send_(now, "\r\nReady, send the image now\r\n");
         // The first signal is always NAK; a CRC receiver asks with 'C' after it.
         startSignals_ = 0;
         SendStartSignal(now);
     } else if (answer == "n" || answer == "N") {
-        Json e = MakeEvent(now, "loader");
-        e["step"] = "declined";
-        Emit(e);
+        Emit(MakeEvent(now, "loader", {{"step", "declined"}}));
         send_(now, "\r\nBooting the application\r\n");
         outcome_ = Outcome::kBootApplication;
         deadline_.reset();
@@ -178,10 +171,7 @@ void BootLoader::HandleBlock(Millis now) {
     if (blocks_ > 0 && number == static_cast<unsigned char>(blocks_ & 0xFF)) {
         // Our ACK got lost: the sender repeats the block we already have.
         ++repeats_;
-        Json e = MakeEvent(now, "xmodem");
-        e["block"] = blocks_;
-        e["result"] = "repeat";
-        Emit(e);
+        Emit(MakeEvent(now, "xmodem", {{"block", blocks_}, {"result", "repeat"}}));
         send_(now, std::string(1, kAck));
         return;
     }
@@ -221,18 +211,14 @@ void BootLoader::HandleBlock(Millis now) {
     }
     if (faults_.dropAck == position && !dropFaultDone_) {
         dropFaultDone_ = true;
-        Json e = MakeEvent(now, "xmodem");
-        e["block"] = position;
-        e["result"] = "ack lost (--drop-ack)";
-        Emit(e);
+        Emit(MakeEvent(now, "xmodem", {{"block", position}, {"result", "ack lost (--drop-ack)"}}));
         return;
     }
     Acknowledge(position, now);
     if (faults_.babbleAfter == position) {
-        Json e = MakeEvent(now, "xmodem");
-        e["block"] = position;
-        e["result"] = "babbling from here on (--babble-after)";
-        Emit(e);
+        Emit(
+            MakeEvent(now, "xmodem",
+                      {{"block", position}, {"result", "babbling from here on (--babble-after)"}}));
         step_ = Step::kBabble;
         deadline_ = now + kBabblePeriod;
     }
@@ -244,11 +230,10 @@ void BootLoader::Acknowledge(int position, Millis now) {
         return;
     }
     doubleAckDone_ = true;
-    Json e = MakeEvent(now, "xmodem");
-    e["block"] = position;
-    e["result"] = "acknowledged twice (--double-ack)";
-    e["delay_ms"] = faults_.doubleAckDelay.count();
-    Emit(e);
+    Emit(MakeEvent(now, "xmodem",
+                   {{"block", position},
+                    {"result", "acknowledged twice (--double-ack)"},
+                    {"delay_ms", faults_.doubleAckDelay.count()}}));
     send_(now + faults_.doubleAckDelay, std::string(1, kAck));
 }
 
@@ -258,10 +243,7 @@ void BootLoader::Eot(Millis now) {
         // nothing is stored, and silence is waited out as between blocks.
         eotNaked_ = true;
         ++naks_;
-        Json e = MakeEvent(now, "xmodem");
-        e["block"] = blocks_;
-        e["result"] = "eot nak (--eot-nak)";
-        Emit(e);
+        Emit(MakeEvent(now, "xmodem", {{"block", blocks_}, {"result", "eot nak (--eot-nak)"}}));
         send_(now, std::string(1, kNak));
         step_ = Step::kBlocks;
         silentNaks_ = 0;
@@ -276,19 +258,14 @@ void BootLoader::PowerLost(Millis now) {
     if (!eotNaked_ || step_ != Step::kBlocks || outcome_ != Outcome::kRunning) {
         return;
     }
-    Json e = MakeEvent(now, "firmware-aborted");
-    e["reason"] = "power lost waiting for the EOT again (--eot-nak): nothing stored";
-    e["blocks"] = blocks_;
-    Emit(e);
+    Emit(MakeEvent(now, "firmware-aborted",
+                   {{"reason", "power lost waiting for the EOT again (--eot-nak): nothing stored"},
+                    {"blocks", blocks_}}));
 }
 
 void BootLoader::Nak(Millis now, std::string_view reason) {
     ++naks_;
-    Json e = MakeEvent(now, "xmodem");
-    e["block"] = blocks_ + 1;
-    e["result"] = "nak";
-    e["reason"] = reason;
-    Emit(e);
+    Emit(MakeEvent(now, "xmodem", {{"block", blocks_ + 1}, {"result", "nak"}, {"reason", reason}}));
     send_(now, std::string(1, kNak));
 }
 
@@ -296,24 +273,20 @@ void BootLoader::Abort(Millis now, std::string_view reason, bool sendCancel) {
     if (sendCancel) {
         send_(now, std::string(2, kCan));
     }
-    Json e = MakeEvent(now, "firmware-aborted");
-    e["reason"] = reason;
-    e["blocks"] = blocks_;
-    Emit(e);
+    Emit(MakeEvent(now, "firmware-aborted", {{"reason", reason}, {"blocks", blocks_}}));
     step_ = Step::kDone;
     packet_.clear();
     deadline_ = now + kRebootDelay;
 }
 
 void BootLoader::Finish(Millis now) {
-    Json e = MakeEvent(now, "firmware");
-    e["size"] = data_.size();
-    e["blocks"] = blocks_;
-    e["variant"] = crc_ ? "crc" : "checksum";
-    e["repeats"] = repeats_;
-    e["naks"] = naks_;
-    e["sha256"] = common::Sha256::HexDigest(data_);
-    Emit(e);
+    Emit(MakeEvent(now, "firmware",
+                   {{"size", data_.size()},
+                    {"blocks", blocks_},
+                    {"variant", crc_ ? "crc" : "checksum"},
+                    {"repeats", repeats_},
+                    {"naks", naks_},
+                    {"sha256", common::Sha256::HexDigest(data_)}}));
     if (image_) {
         image_(data_);
     }
@@ -327,19 +300,15 @@ void BootLoader::Advance(Millis now) {
         switch (step_) {
             case Step::kBanner:
             case Step::kMenu: {
-                Json e = MakeEvent(at, "loader");
-                e["step"] = "timeout";
-                Emit(e);
+                Emit(MakeEvent(at, "loader", {{"step", "timeout"}}));
                 outcome_ = Outcome::kBootApplication;
                 deadline_.reset();
                 break;
             }
             case Step::kStart:
                 if (startSignals_ >= kMaxStartSignals) {
-                    Json e = MakeEvent(at, "firmware-aborted");
-                    e["reason"] = "no sender";
-                    e["blocks"] = 0;
-                    Emit(e);
+                    Emit(MakeEvent(at, "firmware-aborted",
+                                   {{"reason", "no sender"}, {"blocks", 0}}));
                     outcome_ = Outcome::kBootApplication;
                     deadline_.reset();
                 } else {
@@ -377,12 +346,6 @@ void BootLoader::Advance(Millis now) {
 
 std::optional<Millis> BootLoader::NextDeadline() const {
     return outcome_ == Outcome::kRunning ? deadline_ : std::nullopt;
-}
-
-void BootLoader::Emit(Json event) const {
-    if (sink_) {
-        sink_(event);
-    }
 }
 
 }  // namespace kavrelsim

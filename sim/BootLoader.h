@@ -19,6 +19,8 @@ namespace kavrelsim {
 // How the receiver asks for the first block: NAK asks for the checksum
 // variant, 'C' for the CRC-16 variant.
 enum class StartSignal { kNak, kCrc };
+// As the command line and the events name them.
+inline constexpr const char* kStartSignalNames[] = {"nak", "crc"};
 
 struct LoaderOptions {
     Millis window{1000};  // after power-on, in which a 'u' breaks in
@@ -91,7 +93,7 @@ private:
     void Acknowledge(int position, Millis now);
     void SendStartSignal(Millis now);
     std::size_t BlockSize() const { return crc_ ? 133 : 132; }
-    void Emit(Json event) const;
+    void Emit(const Json& event) const { EmitTo(sink_, event); }
 
     LoaderOptions options_;
     Faults faults_;

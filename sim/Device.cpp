@@ -37,40 +37,6 @@ Device::Device(DeviceOptions options, ParameterTable table, Faults faults, Event
       sink_(std::move(sink)),
       random_(faults_.seed) {}
 
-const char* UnplugAtName(UnplugAt at) {
-    switch (at) {
-        case UnplugAt::kNever:
-            return "never";
-        case UnplugAt::kConnecting:
-            return "connecting";
-        case UnplugAt::kConnected:
-            return "connected";
-        case UnplugAt::kMidModify:
-            return "mid-modify";
-        case UnplugAt::kAwaitingLoader:
-            return "awaiting-loader";
-        case UnplugAt::kLoaderDialogue:
-            return "loader-dialogue";
-        case UnplugAt::kMidTransfer:
-            return "mid-transfer";
-        case UnplugAt::kDebugLog:
-            return "debug-log";
-    }
-    return "never";
-}
-
-const char* ListingOrderName(ListingOrder order) {
-    switch (order) {
-        case ListingOrder::kAscending:
-            return "ascending";
-        case ListingOrder::kDescending:
-            return "descending";
-        case ListingOrder::kShuffled:
-            return "shuffled";
-    }
-    return "ascending";
-}
-
 bool Device::CouldMakeAnswer(char c) {
     switch (c) {
         case '\r':
@@ -87,17 +53,15 @@ bool Device::CouldMakeAnswer(char c) {
     }
 }
 
-void Device::Unplug(Millis now, std::string_view where) {
+void Device::Unplug(Millis now) {
     if (unplugged_) {
         return;
     }
     unplugged_ = true;
     unplug_ = true;
     unplugAt_.reset();
-    Json e = MakeEvent(now, "unplug");
-    e["imei"] = options_.imei;
-    e["state"] = where;
-    Emit(e);
+    Emit(MakeEvent(now, "unplug",
+                   {{"imei", options_.imei}, {"state", UnplugAtName(faults_.unplugAt)}}));
 }
 
 bool Device::TakeUnplug() {
@@ -130,12 +94,11 @@ void Device::Spoil(std::string& bytes, Millis now) {
         out += c;
     }
     if (flipped + inserted + dropped > 0) {
-        Json e = MakeEvent(now, "line-fault");
-        e["imei"] = options_.imei;
-        e["flipped"] = flipped;
-        e["inserted"] = inserted;
-        e["dropped"] = dropped;
-        Emit(e);
+        Emit(MakeEvent(now, "line-fault",
+                       {{"imei", options_.imei},
+                        {"flipped", flipped},
+                        {"inserted", inserted},
+                        {"dropped", dropped}}));
     }
     bytes = std::move(out);
 }
@@ -149,16 +112,12 @@ void Device::PowerOn(Millis now) {
     junkBytes_ = 0;
     if (faults_.lineBabble || faults_.lineBabbleOk) {
         junkAt_ = now + kBabblePeriod;
-        Json e = MakeEvent(now, faults_.lineBabbleOk ? "line-babble-ok" : "line-babble");
-        e["imei"] = options_.imei;
-        e["bytes_per_second"] = kBabbleBytesPerSecond;
-        Emit(e);
+        Emit(MakeEvent(now, faults_.lineBabbleOk ? "line-babble-ok" : "line-babble",
+                       {{"imei", options_.imei}, {"bytes_per_second", kBabbleBytesPerSecond}}));
     } else if (faults_.lineTrickle > Millis(0)) {
         junkAt_ = now + faults_.lineTrickle;
-        Json e = MakeEvent(now, "line-trickle");
-        e["imei"] = options_.imei;
-        e["period_ms"] = faults_.lineTrickle.count();
-        Emit(e);
+        Emit(MakeEvent(now, "line-trickle",
+                       {{"imei", options_.imei}, {"period_ms", faults_.lineTrickle.count()}}));
     }
 }
 
@@ -206,9 +165,7 @@ void Device::AfterLoader(Millis now) {
             return;
         case BootLoader::Outcome::kReboot: {
             loader_.reset();
-            Json e = MakeEvent(now, "reboot");
-            e["imei"] = options_.imei;
-            Emit(e);
+            Emit(MakeEvent(now, "reboot", {{"imei", options_.imei}}));
             Boot(now);
             return;
         }
@@ -220,7 +177,7 @@ void Device::Advance(Millis now) {
         return;
     }
     if (unplugAt_ && *unplugAt_ <= now) {
-        Unplug(*unplugAt_, UnplugAtName(faults_.unplugAt));
+        Unplug(*unplugAt_);
         return;
     }
     if (phase_ == Phase::kLoaderWindow && now - poweredAt_ >= options_.loader.window) {
@@ -229,7 +186,7 @@ void Device::Advance(Millis now) {
     if (loader_ != nullptr) {
         loader_->Advance(now);
         if (loader_->TakeUnplug()) {
-            Unplug(now, UnplugAtName(faults_.unplugAt));
+            Unplug(now);
             return;
         }
         AfterLoader(now);
@@ -297,11 +254,8 @@ void Device::StopEndless(Millis now, std::string_view by) {
         return;
     }
     endlessAt_.reset();
-    Json e = MakeEvent(now, "endless-listing");
-    e["state"] = "stopped";
-    e["by"] = by;
-    e["lines"] = endlessLines_;
-    Emit(e);
+    Emit(MakeEvent(now, "endless-listing",
+                   {{"state", "stopped"}, {"by", by}, {"lines", endlessLines_}}));
 }
 
 void Device::PlayDebug(Millis now) {
@@ -355,7 +309,7 @@ void Device::Receive(std::string_view bytes, const LineSettings& line, Millis no
     Advance(now);
     if (phase_ == Phase::kLoaderWindow && line == kConsoleLine && !faults_.Mute()) {
         if (faults_.unplugAt == UnplugAt::kAwaitingLoader && !unplugged_) {
-            Unplug(now, UnplugAtName(faults_.unplugAt));
+            Unplug(now);
             return;
         }
         if (auto u = bytes.find('u'); u != std::string_view::npos) {
@@ -380,14 +334,13 @@ void Device::Receive(std::string_view bytes, const LineSettings& line, Millis no
     if (line != expected) {
         // The UART samples at its own rate: what arrives is framing errors and
         // noise, and it also spoils whatever command was half received.
-        Json e = MakeEvent(now, "line-rate-mismatch");
-        e["baud"] = line.baud;
-        e["data_bits"] = line.dataBits;
-        e["parity"] = std::string(1, line.parity);
-        e["stop_bits"] = line.stopBits;
-        e["expected_baud"] = expected.baud;
-        e["bytes"] = bytes.size();
-        Emit(e);
+        Emit(MakeEvent(now, "line-rate-mismatch",
+                       {{"baud", line.baud},
+                        {"data_bits", line.dataBits},
+                        {"parity", std::string(1, line.parity)},
+                        {"stop_bits", line.stopBits},
+                        {"expected_baud", expected.baud},
+                        {"bytes", bytes.size()}}));
         line_.clear();
         lineOverflow_ = false;
         return;
@@ -395,7 +348,7 @@ void Device::Receive(std::string_view bytes, const LineSettings& line, Millis no
     if (loader_ != nullptr) {
         loader_->Receive(bytes, now);
         if (loader_->TakeUnplug()) {
-            Unplug(now, UnplugAtName(faults_.unplugAt));
+            Unplug(now);
             return;
         }
         AfterLoader(now);
@@ -424,7 +377,7 @@ void Device::HandleLine(Millis now) {
     StopEndless(now, "command");
     if (faults_.unplugAt == UnplugAt::kConnecting && !unplugged_ &&
         line_.find("AT+TEST") != std::string::npos) {
-        Unplug(now, UnplugAtName(faults_.unplugAt));
+        Unplug(now);
         return;
     }
     MaybeStray(now, "before-echo");
@@ -450,10 +403,8 @@ void Device::HandleLine(Millis now) {
     if (!faults_.delayCommand.empty() &&
         line.find(faults_.delayCommand) != std::string_view::npos) {
         delay += faults_.delayOne;
-        Json e = MakeEvent(now, "late-reply");
-        e["command"] = Readable(line);
-        e["delay_ms"] = delay.count();
-        Emit(e);
+        Emit(MakeEvent(now, "late-reply",
+                       {{"command", Readable(line)}, {"delay_ms", delay.count()}}));
     }
     MisdeliverLines(reply, now);
     Queue(now + delay, std::move(reply));
@@ -462,10 +413,8 @@ void Device::HandleLine(Millis now) {
         endlessAt_ = now + delay + faults_.endlessListing;
         endlessLines_ = 0;
         endlessNumber_ = table_.Items().empty() ? 0 : table_.Items().back().number;
-        Json e = MakeEvent(now, "endless-listing");
-        e["state"] = "started";
-        e["period_ms"] = faults_.endlessListing.count();
-        Emit(e);
+        Emit(MakeEvent(now, "endless-listing",
+                       {{"state", "started"}, {"period_ms", faults_.endlessListing.count()}}));
     }
 }
 
@@ -483,9 +432,7 @@ std::string Device::Execute(std::string_view command, Millis now) {
     if (command.starts_with("AT+TESTPWD=")) {
         std::string_view given = command.substr(11);
         bool ok = options_.password.empty() || given == options_.password;
-        Json e = MakeEvent(now, "login");
-        e["result"] = ok ? "ok" : "failed";
-        Emit(e);
+        Emit(MakeEvent(now, "login", {{"result", ok ? "ok" : "failed"}}));
         if (!ok) {
             return std::string(kError);
         }
@@ -540,10 +487,7 @@ void Device::MaybeStray(Millis due, std::string_view where) {
     }
     static constexpr std::string_view kStrays[] = {"OK\r\n", "ERROR\r\n", "+STATUS: 1\r\n"};
     const std::string_view line = kStrays[random_.Below(3)];
-    Json e = MakeEvent(due, "stray-line");
-    e["text"] = Readable(line);
-    e["where"] = where;
-    Emit(e);
+    Emit(MakeEvent(due, "stray-line", {{"text", Readable(line)}, {"where", where}}));
     Queue(due, std::string(line));
 }
 
@@ -570,10 +514,7 @@ void Device::MisdeliverLines(std::string& reply, Millis now) {
         }
     }
     if (repeated + dropped > 0) {
-        Json e = MakeEvent(now, "line-misdelivered");
-        e["repeated"] = repeated;
-        e["dropped"] = dropped;
-        Emit(e);
+        Emit(MakeEvent(now, "line-misdelivered", {{"repeated", repeated}, {"dropped", dropped}}));
     }
     reply = std::move(out);
 }
@@ -596,8 +537,7 @@ std::string Device::OrderedListing(Millis now) {
                       items[static_cast<std::size_t>(random_.Below(static_cast<int>(i)))]);
         }
     }
-    Json e = MakeEvent(now, "listing-order");
-    e["order"] = ListingOrderName(faults_.listingOrder);
+    Json e = MakeEvent(now, "listing-order", {{"order", ListingOrderName(faults_.listingOrder)}});
     std::string out;
     for (const Parameter* p : items) {
         e["items"].push_back(p->number);
@@ -632,29 +572,25 @@ std::string Device::Set(std::string_view command, std::string_view args, Millis 
         return Reject(command, "item " + std::to_string(item) + " wants " + p->rule.Describe(),
                       now);
     }
-    Json e = MakeEvent(now, "set");
-    e["item"] = item;
-    e["name"] = Readable(p->name);
-    e["old"] = Hex(p->value);
-    e["new"] = Hex(value);
-    e["old_text"] = Readable(p->value);
-    e["new_text"] = Readable(value);
+    Emit(MakeEvent(now, "set",
+                   {{"item", item},
+                    {"name", Readable(p->name)},
+                    {"old", Hex(p->value)},
+                    {"new", Hex(value)},
+                    {"old_text", Readable(p->value)},
+                    {"new_text", Readable(value)}}));
     p->value = std::string(value);
-    Emit(e);
     if (valuesChanged_) {
         valuesChanged_(table_);
     }
     if (faults_.unplugAt == UnplugAt::kMidModify && faults_.unplugN == sets_) {
-        Unplug(now, UnplugAtName(faults_.unplugAt));
+        Unplug(now);
     }
     return std::string(kOk);
 }
 
 std::string Device::Reject(std::string_view command, std::string_view reason, Millis now) {
-    Json e = MakeEvent(now, "rejected");
-    e["command"] = Readable(command);
-    e["reason"] = reason;
-    Emit(e);
+    Emit(MakeEvent(now, "rejected", {{"command", Readable(command)}, {"reason", reason}}));
     return std::string(kError);
 }
 
@@ -673,12 +609,11 @@ std::string Device::TakeOutput(Millis now, std::size_t maxBytes, const LineSetti
     while (!output_.empty() && output_.front().due <= now && out.size() < maxBytes) {
         Chunk& c = output_.front();
         if (c.taken == 0 && c.line != line) {
-            Json e = MakeEvent(now, "tx-lost");
-            e["hex"] = Hex(c.bytes);
-            e["text"] = Readable(c.bytes);
-            e["baud"] = c.line.baud;
-            e["tool_baud"] = line.baud;
-            Emit(e);
+            Emit(MakeEvent(now, "tx-lost",
+                           {{"hex", Hex(c.bytes)},
+                            {"text", Readable(c.bytes)},
+                            {"baud", c.line.baud},
+                            {"tool_baud", line.baud}}));
             output_.pop_front();
             continue;
         }
@@ -725,19 +660,11 @@ std::optional<Millis> Device::NextDeadline() const {
 }
 
 void Device::EmitTx(Millis now, std::string_view bytes, bool cut) {
-    Json e = MakeEvent(now, "tx");
-    e["hex"] = Hex(bytes);
-    e["text"] = Readable(bytes);
+    Json e = MakeEvent(now, "tx", {{"hex", Hex(bytes)}, {"text", Readable(bytes)}});
     if (cut) {
         e["cut"] = true;  // power went before the rest of it left
     }
     Emit(e);
-}
-
-void Device::Emit(const Json& event) const {
-    if (sink_) {
-        sink_(event);
-    }
 }
 
 }  // namespace kavrelsim

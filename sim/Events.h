@@ -14,11 +14,20 @@ using Millis = std::chrono::milliseconds;  // time since the simulator started
 using Json = nlohmann::ordered_json;
 using EventSink = std::function<void(const Json&)>;
 
-// {"t": ms, "event": name}; further fields are appended by the caller.
-inline Json MakeEvent(Millis t, std::string_view name) {
+// Hands the event to the sink, where there is one.
+inline void EmitTo(const EventSink& sink, const Json& event) {
+    if (sink) {
+        sink(event);
+    }
+}
+
+// {"t": ms, "event": name}, then the fields in the order given; the caller
+// may append more.
+inline Json MakeEvent(Millis t, std::string_view name, const Json& fields = Json::object()) {
     Json e;
     e["t"] = t.count();
     e["event"] = name;
+    e.update(fields);
     return e;
 }
 

@@ -111,7 +111,17 @@ private:
     std::uint64_t state_;
 };
 
-const char* UnplugAtName(UnplugAt at);
-const char* ListingOrderName(ListingOrder order);
+// The names the command line and the events give them, in the enums' order.
+inline constexpr const char* kUnplugAtNames[] = {
+    "never",           "connecting",      "connected",    "mid-modify",
+    "awaiting-loader", "loader-dialogue", "mid-transfer", "debug-log"};
+inline constexpr const char* kListingOrderNames[] = {"ascending", "descending", "shuffled"};
+
+inline const char* UnplugAtName(UnplugAt at) {
+    return kUnplugAtNames[static_cast<int>(at)];
+}
+inline const char* ListingOrderName(ListingOrder order) {
+    return kListingOrderNames[static_cast<int>(order)];
+}
 
 }  // namespace kavrelsim

@@ -123,20 +123,8 @@ std::optional<LineSettings> Pty::Settings() const {
     }
     LineSettings s;
     s.baud = t.c_ospeed;
-    switch (t.c_cflag & CSIZE) {
-        case CS5:
-            s.dataBits = 5;
-            break;
-        case CS6:
-            s.dataBits = 6;
-            break;
-        case CS7:
-            s.dataBits = 7;
-            break;
-        default:
-            s.dataBits = 8;
-            break;
-    }
+    const tcflag_t size = t.c_cflag & CSIZE;
+    s.dataBits = size == CS5 ? 5 : size == CS6 ? 6 : size == CS7 ? 7 : 8;
     if (t.c_cflag & PARENB) {
         bool odd = (t.c_cflag & PARODD) != 0;
         s.parity = (t.c_cflag & CMSPAR) ? (odd ? 'M' : 'S') : (odd ? 'O' : 'E');

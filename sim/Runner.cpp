@@ -149,9 +149,7 @@ void Runner::Unplug(Millis now) {
         portOpen_ = false;
         bench_.PortClosed(now);
     }
-    Json e = MakeEvent(now, "replugged");
-    e["pty"] = pty_.SlavePath();
-    bench_.Report(e);
+    bench_.Report(MakeEvent(now, "replugged", {{"pty", pty_.SlavePath()}}));
 }
 
 void Runner::ReadPowerCommands(Millis now) {

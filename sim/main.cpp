@@ -4,9 +4,11 @@
 #include <signal.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <string>
@@ -78,69 +80,27 @@ reads is not waited for. What cannot be written is told on stderr and in a
 
 The pty path is the first line on stdout. Events are JSON lines.)";
 
+// The bench takes most options as they are; the rest it is made from.
 struct Options {
+    BenchOptions bench;
     std::string link;
     int com = 0;
-    int bootMs = 1500;
-    int windowMs = 10000;
-    int devices = 0;
-    std::string imei = "860000000000001";
-    std::string password;
-    std::string lang = "en";
+    Language lang = Language::kEnglish;
     std::string params;
     std::string state;
     bool throttle = false;
     std::uint32_t atRateAlias = 0;
-    bool noEcho = false;
-    int replyDelayMs = 0;
-    bool silent = false;
-    std::vector<int> errorOn;
     std::string events;
-    std::string versionText = "KV-2.9.4 build 2022-11-09";
-    int loaderMs = 1000;
-    std::string start = "nak";
     std::string firmwareOut;
     std::string debugText;
-    int nakBlock = 0;
-    int cancelAtBlock = 0;
-    int dropAck = 0;
-    int garbleBlock = 0;
-    bool nakAll = false;
-    int babbleAfter = 0;
-    int doubleAck = 0;
-    int doubleAckDelayMs = 0;
-    bool eotNak = false;
-    std::string listingOrder = "ascending";
-    std::vector<int> listingGaps;
-    double strayLines = 0;
-    double repeatLines = 0;
-    double dropLines = 0;
     bool protocolWords = false;
-    int lineTrickleMs = 0;
-    bool lineBabble = false;
-    bool lineBabbleOk = false;
-    int endlessListingMs = 0;
-    double noise = 0;
-    double drop = 0;
-    std::string delayCommand;
-    int delayOneMs = 0;
-    int errorOnNthSet = 0;
     std::string unplugAt;
-    double faultRate = 0;
-    std::uint64_t seed = 1;
 };
+
+constexpr const char* kLanguageNames[] = {"en", "zh"};
 
 // "state" or "state:N" of --unplug-at.
 std::pair<UnplugAt, int> ParseUnplugAt(const std::string& text) {
-    static const std::pair<const char*, UnplugAt> kStates[] = {
-        {"connecting", UnplugAt::kConnecting},
-        {"connected", UnplugAt::kConnected},
-        {"mid-modify", UnplugAt::kMidModify},
-        {"awaiting-loader", UnplugAt::kAwaitingLoader},
-        {"loader-dialogue", UnplugAt::kLoaderDialogue},
-        {"mid-transfer", UnplugAt::kMidTransfer},
-        {"debug-log", UnplugAt::kDebugLog},
-    };
     auto colon = text.find(':');
     std::string name = text.substr(0, colon);
     int n = 1;
@@ -155,9 +115,10 @@ std::pair<UnplugAt, int> ParseUnplugAt(const std::string& text) {
             throw std::runtime_error("--unplug-at " + text + ": N must be a number");
         }
     }
-    for (const auto& [known, at] : kStates) {
-        if (name == known) {
-            return {at, n};
+    // Never is no place to unplug at.
+    for (std::size_t at = 1; at < std::size(kUnplugAtNames); ++at) {
+        if (name == kUnplugAtNames[at]) {
+            return {static_cast<UnplugAt>(at), n};
         }
     }
     throw std::runtime_error("--unplug-at " + text + ": unknown state");
@@ -226,11 +187,18 @@ CLI::Validator Quiet(CLI::Validator v) {
     return v;
 }
 
+// A delay in whole milliseconds.
+CLI::Option* AddMillis(CLI::App& app, const char* name, Millis& value, const char* what) {
+    return app
+        .add_option_function<int>(
+            name, [&value](int ms) { value = Millis(ms); }, what)
+        ->type_name("MS");
+}
+
 // A delay, its default shown.
-CLI::Option* AddMillis(CLI::App& app, const char* name, int& value, const char* what) {
-    return app.add_option(name, value, what)
-        ->type_name("MS")
-        ->capture_default_str()
+CLI::Option* AddDelay(CLI::App& app, const char* name, Millis& value, const char* what) {
+    return AddMillis(app, name, value, what)
+        ->default_str(std::to_string(value.count()))
         ->check(Quiet(CLI::NonNegativeNumber));
 }
 
@@ -244,20 +212,43 @@ void AddRate(CLI::App& app, const char* name, double& value, const char* what) {
     app.add_option(name, value, what)->type_name("RATE")->check(Quiet(CLI::Range(0.0, 1.0)));
 }
 
+// One of the names, taken as the enum value of its place among them.
+template <class Enum, std::size_t N>
+void AddNamed(CLI::App& app, const char* name, Enum& value, const char* const (&names)[N],
+              const char* what) {
+    const std::vector<std::string> known(std::begin(names), std::end(names));
+    std::string typeName;
+    for (const std::string& each : known) {
+        typeName += (typeName.empty() ? "" : "|") + each;
+    }
+    app.add_option_function<std::string>(
+           name,
+           [&value, known](const std::string& given) {
+               value =
+                   static_cast<Enum>(std::find(known.begin(), known.end(), given) - known.begin());
+           },
+           what)
+        ->type_name(typeName)
+        ->default_str(known[static_cast<std::size_t>(value)])
+        ->check(Quiet(CLI::IsMember(known)));
+}
+
 // Where the device is found, and the one or many devices on the bench.
 void AddDeviceOptions(CLI::App& app, Options& options) {
+    DeviceOptions& device = options.bench.device;
     app.add_option("--link", options.link, "Also reach the pty through this symbolic link")
         ->type_name("PATH");
     app.add_option("--com", options.com,
                    "Register as COM N: ${XDG_CONFIG_HOME:-$HOME/.config}/tirvel/ports/comN")
         ->type_name("N")
         ->check(Quiet(CLI::Range(1, serial::kMaxComNumber)));
-    AddMillis(app, "--boot-ms", options.bootMs, "Delay from the tool's open to power-on");
-    AddMillis(app, "--window-ms", options.windowMs, "Start-up window in which AT+TEST is answered");
-    app.add_option("--devices", options.devices, "A batch of N devices, one per open of the port")
+    AddDelay(app, "--boot-ms", options.bench.bootDelay, "Delay from the tool's open to power-on");
+    AddDelay(app, "--window-ms", device.window, "Start-up window in which AT+TEST is answered");
+    app.add_option("--devices", options.bench.devices,
+                   "A batch of N devices, one per open of the port")
         ->type_name("N")
         ->check(Quiet(CLI::Range(1, 100000)));
-    app.add_option("--imei", options.imei, "IMEI (15 digits) of the first device")
+    app.add_option("--imei", device.imei, "IMEI (15 digits) of the first device")
         ->type_name("IMEI")
         ->capture_default_str()
         ->check([](const std::string& s) {
@@ -265,13 +256,10 @@ void AddDeviceOptions(CLI::App& app, Options& options) {
                        ? std::string()
                        : std::string("an IMEI is 15 digits");
         });
-    app.add_option("--password", options.password, "Configuration password (default: none)")
+    app.add_option("--password", device.password, "Configuration password (default: none)")
         ->type_name("PW");
-    app.add_option("--lang", options.lang,
-                   "Item names of the built-in table (zh: GB18030 on the wire)")
-        ->type_name("en|zh")
-        ->capture_default_str()
-        ->check(Quiet(CLI::IsMember({"en", "zh"})));
+    AddNamed(app, "--lang", options.lang, kLanguageNames,
+             "Item names of the built-in table (zh: GB18030 on the wire)");
     app.add_option("--params", options.params,
                    "Item table from 'number,name,value' lines (sent as is; replaces --lang)")
         ->type_name("FILE")
@@ -283,6 +271,7 @@ void AddDeviceOptions(CLI::App& app, Options& options) {
 
 // How the AT interpreter hears and answers, and what it tells of it.
 void AddDialogueOptions(CLI::App& app, Options& options) {
+    Faults& faults = options.bench.faults;
     app.add_flag("--throttle", options.throttle, "Send at the line rate instead of memory speed");
     app.add_option("--at-rate-alias", options.atRateAlias,
                    "Take this rate on the tool's side as the AT rate 28800. Wine cannot set "
@@ -290,50 +279,51 @@ void AddDialogueOptions(CLI::App& app, Options& options) {
                    "build of the tool run under Wine")
         ->type_name("BAUD")
         ->check(Quiet(CLI::PositiveNumber));
-    app.add_flag("--no-echo", options.noEcho, "Do not echo commands");
-    AddMillis(app, "--reply-delay", options.replyDelayMs, "Delay before each answer");
-    app.add_flag("--silent", options.silent, "Never answer anything, not even with an echo");
-    app.add_option("--error-on", options.errorOn, "AT+SET of item N answers ERROR (repeatable)")
+    app.add_flag_callback(
+        "--no-echo", [&options] { options.bench.device.echo = false; }, "Do not echo commands");
+    AddDelay(app, "--reply-delay", faults.replyDelay, "Delay before each answer");
+    app.add_flag("--silent", faults.silent, "Never answer anything, not even with an echo");
+    app.add_option("--error-on", faults.errorOnSet, "AT+SET of item N answers ERROR (repeatable)")
         ->type_name("N")
         ->allow_extra_args(false)
         ->check(Quiet(CLI::Range(1, 999999)));
     app.add_option("--events", options.events, "Write JSON event lines to FILE, or '-' for stderr")
         ->type_name("FILE|-");
-    app.add_option("--version-text", options.versionText, "Firmware version for AT+DTU&VER?")
+    app.add_option("--version-text", options.bench.device.versionText,
+                   "Firmware version for AT+DTU&VER?")
         ->type_name("TEXT")
         ->capture_default_str();
 }
 
 // The boot loader, the application's debug output, and the transfer's faults.
 void AddLoaderOptions(CLI::App& app, Options& options) {
-    AddMillis(app, "--loader-ms", options.loaderMs, "Boot loader's break-in window after power-on");
-    app.add_option("--start", options.start,
-                   "Loader's start signal: NAK (checksum) or 'C' (CRC-16)")
-        ->type_name("nak|crc")
-        ->capture_default_str()
-        ->check(Quiet(CLI::IsMember({"nak", "crc"})));
+    Faults& faults = options.bench.faults;
+    LoaderOptions& loader = options.bench.device.loader;
+    AddDelay(app, "--loader-ms", loader.window, "Boot loader's break-in window after power-on");
+    AddNamed(app, "--start", loader.start, kStartSignalNames,
+             "Loader's start signal: NAK (checksum) or 'C' (CRC-16)");
     app.add_option("--firmware-out", options.firmwareOut, "Write each received firmware image here")
         ->type_name("FILE");
     app.add_option("--debug-text", options.debugText, "Debug output of the application (see below)")
         ->type_name("FILE")
         ->check(Quiet(CLI::ExistingFile));
-    AddOrdinal(app, "--nak-block", options.nakBlock, "NAK the good block N of a transfer once");
-    AddOrdinal(app, "--cancel-at-block", options.cancelAtBlock,
+    AddOrdinal(app, "--nak-block", faults.nakBlock, "NAK the good block N of a transfer once");
+    AddOrdinal(app, "--cancel-at-block", faults.cancelAtBlock,
                "Answer block N with CAN CAN: the loader gives up");
-    AddOrdinal(app, "--drop-ack", options.dropAck, "Store block N but send no ACK for it, once");
-    AddOrdinal(app, "--garble-block", options.garbleBlock,
+    AddOrdinal(app, "--drop-ack", faults.dropAck, "Store block N but send no ACK for it, once");
+    AddOrdinal(app, "--garble-block", faults.garbleBlock,
                "Block N arrives corrupted once (and is NAKed)");
-    app.add_flag("--nak-all", options.nakAll,
+    app.add_flag("--nak-all", faults.nakAll,
                  "NAK every block of a transfer: nothing is ever stored");
-    AddOrdinal(app, "--babble-after", options.babbleAfter,
+    AddOrdinal(app, "--babble-after", faults.babbleAfter,
                "After ACKing block N the receiver sends garbage for ever, never falling silent");
-    auto* doubleAck = AddOrdinal(app, "--double-ack", options.doubleAck,
+    auto* doubleAck = AddOrdinal(app, "--double-ack", faults.doubleAck,
                                  "Store the good block N of a transfer and ACK it twice, once");
-    AddMillis(app, "--double-ack-delay", options.doubleAckDelayMs,
-              "The second ACK of --double-ack leaves this long after the first, so that it "
-              "can cross the sender's next block")
+    AddDelay(app, "--double-ack-delay", faults.doubleAckDelay,
+             "The second ACK of --double-ack leaves this long after the first, so that it "
+             "can cross the sender's next block")
         ->needs(doubleAck);
-    app.add_flag("--eot-nak", options.eotNak,
+    app.add_flag("--eot-nak", faults.eotNak,
                  "Answer the first EOT of a transfer with NAK; only a second EOT gets the image "
                  "stored, ACKed and the device rebooted");
 }
@@ -341,66 +331,61 @@ void AddLoaderOptions(CLI::App& app, Options& options) {
 // Answers that come in the wrong form: out of order, with the protocol's own
 // words as values, or never ending; and a line that only sends junk.
 void AddAnswerFaults(CLI::App& app, Options& options) {
-    app.add_option("--listing-order", options.listingOrder,
-                   "Order of the item lines of the AT+GETDV=0 answer (OK stays last); shuffled "
-                   "follows --seed")
-        ->type_name("ascending|descending|shuffled")
-        ->capture_default_str()
-        ->check(Quiet(CLI::IsMember({"ascending", "descending", "shuffled"})));
+    Faults& faults = options.bench.faults;
+    AddNamed(app, "--listing-order", faults.listingOrder, kListingOrderNames,
+             "Order of the item lines of the AT+GETDV=0 answer (OK stays last); shuffled "
+             "follows --seed");
     app.add_flag("--protocol-words", options.protocolWords,
                  "Items 3, 12, 14 and 39 hold NEED PWD, OK, LINK OK and NO ERROR LOG, as values "
                  "and as factory values (AT+RESTORE brings them back); with --params the table "
                  "must have those items");
-    auto* trickle =
-        app.add_option("--line-trickle", options.lineTrickleMs,
-                       "A broken line: hears everything, answers nothing, and sends one junk byte "
-                       "every MS at the AT rate from power-on")
-            ->type_name("MS")
-            ->check(Quiet(CLI::Range(1, 3600000)));
-    app.add_flag("--line-babble", options.lineBabble,
+    auto* trickle = AddMillis(app, "--line-trickle", faults.lineTrickle,
+                              "A broken line: hears everything, answers nothing, and sends one "
+                              "junk byte every MS at the AT rate from power-on")
+                        ->check(Quiet(CLI::Range(1, 3600000)));
+    app.add_flag("--line-babble", faults.lineBabble,
                  "A broken line: hears everything, answers nothing, and sends junk as fast as the "
                  "AT rate carries it (2880 bytes a second) from power-on")
         ->excludes(trickle);
-    app.add_flag("--line-babble-ok", options.lineBabbleOk,
+    app.add_flag("--line-babble-ok", faults.lineBabbleOk,
                  "A broken line: hears everything, answers nothing, and sends \"\\r\\nOK\\r\\n\" "
                  "over and over as fast as the AT rate carries it from power-on")
         ->excludes(trickle)
         ->excludes("--line-babble");
-    app.add_option("--endless-listing", options.endlessListingMs,
-                   "AT+GETDV=0 never ends: instead of its OK another item line (numbers running "
-                   "round 1..60, values changing) comes every MS until the next command")
-        ->type_name("MS")
+    AddMillis(app, "--endless-listing", faults.endlessListing,
+              "AT+GETDV=0 never ends: instead of its OK another item line (numbers running "
+              "round 1..60, values changing) comes every MS until the next command")
         ->check(Quiet(CLI::Range(1, 3600000)));
 }
 
 // Bytes and lines spoiled, lost, added or late, and items or commands the
 // device leaves out or refuses.
 void AddLineFaults(CLI::App& app, Options& options) {
-    AddRate(app, "--noise", options.noise,
+    Faults& faults = options.bench.faults;
+    AddRate(app, "--noise", faults.noiseRate,
             "Each byte the device sends is spoiled with this probability (bit flipped or a stray "
             "byte put before it)");
-    AddRate(app, "--drop", options.drop,
+    AddRate(app, "--drop", faults.dropRate,
             "Each byte the device sends is lost with this probability");
-    AddRate(app, "--stray-lines", options.strayLines,
+    AddRate(app, "--stray-lines", faults.strayLines,
             "With this probability a line of the device's own (OK, ERROR or a status line) comes "
             "just before the echo of a command, and again just after its answer");
-    AddRate(app, "--repeat-lines", options.repeatLines,
+    AddRate(app, "--repeat-lines", faults.repeatLines,
             "Each line of an answer (not the echo) is sent twice with this probability");
-    AddRate(app, "--drop-lines", options.dropLines,
+    AddRate(app, "--drop-lines", faults.dropLines,
             "Each line of an answer (not the echo) is never sent with this probability");
-    app.add_option("--listing-gaps", options.listingGaps,
+    app.add_option("--listing-gaps", faults.listingGaps,
                    "The AT+GETDV=0 answer leaves out these items, which the device still has")
         ->type_name("N,M,...")
         ->delimiter(',');
-    app.add_option("--delay-command", options.delayCommand,
+    app.add_option("--delay-command", faults.delayCommand,
                    "Only answers to commands containing TEXT are late, by --delay-one")
         ->type_name("TEXT");
-    app.add_option("--delay-one", options.delayOneMs,
-                   "Extra delay of the answers --delay-command picks (beyond 600 ms a query, "
-                   "beyond 1100 ms an AT+SET is given up)")
-        ->type_name("MS")
+    AddMillis(app, "--delay-one", faults.delayOne,
+              "Extra delay of the answers --delay-command picks (beyond 600 ms a query, "
+              "beyond 1100 ms an AT+SET is given up)")
         ->check(Quiet(CLI::NonNegativeNumber));
-    AddOrdinal(app, "--error-on-set-number", options.errorOnNthSet,
+    AddOrdinal(app, "--error-on-set-number", faults.errorOnNthSet,
                "The Nth AT+SET after each power-on answers ERROR, whatever its item");
 }
 
@@ -415,14 +400,14 @@ void AddUnplugAndChanceOptions(CLI::App& app, Options& options) {
                    "loader-dialogue (the Enter at the banner), mid-transfer[:N] (block N stored, "
                    "not acknowledged), debug-log[:MS] (MS after the debug output starts)")
         ->type_name("STATE[:N]");
-    app.add_option("--fault-rate", options.faultRate,
+    app.add_option("--fault-rate", options.bench.faultRate,
                    "With --devices: each device independently gets, with this probability, one "
                    "fault (silent, late answers, ERROR on an AT+SET, noise, dropped bytes, "
                    "unplugged while connecting, connected or mid-Modify); a \"fault\" event "
                    "names its IMEI and the fault")
         ->type_name("P")
         ->check(Quiet(CLI::Range(0.0, 1.0)));
-    app.add_option("--seed", options.seed,
+    app.add_option("--seed", options.bench.faults.seed,
                    "Seed of every random choice: the same seed, the same run")
         ->type_name("N")
         ->capture_default_str();
@@ -439,50 +424,12 @@ void AddOptions(CLI::App& app, Options& options) {
     app.footer(kFooter);
 }
 
+// The bench with what the options name read, and the rest settled.
 BenchOptions MakeBenchOptions(const Options& o) {
-    BenchOptions b;
-    b.bootDelay = Millis(o.bootMs);
-    b.devices = o.devices;
-    b.device.imei = o.imei;
-    b.device.password = o.password;
-    b.device.versionText = o.versionText;
-    b.device.window = Millis(o.windowMs);
-    b.device.echo = !o.noEcho;
-    b.faults.replyDelay = Millis(o.replyDelayMs);
-    b.faults.silent = o.silent;
-    b.faults.errorOnSet.insert(o.errorOn.begin(), o.errorOn.end());
-    b.faults.nakBlock = o.nakBlock;
-    b.faults.cancelAtBlock = o.cancelAtBlock;
-    b.faults.dropAck = o.dropAck;
-    b.faults.garbleBlock = o.garbleBlock;
-    b.faults.nakAll = o.nakAll;
-    b.faults.babbleAfter = o.babbleAfter;
-    b.faults.doubleAck = o.doubleAck;
-    b.faults.doubleAckDelay = Millis(o.doubleAckDelayMs);
-    b.faults.eotNak = o.eotNak;
-    b.faults.listingOrder = o.listingOrder == "descending" ? ListingOrder::kDescending
-                            : o.listingOrder == "shuffled" ? ListingOrder::kShuffled
-                                                           : ListingOrder::kAscending;
-    b.faults.lineTrickle = Millis(o.lineTrickleMs);
-    b.faults.lineBabble = o.lineBabble;
-    b.faults.lineBabbleOk = o.lineBabbleOk;
-    b.faults.endlessListing = Millis(o.endlessListingMs);
-    b.faults.listingGaps.insert(o.listingGaps.begin(), o.listingGaps.end());
-    b.faults.strayLines = o.strayLines;
-    b.faults.repeatLines = o.repeatLines;
-    b.faults.dropLines = o.dropLines;
-    b.faults.noiseRate = o.noise;
-    b.faults.dropRate = o.drop;
-    b.faults.delayCommand = o.delayCommand;
-    b.faults.delayOne = Millis(o.delayOneMs);
-    b.faults.errorOnNthSet = o.errorOnNthSet;
-    b.faults.seed = o.seed;
+    BenchOptions b = o.bench;
     if (!o.unplugAt.empty()) {
         std::tie(b.faults.unplugAt, b.faults.unplugN) = ParseUnplugAt(o.unplugAt);
     }
-    b.faultRate = o.faultRate;
-    b.device.loader.window = Millis(o.loaderMs);
-    b.device.loader.start = o.start == "crc" ? StartSignal::kCrc : StartSignal::kNak;
     if (!o.debugText.empty()) {
         try {
             b.device.debug = ParseDebugScript(ReadTextFile(o.debugText));
@@ -490,9 +437,8 @@ BenchOptions MakeBenchOptions(const Options& o) {
             throw std::runtime_error(o.debugText + ": " + e.what());
         }
     }
-    b.factory = o.params.empty()
-                    ? DefaultTable(o.lang == "zh" ? Language::kChinese : Language::kEnglish)
-                    : TableFromParamText(ReadTextFile(o.params));
+    b.factory =
+        o.params.empty() ? DefaultTable(o.lang) : TableFromParamText(ReadTextFile(o.params));
     if (o.protocolWords) {
         PutProtocolWords(b.factory);
     }
@@ -519,11 +465,8 @@ int Serve(const Options& o) {
         std::string error;
         if (!WriteOutputFile(path, bytes, &error)) {
             std::fprintf(stderr, "kavrel-sim: %s\n", error.c_str());
-            Json e = MakeEvent(std::chrono::duration_cast<Millis>(Runner::Clock::now() - start),
-                               "file-error");
-            e["option"] = option;
-            e["error"] = error;
-            events.Write(e);
+            events.Write(MakeEvent(std::chrono::duration_cast<Millis>(Runner::Clock::now() - start),
+                                   "file-error", {{"option", option}, {"error", error}}));
         }
     };
     if (!o.state.empty()) {
@@ -575,10 +518,7 @@ int Serve(const Options& o) {
     if (o.protocolWords) {
         Json words = MakeEvent(Millis(ready["t"].get<Millis::rep>()), "protocol-words");
         for (const auto& word : kProtocolWords) {
-            Json item;
-            item["item"] = word.item;
-            item["value"] = word.value;
-            words["items"].push_back(item);
+            words["items"].push_back({{"item", word.item}, {"value", word.value}});
         }
         events.Write(words);
     }
