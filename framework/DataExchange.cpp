@@ -7,7 +7,6 @@ namespace fw {
 void CDataExchange::Fail(int controlId) {
     if (!failed_) {
         failed_ = true;
-        failedControl_ = controlId;
         m_pDlgWnd->FocusDlgItem(controlId);
     }
 }

@@ -362,9 +362,10 @@ const CQtWindowSite::ControlEntry* CQtWindowSite::Find(int id) const {
     return it != controls_.end() ? &it->second : nullptr;
 }
 
-CQtWindowSite::ControlEntry* CQtWindowSite::Find(int id) {
-    auto it = controls_.find(id);
-    return it != controls_.end() ? &it->second : nullptr;
+template <class Widget>
+Widget* CQtWindowSite::WidgetOf(int id, ControlKind kind) const {
+    const ControlEntry* c = Find(id);
+    return c != nullptr && c->kind == kind ? static_cast<Widget*>(c->widget) : nullptr;
 }
 
 void CQtWindowSite::WhileBusy(const std::function<void()>& handle) {
@@ -414,7 +415,7 @@ void CQtWindowSite::FocusControl(int id) {
 }
 
 void CQtWindowSite::SetControlText(int id, const std::string& utf8) {
-    ControlEntry* c = Find(id);
+    const ControlEntry* c = Find(id);
     if (c == nullptr) {
         return;
     }
@@ -477,9 +478,7 @@ std::string CQtWindowSite::GetControlText(int id) const {
 }
 
 void CQtWindowSite::SetControlCheck(int id, int state) {
-    const ControlEntry* c = Find(id);
-    if (c != nullptr && c->kind == ControlKind::RadioButton) {
-        auto* radio = static_cast<QRadioButton*>(c->widget);
+    if (auto* radio = WidgetOf<QRadioButton>(id, ControlKind::RadioButton)) {
         // An exclusive group keeps its checked button checked; unchecking it
         // takes the group's rule off for a moment.
         QButtonGroup* group = radio->group();
@@ -488,10 +487,10 @@ void CQtWindowSite::SetControlCheck(int id, int state) {
         group->setExclusive(true);
         return;
     }
-    if (c == nullptr || c->kind != ControlKind::CheckBox) {
+    auto* check = WidgetOf<QCheckBox>(id, ControlKind::CheckBox);
+    if (check == nullptr) {
         return;
     }
-    auto* check = static_cast<QCheckBox*>(c->widget);
     if (state == 2) {
         check->setTristate(true);
         check->setCheckState(Qt::PartiallyChecked);
@@ -501,14 +500,14 @@ void CQtWindowSite::SetControlCheck(int id, int state) {
 }
 
 int CQtWindowSite::GetControlCheck(int id) const {
-    const ControlEntry* c = Find(id);
-    if (c != nullptr && c->kind == ControlKind::RadioButton) {
-        return static_cast<QRadioButton*>(c->widget)->isChecked() ? 1 : 0;
+    if (const auto* radio = WidgetOf<QRadioButton>(id, ControlKind::RadioButton)) {
+        return radio->isChecked() ? 1 : 0;
     }
-    if (c == nullptr || c->kind != ControlKind::CheckBox) {
+    const auto* check = WidgetOf<QCheckBox>(id, ControlKind::CheckBox);
+    if (check == nullptr) {
         return 0;
     }
-    switch (static_cast<QCheckBox*>(c->widget)->checkState()) {
+    switch (check->checkState()) {
         case Qt::Checked:
             return 1;
         case Qt::PartiallyChecked:
@@ -519,7 +518,7 @@ int CQtWindowSite::GetControlCheck(int id) const {
 }
 
 void CQtWindowSite::AppendControlText(int id, const std::string& utf8) {
-    ControlEntry* c = Find(id);
+    const ControlEntry* c = Find(id);
     if (c == nullptr) {
         return;
     }
@@ -546,11 +545,10 @@ void CQtWindowSite::AppendControlText(int id, const std::string& utf8) {
 }
 
 void CQtWindowSite::SetRichEditLook(int id, const RichEditLook& look) {
-    const ControlEntry* c = Find(id);
-    if (c == nullptr || c->kind != ControlKind::RichEdit) {
+    auto* edit = WidgetOf<QTextEdit>(id, ControlKind::RichEdit);
+    if (edit == nullptr) {
         return;
     }
-    auto* edit = static_cast<QTextEdit*>(c->widget);
     ApplyReadOnly(edit, look.readOnly);
     QPalette palette = edit->palette();
     palette.setColor(QPalette::Base, QColor::fromRgb(static_cast<QRgb>(look.backgroundRgb)));
@@ -565,11 +563,10 @@ void CQtWindowSite::SetRichEditLook(int id, const RichEditLook& look) {
 }
 
 void CQtWindowSite::SetControlItems(int id, const std::vector<std::string>& utf8Items) {
-    const ControlEntry* c = Find(id);
-    if (c == nullptr || c->kind != ControlKind::ComboBox) {
+    auto* combo = WidgetOf<QComboBox>(id, ControlKind::ComboBox);
+    if (combo == nullptr) {
         return;
     }
-    auto* combo = static_cast<QComboBox*>(c->widget);
     const QString text = combo->currentText();
     QStringList items;
     for (const auto& item : utf8Items) {
@@ -583,11 +580,10 @@ void CQtWindowSite::SetControlItems(int id, const std::vector<std::string>& utf8
 }
 
 void CQtWindowSite::SetTextLook(int id, const TextLook& look) {
-    const ControlEntry* c = Find(id);
-    if (c == nullptr || c->kind != ControlKind::Static) {
+    auto* label = WidgetOf<QLabel>(id, ControlKind::Static);
+    if (label == nullptr) {
         return;
     }
-    auto* label = static_cast<QLabel*>(c->widget);
     QFont font = container_->font();
     font.setPointSizeF(look.heightTwips / 20.0);
     font.setBold(look.bold);
@@ -606,18 +602,15 @@ void CQtWindowSite::SetControlSizePixels(int id, int width, int height) {
 }
 
 void CQtWindowSite::SetProgressRange(int id, int low, int high) {
-    const ControlEntry* c = Find(id);
-    if (c != nullptr && c->kind == ControlKind::ProgressBar) {
-        static_cast<QProgressBar*>(c->widget)->setRange(low, high);
+    if (auto* bar = WidgetOf<QProgressBar>(id, ControlKind::ProgressBar)) {
+        bar->setRange(low, high);
     }
 }
 
 void CQtWindowSite::SetProgressPos(int id, int pos) {
-    const ControlEntry* c = Find(id);
-    if (c != nullptr && c->kind == ControlKind::ProgressBar) {
+    if (auto* bar = WidgetOf<QProgressBar>(id, ControlKind::ProgressBar)) {
         // QProgressBar ignores a value outside its range and would keep the
         // last one; past the end means full.
-        auto* bar = static_cast<QProgressBar*>(c->widget);
         bar->setValue(std::clamp(pos, bar->minimum(), bar->maximum()));
     }
 }
