@@ -12,7 +12,7 @@
 
 #include "app/core/DesktopFrame.h"
 #include "app/qt/LargeToolBar.h"
-#include "app/qt/LockKeys.h"
+#include "app/core/LockKeys.h"
 #include "framework/Language.h"
 
 class CTirvel2View;
