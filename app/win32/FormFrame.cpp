@@ -40,7 +40,10 @@ CFormFrame::~CFormFrame() {
 }
 
 bool CFormFrame::Create(const wchar_t* className, HCURSOR cursor, HBRUSH background,
-                        const std::wstring& caption, SIZE size) {
+                        const std::wstring& caption, SIZE size, fw::CFormView& view,
+                        fw::Language language) {
+    form_ = &view;
+    language_ = language;
     RegisterFrameClass(className, cursor, background);
     const HWND created = CreateWindowExW(
         0, className, caption.c_str(), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT,
@@ -52,9 +55,33 @@ bool CFormFrame::Create(const wchar_t* className, HCURSOR cursor, HBRUSH backgro
     return true;
 }
 
-bool CFormFrame::CreateForm(fw::CFormView& view, fw::Language language) {
-    formView_ = std::make_unique<fw::win32::CWin32FormView>(view, language, hwnd_, kViewId);
-    return formView_->IsCreated();
+LRESULT CFormFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_CREATE:
+            formView_ =
+                std::make_unique<fw::win32::CWin32FormView>(*form_, language_, hwnd_, kViewId);
+            return formView_->IsCreated() ? 0 : -1;
+        case WM_SIZE:
+            Layout();
+            return 0;
+        case WM_SETFOCUS:
+            if (formView_ != nullptr) {
+                SetFocus(formView_->Hwnd());
+            }
+            return 0;
+        case WM_CLOSE:
+            if (MayClose()) {
+                DestroyWindow(hwnd_);
+            }
+            return 0;
+        case WM_DESTROY:
+            if (quitOnDestroy_) {
+                PostQuitMessage(0);
+            }
+            return 0;
+        default:
+            return DefWindowProcW(hwnd_, message, wParam, lParam);
+    }
 }
 
 void CFormFrame::DestroyFrame() {
@@ -89,6 +116,7 @@ void CFormFrame::PlaceOnScreen(SIZE chrome, SIZE minimum) {
     SetWindowPos(hwnd_, nullptr, available.left + (screenWidth - width) / 2,
                  available.top + (screenHeight - height) / 2, width, height,
                  SWP_NOZORDER | SWP_NOACTIVATE);
+    Layout();
 }
 
 bool CFormFrame::PreTranslateMessage(MSG* message) {
@@ -100,12 +128,6 @@ bool CFormFrame::PreTranslateMessage(MSG* message) {
         return true;
     }
     return formView_ != nullptr && formView_->TranslateDialogMessage(message);
-}
-
-void CFormFrame::EndProgramIfAsked() {
-    if (quitOnDestroy_) {
-        PostQuitMessage(0);
-    }
 }
 
 int RunMessageLoop(CFormFrame& frame, const std::function<void()>& onIdle) {

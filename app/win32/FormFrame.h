@@ -46,23 +46,28 @@ protected:
     CFormFrame() = default;
     virtual ~CFormFrame();
 
-    // Registers the class once and makes the window (hidden, sized as given);
-    // its WM_CREATE makes the form with CreateForm. False, and no window,
-    // when either could not be made.
+    // Registers the class once and makes the window (hidden, sized as given)
+    // with the view's form in the language given. False, and no window, when
+    // either could not be made.
     bool Create(const wchar_t* className, HCURSOR cursor, HBRUSH background,
-                const std::wstring& caption, SIZE size);
-    bool CreateForm(fw::CFormView& view, fw::Language language);
+                const std::wstring& caption, SIZE size, fw::CFormView& view, fw::Language language);
     // The window, then the form's window, before the view they show goes: in
     // the frame's own destructor, while its OnMessage still answers.
     void DestroyFrame();
     // Room for the form and the frame's own parts around it (at least the
     // minimum), no more than the screen's work area; centred, as a window
-    // without a reference window is.
+    // without a reference window is; then laid out.
     void PlaceOnScreen(SIZE chrome, SIZE minimum);
-    // At WM_DESTROY.
-    void EndProgramIfAsked();
 
-    virtual LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) = 0;
+    // What every frame does: the form made at WM_CREATE, laid out at WM_SIZE
+    // and given the focus; WM_CLOSE destroys the window when the frame may
+    // close, and the program may end with it. A frame answers its own
+    // messages first and hands the rest on to this.
+    virtual LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    // Places the form (and the frame's own parts) in the client area.
+    virtual void Layout() = 0;
+    // Asked at WM_CLOSE.
+    virtual bool MayClose() = 0;
 
     HWND hwnd_ = nullptr;
     std::unique_ptr<fw::win32::CWin32FormView> formView_;
@@ -72,6 +77,8 @@ private:
     template <typename Object>
     friend LRESULT CALLBACK fw::win32::WindowObjectProcedure(HWND hwnd, UINT message, WPARAM wParam,
                                                              LPARAM lParam);
+    fw::CFormView* form_ = nullptr;
+    fw::Language language_ = fw::Language::English;
     bool quitOnDestroy_ = false;
 };
 

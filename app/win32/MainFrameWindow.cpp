@@ -65,13 +65,13 @@ PrintOutcome PrintPage(HWND owner) {
 }  // namespace
 
 CMainFrameWindow::CMainFrameWindow(CTirvel2Doc& document, fw::Language language)
-    : CDesktopFrame(document), language_(language), view_(std::make_unique<CTirvel2View>()) {
+    : CDesktopFrame(document), view_(std::make_unique<CTirvel2View>()) {
     // The resources hold no cursor 128, so the class has none; the frame sets
     // the arrow itself where its own client area shows. No menu, and the plain
     // title: the document never adds its name.
     if (!Create(kClassName, LoadCursorW(ResourceModule(), MAKEINTRESOURCEW(res::IDR_MAINFRAME)),
                 reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(4)), FrameTitle(),
-                {kMinimumWidth, kMinimumHeight})) {
+                {kMinimumWidth, kMinimumHeight}, *view_, language)) {
         return;
     }
     StartDocument(*view_);
@@ -92,10 +92,7 @@ CMainFrameWindow::~CMainFrameWindow() {
 LRESULT CMainFrameWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_CREATE:
-            return OnCreate();
-        case WM_SIZE:
-            RecalcLayout();
-            return 0;
+            return CFormFrame::OnMessage(message, wParam, lParam) == 0 ? OnCreate() : -1;
         case WM_GETMINMAXINFO: {
             auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
             info->ptMinTrackSize.x = kMinimumWidth;
@@ -141,25 +138,22 @@ LRESULT CMainFrameWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) 
                 return 0;  // the idle processing after it does the work
             }
             break;
-        case WM_CLOSE:
-            // The device hears AT+QUIT (or the probe ends) before the window goes.
-            OnClose();
-            DestroyWindow(hwnd_);
-            return 0;
         case WM_DESTROY:
             KillTimer(hwnd_, kRefreshTimer);
-            EndProgramIfAsked();
-            return 0;
+            break;
         default:
             break;
     }
-    return DefWindowProcW(hwnd_, message, wParam, lParam);
+    return CFormFrame::OnMessage(message, wParam, lParam);
+}
+
+bool CMainFrameWindow::MayClose() {
+    // The device hears AT+QUIT (or the probe ends) before the window goes.
+    OnClose();
+    return true;
 }
 
 int CMainFrameWindow::OnCreate() {
-    if (!CreateForm(*view_, language_)) {
-        return -1;
-    }
     if (!toolBar_.CreateEx(hwnd_) || !toolBar_.LoadToolBar(res::IDR_MAINFRAME)) {
         return -1;
     }
@@ -204,7 +198,7 @@ bool CMainFrameWindow::CreateStatusBar() {
     }
     SelectObject(dc, old);
     ReleaseDC(statusBar_, dc);
-    RecalcLayout();
+    Layout();
     SetMessageText(Text(res::IDS_IDLE_MESSAGE));
     return true;
 }
@@ -229,7 +223,7 @@ void CMainFrameWindow::CreateAccelerators() {
     }
 }
 
-void CMainFrameWindow::RecalcLayout() {
+void CMainFrameWindow::Layout() {
     if (hwnd_ == nullptr) {
         return;
     }
@@ -272,7 +266,6 @@ void CMainFrameWindow::PlaceOnScreen() {
     CFormFrame::PlaceOnScreen({GetSystemMetrics(SM_CXVSCROLL) + 2 * GetSystemMetrics(SM_CXEDGE),
                                chromeHeight + 2 * GetSystemMetrics(SM_CYEDGE)},
                               {kMinimumWidth, kMinimumHeight});
-    RecalcLayout();
 }
 
 LRESULT CMainFrameWindow::OnNotify(const NMHDR& header, LPARAM lParam) {

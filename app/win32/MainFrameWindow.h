@@ -48,15 +48,16 @@ protected:
 
 private:
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void Layout() override;
+    bool MayClose() override;
+    // The frame's own parts, once the form is made.
     int OnCreate();
     LRESULT OnNotify(const NMHDR& header, LPARAM lParam);
     bool CreateStatusBar();
     void CreateAccelerators();
-    void RecalcLayout();
     void PlaceOnScreen();
     void SetMessageText(const std::wstring& text);
 
-    fw::Language language_;
     std::unique_ptr<CTirvel2View> view_;
     CLargeToolBar toolBar_;
     HWND statusBar_ = nullptr;

@@ -21,11 +21,10 @@ public:
     CStationView& View() const { return *view_; }
 
 private:
-    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
-    void Layout();
+    void Layout() override;
+    bool MayClose() override;
 
     IStationJobStore& store_;
-    fw::Language language_;
     std::unique_ptr<CStationView> view_;
 };
 
