@@ -23,6 +23,9 @@ public:
     bool OpenDocument(const std::string& path) override;
 
 private:
+    // The top-level window a system window is shown in, else the owner.
+    HWND OwnerOf(const CWnd* window) const;
+
     HWND owner_;
 };
 
