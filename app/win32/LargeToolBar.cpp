@@ -11,19 +11,8 @@
 namespace app::win32 {
 namespace {
 
-// Which of our three lists a toolbar message installs; -1 for any other message.
-int ListSlot(UINT message) {
-    switch (message) {
-        case TB_SETIMAGELIST:
-            return 0;
-        case TB_SETHOTIMAGELIST:
-            return 1;
-        case TB_SETDISABLEDIMAGELIST:
-            return 2;
-        default:
-            return -1;
-    }
-}
+// The messages that install our three lists, in their order.
+constexpr UINT kListMessages[] = {TB_SETIMAGELIST, TB_SETHOTIMAGELIST, TB_SETDISABLEDIMAGELIST};
 
 }  // namespace
 
@@ -113,8 +102,8 @@ bool CLargeToolBar::SetImageLists(int imageWidth, UINT normalId, UINT hotId, UIN
 }
 
 bool CLargeToolBar::LoadImageList(UINT message, UINT bitmapId, int imageWidth) {
-    const int slot = ListSlot(message);
-    if (hwnd_ == nullptr || slot < 0 || imageWidth <= 0) {
+    const UINT* slot = std::find(std::begin(kListMessages), std::end(kListMessages), message);
+    if (hwnd_ == nullptr || slot == std::end(kListMessages) || imageWidth <= 0) {
         return false;
     }
     auto* bitmap =
@@ -150,29 +139,14 @@ bool CLargeToolBar::LoadImageList(UINT message, UINT bitmapId, int imageWidth) {
     DeleteObject(bitmap);
 
     SendMessageW(hwnd_, message, 0, reinterpret_cast<LPARAM>(list));
-    HIMAGELIST previous = lists_[slot];
-    lists_[slot] = list;
+    HIMAGELIST& installed = lists_[slot - std::begin(kListMessages)];
+    HIMAGELIST previous = installed;
+    installed = list;
     if (previous != nullptr) {
         ImageList_Destroy(previous);
     }
     InvalidateRect(hwnd_, nullptr, TRUE);
     return true;
-}
-
-bool CLargeToolBar::SetButtonText(int index, const std::wstring& text) {
-    TBBUTTON button{};
-    if (!SendMessageW(hwnd_, TB_GETBUTTON, static_cast<WPARAM>(index),
-                      reinterpret_cast<LPARAM>(&button)) ||
-        (button.fsStyle & BTNS_SEP) != 0) {
-        return false;
-    }
-    std::wstring copy = text;
-    TBBUTTONINFOW info{};
-    info.cbSize = sizeof info;
-    info.dwMask = TBIF_TEXT;
-    info.pszText = copy.data();
-    return SendMessageW(hwnd_, TB_SETBUTTONINFOW, static_cast<WPARAM>(button.idCommand),
-                        reinterpret_cast<LPARAM>(&info)) != 0;
 }
 
 void CLargeToolBar::SetButtonTexts() {
@@ -181,12 +155,16 @@ void CLargeToolBar::SetButtonTexts() {
         return;
     }
     FitCaptionFont();
-    int index = 0;
     for (const res::ToolbarItem& item : resource->items) {
-        if (item.command != res::ID_SEPARATOR) {
-            SetButtonText(index, fw::win32::Widen(fw::LoadString(item.textId)));
+        if (item.command == res::ID_SEPARATOR) {
+            continue;
         }
-        ++index;
+        std::wstring text = fw::win32::Widen(fw::LoadString(item.textId));
+        TBBUTTONINFOW info{};
+        info.cbSize = sizeof info;
+        info.dwMask = TBIF_TEXT;
+        info.pszText = text.data();
+        SendMessageW(hwnd_, TB_SETBUTTONINFOW, item.command, reinterpret_cast<LPARAM>(&info));
     }
 }
 

@@ -38,7 +38,6 @@ public:
     // `message` (TB_SETIMAGELIST, TB_SETHOTIMAGELIST, TB_SETDISABLEDIMAGELIST).
     bool LoadImageList(UINT message, UINT bitmapId, int imageWidth);
 
-    bool SetButtonText(int index, const std::wstring& text);
     // Every button's caption from its button text string, in a font small
     // enough for the widest caption to fit the button.
     void SetButtonTexts();

@@ -227,28 +227,18 @@ void CWin32WindowSite::SetControlText(int id, const std::string& utf8) {
         case ControlKind::RichEdit:
             SetRichEditText(control, id, utf8);
             break;
-        case ControlKind::Edit: {
-            settingText_ = true;
-            SetWindowTextW(control, Widen(utf8).c_str());
-            settingText_ = false;
-            // A new text is shown from its start.
-            SendMessageW(control, EM_SETSEL, 0, 0);
+        case ControlKind::ProgressBar:
+        case ControlKind::Icon:
             break;
-        }
-        case ControlKind::ComboBox:
+        default:
             // Text the system sets is no typing.
             settingText_ = true;
             SetWindowTextW(control, Widen(utf8).c_str());
             settingText_ = false;
-            break;
-        case ControlKind::Static:
-        case ControlKind::PushButton:
-        case ControlKind::CheckBox:
-        case ControlKind::RadioButton:
-            SetWindowTextW(control, Widen(utf8).c_str());
-            break;
-        case ControlKind::ProgressBar:
-        case ControlKind::Icon:
+            if (c->kind == ControlKind::Edit) {
+                // A new text is shown from its start.
+                SendMessageW(control, EM_SETSEL, 0, 0);
+            }
             break;
     }
 }
@@ -270,18 +260,12 @@ std::string CWin32WindowSite::GetControlText(int id) const {
     switch (c->kind) {
         case ControlKind::RichEdit:
             return Narrow(RichEditText(control));
-        case ControlKind::Static:
-        case ControlKind::Edit:
-        case ControlKind::PushButton:
-        case ControlKind::CheckBox:
-        case ControlKind::RadioButton:
-        case ControlKind::ComboBox:
-            return Narrow(WindowText(control));
         case ControlKind::ProgressBar:
         case ControlKind::Icon:
-            break;
+            return {};
+        default:
+            return Narrow(WindowText(control));
     }
-    return {};
 }
 
 void CWin32WindowSite::SetControlCheck(int id, int state) {
