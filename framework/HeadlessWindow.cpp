@@ -1,26 +1,12 @@
 #include "framework/HeadlessWindow.h"
 
-#include <stdexcept>
-
-#include "res/Dialogs.h"
+#include "framework/ModalRun.h"
 
 namespace fw {
 
-namespace {
-
-const DialogTemplate& TemplateOf(UINT templateId, Language language) {
-    const DialogTemplate* t = res::FindDialogTemplate(templateId, language);
-    if (t == nullptr) {
-        throw std::invalid_argument("no dialog template " + std::to_string(templateId));
-    }
-    return *t;
-}
-
-}  // namespace
-
 CHeadlessWindow::CHeadlessWindow(CMessageLoop& loop, CWnd& window, UINT templateId,
                                  Language language)
-    : CHeadlessWindow(loop, window, TemplateOf(templateId, language)) {}
+    : CHeadlessWindow(loop, window, RequireTemplate(templateId, language)) {}
 
 CHeadlessWindow::CHeadlessWindow(CMessageLoop& loop, CWnd& window, DialogTemplate dialogTemplate)
     : CWindowSiteCore(window), loop_(loop), template_(std::move(dialogTemplate)) {

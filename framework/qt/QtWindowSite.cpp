@@ -105,7 +105,6 @@ public:
 
 QWidget* CreateControl(const ControlTemplate& c, QWidget* parent) {
     const QString caption = FromUtf8(c.caption);
-    const auto focusPolicy = (c.style & kTabStop) != 0 ? Qt::StrongFocus : Qt::ClickFocus;
     switch (c.kind) {
         case ControlKind::Static: {
             auto* label = new QLabel(parent);
@@ -130,23 +129,19 @@ QWidget* CreateControl(const ControlTemplate& c, QWidget* parent) {
                 edit->setValidator(
                     new QRegularExpressionValidator(QRegularExpression("[0-9]*"), edit));
             }
-            edit->setFocusPolicy(focusPolicy);
             return edit;
         }
         case ControlKind::PushButton: {
             auto* button = new QPushButton(caption, parent);
             button->setDefault((c.style & kDefaultButton) != 0);
-            button->setFocusPolicy(focusPolicy);
             return button;
         }
         case ControlKind::CheckBox: {
             auto* check = new QCheckBox(caption, parent);
-            check->setFocusPolicy(focusPolicy);
             return check;
         }
         case ControlKind::RadioButton: {
             auto* radio = new QRadioButton(caption, parent);
-            radio->setFocusPolicy(focusPolicy);
             return radio;
         }
         case ControlKind::ComboBox: {
@@ -155,7 +150,6 @@ QWidget* CreateControl(const ControlTemplate& c, QWidget* parent) {
             // Enter in the edit part adds nothing to the list, as on Windows.
             combo->setInsertPolicy(QComboBox::NoInsert);
             combo->setEditText(caption);
-            combo->setFocusPolicy(focusPolicy);
             return combo;
         }
         case ControlKind::RichEdit: {
@@ -172,7 +166,6 @@ QWidget* CreateControl(const ControlTemplate& c, QWidget* parent) {
             if ((c.style & kBorder) == 0) {
                 edit->setFrameShape(QFrame::NoFrame);
             }
-            edit->setFocusPolicy(focusPolicy);
             if (!caption.isEmpty()) {
                 edit->setPlainText(caption);
             }
@@ -223,12 +216,10 @@ QMessageBox::StandardButtons ButtonsOf(UINT type) {
     }
 }
 
-class WaitCursor {
+class WaitCursor : NonCopyable {
 public:
     WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
     ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
 };
 
 }  // namespace
@@ -284,21 +275,25 @@ CQtWindowSite::CQtWindowSite(QWidget* container, CWnd& window, const DialogTempl
     : CWindowSiteCore(window), container_(container) {
     const QFont font = TemplateFont(dialogTemplate.fontFace, dialogTemplate.fontPoints);
     container_->setFont(font);
-    units_ = BaseUnitsOf(font);
-    size_ = DialogUnitsToPixels({0, 0, dialogTemplate.width, dialogTemplate.height}, units_).size();
+    const DialogBaseUnits units = BaseUnitsOf(font);
+    size_ = DialogUnitsToPixels({0, 0, dialogTemplate.width, dialogTemplate.height}, units).size();
     container_->setFixedSize(size_);
 
     // Created in template order, which makes it the tab order too.
     QButtonGroup* radioGroup = nullptr;
     for (const auto& c : dialogTemplate.controls) {
         QWidget* widget = CreateControl(c, container_);
-        QRect geometry = DialogUnitsToPixels(c.rect, units_);
+        QRect geometry = DialogUnitsToPixels(c.rect, units);
         if (c.kind == ControlKind::ComboBox) {
             // The template's height is the dropped-down list's, as Windows
             // reads it; the box itself is as high as its font makes it.
             geometry.setHeight(widget->sizeHint().height());
         }
         widget->setGeometry(geometry);
+        // Whatever takes the focus takes it by Tab only with a tab stop.
+        if (widget->focusPolicy() != Qt::NoFocus) {
+            widget->setFocusPolicy((c.style & kTabStop) != 0 ? Qt::StrongFocus : Qt::ClickFocus);
+        }
         widget->setProperty(kControlIdProperty, c.id);
         widget->installEventFilter(this);
         widget->setEnabled((c.style & kDisabled) == 0);

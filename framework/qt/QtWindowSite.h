@@ -60,7 +60,6 @@ public:
 
     QWidget* Container() const { return container_; }
     QWidget* Control(int id) const;
-    DialogBaseUnits BaseUnits() const { return units_; }
     QSize SizePixels() const { return size_; }
 
     FW_WINDOW_SITE_CONTROLS(, override)
@@ -86,7 +85,6 @@ private:
     Widget* WidgetOf(int id, ControlKind kind) const;
 
     QWidget* container_;
-    DialogBaseUnits units_;
     QSize size_;
     std::map<int, ControlEntry> controls_;
     std::map<UINT, QTimer*> timers_;

@@ -31,12 +31,10 @@ std::wstring RichEditText(HWND edit) {
     return text;
 }
 
-class WaitCursor {
+class WaitCursor : NonCopyable {
 public:
     WaitCursor() : previous_(SetCursor(LoadCursorW(nullptr, IDC_WAIT))) {}
     ~WaitCursor() { SetCursor(previous_ != nullptr ? previous_ : LoadCursorW(nullptr, IDC_ARROW)); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
 
 private:
     HCURSOR previous_;
