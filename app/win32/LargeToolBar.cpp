@@ -154,21 +154,23 @@ void CLargeToolBar::SetButtonTexts() {
     if (resource == nullptr) {
         return;
     }
-    FitCaptionFont();
+    std::vector<std::pair<UINT, std::wstring>> captions;
     for (const res::ToolbarItem& item : resource->items) {
-        if (item.command == res::ID_SEPARATOR) {
-            continue;
+        if (item.command != res::ID_SEPARATOR) {
+            captions.emplace_back(item.command, fw::win32::Widen(fw::LoadString(item.textId)));
         }
-        std::wstring text = fw::win32::Widen(fw::LoadString(item.textId));
+    }
+    FitCaptionFont(captions);
+    for (auto& [command, text] : captions) {
         TBBUTTONINFOW info{};
         info.cbSize = sizeof info;
         info.dwMask = TBIF_TEXT;
         info.pszText = text.data();
-        SendMessageW(hwnd_, TB_SETBUTTONINFOW, item.command, reinterpret_cast<LPARAM>(&info));
+        SendMessageW(hwnd_, TB_SETBUTTONINFOW, command, reinterpret_cast<LPARAM>(&info));
     }
 }
 
-void CLargeToolBar::FitCaptionFont() {
+void CLargeToolBar::FitCaptionFont(const std::vector<std::pair<UINT, std::wstring>>& captions) {
     // The buttons keep their size; a caption wider than a button would widen
     // every button, so the captions' font shrinks (within reason) until the
     // widest fits.
@@ -180,16 +182,11 @@ void CLargeToolBar::FitCaptionFont() {
         return;
     }
     LOGFONTW face = metrics.lfMessageFont;
-    const res::ToolbarResource* resource = res::FindToolbar(resourceId_);
     HDC dc = GetDC(hwnd_);
     const auto widest = [&](HFONT font) {
         HGDIOBJ old = SelectObject(dc, font);
         int width = 0;
-        for (const res::ToolbarItem& item : resource->items) {
-            if (item.command == res::ID_SEPARATOR) {
-                continue;
-            }
-            const std::wstring text = fw::win32::Widen(fw::LoadString(item.textId));
+        for (const auto& [command, text] : captions) {
             SIZE size{};
             GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
             width = std::max(width, static_cast<int>(size.cx));

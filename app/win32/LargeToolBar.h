@@ -57,7 +57,8 @@ public:
     static std::wstring ToolTip(UINT command);
 
 private:
-    void FitCaptionFont();
+    // The captions' font: small enough for the widest to fit its button.
+    void FitCaptionFont(const std::vector<std::pair<UINT, std::wstring>>& captions);
 
     HWND hwnd_ = nullptr;
     UINT resourceId_ = 0;
