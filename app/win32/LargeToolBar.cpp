@@ -89,14 +89,13 @@ bool CLargeToolBar::LoadToolBar(UINT id) {
 }
 
 bool CLargeToolBar::SetImageLists(int imageWidth, UINT normalId, UINT hotId, UINT disabledId) {
-    if (!LoadImageList(TB_SETIMAGELIST, normalId, imageWidth)) {
-        return false;
-    }
-    if (hotId != 0 && !LoadImageList(TB_SETHOTIMAGELIST, hotId, imageWidth)) {
-        return false;
-    }
-    if (disabledId != 0 && !LoadImageList(TB_SETDISABLEDIMAGELIST, disabledId, imageWidth)) {
-        return false;
+    const UINT bitmaps[] = {normalId, hotId, disabledId};
+    for (std::size_t i = 0; i < std::size(bitmaps); ++i) {
+        // The normal list is always built.
+        if ((i == 0 || bitmaps[i] != 0) &&
+            !LoadImageList(kListMessages[i], bitmaps[i], imageWidth)) {
+            return false;
+        }
     }
     return true;
 }

@@ -26,10 +26,6 @@ namespace {
 
 constexpr char kTranslatorName[] = "tirvelQtBaseTranslator";
 
-QString FromUtf8(const std::string& utf8) {
-    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-}
-
 // A dialog that leaves the decision to close to the system's dialog: OK,
 // Cancel, Enter, Esc and the close box all become commands, and it closes once
 // the dialog has ended (a failed validation keeps it open).

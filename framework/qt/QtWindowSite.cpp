@@ -72,10 +72,6 @@ QString CjkFamily() {
     return families.isEmpty() ? DefaultSansFamily() : families.first();
 }
 
-QString FromUtf8(const std::string& utf8) {
-    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-}
-
 std::string ToUtf8(const QString& text) {
     const QByteArray bytes = text.toUtf8();
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
@@ -190,19 +186,13 @@ QWidget* CreateControl(const ControlTemplate& c, QWidget* parent) {
     return new QWidget(parent);
 }
 
+// The icon flags count up from 0x10: stop, question, exclamation, information.
 QMessageBox::Icon IconOf(UINT type) {
-    switch (type & 0xF0u) {
-        case 0x10:
-            return QMessageBox::Critical;
-        case 0x20:
-            return QMessageBox::Question;
-        case 0x30:
-            return QMessageBox::Warning;
-        case 0x40:
-            return QMessageBox::Information;
-        default:
-            return QMessageBox::NoIcon;
-    }
+    static constexpr QMessageBox::Icon kIcons[] = {QMessageBox::NoIcon, QMessageBox::Critical,
+                                                   QMessageBox::Question, QMessageBox::Warning,
+                                                   QMessageBox::Information};
+    const UINT index = (type & 0xF0u) >> 4;
+    return index < std::size(kIcons) ? kIcons[index] : QMessageBox::NoIcon;
 }
 
 QMessageBox::StandardButtons ButtonsOf(UINT type) {
@@ -223,6 +213,10 @@ public:
 };
 
 }  // namespace
+
+QString FromUtf8(const std::string& utf8) {
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
 
 DialogBaseUnits BaseUnitsOf(const QFont& font) {
     static const QString kLetters =

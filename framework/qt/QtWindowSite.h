@@ -37,6 +37,9 @@ DialogBaseUnits BaseUnitsOf(const QFont& font);
 // meet where the template has them meet.
 QRect DialogUnitsToPixels(const DialogRect& rect, DialogBaseUnits units);
 
+// The window layer's text (UTF-8) as Qt's.
+QString FromUtf8(const std::string& utf8);
+
 // The family to draw a template's or pane's face with: the face itself when the
 // system has it, otherwise a font that covers its script (a CJK font for
 // Chinese faces, the default sans font for the others).
