@@ -111,31 +111,24 @@ bool CWin32WindowSite::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
             Dispatch(WM_COMMAND, static_cast<WPARAM>(id), 0, true);
             return true;
         }
-        if (c->kind == ControlKind::Edit && code == EN_CHANGE) {
-            if (!settingText_) {
-                Dispatch(WM_COMMAND, MAKEWPARAM(static_cast<unsigned>(id), EN_CHANGE), 0, false);
-            }
+        const bool combo = c->kind == ControlKind::ComboBox;
+        const bool typed = (c->kind == ControlKind::Edit && code == EN_CHANGE) ||
+                           (combo && code == CBN_EDITCHANGE);
+        // A radio button has checked itself and unchecked its group already.
+        if (!typed && !(c->kind == ControlKind::RadioButton && code == BN_CLICKED) &&
+            !(combo && (code == CBN_SELCHANGE || code == CBN_DROPDOWN))) {
+            return false;
+        }
+        if (typed && settingText_) {
             return true;
         }
-        if (c->kind == ControlKind::RadioButton && code == BN_CLICKED) {
-            // The button has checked itself and unchecked its group already.
-            Dispatch(WM_COMMAND, MAKEWPARAM(static_cast<unsigned>(id), BN_CLICKED), 0, false);
-            return true;
+        if (combo && code == CBN_SELCHANGE) {
+            // The edit part takes the item only after this notification;
+            // the window reads the chosen text, as on the other hosts.
+            ShowChosenItem(Control(id));
         }
-        if (c->kind == ControlKind::ComboBox &&
-            (code == CBN_SELCHANGE || code == CBN_EDITCHANGE || code == CBN_DROPDOWN)) {
-            if (code == CBN_EDITCHANGE && settingText_) {
-                return true;
-            }
-            if (code == CBN_SELCHANGE) {
-                // The edit part takes the item only after this notification;
-                // the window reads the chosen text, as on the other hosts.
-                ShowChosenItem(Control(id));
-            }
-            Dispatch(WM_COMMAND, MAKEWPARAM(static_cast<unsigned>(id), code), 0, false);
-            return true;
-        }
-        return false;
+        Dispatch(WM_COMMAND, MAKEWPARAM(static_cast<unsigned>(id), code), 0, false);
+        return true;
     }
     if (message == WM_TIMER) {
         Dispatch(WM_TIMER, wParam, 0, false);
