@@ -3,6 +3,7 @@
 #pragma once
 
 #include "common/DialogTemplate.h"
+#include "common/NonCopyable.h"
 #include "framework/Dialog.h"
 #include "framework/Language.h"
 
@@ -23,12 +24,10 @@ CWnd* ModalParent(const CDialog& dialog, CWnd* parent);
 int ModalResult(const CDialog& dialog);
 
 // The dialog's site is detached however the run ends.
-class CDetachOnExit {
+class CDetachOnExit : NonCopyable {
 public:
     explicit CDetachOnExit(CWnd& window) : window_(window) {}
     ~CDetachOnExit() { window_.AttachSite(nullptr); }
-    CDetachOnExit(const CDetachOnExit&) = delete;
-    CDetachOnExit& operator=(const CDetachOnExit&) = delete;
 
 private:
     CWnd& window_;

@@ -228,14 +228,11 @@ int CLargeToolBar::Height() const {
 }
 
 void CLargeToolBar::EnableButton(UINT command, bool enable) {
-    if (IsButtonEnabled(command) != enable) {
+    // Only a change redraws the button.
+    const LRESULT state = SendMessageW(hwnd_, TB_GETSTATE, command, 0);
+    if ((state != -1 && (state & TBSTATE_ENABLED) != 0) != enable) {
         SendMessageW(hwnd_, TB_ENABLEBUTTON, command, MAKELPARAM(enable ? TRUE : FALSE, 0));
     }
-}
-
-bool CLargeToolBar::IsButtonEnabled(UINT command) const {
-    const LRESULT state = SendMessageW(hwnd_, TB_GETSTATE, command, 0);
-    return state != -1 && (state & TBSTATE_ENABLED) != 0;
 }
 
 std::wstring CLargeToolBar::Prompt(UINT command) {

@@ -89,18 +89,6 @@ CWin32FormView::~CWin32FormView() {
     }
 }
 
-bool CWin32FormView::IsCreated() const {
-    return hwnd_ != nullptr && form_ != nullptr && site_ != nullptr;
-}
-
-HWND CWin32FormView::FormHwnd() const {
-    return form_;
-}
-
-HWND CWin32FormView::Control(int id) const {
-    return form_ != nullptr ? GetDlgItem(form_, id) : nullptr;
-}
-
 SIZE CWin32FormView::FormSizePixels() const {
     if (form_ == nullptr) {
         return {0, 0};
