@@ -36,7 +36,6 @@ private:
 class CControlBinding {
 public:
     bool IsBound() const { return owner_ != nullptr; }
-    CWnd* Owner() const { return owner_; }
     int ControlId() const { return id_; }
     void Bind(CWnd* owner, int id) {
         owner_ = owner;

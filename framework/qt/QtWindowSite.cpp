@@ -206,6 +206,12 @@ QMessageBox::StandardButtons ButtonsOf(UINT type) {
     }
 }
 
+// Copy, cut and paste keys (Ctrl+C/X/V and the platform's alternatives).
+bool IsClipboardKey(const QKeyEvent& event) {
+    return event.matches(QKeySequence::Copy) || event.matches(QKeySequence::Cut) ||
+           event.matches(QKeySequence::Paste);
+}
+
 class WaitCursor : NonCopyable {
 public:
     WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
@@ -242,11 +248,6 @@ QFont TemplateFont(const std::string& utf8Face, double points) {
     QFont font(ResolveFontFamily(utf8Face));
     font.setPointSizeF(points);
     return font;
-}
-
-bool IsClipboardKey(const QKeyEvent& event) {
-    return event.matches(QKeySequence::Copy) || event.matches(QKeySequence::Cut) ||
-           event.matches(QKeySequence::Paste);
 }
 
 bool IsSiteControl(const QObject* object) {

@@ -18,7 +18,6 @@
 #include "common/NonCopyable.h"
 
 class QFont;
-class QKeyEvent;
 class QTimer;
 class QWidget;
 
@@ -46,8 +45,6 @@ QString FromUtf8(const std::string& utf8);
 QString ResolveFontFamily(const std::string& utf8Face);
 QFont TemplateFont(const std::string& utf8Face, double points);
 
-// Copy, cut and paste keys (Ctrl+C/X/V and the platform's alternatives).
-bool IsClipboardKey(const QKeyEvent& event);
 // Whether the object is a control created by a window site; those keep the
 // clipboard keys for themselves, whatever shortcuts the frame has.
 bool IsSiteControl(const QObject* object);

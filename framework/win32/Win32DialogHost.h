@@ -16,7 +16,6 @@ public:
     // (the main frame), which they disable while they run.
     explicit CWin32DialogHost(HWND owner = nullptr) : owner_(owner) {}
     void SetOwner(HWND owner) { owner_ = owner; }
-    HWND Owner() const { return owner_; }
 
     int RunModal(CDialog& dialog, CWnd* parent) override;
     std::optional<std::string> RunFileDialog(const FileDialogRequest& request) override;

@@ -33,7 +33,6 @@ public:
     ~CWin32WindowSite() override;
 
     HWND Dialog() const { return dialog_; }
-    HWND Owner() const { return owner_; }
     HWND Control(int id) const { return GetDlgItem(dialog_, id); }
 
     // WM_COMMAND (clicks, EN_CHANGE), WM_TIMER and the system's own messages
