@@ -3,7 +3,6 @@
 #include "framework/StringTable.h"
 #include "framework/win32/Win32FormView.h"
 #include "framework/win32/Win32Host.h"
-#include "res/ResourceIds.h"
 #include "res/StationIds.h"
 
 namespace app::win32 {

@@ -2,8 +2,6 @@
 
 #include <shellapi.h>
 
-#include <cstdio>
-
 #include "app/core/RecentFileList.h"
 #include "app/core/Tirvel2Doc.h"
 #include "app/win32/MainFrameWindow.h"
