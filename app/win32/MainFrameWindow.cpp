@@ -30,16 +30,15 @@ std::wstring FrameTitle() {
     return text.substr(0, text.find(L'\n'));
 }
 
-enum class PrintOutcome { Printed, Cancelled, Failed };
-
-// The view draws nothing on paper: printing it gives one empty page.
-PrintOutcome PrintPage(HWND owner) {
+// The view draws nothing on paper: printing it gives one empty page. False
+// when printing failed; a cancelled print dialog is no failure.
+bool PrintPage(HWND owner) {
     PRINTDLGW request{};
     request.lStructSize = sizeof request;
     request.hwndOwner = owner;
     request.Flags = PD_RETURNDC | PD_NOPAGENUMS | PD_NOSELECTION | PD_USEDEVMODECOPIESANDCOLLATE;
     if (!PrintDlgW(&request)) {
-        return CommDlgExtendedError() == 0 ? PrintOutcome::Cancelled : PrintOutcome::Failed;
+        return CommDlgExtendedError() == 0;
     }
     DOCINFOW document{};
     document.cbSize = sizeof document;
@@ -59,7 +58,7 @@ PrintOutcome PrintPage(HWND owner) {
     if (request.hDevNames != nullptr) {
         GlobalFree(request.hDevNames);
     }
-    return printed ? PrintOutcome::Printed : PrintOutcome::Failed;
+    return printed;
 }
 
 }  // namespace
@@ -350,7 +349,7 @@ void CMainFrameWindow::CloseFrame() {
 }
 
 bool CMainFrameWindow::PrintEmptyPage() {
-    return PrintPage(hwnd_) != PrintOutcome::Failed;
+    return PrintPage(hwnd_);
 }
 
 void CMainFrameWindow::SendToForm(UINT command) {

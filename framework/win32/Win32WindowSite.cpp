@@ -289,14 +289,9 @@ int CWin32WindowSite::GetControlCheck(int id) const {
     if (check == nullptr) {
         return 0;
     }
-    switch (SendMessageW(check, BM_GETCHECK, 0, 0)) {
-        case BST_CHECKED:
-            return 1;
-        case BST_INDETERMINATE:
-            return 2;
-        default:
-            return 0;
-    }
+    // A button's states count as the window layer's: 1 checked, 2 indeterminate.
+    const LRESULT state = SendMessageW(check, BM_GETCHECK, 0, 0);
+    return state == BST_CHECKED || state == BST_INDETERMINATE ? static_cast<int>(state) : 0;
 }
 
 void CWin32WindowSite::AppendControlText(int id, const std::string& utf8) {
