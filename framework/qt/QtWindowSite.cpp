@@ -615,19 +615,20 @@ int CQtWindowSite::MessageBoxById(UINT textId, UINT captionId, UINT type, const 
         CNormalCursorScope normal;
         box.exec();
     }
+    static constexpr std::pair<QMessageBox::StandardButton, int> kResults[] = {
+        {QMessageBox::Ok, IDOK},
+        {QMessageBox::Cancel, IDCANCEL},
+        {QMessageBox::Yes, IDYES},
+        {QMessageBox::No, IDNO}};
     QAbstractButton* clicked = box.clickedButton();
-    switch (clicked != nullptr ? box.standardButton(clicked) : QMessageBox::NoButton) {
-        case QMessageBox::Ok:
-            return IDOK;
-        case QMessageBox::Cancel:
-            return IDCANCEL;
-        case QMessageBox::Yes:
-            return IDYES;
-        case QMessageBox::No:
-            return IDNO;
-        default:
-            return (type & 0x0Fu) == MB_OK ? IDOK : IDCANCEL;
+    const auto pressed = clicked != nullptr ? box.standardButton(clicked) : QMessageBox::NoButton;
+    for (const auto& [button, result] : kResults) {
+        if (button == pressed) {
+            return result;
+        }
     }
+    // Closed without a button pressed.
+    return (type & 0x0Fu) == MB_OK ? IDOK : IDCANCEL;
 }
 
 void CQtWindowSite::AnnouncePosted() {
