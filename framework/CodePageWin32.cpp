@@ -56,22 +56,36 @@ std::size_t Gb18030Length(std::string_view bytes, std::size_t at) {
     return thirdFits ? 0 : 4;
 }
 
-}  // namespace
-
-// Character by character, so that a byte the code page rejects becomes one
-// U+FFFD and the text after it still decodes, as iconv does elsewhere.
-std::string Decode(std::string_view bytes, Language language, std::size_t* incompleteTail) {
-    const UINT codePage = WindowsCodePage(language);
+// Character by character: ASCII as it is; at any other byte, convert(at, out)
+// appends what the character there becomes and returns how many bytes it
+// took, 0 to stop there.
+template <class Convert>
+std::string Walk(std::string_view text, std::size_t room, Convert convert) {
     std::string out;
-    out.reserve(bytes.size() * 2);
+    out.reserve(room);
     std::size_t at = 0;
-    while (at < bytes.size()) {
-        const auto lead = static_cast<unsigned char>(bytes[at]);
-        if (lead < 0x80) {
-            out += static_cast<char>(lead);
-            ++at;
+    while (at < text.size()) {
+        if (static_cast<unsigned char>(text[at]) < 0x80) {
+            out += text[at++];
             continue;
         }
+        const std::size_t taken = convert(at, out);
+        if (taken == 0) {
+            break;
+        }
+        at += taken;
+    }
+    return out;
+}
+
+}  // namespace
+
+// A byte the code page rejects becomes one U+FFFD and the text after it still
+// decodes, as iconv does elsewhere.
+std::string Decode(std::string_view bytes, Language language, std::size_t* incompleteTail) {
+    const UINT codePage = WindowsCodePage(language);
+    return Walk(bytes, bytes.size() * 2, [&](std::size_t at, std::string& out) -> std::size_t {
+        const auto lead = static_cast<unsigned char>(bytes[at]);
         std::size_t length = codePage == 1252 ? 1 : Gb18030Length(bytes, at);
         if (length == 4 && codePage == 936) {
             length = 1;  // GBK has no four-byte forms: fails below, byte by byte
@@ -79,7 +93,7 @@ std::string Decode(std::string_view bytes, Language language, std::size_t* incom
         if (length == 0) {
             if (incompleteTail != nullptr) {
                 *incompleteTail = bytes.size() - at;  // the start of a character still on its way
-                break;
+                return 0;
             }
             length = bytes.size() - at;  // cut short for good: fails below
         }
@@ -91,27 +105,17 @@ std::string Decode(std::string_view bytes, Language language, std::size_t* incom
                 : 0;
         if (count <= 0) {
             out += kReplacement;
-            ++at;
-            continue;
+            return 1;
         }
         AppendUtf8(wide, count, out);
-        at += length;
-    }
-    return out;
+        return length;
+    });
 }
 
 std::string Encode(std::string_view utf8, Language language) {
     const UINT codePage = WindowsCodePage(language);
-    std::string out;
-    out.reserve(utf8.size());
-    std::size_t at = 0;
-    while (at < utf8.size()) {
+    return Walk(utf8, utf8.size(), [&](std::size_t at, std::string& out) {
         const auto lead = static_cast<unsigned char>(utf8[at]);
-        if (lead < 0x80) {
-            out += static_cast<char>(lead);
-            ++at;
-            continue;
-        }
         const std::size_t length = std::min(Utf8SequenceLength(lead), utf8.size() - at);
         wchar_t wide[2];
         const int count = length > 1
@@ -133,9 +137,8 @@ std::string Encode(std::string_view utf8, Language language) {
         } else {
             out.append(buffer, static_cast<std::size_t>(written));
         }
-        at += length;
-    }
-    return out;
+        return length;
+    });
 }
 
 }  // namespace fw::codepage

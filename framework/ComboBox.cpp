@@ -6,8 +6,8 @@ namespace fw {
 
 void CComboBox::SetItems(std::vector<std::string> utf8Items) {
     items_ = std::move(utf8Items);
-    if (Owner() != nullptr && Owner()->Site() != nullptr) {
-        Owner()->Site()->SetControlItems(ControlId(), items_);
+    if (IWindowSite* site = Site()) {
+        site->SetControlItems(ControlId(), items_);
     }
 }
 

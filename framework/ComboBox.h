@@ -15,7 +15,6 @@ public:
     // Replaces the list; what is typed in the edit part stays.
     void SetItems(std::vector<std::string> utf8Items);
     const std::vector<std::string>& GetItems() const { return items_; }
-    int GetCount() const { return static_cast<int>(items_.size()); }
 
 private:
     std::vector<std::string> items_;

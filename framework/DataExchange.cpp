@@ -1,44 +1,28 @@
 #include "framework/DataExchange.h"
 
-#include <limits>
+#include <charconv>
+#include <string_view>
 
 namespace fw {
 
 void CDataExchange::Fail(int controlId) {
     if (!failed_) {
         failed_ = true;
-        failedControl_ = controlId;
         m_pDlgWnd->FocusDlgItem(controlId);
     }
 }
 
 namespace {
 
-bool ParseUnsigned(const std::string& text, unsigned& value) {
-    std::size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) {
-        ++i;
-    }
-    const std::size_t digitsStart = i;
-    unsigned long long parsed = 0;
-    while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
-        parsed = parsed * 10 + static_cast<unsigned>(text[i] - '0');
-        if (parsed > std::numeric_limits<unsigned>::max()) {
-            return false;
-        }
-        ++i;
-    }
-    if (i == digitsStart) {
+// Decimal digits only, blanks around them allowed.
+bool ParseUnsigned(std::string_view text, unsigned& value) {
+    const std::size_t first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos) {
         return false;
     }
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) {
-        ++i;
-    }
-    if (i != text.size()) {
-        return false;
-    }
-    value = static_cast<unsigned>(parsed);
-    return true;
+    text = text.substr(first, text.find_last_not_of(" \t") + 1 - first);
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc() && end == text.data() + text.size();
 }
 
 // What every DDX routine does alike: nothing once the exchange has failed;

@@ -21,7 +21,6 @@ public:
     // stops reporting success and the failing control gets the focus.
     void Fail(int controlId);
     bool Failed() const { return failed_; }
-    int FailedControl() const { return failedControl_; }
     // The control the last DDX routine exchanged, for validation routines that
     // follow it.
     int LastControl() const { return lastControl_; }
@@ -29,7 +28,6 @@ public:
 
 private:
     bool failed_ = false;
-    int failedControl_ = -1;
     int lastControl_ = -1;
 };
 
@@ -38,12 +36,15 @@ private:
 class CControlBinding {
 public:
     bool IsBound() const { return owner_ != nullptr; }
-    CWnd* Owner() const { return owner_; }
     int ControlId() const { return id_; }
     void Bind(CWnd* owner, int id) {
         owner_ = owner;
         id_ = id;
     }
+
+protected:
+    // The owner's platform half, or nullptr while there is none.
+    IWindowSite* Site() const { return owner_ != nullptr ? owner_->Site() : nullptr; }
 
 private:
     CWnd* owner_ = nullptr;

@@ -1,26 +1,12 @@
 #include "framework/HeadlessWindow.h"
 
-#include <stdexcept>
-
-#include "res/Dialogs.h"
+#include "framework/ModalRun.h"
 
 namespace fw {
 
-namespace {
-
-const DialogTemplate& TemplateOf(UINT templateId, Language language) {
-    const DialogTemplate* t = res::FindDialogTemplate(templateId, language);
-    if (t == nullptr) {
-        throw std::invalid_argument("no dialog template " + std::to_string(templateId));
-    }
-    return *t;
-}
-
-}  // namespace
-
 CHeadlessWindow::CHeadlessWindow(CMessageLoop& loop, CWnd& window, UINT templateId,
                                  Language language)
-    : CHeadlessWindow(loop, window, TemplateOf(templateId, language)) {}
+    : CHeadlessWindow(loop, window, RequireTemplate(templateId, language)) {}
 
 CHeadlessWindow::CHeadlessWindow(CMessageLoop& loop, CWnd& window, DialogTemplate dialogTemplate)
     : CWindowSiteCore(window), loop_(loop), template_(std::move(dialogTemplate)) {
@@ -119,24 +105,24 @@ void CHeadlessWindow::Command(int id) {
     Window().WindowProc(WM_COMMAND, static_cast<WPARAM>(id), 0);
 }
 
-std::string CHeadlessWindow::Text(int id) const {
-    auto it = controls_.find(id);
-    return it != controls_.end() ? it->second.text : std::string();
+std::string CHeadlessWindow::GetControlText(int id) const {
+    const Control* c = Find(id);
+    return c != nullptr ? c->text : std::string();
 }
 
-bool CHeadlessWindow::Visible(int id) const {
-    auto it = controls_.find(id);
-    return it != controls_.end() && it->second.visible;
+bool CHeadlessWindow::IsControlVisible(int id) const {
+    const Control* c = Find(id);
+    return c != nullptr && c->visible;
 }
 
-bool CHeadlessWindow::Enabled(int id) const {
-    auto it = controls_.find(id);
-    return it != controls_.end() && it->second.enabled;
+bool CHeadlessWindow::IsControlEnabled(int id) const {
+    const Control* c = Find(id);
+    return c != nullptr && c->enabled;
 }
 
-int CHeadlessWindow::Check(int id) const {
-    auto it = controls_.find(id);
-    return it != controls_.end() ? it->second.check : 0;
+int CHeadlessWindow::GetControlCheck(int id) const {
+    const Control* c = Find(id);
+    return c != nullptr ? c->check : 0;
 }
 
 std::vector<UINT> CHeadlessWindow::MessageBoxTexts() const {
@@ -148,29 +134,26 @@ std::vector<UINT> CHeadlessWindow::MessageBoxTexts() const {
 }
 
 void CHeadlessWindow::ShowControl(int id, int showCommand) {
-    auto it = controls_.find(id);
-    if (it != controls_.end()) {
-        it->second.visible = showCommand != SW_HIDE;
+    if (Control* c = Find(id)) {
+        c->visible = showCommand != SW_HIDE;
     }
 }
 
 void CHeadlessWindow::EnableControl(int id, bool enable) {
-    auto it = controls_.find(id);
-    if (it != controls_.end()) {
-        it->second.enabled = enable;
+    if (Control* c = Find(id)) {
+        c->enabled = enable;
     }
 }
 
 void CHeadlessWindow::FocusControl(int id) {
-    if (controls_.count(id) != 0) {
+    if (Exists(id)) {
         focus_ = id;
     }
 }
 
 void CHeadlessWindow::SetControlText(int id, const std::string& utf8) {
-    auto it = controls_.find(id);
-    if (it != controls_.end()) {
-        it->second.text = utf8;
+    if (Control* c = Find(id)) {
+        c->text = utf8;
     }
 }
 
@@ -187,36 +170,36 @@ void CHeadlessWindow::SetControlCheck(int id, int state) {
 }
 
 const RichEditLook* CHeadlessWindow::Look(int id) const {
-    auto it = controls_.find(id);
-    return it != controls_.end() && it->second.hasLook ? &it->second.look : nullptr;
+    const Control* c = Find(id);
+    return c != nullptr && c->hasLook ? &c->look : nullptr;
 }
 
 std::pair<int, int> CHeadlessWindow::SizePixels(int id) const {
-    auto it = controls_.find(id);
-    return it != controls_.end() ? it->second.size : std::pair<int, int>{0, 0};
+    const Control* c = Find(id);
+    return c != nullptr ? c->size : std::pair<int, int>{0, 0};
 }
 
 std::pair<int, int> CHeadlessWindow::ProgressRange(int id) const {
-    auto it = controls_.find(id);
-    return it != controls_.end() ? it->second.range : std::pair<int, int>{0, 0};
+    const Control* c = Find(id);
+    return c != nullptr ? c->range : std::pair<int, int>{0, 0};
 }
 
 int CHeadlessWindow::ProgressPos(int id) const {
-    auto it = controls_.find(id);
-    return it != controls_.end() ? it->second.pos : 0;
+    const Control* c = Find(id);
+    return c != nullptr ? c->pos : 0;
 }
 
 void CHeadlessWindow::SetProgressRange(int id, int low, int high) {
-    auto it = controls_.find(id);
-    if (it != controls_.end() && it->second.kind == ControlKind::ProgressBar) {
-        it->second.range = {low, high};
+    Control* c = Find(id);
+    if (c != nullptr && c->kind == ControlKind::ProgressBar) {
+        c->range = {low, high};
     }
 }
 
 void CHeadlessWindow::SetProgressPos(int id, int pos) {
-    auto it = controls_.find(id);
-    if (it != controls_.end() && it->second.kind == ControlKind::ProgressBar) {
-        it->second.pos = pos;
+    Control* c = Find(id);
+    if (c != nullptr && c->kind == ControlKind::ProgressBar) {
+        c->pos = pos;
     }
 }
 
@@ -246,24 +229,21 @@ void CHeadlessWindow::SetTextLook(int id, const TextLook& look) {
 }
 
 void CHeadlessWindow::AppendControlText(int id, const std::string& utf8) {
-    auto it = controls_.find(id);
-    if (it != controls_.end()) {
-        it->second.text += utf8;
+    if (Control* c = Find(id)) {
+        c->text += utf8;
     }
 }
 
 void CHeadlessWindow::SetRichEditLook(int id, const RichEditLook& look) {
-    auto it = controls_.find(id);
-    if (it != controls_.end()) {
-        it->second.hasLook = true;
-        it->second.look = look;
+    if (Control* c = Find(id)) {
+        c->hasLook = true;
+        c->look = look;
     }
 }
 
 void CHeadlessWindow::SetControlSizePixels(int id, int width, int height) {
-    auto it = controls_.find(id);
-    if (it != controls_.end()) {
-        it->second.size = {width, height};
+    if (Control* c = Find(id)) {
+        c->size = {width, height};
     }
 }
 

@@ -52,10 +52,10 @@ public:
     // A toolbar or menu command.
     void Command(int id);
 
-    std::string Text(int id) const;
-    bool Visible(int id) const;
-    bool Enabled(int id) const;
-    int Check(int id) const;
+    std::string Text(int id) const { return GetControlText(id); }
+    bool Visible(int id) const { return IsControlVisible(id); }
+    bool Enabled(int id) const { return IsControlEnabled(id); }
+    int Check(int id) const { return GetControlCheck(id); }
     int Focus() const { return focus_; }
     // Set by the system, for panes: the look and the size in pixels (0 if never).
     const RichEditLook* Look(int id) const;
@@ -75,24 +75,9 @@ public:
     std::function<int(const RecordedMessageBox&)> onMessageBox;
 
     // --- IWindowSite ---
-    void ShowControl(int id, int showCommand) override;
-    bool IsControlVisible(int id) const override { return Visible(id); }
-    void EnableControl(int id, bool enable) override;
-    bool IsControlEnabled(int id) const override { return Enabled(id); }
-    void FocusControl(int id) override;
-    void SetControlText(int id, const std::string& utf8) override;
-    std::string GetControlText(int id) const override { return Text(id); }
-    void SetControlCheck(int id, int state) override;
-    int GetControlCheck(int id) const override { return Check(id); }
-    void AppendControlText(int id, const std::string& utf8) override;
-    void SetRichEditLook(int id, const RichEditLook& look) override;
-    void SetControlSizePixels(int id, int width, int height) override;
-    void SetProgressRange(int id, int low, int high) override;
-    void SetProgressPos(int id, int pos) override;
-    void SetControlItems(int id, const std::vector<std::string>& utf8Items) override;
-    void SetTextLook(int id, const TextLook& look) override;
-    // Records the box, then asks onMessageBox for the button (IDOK without it).
-    int MessageBoxById(UINT textId, UINT captionId, UINT type, const MessageArgs& args) override;
+    // A message box is recorded, then onMessageBox asked for the button
+    // (IDOK without it).
+    FW_WINDOW_SITE_CONTROLS(, override)
 
 private:
     // The loop delivers to windows: this one stands in for the site and takes

@@ -5,6 +5,13 @@
 #include "framework/Wnd.h"
 
 namespace fw {
+namespace {
+
+auto IsTimer(CWnd* target, UINT id) {
+    return [=](const auto& timer) { return timer.target == target && timer.id == id; };
+}
+
+}  // namespace
 
 void CMessageLoop::Post(CWnd* target, UINT message, WPARAM wParam, LPARAM lParam) {
     {
@@ -35,8 +42,7 @@ UINT CMessageLoop::SetTimer(CWnd* target, UINT id, UINT periodMs) {
     const auto period = std::chrono::milliseconds(std::max<UINT>(periodMs, 1));
     {
         std::lock_guard lock(mutex_);
-        auto it = std::find_if(timers_.begin(), timers_.end(),
-                               [&](const Timer& t) { return t.target == target && t.id == id; });
+        auto it = std::find_if(timers_.begin(), timers_.end(), IsTimer(target, id));
         Timer timer{target, id, period, Clock::now() + period};
         if (it != timers_.end()) {
             *it = timer;
@@ -50,8 +56,7 @@ UINT CMessageLoop::SetTimer(CWnd* target, UINT id, UINT periodMs) {
 
 bool CMessageLoop::KillTimer(CWnd* target, UINT id) {
     std::lock_guard lock(mutex_);
-    auto it = std::find_if(timers_.begin(), timers_.end(),
-                           [&](const Timer& t) { return t.target == target && t.id == id; });
+    auto it = std::find_if(timers_.begin(), timers_.end(), IsTimer(target, id));
     if (it == timers_.end()) {
         return false;
     }
@@ -61,8 +66,7 @@ bool CMessageLoop::KillTimer(CWnd* target, UINT id) {
 
 bool CMessageLoop::HasTimer(CWnd* target, UINT id) const {
     std::lock_guard lock(mutex_);
-    return std::any_of(timers_.begin(), timers_.end(),
-                       [&](const Timer& t) { return t.target == target && t.id == id; });
+    return std::any_of(timers_.begin(), timers_.end(), IsTimer(target, id));
 }
 
 void CMessageLoop::Forget(CWnd* target) {

@@ -1,9 +1,19 @@
 #include "framework/ModalRun.h"
 
-#include "framework/Language.h"
+#include <stdexcept>
+#include <string>
+
 #include "res/Dialogs.h"
 
 namespace fw {
+
+const DialogTemplate& RequireTemplate(UINT templateId, Language language) {
+    const DialogTemplate* t = res::FindDialogTemplate(templateId, language);
+    if (t == nullptr) {
+        throw std::invalid_argument("no dialog template " + std::to_string(templateId));
+    }
+    return *t;
+}
 
 const DialogTemplate* ModalTemplate(const CDialog& dialog) {
     return res::FindDialogTemplate(dialog.TemplateId(), CurrentLanguage());

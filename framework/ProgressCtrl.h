@@ -13,13 +13,8 @@ public:
     // A range with high below low is taken as empty (low..low).
     void SetRange(int low, int high);
     void SetPos(int pos);
-    int GetPos() const { return pos_; }
-    int GetLower() const { return low_; }
-    int GetUpper() const { return high_; }
 
 private:
-    IWindowSite* Site() const { return Owner() != nullptr ? Owner()->Site() : nullptr; }
-
     int low_ = 0;
     int high_ = 100;
     int pos_ = 0;

@@ -29,7 +29,6 @@ public:
     void SetFocus();
 
 private:
-    IWindowSite* Site() const { return Owner() != nullptr ? Owner()->Site() : nullptr; }
     // Shows the whole text again, holding back an incomplete last character.
     void Redraw();
 

@@ -17,23 +17,7 @@ public:
     void RelayTo(IWindowSite* target) { target_ = target; }
     IWindowSite* Target() const { return target_; }
 
-    void ShowControl(int id, int showCommand) override;
-    bool IsControlVisible(int id) const override;
-    void EnableControl(int id, bool enable) override;
-    bool IsControlEnabled(int id) const override;
-    void FocusControl(int id) override;
-    void SetControlText(int id, const std::string& utf8) override;
-    std::string GetControlText(int id) const override;
-    void SetControlCheck(int id, int state) override;
-    int GetControlCheck(int id) const override;
-    void AppendControlText(int id, const std::string& utf8) override;
-    void SetRichEditLook(int id, const RichEditLook& look) override;
-    void SetControlSizePixels(int id, int width, int height) override;
-    void SetProgressRange(int id, int low, int high) override;
-    void SetProgressPos(int id, int pos) override;
-    void SetControlItems(int id, const std::vector<std::string>& utf8Items) override;
-    void SetTextLook(int id, const TextLook& look) override;
-    int MessageBoxById(UINT textId, UINT captionId, UINT type, const MessageArgs& args) override;
+    FW_WINDOW_SITE_CONTROLS(, override)
     void PostMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     UINT SetTimer(UINT id, UINT periodMs) override;
     bool KillTimer(UINT id) override;

@@ -43,10 +43,6 @@ std::string FormatWithNumber(const std::string& format, int number) {
     return out;
 }
 
-}  // namespace fw
-
-namespace fw {
-
 std::string FormatMessageText(const std::string& text, const std::vector<std::string>& args) {
     std::string out;
     out.reserve(text.size());

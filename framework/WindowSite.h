@@ -36,41 +36,49 @@ struct TextLook {
     unsigned backgroundRgb = 0xFFFFFF;
 };
 
+// The control calls, written once: IWindowSite declares them with
+// FW_WINDOW_SITE_CONTROLS(virtual, = 0) and every site that implements them
+// with FW_WINDOW_SITE_CONTROLS(, override).
+//
+// Controls are addressed by their resource IDs; unknown IDs are ignored.
+// - SetControlCheck: checking a radio button unchecks the others of its
+//   group, as a click does; unchecking touches that one only.
+// - AppendControlText: appends at the end of a (rich-edit) control's text,
+//   cheaper than setting it.
+// - SetControlSizePixels: keeps the control's top-left corner and z-order.
+// - SetProgressRange, SetProgressPos: a progress bar's range and position
+//   (already inside the range).
+// - SetControlItems: the list of a drop-down (UTF-8), replacing the old one;
+//   the text in its edit part stays.
+// - SetTextLook: for static texts; other controls ignore it.
+// - MessageBoxById: a modal message box whose text and caption come from the
+//   string table; returns the button pressed (IDOK, ...). Posted messages and
+//   timers keep being delivered while the box is open.
+#define FW_WINDOW_SITE_CONTROLS(prefix, suffix)                                                \
+    prefix void ShowControl(int id, int showCommand) suffix;                                   \
+    prefix bool IsControlVisible(int id) const suffix;                                         \
+    prefix void EnableControl(int id, bool enable) suffix;                                     \
+    prefix bool IsControlEnabled(int id) const suffix;                                         \
+    prefix void FocusControl(int id) suffix;                                                   \
+    prefix void SetControlText(int id, const std::string& utf8) suffix;                        \
+    prefix std::string GetControlText(int id) const suffix;                                    \
+    prefix void SetControlCheck(int id, int state) suffix;                                     \
+    prefix int GetControlCheck(int id) const suffix;                                           \
+    prefix void AppendControlText(int id, const std::string& utf8) suffix;                     \
+    prefix void SetRichEditLook(int id, const RichEditLook& look) suffix;                      \
+    prefix void SetControlSizePixels(int id, int width, int height) suffix;                    \
+    prefix void SetProgressRange(int id, int low, int high) suffix;                            \
+    prefix void SetProgressPos(int id, int pos) suffix;                                        \
+    prefix void SetControlItems(int id, const std::vector<std::string>& utf8Items) suffix;     \
+    prefix void SetTextLook(int id, const TextLook& look) suffix;                              \
+    prefix int MessageBoxById(UINT textId, UINT captionId, UINT type, const MessageArgs& args) \
+        suffix;
+
 class IWindowSite {
 public:
     virtual ~IWindowSite() = default;
 
-    // Controls, addressed by their resource IDs. Unknown IDs are ignored.
-    virtual void ShowControl(int id, int showCommand) = 0;
-    virtual bool IsControlVisible(int id) const = 0;
-    virtual void EnableControl(int id, bool enable) = 0;
-    virtual bool IsControlEnabled(int id) const = 0;
-    virtual void FocusControl(int id) = 0;
-    virtual void SetControlText(int id, const std::string& utf8) = 0;
-    virtual std::string GetControlText(int id) const = 0;
-    virtual void SetControlCheck(int id, int state) = 0;
-    virtual int GetControlCheck(int id) const = 0;
-    // Checking a radio button unchecks the others of its group, as a click
-    // does; unchecking touches that one only.
-    // Appends at the end of a (rich-edit) control's text, cheaper than setting it.
-    virtual void AppendControlText(int id, const std::string& utf8) = 0;
-    virtual void SetRichEditLook(int id, const RichEditLook& look) = 0;
-    // Resizes a control in pixels, keeping its top-left corner and z-order.
-    virtual void SetControlSizePixels(int id, int width, int height) = 0;
-    // A progress bar's range and position (already inside the range). Windows
-    // without progress bars need not care.
-    virtual void SetProgressRange(int /*id*/, int /*low*/, int /*high*/) {}
-    virtual void SetProgressPos(int /*id*/, int /*pos*/) {}
-    // The list of a drop-down (UTF-8), replacing the old one; the text in its
-    // edit part stays.
-    virtual void SetControlItems(int /*id*/, const std::vector<std::string>& /*utf8Items*/) {}
-    // For static texts; other controls ignore it.
-    virtual void SetTextLook(int /*id*/, const TextLook& /*look*/) {}
-
-    // A modal message box whose text and caption come from the string table.
-    // Returns the button pressed (IDOK, ...). Posted messages and timers keep
-    // being delivered while the box is open.
-    virtual int MessageBoxById(UINT textId, UINT captionId, UINT type, const MessageArgs& args) = 0;
+    FW_WINDOW_SITE_CONTROLS(virtual, = 0)
 
     // May be called from any thread; delivered to the window's WindowProc on the
     // user-interface thread, in posting order.

@@ -173,12 +173,4 @@ QToolButton* CLargeToolBar::Button(fw::UINT command) const {
     return it == buttons_.end() ? nullptr : it->second;
 }
 
-QString CLargeToolBar::Prompt(fw::UINT command) {
-    return QString::fromStdString(LoadCommandStrings(command).prompt);
-}
-
-QString CLargeToolBar::ToolTip(fw::UINT command) {
-    return QString::fromStdString(LoadCommandStrings(command).toolTip);
-}
-
 }  // namespace app

@@ -44,11 +44,6 @@ public:
     // The commands in button order, without separators.
     const std::vector<fw::UINT>& Commands() const { return commands_; }
 
-    // A command string is "prompt\ntooltip": the prompt shows in the status bar,
-    // the tooltip over the button. Without "\n" it is a prompt only.
-    static QString Prompt(fw::UINT command);
-    static QString ToolTip(fw::UINT command);
-
 signals:
     void commandTriggered(fw::UINT command);
 

@@ -1,4 +1,4 @@
-#include "app/qt/LockKeys.h"
+#include "app/core/LockKeys.h"
 
 #include <QGuiApplication>
 

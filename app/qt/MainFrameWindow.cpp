@@ -35,17 +35,15 @@ QKeyCombination KeyOf(const res::Accelerator& accelerator) {
     if (accelerator.modifiers & res::FALT) {
         modifiers |= Qt::AltModifier;
     }
+    static const std::map<unsigned, Qt::Key> kKeys = {{res::VK_BACK, Qt::Key_Backspace},
+                                                      {res::VK_INSERT, Qt::Key_Insert},
+                                                      {res::VK_DELETE, Qt::Key_Delete},
+                                                      {res::VK_F6, Qt::Key_F6}};
     Qt::Key key = Qt::Key_unknown;
     if (accelerator.key >= 'A' && accelerator.key <= 'Z') {
         key = static_cast<Qt::Key>(Qt::Key_A + static_cast<int>(accelerator.key - 'A'));
-    } else if (accelerator.key == res::VK_BACK) {
-        key = Qt::Key_Backspace;
-    } else if (accelerator.key == res::VK_INSERT) {
-        key = Qt::Key_Insert;
-    } else if (accelerator.key == res::VK_DELETE) {
-        key = Qt::Key_Delete;
-    } else if (accelerator.key == res::VK_F6) {
-        key = Qt::Key_F6;
+    } else if (const auto it = kKeys.find(accelerator.key); it != kKeys.end()) {
+        key = it->second;
     }
     return QKeyCombination(modifiers, key);
 }

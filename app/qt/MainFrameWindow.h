@@ -11,8 +11,8 @@
 #include <memory>
 
 #include "app/core/DesktopFrame.h"
+#include "app/core/LockKeys.h"
 #include "app/qt/LargeToolBar.h"
-#include "app/qt/LockKeys.h"
 #include "framework/Language.h"
 
 class CTirvel2View;

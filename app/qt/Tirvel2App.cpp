@@ -60,27 +60,34 @@ void PrintError(const QString& message) {
     std::fputc('\n', stderr);
 }
 
-// Asks ready() at every poll until it holds or the time is up; then pictures
-// the frame (once ready) or says why there is no picture, and ends the run.
-void PictureFrameOnceReady(CMainFrameWindow* frame, const QString& file,
-                           const std::function<bool()>& ready, const QString& notReady) {
+// Asks ready() at every poll for the window to picture (nullptr: not yet)
+// until one comes or the time is up; then pictures it, or says why there is
+// no picture, and ends the run. A box or dialog pictured is closed first
+// (Cancel: the rest of its work is not wanted), the frame after it.
+void PictureOnceReady(CMainFrameWindow* frame, const QString& file,
+                      const std::function<QWidget*()>& ready, const QString& notReady) {
     auto* poll = new QTimer(frame);
     auto waited = std::make_shared<int>(0);
     QObject::connect(poll, &QTimer::timeout, frame, [=] {
         *waited += kScreenshotPollMs;
-        const bool isReady = ready();
-        if (!isReady && *waited < kScreenshotTimeoutMs) {
+        QWidget* shown = ready();
+        if (shown == nullptr && *waited < kScreenshotTimeoutMs) {
             return;
         }
         poll->stop();
         int status = 1;
-        if (isReady && frame->grab().save(file)) {
-            status = 0;
-        } else if (!isReady) {
+        if (shown == nullptr) {
             PrintError(notReady);
+        } else if (shown->grab().save(file)) {
+            status = 0;
         }
-        frame->close();
-        QCoreApplication::exit(status);
+        if (shown != nullptr && shown != frame) {
+            shown->close();
+        }
+        QTimer::singleShot(0, frame, [frame, status] {
+            frame->close();
+            QCoreApplication::exit(status);
+        });
     });
     poll->start(kScreenshotPollMs);
 }
@@ -141,9 +148,11 @@ void CTirvel2App::ArrangeScriptedRun(const AppOptions& options) {
     if (!options.screenshot.empty()) {
         // Polled rather than hooked: the frame hears every state, and the
         // picture is wanted once the values are on the form.
-        PictureFrameOnceReady(
+        PictureOnceReady(
             frame, QString::fromStdString(options.screenshot),
-            [frame] { return frame->ConnectionState() == kStateConnected; },
+            [frame]() -> QWidget* {
+                return frame->ConnectionState() == kStateConnected ? frame : nullptr;
+            },
             QStringLiteral("tirvel: no device connected; no screenshot taken"));
     }
     if (!options.aboutScreenshot.empty()) {
@@ -175,45 +184,29 @@ void CTirvel2App::ArrangeLogScreenshot(const QString& file) {
     QTimer::singleShot(0, frame, [frame] { frame->OnCommand(res::ID_SHOW_DEBUG_INFO); });
     auto quiet = std::make_shared<int>(0);
     auto last = std::make_shared<std::string>();
-    PictureFrameOnceReady(
+    PictureOnceReady(
         frame, file,
-        [frame, quiet, last] {
+        [frame, quiet, last]() -> QWidget* {
             const std::string text = frame->FormView()->GetControlText(res::IDC_LOG_PANE);
             *quiet = text == *last ? *quiet + kScreenshotPollMs : 0;
             *last = text;
-            return !text.empty() && *quiet >= kLogQuietMs;
+            return !text.empty() && *quiet >= kLogQuietMs ? frame : nullptr;
         },
         QStringLiteral("tirvel: the device printed nothing; no screenshot taken"));
 }
 
 void CTirvel2App::ArrangeTransferScreenshot(const QString& file) {
     CMainFrameWindow* frame = frame_.get();
-    auto status = std::make_shared<int>(1);
     // The poll runs inside the dialog's own loop; Update File returns at once
     // and the dialog opens later from the view's timer.
-    auto* poll = new QTimer(frame);
-    auto waited = std::make_shared<int>(0);
-    QObject::connect(poll, &QTimer::timeout, frame, [=] {
-        *waited += kScreenshotPollMs;
-        QWidget* modal = QApplication::activeModalWidget();
-        auto* bar = modal != nullptr ? modal->findChild<QProgressBar*>() : nullptr;
-        const bool midway = bar != nullptr && bar->value() >= kTransferShownAt;
-        if (!midway && *waited < kScreenshotTimeoutMs) {
-            return;
-        }
-        poll->stop();
-        if (midway) {
-            *status = modal->grab().save(file) ? 0 : 1;
-            modal->close();  // Cancel: the rest of the image is not wanted
-        } else {
-            PrintError(QStringLiteral("tirvel: no transfer under way; no screenshot taken"));
-        }
-        QTimer::singleShot(0, frame, [frame, status] {
-            frame->close();
-            QCoreApplication::exit(*status);
-        });
-    });
-    poll->start(kScreenshotPollMs);
+    PictureOnceReady(
+        frame, file,
+        []() -> QWidget* {
+            QWidget* modal = QApplication::activeModalWidget();
+            auto* bar = modal != nullptr ? modal->findChild<QProgressBar*>() : nullptr;
+            return bar != nullptr && bar->value() >= kTransferShownAt ? modal : nullptr;
+        },
+        QStringLiteral("tirvel: no transfer under way; no screenshot taken"));
     QTimer::singleShot(0, frame, [frame] { frame->OnCommand(res::ID_UPDATE_FIRMWARE); });
 }
 

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "app/core/CommandLine.h"
+#include "common/NonCopyable.h"
 #include "framework/qt/QtDialogHost.h"
 
 namespace app {
@@ -16,12 +17,10 @@ class CRecentFileList;
 class CSettingsRecentFileStore;
 class CTirvel2Doc;
 
-class CTirvel2App {
+class CTirvel2App : NonCopyable {
 public:
     CTirvel2App(int& argc, char** argv);
     ~CTirvel2App();
-    CTirvel2App(const CTirvel2App&) = delete;
-    CTirvel2App& operator=(const CTirvel2App&) = delete;
 
     // Start-up with the options of the command line, read before Qt started
     // (app/qt/QtCommandLine.h), then the event loop and the exit code.

@@ -11,19 +11,8 @@
 namespace app::win32 {
 namespace {
 
-// Which of our three lists a toolbar message installs; -1 for any other message.
-int ListSlot(UINT message) {
-    switch (message) {
-        case TB_SETIMAGELIST:
-            return 0;
-        case TB_SETHOTIMAGELIST:
-            return 1;
-        case TB_SETDISABLEDIMAGELIST:
-            return 2;
-        default:
-            return -1;
-    }
-}
+// The messages that install our three lists, in their order.
+constexpr UINT kListMessages[] = {TB_SETIMAGELIST, TB_SETHOTIMAGELIST, TB_SETDISABLEDIMAGELIST};
 
 }  // namespace
 
@@ -100,21 +89,20 @@ bool CLargeToolBar::LoadToolBar(UINT id) {
 }
 
 bool CLargeToolBar::SetImageLists(int imageWidth, UINT normalId, UINT hotId, UINT disabledId) {
-    if (!LoadImageList(TB_SETIMAGELIST, normalId, imageWidth)) {
-        return false;
-    }
-    if (hotId != 0 && !LoadImageList(TB_SETHOTIMAGELIST, hotId, imageWidth)) {
-        return false;
-    }
-    if (disabledId != 0 && !LoadImageList(TB_SETDISABLEDIMAGELIST, disabledId, imageWidth)) {
-        return false;
+    const UINT bitmaps[] = {normalId, hotId, disabledId};
+    for (std::size_t i = 0; i < std::size(bitmaps); ++i) {
+        // The normal list is always built.
+        if ((i == 0 || bitmaps[i] != 0) &&
+            !LoadImageList(kListMessages[i], bitmaps[i], imageWidth)) {
+            return false;
+        }
     }
     return true;
 }
 
 bool CLargeToolBar::LoadImageList(UINT message, UINT bitmapId, int imageWidth) {
-    const int slot = ListSlot(message);
-    if (hwnd_ == nullptr || slot < 0 || imageWidth <= 0) {
+    const UINT* slot = std::find(std::begin(kListMessages), std::end(kListMessages), message);
+    if (hwnd_ == nullptr || slot == std::end(kListMessages) || imageWidth <= 0) {
         return false;
     }
     auto* bitmap =
@@ -150,8 +138,9 @@ bool CLargeToolBar::LoadImageList(UINT message, UINT bitmapId, int imageWidth) {
     DeleteObject(bitmap);
 
     SendMessageW(hwnd_, message, 0, reinterpret_cast<LPARAM>(list));
-    HIMAGELIST previous = lists_[slot];
-    lists_[slot] = list;
+    HIMAGELIST& installed = lists_[slot - std::begin(kListMessages)];
+    HIMAGELIST previous = installed;
+    installed = list;
     if (previous != nullptr) {
         ImageList_Destroy(previous);
     }
@@ -159,38 +148,28 @@ bool CLargeToolBar::LoadImageList(UINT message, UINT bitmapId, int imageWidth) {
     return true;
 }
 
-bool CLargeToolBar::SetButtonText(int index, const std::wstring& text) {
-    TBBUTTON button{};
-    if (!SendMessageW(hwnd_, TB_GETBUTTON, static_cast<WPARAM>(index),
-                      reinterpret_cast<LPARAM>(&button)) ||
-        (button.fsStyle & BTNS_SEP) != 0) {
-        return false;
-    }
-    std::wstring copy = text;
-    TBBUTTONINFOW info{};
-    info.cbSize = sizeof info;
-    info.dwMask = TBIF_TEXT;
-    info.pszText = copy.data();
-    return SendMessageW(hwnd_, TB_SETBUTTONINFOW, static_cast<WPARAM>(button.idCommand),
-                        reinterpret_cast<LPARAM>(&info)) != 0;
-}
-
 void CLargeToolBar::SetButtonTexts() {
     const res::ToolbarResource* resource = res::FindToolbar(resourceId_);
     if (resource == nullptr) {
         return;
     }
-    FitCaptionFont();
-    int index = 0;
+    std::vector<std::pair<UINT, std::wstring>> captions;
     for (const res::ToolbarItem& item : resource->items) {
         if (item.command != res::ID_SEPARATOR) {
-            SetButtonText(index, fw::win32::Widen(fw::LoadString(item.textId)));
+            captions.emplace_back(item.command, fw::win32::Widen(fw::LoadString(item.textId)));
         }
-        ++index;
+    }
+    FitCaptionFont(captions);
+    for (auto& [command, text] : captions) {
+        TBBUTTONINFOW info{};
+        info.cbSize = sizeof info;
+        info.dwMask = TBIF_TEXT;
+        info.pszText = text.data();
+        SendMessageW(hwnd_, TB_SETBUTTONINFOW, command, reinterpret_cast<LPARAM>(&info));
     }
 }
 
-void CLargeToolBar::FitCaptionFont() {
+void CLargeToolBar::FitCaptionFont(const std::vector<std::pair<UINT, std::wstring>>& captions) {
     // The buttons keep their size; a caption wider than a button would widen
     // every button, so the captions' font shrinks (within reason) until the
     // widest fits.
@@ -202,16 +181,11 @@ void CLargeToolBar::FitCaptionFont() {
         return;
     }
     LOGFONTW face = metrics.lfMessageFont;
-    const res::ToolbarResource* resource = res::FindToolbar(resourceId_);
     HDC dc = GetDC(hwnd_);
     const auto widest = [&](HFONT font) {
         HGDIOBJ old = SelectObject(dc, font);
         int width = 0;
-        for (const res::ToolbarItem& item : resource->items) {
-            if (item.command == res::ID_SEPARATOR) {
-                continue;
-            }
-            const std::wstring text = fw::win32::Widen(fw::LoadString(item.textId));
+        for (const auto& [command, text] : captions) {
             SIZE size{};
             GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
             width = std::max(width, static_cast<int>(size.cx));
@@ -254,14 +228,11 @@ int CLargeToolBar::Height() const {
 }
 
 void CLargeToolBar::EnableButton(UINT command, bool enable) {
-    if (IsButtonEnabled(command) != enable) {
+    // Only a change redraws the button.
+    const LRESULT state = SendMessageW(hwnd_, TB_GETSTATE, command, 0);
+    if ((state != -1 && (state & TBSTATE_ENABLED) != 0) != enable) {
         SendMessageW(hwnd_, TB_ENABLEBUTTON, command, MAKELPARAM(enable ? TRUE : FALSE, 0));
     }
-}
-
-bool CLargeToolBar::IsButtonEnabled(UINT command) const {
-    const LRESULT state = SendMessageW(hwnd_, TB_GETSTATE, command, 0);
-    return state != -1 && (state & TBSTATE_ENABLED) != 0;
 }
 
 std::wstring CLargeToolBar::Prompt(UINT command) {

@@ -9,9 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "common/NonCopyable.h"
+
 namespace app::win32 {
 
-class CLargeToolBar {
+class CLargeToolBar : NonCopyable {
 public:
     static constexpr int kButtonSize = 72;
     static constexpr int kImageSize = 48;
@@ -19,8 +21,6 @@ public:
 
     CLargeToolBar() = default;
     ~CLargeToolBar();
-    CLargeToolBar(const CLargeToolBar&) = delete;
-    CLargeToolBar& operator=(const CLargeToolBar&) = delete;
 
     // The toolbar control, flat with hot tracking and tooltips, at the top of
     // the parent. False when the control cannot be made.
@@ -38,7 +38,6 @@ public:
     // `message` (TB_SETIMAGELIST, TB_SETHOTIMAGELIST, TB_SETDISABLEDIMAGELIST).
     bool LoadImageList(UINT message, UINT bitmapId, int imageWidth);
 
-    bool SetButtonText(int index, const std::wstring& text);
     // Every button's caption from its button text string, in a font small
     // enough for the widest caption to fit the button.
     void SetButtonTexts();
@@ -50,7 +49,6 @@ public:
     int Height() const;
 
     void EnableButton(UINT command, bool enable);
-    bool IsButtonEnabled(UINT command) const;
 
     // A command string is "prompt\ntooltip": the prompt shows in the status
     // bar, the tooltip over the button. Without "\n" it is a prompt only.
@@ -58,7 +56,8 @@ public:
     static std::wstring ToolTip(UINT command);
 
 private:
-    void FitCaptionFont();
+    // The captions' font: small enough for the widest to fit its button.
+    void FitCaptionFont(const std::vector<std::pair<UINT, std::wstring>>& captions);
 
     HWND hwnd_ = nullptr;
     UINT resourceId_ = 0;

@@ -3,8 +3,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "app/win32/FrameClass.h"
-#include "app/win32/LockKeys.h"
+#include "app/core/LockKeys.h"
 #include "form/Tirvel2View.h"
 #include "framework/StringTable.h"
 #include "framework/win32/Win32FormView.h"
@@ -31,27 +30,15 @@ std::wstring FrameTitle() {
     return text.substr(0, text.find(L'\n'));
 }
 
-// The form's keyboard navigation (Tab between its controls), through the
-// window layer where it offers it.
-template <typename FormView>
-bool TranslateFormMessage(FormView& view, MSG* message) {
-    if constexpr (requires { view.TranslateDialogMessage(message); }) {
-        return view.TranslateDialogMessage(message);
-    } else {
-        return IsDialogMessageW(view.FormHwnd(), message) != FALSE;
-    }
-}
-
-enum class PrintOutcome { Printed, Cancelled, Failed };
-
-// The view draws nothing on paper: printing it gives one empty page.
-PrintOutcome PrintPage(HWND owner) {
+// The view draws nothing on paper: printing it gives one empty page. False
+// when printing failed; a cancelled print dialog is no failure.
+bool PrintPage(HWND owner) {
     PRINTDLGW request{};
     request.lStructSize = sizeof request;
     request.hwndOwner = owner;
     request.Flags = PD_RETURNDC | PD_NOPAGENUMS | PD_NOSELECTION | PD_USEDEVMODECOPIESANDCOLLATE;
     if (!PrintDlgW(&request)) {
-        return CommDlgExtendedError() == 0 ? PrintOutcome::Cancelled : PrintOutcome::Failed;
+        return CommDlgExtendedError() == 0;
     }
     DOCINFOW document{};
     document.cbSize = sizeof document;
@@ -71,25 +58,19 @@ PrintOutcome PrintPage(HWND owner) {
     if (request.hDevNames != nullptr) {
         GlobalFree(request.hDevNames);
     }
-    return printed ? PrintOutcome::Printed : PrintOutcome::Failed;
+    return printed;
 }
 
 }  // namespace
 
 CMainFrameWindow::CMainFrameWindow(CTirvel2Doc& document, fw::Language language)
-    : CDesktopFrame(document), language_(language), view_(std::make_unique<CTirvel2View>()) {
+    : CDesktopFrame(document), view_(std::make_unique<CTirvel2View>()) {
     // The resources hold no cursor 128, so the class has none; the frame sets
-    // the arrow itself where its own client area shows.
-    RegisterFrameClass(kClassName, &fw::win32::WindowObjectProcedure<CMainFrameWindow>,
-                       LoadCursorW(ResourceModule(), MAKEINTRESOURCEW(res::IDR_MAINFRAME)),
-                       reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(4)));
-    // No menu, and the plain title: the document never adds its name.
-    const DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
-    const HWND created =
-        CreateWindowExW(0, kClassName, FrameTitle().c_str(), style, CW_USEDEFAULT, CW_USEDEFAULT,
-                        kMinimumWidth, kMinimumHeight, nullptr, nullptr, ResourceModule(), this);
-    if (created == nullptr) {
-        hwnd_ = nullptr;
+    // the arrow itself where its own client area shows. No menu, and the plain
+    // title: the document never adds its name.
+    if (!Create(kClassName, LoadCursorW(ResourceModule(), MAKEINTRESOURCEW(res::IDR_MAINFRAME)),
+                reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(4)), FrameTitle(),
+                {kMinimumWidth, kMinimumHeight}, *view_, language)) {
         return;
     }
     StartDocument(*view_);
@@ -99,16 +80,9 @@ CMainFrameWindow::CMainFrameWindow(CTirvel2Doc& document, fw::Language language)
 }
 
 CMainFrameWindow::~CMainFrameWindow() {
-    if (hwnd_ != nullptr) {
-        DestroyWindow(hwnd_);
-    }
+    DestroyFrame();
     Unlink();
-    // The form's window goes before the view it is the window of.
-    formView_.reset();
     view_.reset();
-    if (accelerators_ != nullptr) {
-        DestroyAcceleratorTable(accelerators_);
-    }
     if (statusFont_ != nullptr) {
         DeleteObject(statusFont_);
     }
@@ -117,10 +91,7 @@ CMainFrameWindow::~CMainFrameWindow() {
 LRESULT CMainFrameWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_CREATE:
-            return OnCreate();
-        case WM_SIZE:
-            RecalcLayout();
-            return 0;
+            return CFormFrame::OnMessage(message, wParam, lParam) == 0 ? OnCreate() : -1;
         case WM_GETMINMAXINFO: {
             auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
             info->ptMinTrackSize.x = kMinimumWidth;
@@ -166,25 +137,22 @@ LRESULT CMainFrameWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) 
                 return 0;  // the idle processing after it does the work
             }
             break;
-        case WM_CLOSE:
-            // The device hears AT+QUIT (or the probe ends) before the window goes.
-            OnClose();
-            DestroyWindow(hwnd_);
-            return 0;
         case WM_DESTROY:
-            OnDestroy();
-            return 0;
+            KillTimer(hwnd_, kRefreshTimer);
+            break;
         default:
             break;
     }
-    return DefWindowProcW(hwnd_, message, wParam, lParam);
+    return CFormFrame::OnMessage(message, wParam, lParam);
+}
+
+bool CMainFrameWindow::MayClose() {
+    // The device hears AT+QUIT (or the probe ends) before the window goes.
+    OnClose();
+    return true;
 }
 
 int CMainFrameWindow::OnCreate() {
-    formView_ = std::make_unique<fw::win32::CWin32FormView>(*view_, language_, hwnd_, kViewId);
-    if (!formView_->IsCreated()) {
-        return -1;
-    }
     if (!toolBar_.CreateEx(hwnd_) || !toolBar_.LoadToolBar(res::IDR_MAINFRAME)) {
         return -1;
     }
@@ -199,13 +167,6 @@ int CMainFrameWindow::OnCreate() {
                       SIZE{CLargeToolBar::kImageSize, CLargeToolBar::kImageSize});
     CreateAccelerators();
     return 0;
-}
-
-void CMainFrameWindow::OnDestroy() {
-    KillTimer(hwnd_, kRefreshTimer);
-    if (quitOnDestroy_) {
-        PostQuitMessage(0);
-    }
 }
 
 bool CMainFrameWindow::CreateStatusBar() {
@@ -236,7 +197,7 @@ bool CMainFrameWindow::CreateStatusBar() {
     }
     SelectObject(dc, old);
     ReleaseDC(statusBar_, dc);
-    RecalcLayout();
+    Layout();
     SetMessageText(Text(res::IDS_IDLE_MESSAGE));
     return true;
 }
@@ -261,7 +222,7 @@ void CMainFrameWindow::CreateAccelerators() {
     }
 }
 
-void CMainFrameWindow::RecalcLayout() {
+void CMainFrameWindow::Layout() {
     if (hwnd_ == nullptr) {
         return;
     }
@@ -295,35 +256,15 @@ void CMainFrameWindow::RecalcLayout() {
 }
 
 void CMainFrameWindow::PlaceOnScreen() {
-    const HMONITOR monitor = MonitorFromWindow(hwnd_, MONITOR_DEFAULTTOPRIMARY);
-    MONITORINFO info{};
-    info.cbSize = sizeof info;
-    RECT available{0, 0, 1024, 768};
-    if (GetMonitorInfoW(monitor, &info)) {
-        available = info.rcWork;
-    }
     // Room for the whole form where the screen has it, scroll bars otherwise.
     RECT bar{};
     int chromeHeight = toolBar_.Height();
     if (statusBar_ != nullptr && GetWindowRect(statusBar_, &bar)) {
         chromeHeight += bar.bottom - bar.top;
     }
-    const SIZE form = formView_->FormSizePixels();
-    RECT wanted{0, 0, form.cx + GetSystemMetrics(SM_CXVSCROLL) + 2 * GetSystemMetrics(SM_CXEDGE),
-                form.cy + chromeHeight + 2 * GetSystemMetrics(SM_CYEDGE)};
-    AdjustWindowRectEx(&wanted, static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_STYLE)), FALSE,
-                       static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_EXSTYLE)));
-    const int screenWidth = available.right - available.left;
-    const int screenHeight = available.bottom - available.top;
-    const int width =
-        std::max<int>(kMinimumWidth, std::min<int>(wanted.right - wanted.left, screenWidth));
-    const int height =
-        std::max<int>(kMinimumHeight, std::min<int>(wanted.bottom - wanted.top, screenHeight));
-    // Centred on the screen, as a frame without a reference window is.
-    SetWindowPos(hwnd_, nullptr, available.left + (screenWidth - width) / 2,
-                 available.top + (screenHeight - height) / 2, width, height,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
-    RecalcLayout();
+    CFormFrame::PlaceOnScreen({GetSystemMetrics(SM_CXVSCROLL) + 2 * GetSystemMetrics(SM_CXEDGE),
+                               chromeHeight + 2 * GetSystemMetrics(SM_CYEDGE)},
+                              {kMinimumWidth, kMinimumHeight});
 }
 
 LRESULT CMainFrameWindow::OnNotify(const NMHDR& header, LPARAM lParam) {
@@ -388,13 +329,14 @@ void CMainFrameWindow::UpdateIndicators() {
         return;
     }
     const LockKeyState keys = QueryLockKeys();
-    const std::pair<Pane, std::pair<UINT, bool>> panes[] = {
+    const std::pair<Pane, std::pair<UINT, std::optional<bool>>> panes[] = {
         {kCapsPane, {res::IDS_INDICATOR_CAPS, keys.caps}},
         {kNumPane, {res::IDS_INDICATOR_NUM, keys.num}},
         {kScrollPane, {res::IDS_INDICATOR_SCRL, keys.scroll}}};
     for (const auto& [pane, indicator] : panes) {
         // As the desktop status bar does it: the name while the lock is on.
-        const std::wstring text = indicator.second ? Text(indicator.first) : std::wstring();
+        const std::wstring text =
+            indicator.second.value_or(false) ? Text(indicator.first) : std::wstring();
         if (text != paneTexts_[pane]) {
             paneTexts_[pane] = text;
             SendMessageW(statusBar_, SB_SETTEXTW, pane, reinterpret_cast<LPARAM>(text.c_str()));
@@ -402,27 +344,12 @@ void CMainFrameWindow::UpdateIndicators() {
     }
 }
 
-bool CMainFrameWindow::PreTranslateMessage(MSG* message) {
-    if (hwnd_ == nullptr) {
-        return false;
-    }
-    const bool ours = message->hwnd == hwnd_ || IsChild(hwnd_, message->hwnd);
-    if (!ours) {
-        return false;
-    }
-    if (accelerators_ != nullptr && message->message >= WM_KEYFIRST &&
-        message->message <= WM_KEYLAST && TranslateAcceleratorW(hwnd_, accelerators_, message)) {
-        return true;
-    }
-    return formView_ != nullptr && TranslateFormMessage(*formView_, message);
-}
-
 void CMainFrameWindow::CloseFrame() {
     PostMessageW(hwnd_, WM_CLOSE, 0, 0);
 }
 
 bool CMainFrameWindow::PrintEmptyPage() {
-    return PrintPage(hwnd_) != PrintOutcome::Failed;
+    return PrintPage(hwnd_);
 }
 
 void CMainFrameWindow::SendToForm(UINT command) {

@@ -14,25 +14,6 @@
 #include "res/StationIds.h"
 
 namespace app::win32 {
-namespace {
-
-int MessageLoop(CStationFrameWindow& frame) {
-    MSG message{};
-    for (;;) {
-        const BOOL got = GetMessageW(&message, nullptr, 0, 0);
-        if (got == 0 || got == -1) {
-            break;
-        }
-        if (!frame.PreTranslateMessage(&message)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-    }
-    return static_cast<int>(message.wParam);
-}
-
-}  // namespace
-
 int RunStation(const std::vector<std::string>& arguments, int showCommand) {
     fw::SetLanguage(fw::LanguageFromEnvironment());
     // This shell takes no pictures of itself: --screenshot is unknown here.
@@ -64,8 +45,7 @@ int RunStation(const std::vector<std::string>& arguments, int showCommand) {
             frame.SetQuitOnDestroy(true);
             dialogHost.SetOwner(frame.Hwnd());
             frame.View().SetJobForm(MergeStationForm(store.Load(), parsed.options));
-            ShowWindow(frame.Hwnd(), showCommand == SW_HIDE ? SW_SHOW : showCommand);
-            UpdateWindow(frame.Hwnd());
+            frame.Show(showCommand);
             if (parsed.options.start) {
                 // As the Start button's click, once the window is up.
                 const HWND start = frame.FormView()->Control(res::IDC_STATION_START);
@@ -73,7 +53,7 @@ int RunStation(const std::vector<std::string>& arguments, int showCommand) {
                              MAKEWPARAM(res::IDC_STATION_START, BN_CLICKED),
                              reinterpret_cast<LPARAM>(start));
             }
-            status = MessageLoop(frame);
+            status = RunMessageLoop(frame);
         }
     }
     fw::SetDialogHost(nullptr);

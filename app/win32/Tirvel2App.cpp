@@ -2,8 +2,6 @@
 
 #include <shellapi.h>
 
-#include <cstdio>
-
 #include "app/core/RecentFileList.h"
 #include "app/core/Tirvel2Doc.h"
 #include "app/win32/MainFrameWindow.h"
@@ -93,8 +91,7 @@ bool CTirvel2App::InitInstance(const AppOptions& options, int showCommand) {
     if (!options.firmwarePath.empty()) {
         frame_->View().m_strFirmwarePath = options.firmwarePath;
     }
-    ShowWindow(frame_->Hwnd(), showCommand == SW_HIDE ? SW_SHOW : showCommand);
-    UpdateWindow(frame_->Hwnd());
+    frame_->Show(showCommand);
     if (options.autostart) {
         PostMessageW(frame_->Hwnd(), WM_COMMAND, MAKEWPARAM(res::ID_START_CONFIG, 1), 0);
     }
@@ -102,39 +99,15 @@ bool CTirvel2App::InitInstance(const AppOptions& options, int showCommand) {
 }
 
 int CTirvel2App::MessageLoop(const AppOptions& options) {
-    bool idle = true;
     bool started = false;
-    MSG message{};
-    for (;;) {
-        // The queue is empty (a pending paint would be in it): everything
-        // shown has been painted, and the commands' state is brought up to date.
-        while (!PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE)) {
-            if (idle && frame_ != nullptr && frame_->IsCreated()) {
-                frame_->OnIdle();
-                if (options.quitAfterStart && !started) {
-                    AnnounceFirstPaint();
-                    PostMessageW(frame_->Hwnd(), WM_CLOSE, 0, 0);
-                }
-                started = true;
-            }
-            idle = false;
-            if (!PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE)) {
-                WaitMessage();
-            }
+    return RunMessageLoop(*frame_, [&] {
+        frame_->OnIdle();
+        if (options.quitAfterStart && !started) {
+            AnnounceFirstPaint();
+            PostMessageW(frame_->Hwnd(), WM_CLOSE, 0, 0);
         }
-        const BOOL got = GetMessageW(&message, nullptr, 0, 0);
-        if (got == 0 || got == -1) {
-            break;
-        }
-        if (frame_ == nullptr || !frame_->PreTranslateMessage(&message)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-        // Any message may have changed what is enabled; the frame's own timer
-        // is there to bring the lock keys up to date.
-        idle = true;
-    }
-    return static_cast<int>(message.wParam);
+        started = true;
+    });
 }
 
 }  // namespace app::win32

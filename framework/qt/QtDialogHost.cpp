@@ -26,25 +26,6 @@ namespace {
 
 constexpr char kTranslatorName[] = "tirvelQtBaseTranslator";
 
-QString FromUtf8(const std::string& utf8) {
-    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-}
-
-// The top-level widget a system window is shown in, when it has one on Qt.
-QWidget* WidgetOf(const CWnd* window) {
-    if (window == nullptr) {
-        return nullptr;
-    }
-    IWindowSite* site = window->Site();
-    if (auto* widget = dynamic_cast<QWidget*>(site)) {
-        return widget->window();
-    }
-    if (auto* qtSite = dynamic_cast<CQtWindowSite*>(site)) {
-        return qtSite->Container()->window();
-    }
-    return nullptr;
-}
-
 // A dialog that leaves the decision to close to the system's dialog: OK,
 // Cancel, Enter, Esc and the close box all become commands, and it closes once
 // the dialog has ended (a failed validation keeps it open).
@@ -136,16 +117,23 @@ private:
 
 }  // namespace
 
+QWidget* CQtDialogHost::OwnerOf(const CWnd* window) const {
+    IWindowSite* site = window != nullptr ? window->Site() : nullptr;
+    if (auto* widget = dynamic_cast<QWidget*>(site)) {
+        return widget->window();
+    }
+    if (auto* qtSite = dynamic_cast<CQtWindowSite*>(site)) {
+        return qtSite->Container()->window();
+    }
+    return mainWindow_;
+}
+
 int CQtDialogHost::RunModal(CDialog& dialog, CWnd* parent) {
     const DialogTemplate* t = ModalTemplate(dialog);
     if (t == nullptr) {
         return -1;
     }
-    QWidget* owner = WidgetOf(ModalParent(dialog, parent));
-    if (owner == nullptr) {
-        owner = mainWindow_;
-    }
-    CTemplateDialog window(dialog, owner);
+    CTemplateDialog window(dialog, OwnerOf(ModalParent(dialog, parent)));
     window.setWindowTitle(FromUtf8(t->caption));
     CQtWindowSite site(&window, dialog, *t);
     window.SetSite(&site);
@@ -162,12 +150,8 @@ int CQtDialogHost::RunModal(CDialog& dialog, CWnd* parent) {
 }
 
 std::optional<std::string> CQtDialogHost::RunFileDialog(const FileDialogRequest& request) {
-    QWidget* owner = WidgetOf(request.parent);
-    if (owner == nullptr) {
-        owner = mainWindow_;
-    }
     const FileChooserRules rules = ReadFileChooserRules(request);
-    CFileChooser dialog(owner, rules.createPrompt);
+    CFileChooser dialog(OwnerOf(request.parent), rules.createPrompt);
     if (!request.title.empty()) {
         dialog.setWindowTitle(FromUtf8(request.title));
     }

@@ -21,6 +21,9 @@ public:
     bool OpenDocument(const std::string& path) override;
 
 private:
+    // The top-level widget a system window is shown in, else the main window.
+    QWidget* OwnerOf(const CWnd* window) const;
+
     QWidget* mainWindow_;
 };
 

@@ -1,10 +1,7 @@
 #include "framework/qt/QtFormView.h"
 
-#include <stdexcept>
-#include <string>
-
+#include "framework/ModalRun.h"
 #include "framework/qt/QtWindowSite.h"
-#include "res/Dialogs.h"
 
 namespace fw::qt {
 
@@ -16,12 +13,9 @@ struct CQtFormView::Impl {
 
 CQtFormView::CQtFormView(CFormView& view, Language language, QWidget* parent)
     : QScrollArea(parent), impl_(std::make_unique<Impl>(view)) {
-    const DialogTemplate* t = res::FindDialogTemplate(view.TemplateId(), language);
-    if (t == nullptr) {
-        throw std::invalid_argument("no dialog template " + std::to_string(view.TemplateId()));
-    }
+    const DialogTemplate& form = RequireTemplate(view.TemplateId(), language);
     auto* content = new QWidget;
-    impl_->site = std::make_unique<CQtWindowSite>(content, view, *t);
+    impl_->site = std::make_unique<CQtWindowSite>(content, view, form);
     RelayTo(impl_->site.get());
     setWidget(content);
     setWidgetResizable(false);

@@ -72,10 +72,6 @@ QString CjkFamily() {
     return families.isEmpty() ? DefaultSansFamily() : families.first();
 }
 
-QString FromUtf8(const std::string& utf8) {
-    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-}
-
 std::string ToUtf8(const QString& text) {
     const QByteArray bytes = text.toUtf8();
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
@@ -105,7 +101,6 @@ public:
 
 QWidget* CreateControl(const ControlTemplate& c, QWidget* parent) {
     const QString caption = FromUtf8(c.caption);
-    const auto focusPolicy = (c.style & kTabStop) != 0 ? Qt::StrongFocus : Qt::ClickFocus;
     switch (c.kind) {
         case ControlKind::Static: {
             auto* label = new QLabel(parent);
@@ -130,23 +125,19 @@ QWidget* CreateControl(const ControlTemplate& c, QWidget* parent) {
                 edit->setValidator(
                     new QRegularExpressionValidator(QRegularExpression("[0-9]*"), edit));
             }
-            edit->setFocusPolicy(focusPolicy);
             return edit;
         }
         case ControlKind::PushButton: {
             auto* button = new QPushButton(caption, parent);
             button->setDefault((c.style & kDefaultButton) != 0);
-            button->setFocusPolicy(focusPolicy);
             return button;
         }
         case ControlKind::CheckBox: {
             auto* check = new QCheckBox(caption, parent);
-            check->setFocusPolicy(focusPolicy);
             return check;
         }
         case ControlKind::RadioButton: {
             auto* radio = new QRadioButton(caption, parent);
-            radio->setFocusPolicy(focusPolicy);
             return radio;
         }
         case ControlKind::ComboBox: {
@@ -155,7 +146,6 @@ QWidget* CreateControl(const ControlTemplate& c, QWidget* parent) {
             // Enter in the edit part adds nothing to the list, as on Windows.
             combo->setInsertPolicy(QComboBox::NoInsert);
             combo->setEditText(caption);
-            combo->setFocusPolicy(focusPolicy);
             return combo;
         }
         case ControlKind::RichEdit: {
@@ -172,7 +162,6 @@ QWidget* CreateControl(const ControlTemplate& c, QWidget* parent) {
             if ((c.style & kBorder) == 0) {
                 edit->setFrameShape(QFrame::NoFrame);
             }
-            edit->setFocusPolicy(focusPolicy);
             if (!caption.isEmpty()) {
                 edit->setPlainText(caption);
             }
@@ -197,19 +186,13 @@ QWidget* CreateControl(const ControlTemplate& c, QWidget* parent) {
     return new QWidget(parent);
 }
 
+// The icon flags count up from 0x10: stop, question, exclamation, information.
 QMessageBox::Icon IconOf(UINT type) {
-    switch (type & 0xF0u) {
-        case 0x10:
-            return QMessageBox::Critical;
-        case 0x20:
-            return QMessageBox::Question;
-        case 0x30:
-            return QMessageBox::Warning;
-        case 0x40:
-            return QMessageBox::Information;
-        default:
-            return QMessageBox::NoIcon;
-    }
+    static constexpr QMessageBox::Icon kIcons[] = {QMessageBox::NoIcon, QMessageBox::Critical,
+                                                   QMessageBox::Question, QMessageBox::Warning,
+                                                   QMessageBox::Information};
+    const UINT index = (type & 0xF0u) >> 4;
+    return index < std::size(kIcons) ? kIcons[index] : QMessageBox::NoIcon;
 }
 
 QMessageBox::StandardButtons ButtonsOf(UINT type) {
@@ -223,15 +206,23 @@ QMessageBox::StandardButtons ButtonsOf(UINT type) {
     }
 }
 
-class WaitCursor {
+// Copy, cut and paste keys (Ctrl+C/X/V and the platform's alternatives).
+bool IsClipboardKey(const QKeyEvent& event) {
+    return event.matches(QKeySequence::Copy) || event.matches(QKeySequence::Cut) ||
+           event.matches(QKeySequence::Paste);
+}
+
+class WaitCursor : NonCopyable {
 public:
     WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
     ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
 };
 
 }  // namespace
+
+QString FromUtf8(const std::string& utf8) {
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
 
 DialogBaseUnits BaseUnitsOf(const QFont& font) {
     static const QString kLetters =
@@ -259,11 +250,6 @@ QFont TemplateFont(const std::string& utf8Face, double points) {
     return font;
 }
 
-bool IsClipboardKey(const QKeyEvent& event) {
-    return event.matches(QKeySequence::Copy) || event.matches(QKeySequence::Cut) ||
-           event.matches(QKeySequence::Paste);
-}
-
 bool IsSiteControl(const QObject* object) {
     return object != nullptr && object->property(kControlIdProperty).isValid();
 }
@@ -284,21 +270,25 @@ CQtWindowSite::CQtWindowSite(QWidget* container, CWnd& window, const DialogTempl
     : CWindowSiteCore(window), container_(container) {
     const QFont font = TemplateFont(dialogTemplate.fontFace, dialogTemplate.fontPoints);
     container_->setFont(font);
-    units_ = BaseUnitsOf(font);
-    size_ = DialogUnitsToPixels({0, 0, dialogTemplate.width, dialogTemplate.height}, units_).size();
+    const DialogBaseUnits units = BaseUnitsOf(font);
+    size_ = DialogUnitsToPixels({0, 0, dialogTemplate.width, dialogTemplate.height}, units).size();
     container_->setFixedSize(size_);
 
     // Created in template order, which makes it the tab order too.
     QButtonGroup* radioGroup = nullptr;
     for (const auto& c : dialogTemplate.controls) {
         QWidget* widget = CreateControl(c, container_);
-        QRect geometry = DialogUnitsToPixels(c.rect, units_);
+        QRect geometry = DialogUnitsToPixels(c.rect, units);
         if (c.kind == ControlKind::ComboBox) {
             // The template's height is the dropped-down list's, as Windows
             // reads it; the box itself is as high as its font makes it.
             geometry.setHeight(widget->sizeHint().height());
         }
         widget->setGeometry(geometry);
+        // Whatever takes the focus takes it by Tab only with a tab stop.
+        if (widget->focusPolicy() != Qt::NoFocus) {
+            widget->setFocusPolicy((c.style & kTabStop) != 0 ? Qt::StrongFocus : Qt::ClickFocus);
+        }
         widget->setProperty(kControlIdProperty, c.id);
         widget->installEventFilter(this);
         widget->setEnabled((c.style & kDisabled) == 0);
@@ -362,9 +352,10 @@ const CQtWindowSite::ControlEntry* CQtWindowSite::Find(int id) const {
     return it != controls_.end() ? &it->second : nullptr;
 }
 
-CQtWindowSite::ControlEntry* CQtWindowSite::Find(int id) {
-    auto it = controls_.find(id);
-    return it != controls_.end() ? &it->second : nullptr;
+template <class Widget>
+Widget* CQtWindowSite::WidgetOf(int id, ControlKind kind) const {
+    const ControlEntry* c = Find(id);
+    return c != nullptr && c->kind == kind ? static_cast<Widget*>(c->widget) : nullptr;
 }
 
 void CQtWindowSite::WhileBusy(const std::function<void()>& handle) {
@@ -414,7 +405,7 @@ void CQtWindowSite::FocusControl(int id) {
 }
 
 void CQtWindowSite::SetControlText(int id, const std::string& utf8) {
-    ControlEntry* c = Find(id);
+    const ControlEntry* c = Find(id);
     if (c == nullptr) {
         return;
     }
@@ -477,9 +468,7 @@ std::string CQtWindowSite::GetControlText(int id) const {
 }
 
 void CQtWindowSite::SetControlCheck(int id, int state) {
-    const ControlEntry* c = Find(id);
-    if (c != nullptr && c->kind == ControlKind::RadioButton) {
-        auto* radio = static_cast<QRadioButton*>(c->widget);
+    if (auto* radio = WidgetOf<QRadioButton>(id, ControlKind::RadioButton)) {
         // An exclusive group keeps its checked button checked; unchecking it
         // takes the group's rule off for a moment.
         QButtonGroup* group = radio->group();
@@ -488,10 +477,10 @@ void CQtWindowSite::SetControlCheck(int id, int state) {
         group->setExclusive(true);
         return;
     }
-    if (c == nullptr || c->kind != ControlKind::CheckBox) {
+    auto* check = WidgetOf<QCheckBox>(id, ControlKind::CheckBox);
+    if (check == nullptr) {
         return;
     }
-    auto* check = static_cast<QCheckBox*>(c->widget);
     if (state == 2) {
         check->setTristate(true);
         check->setCheckState(Qt::PartiallyChecked);
@@ -501,14 +490,14 @@ void CQtWindowSite::SetControlCheck(int id, int state) {
 }
 
 int CQtWindowSite::GetControlCheck(int id) const {
-    const ControlEntry* c = Find(id);
-    if (c != nullptr && c->kind == ControlKind::RadioButton) {
-        return static_cast<QRadioButton*>(c->widget)->isChecked() ? 1 : 0;
+    if (const auto* radio = WidgetOf<QRadioButton>(id, ControlKind::RadioButton)) {
+        return radio->isChecked() ? 1 : 0;
     }
-    if (c == nullptr || c->kind != ControlKind::CheckBox) {
+    const auto* check = WidgetOf<QCheckBox>(id, ControlKind::CheckBox);
+    if (check == nullptr) {
         return 0;
     }
-    switch (static_cast<QCheckBox*>(c->widget)->checkState()) {
+    switch (check->checkState()) {
         case Qt::Checked:
             return 1;
         case Qt::PartiallyChecked:
@@ -519,7 +508,7 @@ int CQtWindowSite::GetControlCheck(int id) const {
 }
 
 void CQtWindowSite::AppendControlText(int id, const std::string& utf8) {
-    ControlEntry* c = Find(id);
+    const ControlEntry* c = Find(id);
     if (c == nullptr) {
         return;
     }
@@ -546,11 +535,10 @@ void CQtWindowSite::AppendControlText(int id, const std::string& utf8) {
 }
 
 void CQtWindowSite::SetRichEditLook(int id, const RichEditLook& look) {
-    const ControlEntry* c = Find(id);
-    if (c == nullptr || c->kind != ControlKind::RichEdit) {
+    auto* edit = WidgetOf<QTextEdit>(id, ControlKind::RichEdit);
+    if (edit == nullptr) {
         return;
     }
-    auto* edit = static_cast<QTextEdit*>(c->widget);
     ApplyReadOnly(edit, look.readOnly);
     QPalette palette = edit->palette();
     palette.setColor(QPalette::Base, QColor::fromRgb(static_cast<QRgb>(look.backgroundRgb)));
@@ -565,11 +553,10 @@ void CQtWindowSite::SetRichEditLook(int id, const RichEditLook& look) {
 }
 
 void CQtWindowSite::SetControlItems(int id, const std::vector<std::string>& utf8Items) {
-    const ControlEntry* c = Find(id);
-    if (c == nullptr || c->kind != ControlKind::ComboBox) {
+    auto* combo = WidgetOf<QComboBox>(id, ControlKind::ComboBox);
+    if (combo == nullptr) {
         return;
     }
-    auto* combo = static_cast<QComboBox*>(c->widget);
     const QString text = combo->currentText();
     QStringList items;
     for (const auto& item : utf8Items) {
@@ -583,11 +570,10 @@ void CQtWindowSite::SetControlItems(int id, const std::vector<std::string>& utf8
 }
 
 void CQtWindowSite::SetTextLook(int id, const TextLook& look) {
-    const ControlEntry* c = Find(id);
-    if (c == nullptr || c->kind != ControlKind::Static) {
+    auto* label = WidgetOf<QLabel>(id, ControlKind::Static);
+    if (label == nullptr) {
         return;
     }
-    auto* label = static_cast<QLabel*>(c->widget);
     QFont font = container_->font();
     font.setPointSizeF(look.heightTwips / 20.0);
     font.setBold(look.bold);
@@ -606,18 +592,15 @@ void CQtWindowSite::SetControlSizePixels(int id, int width, int height) {
 }
 
 void CQtWindowSite::SetProgressRange(int id, int low, int high) {
-    const ControlEntry* c = Find(id);
-    if (c != nullptr && c->kind == ControlKind::ProgressBar) {
-        static_cast<QProgressBar*>(c->widget)->setRange(low, high);
+    if (auto* bar = WidgetOf<QProgressBar>(id, ControlKind::ProgressBar)) {
+        bar->setRange(low, high);
     }
 }
 
 void CQtWindowSite::SetProgressPos(int id, int pos) {
-    const ControlEntry* c = Find(id);
-    if (c != nullptr && c->kind == ControlKind::ProgressBar) {
+    if (auto* bar = WidgetOf<QProgressBar>(id, ControlKind::ProgressBar)) {
         // QProgressBar ignores a value outside its range and would keep the
         // last one; past the end means full.
-        auto* bar = static_cast<QProgressBar*>(c->widget);
         bar->setValue(std::clamp(pos, bar->minimum(), bar->maximum()));
     }
 }
@@ -632,19 +615,20 @@ int CQtWindowSite::MessageBoxById(UINT textId, UINT captionId, UINT type, const 
         CNormalCursorScope normal;
         box.exec();
     }
+    static constexpr std::pair<QMessageBox::StandardButton, int> kResults[] = {
+        {QMessageBox::Ok, IDOK},
+        {QMessageBox::Cancel, IDCANCEL},
+        {QMessageBox::Yes, IDYES},
+        {QMessageBox::No, IDNO}};
     QAbstractButton* clicked = box.clickedButton();
-    switch (clicked != nullptr ? box.standardButton(clicked) : QMessageBox::NoButton) {
-        case QMessageBox::Ok:
-            return IDOK;
-        case QMessageBox::Cancel:
-            return IDCANCEL;
-        case QMessageBox::Yes:
-            return IDYES;
-        case QMessageBox::No:
-            return IDNO;
-        default:
-            return (type & 0x0Fu) == MB_OK ? IDOK : IDCANCEL;
+    const auto pressed = clicked != nullptr ? box.standardButton(clicked) : QMessageBox::NoButton;
+    for (const auto& [button, result] : kResults) {
+        if (button == pressed) {
+            return result;
+        }
     }
+    // Closed without a button pressed.
+    return (type & 0x0Fu) == MB_OK ? IDOK : IDCANCEL;
 }
 
 void CQtWindowSite::AnnouncePosted() {

@@ -18,7 +18,6 @@
 #include "common/NonCopyable.h"
 
 class QFont;
-class QKeyEvent;
 class QTimer;
 class QWidget;
 
@@ -37,14 +36,15 @@ DialogBaseUnits BaseUnitsOf(const QFont& font);
 // meet where the template has them meet.
 QRect DialogUnitsToPixels(const DialogRect& rect, DialogBaseUnits units);
 
+// The window layer's text (UTF-8) as Qt's.
+QString FromUtf8(const std::string& utf8);
+
 // The family to draw a template's or pane's face with: the face itself when the
 // system has it, otherwise a font that covers its script (a CJK font for
 // Chinese faces, the default sans font for the others).
 QString ResolveFontFamily(const std::string& utf8Face);
 QFont TemplateFont(const std::string& utf8Face, double points);
 
-// Copy, cut and paste keys (Ctrl+C/X/V and the platform's alternatives).
-bool IsClipboardKey(const QKeyEvent& event);
 // Whether the object is a control created by a window site; those keep the
 // clipboard keys for themselves, whatever shortcuts the frame has.
 bool IsSiteControl(const QObject* object);
@@ -60,27 +60,9 @@ public:
 
     QWidget* Container() const { return container_; }
     QWidget* Control(int id) const;
-    DialogBaseUnits BaseUnits() const { return units_; }
     QSize SizePixels() const { return size_; }
 
-    // IWindowSite
-    void ShowControl(int id, int showCommand) override;
-    bool IsControlVisible(int id) const override;
-    void EnableControl(int id, bool enable) override;
-    bool IsControlEnabled(int id) const override;
-    void FocusControl(int id) override;
-    void SetControlText(int id, const std::string& utf8) override;
-    std::string GetControlText(int id) const override;
-    void SetControlCheck(int id, int state) override;
-    int GetControlCheck(int id) const override;
-    void AppendControlText(int id, const std::string& utf8) override;
-    void SetRichEditLook(int id, const RichEditLook& look) override;
-    void SetControlSizePixels(int id, int width, int height) override;
-    void SetProgressRange(int id, int low, int high) override;
-    void SetProgressPos(int id, int pos) override;
-    void SetControlItems(int id, const std::vector<std::string>& utf8Items) override;
-    void SetTextLook(int id, const TextLook& look) override;
-    int MessageBoxById(UINT textId, UINT captionId, UINT type, const MessageArgs& args) override;
+    FW_WINDOW_SITE_CONTROLS(, override)
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -98,10 +80,11 @@ private:
         QWidget* widget;
     };
     const ControlEntry* Find(int id) const;
-    ControlEntry* Find(int id);
+    // The control's widget when the control is of that kind, else nullptr.
+    template <class Widget>
+    Widget* WidgetOf(int id, ControlKind kind) const;
 
     QWidget* container_;
-    DialogBaseUnits units_;
     QSize size_;
     std::map<int, ControlEntry> controls_;
     std::map<UINT, QTimer*> timers_;

@@ -34,7 +34,6 @@
 #undef MB_OKCANCEL
 #undef MB_YESNOCANCEL
 #undef MB_YESNO
-#undef MB_YESNOCANCEL
 #undef MB_ICONINFORMATION
 #undef IDOK
 #undef IDCANCEL

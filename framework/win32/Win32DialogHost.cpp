@@ -15,21 +15,6 @@
 namespace fw::win32 {
 namespace {
 
-// The top-level window a system window is shown in, when it has one here.
-HWND HwndOf(const CWnd* window) {
-    if (window == nullptr) {
-        return nullptr;
-    }
-    IWindowSite* site = window->Site();
-    if (auto* form = dynamic_cast<CWin32FormView*>(site)) {
-        return GetAncestor(form->Hwnd(), GA_ROOT);
-    }
-    if (auto* dialogSite = dynamic_cast<CWin32WindowSite*>(site)) {
-        return GetAncestor(dialogSite->Dialog(), GA_ROOT);
-    }
-    return nullptr;
-}
-
 void CentreOver(HWND dialog, HWND owner) {
     RECT area{};
     if (owner != nullptr && IsWindowVisible(owner) != FALSE && IsIconic(owner) == FALSE) {
@@ -97,15 +82,24 @@ INT_PTR CALLBACK ModalProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
 
 }  // namespace
 
+HWND CWin32DialogHost::OwnerOf(const CWnd* window) const {
+    IWindowSite* site = window != nullptr ? window->Site() : nullptr;
+    HWND shown = nullptr;
+    if (auto* form = dynamic_cast<CWin32FormView*>(site)) {
+        shown = form->Hwnd();
+    } else if (auto* dialogSite = dynamic_cast<CWin32WindowSite*>(site)) {
+        shown = dialogSite->Dialog();
+    }
+    const HWND root = shown != nullptr ? GetAncestor(shown, GA_ROOT) : nullptr;
+    return root != nullptr ? root : owner_;
+}
+
 int CWin32DialogHost::RunModal(CDialog& dialog, CWnd* parent) {
     const DialogTemplate* t = ModalTemplate(dialog);
     if (t == nullptr) {
         return -1;
     }
-    HWND owner = HwndOf(ModalParent(dialog, parent));
-    if (owner == nullptr) {
-        owner = owner_;
-    }
+    HWND owner = OwnerOf(ModalParent(dialog, parent));
     const std::vector<DWORD> bytes = BuildDialogTemplateEx(*t, TemplateUse::Modal);
     ModalState state{dialog, *t, owner, nullptr};
     CDetachOnExit detach(dialog);
@@ -133,10 +127,6 @@ std::wstring ToWin32Filter(const std::string& utf8Filter) {
 }
 
 std::optional<std::string> CWin32DialogHost::RunFileDialog(const FileDialogRequest& request) {
-    HWND owner = HwndOf(request.parent);
-    if (owner == nullptr) {
-        owner = owner_;
-    }
     const std::wstring filter = ToWin32Filter(request.filter);
     const std::wstring defaultExt = Widen(request.defaultExt);
     const std::wstring title = Widen(request.title);
@@ -147,7 +137,7 @@ std::optional<std::string> CWin32DialogHost::RunFileDialog(const FileDialogReque
 
     OPENFILENAMEW ofn{};
     ofn.lStructSize = sizeof(ofn);
-    ofn.hwndOwner = owner;
+    ofn.hwndOwner = OwnerOf(request.parent);
     ofn.lpstrFilter = filter.empty() ? nullptr : filter.c_str();
     ofn.nFilterIndex = filter.empty() ? 0 : 1;
     ofn.lpstrFile = file.data();

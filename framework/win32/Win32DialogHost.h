@@ -16,13 +16,15 @@ public:
     // (the main frame), which they disable while they run.
     explicit CWin32DialogHost(HWND owner = nullptr) : owner_(owner) {}
     void SetOwner(HWND owner) { owner_ = owner; }
-    HWND Owner() const { return owner_; }
 
     int RunModal(CDialog& dialog, CWnd* parent) override;
     std::optional<std::string> RunFileDialog(const FileDialogRequest& request) override;
     bool OpenDocument(const std::string& path) override;
 
 private:
+    // The top-level window a system window is shown in, else the owner.
+    HWND OwnerOf(const CWnd* window) const;
+
     HWND owner_;
 };
 

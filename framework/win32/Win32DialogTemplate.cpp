@@ -93,30 +93,42 @@ WORD IconOrdinal(const std::string& caption) {
 
 void WriteControl(TemplateWriter& w, const ControlTemplate& c) {
     DWORD style = CommonStyle(c.style);
+    // A standard class by its atom, the others by name.
+    WORD atom = kStaticAtom;
+    const wchar_t* className = nullptr;
     switch (c.kind) {
         case ControlKind::Static:
             // Device text shows as it is: an ampersand is no mnemonic.
             style |= SS_LEFT | SS_NOPREFIX;
             break;
         case ControlKind::Edit:
+            style |= EditStyle(c.style);
+            atom = kEditAtom;
+            break;
         case ControlKind::RichEdit:
             style |= EditStyle(c.style);
+            className = RichEditClassName();
             break;
         case ControlKind::PushButton:
             style |= (c.style & kDefaultButton) != 0 ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
+            atom = kButtonAtom;
             break;
         case ControlKind::CheckBox:
             style |= BS_AUTOCHECKBOX;
+            atom = kButtonAtom;
             break;
         case ControlKind::RadioButton:
             // Checks itself and unchecks the rest of its WS_GROUP run.
             style |= BS_AUTORADIOBUTTON;
+            atom = kButtonAtom;
             break;
         case ControlKind::ComboBox:
             // The template's height is the dropped-down list's.
             style |= CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL;
+            atom = kComboBoxAtom;
             break;
         case ControlKind::ProgressBar:
+            className = PROGRESS_CLASSW;
             break;
         case ControlKind::Icon:
             style |= SS_ICON;
@@ -132,28 +144,10 @@ void WriteControl(TemplateWriter& w, const ControlTemplate& c) {
     w.Short(c.rect.width);
     w.Short(c.rect.height);
     w.Dword(static_cast<DWORD>(c.id));
-    switch (c.kind) {
-        case ControlKind::Static:
-        case ControlKind::Icon:
-            w.Ordinal(kStaticAtom);
-            break;
-        case ControlKind::Edit:
-            w.Ordinal(kEditAtom);
-            break;
-        case ControlKind::PushButton:
-        case ControlKind::CheckBox:
-        case ControlKind::RadioButton:
-            w.Ordinal(kButtonAtom);
-            break;
-        case ControlKind::ComboBox:
-            w.Ordinal(kComboBoxAtom);
-            break;
-        case ControlKind::RichEdit:
-            w.Text(RichEditClassName());
-            break;
-        case ControlKind::ProgressBar:
-            w.Text(PROGRESS_CLASSW);
-            break;
+    if (className != nullptr) {
+        w.Text(className);
+    } else {
+        w.Ordinal(atom);
     }
     if (c.kind == ControlKind::Icon) {
         w.Ordinal(IconOrdinal(c.caption));

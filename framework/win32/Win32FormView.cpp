@@ -1,13 +1,11 @@
 #include "framework/win32/Win32FormView.h"
 
 #include <algorithm>
-#include <stdexcept>
-#include <string>
 
+#include "framework/ModalRun.h"
 #include "framework/win32/Win32DialogTemplate.h"
 #include "framework/win32/Win32Host.h"
 #include "framework/win32/Win32WindowSite.h"
-#include "res/Dialogs.h"
 
 namespace fw::win32 {
 namespace {
@@ -43,10 +41,7 @@ bool IsWithin(HWND ancestor, HWND hwnd) {
 
 CWin32FormView::CWin32FormView(CFormView& view, Language language, HWND parent, int controlId)
     : view_(view) {
-    const DialogTemplate* t = res::FindDialogTemplate(view.TemplateId(), language);
-    if (t == nullptr) {
-        throw std::invalid_argument("no dialog template " + std::to_string(view.TemplateId()));
-    }
+    const DialogTemplate& t = RequireTemplate(view.TemplateId(), language);
     InitWin32Controls();
     if (!RegisterFormClass(&WindowObjectProcedure<CWin32FormView>)) {
         return;
@@ -62,14 +57,14 @@ CWin32FormView::CWin32FormView(CFormView& view, Language language, HWND parent, 
     if (hwnd_ == nullptr) {
         return;
     }
-    const std::vector<DWORD> bytes = BuildDialogTemplateEx(*t, TemplateUse::Child);
+    const std::vector<DWORD> bytes = BuildDialogTemplateEx(t, TemplateUse::Child);
     form_ = CreateDialogIndirectParamW(Instance(), reinterpret_cast<LPCDLGTEMPLATEW>(bytes.data()),
                                        hwnd_, &CWin32FormView::FormProcedure,
                                        reinterpret_cast<LPARAM>(this));
     if (form_ == nullptr) {
         return;
     }
-    site_ = std::make_unique<CWin32WindowSite>(form_, hwnd_, view, *t);
+    site_ = std::make_unique<CWin32WindowSite>(form_, hwnd_, view, t);
     RelayTo(site_.get());
     SetWindowPos(form_, HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
     ShowWindow(form_, SW_SHOWNA);
@@ -92,18 +87,6 @@ CWin32FormView::~CWin32FormView() {
         SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
         DestroyWindow(hwnd_);
     }
-}
-
-bool CWin32FormView::IsCreated() const {
-    return hwnd_ != nullptr && form_ != nullptr && site_ != nullptr;
-}
-
-HWND CWin32FormView::FormHwnd() const {
-    return form_;
-}
-
-HWND CWin32FormView::Control(int id) const {
-    return form_ != nullptr ? GetDlgItem(form_, id) : nullptr;
 }
 
 SIZE CWin32FormView::FormSizePixels() const {

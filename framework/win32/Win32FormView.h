@@ -7,6 +7,7 @@
 
 #include <memory>
 
+#include "common/NonCopyable.h"
 #include "framework/FormView.h"
 #include "framework/Language.h"
 #include "framework/SiteRelay.h"
@@ -16,23 +17,21 @@ namespace fw::win32 {
 
 class CWin32WindowSite;
 
-class CWin32FormView : public CSiteRelay {
+class CWin32FormView : public CSiteRelay, NonCopyable {
 public:
     // Builds the window and the view's template in the given language and
     // attaches itself to the view. OnInitialUpdate is not run here: the frame
     // runs it once it has linked itself (AfxSetMainFrame).
     CWin32FormView(CFormView& view, Language language, HWND parent, int controlId);
     ~CWin32FormView() override;
-    CWin32FormView(const CWin32FormView&) = delete;
-    CWin32FormView& operator=(const CWin32FormView&) = delete;
 
-    bool IsCreated() const;
+    bool IsCreated() const { return hwnd_ != nullptr && form_ != nullptr && site_ != nullptr; }
     CFormView& View() const { return view_; }
     // The scrolling window (posted messages and timers arrive here).
     HWND Hwnd() const { return hwnd_; }
     // The form's dialog inside it, parent of every control.
-    HWND FormHwnd() const;
-    HWND Control(int id) const;
+    HWND FormHwnd() const { return form_; }
+    HWND Control(int id) const { return form_ != nullptr ? GetDlgItem(form_, id) : nullptr; }
     SIZE FormSizePixels() const;
     // Places the scrolling window in its parent's client area.
     void Move(const RECT& rect);

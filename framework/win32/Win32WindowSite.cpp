@@ -31,12 +31,10 @@ std::wstring RichEditText(HWND edit) {
     return text;
 }
 
-class WaitCursor {
+class WaitCursor : NonCopyable {
 public:
     WaitCursor() : previous_(SetCursor(LoadCursorW(nullptr, IDC_WAIT))) {}
     ~WaitCursor() { SetCursor(previous_ != nullptr ? previous_ : LoadCursorW(nullptr, IDC_ARROW)); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
 
 private:
     HCURSOR previous_;
@@ -113,31 +111,24 @@ bool CWin32WindowSite::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
             Dispatch(WM_COMMAND, static_cast<WPARAM>(id), 0, true);
             return true;
         }
-        if (c->kind == ControlKind::Edit && code == EN_CHANGE) {
-            if (!settingText_) {
-                Dispatch(WM_COMMAND, MAKEWPARAM(static_cast<unsigned>(id), EN_CHANGE), 0, false);
-            }
+        const bool combo = c->kind == ControlKind::ComboBox;
+        const bool typed = (c->kind == ControlKind::Edit && code == EN_CHANGE) ||
+                           (combo && code == CBN_EDITCHANGE);
+        // A radio button has checked itself and unchecked its group already.
+        if (!typed && !(c->kind == ControlKind::RadioButton && code == BN_CLICKED) &&
+            !(combo && (code == CBN_SELCHANGE || code == CBN_DROPDOWN))) {
+            return false;
+        }
+        if (typed && settingText_) {
             return true;
         }
-        if (c->kind == ControlKind::RadioButton && code == BN_CLICKED) {
-            // The button has checked itself and unchecked its group already.
-            Dispatch(WM_COMMAND, MAKEWPARAM(static_cast<unsigned>(id), BN_CLICKED), 0, false);
-            return true;
+        if (combo && code == CBN_SELCHANGE) {
+            // The edit part takes the item only after this notification;
+            // the window reads the chosen text, as on the other hosts.
+            ShowChosenItem(Control(id));
         }
-        if (c->kind == ControlKind::ComboBox &&
-            (code == CBN_SELCHANGE || code == CBN_EDITCHANGE || code == CBN_DROPDOWN)) {
-            if (code == CBN_EDITCHANGE && settingText_) {
-                return true;
-            }
-            if (code == CBN_SELCHANGE) {
-                // The edit part takes the item only after this notification;
-                // the window reads the chosen text, as on the other hosts.
-                ShowChosenItem(Control(id));
-            }
-            Dispatch(WM_COMMAND, MAKEWPARAM(static_cast<unsigned>(id), code), 0, false);
-            return true;
-        }
-        return false;
+        Dispatch(WM_COMMAND, MAKEWPARAM(static_cast<unsigned>(id), code), 0, false);
+        return true;
     }
     if (message == WM_TIMER) {
         Dispatch(WM_TIMER, wParam, 0, false);
@@ -227,28 +218,18 @@ void CWin32WindowSite::SetControlText(int id, const std::string& utf8) {
         case ControlKind::RichEdit:
             SetRichEditText(control, id, utf8);
             break;
-        case ControlKind::Edit: {
-            settingText_ = true;
-            SetWindowTextW(control, Widen(utf8).c_str());
-            settingText_ = false;
-            // A new text is shown from its start.
-            SendMessageW(control, EM_SETSEL, 0, 0);
+        case ControlKind::ProgressBar:
+        case ControlKind::Icon:
             break;
-        }
-        case ControlKind::ComboBox:
+        default:
             // Text the system sets is no typing.
             settingText_ = true;
             SetWindowTextW(control, Widen(utf8).c_str());
             settingText_ = false;
-            break;
-        case ControlKind::Static:
-        case ControlKind::PushButton:
-        case ControlKind::CheckBox:
-        case ControlKind::RadioButton:
-            SetWindowTextW(control, Widen(utf8).c_str());
-            break;
-        case ControlKind::ProgressBar:
-        case ControlKind::Icon:
+            if (c->kind == ControlKind::Edit) {
+                // A new text is shown from its start.
+                SendMessageW(control, EM_SETSEL, 0, 0);
+            }
             break;
     }
 }
@@ -270,18 +251,12 @@ std::string CWin32WindowSite::GetControlText(int id) const {
     switch (c->kind) {
         case ControlKind::RichEdit:
             return Narrow(RichEditText(control));
-        case ControlKind::Static:
-        case ControlKind::Edit:
-        case ControlKind::PushButton:
-        case ControlKind::CheckBox:
-        case ControlKind::RadioButton:
-        case ControlKind::ComboBox:
-            return Narrow(WindowText(control));
         case ControlKind::ProgressBar:
         case ControlKind::Icon:
-            break;
+            return {};
+        default:
+            return Narrow(WindowText(control));
     }
-    return {};
 }
 
 void CWin32WindowSite::SetControlCheck(int id, int state) {
@@ -314,14 +289,9 @@ int CWin32WindowSite::GetControlCheck(int id) const {
     if (check == nullptr) {
         return 0;
     }
-    switch (SendMessageW(check, BM_GETCHECK, 0, 0)) {
-        case BST_CHECKED:
-            return 1;
-        case BST_INDETERMINATE:
-            return 2;
-        default:
-            return 0;
-    }
+    // A button's states count as the window layer's: 1 checked, 2 indeterminate.
+    const LRESULT state = SendMessageW(check, BM_GETCHECK, 0, 0);
+    return state == BST_CHECKED || state == BST_INDETERMINATE ? static_cast<int>(state) : 0;
 }
 
 void CWin32WindowSite::AppendControlText(int id, const std::string& utf8) {

@@ -33,7 +33,6 @@ public:
     ~CWin32WindowSite() override;
 
     HWND Dialog() const { return dialog_; }
-    HWND Owner() const { return owner_; }
     HWND Control(int id) const { return GetDlgItem(dialog_, id); }
 
     // WM_COMMAND (clicks, EN_CHANGE), WM_TIMER and the system's own messages
@@ -45,24 +44,7 @@ public:
     // The template's kind of a control, or nullptr for an unknown ID.
     const ControlTemplate* Find(int id) const { return template_.Find(id); }
 
-    // IWindowSite
-    void ShowControl(int id, int showCommand) override;
-    bool IsControlVisible(int id) const override;
-    void EnableControl(int id, bool enable) override;
-    bool IsControlEnabled(int id) const override;
-    void FocusControl(int id) override;
-    void SetControlText(int id, const std::string& utf8) override;
-    std::string GetControlText(int id) const override;
-    void SetControlCheck(int id, int state) override;
-    int GetControlCheck(int id) const override;
-    void AppendControlText(int id, const std::string& utf8) override;
-    void SetRichEditLook(int id, const RichEditLook& look) override;
-    void SetControlSizePixels(int id, int width, int height) override;
-    void SetProgressRange(int id, int low, int high) override;
-    void SetProgressPos(int id, int pos) override;
-    void SetControlItems(int id, const std::vector<std::string>& utf8Items) override;
-    void SetTextLook(int id, const TextLook& look) override;
-    int MessageBoxById(UINT textId, UINT captionId, UINT type, const MessageArgs& args) override;
+    FW_WINDOW_SITE_CONTROLS(, override)
 
 private:
     // One announcement per message, kPostedMessage to the owner: the window's

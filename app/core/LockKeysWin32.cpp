@@ -1,16 +1,16 @@
-#include "app/win32/LockKeys.h"
+#include <windows.h>
 
-#include "framework/win32/Win32Api.h"
+#include "app/core/LockKeys.h"
 
-namespace app::win32 {
+namespace app {
 
 LockKeyState QueryLockKeys() {
-    // The low bit of a toggle key's state is its light.
     LockKeyState state;
+    // The low bit of a toggle key's state is its light.
     state.caps = (GetKeyState(VK_CAPITAL) & 1) != 0;
     state.num = (GetKeyState(VK_NUMLOCK) & 1) != 0;
     state.scroll = (GetKeyState(VK_SCROLL) & 1) != 0;
     return state;
 }
 
-}  // namespace app::win32
+}  // namespace app
