@@ -17,7 +17,8 @@
 
 namespace records::schema {
 
-// What a column holds; each dialect names its SQL type.
+// What a column holds; each dialect names its SQL type (by a table in this
+// order).
 enum class Type {
     Id,       // a record's UUID
     Time,     // UTC, "2026-12-09T10:11:12.345Z" in the record
@@ -117,11 +118,16 @@ const RecordTable& Records();
 // record_items: a record's items, by (record_id, seq).
 const ItemTable& Items();
 
-// The latest version a table or column came with: each store's schema is at
-// least this version, so a column added here with the next version is
-// migrated in without more. Both stores count versions alike: a version
-// that brings one store an index alone is an empty step in the other's.
-int LatestVersion();
+// What each schema version brings a store besides the tables' columns (its
+// indexes, its own tables), in order; a version with nothing more needs no
+// entry. Each statement apart: not every client library takes several in one.
+using StoreSteps = std::vector<std::vector<const char*>>;
+
+// The version a store writes: the latest its own steps, a table or a column
+// came with, so that a column added here with the next version is migrated in
+// without more. Both stores count versions alike: a version that brings one
+// store an index alone is an empty step in the other's.
+int LatestVersion(const StoreSteps& own);
 
 // Quoted, so no name ever meets a keyword of a dialect ("before", "after").
 std::string Quoted(std::string_view name);
@@ -187,13 +193,17 @@ void TableSteps(const Table& table, int version, std::vector<std::string>& steps
     }
 }
 
-// Those of every table; the dialect's own statements of that version (its
-// indexes) follow them.
+// The statements that bring a store from version - 1 to version: every
+// table's, then the store's own.
 template <class Dialect>
-std::vector<std::string> TableSteps(int version) {
+std::vector<std::string> Migration(int version, const StoreSteps& own) {
     std::vector<std::string> steps;
     TableSteps<Dialect>(Records(), version, steps);
     TableSteps<Dialect>(Items(), version, steps);
+    if (version >= 1 && static_cast<std::size_t>(version) <= own.size()) {
+        const auto& more = own[static_cast<std::size_t>(version - 1)];
+        steps.insert(steps.end(), more.begin(), more.end());
+    }
     return steps;
 }
 
@@ -217,6 +227,18 @@ std::string ReadList(const Table& table) {
         list += Dialect::Select(column->type, Quoted(column->name));
     }
     return list;
+}
+
+// A row of a SELECT made with ReadList, into what it describes; cellAt(i)
+// gives the row's i-th value (a Cell).
+template <class Table, class CellAt>
+typename Table::TargetType ReadRow(const Table& table, CellAt cellAt) {
+    typename Table::TargetType target{};
+    int column = 0;
+    for (const auto* read : table.Read()) {
+        read->read(target, cellAt(column++));
+    }
+    return target;
 }
 
 // "a, b, c" for every column, as an INSERT names them.

@@ -24,23 +24,15 @@ constexpr int kApplicationId = 0x54495256;
 struct SqliteDdl {
     static constexpr bool kWithoutRowid = true;
     static std::string_view SqlType(schema::Type type) {
-        switch (type) {
-            case schema::Type::Bytes:
-                return "BLOB";
-            case schema::Type::Integer:
-            case schema::Type::BigInt:
-            case schema::Type::Flag:
-                return "INTEGER";
-            default:
-                return "TEXT";
-        }
+        // In the order of schema::Type.
+        static constexpr std::string_view kNames[] = {"TEXT",    "TEXT",    "TEXT",   "BLOB",
+                                                      "INTEGER", "INTEGER", "INTEGER"};
+        return kNames[static_cast<std::size_t>(type)];
     }
     static std::string Select(schema::Type, const std::string& column) { return column; }
 };
 
-// What each schema version brings besides the tables' columns (which
-// RecordSchema adds), in order; a version with nothing more needs no entry.
-const std::vector<std::vector<const char*>> kMigrations = {
+const schema::StoreSteps kMigrations = {
     {
         "CREATE INDEX device_records_by_imei ON device_records (imei, started_at DESC)",
         "CREATE INDEX device_records_by_start ON device_records (started_at DESC)",
@@ -50,7 +42,7 @@ const std::vector<std::vector<const char*>> kMigrations = {
     },
 };
 // The version this program writes.
-const int kSchemaVersion = std::max(static_cast<int>(kMigrations.size()), schema::LatestVersion());
+const int kSchemaVersion = schema::LatestVersion(kMigrations);
 
 StoreError::Kind KindOf(sqlite3* db, int code) {
     switch (code & 0xFF) {
@@ -233,13 +225,8 @@ void Migrate(sqlite3* db) {
     // Another process may have migrated while this one waited for the lock.
     int now = PragmaInt(db, "PRAGMA user_version");
     for (; now < kSchemaVersion; ++now) {
-        for (const std::string& step : schema::TableSteps<SqliteDdl>(now + 1)) {
+        for (const std::string& step : schema::Migration<SqliteDdl>(now + 1, kMigrations)) {
             Execute(db, step.c_str());
-        }
-        if (static_cast<std::size_t>(now) < kMigrations.size()) {
-            for (const char* step : kMigrations[static_cast<std::size_t>(now)]) {
-                Execute(db, step);
-            }
         }
     }
     Execute(db, ("PRAGMA user_version = " + std::to_string(kSchemaVersion)).c_str());
@@ -278,12 +265,10 @@ private:
     int column_;
 };
 
+// The row the statement stands on.
 template <class Table>
-void ReadRow(const Table& table, Statement& row, typename Table::TargetType& target) {
-    int index = 0;
-    for (const auto* column : table.Read()) {
-        column->read(target, SqliteCell(row, index++));
-    }
+typename Table::TargetType ReadRow(const Table& table, Statement& row) {
+    return schema::ReadRow(table, [&row](int column) { return SqliteCell(row, column); });
 }
 
 std::string RecordSelect() {
@@ -301,21 +286,13 @@ std::string InsertSql(const Table& table) {
     return sql + ")";
 }
 
-DeviceRecord ReadRecord(Statement& row) {
-    DeviceRecord record;
-    ReadRow(schema::Records(), row, record);
-    return record;
-}
-
 void ReadItems(sqlite3* db, DeviceRecord& record) {
     static const std::string sql = "SELECT " + schema::ReadList<SqliteDdl>(schema::Items()) +
                                    " FROM record_items WHERE record_id = ?1 ORDER BY seq";
     Statement items(db, sql.c_str());
     items.RequiredText(1, record.id);
     while (items.Step()) {
-        RecordItem item;
-        ReadRow(schema::Items(), items, item);
-        record.items.push_back(std::move(item));
+        record.items.push_back(ReadRow(schema::Items(), items));
     }
 }
 
@@ -424,7 +401,7 @@ void SqliteRecordStore::ForEach(const RecordQuery& query,
     select.Int(6, query.limit > 0 ? query.limit : -1);
     // Row by row from the statement: SQLite reads the pages as it steps.
     while (select.Step()) {
-        visit(ReadRecord(select));
+        visit(ReadRow(schema::Records(), select));
     }
 }
 
@@ -434,7 +411,7 @@ std::optional<DeviceRecord> SqliteRecordStore::Get(const std::string& id) {
     if (!select.Step()) {
         return std::nullopt;
     }
-    DeviceRecord record = ReadRecord(select);
+    DeviceRecord record = ReadRow(schema::Records(), select);
     ReadItems(db_, record);
     return record;
 }
@@ -446,7 +423,7 @@ std::vector<DeviceRecord> SqliteRecordStore::Queued(int limit) {
     select.Int(1, limit > 0 ? limit : -1);
     std::vector<DeviceRecord> queued;
     while (select.Step()) {
-        queued.push_back(ReadRecord(select));
+        queued.push_back(ReadRow(schema::Records(), select));
     }
     for (DeviceRecord& record : queued) {
         ReadItems(db_, record);
