@@ -65,6 +65,18 @@ bool ServerGone(const std::string& state) {
            state == "57P01";
 }
 
+// The error a failed call on the handle diagnosed comes to.
+StoreError Failure(const Diagnosis& why) {
+    return StoreError(ServerGone(why.state) ? StoreError::Kind::Open : StoreError::Kind::Other,
+                      why.text);
+}
+
+SQLRETURN SetAutocommit(SQLHDBC dbc, bool on) {
+    return ::SQLSetConnectAttrW(
+        dbc, SQL_ATTR_AUTOCOMMIT,
+        reinterpret_cast<SQLPOINTER>(on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF), SQL_IS_UINTEGER);
+}
+
 SQLULEN Seconds(std::chrono::milliseconds time) {
     return static_cast<SQLULEN>(
         std::max<std::int64_t>(1, std::chrono::ceil<std::chrono::seconds>(time).count()));
@@ -75,9 +87,7 @@ class Statement {
 public:
     explicit Statement(SQLHDBC dbc) {
         if (!SQL_SUCCEEDED(::SQLAllocHandle(SQL_HANDLE_STMT, dbc, &handle_))) {
-            const Diagnosis why = Diagnose(SQL_HANDLE_DBC, dbc);
-            throw StoreError(
-                ServerGone(why.state) ? StoreError::Kind::Open : StoreError::Kind::Other, why.text);
+            throw Failure(Diagnose(SQL_HANDLE_DBC, dbc));
         }
     }
     ~Statement() { ::SQLFreeHandle(SQL_HANDLE_STMT, handle_); }
@@ -200,7 +210,7 @@ OdbcConnection::OdbcConnection(const std::vector<std::string>& connectionStrings
     }
     std::string reasons;
     for (const std::string& text : connectionStrings) {
-        if (stop_ != nullptr && stop_->Raised()) {
+        if (Stopped()) {
             break;
         }
         if (!SQL_SUCCEEDED(::SQLAllocHandle(SQL_HANDLE_DBC, env_, &dbc_))) {
@@ -254,7 +264,7 @@ void OdbcConnection::ExecEach(const std::string& sql, const OdbcParams& params,
 
 void OdbcConnection::Run(const std::string& sql, const OdbcParams& params,
                          const std::function<void(std::vector<OdbcValue>&&)>& take) {
-    if (stop_ != nullptr && stop_->Raised()) {
+    if (Stopped()) {
         throw StoreError(StoreError::Kind::Open, kStopped);
     }
     Statement statement(dbc_);
@@ -285,15 +295,14 @@ void OdbcConnection::Run(const std::string& sql, const OdbcParams& params,
         }
     } unhook{stop_};
     // A stop raised before the hook was set found no statement to cancel.
-    if (stop_ != nullptr && stop_->Raised()) {
+    if (Stopped()) {
         throw StoreError(StoreError::Kind::Open, kStopped);
     }
     ExecuteAndFetch(handle, sql, take, [&] {
-        const Diagnosis why = Diagnose(SQL_HANDLE_STMT, handle);
-        const bool stopped = stop_ != nullptr && stop_->Raised();
-        throw StoreError(
-            stopped || ServerGone(why.state) ? StoreError::Kind::Open : StoreError::Kind::Other,
-            stopped ? kStopped : why.text);
+        if (Stopped()) {
+            throw StoreError(StoreError::Kind::Open, kStopped);
+        }
+        throw Failure(Diagnose(SQL_HANDLE_STMT, handle));
     });
 }
 
@@ -305,46 +314,23 @@ void OdbcConnection::Cancel() {
 }
 
 void OdbcConnection::Begin() {
-    if (!SQL_SUCCEEDED(::SQLSetConnectAttrW(dbc_, SQL_ATTR_AUTOCOMMIT,
-                                            reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF),
-                                            SQL_IS_UINTEGER))) {
-        const Diagnosis why = Diagnose(SQL_HANDLE_DBC, dbc_);
-        throw StoreError(ServerGone(why.state) ? StoreError::Kind::Open : StoreError::Kind::Other,
-                         why.text);
+    if (!SQL_SUCCEEDED(SetAutocommit(dbc_, false))) {
+        throw Failure(Diagnose(SQL_HANDLE_DBC, dbc_));
     }
 }
 
 void OdbcConnection::Commit() {
-    const SQLRETURN rc = ::SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_COMMIT);
-    if (!SQL_SUCCEEDED(rc)) {
-        const Diagnosis why = Diagnose(SQL_HANDLE_DBC, dbc_);
+    if (!SQL_SUCCEEDED(::SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_COMMIT))) {
+        const StoreError error = Failure(Diagnose(SQL_HANDLE_DBC, dbc_));
         Rollback();
-        throw StoreError(ServerGone(why.state) ? StoreError::Kind::Open : StoreError::Kind::Other,
-                         why.text);
+        throw error;
     }
-    ::SQLSetConnectAttrW(dbc_, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON),
-                         SQL_IS_UINTEGER);
+    SetAutocommit(dbc_, true);
 }
 
 void OdbcConnection::Rollback() {
     ::SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_ROLLBACK);
-    ::SQLSetConnectAttrW(dbc_, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON),
-                         SQL_IS_UINTEGER);
-}
-
-OdbcTransaction::OdbcTransaction(OdbcConnection& connection) : connection_(connection) {
-    connection_.Begin();
-}
-
-OdbcTransaction::~OdbcTransaction() {
-    if (open_) {
-        connection_.Rollback();
-    }
-}
-
-void OdbcTransaction::Commit() {
-    open_ = false;
-    connection_.Commit();
+    SetAutocommit(dbc_, true);
 }
 
 }  // namespace records

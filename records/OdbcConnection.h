@@ -46,6 +46,7 @@ private:
              const std::function<void(std::vector<OdbcValue>&&)>& take);
     // Ends the statement in progress, from another thread.
     void Cancel();
+    bool Stopped() const { return stop_ != nullptr && stop_->Raised(); }
 
     void* env_ = nullptr;  // SQLHENV
     void* dbc_ = nullptr;  // SQLHDBC
@@ -54,21 +55,6 @@ private:
     StopSignal* stop_;
     std::mutex runningMutex_;
     void* running_ = nullptr;  // SQLHSTMT of the statement in progress
-};
-
-// Begin now, Commit when told; Rollback when left early by an exception.
-class OdbcTransaction {
-public:
-    explicit OdbcTransaction(OdbcConnection& connection);
-    ~OdbcTransaction();
-    OdbcTransaction(const OdbcTransaction&) = delete;
-    OdbcTransaction& operator=(const OdbcTransaction&) = delete;
-
-    void Commit();
-
-private:
-    OdbcConnection& connection_;
-    bool open_ = true;
 };
 
 }  // namespace records

@@ -17,7 +17,6 @@ namespace server {
 struct OdbcDialect {
     using Connection = OdbcConnection;
     using Params = OdbcParams;
-    using Transaction = OdbcTransaction;
 
     static std::string Placeholder(int, std::string_view type) {
         if (type.empty()) {

@@ -5,24 +5,8 @@
 
 namespace records {
 
-void OdbcParams::TextOrNull(const std::string& value) {
-    if (value.empty()) {
-        Null();
-    } else {
-        Text(value);
-    }
-}
-
 void OdbcParams::Bytes(const std::string& value) {
     Text(ToHex(value));
-}
-
-void OdbcParams::Bytes(const std::optional<std::string>& value) {
-    if (value) {
-        Bytes(*value);
-    } else {
-        Null();
-    }
 }
 
 const OdbcValue& OdbcRows::At(int row, int column) const {
@@ -43,13 +27,6 @@ std::string OdbcRows::Bytes(int row, int column) const {
         throw StoreError(StoreError::Kind::Other, "the server sent bytes that are not hex");
     }
     return *bytes;
-}
-
-std::optional<std::string> OdbcRows::OptionalBytes(int row, int column) const {
-    if (IsNull(row, column)) {
-        return std::nullopt;
-    }
-    return Bytes(row, column);
 }
 
 std::string ToHex(const std::string& bytes) {

@@ -15,10 +15,7 @@ using OdbcValue = std::optional<std::string>;  // nullopt: NULL
 class OdbcParams {
 public:
     void Text(const std::string& value) { values_.emplace_back(value); }
-    // Empty text is kept as NULL: the columns where "none" reads better so.
-    void TextOrNull(const std::string& value);
     void Bytes(const std::string& value);
-    void Bytes(const std::optional<std::string>& value);
     void Null() { values_.emplace_back(std::nullopt); }
 
     int Count() const { return static_cast<int>(values_.size()); }
@@ -38,7 +35,6 @@ public:
     // A column read as encode(…, 'hex'): the bytes it holds. Throws
     // StoreError for text that is not hex.
     std::string Bytes(int row, int column) const;
-    std::optional<std::string> OptionalBytes(int row, int column) const;
 
 private:
     const OdbcValue& At(int row, int column) const;

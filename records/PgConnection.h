@@ -36,8 +36,12 @@ public:
                   const std::function<void(const PgResult&, int row)>& visit);
     // Several statements without values (a migration), in one exchange.
     void ExecScript(const std::string& sql);
-    // Lost, timed out or interrupted: the owner makes a new one.
-    bool Broken() const { return broken_; }
+
+    // Statements from here to Commit or Rollback are one transaction.
+    void Begin() { Exec("BEGIN"); }
+    void Commit() { Exec("COMMIT"); }
+    // Never throws: what threw first is what the caller hears of.
+    void Rollback();
 
 private:
     void Connect(const std::string& uri, std::chrono::milliseconds timeout);
@@ -45,13 +49,18 @@ private:
     // interruption; throws on the last two.
     void WaitFor(bool write, std::chrono::steady_clock::time_point deadline);
     [[noreturn]] void Lost(const std::string& why);
-    void Send(const std::string& sql, const PgParams& params);
+    // params null: statements without values, as many as the text holds.
+    void Send(const std::string& sql, const PgParams* params);
     // Until the whole statement has left libpq's buffer.
     void Flush(std::chrono::steady_clock::time_point deadline);
     // The next result of the statement, null after the last.
     PGresult* NextResult(std::chrono::steady_clock::time_point deadline);
     // Sends what the buffer holds and reads the answer to the last statement.
     PgResult Finish();
+    // Sends what the buffer holds and hands each result of the answer to
+    // take, until the first failure; the answer's time limit counts from
+    // the last row in single-row mode.
+    void Receive(const std::function<void(const PgResult&)>& take);
     // After the last result: throws for the first failure among them.
     void Judge(bool failed, const std::string& error, const std::string& state);
 
@@ -60,22 +69,6 @@ private:
     std::chrono::milliseconds answerTimeout_;
     int interruptFd_;
     bool broken_ = false;
-};
-
-// BEGIN now, COMMIT when told; ROLLBACK when left early by an exception, on a
-// connection still good (a lost one has ended its transaction already).
-class PgTransaction {
-public:
-    explicit PgTransaction(PgConnection& connection);
-    ~PgTransaction();
-    PgTransaction(const PgTransaction&) = delete;
-    PgTransaction& operator=(const PgTransaction&) = delete;
-
-    void Commit();
-
-private:
-    PgConnection& connection_;
-    bool open_ = true;
 };
 
 }  // namespace records

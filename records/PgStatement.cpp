@@ -25,16 +25,8 @@ void PgParams::Text(const std::string& value) {
     Push(value, false, kTextFormat, 0);
 }
 
-void PgParams::TextOrNull(const std::string& value) {
-    Push(value, value.empty(), kTextFormat, 0);
-}
-
 void PgParams::Bytes(const std::string& value) {
     Push(value, false, kBinaryFormat, kByteaOid);
-}
-
-void PgParams::Bytes(const std::optional<std::string>& value) {
-    Push(value.value_or(std::string()), !value, kBinaryFormat, kByteaOid);
 }
 
 void PgParams::Null() {
@@ -74,13 +66,6 @@ std::string PgResult::Text(int row, int column) const {
                        static_cast<std::size_t>(PQgetlength(result_.get(), row, column)));
 }
 
-std::optional<std::string> PgResult::OptionalText(int row, int column) const {
-    if (IsNull(row, column)) {
-        return std::nullopt;
-    }
-    return Text(row, column);
-}
-
 std::string PgResult::Bytes(int row, int column) const {
     if (IsNull(row, column)) {
         return std::string();
@@ -94,13 +79,6 @@ std::string PgResult::Bytes(int row, int column) const {
     std::string value(reinterpret_cast<const char*>(bytes), length);
     PQfreemem(bytes);
     return value;
-}
-
-std::optional<std::string> PgResult::OptionalBytes(int row, int column) const {
-    if (IsNull(row, column)) {
-        return std::nullopt;
-    }
-    return Bytes(row, column);
 }
 
 }  // namespace records

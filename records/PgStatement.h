@@ -3,7 +3,6 @@
 #pragma once
 
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,12 +14,9 @@ namespace records {
 class PgParams {
 public:
     void Text(const std::string& value);
-    // Empty text is kept as NULL: the columns where "none" reads better so.
-    void TextOrNull(const std::string& value);
     // bytea in binary form: the device's bytes arrive exactly, whatever the
     // server's client encoding would make of them as text.
     void Bytes(const std::string& value);
-    void Bytes(const std::optional<std::string>& value);
     void Null();
 
     int Count() const { return static_cast<int>(values_.size()); }
@@ -46,10 +42,8 @@ public:
     int Rows() const;
     bool IsNull(int row, int column) const;
     std::string Text(int row, int column) const;  // "" for NULL
-    std::optional<std::string> OptionalText(int row, int column) const;
     // A bytea column: the bytes it holds (the text form decoded).
     std::string Bytes(int row, int column) const;
-    std::optional<std::string> OptionalBytes(int row, int column) const;
 
 private:
     std::shared_ptr<PGresult> result_;

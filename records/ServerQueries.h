@@ -4,12 +4,12 @@
 // once, here; a Dialect names how its library marks a value and carries bytes.
 //
 // A Dialect has:
-//   Connection   Exec(sql, Params) -> Result, ExecScript(sql),
+//   Connection   Exec(sql, Params) -> Result, ExecScript(sql), Begin(),
+//                Commit(), Rollback() (which never throws),
 //                ExecEach(sql, Params, visit(const Result&, int row)): the rows
 //                handed over as they arrive, not gathered first
-//   Params       Text, TextOrNull, Bytes (string or optional), Null, Count
-//   Result       Rows, IsNull, Text, Bytes, OptionalBytes
-//   Transaction  made on a Connection; Commit(), rolled back when left early
+//   Params       Text, Bytes, Null, Count
+//   Result       Rows, IsNull, Text, Bytes
 //   static std::string Placeholder(int number, std::string_view type)
 //     the number-th value, typed as the column ("uuid", "bytea", "" for text)
 //   static std::string ReadBytes(std::string_view column)
@@ -80,15 +80,10 @@ private:
     int column_;
 };
 
-// A row of a SELECT made with ReadList, into what it describes.
+// The row-th row of rows, read with ReadList.
 template <class Table, class Rows>
 typename Table::TargetType ReadRow(const Table& table, const Rows& rows, int row) {
-    typename Table::TargetType target{};
-    int column = 0;
-    for (const auto* read : table.Read()) {
-        read->read(target, RowCell<Rows>(rows, row, column++));
-    }
-    return target;
+    return schema::ReadRow(table, [&](int column) { return RowCell<Rows>(rows, row, column); });
 }
 
 template <class Dialect>
@@ -182,13 +177,35 @@ inline std::vector<const DeviceRecord*> DistinctById(const std::vector<DeviceRec
     return distinct;
 }
 
+// Begin now, Commit when told; rolled back when left early by an exception.
+template <class Connection>
+class Transaction {
+public:
+    explicit Transaction(Connection& connection) : connection_(connection) { connection_.Begin(); }
+    ~Transaction() {
+        if (open_) {
+            connection_.Rollback();
+        }
+    }
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+
+    void Commit() {
+        open_ = false;
+        connection_.Commit();
+    }
+
+private:
+    Connection& connection_;
+    bool open_ = true;
+};
+
 // The statements of one store, on the connection it holds.
 template <class Dialect>
 class Queries {
 public:
     using Connection = typename Dialect::Connection;
     using Params = typename Dialect::Params;
-    using Transaction = typename Dialect::Transaction;
 
     // All in one transaction; records the server has (or that come twice)
     // are left as they are, items and all.
@@ -197,7 +214,7 @@ public:
         if (distinct.empty()) {
             return;
         }
-        Transaction transaction(connection);
+        Transaction<Connection> transaction(connection);
         // A record's items go in only with its row: one the server had keeps
         // the items it came with, also when two pushers race with the same id.
         const std::set<std::string> added = InsertRecords(connection, distinct);
@@ -282,11 +299,7 @@ public:
         // Nearly always the server is up to date already: one question tells
         // it, without a lock or a transaction (a lookup waits on this).
         try {
-            const auto current = connection.Exec(
-                "SELECT coalesce(max(version), 0) FROM schema_migrations", Params());
-            const int version = std::stoi(current.Text(0, 0));
-            CheckKnown(version);
-            if (version == KnownVersion()) {
+            if (Version(connection) == KnownVersion()) {
                 return;
             }
         } catch (const StoreError& error) {
@@ -296,7 +309,7 @@ public:
                 throw;
             }
         }
-        Transaction transaction(connection);
+        Transaction<Connection> transaction(connection);
         Params lock;
         lock.Text(kMigrationLock);
         connection.Exec("SELECT pg_advisory_xact_lock(" + Dialect::Placeholder(1, "bigint") + ")",
@@ -305,11 +318,7 @@ public:
             "CREATE TABLE IF NOT EXISTS schema_migrations ("
             "version integer PRIMARY KEY, applied_at timestamptz)",
             Params());
-        const auto current =
-            connection.Exec("SELECT coalesce(max(version), 0) FROM schema_migrations", Params());
-        const int version = std::stoi(current.Text(0, 0));
-        CheckKnown(version);
-        for (int next = version + 1; next <= KnownVersion(); ++next) {
+        for (int next = Version(connection) + 1; next <= KnownVersion(); ++next) {
             for (const std::string& statement : Migration(next)) {
                 connection.ExecScript(statement);
             }
@@ -323,6 +332,15 @@ public:
     }
 
 private:
+    // The server's schema version, one this program knows (else it throws).
+    static int Version(Connection& connection) {
+        const auto current =
+            connection.Exec("SELECT coalesce(max(version), 0) FROM schema_migrations", Params());
+        const int version = std::stoi(current.Text(0, 0));
+        CheckKnown(version);
+        return version;
+    }
+
     // Inserts the records' rows; returns those that were new (lower-case ids).
     static std::set<std::string> InsertRecords(Connection& connection,
                                                const std::vector<const DeviceRecord*>& records) {
