@@ -141,10 +141,6 @@ bool HasUart(const DeviceRoots& roots, const std::string& name) {
     return static_cast<bool>(in >> type) && type != 0;
 }
 
-std::vector<ComPortEntry> ListComPorts() {
-    return ListComPorts(DeviceRoots{});
-}
-
 std::vector<ComPortEntry> ListComPorts(const DeviceRoots& roots) {
     std::vector<ComPortEntry> entries;
     std::array<bool, kMaxComNumber + 1> taken{};
@@ -182,10 +178,6 @@ std::vector<ComPortEntry> ListComPorts(const DeviceRoots& roots) {
     return entries;
 }
 
-std::string ResolveDevicePath(std::string_view path) {
-    return ResolveDevicePath(path, DeviceRoots{});
-}
-
 std::string ResolveDevicePath(std::string_view path, const DeviceRoots& roots) {
     const int number = ParseComNumber(path);
     if (number == 0) {
@@ -206,6 +198,9 @@ bool RegisterComPort(int number, const std::string& target, std::string* error) 
         }
         return false;
     };
+    auto failAt = [&fail](const fs::path& path, const std::error_code& ec) {
+        return fail(path.string() + ": " + ec.message());
+    };
     if (number < 1 || number > kMaxComNumber) {
         return fail("COM" + std::to_string(number) + " is outside COM1-COM255");
     }
@@ -219,17 +214,17 @@ bool RegisterComPort(int number, const std::string& target, std::string* error) 
     std::error_code ec;
     const fs::path wanted = AbsoluteTarget(target, ec);
     if (ec) {
-        return fail(target + ": " + ec.message());
+        return failAt(target, ec);
     }
     fs::create_directories(link.parent_path(), ec);
     if (ec) {
-        return fail(link.parent_path().string() + ": " + ec.message());
+        return failAt(link.parent_path(), ec);
     }
 
     const fs::file_status status = fs::symlink_status(link, ec);
     if (status.type() != fs::file_type::not_found) {
         if (ec) {
-            return fail(link.string() + ": " + ec.message());
+            return failAt(link, ec);
         }
         if (!fs::is_symlink(status)) {
             return fail(link.string() + " exists and is not a link; left alone");
@@ -240,7 +235,7 @@ bool RegisterComPort(int number, const std::string& target, std::string* error) 
         }
         const bool live = fs::exists(link, ec);
         if (ec) {
-            return fail(link.string() + ": " + ec.message());
+            return failAt(link, ec);
         }
         if (live) {
             return fail("COM" + std::to_string(number) + " already points to " + current.string() +
@@ -248,14 +243,14 @@ bool RegisterComPort(int number, const std::string& target, std::string* error) 
         }
         fs::remove(link, ec);
         if (ec) {
-            return fail(link.string() + ": " + ec.message());
+            return failAt(link, ec);
         }
     }
     // create_symlink fails when someone else created the link since we looked:
     // the race is lost, not overwritten.
     fs::create_symlink(wanted, link, ec);
     if (ec) {
-        return fail(link.string() + ": " + ec.message());
+        return failAt(link, ec);
     }
     return true;
 }
