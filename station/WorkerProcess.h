@@ -66,6 +66,11 @@ private:
     // Closes what the destructor leaves of the child: its output and, on
     // Windows, the process handle.
     void CloseOutput();
+    // A pipe end or handle, if open; -1 after.
+    static void CloseEnd(std::intptr_t& end);
+    // SIGKILL, or TerminateProcess with exit code 1; under exitMutex_, the
+    // child not yet reaped.
+    void KillRunning();
 
     long long pid_ = -1;
     // POSIX: file descriptors; Windows: HANDLEs. -1 / nullptr when closed.

@@ -20,13 +20,6 @@ namespace {
     throw std::system_error(error, std::generic_category(), what);
 }
 
-void CloseFd(std::intptr_t& fd) {
-    if (fd >= 0) {
-        ::close(static_cast<int>(fd));
-        fd = -1;
-    }
-}
-
 // Owns the spawn attributes for the length of one start.
 struct SpawnSetup {
     posix_spawn_file_actions_t actions{};
@@ -113,15 +106,22 @@ WorkerProcess::WorkerProcess(const std::string& program, const std::vector<std::
     ::close(in[0]);
     ::close(out[1]);
     if (error != 0) {
-        CloseFd(input_);
-        CloseFd(output_);
+        CloseEnd(input_);
+        CloseEnd(output_);
         ThrowErrno(error, "cannot run " + program);
     }
     pid_ = pid;
 }
 
+void WorkerProcess::CloseEnd(std::intptr_t& fd) {
+    if (fd >= 0) {
+        ::close(static_cast<int>(fd));
+        fd = -1;
+    }
+}
+
 void WorkerProcess::CloseOutput() {
-    CloseFd(output_);
+    CloseEnd(output_);
 }
 
 std::size_t WorkerProcess::ReadOutput(char* into, std::size_t room) {
@@ -170,11 +170,6 @@ bool WorkerProcess::Write(const std::string& text) {
     return ok;
 }
 
-void WorkerProcess::CloseInput() {
-    std::lock_guard lock(inputMutex_);
-    CloseFd(input_);
-}
-
 void WorkerProcess::Cancel() {
     std::lock_guard lock(exitMutex_);
     if (!reaped_) {
@@ -182,11 +177,8 @@ void WorkerProcess::Cancel() {
     }
 }
 
-void WorkerProcess::Kill() {
-    std::lock_guard lock(exitMutex_);
-    if (!reaped_) {
-        ::kill(static_cast<pid_t>(pid_), SIGKILL);
-    }
+void WorkerProcess::KillRunning() {
+    ::kill(static_cast<pid_t>(pid_), SIGKILL);
 }
 
 WorkerExit WorkerProcess::Wait() {
