@@ -166,6 +166,26 @@ const ItemTable& Items() {
     return table;
 }
 
+std::vector<Condition> Conditions(const RecordQuery& query) {
+    std::vector<Condition> conditions;
+    if (!query.imei.empty()) {
+        conditions.push_back({"imei =", Type::Bytes, Bytes(query.imei)});
+    }
+    if (!query.since.empty()) {
+        conditions.push_back({"started_at >=", Type::Time, Required(query.since)});
+    }
+    if (!query.until.empty()) {
+        conditions.push_back({"started_at <", Type::Time, Required(query.until)});
+    }
+    if (query.result) {
+        conditions.push_back({"result =", Type::Text, Required(ResultName(*query.result))});
+    }
+    if (!query.station.empty()) {
+        conditions.push_back({"station =", Type::Text, Required(query.station)});
+    }
+    return conditions;
+}
+
 int LatestVersion(const StoreSteps& own) {
     int latest = static_cast<int>(own.size());
     const auto take = [&](const auto& table) {

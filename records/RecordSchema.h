@@ -118,6 +118,15 @@ const RecordTable& Records();
 // record_items: a record's items, by (record_id, seq).
 const ItemTable& Items();
 
+// A listing's filters on device_records, in order: the column with its
+// comparison ("imei =") and the value compared with it, of the column's type.
+struct Condition {
+    std::string_view test;
+    Type type;
+    Value value;
+};
+std::vector<Condition> Conditions(const RecordQuery& query);
+
 // What each schema version brings a store besides the tables' columns (its
 // indexes, its own tables), in order; a version with nothing more needs no
 // entry. Each statement apart: not every client library takes several in one.

@@ -237,30 +237,10 @@ public:
                         const std::function<void(const DeviceRecord&)>& visit) {
         std::string sql = RecordSelect<Dialect>() + " WHERE true";
         Params params;
-        auto where = [&](const char* condition, std::string_view type) {
-            sql += " AND ";
-            sql += condition;
-            sql += " " + Dialect::Placeholder(params.Count(), type);
-        };
-        if (!query.imei.empty()) {
-            params.Bytes(query.imei);
-            where("imei =", "bytea");
-        }
-        if (!query.since.empty()) {
-            params.Text(query.since);
-            where("started_at >=", "timestamptz");
-        }
-        if (!query.until.empty()) {
-            params.Text(query.until);
-            where("started_at <", "timestamptz");
-        }
-        if (query.result) {
-            params.Text(ResultName(*query.result));
-            where("result =", "");
-        }
-        if (!query.station.empty()) {
-            params.Text(query.station);
-            where("station =", "");
+        for (const schema::Condition& condition : schema::Conditions(query)) {
+            BindValues(params, {condition.value});
+            sql += " AND " + std::string(condition.test) + " " +
+                   Dialect::Placeholder(params.Count(), ParamType(condition.type));
         }
         sql += " ORDER BY started_at DESC, id";
         if (query.limit > 0) {

@@ -365,40 +365,15 @@ void SqliteRecordStore::Add(const DeviceRecord& record) {
 void SqliteRecordStore::ForEach(const RecordQuery& query,
                                 const std::function<void(const DeviceRecord&)>& visit) {
     std::string sql = RecordSelect() + " WHERE 1";
-    // Each filter binds its own numbered parameter; unused ones stay NULL.
-    if (!query.imei.empty()) {
-        sql += " AND imei = ?1";
+    std::vector<schema::Value> values;
+    for (schema::Condition& condition : schema::Conditions(query)) {
+        values.push_back(std::move(condition.value));
+        sql += " AND " + std::string(condition.test) + " ?" + std::to_string(values.size());
     }
-    if (!query.since.empty()) {
-        sql += " AND started_at >= ?2";
-    }
-    if (!query.until.empty()) {
-        sql += " AND started_at < ?3";
-    }
-    if (query.result) {
-        sql += " AND result = ?4";
-    }
-    if (!query.station.empty()) {
-        sql += " AND station = ?5";
-    }
-    sql += " ORDER BY started_at DESC, id LIMIT ?6";
+    values.push_back(schema::Integer(query.limit > 0 ? query.limit : -1));
+    sql += " ORDER BY started_at DESC, id LIMIT ?" + std::to_string(values.size());
     Statement select(db_, sql.c_str());
-    if (!query.imei.empty()) {
-        select.Blob(1, query.imei);
-    }
-    if (!query.since.empty()) {
-        select.RequiredText(2, query.since);
-    }
-    if (!query.until.empty()) {
-        select.RequiredText(3, query.until);
-    }
-    if (query.result) {
-        select.RequiredText(4, ResultName(*query.result));
-    }
-    if (!query.station.empty()) {
-        select.RequiredText(5, query.station);
-    }
-    select.Int(6, query.limit > 0 ? query.limit : -1);
+    select.BindAll(values);
     // Row by row from the statement: SQLite reads the pages as it steps.
     while (select.Step()) {
         visit(ReadRow(schema::Records(), select));
