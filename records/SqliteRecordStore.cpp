@@ -79,42 +79,30 @@ public:
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
 
-    // An empty text is kept as empty, not as unknown.
-    void RequiredText(int index, const std::string& text) {
-        Check(sqlite3_bind_text(statement_, index, text.data(), static_cast<int>(text.size()),
-                                SQLITE_TRANSIENT));
-    }
-    void Blob(int index, const std::optional<std::string>& bytes) {
-        Check(!bytes ? sqlite3_bind_null(statement_, index)
-                     : sqlite3_bind_blob(statement_, index, bytes->data(),
-                                         static_cast<int>(bytes->size()), SQLITE_TRANSIENT));
-    }
-    void Int(int index, std::optional<std::int64_t> value) {
-        Check(value ? sqlite3_bind_int64(statement_, index, *value)
-                    : sqlite3_bind_null(statement_, index));
-    }
-    void Bind(int index, const schema::Value& value) {
-        switch (value.kind) {
-            case schema::Value::Kind::Null:
-                Check(sqlite3_bind_null(statement_, index));
-                break;
-            case schema::Value::Kind::Text:
-                RequiredText(index, value.text);
-                break;
-            case schema::Value::Kind::Bytes:
-                Blob(index, value.text);
-                break;
-            case schema::Value::Kind::Integer:
-            case schema::Value::Kind::Flag:
-                Int(index, value.number);
-                break;
-        }
-    }
-    // Each value numbered on from the first.
-    void BindAll(const std::vector<schema::Value>& values) {
+    // Each value numbered on from the first. An empty text is kept as
+    // empty, not as unknown.
+    void Bind(const std::vector<schema::Value>& values) {
         int index = 0;
         for (const schema::Value& value : values) {
-            Bind(++index, value);
+            ++index;
+            const auto size = static_cast<int>(value.text.size());
+            switch (value.kind) {
+                case schema::Value::Kind::Null:
+                    Check(sqlite3_bind_null(statement_, index));
+                    break;
+                case schema::Value::Kind::Text:
+                    Check(sqlite3_bind_text(statement_, index, value.text.data(), size,
+                                            SQLITE_TRANSIENT));
+                    break;
+                case schema::Value::Kind::Bytes:
+                    Check(sqlite3_bind_blob(statement_, index, value.text.data(), size,
+                                            SQLITE_TRANSIENT));
+                    break;
+                case schema::Value::Kind::Integer:
+                case schema::Value::Kind::Flag:
+                    Check(sqlite3_bind_int64(statement_, index, value.number));
+                    break;
+            }
         }
     }
 
@@ -290,7 +278,7 @@ void ReadItems(sqlite3* db, DeviceRecord& record) {
     static const std::string sql = "SELECT " + schema::ReadList<SqliteDdl>(schema::Items()) +
                                    " FROM record_items WHERE record_id = ?1 ORDER BY seq";
     Statement items(db, sql.c_str());
-    items.RequiredText(1, record.id);
+    items.Bind({schema::Required(record.id)});
     while (items.Step()) {
         record.items.push_back(ReadRow(schema::Items(), items));
     }
@@ -342,7 +330,7 @@ void SqliteRecordStore::Add(const DeviceRecord& record) {
     static const std::string itemSql = InsertSql(schema::Items());
     Statement insert(db_, recordSql.c_str());
     const ItemText text(record.codePage);
-    insert.BindAll(schema::Bind(schema::Records(), schema::RecordRow{record, text}));
+    insert.Bind(schema::Bind(schema::Records(), schema::RecordRow{record, text}));
     insert.Run();
     if (sqlite3_changes(db_) == 0) {
         return;  // there already; the transaction ends unchanged
@@ -351,12 +339,12 @@ void SqliteRecordStore::Add(const DeviceRecord& record) {
     int seq = 0;
     for (const RecordItem& it : record.items) {
         item.Reset();
-        item.BindAll(schema::Bind(schema::Items(), schema::ItemRow{record, text, ++seq, it}));
+        item.Bind(schema::Bind(schema::Items(), schema::ItemRow{record, text, ++seq, it}));
         item.Run();
     }
     if (queue_ == Queue::ForServer) {
         Statement queued(db_, "INSERT INTO outbox (record_id) VALUES (?1)");
-        queued.RequiredText(1, record.id);
+        queued.Bind({schema::Required(record.id)});
         queued.Run();
     }
     transaction.Commit();
@@ -373,7 +361,7 @@ void SqliteRecordStore::ForEach(const RecordQuery& query,
     values.push_back(schema::Integer(query.limit > 0 ? query.limit : -1));
     sql += " ORDER BY started_at DESC, id LIMIT ?" + std::to_string(values.size());
     Statement select(db_, sql.c_str());
-    select.BindAll(values);
+    select.Bind(values);
     // Row by row from the statement: SQLite reads the pages as it steps.
     while (select.Step()) {
         visit(ReadRow(schema::Records(), select));
@@ -382,7 +370,7 @@ void SqliteRecordStore::ForEach(const RecordQuery& query,
 
 std::optional<DeviceRecord> SqliteRecordStore::Get(const std::string& id) {
     Statement select(db_, (RecordSelect() + " WHERE id = ?1").c_str());
-    select.RequiredText(1, id);
+    select.Bind({schema::Required(id)});
     if (!select.Step()) {
         return std::nullopt;
     }
@@ -395,7 +383,7 @@ std::vector<DeviceRecord> SqliteRecordStore::Queued(int limit) {
     Statement select(db_, (RecordSelect() + " WHERE id IN (SELECT record_id FROM outbox) "
                                             "ORDER BY started_at, id LIMIT ?1")
                               .c_str());
-    select.Int(1, limit > 0 ? limit : -1);
+    select.Bind({schema::Integer(limit > 0 ? limit : -1)});
     std::vector<DeviceRecord> queued;
     while (select.Step()) {
         queued.push_back(ReadRow(schema::Records(), select));
@@ -415,7 +403,7 @@ void SqliteRecordStore::Sent(const std::vector<std::string>& ids) {
     Statement remove(db_, "DELETE FROM outbox WHERE record_id = ?1");
     for (const std::string& id : ids) {
         remove.Reset();
-        remove.RequiredText(1, id);
+        remove.Bind({schema::Required(id)});
         remove.Run();
     }
     transaction.Commit();

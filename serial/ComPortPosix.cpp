@@ -32,19 +32,6 @@
 namespace serial::detail {
 namespace {
 
-tcflag_t CharacterSize(std::uint8_t dataBits) {
-    switch (dataBits) {
-        case 5:
-            return CS5;
-        case 6:
-            return CS6;
-        case 7:
-            return CS7;
-        default:
-            return CS8;
-    }
-}
-
 #ifdef CMSPAR
 constexpr tcflag_t kMarkSpace = CMSPAR;
 #else
@@ -52,30 +39,15 @@ constexpr tcflag_t kMarkSpace = 0;
 #endif
 
 void ApplyParity(termios& t, std::uint8_t parity) {
-    tcflag_t bits = 0;
-    switch (parity) {
-        case 0:
-            break;
-        case 1:
-            bits = PARENB | PARODD;
-            break;
-        case 2:
-            bits = PARENB;
-            break;
-#ifdef CMSPAR
-        case 3:
-            bits = PARENB | CMSPAR | PARODD;
-            break;
-        case 4:
-            bits = PARENB | CMSPAR;
-            break;
-#endif
-        default:
-            return;  // unknown, or stick parity this system cannot do
+    // None, odd, even, mark, space.
+    static constexpr tcflag_t kBits[] = {0, PARENB | PARODD, PARENB, PARENB | kMarkSpace | PARODD,
+                                         PARENB | kMarkSpace};
+    if (parity >= std::size(kBits) || (parity >= 3 && kMarkSpace == 0)) {
+        return;  // unknown, or stick parity this system cannot do
     }
     // Only the generating bits: whether received parity is checked (INPCK,
     // IGNPAR, PARMRK) stays as it is, like fParity on Windows.
-    t.c_cflag = (t.c_cflag & ~(PARENB | PARODD | kMarkSpace)) | bits;
+    t.c_cflag = (t.c_cflag & ~(PARENB | PARODD | kMarkSpace)) | kBits[parity];
 }
 
 void ApplyFlowControl(termios& t, std::uint8_t flow) {
@@ -135,7 +107,8 @@ void ApplyLineSettings(termios& t, const ComPortSettings& s) {
 #endif
     }
     if (s.dataBits >= 5 && s.dataBits <= 8) {
-        t.c_cflag = (t.c_cflag & ~static_cast<tcflag_t>(CSIZE)) | CharacterSize(s.dataBits);
+        static constexpr tcflag_t kSizes[] = {CS5, CS6, CS7, CS8};
+        t.c_cflag = (t.c_cflag & ~static_cast<tcflag_t>(CSIZE)) | kSizes[s.dataBits - 5];
     }
     ApplyParity(t, s.parity);
     if (s.stopBits == 0) {

@@ -4,6 +4,11 @@
 #include <nlohmann/json.hpp>
 
 namespace station {
+
+// A row travels as an object of its fields, by their names.
+NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE(DeviceRow, port, time, imei, version, ok, written, bytes,
+                                   message)
+
 namespace {
 
 using Json = nlohmann::json;
@@ -52,10 +57,7 @@ std::string EncodeEvent(const StationEvent& event) {
         case StationEvent::Kind::End:
             j["outcome"] = NameOf(kOutcomes, event.outcome);
             if (event.row) {
-                const DeviceRow& r = *event.row;
-                j["row"] = {{"port", r.port},       {"time", r.time},      {"imei", r.imei},
-                            {"version", r.version}, {"ok", r.ok},          {"written", r.written},
-                            {"bytes", r.bytes},     {"message", r.message}};
+                j["row"] = *event.row;
             }
             break;
         case StationEvent::Kind::Claim:
@@ -110,17 +112,7 @@ std::optional<StationEvent> DecodeEvent(const std::string& line) {
                 }
                 event.outcome = *outcome;
                 if (j.contains("row")) {
-                    const Json& r = j["row"];
-                    DeviceRow row;
-                    row.port = r.at("port").get<std::string>();
-                    row.time = r.at("time").get<std::string>();
-                    row.imei = r.at("imei").get<std::string>();
-                    row.version = r.at("version").get<std::string>();
-                    row.ok = r.at("ok").get<bool>();
-                    row.written = r.at("written").get<int>();
-                    row.bytes = r.at("bytes").get<std::int64_t>();
-                    row.message = r.at("message").get<std::string>();
-                    event.row = row;
+                    event.row = j["row"].get<DeviceRow>();
                 }
                 break;
             }
