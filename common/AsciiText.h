@@ -47,3 +47,16 @@ inline int HexDigitValue(char c) {
     }
     return -1;
 }
+
+// The bytes as lower-case hex, two digits a byte.
+inline std::string LowerHex(std::string_view bytes) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string hex;
+    hex.reserve(bytes.size() * 2);
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        hex += kDigits[byte >> 4];
+        hex += kDigits[byte & 0x0f];
+    }
+    return hex;
+}

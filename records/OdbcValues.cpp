@@ -6,7 +6,7 @@
 namespace records {
 
 void OdbcParams::Bytes(const std::string& value) {
-    Text(ToHex(value));
+    Text(LowerHex(value));
 }
 
 const OdbcValue& OdbcRows::At(int row, int column) const {
@@ -27,18 +27,6 @@ std::string OdbcRows::Bytes(int row, int column) const {
         throw StoreError(StoreError::Kind::Other, "the server sent bytes that are not hex");
     }
     return *bytes;
-}
-
-std::string ToHex(const std::string& bytes) {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string hex;
-    hex.reserve(bytes.size() * 2);
-    for (const char c : bytes) {
-        const auto byte = static_cast<unsigned char>(c);
-        hex += kDigits[byte >> 4];
-        hex += kDigits[byte & 0x0f];
-    }
-    return hex;
 }
 
 std::optional<std::string> FromHex(const std::string& hex) {

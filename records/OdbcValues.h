@@ -42,7 +42,6 @@ private:
     std::vector<std::vector<OdbcValue>> rows_;
 };
 
-std::string ToHex(const std::string& bytes);
 // nullopt for text that is not an even run of hex digits.
 std::optional<std::string> FromHex(const std::string& hex);
 

@@ -3,6 +3,8 @@
 #include <array>
 #include <nlohmann/json.hpp>
 
+#include "common/AsciiText.h"
+
 namespace station {
 
 // A row travels as an object of its fields, by their names.
@@ -129,13 +131,7 @@ std::string EncodePasswordLine(const std::optional<std::string>& password) {
     if (!password) {
         return "-";
     }
-    static constexpr char kHex[] = "0123456789abcdef";
-    std::string line = "p";
-    for (const unsigned char c : *password) {
-        line += kHex[c >> 4];
-        line += kHex[c & 15];
-    }
-    return line;
+    return "p" + LowerHex(*password);
 }
 
 std::optional<std::string> DecodePasswordLine(const std::string& line) {
