@@ -104,10 +104,10 @@ private:
 // statement has run.
 class BoundParams {
 public:
-    BoundParams(SQLHSTMT handle, const OdbcParams& params) : lengths_(params.Values().size()) {
-        values_.reserve(params.Values().size());
-        for (std::size_t i = 0; i < params.Values().size(); ++i) {
-            const OdbcValue& value = params.Values()[i];
+    BoundParams(SQLHSTMT handle, const schema::Values& params) : lengths_(params.size()) {
+        values_.reserve(params.size());
+        for (std::size_t i = 0; i < params.size(); ++i) {
+            const OdbcValue value = OdbcText(params[i]);
             values_.push_back(value ? ToWide(*value) : std::wstring());
             std::wstring& wide = values_.back();
             lengths_[i] =
@@ -247,13 +247,13 @@ OdbcConnection::~OdbcConnection() {
     ::SQLFreeHandle(SQL_HANDLE_ENV, env_);
 }
 
-OdbcRows OdbcConnection::Exec(const std::string& sql, const OdbcParams& params) {
+OdbcRows OdbcConnection::Exec(const std::string& sql, const schema::Values& params) {
     OdbcRows rows;
     Run(sql, params, [&rows](std::vector<OdbcValue>&& row) { rows.AddRow(std::move(row)); });
     return rows;
 }
 
-void OdbcConnection::ExecEach(const std::string& sql, const OdbcParams& params,
+void OdbcConnection::ExecEach(const std::string& sql, const schema::Values& params,
                               const std::function<void(const OdbcRows&, int row)>& visit) {
     Run(sql, params, [&visit](std::vector<OdbcValue>&& row) {
         OdbcRows one;
@@ -262,7 +262,7 @@ void OdbcConnection::ExecEach(const std::string& sql, const OdbcParams& params,
     });
 }
 
-void OdbcConnection::Run(const std::string& sql, const OdbcParams& params,
+void OdbcConnection::Run(const std::string& sql, const schema::Values& params,
                          const std::function<void(std::vector<OdbcValue>&&)>& take) {
     if (Stopped()) {
         throw StoreError(StoreError::Kind::Open, kStopped);

@@ -28,12 +28,12 @@ public:
     // One statement, with its values bound. Throws StoreError: Kind::Open
     // when the connection is lost or the wait ended, Kind::Other with the
     // server's text.
-    OdbcRows Exec(const std::string& sql, const OdbcParams& params);
+    OdbcRows Exec(const std::string& sql, const schema::Values& params);
     // One query whose rows are handed to visit as they are fetched, one at a
     // time, never gathered.
-    void ExecEach(const std::string& sql, const OdbcParams& params,
+    void ExecEach(const std::string& sql, const schema::Values& params,
                   const std::function<void(const OdbcRows&, int row)>& visit);
-    void ExecScript(const std::string& sql) { Exec(sql, OdbcParams()); }
+    void ExecScript(const std::string& sql) { Exec(sql, {}); }
 
     // Statements from here to Commit or Rollback are one transaction.
     void Begin();
@@ -42,7 +42,7 @@ public:
 
 private:
     // Runs the statement and hands each row it gives to take.
-    void Run(const std::string& sql, const OdbcParams& params,
+    void Run(const std::string& sql, const schema::Values& params,
              const std::function<void(std::vector<OdbcValue>&&)>& take);
     // Ends the statement in progress, from another thread.
     void Cancel();

@@ -5,8 +5,15 @@
 
 namespace records {
 
-void OdbcParams::Bytes(const std::string& value) {
-    Text(LowerHex(value));
+OdbcValue OdbcText(const schema::Value& value) {
+    switch (value.kind) {
+        case schema::Value::Kind::Null:
+            return std::nullopt;
+        case schema::Value::Kind::Bytes:
+            return LowerHex(value.text);
+        default:
+            return schema::TextForm(value);
+    }
 }
 
 const OdbcValue& OdbcRows::At(int row, int column) const {

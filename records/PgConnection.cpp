@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <string_view>
+#include <vector>
 
 #include "records/RecordStore.h"
 
@@ -13,6 +14,10 @@ namespace records {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+constexpr Oid kByteaOid = 17;  // pg_type's bytea: binary values need their type named
+constexpr int kTextFormat = 0;
+constexpr int kBinaryFormat = 1;
 
 std::string Trimmed(const char* text) {
     std::string_view view(text == nullptr ? "" : text);
@@ -104,7 +109,7 @@ void PgConnection::Lost(const std::string& why) {
     throw StoreError(StoreError::Kind::Open, why);
 }
 
-void PgConnection::Send(const std::string& sql, const PgParams* params) {
+void PgConnection::Send(const std::string& sql, const schema::Values* params) {
     if (broken_) {
         throw StoreError(StoreError::Kind::Open, "the connection to the server was lost");
     }
@@ -112,22 +117,39 @@ void PgConnection::Send(const std::string& sql, const PgParams* params) {
     if (params == nullptr) {
         sent = PQsendQuery(conn_.get(), sql.c_str());
     } else {
-        const auto values = params->Values();
-        const auto lengths = params->Lengths();
-        sent = PQsendQueryParams(conn_.get(), sql.c_str(), params->Count(), params->Types(),
-                                 values.data(), lengths.data(), params->Formats(), 0);
+        const std::size_t count = params->size();
+        std::vector<std::string> texts(count);
+        std::vector<const char*> values(count, nullptr);
+        std::vector<int> lengths(count, 0);
+        std::vector<int> formats(count, kTextFormat);
+        std::vector<Oid> types(count, 0);
+        for (std::size_t i = 0; i < count; ++i) {
+            const schema::Value& value = (*params)[i];
+            if (value.kind == schema::Value::Kind::Null) {
+                continue;
+            }
+            texts[i] = schema::TextForm(value);
+            values[i] = texts[i].c_str();
+            lengths[i] = static_cast<int>(texts[i].size());
+            if (value.kind == schema::Value::Kind::Bytes) {
+                formats[i] = kBinaryFormat;
+                types[i] = kByteaOid;
+            }
+        }
+        sent = PQsendQueryParams(conn_.get(), sql.c_str(), static_cast<int>(count), types.data(),
+                                 values.data(), lengths.data(), formats.data(), 0);
     }
     if (sent == 0) {
         Lost(Trimmed(PQerrorMessage(conn_.get())));
     }
 }
 
-PgResult PgConnection::Exec(const std::string& sql, const PgParams& params) {
+PgResult PgConnection::Exec(const std::string& sql, const schema::Values& params) {
     Send(sql, &params);
     return Finish();
 }
 
-void PgConnection::ExecEach(const std::string& sql, const PgParams& params,
+void PgConnection::ExecEach(const std::string& sql, const schema::Values& params,
                             const std::function<void(const PgResult&, int row)>& visit) {
     Send(sql, &params);
     if (PQsetSingleRowMode(conn_.get()) == 0) {

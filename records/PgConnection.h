@@ -9,6 +9,7 @@
 #include <string>
 
 #include "records/PgStatement.h"
+#include "records/RecordSchema.h"
 
 typedef struct pg_conn PGconn;
 
@@ -26,13 +27,13 @@ public:
 
     // One statement. Throws StoreError: Kind::Open when the connection is
     // lost (it is of no further use then), Kind::Other with the server's text.
-    PgResult Exec(const std::string& sql, const PgParams& params = PgParams());
+    PgResult Exec(const std::string& sql, const schema::Values& params = {});
     // One query whose rows are handed to visit one at a time, as the server
     // sends them (libpq's single-row mode), so that no more than a row is
     // held here; the answer's time limit counts from the last row. A visit
     // that throws leaves the connection broken: the rest of the answer is
     // still on its way.
-    void ExecEach(const std::string& sql, const PgParams& params,
+    void ExecEach(const std::string& sql, const schema::Values& params,
                   const std::function<void(const PgResult&, int row)>& visit);
     // Several statements without values (a migration), in one exchange.
     void ExecScript(const std::string& sql);
@@ -49,8 +50,11 @@ private:
     // interruption; throws on the last two.
     void WaitFor(bool write, std::chrono::steady_clock::time_point deadline);
     [[noreturn]] void Lost(const std::string& why);
-    // params null: statements without values, as many as the text holds.
-    void Send(const std::string& sql, const PgParams* params);
+    // Values always go as parameters, never into the SQL text; bytes in
+    // binary form, so that the device's bytes arrive exactly, whatever the
+    // server's client encoding would make of them as text. params null:
+    // statements without values, as many as the text holds.
+    void Send(const std::string& sql, const schema::Values* params);
     // Until the whole statement has left libpq's buffer.
     void Flush(std::chrono::steady_clock::time_point deadline);
     // The next result of the statement, null after the last.

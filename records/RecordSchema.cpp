@@ -29,6 +29,17 @@ Value Flag(bool set) {
     return Value{Value::Kind::Flag, std::string(), set ? 1 : 0};
 }
 
+std::string TextForm(const Value& value) {
+    switch (value.kind) {
+        case Value::Kind::Integer:
+            return std::to_string(value.number);
+        case Value::Kind::Flag:
+            return value.number != 0 ? "true" : "false";
+        default:
+            return value.text;
+    }
+}
+
 std::string Quoted(std::string_view name) {
     return "\"" + std::string(name) + "\"";
 }

@@ -37,6 +37,13 @@ struct Value {
     std::int64_t number = 0;  // Integer, Flag (0 or 1)
 };
 
+// A statement's values, in the order of its marks.
+using Values = std::vector<Value>;
+
+// A value not NULL in the text form a server takes: numbers in decimal, a
+// flag as true or false; text and bytes as they are.
+std::string TextForm(const Value& value);
+
 // Text kept as given, also when empty.
 Value Required(std::string text);
 // Empty text is kept as NULL: the columns where "none" reads better so.

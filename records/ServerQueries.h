@@ -4,11 +4,10 @@
 // once, here; a Dialect names how its library marks a value and carries bytes.
 //
 // A Dialect has:
-//   Connection   Exec(sql, Params) -> Result, ExecScript(sql), Begin(),
+//   Connection   Exec(sql, schema::Values) -> Result, ExecScript(sql), Begin(),
 //                Commit(), Rollback() (which never throws),
-//                ExecEach(sql, Params, visit(const Result&, int row)): the rows
+//                ExecEach(sql, schema::Values, visit(const Result&, int row)): the rows
 //                handed over as they arrive, not gathered first
-//   Params       Text, Bytes, Null, Count
 //   Result       Rows, IsNull, Text, Bytes
 //   static std::string Placeholder(int number, std::string_view type)
 //     the number-th value, typed as the column ("uuid", "bytea", "" for text)
@@ -118,27 +117,8 @@ std::string InsertSql(const Table& table, std::size_t rows) {
     return sql;
 }
 
-template <class Params>
-void BindValues(Params& params, const std::vector<schema::Value>& values) {
-    for (const schema::Value& value : values) {
-        switch (value.kind) {
-            case schema::Value::Kind::Null:
-                params.Null();
-                break;
-            case schema::Value::Kind::Text:
-                params.Text(value.text);
-                break;
-            case schema::Value::Kind::Bytes:
-                params.Bytes(value.text);
-                break;
-            case schema::Value::Kind::Integer:
-                params.Text(std::to_string(value.number));
-                break;
-            case schema::Value::Kind::Flag:
-                params.Text(value.number != 0 ? "true" : "false");
-                break;
-        }
-    }
+inline void Append(schema::Values& values, const schema::Values& more) {
+    values.insert(values.end(), more.begin(), more.end());
 }
 
 inline std::string Lower(std::string text) {
@@ -205,7 +185,6 @@ template <class Dialect>
 class Queries {
 public:
     using Connection = typename Dialect::Connection;
-    using Params = typename Dialect::Params;
 
     // All in one transaction; records the server has (or that come twice)
     // are left as they are, items and all.
@@ -236,16 +215,16 @@ public:
     static void ForEach(Connection& connection, const RecordQuery& query,
                         const std::function<void(const DeviceRecord&)>& visit) {
         std::string sql = RecordSelect<Dialect>() + " WHERE true";
-        Params params;
+        schema::Values params;
         for (const schema::Condition& condition : schema::Conditions(query)) {
-            BindValues(params, {condition.value});
+            params.push_back(condition.value);
             sql += " AND " + std::string(condition.test) + " " +
-                   Dialect::Placeholder(params.Count(), ParamType(condition.type));
+                   Dialect::Placeholder(static_cast<int>(params.size()), ParamType(condition.type));
         }
         sql += " ORDER BY started_at DESC, id";
         if (query.limit > 0) {
-            params.Text(std::to_string(query.limit));
-            sql += " LIMIT " + Dialect::Placeholder(params.Count(), "bigint");
+            params.push_back(schema::Integer(query.limit));
+            sql += " LIMIT " + Dialect::Placeholder(static_cast<int>(params.size()), "bigint");
         }
         connection.ExecEach(sql, params, [&visit](const auto& rows, int row) {
             visit(ReadRow(schema::Records(), rows, row));
@@ -256,8 +235,7 @@ public:
         if (!LooksLikeUuid(id)) {
             return std::nullopt;
         }
-        Params key;
-        key.Text(id);
+        const schema::Values key{schema::Required(id)};
         const auto rows = connection.Exec(
             RecordSelect<Dialect>() + " WHERE id = " + Dialect::Placeholder(1, "uuid"), key);
         if (rows.Rows() == 0) {
@@ -290,23 +268,19 @@ public:
             }
         }
         Transaction<Connection> transaction(connection);
-        Params lock;
-        lock.Text(kMigrationLock);
         connection.Exec("SELECT pg_advisory_xact_lock(" + Dialect::Placeholder(1, "bigint") + ")",
-                        lock);
+                        {schema::Required(kMigrationLock)});
         connection.Exec(
             "CREATE TABLE IF NOT EXISTS schema_migrations ("
             "version integer PRIMARY KEY, applied_at timestamptz)",
-            Params());
+            {});
         for (int next = Version(connection) + 1; next <= KnownVersion(); ++next) {
             for (const std::string& statement : Migration(next)) {
                 connection.ExecScript(statement);
             }
-            Params applied;
-            applied.Text(std::to_string(next));
             connection.Exec("INSERT INTO schema_migrations VALUES (" +
                                 Dialect::Placeholder(1, "integer") + ", now())",
-                            applied);
+                            {schema::Integer(next)});
         }
         transaction.Commit();
     }
@@ -315,7 +289,7 @@ private:
     // The server's schema version, one this program knows (else it throws).
     static int Version(Connection& connection) {
         const auto current =
-            connection.Exec("SELECT coalesce(max(version), 0) FROM schema_migrations", Params());
+            connection.Exec("SELECT coalesce(max(version), 0) FROM schema_migrations", {});
         const int version = std::stoi(current.Text(0, 0));
         CheckKnown(version);
         return version;
@@ -328,11 +302,11 @@ private:
         for (std::size_t first = 0; first < records.size(); first += kRecordsPerInsert) {
             const std::size_t count =
                 std::min<std::size_t>(kRecordsPerInsert, records.size() - first);
-            Params params;
+            schema::Values params;
             for (std::size_t i = first; i < first + count; ++i) {
                 const ItemText text(records[i]->codePage);
-                BindValues(params,
-                           schema::Bind(schema::Records(), schema::RecordRow{*records[i], text}));
+                Append(params,
+                       schema::Bind(schema::Records(), schema::RecordRow{*records[i], text}));
             }
             const auto returned =
                 connection.Exec(InsertSql<Dialect>(schema::Records(), count) +
@@ -351,7 +325,7 @@ private:
         explicit ItemBatch(Connection& connection) : connection_(connection) {}
 
         void Add(const schema::ItemRow& row) {
-            BindValues(params_, schema::Bind(schema::Items(), row));
+            Append(params_, schema::Bind(schema::Items(), row));
             if (++rows_ == kItemsPerInsert) {
                 Flush();
             }
@@ -362,13 +336,13 @@ private:
             }
             connection_.Exec(InsertSql<Dialect>(schema::Items(), static_cast<std::size_t>(rows_)),
                              params_);
-            params_ = Params();
+            params_.clear();
             rows_ = 0;
         }
 
     private:
         Connection& connection_;
-        Params params_;
+        schema::Values params_;
         int rows_ = 0;
     };
 };

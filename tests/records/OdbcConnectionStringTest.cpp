@@ -49,14 +49,11 @@ TEST(OdbcValues, BytesGoAsHexAndComeBackExactly) {
     for (int byte = 0; byte < 256; ++byte) {
         every += static_cast<char>(byte);
     }
-    records::OdbcParams params;
-    params.Bytes(every);
-    params.Null();
-    ASSERT_EQ(params.Count(), 2);
-    EXPECT_FALSE(params.Values()[1].has_value());
+    const records::OdbcValue sent = records::OdbcText(records::schema::Bytes(every));
+    EXPECT_FALSE(records::OdbcText(records::schema::Value()).has_value());
 
     records::OdbcRows rows;
-    rows.AddRow({params.Values()[0], std::nullopt, std::string("0g")});
+    rows.AddRow({sent, std::nullopt, std::string("0g")});
     EXPECT_EQ(rows.Bytes(0, 0), every);
     EXPECT_TRUE(rows.IsNull(0, 1));
     // Not hex: an error, never bytes made up.
