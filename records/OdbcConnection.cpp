@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cwctype>
 
+#include "common/NonCopyable.h"
 #include "common/Utf16Win32.h"
 #include "records/RecordStore.h"
 
@@ -83,7 +84,7 @@ SQLULEN Seconds(std::chrono::milliseconds time) {
 }
 
 // A statement handle, freed however Exec ends.
-class Statement {
+class Statement : NonCopyable {
 public:
     explicit Statement(SQLHDBC dbc) {
         if (!SQL_SUCCEEDED(::SQLAllocHandle(SQL_HANDLE_STMT, dbc, &handle_))) {
@@ -91,8 +92,6 @@ public:
         }
     }
     ~Statement() { ::SQLFreeHandle(SQL_HANDLE_STMT, handle_); }
-    Statement(const Statement&) = delete;
-    Statement& operator=(const Statement&) = delete;
 
     SQLHSTMT Handle() const { return handle_; }
 
@@ -102,7 +101,7 @@ private:
 
 // A statement's values, bound, kept where the driver reads them until the
 // statement has run.
-class BoundParams {
+class BoundParams : NonCopyable {
 public:
     BoundParams(SQLHSTMT handle, const schema::Values& params) : lengths_(params.size()) {
         values_.reserve(params.size());
@@ -121,8 +120,6 @@ public:
             }
         }
     }
-    BoundParams(const BoundParams&) = delete;
-    BoundParams& operator=(const BoundParams&) = delete;
 
 private:
     std::vector<std::wstring> values_;

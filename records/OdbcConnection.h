@@ -9,12 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "common/NonCopyable.h"
 #include "records/OdbcValues.h"
 #include "records/StopSignal.h"
 
 namespace records {
 
-class OdbcConnection {
+class OdbcConnection : NonCopyable {
 public:
     // Tries the connection strings in turn while the driver one names is not
     // installed. Throws StoreError (Kind::Open) when none connects in time.
@@ -22,8 +23,6 @@ public:
                    std::chrono::milliseconds connectTimeout,
                    std::chrono::milliseconds answerTimeout, StopSignal* stop);
     ~OdbcConnection();
-    OdbcConnection(const OdbcConnection&) = delete;
-    OdbcConnection& operator=(const OdbcConnection&) = delete;
 
     // One statement, with its values bound. Throws StoreError: Kind::Open
     // when the connection is lost or the wait ended, Kind::Other with the

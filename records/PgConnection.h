@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "common/NonCopyable.h"
 #include "records/PgStatement.h"
 #include "records/RecordSchema.h"
 
@@ -15,15 +16,13 @@ typedef struct pg_conn PGconn;
 
 namespace records {
 
-class PgConnection {
+class PgConnection : NonCopyable {
 public:
     // Throws StoreError (Kind::Open) when the server cannot be reached in
     // time, or once interruptFd is readable (-1: nothing interrupts).
     PgConnection(const std::string& uri, std::chrono::milliseconds connectTimeout,
                  std::chrono::milliseconds answerTimeout, int interruptFd);
     ~PgConnection();
-    PgConnection(const PgConnection&) = delete;
-    PgConnection& operator=(const PgConnection&) = delete;
 
     // One statement. Throws StoreError: Kind::Open when the connection is
     // lost (it is of no further use then), Kind::Other with the server's text.

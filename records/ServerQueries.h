@@ -24,6 +24,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/NonCopyable.h"
 #include "records/DeviceRecord.h"
 #include "records/ItemText.h"
 #include "records/RecordSchema.h"
@@ -159,7 +160,7 @@ inline std::vector<const DeviceRecord*> DistinctById(const std::vector<DeviceRec
 
 // Begin now, Commit when told; rolled back when left early by an exception.
 template <class Connection>
-class Transaction {
+class Transaction : NonCopyable {
 public:
     explicit Transaction(Connection& connection) : connection_(connection) { connection_.Begin(); }
     ~Transaction() {
@@ -167,8 +168,6 @@ public:
             connection_.Rollback();
         }
     }
-    Transaction(const Transaction&) = delete;
-    Transaction& operator=(const Transaction&) = delete;
 
     void Commit() {
         open_ = false;

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "cfgfile/NativePath.h"
+#include "common/NonCopyable.h"
 #include "records/ItemText.h"
 #include "records/RecordSchema.h"
 
@@ -68,7 +69,7 @@ StoreError::Kind KindOf(sqlite3* db, int code) {
     throw StoreError(KindOf(db, code), db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(code));
 }
 
-class Statement {
+class Statement : NonCopyable {
 public:
     Statement(sqlite3* db, const char* sql) : db_(db) {
         if (const int rc = sqlite3_prepare_v2(db, sql, -1, &statement_, nullptr); rc != SQLITE_OK) {
@@ -76,8 +77,6 @@ public:
         }
     }
     ~Statement() { sqlite3_finalize(statement_); }
-    Statement(const Statement&) = delete;
-    Statement& operator=(const Statement&) = delete;
 
     // Each value numbered on from the first. An empty text is kept as
     // empty, not as unknown.
@@ -159,7 +158,7 @@ int PragmaInt(sqlite3* db, const char* sql) {
 }
 
 // Commits at Commit(), rolls back otherwise: a record is all there or not at all.
-class Transaction {
+class Transaction : NonCopyable {
 public:
     explicit Transaction(sqlite3* db) : db_(db) {
         // IMMEDIATE: the write lock is taken at once, so two workers never
@@ -171,8 +170,6 @@ public:
             sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
         }
     }
-    Transaction(const Transaction&) = delete;
-    Transaction& operator=(const Transaction&) = delete;
     void Commit() {
         Execute(db_, "COMMIT");
         committed_ = true;

@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "common/NonCopyable.h"
+
 namespace station {
 
 struct WorkerExit {
@@ -24,7 +26,7 @@ struct WorkerExit {
     int code = 0;            // exit code, or the signal
 };
 
-class WorkerProcess {
+class WorkerProcess : NonCopyable {
 public:
     // A longer line is handed out in pieces of this size.
     static constexpr std::size_t kMaxLine = std::size_t{1} << 20;
@@ -38,8 +40,6 @@ public:
     WorkerProcess(const std::string& program, const std::vector<std::string>& args);
     // A child still running is killed and reaped.
     ~WorkerProcess();
-    WorkerProcess(const WorkerProcess&) = delete;
-    WorkerProcess& operator=(const WorkerProcess&) = delete;
 
     // Blocking: the next line from the child without its '\n' (and a '\r'
     // before it); std::nullopt once the child's output has ended. A last line

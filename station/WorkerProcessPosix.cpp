@@ -8,6 +8,7 @@
 #include <climits>
 #include <system_error>
 
+#include "common/NonCopyable.h"
 #include "common/StopSignals.h"
 #include "station/WorkerProcess.h"
 
@@ -21,7 +22,7 @@ namespace {
 }
 
 // Owns the spawn attributes for the length of one start.
-struct SpawnSetup {
+struct SpawnSetup : NonCopyable {
     posix_spawn_file_actions_t actions{};
     posix_spawnattr_t attributes{};
     SpawnSetup() {
@@ -32,8 +33,6 @@ struct SpawnSetup {
         posix_spawnattr_destroy(&attributes);
         posix_spawn_file_actions_destroy(&actions);
     }
-    SpawnSetup(const SpawnSetup&) = delete;
-    SpawnSetup& operator=(const SpawnSetup&) = delete;
 };
 
 WorkerExit FromStatus(int status) {
