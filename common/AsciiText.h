@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -59,4 +60,23 @@ inline std::string LowerHex(std::string_view bytes) {
         hex += kDigits[byte & 0x0f];
     }
     return hex;
+}
+
+// The bytes hex digits (either case) stand for; nullopt for text that is not
+// an even run of them.
+inline std::optional<std::string> FromHex(std::string_view hex) {
+    if (hex.size() % 2 != 0) {
+        return std::nullopt;
+    }
+    std::string bytes;
+    bytes.reserve(hex.size() / 2);
+    for (std::size_t i = 0; i < hex.size(); i += 2) {
+        const int high = HexDigitValue(hex[i]);
+        const int low = HexDigitValue(hex[i + 1]);
+        if (high < 0 || low < 0) {
+            return std::nullopt;
+        }
+        bytes += static_cast<char>(high << 4 | low);
+    }
+    return bytes;
 }

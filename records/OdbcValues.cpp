@@ -36,21 +36,4 @@ std::string OdbcRows::Bytes(int row, int column) const {
     return *bytes;
 }
 
-std::optional<std::string> FromHex(const std::string& hex) {
-    if (hex.size() % 2 != 0) {
-        return std::nullopt;
-    }
-    std::string bytes;
-    bytes.reserve(hex.size() / 2);
-    for (std::size_t i = 0; i < hex.size(); i += 2) {
-        const int high = HexDigitValue(hex[i]);
-        const int low = HexDigitValue(hex[i + 1]);
-        if (high < 0 || low < 0) {
-            return std::nullopt;
-        }
-        bytes += static_cast<char>(high << 4 | low);
-    }
-    return bytes;
-}
-
 }  // namespace records

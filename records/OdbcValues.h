@@ -34,7 +34,4 @@ private:
     std::vector<std::vector<OdbcValue>> rows_;
 };
 
-// nullopt for text that is not an even run of hex digits.
-std::optional<std::string> FromHex(const std::string& hex);
-
 }  // namespace records

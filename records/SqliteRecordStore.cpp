@@ -160,10 +160,10 @@ int PragmaInt(sqlite3* db, const char* sql) {
 // Commits at Commit(), rolls back otherwise: a record is all there or not at all.
 class Transaction : NonCopyable {
 public:
-    explicit Transaction(sqlite3* db) : db_(db) {
-        // IMMEDIATE: the write lock is taken at once, so two workers never
-        // both read and then both wait to write.
-        Execute(db_, "BEGIN IMMEDIATE");
+    // IMMEDIATE: the write lock is taken at once, so two workers never both
+    // read and then both wait to write.
+    explicit Transaction(sqlite3* db, const char* begin = "BEGIN IMMEDIATE") : db_(db) {
+        Execute(db_, begin);
     }
     ~Transaction() {
         if (!committed_) {
@@ -184,19 +184,11 @@ void Migrate(sqlite3* db) {
     // One read transaction for the three reads: otherwise another process's
     // first migration can commit between them, and its tables without its
     // mark look like another program's file.
-    Execute(db, "BEGIN");
-    int applicationId = 0;
-    int version = 0;
-    int objects = 0;
-    try {
-        applicationId = PragmaInt(db, "PRAGMA application_id");
-        version = PragmaInt(db, "PRAGMA user_version");
-        objects = PragmaInt(db, "SELECT count(*) FROM sqlite_master");
-    } catch (...) {
-        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-        throw;
-    }
-    Execute(db, "COMMIT");
+    Transaction reads(db, "BEGIN");
+    const int applicationId = PragmaInt(db, "PRAGMA application_id");
+    const int version = PragmaInt(db, "PRAGMA user_version");
+    const int objects = PragmaInt(db, "SELECT count(*) FROM sqlite_master");
+    reads.Commit();
     if (applicationId != kApplicationId && (applicationId != 0 || objects != 0)) {
         throw StoreError(StoreError::Kind::Corrupt, "not a records database");
     }

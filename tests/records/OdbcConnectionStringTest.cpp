@@ -3,6 +3,7 @@
 // URI escapes or carries.
 #include <gtest/gtest.h>
 
+#include "common/AsciiText.h"
 #include "records/OdbcConnectionString.h"
 #include "records/OdbcValues.h"
 
@@ -58,7 +59,7 @@ TEST(OdbcValues, BytesGoAsHexAndComeBackExactly) {
     EXPECT_TRUE(rows.IsNull(0, 1));
     // Not hex: an error, never bytes made up.
     EXPECT_THROW(rows.Bytes(0, 2), std::runtime_error);
-    EXPECT_EQ(records::FromHex("abc"), std::nullopt);
+    EXPECT_EQ(FromHex("abc"), std::nullopt);
 }
 
 }  // namespace
