@@ -135,26 +135,11 @@ std::string EncodePasswordLine(const std::optional<std::string>& password) {
 }
 
 std::optional<std::string> DecodePasswordLine(const std::string& line) {
-    if (line.empty() || line[0] != 'p' || line.size() % 2 == 0) {
+    // The supervisor writes lower case: anything else is no password line.
+    if (line.empty() || line[0] != 'p' || line.find_first_of("ABCDEF") != std::string::npos) {
         return std::nullopt;
     }
-    const auto nibble = [](char c) -> int {
-        if (c >= '0' && c <= '9')
-            return c - '0';
-        if (c >= 'a' && c <= 'f')
-            return c - 'a' + 10;
-        return -1;
-    };
-    std::string password;
-    for (std::size_t i = 1; i + 1 < line.size(); i += 2) {
-        const int high = nibble(line[i]);
-        const int low = nibble(line[i + 1]);
-        if (high < 0 || low < 0) {
-            return std::nullopt;
-        }
-        password += static_cast<char>(high * 16 + low);
-    }
-    return password;
+    return FromHex(std::string_view(line).substr(1));
 }
 
 }  // namespace station
