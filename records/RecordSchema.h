@@ -234,18 +234,20 @@ std::vector<Value> Bind(const Table& table, const typename Table::RowType& row) 
     return values;
 }
 
-// "a, b, c" for the columns read back, each as the dialect reads it.
+// "SELECT a, b, c FROM table" for the columns read back, each as the
+// dialect reads it.
 template <class Dialect, class Table>
-std::string ReadList(const Table& table) {
-    std::string list;
+std::string Select(const Table& table) {
+    std::string sql = "SELECT ";
+    const char* separator = "";
     for (const auto* column : table.Read()) {
-        list += list.empty() ? "" : ", ";
-        list += Dialect::Select(column->type, Quoted(column->name));
+        sql += separator + Dialect::Select(column->type, Quoted(column->name));
+        separator = ", ";
     }
-    return list;
+    return sql + " FROM " + std::string(table.name);
 }
 
-// A row of a SELECT made with ReadList, into what it describes; cellAt(i)
+// A row of a Select, into what it describes; cellAt(i)
 // gives the row's i-th value (a Cell).
 template <class Table, class CellAt>
 typename Table::TargetType ReadRow(const Table& table, CellAt cellAt) {

@@ -37,12 +37,6 @@ namespace records::server {
 constexpr int kRecordsPerInsert = 500;
 constexpr int kItemsPerInsert = 4000;
 
-// The form records keep their times in: UTC, milliseconds, 'Z'.
-inline std::string UtcText(std::string_view column) {
-    return "to_char(" + std::string(column) +
-           " AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS.MS\"Z\"')";
-}
-
 // How the server's columns are read back through the Dialect's library.
 template <class Dialect>
 struct ServerRead {
@@ -53,7 +47,9 @@ struct ServerRead {
                 // a uuid column its own (psqlODBC: upper case).
                 return "CAST(" + column + " AS text)";
             case schema::Type::Time:
-                return UtcText(column);
+                // The form records keep their times in: UTC, milliseconds, 'Z'.
+                return "to_char(" + column +
+                       " AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS.MS\"Z\"')";
             case schema::Type::Bytes:
                 return Dialect::ReadBytes(column);
             case schema::Type::Flag:
@@ -80,7 +76,7 @@ private:
     int column_;
 };
 
-// The row-th row of rows, read with ReadList.
+// The row-th row of rows, read with schema::Select.
 template <class Table, class Rows>
 typename Table::TargetType ReadRow(const Table& table, const Rows& rows, int row) {
     return schema::ReadRow(table, [&](int column) { return RowCell<Rows>(rows, row, column); });
@@ -88,15 +84,7 @@ typename Table::TargetType ReadRow(const Table& table, const Rows& rows, int row
 
 template <class Dialect>
 std::string RecordSelect() {
-    return "SELECT " + schema::ReadList<ServerRead<Dialect>>(schema::Records()) +
-           " FROM device_records";
-}
-
-template <class Dialect>
-std::string ItemSelect() {
-    return "SELECT " + schema::ReadList<ServerRead<Dialect>>(schema::Items()) +
-           " FROM record_items WHERE record_id = " + Dialect::Placeholder(1, "uuid") +
-           " ORDER BY seq";
+    return schema::Select<ServerRead<Dialect>>(schema::Records());
 }
 
 // "INSERT INTO table (a, b, …) VALUES (…), (…)": placeholders only, the
@@ -241,7 +229,10 @@ public:
             return std::nullopt;
         }
         DeviceRecord record = ReadRow(schema::Records(), rows, 0);
-        const auto items = connection.Exec(ItemSelect<Dialect>(), key);
+        const auto items = connection.Exec(
+            schema::Select<ServerRead<Dialect>>(schema::Items()) +
+                " WHERE record_id = " + Dialect::Placeholder(1, "uuid") + " ORDER BY seq",
+            key);
         for (int row = 0; row < items.Rows(); ++row) {
             record.items.push_back(ReadRow(schema::Items(), items, row));
         }

@@ -249,7 +249,7 @@ typename Table::TargetType ReadRow(const Table& table, Statement& row) {
 }
 
 std::string RecordSelect() {
-    return "SELECT " + schema::ReadList<SqliteDdl>(schema::Records()) + " FROM device_records";
+    return schema::Select<SqliteDdl>(schema::Records());
 }
 
 // "INSERT INTO table (a, b, …) VALUES (?1, ?2, …)"
@@ -264,8 +264,8 @@ std::string InsertSql(const Table& table) {
 }
 
 void ReadItems(sqlite3* db, DeviceRecord& record) {
-    static const std::string sql = "SELECT " + schema::ReadList<SqliteDdl>(schema::Items()) +
-                                   " FROM record_items WHERE record_id = ?1 ORDER BY seq";
+    static const std::string sql =
+        schema::Select<SqliteDdl>(schema::Items()) + " WHERE record_id = ?1 ORDER BY seq";
     Statement items(db, sql.c_str());
     items.Bind({schema::Required(record.id)});
     while (items.Step()) {
