@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cwctype>
+#include <memory>
 
 #include "common/NonCopyable.h"
 #include "common/Utf16Win32.h"
@@ -83,20 +84,8 @@ SQLULEN Seconds(std::chrono::milliseconds time) {
         std::max<std::int64_t>(1, std::chrono::ceil<std::chrono::seconds>(time).count()));
 }
 
-// A statement handle, freed however Exec ends.
-class Statement : NonCopyable {
-public:
-    explicit Statement(SQLHDBC dbc) {
-        if (!SQL_SUCCEEDED(::SQLAllocHandle(SQL_HANDLE_STMT, dbc, &handle_))) {
-            throw Failure(Diagnose(SQL_HANDLE_DBC, dbc));
-        }
-    }
-    ~Statement() { ::SQLFreeHandle(SQL_HANDLE_STMT, handle_); }
-
-    SQLHSTMT Handle() const { return handle_; }
-
-private:
-    SQLHSTMT handle_ = SQL_NULL_HSTMT;
+struct FreeStatement {
+    void operator()(SQLHSTMT handle) const { ::SQLFreeHandle(SQL_HANDLE_STMT, handle); }
 };
 
 // A statement's values, bound, kept where the driver reads them until the
@@ -264,8 +253,12 @@ void OdbcConnection::Run(const std::string& sql, const schema::Values& params,
     if (Stopped()) {
         throw StoreError(StoreError::Kind::Open, kStopped);
     }
-    Statement statement(dbc_);
-    const SQLHSTMT handle = statement.Handle();
+    SQLHSTMT handle = SQL_NULL_HSTMT;
+    if (!SQL_SUCCEEDED(::SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &handle))) {
+        throw Failure(Diagnose(SQL_HANDLE_DBC, dbc_));
+    }
+    // Freed however Run ends.
+    const std::unique_ptr<void, FreeStatement> statement(handle);
     ::SQLSetStmtAttrW(handle, SQL_ATTR_QUERY_TIMEOUT,
                       reinterpret_cast<SQLPOINTER>(Seconds(answerTimeout_)), 0);
     const BoundParams bound(handle, params);
@@ -273,24 +266,20 @@ void OdbcConnection::Run(const std::string& sql, const schema::Values& params,
         std::lock_guard lock(runningMutex_);
         running_ = handle;
     }
-    struct Done {
+    // Until Run ends, a stop cancels the statement.
+    struct Running {
         OdbcConnection& self;
-        ~Done() {
+        ~Running() {
+            if (self.stop_ != nullptr) {
+                self.stop_->OnRaise({});
+            }
             std::lock_guard lock(self.runningMutex_);
             self.running_ = nullptr;
         }
-    } done{*this};
+    } running{*this};
     if (stop_ != nullptr) {
         stop_->OnRaise([this] { Cancel(); });
     }
-    struct Unhook {
-        StopSignal* stop;
-        ~Unhook() {
-            if (stop != nullptr) {
-                stop->OnRaise({});
-            }
-        }
-    } unhook{stop_};
     // A stop raised before the hook was set found no statement to cancel.
     if (Stopped()) {
         throw StoreError(StoreError::Kind::Open, kStopped);
