@@ -259,15 +259,24 @@ typename Table::TargetType ReadRow(const Table& table, CellAt cellAt) {
     return target;
 }
 
-// "a, b, c" for every column, as an INSERT names them.
-template <class Table>
-std::string ColumnList(const Table& table) {
-    std::string list;
+// "INSERT INTO table (a, b, …) VALUES (…), (…)" for rows rows: marks only,
+// numbered on from 1, each as mark(number, its column's type) makes it.
+template <class Table, class Mark>
+std::string InsertSql(const Table& table, std::size_t rows, Mark mark) {
+    std::string names;
     for (const auto& column : table.columns) {
-        list += list.empty() ? "" : ", ";
-        list += Quoted(column.name);
+        names += (names.empty() ? "" : ", ") + Quoted(column.name);
     }
-    return list;
+    std::string sql = "INSERT INTO " + std::string(table.name) + " (" + names + ") VALUES ";
+    int number = 0;
+    for (std::size_t row = 0; row < rows; ++row) {
+        sql += row == 0 ? "(" : ", (";
+        for (std::size_t column = 0; column < table.columns.size(); ++column) {
+            sql += (column == 0 ? "" : ", ") + mark(++number, table.columns[column].type);
+        }
+        sql += ")";
+    }
+    return sql;
 }
 
 }  // namespace records::schema

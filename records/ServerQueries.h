@@ -87,23 +87,13 @@ std::string RecordSelect() {
     return schema::Select<ServerRead<Dialect>>(schema::Records());
 }
 
-// "INSERT INTO table (a, b, …) VALUES (…), (…)": placeholders only, the
-// values go as parameters, each typed as its column where a multi-row VALUES
-// list would not tell it.
+// The values go as parameters, each typed as its column where a multi-row
+// VALUES list would not tell it.
 template <class Dialect, class Table>
 std::string InsertSql(const Table& table, std::size_t rows) {
-    std::string sql =
-        "INSERT INTO " + std::string(table.name) + " (" + schema::ColumnList(table) + ") VALUES ";
-    int number = 0;
-    for (std::size_t row = 0; row < rows; ++row) {
-        sql += row == 0 ? "(" : ", (";
-        for (std::size_t column = 0; column < table.columns.size(); ++column) {
-            sql += column == 0 ? "" : ", ";
-            sql += Dialect::Placeholder(++number, ParamType(table.columns[column].type));
-        }
-        sql += ")";
-    }
-    return sql;
+    return schema::InsertSql(table, rows, [](int number, schema::Type type) {
+        return Dialect::Placeholder(number, ParamType(type));
+    });
 }
 
 inline void Append(schema::Values& values, const schema::Values& more) {

@@ -255,12 +255,8 @@ std::string RecordSelect() {
 // "INSERT INTO table (a, b, …) VALUES (?1, ?2, …)"
 template <class Table>
 std::string InsertSql(const Table& table) {
-    std::string sql =
-        "INSERT INTO " + std::string(table.name) + " (" + schema::ColumnList(table) + ") VALUES (";
-    for (std::size_t column = 1; column <= table.columns.size(); ++column) {
-        sql += (column == 1 ? "?" : ", ?") + std::to_string(column);
-    }
-    return sql + ")";
+    return schema::InsertSql(table, 1,
+                             [](int number, schema::Type) { return "?" + std::to_string(number); });
 }
 
 void ReadItems(sqlite3* db, DeviceRecord& record) {
