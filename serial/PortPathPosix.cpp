@@ -5,7 +5,9 @@
 #include <array>
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <system_error>
+#include <utility>
 
 #include "serial/PortPath.h"
 
@@ -81,15 +83,11 @@ std::vector<Pin> ReadPins() {
     return pins;
 }
 
-// Serial devices present, in the order they receive free COM numbers.
-std::vector<fs::path> DefaultOrderDevices(const DeviceRoots& roots) {
+// Serial devices present, in the order they receive free COM numbers: by
+// family, then by number.
+std::map<std::pair<std::size_t, long>, fs::path> DefaultOrderDevices(const DeviceRoots& roots) {
     static constexpr std::array<std::string_view, 3> kFamilies = {"ttyUSB", "ttyACM", "ttyS"};
-    struct Found {
-        std::size_t family;
-        long number;
-        fs::path path;
-    };
-    std::vector<Found> found;
+    std::map<std::pair<std::size_t, long>, fs::path> found;
     std::error_code ec;
     for (fs::directory_iterator it(roots.dev, ec), end; !ec && it != end; it.increment(ec)) {
         const std::string name = it->path().filename().string();
@@ -100,19 +98,11 @@ std::vector<fs::path> DefaultOrderDevices(const DeviceRoots& roots) {
             const long number =
                 ParseDecimal(std::string_view(name).substr(kFamilies[family].size()));
             if (number >= 0 && (kFamilies[family] != "ttyS" || HasUart(roots, name))) {
-                found.push_back({family, number, it->path()});
+                found.emplace(std::pair(family, number), it->path());
             }
         }
     }
-    std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
-        return a.family != b.family ? a.family < b.family : a.number < b.number;
-    });
-    std::vector<fs::path> devices;
-    devices.reserve(found.size());
-    for (Found& f : found) {
-        devices.push_back(std::move(f.path));
-    }
-    return devices;
+    return found;
 }
 
 }  // namespace
@@ -154,7 +144,7 @@ std::vector<ComPortEntry> ListComPorts(const DeviceRoots& roots) {
         }
     }
     int next = 1;
-    for (const fs::path& device : DefaultOrderDevices(roots)) {
+    for (const auto& [order, device] : DefaultOrderDevices(roots)) {
         std::error_code ec;
         fs::path canonical = fs::canonical(device, ec);
         if (ec) {

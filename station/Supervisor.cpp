@@ -1,5 +1,6 @@
 #include "station/Supervisor.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -196,11 +197,9 @@ public:
 
 private:
     int Running() const {
-        int running = 0;
-        for (const auto& port : ports_) {
-            running += port->worker ? 1 : 0;
-        }
-        return running;
+        return static_cast<int>(std::count_if(ports_.begin(), ports_.end(), [](const auto& port) {
+            return port->worker != nullptr;
+        }));
     }
 
     bool EnoughDevices() const { return count_ > 0 && result_.done + granted_ >= count_; }
@@ -546,9 +545,8 @@ private:
 
     StationResult Result() const {
         StationResult result = result_;
-        for (const auto& port : ports_) {
-            result.outOfUse += port->outOfUse ? 1 : 0;
-        }
+        result.outOfUse = static_cast<int>(std::count_if(
+            ports_.begin(), ports_.end(), [](const auto& port) { return port->outOfUse; }));
         result.shortOfCount = count_ > 0 && result_.done < count_;
         return result;
     }
