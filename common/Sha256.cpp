@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "common/AsciiText.h"
+
 namespace common {
 namespace {
 
@@ -102,13 +104,8 @@ std::array<std::uint8_t, 32> Sha256::Finish() {
 }
 
 std::string Sha256::FinishHex() {
-    constexpr char kDigits[] = "0123456789abcdef";
-    std::string out;
-    for (std::uint8_t b : Finish()) {
-        out += kDigits[b >> 4];
-        out += kDigits[b & 0x0F];
-    }
-    return out;
+    const std::array<std::uint8_t, 32> digest = Finish();
+    return LowerHex(std::string_view(reinterpret_cast<const char*>(digest.data()), digest.size()));
 }
 
 std::string Sha256::HexDigest(std::string_view bytes) {

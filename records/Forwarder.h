@@ -13,6 +13,7 @@
 #include <string>
 #include <thread>
 
+#include "common/NonCopyable.h"
 #include "records/ServerLink.h"
 #include "records/ServerRecordStore.h"
 #include "records/SqliteRecordStore.h"
@@ -29,7 +30,7 @@ int PushQueued(SqliteRecordStore& local, ServerRecordStore& server, int batch = 
 // (ServerLink.h), and a Wake() does not cut that wait short:
 // twenty stations waking at every record must not hammer a server that is
 // coming back. Nothing here waits on the server but the thread itself.
-class BackgroundPusher {
+class BackgroundPusher : NonCopyable {
 public:
     struct Timing {
         std::chrono::milliseconds interval{std::chrono::seconds(30)};
@@ -50,8 +51,6 @@ public:
     BackgroundPusher(std::string localPath, std::string serverUri)
         : BackgroundPusher(std::move(localPath), std::move(serverUri), Timing()) {}
     ~BackgroundPusher();
-    BackgroundPusher(const BackgroundPusher&) = delete;
-    BackgroundPusher& operator=(const BackgroundPusher&) = delete;
 
     // Records were added: push soon (unless a retry wait holds).
     void Wake();

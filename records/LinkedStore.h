@@ -15,17 +15,16 @@
 #include <utility>
 #include <vector>
 
+#include "common/NonCopyable.h"
 #include "records/ServerLink.h"
 #include "records/ServerRecordStore.h"
 
 namespace records {
 
 template <class Connection, class Queries>
-class LinkedStore : public ServerRecordStore {
+class LinkedStore : public ServerRecordStore, NonCopyable {
 public:
     ~LinkedStore() override;
-    LinkedStore(const LinkedStore&) = delete;
-    LinkedStore& operator=(const LinkedStore&) = delete;
 
     void AddAll(const std::vector<DeviceRecord>& records) override;
     void ForEach(const RecordQuery& query,

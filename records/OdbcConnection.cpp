@@ -9,7 +9,9 @@
 #include <algorithm>
 #include <cstdint>
 #include <cwctype>
+#include <memory>
 
+#include "common/NonCopyable.h"
 #include "common/Utf16Win32.h"
 #include "records/RecordStore.h"
 
@@ -65,39 +67,35 @@ bool ServerGone(const std::string& state) {
            state == "57P01";
 }
 
+// The error a failed call on the handle diagnosed comes to.
+StoreError Failure(const Diagnosis& why) {
+    return StoreError(ServerGone(why.state) ? StoreError::Kind::Open : StoreError::Kind::Other,
+                      why.text);
+}
+
+SQLRETURN SetAutocommit(SQLHDBC dbc, bool on) {
+    return ::SQLSetConnectAttrW(
+        dbc, SQL_ATTR_AUTOCOMMIT,
+        reinterpret_cast<SQLPOINTER>(on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF), SQL_IS_UINTEGER);
+}
+
 SQLULEN Seconds(std::chrono::milliseconds time) {
     return static_cast<SQLULEN>(
         std::max<std::int64_t>(1, std::chrono::ceil<std::chrono::seconds>(time).count()));
 }
 
-// A statement handle, freed however Exec ends.
-class Statement {
-public:
-    explicit Statement(SQLHDBC dbc) {
-        if (!SQL_SUCCEEDED(::SQLAllocHandle(SQL_HANDLE_STMT, dbc, &handle_))) {
-            const Diagnosis why = Diagnose(SQL_HANDLE_DBC, dbc);
-            throw StoreError(
-                ServerGone(why.state) ? StoreError::Kind::Open : StoreError::Kind::Other, why.text);
-        }
-    }
-    ~Statement() { ::SQLFreeHandle(SQL_HANDLE_STMT, handle_); }
-    Statement(const Statement&) = delete;
-    Statement& operator=(const Statement&) = delete;
-
-    SQLHSTMT Handle() const { return handle_; }
-
-private:
-    SQLHSTMT handle_ = SQL_NULL_HSTMT;
+struct FreeStatement {
+    void operator()(SQLHSTMT handle) const { ::SQLFreeHandle(SQL_HANDLE_STMT, handle); }
 };
 
 // A statement's values, bound, kept where the driver reads them until the
 // statement has run.
-class BoundParams {
+class BoundParams : NonCopyable {
 public:
-    BoundParams(SQLHSTMT handle, const OdbcParams& params) : lengths_(params.Values().size()) {
-        values_.reserve(params.Values().size());
-        for (std::size_t i = 0; i < params.Values().size(); ++i) {
-            const OdbcValue& value = params.Values()[i];
+    BoundParams(SQLHSTMT handle, const schema::Values& params) : lengths_(params.size()) {
+        values_.reserve(params.size());
+        for (std::size_t i = 0; i < params.size(); ++i) {
+            const OdbcValue value = OdbcText(params[i]);
             values_.push_back(value ? ToWide(*value) : std::wstring());
             std::wstring& wide = values_.back();
             lengths_[i] =
@@ -111,8 +109,6 @@ public:
             }
         }
     }
-    BoundParams(const BoundParams&) = delete;
-    BoundParams& operator=(const BoundParams&) = delete;
 
 private:
     std::vector<std::wstring> values_;
@@ -200,7 +196,7 @@ OdbcConnection::OdbcConnection(const std::vector<std::string>& connectionStrings
     }
     std::string reasons;
     for (const std::string& text : connectionStrings) {
-        if (stop_ != nullptr && stop_->Raised()) {
+        if (Stopped()) {
             break;
         }
         if (!SQL_SUCCEEDED(::SQLAllocHandle(SQL_HANDLE_DBC, env_, &dbc_))) {
@@ -237,13 +233,13 @@ OdbcConnection::~OdbcConnection() {
     ::SQLFreeHandle(SQL_HANDLE_ENV, env_);
 }
 
-OdbcRows OdbcConnection::Exec(const std::string& sql, const OdbcParams& params) {
+OdbcRows OdbcConnection::Exec(const std::string& sql, const schema::Values& params) {
     OdbcRows rows;
     Run(sql, params, [&rows](std::vector<OdbcValue>&& row) { rows.AddRow(std::move(row)); });
     return rows;
 }
 
-void OdbcConnection::ExecEach(const std::string& sql, const OdbcParams& params,
+void OdbcConnection::ExecEach(const std::string& sql, const schema::Values& params,
                               const std::function<void(const OdbcRows&, int row)>& visit) {
     Run(sql, params, [&visit](std::vector<OdbcValue>&& row) {
         OdbcRows one;
@@ -252,13 +248,17 @@ void OdbcConnection::ExecEach(const std::string& sql, const OdbcParams& params,
     });
 }
 
-void OdbcConnection::Run(const std::string& sql, const OdbcParams& params,
+void OdbcConnection::Run(const std::string& sql, const schema::Values& params,
                          const std::function<void(std::vector<OdbcValue>&&)>& take) {
-    if (stop_ != nullptr && stop_->Raised()) {
+    if (Stopped()) {
         throw StoreError(StoreError::Kind::Open, kStopped);
     }
-    Statement statement(dbc_);
-    const SQLHSTMT handle = statement.Handle();
+    SQLHSTMT handle = SQL_NULL_HSTMT;
+    if (!SQL_SUCCEEDED(::SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &handle))) {
+        throw Failure(Diagnose(SQL_HANDLE_DBC, dbc_));
+    }
+    // Freed however Run ends.
+    const std::unique_ptr<void, FreeStatement> statement(handle);
     ::SQLSetStmtAttrW(handle, SQL_ATTR_QUERY_TIMEOUT,
                       reinterpret_cast<SQLPOINTER>(Seconds(answerTimeout_)), 0);
     const BoundParams bound(handle, params);
@@ -266,34 +266,29 @@ void OdbcConnection::Run(const std::string& sql, const OdbcParams& params,
         std::lock_guard lock(runningMutex_);
         running_ = handle;
     }
-    struct Done {
+    // Until Run ends, a stop cancels the statement.
+    struct Running {
         OdbcConnection& self;
-        ~Done() {
+        ~Running() {
+            if (self.stop_ != nullptr) {
+                self.stop_->OnRaise({});
+            }
             std::lock_guard lock(self.runningMutex_);
             self.running_ = nullptr;
         }
-    } done{*this};
+    } running{*this};
     if (stop_ != nullptr) {
         stop_->OnRaise([this] { Cancel(); });
     }
-    struct Unhook {
-        StopSignal* stop;
-        ~Unhook() {
-            if (stop != nullptr) {
-                stop->OnRaise({});
-            }
-        }
-    } unhook{stop_};
     // A stop raised before the hook was set found no statement to cancel.
-    if (stop_ != nullptr && stop_->Raised()) {
+    if (Stopped()) {
         throw StoreError(StoreError::Kind::Open, kStopped);
     }
     ExecuteAndFetch(handle, sql, take, [&] {
-        const Diagnosis why = Diagnose(SQL_HANDLE_STMT, handle);
-        const bool stopped = stop_ != nullptr && stop_->Raised();
-        throw StoreError(
-            stopped || ServerGone(why.state) ? StoreError::Kind::Open : StoreError::Kind::Other,
-            stopped ? kStopped : why.text);
+        if (Stopped()) {
+            throw StoreError(StoreError::Kind::Open, kStopped);
+        }
+        throw Failure(Diagnose(SQL_HANDLE_STMT, handle));
     });
 }
 
@@ -305,46 +300,23 @@ void OdbcConnection::Cancel() {
 }
 
 void OdbcConnection::Begin() {
-    if (!SQL_SUCCEEDED(::SQLSetConnectAttrW(dbc_, SQL_ATTR_AUTOCOMMIT,
-                                            reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF),
-                                            SQL_IS_UINTEGER))) {
-        const Diagnosis why = Diagnose(SQL_HANDLE_DBC, dbc_);
-        throw StoreError(ServerGone(why.state) ? StoreError::Kind::Open : StoreError::Kind::Other,
-                         why.text);
+    if (!SQL_SUCCEEDED(SetAutocommit(dbc_, false))) {
+        throw Failure(Diagnose(SQL_HANDLE_DBC, dbc_));
     }
 }
 
 void OdbcConnection::Commit() {
-    const SQLRETURN rc = ::SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_COMMIT);
-    if (!SQL_SUCCEEDED(rc)) {
-        const Diagnosis why = Diagnose(SQL_HANDLE_DBC, dbc_);
+    if (!SQL_SUCCEEDED(::SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_COMMIT))) {
+        const StoreError error = Failure(Diagnose(SQL_HANDLE_DBC, dbc_));
         Rollback();
-        throw StoreError(ServerGone(why.state) ? StoreError::Kind::Open : StoreError::Kind::Other,
-                         why.text);
+        throw error;
     }
-    ::SQLSetConnectAttrW(dbc_, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON),
-                         SQL_IS_UINTEGER);
+    SetAutocommit(dbc_, true);
 }
 
 void OdbcConnection::Rollback() {
     ::SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_ROLLBACK);
-    ::SQLSetConnectAttrW(dbc_, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON),
-                         SQL_IS_UINTEGER);
-}
-
-OdbcTransaction::OdbcTransaction(OdbcConnection& connection) : connection_(connection) {
-    connection_.Begin();
-}
-
-OdbcTransaction::~OdbcTransaction() {
-    if (open_) {
-        connection_.Rollback();
-    }
-}
-
-void OdbcTransaction::Commit() {
-    open_ = false;
-    connection_.Commit();
+    SetAutocommit(dbc_, true);
 }
 
 }  // namespace records

@@ -9,12 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "common/NonCopyable.h"
 #include "records/OdbcValues.h"
 #include "records/StopSignal.h"
 
 namespace records {
 
-class OdbcConnection {
+class OdbcConnection : NonCopyable {
 public:
     // Tries the connection strings in turn while the driver one names is not
     // installed. Throws StoreError (Kind::Open) when none connects in time.
@@ -22,18 +23,16 @@ public:
                    std::chrono::milliseconds connectTimeout,
                    std::chrono::milliseconds answerTimeout, StopSignal* stop);
     ~OdbcConnection();
-    OdbcConnection(const OdbcConnection&) = delete;
-    OdbcConnection& operator=(const OdbcConnection&) = delete;
 
     // One statement, with its values bound. Throws StoreError: Kind::Open
     // when the connection is lost or the wait ended, Kind::Other with the
     // server's text.
-    OdbcRows Exec(const std::string& sql, const OdbcParams& params);
+    OdbcRows Exec(const std::string& sql, const schema::Values& params);
     // One query whose rows are handed to visit as they are fetched, one at a
     // time, never gathered.
-    void ExecEach(const std::string& sql, const OdbcParams& params,
+    void ExecEach(const std::string& sql, const schema::Values& params,
                   const std::function<void(const OdbcRows&, int row)>& visit);
-    void ExecScript(const std::string& sql) { Exec(sql, OdbcParams()); }
+    void ExecScript(const std::string& sql) { Exec(sql, {}); }
 
     // Statements from here to Commit or Rollback are one transaction.
     void Begin();
@@ -42,10 +41,11 @@ public:
 
 private:
     // Runs the statement and hands each row it gives to take.
-    void Run(const std::string& sql, const OdbcParams& params,
+    void Run(const std::string& sql, const schema::Values& params,
              const std::function<void(std::vector<OdbcValue>&&)>& take);
     // Ends the statement in progress, from another thread.
     void Cancel();
+    bool Stopped() const { return stop_ != nullptr && stop_->Raised(); }
 
     void* env_ = nullptr;  // SQLHENV
     void* dbc_ = nullptr;  // SQLHDBC
@@ -54,21 +54,6 @@ private:
     StopSignal* stop_;
     std::mutex runningMutex_;
     void* running_ = nullptr;  // SQLHSTMT of the statement in progress
-};
-
-// Begin now, Commit when told; Rollback when left early by an exception.
-class OdbcTransaction {
-public:
-    explicit OdbcTransaction(OdbcConnection& connection);
-    ~OdbcTransaction();
-    OdbcTransaction(const OdbcTransaction&) = delete;
-    OdbcTransaction& operator=(const OdbcTransaction&) = delete;
-
-    void Commit();
-
-private:
-    OdbcConnection& connection_;
-    bool open_ = true;
 };
 
 }  // namespace records

@@ -16,15 +16,12 @@ std::optional<std::string> PercentDecoded(const std::string& text) {
             out += text[i];
             continue;
         }
-        if (i + 2 >= text.size()) {
+        const auto byte =
+            i + 2 < text.size() ? FromHex(std::string_view(text).substr(i + 1, 2)) : std::nullopt;
+        if (!byte) {
             return std::nullopt;
         }
-        const int high = HexDigitValue(text[i + 1]);
-        const int low = HexDigitValue(text[i + 2]);
-        if (high < 0 || low < 0) {
-            return std::nullopt;
-        }
-        out += static_cast<char>(high << 4 | low);
+        out += *byte;
         i += 2;
     }
     return out;

@@ -16,8 +16,6 @@ namespace server {
 // ODBC's marks are "?", typed by a cast; bytes go and come as hex text.
 struct OdbcDialect {
     using Connection = OdbcConnection;
-    using Params = OdbcParams;
-    using Transaction = OdbcTransaction;
 
     static std::string Placeholder(int, std::string_view type) {
         if (type.empty()) {

@@ -5,23 +5,14 @@
 
 namespace records {
 
-void OdbcParams::TextOrNull(const std::string& value) {
-    if (value.empty()) {
-        Null();
-    } else {
-        Text(value);
-    }
-}
-
-void OdbcParams::Bytes(const std::string& value) {
-    Text(ToHex(value));
-}
-
-void OdbcParams::Bytes(const std::optional<std::string>& value) {
-    if (value) {
-        Bytes(*value);
-    } else {
-        Null();
+OdbcValue OdbcText(const schema::Value& value) {
+    switch (value.kind) {
+        case schema::Value::Kind::Null:
+            return std::nullopt;
+        case schema::Value::Kind::Bytes:
+            return LowerHex(value.text);
+        default:
+            return schema::TextForm(value);
     }
 }
 
@@ -43,42 +34,6 @@ std::string OdbcRows::Bytes(int row, int column) const {
         throw StoreError(StoreError::Kind::Other, "the server sent bytes that are not hex");
     }
     return *bytes;
-}
-
-std::optional<std::string> OdbcRows::OptionalBytes(int row, int column) const {
-    if (IsNull(row, column)) {
-        return std::nullopt;
-    }
-    return Bytes(row, column);
-}
-
-std::string ToHex(const std::string& bytes) {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string hex;
-    hex.reserve(bytes.size() * 2);
-    for (const char c : bytes) {
-        const auto byte = static_cast<unsigned char>(c);
-        hex += kDigits[byte >> 4];
-        hex += kDigits[byte & 0x0f];
-    }
-    return hex;
-}
-
-std::optional<std::string> FromHex(const std::string& hex) {
-    if (hex.size() % 2 != 0) {
-        return std::nullopt;
-    }
-    std::string bytes;
-    bytes.reserve(hex.size() / 2);
-    for (std::size_t i = 0; i < hex.size(); i += 2) {
-        const int high = HexDigitValue(hex[i]);
-        const int low = HexDigitValue(hex[i + 1]);
-        if (high < 0 || low < 0) {
-            return std::nullopt;
-        }
-        bytes += static_cast<char>(high << 4 | low);
-    }
-    return bytes;
 }
 
 }  // namespace records

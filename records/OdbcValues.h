@@ -1,5 +1,5 @@
-// The values one statement sends through ODBC and the rows it gets back, kept
-// as UTF-8 text. Bytes travel as hex text that the SQL itself decodes
+// The values one statement sends through ODBC and the rows it gets back, as
+// UTF-8 text. Bytes travel as hex text that the SQL itself decodes
 // (decode(?, 'hex'), encode(column, 'hex')): no driver option, code page or
 // binary-column setting stands between the device's bytes and the server.
 #pragma once
@@ -8,25 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "records/RecordSchema.h"
+
 namespace records {
 
 using OdbcValue = std::optional<std::string>;  // nullopt: NULL
 
-class OdbcParams {
-public:
-    void Text(const std::string& value) { values_.emplace_back(value); }
-    // Empty text is kept as NULL: the columns where "none" reads better so.
-    void TextOrNull(const std::string& value);
-    void Bytes(const std::string& value);
-    void Bytes(const std::optional<std::string>& value);
-    void Null() { values_.emplace_back(std::nullopt); }
-
-    int Count() const { return static_cast<int>(values_.size()); }
-    const std::vector<OdbcValue>& Values() const { return values_; }
-
-private:
-    std::vector<OdbcValue> values_;
-};
+// A statement's value as it goes: text, bytes as hex; nullopt for NULL.
+OdbcValue OdbcText(const schema::Value& value);
 
 class OdbcRows {
 public:
@@ -38,16 +27,11 @@ public:
     // A column read as encode(…, 'hex'): the bytes it holds. Throws
     // StoreError for text that is not hex.
     std::string Bytes(int row, int column) const;
-    std::optional<std::string> OptionalBytes(int row, int column) const;
 
 private:
     const OdbcValue& At(int row, int column) const;
 
     std::vector<std::vector<OdbcValue>> rows_;
 };
-
-std::string ToHex(const std::string& bytes);
-// nullopt for text that is not an even run of hex digits.
-std::optional<std::string> FromHex(const std::string& hex);
 
 }  // namespace records

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <string_view>
+#include <vector>
 
 #include "records/RecordStore.h"
 
@@ -13,6 +14,10 @@ namespace records {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+constexpr Oid kByteaOid = 17;  // pg_type's bytea: binary values need their type named
+constexpr int kTextFormat = 0;
+constexpr int kBinaryFormat = 1;
 
 std::string Trimmed(const char* text) {
     std::string_view view(text == nullptr ? "" : text);
@@ -104,62 +109,62 @@ void PgConnection::Lost(const std::string& why) {
     throw StoreError(StoreError::Kind::Open, why);
 }
 
-void PgConnection::Send(const std::string& sql, const PgParams& params) {
+void PgConnection::Send(const std::string& sql, const schema::Values* params) {
     if (broken_) {
         throw StoreError(StoreError::Kind::Open, "the connection to the server was lost");
     }
-    const auto values = params.Values();
-    const auto lengths = params.Lengths();
-    if (PQsendQueryParams(conn_.get(), sql.c_str(), params.Count(), params.Types(), values.data(),
-                          lengths.data(), params.Formats(), 0) == 0) {
+    int sent = 0;
+    if (params == nullptr) {
+        sent = PQsendQuery(conn_.get(), sql.c_str());
+    } else {
+        const std::size_t count = params->size();
+        std::vector<std::string> texts(count);
+        std::vector<const char*> values(count, nullptr);
+        std::vector<int> lengths(count, 0);
+        std::vector<int> formats(count, kTextFormat);
+        std::vector<Oid> types(count, 0);
+        for (std::size_t i = 0; i < count; ++i) {
+            const schema::Value& value = (*params)[i];
+            if (value.kind == schema::Value::Kind::Null) {
+                continue;
+            }
+            texts[i] = schema::TextForm(value);
+            values[i] = texts[i].c_str();
+            lengths[i] = static_cast<int>(texts[i].size());
+            if (value.kind == schema::Value::Kind::Bytes) {
+                formats[i] = kBinaryFormat;
+                types[i] = kByteaOid;
+            }
+        }
+        sent = PQsendQueryParams(conn_.get(), sql.c_str(), static_cast<int>(count), types.data(),
+                                 values.data(), lengths.data(), formats.data(), 0);
+    }
+    if (sent == 0) {
         Lost(Trimmed(PQerrorMessage(conn_.get())));
     }
 }
 
-PgResult PgConnection::Exec(const std::string& sql, const PgParams& params) {
-    Send(sql, params);
+PgResult PgConnection::Exec(const std::string& sql, const schema::Values& params) {
+    Send(sql, &params);
     return Finish();
 }
 
-void PgConnection::ExecEach(const std::string& sql, const PgParams& params,
+void PgConnection::ExecEach(const std::string& sql, const schema::Values& params,
                             const std::function<void(const PgResult&, int row)>& visit) {
-    Send(sql, params);
+    Send(sql, &params);
     if (PQsetSingleRowMode(conn_.get()) == 0) {
         Lost("the server's rows cannot be read one at a time");
     }
-    auto deadline = Clock::now() + answerTimeout_;
-    Flush(deadline);
-    bool failed = false;
-    std::string error;
-    std::string state;
-    while (PGresult* next = NextResult(deadline)) {
-        const PgResult result(next);
-        const ExecStatusType status = PQresultStatus(next);
-        if (status == PGRES_SINGLE_TUPLE && !failed) {
-            try {
-                visit(result, 0);
-            } catch (...) {
-                broken_ = true;
-                throw;
-            }
-            deadline = Clock::now() + answerTimeout_;
-        } else if (status != PGRES_TUPLES_OK && status != PGRES_SINGLE_TUPLE && !failed) {
-            failed = true;
-            error = Trimmed(PQresultErrorMessage(next));
-            const char* sqlState = PQresultErrorField(next, PG_DIAG_SQLSTATE);
-            state = sqlState == nullptr ? "" : sqlState;
+    // The last result (no rows) only ends the answer.
+    Receive([&visit](const PgResult& result) {
+        for (int row = 0; row < result.Rows(); ++row) {
+            visit(result, row);
         }
-    }
-    Judge(failed, error, state);
+    });
 }
 
 void PgConnection::ExecScript(const std::string& sql) {
-    if (broken_) {
-        throw StoreError(StoreError::Kind::Open, "the connection to the server was lost");
-    }
-    if (PQsendQuery(conn_.get(), sql.c_str()) == 0) {
-        Lost(Trimmed(PQerrorMessage(conn_.get())));
-    }
+    Send(sql, nullptr);
     Finish();
 }
 
@@ -192,24 +197,42 @@ PGresult* PgConnection::NextResult(Clock::time_point deadline) {
 }
 
 PgResult PgConnection::Finish() {
-    const auto deadline = Clock::now() + answerTimeout_;
-    Flush(deadline);
     PgResult last(nullptr);
+    Receive([&last](const PgResult& result) { last = result; });
+    return last;
+}
+
+void PgConnection::Receive(const std::function<void(const PgResult&)>& take) {
+    auto deadline = Clock::now() + answerTimeout_;
+    Flush(deadline);
     bool failed = false;
     std::string error;
     std::string state;
-    while (PGresult* result = NextResult(deadline)) {
-        const ExecStatusType status = PQresultStatus(result);
-        if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK && !failed) {
-            failed = true;
-            error = Trimmed(PQresultErrorMessage(result));
-            const char* sqlState = PQresultErrorField(result, PG_DIAG_SQLSTATE);
-            state = sqlState == nullptr ? "" : sqlState;
+    while (PGresult* next = NextResult(deadline)) {
+        const PgResult result(next);
+        const ExecStatusType status = PQresultStatus(next);
+        if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK &&
+            status != PGRES_SINGLE_TUPLE) {
+            if (!failed) {
+                failed = true;
+                error = Trimmed(PQresultErrorMessage(next));
+                const char* sqlState = PQresultErrorField(next, PG_DIAG_SQLSTATE);
+                state = sqlState == nullptr ? "" : sqlState;
+            }
+        } else if (!failed) {
+            try {
+                take(result);
+            } catch (...) {
+                // The rest of the answer is still on its way.
+                broken_ = true;
+                throw;
+            }
+            if (status == PGRES_SINGLE_TUPLE) {
+                deadline = Clock::now() + answerTimeout_;
+            }
         }
-        last = PgResult(result);
     }
     Judge(failed, error, state);
-    return last;
 }
 
 void PgConnection::Judge(bool failed, const std::string& error, const std::string& state) {
@@ -221,23 +244,16 @@ void PgConnection::Judge(bool failed, const std::string& error, const std::strin
     }
 }
 
-PgTransaction::PgTransaction(PgConnection& connection) : connection_(connection) {
-    connection_.Exec("BEGIN");
-}
-
-PgTransaction::~PgTransaction() {
-    if (open_ && !connection_.Broken()) {
-        try {
-            connection_.Exec("ROLLBACK");
-        } catch (const StoreError&) {
-            // What threw first is what the caller hears of.
-        }
+void PgConnection::Rollback() {
+    // A lost connection has ended its transaction already.
+    if (broken_) {
+        return;
     }
-}
-
-void PgTransaction::Commit() {
-    open_ = false;
-    connection_.Exec("COMMIT");
+    try {
+        Exec("ROLLBACK");
+    } catch (const StoreError&) {
+        // What threw first is what the caller hears of.
+    }
 }
 
 }  // namespace records

@@ -21,8 +21,6 @@ namespace server {
 // parameter itself.
 struct PgDialect {
     using Connection = PgConnection;
-    using Params = PgParams;
-    using Transaction = PgTransaction;
 
     static std::string Placeholder(int number, std::string_view type) {
         std::string mark = "$" + std::to_string(number);

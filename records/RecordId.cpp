@@ -8,6 +8,7 @@
 #include <mutex>
 #include <random>
 
+#include "common/AsciiText.h"
 #include "common/CalendarTime.h"
 
 namespace records {
@@ -34,14 +35,10 @@ std::string NewRecordId() {
     }
     bytes[6] = static_cast<std::uint8_t>((bytes[6] & 0x0F) | 0x40);  // version 4
     bytes[8] = static_cast<std::uint8_t>((bytes[8] & 0x3F) | 0x80);  // RFC 4122 variant
-    static const char kHex[] = "0123456789abcdef";
-    std::string text;
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        if (i == 4 || i == 6 || i == 8 || i == 10) {
-            text += '-';
-        }
-        text += kHex[bytes[i] >> 4];
-        text += kHex[bytes[i] & 0x0F];
+    std::string text =
+        LowerHex(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    for (const std::size_t dash : {20, 16, 12, 8}) {
+        text.insert(dash, 1, '-');
     }
     return text;
 }

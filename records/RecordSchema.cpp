@@ -29,6 +29,17 @@ Value Flag(bool set) {
     return Value{Value::Kind::Flag, std::string(), set ? 1 : 0};
 }
 
+std::string TextForm(const Value& value) {
+    switch (value.kind) {
+        case Value::Kind::Integer:
+            return std::to_string(value.number);
+        case Value::Kind::Flag:
+            return value.number != 0 ? "true" : "false";
+        default:
+            return value.text;
+    }
+}
+
 std::string Quoted(std::string_view name) {
     return "\"" + std::string(name) + "\"";
 }
@@ -38,8 +49,48 @@ namespace {
 constexpr const char* kResultCheck =
     "NOT NULL CHECK (\"result\" IN ('ok', 'failed', 'interrupted'))";
 
-std::optional<std::string> OptionalBytes(const Cell& cell) {
-    return cell.IsNull() ? std::nullopt : std::optional<std::string>(cell.Bytes());
+// Device bytes read back into the field they came from.
+void ReadBytes(std::string& field, const Cell& cell) {
+    field = cell.Bytes();
+}
+void ReadBytes(std::optional<std::string>& field, const Cell& cell) {
+    field = cell.IsNull() ? std::nullopt : std::optional<std::string>(cell.Bytes());
+}
+
+const DeviceRecord& Source(const RecordRow& row) {
+    return row.record;
+}
+const RecordItem& Source(const ItemRow& row) {
+    return row.item;
+}
+
+using RecordColumn = Column<RecordRow, DeviceRecord>;
+using TextField = std::string DeviceRecord::*;
+
+// Most columns hold one field as it is; these make them.
+
+// Bind: Optional, or Required where empty text is kept as given.
+template <TextField Field, auto Bind = Optional>
+RecordColumn TextColumn(std::string_view name, Type type = Type::Text,
+                        std::string_view constraint = "", int since = 1) {
+    const auto bind = [](const RecordRow& r) { return Bind(r.record.*Field); };
+    const auto read = [](DeviceRecord& d, const Cell& c) { d.*Field = c.Text(); };
+    return {name, type, constraint, since, bind, read};
+}
+
+// Bind: Bytes, or PresentBytes where empty bytes are none.
+template <auto Field, class Row, class Target, auto Bind = Bytes>
+Column<Row, Target> DeviceBytes(std::string_view name, int since = 1) {
+    const auto bind = [](const Row& r) { return Bind(Source(r).*Field); };
+    const auto read = [](Target& t, const Cell& c) { ReadBytes(t.*Field, c); };
+    return {name, Type::Bytes, "", since, bind, read};
+}
+
+// The readable copy beside device bytes: written only.
+template <auto Field, class Row, class Target>
+Column<Row, Target> ReadableCopy(std::string_view name, int since = 1) {
+    const auto bind = [](const Row& r) { return Optional(r.text.Decode(Source(r).*Field)); };
+    return {name, Type::Text, "", since, bind, nullptr};
 }
 
 }  // namespace
@@ -51,68 +102,36 @@ const RecordTable& Records() {
     static const RecordTable table{
         "device_records",
         {
-            {"id", Type::Id, "PRIMARY KEY NOT NULL", 1,
-             [](const R& r) { return Required(r.record.id); },
-             [](D& d, const Cell& c) { d.id = c.Text(); }},
-            {"started_at", Type::Time, "NOT NULL", 1,
-             [](const R& r) { return Required(r.record.startedAt); },
-             [](D& d, const Cell& c) { d.startedAt = c.Text(); }},
-            {"finished_at", Type::Time, "NOT NULL", 1,
-             [](const R& r) { return Required(r.record.finishedAt); },
-             [](D& d, const Cell& c) { d.finishedAt = c.Text(); }},
-            {"station", Type::Text, "NOT NULL", 1,
-             [](const R& r) { return Required(r.record.station); },
-             [](D& d, const Cell& c) { d.station = c.Text(); }},
-            {"operator", Type::Text, "NOT NULL", 1,
-             [](const R& r) { return Required(r.record.operatorName); },
-             [](D& d, const Cell& c) { d.operatorName = c.Text(); }},
-            {"port", Type::Text, "NOT NULL", 1, [](const R& r) { return Required(r.record.port); },
-             [](D& d, const Cell& c) { d.port = c.Text(); }},
-            {"command", Type::Text, "NOT NULL", 1,
-             [](const R& r) { return Required(r.record.command); },
-             [](D& d, const Cell& c) { d.command = c.Text(); }},
-            {"imei", Type::Bytes, "", 1, [](const R& r) { return PresentBytes(r.record.imei); },
-             [](D& d, const Cell& c) { d.imei = c.Bytes(); }},
-            {"imei_text", Type::Text, "", 1,
-             [](const R& r) { return Optional(r.text.Decode(r.record.imei)); }, nullptr},
-            {"version", Type::Bytes, "", 1,
-             [](const R& r) { return PresentBytes(r.record.version); },
-             [](D& d, const Cell& c) { d.version = c.Bytes(); }},
-            {"version_text", Type::Text, "", 1,
-             [](const R& r) { return Optional(r.text.Decode(r.record.version)); }, nullptr},
+            TextColumn<&D::id, Required>("id", Type::Id, "PRIMARY KEY NOT NULL"),
+            TextColumn<&D::startedAt, Required>("started_at", Type::Time, "NOT NULL"),
+            TextColumn<&D::finishedAt, Required>("finished_at", Type::Time, "NOT NULL"),
+            TextColumn<&D::station, Required>("station", Type::Text, "NOT NULL"),
+            TextColumn<&D::operatorName, Required>("operator", Type::Text, "NOT NULL"),
+            TextColumn<&D::port, Required>("port", Type::Text, "NOT NULL"),
+            TextColumn<&D::command, Required>("command", Type::Text, "NOT NULL"),
+            DeviceBytes<&D::imei, R, D, PresentBytes>("imei"),
+            ReadableCopy<&D::imei, R, D>("imei_text"),
+            DeviceBytes<&D::version, R, D, PresentBytes>("version"),
+            ReadableCopy<&D::version, R, D>("version_text"),
             {"result", Type::Text, kResultCheck, 1,
              [](const R& r) { return Required(ResultName(r.record.result)); },
              [](D& d, const Cell& c) {
                  d.result = ParseResult(c.Text()).value_or(Result::Failed);
              }},
-            {"message", Type::Text, "", 1, [](const R& r) { return Optional(r.record.message); },
-             [](D& d, const Cell& c) { d.message = c.Text(); }},
-            {"message_id", Type::Text, "", 1,
-             [](const R& r) { return Optional(r.record.messageId); },
-             [](D& d, const Cell& c) { d.messageId = c.Text(); }},
-            {"profile_name", Type::Text, "", 1,
-             [](const R& r) { return Optional(r.record.profileName); },
-             [](D& d, const Cell& c) { d.profileName = c.Text(); }},
-            {"profile_sha256", Type::Text, "", 1,
-             [](const R& r) { return Optional(r.record.profileSha256); },
-             [](D& d, const Cell& c) { d.profileSha256 = c.Text(); }},
-            {"firmware_name", Type::Text, "", 1,
-             [](const R& r) { return Optional(r.record.firmwareName); },
-             [](D& d, const Cell& c) { d.firmwareName = c.Text(); }},
-            {"firmware_sha256", Type::Text, "", 1,
-             [](const R& r) { return Optional(r.record.firmwareSha256); },
-             [](D& d, const Cell& c) { d.firmwareSha256 = c.Text(); }},
+            TextColumn<&D::message>("message"),
+            TextColumn<&D::messageId>("message_id"),
+            TextColumn<&D::profileName>("profile_name"),
+            TextColumn<&D::profileSha256>("profile_sha256"),
+            TextColumn<&D::firmwareName>("firmware_name"),
+            TextColumn<&D::firmwareSha256>("firmware_sha256"),
             {"firmware_bytes", Type::BigInt, "", 1,
              [](const R& r) { return Integer(r.record.firmwareBytes); },
              [](D& d, const Cell& c) {
                  d.firmwareBytes =
                      c.IsNull() ? std::nullopt : std::optional<std::int64_t>(c.Integer());
              }},
-            {"tool_version", Type::Text, "", 1,
-             [](const R& r) { return Optional(r.record.toolVersion); },
-             [](D& d, const Cell& c) { d.toolVersion = c.Text(); }},
-            {"code_page", Type::Text, "", 1, [](const R& r) { return Optional(r.record.codePage); },
-             [](D& d, const Cell& c) { d.codePage = c.Text(); }},
+            TextColumn<&D::toolVersion>("tool_version"),
+            TextColumn<&D::codePage>("code_page"),
         },
         "",
         1,
@@ -139,25 +158,17 @@ const ItemTable& Items() {
              [](I& i, const Cell& c) {
                  i.number = c.IsNull() ? 0 : static_cast<int>(c.Integer());
              }},
-            {"name", Type::Bytes, "", 1, [](const R& r) { return Bytes(r.item.name); },
-             [](I& i, const Cell& c) { i.name = c.Bytes(); }},
-            {"before", Type::Bytes, "", 1, [](const R& r) { return Bytes(r.item.before); },
-             [](I& i, const Cell& c) { i.before = OptionalBytes(c); }},
-            {"wanted", Type::Bytes, "", 1, [](const R& r) { return Bytes(r.item.wanted); },
-             [](I& i, const Cell& c) { i.wanted = OptionalBytes(c); }},
-            {"after", Type::Bytes, "", 1, [](const R& r) { return Bytes(r.item.after); },
-             [](I& i, const Cell& c) { i.after = OptionalBytes(c); }},
+            DeviceBytes<&I::name, R, I>("name"),
+            DeviceBytes<&I::before, R, I>("before"),
+            DeviceBytes<&I::wanted, R, I>("wanted"),
+            DeviceBytes<&I::after, R, I>("after"),
             {"written", Type::Flag, "NOT NULL", 1, [](const R& r) { return Flag(r.item.written); },
              [](I& i, const Cell& c) { i.written = c.Integer() != 0; }},
             // Unknown bytes decode to "": NULL beside the NULL.
-            {"name_text", Type::Text, "", 1,
-             [](const R& r) { return Optional(r.text.Decode(r.item.name)); }, nullptr},
-            {"before_text", Type::Text, "", 1,
-             [](const R& r) { return Optional(r.text.Decode(r.item.before)); }, nullptr},
-            {"wanted_text", Type::Text, "", 1,
-             [](const R& r) { return Optional(r.text.Decode(r.item.wanted)); }, nullptr},
-            {"after_text", Type::Text, "", 1,
-             [](const R& r) { return Optional(r.text.Decode(r.item.after)); }, nullptr},
+            ReadableCopy<&I::name, R, I>("name_text"),
+            ReadableCopy<&I::before, R, I>("before_text"),
+            ReadableCopy<&I::wanted, R, I>("wanted_text"),
+            ReadableCopy<&I::after, R, I>("after_text"),
         },
         "PRIMARY KEY (\"record_id\", \"seq\")",
         1,
@@ -166,8 +177,28 @@ const ItemTable& Items() {
     return table;
 }
 
-int LatestVersion() {
-    int latest = 0;
+std::vector<Condition> Conditions(const RecordQuery& query) {
+    std::vector<Condition> conditions;
+    if (!query.imei.empty()) {
+        conditions.push_back({"imei =", Type::Bytes, Bytes(query.imei)});
+    }
+    if (!query.since.empty()) {
+        conditions.push_back({"started_at >=", Type::Time, Required(query.since)});
+    }
+    if (!query.until.empty()) {
+        conditions.push_back({"started_at <", Type::Time, Required(query.until)});
+    }
+    if (query.result) {
+        conditions.push_back({"result =", Type::Text, Required(ResultName(*query.result))});
+    }
+    if (!query.station.empty()) {
+        conditions.push_back({"station =", Type::Text, Required(query.station)});
+    }
+    return conditions;
+}
+
+int LatestVersion(const StoreSteps& own) {
+    int latest = static_cast<int>(own.size());
     const auto take = [&](const auto& table) {
         latest = std::max(latest, table.since);
         for (const auto& column : table.columns) {

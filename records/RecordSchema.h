@@ -17,7 +17,8 @@
 
 namespace records::schema {
 
-// What a column holds; each dialect names its SQL type.
+// What a column holds; each dialect names its SQL type (by a table in this
+// order).
 enum class Type {
     Id,       // a record's UUID
     Time,     // UTC, "2026-12-09T10:11:12.345Z" in the record
@@ -35,6 +36,13 @@ struct Value {
     std::string text;         // Text, Bytes
     std::int64_t number = 0;  // Integer, Flag (0 or 1)
 };
+
+// A statement's values, in the order of its marks.
+using Values = std::vector<Value>;
+
+// A value not NULL in the text form a server takes: numbers in decimal, a
+// flag as true or false; text and bytes as they are.
+std::string TextForm(const Value& value);
 
 // Text kept as given, also when empty.
 Value Required(std::string text);
@@ -117,11 +125,25 @@ const RecordTable& Records();
 // record_items: a record's items, by (record_id, seq).
 const ItemTable& Items();
 
-// The latest version a table or column came with: each store's schema is at
-// least this version, so a column added here with the next version is
-// migrated in without more. Both stores count versions alike: a version
-// that brings one store an index alone is an empty step in the other's.
-int LatestVersion();
+// A listing's filters on device_records, in order: the column with its
+// comparison ("imei =") and the value compared with it, of the column's type.
+struct Condition {
+    std::string_view test;
+    Type type;
+    Value value;
+};
+std::vector<Condition> Conditions(const RecordQuery& query);
+
+// What each schema version brings a store besides the tables' columns (its
+// indexes, its own tables), in order; a version with nothing more needs no
+// entry. Each statement apart: not every client library takes several in one.
+using StoreSteps = std::vector<std::vector<const char*>>;
+
+// The version a store writes: the latest its own steps, a table or a column
+// came with, so that a column added here with the next version is migrated in
+// without more. Both stores count versions alike: a version that brings one
+// store an index alone is an empty step in the other's.
+int LatestVersion(const StoreSteps& own);
 
 // Quoted, so no name ever meets a keyword of a dialect ("before", "after").
 std::string Quoted(std::string_view name);
@@ -187,13 +209,17 @@ void TableSteps(const Table& table, int version, std::vector<std::string>& steps
     }
 }
 
-// Those of every table; the dialect's own statements of that version (its
-// indexes) follow them.
+// The statements that bring a store from version - 1 to version: every
+// table's, then the store's own.
 template <class Dialect>
-std::vector<std::string> TableSteps(int version) {
+std::vector<std::string> Migration(int version, const StoreSteps& own) {
     std::vector<std::string> steps;
     TableSteps<Dialect>(Records(), version, steps);
     TableSteps<Dialect>(Items(), version, steps);
+    if (version >= 1 && static_cast<std::size_t>(version) <= own.size()) {
+        const auto& more = own[static_cast<std::size_t>(version - 1)];
+        steps.insert(steps.end(), more.begin(), more.end());
+    }
     return steps;
 }
 
@@ -208,26 +234,49 @@ std::vector<Value> Bind(const Table& table, const typename Table::RowType& row) 
     return values;
 }
 
-// "a, b, c" for the columns read back, each as the dialect reads it.
+// "SELECT a, b, c FROM table" for the columns read back, each as the
+// dialect reads it.
 template <class Dialect, class Table>
-std::string ReadList(const Table& table) {
-    std::string list;
+std::string Select(const Table& table) {
+    std::string sql = "SELECT ";
+    const char* separator = "";
     for (const auto* column : table.Read()) {
-        list += list.empty() ? "" : ", ";
-        list += Dialect::Select(column->type, Quoted(column->name));
+        sql += separator + Dialect::Select(column->type, Quoted(column->name));
+        separator = ", ";
     }
-    return list;
+    return sql + " FROM " + std::string(table.name);
 }
 
-// "a, b, c" for every column, as an INSERT names them.
-template <class Table>
-std::string ColumnList(const Table& table) {
-    std::string list;
-    for (const auto& column : table.columns) {
-        list += list.empty() ? "" : ", ";
-        list += Quoted(column.name);
+// A row of a Select, into what it describes; cellAt(i)
+// gives the row's i-th value (a Cell).
+template <class Table, class CellAt>
+typename Table::TargetType ReadRow(const Table& table, CellAt cellAt) {
+    typename Table::TargetType target{};
+    int column = 0;
+    for (const auto* read : table.Read()) {
+        read->read(target, cellAt(column++));
     }
-    return list;
+    return target;
+}
+
+// "INSERT INTO table (a, b, …) VALUES (…), (…)" for rows rows: marks only,
+// numbered on from 1, each as mark(number, its column's type) makes it.
+template <class Table, class Mark>
+std::string InsertSql(const Table& table, std::size_t rows, Mark mark) {
+    std::string names;
+    for (const auto& column : table.columns) {
+        names += (names.empty() ? "" : ", ") + Quoted(column.name);
+    }
+    std::string sql = "INSERT INTO " + std::string(table.name) + " (" + names + ") VALUES ";
+    int number = 0;
+    for (std::size_t row = 0; row < rows; ++row) {
+        sql += row == 0 ? "(" : ", (";
+        for (std::size_t column = 0; column < table.columns.size(); ++column) {
+            sql += (column == 0 ? "" : ", ") + mark(++number, table.columns[column].type);
+        }
+        sql += ")";
+    }
+    return sql;
 }
 
 }  // namespace records::schema

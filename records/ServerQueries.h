@@ -4,12 +4,11 @@
 // once, here; a Dialect names how its library marks a value and carries bytes.
 //
 // A Dialect has:
-//   Connection   Exec(sql, Params) -> Result, ExecScript(sql),
-//                ExecEach(sql, Params, visit(const Result&, int row)): the rows
+//   Connection   Exec(sql, schema::Values) -> Result, ExecScript(sql), Begin(),
+//                Commit(), Rollback() (which never throws),
+//                ExecEach(sql, schema::Values, visit(const Result&, int row)): the rows
 //                handed over as they arrive, not gathered first
-//   Params       Text, TextOrNull, Bytes (string or optional), Null, Count
-//   Result       Rows, IsNull, Text, Bytes, OptionalBytes
-//   Transaction  made on a Connection; Commit(), rolled back when left early
+//   Result       Rows, IsNull, Text, Bytes
 //   static std::string Placeholder(int number, std::string_view type)
 //     the number-th value, typed as the column ("uuid", "bytea", "" for text)
 //   static std::string ReadBytes(std::string_view column)
@@ -25,6 +24,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/NonCopyable.h"
 #include "records/DeviceRecord.h"
 #include "records/ItemText.h"
 #include "records/RecordSchema.h"
@@ -37,12 +37,6 @@ namespace records::server {
 constexpr int kRecordsPerInsert = 500;
 constexpr int kItemsPerInsert = 4000;
 
-// The form records keep their times in: UTC, milliseconds, 'Z'.
-inline std::string UtcText(std::string_view column) {
-    return "to_char(" + std::string(column) +
-           " AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS.MS\"Z\"')";
-}
-
 // How the server's columns are read back through the Dialect's library.
 template <class Dialect>
 struct ServerRead {
@@ -53,7 +47,9 @@ struct ServerRead {
                 // a uuid column its own (psqlODBC: upper case).
                 return "CAST(" + column + " AS text)";
             case schema::Type::Time:
-                return UtcText(column);
+                // The form records keep their times in: UTC, milliseconds, 'Z'.
+                return "to_char(" + column +
+                       " AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS.MS\"Z\"')";
             case schema::Type::Bytes:
                 return Dialect::ReadBytes(column);
             case schema::Type::Flag:
@@ -80,70 +76,28 @@ private:
     int column_;
 };
 
-// A row of a SELECT made with ReadList, into what it describes.
+// The row-th row of rows, read with schema::Select.
 template <class Table, class Rows>
 typename Table::TargetType ReadRow(const Table& table, const Rows& rows, int row) {
-    typename Table::TargetType target{};
-    int column = 0;
-    for (const auto* read : table.Read()) {
-        read->read(target, RowCell<Rows>(rows, row, column++));
-    }
-    return target;
+    return schema::ReadRow(table, [&](int column) { return RowCell<Rows>(rows, row, column); });
 }
 
 template <class Dialect>
 std::string RecordSelect() {
-    return "SELECT " + schema::ReadList<ServerRead<Dialect>>(schema::Records()) +
-           " FROM device_records";
+    return schema::Select<ServerRead<Dialect>>(schema::Records());
 }
 
-template <class Dialect>
-std::string ItemSelect() {
-    return "SELECT " + schema::ReadList<ServerRead<Dialect>>(schema::Items()) +
-           " FROM record_items WHERE record_id = " + Dialect::Placeholder(1, "uuid") +
-           " ORDER BY seq";
-}
-
-// "INSERT INTO table (a, b, …) VALUES (…), (…)": placeholders only, the
-// values go as parameters, each typed as its column where a multi-row VALUES
-// list would not tell it.
+// The values go as parameters, each typed as its column where a multi-row
+// VALUES list would not tell it.
 template <class Dialect, class Table>
 std::string InsertSql(const Table& table, std::size_t rows) {
-    std::string sql =
-        "INSERT INTO " + std::string(table.name) + " (" + schema::ColumnList(table) + ") VALUES ";
-    int number = 0;
-    for (std::size_t row = 0; row < rows; ++row) {
-        sql += row == 0 ? "(" : ", (";
-        for (std::size_t column = 0; column < table.columns.size(); ++column) {
-            sql += column == 0 ? "" : ", ";
-            sql += Dialect::Placeholder(++number, ParamType(table.columns[column].type));
-        }
-        sql += ")";
-    }
-    return sql;
+    return schema::InsertSql(table, rows, [](int number, schema::Type type) {
+        return Dialect::Placeholder(number, ParamType(type));
+    });
 }
 
-template <class Params>
-void BindValues(Params& params, const std::vector<schema::Value>& values) {
-    for (const schema::Value& value : values) {
-        switch (value.kind) {
-            case schema::Value::Kind::Null:
-                params.Null();
-                break;
-            case schema::Value::Kind::Text:
-                params.Text(value.text);
-                break;
-            case schema::Value::Kind::Bytes:
-                params.Bytes(value.text);
-                break;
-            case schema::Value::Kind::Integer:
-                params.Text(std::to_string(value.number));
-                break;
-            case schema::Value::Kind::Flag:
-                params.Text(value.number != 0 ? "true" : "false");
-                break;
-        }
-    }
+inline void Append(schema::Values& values, const schema::Values& more) {
+    values.insert(values.end(), more.begin(), more.end());
 }
 
 inline std::string Lower(std::string text) {
@@ -182,13 +136,32 @@ inline std::vector<const DeviceRecord*> DistinctById(const std::vector<DeviceRec
     return distinct;
 }
 
+// Begin now, Commit when told; rolled back when left early by an exception.
+template <class Connection>
+class Transaction : NonCopyable {
+public:
+    explicit Transaction(Connection& connection) : connection_(connection) { connection_.Begin(); }
+    ~Transaction() {
+        if (open_) {
+            connection_.Rollback();
+        }
+    }
+
+    void Commit() {
+        open_ = false;
+        connection_.Commit();
+    }
+
+private:
+    Connection& connection_;
+    bool open_ = true;
+};
+
 // The statements of one store, on the connection it holds.
 template <class Dialect>
 class Queries {
 public:
     using Connection = typename Dialect::Connection;
-    using Params = typename Dialect::Params;
-    using Transaction = typename Dialect::Transaction;
 
     // All in one transaction; records the server has (or that come twice)
     // are left as they are, items and all.
@@ -197,7 +170,7 @@ public:
         if (distinct.empty()) {
             return;
         }
-        Transaction transaction(connection);
+        Transaction<Connection> transaction(connection);
         // A record's items go in only with its row: one the server had keeps
         // the items it came with, also when two pushers race with the same id.
         const std::set<std::string> added = InsertRecords(connection, distinct);
@@ -219,36 +192,16 @@ public:
     static void ForEach(Connection& connection, const RecordQuery& query,
                         const std::function<void(const DeviceRecord&)>& visit) {
         std::string sql = RecordSelect<Dialect>() + " WHERE true";
-        Params params;
-        auto where = [&](const char* condition, std::string_view type) {
-            sql += " AND ";
-            sql += condition;
-            sql += " " + Dialect::Placeholder(params.Count(), type);
-        };
-        if (!query.imei.empty()) {
-            params.Bytes(query.imei);
-            where("imei =", "bytea");
-        }
-        if (!query.since.empty()) {
-            params.Text(query.since);
-            where("started_at >=", "timestamptz");
-        }
-        if (!query.until.empty()) {
-            params.Text(query.until);
-            where("started_at <", "timestamptz");
-        }
-        if (query.result) {
-            params.Text(ResultName(*query.result));
-            where("result =", "");
-        }
-        if (!query.station.empty()) {
-            params.Text(query.station);
-            where("station =", "");
+        schema::Values params;
+        for (const schema::Condition& condition : schema::Conditions(query)) {
+            params.push_back(condition.value);
+            sql += " AND " + std::string(condition.test) + " " +
+                   Dialect::Placeholder(static_cast<int>(params.size()), ParamType(condition.type));
         }
         sql += " ORDER BY started_at DESC, id";
         if (query.limit > 0) {
-            params.Text(std::to_string(query.limit));
-            sql += " LIMIT " + Dialect::Placeholder(params.Count(), "bigint");
+            params.push_back(schema::Integer(query.limit));
+            sql += " LIMIT " + Dialect::Placeholder(static_cast<int>(params.size()), "bigint");
         }
         connection.ExecEach(sql, params, [&visit](const auto& rows, int row) {
             visit(ReadRow(schema::Records(), rows, row));
@@ -259,15 +212,17 @@ public:
         if (!LooksLikeUuid(id)) {
             return std::nullopt;
         }
-        Params key;
-        key.Text(id);
+        const schema::Values key{schema::Required(id)};
         const auto rows = connection.Exec(
             RecordSelect<Dialect>() + " WHERE id = " + Dialect::Placeholder(1, "uuid"), key);
         if (rows.Rows() == 0) {
             return std::nullopt;
         }
         DeviceRecord record = ReadRow(schema::Records(), rows, 0);
-        const auto items = connection.Exec(ItemSelect<Dialect>(), key);
+        const auto items = connection.Exec(
+            schema::Select<ServerRead<Dialect>>(schema::Items()) +
+                " WHERE record_id = " + Dialect::Placeholder(1, "uuid") + " ORDER BY seq",
+            key);
         for (int row = 0; row < items.Rows(); ++row) {
             record.items.push_back(ReadRow(schema::Items(), items, row));
         }
@@ -282,11 +237,7 @@ public:
         // Nearly always the server is up to date already: one question tells
         // it, without a lock or a transaction (a lookup waits on this).
         try {
-            const auto current = connection.Exec(
-                "SELECT coalesce(max(version), 0) FROM schema_migrations", Params());
-            const int version = std::stoi(current.Text(0, 0));
-            CheckKnown(version);
-            if (version == KnownVersion()) {
+            if (Version(connection) == KnownVersion()) {
                 return;
             }
         } catch (const StoreError& error) {
@@ -296,33 +247,34 @@ public:
                 throw;
             }
         }
-        Transaction transaction(connection);
-        Params lock;
-        lock.Text(kMigrationLock);
+        Transaction<Connection> transaction(connection);
         connection.Exec("SELECT pg_advisory_xact_lock(" + Dialect::Placeholder(1, "bigint") + ")",
-                        lock);
+                        {schema::Required(kMigrationLock)});
         connection.Exec(
             "CREATE TABLE IF NOT EXISTS schema_migrations ("
             "version integer PRIMARY KEY, applied_at timestamptz)",
-            Params());
-        const auto current =
-            connection.Exec("SELECT coalesce(max(version), 0) FROM schema_migrations", Params());
-        const int version = std::stoi(current.Text(0, 0));
-        CheckKnown(version);
-        for (int next = version + 1; next <= KnownVersion(); ++next) {
+            {});
+        for (int next = Version(connection) + 1; next <= KnownVersion(); ++next) {
             for (const std::string& statement : Migration(next)) {
                 connection.ExecScript(statement);
             }
-            Params applied;
-            applied.Text(std::to_string(next));
             connection.Exec("INSERT INTO schema_migrations VALUES (" +
                                 Dialect::Placeholder(1, "integer") + ", now())",
-                            applied);
+                            {schema::Integer(next)});
         }
         transaction.Commit();
     }
 
 private:
+    // The server's schema version, one this program knows (else it throws).
+    static int Version(Connection& connection) {
+        const auto current =
+            connection.Exec("SELECT coalesce(max(version), 0) FROM schema_migrations", {});
+        const int version = std::stoi(current.Text(0, 0));
+        CheckKnown(version);
+        return version;
+    }
+
     // Inserts the records' rows; returns those that were new (lower-case ids).
     static std::set<std::string> InsertRecords(Connection& connection,
                                                const std::vector<const DeviceRecord*>& records) {
@@ -330,11 +282,11 @@ private:
         for (std::size_t first = 0; first < records.size(); first += kRecordsPerInsert) {
             const std::size_t count =
                 std::min<std::size_t>(kRecordsPerInsert, records.size() - first);
-            Params params;
+            schema::Values params;
             for (std::size_t i = first; i < first + count; ++i) {
                 const ItemText text(records[i]->codePage);
-                BindValues(params,
-                           schema::Bind(schema::Records(), schema::RecordRow{*records[i], text}));
+                Append(params,
+                       schema::Bind(schema::Records(), schema::RecordRow{*records[i], text}));
             }
             const auto returned =
                 connection.Exec(InsertSql<Dialect>(schema::Records(), count) +
@@ -353,7 +305,7 @@ private:
         explicit ItemBatch(Connection& connection) : connection_(connection) {}
 
         void Add(const schema::ItemRow& row) {
-            BindValues(params_, schema::Bind(schema::Items(), row));
+            Append(params_, schema::Bind(schema::Items(), row));
             if (++rows_ == kItemsPerInsert) {
                 Flush();
             }
@@ -364,13 +316,13 @@ private:
             }
             connection_.Exec(InsertSql<Dialect>(schema::Items(), static_cast<std::size_t>(rows_)),
                              params_);
-            params_ = Params();
+            params_.clear();
             rows_ = 0;
         }
 
     private:
         Connection& connection_;
-        Params params_;
+        schema::Values params_;
         int rows_ = 0;
     };
 };

@@ -1,6 +1,5 @@
 #include "records/ServerSchema.h"
 
-#include <algorithm>
 #include <string>
 
 #include "records/RecordStore.h"
@@ -9,10 +8,7 @@ namespace records::server {
 
 namespace {
 
-// What each schema version brings besides the tables' columns (which
-// RecordSchema adds), in order; a version with nothing more needs no entry.
-// Each statement apart: not every client library takes several in one.
-const std::vector<std::vector<const char*>> kMigrations = {
+const schema::StoreSteps kMigrations = {
     {
         "CREATE INDEX device_records_imei_started ON device_records (imei, started_at DESC)",
         "CREATE INDEX device_records_started ON device_records (started_at DESC)",
@@ -22,27 +18,14 @@ const std::vector<std::vector<const char*>> kMigrations = {
 }  // namespace
 
 int KnownVersion() {
-    return std::max(static_cast<int>(kMigrations.size()), schema::LatestVersion());
+    return schema::LatestVersion(kMigrations);
 }
 
 std::string_view ServerDdl::SqlType(schema::Type type) {
-    switch (type) {
-        case schema::Type::Id:
-            return "uuid";
-        case schema::Type::Time:
-            return "timestamptz";
-        case schema::Type::Text:
-            return "text";
-        case schema::Type::Bytes:
-            return "bytea";
-        case schema::Type::Integer:
-            return "integer";
-        case schema::Type::BigInt:
-            return "bigint";
-        case schema::Type::Flag:
-            return "boolean";
-    }
-    return "text";
+    // In the order of schema::Type.
+    static constexpr std::string_view kNames[] = {"uuid",    "timestamptz", "text",   "bytea",
+                                                  "integer", "bigint",      "boolean"};
+    return kNames[static_cast<std::size_t>(type)];
 }
 
 std::string_view ParamType(schema::Type type) {
@@ -50,13 +33,7 @@ std::string_view ParamType(schema::Type type) {
 }
 
 std::vector<std::string> Migration(int version) {
-    std::vector<std::string> steps = schema::TableSteps<ServerDdl>(version);
-    if (version >= 1 && static_cast<std::size_t>(version) <= kMigrations.size()) {
-        for (const char* statement : kMigrations[static_cast<std::size_t>(version - 1)]) {
-            steps.emplace_back(statement);
-        }
-    }
-    return steps;
+    return schema::Migration<ServerDdl>(version, kMigrations);
 }
 
 void CheckKnown(int serverVersion) {

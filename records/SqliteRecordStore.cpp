@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "cfgfile/NativePath.h"
+#include "common/NonCopyable.h"
 #include "records/ItemText.h"
 #include "records/RecordSchema.h"
 
@@ -24,23 +25,15 @@ constexpr int kApplicationId = 0x54495256;
 struct SqliteDdl {
     static constexpr bool kWithoutRowid = true;
     static std::string_view SqlType(schema::Type type) {
-        switch (type) {
-            case schema::Type::Bytes:
-                return "BLOB";
-            case schema::Type::Integer:
-            case schema::Type::BigInt:
-            case schema::Type::Flag:
-                return "INTEGER";
-            default:
-                return "TEXT";
-        }
+        // In the order of schema::Type.
+        static constexpr std::string_view kNames[] = {"TEXT",    "TEXT",    "TEXT",   "BLOB",
+                                                      "INTEGER", "INTEGER", "INTEGER"};
+        return kNames[static_cast<std::size_t>(type)];
     }
     static std::string Select(schema::Type, const std::string& column) { return column; }
 };
 
-// What each schema version brings besides the tables' columns (which
-// RecordSchema adds), in order; a version with nothing more needs no entry.
-const std::vector<std::vector<const char*>> kMigrations = {
+const schema::StoreSteps kMigrations = {
     {
         "CREATE INDEX device_records_by_imei ON device_records (imei, started_at DESC)",
         "CREATE INDEX device_records_by_start ON device_records (started_at DESC)",
@@ -50,7 +43,7 @@ const std::vector<std::vector<const char*>> kMigrations = {
     },
 };
 // The version this program writes.
-const int kSchemaVersion = std::max(static_cast<int>(kMigrations.size()), schema::LatestVersion());
+const int kSchemaVersion = schema::LatestVersion(kMigrations);
 
 StoreError::Kind KindOf(sqlite3* db, int code) {
     switch (code & 0xFF) {
@@ -76,7 +69,7 @@ StoreError::Kind KindOf(sqlite3* db, int code) {
     throw StoreError(KindOf(db, code), db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(code));
 }
 
-class Statement {
+class Statement : NonCopyable {
 public:
     Statement(sqlite3* db, const char* sql) : db_(db) {
         if (const int rc = sqlite3_prepare_v2(db, sql, -1, &statement_, nullptr); rc != SQLITE_OK) {
@@ -84,45 +77,31 @@ public:
         }
     }
     ~Statement() { sqlite3_finalize(statement_); }
-    Statement(const Statement&) = delete;
-    Statement& operator=(const Statement&) = delete;
 
-    // An empty text is kept as empty, not as unknown.
-    void RequiredText(int index, const std::string& text) {
-        Check(sqlite3_bind_text(statement_, index, text.data(), static_cast<int>(text.size()),
-                                SQLITE_TRANSIENT));
-    }
-    void Blob(int index, const std::optional<std::string>& bytes) {
-        Check(!bytes ? sqlite3_bind_null(statement_, index)
-                     : sqlite3_bind_blob(statement_, index, bytes->data(),
-                                         static_cast<int>(bytes->size()), SQLITE_TRANSIENT));
-    }
-    void Int(int index, std::optional<std::int64_t> value) {
-        Check(value ? sqlite3_bind_int64(statement_, index, *value)
-                    : sqlite3_bind_null(statement_, index));
-    }
-    void Bind(int index, const schema::Value& value) {
-        switch (value.kind) {
-            case schema::Value::Kind::Null:
-                Check(sqlite3_bind_null(statement_, index));
-                break;
-            case schema::Value::Kind::Text:
-                RequiredText(index, value.text);
-                break;
-            case schema::Value::Kind::Bytes:
-                Blob(index, value.text);
-                break;
-            case schema::Value::Kind::Integer:
-            case schema::Value::Kind::Flag:
-                Int(index, value.number);
-                break;
-        }
-    }
-    // Each value numbered on from the first.
-    void BindAll(const std::vector<schema::Value>& values) {
+    // Each value numbered on from the first. An empty text is kept as
+    // empty, not as unknown.
+    void Bind(const std::vector<schema::Value>& values) {
         int index = 0;
         for (const schema::Value& value : values) {
-            Bind(++index, value);
+            ++index;
+            const auto size = static_cast<int>(value.text.size());
+            switch (value.kind) {
+                case schema::Value::Kind::Null:
+                    Check(sqlite3_bind_null(statement_, index));
+                    break;
+                case schema::Value::Kind::Text:
+                    Check(sqlite3_bind_text(statement_, index, value.text.data(), size,
+                                            SQLITE_TRANSIENT));
+                    break;
+                case schema::Value::Kind::Bytes:
+                    Check(sqlite3_bind_blob(statement_, index, value.text.data(), size,
+                                            SQLITE_TRANSIENT));
+                    break;
+                case schema::Value::Kind::Integer:
+                case schema::Value::Kind::Flag:
+                    Check(sqlite3_bind_int64(statement_, index, value.number));
+                    break;
+            }
         }
     }
 
@@ -179,20 +158,18 @@ int PragmaInt(sqlite3* db, const char* sql) {
 }
 
 // Commits at Commit(), rolls back otherwise: a record is all there or not at all.
-class Transaction {
+class Transaction : NonCopyable {
 public:
-    explicit Transaction(sqlite3* db) : db_(db) {
-        // IMMEDIATE: the write lock is taken at once, so two workers never
-        // both read and then both wait to write.
-        Execute(db_, "BEGIN IMMEDIATE");
+    // IMMEDIATE: the write lock is taken at once, so two workers never both
+    // read and then both wait to write.
+    explicit Transaction(sqlite3* db, const char* begin = "BEGIN IMMEDIATE") : db_(db) {
+        Execute(db_, begin);
     }
     ~Transaction() {
         if (!committed_) {
             sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
         }
     }
-    Transaction(const Transaction&) = delete;
-    Transaction& operator=(const Transaction&) = delete;
     void Commit() {
         Execute(db_, "COMMIT");
         committed_ = true;
@@ -207,19 +184,11 @@ void Migrate(sqlite3* db) {
     // One read transaction for the three reads: otherwise another process's
     // first migration can commit between them, and its tables without its
     // mark look like another program's file.
-    Execute(db, "BEGIN");
-    int applicationId = 0;
-    int version = 0;
-    int objects = 0;
-    try {
-        applicationId = PragmaInt(db, "PRAGMA application_id");
-        version = PragmaInt(db, "PRAGMA user_version");
-        objects = PragmaInt(db, "SELECT count(*) FROM sqlite_master");
-    } catch (...) {
-        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-        throw;
-    }
-    Execute(db, "COMMIT");
+    Transaction reads(db, "BEGIN");
+    const int applicationId = PragmaInt(db, "PRAGMA application_id");
+    const int version = PragmaInt(db, "PRAGMA user_version");
+    const int objects = PragmaInt(db, "SELECT count(*) FROM sqlite_master");
+    reads.Commit();
     if (applicationId != kApplicationId && (applicationId != 0 || objects != 0)) {
         throw StoreError(StoreError::Kind::Corrupt, "not a records database");
     }
@@ -233,13 +202,8 @@ void Migrate(sqlite3* db) {
     // Another process may have migrated while this one waited for the lock.
     int now = PragmaInt(db, "PRAGMA user_version");
     for (; now < kSchemaVersion; ++now) {
-        for (const std::string& step : schema::TableSteps<SqliteDdl>(now + 1)) {
+        for (const std::string& step : schema::Migration<SqliteDdl>(now + 1, kMigrations)) {
             Execute(db, step.c_str());
-        }
-        if (static_cast<std::size_t>(now) < kMigrations.size()) {
-            for (const char* step : kMigrations[static_cast<std::size_t>(now)]) {
-                Execute(db, step);
-            }
         }
     }
     Execute(db, ("PRAGMA user_version = " + std::to_string(kSchemaVersion)).c_str());
@@ -278,44 +242,30 @@ private:
     int column_;
 };
 
+// The row the statement stands on.
 template <class Table>
-void ReadRow(const Table& table, Statement& row, typename Table::TargetType& target) {
-    int index = 0;
-    for (const auto* column : table.Read()) {
-        column->read(target, SqliteCell(row, index++));
-    }
+typename Table::TargetType ReadRow(const Table& table, Statement& row) {
+    return schema::ReadRow(table, [&row](int column) { return SqliteCell(row, column); });
 }
 
 std::string RecordSelect() {
-    return "SELECT " + schema::ReadList<SqliteDdl>(schema::Records()) + " FROM device_records";
+    return schema::Select<SqliteDdl>(schema::Records());
 }
 
 // "INSERT INTO table (a, b, …) VALUES (?1, ?2, …)"
 template <class Table>
 std::string InsertSql(const Table& table) {
-    std::string sql =
-        "INSERT INTO " + std::string(table.name) + " (" + schema::ColumnList(table) + ") VALUES (";
-    for (std::size_t column = 1; column <= table.columns.size(); ++column) {
-        sql += (column == 1 ? "?" : ", ?") + std::to_string(column);
-    }
-    return sql + ")";
-}
-
-DeviceRecord ReadRecord(Statement& row) {
-    DeviceRecord record;
-    ReadRow(schema::Records(), row, record);
-    return record;
+    return schema::InsertSql(table, 1,
+                             [](int number, schema::Type) { return "?" + std::to_string(number); });
 }
 
 void ReadItems(sqlite3* db, DeviceRecord& record) {
-    static const std::string sql = "SELECT " + schema::ReadList<SqliteDdl>(schema::Items()) +
-                                   " FROM record_items WHERE record_id = ?1 ORDER BY seq";
+    static const std::string sql =
+        schema::Select<SqliteDdl>(schema::Items()) + " WHERE record_id = ?1 ORDER BY seq";
     Statement items(db, sql.c_str());
-    items.RequiredText(1, record.id);
+    items.Bind({schema::Required(record.id)});
     while (items.Step()) {
-        RecordItem item;
-        ReadRow(schema::Items(), items, item);
-        record.items.push_back(std::move(item));
+        record.items.push_back(ReadRow(schema::Items(), items));
     }
 }
 
@@ -365,7 +315,7 @@ void SqliteRecordStore::Add(const DeviceRecord& record) {
     static const std::string itemSql = InsertSql(schema::Items());
     Statement insert(db_, recordSql.c_str());
     const ItemText text(record.codePage);
-    insert.BindAll(schema::Bind(schema::Records(), schema::RecordRow{record, text}));
+    insert.Bind(schema::Bind(schema::Records(), schema::RecordRow{record, text}));
     insert.Run();
     if (sqlite3_changes(db_) == 0) {
         return;  // there already; the transaction ends unchanged
@@ -374,12 +324,12 @@ void SqliteRecordStore::Add(const DeviceRecord& record) {
     int seq = 0;
     for (const RecordItem& it : record.items) {
         item.Reset();
-        item.BindAll(schema::Bind(schema::Items(), schema::ItemRow{record, text, ++seq, it}));
+        item.Bind(schema::Bind(schema::Items(), schema::ItemRow{record, text, ++seq, it}));
         item.Run();
     }
     if (queue_ == Queue::ForServer) {
         Statement queued(db_, "INSERT INTO outbox (record_id) VALUES (?1)");
-        queued.RequiredText(1, record.id);
+        queued.Bind({schema::Required(record.id)});
         queued.Run();
     }
     transaction.Commit();
@@ -388,53 +338,28 @@ void SqliteRecordStore::Add(const DeviceRecord& record) {
 void SqliteRecordStore::ForEach(const RecordQuery& query,
                                 const std::function<void(const DeviceRecord&)>& visit) {
     std::string sql = RecordSelect() + " WHERE 1";
-    // Each filter binds its own numbered parameter; unused ones stay NULL.
-    if (!query.imei.empty()) {
-        sql += " AND imei = ?1";
+    std::vector<schema::Value> values;
+    for (schema::Condition& condition : schema::Conditions(query)) {
+        values.push_back(std::move(condition.value));
+        sql += " AND " + std::string(condition.test) + " ?" + std::to_string(values.size());
     }
-    if (!query.since.empty()) {
-        sql += " AND started_at >= ?2";
-    }
-    if (!query.until.empty()) {
-        sql += " AND started_at < ?3";
-    }
-    if (query.result) {
-        sql += " AND result = ?4";
-    }
-    if (!query.station.empty()) {
-        sql += " AND station = ?5";
-    }
-    sql += " ORDER BY started_at DESC, id LIMIT ?6";
+    values.push_back(schema::Integer(query.limit > 0 ? query.limit : -1));
+    sql += " ORDER BY started_at DESC, id LIMIT ?" + std::to_string(values.size());
     Statement select(db_, sql.c_str());
-    if (!query.imei.empty()) {
-        select.Blob(1, query.imei);
-    }
-    if (!query.since.empty()) {
-        select.RequiredText(2, query.since);
-    }
-    if (!query.until.empty()) {
-        select.RequiredText(3, query.until);
-    }
-    if (query.result) {
-        select.RequiredText(4, ResultName(*query.result));
-    }
-    if (!query.station.empty()) {
-        select.RequiredText(5, query.station);
-    }
-    select.Int(6, query.limit > 0 ? query.limit : -1);
+    select.Bind(values);
     // Row by row from the statement: SQLite reads the pages as it steps.
     while (select.Step()) {
-        visit(ReadRecord(select));
+        visit(ReadRow(schema::Records(), select));
     }
 }
 
 std::optional<DeviceRecord> SqliteRecordStore::Get(const std::string& id) {
     Statement select(db_, (RecordSelect() + " WHERE id = ?1").c_str());
-    select.RequiredText(1, id);
+    select.Bind({schema::Required(id)});
     if (!select.Step()) {
         return std::nullopt;
     }
-    DeviceRecord record = ReadRecord(select);
+    DeviceRecord record = ReadRow(schema::Records(), select);
     ReadItems(db_, record);
     return record;
 }
@@ -443,10 +368,10 @@ std::vector<DeviceRecord> SqliteRecordStore::Queued(int limit) {
     Statement select(db_, (RecordSelect() + " WHERE id IN (SELECT record_id FROM outbox) "
                                             "ORDER BY started_at, id LIMIT ?1")
                               .c_str());
-    select.Int(1, limit > 0 ? limit : -1);
+    select.Bind({schema::Integer(limit > 0 ? limit : -1)});
     std::vector<DeviceRecord> queued;
     while (select.Step()) {
-        queued.push_back(ReadRecord(select));
+        queued.push_back(ReadRow(schema::Records(), select));
     }
     for (DeviceRecord& record : queued) {
         ReadItems(db_, record);
@@ -463,7 +388,7 @@ void SqliteRecordStore::Sent(const std::vector<std::string>& ids) {
     Statement remove(db_, "DELETE FROM outbox WHERE record_id = ?1");
     for (const std::string& id : ids) {
         remove.Reset();
-        remove.RequiredText(1, id);
+        remove.Bind({schema::Required(id)});
         remove.Run();
     }
     transaction.Commit();

@@ -6,13 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "common/NonCopyable.h"
 #include "records/RecordStore.h"
 
 struct sqlite3;
 
 namespace records {
 
-class SqliteRecordStore : public RecordStore {
+class SqliteRecordStore : public RecordStore, NonCopyable {
 public:
     enum class Queue { None, ForServer };
 
@@ -20,8 +21,6 @@ public:
     // schema up to date. Throws StoreError.
     explicit SqliteRecordStore(const std::string& path, Queue queue = Queue::None);
     ~SqliteRecordStore() override;
-    SqliteRecordStore(const SqliteRecordStore&) = delete;
-    SqliteRecordStore& operator=(const SqliteRecordStore&) = delete;
 
     void Add(const DeviceRecord& record) override;
     void ForEach(const RecordQuery& query,

@@ -8,14 +8,14 @@
 #include <functional>
 #include <mutex>
 
+#include "common/NonCopyable.h"
+
 namespace records {
 
-class StopSignal {
+class StopSignal : NonCopyable {
 public:
     StopSignal();
     ~StopSignal();
-    StopSignal(const StopSignal&) = delete;
-    StopSignal& operator=(const StopSignal&) = delete;
 
     void Raise();
     bool Raised() const { return raised_; }

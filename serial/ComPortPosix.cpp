@@ -32,19 +32,6 @@
 namespace serial::detail {
 namespace {
 
-tcflag_t CharacterSize(std::uint8_t dataBits) {
-    switch (dataBits) {
-        case 5:
-            return CS5;
-        case 6:
-            return CS6;
-        case 7:
-            return CS7;
-        default:
-            return CS8;
-    }
-}
-
 #ifdef CMSPAR
 constexpr tcflag_t kMarkSpace = CMSPAR;
 #else
@@ -52,30 +39,15 @@ constexpr tcflag_t kMarkSpace = 0;
 #endif
 
 void ApplyParity(termios& t, std::uint8_t parity) {
-    tcflag_t bits = 0;
-    switch (parity) {
-        case 0:
-            break;
-        case 1:
-            bits = PARENB | PARODD;
-            break;
-        case 2:
-            bits = PARENB;
-            break;
-#ifdef CMSPAR
-        case 3:
-            bits = PARENB | CMSPAR | PARODD;
-            break;
-        case 4:
-            bits = PARENB | CMSPAR;
-            break;
-#endif
-        default:
-            return;  // unknown, or stick parity this system cannot do
+    // None, odd, even, mark, space.
+    static constexpr tcflag_t kBits[] = {0, PARENB | PARODD, PARENB, PARENB | kMarkSpace | PARODD,
+                                         PARENB | kMarkSpace};
+    if (parity >= std::size(kBits) || (parity >= 3 && kMarkSpace == 0)) {
+        return;  // unknown, or stick parity this system cannot do
     }
     // Only the generating bits: whether received parity is checked (INPCK,
     // IGNPAR, PARMRK) stays as it is, like fParity on Windows.
-    t.c_cflag = (t.c_cflag & ~(PARENB | PARODD | kMarkSpace)) | bits;
+    t.c_cflag = (t.c_cflag & ~(PARENB | PARODD | kMarkSpace)) | kBits[parity];
 }
 
 void ApplyFlowControl(termios& t, std::uint8_t flow) {
@@ -135,7 +107,8 @@ void ApplyLineSettings(termios& t, const ComPortSettings& s) {
 #endif
     }
     if (s.dataBits >= 5 && s.dataBits <= 8) {
-        t.c_cflag = (t.c_cflag & ~static_cast<tcflag_t>(CSIZE)) | CharacterSize(s.dataBits);
+        static constexpr tcflag_t kSizes[] = {CS5, CS6, CS7, CS8};
+        t.c_cflag = (t.c_cflag & ~static_cast<tcflag_t>(CSIZE)) | kSizes[s.dataBits - 5];
     }
     ApplyParity(t, s.parity);
     if (s.stopBits == 0) {
@@ -338,10 +311,8 @@ OpenFailure ClassifyOpenError(int error) {
 }
 
 PortHandle OpenComPort(const char* devicePath) {
-    if (devicePath == nullptr || *devicePath == '\0') {
-        return serial::OpenFailed(OpenFailure::kNoDevice);
-    }
-    const std::string device = serial::ResolveDevicePath(devicePath);
+    // An empty path resolves to nothing, as does a COM number nothing has.
+    const std::string device = devicePath != nullptr ? serial::ResolveDevicePath(devicePath) : "";
     if (device.empty()) {
         return serial::OpenFailed(OpenFailure::kNoDevice);
     }
@@ -399,34 +370,46 @@ void SetupComPortPolled(PortHandle port, const ComPortSettings* settings) {
     SetupComPort(port, settings, Profile::kPolled);
 }
 
+namespace {
+
+// Moves up to wanted bytes by step(offset) (a read or a write of what is
+// left from offset), waiting for events whenever the descriptor would block,
+// until the deadline; returns how many went. Bytes already moved are counted
+// even after an error: the caller cannot ask for them again.
+template <class Step>
+std::int32_t Transfer(int fd, std::size_t wanted, short events, Clock::time_point deadline,
+                      Step step) {
+    std::size_t done = 0;
+    while (done < wanted) {
+        const ssize_t n = step(done);
+        if (n > 0) {
+            done += static_cast<std::size_t>(n);
+            continue;
+        }
+        if (n == 0 && events == POLLIN) {
+            break;  // hung up: nothing more will come
+        }
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if ((n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) ||
+            WaitUntil(fd, events, deadline) != Wait::kReady) {
+            break;
+        }
+    }
+    return static_cast<std::int32_t>(done);
+}
+
+}  // namespace
+
 std::int32_t ReadComPort(PortHandle port, void* buffer, std::uint32_t maxBytes) {
     if (port < 0 || buffer == nullptr || maxBytes == 0) {
         return 0;
     }
     const std::size_t wanted = Clamp(maxBytes);
-    const Clock::time_point deadline = Clock::now() + TimeoutsOf(port).readTotal;
     auto* out = static_cast<unsigned char*>(buffer);
-    std::size_t got = 0;
-    while (got < wanted) {
-        const ssize_t n = ::read(port, out + got, wanted - got);
-        if (n > 0) {
-            got += static_cast<std::size_t>(n);
-            continue;
-        }
-        if (n == 0) {
-            break;  // hung up: nothing more will come
-        }
-        if (errno == EINTR) {
-            continue;
-        }
-        // Bytes already taken from the driver are returned even after an
-        // error; dropping them would lose data the caller cannot ask for again.
-        if ((errno != EAGAIN && errno != EWOULDBLOCK) ||
-            WaitUntil(port, POLLIN, deadline) != Wait::kReady) {
-            break;
-        }
-    }
-    return static_cast<std::int32_t>(got);
+    return Transfer(port, wanted, POLLIN, Clock::now() + TimeoutsOf(port).readTotal,
+                    [&](std::size_t got) { return ::read(port, out + got, wanted - got); });
 }
 
 std::int32_t WriteComPort(PortHandle port, const void* buffer, std::uint32_t count) {
@@ -438,22 +421,8 @@ std::int32_t WriteComPort(PortHandle port, const void* buffer, std::uint32_t cou
     const Clock::time_point deadline = Clock::now() + timeouts.writeConstant +
                                        timeouts.writePerByte * static_cast<std::int64_t>(wanted);
     const auto* in = static_cast<const unsigned char*>(buffer);
-    std::size_t sent = 0;
-    while (sent < wanted) {
-        const ssize_t n = ::write(port, in + sent, wanted - sent);
-        if (n > 0) {
-            sent += static_cast<std::size_t>(n);
-            continue;
-        }
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if ((n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) ||
-            WaitUntil(port, POLLOUT, deadline) != Wait::kReady) {
-            break;
-        }
-    }
-    return static_cast<std::int32_t>(sent);
+    return Transfer(port, wanted, POLLOUT, deadline,
+                    [&](std::size_t sent) { return ::write(port, in + sent, wanted - sent); });
 }
 
 void PurgeComPortInput(PortHandle port) {

@@ -73,13 +73,23 @@ void SetupComPort(PortHandle port, const ComPortSettings* settings, const COMMTI
     ::PurgeComm(port, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
 }
 
+// An overlapped operation with its event, closed however the call ends; the
+// event is null when none could be made.
+struct Overlapped : OVERLAPPED {
+    Overlapped() : OVERLAPPED{} { hEvent = ::CreateEventA(nullptr, TRUE, FALSE, nullptr); }
+    ~Overlapped() {
+        if (hEvent != nullptr) {
+            ::CloseHandle(hEvent);
+        }
+    }
+};
+
 // One overlapped transfer, waited for. The count comes from
 // GetOverlappedResult even on immediate success: the count parameter of
 // ReadFile and WriteFile is unreliable on overlapped handles.
 template <class Start>
 std::int32_t Transfer(PortHandle port, Start start) {
-    OVERLAPPED overlapped{};
-    overlapped.hEvent = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    Overlapped overlapped;
     if (overlapped.hEvent == nullptr) {
         return 0;
     }
@@ -99,7 +109,6 @@ std::int32_t Transfer(PortHandle port, Start start) {
         ::ClearCommError(port, &errors, &status);
         done = 0;
     }
-    ::CloseHandle(overlapped.hEvent);
     return static_cast<std::int32_t>(done);
 }
 
@@ -220,13 +229,9 @@ bool WaitComPortInput(PortHandle port, std::uint32_t timeoutMs) {
         ::Sleep(timeoutMs);
         return false;
     }
-    OVERLAPPED overlapped{};
-    overlapped.hEvent = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    Overlapped overlapped;
     for (;;) {
         if (waiting()) {
-            if (overlapped.hEvent != nullptr) {
-                ::CloseHandle(overlapped.hEvent);
-            }
             return true;
         }
         const ULONGLONG now = ::GetTickCount64();
@@ -254,9 +259,6 @@ bool WaitComPortInput(PortHandle port, std::uint32_t timeoutMs) {
             DWORD unused = 0;
             ::GetOverlappedResult(port, &overlapped, &unused, TRUE);
         }
-    }
-    if (overlapped.hEvent != nullptr) {
-        ::CloseHandle(overlapped.hEvent);
     }
     return false;
 }

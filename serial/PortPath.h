@@ -66,13 +66,11 @@ struct ComPortEntry {
 // Every COM number that reaches something now, by number. Pinned numbers are
 // listed even while their target is absent (present = false): they reach
 // nothing, and a listing should say why.
-std::vector<ComPortEntry> ListComPorts();
-std::vector<ComPortEntry> ListComPorts(const DeviceRoots& roots);
+std::vector<ComPortEntry> ListComPorts(const DeviceRoots& roots = {});
 
 // The device a path opens: COM names resolved as above (empty when the number
 // reaches nothing), anything else returned unchanged.
-std::string ResolveDevicePath(std::string_view path);
-std::string ResolveDevicePath(std::string_view path, const DeviceRoots& roots);
+std::string ResolveDevicePath(std::string_view path, const DeviceRoots& roots = {});
 
 // Points comN at target (made absolute). Succeeds when the link is created or
 // already points there. An existing link is replaced only when its target is

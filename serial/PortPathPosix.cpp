@@ -5,7 +5,9 @@
 #include <array>
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <system_error>
+#include <utility>
 
 #include "serial/PortPath.h"
 
@@ -81,15 +83,11 @@ std::vector<Pin> ReadPins() {
     return pins;
 }
 
-// Serial devices present, in the order they receive free COM numbers.
-std::vector<fs::path> DefaultOrderDevices(const DeviceRoots& roots) {
+// Serial devices present, in the order they receive free COM numbers: by
+// family, then by number.
+std::map<std::pair<std::size_t, long>, fs::path> DefaultOrderDevices(const DeviceRoots& roots) {
     static constexpr std::array<std::string_view, 3> kFamilies = {"ttyUSB", "ttyACM", "ttyS"};
-    struct Found {
-        std::size_t family;
-        long number;
-        fs::path path;
-    };
-    std::vector<Found> found;
+    std::map<std::pair<std::size_t, long>, fs::path> found;
     std::error_code ec;
     for (fs::directory_iterator it(roots.dev, ec), end; !ec && it != end; it.increment(ec)) {
         const std::string name = it->path().filename().string();
@@ -100,19 +98,11 @@ std::vector<fs::path> DefaultOrderDevices(const DeviceRoots& roots) {
             const long number =
                 ParseDecimal(std::string_view(name).substr(kFamilies[family].size()));
             if (number >= 0 && (kFamilies[family] != "ttyS" || HasUart(roots, name))) {
-                found.push_back({family, number, it->path()});
+                found.emplace(std::pair(family, number), it->path());
             }
         }
     }
-    std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
-        return a.family != b.family ? a.family < b.family : a.number < b.number;
-    });
-    std::vector<fs::path> devices;
-    devices.reserve(found.size());
-    for (Found& f : found) {
-        devices.push_back(std::move(f.path));
-    }
-    return devices;
+    return found;
 }
 
 }  // namespace
@@ -141,10 +131,6 @@ bool HasUart(const DeviceRoots& roots, const std::string& name) {
     return static_cast<bool>(in >> type) && type != 0;
 }
 
-std::vector<ComPortEntry> ListComPorts() {
-    return ListComPorts(DeviceRoots{});
-}
-
 std::vector<ComPortEntry> ListComPorts(const DeviceRoots& roots) {
     std::vector<ComPortEntry> entries;
     std::array<bool, kMaxComNumber + 1> taken{};
@@ -158,7 +144,7 @@ std::vector<ComPortEntry> ListComPorts(const DeviceRoots& roots) {
         }
     }
     int next = 1;
-    for (const fs::path& device : DefaultOrderDevices(roots)) {
+    for (const auto& [order, device] : DefaultOrderDevices(roots)) {
         std::error_code ec;
         fs::path canonical = fs::canonical(device, ec);
         if (ec) {
@@ -182,10 +168,6 @@ std::vector<ComPortEntry> ListComPorts(const DeviceRoots& roots) {
     return entries;
 }
 
-std::string ResolveDevicePath(std::string_view path) {
-    return ResolveDevicePath(path, DeviceRoots{});
-}
-
 std::string ResolveDevicePath(std::string_view path, const DeviceRoots& roots) {
     const int number = ParseComNumber(path);
     if (number == 0) {
@@ -206,6 +188,9 @@ bool RegisterComPort(int number, const std::string& target, std::string* error) 
         }
         return false;
     };
+    auto failAt = [&fail](const fs::path& path, const std::error_code& ec) {
+        return fail(path.string() + ": " + ec.message());
+    };
     if (number < 1 || number > kMaxComNumber) {
         return fail("COM" + std::to_string(number) + " is outside COM1-COM255");
     }
@@ -219,17 +204,17 @@ bool RegisterComPort(int number, const std::string& target, std::string* error) 
     std::error_code ec;
     const fs::path wanted = AbsoluteTarget(target, ec);
     if (ec) {
-        return fail(target + ": " + ec.message());
+        return failAt(target, ec);
     }
     fs::create_directories(link.parent_path(), ec);
     if (ec) {
-        return fail(link.parent_path().string() + ": " + ec.message());
+        return failAt(link.parent_path(), ec);
     }
 
     const fs::file_status status = fs::symlink_status(link, ec);
     if (status.type() != fs::file_type::not_found) {
         if (ec) {
-            return fail(link.string() + ": " + ec.message());
+            return failAt(link, ec);
         }
         if (!fs::is_symlink(status)) {
             return fail(link.string() + " exists and is not a link; left alone");
@@ -240,7 +225,7 @@ bool RegisterComPort(int number, const std::string& target, std::string* error) 
         }
         const bool live = fs::exists(link, ec);
         if (ec) {
-            return fail(link.string() + ": " + ec.message());
+            return failAt(link, ec);
         }
         if (live) {
             return fail("COM" + std::to_string(number) + " already points to " + current.string() +
@@ -248,14 +233,14 @@ bool RegisterComPort(int number, const std::string& target, std::string* error) 
         }
         fs::remove(link, ec);
         if (ec) {
-            return fail(link.string() + ": " + ec.message());
+            return failAt(link, ec);
         }
     }
     // create_symlink fails when someone else created the link since we looked:
     // the race is lost, not overwritten.
     fs::create_symlink(wanted, link, ec);
     if (ec) {
-        return fail(link.string() + ": " + ec.message());
+        return failAt(link, ec);
     }
     return true;
 }

@@ -11,14 +11,8 @@ bool ComNumbersResolved() {
 fs::path UserPortDirectory() {
     return {};
 }
-std::vector<ComPortEntry> ListComPorts() {
-    return {};
-}
 std::vector<ComPortEntry> ListComPorts(const DeviceRoots&) {
     return {};
-}
-std::string ResolveDevicePath(std::string_view path) {
-    return std::string(path);
 }
 std::string ResolveDevicePath(std::string_view path, const DeviceRoots&) {
     return std::string(path);

@@ -17,17 +17,15 @@ struct PresentPort {
     int comNumber = 0;  // the COM number that reaches it now; 0 when none does
 };
 
-std::vector<PresentPort> ListPresentPorts();
-
 #ifdef _WIN32
 // Where the system's list is read; tests point it at a key of their own.
 struct SerialCommKey {
     bool currentUser = false;  // else HKEY_LOCAL_MACHINE
     std::string subkey = "HARDWARE\\DEVICEMAP\\SERIALCOMM";
 };
-std::vector<PresentPort> ListPresentPorts(const SerialCommKey& key);
+std::vector<PresentPort> ListPresentPorts(const SerialCommKey& key = {});
 #else
-std::vector<PresentPort> ListPresentPorts(const DeviceRoots& roots);
+std::vector<PresentPort> ListPresentPorts(const DeviceRoots& roots = {});
 #endif
 
 // COM names as the system lists them ("COM3", in any order, with names that

@@ -27,10 +27,6 @@ int ComNumberOf(const fs::path& device, const std::vector<ComPortEntry>& numbere
 
 }  // namespace
 
-std::vector<PresentPort> ListPresentPorts() {
-    return ListPresentPorts(DeviceRoots{});
-}
-
 std::vector<PresentPort> ListPresentPorts(const DeviceRoots& roots) {
     std::vector<std::string> names;
     std::error_code ec;

@@ -9,10 +9,6 @@
 
 namespace serial {
 
-std::vector<PresentPort> ListPresentPorts() {
-    return ListPresentPorts(SerialCommKey{});
-}
-
 std::vector<PresentPort> ListPresentPorts(const SerialCommKey& key) {
     HKEY opened = nullptr;
     if (RegOpenKeyExW(key.currentUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE,

@@ -31,19 +31,14 @@ std::string StationPort::Label() const {
 }
 
 PortListResult ParsePortList(const std::string& text) {
-    const PortListError bad{PortListError::BadList, text};
     std::vector<StationPort> ports;
     std::set<int> seen;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t comma = text.find(',', start);
-        const std::string item =
-            text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+    for (const std::string& item : TypedEntries(text, nullptr)) {
         const std::size_t dash = item.find('-');
         const auto low = ComNumber(item.substr(0, dash));
         const auto high = dash == std::string::npos ? low : ComNumber(item.substr(dash + 1));
         if (!low || !high || *high < *low) {
-            return bad;
+            return PortListError{PortListError::BadList, text};
         }
         for (int n = *low; n <= *high; ++n) {
             if (!seen.insert(n).second) {
@@ -54,10 +49,6 @@ PortListResult ParsePortList(const std::string& text) {
         if (ports.size() > static_cast<std::size_t>(kMaxStations)) {
             return PortListError{PortListError::TooMany, text};
         }
-        if (comma == std::string::npos) {
-            break;
-        }
-        start = comma + 1;
     }
     return ports;
 }

@@ -10,16 +10,16 @@
 #include <string>
 #include <string_view>
 
+#include "common/NonCopyable.h"
+
 namespace station {
 
-class PrivateCopy {
+class PrivateCopy : NonCopyable {
 public:
     // Throws std::system_error when the folder or the file cannot be made or
     // written; nothing is left behind then.
     explicit PrivateCopy(std::string_view bytes);
     ~PrivateCopy();
-    PrivateCopy(const PrivateCopy&) = delete;
-    PrivateCopy& operator=(const PrivateCopy&) = delete;
 
     // The copy's path, UTF-8 as command lines take it.
     const std::string& Path() const { return path_; }

@@ -3,7 +3,14 @@
 #include <array>
 #include <nlohmann/json.hpp>
 
+#include "common/AsciiText.h"
+
 namespace station {
+
+// A row travels as an object of its fields, by their names.
+NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE(DeviceRow, port, time, imei, version, ok, written, bytes,
+                                   message)
+
 namespace {
 
 using Json = nlohmann::json;
@@ -52,10 +59,7 @@ std::string EncodeEvent(const StationEvent& event) {
         case StationEvent::Kind::End:
             j["outcome"] = NameOf(kOutcomes, event.outcome);
             if (event.row) {
-                const DeviceRow& r = *event.row;
-                j["row"] = {{"port", r.port},       {"time", r.time},      {"imei", r.imei},
-                            {"version", r.version}, {"ok", r.ok},          {"written", r.written},
-                            {"bytes", r.bytes},     {"message", r.message}};
+                j["row"] = *event.row;
             }
             break;
         case StationEvent::Kind::Claim:
@@ -110,17 +114,7 @@ std::optional<StationEvent> DecodeEvent(const std::string& line) {
                 }
                 event.outcome = *outcome;
                 if (j.contains("row")) {
-                    const Json& r = j["row"];
-                    DeviceRow row;
-                    row.port = r.at("port").get<std::string>();
-                    row.time = r.at("time").get<std::string>();
-                    row.imei = r.at("imei").get<std::string>();
-                    row.version = r.at("version").get<std::string>();
-                    row.ok = r.at("ok").get<bool>();
-                    row.written = r.at("written").get<int>();
-                    row.bytes = r.at("bytes").get<std::int64_t>();
-                    row.message = r.at("message").get<std::string>();
-                    event.row = row;
+                    event.row = j["row"].get<DeviceRow>();
                 }
                 break;
             }
@@ -137,36 +131,15 @@ std::string EncodePasswordLine(const std::optional<std::string>& password) {
     if (!password) {
         return "-";
     }
-    static constexpr char kHex[] = "0123456789abcdef";
-    std::string line = "p";
-    for (const unsigned char c : *password) {
-        line += kHex[c >> 4];
-        line += kHex[c & 15];
-    }
-    return line;
+    return "p" + LowerHex(*password);
 }
 
 std::optional<std::string> DecodePasswordLine(const std::string& line) {
-    if (line.empty() || line[0] != 'p' || line.size() % 2 == 0) {
+    // The supervisor writes lower case: anything else is no password line.
+    if (line.empty() || line[0] != 'p' || line.find_first_of("ABCDEF") != std::string::npos) {
         return std::nullopt;
     }
-    const auto nibble = [](char c) -> int {
-        if (c >= '0' && c <= '9')
-            return c - '0';
-        if (c >= 'a' && c <= 'f')
-            return c - 'a' + 10;
-        return -1;
-    };
-    std::string password;
-    for (std::size_t i = 1; i + 1 < line.size(); i += 2) {
-        const int high = nibble(line[i]);
-        const int low = nibble(line[i + 1]);
-        if (high < 0 || low < 0) {
-            return std::nullopt;
-        }
-        password += static_cast<char>(high * 16 + low);
-    }
-    return password;
+    return FromHex(std::string_view(line).substr(1));
 }
 
 }  // namespace station

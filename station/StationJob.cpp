@@ -1,17 +1,13 @@
 #include "station/StationJob.h"
 
+#include <cstddef>
+
 namespace station {
 
 const char* JobCommand(StationJob job) {
-    switch (job) {
-        case StationJob::Update:
-            return "update";
-        case StationJob::Send:
-            return "send";
-        case StationJob::Batch:
-            return "batch";
-    }
-    return "";
+    // In the order of StationJob.
+    static constexpr const char* kCommands[] = {"update", "send", "batch"};
+    return kCommands[static_cast<std::size_t>(job)];
 }
 
 }  // namespace station

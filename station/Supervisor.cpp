@@ -1,5 +1,6 @@
 #include "station/Supervisor.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -196,14 +197,12 @@ public:
 
 private:
     int Running() const {
-        int running = 0;
-        for (const auto& port : ports_) {
-            running += port->worker ? 1 : 0;
-        }
-        return running;
+        return static_cast<int>(std::count_if(ports_.begin(), ports_.end(), [](const auto& port) {
+            return port->worker != nullptr;
+        }));
     }
 
-    bool EnoughDevices() const { return count_ > 0 && done_ + granted_ >= count_; }
+    bool EnoughDevices() const { return count_ > 0 && result_.done + granted_ >= count_; }
 
     bool Wanted(const Port& port) const {
         if (stopping_ || port.outOfUse || port.worker || EnoughDevices()) {
@@ -218,7 +217,7 @@ private:
     void React() {
         if ((finishAsked_ || abortAsked_) && !stopping_) {
             stopping_ = true;
-            interrupted_ = true;
+            result_.interrupted = true;
             listener_.Said(fw::LoadText(res::IDS_STATION_FINISHING));
         }
         if (abortAsked_ && !cancelling_) {
@@ -373,7 +372,7 @@ private:
                 PutOutOfUse(index, port.lastText);
                 break;
             case DeviceOutcome::JobFailed:
-                jobFailed_ = true;
+                result_.jobFailed = true;
                 stopping_ = true;
                 listener_.Said(
                     fw::LoadText(res::IDS_STATION_PORT_LINE, {port.port.Label(), port.lastText}));
@@ -389,11 +388,8 @@ private:
         if (row.port.empty()) {
             row.port = port.port.Label();
         }
-        ++done_;
-        if (port.granted) {
-            port.granted = false;
-            --granted_;
-        }
+        ++result_.done;
+        Ungrant(port);
         port.failuresInARow = 0;
         port.waitsInVain = 0;
         port.lastOk = row.ok;
@@ -402,12 +398,12 @@ private:
             port.lastResult = fw::LoadText(res::IDS_STATION_OK);
         } else {
             ++port.failed;
-            ++failures_;
+            ++result_.failed;
             port.lastResult = fw::LoadText(res::IDS_STATION_FAILED, {row.message});
         }
         Tell(index, port.lastResult);
-        if (!listener_.Recorded(row) && !reportFailed_) {
-            reportFailed_ = true;
+        if (!listener_.Recorded(row)) {
+            result_.reportFailed = true;
         }
     }
 
@@ -432,6 +428,11 @@ private:
                                " " + died);
             }
         }
+        Ungrant(port);
+    }
+
+    // The port's device no longer counts as one in flight.
+    void Ungrant(Port& port) {
         if (port.granted) {
             port.granted = false;
             --granted_;
@@ -509,9 +510,9 @@ private:
         for (const auto& port : ports_) {
             snapshot.ports.push_back(StateOf(*port));
         }
-        snapshot.done = done_;
+        snapshot.done = result_.done;
         snapshot.count = count_;
-        snapshot.failed = failures_;
+        snapshot.failed = result_.failed;
         snapshot.seconds = std::chrono::duration<double>(Clock::now() - start_).count();
         snapshot.finishing = stopping_;
         snapshot.aborting = cancelling_;
@@ -543,16 +544,10 @@ private:
     }
 
     StationResult Result() const {
-        StationResult result;
-        for (const auto& port : ports_) {
-            result.outOfUse += port->outOfUse ? 1 : 0;
-        }
-        result.done = done_;
-        result.failed = failures_;
-        result.interrupted = interrupted_;
-        result.jobFailed = jobFailed_;
-        result.reportFailed = reportFailed_;
-        result.shortOfCount = count_ > 0 && done_ < count_;
+        StationResult result = result_;
+        result.outOfUse = static_cast<int>(std::count_if(
+            ports_.begin(), ports_.end(), [](const auto& port) { return port->outOfUse; }));
+        result.shortOfCount = count_ > 0 && result_.done < count_;
         return result;
     }
 
@@ -568,14 +563,11 @@ private:
     Clock::time_point start_ = Clock::now();
     int count_ = 0;
     bool onePerPort_ = false;
-    int done_ = 0;
+    // What the run has come to so far; the counts of ports are made at the end.
+    StationResult result_;
     int granted_ = 0;
-    int failures_ = 0;
     bool stopping_ = false;
     bool cancelling_ = false;
-    bool interrupted_ = false;
-    bool jobFailed_ = false;
-    bool reportFailed_ = false;
 };
 
 Supervisor::Supervisor(std::vector<StationPort> ports, SupervisorSettings settings,

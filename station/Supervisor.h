@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "common/NonCopyable.h"
 #include "station/DeviceRow.h"
 #include "station/PortList.h"
 #include "station/StationJob.h"
@@ -89,13 +90,11 @@ public:
     virtual bool Recorded(const DeviceRow& /*row*/) { return true; }
 };
 
-class Supervisor {
+class Supervisor : NonCopyable {
 public:
     Supervisor(std::vector<StationPort> ports, SupervisorSettings settings,
                StationListener& listener);
     ~Supervisor();
-    Supervisor(const Supervisor&) = delete;
-    Supervisor& operator=(const Supervisor&) = delete;
 
     // Works the job until every port is done; blocks. nullopt when the
     // station could not begin (its file could not be copied: said).

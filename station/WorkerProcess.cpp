@@ -25,6 +25,18 @@ WorkerProcess::~WorkerProcess() {
     CloseOutput();
 }
 
+void WorkerProcess::CloseInput() {
+    std::lock_guard lock(inputMutex_);
+    CloseEnd(input_);
+}
+
+void WorkerProcess::Kill() {
+    std::lock_guard lock(exitMutex_);
+    if (!reaped_) {
+        KillRunning();
+    }
+}
+
 std::optional<std::string> WorkerProcess::ReadLine() {
     std::size_t searched = 0;
     for (;;) {

@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "common/NonCopyable.h"
+
 namespace station {
 
 struct WorkerExit {
@@ -24,7 +26,7 @@ struct WorkerExit {
     int code = 0;            // exit code, or the signal
 };
 
-class WorkerProcess {
+class WorkerProcess : NonCopyable {
 public:
     // A longer line is handed out in pieces of this size.
     static constexpr std::size_t kMaxLine = std::size_t{1} << 20;
@@ -38,8 +40,6 @@ public:
     WorkerProcess(const std::string& program, const std::vector<std::string>& args);
     // A child still running is killed and reaped.
     ~WorkerProcess();
-    WorkerProcess(const WorkerProcess&) = delete;
-    WorkerProcess& operator=(const WorkerProcess&) = delete;
 
     // Blocking: the next line from the child without its '\n' (and a '\r'
     // before it); std::nullopt once the child's output has ended. A last line
@@ -66,6 +66,11 @@ private:
     // Closes what the destructor leaves of the child: its output and, on
     // Windows, the process handle.
     void CloseOutput();
+    // A pipe end or handle, if open; -1 after.
+    static void CloseEnd(std::intptr_t& end);
+    // SIGKILL, or TerminateProcess with exit code 1; under exitMutex_, the
+    // child not yet reaped.
+    void KillRunning();
 
     long long pid_ = -1;
     // POSIX: file descriptors; Windows: HANDLEs. -1 / nullptr when closed.

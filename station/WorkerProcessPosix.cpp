@@ -8,6 +8,7 @@
 #include <climits>
 #include <system_error>
 
+#include "common/NonCopyable.h"
 #include "common/StopSignals.h"
 #include "station/WorkerProcess.h"
 
@@ -20,15 +21,8 @@ namespace {
     throw std::system_error(error, std::generic_category(), what);
 }
 
-void CloseFd(std::intptr_t& fd) {
-    if (fd >= 0) {
-        ::close(static_cast<int>(fd));
-        fd = -1;
-    }
-}
-
 // Owns the spawn attributes for the length of one start.
-struct SpawnSetup {
+struct SpawnSetup : NonCopyable {
     posix_spawn_file_actions_t actions{};
     posix_spawnattr_t attributes{};
     SpawnSetup() {
@@ -39,8 +33,6 @@ struct SpawnSetup {
         posix_spawnattr_destroy(&attributes);
         posix_spawn_file_actions_destroy(&actions);
     }
-    SpawnSetup(const SpawnSetup&) = delete;
-    SpawnSetup& operator=(const SpawnSetup&) = delete;
 };
 
 WorkerExit FromStatus(int status) {
@@ -113,15 +105,22 @@ WorkerProcess::WorkerProcess(const std::string& program, const std::vector<std::
     ::close(in[0]);
     ::close(out[1]);
     if (error != 0) {
-        CloseFd(input_);
-        CloseFd(output_);
+        CloseEnd(input_);
+        CloseEnd(output_);
         ThrowErrno(error, "cannot run " + program);
     }
     pid_ = pid;
 }
 
+void WorkerProcess::CloseEnd(std::intptr_t& fd) {
+    if (fd >= 0) {
+        ::close(static_cast<int>(fd));
+        fd = -1;
+    }
+}
+
 void WorkerProcess::CloseOutput() {
-    CloseFd(output_);
+    CloseEnd(output_);
 }
 
 std::size_t WorkerProcess::ReadOutput(char* into, std::size_t room) {
@@ -170,11 +169,6 @@ bool WorkerProcess::Write(const std::string& text) {
     return ok;
 }
 
-void WorkerProcess::CloseInput() {
-    std::lock_guard lock(inputMutex_);
-    CloseFd(input_);
-}
-
 void WorkerProcess::Cancel() {
     std::lock_guard lock(exitMutex_);
     if (!reaped_) {
@@ -182,11 +176,8 @@ void WorkerProcess::Cancel() {
     }
 }
 
-void WorkerProcess::Kill() {
-    std::lock_guard lock(exitMutex_);
-    if (!reaped_) {
-        ::kill(static_cast<pid_t>(pid_), SIGKILL);
-    }
+void WorkerProcess::KillRunning() {
+    ::kill(static_cast<pid_t>(pid_), SIGKILL);
 }
 
 WorkerExit WorkerProcess::Wait() {

@@ -22,13 +22,6 @@ HANDLE AsHandle(std::intptr_t value) {
     return reinterpret_cast<HANDLE>(value);
 }
 
-void CloseOwned(std::intptr_t& value) {
-    if (value != 0 && value != -1) {
-        ::CloseHandle(AsHandle(value));
-    }
-    value = -1;
-}
-
 // One argument as the C runtime's command-line parser reads it back:
 // backslashes count only before a quote.
 void AppendQuoted(std::wstring& line, const std::wstring& arg) {
@@ -98,8 +91,8 @@ WorkerProcess::WorkerProcess(const std::string& program, const std::vector<std::
     auto fail = [&](const std::string& what) {
         const DWORD error = ::GetLastError();
         closeChildEnds();
-        CloseOwned(input_);
-        CloseOwned(output_);
+        CloseEnd(input_);
+        CloseEnd(output_);
         ::SetLastError(error);
         ThrowLastError(what);
     };
@@ -158,9 +151,16 @@ WorkerProcess::WorkerProcess(const std::string& program, const std::vector<std::
     pid_ = static_cast<long long>(info.dwProcessId);
 }
 
+void WorkerProcess::CloseEnd(std::intptr_t& value) {
+    if (value != 0 && value != -1) {
+        ::CloseHandle(AsHandle(value));
+    }
+    value = -1;
+}
+
 void WorkerProcess::CloseOutput() {
-    CloseOwned(output_);
-    CloseOwned(process_);
+    CloseEnd(output_);
+    CloseEnd(process_);
 }
 
 std::size_t WorkerProcess::ReadOutput(char* into, std::size_t room) {
@@ -189,11 +189,6 @@ bool WorkerProcess::Write(const std::string& text) {
     return true;
 }
 
-void WorkerProcess::CloseInput() {
-    std::lock_guard lock(inputMutex_);
-    CloseOwned(input_);
-}
-
 void WorkerProcess::Cancel() {
     {
         std::lock_guard lock(exitMutex_);
@@ -206,11 +201,8 @@ void WorkerProcess::Cancel() {
     Write(std::string(kCancelLine) + "\n");
 }
 
-void WorkerProcess::Kill() {
-    std::lock_guard lock(exitMutex_);
-    if (!reaped_) {
-        ::TerminateProcess(AsHandle(process_), 1);
-    }
+void WorkerProcess::KillRunning() {
+    ::TerminateProcess(AsHandle(process_), 1);
 }
 
 WorkerExit WorkerProcess::Wait() {

@@ -3,6 +3,7 @@
 // URI escapes or carries.
 #include <gtest/gtest.h>
 
+#include "common/AsciiText.h"
 #include "records/OdbcConnectionString.h"
 #include "records/OdbcValues.h"
 
@@ -49,21 +50,16 @@ TEST(OdbcValues, BytesGoAsHexAndComeBackExactly) {
     for (int byte = 0; byte < 256; ++byte) {
         every += static_cast<char>(byte);
     }
-    records::OdbcParams params;
-    params.Bytes(every);
-    params.Bytes(std::optional<std::string>());
-    params.TextOrNull("");
-    ASSERT_EQ(params.Count(), 3);
-    EXPECT_FALSE(params.Values()[1].has_value());
-    EXPECT_FALSE(params.Values()[2].has_value());
+    const records::OdbcValue sent = records::OdbcText(records::schema::Bytes(every));
+    EXPECT_FALSE(records::OdbcText(records::schema::Value()).has_value());
 
     records::OdbcRows rows;
-    rows.AddRow({params.Values()[0], std::nullopt, std::string("0g")});
+    rows.AddRow({sent, std::nullopt, std::string("0g")});
     EXPECT_EQ(rows.Bytes(0, 0), every);
-    EXPECT_EQ(rows.OptionalBytes(0, 1), std::nullopt);
+    EXPECT_TRUE(rows.IsNull(0, 1));
     // Not hex: an error, never bytes made up.
     EXPECT_THROW(rows.Bytes(0, 2), std::runtime_error);
-    EXPECT_EQ(records::FromHex("abc"), std::nullopt);
+    EXPECT_EQ(FromHex("abc"), std::nullopt);
 }
 
 }  // namespace
