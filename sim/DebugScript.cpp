@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "Bytes.h"
 #include "common/AsciiText.h"
 
 namespace kavrelsim {
@@ -68,27 +69,19 @@ bool Unescape(std::string_view text, std::string& out, bool& lineEnd, std::strin
 
 DebugScript ParseDebugScript(std::string_view text) {
     DebugScript script;
-    int number = 0;
-    while (!text.empty()) {
-        auto nl = text.find('\n');
-        std::string_view line = text.substr(0, nl);
-        text = nl == std::string_view::npos ? std::string_view() : text.substr(nl + 1);
-        ++number;
-        if (line.ends_with('\r')) {
-            line.remove_suffix(1);
-        }
+    ForEachLine(text, [&script](std::string_view line, int number) {
         auto fail = [number](const std::string& why) {
             return std::invalid_argument("line " + std::to_string(number) + ": " + why);
         };
         if (line.starts_with('#')) {
-            continue;
+            return;
         }
         if (line == "@loop") {
             if (script.loopFrom != DebugScript::kNoLoop) {
                 throw fail("a second @loop");
             }
             script.loopFrom = script.pieces.size();
-            continue;
+            return;
         }
         DebugPiece piece;
         if (line.starts_with('+')) {
@@ -115,7 +108,7 @@ DebugScript ParseDebugScript(std::string_view text) {
             piece.bytes += "\r\n";
         }
         script.pieces.push_back(std::move(piece));
-    }
+    });
     if (script.loopFrom != DebugScript::kNoLoop) {
         Millis total{0};
         for (std::size_t i = script.loopFrom; i < script.pieces.size(); ++i) {
