@@ -133,8 +133,7 @@ void Bench::PortOpened(Millis now) {
     portOpen_ = true;
     Emit(MakeEvent(now, "port-open"));
     if (device_ == nullptr) {
-        Emit(MakeEvent(now, "no-device",
-                       {{"reason", "all " + std::to_string(options_.devices) + " devices done"}}));
+        NoDevice(now);
     } else if (!device_->Powered()) {
         bootAt_ = now + options_.bootDelay;
     }
@@ -164,8 +163,7 @@ void Bench::PortClosed(Millis now) {
 
 void Bench::Power(PowerCommand command, Millis now) {
     if (device_ == nullptr) {
-        Emit(MakeEvent(now, "no-device",
-                       {{"reason", "all " + std::to_string(options_.devices) + " devices done"}}));
+        NoDevice(now);
         return;
     }
     bootAt_.reset();
@@ -218,9 +216,7 @@ bool Bench::HasOutputDue(Millis now) const {
 std::optional<Millis> Bench::NextDeadline() const {
     std::optional<Millis> next = bootAt_;
     if (device_ != nullptr) {
-        if (auto due = device_->NextDeadline(); due && (!next || *due < *next)) {
-            next = due;
-        }
+        KeepEarliest(next, device_->NextDeadline());
     }
     return next;
 }
@@ -234,6 +230,11 @@ void Bench::SwitchOn(Millis now, std::string_view reason) {
         Emit(MakeEvent(now, "fault",
                        {{"imei", device_->Imei()}, {"device", number_}, {"fault", fault_}}));
     }
+}
+
+void Bench::NoDevice(Millis now) const {
+    Emit(MakeEvent(now, "no-device",
+                   {{"reason", "all " + std::to_string(options_.devices) + " devices done"}}));
 }
 
 void Bench::SwitchOff(Millis now, std::string_view reason) {

@@ -86,6 +86,9 @@ private:
     void Menu(char c, Millis now);
     void Xmodem(char c, Millis now);
     void HandleBlock(Millis now);
+    // An unplug fault came due: nothing more is heard or said.
+    void PullOff();
+    void End(Outcome outcome);
     void Nak(Millis now, std::string_view reason);
     void Abort(Millis now, std::string_view reason, bool sendCancel);
     void Finish(Millis now);

@@ -125,15 +125,9 @@ void Device::PowerOn(Millis now) {
 // stays on its way.
 void Device::Boot(Millis now) {
     poweredAt_ = now;
-    windowOpen_ = true;
-    configMode_ = false;
-    loggedIn_ = false;
     mode_ = DeviceMode::kApplication;
-    line_.clear();
-    lineOverflow_ = false;
-    loader_.reset();
-    debugAt_.reset();
-    StopEndless(now, "reboot");
+    Forget(now, "reboot");
+    windowOpen_ = true;
     phase_ = Phase::kLoaderWindow;
     if (options_.loader.window <= Millis(0)) {
         StartApplication(now);
@@ -147,29 +141,30 @@ void Device::StartApplication(Millis now) {
         debugNext_ = 0;
         debugAt_ = now + options_.debug.pieces.front().delay;
     }
-    if (faults_.unplugAt == UnplugAt::kDebugLog && !unplugged_) {
+    if (UnplugDue(UnplugAt::kDebugLog)) {
         unplugAt_ = now + Millis(faults_.unplugN);
     }
 }
 
-void Device::AfterLoader(Millis now) {
-    if (loader_ == nullptr) {
-        return;
+bool Device::AfterLoader(Millis now) {
+    if (loader_->TakeUnplug()) {
+        Unplug(now);
+        return false;
     }
     switch (loader_->Result()) {
         case BootLoader::Outcome::kRunning:
-            return;
+            break;
         case BootLoader::Outcome::kBootApplication:
             loader_.reset();
             StartApplication(now);
-            return;
-        case BootLoader::Outcome::kReboot: {
+            break;
+        case BootLoader::Outcome::kReboot:
             loader_.reset();
             Emit(MakeEvent(now, "reboot", {{"imei", options_.imei}}));
             Boot(now);
-            return;
-        }
+            break;
     }
+    return true;
 }
 
 void Device::Advance(Millis now) {
@@ -180,20 +175,18 @@ void Device::Advance(Millis now) {
         Unplug(*unplugAt_);
         return;
     }
-    if (phase_ == Phase::kLoaderWindow && now - poweredAt_ >= options_.loader.window) {
-        StartApplication(poweredAt_ + options_.loader.window);
-    }
-    if (loader_ != nullptr) {
-        loader_->Advance(now);
-        if (loader_->TakeUnplug()) {
-            Unplug(now);
-            return;
-        }
-        AfterLoader(now);
-        // A reboot may have ended the new loader window already.
+    auto endWindow = [this, now] {
         if (phase_ == Phase::kLoaderWindow && now - poweredAt_ >= options_.loader.window) {
             StartApplication(poweredAt_ + options_.loader.window);
         }
+    };
+    endWindow();
+    if (loader_ != nullptr) {
+        loader_->Advance(now);
+        if (!AfterLoader(now)) {
+            return;
+        }
+        endWindow();  // a reboot may have ended the new loader window already
     }
     PlayDebug(now);
     PlayJunk(now);
@@ -285,17 +278,25 @@ void Device::PowerOff(Millis now) {
     if (loader_ != nullptr) {
         loader_->PowerLost(now);
     }
-    loader_.reset();
-    debugAt_.reset();
     junkAt_.reset();
-    StopEndless(now, "power-off");
+    Forget(now, "power-off");
     powered_ = false;
+    unplugAt_.reset();
+}
+
+void Device::Forget(Millis now, std::string_view why) {
     windowOpen_ = false;
     configMode_ = false;
     loggedIn_ = false;
+    ForgetLine();
+    loader_.reset();
+    debugAt_.reset();
+    StopEndless(now, why);
+}
+
+void Device::ForgetLine() {
     line_.clear();
     lineOverflow_ = false;
-    unplugAt_.reset();
 }
 
 bool Device::Listening(Millis now) const {
@@ -308,7 +309,7 @@ void Device::Receive(std::string_view bytes, const LineSettings& line, Millis no
     }
     Advance(now);
     if (phase_ == Phase::kLoaderWindow && line == kConsoleLine && !faults_.Mute()) {
-        if (faults_.unplugAt == UnplugAt::kAwaitingLoader && !unplugged_) {
+        if (UnplugDue(UnplugAt::kAwaitingLoader)) {
             Unplug(now);
             return;
         }
@@ -341,16 +342,11 @@ void Device::Receive(std::string_view bytes, const LineSettings& line, Millis no
                         {"stop_bits", line.stopBits},
                         {"expected_baud", expected.baud},
                         {"bytes", bytes.size()}}));
-        line_.clear();
-        lineOverflow_ = false;
+        ForgetLine();
         return;
     }
     if (loader_ != nullptr) {
         loader_->Receive(bytes, now);
-        if (loader_->TakeUnplug()) {
-            Unplug(now);
-            return;
-        }
         AfterLoader(now);
         return;
     }
@@ -360,8 +356,7 @@ void Device::Receive(std::string_view bytes, const LineSettings& line, Millis no
         }
         if (c == '\r') {
             HandleLine(now);
-            line_.clear();
-            lineOverflow_ = false;
+            ForgetLine();
         } else if (line_.size() < kMaxLine) {
             line_ += c;
         } else {
@@ -375,8 +370,7 @@ void Device::HandleLine(Millis now) {
         return;
     }
     StopEndless(now, "command");
-    if (faults_.unplugAt == UnplugAt::kConnecting && !unplugged_ &&
-        line_.find("AT+TEST") != std::string::npos) {
+    if (UnplugDue(UnplugAt::kConnecting) && line_.find("AT+TEST") != std::string::npos) {
         Unplug(now);
         return;
     }
@@ -458,7 +452,7 @@ std::string Device::Execute(std::string_view command, Millis now) {
     if (command == "AT+GETDV=0") {
         // The listing opens with a line end, as every multi-line answer does, so
         // the echoed command stays a line of its own and item 1 is not glued to it.
-        if (faults_.unplugAt == UnplugAt::kConnected && !unplugged_) {
+        if (UnplugDue(UnplugAt::kConnected)) {
             unplugAt_ = now + Millis(300);
         }
         if (faults_.endlessListing > Millis(0)) {
@@ -639,22 +633,16 @@ std::optional<Millis> Device::NextOutputDue() const {
 
 std::optional<Millis> Device::NextDeadline() const {
     std::optional<Millis> next = NextOutputDue();
-    auto consider = [&next](std::optional<Millis> t) {
-        if (t && (!next || *t < *next)) {
-            next = t;
-        }
-    };
     if (powered_) {
         if (phase_ == Phase::kLoaderWindow) {
-            consider(poweredAt_ + options_.loader.window);
+            KeepEarliest<Millis>(next, poweredAt_ + options_.loader.window);
         }
         if (loader_ != nullptr) {
-            consider(loader_->NextDeadline());
+            KeepEarliest(next, loader_->NextDeadline());
         }
-        consider(debugAt_);
-        consider(unplugAt_);
-        consider(junkAt_);
-        consider(endlessAt_);
+        for (const auto& at : {debugAt_, unplugAt_, junkAt_, endlessAt_}) {
+            KeepEarliest(next, at);
+        }
     }
     return next;
 }

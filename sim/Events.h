@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <string_view>
 
 #include <nlohmann/json.hpp>
@@ -29,6 +30,14 @@ inline Json MakeEvent(Millis t, std::string_view name, const Json& fields = Json
     e["event"] = name;
     e.update(fields);
     return e;
+}
+
+// next becomes t where t comes first.
+template <class Time>
+void KeepEarliest(std::optional<Time>& next, std::optional<Time> t) {
+    if (t && (!next || *t < *next)) {
+        next = t;
+    }
 }
 
 }  // namespace kavrelsim

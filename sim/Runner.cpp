@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <optional>
 #include <stdexcept>
 
@@ -70,19 +71,14 @@ void Runner::Run() {
 
         Nanos now = Elapsed();
         std::optional<Nanos> wake;
-        auto consider = [&wake](Nanos t) {
-            if (!wake || t < *wake) {
-                wake = t;
-            }
-        };
         if (!portOpen_) {
-            consider(now + kUnpluggedPoll);
+            wake = now + kUnpluggedPoll;
         }
         if (auto deadline = bench_.NextDeadline()) {
             if (*deadline > ToMillis(now)) {
-                consider(*deadline);
+                KeepEarliest<Nanos>(wake, *deadline);
             } else if (config_.throttle && outbox_.empty()) {
-                consider(pacer_.NextSlot());
+                KeepEarliest<Nanos>(wake, pacer_.NextSlot());
             }
         }
         timespec ts{};
@@ -166,12 +162,11 @@ void Runner::ReadPowerCommands(Millis now) {
     while ((nl = stdinBuffer_.find('\n')) != std::string::npos) {
         std::string line = Trimmed(std::string_view(stdinBuffer_).substr(0, nl), " \t\r");
         stdinBuffer_.erase(0, nl + 1);
-        if (line == "on") {
-            bench_.Power(PowerCommand::kOn, now);
-        } else if (line == "off") {
-            bench_.Power(PowerCommand::kOff, now);
-        } else if (line == "cycle") {
-            bench_.Power(PowerCommand::kCycle, now);
+        // In the order of PowerCommand.
+        static constexpr std::string_view kCommands[] = {"on", "off", "cycle"};
+        const auto* known = std::find(std::begin(kCommands), std::end(kCommands), line);
+        if (known != std::end(kCommands)) {
+            bench_.Power(static_cast<PowerCommand>(known - kCommands), now);
         } else if (!line.empty()) {
             std::fprintf(stderr, "kavrel-sim: unknown command '%s' (on, off, cycle)\n",
                          line.c_str());
@@ -218,20 +213,15 @@ void Runner::Pump(Nanos now) {
         pacer_.Idle();
         return;
     }
-    std::size_t allowance = std::string::npos;
     const LineSettings line = ToolSettings();
-    std::uint32_t baud = 0;
-    if (config_.throttle) {
-        baud = line.baud;
-        allowance = pacer_.Allowance(now, baud);
-        if (allowance == 0) {
-            return;
-        }
+    // Rate 0 paces nothing.
+    const std::uint32_t baud = config_.throttle ? line.baud : 0;
+    const std::size_t allowance = pacer_.Allowance(now, baud);
+    if (allowance == 0) {
+        return;
     }
     outbox_ = bench_.TakeOutput(ms, allowance, line);
-    if (config_.throttle) {
-        pacer_.Sent(outbox_.size(), baud);
-    }
+    pacer_.Sent(outbox_.size(), baud);
     WriteOutbox();
 }
 

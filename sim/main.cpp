@@ -23,6 +23,7 @@
 #include "ProtocolWords.h"
 #include "Pty.h"
 #include "Runner.h"
+#include "common/NonCopyable.h"
 #include "serial/PortPath.h"
 
 namespace {
@@ -126,7 +127,7 @@ std::pair<UnplugAt, int> ParseUnplugAt(const std::string& text) {
 
 // COM N for the tool: the serial layer owns the naming scheme and refuses to
 // replace a link that still reaches something else.
-class ComRegistration {
+class ComRegistration : NonCopyable {
 public:
     ComRegistration(int number, std::string target) : number_(number), target_(std::move(target)) {
         std::string error;
@@ -136,34 +137,28 @@ public:
         }
     }
     ~ComRegistration() { serial::UnregisterComPort(number_, target_); }
-    ComRegistration(const ComRegistration&) = delete;
-    ComRegistration& operator=(const ComRegistration&) = delete;
 
 private:
     int number_;
     std::string target_;
 };
 
-class EventWriter {
+class EventWriter : NonCopyable {
 public:
-    explicit EventWriter(const std::string& target) {
-        if (target == "-") {
-            file_ = stderr;
-        } else if (!target.empty()) {
-            file_ = std::fopen(target.c_str(), "w");
-            if (file_ == nullptr) {
-                throw std::runtime_error(target + ": cannot open for writing");
-            }
-            owned_ = true;
+    // No target: no events.
+    explicit EventWriter(const std::string& target)
+        : file_(target == "-"    ? stderr
+                : target.empty() ? nullptr
+                                 : std::fopen(target.c_str(), "w")) {
+        if (!target.empty() && file_ == nullptr) {
+            throw std::runtime_error(target + ": cannot open for writing");
         }
     }
     ~EventWriter() {
-        if (owned_) {
+        if (file_ != nullptr && file_ != stderr) {
             std::fclose(file_);
         }
     }
-    EventWriter(const EventWriter&) = delete;
-    EventWriter& operator=(const EventWriter&) = delete;
 
     void Write(const Json& event) {
         if (file_ == nullptr) {
@@ -176,8 +171,7 @@ public:
     }
 
 private:
-    std::FILE* file_ = nullptr;
-    bool owned_ = false;
+    std::FILE* file_;
 };
 
 // The option's type name already says what is wanted; CLI11 would append the
