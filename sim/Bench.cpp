@@ -1,6 +1,5 @@
 #include "Bench.h"
 
-#include <algorithm>
 #include <stdexcept>
 
 #include "Bytes.h"
@@ -8,8 +7,7 @@
 namespace kavrelsim {
 
 std::string Bench::ImeiPlus(const std::string& imei, int offset) {
-    if (imei.size() != 15 ||
-        !std::all_of(imei.begin(), imei.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    if (imei.size() != 15 || imei.find_first_not_of("0123456789") != std::string::npos) {
         throw std::invalid_argument("an IMEI is 15 digits");
     }
     std::string out = imei;
@@ -105,16 +103,8 @@ std::unique_ptr<Device> Bench::MakeDevice(int number, ParameterTable values) {
         faults = std::move(drawn.faults);
     }
     auto d = std::make_unique<Device>(std::move(o), std::move(values), std::move(faults), sink_);
-    d->SetValuesChangedHandler([this](const ParameterTable& t) {
-        if (valuesChanged_) {
-            valuesChanged_(t);
-        }
-    });
-    d->SetFirmwareHandler([this](const std::string& image) {
-        if (firmware_) {
-            firmware_(image);
-        }
-    });
+    d->SetValuesChangedHandler([this](const ParameterTable& t) { Notify(valuesChanged_, t); });
+    d->SetFirmwareHandler([this](const std::string& image) { Notify(firmware_, image); });
     return d;
 }
 

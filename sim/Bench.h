@@ -91,7 +91,7 @@ private:
     void SwitchOff(Millis now, std::string_view reason);
     // A batch used up: the port opens, or the switch is worked, on nothing.
     void NoDevice(Millis now) const;
-    void Emit(const Json& event) const { EmitTo(sink_, event); }
+    void Emit(const Json& event) const { Notify(sink_, event); }
 
     BenchOptions options_;
     EventSink sink_;

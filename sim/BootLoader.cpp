@@ -293,9 +293,7 @@ void BootLoader::Finish(Millis now) {
                     {"repeats", repeats_},
                     {"naks", naks_},
                     {"sha256", common::Sha256::HexDigest(data_)}}));
-    if (image_) {
-        image_(data_);
-    }
+    Notify(image_, data_);
     step_ = Step::kDone;
     deadline_ = now + kRebootDelay;
 }

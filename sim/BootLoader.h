@@ -96,7 +96,7 @@ private:
     void Acknowledge(int position, Millis now);
     void SendStartSignal(Millis now);
     std::size_t BlockSize() const { return crc_ ? 133 : 132; }
-    void Emit(const Json& event) const { EmitTo(sink_, event); }
+    void Emit(const Json& event) const { Notify(sink_, event); }
 
     LoaderOptions options_;
     Faults faults_;

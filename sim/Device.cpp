@@ -17,8 +17,7 @@ constexpr std::string_view kNeedPassword = "\r\nNEED PWD\r\n";
 // A line of nothing but blanks and the "\n" of a "\r\n" ending carries no
 // command: real modems ignore it rather than answering ERROR.
 bool IsBlank(std::string_view line) {
-    return std::all_of(line.begin(), line.end(),
-                       [](char c) { return c == '\n' || c == ' ' || c == '\t'; });
+    return line.find_first_not_of("\n \t") == std::string_view::npos;
 }
 
 std::string Info(std::string_view text) {
@@ -38,19 +37,8 @@ Device::Device(DeviceOptions options, ParameterTable table, Faults faults, Event
       random_(faults_.seed) {}
 
 bool Device::CouldMakeAnswer(char c) {
-    switch (c) {
-        case '\r':
-        case '\n':
-        case 'O':
-        case 'K':
-        case 'o':
-        case 'k':
-        case '\x11':  // XON
-        case '\x13':  // XOFF
-            return true;
-        default:
-            return false;
-    }
+    // \x11 is XON, \x13 XOFF.
+    return std::string_view("\r\nOKok\x11\x13").find(c) != std::string_view::npos;
 }
 
 void Device::Unplug(Millis now) {
@@ -321,11 +309,7 @@ void Device::Receive(std::string_view bytes, const LineSettings& line, Millis no
             loader_ = std::make_unique<BootLoader>(
                 std::move(o), faults_, sink_,
                 [this](Millis due, std::string out) { Queue(due, std::move(out), kConsoleLine); },
-                [this](const std::string& image) {
-                    if (firmware_) {
-                        firmware_(image);
-                    }
-                });
+                [this](const std::string& image) { Notify(firmware_, image); });
             loader_->BreakIn(now);
             bytes.remove_prefix(u + 1);
         }
@@ -455,11 +439,8 @@ std::string Device::Execute(std::string_view command, Millis now) {
         if (UnplugDue(UnplugAt::kConnected)) {
             unplugAt_ = now + Millis(300);
         }
-        if (faults_.endlessListing > Millis(0)) {
-            endlessStarting_ = true;
-            return "\r\n" + OrderedListing(now);  // its OK never comes
-        }
-        return "\r\n" + OrderedListing(now) + std::string(kOk);
+        endlessStarting_ = faults_.endlessListing > Millis(0);  // then its OK never comes
+        return "\r\n" + OrderedListing(now) + std::string(endlessStarting_ ? "" : kOk);
     }
     if (command.starts_with("AT+SET=")) {
         return Set(command, command.substr(7), now);
@@ -467,9 +448,7 @@ std::string Device::Execute(std::string_view command, Millis now) {
     if (command == "AT+RESTORE") {
         table_.RestoreFactory();
         Emit(MakeEvent(now, "restore"));
-        if (valuesChanged_) {
-            valuesChanged_(table_);
-        }
+        Notify(valuesChanged_, table_);
         return std::string(kOk);
     }
     return Reject(command, "unknown command", now);
@@ -574,9 +553,7 @@ std::string Device::Set(std::string_view command, std::string_view args, Millis 
                     {"old_text", Readable(p->value)},
                     {"new_text", Readable(value)}}));
     p->value = std::string(value);
-    if (valuesChanged_) {
-        valuesChanged_(table_);
-    }
+    Notify(valuesChanged_, table_);
     if (faults_.unplugAt == UnplugAt::kMidModify && faults_.unplugN == sets_) {
         Unplug(now);
     }

@@ -142,7 +142,7 @@ private:
     void MisdeliverLines(std::string& reply, Millis now);
     void Queue(Millis due, std::string bytes, const LineSettings& line = kCommandLine);
     void EmitTx(Millis now, std::string_view bytes, bool cut);
-    void Emit(const Json& event) const { EmitTo(sink_, event); }
+    void Emit(const Json& event) const { Notify(sink_, event); }
     // Pulled off the line at the state --unplug-at names.
     void Unplug(Millis now);
     // Noise and dropped bytes on the device's transmit line.

@@ -15,10 +15,12 @@ using Millis = std::chrono::milliseconds;  // time since the simulator started
 using Json = nlohmann::ordered_json;
 using EventSink = std::function<void(const Json&)>;
 
-// Hands the event to the sink, where there is one.
-inline void EmitTo(const EventSink& sink, const Json& event) {
-    if (sink) {
-        sink(event);
+// Hands the arguments to the handler (an event sink, a callback), where there
+// is one.
+template <class Handler, class... Args>
+void Notify(const Handler& handler, const Args&... args) {
+    if (handler) {
+        handler(args...);
     }
 }
 

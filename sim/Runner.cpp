@@ -50,24 +50,13 @@ Runner::~Runner() {
 
 void Runner::Run() {
     for (;;) {
-        pollfd fds[4];
-        nfds_t count = 0;
-        fds[count++] = pollfd{signalFd_, POLLIN, 0};
-        if (pty_.CloseEvents() >= 0) {
-            fds[count++] = pollfd{pty_.CloseEvents(), POLLIN, 0};
-        }
-        int stdinIndex = -1;
-        if (stdinFd_ >= 0) {
-            stdinIndex = static_cast<int>(count);
-            fds[count++] = pollfd{stdinFd_, POLLIN, 0};
-        }
-        if (portOpen_) {
-            short events = POLLIN;
-            if (!outbox_.empty()) {
-                events |= POLLOUT;
-            }
-            fds[count++] = pollfd{pty_.Master(), events, 0};
-        }
+        // poll passes over a descriptor of -1: no close events, stdin at its
+        // end, the port closed.
+        const short portEvents = outbox_.empty() ? POLLIN : POLLIN | POLLOUT;
+        pollfd fds[] = {{signalFd_, POLLIN, 0},
+                        {pty_.CloseEvents(), POLLIN, 0},
+                        {stdinFd_, POLLIN, 0},
+                        {portOpen_ ? pty_.Master() : -1, portEvents, 0}};
 
         Nanos now = Elapsed();
         std::optional<Nanos> wake;
@@ -87,7 +76,7 @@ void Runner::Run() {
             ts.tv_sec = static_cast<time_t>(left.count() / 1'000'000'000);
             ts.tv_nsec = static_cast<long>(left.count() % 1'000'000'000);
         }
-        if (::ppoll(fds, count, wake ? &ts : nullptr, nullptr) < 0 && errno != EINTR) {
+        if (::ppoll(fds, std::size(fds), wake ? &ts : nullptr, nullptr) < 0 && errno != EINTR) {
             throw std::runtime_error(std::string("poll: ") + std::strerror(errno));
         }
 
@@ -102,8 +91,7 @@ void Runner::Run() {
         // a hang-up, and unlike the hang-up it is still here when the tool has
         // already opened the port again.
         const int closes = pty_.TakeCloses();
-        if (stdinIndex >= 0 &&
-            (fds[stdinIndex].revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL))) {
+        if (fds[2].revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)) {
             ReadPowerCommands(ms);
         }
         if (!portOpen_ && pty_.SlaveOpen()) {
@@ -137,9 +125,7 @@ void Runner::Unplug(Millis now) {
     // reopens the moment it sees the hang-up finds the next device.
     outbox_.clear();
     pty_.Replace();
-    if (config_.replugged) {
-        config_.replugged(pty_.SlavePath());
-    }
+    Notify(config_.replugged, pty_.SlavePath());
     pty_.Unplug();
     if (portOpen_) {
         portOpen_ = false;
