@@ -1,8 +1,11 @@
 #include "DebugScript.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
+#include <iterator>
 #include <stdexcept>
+#include <utility>
 
 #include "Bytes.h"
 #include "common/AsciiText.h"
@@ -23,22 +26,14 @@ bool Unescape(std::string_view text, std::string& out, bool& lineEnd, std::strin
             error = "a lone backslash at the end";
             return false;
         }
+        // The letters of the escapes that stand for one byte, and their bytes.
+        static constexpr std::string_view kLetters = "brnt\\";
+        static constexpr std::string_view kBytes = "\b\r\n\t\\";
+        if (const auto at = kLetters.find(text[i]); at != std::string_view::npos) {
+            out += kBytes[at];
+            continue;
+        }
         switch (text[i]) {
-            case 'b':
-                out += '\b';
-                break;
-            case 'r':
-                out += '\r';
-                break;
-            case 'n':
-                out += '\n';
-                break;
-            case 't':
-                out += '\t';
-                break;
-            case '\\':
-                out += '\\';
-                break;
             case 'c':
                 if (i + 1 != text.size()) {
                     error = "\\c only at the end of a line";
@@ -152,6 +147,12 @@ Kavrel DTU {version}
 
 std::string ExpandDebugPiece(std::string_view bytes, std::string_view imei,
                              std::string_view version, Millis uptime) {
+    char seconds[32];
+    const auto ms = static_cast<long long>(uptime.count());
+    std::snprintf(seconds, sizeof seconds, "%lld.%03lld", ms / 1000, ms % 1000);
+    // A '{' that opens none of them stands for itself.
+    const std::pair<std::string_view, std::string_view> fills[] = {
+        {"{imei}", imei}, {"{version}", version}, {"{uptime}", seconds}, {"{", "{"}};
     std::string out;
     while (!bytes.empty()) {
         auto open = bytes.find('{');
@@ -160,23 +161,11 @@ std::string ExpandDebugPiece(std::string_view bytes, std::string_view imei,
             break;
         }
         bytes.remove_prefix(open);
-        if (bytes.starts_with("{imei}")) {
-            out.append(imei);
-            bytes.remove_prefix(6);
-        } else if (bytes.starts_with("{version}")) {
-            out.append(version);
-            bytes.remove_prefix(9);
-        } else if (bytes.starts_with("{uptime}")) {
-            char buf[32];
-            auto ms = uptime.count();
-            std::snprintf(buf, sizeof buf, "%lld.%03lld", static_cast<long long>(ms / 1000),
-                          static_cast<long long>(ms % 1000));
-            out += buf;
-            bytes.remove_prefix(8);
-        } else {
-            out += '{';
-            bytes.remove_prefix(1);
-        }
+        const auto& fill =
+            *std::find_if(std::begin(fills), std::end(fills),
+                          [bytes](const auto& f) { return bytes.starts_with(f.first); });
+        out.append(fill.second);
+        bytes.remove_prefix(fill.first.size());
     }
     return out;
 }

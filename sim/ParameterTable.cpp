@@ -53,13 +53,7 @@ std::string ParameterTable::Listing() const {
 }
 
 std::string ParameterTable::ListingLine(int number, std::string_view name, std::string_view value) {
-    std::string line = std::to_string(number);
-    line += ',';
-    line += name;
-    line += ',';
-    line += value;
-    line += "\r\n";
-    return line;
+    return std::to_string(number) + ',' + std::string(name) + ',' + std::string(value) + "\r\n";
 }
 
 std::vector<ParamLine> ParseParamText(std::string_view text) {
@@ -100,13 +94,9 @@ std::string FormatParamText(const ParameterTable& table) {
 ParameterTable TableFromParamText(std::string_view text) {
     std::vector<Parameter> items;
     for (auto& line : ParseParamText(text)) {
-        Parameter p;
-        p.number = line.number;
-        p.name = std::move(line.name);
-        p.factory = line.value;
-        p.value = std::move(line.value);
-        p.rule = Rule::Text(std::max(kLoadedTextLimit, p.value.size()));
-        items.push_back(std::move(p));
+        const std::size_t limit = std::max(kLoadedTextLimit, line.value.size());
+        items.push_back(
+            {line.number, std::move(line.name), line.value, line.value, Rule::Text(limit)});
     }
     return ParameterTable(std::move(items));
 }

@@ -10,15 +10,6 @@
 #include <system_error>
 
 namespace kavrelsim {
-namespace {
-
-std::string ReadLink(const std::string& path) {
-    char buf[4096];
-    ssize_t n = ::readlink(path.c_str(), buf, sizeof buf);
-    return n < 0 ? std::string() : std::string(buf, static_cast<std::size_t>(n));
-}
-
-}  // namespace
 
 ScopedLink::ScopedLink(std::string path, std::string target)
     : path_(std::move(path)), target_(std::move(target)) {
@@ -62,7 +53,8 @@ void ScopedLink::Retarget(const std::string& target) {
 
 ScopedLink::~ScopedLink() {
     // Another simulator may have taken the name over since; leave its link alone.
-    if (ReadLink(path_) == target_) {
+    std::error_code ec;
+    if (std::filesystem::read_symlink(path_, ec).string() == target_) {
         ::unlink(path_.c_str());
     }
 }
