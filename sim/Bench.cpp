@@ -1,6 +1,5 @@
 #include "Bench.h"
 
-#include <algorithm>
 #include <stdexcept>
 
 #include "Bytes.h"
@@ -8,8 +7,7 @@
 namespace kavrelsim {
 
 std::string Bench::ImeiPlus(const std::string& imei, int offset) {
-    if (imei.size() != 15 ||
-        !std::all_of(imei.begin(), imei.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    if (imei.size() != 15 || imei.find_first_not_of("0123456789") != std::string::npos) {
         throw std::invalid_argument("an IMEI is 15 digits");
     }
     std::string out = imei;
@@ -105,16 +103,8 @@ std::unique_ptr<Device> Bench::MakeDevice(int number, ParameterTable values) {
         faults = std::move(drawn.faults);
     }
     auto d = std::make_unique<Device>(std::move(o), std::move(values), std::move(faults), sink_);
-    d->SetValuesChangedHandler([this](const ParameterTable& t) {
-        if (valuesChanged_) {
-            valuesChanged_(t);
-        }
-    });
-    d->SetFirmwareHandler([this](const std::string& image) {
-        if (firmware_) {
-            firmware_(image);
-        }
-    });
+    d->SetValuesChangedHandler([this](const ParameterTable& t) { Notify(valuesChanged_, t); });
+    d->SetFirmwareHandler([this](const std::string& image) { Notify(firmware_, image); });
     return d;
 }
 
@@ -133,8 +123,7 @@ void Bench::PortOpened(Millis now) {
     portOpen_ = true;
     Emit(MakeEvent(now, "port-open"));
     if (device_ == nullptr) {
-        Emit(MakeEvent(now, "no-device",
-                       {{"reason", "all " + std::to_string(options_.devices) + " devices done"}}));
+        NoDevice(now);
     } else if (!device_->Powered()) {
         bootAt_ = now + options_.bootDelay;
     }
@@ -164,8 +153,7 @@ void Bench::PortClosed(Millis now) {
 
 void Bench::Power(PowerCommand command, Millis now) {
     if (device_ == nullptr) {
-        Emit(MakeEvent(now, "no-device",
-                       {{"reason", "all " + std::to_string(options_.devices) + " devices done"}}));
+        NoDevice(now);
         return;
     }
     bootAt_.reset();
@@ -218,9 +206,7 @@ bool Bench::HasOutputDue(Millis now) const {
 std::optional<Millis> Bench::NextDeadline() const {
     std::optional<Millis> next = bootAt_;
     if (device_ != nullptr) {
-        if (auto due = device_->NextDeadline(); due && (!next || *due < *next)) {
-            next = due;
-        }
+        KeepEarliest(next, device_->NextDeadline());
     }
     return next;
 }
@@ -234,6 +220,11 @@ void Bench::SwitchOn(Millis now, std::string_view reason) {
         Emit(MakeEvent(now, "fault",
                        {{"imei", device_->Imei()}, {"device", number_}, {"fault", fault_}}));
     }
+}
+
+void Bench::NoDevice(Millis now) const {
+    Emit(MakeEvent(now, "no-device",
+                   {{"reason", "all " + std::to_string(options_.devices) + " devices done"}}));
 }
 
 void Bench::SwitchOff(Millis now, std::string_view reason) {

@@ -17,6 +17,7 @@
 #include "Faults.h"
 #include "LineSettings.h"
 #include "ParameterTable.h"
+#include "common/NonCopyable.h"
 
 namespace kavrelsim {
 
@@ -47,13 +48,11 @@ DrawnFault DrawFault(const Faults& base, FaultRandom& random);
 
 enum class PowerCommand { kOn, kOff, kCycle };
 
-class Bench {
+// Devices report back to the bench through a pointer to it.
+class Bench : NonCopyable {
 public:
     // Throws std::invalid_argument when the IMEI series would not fit 15 digits.
     Bench(BenchOptions options, EventSink sink);
-    // Devices report back to the bench through a pointer to it.
-    Bench(const Bench&) = delete;
-    Bench& operator=(const Bench&) = delete;
 
     void SetValuesChangedHandler(std::function<void(const ParameterTable&)> handler);
     // Whichever device received a firmware image hands it here.
@@ -90,7 +89,9 @@ private:
     std::unique_ptr<Device> MakeDevice(int number, ParameterTable values);
     void SwitchOn(Millis now, std::string_view reason);
     void SwitchOff(Millis now, std::string_view reason);
-    void Emit(const Json& event) const { EmitTo(sink_, event); }
+    // A batch used up: the port opens, or the switch is worked, on nothing.
+    void NoDevice(Millis now) const;
+    void Emit(const Json& event) const { Notify(sink_, event); }
 
     BenchOptions options_;
     EventSink sink_;

@@ -43,9 +43,7 @@ void BootLoader::Receive(std::string_view bytes, Millis now) {
             case Step::kBanner:
                 // The rest of the break-in burst is ignored; Enter opens the menu.
                 if (c == '\r' && faults_.unplugAt == UnplugAt::kLoaderDialogue) {
-                    unplug_ = true;
-                    step_ = Step::kDone;
-                    deadline_.reset();
+                    PullOff();
                     return;
                 }
                 if (c == '\r') {
@@ -97,8 +95,7 @@ void BootLoader::Menu(char c, Millis now) {
     } else if (answer == "n" || answer == "N") {
         Emit(MakeEvent(now, "loader", {{"step", "declined"}}));
         send_(now, "\r\nBooting the application\r\n");
-        outcome_ = Outcome::kBootApplication;
-        deadline_.reset();
+        End(Outcome::kBootApplication);
     } else {
         send_(now, "\r\nPlease answer Y or N [Y/N]");
     }
@@ -204,9 +201,7 @@ void BootLoader::HandleBlock(Millis now) {
     ++blocks_;
     silentNaks_ = 0;
     if (faults_.unplugAt == UnplugAt::kMidTransfer && faults_.unplugN == position) {
-        unplug_ = true;
-        step_ = Step::kDone;
-        deadline_.reset();
+        PullOff();
         return;
     }
     if (faults_.dropAck == position && !dropFaultDone_) {
@@ -263,6 +258,17 @@ void BootLoader::PowerLost(Millis now) {
                     {"blocks", blocks_}}));
 }
 
+void BootLoader::PullOff() {
+    unplug_ = true;
+    step_ = Step::kDone;
+    deadline_.reset();
+}
+
+void BootLoader::End(Outcome outcome) {
+    outcome_ = outcome;
+    deadline_.reset();
+}
+
 void BootLoader::Nak(Millis now, std::string_view reason) {
     ++naks_;
     Emit(MakeEvent(now, "xmodem", {{"block", blocks_ + 1}, {"result", "nak"}, {"reason", reason}}));
@@ -287,9 +293,7 @@ void BootLoader::Finish(Millis now) {
                     {"repeats", repeats_},
                     {"naks", naks_},
                     {"sha256", common::Sha256::HexDigest(data_)}}));
-    if (image_) {
-        image_(data_);
-    }
+    Notify(image_, data_);
     step_ = Step::kDone;
     deadline_ = now + kRebootDelay;
 }
@@ -301,16 +305,14 @@ void BootLoader::Advance(Millis now) {
             case Step::kBanner:
             case Step::kMenu: {
                 Emit(MakeEvent(at, "loader", {{"step", "timeout"}}));
-                outcome_ = Outcome::kBootApplication;
-                deadline_.reset();
+                End(Outcome::kBootApplication);
                 break;
             }
             case Step::kStart:
                 if (startSignals_ >= kMaxStartSignals) {
                     Emit(MakeEvent(at, "firmware-aborted",
                                    {{"reason", "no sender"}, {"blocks", 0}}));
-                    outcome_ = Outcome::kBootApplication;
-                    deadline_.reset();
+                    End(Outcome::kBootApplication);
                 } else {
                     SendStartSignal(at);
                 }
@@ -337,8 +339,7 @@ void BootLoader::Advance(Millis now) {
                 deadline_ = at + kBabblePeriod;
                 break;
             case Step::kDone:
-                outcome_ = Outcome::kReboot;
-                deadline_.reset();
+                End(Outcome::kReboot);
                 break;
         }
     }

@@ -86,6 +86,9 @@ private:
     void Menu(char c, Millis now);
     void Xmodem(char c, Millis now);
     void HandleBlock(Millis now);
+    // An unplug fault came due: nothing more is heard or said.
+    void PullOff();
+    void End(Outcome outcome);
     void Nak(Millis now, std::string_view reason);
     void Abort(Millis now, std::string_view reason, bool sendCancel);
     void Finish(Millis now);
@@ -93,7 +96,7 @@ private:
     void Acknowledge(int position, Millis now);
     void SendStartSignal(Millis now);
     std::size_t BlockSize() const { return crc_ ? 133 : 132; }
-    void Emit(const Json& event) const { EmitTo(sink_, event); }
+    void Emit(const Json& event) const { Notify(sink_, event); }
 
     LoaderOptions options_;
     Faults faults_;

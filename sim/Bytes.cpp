@@ -24,28 +24,19 @@ std::string Hex(std::string_view bytes) {
 std::string Readable(std::string_view bytes) {
     std::string out;
     out.reserve(bytes.size());
+    // The bytes escaped by a letter, and their letters.
+    static constexpr std::string_view kBytes = "\r\n\t\\";
+    static constexpr std::string_view kLetters = "rnt\\";
     for (char ch : bytes) {
         auto c = static_cast<unsigned char>(ch);
-        switch (c) {
-            case '\r':
-                out += "\\r";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            default:
-                if (c >= 0x20 && c < 0x7F) {
-                    out += static_cast<char>(c);
-                } else {
-                    out += "\\x";
-                    AppendHexByte(out, c);
-                }
+        if (const auto at = kBytes.find(ch); at != std::string_view::npos) {
+            out += '\\';
+            out += kLetters[at];
+        } else if (c >= 0x20 && c < 0x7F) {
+            out += ch;
+        } else {
+            out += "\\x";
+            AppendHexByte(out, c);
         }
     }
     return out;

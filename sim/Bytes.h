@@ -15,4 +15,19 @@ std::string Hex(std::string_view bytes);
 // byte as \xHH. The result is pure ASCII.
 std::string Readable(std::string_view bytes);
 
+// Hands each line of a text file to each(line, number), numbered from 1,
+// without its "\n" or "\r\n" ending.
+template <class Each>
+void ForEachLine(std::string_view text, Each each) {
+    for (int number = 1; !text.empty(); ++number) {
+        const std::size_t nl = text.find('\n');
+        std::string_view line = text.substr(0, nl);
+        text.remove_prefix(nl == std::string_view::npos ? text.size() : nl + 1);
+        if (line.ends_with('\r')) {
+            line.remove_suffix(1);
+        }
+        each(line, number);
+    }
+}
+
 }  // namespace kavrelsim

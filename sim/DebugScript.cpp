@@ -1,9 +1,13 @@
 #include "DebugScript.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
+#include <iterator>
 #include <stdexcept>
+#include <utility>
 
+#include "Bytes.h"
 #include "common/AsciiText.h"
 
 namespace kavrelsim {
@@ -22,22 +26,14 @@ bool Unescape(std::string_view text, std::string& out, bool& lineEnd, std::strin
             error = "a lone backslash at the end";
             return false;
         }
+        // The letters of the escapes that stand for one byte, and their bytes.
+        static constexpr std::string_view kLetters = "brnt\\";
+        static constexpr std::string_view kBytes = "\b\r\n\t\\";
+        if (const auto at = kLetters.find(text[i]); at != std::string_view::npos) {
+            out += kBytes[at];
+            continue;
+        }
         switch (text[i]) {
-            case 'b':
-                out += '\b';
-                break;
-            case 'r':
-                out += '\r';
-                break;
-            case 'n':
-                out += '\n';
-                break;
-            case 't':
-                out += '\t';
-                break;
-            case '\\':
-                out += '\\';
-                break;
             case 'c':
                 if (i + 1 != text.size()) {
                     error = "\\c only at the end of a line";
@@ -68,27 +64,19 @@ bool Unescape(std::string_view text, std::string& out, bool& lineEnd, std::strin
 
 DebugScript ParseDebugScript(std::string_view text) {
     DebugScript script;
-    int number = 0;
-    while (!text.empty()) {
-        auto nl = text.find('\n');
-        std::string_view line = text.substr(0, nl);
-        text = nl == std::string_view::npos ? std::string_view() : text.substr(nl + 1);
-        ++number;
-        if (line.ends_with('\r')) {
-            line.remove_suffix(1);
-        }
+    ForEachLine(text, [&script](std::string_view line, int number) {
         auto fail = [number](const std::string& why) {
             return std::invalid_argument("line " + std::to_string(number) + ": " + why);
         };
         if (line.starts_with('#')) {
-            continue;
+            return;
         }
         if (line == "@loop") {
             if (script.loopFrom != DebugScript::kNoLoop) {
                 throw fail("a second @loop");
             }
             script.loopFrom = script.pieces.size();
-            continue;
+            return;
         }
         DebugPiece piece;
         if (line.starts_with('+')) {
@@ -115,7 +103,7 @@ DebugScript ParseDebugScript(std::string_view text) {
             piece.bytes += "\r\n";
         }
         script.pieces.push_back(std::move(piece));
-    }
+    });
     if (script.loopFrom != DebugScript::kNoLoop) {
         Millis total{0};
         for (std::size_t i = script.loopFrom; i < script.pieces.size(); ++i) {
@@ -159,6 +147,12 @@ Kavrel DTU {version}
 
 std::string ExpandDebugPiece(std::string_view bytes, std::string_view imei,
                              std::string_view version, Millis uptime) {
+    char seconds[32];
+    const auto ms = static_cast<long long>(uptime.count());
+    std::snprintf(seconds, sizeof seconds, "%lld.%03lld", ms / 1000, ms % 1000);
+    // A '{' that opens none of them stands for itself.
+    const std::pair<std::string_view, std::string_view> fills[] = {
+        {"{imei}", imei}, {"{version}", version}, {"{uptime}", seconds}, {"{", "{"}};
     std::string out;
     while (!bytes.empty()) {
         auto open = bytes.find('{');
@@ -167,23 +161,11 @@ std::string ExpandDebugPiece(std::string_view bytes, std::string_view imei,
             break;
         }
         bytes.remove_prefix(open);
-        if (bytes.starts_with("{imei}")) {
-            out.append(imei);
-            bytes.remove_prefix(6);
-        } else if (bytes.starts_with("{version}")) {
-            out.append(version);
-            bytes.remove_prefix(9);
-        } else if (bytes.starts_with("{uptime}")) {
-            char buf[32];
-            auto ms = uptime.count();
-            std::snprintf(buf, sizeof buf, "%lld.%03lld", static_cast<long long>(ms / 1000),
-                          static_cast<long long>(ms % 1000));
-            out += buf;
-            bytes.remove_prefix(8);
-        } else {
-            out += '{';
-            bytes.remove_prefix(1);
-        }
+        const auto& fill =
+            *std::find_if(std::begin(fills), std::end(fills),
+                          [bytes](const auto& f) { return bytes.starts_with(f.first); });
+        out.append(fill.second);
+        bytes.remove_prefix(fill.first.size());
     }
     return out;
 }

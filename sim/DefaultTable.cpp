@@ -74,13 +74,9 @@ std::vector<Row> Rows() {
 ParameterTable DefaultTable(Language language) {
     std::vector<Parameter> items;
     for (auto& row : Rows()) {
-        Parameter p;
-        p.number = row.number;
-        p.name = language == Language::kChinese ? Utf8ToGb18030(row.chinese) : row.english;
-        p.factory = row.factory;
-        p.value = row.factory;
-        p.rule = std::move(row.rule);
-        items.push_back(std::move(p));
+        items.push_back({row.number,
+                         language == Language::kChinese ? Utf8ToGb18030(row.chinese) : row.english,
+                         row.factory, row.factory, std::move(row.rule)});
     }
     return ParameterTable(std::move(items));
 }

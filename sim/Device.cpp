@@ -17,8 +17,7 @@ constexpr std::string_view kNeedPassword = "\r\nNEED PWD\r\n";
 // A line of nothing but blanks and the "\n" of a "\r\n" ending carries no
 // command: real modems ignore it rather than answering ERROR.
 bool IsBlank(std::string_view line) {
-    return std::all_of(line.begin(), line.end(),
-                       [](char c) { return c == '\n' || c == ' ' || c == '\t'; });
+    return line.find_first_not_of("\n \t") == std::string_view::npos;
 }
 
 std::string Info(std::string_view text) {
@@ -38,19 +37,8 @@ Device::Device(DeviceOptions options, ParameterTable table, Faults faults, Event
       random_(faults_.seed) {}
 
 bool Device::CouldMakeAnswer(char c) {
-    switch (c) {
-        case '\r':
-        case '\n':
-        case 'O':
-        case 'K':
-        case 'o':
-        case 'k':
-        case '\x11':  // XON
-        case '\x13':  // XOFF
-            return true;
-        default:
-            return false;
-    }
+    // \x11 is XON, \x13 XOFF.
+    return std::string_view("\r\nOKok\x11\x13").find(c) != std::string_view::npos;
 }
 
 void Device::Unplug(Millis now) {
@@ -125,15 +113,9 @@ void Device::PowerOn(Millis now) {
 // stays on its way.
 void Device::Boot(Millis now) {
     poweredAt_ = now;
-    windowOpen_ = true;
-    configMode_ = false;
-    loggedIn_ = false;
     mode_ = DeviceMode::kApplication;
-    line_.clear();
-    lineOverflow_ = false;
-    loader_.reset();
-    debugAt_.reset();
-    StopEndless(now, "reboot");
+    Forget(now, "reboot");
+    windowOpen_ = true;
     phase_ = Phase::kLoaderWindow;
     if (options_.loader.window <= Millis(0)) {
         StartApplication(now);
@@ -147,29 +129,30 @@ void Device::StartApplication(Millis now) {
         debugNext_ = 0;
         debugAt_ = now + options_.debug.pieces.front().delay;
     }
-    if (faults_.unplugAt == UnplugAt::kDebugLog && !unplugged_) {
+    if (UnplugDue(UnplugAt::kDebugLog)) {
         unplugAt_ = now + Millis(faults_.unplugN);
     }
 }
 
-void Device::AfterLoader(Millis now) {
-    if (loader_ == nullptr) {
-        return;
+bool Device::AfterLoader(Millis now) {
+    if (loader_->TakeUnplug()) {
+        Unplug(now);
+        return false;
     }
     switch (loader_->Result()) {
         case BootLoader::Outcome::kRunning:
-            return;
+            break;
         case BootLoader::Outcome::kBootApplication:
             loader_.reset();
             StartApplication(now);
-            return;
-        case BootLoader::Outcome::kReboot: {
+            break;
+        case BootLoader::Outcome::kReboot:
             loader_.reset();
             Emit(MakeEvent(now, "reboot", {{"imei", options_.imei}}));
             Boot(now);
-            return;
-        }
+            break;
     }
+    return true;
 }
 
 void Device::Advance(Millis now) {
@@ -180,20 +163,18 @@ void Device::Advance(Millis now) {
         Unplug(*unplugAt_);
         return;
     }
-    if (phase_ == Phase::kLoaderWindow && now - poweredAt_ >= options_.loader.window) {
-        StartApplication(poweredAt_ + options_.loader.window);
-    }
-    if (loader_ != nullptr) {
-        loader_->Advance(now);
-        if (loader_->TakeUnplug()) {
-            Unplug(now);
-            return;
-        }
-        AfterLoader(now);
-        // A reboot may have ended the new loader window already.
+    auto endWindow = [this, now] {
         if (phase_ == Phase::kLoaderWindow && now - poweredAt_ >= options_.loader.window) {
             StartApplication(poweredAt_ + options_.loader.window);
         }
+    };
+    endWindow();
+    if (loader_ != nullptr) {
+        loader_->Advance(now);
+        if (!AfterLoader(now)) {
+            return;
+        }
+        endWindow();  // a reboot may have ended the new loader window already
     }
     PlayDebug(now);
     PlayJunk(now);
@@ -285,17 +266,25 @@ void Device::PowerOff(Millis now) {
     if (loader_ != nullptr) {
         loader_->PowerLost(now);
     }
-    loader_.reset();
-    debugAt_.reset();
     junkAt_.reset();
-    StopEndless(now, "power-off");
+    Forget(now, "power-off");
     powered_ = false;
+    unplugAt_.reset();
+}
+
+void Device::Forget(Millis now, std::string_view why) {
     windowOpen_ = false;
     configMode_ = false;
     loggedIn_ = false;
+    ForgetLine();
+    loader_.reset();
+    debugAt_.reset();
+    StopEndless(now, why);
+}
+
+void Device::ForgetLine() {
     line_.clear();
     lineOverflow_ = false;
-    unplugAt_.reset();
 }
 
 bool Device::Listening(Millis now) const {
@@ -308,7 +297,7 @@ void Device::Receive(std::string_view bytes, const LineSettings& line, Millis no
     }
     Advance(now);
     if (phase_ == Phase::kLoaderWindow && line == kConsoleLine && !faults_.Mute()) {
-        if (faults_.unplugAt == UnplugAt::kAwaitingLoader && !unplugged_) {
+        if (UnplugDue(UnplugAt::kAwaitingLoader)) {
             Unplug(now);
             return;
         }
@@ -320,11 +309,7 @@ void Device::Receive(std::string_view bytes, const LineSettings& line, Millis no
             loader_ = std::make_unique<BootLoader>(
                 std::move(o), faults_, sink_,
                 [this](Millis due, std::string out) { Queue(due, std::move(out), kConsoleLine); },
-                [this](const std::string& image) {
-                    if (firmware_) {
-                        firmware_(image);
-                    }
-                });
+                [this](const std::string& image) { Notify(firmware_, image); });
             loader_->BreakIn(now);
             bytes.remove_prefix(u + 1);
         }
@@ -341,16 +326,11 @@ void Device::Receive(std::string_view bytes, const LineSettings& line, Millis no
                         {"stop_bits", line.stopBits},
                         {"expected_baud", expected.baud},
                         {"bytes", bytes.size()}}));
-        line_.clear();
-        lineOverflow_ = false;
+        ForgetLine();
         return;
     }
     if (loader_ != nullptr) {
         loader_->Receive(bytes, now);
-        if (loader_->TakeUnplug()) {
-            Unplug(now);
-            return;
-        }
         AfterLoader(now);
         return;
     }
@@ -360,8 +340,7 @@ void Device::Receive(std::string_view bytes, const LineSettings& line, Millis no
         }
         if (c == '\r') {
             HandleLine(now);
-            line_.clear();
-            lineOverflow_ = false;
+            ForgetLine();
         } else if (line_.size() < kMaxLine) {
             line_ += c;
         } else {
@@ -375,8 +354,7 @@ void Device::HandleLine(Millis now) {
         return;
     }
     StopEndless(now, "command");
-    if (faults_.unplugAt == UnplugAt::kConnecting && !unplugged_ &&
-        line_.find("AT+TEST") != std::string::npos) {
+    if (UnplugDue(UnplugAt::kConnecting) && line_.find("AT+TEST") != std::string::npos) {
         Unplug(now);
         return;
     }
@@ -458,14 +436,11 @@ std::string Device::Execute(std::string_view command, Millis now) {
     if (command == "AT+GETDV=0") {
         // The listing opens with a line end, as every multi-line answer does, so
         // the echoed command stays a line of its own and item 1 is not glued to it.
-        if (faults_.unplugAt == UnplugAt::kConnected && !unplugged_) {
+        if (UnplugDue(UnplugAt::kConnected)) {
             unplugAt_ = now + Millis(300);
         }
-        if (faults_.endlessListing > Millis(0)) {
-            endlessStarting_ = true;
-            return "\r\n" + OrderedListing(now);  // its OK never comes
-        }
-        return "\r\n" + OrderedListing(now) + std::string(kOk);
+        endlessStarting_ = faults_.endlessListing > Millis(0);  // then its OK never comes
+        return "\r\n" + OrderedListing(now) + std::string(endlessStarting_ ? "" : kOk);
     }
     if (command.starts_with("AT+SET=")) {
         return Set(command, command.substr(7), now);
@@ -473,9 +448,7 @@ std::string Device::Execute(std::string_view command, Millis now) {
     if (command == "AT+RESTORE") {
         table_.RestoreFactory();
         Emit(MakeEvent(now, "restore"));
-        if (valuesChanged_) {
-            valuesChanged_(table_);
-        }
+        Notify(valuesChanged_, table_);
         return std::string(kOk);
     }
     return Reject(command, "unknown command", now);
@@ -580,9 +553,7 @@ std::string Device::Set(std::string_view command, std::string_view args, Millis 
                     {"old_text", Readable(p->value)},
                     {"new_text", Readable(value)}}));
     p->value = std::string(value);
-    if (valuesChanged_) {
-        valuesChanged_(table_);
-    }
+    Notify(valuesChanged_, table_);
     if (faults_.unplugAt == UnplugAt::kMidModify && faults_.unplugN == sets_) {
         Unplug(now);
     }
@@ -639,22 +610,16 @@ std::optional<Millis> Device::NextOutputDue() const {
 
 std::optional<Millis> Device::NextDeadline() const {
     std::optional<Millis> next = NextOutputDue();
-    auto consider = [&next](std::optional<Millis> t) {
-        if (t && (!next || *t < *next)) {
-            next = t;
-        }
-    };
     if (powered_) {
         if (phase_ == Phase::kLoaderWindow) {
-            consider(poweredAt_ + options_.loader.window);
+            KeepEarliest<Millis>(next, poweredAt_ + options_.loader.window);
         }
         if (loader_ != nullptr) {
-            consider(loader_->NextDeadline());
+            KeepEarliest(next, loader_->NextDeadline());
         }
-        consider(debugAt_);
-        consider(unplugAt_);
-        consider(junkAt_);
-        consider(endlessAt_);
+        for (const auto& at : {debugAt_, unplugAt_, junkAt_, endlessAt_}) {
+            KeepEarliest(next, at);
+        }
     }
     return next;
 }

@@ -27,6 +27,7 @@
 #include "Faults.h"
 #include "LineSettings.h"
 #include "ParameterTable.h"
+#include "common/NonCopyable.h"
 
 namespace kavrelsim {
 
@@ -40,12 +41,10 @@ struct DeviceOptions {
     DebugScript debug = ParseDebugScript(DefaultDebugText());
 };
 
-class Device {
+// The boot loader reports back through a pointer to the device.
+class Device : NonCopyable {
 public:
     Device(DeviceOptions options, ParameterTable table, Faults faults, EventSink sink);
-    // The boot loader reports back through a pointer to the device.
-    Device(const Device&) = delete;
-    Device& operator=(const Device&) = delete;
 
     void PowerOn(Millis now);
     // Volatile state goes (configuration mode, login, half-received command,
@@ -118,13 +117,20 @@ private:
 
     bool Listening(Millis now) const;
     bool NeedsLogin() const { return !options_.password.empty() && !loggedIn_; }
+    // Whether the fault pulls the device off at this state yet.
+    bool UnplugDue(UnplugAt at) const { return faults_.unplugAt == at && !unplugged_; }
     void HandleLine(Millis now);
     std::string Execute(std::string_view command, Millis now);
     std::string Set(std::string_view command, std::string_view args, Millis now);
     std::string Reject(std::string_view command, std::string_view reason, Millis now);
     void Boot(Millis now);
+    // What a reboot and a power cut alike lose.
+    void Forget(Millis now, std::string_view why);
+    void ForgetLine();
     void StartApplication(Millis now);
-    void AfterLoader(Millis now);
+    // What the loader's last step leaves to the device; false once it had the
+    // device pulled off the line.
+    bool AfterLoader(Millis now);
     void PlayDebug(Millis now);
     void PlayJunk(Millis now);
     void PlayEndless(Millis now);
@@ -136,7 +142,7 @@ private:
     void MisdeliverLines(std::string& reply, Millis now);
     void Queue(Millis due, std::string bytes, const LineSettings& line = kCommandLine);
     void EmitTx(Millis now, std::string_view bytes, bool cut);
-    void Emit(const Json& event) const { EmitTo(sink_, event); }
+    void Emit(const Json& event) const { Notify(sink_, event); }
     // Pulled off the line at the state --unplug-at names.
     void Unplug(Millis now);
     // Noise and dropped bytes on the device's transmit line.

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <string_view>
 
 #include <nlohmann/json.hpp>
@@ -14,10 +15,12 @@ using Millis = std::chrono::milliseconds;  // time since the simulator started
 using Json = nlohmann::ordered_json;
 using EventSink = std::function<void(const Json&)>;
 
-// Hands the event to the sink, where there is one.
-inline void EmitTo(const EventSink& sink, const Json& event) {
-    if (sink) {
-        sink(event);
+// Hands the arguments to the handler (an event sink, a callback), where there
+// is one.
+template <class Handler, class... Args>
+void Notify(const Handler& handler, const Args&... args) {
+    if (handler) {
+        handler(args...);
     }
 }
 
@@ -29,6 +32,14 @@ inline Json MakeEvent(Millis t, std::string_view name, const Json& fields = Json
     e["event"] = name;
     e.update(fields);
     return e;
+}
+
+// next becomes t where t comes first.
+template <class Time>
+void KeepEarliest(std::optional<Time>& next, std::optional<Time> t) {
+    if (t && (!next || *t < *next)) {
+        next = t;
+    }
 }
 
 }  // namespace kavrelsim

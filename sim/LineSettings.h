@@ -27,13 +27,7 @@ enum class DeviceMode {
 };
 
 constexpr LineSettings ExpectedLine(DeviceMode mode) {
-    switch (mode) {
-        case DeviceMode::kApplication:
-            return kCommandLine;
-        case DeviceMode::kBootLoader:
-            return kConsoleLine;
-    }
-    return LineSettings{};
+    return mode == DeviceMode::kBootLoader ? kConsoleLine : kCommandLine;
 }
 
 }  // namespace kavrelsim

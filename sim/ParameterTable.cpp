@@ -10,6 +10,8 @@
 #include <stdexcept>
 #include <utility>
 
+#include "Bytes.h"
+
 namespace kavrelsim {
 
 ParameterTable::ParameterTable(std::vector<Parameter> items) : items_(std::move(items)) {
@@ -51,37 +53,20 @@ std::string ParameterTable::Listing() const {
 }
 
 std::string ParameterTable::ListingLine(int number, std::string_view name, std::string_view value) {
-    std::string line = std::to_string(number);
-    line += ',';
-    line += name;
-    line += ',';
-    line += value;
-    line += "\r\n";
-    return line;
+    return std::to_string(number) + ',' + std::string(name) + ',' + std::string(value) + "\r\n";
 }
 
 std::vector<ParamLine> ParseParamText(std::string_view text) {
     std::vector<ParamLine> lines;
-    int lineNo = 0;
-    while (!text.empty()) {
-        ++lineNo;
-        auto nl = text.find('\n');
-        std::string_view line = text.substr(0, nl);
-        text.remove_prefix(nl == std::string_view::npos ? text.size() : nl + 1);
-        if (!line.empty() && line.back() == '\r') {
-            line.remove_suffix(1);
-        }
+    ForEachLine(text, [&lines](std::string_view line, int number) {
         if (line.empty() || line.front() == '#') {
-            continue;
+            return;
         }
-        auto fail = [lineNo](const char* why) {
-            throw std::runtime_error("line " + std::to_string(lineNo) + ": " + why);
+        auto fail = [number](const char* why) {
+            throw std::runtime_error("line " + std::to_string(number) + ": " + why);
         };
-        auto c1 = line.find(',');
-        if (c1 == std::string_view::npos) {
-            fail("expected number,name,value");
-        }
-        auto c2 = line.find(',', c1 + 1);
+        const auto c1 = line.find(',');
+        const auto c2 = c1 == std::string_view::npos ? c1 : line.find(',', c1 + 1);
         if (c2 == std::string_view::npos) {
             fail("expected number,name,value");
         }
@@ -94,7 +79,7 @@ std::vector<ParamLine> ParseParamText(std::string_view text) {
         p.name = std::string(line.substr(c1 + 1, c2 - c1 - 1));
         p.value = std::string(line.substr(c2 + 1));
         lines.push_back(std::move(p));
-    }
+    });
     return lines;
 }
 
@@ -109,13 +94,9 @@ std::string FormatParamText(const ParameterTable& table) {
 ParameterTable TableFromParamText(std::string_view text) {
     std::vector<Parameter> items;
     for (auto& line : ParseParamText(text)) {
-        Parameter p;
-        p.number = line.number;
-        p.name = std::move(line.name);
-        p.factory = line.value;
-        p.value = std::move(line.value);
-        p.rule = Rule::Text(std::max(kLoadedTextLimit, p.value.size()));
-        items.push_back(std::move(p));
+        const std::size_t limit = std::max(kLoadedTextLimit, line.value.size());
+        items.push_back(
+            {line.number, std::move(line.name), line.value, line.value, Rule::Text(limit)});
     }
     return ParameterTable(std::move(items));
 }

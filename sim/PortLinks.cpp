@@ -10,15 +10,6 @@
 #include <system_error>
 
 namespace kavrelsim {
-namespace {
-
-std::string ReadLink(const std::string& path) {
-    char buf[4096];
-    ssize_t n = ::readlink(path.c_str(), buf, sizeof buf);
-    return n < 0 ? std::string() : std::string(buf, static_cast<std::size_t>(n));
-}
-
-}  // namespace
 
 ScopedLink::ScopedLink(std::string path, std::string target)
     : path_(std::move(path)), target_(std::move(target)) {
@@ -33,16 +24,12 @@ ScopedLink::ScopedLink(std::string path, std::string target)
     struct stat st {};
     if (::lstat(path_.c_str(), &st) == 0) {
         if (!S_ISLNK(st.st_mode)) {
-            std::string p = std::move(path_);
-            path_.clear();
-            throw std::runtime_error(p + " exists and is not a symbolic link");
+            throw std::runtime_error(path_ + " exists and is not a symbolic link");
         }
         ::unlink(path_.c_str());
     }
     if (::symlink(target_.c_str(), path_.c_str()) != 0) {
-        std::string msg = path_ + ": " + std::strerror(errno);
-        path_.clear();
-        throw std::runtime_error(msg);
+        throw std::runtime_error(path_ + ": " + std::strerror(errno));
     }
 }
 
@@ -65,30 +52,11 @@ void ScopedLink::Retarget(const std::string& target) {
 }
 
 ScopedLink::~ScopedLink() {
-    Remove();
-}
-
-ScopedLink::ScopedLink(ScopedLink&& other) noexcept
-    : path_(std::move(other.path_)), target_(std::move(other.target_)) {
-    other.path_.clear();
-}
-
-ScopedLink& ScopedLink::operator=(ScopedLink&& other) noexcept {
-    if (this != &other) {
-        Remove();
-        path_ = std::move(other.path_);
-        target_ = std::move(other.target_);
-        other.path_.clear();
-    }
-    return *this;
-}
-
-void ScopedLink::Remove() {
     // Another simulator may have taken the name over since; leave its link alone.
-    if (!path_.empty() && ReadLink(path_) == target_) {
+    std::error_code ec;
+    if (std::filesystem::read_symlink(path_, ec).string() == target_) {
         ::unlink(path_.c_str());
     }
-    path_.clear();
 }
 
 }  // namespace kavrelsim

@@ -23,14 +23,10 @@ Pty::Pty() {
 }
 
 void Pty::Replace() {
-    Unplug();
-    if (inotify_ >= 0) {
-        ::close(inotify_);
-        inotify_ = -1;
-    }
-    oldMaster_ = master_;
-    master_ = -1;
-    ownCloses_ = 0;
+    // All of the old one goes but its master, which waits for Unplug.
+    const int master = std::exchange(master_, -1);
+    Close();
+    oldMaster_ = master;
     try {
         Open();
     } catch (...) {

@@ -25,28 +25,30 @@ bool HostLabelOk(std::string_view label) {
                        [](char c) { return IsAlpha(c) || IsDigit(c) || c == '-'; });
 }
 
-}  // namespace
-
-bool IsIpv4(std::string_view value) {
-    int parts = 0;
-    while (true) {
-        auto dot = value.find('.');
-        std::string_view part = value.substr(0, dot);
-        if (part.size() > 3 || !AllDigits(part)) {
+// Whether each part of value between dots passes ok.
+template <class Ok>
+bool EveryPart(std::string_view value, Ok ok) {
+    for (;;) {
+        const auto dot = value.find('.');
+        if (!ok(value.substr(0, dot))) {
             return false;
         }
-        int n = 0;
-        std::from_chars(part.data(), part.data() + part.size(), n);
-        if (n > 255) {
-            return false;
-        }
-        ++parts;
         if (dot == std::string_view::npos) {
-            break;
+            return true;
         }
         value.remove_prefix(dot + 1);
     }
-    return parts == 4;
+}
+
+}  // namespace
+
+bool IsIpv4(std::string_view value) {
+    return std::count(value.begin(), value.end(), '.') == 3 &&
+           EveryPart(value, [](std::string_view part) {
+               int n = 0;
+               std::from_chars(part.data(), part.data() + part.size(), n);
+               return part.size() <= 3 && AllDigits(part) && n <= 255;
+           });
 }
 
 bool IsHostName(std::string_view value) {
@@ -55,74 +57,49 @@ bool IsHostName(std::string_view value) {
     }
     // Something made of digits and dots is meant as an address; "10.0.0.300"
     // must not slip through as a host name.
-    bool numeric =
-        std::all_of(value.begin(), value.end(), [](char c) { return IsDigit(c) || c == '.'; });
-    if (numeric) {
+    if (value.find_first_not_of("0123456789.") == std::string_view::npos) {
         return false;
     }
     std::string_view rest = value;
     if (rest.back() == '.') {  // fully qualified form
         rest.remove_suffix(1);
     }
-    while (true) {
-        auto dot = rest.find('.');
-        if (!HostLabelOk(rest.substr(0, dot))) {
-            return false;
-        }
-        if (dot == std::string_view::npos) {
-            return true;
-        }
-        rest.remove_prefix(dot + 1);
-    }
+    return EveryPart(rest, HostLabelOk);
 }
 
 Rule Rule::Choice(std::vector<std::string> allowed) {
-    Rule r(Kind::kChoice);
-    r.allowed_ = std::move(allowed);
-    return r;
+    return Rule(Kind::kChoice, {.allowed = std::move(allowed)});
 }
 
 Rule Rule::Integer(std::int64_t min, std::int64_t max) {
-    Rule r(Kind::kInteger);
-    r.min_ = min;
-    r.max_ = max;
-    return r;
+    return Rule(Kind::kInteger, {.min = min, .max = max});
 }
 
 Rule Rule::Host(std::size_t maxLength, bool allowEmpty) {
-    Rule r(Kind::kHost);
-    r.maxLength_ = maxLength;
-    r.allowEmpty_ = allowEmpty;
-    return r;
+    return Rule(Kind::kHost, {.maxLength = maxLength, .allowEmpty = allowEmpty});
 }
 
 Rule Rule::Ipv4(bool allowEmpty) {
-    Rule r(Kind::kIpv4);
-    r.allowEmpty_ = allowEmpty;
-    return r;
+    return Rule(Kind::kIpv4, {.allowEmpty = allowEmpty});
 }
 
 Rule Rule::Digits(std::size_t minLength, std::size_t maxLength, bool allowPlus) {
-    Rule r(Kind::kDigits);
-    r.minLength_ = minLength;
-    r.maxLength_ = maxLength;
-    r.allowPlus_ = allowPlus;
-    return r;
+    return Rule(Kind::kDigits,
+                {.minLength = minLength, .maxLength = maxLength, .allowPlus = allowPlus});
 }
 
 Rule Rule::Text(std::size_t maxLength) {
-    Rule r(Kind::kText);
-    r.maxLength_ = maxLength;
-    return r;
+    return Rule(Kind::kText, {.maxLength = maxLength});
 }
 
 bool Rule::Accepts(std::string_view value) const {
     switch (kind_) {
         case Kind::kChoice:
-            return std::find(allowed_.begin(), allowed_.end(), value) != allowed_.end();
+            return std::find(limits_.allowed.begin(), limits_.allowed.end(), value) !=
+                   limits_.allowed.end();
         case Kind::kInteger: {
             std::string_view digits = value;
-            if (!digits.empty() && digits.front() == '-' && min_ < 0) {
+            if (!digits.empty() && digits.front() == '-' && limits_.min < 0) {
                 digits.remove_prefix(1);
             }
             if (!AllDigits(digits) || digits.size() > 18) {
@@ -130,28 +107,29 @@ bool Rule::Accepts(std::string_view value) const {
             }
             std::int64_t n = 0;
             std::from_chars(value.data(), value.data() + value.size(), n);
-            return n >= min_ && n <= max_;
+            return n >= limits_.min && n <= limits_.max;
         }
         case Kind::kHost:
             if (value.empty()) {
-                return allowEmpty_;
+                return limits_.allowEmpty;
             }
-            return value.size() <= maxLength_ && (IsIpv4(value) || IsHostName(value));
+            return value.size() <= limits_.maxLength && (IsIpv4(value) || IsHostName(value));
         case Kind::kIpv4:
-            return value.empty() ? allowEmpty_ : IsIpv4(value);
+            return value.empty() ? limits_.allowEmpty : IsIpv4(value);
         case Kind::kDigits: {
             std::string_view digits = value;
-            if (allowPlus_ && !digits.empty() && digits.front() == '+') {
+            if (limits_.allowPlus && !digits.empty() && digits.front() == '+') {
                 digits.remove_prefix(1);
                 if (digits.empty()) {
                     return false;
                 }
             }
             bool digitsOnly = std::all_of(digits.begin(), digits.end(), IsDigit);
-            return digitsOnly && digits.size() >= minLength_ && digits.size() <= maxLength_;
+            return digitsOnly && digits.size() >= limits_.minLength &&
+                   digits.size() <= limits_.maxLength;
         }
         case Kind::kText:
-            return value.size() <= maxLength_ &&
+            return value.size() <= limits_.maxLength &&
                    std::none_of(value.begin(), value.end(), [](char c) {
                        auto u = static_cast<unsigned char>(c);
                        return u < 0x20 || u == 0x7F;
@@ -164,24 +142,25 @@ std::string Rule::Describe() const {
     switch (kind_) {
         case Kind::kChoice: {
             std::string s = "one of";
-            for (const auto& a : allowed_) {
-                s += ' ';
-                s += a;
+            for (const auto& a : limits_.allowed) {
+                s += ' ' + a;
             }
             return s;
         }
         case Kind::kInteger:
-            return "integer " + std::to_string(min_) + ".." + std::to_string(max_);
+            return "integer " + std::to_string(limits_.min) + ".." + std::to_string(limits_.max);
         case Kind::kHost:
-            return std::string("IPv4 address or host name up to ") + std::to_string(maxLength_) +
-                   (allowEmpty_ ? " bytes, or empty" : " bytes");
+            return std::string("IPv4 address or host name up to ") +
+                   std::to_string(limits_.maxLength) +
+                   (limits_.allowEmpty ? " bytes, or empty" : " bytes");
         case Kind::kIpv4:
-            return allowEmpty_ ? "IPv4 address or empty" : "IPv4 address";
+            return limits_.allowEmpty ? "IPv4 address or empty" : "IPv4 address";
         case Kind::kDigits:
-            return std::string(allowPlus_ ? "'+' and " : "") + std::to_string(minLength_) + ".." +
-                   std::to_string(maxLength_) + " digits";
+            return std::string(limits_.allowPlus ? "'+' and " : "") +
+                   std::to_string(limits_.minLength) + ".." + std::to_string(limits_.maxLength) +
+                   " digits";
         case Kind::kText:
-            return "text up to " + std::to_string(maxLength_) + " bytes";
+            return "text up to " + std::to_string(limits_.maxLength) + " bytes";
     }
     return {};
 }

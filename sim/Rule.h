@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace kavrelsim {
@@ -32,16 +33,20 @@ public:
 
 private:
     enum class Kind { kChoice, kInteger, kHost, kIpv4, kDigits, kText };
-    explicit Rule(Kind kind) : kind_(kind) {}
+    // What a kind checks beyond its kind; each uses a part of it.
+    struct Limits {
+        std::vector<std::string> allowed{};
+        std::int64_t min = 0;
+        std::int64_t max = 0;
+        std::size_t minLength = 0;
+        std::size_t maxLength = 0;
+        bool allowEmpty = false;
+        bool allowPlus = false;
+    };
+    Rule(Kind kind, Limits limits) : kind_(kind), limits_(std::move(limits)) {}
 
     Kind kind_;
-    std::vector<std::string> allowed_;
-    std::int64_t min_ = 0;
-    std::int64_t max_ = 0;
-    std::size_t minLength_ = 0;
-    std::size_t maxLength_ = 0;
-    bool allowEmpty_ = false;
-    bool allowPlus_ = false;
+    Limits limits_;
 };
 
 bool IsIpv4(std::string_view value);

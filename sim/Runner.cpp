@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <optional>
 #include <stdexcept>
 
@@ -49,40 +50,24 @@ Runner::~Runner() {
 
 void Runner::Run() {
     for (;;) {
-        pollfd fds[4];
-        nfds_t count = 0;
-        fds[count++] = pollfd{signalFd_, POLLIN, 0};
-        if (pty_.CloseEvents() >= 0) {
-            fds[count++] = pollfd{pty_.CloseEvents(), POLLIN, 0};
-        }
-        int stdinIndex = -1;
-        if (stdinFd_ >= 0) {
-            stdinIndex = static_cast<int>(count);
-            fds[count++] = pollfd{stdinFd_, POLLIN, 0};
-        }
-        if (portOpen_) {
-            short events = POLLIN;
-            if (!outbox_.empty()) {
-                events |= POLLOUT;
-            }
-            fds[count++] = pollfd{pty_.Master(), events, 0};
-        }
+        // poll passes over a descriptor of -1: no close events, stdin at its
+        // end, the port closed.
+        const short portEvents = outbox_.empty() ? POLLIN : POLLIN | POLLOUT;
+        pollfd fds[] = {{signalFd_, POLLIN, 0},
+                        {pty_.CloseEvents(), POLLIN, 0},
+                        {stdinFd_, POLLIN, 0},
+                        {portOpen_ ? pty_.Master() : -1, portEvents, 0}};
 
         Nanos now = Elapsed();
         std::optional<Nanos> wake;
-        auto consider = [&wake](Nanos t) {
-            if (!wake || t < *wake) {
-                wake = t;
-            }
-        };
         if (!portOpen_) {
-            consider(now + kUnpluggedPoll);
+            wake = now + kUnpluggedPoll;
         }
         if (auto deadline = bench_.NextDeadline()) {
             if (*deadline > ToMillis(now)) {
-                consider(*deadline);
+                KeepEarliest<Nanos>(wake, *deadline);
             } else if (config_.throttle && outbox_.empty()) {
-                consider(pacer_.NextSlot());
+                KeepEarliest<Nanos>(wake, pacer_.NextSlot());
             }
         }
         timespec ts{};
@@ -91,7 +76,7 @@ void Runner::Run() {
             ts.tv_sec = static_cast<time_t>(left.count() / 1'000'000'000);
             ts.tv_nsec = static_cast<long>(left.count() % 1'000'000'000);
         }
-        if (::ppoll(fds, count, wake ? &ts : nullptr, nullptr) < 0 && errno != EINTR) {
+        if (::ppoll(fds, std::size(fds), wake ? &ts : nullptr, nullptr) < 0 && errno != EINTR) {
             throw std::runtime_error(std::string("poll: ") + std::strerror(errno));
         }
 
@@ -106,8 +91,7 @@ void Runner::Run() {
         // a hang-up, and unlike the hang-up it is still here when the tool has
         // already opened the port again.
         const int closes = pty_.TakeCloses();
-        if (stdinIndex >= 0 &&
-            (fds[stdinIndex].revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL))) {
+        if (fds[2].revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)) {
             ReadPowerCommands(ms);
         }
         if (!portOpen_ && pty_.SlaveOpen()) {
@@ -141,9 +125,7 @@ void Runner::Unplug(Millis now) {
     // reopens the moment it sees the hang-up finds the next device.
     outbox_.clear();
     pty_.Replace();
-    if (config_.replugged) {
-        config_.replugged(pty_.SlavePath());
-    }
+    Notify(config_.replugged, pty_.SlavePath());
     pty_.Unplug();
     if (portOpen_) {
         portOpen_ = false;
@@ -166,12 +148,11 @@ void Runner::ReadPowerCommands(Millis now) {
     while ((nl = stdinBuffer_.find('\n')) != std::string::npos) {
         std::string line = Trimmed(std::string_view(stdinBuffer_).substr(0, nl), " \t\r");
         stdinBuffer_.erase(0, nl + 1);
-        if (line == "on") {
-            bench_.Power(PowerCommand::kOn, now);
-        } else if (line == "off") {
-            bench_.Power(PowerCommand::kOff, now);
-        } else if (line == "cycle") {
-            bench_.Power(PowerCommand::kCycle, now);
+        // In the order of PowerCommand.
+        static constexpr std::string_view kCommands[] = {"on", "off", "cycle"};
+        const auto* known = std::find(std::begin(kCommands), std::end(kCommands), line);
+        if (known != std::end(kCommands)) {
+            bench_.Power(static_cast<PowerCommand>(known - kCommands), now);
         } else if (!line.empty()) {
             std::fprintf(stderr, "kavrel-sim: unknown command '%s' (on, off, cycle)\n",
                          line.c_str());
@@ -218,20 +199,15 @@ void Runner::Pump(Nanos now) {
         pacer_.Idle();
         return;
     }
-    std::size_t allowance = std::string::npos;
     const LineSettings line = ToolSettings();
-    std::uint32_t baud = 0;
-    if (config_.throttle) {
-        baud = line.baud;
-        allowance = pacer_.Allowance(now, baud);
-        if (allowance == 0) {
-            return;
-        }
+    // Rate 0 paces nothing.
+    const std::uint32_t baud = config_.throttle ? line.baud : 0;
+    const std::size_t allowance = pacer_.Allowance(now, baud);
+    if (allowance == 0) {
+        return;
     }
     outbox_ = bench_.TakeOutput(ms, allowance, line);
-    if (config_.throttle) {
-        pacer_.Sent(outbox_.size(), baud);
-    }
+    pacer_.Sent(outbox_.size(), baud);
     WriteOutbox();
 }
 

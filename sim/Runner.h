@@ -22,7 +22,7 @@ struct RunnerConfig {
     std::uint32_t commandRateAlias = 0;
 };
 
-class Runner {
+class Runner : NonCopyable {
 public:
     using Clock = std::chrono::steady_clock;
 
@@ -30,8 +30,6 @@ public:
     // they are taken from a signalfd instead of killing the process.
     Runner(Bench& bench, Pty& pty, RunnerConfig config, Clock::time_point start);
     ~Runner();
-    Runner(const Runner&) = delete;
-    Runner& operator=(const Runner&) = delete;
 
     // Serves until SIGINT or SIGTERM.
     void Run();

@@ -23,6 +23,7 @@
 #include "ProtocolWords.h"
 #include "Pty.h"
 #include "Runner.h"
+#include "common/NonCopyable.h"
 #include "serial/PortPath.h"
 
 namespace {
@@ -126,7 +127,7 @@ std::pair<UnplugAt, int> ParseUnplugAt(const std::string& text) {
 
 // COM N for the tool: the serial layer owns the naming scheme and refuses to
 // replace a link that still reaches something else.
-class ComRegistration {
+class ComRegistration : NonCopyable {
 public:
     ComRegistration(int number, std::string target) : number_(number), target_(std::move(target)) {
         std::string error;
@@ -136,34 +137,28 @@ public:
         }
     }
     ~ComRegistration() { serial::UnregisterComPort(number_, target_); }
-    ComRegistration(const ComRegistration&) = delete;
-    ComRegistration& operator=(const ComRegistration&) = delete;
 
 private:
     int number_;
     std::string target_;
 };
 
-class EventWriter {
+class EventWriter : NonCopyable {
 public:
-    explicit EventWriter(const std::string& target) {
-        if (target == "-") {
-            file_ = stderr;
-        } else if (!target.empty()) {
-            file_ = std::fopen(target.c_str(), "w");
-            if (file_ == nullptr) {
-                throw std::runtime_error(target + ": cannot open for writing");
-            }
-            owned_ = true;
+    // No target: no events.
+    explicit EventWriter(const std::string& target)
+        : file_(target == "-"    ? stderr
+                : target.empty() ? nullptr
+                                 : std::fopen(target.c_str(), "w")) {
+        if (!target.empty() && file_ == nullptr) {
+            throw std::runtime_error(target + ": cannot open for writing");
         }
     }
     ~EventWriter() {
-        if (owned_) {
+        if (file_ != nullptr && file_ != stderr) {
             std::fclose(file_);
         }
     }
-    EventWriter(const EventWriter&) = delete;
-    EventWriter& operator=(const EventWriter&) = delete;
 
     void Write(const Json& event) {
         if (file_ == nullptr) {
@@ -176,8 +171,7 @@ public:
     }
 
 private:
-    std::FILE* file_ = nullptr;
-    bool owned_ = false;
+    std::FILE* file_;
 };
 
 // The option's type name already says what is wanted; CLI11 would append the
@@ -202,9 +196,12 @@ CLI::Option* AddDelay(CLI::App& app, const char* name, Millis& value, const char
         ->check(Quiet(CLI::NonNegativeNumber));
 }
 
-// The Nth block of a transfer or command after power-on, counted from 1.
-CLI::Option* AddOrdinal(CLI::App& app, const char* name, int& value, const char* what) {
-    return app.add_option(name, value, what)->type_name("N")->check(Quiet(CLI::Range(1, 1000000)));
+// A number counted from 1: the Nth block of a transfer or command after
+// power-on, a COM port, a count of devices, an item.
+template <class Value>
+CLI::Option* AddOrdinal(CLI::App& app, const char* name, Value& value, const char* what,
+                        int most = 1000000) {
+    return app.add_option(name, value, what)->type_name("N")->check(Quiet(CLI::Range(1, most)));
 }
 
 // A probability, given to each byte, line or device on its own.
@@ -238,16 +235,13 @@ void AddDeviceOptions(CLI::App& app, Options& options) {
     DeviceOptions& device = options.bench.device;
     app.add_option("--link", options.link, "Also reach the pty through this symbolic link")
         ->type_name("PATH");
-    app.add_option("--com", options.com,
-                   "Register as COM N: ${XDG_CONFIG_HOME:-$HOME/.config}/tirvel/ports/comN")
-        ->type_name("N")
-        ->check(Quiet(CLI::Range(1, serial::kMaxComNumber)));
+    AddOrdinal(app, "--com", options.com,
+               "Register as COM N: ${XDG_CONFIG_HOME:-$HOME/.config}/tirvel/ports/comN",
+               serial::kMaxComNumber);
     AddDelay(app, "--boot-ms", options.bench.bootDelay, "Delay from the tool's open to power-on");
     AddDelay(app, "--window-ms", device.window, "Start-up window in which AT+TEST is answered");
-    app.add_option("--devices", options.bench.devices,
-                   "A batch of N devices, one per open of the port")
-        ->type_name("N")
-        ->check(Quiet(CLI::Range(1, 100000)));
+    AddOrdinal(app, "--devices", options.bench.devices,
+               "A batch of N devices, one per open of the port", 100000);
     app.add_option("--imei", device.imei, "IMEI (15 digits) of the first device")
         ->type_name("IMEI")
         ->capture_default_str()
@@ -283,10 +277,9 @@ void AddDialogueOptions(CLI::App& app, Options& options) {
         "--no-echo", [&options] { options.bench.device.echo = false; }, "Do not echo commands");
     AddDelay(app, "--reply-delay", faults.replyDelay, "Delay before each answer");
     app.add_flag("--silent", faults.silent, "Never answer anything, not even with an echo");
-    app.add_option("--error-on", faults.errorOnSet, "AT+SET of item N answers ERROR (repeatable)")
-        ->type_name("N")
-        ->allow_extra_args(false)
-        ->check(Quiet(CLI::Range(1, 999999)));
+    AddOrdinal(app, "--error-on", faults.errorOnSet, "AT+SET of item N answers ERROR (repeatable)",
+               999999)
+        ->allow_extra_args(false);
     app.add_option("--events", options.events, "Write JSON event lines to FILE, or '-' for stderr")
         ->type_name("FILE|-");
     app.add_option("--version-text", options.bench.device.versionText,
