@@ -25,11 +25,6 @@ std::optional<std::string> NextLine(std::istream& in) {
     return line;
 }
 
-class NullBuffer : public std::streambuf {
-protected:
-    int overflow(int c) override { return c == traits_type::eof() ? 0 : c; }
-};
-
 }  // namespace
 
 WorkerLink::WorkerLink(std::ostream& events, std::istream& replies)
@@ -140,8 +135,8 @@ int RunStationWorker(station::StationJob job, HostSettings settings, const std::
     WorkerLink link(std::cout, std::cin);
     settings.password = station::DecodePasswordLine(link.ReadReply());
     settings.promptForPassword = false;
-    NullBuffer discard;
-    std::ostream nowhere(&discard);
+    // A stream without a buffer drops whatever it is given.
+    std::ostream nowhere(nullptr);
     // Quiet: the supervisor's board shows the steps; outcomes and failures
     // still come as messages, and the last one is the device's report text.
     Console console(nowhere, link.Messages(), Verbosity::Quiet, ErrStream::Plain);
