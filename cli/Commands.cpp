@@ -166,10 +166,6 @@ const ItemRow* RowBefore(const std::vector<ItemRow>& before, const WantedItem& w
     return was != before.end() ? &*was : nullptr;
 }
 
-int NumberOf(const ItemCheck& check, const ItemRow* was) {
-    return check.found ? check.found->number : was != nullptr ? was->number : 0;
-}
-
 std::set<int> TickedRows(const std::vector<ItemRow>& rows) {
     std::set<int> ticked;
     for (const ItemRow& row : rows) {
@@ -238,7 +234,7 @@ std::vector<records::RecordItem> RecordItems(const std::vector<WantedItem>& want
         const WantedItem& want = wanted[i];
         const std::optional<ListedItem>& found = checks[i].found;
         const ItemRow* was = RowBefore(before, want);
-        const int number = NumberOf(checks[i], was);
+        const int number = found ? found->number : was != nullptr ? was->number : 0;
         kept.push_back({number,
                         found            ? found->name
                         : was != nullptr ? ItemLabelName(was->label, was->number)
@@ -250,51 +246,50 @@ std::vector<records::RecordItem> RecordItems(const std::vector<WantedItem>& want
     return kept;
 }
 
+// Keeps the record of the device on the view's port, with the identity the
+// view read; false, having said why, when it could not be kept.
+bool KeepViewRecord(ConsoleHost& host, Console& console, records::Result result,
+                    const std::string& message, fw::UINT messageId) {
+    CTirvel2View& view = host.View();
+    return host.Recorder().Keep(PortLabel(view), view.m_strImei, view.m_strVersion, result, message,
+                                messageId, console);
+}
+
 // The device's work ends with a command: its record is kept before the
 // verdict is told, and a record not kept fails it. done: what an OK says.
 bool KeepCommandRecord(ConsoleHost& host, Console& console, bool ok, fw::UINT done) {
     const records::Result result = host.Interrupted() ? records::Result::Interrupted
                                    : ok               ? records::Result::Ok
                                                       : records::Result::Failed;
-    return KeepViewRecord(host.Recorder(), host.View(), result,
-                          ok ? Console::Text(done) : console.LastMessage(),
-                          ok ? done : console.LastMessageId(), console) &&
+    return KeepViewRecord(host, console, result, ok ? Console::Text(done) : console.LastMessage(),
+                          ok ? done : console.LastMessageId()) &&
            ok;
 }
 
 // Prints the rows written or found wrong (rows equal from the start and still
 // equal need no line), as a table or as the command's JSON document.
-void PrintVerdict(Console& console, CTirvel2View& view, const std::vector<WantedItem>& wanted,
-                  const std::vector<ItemCheck>& checks, const std::vector<ItemRow>& before,
-                  const std::set<int>& sent, bool ok, bool json) {
+void PrintVerdict(Console& console, CTirvel2View& view,
+                  const std::vector<records::RecordItem>& kept, bool ok, bool json) {
     Json items = Json::array();
     std::vector<std::vector<std::string>> table;
-    for (std::size_t i = 0; i < wanted.size(); ++i) {
-        const WantedItem& want = wanted[i];
-        const std::optional<ListedItem>& found = checks[i].found;
-        const bool holds = checks[i].Holds();
-        const ItemRow* was = RowBefore(before, want);
-        const int number = NumberOf(checks[i], was);
-        if (holds && sent.count(number) == 0) {
+    for (const records::RecordItem& item : kept) {
+        const bool holds = item.after == item.wanted;
+        if (holds && !item.written) {
             continue;
         }
-        const std::string name = found            ? Shown(found->name)
-                                 : was != nullptr ? ShownName(*was)
-                                                  : Shown(want.label);
-        const std::string prior = was != nullptr ? Shown(was->current) : std::string();
+        const std::string name = Shown(item.name);
         if (json) {
-            Json item;
-            item["number"] = number != 0 ? Json(number) : Json(nullptr);
-            item["name"] = name;
-            item["before"] = was != nullptr ? Json(prior) : Json(nullptr);
-            item["new"] = Shown(want.value);
-            item["now"] = found ? Json(Shown(found->value)) : Json(nullptr);
-            item["written"] = holds;
-            items.push_back(std::move(item));
+            items.push_back({{"number", item.number != 0 ? Json(item.number) : Json(nullptr)},
+                             {"name", name},
+                             {"before", item.before ? Json(Shown(*item.before)) : Json(nullptr)},
+                             {"new", Shown(*item.wanted)},
+                             {"now", item.after ? Json(Shown(*item.after)) : Json(nullptr)},
+                             {"written", holds}});
             continue;
         }
-        table.push_back({number != 0 ? std::to_string(number) : "-", name,
-                         was != nullptr ? prior : "-", found ? Shown(found->value) : "-",
+        table.push_back({item.number != 0 ? std::to_string(item.number) : "-", name,
+                         item.before ? Shown(*item.before) : "-",
+                         item.after ? Shown(*item.after) : "-",
                          Console::Text(holds ? res::IDS_CLI_YES : res::IDS_CLI_NO)});
     }
     if (json) {
@@ -329,22 +324,20 @@ ModifyOutcome WriteAndCheck(ConsoleHost& host, Console& console,
 
     ModifyOutcome outcome;
     outcome.ok = ReportChecks(console, checks);
-    host.Recorder().SetItems(RecordItems(wanted, checks, before, sent));
+    const std::vector<records::RecordItem> items = RecordItems(wanted, checks, before, sent);
+    host.Recorder().SetItems(items);
     if (verdictBy != VerdictBy::BatchRow) {
         outcome.ok = KeepCommandRecord(host, console, outcome.ok, res::IDS_CLI_READ_BACK_HOLDS);
     }
     if (outcome.ok) {
         console.Progress(res::IDS_CLI_READ_BACK_HOLDS);
     }
-    for (std::size_t i = 0; i < wanted.size(); ++i) {
-        const int number = NumberOf(checks[i], RowBefore(before, wanted[i]));
-        outcome.written += checks[i].Holds() && sent.count(number) > 0 ? 1 : 0;
-    }
+    outcome.written = static_cast<int>(std::count_if(
+        items.begin(), items.end(), [](const records::RecordItem& item) { return item.written; }));
     // Only what is printed is made: a profile may name many thousands of keys
     // the device does not have, each a row.
     if (verdictBy != VerdictBy::BatchRow) {
-        PrintVerdict(console, host.View(), wanted, checks, before, sent, outcome.ok,
-                     verdictBy == VerdictBy::Json);
+        PrintVerdict(console, host.View(), items, outcome.ok, verdictBy == VerdictBy::Json);
     }
     return outcome;
 }
@@ -399,7 +392,7 @@ int RunRead(ConsoleHost& host, Console& console, bool json) {
     CTirvel2View& view = host.View();
     const std::vector<ItemRow> rows = Snapshot(view);
     host.Recorder().SetItems(SnapshotItems(rows));
-    const bool kept = KeepViewRecord(host.Recorder(), view, records::Result::Ok, "", 0, console);
+    const bool kept = KeepViewRecord(host, console, records::Result::Ok, "", 0);
     if (json) {
         Json document = Identity(view);
         Json items = Json::array();
@@ -433,10 +426,10 @@ int RunExport(ConsoleHost& host, Console& console, const std::string& file, bool
     host.ChooseFile(file);
     host.Command(res::IDC_EXPORT_CONFIG);
     const bool exported = host.ShownSince(mark, res::IDS_EXPORT_SUCCEEDED);
-    const bool ok = KeepViewRecord(host.Recorder(), host.View(),
-                                   exported ? records::Result::Ok : records::Result::Failed,
-                                   console.LastMessage(), console.LastMessageId(), console) &&
-                    exported;
+    const bool ok =
+        KeepViewRecord(host, console, exported ? records::Result::Ok : records::Result::Failed,
+                       console.LastMessage(), console.LastMessageId()) &&
+        exported;
     if (json) {
         Json document = Identity(host.View());
         document["file"] = file;
@@ -453,8 +446,8 @@ int RunApply(ConsoleHost& host, Console& console, const std::string& profile, bo
     const std::size_t mark = host.MessageMark();
     host.View().ImportConfig(profile);
     if (!host.ShownSince(mark, res::IDS_IMPORT_SUCCEEDED)) {
-        KeepViewRecord(host.Recorder(), host.View(), records::Result::Failed, console.LastMessage(),
-                       console.LastMessageId(), console);
+        KeepViewRecord(host, console, records::Result::Failed, console.LastMessage(),
+                       console.LastMessageId());
         return Finish(host, kExitFailed);
     }
     console.Progress(res::IDS_CLI_ITEMS_DIFFER,
@@ -523,22 +516,18 @@ int RunRestore(ConsoleHost& host, Console& console, bool json) {
         }
     }
     std::vector<records::RecordItem> kept = SnapshotItems(before);
-    for (std::size_t i = 0; i < checks.size() && i < kept.size(); ++i) {
-        if (checks[i].found) {
-            kept[i].after = checks[i].found->value;
-        }
-    }
-    host.Recorder().SetItems(std::move(kept));
-    ok = KeepCommandRecord(host, console, ok, res::IDS_RESTORE_SUCCEEDED);
     Json changed = Json::array();
     std::vector<std::vector<std::string>> table;
-    for (const ItemCheck& check : ok ? checks : std::vector<ItemCheck>()) {
+    // The checks are the rows', one each, in order.
+    for (std::size_t i = 0; i < checks.size(); ++i) {
+        const ItemCheck& check = checks[i];
+        const ItemRow& row = before[i];
+        if (check.found) {
+            kept[i].after = check.found->value;
+        }
         if (check.Holds()) {
             continue;
         }
-        const ItemRow& row = *std::find_if(before.begin(), before.end(), [&](const ItemRow& r) {
-            return r.number == check.wanted.number;
-        });
         const std::string now = check.found ? Shown(check.found->value) : "-";
         changed.push_back({{"number", row.number},
                            {"name", ShownName(row)},
@@ -546,10 +535,13 @@ int RunRestore(ConsoleHost& host, Console& console, bool json) {
                            {"now", check.found ? Json(now) : Json(nullptr)}});
         table.push_back({std::to_string(row.number), ShownName(row), Shown(row.current), now});
     }
+    host.Recorder().SetItems(std::move(kept));
+    ok = KeepCommandRecord(host, console, ok, res::IDS_RESTORE_SUCCEEDED);
     if (json) {
         Json document = Identity(view);
         document["ok"] = ok;
-        document["changed"] = changed;
+        // A restore not known to be done changed nothing the operator can rely on.
+        document["changed"] = ok ? changed : Json::array();
         PrintJson(console, document);
     } else if (ok) {
         console.Progress(res::IDS_CLI_RESTORE_CHANGED, {std::to_string(table.size())});
@@ -632,12 +624,6 @@ BatchProfile MakeBatchProfile(std::string bytes) {
 std::string PortLabel(CTirvel2View& view) {
     return view.m_strDevicePath.empty() ? "COM" + std::to_string(view.m_nComPort)
                                         : view.m_strDevicePath;
-}
-
-bool KeepViewRecord(job::DeviceRecorder& recorder, CTirvel2View& view, records::Result result,
-                    const std::string& message, fw::UINT messageId, Console& console) {
-    return recorder.Keep(PortLabel(view), view.m_strImei, view.m_strVersion, result, message,
-                         messageId, console);
 }
 
 station::DeviceOutcome BatchDevice(ConsoleHost& host, Console& console, const BatchProfile& profile,

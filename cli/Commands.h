@@ -69,11 +69,6 @@ station::DeviceOutcome BatchDevice(ConsoleHost& host, Console& console, const Ba
 // The port the view opens, as reports name it.
 std::string PortLabel(CTirvel2View& view);
 
-// Keeps the record of the device on the view's port, with the identity the
-// view read; false, having said why, when it could not be kept.
-bool KeepViewRecord(job::DeviceRecorder& recorder, CTirvel2View& view, records::Result result,
-                    const std::string& message, fw::UINT messageId, Console& console);
-
 // The firmware update as "Update File" does it, with FIRMWARE chosen.
 int RunUpdate(ConsoleHost& host, Console& console, const std::string& firmware);
 // One device's update; row.bytes is what the loader acknowledged.

@@ -23,19 +23,15 @@ void Console::Show(const std::string& line) {
 }
 
 void Console::Progress(fw::UINT id, const fw::MessageArgs& args) {
-    if (quiet_) {
-        return;
+    if (!quiet_) {
+        Show(Text(id, args));
     }
-    ClearStatus();
-    err_ << common::PrintableLines(Text(id, args)) << '\n' << std::flush;
 }
 
 void Console::ProgressLine(const std::string& line) {
-    if (quiet_) {
-        return;
+    if (!quiet_) {
+        Show(line);
     }
-    ClearStatus();
-    err_ << common::PrintableLines(line) << '\n' << std::flush;
 }
 
 void Console::Status(const std::string& line) {

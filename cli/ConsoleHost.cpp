@@ -12,9 +12,9 @@ namespace cli {
 
 using Clock = std::chrono::steady_clock;
 
-int ProbeSeconds() {
-    return static_cast<int>(std::chrono::duration_cast<std::chrono::seconds>(kProbeWindow).count());
-}
+// How long the view's probe waits for the device, by the clock.
+constexpr long long kProbeSeconds =
+    std::chrono::duration_cast<std::chrono::seconds>(kProbeWindow).count();
 
 ConsoleHost::ConsoleHost(const HostSettings& settings, Console& console)
     : console_(console),
@@ -60,7 +60,7 @@ Connection ConsoleHost::Connect() {
     if (frame_.ConnectionState() != kStateConnecting) {
         return Connection::Failed;  // the port did not open; the view said so
     }
-    console_.Progress(res::IDS_CLI_POWER_ON, {std::to_string(ProbeSeconds())});
+    console_.Progress(res::IDS_CLI_POWER_ON, {std::to_string(kProbeSeconds)});
 
     const auto start = Clock::now();
     for (;;) {
@@ -92,7 +92,7 @@ Connection ConsoleHost::Connect() {
         const auto elapsed = Clock::now() - start;
         const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(elapsed);
         if (view_.m_probeThread.joinable()) {
-            const long long left = std::max<long long>(0, ProbeSeconds() - seconds.count());
+            const long long left = std::max<long long>(0, kProbeSeconds - seconds.count());
             console_.Status(Console::Text(res::IDS_CLI_COUNTDOWN, {std::to_string(left)}));
         }
         // Wake at the next whole second for the countdown.

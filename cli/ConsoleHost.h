@@ -35,9 +35,6 @@ struct HostSettings {
 
 enum class Connection { Connected, Failed, Interrupted };
 
-// How long the view's probe waits for the device, by the clock.
-int ProbeSeconds();
-
 class ConsoleHost {
 public:
     ConsoleHost(const HostSettings& settings, Console& console);

@@ -65,9 +65,7 @@ int SingleDeviceExit(station::DeviceOutcome outcome, const station::DeviceRow& r
 station::DeviceOutcome UpdateDevice(ConsoleHost& host, Console& console,
                                     const std::string& firmware, station::DeviceObserver& observer,
                                     station::DeviceRow& row) {
-    TransferProgress progress(console, console.ErrIsTerminal());
-    progress.SetObserver(
-        [&observer](std::int64_t done, std::int64_t total) { observer.Transfer(done, total); });
+    TransferProgress progress(console, console.ErrIsTerminal(), observer);
     // The progress display is the host's only while the command runs.
     host.SetTransferProgress(&progress);
     const OnExit detach([&host] { host.SetTransferProgress(nullptr); });
@@ -177,9 +175,7 @@ station::DeviceOutcome SendToPort(ConsoleHost& host, Console& console, const Hos
     observer.Step(station::DeviceStep::Waiting);
     console.Progress(res::IDS_CLI_WAITING_START, {std::to_string(kStartSignalSeconds)});
 
-    TransferProgress progress(console, console.ErrIsTerminal());
-    progress.SetObserver(
-        [&observer](std::int64_t done, std::int64_t total) { observer.Transfer(done, total); });
+    TransferProgress progress(console, console.ErrIsTerminal(), observer);
     // The port is the device: whatever answers there is worked from now on.
     host.Recorder().Start();
     TransferWorker transfer;

@@ -162,15 +162,6 @@ private:
     std::vector<std::size_t> widths_;
 };
 
-void PrintCsv(Console& console, const std::vector<std::string>& header,
-              const std::vector<std::vector<std::string>>& rows) {
-    console.Out() << common::CsvRecord(header);
-    for (const auto& row : rows) {
-        console.Out() << common::CsvRecord(row);
-    }
-    console.Out() << std::flush;
-}
-
 int Failed(Console& console, const records::RecordsSetting& where, const std::exception& e) {
     console.Message(res::IDS_RECORDS_CANNOT_READ,
                     {job::RecordsPlace(where), job::StoreFailureText(e)});
@@ -262,7 +253,11 @@ int RunRecordsShow(Console& console, const records::RecordsSetting& where, const
                         Console::Text(item.written ? res::IDS_CLI_YES : res::IDS_CLI_NO)});
     }
     if (format == RecordsFormat::Csv) {
-        PrintCsv(console, header, rows);
+        console.Out() << common::CsvRecord(header);
+        for (const auto& row : rows) {
+            console.Out() << common::CsvRecord(row);
+        }
+        console.Out() << std::flush;
         return kExitOk;
     }
     const std::vector<std::pair<fw::UINT, std::string>> fields = {

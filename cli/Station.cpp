@@ -17,9 +17,10 @@ namespace {
 
 class TerminalFace : public station::StationListener {
 public:
-    TerminalFace(const StationSettings& settings, Console& console,
-                 job::RecordsForwarding& forwarding)
-        : settings_(settings),
+    TerminalFace(const std::vector<station::StationPort>& ports, const StationSettings& settings,
+                 Console& console, job::RecordsForwarding& forwarding)
+        : ports_(ports),
+          settings_(settings),
           forwarding_(forwarding),
           console_(console),
           report_(settings.job == station::StationJob::Batch ? job::ReportKind::Batch
@@ -79,23 +80,17 @@ public:
         return false;
     }
 
-    void SetLabels(const std::vector<station::StationPort>& ports) {
-        for (const station::StationPort& port : ports) {
-            labels_.push_back(port.Label());
-        }
-    }
-
 private:
     std::string LabelOf(std::size_t port) const {
-        return port < labels_.size() ? labels_[port] : std::string();
+        return port < ports_.size() ? ports_[port].Label() : std::string();
     }
 
+    const std::vector<station::StationPort>& ports_;
     const StationSettings& settings_;
     job::RecordsForwarding& forwarding_;
     Console& console_;
     job::DeviceReport report_;
     BoardOutput board_;
-    std::vector<std::string> labels_;
     bool reportFailed_ = false;
 };
 
@@ -103,8 +98,7 @@ private:
 
 int RunStation(const std::vector<station::StationPort>& ports, const StationSettings& settings,
                Console& console, job::RecordsForwarding& forwarding) {
-    TerminalFace face(settings, console, forwarding);
-    face.SetLabels(ports);
+    TerminalFace face(ports, settings, console, forwarding);
     if (!face.OpenReport()) {
         console.Message(res::IDS_CLI_REPORT_FAILED, {settings.reportPath});
         return kExitFailed;

@@ -25,11 +25,6 @@ std::optional<std::string> NextLine(std::istream& in) {
     return line;
 }
 
-class NullBuffer : public std::streambuf {
-protected:
-    int overflow(int c) override { return c == traits_type::eof() ? 0 : c; }
-};
-
 }  // namespace
 
 WorkerLink::WorkerLink(std::ostream& events, std::istream& replies)
@@ -43,11 +38,8 @@ int WorkerLink::LineBuffer::overflow(int c) {
         line_ += static_cast<char>(c);
         return c;
     }
-    station::StationEvent event;
-    event.kind = station::StationEvent::Kind::Message;
-    event.text = std::move(line_);
+    link_.Emit({.kind = station::StationEvent::Kind::Message, .text = std::move(line_)});
     line_.clear();
-    link_.Emit(event);
     return c;
 }
 
@@ -57,25 +49,15 @@ void WorkerLink::Emit(const station::StationEvent& event) {
 }
 
 void WorkerLink::Step(station::DeviceStep step, int detail) {
-    station::StationEvent event;
-    event.kind = station::StationEvent::Kind::Step;
-    event.step = step;
-    event.detail = detail;
-    Emit(event);
+    Emit({.kind = station::StationEvent::Kind::Step, .step = step, .detail = detail});
 }
 
 void WorkerLink::Identity(const std::string& imei, const std::string& version) {
-    station::StationEvent event;
-    event.kind = station::StationEvent::Kind::Identity;
-    event.imei = imei;
-    event.version = version;
-    Emit(event);
+    Emit({.kind = station::StationEvent::Kind::Identity, .imei = imei, .version = version});
 }
 
 bool WorkerLink::Claim() {
-    station::StationEvent event;
-    event.kind = station::StationEvent::Kind::Claim;
-    Emit(event);
+    Emit({.kind = station::StationEvent::Kind::Claim});
     // A supervisor that is gone wants no more devices.
     claimed_ = ReadReply() == station::kClaimGranted;
     return claimed_;
@@ -88,21 +70,13 @@ void WorkerLink::Transfer(std::int64_t done, std::int64_t total) {
         return;
     }
     lastTransfer_ = now;
-    station::StationEvent event;
-    event.kind = station::StationEvent::Kind::Transfer;
-    event.done = done;
-    event.total = total;
-    Emit(event);
+    Emit({.kind = station::StationEvent::Kind::Transfer, .done = done, .total = total});
 }
 
 void WorkerLink::End(station::DeviceOutcome outcome, const station::DeviceRow* row) {
-    station::StationEvent event;
-    event.kind = station::StationEvent::Kind::End;
-    event.outcome = outcome;
-    if (row != nullptr) {
-        event.row = *row;
-    }
-    Emit(event);
+    Emit({.kind = station::StationEvent::Kind::End,
+          .outcome = outcome,
+          .row = row != nullptr ? std::optional(*row) : std::nullopt});
 }
 
 std::string WorkerLink::ReadReply() {
@@ -161,8 +135,8 @@ int RunStationWorker(station::StationJob job, HostSettings settings, const std::
     WorkerLink link(std::cout, std::cin);
     settings.password = station::DecodePasswordLine(link.ReadReply());
     settings.promptForPassword = false;
-    NullBuffer discard;
-    std::ostream nowhere(&discard);
+    // A stream without a buffer drops whatever it is given.
+    std::ostream nowhere(nullptr);
     // Quiet: the supervisor's board shows the steps; outcomes and failures
     // still come as messages, and the last one is the device's report text.
     Console console(nowhere, link.Messages(), Verbosity::Quiet, ErrStream::Plain);

@@ -5,6 +5,7 @@
 #include <iostream>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <tuple>
 #include <utility>
 #include <variant>
@@ -20,6 +21,7 @@
 #include "cli/TirvelctlOptions.h"
 #include "common/Sha256.h"
 #include "framework/CodePage.h"
+#include "framework/Language.h"
 #include "job/DeviceRecorder.h"
 #include "job/JobFiles.h"
 #include "job/OptionChecks.h"
@@ -45,11 +47,6 @@ struct SettledJob {
     std::string output;       // the file written, if any
     records::RecordsSetting where;
 };
-
-bool IsStationJob(Subcommand subcommand) {
-    return subcommand == Subcommand::Update || subcommand == Subcommand::Send ||
-           subcommand == Subcommand::Batch;
-}
 
 station::StationJob StationJobFor(Subcommand subcommand) {
     return subcommand == Subcommand::Update ? station::StationJob::Update
@@ -145,15 +142,16 @@ std::string SettleJob(TirvelctlOptions& options, SettledJob& job) {
     if (std::string refusal = SettleOptions(options, job); !refusal.empty()) {
         return refusal;
     }
-    job.stationJob = IsStationJob(options.subcommand);
+    const Subcommand command = options.subcommand;
+    job.stationJob = command == Subcommand::Update || command == Subcommand::Send ||
+                     command == Subcommand::Batch;
     // Several ports, or an update that counts or reports: a station.
-    const bool updateStation =
-        options.subcommand == Subcommand::Update && options.updateCountOrReportGiven;
+    const bool updateStation = command == Subcommand::Update && options.updateCountOrReportGiven;
     job.asStation = job.stationJob && (job.ports.size() > 1 || updateStation);
     if (std::string refusal = ReadJobFiles(options, job); !refusal.empty()) {
         return refusal;
     }
-    if (job.ports.size() > 1 && !job.stationJob && options.subcommand != Subcommand::Ports) {
+    if (job.ports.size() > 1 && !job.stationJob && command != Subcommand::Ports) {
         return Console::Text(res::IDS_CLI_ONE_PORT_ONLY, {options.subcommandName});
     }
     const std::optional<records::RecordsSetting> where = records::RecordsSettingInForce(
@@ -340,8 +338,8 @@ int RunJob(TirvelctlOptions& options, SettledJob& job, const char* program) {
     return code;
 }
 
-}  // namespace
-
+// The --lang given anywhere on the line, looked at before the full parse so
+// that even a usage error speaks the chosen language.
 std::optional<fw::Language> LanguageFromArguments(int argc, char** argv) {
     std::optional<fw::Language> language;
     for (int i = 1; i < argc; ++i) {
@@ -354,6 +352,8 @@ std::optional<fw::Language> LanguageFromArguments(int argc, char** argv) {
     }
     return language;
 }
+
+}  // namespace
 
 int RunTirvelctl(int argc, char** argv) {
     fw::SetLanguage(LanguageFromArguments(argc, argv).value_or(fw::LanguageFromEnvironment()));

@@ -53,9 +53,7 @@ void TransferProgress::Begin(std::int64_t total) {
     moving_ = false;
     start_ = Clock::now();
     lastDrawn_ = Clock::time_point{};
-    if (observer_) {
-        observer_(0, total_);
-    }
+    observer_.Transfer(0, total_);
 }
 
 std::int64_t TransferProgress::Done(int perMille) const {
@@ -72,9 +70,7 @@ void TransferProgress::Update(int perMille) {
         return;
     }
     perMille_ = perMille;
-    if (observer_) {
-        observer_(Done(perMille), total_);
-    }
+    observer_.Transfer(Done(perMille), total_);
     const auto now = Clock::now();
     if (!moving_ && perMille > 0) {
         // The rate counts from the first acknowledged block, not from the

@@ -6,10 +6,10 @@
 
 #include <chrono>
 #include <cstdint>
-#include <functional>
 #include <string>
 
 #include "cli/Console.h"
+#include "station/DeviceProgress.h"
 
 namespace cli {
 
@@ -20,12 +20,10 @@ class TransferProgress {
 public:
     using Clock = std::chrono::steady_clock;
 
-    TransferProgress(Console& console, bool terminal) : console_(console), terminal_(terminal) {}
-
-    // Also told every figure, for a board that shows many transfers at once.
-    void SetObserver(std::function<void(std::int64_t done, std::int64_t total)> observer) {
-        observer_ = std::move(observer);
-    }
+    // observer is also told every figure, for a board that shows many
+    // transfers at once.
+    TransferProgress(Console& console, bool terminal, station::DeviceObserver& observer)
+        : console_(console), terminal_(terminal), observer_(observer) {}
 
     void Begin(std::int64_t total);
     // perMille as the sender reports it; values past 1000 (a last, partly
@@ -41,7 +39,7 @@ private:
 
     Console& console_;
     bool terminal_;
-    std::function<void(std::int64_t, std::int64_t)> observer_;
+    station::DeviceObserver& observer_;
     std::int64_t total_ = 0;
     int perMille_ = 0;
     int quartersShown_ = 0;

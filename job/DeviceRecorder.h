@@ -63,7 +63,6 @@ public:
     DeviceRecorder(const DeviceRecorder&) = delete;
     DeviceRecorder& operator=(const DeviceRecorder&) = delete;
 
-    bool Enabled() const { return enabled_; }
     // Called after each record kept: the forwarding to a server wakes.
     void OnKept(std::function<void()> kept) { kept_ = std::move(kept); }
     // Opens the station's file (made, or brought up to date, if need be),

@@ -41,6 +41,17 @@ std::string InputRefusal(cfgfile::InputStatus status, const std::string& path,
     return fw::LoadText(res::IDS_CLI_CANNOT_READ_FILE, {path});
 }
 
+// The files of the records database in force: the database and those SQLite
+// keeps beside it (-wal, -shm, -journal), whether they exist yet or not. None
+// when records are off; with a server, the station's own file, its queue.
+std::vector<std::string> RecordsFiles(const records::RecordsSetting& where) {
+    if (where.kind == records::RecordsSetting::Kind::Off || where.localPath.empty()) {
+        return {};
+    }
+    return {where.localPath, where.localPath + "-wal", where.localPath + "-shm",
+            where.localPath + "-journal"};
+}
+
 }  // namespace
 
 std::string ReadProfile(const std::string& path, std::string& bytes) {
@@ -77,14 +88,6 @@ std::string OutputRefusal(const std::string& path, const std::string& input,
         }
     }
     return std::string();
-}
-
-std::vector<std::string> RecordsFiles(const records::RecordsSetting& where) {
-    if (where.kind == records::RecordsSetting::Kind::Off || where.localPath.empty()) {
-        return {};
-    }
-    return {where.localPath, where.localPath + "-wal", where.localPath + "-shm",
-            where.localPath + "-journal"};
 }
 
 std::string RecordsRefusal(const records::RecordsSetting& where, const std::string& input,

@@ -33,11 +33,6 @@ std::string FirmwareRefusal(cfgfile::InputStatus status, const std::string& file
 std::string OutputRefusal(const std::string& path, const std::string& input,
                           const std::vector<station::StationPort>& ports);
 
-// The files of the records database in force: the database and those SQLite
-// keeps beside it (-wal, -shm, -journal), whether they exist yet or not. None
-// when records are off; with a server, the station's own file, its queue.
-std::vector<std::string> RecordsFiles(const records::RecordsSetting& where);
-
 // Why the records database cannot share a place with the command's files
 // (empty names none): an output written over any of its files would lose
 // every record, and records kept in an input would spoil it (SQLite writes

@@ -9,16 +9,8 @@
 
 namespace job {
 
-namespace {
-
-bool ToServer(const records::RecordsSetting& where) {
-    return where.kind == records::RecordsSetting::Kind::Server;
-}
-
-}  // namespace
-
 RecordsForwarding::RecordsForwarding(const records::RecordsSetting& where) {
-    if (ToServer(where)) {
+    if (where.kind == records::RecordsSetting::Kind::Server) {
         pusher_ = std::make_unique<records::BackgroundPusher>(where.localPath, where.serverUri);
     }
 }
@@ -36,7 +28,7 @@ void RecordsForwarding::Finish(std::chrono::milliseconds limit) {
 }
 
 std::unique_ptr<records::RecordStore> OpenLookupStore(const records::RecordsSetting& where) {
-    if (ToServer(where)) {
+    if (where.kind == records::RecordsSetting::Kind::Server) {
         return records::OpenServerStore(where.serverUri, kServerTimeout);
     }
     return std::make_unique<records::SqliteRecordStore>(where.localPath);

@@ -14,18 +14,19 @@
 
 namespace station {
 
+// Every member has its initializer: an event names only what it carries.
 struct StationEvent {
     enum class Kind { Step, Identity, Claim, Transfer, Message, End };
     Kind kind = Kind::Message;
     DeviceStep step = DeviceStep::Waiting;
     int detail = 0;
-    std::string imei;  // Identity
-    std::string version;
+    std::string imei{};  // Identity
+    std::string version{};
     std::int64_t done = 0;  // Transfer
     std::int64_t total = 0;
-    std::string text;                             // Message
+    std::string text{};                           // Message
     DeviceOutcome outcome = DeviceOutcome::Done;  // End
-    std::optional<DeviceRow> row;                 // End, when a device was worked on
+    std::optional<DeviceRow> row{};               // End, when a device was worked on
 };
 
 std::string EncodeEvent(const StationEvent& event);

@@ -83,9 +83,7 @@ CStationView::~CStationView() {
 
 void CStationView::EndJob() {
     // No worker outlives the window.
-    if (supervisor_) {
-        supervisor_->Abort();
-    }
+    OnAbort();
     if (thread_.joinable()) {
         thread_.join();
     }

@@ -313,7 +313,8 @@ TEST(TransferFigures, PercentAndBytesOfALargeImageAgree) {
     std::ostringstream out;
     std::ostringstream err;
     cli::Console console(out, err, cli::Verbosity::Normal, cli::ErrStream::Plain);
-    cli::TransferProgress progress(console, false);
+    station::DeviceObserver nobody;
+    cli::TransferProgress progress(console, false, nobody);
     progress.Begin(64LL * 1024 * 1024);
     progress.Update(600);
     progress.Finish();
@@ -322,7 +323,7 @@ TEST(TransferFigures, PercentAndBytesOfALargeImageAgree) {
     // A small image is never shown whole before the end.
     std::ostringstream smallErr;
     cli::Console smallConsole(out, smallErr, cli::Verbosity::Normal, cli::ErrStream::Plain);
-    cli::TransferProgress small(smallConsole, false);
+    cli::TransferProgress small(smallConsole, false, nobody);
     small.Begin(5);
     small.Update(999);
     small.Finish();
