@@ -8,22 +8,9 @@
 
 namespace cfgfile {
 
-inline std::filesystem::path NativePath(const std::string& utf8) {
-#ifdef _WIN32
-    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
-#else
-    return std::filesystem::path(utf8);
-#endif
-}
+std::filesystem::path NativePath(const std::string& utf8);
 
 // And back: the UTF-8 the rest of the program speaks.
-inline std::string Utf8Path(const std::filesystem::path& path) {
-#ifdef _WIN32
-    const std::u8string utf8 = path.u8string();
-    return std::string(utf8.begin(), utf8.end());
-#else
-    return path.string();
-#endif
-}
+std::string Utf8Path(const std::filesystem::path& path);
 
 }  // namespace cfgfile

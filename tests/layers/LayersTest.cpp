@@ -111,6 +111,49 @@ INSTANTIATE_TEST_SUITE_P(Product, LayerIncludes, ::testing::ValuesIn(Folders()),
                              return name;
                          });
 
+// Where a system test sits inside a function, both systems' code is tangled in
+// one body; each system's code belongs in its own file (…Posix, …Win32, or a
+// folder of its own) behind a small function, as the serial layer does.
+std::vector<std::string> SystemTestsInFunctions(const std::string& folder) {
+    static const std::regex systemTest(R"re(^\s*#\s*if.*_WIN32)re");
+    static const std::regex scope(R"re(\b(namespace|class|struct|union|enum|extern)\b)re");
+    std::vector<std::string> found;
+    for (const fs::directory_entry& entry :
+         fs::directory_iterator(fs::path(TIRVEL_SOURCE_DIR) / folder)) {
+        const std::string stem = entry.path().stem().string();
+        const std::string ext = entry.path().extension().string();
+        if (!entry.is_regular_file() || (ext != ".cpp" && ext != ".h") || stem.ends_with("Posix") ||
+            stem.ends_with("Win32")) {
+            continue;
+        }
+        std::ifstream in(entry.path());
+        std::string line;
+        std::vector<bool> bodies;  // per open brace: a function's body, or a scope
+        for (int number = 1; std::getline(in, line); ++number) {
+            if (std::regex_search(line, systemTest) &&
+                std::find(bodies.begin(), bodies.end(), true) != bodies.end()) {
+                found.push_back(entry.path().filename().string() + ":" + std::to_string(number));
+            }
+            for (const char c : line.substr(0, line.find("//"))) {
+                if (c == '{') {
+                    bodies.push_back(!std::regex_search(line, scope));
+                } else if (c == '}' && !bodies.empty()) {
+                    bodies.pop_back();
+                }
+            }
+        }
+    }
+    return found;
+}
+
+TEST_P(LayerIncludes, KeepEachSystemOutOfFunctionBodies) {
+    const std::string& folder = GetParam();
+    if (folder.ends_with("win32")) {
+        GTEST_SKIP() << "a system's own folder";
+    }
+    EXPECT_EQ(SystemTestsInFunctions(folder), std::vector<std::string>{});
+}
+
 // A folder of sources the table does not name would be checked by nobody.
 TEST(Layers, EveryFolderWithSourcesHasItsRules) {
     const Layers outside{"tests", "bench", "docs", "cmake", "scripts", ".git", ".ci"};
