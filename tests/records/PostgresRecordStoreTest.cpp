@@ -169,7 +169,8 @@ TEST_F(PostgresRecordStoreTest, GetGivesItemsInOrderAndNothingForUnknownIds) {
     PostgresRecordStore store(Uri(), kConnectTimeout);
     DeviceRecord record = Numbered(1);
     for (int n = 3; n < 15; ++n) {
-        record.items.push_back({n, "K" + std::to_string(n), "x", std::nullopt, "x", n % 2 == 0});
+        record.items.push_back(
+            {n, "K" + std::to_string(n), "x", std::nullopt, "x", n % 2 == 0, ""});
     }
     store.Add(record);
     EXPECT_EQ(store.Get(record.id), record);
