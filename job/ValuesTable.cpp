@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "cfgfile/ConfigFile.h"
 #include "framework/CodePage.h"
 #include "framework/StringTable.h"
 #include "job/ValuePatterns.h"
@@ -251,14 +250,22 @@ std::string PatternRefusal(std::string_view value, const std::string& name, std:
 }
 
 std::string ProfilePatternRefusal(std::string_view bytes, const std::string& name) {
-    const std::vector<std::string_view> lines = cfgfile::SplitTextLines(bytes);
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        const std::size_t equals = lines[i].find('=');
+    // Lines as Import reads them: LF ends one, a CR before it goes with it,
+    // and a key runs to the first '='.
+    std::size_t line = 1;
+    for (std::size_t start = 0; start < bytes.size(); ++line) {
+        const std::size_t end = std::min(bytes.find('\n', start), bytes.size());
+        std::string_view text = bytes.substr(start, end - start);
+        start = end + 1;
+        if (end < bytes.size() && text.ends_with('\r')) {
+            text.remove_suffix(1);
+        }
+        const std::size_t equals = text.find('=');
         if (equals == std::string_view::npos) {
             continue;
         }
-        if (std::string refusal = PatternRefusal(lines[i].substr(equals + 1), name, i + 1,
-                                                 lines[i].substr(0, equals));
+        if (std::string refusal =
+                PatternRefusal(text.substr(equals + 1), name, line, text.substr(0, equals));
             !refusal.empty()) {
             return refusal;
         }
