@@ -86,7 +86,7 @@ records::DeviceRecord WithItems(int n, int count) {
         record.items.push_back({100 + item, "Item " + std::to_string(100 + item),
                                 std::string("old value ") + std::to_string(item),
                                 std::string("new value ") + std::to_string(item),
-                                std::string("new value ") + std::to_string(item), true});
+                                std::string("new value ") + std::to_string(item), true, ""});
     }
     record.items.resize(static_cast<std::size_t>(count));
     return record;

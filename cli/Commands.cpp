@@ -52,7 +52,7 @@ std::vector<records::RecordItem> SnapshotItems(const std::vector<ItemRow>& rows)
     std::vector<records::RecordItem> items;
     for (const ItemRow& row : rows) {
         items.push_back({row.number, ItemLabelName(row.label, row.number), row.current,
-                         std::nullopt, std::nullopt, false});
+                         std::nullopt, std::nullopt, false, ""});
     }
     return items;
 }
@@ -241,7 +241,7 @@ std::vector<records::RecordItem> RecordItems(const std::vector<WantedItem>& want
                                          : want.label,
                         was != nullptr ? std::optional(was->current) : std::nullopt, want.value,
                         found ? std::optional(found->value) : std::nullopt,
-                        checks[i].Holds() && sent.count(number) > 0});
+                        checks[i].Holds() && sent.count(number) > 0, ""});
     }
     return kept;
 }

@@ -26,6 +26,7 @@ struct RecordItem {
     std::optional<std::string> wanted;
     std::optional<std::string> after;  // what the read-back found
     bool written = false;              // asked for, and the device holds it
+    std::string source;                // where the wanted value came from; empty: the profile
 
     bool operator==(const RecordItem&) const = default;
 };

@@ -236,8 +236,8 @@ TEST_F(SqliteRecordStoreTest, RefusesAFileOfALaterSchema) {
 }
 
 // A file as the first schema's statements made it, written before the tables
-// were made from one description: it opens as it is, reads as it was written
-// and takes new records.
+// were made from one description: it opens, migrated to the latest version,
+// reads as it was written and takes new records with every later column.
 TEST_F(SqliteRecordStoreTest, AFileOfTheFirstSchemaReadsAsWritten) {
     const std::string path = PathOf("records.db");
     sqlite3* db = nullptr;
@@ -292,8 +292,8 @@ PRAGMA application_id = 1414091350;
     written.firmwareBytes = 4096;
     written.toolVersion = "1.4.0";
     written.codePage = "GB18030";
-    written.items = {{0, "A", std::string(), std::nullopt, "\xC4\xE3", false},
-                     {7, "B", std::nullopt, "1", "1", true}};
+    written.items = {{0, "A", std::string(), std::nullopt, "\xC4\xE3", false, ""},
+                     {7, "B", std::nullopt, "1", "1", true, ""}};
 
     SqliteRecordStore store(path, SqliteRecordStore::Queue::ForServer);
     EXPECT_EQ(store.Get(written.id), written);

@@ -82,13 +82,13 @@ records::DeviceRecord AwkwardRecord() {
         std::string value(length, 'v');
         value.back() = 'z';
         record.items.push_back(
-            {static_cast<int>(length % 60), "long", std::nullopt, value, value, true});
+            {static_cast<int>(length % 60), "long", std::nullopt, value, value, true, ""});
     }
     std::string chinese;
     for (int i = 0; i < 1500; ++i) {
         chinese += testsupport::kGbValue;
     }
-    record.items.push_back({9, testsupport::kGbName, std::string(), chinese, chinese, true});
+    record.items.push_back({9, testsupport::kGbName, std::string(), chinese, chinese, true, ""});
     return record;
 }
 
