@@ -53,7 +53,7 @@ std::vector<records::RecordItem> SnapshotItems(const std::vector<ItemRow>& rows)
     std::vector<records::RecordItem> items;
     for (const ItemRow& row : rows) {
         items.push_back({row.number, ItemLabelName(row.label, row.number), row.current,
-                         std::nullopt, std::nullopt, false, std::string()});
+                         std::nullopt, std::nullopt, false, ""});
     }
     return items;
 }

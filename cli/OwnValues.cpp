@@ -44,7 +44,8 @@ std::optional<DeviceWanted> WantedFor(CTirvel2View& view, Console& console,
         if (fromTable.count(job::ItemNamed(item.label).number) != 0) {
             continue;
         }
-        const bool pattern = job::HasPattern(item.value);
+        // A key that names no item was not checked, and is not expanded either.
+        const bool pattern = job::HasPattern(item.value) && job::PatternFault(item.value).empty();
         wanted.items.push_back({item.number, item.label,
                                 pattern ? job::ExpandPatterns(item.value, device) : item.value});
         wanted.sources.push_back(pattern ? "pattern" : "");

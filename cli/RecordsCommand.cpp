@@ -1,5 +1,6 @@
 #include "cli/RecordsCommand.h"
 
+#include <algorithm>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <tuple>
@@ -55,7 +56,8 @@ Json JsonOf(const records::DeviceRecord& r, const records::RecordItem& item) {
             {"before", optional(item.before)},
             {"wanted", optional(item.wanted)},
             {"after", optional(item.after)},
-            {"written", item.written}};
+            {"written", item.written},
+            {"source", item.source.empty() ? Json(nullptr) : Json(item.source)}};
 }
 
 std::vector<std::string> ListedFields(const records::DeviceRecord& r) {
@@ -238,10 +240,20 @@ int RunRecordsShow(Console& console, const records::RecordsSetting& where, const
         PrintJson(console, document);
         return kExitOk;
     }
-    const std::vector<std::string> header = {
+    // A CSV reader finds its columns where they always are; the table shows
+    // the source only where some value came from elsewhere than the profile,
+    // so a record of a profile alone reads as it always has.
+    const bool sourced =
+        format == RecordsFormat::Csv ||
+        std::any_of(r.items.begin(), r.items.end(),
+                    [](const records::RecordItem& item) { return !item.source.empty(); });
+    std::vector<std::string> header = {
         Console::Text(res::IDS_CLI_COLUMN_NUMBER), Console::Text(res::IDS_CLI_COLUMN_NAME),
         Console::Text(res::IDS_CLI_COLUMN_BEFORE), Console::Text(res::IDS_CLI_COLUMN_WANTED),
         Console::Text(res::IDS_CLI_COLUMN_NOW),    Console::Text(res::IDS_CLI_COLUMN_WRITTEN)};
+    if (sourced) {
+        header.push_back(Console::Text(res::IDS_CLI_COLUMN_SOURCE));
+    }
     std::vector<std::vector<std::string>> rows;
     const auto shown = [&](const std::optional<std::string>& bytes) {
         return bytes ? Readable(r, *bytes) : std::string("-");
@@ -251,6 +263,9 @@ int RunRecordsShow(Console& console, const records::RecordsSetting& where, const
                         Readable(r, item.name), shown(item.before), shown(item.wanted),
                         shown(item.after),
                         Console::Text(item.written ? res::IDS_CLI_YES : res::IDS_CLI_NO)});
+        if (sourced) {
+            rows.back().push_back(item.source.empty() ? std::string("-") : item.source);
+        }
     }
     if (format == RecordsFormat::Csv) {
         console.Out() << common::CsvRecord(header);

@@ -34,6 +34,14 @@ bool IsImei(std::string_view text) {
     return text.size() == 15 && text.find_first_not_of("0123456789") == std::string_view::npos;
 }
 
+std::uint64_t ImeiKey(std::string_view imei) {
+    std::uint64_t key = 0;
+    for (const char digit : imei) {
+        key = key * 10 + static_cast<std::uint64_t>(digit - '0');
+    }
+    return key;
+}
+
 enum class Fault { None, Quoting, Break };
 
 // One record from at, to its line end (LF or CR LF) or the end of the bytes,
@@ -172,7 +180,10 @@ ValuesColumn ItemNamed(std::string_view text) {
 }
 
 const ValuesRow* ValuesTable::Find(std::string_view imei) const {
-    const auto it = byImei_.find(std::string(imei));
+    if (!IsImei(imei)) {
+        return nullptr;
+    }
+    const auto it = byImei_.find(ImeiKey(imei));
     return it != byImei_.end() ? &rows_[it->second] : nullptr;
 }
 
@@ -184,6 +195,9 @@ std::variant<ValuesTable, std::string> ParseValuesTable(std::string_view bytes,
         return refusal;
     }
     ValuesTable table;
+    const auto lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+    table.rows_.reserve(lines);
+    table.byImei_.reserve(lines);
     std::vector<std::string> cells;
     std::size_t at = 0;
     for (std::size_t line = 1; line == 1 || at < text.size(); ++line) {
@@ -227,7 +241,8 @@ std::variant<ValuesTable, std::string> ParseValuesTable(std::string_view bytes,
                 return refusal;
             }
         }
-        const auto [earlier, added] = table.byImei_.try_emplace(cells.front(), table.rows_.size());
+        const auto [earlier, added] =
+            table.byImei_.try_emplace(ImeiKey(cells.front()), table.rows_.size());
         if (!added) {
             return AtLine(res::IDS_VALUES_DUPLICATE_IMEI, name, line,
                           {cells.front(), std::to_string(table.rows_[earlier->second].line)});
@@ -260,8 +275,10 @@ std::string ProfilePatternRefusal(std::string_view bytes, const std::string& nam
         if (end < bytes.size() && text.ends_with('\r')) {
             text.remove_suffix(1);
         }
+        // A key that names no item (the section header, stray text, a binary
+        // file's bytes) is never imported, and its value never sent.
         const std::size_t equals = text.find('=');
-        if (equals == std::string_view::npos) {
+        if (equals == std::string_view::npos || ItemNamed(text.substr(0, equals)).number == 0) {
             continue;
         }
         if (std::string refusal =

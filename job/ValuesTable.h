@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -46,8 +47,9 @@ private:
                                                                    fw::Language);
     std::vector<ValuesColumn> columns_;
     std::vector<ValuesRow> rows_;
-    // A table may hold a row for every device a line ever makes.
-    std::unordered_map<std::string, std::size_t> byImei_;
+    // A table may hold a row for every device a line ever makes: the IMEI's
+    // 15 digits as a number are a key that is quick to hash and compare.
+    std::unordered_map<std::uint64_t, std::size_t> byImei_;
 };
 
 // The table in the file's bytes, checked whole, or why it is refused, naming
@@ -63,7 +65,8 @@ std::variant<ValuesTable, std::string> ParseValuesTable(std::string_view bytes,
 std::string PatternRefusal(std::string_view value, const std::string& name, std::size_t line,
                            std::string_view item);
 
-// Why the profile is refused for a value's braces; empty when it is fine.
+// Why the profile is refused for the braces of a value whose key names an
+// item ("N. name"); empty when it is fine.
 std::string ProfilePatternRefusal(std::string_view bytes, const std::string& name);
 
 }  // namespace job

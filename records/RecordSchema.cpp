@@ -169,6 +169,10 @@ const ItemTable& Items() {
             ReadableCopy<&I::before, R, I>("before_text"),
             ReadableCopy<&I::wanted, R, I>("wanted_text"),
             ReadableCopy<&I::after, R, I>("after_text"),
+            // Last, where a file's ADD COLUMN put it: a table made new and one
+            // migrated list their columns alike.
+            {"source", Type::Text, "", 2, [](const R& r) { return Optional(r.item.source); },
+             [](I& i, const Cell& c) { i.source = c.Text(); }},
         },
         "PRIMARY KEY (\"record_id\", \"seq\")",
         1,

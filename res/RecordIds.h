@@ -50,6 +50,8 @@ inline constexpr fw::UINT IDS_STATION_NEVER_WORKED = 460;
 inline constexpr fw::UINT IDS_CLI_COLUMN_FINISHED = 461;
 inline constexpr fw::UINT IDS_CLI_LABEL_PROFILE = 462;
 inline constexpr fw::UINT IDS_CLI_LABEL_FIRMWARE = 463;
+// Where an item's wanted value came from.
+inline constexpr fw::UINT IDS_CLI_COLUMN_SOURCE = 481;
 // The records database is one of a command's inputs (490-499).
 // %1 the output, %2 the records database
 inline constexpr fw::UINT IDS_CLI_OUTPUT_IS_RECORDS = 490;

@@ -351,6 +351,7 @@ constexpr res::StringResource kStrings[] = {
      "终端未列出配置项%1，此终端没有该项；未写入任何内容。"},
     {480, "%1 No device has come through on this port yet: it is not tried again.",
      "%1 此端口尚未连上过终端，不再使用。"},
+    {481, "Source", "来源"},
     {490,
      "%1 is the records database %2 or one of the files SQLite keeps beside it (-wal, -shm, "
      "-journal); writing it would lose every device record. Choose another name.",

@@ -159,4 +159,33 @@ INSTANTIATE_TEST_SUITE_P(Formats, RecordsListing,
                                            ListingCase{"Table", cli::RecordsFormat::Table, kTable}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// The table names the source only for a record where some item has one, so a
+// record of a profile alone reads as it always has; JSON and CSV always do.
+TEST(RecordsShow, SaysWhereTheValuesCameFrom) {
+    const testsupport::EnglishForTheTest english;
+    const testsupport::TempDir dir;
+    const auto shown = [&](bool sourced, cli::RecordsFormat format) {
+        records::DeviceRecord record = testsupport::SampleRecord("8600", "2026-12-09T10:00:00Z");
+        record.items[0].source = sourced ? record.items[0].source : "";
+        records::RecordsSetting where;
+        where.localPath = (dir.Path() / "r.db").string();
+        records::SqliteRecordStore(where.localPath).Add(record);
+        std::ostringstream out;
+        cli::Console console(out, out, cli::Verbosity::Normal, cli::ErrStream::Plain);
+        cli::RunRecordsShow(console, where, record.id, format);
+        return out.str();
+    };
+    EXPECT_NE(
+        shown(true, cli::RecordsFormat::Table)
+            .find("Written  Source\n1    APN        cmnet   internet  internet  yes      "
+                  "values.csv, row 2\n7    参数       值      值1       -         no       -\n"),
+        std::string::npos);
+    EXPECT_EQ(shown(false, cli::RecordsFormat::Table).find("Source"), std::string::npos);
+    const std::string json = shown(true, cli::RecordsFormat::Json);
+    EXPECT_NE(json.find("\"source\": \"values.csv, row 2\""), std::string::npos);
+    EXPECT_NE(json.find("\"source\": null"), std::string::npos);
+    EXPECT_TRUE(shown(false, cli::RecordsFormat::Csv)
+                    .starts_with("No.,Name,Before,Wanted,Now,Written,Source\r\n"));
+}
+
 }  // namespace

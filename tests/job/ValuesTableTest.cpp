@@ -136,6 +136,8 @@ TEST(ValuesTable, IsTheDevicesCodePageOrUtf8AfterAByteOrderMark) {
 TEST(ValuesTable, AProfilesBracesAreCheckedNamingTheKeyAndTheLine) {
     testsupport::EnglishForTheTest english;
     EXPECT_EQ(job::ProfilePatternRefusal("[CFG]\r\n2. APN={imei}\r\n", "p.txt"), "");
+    // A key that names no item is never imported: its value is nobody's.
+    EXPECT_EQ(job::ProfilePatternRefusal("[{x}]\r\nstray=}{\r\n", "p.txt"), "");
     EXPECT_EQ(
         job::ProfilePatternRefusal("[CFG]\r\n2. APN=ok\r\n14. Register Data={id}\r\n", "p.txt"),
         "p.txt line 3: the value of \"14. Register Data\" holds \"{id}\", which is no "

@@ -214,15 +214,17 @@ TEST_F(PostgresRecordStoreTest, TheSchemaIsMigratedOnceByStoresOpenedTogether) {
     }
     EXPECT_EQ(failures, 0);
     PostgresRecordStore again(Uri(), kConnectTimeout);
-    EXPECT_EQ(Scalar("SELECT count(*) || ' ' || max(version) FROM schema_migrations"), "1 1");
+    EXPECT_EQ(Scalar("SELECT count(*) || ' ' || max(version) FROM schema_migrations"), "2 2");
 }
 
 // The tables made from their description are those the first schema's
-// statements made, column for column and constraint for constraint: servers
-// set up before keep working with stations set up after, and the MES sees
-// no change.
+// statements made and the later versions' migrations brought on, column for
+// column and constraint for constraint: servers set up before keep working
+// with stations set up after, and the MES sees no change.
 TEST_F(PostgresRecordStoreTest, TheTablesAreThoseTheFirstSchemasStatementsMade) {
     Scalar(R"(CREATE SCHEMA first; SET search_path TO first;
+        CREATE TABLE schema_migrations (version integer PRIMARY KEY, applied_at timestamptz);
+        INSERT INTO schema_migrations VALUES (1, now());
         CREATE TABLE device_records (id uuid PRIMARY KEY, started_at timestamptz NOT NULL,
             finished_at timestamptz NOT NULL, station text NOT NULL, operator text NOT NULL,
             port text NOT NULL, command text NOT NULL, imei bytea, imei_text text,
@@ -237,7 +239,8 @@ TEST_F(PostgresRecordStoreTest, TheTablesAreThoseTheFirstSchemasStatementsMade) 
             seq integer NOT NULL, number integer, name bytea, before bytea, wanted bytea,
             after bytea, written boolean NOT NULL, name_text text, before_text text,
             wanted_text text, after_text text, PRIMARY KEY (record_id, seq)))");
-    { PostgresRecordStore store(Uri(), kConnectTimeout); }
+    { PostgresRecordStore migrated(Uri() + "&options=-csearch_path%3Dfirst", kConnectTimeout); }
+    { PostgresRecordStore made(Uri(), kConnectTimeout); }
     const auto described = [&](const std::string& schema) {
         return Scalar(
                    "SELECT string_agg(table_name || '.' || column_name || ' ' || data_type || ' ' "

@@ -236,8 +236,8 @@ TEST_F(SqliteRecordStoreTest, RefusesAFileOfALaterSchema) {
 }
 
 // A file as the first schema's statements made it, written before the tables
-// were made from one description: it opens as it is, reads as it was written
-// and takes new records.
+// were made from one description: it opens, migrated to the latest version,
+// reads as it was written and takes new records with every later column.
 TEST_F(SqliteRecordStoreTest, AFileOfTheFirstSchemaReadsAsWritten) {
     const std::string path = PathOf("records.db");
     sqlite3* db = nullptr;

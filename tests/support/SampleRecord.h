@@ -40,7 +40,7 @@ inline records::DeviceRecord SampleRecord(const std::string& imei, const std::st
     record.codePage = "GB18030";
     record.items = {
         {1, "APN", std::string("cmnet"), std::string("internet"), std::string("internet"), true,
-         ""},
+         "values.csv, row 2"},
         {7, kGbName, kGbValue, kGbValue + "1", std::nullopt, false, ""},
         {0, "NoSuchKey", std::nullopt, std::string("x"), std::nullopt, false, ""},
     };
