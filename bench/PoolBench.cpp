@@ -146,6 +146,7 @@ int main(int argc, char** argv) {
         const auto open = [&uri] {
             return std::make_unique<records::PostgresPoolStore>(uri, std::chrono::seconds(30));
         };
+        std::setvbuf(stdout, nullptr, _IOLBF, 0);
         std::printf("PostgreSQL (local socket):\n");
         {
             auto store = open();
