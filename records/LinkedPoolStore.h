@@ -79,9 +79,22 @@ public:
     std::vector<PoolStatus> List() override;
     std::vector<PoolRow> ForImei(const std::string& imei) override;
 
+    // Sets up to count free rows aside for the station, for it to draw from
+    // while it cannot reach the server (LinePoolStore): no other station
+    // draws them. Returns every row reserved for the station and not tied
+    // yet, these and any before, with their cells.
+    std::vector<PoolRow> Reserve(const std::string& name, const std::string& station, int count);
+    // A row reserved for the station and tied by it while the server could
+    // not be reached: tied here to the same IMEI, with the state and times
+    // the station kept. Sending it again is no change. Throws PoolError
+    // NotTied for a row that is neither reserved for that station nor that
+    // IMEI's already.
+    void TieReserved(const std::string& name, const PoolRow& tied);
+
 protected:
-    // Connects at once: a store that cannot reach its server throws here.
-    explicit LinkedPoolStore(std::function<std::unique_ptr<Connection>()> connect);
+    // connectNow: a store that cannot reach its server throws here; else
+    // the first call connects.
+    LinkedPoolStore(std::function<std::unique_ptr<Connection>()> connect, bool connectNow);
 
 private:
     using Sql = server::PoolSql<Dialect>;
@@ -100,7 +113,7 @@ private:
 
 template <class Connection, class Dialect>
 LinkedPoolStore<Connection, Dialect>::LinkedPoolStore(
-    std::function<std::unique_ptr<Connection>()> connect)
+    std::function<std::unique_ptr<Connection>()> connect, bool connectNow)
     : link_(
           [connect = std::move(connect)] {
               std::unique_ptr<Connection> connection = connect();
@@ -108,7 +121,9 @@ LinkedPoolStore<Connection, Dialect>::LinkedPoolStore(
               return connection;
           },
           RetryPolicy()) {
-    link_.With([](Connection&) {});
+    if (connectNow) {
+        link_.With([](Connection&) {});
+    }
 }
 
 template <class Connection, class Dialect>
@@ -173,7 +188,8 @@ std::vector<PoolStatus> LinkedPoolStore<Connection, Dialect>::Counts(Connection&
         "SELECT p.name, " + Read::Select(schema::Type::Time, "p.imported_at") +
         ", count(r.row_no), count(*) FILTER (WHERE r.state = 'tied'), "
         "count(*) FILTER (WHERE r.state = 'written'), count(*) FILTER (WHERE r.state = 'free'), "
-        "p.id FROM value_pools p LEFT JOIN value_pool_rows r ON r.pool_id = p.id ";
+        "p.id, count(*) FILTER (WHERE r.state = 'reserved') FROM value_pools p LEFT JOIN "
+        "value_pool_rows r ON r.pool_id = p.id ";
     const auto found = connection.Exec(
         select + where.Query() + " GROUP BY p.id, p.name, p.imported_at ORDER BY p.name",
         where.Params());
@@ -186,6 +202,7 @@ std::vector<PoolStatus> LinkedPoolStore<Connection, Dialect>::Counts(Connection&
         status.tied = std::stoll(found.Text(i, 3));
         status.written = std::stoll(found.Text(i, 4));
         status.free = std::stoll(found.Text(i, 5));
+        status.reserved = std::stoll(found.Text(i, 7));
         const auto columns = Exec(connection, Sql()
                                                   .Put("SELECT item FROM value_pool_columns "
                                                        "WHERE pool_id = ")
@@ -401,6 +418,66 @@ template <class Connection, class Dialect>
 std::vector<PoolRow> LinkedPoolStore<Connection, Dialect>::ForImei(const std::string& imei) {
     return link_.With([&](Connection& connection) {
         return Rows(connection, Sql().Put("r.imei = ").Bytes(imei).Put(" ORDER BY p.name"));
+    });
+}
+
+template <class Connection, class Dialect>
+std::vector<PoolRow> LinkedPoolStore<Connection, Dialect>::Reserve(const std::string& name,
+                                                                   const std::string& station,
+                                                                   int count) {
+    return link_.With([&](Connection& connection) {
+        server::Transaction<Connection> transaction(connection);
+        const std::int64_t pool = PoolId(connection, name);
+        Exec(connection, Sql()
+                             .Put("UPDATE value_pool_rows SET state = 'reserved', station = ")
+                             .Text(station)
+                             .Put(" WHERE pool_id = ")
+                             .Id(pool)
+                             .Put(" AND row_no IN (SELECT row_no FROM value_pool_rows "
+                                  "WHERE pool_id = ")
+                             .Id(pool)
+                             .Put(" AND state = 'free' ORDER BY row_no LIMIT ")
+                             .Id(count)
+                             .Put(" FOR UPDATE SKIP LOCKED)"));
+        std::vector<PoolRow> reserved = Rows(connection, Sql()
+                                                             .Put("r.pool_id = ")
+                                                             .Id(pool)
+                                                             .Put(" AND r.state = 'reserved' "
+                                                                  "AND r.station = ")
+                                                             .Text(station)
+                                                             .Put(" ORDER BY r.row_no"));
+        transaction.Commit();
+        return reserved;
+    });
+}
+
+template <class Connection, class Dialect>
+void LinkedPoolStore<Connection, Dialect>::TieReserved(const std::string& name,
+                                                       const PoolRow& tied) {
+    link_.With([&](Connection& connection) {
+        const std::int64_t pool = PoolId(connection, name);
+        const auto sent = Exec(
+            connection, Sql()
+                            .Put("UPDATE value_pool_rows SET state = ")
+                            .Text(StateName(tied.state))
+                            .Put(", imei = ")
+                            .Bytes(tied.imei)
+                            .Put(", tied_at = ")
+                            .Value(schema::Required(tied.tiedAt), "timestamptz")
+                            .Put(", written_at = ")
+                            .Value(schema::Optional(tied.writtenAt.value_or("")), "timestamptz")
+                            .Put(" WHERE pool_id = ")
+                            .Id(pool)
+                            .Put(" AND row_no = ")
+                            .Id(tied.id)
+                            .Put(" AND ((state = 'reserved' AND station = ")
+                            .Text(tied.station)
+                            .Put(") OR imei = ")
+                            .Bytes(tied.imei)
+                            .Put(") RETURNING row_no"));
+        if (sent.Rows() == 0) {
+            throw NotTiedTo(name, tied.id);
+        }
     });
 }
 

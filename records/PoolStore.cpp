@@ -6,6 +6,8 @@ const char* StateName(PoolRowState state) {
     switch (state) {
         case PoolRowState::Free:
             return "free";
+        case PoolRowState::Reserved:
+            return "reserved";
         case PoolRowState::Tied:
             return "tied";
         case PoolRowState::Written:
@@ -17,6 +19,9 @@ const char* StateName(PoolRowState state) {
 PoolRowState StateNamed(const std::string& name) {
     if (name == "written") {
         return PoolRowState::Written;
+    }
+    if (name == "reserved") {
+        return PoolRowState::Reserved;
     }
     return name == "tied" ? PoolRowState::Tied : PoolRowState::Free;
 }

@@ -39,7 +39,9 @@ struct PoolImportRow {
     std::vector<std::string> cells;  // bytes, one per column, given back exactly
 };
 
-enum class PoolRowState { Free, Tied, Written };
+// Reserved: set aside on the server for one station (its station), to draw
+// from while the server cannot be reached; no other station draws it.
+enum class PoolRowState { Free, Reserved, Tied, Written };
 
 // A row as a device holds it.
 struct PoolRow {
@@ -65,6 +67,7 @@ struct PoolStatus {
     std::int64_t tied = 0;     // taken by a device, not yet written to it
     std::int64_t written = 0;  // borne out by the device: its for good
     std::int64_t free = 0;
+    std::int64_t reserved = 0;  // set aside for a station (the server's pools)
 
     bool operator==(const PoolStatus&) const = default;
 };
@@ -101,7 +104,7 @@ public:
 };
 
 // What both stores say and check alike.
-// "free", "tied", "written": the state column's words.
+// "free", "reserved", "tied", "written": the state column's words.
 const char* StateName(PoolRowState state);
 PoolRowState StateNamed(const std::string& name);
 PoolError UnknownPool(const std::string& name);

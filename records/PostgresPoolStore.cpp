@@ -15,9 +15,13 @@ constexpr std::chrono::seconds kAnswerTimeout(30);
 template class LinkedPoolStore<PgConnection, server::PgDialect>;
 
 PostgresPoolStore::PostgresPoolStore(const std::string& uri,
-                                     std::chrono::milliseconds connectTimeout, int interruptFd)
-    : LinkedPoolStore([uri, connectTimeout, interruptFd] {
-          return std::make_unique<PgConnection>(uri, connectTimeout, kAnswerTimeout, interruptFd);
-      }) {}
+                                     std::chrono::milliseconds connectTimeout, int interruptFd,
+                                     bool connectNow)
+    : LinkedPoolStore(
+          [uri, connectTimeout, interruptFd] {
+              return std::make_unique<PgConnection>(uri, connectTimeout, kAnswerTimeout,
+                                                    interruptFd);
+          },
+          connectNow) {}
 
 }  // namespace records

@@ -21,8 +21,9 @@ public:
     // As PostgresRecordStore: connects and brings the schema up to date;
     // throws StoreError (Kind::Open when the server cannot be reached in
     // time). A connection lost later is made again at the next call.
+    // connectNow false: the first call connects (and throws if it cannot).
     PostgresPoolStore(const std::string& uri, std::chrono::milliseconds connectTimeout,
-                      int interruptFd = -1);
+                      int interruptFd = -1, bool connectNow = true);
 };
 
 }  // namespace records

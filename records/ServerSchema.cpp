@@ -30,13 +30,13 @@ const schema::StoreSteps kMigrations = {
     pool_id bigint NOT NULL REFERENCES value_pools (id),
     row_no bigint NOT NULL,
     line integer NOT NULL,
-    state text NOT NULL DEFAULT 'free' CHECK (state IN ('free', 'tied', 'written')),
+    state text NOT NULL DEFAULT 'free' CHECK (state IN ('free', 'reserved', 'tied', 'written')),
     imei bytea,
     station text,
     tied_at timestamptz,
     written_at timestamptz,
     PRIMARY KEY (pool_id, row_no),
-    CHECK ((state = 'free') = (imei IS NULL))
+    CHECK ((state IN ('free', 'reserved')) = (imei IS NULL))
 ))sql",
         R"sql(CREATE TABLE value_pool_cells (
     pool_id bigint NOT NULL,

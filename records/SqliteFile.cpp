@@ -43,13 +43,13 @@ const schema::StoreSteps kMigrations = {
     pool_id INTEGER NOT NULL REFERENCES value_pools (id),
     row_no INTEGER NOT NULL,
     line INTEGER NOT NULL,
-    state TEXT NOT NULL DEFAULT 'free' CHECK (state IN ('free', 'tied', 'written')),
+    state TEXT NOT NULL DEFAULT 'free' CHECK (state IN ('free', 'reserved', 'tied', 'written')),
     imei BLOB,
     station TEXT,
     tied_at TEXT,
     written_at TEXT,
     PRIMARY KEY (pool_id, row_no),
-    CHECK ((state = 'free') = (imei IS NULL))
+    CHECK ((state IN ('free', 'reserved')) = (imei IS NULL))
 ) WITHOUT ROWID)sql",
         R"sql(CREATE TABLE value_pool_cells (
     pool_id INTEGER NOT NULL,
@@ -63,6 +63,14 @@ const schema::StoreSteps kMigrations = {
         "WHERE state = 'free'",
         "CREATE UNIQUE INDEX value_pool_rows_imei ON value_pool_rows (imei, pool_id) "
         "WHERE imei IS NOT NULL",
+        // Rows the server reserved for this station and tied here while it
+        // could not be reached: the ties it has not been told of yet.
+        R"sql(CREATE TABLE value_pool_outbox (
+    pool_id INTEGER NOT NULL,
+    row_no INTEGER NOT NULL,
+    PRIMARY KEY (pool_id, row_no),
+    FOREIGN KEY (pool_id, row_no) REFERENCES value_pool_rows (pool_id, row_no)
+) WITHOUT ROWID)sql",
     },
 };
 // The version this program writes.

@@ -67,7 +67,8 @@ std::optional<PoolRow> RowWhere(sqlite3* db, const std::string& where,
 
 constexpr const char* kCounts =
     "SELECT p.name, p.imported_at, count(r.row_no), count(*) FILTER (WHERE r.state = 'tied'), "
-    "count(*) FILTER (WHERE r.state = 'written'), count(*) FILTER (WHERE r.state = 'free'), p.id "
+    "count(*) FILTER (WHERE r.state = 'written'), count(*) FILTER (WHERE r.state = 'free'), p.id, "
+    "count(*) FILTER (WHERE r.state = 'reserved') "
     "FROM value_pools p LEFT JOIN value_pool_rows r ON r.pool_id = p.id ";
 
 std::vector<PoolStatus> Counts(sqlite3* db, const std::string& where,
@@ -84,6 +85,7 @@ std::vector<PoolStatus> Counts(sqlite3* db, const std::string& where,
         status.tied = select.Int(3);
         status.written = select.Int(4);
         status.free = select.Int(5);
+        status.reserved = select.Int(7);
         found.push_back(status);
         ids.push_back(select.Int(6));
     }
@@ -100,7 +102,18 @@ std::vector<PoolStatus> Counts(sqlite3* db, const std::string& where,
 
 }  // namespace
 
-SqlitePoolStore::SqlitePoolStore(const std::string& path) : db_(sqlite::OpenRecordsFile(path)) {}
+SqlitePoolStore::SqlitePoolStore(const std::string& path, Queue queue)
+    : queue_(queue), db_(sqlite::OpenRecordsFile(path)) {}
+
+void SqlitePoolStore::Enqueue(std::int64_t pool, std::int64_t rowId) {
+    if (queue_ == Queue::ForServer) {
+        Statement queued(db_,
+                         "INSERT INTO value_pool_outbox (pool_id, row_no) VALUES (?1, ?2) "
+                         "ON CONFLICT DO NOTHING");
+        queued.Bind({schema::Integer(pool), schema::Integer(rowId)});
+        queued.Run();
+    }
+}
 
 SqlitePoolStore::~SqlitePoolStore() {
     sqlite3_close(db_);
@@ -169,7 +182,9 @@ std::optional<PoolRow> SqlitePoolStore::Draw(const std::string& name, const std:
     if (!take.Step()) {
         return std::nullopt;
     }
+    const std::int64_t taken = take.Int(0);
     take.Run();
+    Enqueue(pool, taken);
     auto row = RowWhere(db_, "WHERE r.pool_id = ?1 AND r.imei = ?2", mine);
     transaction.Commit();
     return row;
@@ -188,6 +203,7 @@ void SqlitePoolStore::MarkWritten(const std::string& name, std::int64_t rowId,
         throw NotTiedTo(name, rowId);
     }
     mark.Run();
+    Enqueue(pool, rowId);
     transaction.Commit();
 }
 
@@ -202,6 +218,11 @@ bool SqlitePoolStore::Release(const std::string& name, std::int64_t rowId,
     release.Bind({schema::Integer(pool), schema::Integer(rowId), schema::Bytes(imei)});
     release.Run();
     const bool released = sqlite3_changes(db_) > 0;
+    if (released) {
+        Statement unqueue(db_, "DELETE FROM value_pool_outbox WHERE pool_id = ?1 AND row_no = ?2");
+        unqueue.Bind({schema::Integer(pool), schema::Integer(rowId)});
+        unqueue.Run();
+    }
     transaction.Commit();
     return released;
 }
@@ -226,6 +247,95 @@ std::vector<PoolRow> SqlitePoolStore::ForImei(const std::string& imei) {
         rows.push_back(ReadRow(db_, select));
     }
     return rows;
+}
+
+void SqlitePoolStore::KeepReserved(const PoolStatus& pool, const std::vector<PoolRow>& rows) {
+    Transaction transaction(db_);
+    Statement made(db_, std::string("INSERT INTO value_pools (name, imported_at) VALUES (?1, ") +
+                            kNow + ") ON CONFLICT (name) DO NOTHING RETURNING id");
+    made.Bind({schema::Required(pool.name)});
+    if (made.Step()) {
+        const std::int64_t id = made.Int(0);
+        made.Run();
+        Statement column(db_,
+                         "INSERT INTO value_pool_columns (pool_id, col, item) VALUES (?1, ?2, ?3)");
+        for (std::size_t i = 0; i < pool.columns.size(); ++i) {
+            column.Reset();
+            column.Bind({schema::Integer(id), schema::Integer(static_cast<std::int64_t>(i + 1)),
+                         schema::Required(pool.columns[i])});
+            column.Run();
+        }
+    }
+    const std::int64_t id = PoolId(db_, pool.name);
+    Statement row(db_,
+                  "INSERT INTO value_pool_rows (pool_id, row_no, line) VALUES (?1, ?2, ?3) "
+                  "ON CONFLICT DO NOTHING");
+    Statement cell(db_,
+                   "INSERT INTO value_pool_cells (pool_id, row_no, col, value) "
+                   "VALUES (?1, ?2, ?3, ?4) ON CONFLICT DO NOTHING");
+    for (const PoolRow& reserved : rows) {
+        row.Reset();
+        row.Bind(
+            {schema::Integer(id), schema::Integer(reserved.id), schema::Integer(reserved.line)});
+        row.Run();
+        for (std::size_t i = 0; i < reserved.cells.size(); ++i) {
+            cell.Reset();
+            cell.Bind({schema::Integer(id), schema::Integer(reserved.id),
+                       schema::Integer(static_cast<std::int64_t>(i + 1)),
+                       schema::Bytes(reserved.cells[i])});
+            cell.Run();
+        }
+    }
+    transaction.Commit();
+}
+
+std::vector<PoolRow> SqlitePoolStore::QueuedTies() {
+    Statement select(db_, std::string(kRowColumns) +
+                              "JOIN value_pool_outbox o ON o.pool_id = r.pool_id AND "
+                              "o.row_no = r.row_no ORDER BY p.name, r.row_no");
+    std::vector<PoolRow> rows;
+    while (select.Step()) {
+        rows.push_back(ReadRow(db_, select));
+    }
+    return rows;
+}
+
+void SqlitePoolStore::TieSent(const PoolRow& sent) {
+    Statement remove(db_,
+                     "DELETE FROM value_pool_outbox WHERE pool_id = (SELECT id FROM value_pools "
+                     "WHERE name = ?1) AND row_no = ?2 AND EXISTS (SELECT 1 FROM value_pool_rows r "
+                     "WHERE r.pool_id = value_pool_outbox.pool_id AND r.row_no = ?2 "
+                     "AND r.state = ?3)");
+    remove.Bind({schema::Required(sent.pool), schema::Integer(sent.id),
+                 schema::Required(StateName(sent.state))});
+    remove.Run();
+}
+
+std::optional<bool> SqlitePoolStore::TiedUnsent(const std::string& name, std::int64_t rowId,
+                                                const std::string& imei) {
+    Statement select(db_,
+                     "SELECT EXISTS (SELECT 1 FROM value_pool_outbox o WHERE o.pool_id = "
+                     "r.pool_id AND o.row_no = r.row_no) FROM value_pool_rows r JOIN value_pools p "
+                     "ON p.id = r.pool_id WHERE p.name = ?1 AND r.row_no = ?2 AND r.imei = ?3 "
+                     "AND r.state = 'tied'");
+    select.Bind({schema::Required(name), schema::Integer(rowId), schema::Bytes(imei)});
+    if (!select.Step()) {
+        return std::nullopt;
+    }
+    return select.Int(0) != 0;
+}
+
+void SqlitePoolStore::Forget(const std::string& name, std::int64_t rowId) {
+    Transaction transaction(db_);
+    const std::int64_t pool = PoolId(db_, name);
+    for (const char* sql : {"DELETE FROM value_pool_outbox WHERE pool_id = ?1 AND row_no = ?2",
+                            "DELETE FROM value_pool_cells WHERE pool_id = ?1 AND row_no = ?2",
+                            "DELETE FROM value_pool_rows WHERE pool_id = ?1 AND row_no = ?2"}) {
+        Statement remove(db_, sql);
+        remove.Bind({schema::Integer(pool), schema::Integer(rowId)});
+        remove.Run();
+    }
+    transaction.Commit();
 }
 
 }  // namespace records

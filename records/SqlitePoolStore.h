@@ -14,9 +14,14 @@ namespace records {
 
 class SqlitePoolStore : public PoolStore, NonCopyable {
 public:
+    // ForServer: the file keeps rows the server reserved for this station
+    // (LinePoolStore), and every tie or write made here is queued until the
+    // server has it.
+    enum class Queue { None, ForServer };
+
     // Opens the records file (creating and migrating it as the records'
     // store does). Throws StoreError.
-    explicit SqlitePoolStore(const std::string& path);
+    explicit SqlitePoolStore(const std::string& path, Queue queue = Queue::None);
     ~SqlitePoolStore() override;
 
     void Import(const std::string& name, const std::vector<std::string>& columns,
@@ -29,7 +34,29 @@ public:
     std::vector<PoolStatus> List() override;
     std::vector<PoolRow> ForImei(const std::string& imei) override;
 
+    // Rows the server reserved for this station, kept here as free rows of
+    // a pool of the same name and columns (made when it is not here yet);
+    // rows here already are left as they are.
+    void KeepReserved(const PoolStatus& pool, const std::vector<PoolRow>& rows);
+    // The rows tied or written here that the server has not been told of.
+    std::vector<PoolRow> QueuedTies();
+    // The server has the row as it was sent: it leaves the queue, unless it
+    // has changed since (written meanwhile: sent again).
+    void TieSent(const PoolRow& sent);
+    // Whether the row is tied here to the IMEI, not written, and still
+    // queued (the server never heard of it): nullopt when it is not tied
+    // here to that IMEI at all.
+    std::optional<bool> TiedUnsent(const std::string& name, std::int64_t rowId,
+                                   const std::string& imei);
+
+    // The row is no longer this station's (released on the server): gone
+    // from the file, so that it is never drawn here again.
+    void Forget(const std::string& name, std::int64_t rowId);
+
 private:
+    void Enqueue(std::int64_t pool, std::int64_t rowId);
+
+    Queue queue_;
     sqlite3* db_ = nullptr;
 };
 

@@ -12,6 +12,7 @@
 
 #include "ChildProcess.h"
 #include "PoolTest.h"
+#include "records/LinePoolStore.h"
 
 namespace {
 
@@ -116,7 +117,7 @@ TEST_P(PoolServerTest, DrawsGoOnAfterTheServerIsKilledAndStartedAgain) {
     store->Import("line", {"1"}, {{2, {"a"}}, {3, {"b"}}, {4, {"c"}}, {5, {"d"}}});
     const auto before = store->Draw("line", "A", "st1");
     ASSERT_TRUE(before);
-    Server().Kill();
+    KillServer();
     Server().Start();
     // The connection the store held died with the server: the first draw
     // after the restart finds it gone, and a later one connects anew.
@@ -136,6 +137,58 @@ TEST_P(PoolServerTest, DrawsGoOnAfterTheServerIsKilledAndStartedAgain) {
     EXPECT_EQ(after->id, 2);
     EXPECT_EQ(store->Draw("line", "A", "st1"), before);
     EXPECT_EQ(store->Draw("line", "C", "st1")->id, 3);
+}
+
+TEST_P(PoolServerTest, AStationCutOffDrawsOnlyFromItsBlockAndTheServerGetsItsTies) {
+    Open()->Import("line", {"1", "2"}, Rows(12));
+    records::LinePoolStore line(Uri(), FilePath(), "st1", 3);
+    EXPECT_EQ(line.Draw("line", "A", "")->id, 1);
+    // Rows 2-4 are the station's block now: another station passes them.
+    records::PostgresPoolStore other(Uri(), std::chrono::seconds(10));
+    EXPECT_EQ(other.Status("line").reserved, 3);
+    EXPECT_EQ(other.Draw("line", "X", "st2")->id, 5);
+
+    KillServer();
+    EXPECT_EQ(line.Draw("line", "B", "")->id, 2);
+    EXPECT_EQ(line.Draw("line", "C", "")->id, 3);
+    EXPECT_EQ(line.Draw("line", "B", "")->id, 2);
+    line.MarkWritten("line", 3, "C");
+    EXPECT_EQ(line.Draw("line", "D", "")->id, 4);
+    EXPECT_TRUE(line.Release("line", 4, "D"));
+    EXPECT_EQ(line.Draw("line", "E", "")->id, 4);
+    try {
+        line.Draw("line", "F", "");
+        ADD_FAILURE() << "a row was drawn past the block";
+    } catch (const StoreError& error) {
+        EXPECT_EQ(error.kind(), StoreError::Kind::Open);
+    }
+
+    Server().Start();
+    std::optional<records::PoolRow> back;
+    ASSERT_TRUE(Eventually([&] {
+        try {
+            back = line.Draw("line", "F", "");
+            return true;
+        } catch (const StoreError& error) {
+            return error.kind() != StoreError::Kind::Open;
+        }
+    }));
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->id, 6);
+    records::PostgresPoolStore server(Uri(), std::chrono::seconds(10));
+    const auto held = [&](const std::string& imei) {
+        const auto rows = server.ForImei(imei);
+        return rows.size() == 1 ? std::pair(rows[0].id, rows[0].state)
+                                : std::pair(std::int64_t{-1}, records::PoolRowState::Free);
+    };
+    EXPECT_EQ(held("B"), std::pair(std::int64_t{2}, records::PoolRowState::Tied));
+    EXPECT_EQ(held("C"), std::pair(std::int64_t{3}, records::PoolRowState::Written));
+    EXPECT_EQ(held("D").first, -1);
+    EXPECT_EQ(held("E"), std::pair(std::int64_t{4}, records::PoolRowState::Tied));
+    // The block is topped up again: 7-9.
+    const records::PoolStatus status = server.Status("line");
+    EXPECT_EQ(status.reserved, 3);
+    EXPECT_EQ(status.tied + status.written, 6);
 }
 
 INSTANTIATE_TEST_SUITE_P(Server, PoolServerTest, ::testing::Values(Backing::LineServer),
