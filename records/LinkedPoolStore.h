@@ -31,9 +31,31 @@ namespace records {
 
 namespace server {
 
-// Rows per INSERT: within the protocol's 65535 values of one statement.
-constexpr std::size_t kPoolRowsPerInsert = 5000;
-constexpr std::size_t kPoolCellsPerInsert = 5000;
+// Rows per INSERT: a statement of a megabyte or so.
+constexpr std::size_t kPoolRowsPerInsert = 20000;
+
+// An array's text form ("{1,2,3}"), bound as one text value and cast by the
+// SQL. Bytes go as hex ("\\x0aff"), which no client encoding changes.
+class ArrayText {
+public:
+    void Add(const std::string& number) {
+        text_ += text_.size() == 1 ? "" : ",";
+        text_ += number;
+    }
+    void AddBytes(const std::string& bytes) {
+        static constexpr char kHex[] = "0123456789abcdef";
+        text_ += text_.size() == 1 ? "\"\\\\x" : ",\"\\\\x";
+        for (const unsigned char byte : bytes) {
+            text_ += kHex[byte >> 4];
+            text_ += kHex[byte & 0x0F];
+        }
+        text_ += '"';
+    }
+    schema::Value Done() { return schema::Required(text_ + "}"); }
+
+private:
+    std::string text_ = "{";
+};
 
 // A statement's text with its values, each mark in the order it is written:
 // the order ODBC's "?" asks, and the numbers libpq's "$n" name.
@@ -246,50 +268,44 @@ void LinkedPoolStore<Connection, Dialect>::Import(const std::string& name,
                 .Put(")");
         }
         Exec(connection, heading);
+        // Each statement takes a batch as three or four arrays: a few values
+        // to bind and parse, however many rows.
         for (std::size_t first = 0; first < rows.size(); first += server::kPoolRowsPerInsert) {
             const std::size_t end = std::min(rows.size(), first + server::kPoolRowsPerInsert);
-            Sql insert;
-            insert.Put("INSERT INTO value_pool_rows (pool_id, row_no, line) VALUES ");
+            server::ArrayText numbers;
+            server::ArrayText lines;
+            server::ArrayText cols;
+            server::ArrayText cellNumbers;
+            server::ArrayText values;
             for (std::size_t i = first; i < end; ++i) {
-                insert.Put(i == first ? "(" : ", (")
-                    .Id(pool)
-                    .Put(", ")
-                    .Id(static_cast<std::int64_t>(i + 1))
-                    .Put(", ")
-                    .Value(schema::Integer(rows[i].line), "integer")
-                    .Put(")");
-            }
-            Exec(connection, insert);
-        }
-        Sql cells;
-        std::size_t pending = 0;
-        const auto flush = [&] {
-            if (pending > 0) {
-                Exec(connection, cells);
-            }
-            cells = Sql();
-            pending = 0;
-        };
-        for (std::size_t i = 0; i < rows.size(); ++i) {
-            for (std::size_t column = 0; column < columns.size(); ++column) {
-                cells
-                    .Put(pending == 0
-                             ? "INSERT INTO value_pool_cells (pool_id, row_no, col, value) VALUES ("
-                             : ", (")
-                    .Id(pool)
-                    .Put(", ")
-                    .Id(static_cast<std::int64_t>(i + 1))
-                    .Put(", ")
-                    .Id(static_cast<std::int64_t>(column + 1))
-                    .Put(", ")
-                    .Bytes(rows[i].cells[column])
-                    .Put(")");
-                if (++pending == server::kPoolCellsPerInsert) {
-                    flush();
+                numbers.Add(std::to_string(i + 1));
+                lines.Add(std::to_string(rows[i].line));
+                for (std::size_t column = 0; column < columns.size(); ++column) {
+                    cellNumbers.Add(std::to_string(i + 1));
+                    cols.Add(std::to_string(column + 1));
+                    values.AddBytes(rows[i].cells[column]);
                 }
             }
+            Exec(connection, Sql()
+                                 .Put("INSERT INTO value_pool_rows (pool_id, row_no, line) SELECT ")
+                                 .Id(pool)
+                                 .Put(", n, l FROM unnest(")
+                                 .Value(numbers.Done(), "bigint[]")
+                                 .Put(", ")
+                                 .Value(lines.Done(), "integer[]")
+                                 .Put(") AS t (n, l)"));
+            Exec(connection, Sql()
+                                 .Put("INSERT INTO value_pool_cells (pool_id, row_no, col, value) "
+                                      "SELECT ")
+                                 .Id(pool)
+                                 .Put(", n, c, v FROM unnest(")
+                                 .Value(cellNumbers.Done(), "bigint[]")
+                                 .Put(", ")
+                                 .Value(cols.Done(), "integer[]")
+                                 .Put(", ")
+                                 .Value(values.Done(), "bytea[]")
+                                 .Put(") AS t (n, c, v)"));
         }
-        flush();
         transaction.Commit();
     });
 }

@@ -124,15 +124,15 @@ TEST_P(PoolTest, APoolIsImportedWholeOrNotAtAll) {
     // Two cells a row for one column.
     EXPECT_EQ(ReasonOf([&] { store->Import("q", {"1"}, Rows(3)); }), PoolError::Reason::Malformed);
     EXPECT_EQ(store->List().size(), 1u);
-    // Across the server's statements of a few thousand rows each.
-    store->Import("big", {"1", "2"}, Rows(12001));
-    EXPECT_EQ(store->Status("big").free, 12001);
+    // Across two of the server's statements, of 20,000 rows each.
+    store->Import("big", {"1", "2"}, Rows(20001));
+    EXPECT_EQ(store->Status("big").free, 20001);
     EXPECT_EQ(Ask("SELECT count(*) FROM value_pool_cells c JOIN value_pools p ON p.id = c.pool_id "
                   "WHERE p.name = 'big'"),
-              "24002");
+              "40002");
     EXPECT_EQ(Ask("SELECT line FROM value_pool_rows r JOIN value_pools p ON p.id = r.pool_id "
-                  "WHERE p.name = 'big' AND r.row_no = 12001"),
-              "12002");
+                  "WHERE p.name = 'big' AND r.row_no = 20001"),
+              "20002");
 }
 
 INSTANTIATE_TEST_SUITE_P(Stores, PoolTest,
