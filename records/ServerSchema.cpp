@@ -13,7 +13,9 @@ const schema::StoreSteps kMigrations = {
         "CREATE INDEX device_records_imei_started ON device_records (imei, started_at DESC)",
         "CREATE INDEX device_records_started ON device_records (started_at DESC)",
     },
-    // The value pools (PoolStore.h): the same tables as in a station's file.
+    // 2: the items' source column alone.
+    {},
+    // 3: the value pools (PoolStore.h), the same tables as in a station's file.
     {
         R"sql(CREATE TABLE value_pools (
     id bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY,

@@ -26,7 +26,9 @@ const schema::StoreSteps kMigrations = {
     record_id TEXT PRIMARY KEY NOT NULL REFERENCES device_records (id)
 ) WITHOUT ROWID)sql",
     },
-    // The value pools (PoolStore.h): the same tables as on the server.
+    // 2: the items' source column alone.
+    {},
+    // 3: the value pools (PoolStore.h), the same tables as on the server.
     {
         R"sql(CREATE TABLE value_pools (
     id INTEGER PRIMARY KEY,
