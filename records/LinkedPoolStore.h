@@ -31,6 +31,10 @@ namespace records {
 
 namespace server {
 
+using Clock = std::chrono::steady_clock;
+// How long a draw waits for free rows that other draws hold locked.
+constexpr std::chrono::seconds kHeldRowsWait(10);
+
 // Rows per INSERT: a statement of a megabyte or so.
 constexpr std::size_t kPoolRowsPerInsert = 20000;
 
@@ -337,6 +341,7 @@ std::optional<PoolRow> LinkedPoolStore<Connection, Dialect>::Draw(const std::str
         if (std::vector<PoolRow> held = mine(); !held.empty()) {
             return held.front();
         }
+        const auto deadline = server::Clock::now() + server::kHeldRowsWait;
         for (;;) {
             const auto taken =
                 Exec(connection, Sql()
@@ -364,6 +369,13 @@ std::optional<PoolRow> LinkedPoolStore<Connection, Dialect>::Draw(const std::str
                                                    .Put(" AND state = 'free'"));
             if (left.Text(0, 0) == "0") {
                 return std::nullopt;
+            }
+            // A draw holds its row for milliseconds; one held far longer is
+            // a client that hangs, and is not waited on for ever.
+            if (server::Clock::now() > deadline) {
+                throw StoreError(
+                    StoreError::Kind::Other,
+                    "the free rows of pool " + name + " are all held by draws that do not end");
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
