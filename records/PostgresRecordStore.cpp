@@ -1,8 +1,7 @@
 #include "records/PostgresRecordStore.h"
 
-#include <string_view>
-
 #include "records/PgConnection.h"
+#include "records/PgDialect.h"
 #include "records/ServerQueries.h"
 
 namespace records {
@@ -14,26 +13,6 @@ namespace {
 constexpr std::chrono::seconds kAnswerTimeout(30);
 
 }  // namespace
-
-namespace server {
-
-// libpq's marks: "$1::uuid". Bytes travel in binary form, typed by the
-// parameter itself.
-struct PgDialect {
-    using Connection = PgConnection;
-
-    static std::string Placeholder(int number, std::string_view type) {
-        std::string mark = "$" + std::to_string(number);
-        if (!type.empty() && type != "bytea") {
-            mark += "::";
-            mark += type;
-        }
-        return mark;
-    }
-    static std::string ReadBytes(std::string_view column) { return std::string(column); }
-};
-
-}  // namespace server
 
 template class LinkedStore<PgConnection, server::Queries<server::PgDialect>>;
 

@@ -13,6 +13,47 @@ const schema::StoreSteps kMigrations = {
         "CREATE INDEX device_records_imei_started ON device_records (imei, started_at DESC)",
         "CREATE INDEX device_records_started ON device_records (started_at DESC)",
     },
+    // 2: the items' source column alone.
+    {},
+    // 3: the value pools (PoolStore.h), the same tables as in a station's file.
+    {
+        R"sql(CREATE TABLE value_pools (
+    id bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY,
+    name text NOT NULL UNIQUE,
+    imported_at timestamptz NOT NULL DEFAULT now()
+))sql",
+        R"sql(CREATE TABLE value_pool_columns (
+    pool_id bigint NOT NULL REFERENCES value_pools (id),
+    col integer NOT NULL,
+    item text NOT NULL,
+    PRIMARY KEY (pool_id, col)
+))sql",
+        R"sql(CREATE TABLE value_pool_rows (
+    pool_id bigint NOT NULL REFERENCES value_pools (id),
+    row_no bigint NOT NULL,
+    line integer NOT NULL,
+    state text NOT NULL DEFAULT 'free' CHECK (state IN ('free', 'reserved', 'tied', 'written')),
+    imei bytea,
+    station text,
+    tied_at timestamptz,
+    written_at timestamptz,
+    PRIMARY KEY (pool_id, row_no),
+    CHECK ((state IN ('free', 'reserved')) = (imei IS NULL))
+))sql",
+        R"sql(CREATE TABLE value_pool_cells (
+    pool_id bigint NOT NULL,
+    row_no bigint NOT NULL,
+    col integer NOT NULL,
+    value bytea NOT NULL,
+    PRIMARY KEY (pool_id, row_no, col),
+    FOREIGN KEY (pool_id, row_no) REFERENCES value_pool_rows (pool_id, row_no)
+))sql",
+        // Drawing looks only at the free rows: as fast at the last row as at the first.
+        "CREATE INDEX value_pool_rows_free ON value_pool_rows (pool_id, row_no) "
+        "WHERE state = 'free'",
+        "CREATE UNIQUE INDEX value_pool_rows_imei ON value_pool_rows (imei, pool_id) "
+        "WHERE imei IS NOT NULL",
+    },
 };
 
 }  // namespace

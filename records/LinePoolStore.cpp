@@ -1,0 +1,142 @@
+#include "records/LinePoolStore.h"
+
+#include <utility>
+
+namespace records {
+
+namespace {
+
+bool Unreachable(const StoreError& error) {
+    return error.kind() == StoreError::Kind::Open;
+}
+
+}  // namespace
+
+LinePoolStore::LinePoolStore(const std::string& uri, const std::string& localPath,
+                             std::string station, int block,
+                             std::chrono::milliseconds connectTimeout)
+    : station_(std::move(station)),
+      block_(block),
+      local_(localPath, SqlitePoolStore::Queue::ForServer),
+      server_(uri, connectTimeout, -1, false) {}
+
+void LinePoolStore::Import(const std::string& name, const std::vector<std::string>& columns,
+                           const std::vector<PoolImportRow>& rows) {
+    server_.Import(name, columns, rows);
+}
+
+int LinePoolStore::SendQueued() {
+    int sent = 0;
+    for (const PoolRow& tie : local_.QueuedTies()) {
+        try {
+            server_.TieReserved(tie.pool, tie);
+        } catch (const PoolError& refused) {
+            // Freed on the server meanwhile (by hand): kept queued, and kept
+            // the device's here, rather than drawn by another device.
+            if (refused.reason() == PoolError::Reason::NotTied) {
+                continue;
+            }
+            throw;
+        }
+        local_.TieSent(tie);
+        ++sent;
+    }
+    return sent;
+}
+
+void LinePoolStore::TopUp(const std::string& name) {
+    std::optional<PoolStatus> here;
+    try {
+        here = local_.Status(name);
+    } catch (const PoolError& error) {
+        if (error.reason() != PoolError::Reason::Unknown) {
+            throw;
+        }
+    }
+    const std::int64_t left = here ? here->free : 0;
+    if (left >= block_) {
+        return;
+    }
+    const std::vector<PoolRow> reserved =
+        server_.Reserve(name, station_, static_cast<int>(block_ - left));
+    local_.KeepReserved(here ? *here : server_.Status(name), reserved);
+}
+
+std::optional<PoolRow> LinePoolStore::Draw(const std::string& name, const std::string& imei,
+                                           const std::string&) {
+    try {
+        // The ties made offline first: a device worked again finds its row.
+        SendQueued();
+        std::optional<PoolRow> row = server_.Draw(name, imei, station_);
+        try {
+            TopUp(name);
+        } catch (const StoreError& error) {
+            // The row is drawn; the block is topped up at the next draw.
+            if (!Unreachable(error)) {
+                throw;
+            }
+        }
+        return row;
+    } catch (const StoreError& error) {
+        if (!Unreachable(error)) {
+            throw;
+        }
+        std::optional<PoolRow> row;
+        try {
+            row = local_.Draw(name, imei, station_);
+        } catch (const PoolError& unknown) {
+            if (unknown.reason() != PoolError::Reason::Unknown) {
+                throw;
+            }
+        }
+        if (!row) {
+            throw StoreError(StoreError::Kind::Open, std::string(error.what()) +
+                                                         "; no rows of pool " + name +
+                                                         " are left reserved for this station");
+        }
+        return row;
+    }
+}
+
+void LinePoolStore::MarkWritten(const std::string& name, std::int64_t rowId,
+                                const std::string& imei) {
+    if (local_.TiedUnsent(name, rowId, imei).has_value()) {
+        local_.MarkWritten(name, rowId, imei);
+        try {
+            SendQueued();
+        } catch (const StoreError& error) {
+            if (!Unreachable(error)) {
+                throw;
+            }
+        }
+        return;
+    }
+    server_.MarkWritten(name, rowId, imei);
+}
+
+bool LinePoolStore::Release(const std::string& name, std::int64_t rowId, const std::string& imei) {
+    const std::optional<bool> unsent = local_.TiedUnsent(name, rowId, imei);
+    if (unsent == true) {
+        return local_.Release(name, rowId, imei);
+    }
+    // The server has the tie: undone there first, then here.
+    const bool released = server_.Release(name, rowId, imei);
+    if (released && unsent.has_value()) {
+        local_.Forget(name, rowId);
+    }
+    return released;
+}
+
+PoolStatus LinePoolStore::Status(const std::string& name) {
+    return server_.Status(name);
+}
+
+std::vector<PoolStatus> LinePoolStore::List() {
+    return server_.List();
+}
+
+std::vector<PoolRow> LinePoolStore::ForImei(const std::string& imei) {
+    return server_.ForImei(imei);
+}
+
+}  // namespace records
