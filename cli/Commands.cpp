@@ -7,6 +7,7 @@
 #include <set>
 
 #include "cfgfile/ConfigFile.h"
+#include "cli/OwnValues.h"
 #include "cli/ReadBack.h"
 #include "cli/ReportLines.h"
 #include "common/TextOutput.h"
@@ -224,11 +225,13 @@ std::vector<ItemCheck> WriteUntilHeld(ConsoleHost& host, Console& console,
     }
 }
 
-// What the record keeps of each wanted item: before, asked, after, written.
+// What the record keeps of each wanted item: before, asked, after, written,
+// and where the value came from (sources: one per item, or none at all).
 std::vector<records::RecordItem> RecordItems(const std::vector<WantedItem>& wanted,
                                              const std::vector<ItemCheck>& checks,
                                              const std::vector<ItemRow>& before,
-                                             const std::set<int>& sent) {
+                                             const std::set<int>& sent,
+                                             const std::vector<std::string>& sources) {
     std::vector<records::RecordItem> kept;
     for (std::size_t i = 0; i < wanted.size(); ++i) {
         const WantedItem& want = wanted[i];
@@ -241,7 +244,8 @@ std::vector<records::RecordItem> RecordItems(const std::vector<WantedItem>& want
                                          : want.label,
                         was != nullptr ? std::optional(was->current) : std::nullopt, want.value,
                         found ? std::optional(found->value) : std::nullopt,
-                        checks[i].Holds() && sent.count(number) > 0, ""});
+                        checks[i].Holds() && sent.count(number) > 0,
+                        i < sources.size() ? sources[i] : std::string()});
     }
     return kept;
 }
@@ -315,7 +319,8 @@ void PrintVerdict(Console& console, CTirvel2View& view,
 // and the report all come from the one judgement.
 ModifyOutcome WriteAndCheck(ConsoleHost& host, Console& console,
                             const std::vector<WantedItem>& wanted, VerdictBy verdictBy,
-                            station::DeviceObserver* observer = nullptr) {
+                            station::DeviceObserver* observer = nullptr,
+                            const std::vector<std::string>& sources = {}) {
     station::DeviceObserver nobody;
     const std::vector<ItemRow> before = Snapshot(host.View());
     std::set<int> sent = TickedRows(before);
@@ -324,7 +329,8 @@ ModifyOutcome WriteAndCheck(ConsoleHost& host, Console& console,
 
     ModifyOutcome outcome;
     outcome.ok = ReportChecks(console, checks);
-    const std::vector<records::RecordItem> items = RecordItems(wanted, checks, before, sent);
+    const std::vector<records::RecordItem> items =
+        RecordItems(wanted, checks, before, sent, sources);
     host.Recorder().SetItems(items);
     if (verdictBy != VerdictBy::BatchRow) {
         outcome.ok = KeepCommandRecord(host, console, outcome.ok, res::IDS_CLI_READ_BACK_HOLDS);
@@ -439,23 +445,98 @@ int RunExport(ConsoleHost& host, Console& console, const std::string& file, bool
     return Finish(host, ok ? kExitOk : kExitFailed);
 }
 
-int RunApply(ConsoleHost& host, Console& console, const std::string& profile, bool json) {
+namespace {
+
+// A batch writes what its profile and its table name and nothing else: the
+// rows they do not name keep each device's own values (a device ID, say),
+// even where the connection's automatic tick found them different from the
+// new values.
+void UntickRowsNotIn(CTirvel2View& view, const std::set<std::string>& keys,
+                     const job::ValuesTable* values) {
+    std::set<int> columns;
+    for (const job::ValuesColumn& column :
+         values != nullptr ? values->Columns() : std::vector<job::ValuesColumn>()) {
+        columns.insert(column.number);
+    }
+    for (int n = 1; n <= CTirvel2View::kItemRows; ++n) {
+        if (keys.count(view.GetItemLabel(n)) == 0 && columns.count(n) == 0 &&
+            view.ReadItemModify(n) != 0) {
+            view.SetItemModify(n, 0);
+        }
+    }
+}
+
+// The profile's keys and the table's columns this device did not list, as
+// the operator reads them. A row whose label did not come through (a listing
+// spoilt on the line, another model) would be left out by the untick above
+// and keep its old value while the device is reported done; such a device is
+// written nothing and fails.
+std::string KeysNotListed(CTirvel2View& view, const std::set<std::string>& keys,
+                          const job::ValuesTable* values) {
+    std::set<std::string> listed;
+    for (int n = 1; n <= CTirvel2View::kItemRows; ++n) {
+        listed.insert(view.GetItemLabel(n));
+    }
+    std::vector<std::string> missing;
+    for (const std::string& key : keys) {
+        if (listed.count(key) == 0) {
+            missing.push_back(Shown(key));
+        }
+    }
+    for (const job::ValuesColumn& column :
+         values != nullptr ? values->Columns() : std::vector<job::ValuesColumn>()) {
+        if (column.label.empty() ? !view.IsItemListed(column.number)
+                                 : listed.count(column.label) == 0) {
+            missing.push_back(column.label.empty() ? std::to_string(column.number)
+                                                   : Shown(column.label));
+        }
+    }
+    return QuotedList(missing);
+}
+
+// The device's own values set on its rows, once every item they and keys
+// name is one the device listed; null, having said why, when it cannot be
+// given them. Only the rows named stay ticked.
+std::optional<DeviceWanted> OwnValuesOn(CTirvel2View& view, Console& console,
+                                        const BatchProfile& profile,
+                                        const std::set<std::string>& keys) {
+    if (const std::string missing = KeysNotListed(view, keys, profile.values); !missing.empty()) {
+        console.Message(res::IDS_CLI_BATCH_KEYS_MISSING, {missing});
+        return std::nullopt;
+    }
+    std::optional<DeviceWanted> wanted = WantedFor(view, console, profile);
+    if (wanted) {
+        UntickRowsNotIn(view, profile.keys, profile.values);
+        SetOwnValues(view, *wanted);
+    }
+    return wanted;
+}
+
+}  // namespace
+
+int RunApply(ConsoleHost& host, Console& console, const BatchProfile& profile, bool json) {
     if (auto code = ConnectOrExit(host)) {
         return *code;
     }
     const std::size_t mark = host.MessageMark();
-    host.View().ImportConfig(profile);
-    if (!host.ShownSince(mark, res::IDS_IMPORT_SUCCEEDED)) {
+    host.View().ImportConfig(profile.bytes);
+    // Every key of the file is judged, also those Import matched with no row:
+    // left out silently, they would keep the device's old values under an OK.
+    // The table's columns are this device's alone, and must all be its items.
+    std::optional<DeviceWanted> wanted;
+    if (host.ShownSince(mark, res::IDS_IMPORT_SUCCEEDED)) {
+        wanted = OwnValuesOn(host.View(), console, profile, std::set<std::string>());
+    }
+    if (!wanted) {
         KeepViewRecord(host, console, records::Result::Failed, console.LastMessage(),
                        console.LastMessageId());
         return Finish(host, kExitFailed);
     }
     console.Progress(res::IDS_CLI_ITEMS_DIFFER,
                      {std::to_string(TickedRows(Snapshot(host.View())).size())});
-    // Every key of the file is judged, also those Import matched with no row:
-    // left out silently, they would keep the device's old values under an OK.
-    const ModifyOutcome outcome = WriteAndCheck(host, console, ProfileItems(profile),
-                                                json ? VerdictBy::Json : VerdictBy::Table);
+    const ModifyOutcome outcome =
+        WriteAndCheck(host, console, wanted->items, json ? VerdictBy::Json : VerdictBy::Table,
+                      nullptr, wanted->sources);
     return Finish(host, outcome.ok ? kExitOk : kExitFailed);
 }
 
@@ -559,35 +640,6 @@ int RunRestore(ConsoleHost& host, Console& console, bool json) {
 
 namespace {
 
-// A batch writes what its profile names and nothing else: the rows it does not
-// name keep each device's own values (a device ID, say), even where the
-// connection's automatic tick found them different from the new values.
-void UntickRowsNotIn(CTirvel2View& view, const std::set<std::string>& keys) {
-    for (int n = 1; n <= CTirvel2View::kItemRows; ++n) {
-        if (keys.count(view.GetItemLabel(n)) == 0 && view.ReadItemModify(n) != 0) {
-            view.SetItemModify(n, 0);
-        }
-    }
-}
-
-// The profile's keys this device did not list, as the operator reads them. A
-// row whose label did not come through (a listing spoilt on the line, another
-// model) would be left out by the untick above and keep its old value while
-// the device is reported done; such a device is written nothing and fails.
-std::string KeysNotListed(CTirvel2View& view, const std::set<std::string>& keys) {
-    std::set<std::string> listed;
-    for (int n = 1; n <= CTirvel2View::kItemRows; ++n) {
-        listed.insert(view.GetItemLabel(n));
-    }
-    std::vector<std::string> missing;
-    for (const std::string& key : keys) {
-        if (listed.count(key) == 0) {
-            missing.push_back(Shown(key));
-        }
-    }
-    return QuotedList(missing);
-}
-
 // A batch's report is the line's record of which device got what: a device
 // whose IMEI did not come through whole (noise on the line) is not written, so
 // that no OK is ever filed under a number that is not the device's.
@@ -611,10 +663,13 @@ station::DeviceOutcome GaveNoDevice(Console& console, const std::string& why,
 
 }  // namespace
 
-BatchProfile MakeBatchProfile(std::string bytes) {
+BatchProfile MakeBatchProfile(std::string bytes, const job::ValuesTable* values,
+                              std::string valuesName) {
     BatchProfile profile;
     profile.wanted = ProfileItems(bytes);
     profile.bytes = std::move(bytes);
+    profile.values = values;
+    profile.valuesName = std::move(valuesName);
     for (const WantedItem& item : profile.wanted) {
         profile.keys.insert(item.label);
     }
@@ -693,21 +748,18 @@ station::DeviceOutcome BatchDevice(ConsoleHost& host, Console& console, const Ba
             outcome = station::DeviceOutcome::JobFailed;
         }
     }
-    if (ready) {
-        if (const std::string missing = KeysNotListed(view, profile.keys); !missing.empty()) {
-            console.Message(res::IDS_CLI_BATCH_KEYS_MISSING, {missing});
-            ready = false;
-            // An import that missed rows left their new values unset; the
-            // next device imports the whole file again.
-            port.imported = port.imported && !importHere;
-        }
-    }
+    std::optional<DeviceWanted> wanted;
     if (ready) {
         // Later devices had their differing rows ticked by the connection
-        // itself, under the preset flag.
-        UntickRowsNotIn(view, profile.keys);
-        const ModifyOutcome written =
-            WriteAndCheck(host, console, profile.wanted, VerdictBy::BatchRow, &observer);
+        // itself, under the preset flag; OwnValuesOn unticks them.
+        wanted = OwnValuesOn(view, console, profile, profile.keys);
+        // An import that missed rows left their new values unset; the next
+        // device imports the whole file again.
+        port.imported = port.imported && (wanted.has_value() || !importHere);
+    }
+    if (wanted) {
+        const ModifyOutcome written = WriteAndCheck(
+            host, console, wanted->items, VerdictBy::BatchRow, &observer, wanted->sources);
         row.ok = written.ok;
         row.written = written.written;
     }
@@ -726,7 +778,8 @@ int RunBatch(ConsoleHost& host, Console& console, const BatchSettings& settings,
         console.Message(res::IDS_CLI_REPORT_FAILED, {settings.reportPath});
         return kExitFailed;
     }
-    const BatchProfile profile = MakeBatchProfile(settings.profile);
+    const BatchProfile profile =
+        MakeBatchProfile(settings.profile, settings.values, settings.valuesFile);
     station::DeviceObserver nobody;
     BatchPort port;
     bool reportFailed = false;

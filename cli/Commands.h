@@ -13,6 +13,7 @@
 #include "cli/ConsoleHost.h"
 #include "cli/ReadBack.h"
 #include "job/DeviceReport.h"
+#include "job/ValuesTable.h"
 #include "station/DeviceProgress.h"
 
 namespace cli {
@@ -27,8 +28,9 @@ void PrintJson(Console& console, const nlohmann::ordered_json& document);
 int RunPorts(Console& console, bool json);
 int RunRead(ConsoleHost& host, Console& console, bool json);
 int RunExport(ConsoleHost& host, Console& console, const std::string& file, bool json);
-// profile: the file's bytes, read once; Import and the verdict both use them.
-int RunApply(ConsoleHost& host, Console& console, const std::string& profile, bool json);
+struct BatchProfile;
+// profile: the file's, read once; Import and the verdict both use them.
+int RunApply(ConsoleHost& host, Console& console, const BatchProfile& profile, bool json);
 int RunSet(ConsoleHost& host, Console& console, const std::vector<ItemAssignment>& assignments,
            bool json);
 int RunRestore(ConsoleHost& host, Console& console, bool json);
@@ -38,17 +40,23 @@ struct BatchSettings {
     std::string profile;     // its bytes, read once before the port opened
     int count = 0;           // 0: until Ctrl+C
     std::string reportPath;  // CSV; empty for none
+    std::string valuesFile;  // the values table as the operator named it; empty for none
+    const job::ValuesTable* values = nullptr;  // read and checked from it
 };
 int RunBatch(ConsoleHost& host, Console& console, const BatchSettings& settings, bool json);
 
 // A batch's profile: what every device is imported, written and judged on,
-// the same bytes for all of them even if the file changes meanwhile.
+// the same bytes for all of them even if the file changes meanwhile; and the
+// values table whose row for each device is laid over it, if there is one.
 struct BatchProfile {
     std::string bytes;
     std::vector<WantedItem> wanted;
     std::set<std::string> keys;  // the labels it names
+    const job::ValuesTable* values = nullptr;
+    std::string valuesName;  // the table's file as the operator named it
 };
-BatchProfile MakeBatchProfile(std::string bytes);
+BatchProfile MakeBatchProfile(std::string bytes, const job::ValuesTable* values = nullptr,
+                              std::string valuesName = std::string());
 
 // What a batch carries from device to device on one port, in one process:
 // whether the profile is imported, and whether the port is proven (it has

@@ -17,6 +17,7 @@
 
 #include "cli/ConsoleHost.h"
 #include "job/DeviceRecorder.h"
+#include "job/ValuesTable.h"
 #include "station/DeviceProgress.h"
 #include "station/StationEvents.h"
 #include "station/StationJob.h"
@@ -85,8 +86,11 @@ private:
 // operator's file, bytes what it held when read before the port opened (an
 // update's view reads the image from file itself). The exit code is 0 once
 // the end was told. portProven: the port has given the station a device
-// before (the supervisor knows; each worker sees one device only).
+// before (the supervisor knows; each worker sees one device only). values:
+// a batch's table, read from the supervisor's copy and checked as it was;
+// valuesName the operator's name for it.
 int RunStationWorker(station::StationJob job, HostSettings settings, const std::string& file,
-                     const std::string& bytes, bool portProven, job::DeviceRecorder& recorder);
+                     const std::string& bytes, bool portProven, job::DeviceRecorder& recorder,
+                     const job::ValuesTable* values, const std::string& valuesName);
 
 }  // namespace cli

@@ -45,6 +45,9 @@ struct SettledJob {
     std::string input;        // the file read, as the operator named it
     std::string inputBytes;   // empty: none read, or the view reads the image
     std::string output;       // the file written, if any
+    std::string values;       // the values table, as the operator named it; empty: none
+    std::string valuesBytes;
+    std::optional<job::ValuesTable> table;
     records::RecordsSetting where;
 };
 
@@ -115,6 +118,12 @@ std::string ReadJobFiles(const TirvelctlOptions& options, SettledJob& job) {
     if (command == Subcommand::Apply || command == Subcommand::Batch) {
         job.input = command == Subcommand::Apply ? options.applyFile : options.batch.file;
         refusal = job::ReadProfile(job.input, job.inputBytes);
+        job.values = options.valuesFile;
+        if (refusal.empty() && !job.values.empty()) {
+            refusal = job::ReadValues(job.values,
+                                      options.valuesName.empty() ? job.values : options.valuesName,
+                                      fw::CurrentLanguage(), job.valuesBytes, job.table);
+        }
     } else if (command == Subcommand::Update && !job.asStation) {
         // The view reads the image when the loader asks for it, as "Update
         // File" does.
@@ -132,6 +141,9 @@ std::string ReadJobFiles(const TirvelctlOptions& options, SettledJob& job) {
                                                  : std::string();
     if (refusal.empty() && !job.output.empty()) {
         refusal = job::OutputRefusal(job.output, job.input, job.ports);
+    }
+    if (refusal.empty() && !job.output.empty() && !job.values.empty()) {
+        refusal = job::OutputRefusal(job.output, job.values, {});
     }
     return refusal;
 }
@@ -163,7 +175,9 @@ std::string SettleJob(TirvelctlOptions& options, SettledJob& job) {
     job.where = *where;
     // The records database is an input of every command, also of one that
     // keeps no record (log): an export or a report over it lost every record.
-    return job::RecordsRefusal(job.where, job.input, job.output);
+    std::string refusal = job::RecordsRefusal(job.where, job.input, job.output);
+    return refusal.empty() && !job.values.empty() ? job::RecordsRefusal(job.where, job.values, "")
+                                                  : refusal;
 }
 
 int RunRecordsCommand(const TirvelctlOptions& options, const records::RecordsSetting& where) {
@@ -248,6 +262,8 @@ int RunAsStation(const TirvelctlOptions& options, SettledJob& job, const HostSet
     stationSettings.job = StationJobFor(options.subcommand);
     stationSettings.file = job.input;
     stationSettings.bytes = std::move(job.inputBytes);
+    stationSettings.valuesFile = job.values;
+    stationSettings.valuesBytes = std::move(job.valuesBytes);
     stationSettings.count = update ? job.updateCount : options.batch.count;
     stationSettings.reportPath = update ? options.updateReport : options.batch.reportPath;
     stationSettings.json = options.json;
@@ -270,13 +286,18 @@ int RunOnHost(TirvelctlOptions& options, SettledJob& job, HostSettings settings,
         case Subcommand::Export:
             return RunExport(host, console, options.exportFile, options.json);
         case Subcommand::Apply:
-            return RunApply(host, console, job.inputBytes, options.json);
+            return RunApply(host, console,
+                            MakeBatchProfile(std::move(job.inputBytes),
+                                             job.table ? &*job.table : nullptr, job.values),
+                            options.json);
         case Subcommand::Set:
             return RunSet(host, console, job.assignments, options.json);
         case Subcommand::Restore:
             return RunRestore(host, console, options.json);
         case Subcommand::Batch:
             options.batch.profile = std::move(job.inputBytes);
+            options.batch.valuesFile = job.values;
+            options.batch.values = job.table ? &*job.table : nullptr;
             return RunBatch(host, console, options.batch, options.json);
         case Subcommand::Update:
             return RunUpdate(host, console, options.firmwareFile);
@@ -307,7 +328,9 @@ int RunJob(TirvelctlOptions& options, SettledJob& job, const char* program) {
             return UsageError("--station-worker");
         }
         return RunStationWorker(StationJobFor(options.subcommand), settings, job.input,
-                                job.inputBytes, options.portProven, recorder);
+                                job.inputBytes, options.portProven, recorder,
+                                job.table ? &*job.table : nullptr,
+                                options.valuesName.empty() ? job.values : options.valuesName);
     }
 
     Console console(std::cout, std::cerr, options.quiet ? Verbosity::Quiet : Verbosity::Normal,

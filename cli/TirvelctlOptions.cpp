@@ -51,9 +51,11 @@ void AddItemCommands(CLI::App& app, TirvelctlOptions& options) {
     app.add_subcommand("export", "Read a device and save its configuration to FILE")
         ->add_option("FILE", options.exportFile, "Configuration file to write")
         ->required();
-    app.add_subcommand("apply", "Read a device, import FILE and write the items that differ")
-        ->add_option("FILE", options.applyFile, "Configuration file to apply")
-        ->required();
+    auto* apply =
+        app.add_subcommand("apply", "Read a device, import FILE and write the items that differ");
+    apply->add_option("FILE", options.applyFile, "Configuration file to apply")->required();
+    apply->add_option("--values", options.valuesFile, Console::Text(res::IDS_CLI_HELP_VALUES))
+        ->option_text("FILE.csv");
     app.add_subcommand("set", "Read a device and write the given item values")
         ->add_option("ASSIGNMENT", options.assignmentArgs, "N=VALUE, N the item number 1-60")
         ->required();
@@ -69,6 +71,10 @@ void AddStationCommands(CLI::App& app, TirvelctlOptions& options) {
         ->option_text("N");
     batch->add_option("--report", options.batch.reportPath, Console::Text(res::IDS_CLI_HELP_REPORT))
         ->option_text("FILE");
+    batch->add_option("--values", options.valuesFile, Console::Text(res::IDS_CLI_HELP_VALUES))
+        ->option_text("FILE.csv");
+    // A worker's table is the supervisor's private copy: its rows are named by the operator's.
+    batch->add_option(station::kValuesNameOption, options.valuesName)->group("");
 
     auto* update = app.add_subcommand("update", Console::Text(res::IDS_CLI_HELP_UPDATE));
     update->add_option("FIRMWARE", options.firmwareFile, Console::Text(res::IDS_CLI_HELP_FIRMWARE))

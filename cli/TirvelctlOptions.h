@@ -53,6 +53,8 @@ struct TirvelctlOptions {
     // The subcommands' own.
     std::string exportFile;
     std::string applyFile;
+    std::string valuesFile;  // apply's and batch's --values
+    std::string valuesName;  // a worker's: the operator's name for its copy of the table
     std::vector<std::string> assignmentArgs;
     BatchSettings batch;
     std::string batchCountText;

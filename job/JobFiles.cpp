@@ -21,6 +21,8 @@ struct InputWords {
 
 constexpr InputWords kProfileWords{0, res::IDS_CLI_PROFILE_NOT_REGULAR,
                                    res::IDS_CLI_PROFILE_TOO_LARGE, cfgfile::kProfileLimitMb};
+constexpr InputWords kValuesWords{0, res::IDS_CLI_PROFILE_NOT_REGULAR,
+                                  res::IDS_CLI_PROFILE_TOO_LARGE, kValuesLimitMb};
 constexpr InputWords kFirmwareWords{res::IDS_CLI_EMPTY_FILE, res::IDS_CLI_NOT_REGULAR_FILE,
                                     res::IDS_CLI_FILE_TOO_LARGE, cfgfile::kFirmwareLimitMb};
 
@@ -55,8 +57,24 @@ std::vector<std::string> RecordsFiles(const records::RecordsSetting& where) {
 }  // namespace
 
 std::string ReadProfile(const std::string& path, std::string& bytes) {
-    return InputRefusal(cfgfile::ReadInputFile(path, bytes, cfgfile::kProfileLimitBytes), path,
-                        kProfileWords);
+    const std::string refusal = InputRefusal(
+        cfgfile::ReadInputFile(path, bytes, cfgfile::kProfileLimitBytes), path, kProfileWords);
+    return refusal.empty() ? ProfilePatternRefusal(bytes, path) : refusal;
+}
+
+std::string ReadValues(const std::string& path, const std::string& name, fw::Language language,
+                       std::string& bytes, std::optional<ValuesTable>& table) {
+    if (std::string refusal = InputRefusal(
+            cfgfile::ReadInputFile(path, bytes, kValuesLimitMb * 1024 * 1024), name, kValuesWords);
+        !refusal.empty()) {
+        return refusal;
+    }
+    std::variant<ValuesTable, std::string> parsed = ParseValuesTable(bytes, name, language);
+    if (auto* refusal = std::get_if<std::string>(&parsed)) {
+        return std::move(*refusal);
+    }
+    table = std::get<ValuesTable>(std::move(parsed));
+    return std::string();
 }
 
 std::string ReadFirmware(const std::string& path, std::string& bytes) {

@@ -5,10 +5,13 @@
 // ports. A refusal comes back as the text of the usage error.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "cfgfile/InputFile.h"
+#include "framework/Language.h"
+#include "job/ValuesTable.h"
 #include "records/RecordsSetting.h"
 #include "station/PortList.h"
 
@@ -17,7 +20,15 @@ namespace job {
 // A profile (apply, batch): a regular file within the profile bound. An empty
 // one is taken; Import then says that nothing in it names an item. Empty when
 // bytes hold it.
+// A value's braces are checked here too: every one a known pattern.
 std::string ReadProfile(const std::string& path, std::string& bytes);
+
+// A values table (batch, apply): a regular file within its bound, checked
+// whole for the device's code page of language. name: the file as the
+// operator named it, for the messages. Empty when bytes and table hold it.
+inline constexpr std::size_t kValuesLimitMb = 256;
+std::string ReadValues(const std::string& path, const std::string& name, fw::Language language,
+                       std::string& bytes, std::optional<ValuesTable>& table);
 
 // A firmware image: a regular file of 1 byte to the firmware bound. Empty when
 // bytes hold it.

@@ -291,6 +291,32 @@ inline constexpr fw::UINT IDS_STATION_DEVICE = 384;
 inline constexpr fw::UINT IDS_STATION_COPY_FAILED = 385;
 // %1 how the port's first try failed
 inline constexpr fw::UINT IDS_CLI_PORT_GAVE_NO_DEVICE = 480;
+// The values table of a batch or an apply; %1 the file, %2 the line.
+inline constexpr fw::UINT IDS_VALUES_IMEI_FIRST = 540;
+// %3 the header cell
+inline constexpr fw::UINT IDS_VALUES_BAD_COLUMN = 541;
+// %3 the header cell, %4 the item number
+inline constexpr fw::UINT IDS_VALUES_DUPLICATE_COLUMN = 542;
+// %3 the IMEI, %4 the earlier line
+inline constexpr fw::UINT IDS_VALUES_DUPLICATE_IMEI = 543;
+// %3 the cell
+inline constexpr fw::UINT IDS_VALUES_BAD_IMEI = 544;
+inline constexpr fw::UINT IDS_VALUES_EMPTY_ROW = 545;
+// %3 the row's cells, %4 the header's
+inline constexpr fw::UINT IDS_VALUES_CELL_COUNT = 546;
+inline constexpr fw::UINT IDS_VALUES_BAD_QUOTING = 547;
+inline constexpr fw::UINT IDS_VALUES_LINE_BREAK = 548;
+// %3 the code page
+inline constexpr fw::UINT IDS_VALUES_NOT_CODE_PAGE = 549;
+// %3 the code page
+inline constexpr fw::UINT IDS_VALUES_NOT_ENCODABLE = 550;
+// %1 the file, %2 the line, %3 the item, %4 the braces (a profile's too)
+inline constexpr fw::UINT IDS_VALUES_BAD_PATTERN = 551;
+// %1 the IMEI
+inline constexpr fw::UINT IDS_VALUES_NO_ROW = 552;
+// %1 the item, %2 the value, %3 the bound in bytes
+inline constexpr fw::UINT IDS_VALUES_NOT_SENDABLE = 553;
+inline constexpr fw::UINT IDS_CLI_HELP_VALUES = 554;
 inline constexpr fw::UINT IDS_APP_TITLE = 57344;
 inline constexpr fw::UINT IDS_IDLE_MESSAGE = 57345;
 inline constexpr fw::UINT IDS_PANE_FONT_FACE = 61452;

@@ -41,6 +41,8 @@ inline constexpr const char* kCancelLine = "cancel";
 // On a worker's command line: its port has given the station a device
 // before, so a try that fails is a device that failed, not a port of no use.
 inline constexpr const char* kPortProvenOption = "--station-port-proven";
+// A batch worker's: the operator's name for the values table it is given a copy of.
+inline constexpr const char* kValuesNameOption = "--station-values-name";
 
 // The password line: "-" for none, else its bytes in hex.
 std::string EncodePasswordLine(const std::optional<std::string>& password);

@@ -167,6 +167,14 @@ public:
             failure_ = fw::LoadText(res::IDS_STATION_COPY_FAILED, {settings_.file, e.what()});
             return std::nullopt;
         }
+        try {
+            if (!settings_.valuesFile.empty()) {
+                valuesCopy_ = std::make_unique<PrivateCopy>(settings_.valuesBytes);
+            }
+        } catch (const std::exception& e) {
+            failure_ = fw::LoadText(res::IDS_STATION_COPY_FAILED, {settings_.valuesFile, e.what()});
+            return std::nullopt;
+        }
         start_ = Clock::now();
         for (;;) {
             React();
@@ -250,7 +258,8 @@ private:
             try {
                 port.worker = std::make_unique<WorkerProcess>(
                     settings_.program,
-                    Supervisor::WorkerArguments(port.port, settings_, copy_->Path(), port.proven));
+                    Supervisor::WorkerArguments(port.port, settings_, copy_->Path(), port.proven,
+                                                valuesCopy_ ? valuesCopy_->Path() : std::string()));
             } catch (const std::exception& e) {
                 PutOutOfUse(
                     i, fw::LoadText(res::IDS_STATION_CANNOT_START, {port.port.Label(), e.what()}));
@@ -555,6 +564,7 @@ private:
     StationListener& listener_;
     // Before the ports: their workers are ended before it goes.
     std::unique_ptr<PrivateCopy> copy_;
+    std::unique_ptr<PrivateCopy> valuesCopy_;
     std::vector<std::unique_ptr<Port>> ports_;
     Deliveries deliveries_;
     std::atomic<bool> finishAsked_{false};
@@ -594,7 +604,8 @@ const std::string& Supervisor::Failure() const {
 
 std::vector<std::string> Supervisor::WorkerArguments(const StationPort& port,
                                                      const SupervisorSettings& settings,
-                                                     const std::string& file, bool proven) {
+                                                     const std::string& file, bool proven,
+                                                     const std::string& values) {
     std::vector<std::string> args{"--lang", settings.language, "--station-worker"};
     if (proven) {
         args.emplace_back(kPortProvenOption);
@@ -605,8 +616,12 @@ std::vector<std::string> Supervisor::WorkerArguments(const StationPort& port,
     } else {
         args.insert(args.end(), {"--device", port.devicePath});
     }
+    args.push_back(JobCommand(settings.job));
+    if (!values.empty()) {
+        args.insert(args.end(), {"--values", values, kValuesNameOption, settings.valuesFile});
+    }
     // "--": a file named like an option is still the file.
-    args.insert(args.end(), {JobCommand(settings.job), "--", file});
+    args.insert(args.end(), {"--", file});
     return args;
 }
 

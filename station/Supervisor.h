@@ -23,7 +23,11 @@ struct SupervisorSettings {
     StationJob job = StationJob::Update;
     std::string file;   // as the operator named it
     std::string bytes;  // what it held when the station began: what every worker gets
-    int count = 0;      // devices in all; 0: one per port (update, send), until Finish (batch)
+    // A batch's values table, as the operator named it (empty: none), and its bytes, the same for
+    // every worker as the file's.
+    std::string valuesFile;
+    std::string valuesBytes;
+    int count = 0;  // devices in all; 0: one per port (update, send), until Finish (batch)
     std::optional<std::string> password;
     std::string program;   // tirvelctl, started as the workers
     std::string language;  // "en" or "zh", passed on to the workers
@@ -109,10 +113,12 @@ public:
     void Abort();
 
     // The worker's command line for one port, without the program; file is
-    // the copy the worker reads. proven: the port has given a device before.
+    // the copy the worker reads, values the copy of the values table (empty:
+    // none). proven: the port has given a device before.
     static std::vector<std::string> WorkerArguments(const StationPort& port,
                                                     const SupervisorSettings& settings,
-                                                    const std::string& file, bool proven = false);
+                                                    const std::string& file, bool proven = false,
+                                                    const std::string& values = std::string());
 
 private:
     class Engine;

@@ -10,8 +10,8 @@ _tirvelctl_subcommands="ports read export apply set restore batch update send lo
 # Options that consume the next word, so it is neither a subcommand nor FILE.
 _tirvelctl_takes_value() {
     case "$1" in
-        -p | --port | -d | --device | --password | --lang | --count | --report | --output | --seconds | \
-            --records | --station | --operator | --imei | --since | --until | --result)
+        -p | --port | -d | --device | --password | --lang | --count | --report | --values | \
+            --output | --seconds | --records | --station | --operator | --imei | --since | --until | --result)
             return 0 ;;
     esac
     return 1
@@ -40,7 +40,7 @@ _tirvelctl() {
         --result)
             COMPREPLY=($(compgen -W "ok failed interrupted" -- "$cur"))
             return 0 ;;
-        -d | --device | --report | --output)
+        -d | --device | --report | --values | --output)
             _tirvelctl_files "$cur"
             return 0 ;;
         -p | --port | --password | --count | --seconds | --station | --operator | --imei | \
@@ -68,8 +68,10 @@ _tirvelctl() {
 
     local sub_opts="" wants_file=0
     case "$sub" in
-        export | apply | send) wants_file=1 ;;
-        batch | update) sub_opts="--count --report"; wants_file=1 ;;
+        export | send) wants_file=1 ;;
+        apply) sub_opts="--values"; wants_file=1 ;;
+        batch) sub_opts="--count --report --values"; wants_file=1 ;;
+        update) sub_opts="--count --report"; wants_file=1 ;;
         log) sub_opts="--output --seconds" ;;
         records) sub_opts="--imei --since --until --result --station --csv" ;;
     esac

@@ -140,6 +140,70 @@ TEST_F(StationRun, BatchOnThreePortsMatchesEveryRowToTheDeviceOnItsPort) {
     EXPECT_EQ(imeis.size(), 6u);
 }
 
+// Each device of a station holds its own row of the values table, over the
+// profile and its patterns, as its simulator stored them; a device the table
+// has no row for is sent no AT+SET at all.
+TEST_F(StationRun, BatchWithAValuesTableGivesEveryDeviceItsOwnRow) {
+    for (int k = 0; k < 3; ++k) {
+        StartSimulator(
+            {"--devices", "1", "--state", (dir_.Path() / ("state" + std::to_string(k))).string()});
+    }
+    const fs::path profile = dir_.Path() / "profile.txt";
+    WriteFile(profile, "[CFG]\r\n2. APN=iot.kavrel.example\r\n14. Register Data=reg-{imei:-4}\r\n");
+    WriteFile(
+        dir_.Path() / "v.csv",
+        "IMEI,2. APN,28\n860000000001001,apn-one,1001\n860000000002001,\"apn \"\"two\"\"\",2002\n");
+    const fs::path report = dir_.Path() / "report.csv";
+    const std::string records = "sqlite:" + (dir_.Path() / "r.db").string();
+    auto args = Devices(3);
+    args.insert(args.end(),
+                {"--records", records, "batch", profile.string(), "--values",
+                 (dir_.Path() / "v.csv").string(), "--count", "3", "--report", report.string()});
+    auto run = Start(args);
+    ASSERT_EQ(run->Wait(2min), 1) << ReadFile(Err());
+
+    const std::map<int, std::string> wanted[] = {
+        {{2, "apn-one"}, {14, "reg-1001"}, {28, "1001"}},
+        {{2, "apn \"two\""}, {14, "reg-2001"}, {28, "2002"}}};
+    const auto rows = ReportRowsByPort(report);
+    for (int k = 0; k < 2; ++k) {
+        const std::map<int, std::string> stored =
+            StoredValues(dir_.Path() / ("state" + std::to_string(k)));
+        for (const auto& [item, value] : wanted[k]) {
+            EXPECT_EQ(stored.count(item) ? stored.at(item) : "-", value) << k << " item " << item;
+        }
+        ASSERT_EQ(rows.count(Link(k)), 1u) << ReadFile(report);
+        EXPECT_EQ(rows.at(Link(k)).front().at(4), "OK") << ReadFile(report);
+    }
+    // The record says where each value came from, and keeps the failure too.
+    const auto Records = [&](const std::vector<std::string>& more) {
+        std::vector<std::string> line{"--records", records, "--json", "records"};
+        line.insert(line.end(), more.begin(), more.end());
+        auto listing = Start(line);
+        const RunResult result = Finish(*listing, 1min);
+        EXPECT_EQ(result.exit, 0) << result.err;
+        return Json::parse(result.out);
+    };
+    const Json first = Records({"--imei", "860000000001001"});
+    ASSERT_EQ(first.size(), 1u);
+    std::map<int, Json> sources;
+    const Json shown = Records({"show", first[0]["id"]});
+    for (const Json& item : shown["items"]) {
+        sources[item["number"].get<int>()] = item["source"];
+    }
+    const std::string row = (dir_.Path() / "v.csv").string() + " line 2";
+    EXPECT_EQ(sources, (std::map<int, Json>{{2, row}, {14, "pattern"}, {28, row}})) << shown.dump();
+    const Json third = Records({"--imei", "860000000003001"});
+    ASSERT_EQ(third.size(), 1u);
+    EXPECT_EQ(third[0]["result"], "failed");
+    EXPECT_TRUE(EventsOf(2, "set").empty());
+    ASSERT_EQ(rows.count(Link(2)), 1u) << ReadFile(report);
+    EXPECT_EQ(rows.at(Link(2)).front().at(4), "failed") << ReadFile(report);
+    EXPECT_TRUE(Contains(rows.at(Link(2)).front().back(),
+                         "No row of the values table is for IMEI 860000000003001"))
+        << ReadFile(report);
+}
+
 // The station tells of devices in lines of its own, the workers' and the
 // board's: a version string with a title change and a bell is said in every
 // one of them, and reaches none raw.
