@@ -24,6 +24,16 @@ std::variant<CheckedJob, std::string> CheckJob(const JobRequest& request) {
     if (!fileRefusal.empty()) {
         return fileRefusal;
     }
+    // Read and judged whole here, so that a table that would refuse its first
+    // device refuses the job instead; an update takes no values.
+    if (request.job == station::StationJob::Batch && !request.values.empty()) {
+        std::optional<ValuesTable> table;
+        if (std::string refusal = ReadValues(request.values, request.values, fw::CurrentLanguage(),
+                                             checked.valuesBytes, table);
+            !refusal.empty()) {
+            return refusal;
+        }
+    }
     if (request.ports.empty()) {
         return fw::LoadText(res::IDS_STATION_NO_PORTS);
     }
@@ -45,10 +55,14 @@ std::variant<CheckedJob, std::string> CheckJob(const JobRequest& request) {
         return RecordsSettingRefusal(request.records.empty() ? std::string("TIRVEL_RECORDS")
                                                              : request.records);
     }
-    // The records database is one of the job's inputs: a report over it
-    // would lose every record.
-    for (const std::string& refusal : {OutputRefusal(request.report, request.file, checked.ports),
-                                       RecordsRefusal(*where, request.file, request.report)}) {
+    // The records database and the values table are the job's inputs too: a
+    // report over either would lose it.
+    const bool values = request.job == station::StationJob::Batch && !request.values.empty();
+    for (const std::string& refusal :
+         {OutputRefusal(request.report, request.file, checked.ports),
+          values ? OutputRefusal(request.report, request.values, {}) : std::string(),
+          RecordsRefusal(*where, request.file, request.report),
+          values ? RecordsRefusal(*where, request.values, "") : std::string()}) {
         if (!refusal.empty()) {
             return refusal;
         }

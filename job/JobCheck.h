@@ -1,7 +1,7 @@
 // A station job as a window's form names it, checked whole before any port
 // opens, with the same rules as tirvelctl: the file read once, the ports, the
-// count, where the records go, a report that is none of the job's inputs, and
-// a records file that opens. What comes back is the job ready for a
+// count, a batch's values table, where the records go, a report that is none
+// of the job's inputs, and a records file that opens. What comes back is the job ready for a
 // supervisor, or why it cannot run, in the operator's language.
 #pragma once
 
@@ -22,11 +22,13 @@ struct JobRequest {
     std::string count;    // as typed; empty: no count
     std::string records;  // as tirvelctl's --records takes it; empty: the setting in force
     std::string report;   // the report's path
+    std::string values;   // a batch's values table, as tirvelctl's --values takes it; empty: none
     std::string workerProgram;
 };
 
 struct CheckedJob {
-    std::string bytes;  // the file's, read once
+    std::string bytes;        // the file's, read once
+    std::string valuesBytes;  // the values table's, read once; empty: none
     std::vector<station::StationPort> ports;
     int count = 0;  // 0: no count
     RecordingSettings recording;

@@ -20,6 +20,7 @@ struct Captions {
     const char* password;
     const char* report;
     const char* records;
+    const char* values;
     const char* browse;
     const char* start;
     const char* finish;
@@ -35,18 +36,19 @@ constexpr Captions kEnglish{"Configure with a profile",
                             "Password:",
                             "Report:",
                             "Records:",
+                            "Values:",
                             "Browse...",
                             "Start",
                             "Finish",
                             "Abort",
                             "Open report"};
-constexpr Captions kChinese{"按配置文件配置", "更新固件", "文件：",  "端口：",  "数量：",
-                            "密码：",         "报告：",   "记录：",  "浏览...", "开始",
-                            "完成",           "中止",     "打开报告"};
+constexpr Captions kChinese{"按配置文件配置", "更新固件", "文件：", "端口：",   "数量：",
+                            "密码：",         "报告：",   "记录：", "取值表：", "浏览...",
+                            "开始",           "完成",     "中止",   "打开报告"};
 
 constexpr int kTileWidth = 126;
 constexpr int kTileHeight = 122;
-constexpr int kTilesTop = 156;
+constexpr int kTilesTop = 174;
 constexpr int kRowHeight = 8;
 
 void Add(fw::DialogTemplate& t, int id, ControlKind kind, unsigned style, fw::DialogRect rect,
@@ -123,17 +125,25 @@ fw::DialogTemplate BuildStationForm(fw::Language language) {
     Add(t, IDC_STATION_RECORDS, ControlKind::Edit, kBorder | kTabStop | kAutoHScroll,
         {62, 78, 446, 14});
 
-    Add(t, IDC_STATION_START, ControlKind::PushButton, kTabStop | kDefaultButton, {10, 98, 80, 20},
+    // A Configure job's table of each device's own values by IMEI, as
+    // tirvelctl's --values takes it; empty: none.
+    Add(t, IDC_STATION_VALUES_CAPTION, ControlKind::Static, 0, {10, 98, 50, 10}, c.values);
+    Add(t, IDC_STATION_VALUES, ControlKind::Edit, kBorder | kTabStop | kAutoHScroll,
+        {62, 96, 380, 14});
+    Add(t, IDC_STATION_VALUES_BROWSE, ControlKind::PushButton, kTabStop, {448, 96, 60, 14},
+        c.browse);
+
+    Add(t, IDC_STATION_START, ControlKind::PushButton, kTabStop | kDefaultButton, {10, 116, 80, 20},
         c.start);
-    Add(t, IDC_STATION_FINISH, ControlKind::PushButton, kTabStop | kDisabled, {96, 98, 80, 20},
+    Add(t, IDC_STATION_FINISH, ControlKind::PushButton, kTabStop | kDisabled, {96, 116, 80, 20},
         c.finish);
-    Add(t, IDC_STATION_ABORT, ControlKind::PushButton, kTabStop | kDisabled, {182, 98, 80, 20},
+    Add(t, IDC_STATION_ABORT, ControlKind::PushButton, kTabStop | kDisabled, {182, 116, 80, 20},
         c.abort);
-    Add(t, IDC_STATION_OPEN_REPORT, ControlKind::PushButton, kTabStop, {268, 98, 90, 20},
+    Add(t, IDC_STATION_OPEN_REPORT, ControlKind::PushButton, kTabStop, {268, 116, 90, 20},
         c.openReport);
 
-    Add(t, IDC_STATION_TOTALS, ControlKind::Static, 0, {10, 124, 530, 14});
-    Add(t, IDC_STATION_LAST_LINE, ControlKind::Static, 0, {10, 140, 530, 10});
+    Add(t, IDC_STATION_TOTALS, ControlKind::Static, 0, {10, 142, 530, 14});
+    Add(t, IDC_STATION_LAST_LINE, ControlKind::Static, 0, {10, 158, 530, 10});
 
     for (int tile = 0; tile < kStationTiles; ++tile) {
         AddTile(t, tile);

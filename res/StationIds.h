@@ -26,6 +26,9 @@ inline constexpr int IDC_STATION_REPORT = 3013;
 inline constexpr int IDC_STATION_REPORT_BROWSE = 3014;
 inline constexpr int IDC_STATION_RECORDS_CAPTION = 3015;
 inline constexpr int IDC_STATION_RECORDS = 3016;
+inline constexpr int IDC_STATION_VALUES_CAPTION = 3017;
+inline constexpr int IDC_STATION_VALUES = 3018;
+inline constexpr int IDC_STATION_VALUES_BROWSE = 3019;
 // The run.
 inline constexpr int IDC_STATION_START = 3020;
 inline constexpr int IDC_STATION_FINISH = 3021;
@@ -76,6 +79,7 @@ inline constexpr fw::UINT IDS_STATION_PROFILE_FILTER = 411;
 inline constexpr fw::UINT IDS_STATION_REPORT_FILTER = 412;
 // %1 the path where tirvelctl was looked for
 inline constexpr fw::UINT IDS_STATION_NO_WORKER_PROGRAM = 413;
+inline constexpr fw::UINT IDS_STATION_VALUES_FILTER = 414;
 // %1 a message built elsewhere (tirvelctl's, for the same refusal)
 inline constexpr fw::UINT IDS_STATION_TEXT = 415;
 // %1 the option as given

@@ -288,6 +288,8 @@ constexpr res::StringResource kStrings[] = {
      "配置文件 (*.ini;*.txt)|*.ini;*.txt|所有文件 (*.*)|*.*||"},
     {412, "Reports (*.csv)|*.csv|All Files (*.*)|*.*||", "报告 (*.csv)|*.csv|所有文件 (*.*)|*.*||"},
     {413, "The station's worker program was not found at %1.", "在%1未找到工位的工作程序。"},
+    {414, "Values tables (*.csv)|*.csv|All Files (*.*)|*.*||",
+     "取值表 (*.csv)|*.csv|所有文件 (*.*)|*.*||"},
     {415, "%1", "%1"},
     {416, "Unknown option %1.", "未知选项%1。"},
     {417, "%1 needs a value.", "%1需要一个值。"},

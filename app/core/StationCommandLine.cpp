@@ -15,7 +15,7 @@ namespace {
 
 constexpr char kSynopsis[] =
     "tirvel-station [--lang en|zh] [-p PORTS | --device PATH ...] "
-    "[--profile FILE | --firmware FILE] [--count N] [--report FILE] "
+    "[--profile FILE | --firmware FILE] [--values FILE] [--count N] [--report FILE] "
     "[--records off|sqlite:PATH|postgresql://…] [--start]";
 
 constexpr OptionHelp kOptionHelp[] = {
@@ -24,6 +24,7 @@ constexpr OptionHelp kOptionHelp[] = {
     {"--device PATH", res::IDS_CLI_HELP_DEVICE},
     {"--profile FILE", res::IDS_STATION_OPTION_PROFILE},
     {"--firmware FILE", res::IDS_STATION_OPTION_FIRMWARE},
+    {"--values FILE", res::IDS_CLI_HELP_VALUES},
     {"--count N", res::IDS_STATION_OPTION_COUNT},
     {"--report FILE", res::IDS_STATION_OPTION_REPORT},
     {"--records WHERE", res::IDS_CLI_HELP_RECORDS},
@@ -57,6 +58,7 @@ StationParseResult ParseStationCommandLine(const std::vector<std::string>& argum
     const CLI::Option* count = line.add_option("--count");
     const CLI::Option* report = line.add_option("--report");
     const CLI::Option* records = line.add_option("--records");
+    const CLI::Option* values = line.add_option("--values");
     const CLI::Option* start = line.add_flag("--start");
     const CLI::Option* screenshot = withScreenshot ? line.add_option("--screenshot") : nullptr;
     const LineRead read = reader.Read(arguments);
@@ -121,6 +123,7 @@ StationParseResult ParseStationCommandLine(const std::vector<std::string>& argum
         o.ports = joined;
     }
     o.report = GivenValue(*report);
+    o.values = GivenValue(*values);
     o.start = start->count() > 0;
     if (screenshot != nullptr) {
         o.screenshot = GivenValue(*screenshot).value_or(std::string());
@@ -141,6 +144,7 @@ CStationView::JobForm MergeStationForm(CStationView::JobForm last, const Station
     take(last.count, options.count);
     take(last.report, options.report);
     take(last.records, options.records);
+    take(last.values, options.values);
     return last;
 }
 

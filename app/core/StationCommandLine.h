@@ -1,6 +1,7 @@
 // tirvel-station's command line, the same on every desktop:
 //   tirvel-station [--lang en|zh] [-p PORTS | --device PATH ...]
-//                  [--profile FILE | --firmware FILE] [--count N] [--report FILE] [--start]
+//                  [--profile FILE | --firmware FILE] [--values FILE] [--count N]
+//                  [--report FILE] [--start]
 // (or --help, --version). It fills the form; --start then begins at once, and
 // the form's own checks refuse bad values with the messages tirvelctl gives.
 // What tirvelctl refuses on its line (the language, the count, the records
@@ -25,6 +26,7 @@ struct StationOptions {
     std::optional<std::string> count;
     std::optional<std::string> report;
     std::optional<std::string> records;  // as tirvelctl's --records
+    std::optional<std::string> values;   // as tirvelctl's --values
     bool start = false;
     // Hidden, for the documentation's pictures: the window once some port has
     // a verdict while another still works (or the job has ended), then abort

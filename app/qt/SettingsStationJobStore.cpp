@@ -29,6 +29,7 @@ CStationView::JobForm CSettingsStationJobStore::Load() {
     form.count = Value(settings, "Count");
     form.reportFolder = Value(settings, "ReportFolder");
     form.records = Value(settings, "Records");
+    form.values = Value(settings, "Values");
     return form;
 }
 
@@ -48,6 +49,7 @@ void CSettingsStationJobStore::Save(const CStationView::JobForm& form) {
     settings.setValue(QStringLiteral("Count"), QString::fromStdString(form.count));
     settings.setValue(QStringLiteral("ReportFolder"), QString::fromStdString(form.reportFolder));
     settings.setValue(QStringLiteral("Records"), QString::fromStdString(form.records));
+    settings.setValue(QStringLiteral("Values"), QString::fromStdString(form.values));
 }
 
 }  // namespace app

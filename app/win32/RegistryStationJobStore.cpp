@@ -21,6 +21,7 @@ CStationView::JobForm CRegistryStationJobStore::Load() {
     form.count = value(L"Count");
     form.reportFolder = value(L"ReportFolder");
     form.records = value(L"Records");
+    form.values = value(L"Values");
     RegCloseKey(section);
     return form;
 }
@@ -41,6 +42,7 @@ void CRegistryStationJobStore::Save(const CStationView::JobForm& form) {
     value(L"Count", form.count);
     value(L"ReportFolder", form.reportFolder);
     value(L"Records", form.records);
+    value(L"Values", form.values);
     RegCloseKey(section);
 }
 

@@ -28,11 +28,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kInputs[] = {res::IDC_STATION_JOB_CONFIGURE, res::IDC_STATION_JOB_UPDATE,
-                           res::IDC_STATION_FILE,          res::IDC_STATION_BROWSE,
-                           res::IDC_STATION_PORTS,         res::IDC_STATION_COUNT,
-                           res::IDC_STATION_PASSWORD,      res::IDC_STATION_REPORT,
-                           res::IDC_STATION_REPORT_BROWSE, res::IDC_STATION_RECORDS};
+constexpr int kInputs[] = {
+    res::IDC_STATION_JOB_CONFIGURE, res::IDC_STATION_JOB_UPDATE, res::IDC_STATION_FILE,
+    res::IDC_STATION_BROWSE,        res::IDC_STATION_PORTS,      res::IDC_STATION_COUNT,
+    res::IDC_STATION_PASSWORD,      res::IDC_STATION_REPORT,     res::IDC_STATION_REPORT_BROWSE,
+    res::IDC_STATION_RECORDS,       res::IDC_STATION_VALUES,     res::IDC_STATION_VALUES_BROWSE};
 
 constexpr res::StationPart kParts[] = {res::kPartPort,     res::kPartState,   res::kPartImei,
                                        res::kPartProgress, res::kPartVerdict, res::kPartCounts,
@@ -197,6 +197,9 @@ fw::LRESULT CStationView::WindowProc(fw::UINT message, fw::WPARAM wParam, fw::LP
         case res::IDC_STATION_REPORT_BROWSE:
             OnReportBrowse();
             break;
+        case res::IDC_STATION_VALUES_BROWSE:
+            OnValuesBrowse();
+            break;
         case res::IDC_STATION_START:
             OnStart();
             break;
@@ -231,6 +234,7 @@ void CStationView::SetJobForm(const JobForm& form) {
     Site()->SetControlText(res::IDC_STATION_REPORT, form.report);
     reportFolder_ = form.reportFolder;
     Site()->SetControlText(res::IDC_STATION_RECORDS, form.records);
+    Site()->SetControlText(res::IDC_STATION_VALUES, form.values);
 }
 
 CStationView::JobForm CStationView::GetJobForm() const {
@@ -244,6 +248,7 @@ CStationView::JobForm CStationView::GetJobForm() const {
                             ? reportFolder_
                             : cfgfile::Utf8Path(cfgfile::NativePath(form.report).parent_path());
     form.records = ControlText(res::IDC_STATION_RECORDS);
+    form.values = ControlText(res::IDC_STATION_VALUES);
     return form;
 }
 
@@ -285,6 +290,16 @@ void CStationView::OnReportBrowse() {
     }
 }
 
+void CStationView::OnValuesBrowse() {
+    fw::FileDialogRequest request;
+    request.filter = fw::LoadString(res::IDS_STATION_VALUES_FILTER);
+    request.flags = fw::OFN_FILEMUSTEXIST | fw::OFN_HIDEREADONLY;
+    request.parent = this;
+    if (const std::optional<std::string> path = fw::RunFileDialog(request)) {
+        Site()->SetControlText(res::IDC_STATION_VALUES, *path);
+    }
+}
+
 void CStationView::OnStart() {
     if (Running()) {
         return;
@@ -295,8 +310,12 @@ void CStationView::OnStart() {
     // The dated report of the documents folder is checked like one named.
     const std::string reportPath =
         form.report.empty() ? DefaultReportPath(reportFolder_) : form.report;
-    std::variant<job::CheckedJob, std::string> checked = job::CheckJob(
-        {kind, form.file, form.ports, form.count, form.records, reportPath, workerProgram_});
+    // An update takes no values: a table left in the field from a Configure
+    // job is neither checked nor passed on.
+    const std::string values = kind == station::StationJob::Batch ? form.values : std::string();
+    std::variant<job::CheckedJob, std::string> checked =
+        job::CheckJob({kind, form.file, form.ports, form.count, form.records, reportPath, values,
+                       workerProgram_});
     if (const auto* refusal = std::get_if<std::string>(&checked)) {
         Refuse(*refusal);
         return;
@@ -313,6 +332,8 @@ void CStationView::OnStart() {
     settings.job = kind;
     settings.file = form.file;
     settings.bytes = std::move(ready.bytes);
+    settings.valuesFile = values;
+    settings.valuesBytes = std::move(ready.valuesBytes);
     settings.count = ready.count;
     const std::string password = GetDlgItemBytes(res::IDC_STATION_PASSWORD);
     if (!password.empty()) {

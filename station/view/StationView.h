@@ -41,6 +41,9 @@ public:
         // Where the devices' records go, as tirvelctl's --records takes it;
         // empty: TIRVEL_RECORDS, else the user's records file.
         std::string records;
+        // A Configure job's table of each device's own values by IMEI, as
+        // tirvelctl's --values takes it; empty: none.
+        std::string values;
     };
 
     CStationView();
@@ -73,6 +76,7 @@ public:
     void OnAbort();
     void OnBrowse();
     void OnReportBrowse();
+    void OnValuesBrowse();
     void OnOpenReport();
 
     // What the window shows now: every port and the totals.

@@ -18,7 +18,7 @@ TEST(StationCommandLine, FillsOnlyWhatItNamesOverTheLastJob) {
     testsupport::EnglishForTheTest english;
     const auto parsed = app::ParseStationCommandLine(
         Args{"-p", "61-63", "--firmware=fw.bin", "--count", "6", "--report", "r.csv", "--records",
-             "sqlite:/line/r.db", "--start"},
+             "sqlite:/line/r.db", "--values", "own.csv", "--start"},
         false);
     ASSERT_FALSE(parsed.exitStatus) << parsed.message;
     EXPECT_TRUE(parsed.options.start);
@@ -27,6 +27,7 @@ TEST(StationCommandLine, FillsOnlyWhatItNamesOverTheLastJob) {
     last.file = "old.ini";
     last.ports = "1-2";
     last.reportFolder = "/reports";
+    last.values = "old.csv";
     const CStationView::JobForm form = app::MergeStationForm(last, parsed.options);
     EXPECT_EQ(form.job, Job::Update);
     EXPECT_EQ(form.file, "fw.bin");
@@ -35,10 +36,12 @@ TEST(StationCommandLine, FillsOnlyWhatItNamesOverTheLastJob) {
     EXPECT_EQ(form.report, "r.csv");
     EXPECT_EQ(form.reportFolder, "/reports");
     EXPECT_EQ(form.records, "sqlite:/line/r.db");
+    EXPECT_EQ(form.values, "own.csv");
     // Nothing named: the last job stands whole.
     const auto bare = app::ParseStationCommandLine(Args{}, false);
     EXPECT_EQ(app::MergeStationForm(last, bare.options).file, "old.ini");
     EXPECT_EQ(app::MergeStationForm(last, bare.options).job, Job::Configure);
+    EXPECT_EQ(app::MergeStationForm(last, bare.options).values, "old.csv");
 }
 
 TEST(StationCommandLine, DevicesAreJoinedIntoThePortList) {

@@ -71,6 +71,13 @@ TEST_F(JobCheck, TheFirstWrongFieldIsTheRefusal) {
     EXPECT_EQ(Refusal(reportOverProfile),
               fw::LoadText(res::IDS_CLI_OUTPUT_IS_INPUT, {Profile(), Profile()}));
 
+    job::JobRequest reportOverValues = Request();
+    reportOverValues.values = reportOverValues.report = (dir_.Path() / "v.csv").string();
+    testsupport::WriteFile(reportOverValues.values, "IMEI,2\n");
+    EXPECT_EQ(Refusal(reportOverValues),
+              fw::LoadText(res::IDS_CLI_OUTPUT_IS_INPUT,
+                           {reportOverValues.values, reportOverValues.values}));
+
     job::JobRequest noWorker = Request();
     noWorker.workerProgram = (dir_.Path() / "missing").string();
     EXPECT_EQ(Refusal(noWorker),

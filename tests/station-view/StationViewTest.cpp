@@ -168,6 +168,27 @@ TEST_F(StationWindow, ConfiguresWithAProfileAndEveryDeviceHoldsItsValues) {
     }
 }
 
+// The form's values table gives each device its own row: the workers read the
+// copy made at Start.
+TEST_F(StationWindow, AValuesTableGivesEveryDeviceItsOwnRow) {
+    StartSimulators(2, {"--devices", "1"});
+    const fs::path table = dir_.Path() / "v.csv";
+    WriteFile(table, "IMEI,2\n860000000001001,apn-one\n860000000002001,apn-two\n");
+    ASSERT_TRUE(FillForm(kExampleProfile, Ports(2), "2", dir_.Path() / "r.csv"));
+    ASSERT_TRUE(window_.Type(res::IDC_STATION_VALUES, table.string()));
+    ASSERT_TRUE(window_.Click(res::IDC_STATION_START));
+    WriteFile(table, "IMEI,2\n");
+    ASSERT_TRUE(loop_.RunUntil([this] { return !view_.Running(); }, 120s));
+    ASSERT_TRUE(view_.LastResult() && view_.LastResult()->Clean());
+    for (int k = 0; k < 2; ++k) {
+        std::string apn;
+        for (const auto& e : EventsOf(Events(k), "set")) {
+            apn = e["item"] == 2 ? e["new_text"].get<std::string>() : apn;
+        }
+        EXPECT_EQ(apn, k == 0 ? "apn-one" : "apn-two");
+    }
+}
+
 // Every device is kept on record by its worker, and a tile shows what the
 // records knew of its device before: a device worked again is worth a glance.
 TEST_F(StationWindow, KeepsARecordOfEveryDeviceAndShowsTheEarlierWorkOnEach) {
@@ -250,19 +271,28 @@ TEST_F(StationWindow, WrongInputIsRefusedWithTheReasonAndNothingStarts) {
     struct Case {
         std::string file, ports, count;
         fw::UINT text;
+        std::string values = {};
     };
+    // The last: a table where the records database keeps its -wal.
+    const fs::path wal = dir_.Path() / "data/tirvel/records.db-wal";
+    fs::create_directories(wal.parent_path());
+    WriteFile(wal, "IMEI,2\n");
     const Case cases[] = {
         {"", Link(0), "", res::IDS_STATION_TEXT},
         {(dir_.Path() / "profile.ini").string(), "", "", res::IDS_STATION_TEXT},
         {(dir_.Path() / "profile.ini").string(), "1-300", "", res::IDS_STATION_TEXT},
         {(dir_.Path() / "profile.ini").string(), Link(0), "0", res::IDS_STATION_TEXT},
         {(dir_.Path() / "absent.ini").string(), Link(0), "", res::IDS_STATION_TEXT},
+        {kExampleProfile, Link(0), "", res::IDS_STATION_TEXT,
+         (dir_.Path() / "profile.ini").string()},
+        {kExampleProfile, Link(0), "", res::IDS_STATION_TEXT, wal.string()},
     };
     for (const Case& c : cases) {
         window_.ClearMessageBoxes();
         window_.Type(res::IDC_STATION_FILE, c.file);
         window_.Type(res::IDC_STATION_PORTS, c.ports);
         window_.Type(res::IDC_STATION_COUNT, c.count);
+        window_.Type(res::IDC_STATION_VALUES, c.values);
         ASSERT_TRUE(window_.Click(res::IDC_STATION_START));
         EXPECT_FALSE(view_.Running()) << c.file << " " << c.ports;
         ASSERT_EQ(window_.MessageBoxes().size(), 1u) << c.file << " " << c.ports;
