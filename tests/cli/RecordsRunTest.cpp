@@ -19,6 +19,7 @@
 #include "TextSearch.h"
 #include "ToolRunTest.h"
 #include "common/Sha256.h"
+#include "records/SqlitePoolStore.h"
 #include "records/SqliteRecordStore.h"
 
 namespace {
@@ -406,4 +407,14 @@ TEST_F(RecordsRun, APoolIsImportedOnceIntoTheRecordsFileAndLookedAtThere) {
     EXPECT_EQ(Json::parse(run({"--json", "pool", "show", "--imei", "860000000001001"}).out),
               Json::array());
     EXPECT_EQ(Run({"--records", "off", "pool", "list"}).exit, 2);
+
+    records::SqlitePoolStore(Db()).Draw("ids", "860000000001001", "st2");
+    const Json tied = Json::parse(run({"--json", "pool", "show", "--imei", "860000000001001"}).out);
+    ASSERT_EQ(tied.size(), 1u);
+    EXPECT_EQ(tied[0]["row"], 1);
+    EXPECT_EQ(tied[0]["state"], "tied");
+    EXPECT_EQ(tied[0]["station"], "st2");
+    EXPECT_FALSE(tied[0].contains("cells"));
+    const auto listed = run({"pool", "list"});
+    EXPECT_TRUE(testsupport::Contains(listed.out, "ids   2     1     0        1")) << listed.out;
 }
