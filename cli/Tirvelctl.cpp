@@ -13,6 +13,7 @@
 
 #include "cfgfile/InputFile.h"
 #include "cli/Commands.h"
+#include "cli/PoolCommand.h"
 #include "cli/RecordsCommand.h"
 #include "cli/SecretLine.h"
 #include "cli/Station.h"
@@ -124,6 +125,11 @@ std::string ReadJobFiles(const TirvelctlOptions& options, SettledJob& job) {
                                       options.valuesName.empty() ? job.values : options.valuesName,
                                       fw::CurrentLanguage(), job.valuesBytes, job.table);
         }
+    } else if (command == Subcommand::Pool && options.poolAction == PoolAction::Import) {
+        // A pool's file is read as a values table is, with no IMEI column.
+        job.input = options.poolFile;
+        refusal = job::ReadValues(job.input, job.input, fw::CurrentLanguage(), job.valuesBytes,
+                                  job.table, job::ImeiColumn::None);
     } else if (command == Subcommand::Update && !job.asStation) {
         // The view reads the image when the loader asks for it, as "Update
         // File" does.
@@ -178,6 +184,26 @@ std::string SettleJob(TirvelctlOptions& options, SettledJob& job) {
     std::string refusal = job::RecordsRefusal(job.where, job.input, job.output);
     return refusal.empty() && !job.values.empty() ? job::RecordsRefusal(job.where, job.values, "")
                                                   : refusal;
+}
+
+int RunPoolCommand(const TirvelctlOptions& options, const SettledJob& job) {
+    if (job.where.kind == records::RecordsSetting::Kind::Off) {
+        return UsageError(Console::Text(res::IDS_RECORDS_OFF));
+    }
+    Console console(std::cout, std::cerr, options.quiet ? Verbosity::Quiet : Verbosity::Normal,
+                    IsTerminal(kStderrFd) ? ErrStream::Terminal : ErrStream::Plain);
+    switch (options.poolAction) {
+        case PoolAction::Import:
+            return RunPoolImport(console, job.where, options.poolName, *job.table, job.input,
+                                 options.json);
+        case PoolAction::Status:
+            return RunPoolStatus(console, job.where, options.poolName, options.json);
+        case PoolAction::List:
+            return RunPoolList(console, job.where, options.json);
+        case PoolAction::Show:
+            return RunPoolShow(console, job.where, options.poolImei, options.json);
+    }
+    return kExitFailed;
 }
 
 int RunRecordsCommand(const TirvelctlOptions& options, const records::RecordsSetting& where) {
@@ -308,6 +334,7 @@ int RunOnHost(TirvelctlOptions& options, SettledJob& job, HostSettings settings,
             return RunLog(host, console, options.log);
         case Subcommand::Ports:
         case Subcommand::Records:
+        case Subcommand::Pool:
             break;
     }
     return kExitFailed;
@@ -390,6 +417,9 @@ int RunTirvelctl(int argc, char** argv) {
     }
     if (options.subcommand == Subcommand::Records) {
         return RunRecordsCommand(options, job.where);
+    }
+    if (options.subcommand == Subcommand::Pool) {
+        return RunPoolCommand(options, job);
     }
     return RunJob(options, job, argc > 0 ? argv[0] : "tirvelctl");
 }

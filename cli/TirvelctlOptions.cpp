@@ -112,6 +112,22 @@ void AddRecordsCommand(CLI::App& app, TirvelctlOptions& options) {
     records->add_subcommand("push", Console::Text(res::IDS_CLI_HELP_RECORDS_PUSH));
 }
 
+void AddPoolCommand(CLI::App& app, TirvelctlOptions& options) {
+    auto* pool = app.add_subcommand("pool", Console::Text(res::IDS_CLI_HELP_POOL));
+    pool->require_subcommand(1, 1);
+    auto* import = pool->add_subcommand("import", Console::Text(res::IDS_CLI_HELP_POOL_IMPORT));
+    import->add_option("NAME", options.poolName, "Pool")->required();
+    import->add_option("FILE", options.poolFile, "FILE.csv")->required();
+    pool->add_subcommand("status", Console::Text(res::IDS_CLI_HELP_POOL_STATUS))
+        ->add_option("NAME", options.poolName, "Pool")
+        ->required();
+    pool->add_subcommand("list", Console::Text(res::IDS_CLI_HELP_POOL_LIST));
+    pool->add_subcommand("show", Console::Text(res::IDS_CLI_HELP_POOL_SHOW))
+        ->add_option("--imei", options.poolImei, "IMEI")
+        ->option_text("IMEI")
+        ->required();
+}
+
 Subcommand SubcommandNamed(const std::string& name) {
     static const std::pair<const char*, Subcommand> kNames[] = {
         {"ports", Subcommand::Ports},     {"read", Subcommand::Read},
@@ -119,7 +135,7 @@ Subcommand SubcommandNamed(const std::string& name) {
         {"set", Subcommand::Set},         {"restore", Subcommand::Restore},
         {"batch", Subcommand::Batch},     {"update", Subcommand::Update},
         {"send", Subcommand::Send},       {"log", Subcommand::Log},
-        {"records", Subcommand::Records},
+        {"records", Subcommand::Records}, {"pool", Subcommand::Pool},
     };
     for (const auto& [known, subcommand] : kNames) {
         if (name == known) {
@@ -145,6 +161,14 @@ void TakeWhatWasGiven(const CLI::App& app, TirvelctlOptions& options) {
     options.recordsAction = records->get_subcommand("push")->parsed()   ? RecordsAction::Push
                             : records->get_subcommand("show")->parsed() ? RecordsAction::Show
                                                                         : RecordsAction::List;
+    const CLI::App* pool = app.get_subcommand("pool");
+    for (const auto& [name, action] :
+         {std::pair{"import", PoolAction::Import}, std::pair{"status", PoolAction::Status},
+          std::pair{"list", PoolAction::List}, std::pair{"show", PoolAction::Show}}) {
+        if (pool->get_subcommand(name)->parsed()) {
+            options.poolAction = action;
+        }
+    }
     // A filter given empty (a script's unset variable) would match every
     // record, any device's.
     for (const CLI::Option* filter : records->get_options()) {
@@ -178,6 +202,7 @@ std::optional<int> ParseTirvelctlOptions(int argc, char** argv, TirvelctlOptions
     AddItemCommands(app, options);
     AddStationCommands(app, options);
     AddRecordsCommand(app, options);
+    AddPoolCommand(app, options);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {

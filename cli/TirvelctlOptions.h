@@ -24,11 +24,14 @@ enum class Subcommand {
     Update,
     Send,
     Log,
-    Records
+    Records,
+    Pool
 };
 
 // What "records" was asked to do: list the records, show one, or push the queue.
 enum class RecordsAction { List, Show, Push };
+
+enum class PoolAction { Import, Status, List, Show };
 
 struct TirvelctlOptions {
     Subcommand subcommand = Subcommand::Ports;
@@ -75,6 +78,11 @@ struct TirvelctlOptions {
     std::string recordId;
     // The first records filter given as empty text, as named on the line.
     std::optional<std::string> emptyFilter;
+
+    PoolAction poolAction = PoolAction::List;
+    std::string poolName;  // import's and status's NAME
+    std::string poolFile;
+    std::string poolImei;
 };
 
 // Parses the line into options. Returns the exit code when the parse ends

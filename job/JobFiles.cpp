@@ -63,13 +63,13 @@ std::string ReadProfile(const std::string& path, std::string& bytes) {
 }
 
 std::string ReadValues(const std::string& path, const std::string& name, fw::Language language,
-                       std::string& bytes, std::optional<ValuesTable>& table) {
+                       std::string& bytes, std::optional<ValuesTable>& table, ImeiColumn imei) {
     if (std::string refusal = InputRefusal(
             cfgfile::ReadInputFile(path, bytes, kValuesLimitMb * 1024 * 1024), name, kValuesWords);
         !refusal.empty()) {
         return refusal;
     }
-    std::variant<ValuesTable, std::string> parsed = ParseValuesTable(bytes, name, language);
+    std::variant<ValuesTable, std::string> parsed = ParseValuesTable(bytes, name, language, imei);
     if (auto* refusal = std::get_if<std::string>(&parsed)) {
         return std::move(*refusal);
     }

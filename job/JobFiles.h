@@ -28,7 +28,8 @@ std::string ReadProfile(const std::string& path, std::string& bytes);
 // operator named it, for the messages. Empty when bytes and table hold it.
 inline constexpr std::size_t kValuesLimitMb = 256;
 std::string ReadValues(const std::string& path, const std::string& name, fw::Language language,
-                       std::string& bytes, std::optional<ValuesTable>& table);
+                       std::string& bytes, std::optional<ValuesTable>& table,
+                       ImeiColumn imei = ImeiColumn::First);
 
 // A firmware image: a regular file of 1 byte to the firmware bound. Empty when
 // bytes hold it.

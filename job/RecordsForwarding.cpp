@@ -2,10 +2,14 @@
 
 #include "framework/StringTable.h"
 #include "job/DeviceRecorder.h"
+#include "records/SqlitePoolStore.h"
 #include "records/SqliteRecordStore.h"
 
 #include "records/Forwarder.h"
 #include "records/ServerRecordStore.h"
+#ifndef _WIN32
+#include "records/PostgresPoolStore.h"
+#endif
 
 namespace job {
 
@@ -32,6 +36,28 @@ std::unique_ptr<records::RecordStore> OpenLookupStore(const records::RecordsSett
         return records::OpenServerStore(where.serverUri, kServerTimeout);
     }
     return std::make_unique<records::SqliteRecordStore>(where.localPath);
+}
+
+namespace {
+
+#ifdef _WIN32
+// The line's pools are reached through libpq, which this build lacks.
+std::unique_ptr<records::PoolStore> OpenServerPools(const std::string& uri) {
+    throw records::StoreError(records::StoreError::Kind::Open, uri);
+}
+#else
+std::unique_ptr<records::PoolStore> OpenServerPools(const std::string& uri) {
+    return std::make_unique<records::PostgresPoolStore>(uri, kServerTimeout);
+}
+#endif
+
+}  // namespace
+
+std::unique_ptr<records::PoolStore> OpenPoolLookupStore(const records::RecordsSetting& where) {
+    if (where.kind == records::RecordsSetting::Kind::Server) {
+        return OpenServerPools(where.serverUri);
+    }
+    return std::make_unique<records::SqlitePoolStore>(where.localPath);
 }
 
 RecordsForwarding::~RecordsForwarding() = default;

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <memory>
 
+#include "records/PoolStore.h"
 #include "records/RecordStore.h"
 #include "records/RecordsSetting.h"
 
@@ -41,5 +42,9 @@ inline constexpr std::chrono::seconds kServerTimeout{10};
 // The store a lookup reads: the server where records go there, else the
 // station's file. Throws StoreError.
 std::unique_ptr<records::RecordStore> OpenLookupStore(const records::RecordsSetting& where);
+
+// The value pools the setting names, for an import or a lookup: the line's
+// server, else the station's file. Throws StoreError.
+std::unique_ptr<records::PoolStore> OpenPoolLookupStore(const records::RecordsSetting& where);
 
 }  // namespace job

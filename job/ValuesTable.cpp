@@ -140,16 +140,16 @@ std::string DeviceBytes(std::string_view bytes, const std::string& name, fw::Lan
     return std::string();
 }
 
-// The header row: IMEI first, then each column an item once.
+// The header row: IMEI first (unless none), then each column an item once.
 std::string ReadHeader(const std::vector<std::string>& cells, const std::string& name,
-                       std::vector<ValuesColumn>& columns) {
+                       ImeiColumn imei, std::vector<ValuesColumn>& columns) {
     std::string first = cells.front();
     std::transform(first.begin(), first.end(), first.begin(),
                    [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; });
-    if (first != "IMEI") {
+    if (imei == ImeiColumn::First && first != "IMEI") {
         return AtLine(res::IDS_VALUES_IMEI_FIRST, name, 1);
     }
-    for (std::size_t i = 1; i < cells.size(); ++i) {
+    for (std::size_t i = imei == ImeiColumn::First ? 1 : 0; i < cells.size(); ++i) {
         const ValuesColumn column = ItemNamed(cells[i]);
         if (column.number == 0) {
             return AtLine(res::IDS_VALUES_BAD_COLUMN, name, 1, {fw::DecodeAnsi(cells[i])});
@@ -189,7 +189,8 @@ const ValuesRow* ValuesTable::Find(std::string_view imei) const {
 
 std::variant<ValuesTable, std::string> ParseValuesTable(std::string_view bytes,
                                                         const std::string& name,
-                                                        fw::Language language) {
+                                                        fw::Language language, ImeiColumn imei) {
+    const std::size_t skip = imei == ImeiColumn::First ? 1 : 0;
     std::string text;
     if (std::string refusal = DeviceBytes(bytes, name, language, text); !refusal.empty()) {
         return refusal;
@@ -214,9 +215,11 @@ std::variant<ValuesTable, std::string> ParseValuesTable(std::string_view bytes,
                            (at == start || text[start] == '\n' || text[start] == '\r');
         if (line == 1) {
             if (empty) {
-                return AtLine(res::IDS_VALUES_IMEI_FIRST, name, 1);
+                return AtLine(skip != 0 ? res::IDS_VALUES_IMEI_FIRST : res::IDS_VALUES_BAD_COLUMN,
+                              name, 1, {std::string()});
             }
-            if (std::string refusal = ReadHeader(cells, name, table.columns_); !refusal.empty()) {
+            if (std::string refusal = ReadHeader(cells, name, imei, table.columns_);
+                !refusal.empty()) {
                 return refusal;
             }
             continue;
@@ -224,16 +227,16 @@ std::variant<ValuesTable, std::string> ParseValuesTable(std::string_view bytes,
         if (empty) {
             return AtLine(res::IDS_VALUES_EMPTY_ROW, name, line);
         }
-        if (cells.size() != table.columns_.size() + 1) {
+        if (cells.size() != table.columns_.size() + skip) {
             return AtLine(
                 res::IDS_VALUES_CELL_COUNT, name, line,
-                {std::to_string(cells.size()), std::to_string(table.columns_.size() + 1)});
+                {std::to_string(cells.size()), std::to_string(table.columns_.size() + skip)});
         }
-        if (!IsImei(cells.front())) {
+        if (skip != 0 && !IsImei(cells.front())) {
             return AtLine(res::IDS_VALUES_BAD_IMEI, name, line, {fw::DecodeAnsi(cells.front())});
         }
-        for (std::size_t i = 1; i < cells.size(); ++i) {
-            const ValuesColumn& column = table.columns_[i - 1];
+        for (std::size_t i = skip; i < cells.size(); ++i) {
+            const ValuesColumn& column = table.columns_[i - skip];
             const std::string item =
                 column.label.empty() ? std::to_string(column.number) : column.label;
             if (std::string refusal = PatternRefusal(cells[i], name, line, item);
@@ -241,15 +244,18 @@ std::variant<ValuesTable, std::string> ParseValuesTable(std::string_view bytes,
                 return refusal;
             }
         }
-        const auto [earlier, added] =
-            table.byImei_.try_emplace(ImeiKey(cells.front()), table.rows_.size());
-        if (!added) {
-            return AtLine(res::IDS_VALUES_DUPLICATE_IMEI, name, line,
-                          {cells.front(), std::to_string(table.rows_[earlier->second].line)});
+        if (skip != 0) {
+            const auto [earlier, added] =
+                table.byImei_.try_emplace(ImeiKey(cells.front()), table.rows_.size());
+            if (!added) {
+                return AtLine(res::IDS_VALUES_DUPLICATE_IMEI, name, line,
+                              {cells.front(), std::to_string(table.rows_[earlier->second].line)});
+            }
         }
         table.rows_.push_back(
-            {line, std::vector<std::string>(std::make_move_iterator(cells.begin() + 1),
-                                            std::make_move_iterator(cells.end()))});
+            {line, std::vector<std::string>(
+                       std::make_move_iterator(cells.begin() + static_cast<std::ptrdiff_t>(skip)),
+                       std::make_move_iterator(cells.end()))});
     }
     return table;
 }

@@ -34,17 +34,22 @@ struct ValuesRow {
 // key ("2. APN", the row of its number); number 0 when it names none.
 ValuesColumn ItemNamed(std::string_view text);
 
+// A value pool's file is a values table whose rows are for no device yet:
+// the same cells and checks, with no IMEI column.
+enum class ImeiColumn { First, None };
+
 class ValuesTable {
 public:
     const std::vector<ValuesColumn>& Columns() const { return columns_; }
     std::size_t RowCount() const { return rows_.size(); }
+    const std::vector<ValuesRow>& Rows() const { return rows_; }
     // The row for the IMEI as the device sent it; null when none is.
     const ValuesRow* Find(std::string_view imei) const;
 
 private:
     friend std::variant<ValuesTable, std::string> ParseValuesTable(std::string_view,
-                                                                   const std::string&,
-                                                                   fw::Language);
+                                                                   const std::string&, fw::Language,
+                                                                   ImeiColumn);
     std::vector<ValuesColumn> columns_;
     std::vector<ValuesRow> rows_;
     // A table may hold a row for every device a line ever makes: the IMEI's
@@ -58,7 +63,8 @@ private:
 // byte-order mark, then converted to it.
 std::variant<ValuesTable, std::string> ParseValuesTable(std::string_view bytes,
                                                         const std::string& name,
-                                                        fw::Language language);
+                                                        fw::Language language,
+                                                        ImeiColumn imei = ImeiColumn::First);
 
 // Why a value (a profile's, a cell's) is refused for its braces, naming the
 // file's line and the item; empty when its patterns are all known ones.

@@ -59,5 +59,34 @@ inline constexpr fw::UINT IDS_CLI_OUTPUT_IS_RECORDS = 490;
 inline constexpr fw::UINT IDS_CLI_RECORDS_OVER_INPUT = 491;
 // %1 the option
 inline constexpr fw::UINT IDS_RECORDS_EMPTY_FILTER = 492;
+// Value pools (555-579).
+// %1 the pool
+inline constexpr fw::UINT IDS_POOL_UNKNOWN = 555;
+// %1 the pool
+inline constexpr fw::UINT IDS_POOL_EXISTS = 556;
+// %1 the file
+inline constexpr fw::UINT IDS_POOL_NO_ROWS = 557;
+// %1 the pool
+inline constexpr fw::UINT IDS_POOL_EMPTY = 558;
+// %1 rows, %2 the pool, %3 where
+inline constexpr fw::UINT IDS_POOL_IMPORTED = 559;
+inline constexpr fw::UINT IDS_POOL_NONE = 560;
+// %1 the IMEI
+inline constexpr fw::UINT IDS_POOL_NONE_FOR_IMEI = 561;
+inline constexpr fw::UINT IDS_CLI_COLUMN_POOL = 562;
+inline constexpr fw::UINT IDS_CLI_COLUMN_ROWS = 563;
+inline constexpr fw::UINT IDS_CLI_COLUMN_TIED = 564;
+inline constexpr fw::UINT IDS_CLI_COLUMN_FREE = 565;
+inline constexpr fw::UINT IDS_CLI_COLUMN_RESERVED = 566;
+inline constexpr fw::UINT IDS_CLI_COLUMN_ROW = 567;
+inline constexpr fw::UINT IDS_CLI_COLUMN_STATE = 568;
+inline constexpr fw::UINT IDS_CLI_COLUMN_TIED_AT = 569;
+inline constexpr fw::UINT IDS_CLI_COLUMN_WRITTEN_AT = 570;
+inline constexpr fw::UINT IDS_CLI_COLUMN_COLUMNS = 571;
+inline constexpr fw::UINT IDS_CLI_HELP_POOL = 572;
+inline constexpr fw::UINT IDS_CLI_HELP_POOL_IMPORT = 573;
+inline constexpr fw::UINT IDS_CLI_HELP_POOL_STATUS = 574;
+inline constexpr fw::UINT IDS_CLI_HELP_POOL_LIST = 575;
+inline constexpr fw::UINT IDS_CLI_HELP_POOL_SHOW = 576;
 
 }  // namespace res

@@ -5,7 +5,7 @@
 # sourced by hand from a minimal shell.
 
 _tirvelctl_global_opts="-p --port -d --device --password --lang --json -q --quiet --records --station --operator --version -h --help"
-_tirvelctl_subcommands="ports read export apply set restore batch update send log records"
+_tirvelctl_subcommands="ports read export apply set restore batch update send log records pool"
 
 # Options that consume the next word, so it is neither a subcommand nor FILE.
 _tirvelctl_takes_value() {
@@ -74,6 +74,7 @@ _tirvelctl() {
         update) sub_opts="--count --report"; wants_file=1 ;;
         log) sub_opts="--output --seconds" ;;
         records) sub_opts="--imei --since --until --result --station --csv" ;;
+        pool) sub_opts="--imei" ;;
     esac
 
     if [[ "$cur" == -* ]]; then
@@ -82,6 +83,12 @@ _tirvelctl() {
         COMPREPLY=($(compgen -W "$_tirvelctl_subcommands" -- "$cur"))
     elif [[ "$sub" == records ]]; then
         COMPREPLY=($(compgen -W "show push" -- "$cur"))
+    elif [[ "$sub" == pool ]]; then
+        if [[ "$prev" == pool ]]; then
+            COMPREPLY=($(compgen -W "import status list show" -- "$cur"))
+        else
+            _tirvelctl_files "$cur"
+        fi
     elif ((wants_file)); then
         _tirvelctl_files "$cur"
     fi

@@ -19,6 +19,7 @@
 #include "TextSearch.h"
 #include "ToolRunTest.h"
 #include "common/Sha256.h"
+#include "records/SqlitePoolStore.h"
 #include "records/SqliteRecordStore.h"
 
 namespace {
@@ -380,3 +381,40 @@ TEST_F(RecordsToAServer, AServerThatIsDownNeverStopsTheLineAndGetsTheQueueWhenBa
 }
 
 }  // namespace
+
+TEST_F(RecordsRun, APoolIsImportedOnceIntoTheRecordsFileAndLookedAtThere) {
+    const fs::path csv = dir_.Path() / "ids.csv";
+    std::ofstream(csv) << "2. APN,28\nnet1,17\nnet2,18\n";
+    std::ofstream(dir_.Path() / "none.csv") << "2. APN\n";
+    const auto run = [&](std::vector<std::string> args) { return Run(With(std::move(args))); };
+    const auto imported = run({"pool", "import", "ids", csv.string()});
+    EXPECT_EQ(imported.exit, 0) << imported.err;
+    const auto again = run({"pool", "import", "ids", csv.string()});
+    EXPECT_EQ(again.exit, 1);
+    EXPECT_TRUE(testsupport::Contains(again.err, "A value pool named \"ids\" exists already"))
+        << again.err;
+    const auto empty = run({"pool", "import", "none", (dir_.Path() / "none.csv").string()});
+    EXPECT_TRUE(testsupport::Contains(empty.err, "none.csv holds no rows")) << empty.err;
+    const auto unknown = run({"pool", "status", "nope"});
+    EXPECT_EQ(unknown.exit, 1);
+    EXPECT_TRUE(testsupport::Contains(unknown.err, "No value pool named \"nope\"")) << unknown.err;
+
+    const Json status = Json::parse(run({"--json", "pool", "status", "ids"}).out);
+    EXPECT_EQ(status["columns"], Json::array({"2. APN", "28"}));
+    EXPECT_EQ(status["rows"], 2);
+    EXPECT_EQ(status["free"], 2);
+    EXPECT_EQ(Json::parse(run({"--json", "pool", "list"}).out).size(), 1u);
+    EXPECT_EQ(Json::parse(run({"--json", "pool", "show", "--imei", "860000000001001"}).out),
+              Json::array());
+    EXPECT_EQ(Run({"--records", "off", "pool", "list"}).exit, 2);
+
+    records::SqlitePoolStore(Db()).Draw("ids", "860000000001001", "st2");
+    const Json tied = Json::parse(run({"--json", "pool", "show", "--imei", "860000000001001"}).out);
+    ASSERT_EQ(tied.size(), 1u);
+    EXPECT_EQ(tied[0]["row"], 1);
+    EXPECT_EQ(tied[0]["state"], "tied");
+    EXPECT_EQ(tied[0]["station"], "st2");
+    EXPECT_FALSE(tied[0].contains("cells"));
+    const auto listed = run({"pool", "list"});
+    EXPECT_TRUE(testsupport::Contains(listed.out, "ids   2     1     0        1")) << listed.out;
+}

@@ -40,6 +40,21 @@ TEST(ValuesTable, FindsEachDevicesRowWithItsCellsAsWritten) {
     EXPECT_EQ(table.Find("860000000009001"), nullptr);
 }
 
+TEST(ValuesTable, APoolsTableHasNoImeiColumnAndIsCheckedAlike) {
+    const auto parsed = job::ParseValuesTable("2. APN,28\nnet1,17\n\"a,b\",18\n", "p.csv",
+                                              Language::English, job::ImeiColumn::None);
+    ASSERT_TRUE(std::holds_alternative<job::ValuesTable>(parsed)) << std::get<std::string>(parsed);
+    const auto& table = std::get<job::ValuesTable>(parsed);
+    ASSERT_EQ(table.Columns().size(), 2u);
+    ASSERT_EQ(table.RowCount(), 2u);
+    EXPECT_EQ(table.Rows()[1].line, 3u);
+    EXPECT_EQ(table.Rows()[1].values, (std::vector<std::string>{"a,b", "18"}));
+    const auto refused = job::ParseValuesTable("2. APN\nnet1,17\n", "p.csv", Language::English,
+                                               job::ImeiColumn::None);
+    ASSERT_TRUE(std::holds_alternative<std::string>(refused));
+    EXPECT_NE(std::get<std::string>(refused).find("p.csv line 2"), std::string::npos);
+}
+
 struct Malformed {
     const char* what;
     std::string bytes;
