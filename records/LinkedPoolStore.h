@@ -25,6 +25,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/AsciiText.h"
 #include "common/NonCopyable.h"
 #include "records/PoolStore.h"
 #include "records/ServerLink.h"
@@ -50,12 +51,8 @@ public:
         text_ += number;
     }
     void AddBytes(const std::string& bytes) {
-        static constexpr char kHex[] = "0123456789abcdef";
         text_ += text_.size() == 1 ? "\"\\\\x" : ",\"\\\\x";
-        for (const unsigned char byte : bytes) {
-            text_ += kHex[byte >> 4];
-            text_ += kHex[byte & 0x0F];
-        }
+        text_ += LowerHex(bytes);
         text_ += '"';
     }
     schema::Value Done() { return schema::Required(text_ + "}"); }
