@@ -23,6 +23,7 @@ struct JobRequest {
     std::string records;  // as tirvelctl's --records takes it; empty: the setting in force
     std::string report;   // the report's path
     std::string values;   // a batch's values table, as tirvelctl's --values takes it; empty: none
+    std::string pool;     // a batch's value pool, by name; empty: none
     std::string workerProgram;
 };
 

@@ -86,6 +86,11 @@ if [ -z "${DISPLAY:-}" ] && command -v Xvfb >/dev/null 2>&1; then
 fi
 [ -n "${DISPLAY:-}" ] || echo "no X display: the desktop app's cases under Wine will skip"
 
+# One wineserver for the whole stage, kept up until cleanup: without it the
+# server quits a few seconds after the last Wine process of a quiet moment,
+# and a test starting just then meets it going ("recvmsg: Connection reset by
+# peer") and fails for nothing of its own.
+wineserver -p
 # A loopback line on COM7 for the port tests that need bytes to come back.
 loopback="$WINEPREFIX/dosdevices/com7"
 tests/serial/wine-com-loopback.py "$loopback" &

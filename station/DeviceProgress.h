@@ -26,6 +26,10 @@ public:
     // run has all the devices it asked for; leave this one as it is.
     virtual bool Claim() { return true; }
     virtual void Transfer(std::int64_t /*done*/, std::int64_t /*total*/) {}
+    // Where the device's own values come from, as shown: "ids.csv line 4",
+    // "pool ids row 17" (several joined by ", "). Told once they are known,
+    // before anything is written.
+    virtual void Values(const std::string& /*source*/) {}
 };
 
 // How the work on one port ended, as far as a station needs to know.

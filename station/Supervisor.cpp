@@ -620,6 +620,9 @@ std::vector<std::string> Supervisor::WorkerArguments(const StationPort& port,
     if (!values.empty()) {
         args.insert(args.end(), {"--values", values, kValuesNameOption, settings.valuesFile});
     }
+    if (!settings.pool.empty()) {
+        args.insert(args.end(), {"--pool", settings.pool});
+    }
     // "--": a file named like an option is still the file.
     args.insert(args.end(), {"--", file});
     return args;

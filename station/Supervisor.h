@@ -27,6 +27,9 @@ struct SupervisorSettings {
     // every worker as the file's.
     std::string valuesFile;
     std::string valuesBytes;
+    // The value pool each device of a batch draws a row from (empty: none),
+    // passed on to the workers as its name.
+    std::string pool;
     int count = 0;  // devices in all; 0: one per port (update, send), until Finish (batch)
     std::optional<std::string> password;
     std::string program;   // tirvelctl, started as the workers
