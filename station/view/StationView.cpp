@@ -315,7 +315,7 @@ void CStationView::OnStart() {
     const std::string values = kind == station::StationJob::Batch ? form.values : std::string();
     std::variant<job::CheckedJob, std::string> checked =
         job::CheckJob({kind, form.file, form.ports, form.count, form.records, reportPath, values,
-                       workerProgram_});
+                       std::string(), workerProgram_});
     if (const auto* refusal = std::get_if<std::string>(&checked)) {
         Refuse(*refusal);
         return;
