@@ -16,6 +16,7 @@
 #include "protocol/AtExchange.h"
 #include "protocol/ItemLabel.h"
 #include "records/DeviceRecord.h"
+#include "res/RecordIds.h"
 #include "res/ResourceIds.h"
 #include "serial/PortPath.h"
 
@@ -494,9 +495,44 @@ std::string KeysNotListed(CTirvel2View& view, const std::set<std::string>& keys,
     return QuotedList(missing);
 }
 
+// The pool's columns this device did not list, as the operator reads them.
+std::string PoolColumnsNotListed(CTirvel2View& view, const job::DrawnRow& drawn) {
+    std::vector<std::string> missing;
+    for (const job::ValuesColumn& column : drawn.columns) {
+        const bool listed = column.label.empty() ? view.IsItemListed(column.number)
+                                                 : view.GetItemLabel(column.number) == column.label;
+        if (!listed) {
+            missing.push_back(column.label.empty() ? std::to_string(column.number)
+                                                   : Shown(column.label));
+        }
+    }
+    return QuotedList(missing);
+}
+
+// A row found by the IMEI, or tied to it, must be the device's own: one
+// digit spoilt on the line into another digit is an IMEI whole in form, and
+// would give this device another's values. So the IMEI is asked again until
+// a reading agrees with the first, a few times.
+bool ImeiReadsAgain(CTirvel2View& view, Console& console) {
+    std::string last = "-";
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const std::optional<std::string> again = view.QueryImei();
+        if (again && *again == view.m_strImei) {
+            return true;
+        }
+        if (again) {
+            last = *again;
+        }
+    }
+    console.Message(res::IDS_VALUES_IMEI_UNSURE,
+                    {fw::DecodeAnsi(view.m_strImei), fw::DecodeAnsi(last)});
+    return false;
+}
+
 // The device's own values set on its rows, once every item they and keys
 // name is one the device listed; null, having said why, when it cannot be
-// given them. Only the rows named stay ticked.
+// given them. Only the rows named stay ticked. A pool's row drawn for the
+// device goes back when it is given nothing.
 std::optional<DeviceWanted> OwnValuesOn(CTirvel2View& view, Console& console,
                                         const BatchProfile& profile,
                                         const std::set<std::string>& keys) {
@@ -504,12 +540,46 @@ std::optional<DeviceWanted> OwnValuesOn(CTirvel2View& view, Console& console,
         console.Message(res::IDS_CLI_BATCH_KEYS_MISSING, {missing});
         return std::nullopt;
     }
-    std::optional<DeviceWanted> wanted = WantedFor(view, console, profile);
-    if (wanted) {
-        UntickRowsNotIn(view, profile.keys, profile.values);
-        SetOwnValues(view, *wanted);
+    if ((profile.values != nullptr || profile.pool != nullptr) && !ImeiReadsAgain(view, console)) {
+        return std::nullopt;
     }
+    std::optional<job::DrawnRow> drawn;
+    if (profile.pool != nullptr) {
+        drawn = profile.pool->Draw(view.m_strImei, console);
+        if (!drawn) {
+            return std::nullopt;
+        }
+        if (const std::string missing = PoolColumnsNotListed(view, *drawn); !missing.empty()) {
+            console.Message(res::IDS_CLI_BATCH_KEYS_MISSING, {missing});
+            profile.pool->NothingSent();
+            return std::nullopt;
+        }
+    }
+    std::optional<DeviceWanted> wanted =
+        WantedFor(view, console, profile, drawn ? &*drawn : nullptr);
+    if (!wanted) {
+        if (profile.pool != nullptr) {
+            profile.pool->NothingSent();
+        }
+        return std::nullopt;
+    }
+    UntickRowsNotIn(view, profile.keys, profile.values);
+    SetOwnValues(view, *wanted);
     return wanted;
+}
+
+// After the write's verdict: a pool's row the device holds is its for good.
+void SettlePoolRow(CTirvel2View& view, Console& console, const BatchProfile& profile,
+                   const DeviceWanted& wanted, bool held) {
+    if (profile.pool == nullptr || !held || profile.pool->Written()) {
+        return;
+    }
+    const auto source = std::find_if(wanted.sources.begin(), wanted.sources.end(),
+                                     [](const std::string& s) { return s.starts_with("pool "); });
+    console.Progress(res::IDS_POOL_MARK_FAILED,
+                     {profile.pool->Name(),
+                      source != wanted.sources.end() ? source->substr(source->rfind(' ') + 1) : "?",
+                      fw::DecodeAnsi(view.m_strImei)});
 }
 
 }  // namespace
@@ -537,6 +607,7 @@ int RunApply(ConsoleHost& host, Console& console, const BatchProfile& profile, b
     const ModifyOutcome outcome =
         WriteAndCheck(host, console, wanted->items, json ? VerdictBy::Json : VerdictBy::Table,
                       nullptr, wanted->sources);
+    SettlePoolRow(host.View(), console, profile, *wanted, outcome.ok);
     return Finish(host, outcome.ok ? kExitOk : kExitFailed);
 }
 
@@ -664,8 +735,9 @@ station::DeviceOutcome GaveNoDevice(Console& console, const std::string& why,
 }  // namespace
 
 BatchProfile MakeBatchProfile(std::string bytes, const job::ValuesTable* values,
-                              std::string valuesName) {
+                              std::string valuesName, job::DevicePool* pool) {
     BatchProfile profile;
+    profile.pool = pool;
     profile.wanted = ProfileItems(bytes);
     profile.bytes = std::move(bytes);
     profile.values = values;
@@ -758,10 +830,14 @@ station::DeviceOutcome BatchDevice(ConsoleHost& host, Console& console, const Ba
         port.imported = port.imported && (wanted.has_value() || !importHere);
     }
     if (wanted) {
+        if (const std::string sources = OwnSources(*wanted); !sources.empty()) {
+            observer.Values(sources);
+        }
         const ModifyOutcome written = WriteAndCheck(
             host, console, wanted->items, VerdictBy::BatchRow, &observer, wanted->sources);
         row.ok = written.ok;
         row.written = written.written;
+        SettlePoolRow(view, console, profile, *wanted, written.ok);
     }
     host.Stop();
     row.message = console.LastMessage();
@@ -779,7 +855,7 @@ int RunBatch(ConsoleHost& host, Console& console, const BatchSettings& settings,
         return kExitFailed;
     }
     const BatchProfile profile =
-        MakeBatchProfile(settings.profile, settings.values, settings.valuesFile);
+        MakeBatchProfile(settings.profile, settings.values, settings.valuesFile, settings.pool);
     station::DeviceObserver nobody;
     BatchPort port;
     bool reportFailed = false;

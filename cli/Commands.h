@@ -12,6 +12,7 @@
 #include "cli/Console.h"
 #include "cli/ConsoleHost.h"
 #include "cli/ReadBack.h"
+#include "job/DevicePool.h"
 #include "job/DeviceReport.h"
 #include "job/ValuesTable.h"
 #include "station/DeviceProgress.h"
@@ -42,6 +43,7 @@ struct BatchSettings {
     std::string reportPath;  // CSV; empty for none
     std::string valuesFile;  // the values table as the operator named it; empty for none
     const job::ValuesTable* values = nullptr;  // read and checked from it
+    job::DevicePool* pool = nullptr;           // the pool each device draws a row from
 };
 int RunBatch(ConsoleHost& host, Console& console, const BatchSettings& settings, bool json);
 
@@ -54,9 +56,11 @@ struct BatchProfile {
     std::set<std::string> keys;  // the labels it names
     const job::ValuesTable* values = nullptr;
     std::string valuesName;  // the table's file as the operator named it
+    job::DevicePool* pool = nullptr;
 };
 BatchProfile MakeBatchProfile(std::string bytes, const job::ValuesTable* values = nullptr,
-                              std::string valuesName = std::string());
+                              std::string valuesName = std::string(),
+                              job::DevicePool* pool = nullptr);
 
 // What a batch carries from device to device on one port, in one process:
 // whether the profile is imported, and whether the port is proven (it has

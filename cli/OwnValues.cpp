@@ -4,6 +4,7 @@
 
 #include "framework/CodePage.h"
 #include "job/ValuePatterns.h"
+#include "res/RecordIds.h"
 #include "res/ResourceIds.h"
 
 namespace cli {
@@ -22,7 +23,7 @@ int RowOf(CTirvel2View& view, const WantedItem& item) {
 }  // namespace
 
 std::optional<DeviceWanted> WantedFor(CTirvel2View& view, Console& console,
-                                      const BatchProfile& profile) {
+                                      const BatchProfile& profile, const job::DrawnRow* drawn) {
     const job::DeviceIdentity device{view.m_strImei, view.m_strVersion};
     const job::ValuesRow* row = nullptr;
     if (profile.values != nullptr) {
@@ -37,6 +38,16 @@ std::optional<DeviceWanted> WantedFor(CTirvel2View& view, Console& console,
     if (row != nullptr) {
         for (const job::ValuesColumn& column : profile.values->Columns()) {
             fromTable.insert(column.number);
+        }
+    }
+    // One item, two values of the device's own: neither can be the one meant.
+    if (drawn != nullptr) {
+        for (const job::ValuesColumn& column : drawn->columns) {
+            if (!fromTable.insert(column.number).second) {
+                console.Message(res::IDS_POOL_AND_TABLE,
+                                {profile.pool->Name(), std::to_string(column.number)});
+                return std::nullopt;
+            }
         }
     }
     DeviceWanted wanted;
@@ -61,6 +72,15 @@ std::optional<DeviceWanted> WantedFor(CTirvel2View& view, Console& console,
             wanted.own.push_back(true);
         }
     }
+    if (drawn != nullptr) {
+        for (std::size_t i = 0; i < drawn->columns.size(); ++i) {
+            const job::ValuesColumn& column = drawn->columns[i];
+            wanted.items.push_back({column.label.empty() ? column.number : 0, column.label,
+                                    job::ExpandPatterns(drawn->cells[i], device)});
+            wanted.sources.push_back(drawn->source);
+            wanted.own.push_back(true);
+        }
+    }
     for (std::size_t i = 0; i < wanted.items.size(); ++i) {
         const WantedItem& item = wanted.items[i];
         if (wanted.own[i] && !job::IsSendable(item.value)) {
@@ -72,6 +92,19 @@ std::optional<DeviceWanted> WantedFor(CTirvel2View& view, Console& console,
         }
     }
     return wanted;
+}
+
+std::string OwnSources(const DeviceWanted& wanted) {
+    std::string joined;
+    for (std::size_t i = 0; i < wanted.sources.size(); ++i) {
+        const std::string& source = wanted.sources[i];
+        if (!wanted.own[i] || source.empty() || source == "pattern" ||
+            (i > 0 && wanted.sources[i - 1] == source)) {
+            continue;
+        }
+        joined += (joined.empty() ? "" : ", ") + source;
+    }
+    return joined;
 }
 
 void SetOwnValues(CTirvel2View& view, const DeviceWanted& wanted) {

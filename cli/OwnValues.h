@@ -22,9 +22,16 @@ struct DeviceWanted {
 };
 
 // Null, having said why, when the device cannot be given its values: the
-// table has no row for it, or a value comes out as one it cannot take.
+// table has no row for it, the table and the pool's row both name an item,
+// or a value comes out as one it cannot take. drawn: the pool's row the
+// device got, if the batch has a pool.
 std::optional<DeviceWanted> WantedFor(CTirvel2View& view, Console& console,
-                                      const BatchProfile& profile);
+                                      const BatchProfile& profile,
+                                      const job::DrawnRow* drawn = nullptr);
+
+// Where the device's own values come from, as a tile shows it: the table's
+// line and the pool's row, joined by ", "; empty when it has none.
+std::string OwnSources(const DeviceWanted& wanted);
 
 // Each row of the device's own values gets its value, ticked where the
 // device holds another; the profile's rows keep what Import left.

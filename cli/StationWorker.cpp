@@ -132,7 +132,8 @@ void WorkerLink::StopWatching() {
 
 int RunStationWorker(station::StationJob job, HostSettings settings, const std::string& file,
                      const std::string& bytes, bool portProven, job::DeviceRecorder& recorder,
-                     const job::ValuesTable* values, const std::string& valuesName) {
+                     const job::ValuesTable* values, const std::string& valuesName,
+                     job::DevicePool* pool) {
     WorkerLink link(std::cout, std::cin);
     settings.password = station::DecodePasswordLine(link.ReadReply());
     settings.promptForPassword = false;
@@ -161,8 +162,8 @@ int RunStationWorker(station::StationJob job, HostSettings settings, const std::
             break;
         case station::StationJob::Batch: {
             BatchPort port{false, portProven};
-            outcome = BatchDevice(host, console, MakeBatchProfile(bytes, values, valuesName), port,
-                                  link, row);
+            outcome = BatchDevice(host, console, MakeBatchProfile(bytes, values, valuesName, pool),
+                                  port, link, row);
             break;
         }
     }

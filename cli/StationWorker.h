@@ -16,6 +16,7 @@
 #include <string>
 
 #include "cli/ConsoleHost.h"
+#include "job/DevicePool.h"
 #include "job/DeviceRecorder.h"
 #include "job/ValuesTable.h"
 #include "station/DeviceProgress.h"
@@ -91,6 +92,7 @@ private:
 // valuesName the operator's name for it.
 int RunStationWorker(station::StationJob job, HostSettings settings, const std::string& file,
                      const std::string& bytes, bool portProven, job::DeviceRecorder& recorder,
-                     const job::ValuesTable* values, const std::string& valuesName);
+                     const job::ValuesTable* values, const std::string& valuesName,
+                     job::DevicePool* pool);
 
 }  // namespace cli

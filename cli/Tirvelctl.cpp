@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdint>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -182,8 +183,16 @@ std::string SettleJob(TirvelctlOptions& options, SettledJob& job) {
     // The records database is an input of every command, also of one that
     // keeps no record (log): an export or a report over it lost every record.
     std::string refusal = job::RecordsRefusal(job.where, job.input, job.output);
-    return refusal.empty() && !job.values.empty() ? job::RecordsRefusal(job.where, job.values, "")
-                                                  : refusal;
+    if (refusal.empty() && !job.values.empty()) {
+        refusal = job::RecordsRefusal(job.where, job.values, "");
+    }
+    // A pool's ties are kept with the records: without them a device
+    // worked again could not find its row, and a row could go twice.
+    if (refusal.empty() && !options.poolDraw.empty() &&
+        job.where.kind == records::RecordsSetting::Kind::Off) {
+        refusal = Console::Text(res::IDS_POOL_NEEDS_RECORDS, {options.poolDraw});
+    }
+    return refusal;
 }
 
 int RunPoolCommand(const TirvelctlOptions& options, const SettledJob& job) {
@@ -290,6 +299,7 @@ int RunAsStation(const TirvelctlOptions& options, SettledJob& job, const HostSet
     stationSettings.bytes = std::move(job.inputBytes);
     stationSettings.valuesFile = job.values;
     stationSettings.valuesBytes = std::move(job.valuesBytes);
+    stationSettings.pool = options.poolDraw;
     stationSettings.count = update ? job.updateCount : options.batch.count;
     stationSettings.reportPath = update ? options.updateReport : options.batch.reportPath;
     stationSettings.json = options.json;
@@ -300,9 +310,31 @@ int RunAsStation(const TirvelctlOptions& options, SettledJob& job, const HostSet
     return RunStation(job.ports, stationSettings, console, forwarding);
 }
 
+// The pool a batch's or an apply's devices draw from, opened before any
+// port is; null for none. Throws StoreError.
+struct PoolDraw {
+    std::unique_ptr<records::PoolStore> store;
+    std::unique_ptr<job::DevicePool> pool;
+
+    job::DevicePool* Get() { return pool.get(); }
+};
+
+PoolDraw OpenPoolDraw(const TirvelctlOptions& options, const SettledJob& job,
+                      const job::DeviceRecorder& recorder) {
+    PoolDraw draw;
+    if (!options.poolDraw.empty()) {
+        const std::string& station = recorder.Settings().station;
+        draw.store = job::OpenPoolDrawStore(
+            job.where, station,
+            job.asStation ? static_cast<int>(job.ports.size()) : options.stationPorts);
+        draw.pool = std::make_unique<job::DevicePool>(*draw.store, options.poolDraw, station);
+    }
+    return draw;
+}
+
 // One device's command on the console host.
 int RunOnHost(TirvelctlOptions& options, SettledJob& job, HostSettings settings, Console& console,
-              job::DeviceRecorder& recorder) {
+              job::DeviceRecorder& recorder, job::DevicePool* pool) {
     settings.promptForPassword = IsTerminal(kStdinFd);
     ConsoleHost host(settings, console);
     host.SetRecorder(recorder);
@@ -314,7 +346,7 @@ int RunOnHost(TirvelctlOptions& options, SettledJob& job, HostSettings settings,
         case Subcommand::Apply:
             return RunApply(host, console,
                             MakeBatchProfile(std::move(job.inputBytes),
-                                             job.table ? &*job.table : nullptr, job.values),
+                                             job.table ? &*job.table : nullptr, job.values, pool),
                             options.json);
         case Subcommand::Set:
             return RunSet(host, console, job.assignments, options.json);
@@ -324,6 +356,7 @@ int RunOnHost(TirvelctlOptions& options, SettledJob& job, HostSettings settings,
             options.batch.profile = std::move(job.inputBytes);
             options.batch.valuesFile = job.values;
             options.batch.values = job.table ? &*job.table : nullptr;
+            options.batch.pool = pool;
             return RunBatch(host, console, options.batch, options.json);
         case Subcommand::Update:
             return RunUpdate(host, console, options.firmwareFile);
@@ -350,14 +383,25 @@ int RunJob(TirvelctlOptions& options, SettledJob& job, const char* program) {
     if (options.passwordGiven) {
         settings.password = options.password;
     }
+    PoolDraw draw;
+    try {
+        // Workers draw on their own, each its device's row.
+        if (!job.asStation) {
+            draw = OpenPoolDraw(options, job, recorder);
+        }
+    } catch (const records::StoreError& e) {
+        Console console(std::cout, std::cerr, Verbosity::Normal, ErrStream::Plain);
+        console.Message(res::IDS_POOL_DRAW_FAILED, {options.poolDraw, e.what()});
+        return kExitFailed;
+    }
     if (options.stationWorker) {
         if (!job.stationJob) {
             return UsageError("--station-worker");
         }
-        return RunStationWorker(StationJobFor(options.subcommand), settings, job.input,
-                                job.inputBytes, options.portProven, recorder,
-                                job.table ? &*job.table : nullptr,
-                                options.valuesName.empty() ? job.values : options.valuesName);
+        return RunStationWorker(
+            StationJobFor(options.subcommand), settings, job.input, job.inputBytes,
+            options.portProven, recorder, job.table ? &*job.table : nullptr,
+            options.valuesName.empty() ? job.values : options.valuesName, draw.Get());
     }
 
     Console console(std::cout, std::cerr, options.quiet ? Verbosity::Quiet : Verbosity::Normal,
@@ -379,9 +423,10 @@ int RunJob(TirvelctlOptions& options, SettledJob& job, const char* program) {
         ~FinishForwarding() { forwarding.Finish(std::chrono::seconds(2)); }
     } finishForwarding{forwarding};
 
-    const int code = job.asStation ? RunAsStation(options, job, settings, recording, console,
-                                                  forwarding, program)
-                                   : RunOnHost(options, job, settings, console, recorder);
+    const int code =
+        job.asStation
+            ? RunAsStation(options, job, settings, recording, console, forwarding, program)
+            : RunOnHost(options, job, settings, console, recorder, draw.Get());
     if (code == kInterruptedExitCode) {
         console.Message(res::IDS_CLI_INTERRUPTED);
     }

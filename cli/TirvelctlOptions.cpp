@@ -27,6 +27,7 @@ void AddSharedOptions(CLI::App& app, TirvelctlOptions& options) {
     // One device on one port for a station's supervisor, told as event lines.
     app.add_flag("--station-worker", options.stationWorker)->group("");
     app.add_flag(station::kPortProvenOption, options.portProven)->group("");
+    app.add_option(station::kStationPortsOption, options.stationPorts)->group("");
     app.add_option("--password", options.password, "The devices' password");
     app.add_option("--lang", options.language, "en|zh (default: from the locale)");
     app.add_flag("--json", options.json, "Machine-readable output on stdout");
@@ -56,6 +57,8 @@ void AddItemCommands(CLI::App& app, TirvelctlOptions& options) {
     apply->add_option("FILE", options.applyFile, "Configuration file to apply")->required();
     apply->add_option("--values", options.valuesFile, Console::Text(res::IDS_CLI_HELP_VALUES))
         ->option_text("FILE.csv");
+    apply->add_option("--pool", options.poolDraw, Console::Text(res::IDS_CLI_HELP_POOL_DRAW))
+        ->option_text("NAME");
     app.add_subcommand("set", "Read a device and write the given item values")
         ->add_option("ASSIGNMENT", options.assignmentArgs, "N=VALUE, N the item number 1-60")
         ->required();
@@ -73,6 +76,8 @@ void AddStationCommands(CLI::App& app, TirvelctlOptions& options) {
         ->option_text("FILE");
     batch->add_option("--values", options.valuesFile, Console::Text(res::IDS_CLI_HELP_VALUES))
         ->option_text("FILE.csv");
+    batch->add_option("--pool", options.poolDraw, Console::Text(res::IDS_CLI_HELP_POOL_DRAW))
+        ->option_text("NAME");
     // A worker's table is the supervisor's private copy: its rows are named by the operator's.
     batch->add_option(station::kValuesNameOption, options.valuesName)->group("");
 

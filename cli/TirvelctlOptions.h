@@ -43,6 +43,7 @@ struct TirvelctlOptions {
     bool devicesGiven = false;  // -d: these paths instead of -p
     bool stationWorker = false;
     bool portProven = false;
+    int stationPorts = 1;  // a worker's: how many ports its station works
     std::string password;
     bool passwordGiven = false;
     std::string language;
@@ -58,6 +59,7 @@ struct TirvelctlOptions {
     std::string applyFile;
     std::string valuesFile;  // apply's and batch's --values
     std::string valuesName;  // a worker's: the operator's name for its copy of the table
+    std::string poolDraw;    // apply's and batch's --pool: the pool each device draws from
     std::vector<std::string> assignmentArgs;
     BatchSettings batch;
     std::string batchCountText;

@@ -7,6 +7,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -86,6 +87,9 @@ public:
     // Import of a profile already read: the same boxes, rules and preset flag
     // as the button, for a caller that holds the bytes it will judge on.
     void ImportConfig(std::string_view bytes);
+    // The connected device's IMEI asked once more, as the connection asks it,
+    // touching nothing: null when no whole answer came.
+    std::optional<std::string> QueryImei();
     // Writes a file the operator chose (Export, Save Log, Save), or says in a
     // box why not; true when written.
     bool WriteChosenFile(const std::string& path, std::string_view bytes);

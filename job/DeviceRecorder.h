@@ -73,6 +73,8 @@ public:
     // A device is there: the record's id and start time are made now.
     void Start();
     bool Started() const { return !record_.id.empty(); }
+    // The run's, with the station's and the operator's names filled in.
+    const RecordingSettings& Settings() const { return settings_; }
     void SetItems(std::vector<records::RecordItem> items) { record_.items = std::move(items); }
 
     // Commits the record of the device on the port. True when it is kept (or

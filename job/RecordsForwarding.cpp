@@ -8,6 +8,7 @@
 #include "records/Forwarder.h"
 #include "records/ServerRecordStore.h"
 #ifndef _WIN32
+#include "records/LinePoolStore.h"
 #include "records/PostgresPoolStore.h"
 #endif
 
@@ -45,9 +46,19 @@ namespace {
 std::unique_ptr<records::PoolStore> OpenServerPools(const std::string& uri) {
     throw records::StoreError(records::StoreError::Kind::Open, uri);
 }
+std::unique_ptr<records::PoolStore> OpenLinePools(const records::RecordsSetting& where,
+                                                  const std::string&, int) {
+    throw records::StoreError(records::StoreError::Kind::Open, where.serverUri);
+}
 #else
 std::unique_ptr<records::PoolStore> OpenServerPools(const std::string& uri) {
     return std::make_unique<records::PostgresPoolStore>(uri, kServerTimeout);
+}
+std::unique_ptr<records::PoolStore> OpenLinePools(const records::RecordsSetting& where,
+                                                  const std::string& station, int ports) {
+    return std::make_unique<records::LinePoolStore>(where.serverUri, where.localPath, station,
+                                                    records::LinePoolStore::BlockFor(ports),
+                                                    kServerTimeout);
 }
 #endif
 
@@ -56,6 +67,14 @@ std::unique_ptr<records::PoolStore> OpenServerPools(const std::string& uri) {
 std::unique_ptr<records::PoolStore> OpenPoolLookupStore(const records::RecordsSetting& where) {
     if (where.kind == records::RecordsSetting::Kind::Server) {
         return OpenServerPools(where.serverUri);
+    }
+    return std::make_unique<records::SqlitePoolStore>(where.localPath);
+}
+
+std::unique_ptr<records::PoolStore> OpenPoolDrawStore(const records::RecordsSetting& where,
+                                                      const std::string& station, int ports) {
+    if (where.kind == records::RecordsSetting::Kind::Server) {
+        return OpenLinePools(where, station, ports);
     }
     return std::make_unique<records::SqlitePoolStore>(where.localPath);
 }

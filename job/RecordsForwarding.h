@@ -47,4 +47,10 @@ std::unique_ptr<records::RecordStore> OpenLookupStore(const records::RecordsSett
 // server, else the station's file. Throws StoreError.
 std::unique_ptr<records::PoolStore> OpenPoolLookupStore(const records::RecordsSetting& where);
 
+// The value pools a batch's devices draw from: the line's server, with the
+// block of rows kept in the station's file for while it cannot be reached
+// (ports: the station's), else the station's file alone. Throws StoreError.
+std::unique_ptr<records::PoolStore> OpenPoolDrawStore(const records::RecordsSetting& where,
+                                                      const std::string& station, int ports);
+
 }  // namespace job

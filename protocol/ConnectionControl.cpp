@@ -188,6 +188,16 @@ bool CTirvel2View::ReadIdentityField(const char* command, fw::UINT failureMessag
     return true;
 }
 
+std::optional<std::string> CTirvel2View::QueryImei() {
+    char reply[1024];
+    std::string imei;
+    if (QueryAtCommand(m_hComPort, "AT+DTU&IMEI?\r", reply, sizeof reply, kShortReplyLimit) < 0 ||
+        !ExtractReplyValue(reply, imei) || IsDoubtfulValue(imei)) {
+        return std::nullopt;
+    }
+    return imei;
+}
+
 void CTirvel2View::OnStopConfig() {
     switch (m_nConnectState) {
         case kStateConnecting:

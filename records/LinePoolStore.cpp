@@ -53,7 +53,7 @@ void LinePoolStore::TopUp(const std::string& name) {
             throw;
         }
     }
-    const std::int64_t left = here ? here->free : 0;
+    const std::int64_t left = here ? local_.ReservedLeft(name, station_) : 0;
     if (left >= block_) {
         return;
     }
@@ -128,7 +128,20 @@ bool LinePoolStore::Release(const std::string& name, std::int64_t rowId, const s
 }
 
 PoolStatus LinePoolStore::Status(const std::string& name) {
-    return server_.Status(name);
+    try {
+        return server_.Status(name);
+    } catch (const StoreError& error) {
+        // Cut off, a station still knows the pools it keeps a block of:
+        // their columns, and what of the block is left.
+        if (!Unreachable(error)) {
+            throw;
+        }
+        try {
+            return local_.Status(name);
+        } catch (const PoolError&) {
+            throw error;
+        }
+    }
 }
 
 std::vector<PoolStatus> LinePoolStore::List() {

@@ -41,6 +41,8 @@ public:
     void MarkWritten(const std::string& name, std::int64_t rowId, const std::string& imei) override;
     // Also offline, for a row drawn offline and not sent yet.
     bool Release(const std::string& name, std::int64_t rowId, const std::string& imei) override;
+    // The server's count; while it cannot be reached, that of the block kept
+    // here (its columns, and its rows as this station holds them).
     PoolStatus Status(const std::string& name) override;
     std::vector<PoolStatus> List() override;
     std::vector<PoolRow> ForImei(const std::string& imei) override;

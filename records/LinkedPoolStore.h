@@ -381,6 +381,7 @@ std::optional<PoolRow> LinkedPoolStore<Connection, Dialect>::Draw(const std::str
         }
         std::vector<PoolRow> drawn = mine();
         transaction.Commit();
+        drawn.front().drawnNow = true;
         return drawn.front();
     });
 }

@@ -54,8 +54,17 @@ struct PoolRow {
     std::string tiedAt;  // UTC, "2026-12-09T10:11:12.345Z"
     std::optional<std::string> writtenAt;
     std::vector<std::string> cells;  // in the pool's column order
+    // Draw: tied to the IMEI by this very call, not held by it before. Only
+    // such a row may be given back when nothing reached the device: one held
+    // before may be on the device from an earlier try.
+    bool drawnNow = false;
 
-    bool operator==(const PoolRow&) const = default;
+    // The row as the pool holds it; how a Draw came by it is no part of that.
+    bool operator==(const PoolRow& other) const {
+        return pool == other.pool && id == other.id && line == other.line && state == other.state &&
+               imei == other.imei && station == other.station && tiedAt == other.tiedAt &&
+               writtenAt == other.writtenAt && cells == other.cells;
+    }
 };
 
 struct PoolStatus {

@@ -177,6 +177,7 @@ std::optional<PoolRow> SqlitePoolStore::Draw(const std::string& name, const std:
                             kNow +
                             " WHERE pool_id = ?1 AND row_no = (SELECT row_no FROM "
                             "value_pool_rows WHERE pool_id = ?1 AND state = 'free' "
+                            "AND (station IS NULL OR station = ?3) "
                             "ORDER BY row_no LIMIT 1) RETURNING row_no");
     take.Bind({schema::Integer(pool), schema::Bytes(imei), schema::Required(station)});
     if (!take.Step()) {
@@ -187,6 +188,9 @@ std::optional<PoolRow> SqlitePoolStore::Draw(const std::string& name, const std:
     Enqueue(pool, taken);
     auto row = RowWhere(db_, "WHERE r.pool_id = ?1 AND r.imei = ?2", mine);
     transaction.Commit();
+    if (row) {
+        row->drawnNow = true;
+    }
     return row;
 }
 
@@ -267,16 +271,18 @@ void SqlitePoolStore::KeepReserved(const PoolStatus& pool, const std::vector<Poo
         }
     }
     const std::int64_t id = PoolId(db_, pool.name);
+    // Each row stays marked with the station the server set it aside for:
+    // two stations sharing one file never draw each other's.
     Statement row(db_,
-                  "INSERT INTO value_pool_rows (pool_id, row_no, line) VALUES (?1, ?2, ?3) "
-                  "ON CONFLICT DO NOTHING");
+                  "INSERT INTO value_pool_rows (pool_id, row_no, line, station) "
+                  "VALUES (?1, ?2, ?3, ?4) ON CONFLICT DO NOTHING");
     Statement cell(db_,
                    "INSERT INTO value_pool_cells (pool_id, row_no, col, value) "
                    "VALUES (?1, ?2, ?3, ?4) ON CONFLICT DO NOTHING");
     for (const PoolRow& reserved : rows) {
         row.Reset();
-        row.Bind(
-            {schema::Integer(id), schema::Integer(reserved.id), schema::Integer(reserved.line)});
+        row.Bind({schema::Integer(id), schema::Integer(reserved.id), schema::Integer(reserved.line),
+                  schema::Required(reserved.station)});
         row.Run();
         for (std::size_t i = 0; i < reserved.cells.size(); ++i) {
             cell.Reset();
@@ -309,6 +315,14 @@ void SqlitePoolStore::TieSent(const PoolRow& sent) {
     remove.Bind({schema::Required(sent.pool), schema::Integer(sent.id),
                  schema::Required(StateName(sent.state))});
     remove.Run();
+}
+
+std::int64_t SqlitePoolStore::ReservedLeft(const std::string& name, const std::string& station) {
+    Statement count(db_,
+                    "SELECT count(*) FROM value_pool_rows r JOIN value_pools p ON p.id = r.pool_id "
+                    "WHERE p.name = ?1 AND r.state = 'free' AND r.station = ?2");
+    count.Bind({schema::Required(name), schema::Required(station)});
+    return count.Step() ? count.Int(0) : 0;
 }
 
 std::optional<bool> SqlitePoolStore::TiedUnsent(const std::string& name, std::int64_t rowId,

@@ -38,6 +38,9 @@ public:
     // a pool of the same name and columns (made when it is not here yet);
     // rows here already are left as they are.
     void KeepReserved(const PoolStatus& pool, const std::vector<PoolRow>& rows);
+    // The rows kept for the station that no device has taken yet: another
+    // station's block in the same file is no part of this one's.
+    std::int64_t ReservedLeft(const std::string& name, const std::string& station);
     // The rows tied or written here that the server has not been told of.
     std::vector<PoolRow> QueuedTies();
     // The server has the row as it was sent: it leaves the queue, unless it

@@ -94,6 +94,7 @@ void Device::Spoil(std::string& bytes, Millis now) {
 void Device::PowerOn(Millis now) {
     powered_ = true;
     sets_ = 0;
+    imeiReads_ = 0;
     output_.clear();
     Boot(now);
     junkFrom_ = now;
@@ -428,6 +429,13 @@ std::string Device::Execute(std::string_view command, Millis now) {
         return Reject(command, "password required", now);
     }
     if (command == "AT+DTU&IMEI?") {
+        if (++imeiReads_ == faults_.garbleImeiRead && !options_.imei.empty()) {
+            std::string garbled = options_.imei;
+            char& last = garbled.back();
+            last = last == '9' ? '0' : static_cast<char>(last + 1);
+            Emit(MakeEvent(now, "garbled-imei", {{"imei", options_.imei}, {"told", garbled}}));
+            return Info(garbled);
+        }
         return Info(options_.imei);
     }
     if (command == "AT+DTU&VER?") {

@@ -170,6 +170,7 @@ private:
     std::optional<Millis> debugAt_;
     FaultRandom random_;
     int sets_ = 0;                  // AT+SET commands heard since power-on
+    int imeiReads_ = 0;             // AT+DTU&IMEI? heard since power-on
     std::optional<Millis> junkAt_;  // the next piece of junk on a broken line
     Millis junkFrom_{0};
     std::int64_t junkBytes_ = 0;    // of junk the line has carried since power-on

@@ -32,6 +32,10 @@ struct Faults {
     bool silent = false;       // hears everything, answers nothing
     std::set<int> errorOnSet;  // AT+SET=N answers ERROR for these items
     int errorOnNthSet = 0;     // the Nth AT+SET of a power-on answers ERROR (0: none)
+    // The Nth AT+DTU&IMEI? of a power-on tells the IMEI with its last digit
+    // changed (0: none): a reply whole in form, a digit spoilt on the line,
+    // that no check of the form can catch.
+    int garbleImeiRead = 0;
     // Only the answer to commands starting with this text is late by delayOne.
     std::string delayCommand;
     Millis delayOne{0};

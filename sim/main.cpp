@@ -380,6 +380,9 @@ void AddLineFaults(CLI::App& app, Options& options) {
         ->check(Quiet(CLI::NonNegativeNumber));
     AddOrdinal(app, "--error-on-set-number", faults.errorOnNthSet,
                "The Nth AT+SET after each power-on answers ERROR, whatever its item");
+    AddOrdinal(app, "--garble-imei-read", faults.garbleImeiRead,
+               "The Nth AT+DTU&IMEI? after each power-on tells the IMEI with its last digit "
+               "changed, a reply whole in form");
 }
 
 // The device pulled off the line, faults dealt out to a batch, and the seed

@@ -43,6 +43,8 @@ inline constexpr const char* kCancelLine = "cancel";
 inline constexpr const char* kPortProvenOption = "--station-port-proven";
 // A batch worker's: the operator's name for the values table it is given a copy of.
 inline constexpr const char* kValuesNameOption = "--station-values-name";
+// A worker's: how many ports its station has (for the pool rows it keeps).
+inline constexpr const char* kStationPortsOption = "--station-ports";
 
 // The password line: "-" for none, else its bytes in hex.
 std::string EncodePasswordLine(const std::optional<std::string>& password);

@@ -150,6 +150,12 @@ public:
             ports_.back()->port = std::move(port);
         }
         const int portCount = static_cast<int>(ports_.size());
+        // A station's workers share the block of pool rows it keeps for a
+        // server that goes away: a row for each port, whichever worker asks.
+        if (!settings_.pool.empty()) {
+            settings_.workerOptions.insert(settings_.workerOptions.end(),
+                                           {kStationPortsOption, std::to_string(portCount)});
+        }
         // A send is one transfer per port; an update, one device per port
         // unless told otherwise.
         count_ = settings_.job == StationJob::Send     ? portCount

@@ -10,7 +10,7 @@ _tirvelctl_subcommands="ports read export apply set restore batch update send lo
 # Options that consume the next word, so it is neither a subcommand nor FILE.
 _tirvelctl_takes_value() {
     case "$1" in
-        -p | --port | -d | --device | --password | --lang | --count | --report | --values | \
+        -p | --port | -d | --device | --password | --lang | --count | --report | --values | --pool | \
             --output | --seconds | --records | --station | --operator | --imei | --since | --until | --result)
             return 0 ;;
     esac
@@ -69,8 +69,8 @@ _tirvelctl() {
     local sub_opts="" wants_file=0
     case "$sub" in
         export | send) wants_file=1 ;;
-        apply) sub_opts="--values"; wants_file=1 ;;
-        batch) sub_opts="--count --report --values"; wants_file=1 ;;
+        apply) sub_opts="--values --pool"; wants_file=1 ;;
+        batch) sub_opts="--count --report --values --pool"; wants_file=1 ;;
         update) sub_opts="--count --report"; wants_file=1 ;;
         log) sub_opts="--output --seconds" ;;
         records) sub_opts="--imei --since --until --result --station --csv" ;;

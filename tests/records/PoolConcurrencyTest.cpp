@@ -191,6 +191,24 @@ TEST_P(PoolServerTest, AStationCutOffDrawsOnlyFromItsBlockAndTheServerGetsItsTie
     EXPECT_EQ(status.tied + status.written, 6);
 }
 
+// Two stations on one machine keep their blocks in one file: cut off, each
+// draws only the rows the server set aside for it, and still knows the
+// pool's columns.
+TEST_P(PoolServerTest, StationsSharingAFileDrawOnlyTheirOwnBlocksOffline) {
+    Open()->Import("line", {"2. APN", "28"}, Rows(12));
+    records::LinePoolStore first(Uri(), FilePath(), "st1", 2);
+    records::LinePoolStore second(Uri(), FilePath(), "st2", 2);
+    EXPECT_EQ(first.Draw("line", "A", "")->id, 1);
+    EXPECT_EQ(second.Draw("line", "B", "")->id, 4);
+
+    KillServer();
+    EXPECT_EQ(second.Status("line").columns, (std::vector<std::string>{"2. APN", "28"}));
+    EXPECT_EQ(second.Draw("line", "C", "")->id, 5);
+    EXPECT_EQ(second.Draw("line", "D", "")->id, 6);
+    EXPECT_THROW(second.Draw("line", "E", ""), StoreError);
+    EXPECT_EQ(first.Draw("line", "E", "")->id, 2);
+}
+
 INSTANTIATE_TEST_SUITE_P(Server, PoolServerTest, ::testing::Values(Backing::LineServer),
                          pooltest::Named);
 

@@ -54,6 +54,9 @@ TEST_P(PoolTest, ADeviceWorkedAgainGetsItsRowBack) {
     store->Import("p", {"1", "2"}, Rows(3));
     const auto drawn = store->Draw("p", "A", "st1");
     ASSERT_TRUE(drawn);
+    EXPECT_TRUE(drawn->drawnNow);
+    // Held before: not this draw's to give back.
+    EXPECT_FALSE(store->Draw("p", "A", "st2")->drawnNow);
     EXPECT_EQ(store->Draw("p", "A", "st2"), drawn);
     store->MarkWritten("p", drawn->id, "A");
     store->MarkWritten("p", drawn->id, "A");
