@@ -6,10 +6,9 @@
 #include "records/SqliteRecordStore.h"
 
 #include "records/Forwarder.h"
+#include "records/LinePoolStore.h"
+#include "records/ServerPoolStore.h"
 #include "records/ServerRecordStore.h"
-#ifndef _WIN32
-#include "records/PostgresPoolStore.h"
-#endif
 
 namespace job {
 
@@ -38,24 +37,18 @@ std::unique_ptr<records::RecordStore> OpenLookupStore(const records::RecordsSett
     return std::make_unique<records::SqliteRecordStore>(where.localPath);
 }
 
-namespace {
-
-#ifdef _WIN32
-// The line's pools are reached through libpq, which this build lacks.
-std::unique_ptr<records::PoolStore> OpenServerPools(const std::string& uri) {
-    throw records::StoreError(records::StoreError::Kind::Open, uri);
-}
-#else
-std::unique_ptr<records::PoolStore> OpenServerPools(const std::string& uri) {
-    return std::make_unique<records::PostgresPoolStore>(uri, kServerTimeout);
-}
-#endif
-
-}  // namespace
-
 std::unique_ptr<records::PoolStore> OpenPoolLookupStore(const records::RecordsSetting& where) {
     if (where.kind == records::RecordsSetting::Kind::Server) {
-        return OpenServerPools(where.serverUri);
+        return records::OpenServerPoolStore(where.serverUri, kServerTimeout);
+    }
+    return std::make_unique<records::SqlitePoolStore>(where.localPath);
+}
+
+std::unique_ptr<records::PoolStore> OpenPoolDrawStore(const records::RecordsSetting& where,
+                                                      const std::string& station, int ports) {
+    if (where.kind == records::RecordsSetting::Kind::Server) {
+        return std::make_unique<records::LinePoolStore>(where.serverUri, where.localPath, station,
+                                                        records::LinePoolStore::BlockFor(ports));
     }
     return std::make_unique<records::SqlitePoolStore>(where.localPath);
 }

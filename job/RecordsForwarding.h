@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <memory>
+#include <string>
 
 #include "records/PoolStore.h"
 #include "records/RecordStore.h"
@@ -46,5 +47,13 @@ std::unique_ptr<records::RecordStore> OpenLookupStore(const records::RecordsSett
 // The value pools the setting names, for an import or a lookup: the line's
 // server, else the station's file. Throws StoreError.
 std::unique_ptr<records::PoolStore> OpenPoolLookupStore(const records::RecordsSetting& where);
+
+// The pools a batch's devices draw from, on a station of that many ports:
+// the line's server, with a block of rows kept in the station's file to draw
+// from while the server cannot be reached (LinePoolStore), where records go
+// to a server; else the station's file alone. Asks nothing of the server
+// yet. Throws StoreError for the file.
+std::unique_ptr<records::PoolStore> OpenPoolDrawStore(const records::RecordsSetting& where,
+                                                      const std::string& station, int ports);
 
 }  // namespace job
