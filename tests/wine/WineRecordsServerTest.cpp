@@ -6,10 +6,7 @@
 
 #include <chrono>
 #include <filesystem>
-#include <map>
 #include <nlohmann/json.hpp>
-#include <set>
-#include <sstream>
 
 #include "PostgresTest.h"
 #include "SampleRecord.h"
@@ -42,7 +39,6 @@ protected:
         }
         wine_ = setup.wine;
         exe_ = setup.bin / "tirvelctl.exe";
-        // The Windows build's test programs, beside its bin/.
         drawer_ = setup.bin.parent_path() / "tests" / "pool_drawer.exe";
         SetEnv("WINEDEBUG", "-all");
         SetEnv("LC_ALL", "C.UTF-8");
@@ -68,47 +64,24 @@ protected:
         return said;
     }
 
-    // pool_drawer (tests/records) on the case's server, by either system's
-    // build: "POOL COUNT PREFIX STATION PAUSE_MS THEN". line: the station's
-    // file, for a draw as a batch's (--line).
-    std::unique_ptr<testsupport::ChildProcess> Drawer(bool windows, std::vector<std::string> args,
-                                                      const fs::path& line = {}) {
-        args.insert(args.begin(), Uri());
-        if (!line.empty()) {
-            args.insert(args.begin(), "--line=" + std::string(windows ? "Z:" : "") + line.string());
+    // The Windows build's pool_drawer (tests/records) on the case's server:
+    // its "ROW IMEI" lines. station: its file, to draw as a batch does.
+    std::string WindowsDraws(std::vector<std::string> args, const fs::path& station = {}) {
+        args.insert(args.begin(), {drawer_.string(), Uri()});
+        if (!station.empty()) {
+            args.insert(args.begin() + 1, "--line=Z:" + station.string());
         }
-        if (!windows) {
-            return StartRun(POOL_DRAWER_PATH, args);
-        }
-        if (!fs::exists(drawer_)) {
-            ADD_FAILURE() << "no " << drawer_ << ": build the windows preset's pool_drawer";
-        }
-        args.insert(args.begin(), drawer_.string());
-        return StartRun(wine_, args);
-    }
-    RunResult WindowsDraws(const std::vector<std::string>& args, const fs::path& line = {}) {
-        auto run = Drawer(true, args, line);
-        return Finish(*run, 120s);
+        const RunResult run = Finish(*StartRun(wine_, args), 120s);
+        EXPECT_EQ(run.exit, 0) << run.err;
+        std::string lines = run.out;
+        std::erase(lines, '\r');
+        return lines;
     }
 
     std::string wine_;
     fs::path exe_;
     fs::path drawer_;
 };
-
-// The "ROW IMEI" lines a drawer printed, by row.
-std::multimap<std::int64_t, std::string> Draws(const std::string& out) {
-    std::multimap<std::int64_t, std::string> draws;
-    std::istringstream in(out);
-    std::string row;
-    std::string imei;
-    while (in >> row >> imei) {
-        if (row != "none") {
-            draws.emplace(std::stoll(row), imei);
-        }
-    }
-    return draws;
-}
 
 // Values across the driver's 2048-character parts, empty bytes beside NULL,
 // GB18030 bytes, a long Chinese message and a record without an image size:
@@ -195,9 +168,9 @@ TEST_F(WineRecordsServer, AServerThatNeverAnswersEndsThePushAtItsTimeLimit) {
     EXPECT_NE(push.err.find("cannot be reached"), std::string::npos) << push.err;
 }
 
-// A pool the Windows program imports through ODBC and the Windows store draws
-// from, writes and releases: the Linux program reads the same counts and the
-// same ties, and the cells are the file's bytes.
+// The Windows program imports a pool and the Windows store draws, writes and
+// releases rows, all through ODBC: the Linux program reads the same, and the
+// cells are the file's bytes.
 TEST_F(WineRecordsServer, APoolImportedAndDrawnThroughOdbcReadsAsTheLinuxProgramDoes) {
     const fs::path csv = dir_.Path() / "ids.csv";
     testsupport::WriteFile(csv, "2. APN,28\nnet1," + testsupport::kGbValue + "\nnet2,b\nnet3,c\n");
@@ -205,96 +178,47 @@ TEST_F(WineRecordsServer, APoolImportedAndDrawnThroughOdbcReadsAsTheLinuxProgram
     ASSERT_EQ(imported.exit, 0) << imported.err;
     const Json status = Alike({"--json", "pool", "status", "ids"});
     EXPECT_EQ(status["columns"], Json::array({"2. APN", "28"}));
-    EXPECT_EQ(status["rows"], 3);
     EXPECT_EQ(status["free"], 3);
 
-    // Two devices drawn and written, one drawn again, one drawn and given back.
-    EXPECT_EQ(
-        Draws(WindowsDraws({"ids", "2", "86100000000", "st-win", "0", "write"}).out),
-        (std::multimap<std::int64_t, std::string>{{1, "861000000000001"}, {2, "861000000000002"}}));
-    EXPECT_EQ(Draws(WindowsDraws({"ids", "1", "86100000000", "st-win"}).out).begin()->first, 1);
-    const RunResult released = WindowsDraws({"ids", "1", "86200000000", "st-win", "0", "release"});
-    EXPECT_EQ(released.exit, 0) << released.err;
-    EXPECT_EQ(Draws(released.out).begin()->first, 3);
-
-    const Json after = Alike({"--json", "pool", "list"});
-    ASSERT_EQ(after.size(), 1U);
-    EXPECT_EQ(after[0]["written"], 2);
-    EXPECT_EQ(after[0]["free"], 1);
-    const Json shown = Alike({"--json", "pool", "show", "--imei", "861000000000001"});
+    EXPECT_EQ(WindowsDraws({"ids", "2", "86100000000", "st-win", "0", "write"}),
+              "1 861000000000001\n2 861000000000002\n");
+    EXPECT_EQ(WindowsDraws({"ids", "1", "86200000000", "st-win", "0", "release"}),
+              "3 862000000000001\n");
+    const Json pools = Alike({"--json", "pool", "list"});
+    ASSERT_EQ(pools.size(), 1U);
+    EXPECT_EQ(pools[0]["written"], 2);
+    EXPECT_EQ(pools[0]["free"], 1);
+    const Json shown = Alike({"--json", "pool", "show", "--imei", "861000000000002"});
     ASSERT_EQ(shown.size(), 1U);
     EXPECT_EQ(shown[0]["state"], "written");
     EXPECT_EQ(shown[0]["station"], "st-win");
     EXPECT_EQ(Alike({"--json", "pool", "show", "--imei", "862000000000001"}), Json::array());
-    records::PostgresPoolStore line(Uri(), 10s);
-    EXPECT_EQ(line.Draw("ids", "861000000000001", "st-linux")->cells,
+    EXPECT_EQ(records::PostgresPoolStore(Uri(), 10s).Draw("ids", "861000000000001", "")->cells,
               (std::vector<std::string>{"net1", testsupport::kGbValue}));
 }
 
-// Windows and Linux stations draw one pool dry at once: each row goes to one
-// device, whichever library reached the server for it.
-TEST_F(WineRecordsServer, WindowsAndLinuxStationsDrawEachRowOnce) {
-    constexpr int kRows = 40;
-    std::vector<records::PoolImportRow> rows;
-    for (int i = 1; i <= kRows; ++i) {
-        rows.push_back({i + 1, {"id" + std::to_string(i)}});
-    }
-    records::PostgresPoolStore line(Uri(), 10s);
-    line.Import("ids", {"1"}, rows);
-
-    // Both at a pace that keeps them drawing side by side, the Linux one
-    // started once the Windows one has its connection.
-    auto windows = Drawer(true, {"ids", "30", "86300000000", "st-win", "30", "write"});
-    const fs::path windowsOut = Out();
-    ASSERT_TRUE(testsupport::PollUntil(
-        [&] { return !testsupport::ReadFile(windowsOut).empty() || !windows->Running(); }, 60s));
-    auto linux = Drawer(false, {"ids", "30", "86400000000", "st-linux", "20"});
-    const fs::path linuxOut = Out();
-    EXPECT_EQ(windows->Wait(120s), 0) << testsupport::ReadFile(windowsOut);
-    EXPECT_EQ(linux->Wait(120s), 0);
-
-    std::multimap<std::int64_t, std::string> all = Draws(testsupport::ReadFile(linuxOut));
-    const auto byWindows = Draws(testsupport::ReadFile(windowsOut));
-    all.insert(byWindows.begin(), byWindows.end());
-    std::set<std::int64_t> seen;
-    for (const auto& [row, imei] : all) {
-        EXPECT_TRUE(seen.insert(row).second) << "row " << row << " drawn twice";
-    }
-    EXPECT_EQ(seen.size(), static_cast<std::size_t>(kRows));
-    const records::PoolStatus status = line.Status("ids");
-    EXPECT_EQ(status.free, 0);
-    EXPECT_EQ(status.written, static_cast<std::int64_t>(byWindows.size()));
-    EXPECT_EQ(status.tied + status.written, kRows);
-}
-
-// A Windows station's batch draws on the server and keeps a block; cut off,
-// it draws from the block, and the server learns of those ties once back.
+// A Windows station's batch keeps a block of rows; cut off from the server it
+// draws from the block, and the server has those ties once it is back.
 TEST_F(WineRecordsServer, AWindowsStationCutOffDrawsFromItsBlock) {
-    records::PostgresPoolStore(Uri(), 10s)
-        .Import("ids", {"1"}, {{2, {"a"}}, {3, {"b"}}, {4, {"c"}}, {5, {"d"}}, {6, {"e"}}});
+    records::PostgresPoolStore line(Uri(), 10s);
+    line.Import("ids", {"1"}, {{2, {"a"}}, {3, {"b"}}, {4, {"c"}}, {5, {"d"}}, {6, {"e"}}});
     const fs::path station = dir_.Path() / "station.db";
-    EXPECT_EQ(Draws(WindowsDraws({"ids", "1", "86500000000", "st-win"}, station).out),
-              (std::multimap<std::int64_t, std::string>{{1, "865000000000001"}}));
-    EXPECT_EQ(records::PostgresPoolStore(Uri(), 10s).Status("ids").reserved, 3);
+    EXPECT_EQ(WindowsDraws({"ids", "1", "86500000000", "st-win"}, station), "1 865000000000001\n");
+    EXPECT_EQ(line.Status("ids").reserved, 3);
 
     Server().Kill();
-    const RunResult cutOff =
+    const std::string cutOff =
         WindowsDraws({"ids", "2", "86600000000", "st-win", "0", "write"}, station);
     Server().Start();
-    EXPECT_EQ(cutOff.exit, 0) << cutOff.err;
-    EXPECT_EQ(Draws(cutOff.out), (std::multimap<std::int64_t, std::string>{
-                                     {2, "866000000000001"}, {3, "866000000000002"}}));
-
-    // Back: the queue goes first, then the draw, then the block is topped up.
-    EXPECT_EQ(
-        Draws(WindowsDraws({"ids", "1", "86700000000", "st-win"}, station).out).begin()->first, 5);
-    records::PostgresPoolStore line(Uri(), 10s);
-    const auto held = line.ForImei("866000000000002");
+    EXPECT_EQ(cutOff, "2 866000000000001\n3 866000000000002\n");
+    // Back: the queued ties first, then the draw, then the block topped up
+    // with what is left.
+    EXPECT_EQ(WindowsDraws({"ids", "1", "86700000000", "st-win"}, station), "5 867000000000001\n");
+    const auto held = records::PostgresPoolStore(Uri(), 10s).ForImei("866000000000002");
     ASSERT_EQ(held.size(), 1U);
     EXPECT_EQ(held[0].id, 3);
     EXPECT_EQ(held[0].state, records::PoolRowState::Written);
-    EXPECT_EQ(held[0].station, "st-win");
-    const records::PoolStatus status = line.Status("ids");
+    const records::PoolStatus status = records::PostgresPoolStore(Uri(), 10s).Status("ids");
     EXPECT_EQ(status.written, 2);
     EXPECT_EQ(status.reserved, 1);
 }
