@@ -74,13 +74,14 @@ ServerUser WhoRunsTheServer() {
     return user;
 }
 
-// The field after the command's closing parenthesis, which may itself hold
-// spaces and parentheses: the process's state letter, then its parent.
 struct ProcStat {
     char state = 0;
     pid_t parent = 0;
 };
 
+// Read after the command's closing parenthesis, for the command may itself
+// hold spaces and parentheses: the state letter, then the parent. nullopt for
+// a process that is gone.
 std::optional<ProcStat> ReadStat(pid_t pid) {
     std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
     const std::string line((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
