@@ -72,7 +72,7 @@ protected:
             args.insert(args.begin() + 1, "--line=Z:" + station.string());
         }
         const RunResult run = Finish(*StartRun(wine_, args), 120s);
-        EXPECT_EQ(run.exit, 0) << run.err;
+        EXPECT_EQ(run.exit, 0) << drawer_ << ": " << run.err;
         std::string lines = run.out;
         std::erase(lines, '\r');
         return lines;
