@@ -6,11 +6,9 @@
 #include "records/SqliteRecordStore.h"
 
 #include "records/Forwarder.h"
-#include "records/ServerRecordStore.h"
-#ifndef _WIN32
 #include "records/LinePoolStore.h"
-#include "records/PostgresPoolStore.h"
-#endif
+#include "records/ServerPoolStore.h"
+#include "records/ServerRecordStore.h"
 
 namespace job {
 
@@ -39,34 +37,9 @@ std::unique_ptr<records::RecordStore> OpenLookupStore(const records::RecordsSett
     return std::make_unique<records::SqliteRecordStore>(where.localPath);
 }
 
-namespace {
-
-#ifdef _WIN32
-// The line's pools are reached through libpq, which this build lacks.
-std::unique_ptr<records::PoolStore> OpenServerPools(const std::string& uri) {
-    throw records::StoreError(records::StoreError::Kind::Open, uri);
-}
-std::unique_ptr<records::PoolStore> OpenLinePools(const records::RecordsSetting& where,
-                                                  const std::string&, int) {
-    throw records::StoreError(records::StoreError::Kind::Open, where.serverUri);
-}
-#else
-std::unique_ptr<records::PoolStore> OpenServerPools(const std::string& uri) {
-    return std::make_unique<records::PostgresPoolStore>(uri, kServerTimeout);
-}
-std::unique_ptr<records::PoolStore> OpenLinePools(const records::RecordsSetting& where,
-                                                  const std::string& station, int ports) {
-    return std::make_unique<records::LinePoolStore>(where.serverUri, where.localPath, station,
-                                                    records::LinePoolStore::BlockFor(ports),
-                                                    kServerTimeout);
-}
-#endif
-
-}  // namespace
-
 std::unique_ptr<records::PoolStore> OpenPoolLookupStore(const records::RecordsSetting& where) {
     if (where.kind == records::RecordsSetting::Kind::Server) {
-        return OpenServerPools(where.serverUri);
+        return records::OpenServerPoolStore(where.serverUri, kServerTimeout);
     }
     return std::make_unique<records::SqlitePoolStore>(where.localPath);
 }
@@ -74,7 +47,8 @@ std::unique_ptr<records::PoolStore> OpenPoolLookupStore(const records::RecordsSe
 std::unique_ptr<records::PoolStore> OpenPoolDrawStore(const records::RecordsSetting& where,
                                                       const std::string& station, int ports) {
     if (where.kind == records::RecordsSetting::Kind::Server) {
-        return OpenLinePools(where, station, ports);
+        return std::make_unique<records::LinePoolStore>(where.serverUri, where.localPath, station,
+                                                        records::LinePoolStore::BlockFor(ports));
     }
     return std::make_unique<records::SqlitePoolStore>(where.localPath);
 }

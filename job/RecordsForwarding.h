@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <memory>
+#include <string>
 
 #include "records/PoolStore.h"
 #include "records/RecordStore.h"
@@ -47,9 +48,11 @@ std::unique_ptr<records::RecordStore> OpenLookupStore(const records::RecordsSett
 // server, else the station's file. Throws StoreError.
 std::unique_ptr<records::PoolStore> OpenPoolLookupStore(const records::RecordsSetting& where);
 
-// The value pools a batch's devices draw from: the line's server, with the
-// block of rows kept in the station's file for while it cannot be reached
-// (ports: the station's), else the station's file alone. Throws StoreError.
+// The pools a batch's devices draw from, on a station of that many ports:
+// the line's server, with a block of rows kept in the station's file to draw
+// from while the server cannot be reached (LinePoolStore), where records go
+// to a server; else the station's file alone. Asks nothing of the server
+// yet. Throws StoreError for the file.
 std::unique_ptr<records::PoolStore> OpenPoolDrawStore(const records::RecordsSetting& where,
                                                       const std::string& station, int ports);
 

@@ -18,18 +18,18 @@ LinePoolStore::LinePoolStore(const std::string& uri, const std::string& localPat
     : station_(std::move(station)),
       block_(block),
       local_(localPath, SqlitePoolStore::Queue::ForServer),
-      server_(uri, connectTimeout, -1, false) {}
+      server_(OpenServerPoolStore(uri, connectTimeout, false)) {}
 
 void LinePoolStore::Import(const std::string& name, const std::vector<std::string>& columns,
                            const std::vector<PoolImportRow>& rows) {
-    server_.Import(name, columns, rows);
+    server_->Import(name, columns, rows);
 }
 
 int LinePoolStore::SendQueued() {
     int sent = 0;
     for (const PoolRow& tie : local_.QueuedTies()) {
         try {
-            server_.TieReserved(tie.pool, tie);
+            server_->TieReserved(tie.pool, tie);
         } catch (const PoolError& refused) {
             // Freed on the server meanwhile (by hand): kept queued, and kept
             // the device's here, rather than drawn by another device.
@@ -58,8 +58,8 @@ void LinePoolStore::TopUp(const std::string& name) {
         return;
     }
     const std::vector<PoolRow> reserved =
-        server_.Reserve(name, station_, static_cast<int>(block_ - left));
-    local_.KeepReserved(here ? *here : server_.Status(name), reserved);
+        server_->Reserve(name, station_, static_cast<int>(block_ - left));
+    local_.KeepReserved(here ? *here : server_->Status(name), reserved);
 }
 
 std::optional<PoolRow> LinePoolStore::Draw(const std::string& name, const std::string& imei,
@@ -67,7 +67,7 @@ std::optional<PoolRow> LinePoolStore::Draw(const std::string& name, const std::s
     try {
         // The ties made offline first: a device worked again finds its row.
         SendQueued();
-        std::optional<PoolRow> row = server_.Draw(name, imei, station_);
+        std::optional<PoolRow> row = server_->Draw(name, imei, station_);
         try {
             TopUp(name);
         } catch (const StoreError& error) {
@@ -111,7 +111,7 @@ void LinePoolStore::MarkWritten(const std::string& name, std::int64_t rowId,
         }
         return;
     }
-    server_.MarkWritten(name, rowId, imei);
+    server_->MarkWritten(name, rowId, imei);
 }
 
 bool LinePoolStore::Release(const std::string& name, std::int64_t rowId, const std::string& imei) {
@@ -120,7 +120,7 @@ bool LinePoolStore::Release(const std::string& name, std::int64_t rowId, const s
         return local_.Release(name, rowId, imei);
     }
     // The server has the tie: undone there first, then here.
-    const bool released = server_.Release(name, rowId, imei);
+    const bool released = server_->Release(name, rowId, imei);
     if (released && unsent.has_value()) {
         local_.Forget(name, rowId);
     }
@@ -129,7 +129,7 @@ bool LinePoolStore::Release(const std::string& name, std::int64_t rowId, const s
 
 PoolStatus LinePoolStore::Status(const std::string& name) {
     try {
-        return server_.Status(name);
+        return server_->Status(name);
     } catch (const StoreError& error) {
         // Cut off, a station still knows the pools it keeps a block of:
         // their columns, and what of the block is left.
@@ -145,11 +145,11 @@ PoolStatus LinePoolStore::Status(const std::string& name) {
 }
 
 std::vector<PoolStatus> LinePoolStore::List() {
-    return server_.List();
+    return server_->List();
 }
 
 std::vector<PoolRow> LinePoolStore::ForImei(const std::string& imei) {
-    return server_.ForImei(imei);
+    return server_->ForImei(imei);
 }
 
 }  // namespace records

@@ -7,10 +7,11 @@
 #pragma once
 
 #include <chrono>
+#include <memory>
 #include <string>
 
 #include "common/NonCopyable.h"
-#include "records/PostgresPoolStore.h"
+#include "records/ServerPoolStore.h"
 #include "records/SqlitePoolStore.h"
 
 namespace records {
@@ -59,7 +60,8 @@ private:
     std::string station_;
     int block_;
     SqlitePoolStore local_;
-    PostgresPoolStore server_;
+    // The system's own client library's (OpenServerPoolStore).
+    std::unique_ptr<ServerPoolStore> server_;
 };
 
 }  // namespace records

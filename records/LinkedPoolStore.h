@@ -27,8 +27,8 @@
 
 #include "common/AsciiText.h"
 #include "common/NonCopyable.h"
-#include "records/PoolStore.h"
 #include "records/ServerLink.h"
+#include "records/ServerPoolStore.h"
 #include "records/ServerQueries.h"
 
 namespace records {
@@ -91,7 +91,7 @@ private:
 }  // namespace server
 
 template <class Connection, class Dialect>
-class LinkedPoolStore : public PoolStore, NonCopyable {
+class LinkedPoolStore : public ServerPoolStore, NonCopyable {
 public:
     ~LinkedPoolStore() override;
 
@@ -105,17 +105,9 @@ public:
     std::vector<PoolStatus> List() override;
     std::vector<PoolRow> ForImei(const std::string& imei) override;
 
-    // Sets up to count free rows aside for the station, for it to draw from
-    // while it cannot reach the server (LinePoolStore): no other station
-    // draws them. Returns every row reserved for the station and not tied
-    // yet, these and any before, with their cells.
-    std::vector<PoolRow> Reserve(const std::string& name, const std::string& station, int count);
-    // A row reserved for the station and tied by it while the server could
-    // not be reached: tied here to the same IMEI, with the state and times
-    // the station kept. Sending it again is no change. Throws PoolError
-    // NotTied for a row that is neither reserved for that station nor that
-    // IMEI's already.
-    void TieReserved(const std::string& name, const PoolRow& tied);
+    std::vector<PoolRow> Reserve(const std::string& name, const std::string& station,
+                                 int count) override;
+    void TieReserved(const std::string& name, const PoolRow& tied) override;
 
 protected:
     // connectNow: a store that cannot reach its server throws here; else

@@ -13,7 +13,9 @@
 
 #include "common/NonCopyable.h"
 #include "common/Utf16Win32.h"
+#include "records/OdbcConnectionString.h"
 #include "records/RecordStore.h"
+#include "records/RecordsSetting.h"
 
 namespace records {
 
@@ -223,6 +225,29 @@ OdbcConnection::OdbcConnection(const std::vector<std::string>& connectionStrings
     }
     ::SQLFreeHandle(SQL_HANDLE_ENV, env_);
     throw StoreError(StoreError::Kind::Open, reasons.empty() ? std::string(kStopped) : reasons);
+}
+
+const std::vector<std::string>& OdbcConnection::DriverNames() {
+    static const std::vector<std::string> names = {"PostgreSQL Unicode(x64)", "PostgreSQL Unicode"};
+    return names;
+}
+
+std::function<std::unique_ptr<OdbcConnection>()> OdbcConnection::Connector(
+    const std::string& uri, std::chrono::milliseconds connectTimeout,
+    std::chrono::milliseconds answerTimeout, StopSignal* stop) {
+    const int seconds = static_cast<int>(Seconds(connectTimeout));
+    std::vector<std::string> attempts;
+    for (const std::string& driver : DriverNames()) {
+        const auto text = OdbcConnectionString(uri, driver, seconds);
+        if (!text) {
+            throw StoreError(StoreError::Kind::Open,
+                             "not a PostgreSQL URI: " + WithoutPassword(uri));
+        }
+        attempts.push_back(*text);
+    }
+    return [attempts, connectTimeout, answerTimeout, stop] {
+        return std::make_unique<OdbcConnection>(attempts, connectTimeout, answerTimeout, stop);
+    };
 }
 
 OdbcConnection::~OdbcConnection() {

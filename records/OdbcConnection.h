@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -23,6 +24,15 @@ public:
                    std::chrono::milliseconds connectTimeout,
                    std::chrono::milliseconds answerTimeout, StopSignal* stop);
     ~OdbcConnection();
+
+    // The drivers tried, in turn: psqlODBC names its 64-bit driver apart.
+    static const std::vector<std::string>& DriverNames();
+    // What makes a connection to the server the URI ("postgresql://…")
+    // names, anew at each call, through whichever of the drivers is there.
+    // Throws StoreError (Kind::Open) here for a URI that names no server.
+    static std::function<std::unique_ptr<OdbcConnection>()> Connector(
+        const std::string& uri, std::chrono::milliseconds connectTimeout,
+        std::chrono::milliseconds answerTimeout, StopSignal* stop);
 
     // One statement, with its values bound. Throws StoreError: Kind::Open
     // when the connection is lost or the wait ended, Kind::Other with the

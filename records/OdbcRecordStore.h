@@ -22,9 +22,6 @@ extern template class LinkedStore<OdbcConnection, server::Queries<server::OdbcDi
 
 class OdbcRecordStore : public LinkedStore<OdbcConnection, server::Queries<server::OdbcDialect>> {
 public:
-    // The drivers tried, in turn: psqlODBC names its 64-bit driver apart.
-    static const std::vector<std::string>& DriverNames();
-
     // uri: "postgresql://…", as on every station. Connects and brings the
     // schema up to date; throws StoreError (Kind::Open when the server or
     // the driver is not there). stop (may be null) ends every wait. A

@@ -24,4 +24,10 @@ PostgresPoolStore::PostgresPoolStore(const std::string& uri,
           },
           connectNow) {}
 
+std::unique_ptr<ServerPoolStore> OpenServerPoolStore(const std::string& uri,
+                                                     std::chrono::milliseconds connectTimeout,
+                                                     bool connectNow) {
+    return std::make_unique<PostgresPoolStore>(uri, connectTimeout, -1, connectNow);
+}
+
 }  // namespace records

@@ -8,7 +8,6 @@
 #include <chrono>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "PostgresTest.h"
@@ -53,13 +52,8 @@ protected:
         return std::make_unique<records::SqlitePoolStore>(FilePath());
     }
 
-    // The server killed, and the backends that served the stores gone too:
-    // PostgreSQL gives each a session of its own, out of reach of the
-    // postmaster's group, and they leave only once they see it has died.
-    static void KillServer() {
-        Server().Kill();
-        std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    }
+    // The server killed, and the backends that served the stores with it.
+    static void KillServer() { Server().Kill(); }
 
     // The first value the query gives, as text, read beside the store.
     std::string Ask(const std::string& sql) const {

@@ -9,8 +9,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <fstream>
+#include <iterator>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
@@ -69,6 +72,60 @@ ServerUser WhoRunsTheServer() {
     user.uid = nobody->pw_uid;
     user.gid = nobody->pw_gid;
     return user;
+}
+
+struct ProcStat {
+    char state = 0;
+    pid_t parent = 0;
+};
+
+// Read after the command's closing parenthesis, for the command may itself
+// hold spaces and parentheses: the state letter, then the parent. nullopt for
+// a process that is gone.
+std::optional<ProcStat> ReadStat(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    const std::string line((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::size_t end = line.rfind(')');
+    if (end == std::string::npos) {
+        return std::nullopt;
+    }
+    std::istringstream rest(line.substr(end + 1));
+    ProcStat stat;
+    if (!(rest >> stat.state >> stat.parent)) {
+        return std::nullopt;
+    }
+    return stat;
+}
+
+// PostgreSQL gives each backend a session of its own (setsid), out of reach
+// of a signal to the postmaster's group: its children are found by parent.
+std::vector<pid_t> ChildrenOf(pid_t parent) {
+    std::vector<pid_t> children;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator("/proc", ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos) {
+            continue;
+        }
+        const pid_t pid = static_cast<pid_t>(std::stol(name));
+        const auto stat = ReadStat(pid);
+        if (stat && stat->parent == parent) {
+            children.push_back(pid);
+        }
+    }
+    return children;
+}
+
+// Until the process has died: gone, or a zombie, which holds nothing of the
+// server's any more. kill() only sends the signal.
+void WaitDead(pid_t pid) {
+    for (;;) {
+        const auto stat = ReadStat(pid);
+        if (!stat || stat->state == 'Z' || stat->state == 'X') {
+            return;
+        }
+        std::this_thread::yield();
+    }
 }
 
 int WaitExit(pid_t pid) {
@@ -178,8 +235,8 @@ bool PostgresServer::StartOnce() {
 }
 
 void PostgresServer::Start() {
-    // Right after a Kill the backends may still be leaving, and a new
-    // postmaster refuses shared memory they hold: it is tried again then.
+    // A postmaster that gives up at once (the system has not let go of its
+    // socket or its shared memory yet) is tried again.
     for (int attempt = 0; attempt < 50; ++attempt) {
         if (StartOnce()) {
             return;
@@ -199,8 +256,11 @@ void PostgresServer::Stop() {
 
 void PostgresServer::Kill() {
     if (postmaster_ > 0) {
-        SignalAll(SIGKILL);
+        const std::vector<pid_t> backends = SignalAll(SIGKILL);
         WaitExit(postmaster_);
+        for (const pid_t backend : backends) {
+            WaitDead(backend);
+        }
         postmaster_ = -1;
     }
 }
@@ -218,11 +278,23 @@ void PostgresServer::Resume() {
     SignalAll(SIGCONT);
 }
 
-void PostgresServer::SignalAll(int signal) {
+std::vector<pid_t> PostgresServer::SignalAll(int signal) {
     // Never -(-1): that would be every process the test may signal.
-    if (postmaster_ > 0) {
-        ::kill(-postmaster_, signal);
+    if (postmaster_ <= 0) {
+        return {};
     }
+    // Held still while its children are listed, so it starts none the list
+    // misses; let go again unless it is to stop.
+    ::kill(postmaster_, SIGSTOP);
+    const std::vector<pid_t> children = ChildrenOf(postmaster_);
+    for (const pid_t child : children) {
+        ::kill(child, signal);
+    }
+    ::kill(-postmaster_, signal);
+    if (signal != SIGSTOP) {
+        ::kill(postmaster_, SIGCONT);
+    }
+    return children;
 }
 
 std::string PostgresServer::Uri(const std::string& database) const {

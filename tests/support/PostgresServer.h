@@ -32,7 +32,8 @@ public:
     // A clean (fast) shutdown.
     void Stop();
     // SIGKILL to the postmaster and its backends, as a crash of the server's
-    // machine; a Start after it recovers the data as after a crash.
+    // machine; returns once all of them are dead, and the connections they
+    // served closed. A Start after it recovers the data as after a crash.
     void Kill();
     void Restart();
     // SIGSTOP / SIGCONT: a server that hangs, connections held but unanswered.
@@ -51,8 +52,9 @@ private:
     // The program, as the server's user, in a process group of its own.
     pid_t Launch(const std::string& program, const std::vector<std::string>& args) const;
     bool StartOnce();
-    // The postmaster and every backend: they share its process group.
-    void SignalAll(int signal);
+    // The postmaster's group and its children (every backend and helper);
+    // the children signalled.
+    std::vector<pid_t> SignalAll(int signal);
     std::string Log() const;
 
     TempDir scratch_;

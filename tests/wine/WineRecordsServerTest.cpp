@@ -13,6 +13,7 @@
 #include "TestFiles.h"
 #include "ToolRunTest.h"
 #include "WineSetup.h"
+#include "records/PostgresPoolStore.h"
 #include "records/PostgresRecordStore.h"
 
 namespace {
@@ -38,6 +39,7 @@ protected:
         }
         wine_ = setup.wine;
         exe_ = setup.bin / "tirvelctl.exe";
+        drawer_ = setup.bin.parent_path() / "tests" / "pool_drawer.exe";
         SetEnv("WINEDEBUG", "-all");
         SetEnv("LC_ALL", "C.UTF-8");
     }
@@ -62,8 +64,23 @@ protected:
         return said;
     }
 
+    // The Windows build's pool_drawer (tests/records) on the case's server:
+    // its "ROW IMEI" lines. station: its file, to draw as a batch does.
+    std::string WindowsDraws(std::vector<std::string> args, const fs::path& station = {}) {
+        args.insert(args.begin(), {drawer_.string(), Uri()});
+        if (!station.empty()) {
+            args.insert(args.begin() + 1, "--line=Z:" + station.string());
+        }
+        const RunResult run = Finish(*StartRun(wine_, args), 120s);
+        EXPECT_EQ(run.exit, 0) << drawer_ << ": " << run.err;
+        std::string lines = run.out;
+        std::erase(lines, '\r');
+        return lines;
+    }
+
     std::string wine_;
     fs::path exe_;
+    fs::path drawer_;
 };
 
 // Values across the driver's 2048-character parts, empty bytes beside NULL,
@@ -149,6 +166,61 @@ TEST_F(WineRecordsServer, AServerThatNeverAnswersEndsThePushAtItsTimeLimit) {
     Server().Resume();
     EXPECT_EQ(push.exit, 1);
     EXPECT_NE(push.err.find("cannot be reached"), std::string::npos) << push.err;
+}
+
+// The Windows program imports a pool and the Windows store draws, writes and
+// releases rows, all through ODBC: the Linux program reads the same, and the
+// cells are the file's bytes.
+TEST_F(WineRecordsServer, APoolImportedAndDrawnThroughOdbcReadsAsTheLinuxProgramDoes) {
+    const fs::path csv = dir_.Path() / "ids.csv";
+    testsupport::WriteFile(csv, "2. APN,28\nnet1," + testsupport::kGbValue + "\nnet2,b\nnet3,c\n");
+    const RunResult imported = Windows({"pool", "import", "ids", "Z:" + csv.string()});
+    ASSERT_EQ(imported.exit, 0) << imported.err;
+    const Json status = Alike({"--json", "pool", "status", "ids"});
+    EXPECT_EQ(status["columns"], Json::array({"2. APN", "28"}));
+    EXPECT_EQ(status["free"], 3);
+
+    EXPECT_EQ(WindowsDraws({"ids", "2", "86100000000", "st-win", "0", "write"}),
+              "1 861000000000001\n2 861000000000002\n");
+    EXPECT_EQ(WindowsDraws({"ids", "1", "86200000000", "st-win", "0", "release"}),
+              "3 862000000000001\n");
+    const Json pools = Alike({"--json", "pool", "list"});
+    ASSERT_EQ(pools.size(), 1U);
+    EXPECT_EQ(pools[0]["written"], 2);
+    EXPECT_EQ(pools[0]["free"], 1);
+    const Json shown = Alike({"--json", "pool", "show", "--imei", "861000000000002"});
+    ASSERT_EQ(shown.size(), 1U);
+    EXPECT_EQ(shown[0]["state"], "written");
+    EXPECT_EQ(shown[0]["station"], "st-win");
+    EXPECT_EQ(Alike({"--json", "pool", "show", "--imei", "862000000000001"}), Json::array());
+    EXPECT_EQ(records::PostgresPoolStore(Uri(), 10s).Draw("ids", "861000000000001", "")->cells,
+              (std::vector<std::string>{"net1", testsupport::kGbValue}));
+}
+
+// A Windows station's batch keeps a block of rows; cut off from the server it
+// draws from the block, and the server has those ties once it is back.
+TEST_F(WineRecordsServer, AWindowsStationCutOffDrawsFromItsBlock) {
+    records::PostgresPoolStore line(Uri(), 10s);
+    line.Import("ids", {"1"}, {{2, {"a"}}, {3, {"b"}}, {4, {"c"}}, {5, {"d"}}, {6, {"e"}}});
+    const fs::path station = dir_.Path() / "station.db";
+    EXPECT_EQ(WindowsDraws({"ids", "1", "86500000000", "st-win"}, station), "1 865000000000001\n");
+    EXPECT_EQ(line.Status("ids").reserved, 3);
+
+    Server().Kill();
+    const std::string cutOff =
+        WindowsDraws({"ids", "2", "86600000000", "st-win", "0", "write"}, station);
+    Server().Start();
+    EXPECT_EQ(cutOff, "2 866000000000001\n3 866000000000002\n");
+    // Back: the queued ties first, then the draw, then the block topped up
+    // with what is left.
+    EXPECT_EQ(WindowsDraws({"ids", "1", "86700000000", "st-win"}, station), "5 867000000000001\n");
+    const auto held = records::PostgresPoolStore(Uri(), 10s).ForImei("866000000000002");
+    ASSERT_EQ(held.size(), 1U);
+    EXPECT_EQ(held[0].id, 3);
+    EXPECT_EQ(held[0].state, records::PoolRowState::Written);
+    const records::PoolStatus status = records::PostgresPoolStore(Uri(), 10s).Status("ids");
+    EXPECT_EQ(status.written, 2);
+    EXPECT_EQ(status.reserved, 1);
 }
 
 }  // namespace
