@@ -62,12 +62,33 @@ void LinePoolStore::TopUp(const std::string& name) {
     local_.KeepReserved(here ? *here : server_->Status(name), reserved);
 }
 
+std::optional<PoolRow> LinePoolStore::FromBlock(const std::string& name, const std::string& imei) {
+    try {
+        return local_.Draw(name, imei, station_);
+    } catch (const PoolError& unknown) {
+        if (unknown.reason() != PoolError::Reason::Unknown) {
+            throw;
+        }
+    }
+    return std::nullopt;
+}
+
 std::optional<PoolRow> LinePoolStore::Draw(const std::string& name, const std::string& imei,
                                            const std::string&) {
     try {
         // The ties made offline first: a device worked again finds its row.
         SendQueued();
         std::optional<PoolRow> row = server_->Draw(name, imei, station_);
+        if (!row) {
+            // The pool's free rows are gone, but what is left of this
+            // station's block is its own to give: taken as a draw offline
+            // takes it, under the file's lock, and its tie sent at once.
+            row = FromBlock(name, imei);
+            if (row) {
+                SendQueued();
+            }
+            return row;
+        }
         try {
             TopUp(name);
         } catch (const StoreError& error) {
@@ -81,14 +102,7 @@ std::optional<PoolRow> LinePoolStore::Draw(const std::string& name, const std::s
         if (!Unreachable(error)) {
             throw;
         }
-        std::optional<PoolRow> row;
-        try {
-            row = local_.Draw(name, imei, station_);
-        } catch (const PoolError& unknown) {
-            if (unknown.reason() != PoolError::Reason::Unknown) {
-                throw;
-            }
-        }
+        const std::optional<PoolRow> row = FromBlock(name, imei);
         if (!row) {
             throw StoreError(StoreError::Kind::Open, std::string(error.what()) +
                                                          "; no rows of pool " + name +

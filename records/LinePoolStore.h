@@ -32,7 +32,9 @@ public:
 
     void Import(const std::string& name, const std::vector<std::string>& columns,
                 const std::vector<PoolImportRow>& rows) override;
-    // On the server, which then tops this station's block up. A server that
+    // On the server, which then tops this station's block up; once the
+    // server has no free row left, from this station's block, tied on the
+    // server at once: a pool is drawn to its last row. A server that
     // cannot be reached: the IMEI's row here, else the next row of the
     // block; StoreError (Kind::Open) when the block is used up or was never
     // reserved. station: this store's, whatever is given.
@@ -56,6 +58,9 @@ public:
 
 private:
     void TopUp(const std::string& name);
+    // The IMEI's row in the block kept here, else its next row; nullopt
+    // when none is left (or none was ever reserved).
+    std::optional<PoolRow> FromBlock(const std::string& name, const std::string& imei);
 
     std::string station_;
     int block_;

@@ -15,6 +15,7 @@
 #include "TestFiles.h"
 #include "TextSearch.h"
 #include "ToolRunTest.h"
+#include "framework/CodePage.h"
 #include "records/SqlitePoolStore.h"
 #include "records/SqliteRecordStore.h"
 
@@ -81,6 +82,16 @@ protected:
         return value;
     }
     std::size_t Sets(int k) const { return testsupport::EventsOf(Events(k), "set").size(); }
+    // The same, as the bytes it was told, in hex.
+    std::string StoredBytes(int k, int item) const {
+        std::string hex = "-";
+        for (const Json& e : testsupport::EventsOf(Events(k), "set")) {
+            if (e["item"] == item) {
+                hex = e["new"];
+            }
+        }
+        return hex;
+    }
 
     std::vector<std::unique_ptr<testsupport::SimProcess>> sims_;
 };
@@ -124,6 +135,25 @@ TEST_F(PoolRun, EachDeviceOfABatchHoldsItsOwnRowAndThePoolKnowsIt) {
     }
     EXPECT_EQ(sources, (std::map<int, std::string>{
                            {2, "pool ids row 1"}, {14, "pattern"}, {28, "pool ids row 1"}}));
+}
+
+// A Chinese device: the pool's file, its heading's keys and its cells are
+// GB18030, and go to the device byte for byte.
+TEST_F(PoolRun, AChineseDevicesRowGoesByteForByteInItsCodePage) {
+    const auto gb = [](const std::string& utf8) {
+        return fw::EncodeCodePage(utf8, fw::Language::Chinese);
+    };
+    testsupport::WriteFile(Profile(), gb("[CFG]\r\n14. 注册包数据=注册-{imei:-4}\r\n"));
+    testsupport::WriteFile(dir_.Path() / "zh.csv", gb("2. APN接入点,28\n接入点一,1001\n"));
+    ASSERT_EQ(Run({"--lang", "zh", "pool", "import", "zh", (dir_.Path() / "zh.csv").string()}).exit,
+              0);
+    StartSimulator(0, kFirst, {"--lang", "zh"});
+    const auto run =
+        Run({"--lang", "zh", "--device", Link(0), "apply", Profile().string(), "--pool", "zh"});
+    ASSERT_EQ(run.exit, 0) << run.err;
+    EXPECT_EQ(StoredBytes(0, 2), testsupport::Hex(gb("接入点一")));
+    EXPECT_EQ(StoredBytes(0, 14), testsupport::Hex(gb("注册-1001")));
+    EXPECT_EQ(Stored(0, 28), "1001");
 }
 
 // A row is tied before it is written: a device that fails after its values

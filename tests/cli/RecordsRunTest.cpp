@@ -367,10 +367,11 @@ TEST_F(RecordsToAServer, AStationWhoseServerIsKilledMidRunEndsWithEveryRecordThe
 }
 
 // Two stations of a line draw from one pool on the line's server at once,
-// and the server dies and comes back under them: no row goes to two
-// devices, and every device that passed holds the row tied to it, on the
-// server or, for a tie made while it was gone, in its station's file.
-TEST_F(RecordsToAServer, TwoStationsDrawingFromOnePoolGiveNoRowTwiceAcrossAServerRestart) {
+// the server dies and comes back under them, and then one station is
+// killed: no row goes to two devices, and every device that passed holds
+// the row tied to it, on the server or, for a tie made while it was gone,
+// in its station's file.
+TEST_F(RecordsToAServer, TwoStationsDrawingFromOnePoolGiveNoRowTwiceAcrossARestartAndAKill) {
     StartSimulators(4, {"--devices", "3"});
     const fs::path csv = dir_.Path() / "ids.csv";
     {
@@ -406,8 +407,12 @@ TEST_F(RecordsToAServer, TwoStationsDrawingFromOnePoolGiveNoRowTwiceAcrossAServe
     server_->Kill();
     std::this_thread::sleep_for(1500ms);
     server_->Start();
+    // And one station dies as a machine does, in the middle of a device.
+    EXPECT_TRUE(testsupport::PollUntil(
+        [&] { return testsupport::Lines(ReadFile(b.out)).size() >= 2; }, 60s));
+    b.process->Signal(SIGKILL);
     a.process->Wait(3min);
-    b.process->Wait(3min);
+    b.process->Wait(1min);
     const std::string outs[] = {ReadFile(a.out), ReadFile(b.out)};
 
     std::set<std::int64_t> rowsHeld;
@@ -440,8 +445,8 @@ TEST_F(RecordsToAServer, TwoStationsDrawingFromOnePoolGiveNoRowTwiceAcrossAServe
             EXPECT_EQ(SetValues(EventsOf(k), imei).at("28"), std::to_string(1000 + id));
         }
     }
-    // The line did not stop for the server: most devices passed.
-    EXPECT_GE(passed, 10) << outs[0] << outs[1] << ReadFile(a.err) << ReadFile(b.err);
+    // The line did not stop for the server: the station left running did all.
+    EXPECT_GE(passed, 7) << outs[0] << outs[1] << ReadFile(a.err) << ReadFile(b.err);
 }
 
 TEST_F(RecordsToAServer, AServerThatIsDownNeverStopsTheLineAndGetsTheQueueWhenBack) {

@@ -207,6 +207,24 @@ TEST_P(PoolServerTest, StationsSharingAFileDrawOnlyTheirOwnBlocksOffline) {
     EXPECT_EQ(second.Draw("line", "D", "")->id, 6);
     EXPECT_THROW(second.Draw("line", "E", ""), StoreError);
     EXPECT_EQ(first.Draw("line", "E", "")->id, 2);
+    Server().Start();
+}
+
+// The rows a station keeps for a server that goes are not lost to the line
+// while it stays: once no free row is left, the station draws its own.
+TEST_P(PoolServerTest, APoolIsDrawnToItsLastRowThroughTheStationsBlock) {
+    Open()->Import("line", {"1", "2"}, Rows(4));
+    records::LinePoolStore line(Uri(), FilePath(), "st1", 2);
+    records::PostgresPoolStore other(Uri(), std::chrono::seconds(10));
+    EXPECT_EQ(line.Draw("line", "A", "")->id, 1);
+    EXPECT_EQ(other.Draw("line", "X", "st2")->id, 4);
+    EXPECT_EQ(line.Draw("line", "B", "")->id, 2);
+    EXPECT_EQ(line.Draw("line", "C", "")->id, 3);
+    EXPECT_EQ(line.Draw("line", "D", ""), std::nullopt);
+    line.MarkWritten("line", 3, "C");
+    EXPECT_EQ(other.ForImei("B").at(0).state, records::PoolRowState::Tied);
+    EXPECT_EQ(other.ForImei("C").at(0).state, records::PoolRowState::Written);
+    EXPECT_EQ(other.Status("line").reserved, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Server, PoolServerTest, ::testing::Values(Backing::LineServer),
