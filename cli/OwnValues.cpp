@@ -1,5 +1,6 @@
 #include "cli/OwnValues.h"
 
+#include <optional>
 #include <set>
 
 #include "framework/CodePage.h"
@@ -25,17 +26,17 @@ int RowOf(CTirvel2View& view, const WantedItem& item) {
 std::optional<DeviceWanted> WantedFor(CTirvel2View& view, Console& console,
                                       const BatchProfile& profile, const job::DrawnRow* drawn) {
     const job::DeviceIdentity device{view.m_strImei, view.m_strVersion};
-    const job::ValuesRow* row = nullptr;
+    std::optional<job::ValuesRow> row;
     if (profile.values != nullptr) {
         row = profile.values->Find(device.imei);
-        if (row == nullptr) {
+        if (!row) {
             console.Message(res::IDS_VALUES_NO_ROW, {fw::DecodeAnsi(device.imei)});
             return std::nullopt;
         }
     }
     // Where the table and the profile both name an item, the row wins.
     std::set<int> fromTable;
-    if (row != nullptr) {
+    if (row) {
         for (const job::ValuesColumn& column : profile.values->Columns()) {
             fromTable.insert(column.number);
         }
@@ -62,12 +63,12 @@ std::optional<DeviceWanted> WantedFor(CTirvel2View& view, Console& console,
         wanted.sources.push_back(pattern ? "pattern" : "");
         wanted.own.push_back(pattern);
     }
-    if (row != nullptr) {
+    if (row) {
         const std::vector<job::ValuesColumn>& columns = profile.values->Columns();
         const std::string source = profile.valuesName + " line " + std::to_string(row->line);
         for (std::size_t i = 0; i < columns.size(); ++i) {
             wanted.items.push_back({columns[i].label.empty() ? columns[i].number : 0,
-                                    columns[i].label, job::ExpandPatterns(row->values[i], device)});
+                                    columns[i].label, job::ExpandPatterns(row->Value(i), device)});
             wanted.sources.push_back(source);
             wanted.own.push_back(true);
         }

@@ -72,8 +72,9 @@ int RunPoolImport(Console& console, const records::RecordsSetting& where, const 
     }
     std::vector<records::PoolImportRow> rows;
     rows.reserve(table.RowCount());
-    for (const job::ValuesRow& row : table.Rows()) {
-        rows.push_back({static_cast<int>(row.line), row.values});
+    for (std::size_t i = 0; i < table.RowCount(); ++i) {
+        const job::ValuesRow row = table.Row(i);
+        rows.push_back({static_cast<int>(row.line), row.Values()});
     }
     try {
         job::OpenPoolLookupStore(where)->Import(name, columns, rows);

@@ -7,9 +7,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <variant>
 #include <vector>
 
@@ -25,9 +25,23 @@ struct ValuesColumn {
     std::string label;
 };
 
+class ValuesTable;
+
+// A row of a table, as a view of it: good while that table lives.
 struct ValuesRow {
-    std::size_t line = 0;             // in the file, 1 the header
-    std::vector<std::string> values;  // one per column, after the IMEI
+    std::size_t line = 0;  // in the file, 1 the header
+
+    // The cell of a column (0 the first after the IMEI) as the device is
+    // given it: unquoted, in the device's code page.
+    std::string_view Value(std::size_t column) const;
+    // Every cell, one per column, copied.
+    std::vector<std::string> Values() const;
+
+private:
+    friend class ValuesTable;
+    ValuesRow(const ValuesTable& table, std::size_t index);
+    const ValuesTable* table_ = nullptr;
+    std::size_t index_ = 0;
 };
 
 // The item a header cell or a profile's key names: by number ("2"), or by a
@@ -41,20 +55,34 @@ enum class ImeiColumn { First, None };
 class ValuesTable {
 public:
     const std::vector<ValuesColumn>& Columns() const { return columns_; }
-    std::size_t RowCount() const { return rows_.size(); }
-    const std::vector<ValuesRow>& Rows() const { return rows_; }
-    // The row for the IMEI as the device sent it; null when none is.
-    const ValuesRow* Find(std::string_view imei) const;
+    std::size_t RowCount() const { return rows_; }
+    // The rows in the file's order, index 0 the first after the header.
+    ValuesRow Row(std::size_t index) const { return ValuesRow(*this, index); }
+    // The row for the IMEI as the device sent it; none when none is.
+    std::optional<ValuesRow> Find(std::string_view imei) const;
 
 private:
+    friend struct ValuesRow;
     friend std::variant<ValuesTable, std::string> ParseValuesTable(std::string_view,
                                                                    const std::string&, fw::Language,
                                                                    ImeiColumn);
+    // A table may hold a row for every device a line ever makes, a million
+    // and more: no string or vector of a row's own. Every cell's bytes are
+    // in one string, in the file's order, and a cell is known by where it
+    // ends there (row r's column c at r * columns + c; it starts where the
+    // one before it ends). Offsets are of 32 bits: the table's bytes are
+    // far fewer than 4 GiB (a values file is 256 MB at most).
     std::vector<ValuesColumn> columns_;
-    std::vector<ValuesRow> rows_;
-    // A table may hold a row for every device a line ever makes: the IMEI's
-    // 15 digits as a number are a key that is quick to hash and compare.
-    std::unordered_map<std::uint64_t, std::size_t> byImei_;
+    std::string cells_;
+    std::vector<std::uint32_t> ends_;
+    std::size_t rows_ = 0;
+    // The IMEI's 15 digits as a number, each with its row, sorted by it: a
+    // key quick to compare, found by halving.
+    struct Imei {
+        std::uint64_t key = 0;
+        std::uint32_t row = 0;
+    };
+    std::vector<Imei> byImei_;
 };
 
 // The table in the file's bytes, checked whole, or why it is refused, naming
