@@ -88,5 +88,9 @@ inline constexpr fw::UINT IDS_CLI_HELP_POOL_IMPORT = 573;
 inline constexpr fw::UINT IDS_CLI_HELP_POOL_STATUS = 574;
 inline constexpr fw::UINT IDS_CLI_HELP_POOL_LIST = 575;
 inline constexpr fw::UINT IDS_CLI_HELP_POOL_SHOW = 576;
+// %1 the pool
+inline constexpr fw::UINT IDS_POOL_NEEDS_RECORDS = 578;
+// %1 the item's number, %2 the values table, %3 the pool
+inline constexpr fw::UINT IDS_POOL_ITEM_TWICE = 579;
 
 }  // namespace res

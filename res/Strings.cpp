@@ -296,6 +296,8 @@ constexpr res::StringResource kStrings[] = {
     {418, "Give --profile or --firmware, not both.", "请只给出 --profile 或 --firmware 之一。"},
     {419, "Give -p or --device, not both.", "请只给出 -p 或 --device 之一。"},
     {420, "There is no report to open at %1.", "%1处没有可打开的报告。"},
+    {421, "The value pool each device of a configuration draws its own row from",
+     "配置时每台设备从中取得自己一行的取值池"},
     // The device records.
     {430, "The device's record could not be stored in %1: %2. The device is not reported OK.",
      "终端记录无法保存到%1：%2。该终端不报告为成功。"},
@@ -449,6 +451,12 @@ constexpr res::StringResource kStrings[] = {
     {574, "Rows, tied, written and free of pool NAME", "取值池 NAME 的行数、已绑定、已写入与空闲"},
     {575, "Every value pool", "列出全部取值池"},
     {576, "The pool rows tied to a device", "与某台设备绑定的取值池行"},
+    {578, "A value pool needs the records: \"%1\" cannot be drawn from with the records off.",
+     "取值池需要记录：记录关闭时无法从“%1”取值。"},
+    {579,
+     "Item %1 is given both by %2 and by value pool \"%3\": each item takes its value from one of "
+     "them only.",
+     "第 %1 项既由%2给出，又由取值池“%3”给出：每一项只能从其中之一取值。"},
     {32774, "Start Configuration\nStart Configuration", "开始配置\n开始配置"},
     {32775, "Stop\nStop", "停止\n停止"},
     {32776, "Modify Settings\nModify Settings", "修改参数\n修改参数"},

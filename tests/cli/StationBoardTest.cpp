@@ -19,8 +19,8 @@ TEST(StationBoard, CellsAreCountedAsTheTerminalShowsThem) {
 TEST(StationBoard, LinesAlignAndNeverReachTheEdge) {
     const testsupport::EnglishForTheTest english;
     const std::vector<cli::BoardLine> lines{
-        {"COM3", "waiting for the device", "", 0, 0},
-        {"/dev/ttyUSB10", "正在发送 42%，10.9 KB/s", "860000000000001", 12, 1}};
+        {"COM3", "waiting for the device", "", 0, 0, ""},
+        {"/dev/ttyUSB10", "正在发送 42%，10.9 KB/s", "860000000000001", 12, 1, ""}};
     const auto board = cli::FormatBoard(lines, "Done 13/20, failed 1, 212 devices/h", 200);
     ASSERT_EQ(board.size(), 3u);
     // The state column starts at the same cell on every line.
@@ -38,6 +38,24 @@ TEST(StationBoard, LinesAlignAndNeverReachTheEdge) {
     for (const std::string& line : cli::FormatBoard(lines, std::string(300, 'x'), 40)) {
         EXPECT_LE(common::DisplayWidth(line), 39u) << line;
     }
+}
+
+// The row a device got comes last on its line, so that a narrow terminal
+// loses it before the counts.
+TEST(StationBoard, APortsLineEndsWithWhereItsDevicesValuesCameFrom) {
+    const testsupport::EnglishForTheTest english;
+    const std::vector<cli::BoardLine> lines{
+        {"COM3", "writing 4 items", "860000000000001", 2, 0, "pool ids row 17"},
+        {"COM4", "waiting for the device", "", 2, 0, ""}};
+    const auto board = cli::FormatBoard(lines, "Done 4", 200);
+    ASSERT_EQ(board.size(), 3u);
+    // Both lines have the same columns and counts: the first goes on past them.
+    ASSERT_GT(board[0].size(), board[1].size());
+    EXPECT_EQ(board[0].substr(board[1].size()), "  pool ids row 17") << board[0];
+    EXPECT_EQ(board[1].find("pool"), std::string::npos);
+    const auto narrow = cli::FormatBoard(lines, "Done 4", static_cast<int>(board[1].size()) + 5);
+    EXPECT_EQ(narrow[0].find("pool"), std::string::npos) << narrow[0];
+    EXPECT_NE(narrow[0].find("OK 2, failed 0"), std::string::npos) << narrow[0];
 }
 
 TEST(StationBoard, TotalsCarryThePace) {

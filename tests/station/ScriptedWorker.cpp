@@ -1,14 +1,17 @@
 // A stand-in for tirvelctl's station worker, so the supervisor can be held to
 // what it does with workers that behave in any way at all. It takes the
 // supervisor's command line; the job's file is its script, one line per step,
-// each line for every port or, prefixed "N:", for port N only:
+// each line for every port or, prefixed "N:", for port N only, or "first:"
+// for a port's first device only:
 //   claim            a device is there: ask for it, end as surplus if refused
 //   step S D         a step (waiting, connected, writing, checking, sending)
 //   transfer D T     D of T bytes sent
+//   values SOURCE    where the device's own values came from
 //   ok / fail TEXT   the device's verdict, with its row
 //   die              end at once without a word, as a crash would
 //   hang             wait to be cancelled, then end as interrupted
 //   none             end with no device found
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -61,6 +64,8 @@ int main(int argc, char** argv) {
             script = testsupport::ReadFile(args[i + 1]);
         }
     }
+    const bool proven =
+        std::find(args.begin(), args.end(), station::kPortProvenOption) != args.end();
     std::string password;
     std::getline(std::cin, password);
 
@@ -68,7 +73,8 @@ int main(int argc, char** argv) {
     std::string line;
     while (std::getline(lines, line)) {
         if (const auto colon = line.find(':'); colon != std::string::npos) {
-            if (line.substr(0, colon) != port) {
+            const std::string only = line.substr(0, colon);
+            if (only == "first" ? proven : only != port) {
                 continue;
             }
             line = line.substr(colon + 1);
@@ -98,6 +104,11 @@ int main(int argc, char** argv) {
         } else if (verb == "transfer") {
             event.kind = station::StationEvent::Kind::Transfer;
             words >> event.done >> event.total;
+            Say(event);
+        } else if (verb == "values") {
+            event.kind = station::StationEvent::Kind::Values;
+            words >> std::ws;
+            std::getline(words, event.source);
             Say(event);
         } else if (verb == "ok" || verb == "fail") {
             std::string message;
