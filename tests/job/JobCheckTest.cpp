@@ -11,7 +11,6 @@
 #include "TestFiles.h"
 #include "framework/StringTable.h"
 #include "job/JobCheck.h"
-#include "records/SqlitePoolStore.h"
 #include "res/RecordIds.h"
 #include "res/ResourceIds.h"
 #include "res/StationIds.h"
@@ -83,7 +82,7 @@ TEST_F(JobCheck, TheFirstWrongFieldIsTheRefusal) {
     job::JobRequest poolWithoutRecords = Request();
     poolWithoutRecords.pool = "ids";
     EXPECT_EQ(Refusal(poolWithoutRecords), fw::LoadText(res::IDS_POOL_NEEDS_RECORDS, {"ids"}));
-    // An update draws from no pool, as it takes no values.
+    // An update takes no pool.
     poolWithoutRecords.job = station::StationJob::Update;
     EXPECT_EQ(Refusal(poolWithoutRecords), "(accepted)");
 
@@ -104,24 +103,6 @@ TEST_F(JobCheck, AJobThatPassesIsReadParsedAndCounted) {
     EXPECT_EQ(job.ports[1].devicePath, "/dev/ttyUSB1");
     EXPECT_EQ(job.count, 123456789);
     EXPECT_EQ(job.recording.where.kind, records::RecordsSetting::Kind::Off);
-}
-
-// The pool is looked for where the records go, and held against the job's
-// values table.
-TEST_F(JobCheck, APoolIsCheckedWithTheValuesTableWhereTheRecordsGo) {
-    const std::string file = (dir_.Path() / "records.db").string();
-    records::SqlitePoolStore(file).Import("ids", {"2. APN"}, {{2, {"apn-one"}}});
-    job::JobRequest request = Request();
-    request.records = "sqlite:" + file;
-    request.pool = "ids";
-    request.values = (dir_.Path() / "v.csv").string();
-    testsupport::WriteFile(request.values, "IMEI,28\n");
-    EXPECT_EQ(Refusal(request), "(accepted)");
-    testsupport::WriteFile(request.values, "IMEI,2. APN\n");
-    EXPECT_EQ(Refusal(request),
-              fw::LoadText(res::IDS_POOL_ITEM_TWICE, {"2", request.values, "ids"}));
-    request.pool = "other";
-    EXPECT_EQ(Refusal(request), fw::LoadText(res::IDS_POOL_UNKNOWN, {"other"}));
 }
 
 }  // namespace

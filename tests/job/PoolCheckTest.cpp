@@ -1,13 +1,6 @@
-// A batch's value pool as tirvelctl and the station window check it before
-// any port opens, against a real records file holding a real pool: refused
-// with the records off, for a pool not there, and for an item the values
-// table gives as well; a server out of reach is no refusal.
+// A batch's value pool as tirvelctl and the station window check it, against
+// a real records file holding a real pool.
 #include <gtest/gtest.h>
-
-#include <optional>
-#include <ostream>
-#include <string>
-#include <variant>
 
 #include "LanguageForTheTest.h"
 #include "TempDir.h"
@@ -18,68 +11,32 @@
 
 namespace {
 
-struct PoolCase {
-    const char* name;
-    const char* records;  // "file": the test's records file
-    const char* pool;
-    const char* table;  // the values table's bytes; null: none
-    fw::UINT refusal;   // 0: none
-    std::vector<std::string> args;
-};
-
-void PrintTo(const PoolCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class PoolCheck : public ::testing::TestWithParam<PoolCase> {
-protected:
-    PoolCheck() {
-        records::SqlitePoolStore(File()).Import("ids", {"2. APN", "7"}, {{2, {"apn-one", "7001"}}});
+TEST(PoolCheck, RefusesOnlyWhatCannotWork) {
+    const testsupport::EnglishForTheTest english;
+    const testsupport::TempDir dir;
+    const std::string file = "sqlite:" + (dir.Path() / "records.db").string();
+    records::SqlitePoolStore(file.substr(7)).Import("ids", {"2. APN", "7"}, {{2, {"a", "1"}}});
+    const auto table = std::get<job::ValuesTable>(
+        job::ParseValuesTable("IMEI,28,7. Port\n", "v.csv", fw::Language::English));
+    const struct {
+        std::string records, pool;
+        const job::ValuesTable* table;
+        std::string refusal;
+    } cases[] = {
+        {"off", "", &table, ""},
+        {"off", "ids", nullptr, fw::LoadText(res::IDS_POOL_NEEDS_RECORDS, {"ids"})},
+        {file, "other", nullptr, fw::LoadText(res::IDS_POOL_UNKNOWN, {"other"})},
+        {file, "ids", nullptr, ""},
+        {file, "ids", &table, fw::LoadText(res::IDS_POOL_ITEM_TWICE, {"7", "v.csv", "ids"})},
+        // Nothing listens on port 1: a server out of reach.
+        {"postgresql://127.0.0.1:1/line", "ids", &table, ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(
+            job::PoolRefusal(*records::ParseRecordsSetting(c.records), c.pool, c.table, "v.csv"),
+            c.refusal)
+            << c.records << " " << c.pool;
     }
-    std::string File() const { return (dir_.Path() / "records.db").string(); }
-
-    testsupport::EnglishForTheTest english_;
-    testsupport::TempDir dir_;
-};
-
-TEST_P(PoolCheck, RefusesOnlyWhatCannotWork) {
-    const PoolCase& c = GetParam();
-    const std::string given = c.records == std::string("file") ? "sqlite:" + File() : c.records;
-    const std::optional<records::RecordsSetting> where = records::ParseRecordsSetting(given);
-    ASSERT_TRUE(where) << given;
-    std::optional<job::ValuesTable> table;
-    if (c.table != nullptr) {
-        auto parsed = job::ParseValuesTable(c.table, "v.csv", fw::Language::English);
-        ASSERT_TRUE(std::holds_alternative<job::ValuesTable>(parsed));
-        table = std::get<job::ValuesTable>(std::move(parsed));
-    }
-    const std::string refusal =
-        job::PoolRefusal(*where, c.pool, table ? &*table : nullptr, "v.csv");
-    EXPECT_EQ(refusal, c.refusal != 0 ? fw::LoadText(c.refusal, c.args) : std::string());
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Pools, PoolCheck,
-    ::testing::Values(
-        PoolCase{"NoPoolNeedsNoRecords", "off", "", nullptr, 0, {}},
-        PoolCase{"RecordsOff", "off", "ids", nullptr, res::IDS_POOL_NEEDS_RECORDS, {"ids"}},
-        PoolCase{"NotThere", "file", "other", nullptr, res::IDS_POOL_UNKNOWN, {"other"}},
-        PoolCase{"There", "file", "ids", nullptr, 0, {}},
-        PoolCase{"TableGivesOtherItems", "file", "ids", "IMEI,3. Port,28\n", 0, {}},
-        PoolCase{"ByNumberBothWays",
-                 "file",
-                 "ids",
-                 "IMEI,2\n",
-                 res::IDS_POOL_ITEM_TWICE,
-                 {"2", "v.csv", "ids"}},
-        PoolCase{"ByKeyAgainstNumber",
-                 "file",
-                 "ids",
-                 "IMEI,28,7. Port\n",
-                 res::IDS_POOL_ITEM_TWICE,
-                 {"7", "v.csv", "ids"}},
-        // Nothing listens on port 1: the server cannot be reached.
-        PoolCase{"ServerOutOfReach", "postgresql://127.0.0.1:1/line", "ids", nullptr, 0, {}}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -21,7 +21,6 @@
 #include "TestFiles.h"
 #include "TextSearch.h"
 #include "XmodemReceiver.h"
-#include "records/SqlitePoolStore.h"
 #include "records/SqliteRecordStore.h"
 #include "res/StationIds.h"
 #include "station/view/StationView.h"
@@ -190,82 +189,19 @@ TEST_F(StationWindow, AValuesTableGivesEveryDeviceItsOwnRow) {
     }
 }
 
-// A pool is checked with the job, before any port opens: one the records
-// cannot keep ties for, one not where the records go, and one giving an item
-// the values table gives too. The field is the job form's.
-TEST_F(StationWindow, APoolThatCannotBeDrawnFromIsRefusedBeforeAnyDevice) {
-    StartSimulators(1, {"--devices", "1"});
-    const fs::path db = dir_.Path() / "r.db";
-    records::SqlitePoolStore(db.string()).Import("ids", {"2. APN"}, {{2, {"apn-one"}}});
-    const fs::path table = dir_.Path() / "v.csv";
-    WriteFile(table, "IMEI,2\n");
-    ASSERT_TRUE(FillForm(kExampleProfile, Ports(1), "", dir_.Path() / "r.csv"));
-    struct Case {
-        std::string records, pool, values, told;
-    };
-    const Case cases[] = {
-        {"off", "ids", "", "needs the records"},
-        {"sqlite:" + db.string(), "other", "", "tirvelctl pool list"},
-        {"sqlite:" + db.string(), "ids", table.string(), "Item 2 is given both by"},
-    };
-    for (const Case& c : cases) {
-        window_.ClearMessageBoxes();
-        ASSERT_TRUE(window_.Type(res::IDC_STATION_RECORDS, c.records));
-        ASSERT_TRUE(window_.Type(res::IDC_STATION_POOL, c.pool));
-        ASSERT_TRUE(window_.Type(res::IDC_STATION_VALUES, c.values));
-        EXPECT_EQ(view_.GetJobForm().pool, c.pool);
-        ASSERT_TRUE(window_.Click(res::IDC_STATION_START));
-        EXPECT_FALSE(view_.Running()) << c.told;
-        ASSERT_EQ(window_.MessageBoxes().size(), 1u) << c.told;
-        EXPECT_TRUE(Contains(window_.MessageBoxes()[0].args.at(0), c.told))
-            << window_.MessageBoxes()[0].args.at(0);
-    }
-    EXPECT_FALSE(fs::exists(dir_.Path() / "r.csv"));
-    EXPECT_TRUE(EventsOf(Events(0), "port-open").empty());
-    CStationView::JobForm form;
-    form.pool = "ids";
-    view_.SetJobForm(form);
-    EXPECT_EQ(window_.Text(res::IDC_STATION_POOL), "ids");
-}
-
-// Where a device's own values came from is on its tile, and on its row once
-// the ports are too many for tiles; scripted workers tell it.
+// Where a device's own values came from is on its tile, as its worker tells.
 TEST_F(StationWindow, ATileShowsWhereItsDevicesValuesCameFrom) {
     view_.SetWorkerProgram(SCRIPTED_WORKER_PATH);
     const fs::path script = dir_.Path() / "script.txt";
-    const std::string told = "v.csv line 3, pool ids row 17";
-    for (const int ports : {2, res::kStationTiles + 1}) {
-        std::string names;
-        for (int k = 0; k < ports; ++k) {
-            names += (k > 0 ? "," : "") + (dir_.Path() / ("port" + std::to_string(k))).string();
-        }
-        // The last port's device tells none.
-        WriteFile(script, "claim\n" + names.substr(names.rfind(',') + 1) + ":hang\nvalues " + told +
-                              "\nhang\n");
-        ASSERT_TRUE(FillForm(script.string(), names, "",
-                             dir_.Path() / ("r" + std::to_string(ports) + ".csv")));
-        ASSERT_TRUE(window_.Click(res::IDC_STATION_START));
-        const bool tiles = ports <= res::kStationTiles;
-        const auto shown = [tiles](int k) {
-            return tiles ? res::StationTileId(k, res::kPartValues)
-                         : res::StationRowId(k, res::kPartValues);
-        };
-        EXPECT_TRUE(loop_.RunUntil(
-            [&] {
-                for (int k = 0; k + 1 < ports; ++k) {
-                    if (window_.Text(shown(k)) != told) {
-                        return false;
-                    }
-                }
-                return true;
-            },
-            60s))
-            << ports;
-        EXPECT_TRUE(window_.Visible(shown(0)));
-        EXPECT_EQ(window_.Text(shown(ports - 1)), "");
-        ASSERT_TRUE(window_.Click(res::IDC_STATION_ABORT));
-        ASSERT_TRUE(loop_.RunUntil([this] { return !view_.Running(); }, 60s));
-    }
+    WriteFile(script, "claim\nvalues v.csv line 3, pool ids row 17\nhang\n");
+    ASSERT_TRUE(FillForm(script.string(), Link(0), "", dir_.Path() / "r.csv"));
+    ASSERT_TRUE(window_.Click(res::IDC_STATION_START));
+    const int shown = res::StationTileId(0, res::kPartValues);
+    EXPECT_TRUE(loop_.RunUntil(
+        [&] { return window_.Text(shown) == "v.csv line 3, pool ids row 17"; }, 60s));
+    EXPECT_TRUE(window_.Visible(shown));
+    ASSERT_TRUE(window_.Click(res::IDC_STATION_ABORT));
+    ASSERT_TRUE(loop_.RunUntil([this] { return !view_.Running(); }, 60s));
 }
 
 // Every device is kept on record by its worker, and a tile shows what the
@@ -351,6 +287,7 @@ TEST_F(StationWindow, WrongInputIsRefusedWithTheReasonAndNothingStarts) {
         std::string file, ports, count;
         fw::UINT text;
         std::string values = {};
+        std::string pool = {};
     };
     // The last: a table where the records database keeps its -wal.
     const fs::path wal = dir_.Path() / "data/tirvel/records.db-wal";
@@ -365,6 +302,8 @@ TEST_F(StationWindow, WrongInputIsRefusedWithTheReasonAndNothingStarts) {
         {kExampleProfile, Link(0), "", res::IDS_STATION_TEXT,
          (dir_.Path() / "profile.ini").string()},
         {kExampleProfile, Link(0), "", res::IDS_STATION_TEXT, wal.string()},
+        // No such pool where the records go.
+        {kExampleProfile, Link(0), "", res::IDS_STATION_TEXT, "", "ids"},
     };
     for (const Case& c : cases) {
         window_.ClearMessageBoxes();
@@ -372,12 +311,15 @@ TEST_F(StationWindow, WrongInputIsRefusedWithTheReasonAndNothingStarts) {
         window_.Type(res::IDC_STATION_PORTS, c.ports);
         window_.Type(res::IDC_STATION_COUNT, c.count);
         window_.Type(res::IDC_STATION_VALUES, c.values);
+        window_.Type(res::IDC_STATION_POOL, c.pool);
         ASSERT_TRUE(window_.Click(res::IDC_STATION_START));
         EXPECT_FALSE(view_.Running()) << c.file << " " << c.ports;
         ASSERT_EQ(window_.MessageBoxes().size(), 1u) << c.file << " " << c.ports;
         EXPECT_EQ(window_.MessageBoxes()[0].captionId, res::IDS_STATION_CAPTION);
         EXPECT_FALSE(window_.MessageBoxes()[0].args.at(0).empty());
     }
+    // The last: the pool's own refusal.
+    EXPECT_TRUE(Contains(window_.MessageBoxes()[0].args.at(0), "tirvelctl pool list"));
     EXPECT_TRUE(EventsOf(Events(0), "port-open").empty());
 }
 

@@ -1,8 +1,7 @@
 // A stand-in for tirvelctl's station worker, so the supervisor can be held to
 // what it does with workers that behave in any way at all. It takes the
 // supervisor's command line; the job's file is its script, one line per step,
-// each line for every port or, prefixed "N:", for port N only, or "first:"
-// for a port's first device only:
+// each line for every port or, prefixed "N:", for port N only:
 //   claim            a device is there: ask for it, end as surplus if refused
 //   step S D         a step (waiting, connected, writing, checking, sending)
 //   transfer D T     D of T bytes sent
@@ -11,7 +10,6 @@
 //   die              end at once without a word, as a crash would
 //   hang             wait to be cancelled, then end as interrupted
 //   none             end with no device found
-#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -64,8 +62,6 @@ int main(int argc, char** argv) {
             script = testsupport::ReadFile(args[i + 1]);
         }
     }
-    const bool proven =
-        std::find(args.begin(), args.end(), station::kPortProvenOption) != args.end();
     std::string password;
     std::getline(std::cin, password);
 
@@ -73,8 +69,7 @@ int main(int argc, char** argv) {
     std::string line;
     while (std::getline(lines, line)) {
         if (const auto colon = line.find(':'); colon != std::string::npos) {
-            const std::string only = line.substr(0, colon);
-            if (only == "first" ? proven : only != port) {
+            if (line.substr(0, colon) != port) {
                 continue;
             }
             line = line.substr(colon + 1);
@@ -107,8 +102,7 @@ int main(int argc, char** argv) {
             Say(event);
         } else if (verb == "values") {
             event.kind = station::StationEvent::Kind::Values;
-            words >> std::ws;
-            std::getline(words, event.source);
+            std::getline(words >> std::ws, event.source);
             Say(event);
         } else if (verb == "ok" || verb == "fail") {
             std::string message;

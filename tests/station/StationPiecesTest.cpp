@@ -145,17 +145,12 @@ TEST(StationEvents, EveryStepAndOutcomeKeepsItsName) {
     }
 }
 
-// Where a device's own values came from is shown text: names and Chinese
-// alike come back as they went.
 TEST(StationEvents, WhereTheValuesCameFromComesThroughWhole) {
-    station::StationEvent values;
-    values.kind = station::StationEvent::Kind::Values;
-    values.source = "编号.csv line 4, pool ids row 17";
+    station::StationEvent values{.kind = station::StationEvent::Kind::Values,
+                                 .source = "编号.csv line 4, pool ids row 17"};
     const auto back = station::DecodeEvent(station::EncodeEvent(values));
-    ASSERT_TRUE(back);
-    EXPECT_EQ(back->kind, station::StationEvent::Kind::Values);
+    ASSERT_TRUE(back && back->kind == values.kind);
     EXPECT_EQ(back->source, values.source);
-    EXPECT_FALSE(station::DecodeEvent("{\"event\":\"values\"}"));
 }
 
 // What a dying worker prints is not an event, and a damaged event is none

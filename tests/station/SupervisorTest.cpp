@@ -133,17 +133,13 @@ TEST_F(SupervisorRun, WorksTheCountOverThePortsAndShowsEachPortsVerdict) {
     EXPECT_EQ(last.ports[0].ok + last.ports[1].failed + last.ports[2].ok, 7);
 }
 
-// The port shows where its device's own values came from until the next
-// device starts: that one told none.
+// Where the device's own values came from stays until the port's next device.
 TEST_F(SupervisorRun, APortShowsWhereItsDevicesValuesCameFromUntilTheNextDevice) {
-    station::Supervisor supervisor(
-        Ports(1), Settings("claim\nfirst:values ids.csv line 4, pool ids row 17\nok\n", 2),
-        recorder_);
-    const auto result = supervisor.Run();
-    ASSERT_TRUE(result);
-    EXPECT_EQ(result->done, 2);
+    station::Supervisor supervisor(Ports(1), Settings("claim\nvalues pool ids row 17\nok\n", 2),
+                                   recorder_);
+    ASSERT_TRUE(supervisor.Run());
     EXPECT_EQ(recorder_.ValuesShown(),
-              (std::vector<std::string>{"", "ids.csv line 4, pool ids row 17", ""}));
+              (std::vector<std::string>{"", "pool ids row 17", "", "pool ids row 17"}));
 }
 
 TEST_F(SupervisorRun, AWorkerThatDiesWithItsDeviceFailsThatDeviceAndThePortGoesOn) {
