@@ -81,10 +81,10 @@ void AddRow(fw::DialogTemplate& t, int row) {
     const int y = kTilesTop + row * kRowHeight;
     const int h = kRowHeight - 1;
     Add(t, StationRowId(row, kPartPort), ControlKind::Static, kHidden, {10, y, 50, h});
-    Add(t, StationRowId(row, kPartState), ControlKind::Static, kHidden, {62, y, 110, h});
-    Add(t, StationRowId(row, kPartImei), ControlKind::Static, kHidden, {174, y, 66, h});
-    Add(t, StationRowId(row, kPartValues), ControlKind::Static, kHidden, {242, y, 74, h});
-    Add(t, StationRowId(row, kPartHistory), ControlKind::Static, kHidden, {318, y, 74, h});
+    Add(t, StationRowId(row, kPartState), ControlKind::Static, kHidden, {62, y, 140, h});
+    Add(t, StationRowId(row, kPartImei), ControlKind::Static, kHidden, {204, y, 66, h});
+    Add(t, StationRowId(row, kPartValues), ControlKind::Static, kHidden, {272, y, 58, h});
+    Add(t, StationRowId(row, kPartHistory), ControlKind::Static, kHidden, {332, y, 60, h});
     Add(t, StationRowId(row, kPartProgress), ControlKind::ProgressBar, kHidden, {394, y, 50, h});
     Add(t, StationRowId(row, kPartVerdict), ControlKind::Static, kHidden, {446, y, 36, h});
     Add(t, StationRowId(row, kPartCounts), ControlKind::Static, kHidden, {484, y, 60, h});

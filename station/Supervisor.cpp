@@ -336,7 +336,7 @@ private:
                 port.lastText = event->text;
                 break;
             case StationEvent::Kind::Values:
-                port.values = OperatorsName(std::move(event->source));
+                port.values = std::move(event->source);
                 break;
             case StationEvent::Kind::End:
                 port.ended = true;
