@@ -45,8 +45,9 @@ std::optional<DeviceWanted> WantedFor(CTirvel2View& view, Console& console,
     if (drawn != nullptr) {
         for (const job::ValuesColumn& column : drawn->columns) {
             if (!fromTable.insert(column.number).second) {
-                console.Message(res::IDS_POOL_AND_TABLE,
-                                {profile.pool->Name(), std::to_string(column.number)});
+                console.Message(
+                    res::IDS_POOL_ITEM_TWICE,
+                    {std::to_string(column.number), profile.valuesName, profile.pool->Name()});
                 return std::nullopt;
             }
         }

@@ -48,7 +48,8 @@ public:
         }
         std::vector<BoardLine> lines;
         for (const station::PortState& port : snapshot.ports) {
-            lines.push_back(BoardLine{port.label, port.state, port.imei, port.ok, port.failed});
+            lines.push_back(
+                BoardLine{port.label, port.state, port.imei, port.ok, port.failed, port.values});
         }
         board_.Show(FormatBoard(
             lines, FormatTotals(snapshot.done, snapshot.count, snapshot.failed, snapshot.seconds),

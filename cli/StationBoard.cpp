@@ -54,6 +54,10 @@ std::vector<std::string> FormatBoard(const std::vector<BoardLine>& lines, const 
             Padded(line.imei.empty() ? "-" : common::Printable(line.imei), 15) + "  " +
             Console::Text(res::IDS_CLI_RESULT_OK) + " " + std::to_string(line.ok) + ", " +
             Console::Text(res::IDS_CLI_RESULT_FAILED) + " " + std::to_string(line.failed);
+        // Last, so that a narrow terminal cuts it before the counts.
+        if (!line.values.empty()) {
+            text += "  " + common::Printable(line.values);
+        }
         board.push_back(FitCells(text, cells));
     }
     board.push_back(FitCells(totals, cells));

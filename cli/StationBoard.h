@@ -17,6 +17,7 @@ struct BoardLine {
     std::string imei;
     int ok = 0;
     int failed = 0;
+    std::string values;  // where the device's own values came from; empty: none
 };
 
 // Columns aligned by the cells their text takes; each line cut to columns.

@@ -56,6 +56,10 @@ void WorkerLink::Identity(const std::string& imei, const std::string& version) {
     Emit({.kind = station::StationEvent::Kind::Identity, .imei = imei, .version = version});
 }
 
+void WorkerLink::Values(const std::string& source) {
+    Emit({.kind = station::StationEvent::Kind::Values, .source = source});
+}
+
 bool WorkerLink::Claim() {
     Emit({.kind = station::StationEvent::Kind::Claim});
     // A supervisor that is gone wants no more devices.

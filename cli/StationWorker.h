@@ -31,6 +31,7 @@ public:
 
     void Step(station::DeviceStep step, int detail) override;
     void Identity(const std::string& imei, const std::string& version) override;
+    void Values(const std::string& source) override;
     bool Claim() override;
     void Transfer(std::int64_t done, std::int64_t total) override;
 

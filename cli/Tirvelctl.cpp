@@ -27,6 +27,7 @@
 #include "job/DeviceRecorder.h"
 #include "job/JobFiles.h"
 #include "job/OptionChecks.h"
+#include "job/PoolCheck.h"
 #include "job/RecordsForwarding.h"
 #include "res/RecordIds.h"
 #include "res/ResourceIds.h"
@@ -186,11 +187,11 @@ std::string SettleJob(TirvelctlOptions& options, SettledJob& job) {
     if (refusal.empty() && !job.values.empty()) {
         refusal = job::RecordsRefusal(job.where, job.values, "");
     }
-    // A pool's ties are kept with the records: without them a device
-    // worked again could not find its row, and a row could go twice.
-    if (refusal.empty() && !options.poolDraw.empty() &&
-        job.where.kind == records::RecordsSetting::Kind::Off) {
-        refusal = Console::Text(res::IDS_POOL_NEEDS_RECORDS, {options.poolDraw});
+    // A worker's pool was checked by its station, which holds the table's
+    // name as the operator gave it.
+    if (refusal.empty() && !options.stationWorker) {
+        refusal = job::PoolRefusal(job.where, options.poolDraw, job.table ? &*job.table : nullptr,
+                                   job.values);
     }
     return refusal;
 }

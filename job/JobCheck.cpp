@@ -7,6 +7,7 @@
 #include "framework/StringTable.h"
 #include "job/JobFiles.h"
 #include "job/OptionChecks.h"
+#include "job/PoolCheck.h"
 #include "res/StationIds.h"
 
 namespace job {
@@ -26,8 +27,8 @@ std::variant<CheckedJob, std::string> CheckJob(const JobRequest& request) {
     }
     // Read and judged whole here, so that a table that would refuse its first
     // device refuses the job instead; an update takes no values.
+    std::optional<ValuesTable> table;
     if (request.job == station::StationJob::Batch && !request.values.empty()) {
-        std::optional<ValuesTable> table;
         if (std::string refusal = ReadValues(request.values, request.values, fw::CurrentLanguage(),
                                              checked.valuesBytes, table);
             !refusal.empty()) {
@@ -77,6 +78,14 @@ std::variant<CheckedJob, std::string> CheckJob(const JobRequest& request) {
     LastMessageOnly said;
     if (DeviceRecorder check(checked.recording); !check.Open(said)) {
         return said.LastMessage();
+    }
+    // Last: the pool is looked for where the records go, found usable above.
+    if (request.job == station::StationJob::Batch) {
+        if (std::string refusal =
+                PoolRefusal(*where, request.pool, table ? &*table : nullptr, request.values);
+            !refusal.empty()) {
+            return refusal;
+        }
     }
     return checked;
 }

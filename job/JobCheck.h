@@ -1,8 +1,9 @@
 // A station job as a window's form names it, checked whole before any port
 // opens, with the same rules as tirvelctl: the file read once, the ports, the
 // count, a batch's values table, where the records go, a report that is none
-// of the job's inputs, and a records file that opens. What comes back is the job ready for a
-// supervisor, or why it cannot run, in the operator's language.
+// of the job's inputs, a records file that opens, and a batch's value pool.
+// What comes back is the job ready for a supervisor, or why it cannot run, in
+// the operator's language.
 #pragma once
 
 #include <string>

@@ -88,17 +88,17 @@ inline constexpr fw::UINT IDS_CLI_HELP_POOL_IMPORT = 573;
 inline constexpr fw::UINT IDS_CLI_HELP_POOL_STATUS = 574;
 inline constexpr fw::UINT IDS_CLI_HELP_POOL_LIST = 575;
 inline constexpr fw::UINT IDS_CLI_HELP_POOL_SHOW = 576;
+// %1 the pool
+inline constexpr fw::UINT IDS_POOL_NEEDS_RECORDS = 578;
+// %1 the item's number, %2 the values table, %3 the pool
+inline constexpr fw::UINT IDS_POOL_ITEM_TWICE = 579;
 // A batch's devices drawing from a pool (590-599).
 // %1 the pool, %2 why
 inline constexpr fw::UINT IDS_POOL_DRAW_FAILED = 590;
 // %1 the IMEI as first read, %2 as read again
 inline constexpr fw::UINT IDS_VALUES_IMEI_UNSURE = 591;
 inline constexpr fw::UINT IDS_CLI_HELP_POOL_DRAW = 592;
-// %1 the pool, %2 the item
-inline constexpr fw::UINT IDS_POOL_AND_TABLE = 593;
 // %1 the pool, %2 the row, %3 the IMEI
 inline constexpr fw::UINT IDS_POOL_MARK_FAILED = 594;
-// %1 the pool
-inline constexpr fw::UINT IDS_POOL_NEEDS_RECORDS = 595;
 
 }  // namespace res

@@ -21,6 +21,7 @@ struct Captions {
     const char* report;
     const char* records;
     const char* values;
+    const char* pool;
     const char* browse;
     const char* start;
     const char* finish;
@@ -37,17 +38,18 @@ constexpr Captions kEnglish{"Configure with a profile",
                             "Report:",
                             "Records:",
                             "Values:",
+                            "Pool:",
                             "Browse...",
                             "Start",
                             "Finish",
                             "Abort",
                             "Open report"};
 constexpr Captions kChinese{"按配置文件配置", "更新固件", "文件：", "端口：",   "数量：",
-                            "密码：",         "报告：",   "记录：", "取值表：", "浏览...",
-                            "开始",           "完成",     "中止",   "打开报告"};
+                            "密码：",         "报告：",   "记录：", "取值表：", "取值池：",
+                            "浏览...",        "开始",     "完成",   "中止",     "打开报告"};
 
 constexpr int kTileWidth = 126;
-constexpr int kTileHeight = 122;
+constexpr int kTileHeight = 132;
 constexpr int kTilesTop = 174;
 constexpr int kRowHeight = 8;
 
@@ -68,8 +70,10 @@ void AddTile(fw::DialogTemplate& t, int tile) {
     Add(t, StationTileId(tile, kPartProgress), ControlKind::ProgressBar, kHidden,
         {x + 4, y + 56, w, 10});
     Add(t, StationTileId(tile, kPartVerdict), ControlKind::Static, kHidden, {x + 4, y + 70, w, 22});
-    Add(t, StationTileId(tile, kPartHistory), ControlKind::Static, kHidden, {x + 4, y + 96, w, 10});
-    Add(t, StationTileId(tile, kPartCounts), ControlKind::Static, kHidden, {x + 4, y + 108, w, 10});
+    Add(t, StationTileId(tile, kPartValues), ControlKind::Static, kHidden, {x + 4, y + 94, w, 10});
+    Add(t, StationTileId(tile, kPartHistory), ControlKind::Static, kHidden,
+        {x + 4, y + 106, w, 10});
+    Add(t, StationTileId(tile, kPartCounts), ControlKind::Static, kHidden, {x + 4, y + 118, w, 10});
 }
 
 void AddRow(fw::DialogTemplate& t, int row) {
@@ -79,7 +83,8 @@ void AddRow(fw::DialogTemplate& t, int row) {
     Add(t, StationRowId(row, kPartPort), ControlKind::Static, kHidden, {10, y, 50, h});
     Add(t, StationRowId(row, kPartState), ControlKind::Static, kHidden, {62, y, 140, h});
     Add(t, StationRowId(row, kPartImei), ControlKind::Static, kHidden, {204, y, 66, h});
-    Add(t, StationRowId(row, kPartHistory), ControlKind::Static, kHidden, {272, y, 120, h});
+    Add(t, StationRowId(row, kPartValues), ControlKind::Static, kHidden, {272, y, 58, h});
+    Add(t, StationRowId(row, kPartHistory), ControlKind::Static, kHidden, {332, y, 60, h});
     Add(t, StationRowId(row, kPartProgress), ControlKind::ProgressBar, kHidden, {394, y, 50, h});
     Add(t, StationRowId(row, kPartVerdict), ControlKind::Static, kHidden, {446, y, 36, h});
     Add(t, StationRowId(row, kPartCounts), ControlKind::Static, kHidden, {484, y, 60, h});
@@ -129,9 +134,14 @@ fw::DialogTemplate BuildStationForm(fw::Language language) {
     // tirvelctl's --values takes it; empty: none.
     Add(t, IDC_STATION_VALUES_CAPTION, ControlKind::Static, 0, {10, 98, 50, 10}, c.values);
     Add(t, IDC_STATION_VALUES, ControlKind::Edit, kBorder | kTabStop | kAutoHScroll,
-        {62, 96, 380, 14});
-    Add(t, IDC_STATION_VALUES_BROWSE, ControlKind::PushButton, kTabStop, {448, 96, 60, 14},
+        {62, 96, 262, 14});
+    Add(t, IDC_STATION_VALUES_BROWSE, ControlKind::PushButton, kTabStop, {330, 96, 60, 14},
         c.browse);
+    // A Configure job's value pool, by name, as tirvelctl's --pool takes it;
+    // empty: none.
+    Add(t, IDC_STATION_POOL_CAPTION, ControlKind::Static, 0, {398, 98, 40, 10}, c.pool);
+    Add(t, IDC_STATION_POOL, ControlKind::Edit, kBorder | kTabStop | kAutoHScroll,
+        {440, 96, 68, 14});
 
     Add(t, IDC_STATION_START, ControlKind::PushButton, kTabStop | kDefaultButton, {10, 116, 80, 20},
         c.start);

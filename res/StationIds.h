@@ -36,6 +36,8 @@ inline constexpr int IDC_STATION_ABORT = 3022;
 inline constexpr int IDC_STATION_OPEN_REPORT = 3023;
 inline constexpr int IDC_STATION_TOTALS = 3024;
 inline constexpr int IDC_STATION_LAST_LINE = 3025;
+inline constexpr int IDC_STATION_POOL_CAPTION = 3026;
+inline constexpr int IDC_STATION_POOL = 3027;
 
 // Up to eight ports as tiles, more as the rows of a compact table; each
 // port's controls follow from its place.
@@ -52,6 +54,7 @@ enum StationPart {
     kPartVerdict,
     kPartCounts,
     kPartHistory,  // the device's earlier work, from the records
+    kPartValues,   // where the device's own values came from
 };
 
 constexpr int StationTileId(int tile, StationPart part) {
@@ -90,6 +93,7 @@ inline constexpr fw::UINT IDS_STATION_ONE_FILE = 418;
 inline constexpr fw::UINT IDS_STATION_PORTS_OR_DEVICES = 419;
 // %1 the report's path
 inline constexpr fw::UINT IDS_STATION_NO_REPORT = 420;
+inline constexpr fw::UINT IDS_STATION_OPTION_POOL = 421;
 
 // Messages the supervisor's thread posts to the window.
 inline constexpr fw::UINT WM_STATION_CHANGED = fw::WM_USER + 120;

@@ -296,6 +296,8 @@ constexpr res::StringResource kStrings[] = {
     {418, "Give --profile or --firmware, not both.", "请只给出 --profile 或 --firmware 之一。"},
     {419, "Give -p or --device, not both.", "请只给出 -p 或 --device 之一。"},
     {420, "There is no report to open at %1.", "%1处没有可打开的报告。"},
+    {421, "The value pool each device of a configuration draws its own row from",
+     "配置时每台设备从中取得自己一行的取值池"},
     // The device records.
     {430, "The device's record could not be stored in %1: %2. The device is not reported OK.",
      "终端记录无法保存到%1：%2。该终端不报告为成功。"},
@@ -449,6 +451,12 @@ constexpr res::StringResource kStrings[] = {
     {574, "Rows, tied, written and free of pool NAME", "取值池 NAME 的行数、已绑定、已写入与空闲"},
     {575, "Every value pool", "列出全部取值池"},
     {576, "The pool rows tied to a device", "与某台设备绑定的取值池行"},
+    {578, "A value pool needs the records: \"%1\" cannot be drawn from with the records off.",
+     "取值池需要记录：记录关闭时无法从“%1”取值。"},
+    {579,
+     "Item %1 is given both by %2 and by value pool \"%3\": each item takes its value from one of "
+     "them only.",
+     "第 %1 项既由%2给出，又由取值池“%3”给出：每一项只能从其中之一取值。"},
     {590, "Value pool \"%1\" could not be drawn from: %2; nothing was written.",
      "无法从取值池“%1”取值：%2；未写入任何内容。"},
     {591,
@@ -457,16 +465,10 @@ constexpr res::StringResource kStrings[] = {
      "两次读取的IMEI不一致（%1，之后为 %2）：IMEI存疑的设备不分配其自有参数值；未写入任何内容。"},
     {592, "Give each device the next free row of value pool NAME (see docs/values.md)",
      "为每台设备分配取值池 NAME 的下一空闲行（见 docs/values.md）"},
-    {593, "Both the values table and value pool \"%1\" name item %2; nothing was written.",
-     "参数表与取值池“%1”都指定了第 %2 项；未写入任何内容。"},
     {594,
      "Row %2 of value pool \"%1\" is on the device, but the pool could not be told so: the row "
      "stays tied to IMEI %3.",
      "取值池“%1”的第 %2 行已写入设备，但未能告知取值池：该行仍与 IMEI %3 绑定。"},
-    {595,
-     "Value pool \"%1\" cannot be drawn from with the records off: the records keep which "
-     "device holds which row.",
-     "记录关闭时不能从取值池“%1”取值：哪台设备持有哪一行是由记录保存的。"},
     {32774, "Start Configuration\nStart Configuration", "开始配置\n开始配置"},
     {32775, "Stop\nStop", "停止\n停止"},
     {32776, "Modify Settings\nModify Settings", "修改参数\n修改参数"},

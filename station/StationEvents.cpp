@@ -15,7 +15,7 @@ namespace {
 
 using Json = nlohmann::json;
 
-constexpr std::array kKinds{"step", "identity", "claim", "transfer", "message", "end"};
+constexpr std::array kKinds{"step", "identity", "claim", "transfer", "message", "end", "values"};
 constexpr std::array kSteps{"waiting", "connected", "writing", "checking", "sending"};
 constexpr std::array kOutcomes{"done",    "no-device",  "port-failed",
                                "surplus", "job-failed", "interrupted"};
@@ -55,6 +55,9 @@ std::string EncodeEvent(const StationEvent& event) {
             break;
         case StationEvent::Kind::Message:
             j["text"] = event.text;
+            break;
+        case StationEvent::Kind::Values:
+            j["source"] = event.source;
             break;
         case StationEvent::Kind::End:
             j["outcome"] = NameOf(kOutcomes, event.outcome);
@@ -105,6 +108,9 @@ std::optional<StationEvent> DecodeEvent(const std::string& line) {
                 break;
             case StationEvent::Kind::Message:
                 event.text = j.at("text").get<std::string>();
+                break;
+            case StationEvent::Kind::Values:
+                event.source = j.at("source").get<std::string>();
                 break;
             case StationEvent::Kind::End: {
                 const auto outcome =

@@ -16,7 +16,7 @@ namespace station {
 
 // Every member has its initializer: an event names only what it carries.
 struct StationEvent {
-    enum class Kind { Step, Identity, Claim, Transfer, Message, End };
+    enum class Kind { Step, Identity, Claim, Transfer, Message, End, Values };
     Kind kind = Kind::Message;
     DeviceStep step = DeviceStep::Waiting;
     int detail = 0;
@@ -25,6 +25,7 @@ struct StationEvent {
     std::int64_t done = 0;  // Transfer
     std::int64_t total = 0;
     std::string text{};                           // Message
+    std::string source{};                         // Values: where the device's own came from
     DeviceOutcome outcome = DeviceOutcome::Done;  // End
     std::optional<DeviceRow> row{};               // End, when a device was worked on
 };

@@ -76,6 +76,7 @@ struct Port {
     int detail = 0;
     std::string imei;
     std::string history;
+    std::string values;
     std::int64_t sent = 0;
     std::int64_t total = 0;
     Clock::time_point transferStart{};
@@ -258,6 +259,7 @@ private:
             port.step = DeviceStep::Waiting;
             port.imei.clear();
             port.history.clear();
+            port.values.clear();
             port.sent = port.total = 0;
             port.quartersTold = 0;
             port.lastText.clear();
@@ -338,6 +340,9 @@ private:
                 break;
             case StationEvent::Kind::Message:
                 port.lastText = event->text;
+                break;
+            case StationEvent::Kind::Values:
+                port.values = std::move(event->source);
                 break;
             case StationEvent::Kind::End:
                 port.ended = true;
@@ -495,6 +500,7 @@ private:
         state.label = port.port.Label();
         state.imei = port.imei;
         state.history = port.history;
+        state.values = port.values;
         state.ok = port.ok;
         state.failed = port.failed;
         state.lastVerdict = port.lastResult;

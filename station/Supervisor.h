@@ -51,7 +51,10 @@ struct PortState {
     std::string state;  // the state in words: a step, a verdict, or why the port is out of use
     std::string imei;
     std::string history;  // the device's earlier work, in words; empty when unknown
-    int permille = 0;     // of the transfer or the device's steps; 0 while waiting
+    // Where the device's own values came from ("ids.csv line 4", "pool ids
+    // row 17"); empty: none, or not known yet.
+    std::string values;
+    int permille = 0;  // of the transfer or the device's steps; 0 while waiting
     int ok = 0;
     int failed = 0;
     std::string lastVerdict;  // the last device's verdict in words; empty before the first

@@ -15,8 +15,8 @@ namespace {
 
 constexpr char kSynopsis[] =
     "tirvel-station [--lang en|zh] [-p PORTS | --device PATH ...] "
-    "[--profile FILE | --firmware FILE] [--values FILE] [--count N] [--report FILE] "
-    "[--records off|sqlite:PATH|postgresql://…] [--start]";
+    "[--profile FILE | --firmware FILE] [--values FILE] [--pool NAME] [--count N] "
+    "[--report FILE] [--records off|sqlite:PATH|postgresql://…] [--start]";
 
 constexpr OptionHelp kOptionHelp[] = {
     {"--lang en|zh", res::IDS_APP_OPTION_LANG},
@@ -25,6 +25,7 @@ constexpr OptionHelp kOptionHelp[] = {
     {"--profile FILE", res::IDS_STATION_OPTION_PROFILE},
     {"--firmware FILE", res::IDS_STATION_OPTION_FIRMWARE},
     {"--values FILE", res::IDS_CLI_HELP_VALUES},
+    {"--pool NAME", res::IDS_STATION_OPTION_POOL},
     {"--count N", res::IDS_STATION_OPTION_COUNT},
     {"--report FILE", res::IDS_STATION_OPTION_REPORT},
     {"--records WHERE", res::IDS_CLI_HELP_RECORDS},
@@ -59,6 +60,7 @@ StationParseResult ParseStationCommandLine(const std::vector<std::string>& argum
     const CLI::Option* report = line.add_option("--report");
     const CLI::Option* records = line.add_option("--records");
     const CLI::Option* values = line.add_option("--values");
+    const CLI::Option* pool = line.add_option("--pool");
     const CLI::Option* start = line.add_flag("--start");
     const CLI::Option* screenshot = withScreenshot ? line.add_option("--screenshot") : nullptr;
     const LineRead read = reader.Read(arguments);
@@ -124,6 +126,7 @@ StationParseResult ParseStationCommandLine(const std::vector<std::string>& argum
     }
     o.report = GivenValue(*report);
     o.values = GivenValue(*values);
+    o.pool = GivenValue(*pool);
     o.start = start->count() > 0;
     if (screenshot != nullptr) {
         o.screenshot = GivenValue(*screenshot).value_or(std::string());
@@ -145,6 +148,7 @@ CStationView::JobForm MergeStationForm(CStationView::JobForm last, const Station
     take(last.report, options.report);
     take(last.records, options.records);
     take(last.values, options.values);
+    take(last.pool, options.pool);
     return last;
 }
 

@@ -1,7 +1,7 @@
 // tirvel-station's command line, the same on every desktop:
 //   tirvel-station [--lang en|zh] [-p PORTS | --device PATH ...]
-//                  [--profile FILE | --firmware FILE] [--values FILE] [--count N]
-//                  [--report FILE] [--start]
+//                  [--profile FILE | --firmware FILE] [--values FILE] [--pool NAME]
+//                  [--count N] [--report FILE] [--start]
 // (or --help, --version). It fills the form; --start then begins at once, and
 // the form's own checks refuse bad values with the messages tirvelctl gives.
 // What tirvelctl refuses on its line (the language, the count, the records
@@ -27,6 +27,7 @@ struct StationOptions {
     std::optional<std::string> report;
     std::optional<std::string> records;  // as tirvelctl's --records
     std::optional<std::string> values;   // as tirvelctl's --values
+    std::optional<std::string> pool;     // as tirvelctl's --pool
     bool start = false;
     // Hidden, for the documentation's pictures: the window once some port has
     // a verdict while another still works (or the job has ended), then abort

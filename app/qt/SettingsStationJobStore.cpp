@@ -30,6 +30,7 @@ CStationView::JobForm CSettingsStationJobStore::Load() {
     form.reportFolder = Value(settings, "ReportFolder");
     form.records = Value(settings, "Records");
     form.values = Value(settings, "Values");
+    form.pool = Value(settings, "Pool");
     return form;
 }
 
@@ -50,6 +51,7 @@ void CSettingsStationJobStore::Save(const CStationView::JobForm& form) {
     settings.setValue(QStringLiteral("ReportFolder"), QString::fromStdString(form.reportFolder));
     settings.setValue(QStringLiteral("Records"), QString::fromStdString(form.records));
     settings.setValue(QStringLiteral("Values"), QString::fromStdString(form.values));
+    settings.setValue(QStringLiteral("Pool"), QString::fromStdString(form.pool));
 }
 
 }  // namespace app

@@ -22,6 +22,7 @@ CStationView::JobForm CRegistryStationJobStore::Load() {
     form.reportFolder = value(L"ReportFolder");
     form.records = value(L"Records");
     form.values = value(L"Values");
+    form.pool = value(L"Pool");
     RegCloseKey(section);
     return form;
 }
@@ -43,6 +44,7 @@ void CRegistryStationJobStore::Save(const CStationView::JobForm& form) {
     value(L"ReportFolder", form.reportFolder);
     value(L"Records", form.records);
     value(L"Values", form.values);
+    value(L"Pool", form.pool);
     RegCloseKey(section);
 }
 

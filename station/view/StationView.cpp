@@ -32,11 +32,12 @@ constexpr int kInputs[] = {
     res::IDC_STATION_JOB_CONFIGURE, res::IDC_STATION_JOB_UPDATE, res::IDC_STATION_FILE,
     res::IDC_STATION_BROWSE,        res::IDC_STATION_PORTS,      res::IDC_STATION_COUNT,
     res::IDC_STATION_PASSWORD,      res::IDC_STATION_REPORT,     res::IDC_STATION_REPORT_BROWSE,
-    res::IDC_STATION_RECORDS,       res::IDC_STATION_VALUES,     res::IDC_STATION_VALUES_BROWSE};
+    res::IDC_STATION_RECORDS,       res::IDC_STATION_VALUES,     res::IDC_STATION_VALUES_BROWSE,
+    res::IDC_STATION_POOL};
 
 constexpr res::StationPart kParts[] = {res::kPartPort,     res::kPartState,   res::kPartImei,
                                        res::kPartProgress, res::kPartVerdict, res::kPartCounts,
-                                       res::kPartHistory};
+                                       res::kPartHistory,  res::kPartValues};
 
 int PartId(bool tiles, int port, res::StationPart part) {
     return tiles ? res::StationTileId(port, part) : res::StationRowId(port, part);
@@ -235,6 +236,7 @@ void CStationView::SetJobForm(const JobForm& form) {
     reportFolder_ = form.reportFolder;
     Site()->SetControlText(res::IDC_STATION_RECORDS, form.records);
     Site()->SetControlText(res::IDC_STATION_VALUES, form.values);
+    Site()->SetControlText(res::IDC_STATION_POOL, form.pool);
 }
 
 CStationView::JobForm CStationView::GetJobForm() const {
@@ -249,6 +251,7 @@ CStationView::JobForm CStationView::GetJobForm() const {
                             : cfgfile::Utf8Path(cfgfile::NativePath(form.report).parent_path());
     form.records = ControlText(res::IDC_STATION_RECORDS);
     form.values = ControlText(res::IDC_STATION_VALUES);
+    form.pool = ControlText(res::IDC_STATION_POOL);
     return form;
 }
 
@@ -310,12 +313,14 @@ void CStationView::OnStart() {
     // The dated report of the documents folder is checked like one named.
     const std::string reportPath =
         form.report.empty() ? DefaultReportPath(reportFolder_) : form.report;
-    // An update takes no values: a table left in the field from a Configure
-    // job is neither checked nor passed on.
-    const std::string values = kind == station::StationJob::Batch ? form.values : std::string();
+    // An update takes no values: a table or a pool left in the fields from a
+    // Configure job is neither checked nor passed on.
+    const bool batch = kind == station::StationJob::Batch;
+    const std::string values = batch ? form.values : std::string();
+    const std::string pool = batch ? form.pool : std::string();
     std::variant<job::CheckedJob, std::string> checked =
         job::CheckJob({kind, form.file, form.ports, form.count, form.records, reportPath, values,
-                       std::string(), workerProgram_});
+                       pool, workerProgram_});
     if (const auto* refusal = std::get_if<std::string>(&checked)) {
         Refuse(*refusal);
         return;
@@ -334,6 +339,7 @@ void CStationView::OnStart() {
     settings.bytes = std::move(ready.bytes);
     settings.valuesFile = values;
     settings.valuesBytes = std::move(ready.valuesBytes);
+    settings.pool = pool;
     settings.count = ready.count;
     const std::string password = GetDlgItemBytes(res::IDC_STATION_PASSWORD);
     if (!password.empty()) {
@@ -531,6 +537,7 @@ void CStationView::ShowPorts(const station::StationSnapshot& snapshot) {
         SetText(PartId(tiles, n, res::kPartState), port.state);
         SetText(PartId(tiles, n, res::kPartImei), port.imei);
         SetText(PartId(tiles, n, res::kPartHistory), port.history);
+        SetText(PartId(tiles, n, res::kPartValues), port.values);
         const std::optional<bool> verdict =
             port.lastVerdict.empty() ? std::nullopt : std::optional<bool>(port.lastOk);
         if (SetText(PartId(tiles, n, res::kPartVerdict),

@@ -44,6 +44,9 @@ public:
         // A Configure job's table of each device's own values by IMEI, as
         // tirvelctl's --values takes it; empty: none.
         std::string values;
+        // A Configure job's value pool, by name, as tirvelctl's --pool takes
+        // it; empty: none.
+        std::string pool;
     };
 
     CStationView();

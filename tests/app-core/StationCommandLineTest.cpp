@@ -18,7 +18,7 @@ TEST(StationCommandLine, FillsOnlyWhatItNamesOverTheLastJob) {
     testsupport::EnglishForTheTest english;
     const auto parsed = app::ParseStationCommandLine(
         Args{"-p", "61-63", "--firmware=fw.bin", "--count", "6", "--report", "r.csv", "--records",
-             "sqlite:/line/r.db", "--values", "own.csv", "--start"},
+             "sqlite:/line/r.db", "--values", "own.csv", "--pool", "ids", "--start"},
         false);
     ASSERT_FALSE(parsed.exitStatus) << parsed.message;
     EXPECT_TRUE(parsed.options.start);
@@ -28,6 +28,7 @@ TEST(StationCommandLine, FillsOnlyWhatItNamesOverTheLastJob) {
     last.ports = "1-2";
     last.reportFolder = "/reports";
     last.values = "old.csv";
+    last.pool = "old-ids";
     const CStationView::JobForm form = app::MergeStationForm(last, parsed.options);
     EXPECT_EQ(form.job, Job::Update);
     EXPECT_EQ(form.file, "fw.bin");
@@ -37,11 +38,13 @@ TEST(StationCommandLine, FillsOnlyWhatItNamesOverTheLastJob) {
     EXPECT_EQ(form.reportFolder, "/reports");
     EXPECT_EQ(form.records, "sqlite:/line/r.db");
     EXPECT_EQ(form.values, "own.csv");
+    EXPECT_EQ(form.pool, "ids");
     // Nothing named: the last job stands whole.
     const auto bare = app::ParseStationCommandLine(Args{}, false);
     EXPECT_EQ(app::MergeStationForm(last, bare.options).file, "old.ini");
     EXPECT_EQ(app::MergeStationForm(last, bare.options).job, Job::Configure);
     EXPECT_EQ(app::MergeStationForm(last, bare.options).values, "old.csv");
+    EXPECT_EQ(app::MergeStationForm(last, bare.options).pool, "old-ids");
 }
 
 TEST(StationCommandLine, DevicesAreJoinedIntoThePortList) {

@@ -19,8 +19,8 @@ TEST(StationBoard, CellsAreCountedAsTheTerminalShowsThem) {
 TEST(StationBoard, LinesAlignAndNeverReachTheEdge) {
     const testsupport::EnglishForTheTest english;
     const std::vector<cli::BoardLine> lines{
-        {"COM3", "waiting for the device", "", 0, 0},
-        {"/dev/ttyUSB10", "正在发送 42%，10.9 KB/s", "860000000000001", 12, 1}};
+        {"COM3", "waiting for the device", "", 0, 0, ""},
+        {"/dev/ttyUSB10", "正在发送 42%，10.9 KB/s", "860000000000001", 12, 1, ""}};
     const auto board = cli::FormatBoard(lines, "Done 13/20, failed 1, 212 devices/h", 200);
     ASSERT_EQ(board.size(), 3u);
     // The state column starts at the same cell on every line.
@@ -38,6 +38,14 @@ TEST(StationBoard, LinesAlignAndNeverReachTheEdge) {
     for (const std::string& line : cli::FormatBoard(lines, std::string(300, 'x'), 40)) {
         EXPECT_LE(common::DisplayWidth(line), 39u) << line;
     }
+}
+
+// Last on its line: a narrow terminal cuts it before the counts.
+TEST(StationBoard, APortsLineEndsWithWhereItsDevicesValuesCameFrom) {
+    const testsupport::EnglishForTheTest english;
+    const std::vector<cli::BoardLine> lines{{"COM3", "OK", "860000000000001", 2, 0, "pool ids"}};
+    const std::string wide = cli::FormatBoard(lines, "", 200)[0];
+    EXPECT_EQ(wide.substr(wide.size() - 24), "OK 2, failed 0  pool ids") << wide;
 }
 
 TEST(StationBoard, TotalsCarryThePace) {

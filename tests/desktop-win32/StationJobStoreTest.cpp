@@ -26,6 +26,7 @@ TEST_F(StationJobStore, TheNextStartReadsTheLastJobBackWithChineseNames) {
     form.count = "12";
     form.report = "C:\\报告\\today.csv";
     form.reportFolder = "C:\\报告";
+    form.pool = "七号线";
     store.Save(form);
 
     const CStationView::JobForm back = CRegistryStationJobStore(ScratchKey()).Load();
@@ -34,6 +35,7 @@ TEST_F(StationJobStore, TheNextStartReadsTheLastJobBackWithChineseNames) {
     EXPECT_EQ(back.ports, form.ports);
     EXPECT_EQ(back.count, form.count);
     EXPECT_EQ(back.reportFolder, form.reportFolder);
+    EXPECT_EQ(back.pool, form.pool);
     // The report itself is the job's, not a setting: the next one is dated anew.
     EXPECT_TRUE(back.report.empty());
 

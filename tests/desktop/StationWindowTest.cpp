@@ -48,6 +48,7 @@ TEST_F(StationWindowTest, StartClickedUpdatesEveryPortAndTheTilesSayOk) {
     form.file = (dir.Path() / "fw.bin").string();
     form.ports = Link(0) + "," + Link(1);
     form.report = (dir.Path() / "r.csv").string();
+    form.pool = "ids";  // left from a Configure job: an update draws from none
     window.View().SetJobForm(form);
     window.show();
 
@@ -74,6 +75,7 @@ TEST_F(StationWindowTest, StartClickedUpdatesEveryPortAndTheTilesSayOk) {
     EXPECT_EQ(kept.file, form.file);
     EXPECT_EQ(kept.ports, form.ports);
     EXPECT_EQ(kept.reportFolder, dir.Path().string());
+    EXPECT_EQ(kept.pool, form.pool);
 }
 
 }  // namespace

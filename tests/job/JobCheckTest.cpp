@@ -11,6 +11,7 @@
 #include "TestFiles.h"
 #include "framework/StringTable.h"
 #include "job/JobCheck.h"
+#include "res/RecordIds.h"
 #include "res/ResourceIds.h"
 #include "res/StationIds.h"
 
@@ -77,6 +78,13 @@ TEST_F(JobCheck, TheFirstWrongFieldIsTheRefusal) {
     EXPECT_EQ(Refusal(reportOverValues),
               fw::LoadText(res::IDS_CLI_OUTPUT_IS_INPUT,
                            {reportOverValues.values, reportOverValues.values}));
+
+    job::JobRequest poolWithoutRecords = Request();
+    poolWithoutRecords.pool = "ids";
+    EXPECT_EQ(Refusal(poolWithoutRecords), fw::LoadText(res::IDS_POOL_NEEDS_RECORDS, {"ids"}));
+    // An update takes no pool.
+    poolWithoutRecords.job = station::StationJob::Update;
+    EXPECT_EQ(Refusal(poolWithoutRecords), "(accepted)");
 
     job::JobRequest noWorker = Request();
     noWorker.workerProgram = (dir_.Path() / "missing").string();

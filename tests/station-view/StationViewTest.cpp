@@ -189,6 +189,21 @@ TEST_F(StationWindow, AValuesTableGivesEveryDeviceItsOwnRow) {
     }
 }
 
+// Where a device's own values came from is on its tile, as its worker tells.
+TEST_F(StationWindow, ATileShowsWhereItsDevicesValuesCameFrom) {
+    view_.SetWorkerProgram(SCRIPTED_WORKER_PATH);
+    const fs::path script = dir_.Path() / "script.txt";
+    WriteFile(script, "claim\nvalues v.csv line 3, pool ids row 17\nhang\n");
+    ASSERT_TRUE(FillForm(script.string(), Link(0), "", dir_.Path() / "r.csv"));
+    ASSERT_TRUE(window_.Click(res::IDC_STATION_START));
+    const int shown = res::StationTileId(0, res::kPartValues);
+    EXPECT_TRUE(loop_.RunUntil(
+        [&] { return window_.Text(shown) == "v.csv line 3, pool ids row 17"; }, 60s));
+    EXPECT_TRUE(window_.Visible(shown));
+    ASSERT_TRUE(window_.Click(res::IDC_STATION_ABORT));
+    ASSERT_TRUE(loop_.RunUntil([this] { return !view_.Running(); }, 60s));
+}
+
 // Every device is kept on record by its worker, and a tile shows what the
 // records knew of its device before: a device worked again is worth a glance.
 TEST_F(StationWindow, KeepsARecordOfEveryDeviceAndShowsTheEarlierWorkOnEach) {
@@ -272,6 +287,7 @@ TEST_F(StationWindow, WrongInputIsRefusedWithTheReasonAndNothingStarts) {
         std::string file, ports, count;
         fw::UINT text;
         std::string values = {};
+        std::string pool = {};
     };
     // The last: a table where the records database keeps its -wal.
     const fs::path wal = dir_.Path() / "data/tirvel/records.db-wal";
@@ -286,6 +302,8 @@ TEST_F(StationWindow, WrongInputIsRefusedWithTheReasonAndNothingStarts) {
         {kExampleProfile, Link(0), "", res::IDS_STATION_TEXT,
          (dir_.Path() / "profile.ini").string()},
         {kExampleProfile, Link(0), "", res::IDS_STATION_TEXT, wal.string()},
+        // No such pool where the records go.
+        {kExampleProfile, Link(0), "", res::IDS_STATION_TEXT, "", "ids"},
     };
     for (const Case& c : cases) {
         window_.ClearMessageBoxes();
@@ -293,12 +311,15 @@ TEST_F(StationWindow, WrongInputIsRefusedWithTheReasonAndNothingStarts) {
         window_.Type(res::IDC_STATION_PORTS, c.ports);
         window_.Type(res::IDC_STATION_COUNT, c.count);
         window_.Type(res::IDC_STATION_VALUES, c.values);
+        window_.Type(res::IDC_STATION_POOL, c.pool);
         ASSERT_TRUE(window_.Click(res::IDC_STATION_START));
         EXPECT_FALSE(view_.Running()) << c.file << " " << c.ports;
         ASSERT_EQ(window_.MessageBoxes().size(), 1u) << c.file << " " << c.ports;
         EXPECT_EQ(window_.MessageBoxes()[0].captionId, res::IDS_STATION_CAPTION);
         EXPECT_FALSE(window_.MessageBoxes()[0].args.at(0).empty());
     }
+    // The last: the pool's own refusal.
+    EXPECT_TRUE(Contains(window_.MessageBoxes()[0].args.at(0), "tirvelctl pool list"));
     EXPECT_TRUE(EventsOf(Events(0), "port-open").empty());
 }
 

@@ -5,6 +5,7 @@
 //   claim            a device is there: ask for it, end as surplus if refused
 //   step S D         a step (waiting, connected, writing, checking, sending)
 //   transfer D T     D of T bytes sent
+//   values SOURCE    where the device's own values came from
 //   ok / fail TEXT   the device's verdict, with its row
 //   die              end at once without a word, as a crash would
 //   hang             wait to be cancelled, then end as interrupted
@@ -98,6 +99,10 @@ int main(int argc, char** argv) {
         } else if (verb == "transfer") {
             event.kind = station::StationEvent::Kind::Transfer;
             words >> event.done >> event.total;
+            Say(event);
+        } else if (verb == "values") {
+            event.kind = station::StationEvent::Kind::Values;
+            std::getline(words >> std::ws, event.source);
             Say(event);
         } else if (verb == "ok" || verb == "fail") {
             std::string message;

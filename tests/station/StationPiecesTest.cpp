@@ -145,6 +145,14 @@ TEST(StationEvents, EveryStepAndOutcomeKeepsItsName) {
     }
 }
 
+TEST(StationEvents, WhereTheValuesCameFromComesThroughWhole) {
+    station::StationEvent values{.kind = station::StationEvent::Kind::Values,
+                                 .source = "编号.csv line 4, pool ids row 17"};
+    const auto back = station::DecodeEvent(station::EncodeEvent(values));
+    ASSERT_TRUE(back && back->kind == values.kind);
+    EXPECT_EQ(back->source, values.source);
+}
+
 // What a dying worker prints is not an event, and a damaged event is none
 // either: the supervisor keeps such lines as the reason, never as a result.
 TEST(StationEvents, LinesThatAreNotWholeEventsAreNone) {

@@ -23,6 +23,10 @@ class Recorder : public station::StationListener {
 public:
     void Changed(const station::StationSnapshot& snapshot) override {
         const std::lock_guard lock(mutex_);
+        if (!snapshot.ports.empty() &&
+            (valuesShown_.empty() || valuesShown_.back() != snapshot.ports[0].values)) {
+            valuesShown_.push_back(snapshot.ports[0].values);
+        }
         last_ = snapshot;
         changed_.notify_all();
     }
@@ -54,6 +58,11 @@ public:
         const std::lock_guard lock(mutex_);
         return said_;
     }
+    // The first port's values as they changed, snapshot after snapshot.
+    std::vector<std::string> ValuesShown() {
+        const std::lock_guard lock(mutex_);
+        return valuesShown_;
+    }
     bool acceptRows_ = true;
 
 private:
@@ -62,6 +71,7 @@ private:
     station::StationSnapshot last_;
     std::vector<station::DeviceRow> rows_;
     std::vector<std::string> said_;
+    std::vector<std::string> valuesShown_;
 };
 
 class SupervisorRun : public ::testing::Test {
@@ -121,6 +131,15 @@ TEST_F(SupervisorRun, WorksTheCountOverThePortsAndShowsEachPortsVerdict) {
     EXPECT_EQ(last.ports[0].phase, PortPhase::Ok);
     EXPECT_EQ(last.ports[0].permille, 1000);
     EXPECT_EQ(last.ports[0].ok + last.ports[1].failed + last.ports[2].ok, 7);
+}
+
+// Where the device's own values came from stays until the port's next device.
+TEST_F(SupervisorRun, APortShowsWhereItsDevicesValuesCameFromUntilTheNextDevice) {
+    station::Supervisor supervisor(Ports(1), Settings("claim\nvalues pool ids row 17\nok\n", 2),
+                                   recorder_);
+    ASSERT_TRUE(supervisor.Run());
+    EXPECT_EQ(recorder_.ValuesShown(),
+              (std::vector<std::string>{"", "pool ids row 17", "", "pool ids row 17"}));
 }
 
 TEST_F(SupervisorRun, AWorkerThatDiesWithItsDeviceFailsThatDeviceAndThePortGoesOn) {
