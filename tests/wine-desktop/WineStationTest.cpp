@@ -18,6 +18,7 @@
 #include "SimRecords.h"
 #include "WineDriverTest.h"
 #include "XmodemReceiver.h"
+#include "res/ResourceIds.h"
 #include "res/StationIds.h"
 
 namespace {
@@ -60,10 +61,13 @@ protected:
     fs::path Received(int k) const { return dir_.Path() / ("received" + std::to_string(k)); }
     fs::path Report() const { return dir_.Path() / "station.csv"; }
 
-    // The driver's lines that start the window with these arguments.
+    // The driver's lines that start the window with these arguments. The
+    // window fills in what its line leaves out from the last job's form, kept
+    // in the prefix by whichever case closed last: no values table unless
+    // the arguments name one.
     std::string StartWith(const std::string& arguments) const {
         return "start " + WindowsPath(setup_.bin / "tirvel-station.exe") + " -- --lang en -p " +
-               Ports() + " --report " + WindowsPath(Report()) + " " + arguments +
+               Ports() + " --report " + WindowsPath(Report()) + " --values= " + arguments +
                "\n"
                "frame 120\n";
     }
@@ -171,6 +175,52 @@ TEST_F(WineStation, ConfiguresThreeDevicesWithAProfile) {
         EXPECT_TRUE(Contains(r.out, Shown(k, res::kPartImei, Imei(k)))) << r.out;
         EXPECT_TRUE(Contains(r.out, Shown(k, res::kPartVerdict, "OK"))) << r.out;
     }
+}
+
+// Every worker reads the station's copy of the values table: each device
+// stores its own row over the profile, and one the table has no row for is
+// failed before anything is sent to it, its tile saying why.
+TEST_F(WineStation, ConfiguresEachDeviceWithItsRowOfAValuesTable) {
+    if (!UsePorts(70, {"--devices", "1"})) {
+        return;
+    }
+    const fs::path profile = dir_.Path() / "profile.txt";
+    testsupport::WriteFile(profile, "[CFG]\r\n6. Server Port=7070\r\n");
+    // The rows in another order than the ports': a worker finds its row by
+    // the device's IMEI, not by its place.
+    const std::vector<std::map<int, std::string>> own = {{{2, "apn.first"}, {28, "7001"}},
+                                                         {{2, "apn.second"}, {28, "7002"}}};
+    const fs::path values = dir_.Path() / "values.csv";
+    testsupport::WriteFile(values, "IMEI,2. APN,28\n" + Imei(1) + "," + own[1].at(2) + "," +
+                                       own[1].at(28) + "\n" + Imei(0) + "," + own[0].at(2) + "," +
+                                       own[0].at(28) + "\n");
+    const DriverRun r = RunToTheEnd(
+        "--profile " + WindowsPath(profile) + " --values " + WindowsPath(values), kPorts);
+    ASSERT_EQ(r.exit, 0) << r.err << r.out;
+    EXPECT_TRUE(ExitedCleanly(r)) << r.out;
+    const auto rows = testsupport::ReportRowsByPort(Report());
+    for (int k = 0; k < 2; ++k) {
+        SCOPED_TRACE(Label(k));
+        ASSERT_EQ(rows.count(Label(k)), 1u) << ReadFile(Report());
+        EXPECT_EQ(rows.at(Label(k))[0].at(4), "OK") << ReadFile(Report());
+        std::map<int, std::string> stored;
+        for (const auto& e : testsupport::EventsOf(Events(k), "set")) {
+            stored[e["item"].get<int>()] = e["new_text"].get<std::string>();
+        }
+        std::map<int, std::string> wanted = own[k];
+        wanted[6] = "7070";
+        EXPECT_EQ(stored, wanted);
+    }
+    ASSERT_EQ(rows.count(Label(2)), 1u) << ReadFile(Report());
+    EXPECT_EQ(rows.at(Label(2))[0].at(4), "failed") << ReadFile(Report());
+    EXPECT_TRUE(testsupport::EventsOf(Events(2), "set").empty());
+    const std::string why = fw::LoadText(res::IDS_VALUES_NO_ROW, {Imei(2)});
+    EXPECT_TRUE(
+        Contains(r.out, Shown(2, res::kPartState, fw::LoadText(res::IDS_STATION_FAILED, {why}))))
+        << r.out;
+    EXPECT_TRUE(
+        Contains(r.out, Shown(2, res::kPartVerdict, fw::LoadText(res::IDS_STATION_VERDICT_FAILED))))
+        << r.out;
 }
 
 // Closing asks; "No" aborts the devices in flight safely and the window goes

@@ -15,6 +15,7 @@
 #include <map>
 #include <memory>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <thread>
 
 #include "ChildProcess.h"
@@ -274,6 +275,81 @@ TEST_F(WineRun, SendsEveryRecordToTheLineServerThroughOdbc) {
     const std::string mine = " FROM device_records WHERE station = '" + station + "'";
     EXPECT_EQ(PostgresServer::Scalar(uri, "SELECT count(*)" + mine + " AND result = 'ok'"), "3");
     EXPECT_EQ(PostgresServer::Scalar(uri, "SELECT count(DISTINCT imei)" + mine), "3");
+}
+
+// A batch drawing from a pool on the line's server, all through ODBC: a
+// device that stored another's row, or a row tied to the wrong IMEI, would
+// hand one platform ID to two devices.
+TEST_F(WineRun, DrawsEachDeviceItsOwnPoolRowFromTheLineServer) {
+    if (!UseComPort(47)) {
+        return;
+    }
+    if (const std::string why = PostgresServer::Unavailable(); !why.empty()) {
+        GTEST_SKIP() << why;
+    }
+    PostgresServer server;
+    const std::string uri = server.NewDatabase();
+    auto run = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), {"--records", uri});
+        return Run(args);
+    };
+    const std::vector<std::vector<std::string>> pool = {
+        {"4701", "apn.one"}, {"4702", "apn.two"}, {"4703", "apn.three"}};
+    std::string csv = "28,2. APN\n";
+    for (const auto& row : pool) {
+        csv += row[0] + "," + row[1] + "\n";
+    }
+    WriteFile(dir_.Path() / "ids.csv", csv);
+    // The prefix's station file keeps the blocks earlier runs' servers set
+    // aside for a pool of the same name, whose rows a block of this one's
+    // would clash with: this run's pool has a name of its own.
+    const std::string name = "ids" + std::to_string(::getpid());
+    const Result imported = run({"pool", "import", name, WindowsPath(dir_.Path() / "ids.csv")});
+    ASSERT_EQ(imported.exit, 0) << imported.err;
+    const fs::path profile = dir_.Path() / "profile.txt";
+    WriteFile(profile, "[CFG]\r\n6. Server Port=7047\r\n");
+    StartSimulator({"--devices", "2", "--imei", "860000000000471"});
+    const Result r = run({"batch", WindowsPath(profile), "--pool", name, "--count", "2"});
+    ASSERT_EQ(r.exit, 0) << r.err;
+
+    // The events tell no device by its sets: each set is the last powered on's.
+    std::map<std::string, std::map<int, std::string>> stored;
+    std::string on;
+    for (const Json& e : EventsOf("")) {
+        if (e["event"] == "power-on") {
+            on = e["imei"].get<std::string>();
+        } else if (e["event"] == "set") {
+            stored[on][e["item"].get<int>()] = e["new_text"].get<std::string>();
+        }
+    }
+    ASSERT_EQ(stored.size(), 2U);
+    std::set<int> drawn;
+    for (const auto& [imei, values] : stored) {
+        SCOPED_TRACE(imei);
+        const std::string row = PostgresServer::Scalar(
+            uri, "SELECT row_no FROM value_pool_rows WHERE state = 'written' AND imei = '" + imei +
+                     "'::bytea");
+        ASSERT_FALSE(row.empty()) << "no row written to this IMEI";
+        drawn.insert(std::stoi(row));
+        const std::vector<std::string>& cells = pool.at(std::stoul(row) - 1);
+        EXPECT_EQ(values, (std::map<int, std::string>{{2, cells[1]}, {6, "7047"}, {28, cells[0]}}));
+
+        const Json listing = Json::parse(run({"--json", "records", "--imei", imei}).out);
+        ASSERT_EQ(listing.size(), 1U);
+        const Json shown = Json::parse(
+            run({"--json", "records", "show", listing[0]["id"].get<std::string>()}).out);
+        std::map<int, Json> sources;
+        for (const Json& item : shown["items"]) {
+            sources[item["number"].get<int>()] = item["source"];
+        }
+        const std::string source = "pool " + name + " row " + row;
+        EXPECT_EQ(sources, (std::map<int, Json>{{2, source}, {6, nullptr}, {28, source}}))
+            << shown.dump();
+    }
+    EXPECT_EQ(drawn.size(), 2U);
+    EXPECT_EQ(
+        PostgresServer::Scalar(uri, "SELECT count(*) FROM value_pool_rows WHERE imei IS NOT NULL"),
+        "2");
 }
 
 // Why the simulator needs the alias: Wine cannot set the AT rate on a pty.
