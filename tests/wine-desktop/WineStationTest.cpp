@@ -63,11 +63,11 @@ protected:
 
     // The driver's lines that start the window with these arguments. The
     // window fills in what its line leaves out from the last job's form, kept
-    // in the prefix by whichever case closed last: no values table unless
-    // the arguments name one.
+    // in the prefix by whichever case closed last: no values table and no
+    // pool unless the arguments name them.
     std::string StartWith(const std::string& arguments) const {
         return "start " + WindowsPath(setup_.bin / "tirvel-station.exe") + " -- --lang en -p " +
-               Ports() + " --report " + WindowsPath(Report()) + " --values= " + arguments +
+               Ports() + " --report " + WindowsPath(Report()) + " --values= --pool= " + arguments +
                "\n"
                "frame 120\n";
     }
