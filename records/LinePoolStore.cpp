@@ -45,21 +45,17 @@ int LinePoolStore::SendQueued() {
 }
 
 void LinePoolStore::TopUp(const std::string& name) {
-    std::optional<PoolStatus> here;
-    try {
-        here = local_.Status(name);
-    } catch (const PoolError& error) {
-        if (error.reason() != PoolError::Reason::Unknown) {
-            throw;
-        }
-    }
-    const std::int64_t left = here ? local_.ReservedLeft(name, station_) : 0;
+    // The server's pool, whose import the file's block must be of: rows kept
+    // for an earlier pool of the name are forgotten before they are counted.
+    const PoolStatus server = server_->Status(name);
+    local_.ForgetOtherImport(server);
+    const std::int64_t left = local_.ReservedLeft(name, station_);
     if (left >= block_) {
         return;
     }
     const std::vector<PoolRow> reserved =
         server_->Reserve(name, station_, static_cast<int>(block_ - left));
-    local_.KeepReserved(here ? *here : server_->Status(name), reserved);
+    local_.KeepReserved(server, reserved);
 }
 
 std::optional<PoolRow> LinePoolStore::FromBlock(const std::string& name, const std::string& imei) {
@@ -143,7 +139,9 @@ bool LinePoolStore::Release(const std::string& name, std::int64_t rowId, const s
 
 PoolStatus LinePoolStore::Status(const std::string& name) {
     try {
-        return server_->Status(name);
+        PoolStatus status = server_->Status(name);
+        local_.ForgetOtherImport(status);
+        return status;
     } catch (const StoreError& error) {
         // Cut off, a station still knows the pools it keeps a block of:
         // their columns, and what of the block is left.

@@ -255,9 +255,11 @@ std::vector<PoolRow> SqlitePoolStore::ForImei(const std::string& imei) {
 
 void SqlitePoolStore::KeepReserved(const PoolStatus& pool, const std::vector<PoolRow>& rows) {
     Transaction transaction(db_);
-    Statement made(db_, std::string("INSERT INTO value_pools (name, imported_at) VALUES (?1, ") +
-                            kNow + ") ON CONFLICT (name) DO NOTHING RETURNING id");
-    made.Bind({schema::Required(pool.name)});
+    DropOtherImport(pool);
+    Statement made(db_,
+                   "INSERT INTO value_pools (name, imported_at) VALUES (?1, ?2) "
+                   "ON CONFLICT (name) DO NOTHING RETURNING id");
+    made.Bind({schema::Required(pool.name), schema::Required(pool.importedAt)});
     if (made.Step()) {
         const std::int64_t id = made.Int(0);
         made.Run();
@@ -337,6 +339,32 @@ std::optional<bool> SqlitePoolStore::TiedUnsent(const std::string& name, std::in
         return std::nullopt;
     }
     return select.Int(0) != 0;
+}
+
+void SqlitePoolStore::ForgetOtherImport(const PoolStatus& server) {
+    Transaction transaction(db_);
+    DropOtherImport(server);
+    transaction.Commit();
+}
+
+void SqlitePoolStore::DropOtherImport(const PoolStatus& pool) {
+    Statement kept(db_,
+                   "SELECT p.id FROM value_pools p WHERE p.name = ?1 AND p.imported_at <> ?2 AND "
+                   "NOT EXISTS (SELECT 1 FROM value_pool_outbox o WHERE o.pool_id = p.id)");
+    kept.Bind({schema::Required(pool.name), schema::Required(pool.importedAt)});
+    if (!kept.Step()) {
+        return;
+    }
+    const std::int64_t id = kept.Int(0);
+    kept.Run();
+    for (const char* sql : {"DELETE FROM value_pool_cells WHERE pool_id = ?1",
+                            "DELETE FROM value_pool_rows WHERE pool_id = ?1",
+                            "DELETE FROM value_pool_columns WHERE pool_id = ?1",
+                            "DELETE FROM value_pools WHERE id = ?1"}) {
+        Statement remove(db_, sql);
+        remove.Bind({schema::Integer(id)});
+        remove.Run();
+    }
 }
 
 void SqlitePoolStore::Forget(const std::string& name, std::int64_t rowId) {

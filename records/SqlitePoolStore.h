@@ -41,6 +41,12 @@ public:
     // The rows kept for the station that no device has taken yet: another
     // station's block in the same file is no part of this one's.
     std::int64_t ReservedLeft(const std::string& name, const std::string& station);
+    // A pool of the name kept here for another import (the server's pool
+    // made anew, or another server's) is forgotten: its rows and cells are
+    // none of the server's pool, and a draw from them would give a device
+    // values the server never held for that row. One with ties still to
+    // send is left as it is. KeepReserved does this first too.
+    void ForgetOtherImport(const PoolStatus& server);
     // The rows tied or written here that the server has not been told of.
     std::vector<PoolRow> QueuedTies();
     // The server has the row as it was sent: it leaves the queue, unless it
@@ -57,6 +63,7 @@ public:
     void Forget(const std::string& name, std::int64_t rowId);
 
 private:
+    void DropOtherImport(const PoolStatus& server);
     void Enqueue(std::int64_t pool, std::int64_t rowId);
 
     Queue queue_;

@@ -227,6 +227,33 @@ TEST_P(PoolServerTest, APoolIsDrawnToItsLastRowThroughTheStationsBlock) {
     EXPECT_EQ(other.Status("line").reserved, 0);
 }
 
+// A station's file still holding the block of an earlier pool of the name
+// (made anew on the server, or another server's) draws nothing from it:
+// cut off, a device gets a row of the server's pool, with its cells.
+TEST_P(PoolServerTest, ABlockKeptForAnEarlierPoolOfTheNameIsNeverDrawn) {
+    records::SqlitePoolStore file(FilePath(), records::SqlitePoolStore::Queue::ForServer);
+    records::PoolStatus earlier;
+    earlier.name = "line";
+    earlier.columns = {"1", "2"};
+    earlier.importedAt = "2020-01-01T00:00:00.000Z";
+    records::PoolRow stale;
+    stale.id = 2;
+    stale.line = 3;
+    stale.station = "st1";
+    stale.cells = {"old2", "old2"};
+    file.KeepReserved(earlier, {stale});
+
+    Open()->Import("line", {"1", "2"}, Rows(6));
+    records::LinePoolStore line(Uri(), FilePath(), "st1", 2);
+    EXPECT_EQ(line.Draw("line", "A", "")->id, 1);
+    KillServer();
+    const std::optional<records::PoolRow> offline = line.Draw("line", "B", "");
+    ASSERT_TRUE(offline);
+    EXPECT_EQ(offline->cells, (std::vector<std::string>{"id" + std::to_string(offline->id),
+                                                        "pw" + std::to_string(offline->id)}));
+    Server().Start();
+}
+
 INSTANTIATE_TEST_SUITE_P(Server, PoolServerTest, ::testing::Values(Backing::LineServer),
                          pooltest::Named);
 
