@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <map>
 #include <memory>
+#include <set>
 
 #include "LanguageForTheTest.h"
 #include "ProgramStateTest.h"
@@ -21,6 +22,7 @@
 #include "TestFiles.h"
 #include "TextSearch.h"
 #include "XmodemReceiver.h"
+#include "records/SqlitePoolStore.h"
 #include "records/SqliteRecordStore.h"
 #include "res/StationIds.h"
 #include "station/view/StationView.h"
@@ -168,25 +170,38 @@ TEST_F(StationWindow, ConfiguresWithAProfileAndEveryDeviceHoldsItsValues) {
     }
 }
 
-// The form's values table gives each device its own row: the workers read the
-// copy made at Start.
-TEST_F(StationWindow, AValuesTableGivesEveryDeviceItsOwnRow) {
+// The form's values table gives each device its own row, and its pool each
+// device a row of its own: the workers read the copy of the table made at
+// Start, draw from the pool where the records go, and the tiles say which
+// rows they got.
+TEST_F(StationWindow, AValuesTableAndAPoolGiveEveryDeviceItsOwnRows) {
     StartSimulators(2, {"--devices", "1"});
     const fs::path table = dir_.Path() / "v.csv";
     WriteFile(table, "IMEI,2\n860000000001001,apn-one\n860000000002001,apn-two\n");
+    records::SqlitePoolStore((dir_.Path() / "data/tirvel/records.db").string())
+        .Import("ids", {"28"}, {{2, {"1001"}}, {3, {"1002"}}});
     ASSERT_TRUE(FillForm(kExampleProfile, Ports(2), "2", dir_.Path() / "r.csv"));
     ASSERT_TRUE(window_.Type(res::IDC_STATION_VALUES, table.string()));
+    ASSERT_TRUE(window_.Type(res::IDC_STATION_POOL, "ids"));
     ASSERT_TRUE(window_.Click(res::IDC_STATION_START));
     WriteFile(table, "IMEI,2\n");
     ASSERT_TRUE(loop_.RunUntil([this] { return !view_.Running(); }, 120s));
     ASSERT_TRUE(view_.LastResult() && view_.LastResult()->Clean());
+    std::set<std::string> ids;
     for (int k = 0; k < 2; ++k) {
-        std::string apn;
+        std::map<int, std::string> stored;
         for (const auto& e : EventsOf(Events(k), "set")) {
-            apn = e["item"] == 2 ? e["new_text"].get<std::string>() : apn;
+            stored[e["item"].get<int>()] = e["new_text"].get<std::string>();
         }
-        EXPECT_EQ(apn, k == 0 ? "apn-one" : "apn-two");
+        EXPECT_EQ(stored[2], k == 0 ? "apn-one" : "apn-two");
+        ids.insert(stored[28]);
+        const std::string tile = window_.Text(res::StationTileId(k, res::kPartValues));
+        EXPECT_TRUE(
+            tile.starts_with(table.string() + " line " + std::to_string(k + 2) + ", pool ids row "))
+            << tile;
+        EXPECT_EQ(tile.back(), stored[28].back()) << tile;
     }
+    EXPECT_EQ(ids, (std::set<std::string>{"1001", "1002"}));
 }
 
 // Where a device's own values came from is on its tile, as its worker tells.
