@@ -71,27 +71,18 @@ protected:
     }
     records::PoolStatus Status() { return records::SqlitePoolStore(Db()).Status("ids"); }
 
-    // What the simulator on link k last stored of an item, by what it was told.
-    std::string Stored(int k, int item) const {
+    // What the simulator on link k last stored of an item, by what it was
+    // told: as text, or ("new") its bytes in hex.
+    std::string Stored(int k, int item, const char* as = "new_text") const {
         std::string value = "-";
         for (const Json& e : testsupport::EventsOf(Events(k), "set")) {
             if (e["item"] == item) {
-                value = e["new_text"];
+                value = e[as];
             }
         }
         return value;
     }
     std::size_t Sets(int k) const { return testsupport::EventsOf(Events(k), "set").size(); }
-    // The same, as the bytes it was told, in hex.
-    std::string StoredBytes(int k, int item) const {
-        std::string hex = "-";
-        for (const Json& e : testsupport::EventsOf(Events(k), "set")) {
-            if (e["item"] == item) {
-                hex = e["new"];
-            }
-        }
-        return hex;
-    }
 
     std::vector<std::unique_ptr<testsupport::SimProcess>> sims_;
 };
@@ -151,8 +142,8 @@ TEST_F(PoolRun, AChineseDevicesRowGoesByteForByteInItsCodePage) {
     const auto run =
         Run({"--lang", "zh", "--device", Link(0), "apply", Profile().string(), "--pool", "zh"});
     ASSERT_EQ(run.exit, 0) << run.err;
-    EXPECT_EQ(StoredBytes(0, 2), testsupport::Hex(gb("接入点一")));
-    EXPECT_EQ(StoredBytes(0, 14), testsupport::Hex(gb("注册-1001")));
+    EXPECT_EQ(Stored(0, 2, "new"), testsupport::Hex(gb("接入点一")));
+    EXPECT_EQ(Stored(0, 14, "new"), testsupport::Hex(gb("注册-1001")));
     EXPECT_EQ(Stored(0, 28), "1001");
 }
 
