@@ -215,11 +215,14 @@ bool SqlitePoolStore::Release(const std::string& name, std::int64_t rowId,
                               const std::string& imei) {
     Transaction transaction(db_);
     const std::int64_t pool = PoolId(db_, name);
+    // A row of a station's block goes back to that block, still its
+    // station's: another station sharing the file must not draw it.
     Statement release(db_,
-                      "UPDATE value_pool_rows SET state = 'free', imei = NULL, station = NULL, "
-                      "tied_at = NULL WHERE pool_id = ?1 AND row_no = ?2 AND imei = ?3 "
-                      "AND state = 'tied'");
-    release.Bind({schema::Integer(pool), schema::Integer(rowId), schema::Bytes(imei)});
+                      "UPDATE value_pool_rows SET state = 'free', imei = NULL, station = CASE "
+                      "WHEN ?4 THEN station END, tied_at = NULL WHERE pool_id = ?1 AND "
+                      "row_no = ?2 AND imei = ?3 AND state = 'tied'");
+    release.Bind({schema::Integer(pool), schema::Integer(rowId), schema::Bytes(imei),
+                  schema::Integer(queue_ == Queue::ForServer ? 1 : 0)});
     release.Run();
     const bool released = sqlite3_changes(db_) > 0;
     if (released) {

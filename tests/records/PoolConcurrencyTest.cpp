@@ -204,9 +204,13 @@ TEST_P(PoolServerTest, StationsSharingAFileDrawOnlyTheirOwnBlocksOffline) {
     KillServer();
     EXPECT_EQ(second.Status("line").columns, (std::vector<std::string>{"2. APN", "28"}));
     EXPECT_EQ(second.Draw("line", "C", "")->id, 5);
+    EXPECT_TRUE(second.Release("line", 5, "C"));
+    EXPECT_EQ(second.Draw("line", "C", "")->id, 5);
     EXPECT_EQ(second.Draw("line", "D", "")->id, 6);
-    EXPECT_THROW(second.Draw("line", "E", ""), StoreError);
+    EXPECT_TRUE(second.Release("line", 6, "D"));
     EXPECT_EQ(first.Draw("line", "E", "")->id, 2);
+    EXPECT_EQ(first.Draw("line", "F", "")->id, 3);
+    EXPECT_THROW(first.Draw("line", "G", ""), StoreError);
     Server().Start();
 }
 
