@@ -1,6 +1,8 @@
 // tirvelctl's batch and apply drawing each device's row from a value pool,
 // against simulated devices: which row each device holds, as its simulator
 // stored it, and what the pool says of the row afterwards.
+#include <signal.h>
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -165,6 +167,29 @@ TEST_F(PoolRun, ADeviceThatFailedAfterWritingGetsItsRowAgain) {
     EXPECT_EQ(row.state, PoolRowState::Written);
     EXPECT_EQ(Stored(1, 28), "1001");
     EXPECT_EQ(Status().free, 2);
+}
+
+// A tirvelctl killed as a machine dies, once the device has its row and
+// while the row is being written: the row stays the device's, and the
+// device worked again gets that row and no other.
+TEST_F(PoolRun, ADeviceWhoseRunWasKilledAfterItsDrawGetsTheSameRowAgain) {
+    ImportPool(2);
+    StartSimulator(0, kFirst, {"--delay-command", "AT+SET", "--delay-one", "500"});
+    auto run = StartRun(TIRVELCTL_PATH, {"--records", "sqlite:" + Db(), "--device", Link(0),
+                                         "apply", Profile().string(), "--pool", "ids"});
+    ASSERT_TRUE(
+        testsupport::PollUntil([&] { return RowOf(kFirst).state == PoolRowState::Tied; }, 60s));
+    run->Signal(SIGKILL);
+    run->Wait(30s);
+    EXPECT_EQ(Status().free, 1);
+
+    StopSimulators();
+    StartSimulator(1, kFirst, {});
+    const auto again = Run({"--device", Link(1), "apply", Profile().string(), "--pool", "ids"});
+    ASSERT_EQ(again.exit, 0) << again.err;
+    EXPECT_EQ(RowOf(kFirst).id, 1);
+    EXPECT_EQ(RowOf(kFirst).state, PoolRowState::Written);
+    EXPECT_EQ(Status().free, 1);
 }
 
 struct NothingWritten {
