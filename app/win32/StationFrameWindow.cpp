@@ -15,8 +15,10 @@ CStationFrameWindow::CStationFrameWindow(IStationJobStore& store, fw::Language l
                 language)) {
         return;
     }
-    // The whole form where the screen has room for it, scroll bars otherwise.
-    PlaceOnScreen({0, 0}, {0, 0});
+    // The whole form where the screen has room for it, scroll bars otherwise;
+    // the width has room for the vertical bar, so a short screen does not
+    // bring a horizontal one too.
+    PlaceOnScreen({GetSystemMetrics(SM_CXVSCROLL), 0}, {0, 0});
     view_->OnInitialUpdate();
     view_->SetCloseRequest([this] { PostMessageW(hwnd_, WM_CLOSE, 0, 0); });
 }

@@ -3,6 +3,8 @@
 
 #include "FrameFixture.h"
 #include "app/win32/RegistryStationJobStore.h"
+#include "app/win32/StationFrameWindow.h"
+#include "framework/win32/Win32FormView.h"
 
 namespace app::win32::test {
 namespace {
@@ -46,6 +48,20 @@ TEST_F(StationJobStore, TheNextStartReadsTheLastJobBackWithChineseNames) {
                            RRF_RT_REG_SZ, nullptr, value, &bytes),
               ERROR_SUCCESS);
     EXPECT_STREQ(value, L"update");
+}
+
+// The station window's form keeps its whole width beside a vertical scroll
+// bar: a screen too short for the form's height scrolls it up and down only.
+TEST_F(StationJobStore, TheStationWindowHasRoomForTheFormBesideAVerticalBar) {
+    ASSERT_TRUE(fw::win32::InitWin32Controls());
+    CRegistryStationJobStore store(ScratchKey());
+    CStationFrameWindow frame(store, fw::Language::Chinese);
+    ASSERT_TRUE(frame.IsCreated());
+    ASSERT_NE(frame.FormView(), nullptr);
+    RECT client{};
+    GetClientRect(frame.Hwnd(), &client);
+    const SIZE form = frame.FormView()->FormSizePixels();
+    EXPECT_GE(client.right - GetSystemMetrics(SM_CXVSCROLL), form.cx);
 }
 
 }  // namespace
