@@ -569,16 +569,12 @@ std::optional<DeviceWanted> OwnValuesOn(CTirvel2View& view, Console& console,
 }
 
 // After the write's verdict: a pool's row the device holds is its for good.
-void SettlePoolRow(CTirvel2View& view, Console& console, const BatchProfile& profile,
-                   const DeviceWanted& wanted, bool held) {
+void SettlePoolRow(CTirvel2View& view, Console& console, const BatchProfile& profile, bool held) {
     if (profile.pool == nullptr || !held || profile.pool->Written()) {
         return;
     }
-    const auto source = std::find_if(wanted.sources.begin(), wanted.sources.end(),
-                                     [](const std::string& s) { return s.starts_with("pool "); });
     console.Progress(res::IDS_POOL_MARK_FAILED,
-                     {profile.pool->Name(),
-                      source != wanted.sources.end() ? source->substr(source->rfind(' ') + 1) : "?",
+                     {profile.pool->Name(), std::to_string(profile.pool->RowDrawn()),
                       fw::DecodeAnsi(view.m_strImei)});
 }
 
@@ -607,7 +603,7 @@ int RunApply(ConsoleHost& host, Console& console, const BatchProfile& profile, b
     const ModifyOutcome outcome =
         WriteAndCheck(host, console, wanted->items, json ? VerdictBy::Json : VerdictBy::Table,
                       nullptr, wanted->sources);
-    SettlePoolRow(host.View(), console, profile, *wanted, outcome.ok);
+    SettlePoolRow(host.View(), console, profile, outcome.ok);
     return Finish(host, outcome.ok ? kExitOk : kExitFailed);
 }
 
@@ -837,7 +833,7 @@ station::DeviceOutcome BatchDevice(ConsoleHost& host, Console& console, const Ba
             host, console, wanted->items, VerdictBy::BatchRow, &observer, wanted->sources);
         row.ok = written.ok;
         row.written = written.written;
-        SettlePoolRow(view, console, profile, *wanted, written.ok);
+        SettlePoolRow(view, console, profile, written.ok);
     }
     host.Stop();
     row.message = console.LastMessage();

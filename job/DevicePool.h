@@ -3,6 +3,7 @@
 // written, and the row's fate follows what the device bears out.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -27,6 +28,8 @@ public:
     DevicePool(records::PoolStore& store, std::string name, std::string station);
 
     const std::string& Name() const { return name_; }
+    // The row the last Draw gave, by its place in the pool; 0 for none.
+    std::int64_t RowDrawn() const { return drawn_ ? drawn_->id : 0; }
 
     // The device's row: the one tied to its IMEI already, else the next free
     // one. Null, having said why, when the pool has none for it or cannot be
