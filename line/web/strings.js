@@ -37,16 +37,16 @@ const STRINGS = {
     'job.send': 'send file',
 
     'phase.running': '▶ running',
-    'phase.finishing': '⏳ finishing',
-    'phase.aborting': '⏹ aborting',
+    'phase.finishing': '◔ finishing',
+    'phase.aborting': '◼ aborting',
     'phase.ended': '■ ended',
 
     'port.idle': '○ idle',
-    'port.working': '⏳ working',
+    'port.working': '◔ working',
     'port.ok': '✓ OK',
     'port.failed': '✗ failed',
     'port.cancelled': '⊘ cancelled',
-    'port.out_of_use': '⛔ out of use',
+    'port.out_of_use': '⊗ out of use',
     'port.finished': '■ finished',
     'port.imei': 'IMEI',
     'port.progress': 'Progress',
@@ -76,7 +76,7 @@ const STRINGS = {
     'failures.title': 'Failures by message',
     'failures.none': 'No failures in the span.',
     'failures.message': 'Message',
-    'failures.count': 'Devices',
+    'failures.count': 'Count',
     'failures.last': 'Last at',
     'failures.open': 'Records',
 
@@ -115,7 +115,7 @@ const STRINGS = {
     'yes': '✓ yes',
     'no': '✗ no',
 
-    'csv': '⤓ CSV',
+    'csv': '↓ CSV',
     'csv.title': 'Download this list as CSV',
 
     'tokens.title': 'API tokens',
@@ -132,7 +132,7 @@ const STRINGS = {
     'tokens.confirmRevoke': 'Revoke the token "{0}"? Systems using it lose their access.',
 
     'error.load': '⚠ Could not load: {0}',
-    'loading': '⏳ loading…',
+    'loading': '◔ loading…',
   },
   zh: {
     'app.title': 'Tirvel 产线',
@@ -168,16 +168,16 @@ const STRINGS = {
     'job.send': '发送文件',
 
     'phase.running': '▶ 运行中',
-    'phase.finishing': '⏳ 收尾中',
-    'phase.aborting': '⏹ 中止中',
+    'phase.finishing': '◔ 收尾中',
+    'phase.aborting': '◼ 中止中',
     'phase.ended': '■ 已结束',
 
     'port.idle': '○ 空闲',
-    'port.working': '⏳ 工作中',
+    'port.working': '◔ 工作中',
     'port.ok': '✓ 成功',
     'port.failed': '✗ 失败',
     'port.cancelled': '⊘ 已取消',
-    'port.out_of_use': '⛔ 停用',
+    'port.out_of_use': '⊗ 停用',
     'port.finished': '■ 已完成',
     'port.imei': 'IMEI',
     'port.progress': '进度',
@@ -207,7 +207,7 @@ const STRINGS = {
     'failures.title': '按消息统计的失败',
     'failures.none': '所选时段内没有失败。',
     'failures.message': '消息',
-    'failures.count': '设备数',
+    'failures.count': '次数',
     'failures.last': '最近一次',
     'failures.open': '记录',
 
@@ -246,7 +246,7 @@ const STRINGS = {
     'yes': '✓ 是',
     'no': '✗ 否',
 
-    'csv': '⤓ CSV',
+    'csv': '↓ CSV',
     'csv.title': '将此列表下载为 CSV',
 
     'tokens.title': 'API 令牌',
@@ -263,6 +263,6 @@ const STRINGS = {
     'tokens.confirmRevoke': '吊销令牌“{0}”？使用它的系统将失去访问权限。',
 
     'error.load': '⚠ 无法加载：{0}',
-    'loading': '⏳ 加载中…',
+    'loading': '◔ 加载中…',
   },
 };
