@@ -13,9 +13,8 @@ namespace cli {
 
 enum class RecordsFormat { Table, Json, Csv };
 
-// "2026-12-09", "2026-12-09T10:30", "2026-12-09 10:30:00", with an optional
-// "Z": a time in UTC, in the form the records keep. nullopt: not a time.
-std::optional<std::string> ParseRecordsTime(const std::string& text);
+// The records' own reading of a typed time, as the server of the line reads it too.
+using records::ParseRecordsTime;
 
 int RunRecordsList(Console& console, const records::RecordsSetting& where,
                    const records::RecordQuery& query, RecordsFormat format);

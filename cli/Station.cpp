@@ -18,10 +18,12 @@ namespace {
 class TerminalFace : public station::StationListener {
 public:
     TerminalFace(const std::vector<station::StationPort>& ports, const StationSettings& settings,
-                 Console& console, job::RecordsForwarding& forwarding)
+                 Console& console, job::RecordsForwarding& forwarding,
+                 job::LinePublisher& publisher)
         : ports_(ports),
           settings_(settings),
           forwarding_(forwarding),
+          publisher_(publisher),
           console_(console),
           report_(settings.job == station::StationJob::Batch ? job::ReportKind::Batch
                                                              : job::ReportKind::Transfer,
@@ -43,6 +45,7 @@ public:
     void Leave() { board_.Leave(); }
 
     void Changed(const station::StationSnapshot& snapshot) override {
+        publisher_.Publish(snapshot);
         if (!board_.Redraws()) {
             return;
         }
@@ -89,6 +92,7 @@ private:
     const std::vector<station::StationPort>& ports_;
     const StationSettings& settings_;
     job::RecordsForwarding& forwarding_;
+    job::LinePublisher& publisher_;
     Console& console_;
     job::DeviceReport report_;
     BoardOutput board_;
@@ -98,8 +102,9 @@ private:
 }  // namespace
 
 int RunStation(const std::vector<station::StationPort>& ports, const StationSettings& settings,
-               Console& console, job::RecordsForwarding& forwarding) {
-    TerminalFace face(ports, settings, console, forwarding);
+               Console& console, job::RecordsForwarding& forwarding,
+               job::LinePublisher& publisher) {
+    TerminalFace face(ports, settings, console, forwarding, publisher);
     if (!face.OpenReport()) {
         console.Message(res::IDS_CLI_REPORT_FAILED, {settings.reportPath});
         return kExitFailed;
@@ -117,6 +122,7 @@ int RunStation(const std::vector<station::StationPort>& ports, const StationSett
         },
         SecondSignal::Told);
     const std::optional<station::StationResult> result = supervisor.Run();
+    publisher.End();
     if (!result) {
         console.Message(supervisor.Failure());
         return kExitFailed;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/Console.h"
+#include "job/LinePublisher.h"
 #include "job/RecordsForwarding.h"
 #include "station/PortList.h"
 #include "station/Supervisor.h"
@@ -19,7 +20,8 @@ struct StationSettings : station::SupervisorSettings {
 };
 
 // forwarding is woken by every row: the workers' records are in the file by then.
+// publisher is given every change the board shows, and the end.
 int RunStation(const std::vector<station::StationPort>& ports, const StationSettings& settings,
-               Console& console, job::RecordsForwarding& forwarding);
+               Console& console, job::RecordsForwarding& forwarding, job::LinePublisher& publisher);
 
 }  // namespace cli

@@ -308,7 +308,14 @@ int RunAsStation(const TirvelctlOptions& options, SettledJob& job, const HostSet
     stationSettings.program = station::OwnExecutablePath(program);
     stationSettings.language = fw::CurrentLanguage() == fw::Language::Chinese ? "zh" : "en";
     stationSettings.workerOptions = job::RecordingOptions(recording, job.input);
-    return RunStation(job.ports, stationSettings, console, forwarding);
+    // The line's dashboard names the file as the records do.
+    const std::string& fileName = stationSettings.job == station::StationJob::Batch
+                                      ? recording.profileName
+                                      : recording.firmwareName;
+    job::LinePublisher publisher(
+        recording.where, {recording.station, stationSettings.job, fileName, stationSettings.bytes,
+                          static_cast<int>(job.ports.size())});
+    return RunStation(job.ports, stationSettings, console, forwarding, publisher);
 }
 
 // The pool a batch's or an apply's devices draw from, opened before any

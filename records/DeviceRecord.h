@@ -17,6 +17,12 @@ enum class Result { Ok, Failed, Interrupted };
 const char* ResultName(Result result);
 std::optional<Result> ParseResult(const std::string& name);
 
+// A time as an operator types it, in UTC: "2026-12-09", "2026-12-09T10:30",
+// "2026-12-09 10:30:05", with milliseconds or not, optionally ending in "Z";
+// in the form the records keep ("2026-12-09T10:30:05.000Z"). nullopt for
+// anything else.
+std::optional<std::string> ParseRecordsTime(const std::string& text);
+
 // One configuration item as the work found and left it. Bytes as the device
 // sent them (or as the profile gave them); nullopt where it could not be told.
 struct RecordItem {

@@ -30,6 +30,7 @@
 #include "records/ServerLink.h"
 #include "records/ServerPoolStore.h"
 #include "records/ServerQueries.h"
+#include "records/ServerSql.h"
 
 namespace records {
 
@@ -61,33 +62,6 @@ private:
     std::string text_ = "{";
 };
 
-// A statement's text with its values, each mark in the order it is written:
-// the order ODBC's "?" asks, and the numbers libpq's "$n" name.
-template <class Dialect>
-class PoolSql {
-public:
-    PoolSql& Put(std::string_view text) {
-        sql_ += text;
-        return *this;
-    }
-    // type: the column's SQL type, "" for text.
-    PoolSql& Value(schema::Value value, std::string_view type) {
-        values_.push_back(std::move(value));
-        sql_ += Dialect::Placeholder(static_cast<int>(values_.size()), type);
-        return *this;
-    }
-    PoolSql& Id(std::int64_t number) { return Value(schema::Integer(number), "bigint"); }
-    PoolSql& Text(const std::string& text) { return Value(schema::Required(text), ""); }
-    PoolSql& Bytes(const std::string& bytes) { return Value(schema::Bytes(bytes), "bytea"); }
-
-    const std::string& Query() const { return sql_; }
-    const schema::Values& Params() const { return values_; }
-
-private:
-    std::string sql_;
-    schema::Values values_;
-};
-
 }  // namespace server
 
 template <class Connection, class Dialect>
@@ -115,7 +89,7 @@ protected:
     LinkedPoolStore(std::function<std::unique_ptr<Connection>()> connect, bool connectNow);
 
 private:
-    using Sql = server::PoolSql<Dialect>;
+    using Sql = server::ServerSql<Dialect>;
     using Read = server::ServerRead<Dialect>;
 
     static auto Exec(Connection& connection, const Sql& sql) {

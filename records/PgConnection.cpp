@@ -104,6 +104,33 @@ void PgConnection::WaitFor(bool write, Clock::time_point deadline) {
     }
 }
 
+std::vector<std::string> PgConnection::Notifications(std::chrono::milliseconds wait) {
+    const auto take = [this] {
+        if (PQconsumeInput(conn_.get()) == 0) {
+            Lost(PQerrorMessage(conn_.get()));
+        }
+        std::vector<std::string> payloads;
+        while (PGnotify* notice = PQnotifies(conn_.get())) {
+            payloads.emplace_back(notice->extra != nullptr ? notice->extra : "");
+            PQfreemem(notice);
+        }
+        return payloads;
+    };
+    std::vector<std::string> payloads = take();
+    if (!payloads.empty() || wait.count() <= 0) {
+        return payloads;
+    }
+    pollfd fds[2] = {{PQsocket(conn_.get()), POLLIN, 0}, {interruptFd_, POLLIN, 0}};
+    const int rc = ::poll(fds, interruptFd_ >= 0 ? 2 : 1, static_cast<int>(wait.count()));
+    if (rc < 0 && errno != EINTR) {
+        Lost("poll failed");
+    }
+    if (rc > 0 && interruptFd_ >= 0 && fds[1].revents != 0) {
+        Lost("interrupted");
+    }
+    return rc > 0 ? take() : payloads;
+}
+
 void PgConnection::Lost(const std::string& why) {
     broken_ = true;
     throw StoreError(StoreError::Kind::Open, why);

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "common/NonCopyable.h"
 #include "records/PgStatement.h"
@@ -36,6 +37,11 @@ public:
                   const std::function<void(const PgResult&, int row)>& visit);
     // Several statements without values (a migration), in one exchange.
     void ExecScript(const std::string& sql);
+
+    // The payloads of the notifications (LISTEN) that came, waiting up to
+    // wait for the first when none has; empty after the wait. Throws
+    // StoreError Kind::Open when the connection is lost or interrupted.
+    std::vector<std::string> Notifications(std::chrono::milliseconds wait);
 
     // Statements from here to Commit or Rollback are one transaction.
     void Begin() { Exec("BEGIN"); }

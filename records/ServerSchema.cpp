@@ -54,6 +54,41 @@ const schema::StoreSteps kMigrations = {
         "CREATE UNIQUE INDEX value_pool_rows_imei ON value_pool_rows (imei, pool_id) "
         "WHERE imei IS NOT NULL",
     },
+    // 4: the stations' live state (docs/line.md), the latest of each only:
+    // a station's file has no use for it.
+    {
+        R"sql(CREATE TABLE line_stations (
+    station text PRIMARY KEY,
+    job text NOT NULL,
+    file_name text NOT NULL,
+    file_sha256 text NOT NULL,
+    done integer NOT NULL,
+    failed integer NOT NULL,
+    count integer NOT NULL,
+    devices_per_hour double precision,
+    phase text NOT NULL CHECK (phase IN ('running', 'finishing', 'aborting', 'ended')),
+    started_at timestamptz NOT NULL,
+    changed_at timestamptz NOT NULL,
+    heartbeat_at timestamptz NOT NULL,
+    ports integer NOT NULL
+))sql",
+        R"sql(CREATE TABLE line_station_ports (
+    station text NOT NULL REFERENCES line_stations (station) ON DELETE CASCADE,
+    port_no integer NOT NULL,
+    label text NOT NULL,
+    phase text NOT NULL CHECK (phase IN ('idle', 'working', 'ok', 'failed', 'cancelled',
+                                         'out_of_use', 'finished')),
+    state_text text NOT NULL,
+    imei_text text NOT NULL,
+    permille integer NOT NULL,
+    ok integer NOT NULL,
+    failed integer NOT NULL,
+    last_verdict text NOT NULL,
+    last_ok boolean NOT NULL,
+    values_source text NOT NULL,
+    PRIMARY KEY (station, port_no)
+))sql",
+    },
 };
 
 }  // namespace

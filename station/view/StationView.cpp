@@ -13,6 +13,7 @@
 #include "framework/StringTable.h"
 #include "job/DeviceReport.h"
 #include "job/JobCheck.h"
+#include "job/LinePublisher.h"
 #include "job/RecordsForwarding.h"
 #include "records/RecordsSetting.h"
 #include "res/RecordIds.h"
@@ -368,12 +369,18 @@ void CStationView::OnStart() {
     result_.reset();
     shownPorts_ = 0;
     shown_.clear();
+    // What the tiles show goes to the line's dashboard, where records go to
+    // the line's server.
+    publisher_ = std::make_unique<job::LinePublisher>(
+        ready.recording.where, job::LineJob{ready.recording.station, kind, form.file,
+                                            settings.bytes, static_cast<int>(ready.ports.size())});
     station::StationListener& listener = *this;
     supervisor_ = std::make_unique<station::Supervisor>(std::move(ready.ports), std::move(settings),
                                                         listener);
     ShowRunning(true);
     thread_ = std::thread([this] {
         std::optional<station::StationResult> result = supervisor_->Run();
+        publisher_.reset();
         {
             const std::lock_guard lock(mutex_);
             ended_ = result;
@@ -432,6 +439,9 @@ bool CStationView::QueryClose() {
 }
 
 void CStationView::Changed(const station::StationSnapshot& snapshot) {
+    if (publisher_) {
+        publisher_->Publish(snapshot);
+    }
     {
         const std::lock_guard lock(mutex_);
         latest_ = snapshot;

@@ -23,6 +23,7 @@
 
 namespace job {
 class DeviceReport;
+class LinePublisher;
 class RecordsForwarding;
 }  // namespace job
 
@@ -121,6 +122,9 @@ private:
     std::string pickedPorts_;
     std::unique_ptr<job::DeviceReport> report_;
     std::unique_ptr<job::RecordsForwarding> forwarding_;
+    // Made before the supervisor's thread starts and gone before it ends:
+    // only that thread touches it, so the window never waits on the server.
+    std::unique_ptr<job::LinePublisher> publisher_;
     std::unique_ptr<station::Supervisor> supervisor_;
     std::thread thread_;
     std::size_t shownPorts_ = 0;

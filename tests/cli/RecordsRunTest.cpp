@@ -366,6 +366,39 @@ TEST_F(RecordsToAServer, AStationWhoseServerIsKilledMidRunEndsWithEveryRecordThe
     }
 }
 
+// What the station's board showed is left on the line's server for the
+// dashboard: the job, the counts at the end, and each port's last device.
+TEST_F(RecordsToAServer, AStationLeavesItsLastStateOnTheLinesServer) {
+    StartSimulators(2, {"--devices", "2"});
+    std::vector<std::string> args = {"--records", uri_, "--station", "st-live"};
+    const std::vector<std::string> devices = ports_.DeviceArguments(2);
+    args.insert(args.end(), devices.begin(), devices.end());
+    args.insert(args.end(), {"batch", kProfile, "--count", "4"});
+    const auto result = Run(args);
+    ASSERT_EQ(result.exit, 0) << result.err;
+    const auto scalar = [&](const std::string& sql) {
+        return testsupport::PostgresServer::Scalar(uri_, sql);
+    };
+    EXPECT_EQ(scalar("SELECT job || ' ' || file_name || ' ' || file_sha256 || ' ' || done || ' ' "
+                     "|| failed || ' ' || count || ' ' || phase || ' ' || ports FROM "
+                     "line_stations WHERE station = 'st-live'"),
+              "batch " + kProfile + " " + common::Sha256::HexDigest(ReadFile(kProfile)) +
+                  " 4 0 4 ended 2");
+    EXPECT_EQ(scalar("SELECT sum(ok) || ' ' || sum(failed) FROM line_station_ports"), "4 0");
+    // Each port's IMEI is the last device its simulator made, as its records say.
+    ASSERT_EQ(Run({"--records", uri_, "records", "push"}).exit, 0);
+    for (int k = 0; k < 2; ++k) {
+        SCOPED_TRACE(k);
+        EXPECT_EQ(
+            scalar("SELECT label FROM line_station_ports WHERE port_no = " + std::to_string(k)),
+            LinkOf(k));
+        const std::string imei =
+            scalar("SELECT imei_text FROM line_station_ports WHERE port_no = " + std::to_string(k));
+        EXPECT_EQ(imei, scalar("SELECT imei_text FROM device_records WHERE port = '" + LinkOf(k) +
+                               "' ORDER BY finished_at DESC LIMIT 1"));
+    }
+}
+
 // Two stations of a line draw from one pool on the line's server at once,
 // the server dies and comes back under them, and then one station is
 // killed: no row goes to two devices, and every device that passed holds
