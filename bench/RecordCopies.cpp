@@ -11,6 +11,7 @@
 #include "PostgresServer.h"
 #include "SampleRecord.h"
 #include "records/PostgresRecordStore.h"
+#include "records/ServerRecordStore.h"
 #include "records/SqliteRecordStore.h"
 
 namespace bench {
@@ -161,6 +162,90 @@ void FillPostgres(const std::string& uri, const Copies& copies) {
                                     CopyStatement(postgres, "record_items", columns("record_items"),
                                                   "record_id", first.id) +
                                     "; COMMIT");
+    PostgresServer::Scalar(uri, "ANALYZE");
+}
+
+std::string WithCheckDigit(const std::string& fourteen) {
+    int sum = 0;
+    for (std::size_t i = 0; i < fourteen.size(); ++i) {
+        const int digit = fourteen[i] - '0';
+        // Every second digit from the left of fourteen is the one doubled.
+        sum += i % 2 == 1 ? 2 * digit / 10 + 2 * digit % 10 : digit;
+    }
+    return fourteen + static_cast<char>('0' + (10 - sum % 10) % 10);
+}
+
+void FillLine(const std::string& uri, const LineRecords& line) {
+    using testsupport::PostgresServer;
+    // The stations' own code makes the tables, as the first station to reach
+    // the server would, and adds the record every copy is made from.
+    const Copies copies{1, 1, 0, "line-st01"};
+    const records::DeviceRecord first = CopiedTemplate(copies);
+    records::OpenServerStore(uri, std::chrono::seconds(10))->AddAll({first});
+    if (line.count < 1) {
+        return;
+    }
+    const std::string n = "n.i";
+    const std::string stations = std::to_string(line.stations);
+    const auto failed = [&](const std::string& x) {
+        return "((" + x + ") % " + stations + " + (" + x + ") / " + stations + ") % 20 = 13";
+    };
+    const std::string failedHere = failed(n);
+    const std::string start = "now() - ((" + std::to_string(line.count) + " - n.i) * (" +
+                              std::to_string(line.days) + " * 86400.0 / " +
+                              std::to_string(line.count) + ")) * interval '1 second'";
+    // Which failure: each station's failed records take the messages in
+    // turn, the stations each from a message of their own.
+    const std::string which = "(1 + (n.i % " + stations + " + n.i / " + stations + " / 20) % 5)";
+    const std::string series = "generate_series(0, " + std::to_string(line.count - 1) + ") AS n(i)";
+    const std::string id = "('1e000000-0000-4000-8000-' || lpad(to_hex(n.i), 12, '0'))::uuid";
+    // A device that failed is tried again at its station's next record.
+    const std::string device = "CASE WHEN n.i >= " + stations + " AND " +
+                               failed("n.i - " + stations) + " THEN n.i - " + stations +
+                               " ELSE n.i END";
+    const Dialect records{
+        "",
+        "(SELECT i, pg_temp.bench_imei(" + device + ") AS imei FROM " + series + ") AS n",
+        {{"id", id},
+         {"started_at", start},
+         {"finished_at", start + " + interval '38 seconds'"},
+         {"station", "'line-st' || lpad((n.i % " + stations + " + 1)::text, 2, '0')"},
+         {"port", "'/dev/ttyUSB' || (n.i / " + stations + " % 8)"},
+         {"imei", "convert_to(n.imei, 'UTF8')"},
+         {"imei_text", "n.imei"},
+         {"result", "CASE WHEN " + failedHere + " THEN 'failed' ELSE 'ok' END"},
+         {"message", "CASE WHEN " + failedHere +
+                         " THEN (ARRAY['Read back failed: APN holds cmnet', 'The device refused "
+                         "the password', 'The IMEI came back garbled', 'The report could not be "
+                         "written', 'No answer from the device'])[" +
+                         which + "] ELSE t.message END"},
+         {"message_id", "CASE WHEN " + failedHere +
+                            " THEN (ARRAY['IDS_CLI_READ_BACK_FAILED', 'IDS_CLI_PASSWORD_REFUSED', "
+                            "'IDS_CLI_BATCH_IMEI_GARBLED', 'IDS_CLI_REPORT_FAILED', NULL])[" +
+                            which + "] ELSE t.message_id END"}}};
+    const Dialect items{"", series, {{"id", id}}};
+    const auto columns = [&](const std::string& table) {
+        return PostgresServer::Scalar(
+            uri,
+            "SELECT string_agg(column_name, ',' ORDER BY ordinal_position) FROM "
+            "information_schema.columns WHERE table_schema = current_schema() AND table_name = '" +
+                table + "'");
+    };
+    // Realistic IMEIs: a few makers' TACs, a serial, the check digit.
+    const std::string imei =
+        "CREATE FUNCTION pg_temp.bench_imei(d bigint) RETURNS text LANGUAGE sql IMMUTABLE AS $$ "
+        "SELECT b || (10 - sum(CASE WHEN i % 2 = 0 THEN 2 * substr(b, i, 1)::int / 10 + "
+        "2 * substr(b, i, 1)::int % 10 ELSE substr(b, i, 1)::int END) % 10) % 10 FROM (SELECT "
+        "(ARRAY['86452103', '86731504', '35209811', '86907205'])[1 + d % 4] || "
+        "lpad((d / 4)::text, 6, '0') AS b) AS body, generate_series(1, 14) AS i GROUP BY b $$; ";
+    PostgresServer::Scalar(
+        uri,
+        imei + "BEGIN; " +
+            CopyStatement(records, "device_records", columns("device_records"), "id", first.id) +
+            "; " +
+            CopyStatement(items, "record_items", columns("record_items"), "record_id", first.id) +
+            "; DELETE FROM record_items WHERE record_id = '" + first.id +
+            "'; DELETE FROM device_records WHERE id = '" + first.id + "'; COMMIT");
     PostgresServer::Scalar(uri, "ANALYZE");
 }
 

@@ -33,4 +33,20 @@ void FillSqlite(const std::string& path, const Copies& copies, bool queued);
 // afterwards as the server's autovacuum would soon do.
 void FillPostgres(const std::string& uri, const Copies& copies);
 
+// A line's records as its stations would have left them on the server: record
+// n made at station n % stations ("line-st01" on), on port n / stations % 8,
+// the records evenly spread over the days up to the server's now. One in 20
+// of each station's records fails, with one of a handful of messages, and
+// its device comes back for another try at that station's next record.
+// Every IMEI has its check digit.
+struct LineRecords {
+    long count = 0;
+    int stations = 20;
+    int days = 35;
+};
+void FillLine(const std::string& uri, const LineRecords& line);
+
+// The fifteen digits of an IMEI: fourteen and their Luhn check digit.
+std::string WithCheckDigit(const std::string& fourteen);
+
 }  // namespace bench
