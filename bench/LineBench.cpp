@@ -1,0 +1,552 @@
+// tirvel-line as a line uses it, the program itself against a server of a
+// line's million records: the API's latency under a steady 200 requests a
+// second, a station's change reaching the browsers while 20 stations of 8
+// ports publish, and what 200 open browsers cost the program at rest.
+//
+//   line_bench --line PATH --dir DIR [--records 1000000] [--parts api,events]
+//              [--rate 200] [--seconds 15] [--threads 16]
+//              [--readers 10] [--streams 200] [--rest 30] [--publish 30]
+//
+// api: each call at --rate for --seconds, open-loop (OpenLoop.h), a
+// connection per request. events: a fresh tirvel-line; the stations are
+// job::LinePublisher, one each, fed snapshots every 250 ms; the readers hold
+// /api/v1/events open and time every change they are told of from the
+// moment its station handed it over.
+//
+// DIR is a scratch folder of the caller's (the program's output, its token).
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "ChildProcess.h"
+#include "HttpClient.h"
+#include "OpenLoop.h"
+#include "Percentiles.h"
+#include "PostgresServer.h"
+#include "ProcessUsage.h"
+#include "RecordCopies.h"
+#include "StateMarks.h"
+#include "job/LinePublisher.h"
+#include "line/LineQueries.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using testsupport::PostgresServer;
+
+long long Nanoseconds() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch())
+        .count();
+}
+
+double SecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+struct Options {
+    std::map<std::string, std::string> values;
+
+    std::string Text(const std::string& name, const std::string& fallback = "") const {
+        const auto found = values.find(name);
+        return found != values.end() ? found->second : fallback;
+    }
+    long Number(const std::string& name, long fallback) const {
+        const auto found = values.find(name);
+        return found != values.end() ? std::stol(found->second) : fallback;
+    }
+};
+
+Options Parse(int argc, char** argv) {
+    Options options;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string name = argv[i];
+        if (name.rfind("--", 0) != 0) {
+            throw std::invalid_argument("expected an option, got " + name);
+        }
+        options.values[name.substr(2)] = argv[i + 1];
+    }
+    return options;
+}
+
+std::string ReadAll(const std::filesystem::path& path) {
+    std::ifstream file(path);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+// tirvel-line as a process of its own, listening on a port it chose.
+class LineProcess {
+public:
+    LineProcess(const std::string& program, const std::string& uri,
+                const std::filesystem::path& dir)
+        : out_(dir / "line.out"),
+          process_(program, {"--records", uri, "--listen", "127.0.0.1:0"}, out_, dir / "line.err") {
+        const auto deadline = Clock::now() + std::chrono::seconds(20);
+        const std::string at = "http://127.0.0.1:";
+        while (Clock::now() < deadline && process_.Running()) {
+            const std::string said = ReadAll(out_);
+            if (const std::size_t found = said.find(at); found != std::string::npos) {
+                port_ = static_cast<std::uint16_t>(std::stoi(said.substr(found + at.size())));
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        throw std::runtime_error("tirvel-line did not start; see " + (dir / "line.err").string());
+    }
+    ~LineProcess() {
+        process_.Signal(SIGTERM);
+        process_.Wait(std::chrono::seconds(10));
+    }
+    LineProcess(const LineProcess&) = delete;
+    LineProcess& operator=(const LineProcess&) = delete;
+
+    pid_t Pid() const { return process_.Pid(); }
+    std::uint16_t Port() const { return port_; }
+
+private:
+    std::filesystem::path out_;
+    testsupport::ChildProcess process_;
+    std::uint16_t port_ = 0;
+};
+
+// A read-only token, made as the line's lead makes one.
+std::string MakeToken(const std::string& program, const std::string& uri,
+                      const std::filesystem::path& dir) {
+    testsupport::ChildProcess made(program, {"--records", uri, "token", "add", "line-bench"},
+                                   dir / "token.out", dir / "token.err");
+    if (made.Wait(std::chrono::seconds(30)) != 0) {
+        throw std::runtime_error("token add failed: " + ReadAll(dir / "token.err"));
+    }
+    std::istringstream said(ReadAll(dir / "token.out"));
+    std::string token;
+    said >> token;
+    return token;
+}
+
+double CpuSecondsOfSelf() {
+    rusage own{};
+    getrusage(RUSAGE_SELF, &own);
+    const auto seconds = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+    };
+    return seconds(own.ru_utime) + seconds(own.ru_stime);
+}
+
+// The program's CPU over a span, as % of one core, and the bench's own beside it.
+class CpuSpan {
+public:
+    explicit CpuSpan(pid_t pid)
+        : pid_(pid),
+          start_(Clock::now()),
+          line_(bench::UsageOf(pid).cpuSeconds),
+          self_(CpuSecondsOfSelf()) {}
+
+    std::string Describe() const {
+        const double seconds = SecondsSince(start_);
+        const bench::ProcessUsage now = bench::UsageOf(pid_);
+        char text[200];
+        std::snprintf(text, sizeof text,
+                      "tirvel-line CPU %.1f %% of a core over %.0f s (the bench's own %.1f %%); "
+                      "VmRSS %.1f MB, VmHWM %.1f MB",
+                      100 * (now.cpuSeconds - line_) / seconds, seconds,
+                      100 * (CpuSecondsOfSelf() - self_) / seconds,
+                      static_cast<double>(now.rssKb) / 1024,
+                      static_cast<double>(now.peakKb) / 1024);
+        return text;
+    }
+
+private:
+    pid_t pid_;
+    Clock::time_point start_;
+    double line_;
+    double self_;
+};
+
+std::string Milliseconds(const std::vector<double>& values) {
+    const bench::Spread spread = bench::SpreadOf(values);
+    char text[120];
+    std::snprintf(text, sizeof text, "p50 %.1f ms, p99 %.1f ms, max %.1f ms", spread.median,
+                  spread.p99, spread.max);
+    return text;
+}
+
+int Api(const Options& options, const std::string& uri, const std::string& token,
+        LineProcess& line) {
+    const double rate = static_cast<double>(options.Number("rate", 200));
+    const long seconds = options.Number("seconds", 15);
+    const int threads = static_cast<int>(options.Number("threads", 16));
+    const std::string today =
+        PostgresServer::Scalar(uri, "SELECT to_char(now() AT TIME ZONE 'UTC', 'YYYY-MM-DD')");
+    // Half way down the listing: a cursor as the pages before would have given it.
+    const std::string deep = PostgresServer::Scalar(
+        uri,
+        "SELECT to_char(started_at AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS.US') || ' ' "
+        "|| id FROM device_records ORDER BY started_at DESC, id DESC OFFSET " +
+            std::to_string(
+                std::stol(PostgresServer::Scalar(uri, "SELECT count(*) FROM device_records")) / 2) +
+            " LIMIT 1");
+    const std::string cursor =
+        line::EncodeCursor(deep.substr(0, deep.find(' ')), deep.substr(deep.find(' ') + 1));
+    const std::array<std::pair<const char*, std::string>, 5> calls = {{
+        {"records, the first page", "/api/v1/records?limit=100"},
+        {"records of one station", "/api/v1/records?limit=100&station=line-st07"},
+        {"records, a page half way down", "/api/v1/records?limit=100&cursor=" + cursor},
+        {"failures of one station", "/api/v1/records?limit=100&station=line-st07&result=failed"},
+        {"yield today by hour and station", "/api/v1/yield?since=" + today + "&by=hour,station"},
+    }};
+    const testsupport::HttpClient client("127.0.0.1", line.Port(), std::chrono::seconds(30));
+    const testsupport::HttpHeaders auth{{"Authorization", "Bearer " + token}};
+    int failed = 0;
+    std::printf(
+        "the API at %.0f requests/s, open-loop, %d senders, a connection a request, "
+        "%ld s each:\n",
+        rate, threads, seconds);
+    for (const auto& [name, path] : calls) {
+        // Its plan cached and its pages read once, as on a server in use.
+        const testsupport::HttpResponse first = client.Get(path, auth);
+        if (first.status != 200) {
+            throw std::runtime_error(path + " answered " + std::to_string(first.status) + ": " +
+                                     first.body);
+        }
+        for (int warm = 0; warm < 20; ++warm) {
+            client.Get(path, auth);
+        }
+        const CpuSpan cpu(line.Pid());
+        const bench::OpenLoopRun run =
+            bench::RunOpenLoop(rate, static_cast<long>(rate) * seconds, threads,
+                               [&](long) { return client.Get(path, auth).status == 200; });
+        std::printf("  %-32s %s; %ld failed; %.0f answers/s; %zu bytes\n    %s\n", name,
+                    Milliseconds(run.milliseconds).c_str(), run.failures,
+                    static_cast<double>(run.milliseconds.size()) / run.seconds, first.body.size(),
+                    cpu.Describe().c_str());
+        failed += run.failures > 0 ? 1 : 0;
+    }
+    return failed == 0 ? 0 : 1;
+}
+
+constexpr int kStations = 20;
+constexpr int kPorts = 8;
+constexpr long kMostChanges = 1 << 16;  // a station's, in the whole run
+
+std::string StationName(int station) {
+    char name[16];
+    std::snprintf(name, sizeof name, "line-st%02d", station + 1);
+    return name;
+}
+
+// The line's stations, each with its own LinePublisher as tirvel-station
+// has, and when each change was handed over.
+class Stations {
+public:
+    explicit Stations(const std::string& uri) : sent_(kStations * kMostChanges) {
+        records::RecordsSetting where;
+        where.kind = records::RecordsSetting::Kind::Server;
+        where.serverUri = uri;
+        for (int s = 0; s < kStations; ++s) {
+            publishers_.push_back(std::make_unique<job::LinePublisher>(
+                where, job::LineJob{StationName(s), station::StationJob::Batch, "profile.txt",
+                                    "apn=internet\n", kPorts}));
+            Change(s);
+        }
+        for (auto& publisher : publishers_) {
+            publisher->Settle(std::chrono::seconds(10));
+        }
+    }
+
+    // Every station changes every 250 ms, the stations spread over the
+    // quarter second, for the time given.
+    // Only these changes are timed: a stream opens with every station's
+    // latest state, which may be a change made long before.
+    void Publish(std::chrono::seconds span) {
+        for (int s = 0; s < kStations; ++s) {
+            from_[static_cast<std::size_t>(s)] = sequence_[static_cast<std::size_t>(s)] + 1;
+        }
+        const auto start = Clock::now();
+        const auto step = std::chrono::microseconds(250000 / kStations);
+        for (long tick = 0;; ++tick) {
+            const auto at = start + tick * step;
+            if (at >= start + span) {
+                return;
+            }
+            std::this_thread::sleep_until(at);
+            Change(static_cast<int>(tick % kStations));
+        }
+    }
+
+    // How long ago the station's change `sequence` was handed over, in ms;
+    // negative for one not made in the last Publish.
+    double Age(const std::string& station, long sequence) const {
+        const int index = std::stoi(station.substr(7)) - 1;
+        if (index < 0 || index >= kStations || sequence >= kMostChanges ||
+            sequence < from_[static_cast<std::size_t>(index)]) {
+            return -1;
+        }
+        const long long at = sent_[static_cast<std::size_t>(index * kMostChanges + sequence)];
+        if (at == 0) {
+            return -1;
+        }
+        return static_cast<double>(Nanoseconds() - at) / 1e6;
+    }
+
+    long Changes() const {
+        long all = 0;
+        for (const long n : sequence_) {
+            all += n;
+        }
+        return all;
+    }
+
+private:
+    // What a station's tiles show as its ports work: port 0 carries the
+    // change's number; the others move along as a batch's ports do.
+    void Change(int s) {
+        const long sequence = ++sequence_[static_cast<std::size_t>(s)];
+        if (sequence >= kMostChanges) {
+            throw std::runtime_error("more changes than the bench keeps times of");
+        }
+        station::StationSnapshot snapshot;
+        snapshot.done = static_cast<int>(sequence / 4);
+        snapshot.failed = static_cast<int>(sequence / 80);
+        snapshot.seconds = static_cast<double>(sequence) / 4;
+        for (int p = 0; p < kPorts; ++p) {
+            station::PortState port;
+            port.label = "/dev/ttyUSB" + std::to_string(p);
+            port.phase = station::PortPhase::Working;
+            port.state = p == 0 ? bench::MarkedState(sequence) : "writing 12 of 31 values";
+            port.imei = bench::WithCheckDigit("86452103" + std::to_string(100000 + s * 100 + p));
+            port.permille = static_cast<int>((sequence * 37 + p * 125) % 1000);
+            port.ok = static_cast<int>(sequence / 32);
+            port.failed = static_cast<int>(sequence / 640);
+            port.lastVerdict = "OK";
+            port.lastOk = true;
+            snapshot.ports.push_back(port);
+        }
+        sent_[static_cast<std::size_t>(s * kMostChanges + sequence)] = Nanoseconds();
+        publishers_[static_cast<std::size_t>(s)]->Publish(snapshot);
+    }
+
+    std::vector<std::unique_ptr<job::LinePublisher>> publishers_;
+    std::array<long, kStations> sequence_{};
+    std::array<std::atomic<long>, kStations> from_{};
+    std::vector<std::atomic<long long>> sent_;
+};
+
+// A browser's event stream, on a thread of its own, timing each change it is told of.
+class Reader {
+public:
+    Reader(const testsupport::HttpClient& client, const testsupport::HttpHeaders& auth,
+           const Stations& stations)
+        : stream_(client.Stream("/api/v1/events", auth)), stations_(stations) {
+        if (stream_.Status() != 200) {
+            throw std::runtime_error("/api/v1/events answered " + std::to_string(stream_.Status()));
+        }
+        thread_ = std::thread([this] { Run(); });
+    }
+    ~Reader() {
+        stop_ = true;
+        thread_.join();
+    }
+    Reader(const Reader&) = delete;
+    Reader& operator=(const Reader&) = delete;
+
+    // The latencies since the last call.
+    std::vector<double> Take() {
+        std::lock_guard lock(mutex_);
+        return std::exchange(latencies_, {});
+    }
+    long Events() const { return events_; }
+    bool Broken() const { return broken_; }
+
+private:
+    void Run() {
+        while (!stop_) {
+            std::optional<testsupport::ServerSentEvent> event;
+            try {
+                event = stream_.Next(std::chrono::milliseconds(200));
+            } catch (const std::exception&) {
+                broken_ = true;
+                return;
+            }
+            if (!event) {
+                if (stream_.Closed()) {
+                    broken_ = true;
+                    return;
+                }
+                continue;
+            }
+            ++events_;
+            if (const auto mark = bench::MarkOf(event->data)) {
+                const double age = stations_.Age(mark->station, mark->sequence);
+                if (age >= 0) {
+                    std::lock_guard lock(mutex_);
+                    latencies_.push_back(age);
+                }
+            }
+        }
+    }
+
+    testsupport::HttpEventStream stream_;
+    const Stations& stations_;
+    std::mutex mutex_;
+    std::vector<double> latencies_;
+    std::atomic<long> events_{0};
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> broken_{false};
+    std::thread thread_;
+};
+
+std::vector<double> TakeAll(std::vector<std::unique_ptr<Reader>>& readers) {
+    std::vector<double> all;
+    for (auto& reader : readers) {
+        const std::vector<double> own = reader->Take();
+        all.insert(all.end(), own.begin(), own.end());
+    }
+    return all;
+}
+
+int Events(const Options& options, const std::string& uri, const std::string& token,
+           const std::string& program, const std::filesystem::path& dir) {
+    const auto rest = std::chrono::seconds(options.Number("rest", 30));
+    const auto publish = std::chrono::seconds(options.Number("publish", 30));
+    const auto few = static_cast<std::size_t>(options.Number("readers", 10));
+    const auto many = static_cast<std::size_t>(options.Number("streams", 200));
+    // Its own: the memory figures start from the program's start.
+    LineProcess line(program, uri, dir);
+    const testsupport::HttpClient client("127.0.0.1", line.Port(), std::chrono::seconds(30));
+    const testsupport::HttpHeaders auth{{"Authorization", "Bearer " + token}};
+    Stations stations(uri);
+    // The stations' first states told, the program settled.
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    std::printf(
+        "%d stations x %d ports publishing through job::LinePublisher, a change each "
+        "every 250 ms:\n",
+        kStations, kPorts);
+    {
+        const CpuSpan cpu(line.Pid());
+        std::this_thread::sleep_for(rest);
+        std::printf("  at rest, no stream (the stations' heartbeats only): %s\n",
+                    cpu.Describe().c_str());
+    }
+    std::vector<std::unique_ptr<Reader>> readers;
+    int failed = 0;
+    const auto publishTo = [&](std::size_t count) {
+        TakeAll(readers);
+        const long before = stations.Changes();
+        const CpuSpan cpu(line.Pid());
+        stations.Publish(publish);
+        // The last changes' events still on their way.
+        std::this_thread::sleep_for(std::chrono::seconds(2));
+        const std::vector<double> latencies = TakeAll(readers);
+        long broken = 0;
+        for (const auto& reader : readers) {
+            broken += reader->Broken() ? 1 : 0;
+        }
+        const long changes = stations.Changes() - before;
+        std::printf(
+            "  publishing, %zu streams: change to event %s; %zu events timed of %ld changes x "
+            "%zu streams; %ld streams broken\n    %s\n",
+            count, Milliseconds(latencies).c_str(), latencies.size(), changes, count, broken,
+            cpu.Describe().c_str());
+        failed += broken > 0 || latencies.empty() ? 1 : 0;
+    };
+    while (readers.size() < few) {
+        readers.push_back(std::make_unique<Reader>(client, auth, stations));
+    }
+    publishTo(few);
+    while (readers.size() < many) {
+        readers.push_back(std::make_unique<Reader>(client, auth, stations));
+    }
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    {
+        const CpuSpan cpu(line.Pid());
+        std::this_thread::sleep_for(rest);
+        std::printf("  at rest, %zu streams open: %s\n", many, cpu.Describe().c_str());
+    }
+    publishTo(many);
+    return failed == 0 ? 0 : 1;
+}
+
+// Every session the program opens from now on has the server log the plan
+// of each statement slower than `milliseconds`, as it ran (auto_explain).
+void ExplainSlowStatements(const std::string& uri, long milliseconds) {
+    const std::string database =
+        "\"" + PostgresServer::Scalar(uri, "SELECT current_database()") + "\"";
+    for (const std::string& setting :
+         {std::string("session_preload_libraries = 'auto_explain'"),
+          "auto_explain.log_min_duration = '" + std::to_string(milliseconds) + "ms'",
+          std::string("auto_explain.log_analyze = on"),
+          std::string("auto_explain.log_buffers = on")}) {
+        PostgresServer::Scalar(uri, "ALTER DATABASE " + database + " SET " + setting);
+    }
+}
+
+int Run(const Options& options) {
+    const std::string program = options.Text("line");
+    const std::filesystem::path dir = options.Text("dir");
+    if (program.empty() || dir.empty()) {
+        throw std::invalid_argument("--line and --dir are needed");
+    }
+    if (const std::string why = PostgresServer::Unavailable(); !why.empty()) {
+        throw std::runtime_error(why);
+    }
+    const std::string parts = options.Text("parts", "api,events");
+    PostgresServer server;
+    const std::string uri = server.NewDatabase();
+    const long count = options.Number("records", 1000000);
+    const auto start = Clock::now();
+    bench::FillLine(uri, {count, kStations, 35});
+    std::printf("%ld records (%s items) of %d stations over 35 days, filled in %.1f s\n", count,
+                PostgresServer::Scalar(uri, "SELECT count(*) FROM record_items").c_str(), kStations,
+                SecondsSince(start));
+    const std::string token = MakeToken(program, uri, dir);
+    const long explain = options.Number("explain", -1);
+    if (explain >= 0) {
+        ExplainSlowStatements(uri, explain);
+    }
+    int result = 0;
+    if (parts.find("api") != std::string::npos) {
+        LineProcess line(program, uri, dir);
+        result |= Api(options, uri, token, line);
+    }
+    if (parts.find("events") != std::string::npos) {
+        result |= Events(options, uri, token, program, dir);
+    }
+    if (explain >= 0) {
+        // The server's log is in the folder of its socket.
+        const std::filesystem::path log =
+            std::filesystem::path(PostgresServer::Scalar(uri, "SHOW unix_socket_directories")) /
+            "log";
+        const std::string plans = options.Text("plans", (dir / "plans.log").string());
+        std::filesystem::copy_file(log, plans, std::filesystem::copy_options::overwrite_existing);
+        std::printf("the plans of the statements slower than %ld ms: %s\n", explain, plans.c_str());
+    }
+    return result;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Each figure as it comes, also into a file: a run takes minutes.
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    try {
+        return Run(Parse(argc, argv));
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "line_bench: %s\n", error.what());
+        return 2;
+    }
+}
