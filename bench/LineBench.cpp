@@ -6,12 +6,17 @@
 //   line_bench --line PATH --dir DIR [--records 1000000] [--parts api,events]
 //              [--rate 200] [--seconds 15] [--threads 16]
 //              [--readers 10] [--streams 200] [--rest 30] [--publish 30]
+//              [--sql STATEMENTS] [--explain MS --plans FILE]
 //
 // api: each call at --rate for --seconds, open-loop (OpenLoop.h), a
 // connection per request. events: a fresh tirvel-line; the stations are
 // job::LinePublisher, one each, fed snapshots every 250 ms; the readers hold
 // /api/v1/events open and time every change they are told of from the
 // moment its station handed it over.
+//
+// --sql: run on the filled database before tirvel-line starts (an index to
+// try). --explain: the server logs the plan of every statement slower than
+// MS, as it ran, and the log is kept in FILE.
 //
 // DIR is a scratch folder of the caller's (the program's output, its token).
 #include <signal.h>
@@ -513,6 +518,14 @@ int Run(const Options& options) {
     std::printf("%ld records (%s items) of %d stations over 35 days, filled in %.1f s\n", count,
                 PostgresServer::Scalar(uri, "SELECT count(*) FROM record_items").c_str(), kStations,
                 SecondsSince(start));
+    // A change to try beside the figures, an index for one: made after the
+    // filling, its statistics with it.
+    if (const std::string sql = options.Text("sql"); !sql.empty()) {
+        const auto made = Clock::now();
+        PostgresServer::Scalar(uri, sql);
+        PostgresServer::Scalar(uri, "ANALYZE");
+        std::printf("then, in %.1f s: %s\n", SecondsSince(made), sql.c_str());
+    }
     const std::string token = MakeToken(program, uri, dir);
     const long explain = options.Number("explain", -1);
     if (explain >= 0) {

@@ -15,7 +15,9 @@
 #           streams, PUBLISH (default 30) s each; the program's CPU and memory
 #           at rest over REST (default 30) s with none and with STREAMS open
 #
-# RECORDS (default 1000000) sets the records' count. EXPLAIN=MS also has the
+# RECORDS (default 1000000) sets the records' count; SQL is run on the filled
+# database before tirvel-line starts (an index to try: its figures beside
+# those without). EXPLAIN=MS also has the
 # server log the plan (EXPLAIN ANALYZE, BUFFERS) of every statement slower
 # than MS ms, kept in build/line-bench-plans.log: the plans' own timing slows
 # every statement, so the figures of such a run are not the program's.
@@ -34,11 +36,12 @@ scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 echo "($(nproc) cores, $(uname -sr), $(git log -1 --format='at %h %cd' --date=short))"
 echo "load: $(uptime)"
-explain=()
-[ -z "${EXPLAIN:-}" ] || explain=(--explain "$EXPLAIN" --plans "$build/line-bench-plans.log")
+extra=()
+[ -z "${EXPLAIN:-}" ] || extra=(--explain "$EXPLAIN" --plans "$build/line-bench-plans.log")
+[ -z "${SQL:-}" ] || extra+=(--sql "$SQL")
 joined=$(IFS=,; echo "${parts[*]}")
 "$build/bin/line_bench" --line "$build/bin/tirvel-line" --dir "$scratch" --parts "$joined" \
     --records "${RECORDS:-1000000}" --rate "${RATE:-200}" --seconds "${SECONDS_EACH:-15}" \
     --readers "${READERS:-10}" --streams "${STREAMS:-200}" --rest "${REST:-30}" \
-    --publish "${PUBLISH:-30}" "${explain[@]}"
+    --publish "${PUBLISH:-30}" "${extra[@]}"
 echo "load: $(uptime)"
