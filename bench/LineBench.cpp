@@ -19,7 +19,6 @@
 // MS, as it ran, and the log is kept in FILE.
 //
 // DIR is a scratch folder of the caller's (the program's output, its token).
-#include <signal.h>
 #include <sys/resource.h>
 
 #include <array>
@@ -27,18 +26,16 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <mutex>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "ChildProcess.h"
 #include "HttpClient.h"
+#include "LineProcess.h"
 #include "OpenLoop.h"
 #include "Percentiles.h"
 #include "PostgresServer.h"
@@ -85,62 +82,6 @@ Options Parse(int argc, char** argv) {
         options.values[name.substr(2)] = argv[i + 1];
     }
     return options;
-}
-
-std::string ReadAll(const std::filesystem::path& path) {
-    std::ifstream file(path);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
-// tirvel-line as a process of its own, listening on a port it chose.
-class LineProcess {
-public:
-    LineProcess(const std::string& program, const std::string& uri,
-                const std::filesystem::path& dir)
-        : out_(dir / "line.out"),
-          process_(program, {"--records", uri, "--listen", "127.0.0.1:0"}, out_, dir / "line.err") {
-        const auto deadline = Clock::now() + std::chrono::seconds(20);
-        const std::string at = "http://127.0.0.1:";
-        while (Clock::now() < deadline && process_.Running()) {
-            const std::string said = ReadAll(out_);
-            if (const std::size_t found = said.find(at); found != std::string::npos) {
-                port_ = static_cast<std::uint16_t>(std::stoi(said.substr(found + at.size())));
-                return;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        throw std::runtime_error("tirvel-line did not start; see " + (dir / "line.err").string());
-    }
-    ~LineProcess() {
-        process_.Signal(SIGTERM);
-        process_.Wait(std::chrono::seconds(10));
-    }
-    LineProcess(const LineProcess&) = delete;
-    LineProcess& operator=(const LineProcess&) = delete;
-
-    pid_t Pid() const { return process_.Pid(); }
-    std::uint16_t Port() const { return port_; }
-
-private:
-    std::filesystem::path out_;
-    testsupport::ChildProcess process_;
-    std::uint16_t port_ = 0;
-};
-
-// A read-only token, made as the line's lead makes one.
-std::string MakeToken(const std::string& program, const std::string& uri,
-                      const std::filesystem::path& dir) {
-    testsupport::ChildProcess made(program, {"--records", uri, "token", "add", "line-bench"},
-                                   dir / "token.out", dir / "token.err");
-    if (made.Wait(std::chrono::seconds(30)) != 0) {
-        throw std::runtime_error("token add failed: " + ReadAll(dir / "token.err"));
-    }
-    std::istringstream said(ReadAll(dir / "token.out"));
-    std::string token;
-    said >> token;
-    return token;
 }
 
 double CpuSecondsOfSelf() {
@@ -191,7 +132,7 @@ std::string Milliseconds(const std::vector<double>& values) {
 }
 
 int Api(const Options& options, const std::string& uri, const std::string& token,
-        LineProcess& line) {
+        bench::LineProcess& line) {
     const double rate = static_cast<double>(options.Number("rate", 200));
     const long seconds = options.Number("seconds", 15);
     const int threads = static_cast<int>(options.Number("threads", 16));
@@ -431,7 +372,7 @@ int Events(const Options& options, const std::string& uri, const std::string& to
     const auto few = static_cast<std::size_t>(options.Number("readers", 10));
     const auto many = static_cast<std::size_t>(options.Number("streams", 200));
     // Its own: the memory figures start from the program's start.
-    LineProcess line(program, uri, dir);
+    bench::LineProcess line(program, uri, dir);
     const testsupport::HttpClient client("127.0.0.1", line.Port(), std::chrono::seconds(30));
     const testsupport::HttpHeaders auth{{"Authorization", "Bearer " + token}};
     Stations stations(uri);
@@ -526,14 +467,14 @@ int Run(const Options& options) {
         PostgresServer::Scalar(uri, "ANALYZE");
         std::printf("then, in %.1f s: %s\n", SecondsSince(made), sql.c_str());
     }
-    const std::string token = MakeToken(program, uri, dir);
+    const std::string token = bench::MakeToken(program, uri, dir);
     const long explain = options.Number("explain", -1);
     if (explain >= 0) {
         ExplainSlowStatements(uri, explain);
     }
     int result = 0;
     if (parts.find("api") != std::string::npos) {
-        LineProcess line(program, uri, dir);
+        bench::LineProcess line(program, uri, dir);
         result |= Api(options, uri, token, line);
     }
     if (parts.find("events") != std::string::npos) {
