@@ -36,24 +36,18 @@
 
 #include "HttpClient.h"
 #include "LineProcess.h"
+#include "LineStations.h"
 #include "OpenLoop.h"
 #include "Percentiles.h"
 #include "PostgresServer.h"
 #include "ProcessUsage.h"
 #include "RecordCopies.h"
-#include "StateMarks.h"
-#include "job/LinePublisher.h"
 #include "line/LineQueries.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 using testsupport::PostgresServer;
-
-long long Nanoseconds() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch())
-        .count();
-}
 
 double SecondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
@@ -185,186 +179,6 @@ int Api(const Options& options, const std::string& uri, const std::string& token
     return failed == 0 ? 0 : 1;
 }
 
-constexpr int kStations = 20;
-constexpr int kPorts = 8;
-constexpr long kMostChanges = 1 << 16;  // a station's, in the whole run
-
-std::string StationName(int station) {
-    char name[16];
-    std::snprintf(name, sizeof name, "line-st%02d", station + 1);
-    return name;
-}
-
-// The line's stations, each with its own LinePublisher as tirvel-station
-// has, and when each change was handed over.
-class Stations {
-public:
-    explicit Stations(const std::string& uri) : sent_(kStations * kMostChanges) {
-        records::RecordsSetting where;
-        where.kind = records::RecordsSetting::Kind::Server;
-        where.serverUri = uri;
-        for (int s = 0; s < kStations; ++s) {
-            publishers_.push_back(std::make_unique<job::LinePublisher>(
-                where, job::LineJob{StationName(s), station::StationJob::Batch, "profile.txt",
-                                    "apn=internet\n", kPorts}));
-            Change(s);
-        }
-        for (auto& publisher : publishers_) {
-            publisher->Settle(std::chrono::seconds(10));
-        }
-    }
-
-    // Every station changes every 250 ms, the stations spread over the
-    // quarter second, for the time given.
-    // Only these changes are timed: a stream opens with every station's
-    // latest state, which may be a change made long before.
-    void Publish(std::chrono::seconds span) {
-        for (int s = 0; s < kStations; ++s) {
-            from_[static_cast<std::size_t>(s)] = sequence_[static_cast<std::size_t>(s)] + 1;
-        }
-        const auto start = Clock::now();
-        const auto step = std::chrono::microseconds(250000 / kStations);
-        for (long tick = 0;; ++tick) {
-            const auto at = start + tick * step;
-            if (at >= start + span) {
-                return;
-            }
-            std::this_thread::sleep_until(at);
-            Change(static_cast<int>(tick % kStations));
-        }
-    }
-
-    // How long ago the station's change `sequence` was handed over, in ms;
-    // negative for one not made in the last Publish.
-    double Age(const std::string& station, long sequence) const {
-        const int index = std::stoi(station.substr(7)) - 1;
-        if (index < 0 || index >= kStations || sequence >= kMostChanges ||
-            sequence < from_[static_cast<std::size_t>(index)]) {
-            return -1;
-        }
-        const long long at = sent_[static_cast<std::size_t>(index * kMostChanges + sequence)];
-        if (at == 0) {
-            return -1;
-        }
-        return static_cast<double>(Nanoseconds() - at) / 1e6;
-    }
-
-    long Changes() const {
-        long all = 0;
-        for (const long n : sequence_) {
-            all += n;
-        }
-        return all;
-    }
-
-private:
-    // What a station's tiles show as its ports work: port 0 carries the
-    // change's number; the others move along as a batch's ports do.
-    void Change(int s) {
-        const long sequence = ++sequence_[static_cast<std::size_t>(s)];
-        if (sequence >= kMostChanges) {
-            throw std::runtime_error("more changes than the bench keeps times of");
-        }
-        station::StationSnapshot snapshot;
-        snapshot.done = static_cast<int>(sequence / 4);
-        snapshot.failed = static_cast<int>(sequence / 80);
-        snapshot.seconds = static_cast<double>(sequence) / 4;
-        for (int p = 0; p < kPorts; ++p) {
-            station::PortState port;
-            port.label = "/dev/ttyUSB" + std::to_string(p);
-            port.phase = station::PortPhase::Working;
-            port.state = p == 0 ? bench::MarkedState(sequence) : "writing 12 of 31 values";
-            port.imei = bench::WithCheckDigit("86452103" + std::to_string(100000 + s * 100 + p));
-            port.permille = static_cast<int>((sequence * 37 + p * 125) % 1000);
-            port.ok = static_cast<int>(sequence / 32);
-            port.failed = static_cast<int>(sequence / 640);
-            port.lastVerdict = "OK";
-            port.lastOk = true;
-            snapshot.ports.push_back(port);
-        }
-        sent_[static_cast<std::size_t>(s * kMostChanges + sequence)] = Nanoseconds();
-        publishers_[static_cast<std::size_t>(s)]->Publish(snapshot);
-    }
-
-    std::vector<std::unique_ptr<job::LinePublisher>> publishers_;
-    std::array<long, kStations> sequence_{};
-    std::array<std::atomic<long>, kStations> from_{};
-    std::vector<std::atomic<long long>> sent_;
-};
-
-// A browser's event stream, on a thread of its own, timing each change it is told of.
-class Reader {
-public:
-    Reader(const testsupport::HttpClient& client, const testsupport::HttpHeaders& auth,
-           const Stations& stations)
-        : stream_(client.Stream("/api/v1/events", auth)), stations_(stations) {
-        if (stream_.Status() != 200) {
-            throw std::runtime_error("/api/v1/events answered " + std::to_string(stream_.Status()));
-        }
-        thread_ = std::thread([this] { Run(); });
-    }
-    ~Reader() {
-        stop_ = true;
-        thread_.join();
-    }
-    Reader(const Reader&) = delete;
-    Reader& operator=(const Reader&) = delete;
-
-    // The latencies since the last call.
-    std::vector<double> Take() {
-        std::lock_guard lock(mutex_);
-        return std::exchange(latencies_, {});
-    }
-    long Events() const { return events_; }
-    bool Broken() const { return broken_; }
-
-private:
-    void Run() {
-        while (!stop_) {
-            std::optional<testsupport::ServerSentEvent> event;
-            try {
-                event = stream_.Next(std::chrono::milliseconds(200));
-            } catch (const std::exception&) {
-                broken_ = true;
-                return;
-            }
-            if (!event) {
-                if (stream_.Closed()) {
-                    broken_ = true;
-                    return;
-                }
-                continue;
-            }
-            ++events_;
-            if (const auto mark = bench::MarkOf(event->data)) {
-                const double age = stations_.Age(mark->station, mark->sequence);
-                if (age >= 0) {
-                    std::lock_guard lock(mutex_);
-                    latencies_.push_back(age);
-                }
-            }
-        }
-    }
-
-    testsupport::HttpEventStream stream_;
-    const Stations& stations_;
-    std::mutex mutex_;
-    std::vector<double> latencies_;
-    std::atomic<long> events_{0};
-    std::atomic<bool> stop_{false};
-    std::atomic<bool> broken_{false};
-    std::thread thread_;
-};
-
-std::vector<double> TakeAll(std::vector<std::unique_ptr<Reader>>& readers) {
-    std::vector<double> all;
-    for (auto& reader : readers) {
-        const std::vector<double> own = reader->Take();
-        all.insert(all.end(), own.begin(), own.end());
-    }
-    return all;
-}
-
 int Events(const Options& options, const std::string& uri, const std::string& token,
            const std::string& program, const std::filesystem::path& dir) {
     const auto rest = std::chrono::seconds(options.Number("rest", 30));
@@ -375,29 +189,29 @@ int Events(const Options& options, const std::string& uri, const std::string& to
     bench::LineProcess line(program, uri, dir);
     const testsupport::HttpClient client("127.0.0.1", line.Port(), std::chrono::seconds(30));
     const testsupport::HttpHeaders auth{{"Authorization", "Bearer " + token}};
-    Stations stations(uri);
+    bench::Stations stations(uri);
     // The stations' first states told, the program settled.
     std::this_thread::sleep_for(std::chrono::seconds(3));
     std::printf(
         "%d stations x %d ports publishing through job::LinePublisher, a change each "
         "every 250 ms:\n",
-        kStations, kPorts);
+        bench::kStations, bench::kPorts);
     {
         const CpuSpan cpu(line.Pid());
         std::this_thread::sleep_for(rest);
         std::printf("  at rest, no stream (the stations' heartbeats only): %s\n",
                     cpu.Describe().c_str());
     }
-    std::vector<std::unique_ptr<Reader>> readers;
+    std::vector<std::unique_ptr<bench::Reader>> readers;
     int failed = 0;
     const auto publishTo = [&](std::size_t count) {
-        TakeAll(readers);
+        bench::TakeAll(readers);
         const long before = stations.Changes();
         const CpuSpan cpu(line.Pid());
         stations.Publish(publish);
         // The last changes' events still on their way.
         std::this_thread::sleep_for(std::chrono::seconds(2));
-        const std::vector<double> latencies = TakeAll(readers);
+        const std::vector<double> latencies = bench::TakeAll(readers);
         long broken = 0;
         for (const auto& reader : readers) {
             broken += reader->Broken() ? 1 : 0;
@@ -411,11 +225,11 @@ int Events(const Options& options, const std::string& uri, const std::string& to
         failed += broken > 0 || latencies.empty() ? 1 : 0;
     };
     while (readers.size() < few) {
-        readers.push_back(std::make_unique<Reader>(client, auth, stations));
+        readers.push_back(std::make_unique<bench::Reader>(client, auth, stations));
     }
     publishTo(few);
     while (readers.size() < many) {
-        readers.push_back(std::make_unique<Reader>(client, auth, stations));
+        readers.push_back(std::make_unique<bench::Reader>(client, auth, stations));
     }
     std::this_thread::sleep_for(std::chrono::seconds(3));
     {
@@ -455,10 +269,10 @@ int Run(const Options& options) {
     const std::string uri = server.NewDatabase();
     const long count = options.Number("records", 1000000);
     const auto start = Clock::now();
-    bench::FillLine(uri, {count, kStations, 35});
+    bench::FillLine(uri, {count, bench::kStations, 35});
     std::printf("%ld records (%s items) of %d stations over 35 days, filled in %.1f s\n", count,
-                PostgresServer::Scalar(uri, "SELECT count(*) FROM record_items").c_str(), kStations,
-                SecondsSince(start));
+                PostgresServer::Scalar(uri, "SELECT count(*) FROM record_items").c_str(),
+                bench::kStations, SecondsSince(start));
     // A change to try beside the figures, an index for one: made after the
     // filling, its statistics with it.
     if (const std::string sql = options.Text("sql"); !sql.empty()) {
