@@ -258,7 +258,8 @@ int RunLineProgram(const std::vector<std::string>& arguments, std::istream& in, 
     }
     if (tokenList->parsed()) {
         return OnServer(uri, err, [&](records::PgConnection& db) {
-            for (const auto& t : ListTokens(db)["tokens"]) {
+            const nlohmann::json tokens = ListTokens(db);
+            for (const auto& t : tokens["tokens"]) {
                 out << t["id"].get<long long>() << "\t" << t["name"].get<std::string>() << "\t"
                     << t["created_at"].get<std::string>() << "\t"
                     << (t["revoked_at"].is_null() ? "-" : t["revoked_at"].get<std::string>())

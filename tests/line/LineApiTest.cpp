@@ -31,8 +31,7 @@ class LineApiRefusal : public LineFixture, public ::testing::WithParamInterface<
 TEST_P(LineApiRefusal, SaysWhatIsWrong) {
     const auto asked = Get(GetParam().path, GetParam().query);
     EXPECT_EQ(asked.status, GetParam().status) << asked.text;
-    EXPECT_NE(asked.body.value("error", "").find(GetParam().says), std::string::npos)
-        << asked.text;
+    EXPECT_NE(asked.body.value("error", "").find(GetParam().says), std::string::npos) << asked.text;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -43,25 +42,32 @@ INSTANTIATE_TEST_SUITE_P(
         BadCall{"Empty", "/api/v1/records", {{"station", ""}}, 400, "is empty"},
         BadCall{"NotATime", "/api/v1/records", {{"since", "yesterday"}}, 400, "not a time"},
         BadCall{"NoSuchDay", "/api/v1/yield", {{"until", "2026-02-30x"}}, 400, "not a time"},
-        BadCall{"Result", "/api/v1/records", {{"result", "passed"}}, 400, "ok, failed, interrupted"},
+        BadCall{
+            "Result", "/api/v1/records", {{"result", "passed"}}, 400, "ok, failed, interrupted"},
         BadCall{"LimitZero", "/api/v1/records", {{"limit", "0"}}, 400, "from 1 to 1000"},
         BadCall{"LimitHuge", "/api/v1/records", {{"limit", "99999999999"}}, 400, "from 1 to 1000"},
         BadCall{"LimitSigned", "/api/v1/records", {{"limit", "-5"}}, 400, "whole number"},
         BadCall{"Cursor", "/api/v1/records", {{"cursor", "abc"}}, 400, "next_cursor"},
         BadCall{"ControlCharacters", "/api/v1/records", {{"imei", "86\n1"}}, 400, "characters"},
-        BadCall{"SpanBackwards", "/api/v1/yield",
-                {{"since", "2026-12-10"}, {"until", "2026-12-09"}}, 400, "span is empty"},
+        BadCall{"SpanBackwards",
+                "/api/v1/yield",
+                {{"since", "2026-12-10"}, {"until", "2026-12-09"}},
+                400,
+                "span is empty"},
         BadCall{"By", "/api/v1/yield", {{"by", "day"}}, 400, "hour, station, hour,station"},
         BadCall{"Format", "/api/v1/failures", {{"format", "xml"}}, 400, "json, csv"},
         BadCall{"RecordId", "/api/v1/records/1%27%20OR%201=1", {}, 400, "not a record's ID"},
-        BadCall{"NoRecord", "/api/v1/records/00000000-0000-4000-8000-000000000000", {}, 404,
+        BadCall{"NoRecord",
+                "/api/v1/records/00000000-0000-4000-8000-000000000000",
+                {},
+                404,
                 "No record"},
         BadCall{"NoCall", "/api/v1/devices", {}, 404, "no such call"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(LineApiTest, ARefusalIsInTheClientsLanguage) {
-    const auto asked =
-        Get("/api/v1/records", {{"limit", "x"}}, "use-the-fixture's", {{"accept-language", "zh-CN"}});
+    const auto asked = Get("/api/v1/records", {{"limit", "x"}}, "use-the-fixture's",
+                           {{"accept-language", "zh-CN"}});
     EXPECT_EQ(asked.status, 400);
     EXPECT_NE(asked.body["error"].get<std::string>().find("整数"), std::string::npos);
 }
