@@ -401,7 +401,7 @@ function renderChart() {
 }
 
 async function loadChart() {
-  const params = { since: apiTime(new Date(Date.now() - 24 * 3600e3)), by: 'hour' };
+  const params = { since: apiTime(new Date(Date.now() - 24 * 3600e3)), by: 'hour,station' };
   document.getElementById('chart-csv').href = csvHref('/api/v1/yield', params);
   try {
     const answer = await api('GET', `/api/v1/yield?${new URLSearchParams(params)}`);
@@ -429,7 +429,8 @@ function renderFailures() {
     (failure) => ({ 'data-message-id': failure.message_id }),
     (failure) => [
       cell('message', failure.message), cell('count', failure.count), cell('last', formatTime(failure.last_at)),
-      el('td', {}, el('button', {
+      // Words without an ID name no records of their own to list.
+      el('td', {}, failure.message_id === null ? null : el('button', {
         type: 'button', className: 'open', text: t('failures.open'),
         onclick: () => showRecords({ ...spanParams(chosenSpan()), message_id: failure.message_id, result: 'failed' },
           'records.forMessage', failure.message),

@@ -49,6 +49,8 @@ public:
     void Click(const Element& element);
     void Click(const std::string& css) { Click(Get(css)); }
     void Clear(const Element& element);
+    // Says OK to the page's confirm() or alert().
+    void AcceptAlert();
     // Types into the element as keys would (it is not cleared first).
     void Type(const Element& element, const std::string& text);
     void Type(const std::string& css, const std::string& text) { Type(Get(css), text); }
