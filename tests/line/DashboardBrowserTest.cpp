@@ -4,10 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <ctime>
 #include <memory>
 #include <string>
 
+#include "DashboardData.h"
 #include "LineServer.h"
 #include "PostgresTest.h"
 #include "SampleRecord.h"
@@ -24,40 +24,6 @@ const std::string kAdmin = "anna";
 const std::string kPassword = "line-7-secret";
 const std::string kStation = "L1-A";
 
-// "seconds ago" in the records' form: inside today's and the last 24 h's span.
-std::string SecondsAgo(int seconds) {
-    const std::time_t at = std::time(nullptr) - seconds;
-    std::tm utc{};
-    ::gmtime_r(&at, &utc);
-    char text[40];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S.000Z", &utc);
-    return text;
-}
-
-records::LineStation Station(const std::string& name, int ports) {
-    records::LineStation station;
-    station.station = name;
-    station.job = "batch";
-    station.fileName = "apn-internet.txt";
-    station.fileSha256 = std::string(64, 'c');
-    station.done = 42;
-    station.failed = 3;
-    station.count = 500;
-    station.devicesPerHour = 96.5;
-    station.phase = "running";
-    station.portCount = ports;
-    for (int i = 0; i < ports; ++i) {
-        records::LinePort port;
-        port.label = "/dev/ttyUSB" + std::to_string(i);
-        port.phase = "working";
-        port.stateText = "writing";
-        port.imeiText = "8601234567800" + std::to_string(10 + i);
-        port.permille = 250;
-        station.ports.push_back(port);
-    }
-    return station;
-}
-
 class DashboardTest : public testsupport::PostgresTest {
 protected:
     void SetUp() override {
@@ -70,7 +36,8 @@ protected:
         }
         // The schema as the stations make it, then the line's server on it.
         store_ = std::make_unique<records::PostgresRecordStore>(Uri(), 10s);
-        records::OpenLineStateLink(Uri(), 10s, 10s, {}, nullptr)->Write(Station(kStation, 2), true);
+        records::OpenLineStateLink(Uri(), 10s, 10s, {}, nullptr)
+            ->Write(linetest::WorkingStation(kStation, 2), true);
         line_ = std::make_unique<testsupport::LineServer>(TIRVEL_LINE_PATH, Uri());
         line_->AddUser(kAdmin, "admin", kPassword);
     }
@@ -78,7 +45,8 @@ protected:
     // A record of the device, started that many seconds ago.
     records::DeviceRecord Record(const std::string& imei, int secondsAgo, records::Result result,
                                  const std::string& messageId, const std::string& message) {
-        auto record = testsupport::SampleRecord(imei, SecondsAgo(secondsAgo), result, kStation);
+        auto record =
+            testsupport::SampleRecord(imei, linetest::SecondsAgo(secondsAgo), result, kStation);
         record.messageId = messageId;
         record.message = message;
         store_->Add(record);
@@ -123,8 +91,9 @@ TEST_F(DashboardTest, AWrongPasswordIsRefusedAndTheRightOneOpensTheDashboard) {
     EXPECT_TRUE(browser.WaitForText("#me-role", "administrator"));
     EXPECT_TRUE(browser.WaitForText("[data-station=\"" + kStation + "\"] .name", kStation));
     // An administrator manages the API tokens.
-    EXPECT_TRUE(browser.WaitUntil([&] { return browser.Find("#tokens-section:not([hidden])").has_value(); },
-                                  "the tokens' section"));
+    EXPECT_TRUE(
+        browser.WaitUntil([&] { return browser.Find("#tokens-section:not([hidden])").has_value(); },
+                          "the tokens' section"));
 
     browser.Click("#logout");
     ASSERT_TRUE(browser.WaitUntil([&] { return browser.Url() == line_->Url("/login"); },

@@ -278,6 +278,10 @@ std::string WebDriver::PageText() {
     return result;
 }
 
+void WebDriver::SetWindowSize(int width, int height) {
+    Call("POST", Session() + "/window/rect", {{"width", width}, {"height", height}});
+}
+
 void WebDriver::Screenshot(const std::filesystem::path& png) {
     const std::string bytes =
         Base64Decode(Call("GET", Session() + "/screenshot").get<std::string>());

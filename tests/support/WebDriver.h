@@ -76,6 +76,8 @@ public:
     ::testing::AssertionResult WaitForText(const std::string& css, const std::string& text,
                                            std::chrono::milliseconds timeout = DefaultTimeout());
 
+    // The window's outer size; a screenshot is of what it shows.
+    void SetWindowSize(int width, int height);
     void Screenshot(const std::filesystem::path& png);
 
     // Long enough for a loaded machine; a wait ends as soon as it holds.
