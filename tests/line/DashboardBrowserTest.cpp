@@ -58,16 +58,25 @@ protected:
         return *browser_;
     }
 
-    // Signed in through the login page, on the dashboard.
+    // Through the login page, onto the dashboard.
+    void SignIn(WebDriver& browser, const std::string& user, const std::string& password) {
+        // Not signed in: the dashboard is the login page.
+        browser.Navigate(line_->Url("/"));
+        browser.Type("#login-user", user);
+        browser.Type("#login-password", password);
+        browser.Click("#login-submit");
+        EXPECT_TRUE(browser.WaitForText("#me-user", user));
+    }
+
     WebDriver& SignedIn(const std::string& language = "en-US") {
         WebDriver& browser = Browser(language);
-        browser.Navigate(line_->Url("/"));
-        // Not signed in: the page is the login page.
-        browser.Type("#login-user", kAdmin);
-        browser.Type("#login-password", kPassword);
-        browser.Click("#login-submit");
-        EXPECT_TRUE(browser.WaitForText("#me-user", kAdmin));
+        SignIn(browser, kAdmin, kPassword);
         return browser;
+    }
+
+    // What a caller with that token is answered.
+    int StationsStatusWith(const std::string& token) {
+        return line_->Http().Get("/api/v1/stations", {{"Authorization", "Bearer " + token}}).status;
     }
 
     std::unique_ptr<records::PostgresRecordStore> store_;
@@ -211,6 +220,76 @@ TEST_F(DashboardTest, TheLanguageFollowsTheBrowserAndTheSwitch) {
         for (const k of Object.keys(STRINGS.en).concat(Object.keys(STRINGS.zh))) keys.add(k);
         return [...keys].filter((k) => !(k in STRINGS.en) || !(k in STRINGS.zh));)");
     EXPECT_EQ(missing, nlohmann::json::array());
+}
+
+// A token is shown once when made, works as shown, and stops working once
+// revoked; a viewer has no say over tokens.
+TEST_F(DashboardTest, AnAdministratorMakesAndRevokesTokensAViewerSeesNone) {
+    WebDriver& browser = SignedIn();
+    ASSERT_TRUE(browser.WaitForText("#tokens", "No tokens yet."));
+    browser.Type("#token-name", "mes-gateway");
+    browser.Click("#token-create");
+    ASSERT_TRUE(browser.WaitForText("#token-new-text", "mes-gateway"));
+    const std::string token = *browser.TextOf("#token-new-value");
+    ASSERT_FALSE(token.empty());
+    EXPECT_EQ(StationsStatusWith(token), 200);
+    ASSERT_TRUE(browser.WaitForText("#tokens [data-token-id] .name", "mes-gateway"));
+    EXPECT_TRUE(browser.WaitForText("#tokens [data-token-id] .state", "✓ active"));
+    // Not in the list: the secret is only ever in the answer that made it.
+    EXPECT_EQ(browser.TextOf("#tokens")->find(token), std::string::npos);
+
+    browser.Click("#tokens [data-token-id] button.revoke");
+    browser.AcceptAlert();
+    ASSERT_TRUE(browser.WaitUntil(
+        [&] { return browser.Find("#tokens [data-revoked=\"true\"]").has_value(); },
+        "the token revoked"));
+    EXPECT_TRUE(browser.WaitForText("#tokens [data-token-id] .state", "✗ revoked"));
+    EXPECT_EQ(StationsStatusWith(token), 401);
+
+    line_->AddUser("wei", "viewer", "viewer-pass-9");
+    browser.Click("#logout");
+    ASSERT_TRUE(
+        browser.WaitUntil([&] { return browser.Url() == line_->Url("/login"); }, "the login page"));
+    SignIn(browser, "wei", "viewer-pass-9");
+    EXPECT_TRUE(browser.WaitForText("#me-role", "viewer"));
+    EXPECT_TRUE(browser.Find("#tokens-section[hidden]").has_value());
+}
+
+TEST_F(DashboardTest, TheTotalsAndFailuresFollowTheChosenSpan) {
+    // One device failed first and then passed, one passed at once: half
+    // passed at the first try. A third one worked the day before.
+    Record("860000000000021", 2 * 3600, records::Result::Failed, "IDS_CLI_NO_ANSWER", "No answer");
+    Record("860000000000021", 3600, records::Result::Ok, "IDS_CLI_READ_BACK_HOLDS", "OK");
+    Record("860000000000022", 1800, records::Result::Ok, "IDS_CLI_READ_BACK_HOLDS", "OK");
+    Record("860000000000023", 27 * 3600, records::Result::Ok, "IDS_CLI_READ_BACK_HOLDS", "OK");
+
+    WebDriver& browser = SignedIn();
+    const std::string span = "#totals-span [data-total=\"";
+    browser.Execute(R"(const kind = document.getElementById('span-kind');
+        kind.value = 'day';
+        kind.dispatchEvent(new Event('change'));)");
+    ASSERT_TRUE(browser.WaitForText(span + "ok\"] .value", "✓ 2"));
+    EXPECT_TRUE(browser.WaitForText(span + "failed\"] .value", "✗ 1"));
+    EXPECT_TRUE(browser.WaitForText(span + "yield\"] .value", "50.0 %"));
+    EXPECT_TRUE(browser.WaitForText("#failures [data-message-id] .message", "No answer"));
+
+    // From 30 to 25 hours ago, in the browser's time as its inputs take it.
+    browser.Execute(R"(const local = (hoursAgo) => {
+            const d = new Date(Date.now() - hoursAgo * 3600e3);
+            const pad = (n) => String(n).padStart(2, '0');
+            return `${d.getFullYear()}-${pad(d.getMonth() + 1)}-${pad(d.getDate())}T` +
+                `${pad(d.getHours())}:${pad(d.getMinutes())}`;
+        };
+        document.getElementById('span-from').value = local(30);
+        document.getElementById('span-to').value = local(25);
+        const kind = document.getElementById('span-kind');
+        kind.value = 'range';
+        kind.dispatchEvent(new Event('change'));)");
+    ASSERT_TRUE(browser.WaitForText(span + "ok\"] .value", "✓ 1"));
+    EXPECT_TRUE(browser.WaitForText(span + "failed\"] .value", "✗ 0"));
+    EXPECT_TRUE(browser.WaitForText(span + "yield\"] .value", "100.0 %"));
+    EXPECT_TRUE(browser.WaitForText("#failures", "No failures in the span."));
+    EXPECT_TRUE(browser.Find("#span-range:not([hidden])").has_value());
 }
 
 }  // namespace
