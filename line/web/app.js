@@ -237,20 +237,41 @@ async function loadStations() {
   }
 }
 
+const live = document.getElementById('live');
+
+function showLive(state) {
+  live.dataset.state = state;
+  setText(live, t(state === 'connected' ? 'live.connected' : 'live.lost'));
+}
+onLanguageChange(() => { if (live.dataset.state !== 'connecting') { showLive(live.dataset.state); } });
+
 function listen() {
-  const live = document.getElementById('live');
-  const show = (state) => {
-    live.dataset.state = state;
-    setText(live, t(state === 'connected' ? 'live.connected' : 'live.lost'));
-  };
-  onLanguageChange(() => { if (live.dataset.state !== 'connecting') { show(live.dataset.state); } });
   const events = new EventSource('/api/v1/events');
   events.addEventListener('open', () => {
-    show('connected');
+    showLive('connected');
     // What changed while the stream was down.
     loadStations();
   });
-  events.addEventListener('error', () => show('lost'));
+  events.addEventListener('error', () => {
+    showLive('lost');
+    // The browser retries a dropped stream by itself, but not one refused
+    // (an ended session, a restarting server): that one is asked again here,
+    // and the login page shown when the session is over.
+    if (events.readyState === EventSource.CLOSED) {
+      setTimeout(async () => {
+        try {
+          await api('GET', '/api/v1/me');
+          listen();
+        } catch (failure) {
+          if (failure.status === 401) {
+            handleFailure(failure, null);
+          } else {
+            events.dispatchEvent(new Event('error'));
+          }
+        }
+      }, 5000);
+    }
+  });
   events.addEventListener('station', (event) => {
     try {
       queueStation(JSON.parse(event.data));
