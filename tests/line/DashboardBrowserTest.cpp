@@ -112,6 +112,18 @@ TEST_F(DashboardTest, AWrongPasswordIsRefusedAndTheRightOneOpensTheDashboard) {
     EXPECT_TRUE(browser.WaitForText("#login-form", "Sign in"));
 }
 
+// The sessions live in the server's memory: one restarted has none, and the
+// dashboard, its event stream refused, goes back to the login page.
+TEST_F(DashboardTest, AfterTheServerRestartsTheDashboardAsksForTheLoginAgain) {
+    WebDriver& browser = SignedIn();
+    ASSERT_TRUE(browser.WaitForText("#live", "live"));
+    line_->Restart();
+    ASSERT_TRUE(
+        browser.WaitUntil([&] { return browser.Url() == line_->Url("/login"); }, "the login page"));
+    SignIn(browser, kAdmin, kPassword);
+    EXPECT_TRUE(browser.WaitForText("#live", "● live"));
+}
+
 TEST_F(DashboardTest, AStationsPortChangeShowsLive) {
     WebDriver& browser = SignedIn();
     const std::string port = "[data-station=\"" + kStation + "\"] [data-port=\"0\"]";

@@ -20,12 +20,16 @@ std::string FileText(const std::filesystem::path& path) {
 
 LineServer::LineServer(const std::string& program, const std::string& recordsUri)
     : program_(program), uri_(recordsUri), port_(FreeLoopbackPort()) {
+    http_ = std::make_unique<HttpClient>("127.0.0.1", port_, std::chrono::seconds(30));
+    Start();
+}
+
+void LineServer::Start() {
     process_ = std::make_unique<ChildProcess>(
         program_,
         std::vector<std::string>{"--records", uri_, "--listen",
                                  "127.0.0.1:" + std::to_string(port_)},
         scratch_.Path() / "line.out", scratch_.Path() / "line.err");
-    http_ = std::make_unique<HttpClient>("127.0.0.1", port_, std::chrono::seconds(30));
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     for (;;) {
         try {
@@ -40,6 +44,11 @@ LineServer::LineServer(const std::string& program, const std::string& recordsUri
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
+}
+
+void LineServer::Restart() {
+    process_.reset();
+    Start();
 }
 
 void LineServer::AddUser(const std::string& name, const std::string& role,

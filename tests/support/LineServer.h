@@ -22,6 +22,10 @@ public:
     // `tirvel-line user add NAME --role ROLE`, the password on stdin.
     void AddUser(const std::string& name, const std::string& role, const std::string& password);
 
+    // Killed, as by a crash, and started again on the same port: what it
+    // held in memory (the logins' sessions) is gone.
+    void Restart();
+
     std::uint16_t Port() const { return port_; }
     std::string Url(const std::string& path = "/") const;
     const HttpClient& Http() const { return *http_; }
@@ -29,6 +33,8 @@ public:
     std::string Output() const;
 
 private:
+    void Start();
+
     std::string program_;
     std::string uri_;
     TempDir scratch_;
