@@ -93,6 +93,21 @@ TEST_F(DashboardTest, AWrongPasswordIsRefusedAndTheRightOneOpensTheDashboard) {
     ASSERT_TRUE(browser.WaitForText("#login-error", "Wrong user or password."));
     EXPECT_EQ(browser.Url(), line_->Url("/login"));
 
+    // Guessing is held up: a name tried too often is paused, and told so.
+    browser.Clear(browser.Get("#login-user"));
+    browser.Type("#login-user", "mallory");
+    for (int guess = 0; guess < 6; ++guess) {
+        browser.Clear(browser.Get("#login-password"));
+        browser.Type("#login-password", "guess-" + std::to_string(guess));
+        browser.Click("#login-submit");
+        ASSERT_TRUE(browser.WaitUntil(
+            [&] { return browser.Find("#login-submit:disabled") == std::nullopt; },
+            "the answer to a guess"));
+    }
+    ASSERT_TRUE(browser.WaitForText("#login-error", "Too many wrong passwords"));
+
+    browser.Clear(browser.Get("#login-user"));
+    browser.Type("#login-user", kAdmin);
     browser.Clear(browser.Get("#login-password"));
     browser.Type("#login-password", kPassword);
     browser.Click("#login-submit");
