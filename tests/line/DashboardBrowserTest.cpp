@@ -319,4 +319,79 @@ TEST_F(DashboardTest, TheTotalsAndFailuresFollowTheChosenSpan) {
     EXPECT_TRUE(browser.Find("#span-range:not([hidden])").has_value());
 }
 
+// A station that appears takes its place among the others by name; one
+// unheard for 30 s turns offline, both as the server tells them.
+TEST_F(DashboardTest, ANewStationAndOneGoneQuietShowLive) {
+    WebDriver& browser = SignedIn();
+    ASSERT_TRUE(browser.WaitForText("[data-station=\"" + kStation + "\"] .online", "● online"));
+
+    auto link = records::OpenLineStateLink(Uri(), 10s, 10s, {}, nullptr);
+    link->Write(linetest::WorkingStation("L0-Z", 1), true);
+    link->Write(linetest::WorkingStation("L9-A", 3), true);
+    ASSERT_TRUE(browser.WaitUntil([&] { return browser.FindAll("[data-station]").size() == 3; },
+                                  "three tiles"));
+    EXPECT_EQ(browser.Execute("return [...document.querySelectorAll('[data-station]')]"
+                              ".map((e) => e.dataset.station)"),
+              nlohmann::json({"L0-Z", kStation, "L9-A"}));
+    EXPECT_EQ(browser.FindAll("[data-station=\"L9-A\"] [data-port]").size(), 3u);
+
+    Scalar(
+        "UPDATE line_stations SET heartbeat_at = now() - interval '31 seconds' "
+        "WHERE station = '" +
+        kStation + "'");
+    Scalar("SELECT pg_notify('tirvel_line', '" + kStation + "')");
+    ASSERT_TRUE(browser.WaitForText("[data-station=\"" + kStation + "\"] .online", "○ offline"));
+    EXPECT_EQ(browser.Attribute(browser.Get("[data-station=\"" + kStation + "\"]"), "data-online"),
+              "false");
+}
+
+// A list longer than a page comes in pages, none twice, none left out.
+TEST_F(DashboardTest, ALongHistoryComesPageByPage) {
+    const std::string imei = "860123456789099";
+    for (int i = 0; i < 103; ++i) {
+        Record(imei, 3600 - i * 10, records::Result::Ok, "IDS_CLI_READ_BACK_HOLDS", "OK");
+    }
+    WebDriver& browser = SignedIn();
+    browser.Type("#imei-input", imei);
+    browser.Click("#imei-submit");
+    ASSERT_TRUE(browser.WaitUntil(
+        [&] { return browser.FindAll("#records [data-record-id]").size() == 100; },
+        "the first page"));
+    browser.Click("#records-more:not([hidden])");
+    ASSERT_TRUE(browser.WaitUntil(
+        [&] { return browser.FindAll("#records [data-record-id]").size() == 103; },
+        "the second page"));
+    EXPECT_EQ(
+        browser.Execute("return new Set([...document.querySelectorAll('#records [data-record-id]')]"
+                        ".map((e) => e.dataset.recordId)).size"),
+        103);
+    EXPECT_TRUE(browser.Find("#records-more[hidden]").has_value());
+}
+
+// Every list's CSV link is a call the server answers with CSV, the
+// session's cookie being all it takes.
+TEST_F(DashboardTest, EveryCsvLinkGivesTheListAsCsv) {
+    Record("860000000000031", 600, records::Result::Failed, "IDS_CLI_NO_ANSWER", "No answer");
+    WebDriver& browser = SignedIn();
+    ASSERT_TRUE(browser.WaitForText("#failures [data-message-id] .message", "No answer"));
+    browser.Click("#failures [data-message-id] button");
+    ASSERT_TRUE(
+        browser.WaitUntil([&] { return browser.FindAll("#records [data-record-id]").size() == 1; },
+                          "the failure's record"));
+    const auto cookie = browser.Cookie("tirvel_session");
+    ASSERT_TRUE(cookie) << "the session's cookie";
+    for (const char* link : {"#chart-csv", "#failures-csv", "#records-csv"}) {
+        const auto href = browser.Attribute(browser.Get(link), "href");
+        ASSERT_TRUE(href) << link;
+        const auto answer =
+            line_->Http().Get(*href, {{"Cookie", std::string("tirvel_session=") + *cookie}});
+        EXPECT_EQ(answer.status, 200) << link << " " << *href << ": " << answer.body;
+        EXPECT_EQ(answer.Header("Content-Type").value_or(""), "text/csv; charset=utf-8") << link;
+        EXPECT_NE(answer.Header("Content-Disposition").value_or("").find("attachment"),
+                  std::string::npos)
+            << link;
+        EXPECT_NE(answer.body.find('\n'), std::string::npos) << link << ": " << answer.body;
+    }
+}
+
 }  // namespace

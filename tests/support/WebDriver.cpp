@@ -278,6 +278,14 @@ std::string WebDriver::PageText() {
     return result;
 }
 
+std::optional<std::string> WebDriver::Cookie(const std::string& name) {
+    try {
+        return Call("GET", Session() + "/cookie/" + name).at("value").get<std::string>();
+    } catch (const std::runtime_error&) {
+        return std::nullopt;  // no such cookie
+    }
+}
+
 void WebDriver::SetWindowSize(int width, int height) {
     Call("POST", Session() + "/window/rect", {{"width", width}, {"height", height}});
 }

@@ -76,6 +76,9 @@ public:
     ::testing::AssertionResult WaitForText(const std::string& css, const std::string& text,
                                            std::chrono::milliseconds timeout = DefaultTimeout());
 
+    // A cookie of the page's site, HttpOnly ones too; nothing for none.
+    std::optional<std::string> Cookie(const std::string& name);
+
     // The window's outer size; a screenshot is of what it shows.
     void SetWindowSize(int width, int height);
     void Screenshot(const std::filesystem::path& png);
