@@ -258,7 +258,7 @@ TEST_F(LineApiTest, AStationUnheardFor30SecondsIsOffline) {
 }
 
 TEST_F(LineApiTest, AServerWithoutTheTablesSaysSo) {
-    PostgresServer::Scalar(Uri(), "DROP TABLE record_items, device_records");
+    testsupport::PostgresServer::Scalar(Uri(), "DROP TABLE record_items, device_records");
     const auto asked = Get("/api/v1/records");
     EXPECT_EQ(asked.status, 503);
     EXPECT_NE(asked.body["error"].get<std::string>().find("no station has reached it"),
