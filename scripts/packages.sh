@@ -7,7 +7,7 @@
 TIRVEL_BUILD_PACKAGES=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev
                        libcli11-dev nlohmann-json3-dev libsqlite3-dev libpq-dev postgresql
                        qt6-base-dev qt6-translations-l10n libgl-dev fonts-wqy-microhei
-                       lrzsz dpkg-dev scdoc desktop-file-utils ccache)
+                       lrzsz dpkg-dev scdoc desktop-file-utils ccache libjs-chart.js)
 # The fuzz stage of ./test: libFuzzer comes with clang's runtime.
 TIRVEL_FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev)
 # The windows stage of ./test: the MinGW-w64 cross compiler and Wine to run
@@ -22,6 +22,8 @@ TIRVEL_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth
 TIRVEL_INSTALLER_PACKAGES=(nsis)
 # Only for screenshots of the desktop app without a display.
 TIRVEL_SCREENSHOT_PACKAGES=(xvfb xauth)
+# The dashboard's browser tests (skipped without them) and its screenshots.
+TIRVEL_BROWSER_PACKAGES=(chromium chromium-driver)
 
 tirvel_missing_packages() {
     local missing=() p
