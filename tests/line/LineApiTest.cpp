@@ -7,6 +7,7 @@
 #include "LineFixture.h"
 #include "SampleRecord.h"
 #include "line/LineQueries.h"
+#include "records/RecordStore.h"
 
 namespace {
 
@@ -261,6 +262,41 @@ TEST_F(LineApiTest, AStationUnheardFor30SecondsIsOffline) {
 
     const auto csv = Get("/api/v1/stations", {{"format", "csv"}});
     EXPECT_EQ(std::count(csv.text.begin(), csv.text.end(), '\n'), 4) << "a line per port";
+}
+
+// The grants docs/line.md gives the server's role, and no more: it reads the
+// line, and keeps its tokens, but cannot change a record.
+TEST_F(LineApiTest, TheDocumentedGrantsAreEnough) {
+    AddRecords({SampleRecord("861234567890123", SampleTime(1))});
+    PutStation("st1", 1);
+    const auto sql = [this](const std::string& statement) {
+        testsupport::PostgresServer::Scalar(Uri(), statement);
+    };
+    sql("DO $$ BEGIN CREATE ROLE tirvel_line LOGIN; EXCEPTION WHEN duplicate_object THEN NULL; "
+        "END $$");
+    sql("GRANT SELECT ON device_records, record_items, line_stations, line_station_ports, "
+        "line_users TO tirvel_line");
+    sql("GRANT SELECT, INSERT, UPDATE ON line_tokens TO tirvel_line");
+    std::string uri = Uri();
+    uri.replace(uri.find("tirvel@"), 7, "tirvel_line@");
+    db_ = std::make_unique<line::LineDatabase>(uri);
+    api_ = std::make_unique<line::LineApi>(*db_, hub_, sessions_);
+
+    for (const char* path : {"/api/v1/records", "/api/v1/stations", "/api/v1/yield",
+                             "/api/v1/failures", "/api/v1/health"}) {
+        EXPECT_EQ(Get(path).status, 200) << path << ": " << last_.body;
+    }
+    const std::string lead = LogIn("lead", "lead-password");
+    line::HttpRequest make;
+    make.method = "POST";
+    make.path = "/api/v1/tokens";
+    make.body = R"({"name": "from the page"})";
+    make.headers = {{"cookie", lead}, {"x-tirvel-request", "1"}};
+    EXPECT_EQ(Ask(make).status, 201) << last_.body;
+    EXPECT_THROW(db_->With([](records::PgConnection& c) {
+        return c.Exec("DELETE FROM device_records").Rows();
+    }),
+                 records::StoreError);
 }
 
 TEST_F(LineApiTest, AServerWithoutTheTablesSaysSo) {
