@@ -60,7 +60,7 @@ const char* const kPageState = R"(
         done: parseInt(s.querySelector('.counts').textContent, 10),
         ports: [...s.querySelectorAll('[data-port]')].map((p) => ({
             port: Number(p.dataset.port), phase: p.dataset.phase || '',
-            imei: p.querySelector('.imei').textContent, verdict: p.dataset.verdict || ''})),
+            imei: p.querySelector('.imei').textContent})),
     }));)";
 
 const Json* ByKey(const Json& list, const char* key, const Json& value) {
@@ -169,8 +169,8 @@ protected:
         records::PostgresRecordStore(Uri(), 10s);
         line_ = std::make_unique<testsupport::LineServer>(TIRVEL_LINE_PATH, Uri());
         line_->AddUser(kUser, "viewer", kPassword);
-        // Slow enough devices that a port works each for seconds: the page
-        // has its states to show, not only the end.
+        // Devices slow enough to keep their ports working for seconds: the
+        // page has the states between to show, not only the end.
         ports_.Start(kStations * kPortsEach,
                      {"--devices", std::to_string(kDevicesEach), "--reply-delay", "60"});
     }
