@@ -2,6 +2,7 @@
 # Debian package cpack builds from that layout.
 
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/docs/tirvelctl.md
+              ${PROJECT_SOURCE_DIR}/docs/line.md
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/tirvel)
 
 # Every Debian package carries its copyright file and changelog beside its
@@ -70,8 +71,10 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "Tirvel reads and writes the parameters of Kavrel DTUs over a serial line,
 one device or a whole batch, and updates their firmware. The package holds
-the desktop application (tirvel), its console counterpart (tirvelctl) and
-kavrel-sim, a simulated DTU on a pseudo-terminal for trying both out.")
+the desktop application (tirvel), its console counterpart (tirvelctl), the
+station (tirvel-station), tirvel-line, a dashboard and HTTP API over a
+line's records server (its systemd unit installed off), and kavrel-sim, a
+simulated DTU on a pseudo-terminal for trying them out.")
 # The package depends on exactly the shared libraries the binaries link, as
 # dpkg-shlibdeps finds them, so it installs on a clean system of the build's kind.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

@@ -197,6 +197,15 @@ int Sessions::PausedFor(const std::string& user) {
 void Sessions::Failed(const std::string& user) {
     std::lock_guard lock(mutex_);
     const Clock::time_point now = Clock::now();
+    // Names made up by the thousand must not grow the table for ever: what
+    // no longer counts is forgotten.
+    if (misses_.size() >= 10000) {
+        for (auto it = misses_.begin(); it != misses_.end();) {
+            const bool over = now - it->second.first > std::chrono::minutes(1) &&
+                              now >= it->second.pausedUntil;
+            it = over ? misses_.erase(it) : std::next(it);
+        }
+    }
     Misses& misses = misses_[user];
     if (misses.count == 0 || now - misses.first > std::chrono::minutes(1)) {
         misses.count = 0;

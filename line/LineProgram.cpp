@@ -198,15 +198,18 @@ int RunLineProgram(const std::vector<std::string>& arguments, std::istream& in, 
     std::string keyFile;
     std::string language;
     app.add_option("--records", uri, Say(res::IDS_LINE_HELP_RECORDS))->envname("TIRVEL_RECORDS");
-    app.add_option("--listen", listenText, Say(res::IDS_LINE_HELP_LISTEN));
-    auto* cert = app.add_option("--tls-cert", certFile, Say(res::IDS_LINE_HELP_TLS_CERT));
-    auto* key = app.add_option("--tls-key", keyFile, Say(res::IDS_LINE_HELP_TLS_KEY));
+    app.add_option("--listen", listenText, Say(res::IDS_LINE_HELP_LISTEN))
+        ->envname("TIRVEL_LINE_LISTEN");
+    auto* cert = app.add_option("--tls-cert", certFile, Say(res::IDS_LINE_HELP_TLS_CERT))
+                     ->envname("TIRVEL_LINE_TLS_CERT");
+    auto* key = app.add_option("--tls-key", keyFile, Say(res::IDS_LINE_HELP_TLS_KEY))
+                    ->envname("TIRVEL_LINE_TLS_KEY");
     cert->needs(key);
     key->needs(cert);
     app.add_option("--lang", language, "en | zh");
     app.set_version_flag("--version", "tirvel-line " TIRVEL_VERSION);
 
-    auto* token = app.add_subcommand("token", "API tokens");
+    auto* token = app.add_subcommand("token", Say(res::IDS_LINE_HELP_TOKEN));
     auto* tokenAdd = token->add_subcommand("add", Say(res::IDS_LINE_HELP_TOKEN_ADD));
     std::string tokenName;
     tokenAdd->add_option("NAME", tokenName)->required();
@@ -216,7 +219,7 @@ int RunLineProgram(const std::vector<std::string>& arguments, std::istream& in, 
     tokenRevoke->add_option("ID", tokenId)->required()->check(CLI::PositiveNumber);
     token->require_subcommand(1);
 
-    auto* user = app.add_subcommand("user", "logins");
+    auto* user = app.add_subcommand("user", Say(res::IDS_LINE_HELP_USER));
     auto* userAdd = user->add_subcommand("add", Say(res::IDS_LINE_HELP_USER_ADD));
     std::string userName;
     std::string roleName;
@@ -258,7 +261,8 @@ int RunLineProgram(const std::vector<std::string>& arguments, std::istream& in, 
     }
     if (tokenList->parsed()) {
         return OnServer(uri, err, [&](records::PgConnection& db) {
-            for (const auto& t : ListTokens(db)["tokens"]) {
+            const nlohmann::json tokens = ListTokens(db);
+            for (const auto& t : tokens["tokens"]) {
                 out << t["id"].get<long long>() << "\t" << t["name"].get<std::string>() << "\t"
                     << t["created_at"].get<std::string>() << "\t"
                     << (t["revoked_at"].is_null() ? "-" : t["revoked_at"].get<std::string>())

@@ -48,7 +48,8 @@ void StateListener::Run() {
             for (;;) {
                 const Clock::time_point now = Clock::now();
                 if (now >= sweep) {
-                    for (const auto& station : Stations(db)["stations"]) {
+                    const nlohmann::json all = Stations(db);
+                    for (const auto& station : all["stations"]) {
                         hub_.Station(station);
                     }
                     sweep = now + kSweep;

@@ -81,5 +81,7 @@ inline constexpr fw::UINT IDS_LINE_HELP_USER_ADD = 667;
 inline constexpr fw::UINT IDS_LINE_HELP_ROLE = 668;
 // %1 what was given
 inline constexpr fw::UINT IDS_LINE_BAD_LISTEN = 669;
+inline constexpr fw::UINT IDS_LINE_HELP_TOKEN = 670;
+inline constexpr fw::UINT IDS_LINE_HELP_USER = 671;
 
 }  // namespace res

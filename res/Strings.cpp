@@ -545,6 +545,8 @@ constexpr res::StringResource kStrings[] = {
     {668, "The login's role: admin or viewer", "登录用户的角色：admin 或 viewer"},
     {669, "--listen takes HOST:PORT (such as 127.0.0.1:8080 or [::1]:8443), not \"%1\".",
      "--listen 需要 HOST:PORT（如 127.0.0.1:8080 或 [::1]:8443），而不是“%1”。"},
+    {670, "The read-only API tokens: add, list, revoke", "只读API令牌：add、list、revoke"},
+    {671, "The page's logins: add", "页面的登录用户：add"},
     {32774, "Start Configuration\nStart Configuration", "开始配置\n开始配置"},
     {32775, "Stop\nStop", "停止\n停止"},
     {32776, "Modify Settings\nModify Settings", "修改参数\n修改参数"},

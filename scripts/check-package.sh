@@ -49,11 +49,22 @@ text=$("$root/usr/bin/tirvelctl" --version) || fail "tirvelctl --version exited 
 [ "$text" = "tirvelctl $version" ] || fail "tirvelctl --version printed '$text', expected 'tirvelctl $version'"
 echo "ok: $text"
 
+# The line's server, with its unit installed off (no link under /etc).
+if [ -e "$root/usr/bin/tirvel-line" ]; then
+    text=$("$root/usr/bin/tirvel-line" --version) || fail "tirvel-line --version exited $?"
+    [ "$text" = "tirvel-line $version" ] || fail "tirvel-line --version printed '$text'"
+    unit="$root/usr/lib/systemd/system/tirvel-line.service"
+    [ -f "$unit" ] || fail "tirvel-line is packaged without its systemd unit"
+    grep -q '^ExecStart=/usr/bin/tirvel-line$' "$unit" || fail "the unit does not start /usr/bin/tirvel-line"
+    [ ! -e "$root/etc/systemd" ] || fail "the package turns a unit on by itself"
+    echo "ok: $text, unit installed off"
+fi
+
 text=$("$root/usr/bin/kavrel-sim" --help) || fail "kavrel-sim --help exited $?"
 grep -q "^Usage: kavrel-sim" <<<"$text" || fail "kavrel-sim --help printed no usage line"
 echo "ok: kavrel-sim --help"
 
-for doc in README.md tirvelctl.md; do
+for doc in README.md tirvelctl.md line.md; do
     [ -s "$root/usr/share/doc/tirvel/$doc" ] || fail "/usr/share/doc/tirvel/$doc missing"
 done
 
@@ -62,6 +73,7 @@ if [ -d "$build/man" ]; then
     pages=(tirvelctl kavrel-sim)
     [ -e "$root/usr/bin/tirvel" ] && pages+=(tirvel)
     [ -e "$root/usr/bin/tirvel-station" ] && pages+=(tirvel-station)
+    [ -e "$root/usr/bin/tirvel-line" ] && pages+=(tirvel-line)
     for page in "${pages[@]}"; do
         man="$root/usr/share/man/man1/$page.1.gz"
         [ -s "$man" ] || fail "/usr/share/man/man1/$page.1.gz missing"

@@ -3,11 +3,14 @@
 # records server; postgresql: the server programs the tests start their own
 # servers with (the cluster the package may set up is not used); ccache: every
 # build after the first compiles only what changed, also in a fresh clone.
+# libmicrohttpd-dev, libsodium-dev and libjs-chart.js: tirvel-line (its HTTP
+# server, the hashes of its secrets, and the dashboard's charts, built in).
 
 TIRVEL_BUILD_PACKAGES=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev
                        libcli11-dev nlohmann-json3-dev libsqlite3-dev libpq-dev postgresql
                        qt6-base-dev qt6-translations-l10n libgl-dev fonts-wqy-microhei
-                       lrzsz dpkg-dev scdoc desktop-file-utils ccache)
+                       lrzsz dpkg-dev scdoc desktop-file-utils ccache libjs-chart.js
+                       libmicrohttpd-dev libsodium-dev)
 # The fuzz stage of ./test: libFuzzer comes with clang's runtime.
 TIRVEL_FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev)
 # The windows stage of ./test: the MinGW-w64 cross compiler and Wine to run
@@ -22,6 +25,10 @@ TIRVEL_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth
 TIRVEL_INSTALLER_PACKAGES=(nsis)
 # Only for screenshots of the desktop app without a display.
 TIRVEL_SCREENSHOT_PACKAGES=(xvfb xauth)
+# The dashboard's browser tests and its screenshots; openssl and curl make
+# and check the certificate of tirvel-line's TLS case. ./test installs them
+# (a run without them would skip those cases, with the reason).
+TIRVEL_BROWSER_PACKAGES=(chromium chromium-driver openssl curl)
 
 tirvel_missing_packages() {
     local missing=() p

@@ -237,20 +237,41 @@ async function loadStations() {
   }
 }
 
+const live = document.getElementById('live');
+
+function showLive(state) {
+  live.dataset.state = state;
+  setText(live, t(state === 'connected' ? 'live.connected' : 'live.lost'));
+}
+onLanguageChange(() => { if (live.dataset.state !== 'connecting') { showLive(live.dataset.state); } });
+
 function listen() {
-  const live = document.getElementById('live');
-  const show = (state) => {
-    live.dataset.state = state;
-    setText(live, t(state === 'connected' ? 'live.connected' : 'live.lost'));
-  };
-  onLanguageChange(() => { if (live.dataset.state !== 'connecting') { show(live.dataset.state); } });
   const events = new EventSource('/api/v1/events');
   events.addEventListener('open', () => {
-    show('connected');
+    showLive('connected');
     // What changed while the stream was down.
     loadStations();
   });
-  events.addEventListener('error', () => show('lost'));
+  events.addEventListener('error', () => {
+    showLive('lost');
+    // The browser retries a dropped stream by itself, but not one refused
+    // (an ended session, a restarting server): that one is asked again here,
+    // and the login page shown when the session is over.
+    if (events.readyState === EventSource.CLOSED) {
+      setTimeout(async () => {
+        try {
+          await api('GET', '/api/v1/me');
+          listen();
+        } catch (failure) {
+          if (failure.status === 401) {
+            handleFailure(failure, null);
+          } else {
+            events.dispatchEvent(new Event('error'));
+          }
+        }
+      }, 5000);
+    }
+  });
   events.addEventListener('station', (event) => {
     try {
       queueStation(JSON.parse(event.data));
@@ -401,7 +422,7 @@ function renderChart() {
 }
 
 async function loadChart() {
-  const params = { since: apiTime(new Date(Date.now() - 24 * 3600e3)), by: 'hour' };
+  const params = { since: apiTime(new Date(Date.now() - 24 * 3600e3)), by: 'hour,station' };
   document.getElementById('chart-csv').href = csvHref('/api/v1/yield', params);
   try {
     const answer = await api('GET', `/api/v1/yield?${new URLSearchParams(params)}`);
@@ -429,7 +450,8 @@ function renderFailures() {
     (failure) => ({ 'data-message-id': failure.message_id }),
     (failure) => [
       cell('message', failure.message), cell('count', failure.count), cell('last', formatTime(failure.last_at)),
-      el('td', {}, el('button', {
+      // Words without an ID name no records of their own to list.
+      el('td', {}, failure.message_id === null ? null : el('button', {
         type: 'button', className: 'open', text: t('failures.open'),
         onclick: () => showRecords({ ...spanParams(chosenSpan()), message_id: failure.message_id, result: 'failed' },
           'records.forMessage', failure.message),

@@ -28,6 +28,11 @@
       if (failure.status === 401) {
         show('login.failed');
         document.getElementById('login-password').select();
+      } else if (failure.status === 429) {
+        show('login.paused');
+      } else if (failure.status) {
+        // The server's own words, in the browser's language.
+        show('login.refused', failure.message);
       } else {
         show('login.error', failure.message);
       }

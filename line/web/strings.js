@@ -14,6 +14,8 @@ const STRINGS = {
     'login.submit': 'Sign in',
     'login.failed': 'Wrong user or password.',
     'login.error': 'The server could not be reached: {0}',
+    'login.paused': 'Too many wrong passwords for this user: wait a minute, then try again.',
+    'login.refused': 'The server refused: {0}',
 
     'me.role.admin': 'administrator',
     'me.role.viewer': 'viewer',
@@ -145,6 +147,8 @@ const STRINGS = {
     'login.submit': '登录',
     'login.failed': '用户名或密码错误。',
     'login.error': '无法连接服务器：{0}',
+    'login.paused': '该用户密码错误次数过多：请等待一分钟后再试。',
+    'login.refused': '服务器拒绝：{0}',
 
     'me.role.admin': '管理员',
     'me.role.viewer': '查看者',

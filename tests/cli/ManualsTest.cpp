@@ -128,6 +128,23 @@ TEST(Manuals, EveryKavrelSimOptionIsInTheManual) {
         EXPECT_TRUE(Mentions(page, option)) << option;
 }
 
+TEST(Manuals, EveryTirvelLineOptionAndCommandIsInTheManual) {
+    const std::string page = ManualPage("tirvel-line");
+    const std::string top = Help(TIRVEL_LINE_PATH);
+    const auto subs = Subcommands(top);
+    ASSERT_EQ(subs.size(), 2u) << top;
+    for (const auto& option : LongOptions(top))
+        EXPECT_TRUE(Mentions(page, option)) << option;
+    for (const auto& sub : subs) {
+        const std::string help = Help(TIRVEL_LINE_PATH, sub);
+        for (const auto& command : Subcommands(help)) {
+            EXPECT_TRUE(Mentions(page, "*" + sub + " " + command + "*")) << sub << " " << command;
+            for (const auto& option : LongOptions(Help(TIRVEL_LINE_PATH, sub + " " + command)))
+                EXPECT_TRUE(Mentions(page, option)) << sub << " " << command << " " << option;
+        }
+    }
+}
+
 TEST(Manuals, KavrelSimReportsTheProjectVersion) {
     Output version = Capture(Quote(KAVREL_SIM_PATH) + " --version");
     EXPECT_EQ(version.status, 0);

@@ -2,8 +2,6 @@
 // rows, the change told on the channel it listens on, and a station that the
 // server never holds up, not even while the server hangs.
 #include <gtest/gtest.h>
-#include <libpq-fe.h>
-#include <poll.h>
 
 #include <chrono>
 #include <condition_variable>
@@ -13,6 +11,7 @@
 #include <string>
 #include <thread>
 
+#include "LineListener.h"
 #include "PostgresTest.h"
 #include "common/Sha256.h"
 #include "job/LinePublisher.h"
@@ -27,47 +26,6 @@ using station::StationSnapshot;
 const std::string kStation = "line7-st3";
 const std::string kProfileBytes = "apn=internet\n";
 
-// The channel as tirvel-line hears it, on a connection of its own.
-class LineListener {
-public:
-    explicit LineListener(const std::string& uri)
-        : uri_(uri), conn_(PQconnectdb(uri.c_str()), PQfinish) {
-        if (PQstatus(conn_.get()) != CONNECTION_OK) {
-            throw std::runtime_error(PQerrorMessage(conn_.get()));
-        }
-        PQclear(PQexec(conn_.get(), "LISTEN tirvel_line"));
-    }
-
-    // The stations' notifications since the last call. Exact: a mark sent
-    // after them comes after them on the channel, which keeps the order
-    // the changes were committed in.
-    int Told() {
-        testsupport::PostgresServer::Scalar(uri_, "SELECT pg_notify('tirvel_line', '~mark')");
-        int told = 0;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (std::chrono::steady_clock::now() < deadline) {
-            while (PGnotify* notify = PQnotifies(conn_.get())) {
-                const std::string station = notify->extra;
-                PQfreemem(notify);
-                if (station == "~mark") {
-                    return told;
-                }
-                EXPECT_EQ(station, kStation);
-                ++told;
-            }
-            pollfd fd{PQsocket(conn_.get()), POLLIN, 0};
-            ::poll(&fd, 1, 100);
-            PQconsumeInput(conn_.get());
-        }
-        ADD_FAILURE() << "the channel's mark never came";
-        return told;
-    }
-
-private:
-    std::string uri_;
-    std::unique_ptr<PGconn, void (*)(PGconn*)> conn_;
-};
-
 class LinePublisherTest : public testsupport::PostgresTest {
 protected:
     void SetUp() override {
@@ -75,7 +33,7 @@ protected:
         if (!IsSkipped()) {
             where_.kind = records::RecordsSetting::Kind::Server;
             where_.serverUri = Uri();
-            listener_ = std::make_unique<LineListener>(Uri());
+            listener_ = std::make_unique<testsupport::LineListener>(Uri(), kStation);
             // No heartbeat in the way of the changes counted, unless asked.
             timing_.heartbeat = std::chrono::hours(1);
             timing_.retry = {std::chrono::milliseconds(50), std::chrono::milliseconds(200)};
@@ -121,7 +79,7 @@ protected:
 
     records::RecordsSetting where_;
     LinePublisher::Timing timing_;
-    std::unique_ptr<LineListener> listener_;
+    std::unique_ptr<testsupport::LineListener> listener_;
 };
 
 TEST_F(LinePublisherTest, WritesWhatTheTilesShowAndTellsEachChange) {

@@ -51,6 +51,8 @@ const std::map<std::string, Layers> kMayInclude{
     {"app/qt", With(kAppCore, {"app/core", "framework/qt"})},
     {"app/win32", With(kAppCore, {"app/core", "framework/win32"})},
     {"sim", {"common", "serial", "cfgfile"}},
+    // The line's server reads what the stations keep and publish: records only.
+    {"line", {"common", "res", "framework", "records"}},
 };
 
 // The folder an include names: the deepest folder of the table it lies in.

@@ -7,6 +7,7 @@
 #include "LineFixture.h"
 #include "SampleRecord.h"
 #include "line/LineQueries.h"
+#include "records/RecordStore.h"
 
 namespace {
 
@@ -31,8 +32,7 @@ class LineApiRefusal : public LineFixture, public ::testing::WithParamInterface<
 TEST_P(LineApiRefusal, SaysWhatIsWrong) {
     const auto asked = Get(GetParam().path, GetParam().query);
     EXPECT_EQ(asked.status, GetParam().status) << asked.text;
-    EXPECT_NE(asked.body.value("error", "").find(GetParam().says), std::string::npos)
-        << asked.text;
+    EXPECT_NE(asked.body.value("error", "").find(GetParam().says), std::string::npos) << asked.text;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -43,25 +43,32 @@ INSTANTIATE_TEST_SUITE_P(
         BadCall{"Empty", "/api/v1/records", {{"station", ""}}, 400, "is empty"},
         BadCall{"NotATime", "/api/v1/records", {{"since", "yesterday"}}, 400, "not a time"},
         BadCall{"NoSuchDay", "/api/v1/yield", {{"until", "2026-02-30x"}}, 400, "not a time"},
-        BadCall{"Result", "/api/v1/records", {{"result", "passed"}}, 400, "ok, failed, interrupted"},
+        BadCall{
+            "Result", "/api/v1/records", {{"result", "passed"}}, 400, "ok, failed, interrupted"},
         BadCall{"LimitZero", "/api/v1/records", {{"limit", "0"}}, 400, "from 1 to 1000"},
         BadCall{"LimitHuge", "/api/v1/records", {{"limit", "99999999999"}}, 400, "from 1 to 1000"},
         BadCall{"LimitSigned", "/api/v1/records", {{"limit", "-5"}}, 400, "whole number"},
         BadCall{"Cursor", "/api/v1/records", {{"cursor", "abc"}}, 400, "next_cursor"},
         BadCall{"ControlCharacters", "/api/v1/records", {{"imei", "86\n1"}}, 400, "characters"},
-        BadCall{"SpanBackwards", "/api/v1/yield",
-                {{"since", "2026-12-10"}, {"until", "2026-12-09"}}, 400, "span is empty"},
+        BadCall{"SpanBackwards",
+                "/api/v1/yield",
+                {{"since", "2026-12-10"}, {"until", "2026-12-09"}},
+                400,
+                "span is empty"},
         BadCall{"By", "/api/v1/yield", {{"by", "day"}}, 400, "hour, station, hour,station"},
         BadCall{"Format", "/api/v1/failures", {{"format", "xml"}}, 400, "json, csv"},
         BadCall{"RecordId", "/api/v1/records/1%27%20OR%201=1", {}, 400, "not a record's ID"},
-        BadCall{"NoRecord", "/api/v1/records/00000000-0000-4000-8000-000000000000", {}, 404,
+        BadCall{"NoRecord",
+                "/api/v1/records/00000000-0000-4000-8000-000000000000",
+                {},
+                404,
                 "No record"},
         BadCall{"NoCall", "/api/v1/devices", {}, 404, "no such call"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(LineApiTest, ARefusalIsInTheClientsLanguage) {
-    const auto asked =
-        Get("/api/v1/records", {{"limit", "x"}}, "use-the-fixture's", {{"accept-language", "zh-CN"}});
+    const auto asked = Get("/api/v1/records", {{"limit", "x"}}, "use-the-fixture's",
+                           {{"accept-language", "zh-CN"}});
     EXPECT_EQ(asked.status, 400);
     EXPECT_NE(asked.body["error"].get<std::string>().find("整数"), std::string::npos);
 }
@@ -255,6 +262,41 @@ TEST_F(LineApiTest, AStationUnheardFor30SecondsIsOffline) {
 
     const auto csv = Get("/api/v1/stations", {{"format", "csv"}});
     EXPECT_EQ(std::count(csv.text.begin(), csv.text.end(), '\n'), 4) << "a line per port";
+}
+
+// The grants docs/line.md gives the server's role, and no more: it reads the
+// line, and keeps its tokens, but cannot change a record.
+TEST_F(LineApiTest, TheDocumentedGrantsAreEnough) {
+    AddRecords({SampleRecord("861234567890123", SampleTime(1))});
+    PutStation("st1", 1);
+    const auto sql = [this](const std::string& statement) {
+        testsupport::PostgresServer::Scalar(Uri(), statement);
+    };
+    sql("DO $$ BEGIN CREATE ROLE tirvel_line LOGIN; EXCEPTION WHEN duplicate_object THEN NULL; "
+        "END $$");
+    sql("GRANT SELECT ON device_records, record_items, line_stations, line_station_ports, "
+        "line_users TO tirvel_line");
+    sql("GRANT SELECT, INSERT, UPDATE ON line_tokens TO tirvel_line");
+    std::string uri = Uri();
+    uri.replace(uri.find("tirvel@"), 7, "tirvel_line@");
+    db_ = std::make_unique<line::LineDatabase>(uri);
+    api_ = std::make_unique<line::LineApi>(*db_, hub_, sessions_);
+
+    for (const char* path : {"/api/v1/records", "/api/v1/stations", "/api/v1/yield",
+                             "/api/v1/failures", "/api/v1/health"}) {
+        EXPECT_EQ(Get(path).status, 200) << path << ": " << last_.body;
+    }
+    const std::string lead = LogIn("lead", "lead-password");
+    line::HttpRequest make;
+    make.method = "POST";
+    make.path = "/api/v1/tokens";
+    make.body = R"({"name": "from the page"})";
+    make.headers = {{"cookie", lead}, {"x-tirvel-request", "1"}};
+    EXPECT_EQ(Ask(make).status, 201) << last_.body;
+    EXPECT_THROW(db_->With([](records::PgConnection& c) {
+        return c.Exec("DELETE FROM device_records").Rows();
+    }),
+                 records::StoreError);
 }
 
 TEST_F(LineApiTest, AServerWithoutTheTablesSaysSo) {

@@ -30,11 +30,12 @@ void LineFixture::AddRecords(const std::vector<records::DeviceRecord>& list) {
 void LineFixture::PutStation(const std::string& name, int ports, int secondsAgo) {
     records::PgConnection c(Uri(), std::chrono::seconds(5), std::chrono::seconds(5), -1);
     const std::string heard = "now() - interval '" + std::to_string(secondsAgo) + " seconds'";
-    c.Exec("INSERT INTO line_stations (station, job, file_name, file_sha256, done, failed, "
-           "count, devices_per_hour, phase, started_at, changed_at, heartbeat_at, ports) "
-           "VALUES ($1, 'batch', 'profile.txt', repeat('c', 64), 5, 1, 10, 42.5, 'running', " +
-               heard + ", " + heard + ", " + heard + ", " + std::to_string(ports) + ")",
-           {records::schema::Required(name)});
+    c.Exec(
+        "INSERT INTO line_stations (station, job, file_name, file_sha256, done, failed, "
+        "count, devices_per_hour, phase, started_at, changed_at, heartbeat_at, ports) "
+        "VALUES ($1, 'batch', 'profile.txt', repeat('c', 64), 5, 1, 10, 42.5, 'running', " +
+            heard + ", " + heard + ", " + heard + ", " + std::to_string(ports) + ")",
+        {records::schema::Required(name)});
     for (int port = 0; port < ports; ++port) {
         c.Exec("INSERT INTO line_station_ports VALUES ($1, " + std::to_string(port) +
                    ", '/dev/ttyUSB" + std::to_string(port) +

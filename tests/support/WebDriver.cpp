@@ -1,14 +1,13 @@
 #include "WebDriver.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <signal.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <fstream>
 #include <stdexcept>
 #include <thread>
+
+#include "FreePort.h"
 
 namespace testsupport {
 
@@ -22,25 +21,6 @@ constexpr const char* kChromedriver = "/usr/bin/chromedriver";
 constexpr const char* kChromium = "/usr/bin/chromium";
 // The W3C name of an element reference in answers.
 constexpr const char* kElementKey = "element-6066-11e4-a52e-4f735466cecf";
-
-// A port nobody listens on now. chromedriver takes it a moment later; on a
-// machine of its own nothing takes it in between.
-std::uint16_t FreePort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
-        if (fd >= 0) {
-            ::close(fd);
-        }
-        throw std::runtime_error("WebDriver: no free port");
-    }
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
 
 std::string FileText(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -96,7 +76,7 @@ std::string WebDriver::Unavailable() {
 }
 
 WebDriver::WebDriver(const std::string& language) {
-    const std::uint16_t port = FreePort();
+    const std::uint16_t port = FreeLoopbackPort();
     driver_ = std::make_unique<ChildProcess>(
         kChromedriver, std::vector<std::string>{"--port=" + std::to_string(port)},
         scratch_.Path() / "chromedriver.out", scratch_.Path() / "chromedriver.err");
@@ -207,6 +187,10 @@ void WebDriver::Click(const Element& element) {
     Call("POST", Session() + "/element/" + element.id + "/click", json::object());
 }
 
+void WebDriver::AcceptAlert() {
+    Call("POST", Session() + "/alert/accept", json::object());
+}
+
 void WebDriver::Clear(const Element& element) {
     Call("POST", Session() + "/element/" + element.id + "/clear", json::object());
 }
@@ -292,6 +276,18 @@ std::string WebDriver::PageText() {
         result << "\n" << css << " shows: " << (seen ? "\"" + *seen + "\"" : "(no such element)");
     }
     return result;
+}
+
+std::optional<std::string> WebDriver::Cookie(const std::string& name) {
+    try {
+        return Call("GET", Session() + "/cookie/" + name).at("value").get<std::string>();
+    } catch (const std::runtime_error&) {
+        return std::nullopt;  // no such cookie
+    }
+}
+
+void WebDriver::SetWindowSize(int width, int height) {
+    Call("POST", Session() + "/window/rect", {{"width", width}, {"height", height}});
 }
 
 void WebDriver::Screenshot(const std::filesystem::path& png) {

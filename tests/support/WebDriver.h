@@ -49,6 +49,8 @@ public:
     void Click(const Element& element);
     void Click(const std::string& css) { Click(Get(css)); }
     void Clear(const Element& element);
+    // Says OK to the page's confirm() or alert().
+    void AcceptAlert();
     // Types into the element as keys would (it is not cleared first).
     void Type(const Element& element, const std::string& text);
     void Type(const std::string& css, const std::string& text) { Type(Get(css), text); }
@@ -74,6 +76,11 @@ public:
     ::testing::AssertionResult WaitForText(const std::string& css, const std::string& text,
                                            std::chrono::milliseconds timeout = DefaultTimeout());
 
+    // A cookie of the page's site, HttpOnly ones too; nothing for none.
+    std::optional<std::string> Cookie(const std::string& name);
+
+    // The window's outer size; a screenshot is of what it shows.
+    void SetWindowSize(int width, int height);
     void Screenshot(const std::filesystem::path& png);
 
     // Long enough for a loaded machine; a wait ends as soon as it holds.

@@ -24,6 +24,10 @@ struct Served {
     const char* type;
 };
 
+void PrintTo(const Served& served, std::ostream* out) {
+    *out << served.path;
+}
+
 class AssetsServed : public ::testing::TestWithParam<Served> {};
 
 // The bytes are the file's to the last one, whatever they are (Chart.js and

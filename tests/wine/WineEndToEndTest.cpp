@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <map>
@@ -19,6 +20,7 @@
 #include <thread>
 
 #include "ChildProcess.h"
+#include "LineListener.h"
 #include "PostgresServer.h"
 #include "SimProcess.h"
 #include "SimRecords.h"
@@ -27,9 +29,12 @@
 #include "ToolRunTest.h"
 #include "WineSetup.h"
 #include "XmodemReceiver.h"
+#include "common/Sha256.h"
 #include "framework/CodePage.h"
+#include "framework/StringTable.h"
 #include "records/PostgresRecordStore.h"
 #include "records/SqliteRecordStore.h"
+#include "res/ResourceIds.h"
 
 namespace {
 
@@ -50,10 +55,11 @@ protected:
         return false;
     }
 
-    // Each case has a COM number of its own: ctest runs them side by side in
-    // one prefix. False, with the case skipped and the reason given, where
-    // there is no Windows build or no Wine to run it.
-    bool UseComPort(int number) {
+    // Each case has COM numbers of its own: ctest runs them side by side in
+    // one prefix. A station works `ports` of them, from `number` on. False,
+    // with the case skipped and the reason given, where there is no Windows
+    // build or no Wine to run it.
+    bool UseComPort(int number, int ports = 1) {
         const testsupport::WineSetup setup = testsupport::WineFromEnvironment();
         if (setup.bin.empty() || !fs::exists(setup.bin / "tirvelctl.exe")) {
             return Skip(
@@ -66,24 +72,54 @@ protected:
         wine_ = setup.wine;
         exe_ = setup.bin / "tirvelctl.exe";
         port_ = number;
-        link_ = setup.ComLink(number);
+        ports_ = ports;
+        setup_ = setup;
         SetEnv("WINEDEBUG", "-all");
         return true;
     }
 
-    void StartSimulator(std::vector<std::string> options, bool alias = true) {
-        options.insert(options.begin(), {"--link", link_.string(), "--events", Events().string(),
-                                         "--boot-ms", "200"});
+    // The simulator on the case's first port.
+    void StartSimulator(const std::vector<std::string>& options, bool alias = true) {
+        StartSimulatorOn(0, options, alias);
+    }
+    // One on each of the case's ports, port k's with options[k].
+    void StartSimulators(const std::vector<std::vector<std::string>>& options) {
+        for (int k = 0; k < ports_; ++k) {
+            StartSimulatorOn(k, options.at(static_cast<std::size_t>(k)), true);
+        }
+    }
+    void StartSimulatorOn(int k, std::vector<std::string> options, bool alias) {
+        if (std::find(options.begin(), options.end(), "--boot-ms") == options.end()) {
+            options.insert(options.begin(), {"--boot-ms", "200"});
+        }
+        options.insert(options.begin(), {"--link", setup_.ComLink(port_ + k).string(), "--events",
+                                         EventsOn(k).string()});
         if (alias) {
             options.insert(options.end(), {"--at-rate-alias", "38400"});
         }
-        sim_ = std::make_unique<testsupport::SimProcess>(options);
+        sims_.push_back(std::make_unique<testsupport::SimProcess>(options));
     }
+    // The events of the simulator on the case's port k (from 0).
+    fs::path EventsOn(int k) const {
+        return k == 0 ? Events() : dir_.Path() / ("events" + std::to_string(k) + ".jsonl");
+    }
+    std::string Label(int k) const { return "COM" + std::to_string(port_ + k); }
 
     // Wine's first start in a prefix can take seconds; a run that hangs is
     // killed rather than holding the suite.
     Result Run(std::vector<std::string> args, std::chrono::seconds timeout = 120s) {
-        args.insert(args.begin(), {exe_.string(), "--port", std::to_string(port_)});
+        return Finish(*Start(std::move(args)), timeout);
+    }
+    // The same, left to run.
+    std::unique_ptr<ChildProcess> Start(std::vector<std::string> args) {
+        const std::string ports =
+            ports_ == 1 ? std::to_string(port_)
+                        : std::to_string(port_) + "-" + std::to_string(port_ + ports_ - 1);
+        args.insert(args.begin(), {exe_.string(), "--port", ports});
+        return StartRun(wine_, args);
+    }
+    Result RunWithoutPort(std::vector<std::string> args, std::chrono::seconds timeout = 120s) {
+        args.insert(args.begin(), exe_.string());
         return Finish(*StartRun(wine_, args), timeout);
     }
 
@@ -110,11 +146,12 @@ protected:
         EXPECT_TRUE(record.items[0].written);
     }
 
-    std::unique_ptr<testsupport::SimProcess> sim_;
+    std::vector<std::unique_ptr<testsupport::SimProcess>> sims_;
+    testsupport::WineSetup setup_;
     std::string wine_;
     fs::path exe_;
-    fs::path link_;
     int port_ = 0;
+    int ports_ = 1;
 };
 
 TEST_F(WineRun, ReadsTheDeviceTableInBothCodePages) {
@@ -142,7 +179,7 @@ TEST_F(WineRun, ReadsTheDeviceTableInBothCodePages) {
         EXPECT_EQ(doc["items"][1]["value"], c.value);
         // The tool's line really was Wine's 38400, taken as the AT rate.
         EXPECT_EQ(EventsOf("quit").size(), 1u);
-        sim_.reset();
+        sims_.clear();
         fs::remove(Events());
     }
 }
@@ -275,6 +312,84 @@ TEST_F(WineRun, SendsEveryRecordToTheLineServerThroughOdbc) {
     const std::string mine = " FROM device_records WHERE station = '" + station + "'";
     EXPECT_EQ(PostgresServer::Scalar(uri, "SELECT count(*)" + mine + " AND result = 'ok'"), "3");
     EXPECT_EQ(PostgresServer::Scalar(uri, "SELECT count(DISTINCT imei)" + mine), "3");
+}
+
+// A Windows station of two ports leaves what its board showed on the line's
+// server through ODBC, as a Linux one does through libpq: the job, the counts
+// at the end, each port's last device, in the station's own words (Chinese),
+// and every change told on the channel the line's dashboard listens on.
+TEST_F(WineRun, AStationLeavesItsLastStateOnTheLinesServerThroughOdbc) {
+    if (!UseComPort(48, 2)) {
+        return;
+    }
+    if (const std::string why = PostgresServer::Unavailable(); !why.empty()) {
+        GTEST_SKIP() << why;
+    }
+    SetEnv("LC_ALL", "C.UTF-8");
+    PostgresServer server;
+    const std::string uri = server.NewDatabase();
+    const std::string station = "工位-" + std::to_string(::getpid());
+    LineListener listener(uri, station);
+    // Devices slow to come up: the station shows no change for longer than
+    // its heartbeat, and tells the server it is there all the same.
+    StartSimulators(
+        {{"--devices", "1", "--lang", "zh", "--imei", "860000000000481", "--boot-ms", "9000"},
+         {"--devices", "1", "--lang", "zh", "--imei", "860000000000491", "--boot-ms", "9000"}});
+    const fs::path profile = WriteChineseApnProfile("internet.line");
+    const auto run = Start({"--lang", "zh", "--records", uri, "--station", station, "batch",
+                            WindowsPath(profile), "--count", "2"});
+    auto scalar = [&](const std::string& sql) { return PostgresServer::Scalar(uri, sql); };
+    const std::string mine = " WHERE station = '" + station + "'";
+    EXPECT_TRUE(PollUntil(
+        [&] {
+            std::this_thread::sleep_for(200ms);
+            return scalar("SELECT to_regclass('line_stations') IS NOT NULL") == "t" &&
+                   scalar("SELECT heartbeat_at > changed_at FROM line_stations" + mine) == "t";
+        },
+        60s));
+    const Result r = Finish(*run, 120s);
+    ASSERT_EQ(r.exit, 0) << r.err;
+
+    EXPECT_EQ(scalar("SELECT job || ' ' || file_name || ' ' || file_sha256 || ' ' || done || ' ' "
+                     "|| failed || ' ' || count || ' ' || phase || ' ' || ports FROM "
+                     "line_stations" +
+                     mine),
+              "batch " + WindowsPath(profile) + " " + common::Sha256::HexDigest(ReadFile(profile)) +
+                  " 2 0 2 ended 2");
+    // The pace went as a double, not as text or as nothing.
+    EXPECT_EQ(scalar("SELECT devices_per_hour > 0 FROM line_stations" + mine), "t");
+    EXPECT_EQ(scalar("SELECT sum(ok) || ' ' || sum(failed) || ' ' || bool_and(last_ok) FROM "
+                     "line_station_ports" +
+                     mine),
+              "2 0 true");
+    // Each port shows the last device its simulator made, as its records
+    // say; the port of the job's last device always, another only if it did
+    // not start waiting for one more before the count was reached (its tile
+    // then shows no IMEI).
+    const Result pushed = RunWithoutPort({"--records", uri, "records", "push"});
+    ASSERT_EQ(pushed.exit, 0) << pushed.err;
+    const std::string lastOfAll =
+        scalar("SELECT port FROM device_records ORDER BY finished_at DESC LIMIT 1");
+    for (int k = 0; k < 2; ++k) {
+        SCOPED_TRACE(k);
+        const std::string port = mine + " AND port_no = " + std::to_string(k);
+        EXPECT_EQ(scalar("SELECT label FROM line_station_ports" + port), Label(k));
+        const std::string shown = scalar("SELECT imei_text FROM line_station_ports" + port);
+        const std::string last = scalar("SELECT imei_text FROM device_records WHERE port = '" +
+                                        Label(k) + "' ORDER BY finished_at DESC LIMIT 1");
+        ASSERT_FALSE(last.empty());
+        if (Label(k) == lastOfAll) {
+            EXPECT_EQ(shown, last);
+        } else {
+            EXPECT_TRUE(shown.empty() || shown == last) << shown;
+        }
+        // The station's words, not the dashboard's: its verdict in Chinese.
+        EXPECT_EQ(scalar("SELECT last_verdict FROM line_station_ports" + port),
+                  fw::TrimLineEnds(fw::LoadString(res::IDS_STATION_OK, fw::Language::Chinese)));
+    }
+    // At the least the job's first state and its end, each told (and the
+    // heartbeat besides, which the channel does not tell apart).
+    EXPECT_GE(listener.Told(), 2);
 }
 
 // A batch drawing from a pool on the line's server, all through ODBC: a
