@@ -3,7 +3,7 @@
 // second, a station's change reaching the browsers while 20 stations of 8
 // ports publish, and what 200 open browsers cost the program at rest.
 //
-//   line_bench --line PATH --dir DIR [--records 1000000] [--parts api,events]
+//   line_bench --line PATH [--records 1000000] [--parts api,events]
 //              [--rate 200] [--seconds 15] [--threads 16]
 //              [--readers 10] [--streams 200] [--rest 30] [--publish 30]
 //              [--sql STATEMENTS] [--explain MS --plans FILE]
@@ -18,7 +18,8 @@
 // try). --explain: the server logs the plan of every statement slower than
 // MS, as it ran, and the log is kept in FILE.
 //
-// DIR is a scratch folder of the caller's (the program's output, its token).
+// tirvel-line runs as testsupport::LineServer starts it, each part on a
+// fresh one with a token of its own (`tirvel-line token add`).
 #include <sys/resource.h>
 
 #include <array>
@@ -35,7 +36,7 @@
 #include <vector>
 
 #include "HttpClient.h"
-#include "LineProcess.h"
+#include "LineServer.h"
 #include "LineStations.h"
 #include "OpenLoop.h"
 #include "Percentiles.h"
@@ -125,8 +126,9 @@ std::string Milliseconds(const std::vector<double>& values) {
     return text;
 }
 
-int Api(const Options& options, const std::string& uri, const std::string& token,
-        bench::LineProcess& line) {
+int Api(const Options& options, const std::string& uri, const std::string& program) {
+    testsupport::LineServer line(program, uri);
+    const std::string token = line.AddToken("line-bench-api");
     const double rate = static_cast<double>(options.Number("rate", 200));
     const long seconds = options.Number("seconds", 15);
     const int threads = static_cast<int>(options.Number("threads", 16));
@@ -179,14 +181,14 @@ int Api(const Options& options, const std::string& uri, const std::string& token
     return failed == 0 ? 0 : 1;
 }
 
-int Events(const Options& options, const std::string& uri, const std::string& token,
-           const std::string& program, const std::filesystem::path& dir) {
+int Events(const Options& options, const std::string& uri, const std::string& program) {
     const auto rest = std::chrono::seconds(options.Number("rest", 30));
     const auto publish = std::chrono::seconds(options.Number("publish", 30));
     const auto few = static_cast<std::size_t>(options.Number("readers", 10));
     const auto many = static_cast<std::size_t>(options.Number("streams", 200));
     // Its own: the memory figures start from the program's start.
-    bench::LineProcess line(program, uri, dir);
+    testsupport::LineServer line(program, uri);
+    const std::string token = line.AddToken("line-bench-events");
     const testsupport::HttpClient client("127.0.0.1", line.Port(), std::chrono::seconds(30));
     const testsupport::HttpHeaders auth{{"Authorization", "Bearer " + token}};
     bench::Stations stations(uri);
@@ -257,9 +259,8 @@ void ExplainSlowStatements(const std::string& uri, long milliseconds) {
 
 int Run(const Options& options) {
     const std::string program = options.Text("line");
-    const std::filesystem::path dir = options.Text("dir");
-    if (program.empty() || dir.empty()) {
-        throw std::invalid_argument("--line and --dir are needed");
+    if (program.empty()) {
+        throw std::invalid_argument("--line is needed");
     }
     if (const std::string why = PostgresServer::Unavailable(); !why.empty()) {
         throw std::runtime_error(why);
@@ -281,25 +282,23 @@ int Run(const Options& options) {
         PostgresServer::Scalar(uri, "ANALYZE");
         std::printf("then, in %.1f s: %s\n", SecondsSince(made), sql.c_str());
     }
-    const std::string token = bench::MakeToken(program, uri, dir);
     const long explain = options.Number("explain", -1);
     if (explain >= 0) {
         ExplainSlowStatements(uri, explain);
     }
     int result = 0;
     if (parts.find("api") != std::string::npos) {
-        bench::LineProcess line(program, uri, dir);
-        result |= Api(options, uri, token, line);
+        result |= Api(options, uri, program);
     }
     if (parts.find("events") != std::string::npos) {
-        result |= Events(options, uri, token, program, dir);
+        result |= Events(options, uri, program);
     }
     if (explain >= 0) {
         // The server's log is in the folder of its socket.
         const std::filesystem::path log =
             std::filesystem::path(PostgresServer::Scalar(uri, "SHOW unix_socket_directories")) /
             "log";
-        const std::string plans = options.Text("plans", (dir / "plans.log").string());
+        const std::string plans = options.Text("plans", "line-bench-plans.log");
         std::filesystem::copy_file(log, plans, std::filesystem::copy_options::overwrite_existing);
         std::printf("the plans of the statements slower than %ld ms: %s\n", explain, plans.c_str());
     }

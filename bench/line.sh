@@ -32,15 +32,13 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
     cmake --preset default >/dev/null
 fi
 cmake --build "$build" -j2 --target line_bench tirvel-line >/dev/null
-scratch=$(mktemp -d)
-trap 'rm -rf "$scratch"' EXIT
 echo "($(nproc) cores, $(uname -sr), $(git log -1 --format='at %h %cd' --date=short))"
 echo "load: $(uptime)"
 extra=()
 [ -z "${EXPLAIN:-}" ] || extra=(--explain "$EXPLAIN" --plans "$build/line-bench-plans.log")
 [ -z "${SQL:-}" ] || extra+=(--sql "$SQL")
 joined=$(IFS=,; echo "${parts[*]}")
-"$build/bin/line_bench" --line "$build/bin/tirvel-line" --dir "$scratch" --parts "$joined" \
+"$build/bin/line_bench" --line "$build/bin/tirvel-line" --parts "$joined" \
     --records "${RECORDS:-1000000}" --rate "${RATE:-200}" --seconds "${SECONDS_EACH:-15}" \
     --readers "${READERS:-10}" --streams "${STREAMS:-200}" --rest "${REST:-30}" \
     --publish "${PUBLISH:-30}" "${extra[@]}"

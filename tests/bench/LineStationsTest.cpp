@@ -8,11 +8,10 @@
 #include <stdexcept>
 #include <thread>
 
-#include "LineProcess.h"
+#include "LineServer.h"
 #include "LineStations.h"
 #include "PostgresTest.h"
 #include "StateMarks.h"
-#include "TempDir.h"
 #include "records/ServerRecordStore.h"
 
 namespace {
@@ -25,7 +24,6 @@ protected:
             records::OpenServerStore(Uri(), std::chrono::seconds(10));
         }
     }
-    testsupport::TempDir dir_;
 };
 
 TEST_F(LineStationsTest, EveryStationsFirstStateIsOnTheServer) {
@@ -56,12 +54,13 @@ TEST_F(LineStationsTest, OnlyTheLastPublishsChangesAreTimed) {
 }
 
 TEST_F(LineStationsTest, AReaderTimesEachChangeItsStreamTellsOnce) {
-    const std::string token = bench::MakeToken(TIRVEL_LINE_PATH, Uri(), dir_.Path());
-    const bench::LineProcess line(TIRVEL_LINE_PATH, Uri(), dir_.Path());
-    const testsupport::HttpClient client("127.0.0.1", line.Port(), std::chrono::seconds(10));
-    const testsupport::HttpHeaders auth{{"Authorization", "Bearer " + token}};
+    testsupport::LineServer line(TIRVEL_LINE_PATH, Uri());
+    const testsupport::HttpClient& client = line.Http();
+    const testsupport::HttpHeaders auth{{"Authorization", "Bearer " + line.AddToken("bench")}};
     bench::Stations stations(Uri());
     EXPECT_THROW(bench::Reader(client, {}, stations), std::runtime_error);
+    EXPECT_THROW(bench::Reader(client, {{"Authorization", "Bearer not-a-token"}}, stations),
+                 std::runtime_error);
     // Opened after the first states: the stream starts with them, untimed.
     bench::Reader reader(client, auth, stations);
     stations.Publish(std::chrono::seconds(1));

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <fstream>
+#include <sstream>
 #include <stdexcept>
 #include <thread>
 
@@ -61,6 +62,22 @@ void LineServer::AddUser(const std::string& name, const std::string& role,
         throw std::runtime_error("tirvel-line user add " + name +
                                  " failed: " + FileText(scratch_.Path() / "user.err"));
     }
+}
+
+std::string LineServer::AddToken(const std::string& name) {
+    ChildProcess add(program_, {"--records", uri_, "token", "add", name},
+                     scratch_.Path() / "token.out", scratch_.Path() / "token.err");
+    if (add.Wait(std::chrono::seconds(60)) != 0) {
+        throw std::runtime_error("tirvel-line token add " + name +
+                                 " failed: " + FileText(scratch_.Path() / "token.err"));
+    }
+    std::istringstream printed(FileText(scratch_.Path() / "token.out"));
+    std::string token;
+    printed >> token;
+    if (token.empty()) {
+        throw std::runtime_error("tirvel-line token add " + name + " printed no token");
+    }
+    return token;
 }
 
 std::string LineServer::Url(const std::string& path) const {

@@ -3,6 +3,8 @@
 // command line.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -21,12 +23,16 @@ public:
 
     // `tirvel-line user add NAME --role ROLE`, the password on stdin.
     void AddUser(const std::string& name, const std::string& role, const std::string& password);
+    // `tirvel-line token add NAME`: the read-only token it printed.
+    std::string AddToken(const std::string& name);
 
     // Killed, as by a crash, and started again on the same port: what it
     // held in memory (the logins' sessions) is gone.
     void Restart();
 
     std::uint16_t Port() const { return port_; }
+    // The process, to read its CPU and memory from /proc.
+    pid_t Pid() const { return process_->Pid(); }
     std::string Url(const std::string& path = "/") const;
     const HttpClient& Http() const { return *http_; }
     // What it wrote, for failure messages.
