@@ -3,6 +3,9 @@
 // event names. A fault in any of them would make a figure wrong unseen.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <nlohmann/json.hpp>
@@ -80,6 +83,33 @@ TEST(ProcessUsage, ARunningProcessShowsTheMemoryItTouches) {
     EXPECT_GE(after.peakKb, after.rssKb);
     EXPECT_GT(after.cpuSeconds, 0);
     EXPECT_EQ(touched[touched.size() / 2], 1);
+}
+
+// utime and stime, not the fields beside them: a child that has burnt 0.3 s
+// of CPU by its own clock shows at least that, and its waiting parent none.
+TEST(ProcessUsage, CpuTimeIsTheProcesssOwn) {
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+        timespec used{};
+        do {
+            clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &used);
+        } while (used.tv_sec == 0 && used.tv_nsec < 300'000'000);
+        [[maybe_unused]] const ssize_t told = write(ready[1], "x", 1);
+        pause();
+        _exit(0);
+    }
+    char byte = 0;
+    ASSERT_EQ(read(ready[0], &byte, 1), 1);
+    const double burnt = bench::UsageOf(child).cpuSeconds;
+    kill(child, SIGKILL);
+    while (waitpid(child, nullptr, 0) < 0) {
+    }
+    close(ready[0]);
+    close(ready[1]);
+    EXPECT_GE(burnt, 0.29);
+    EXPECT_LT(burnt, bench::UsageOf(getpid()).cpuSeconds + 10);
 }
 
 TEST(ProcessUsage, AProcessGoneIsAnError) {

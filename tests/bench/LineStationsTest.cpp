@@ -53,6 +53,26 @@ TEST_F(LineStationsTest, OnlyTheLastPublishsChangesAreTimed) {
     EXPECT_GE(stations.Age("line-st01", 6), 0);
 }
 
+TEST_F(LineStationsTest, TheLatestChangeOfEveryStationReachesTheServer) {
+    bench::Stations stations(Uri());
+    stations.Publish(std::chrono::seconds(1));
+    // Each station's fourth change of the second, its fifth in all, on port 0.
+    const std::string last =
+        "SELECT count(*) FROM line_station_ports WHERE port_no = 0 AND "
+        "state_text = '" +
+        bench::MarkedState(5) + "'";
+    std::string found;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (found != "20" && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        found = Scalar(last);
+    }
+    EXPECT_EQ(found, "20");
+    EXPECT_EQ(Scalar("SELECT count(*) FROM line_station_ports WHERE port_no > 0 AND "
+                     "state_text LIKE 'writing, change #%'"),
+              "0");
+}
+
 TEST_F(LineStationsTest, AReaderTimesEachChangeItsStreamTellsOnce) {
     testsupport::LineServer line(TIRVEL_LINE_PATH, Uri());
     const testsupport::HttpClient& client = line.Http();
