@@ -181,6 +181,14 @@ int Api(const Options& options, const std::string& uri, const std::string& progr
     return failed == 0 ? 0 : 1;
 }
 
+long Repeats(const std::vector<std::unique_ptr<bench::Reader>>& readers) {
+    long all = 0;
+    for (const auto& reader : readers) {
+        all += reader->Repeats();
+    }
+    return all;
+}
+
 int Events(const Options& options, const std::string& uri, const std::string& program) {
     const auto rest = std::chrono::seconds(options.Number("rest", 30));
     const auto publish = std::chrono::seconds(options.Number("publish", 30));
@@ -209,6 +217,7 @@ int Events(const Options& options, const std::string& uri, const std::string& pr
     const auto publishTo = [&](std::size_t count) {
         bench::TakeAll(readers);
         const long before = stations.Changes();
+        const long repeatsBefore = Repeats(readers);
         const CpuSpan cpu(line.Pid());
         stations.Publish(publish);
         // The last changes' events still on their way.
@@ -221,9 +230,9 @@ int Events(const Options& options, const std::string& uri, const std::string& pr
         const long changes = stations.Changes() - before;
         std::printf(
             "  publishing, %zu streams: change to event %s; %zu events timed of %ld changes x "
-            "%zu streams; %ld streams broken\n    %s\n",
-            count, Milliseconds(latencies).c_str(), latencies.size(), changes, count, broken,
-            cpu.Describe().c_str());
+            "%zu streams, %ld told again; %ld streams broken\n    %s\n",
+            count, Milliseconds(latencies).c_str(), latencies.size(), changes, count,
+            Repeats(readers) - repeatsBefore, broken, cpu.Describe().c_str());
         failed += broken > 0 || latencies.empty() ? 1 : 0;
     };
     while (readers.size() < few) {

@@ -149,6 +149,12 @@ void Reader::Run() {
             continue;
         }
         if (const auto mark = MarkOf(event->data)) {
+            long& told = told_[mark->station];
+            if (mark->sequence <= told) {
+                ++repeats_;
+                continue;
+            }
+            told = mark->sequence;
             const double age = stations_.Age(mark->station, mark->sequence);
             if (age >= 0) {
                 std::lock_guard lock(mutex_);

@@ -7,6 +7,7 @@
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -62,8 +63,12 @@ public:
     Reader(const Reader&) = delete;
     Reader& operator=(const Reader&) = delete;
 
-    // The latencies since the last call, in ms.
+    // The latencies since the last call, in ms: of each change the first
+    // time the stream told it.
     std::vector<double> Take();
+    // Events that told a station's change once more: the same state again,
+    // or an older one, after it had been told.
+    long Repeats() const { return repeats_; }
     bool Broken() const { return broken_; }
 
 private:
@@ -73,6 +78,8 @@ private:
     const Stations& stations_;
     std::mutex mutex_;
     std::vector<double> latencies_;
+    std::map<std::string, long> told_;  // each station's latest change told, on the thread
+    std::atomic<long> repeats_{0};
     std::atomic<bool> stop_{false};
     std::atomic<bool> broken_{false};
     std::thread thread_;
