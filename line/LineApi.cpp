@@ -213,6 +213,21 @@ struct Caller {
 
 }  // namespace
 
+json LineApi::CachedYield(const std::string& key, const std::function<json()>& read) {
+    std::lock_guard lock(yieldMutex_);
+    const auto now = std::chrono::steady_clock::now();
+    const auto found = yields_.find(key);
+    if (found != yields_.end() && now - found->second.first < kYieldFresh) {
+        return found->second.second;
+    }
+    json answer = read();
+    if (yields_.size() >= 64) {
+        yields_.clear();
+    }
+    yields_[key] = {now, answer};
+    return answer;
+}
+
 HttpResponse LineApi::Answer(const HttpRequest& request) {
     const Language language = ClientLanguage(request);
     const std::string& path = request.path;
@@ -427,12 +442,11 @@ HttpResponse LineApi::Answer(const HttpRequest& request) {
             const Span span = SpanOf(params);
             const bool byHour = by.find("hour") != std::string::npos;
             const bool byStation = by.find("station") != std::string::npos;
-            const json yield = db_.With([&](records::PgConnection& c) {
-                json answer = Yield(c, span, false, false);
-                if (byHour || byStation) {
-                    answer["rows"] = Yield(c, span, byHour, byStation)["rows"];
-                }
-                return answer;
+            const std::string key =
+                params.Text("since") + "|" + params.Text("until") + "|" + span.station + "|" + by;
+            const json yield = CachedYield(key, [&] {
+                return db_.With(
+                    [&](records::PgConnection& c) { return Yield(c, span, byHour, byStation); });
             });
             if (!csv) {
                 return Json(200, yield);

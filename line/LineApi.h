@@ -3,6 +3,14 @@
 // one is answered 400 with what is wrong, in the client's language.
 #pragma once
 
+#include <chrono>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
 #include "line/EventHub.h"
 #include "line/HttpMessage.h"
 #include "line/LineAuth.h"
@@ -17,10 +25,19 @@ public:
 
     HttpResponse Answer(const HttpRequest& request);
 
+    // The same question of the yield within this time gets the same answer:
+    // a line of browsers asking it together costs the server one reading.
+    static constexpr std::chrono::seconds kYieldFresh{2};
+
 private:
+    nlohmann::json CachedYield(const std::string& key, const std::function<nlohmann::json()>& read);
+
     LineDatabase& db_;
     EventHub& hub_;
     Sessions& sessions_;
+    // Held while a yield is read: the others asking wait for its answer.
+    std::mutex yieldMutex_;
+    std::map<std::string, std::pair<std::chrono::steady_clock::time_point, nlohmann::json>> yields_;
 };
 
 }  // namespace line

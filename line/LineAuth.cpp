@@ -201,8 +201,8 @@ void Sessions::Failed(const std::string& user) {
     // no longer counts is forgotten.
     if (misses_.size() >= 10000) {
         for (auto it = misses_.begin(); it != misses_.end();) {
-            const bool over = now - it->second.first > std::chrono::minutes(1) &&
-                              now >= it->second.pausedUntil;
+            const bool over =
+                now - it->second.first > std::chrono::minutes(1) && now >= it->second.pausedUntil;
             it = over ? misses_.erase(it) : std::next(it);
         }
     }

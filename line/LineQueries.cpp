@@ -251,7 +251,9 @@ json RecordsPage(records::PgConnection& db, const RecordsFilter& filter) {
     for (std::size_t i = 0; i < conditions.size(); ++i) {
         sql += (i == 0 ? " WHERE " : " AND ") + conditions[i];
     }
-    sql += " ORDER BY started_at DESC, id DESC LIMIT " + mark(schema::Integer(filter.limit + 1));
+    // The table's id, a uuid, as the cursor compares it; not the text of the listing.
+    sql += " ORDER BY device_records.started_at DESC, device_records.id DESC LIMIT " +
+           mark(schema::Integer(filter.limit + 1));
     const PgResult rows = db.Exec(sql, values);
     json list = json::array();
     const int shown = std::min(rows.Rows(), filter.limit);
@@ -288,8 +290,25 @@ json RecordWithItems(records::PgConnection& db, const std::string& id) {
 
 namespace {
 
+json StationsRead(records::PgConnection& db, const std::string& where,
+                  const schema::Values& values);
+
 json StationsWhere(records::PgConnection& db, const std::string& where,
                    const schema::Values& values) {
+    // One snapshot for both: a station's row and its ports' rows of the same change.
+    db.Exec("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
+    try {
+        json list = StationsRead(db, where, values);
+        db.Commit();
+        return list;
+    } catch (...) {
+        db.Rollback();
+        throw;
+    }
+}
+
+json StationsRead(records::PgConnection& db, const std::string& where,
+                  const schema::Values& values) {
     const PgResult stations = db.Exec("SELECT " + SelectList(StationSelect()) +
                                           " FROM line_stations" + where + " ORDER BY station",
                                       values);
@@ -332,42 +351,44 @@ json OneStation(records::PgConnection& db, const std::string& station) {
 json Yield(records::PgConnection& db, const Span& span, bool byHour, bool byStation) {
     schema::Values values;
     const std::string where = SpanWhere(span, values);
-    std::string keys;
-    std::string keysOut;
+    std::vector<std::string> keys;
     if (byHour) {
-        keys += ", date_trunc('hour', started_at) AS hour";
-        keysOut += ", " + Utc("hour");
+        keys.emplace_back("hour");
     }
     if (byStation) {
-        keys += ", station";
-        keysOut += ", station";
+        keys.emplace_back("station");
     }
-    std::string group;
-    if (byHour || byStation) {
-        group = " GROUP BY " + std::string(byHour ? "hour" : "") +
-                (byHour && byStation ? ", " : "") + (byStation ? "station" : "");
+    std::string keyList;
+    for (const std::string& key : keys) {
+        keyList += (keyList.empty() ? "" : ", ") + key;
     }
+    const std::string made = std::string(byHour ? ", date_trunc('hour', started_at) AS hour" : "") +
+                             (byStation ? ", station" : "");
+    const std::string group = keys.empty() ? "" : " GROUP BY " + keyList;
+    const std::string shown =
+        std::string(byHour ? ", " + Utc("hour") : "") + (byStation ? ", station" : "");
     // A device's attempt in the span is its first record there: it counts
-    // once, where that record was made and in its hour.
+    // once, where that record was made and in its hour. The totals and the
+    // rows come from one reading of the span (grouping sets).
     const std::string sql =
         "WITH span AS (SELECT imei, station, started_at, result FROM device_records WHERE " +
         where +
         "), firsts AS (SELECT DISTINCT ON (imei) imei, station, started_at, result FROM span "
         "WHERE imei IS NOT NULL ORDER BY imei, started_at, result), "
         "counted AS (SELECT 1 AS one" +
-        keys +
+        made +
         ", count(*) FILTER (WHERE result = 'ok') AS ok, "
         "count(*) FILTER (WHERE result = 'failed') AS failed, "
         "count(*) FILTER (WHERE result = 'interrupted') AS interrupted, count(*) AS records, "
         "0 AS devices, 0 AS first_pass_ok FROM span" +
-        group + " UNION ALL SELECT 1" + keys +
+        group + " UNION ALL SELECT 1" + made +
         ", 0, 0, 0, 0, count(*), count(*) FILTER (WHERE result = 'ok') FROM firsts" + group +
         ") SELECT sum(records), sum(ok), sum(failed), sum(interrupted), sum(devices), "
-        "sum(first_pass_ok)" +
-        keysOut + " FROM counted" +
-        (byHour || byStation ? group + " ORDER BY " + std::string(byHour ? "hour" : "") +
-                                   (byHour && byStation ? ", " : "") + (byStation ? "station" : "")
-                             : std::string());
+        "sum(first_pass_ok), " +
+        (keys.empty() ? std::string("1") : "GROUPING(" + keyList + ")") + shown + " FROM counted" +
+        (keys.empty()
+             ? std::string()
+             : " GROUP BY GROUPING SETS ((), (" + keyList + ")) ORDER BY 7 DESC, " + keyList);
     const PgResult rows = db.Exec(sql, values);
     const auto counts = [&rows](int row) {
         json c = json::object();
@@ -383,15 +404,15 @@ json Yield(records::PgConnection& db, const Span& span, bool byHour, bool byStat
                                 static_cast<double>(devices));
         return c;
     };
-    json answer = {{"since", span.since}, {"until", span.until}};
-    if (!byHour && !byStation) {
-        answer["totals"] = counts(0);
+    // The totals' row first: it groups by nothing.
+    json answer = {{"since", span.since}, {"until", span.until}, {"totals", counts(0)}};
+    if (keys.empty()) {
         return answer;
     }
     json list = json::array();
-    for (int row = 0; row < rows.Rows(); ++row) {
+    for (int row = 1; row < rows.Rows(); ++row) {
         json c = counts(row);
-        int column = 6;
+        int column = 7;
         if (byHour) {
             c["hour"] = rows.Text(row, column++);
         }

@@ -209,7 +209,9 @@ TEST_F(LineApiTest, FirstPassYieldCountsEachDeviceByItsFirstRecord) {
 
     Query byBoth = span;
     byBoth.emplace_back("by", "hour,station");
-    const auto rows = Get("/api/v1/yield", byBoth).body["rows"];
+    const auto both = Get("/api/v1/yield", byBoth).body;
+    EXPECT_EQ(both["totals"], t) << "the rows' totals are the span's";
+    const auto rows = both["rows"];
     ASSERT_EQ(rows.size(), 3u) << rows.dump();
     EXPECT_EQ(rows[0]["hour"], "2026-12-09T10:00:00.000Z");
     EXPECT_EQ(rows[0]["station"], "st1");
