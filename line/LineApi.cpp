@@ -12,6 +12,7 @@
 #include "records/DeviceRecord.h"
 #include "records/RecordId.h"
 #include "records/RecordStore.h"
+#include "records/ServerQueries.h"
 #include "res/LineIds.h"
 
 namespace line {
@@ -190,19 +191,6 @@ Span SpanOf(const Params& params) {
     }
     span.station = params.Text("station");
     return span;
-}
-
-bool LooksLikeUuid(const std::string& id) {
-    if (id.size() != 36) {
-        return false;
-    }
-    for (std::size_t i = 0; i < id.size(); ++i) {
-        const bool dash = i == 8 || i == 13 || i == 18 || i == 23;
-        if (dash ? id[i] != '-' : !std::isxdigit(static_cast<unsigned char>(id[i]))) {
-            return false;
-        }
-    }
-    return true;
 }
 
 // Who asks: a login's session, or a program's token.
@@ -398,7 +386,7 @@ HttpResponse LineApi::Answer(const HttpRequest& request) {
             Params params(request, language, {"format"});
             const bool csv = params.Choice("format", {"json", "csv"}) == "csv";
             const std::string id = api.substr(9);
-            if (!LooksLikeUuid(id)) {
+            if (!records::server::LooksLikeUuid(id)) {
                 return Error(400, Say(language, res::IDS_LINE_BAD_ID, {id}));
             }
             const json record =
